@@ -1,0 +1,85 @@
+// Hooks of our Win32 layer that have no Win32 name: the test clock, the
+// registry store, the module search rule and the compiled-in resources.
+//
+// Paths.  Names given to the file functions are Windows paths: the A forms
+// take code page 932 bytes, the W forms UTF-16.  '\' and '/' both separate
+// components (a trail byte 0x5C never does), repeated separators count as
+// one, and every component is matched against the real directory without
+// regard to ASCII case.  A leading separator is the Linux root.  Paths that
+// the layer hands back (GetModuleFileName, GetCurrentDirectory) are the Linux
+// paths with '\' separators, so code that cuts after the last '\' and appends
+// a name gets a path that maps back to the same place.
+//
+// Registry store.  The environment variable VELMI_REGISTRY names a text file,
+// read afresh by every RegOpenKeyExA.  Without the variable (or the file) no
+// key exists.  Format, one item per line, '#' or ';' starts a comment line:
+//     [HKEY_LOCAL_MACHINE\Software\Portable Codecs\CodecSuite\JpegLib]
+//     USECPU=dword:3
+//     INSTPATH=sz:/opt/gogo/gogo.dll
+//     Blob=hex:01 02 ff
+// A key line names the root (HKEY_CURRENT_USER / HKCU, HKEY_LOCAL_MACHINE /
+// HKLM, HKEY_CLASSES_ROOT / HKCR, HKEY_USERS / HKU) and the key path.  Value
+// lines are name=type:data; the name runs to the first '=' ("@" is the
+// default value); dword data is decimal or 0x-hex (a minus sign is allowed);
+// sz data is the rest of the line, bytes as they stand.  Key paths and value
+// names compare without regard to ASCII case.  A key exists when it or a key
+// below it appears.
+//
+// Modules.  LoadLibrary keeps only the file name of what it is given; the
+// names "user32" and "advapi32" (with or without ".dll", any case) are served
+// from a table of our own entry points:
+//     user32:   MessageBoxA, PeekMessageA, PostQuitMessage, wsprintfA
+//     advapi32: RegOpenKeyExA, RegQueryValueExA, RegCloseKey
+// Any other name N loads the shared object "N.so" (e.g. "gogo.dll.so",
+// "Corvane.ovl.so"), searched first beside the program, then in each
+// directory of VELMI_MODULE_PATH (':'-separated); the file name matches
+// without regard to ASCII case.  A name that is not found fails with
+// ERROR_MOD_NOT_FOUND, as a missing DLL did.  Entry points of such modules are
+// looked up with dlsym, so they are exported with C linkage.
+#pragma once
+
+#include <windows.h>
+
+// ---- Clock ----------------------------------------------------------------
+// Installs a fake clock: GetTickCount and timeGetTime return start_ms and move
+// only through VelmiClockAdvance or Sleep.  Under the fake clock Sleep(n)
+// advances the clock by n and returns at once (Sleep(0) only yields).
+void VelmiClockUseFake(DWORD start_ms);
+void VelmiClockAdvance(DWORD ms);
+void VelmiClockUseReal();
+bool VelmiClockIsFake();
+
+// ---- System modules -----------------------------------------------------
+// Replaces one entry point of a system module's table (e.g. the window
+// backend installing its own "MessageBoxA").  Until then MessageBoxA writes
+// "caption: text" to stderr and returns IDOK, PeekMessageA finds no message
+// and PostQuitMessage does nothing, as fits a program without a window.
+// Unknown modules or names are ignored.
+void VelmiSetSystemEntry(LPCSTR module, LPCSTR name, FARPROC proc);
+
+// ---- Resources --------------------------------------------------------------
+// Registers a resource of the program for FindResourceA/W.  type and name are
+// either MAKEINTRESOURCEA numbers or strings (strings compare without regard
+// to ASCII case and are copied); the data is not copied and must outlive the
+// program's use of it.  A second registration of the same type and name
+// replaces the first.  Any module handle (NULL included) finds the table.
+void VelmiRegisterResource(LPCSTR type, LPCSTR name, const void* data, DWORD size);
+
+// Registers at start-up from a translation unit that is linked in (an object
+// in a static library is linked only when something else in it is used;
+// otherwise call VelmiRegisterResource from code the program runs):
+//   VELMI_RESOURCE(chip80, "Binary", 136, kChip80, sizeof kChip80);
+#define VELMI_RESOURCE(tag, type, id, data, size)                                  \
+  [[maybe_unused]] static const bool velmi_resource_##tag = [] {                          \
+    VelmiRegisterResource((type), MAKEINTRESOURCEA(id), (data), (DWORD)(size));  \
+    return true;                                                                 \
+  }()
+
+// ---- Paths ------------------------------------------------------------------
+// The Linux path (UTF-8) that a Windows path resolves to, exactly as the file
+// functions use it: components found without regard to ASCII case, a
+// component with no match kept as given.  Empty when the path cannot be
+// converted.  For tests and for code that hands a path to a Linux library.
+#include <string>
+std::string VelmiResolvePathA(LPCSTR path);
+std::string VelmiResolvePathW(LPCWSTR path);

@@ -1,0 +1,28 @@
+// Helpers shared by the platform tests.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// A fresh directory under the system's temporary folder, removed afterwards.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& root() const { return path_; }
+  // The directory in Windows form ("\tmp\x"), optionally with a relative
+  // Windows path appended after one '\'.
+  std::string win(const std::string& rel = "") const;
+  // Creates a file (and its directories) with the given content; Linux path
+  // relative to the directory, UTF-8.
+  void file(const std::string& rel, const std::string& content = "") const;
+  void dir(const std::string& rel) const;
+  std::string read(const std::string& rel) const;
+  bool exists(const std::string& rel) const;
+
+ private:
+  std::string path_;
+};
+
+std::string ToWin(const std::string& linuxPath);
