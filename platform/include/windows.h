@@ -104,6 +104,9 @@ typedef HANDLE HLOCAL;
 #if __has_include("wingdi.h")
 #include "wingdi.h"
 #endif
+#if __has_include("wingdi_text.h")
+#include "wingdi_text.h"
+#endif
 #if __has_include("mmsystem.h")
 #include "mmsystem.h"
 #endif

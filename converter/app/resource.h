@@ -1,0 +1,27 @@
+// Numbers of the converter's resources and dialog controls.
+#pragma once
+
+#define IDD_CONVVELMI_DIALOG 102
+#define IDS_ABOUTBOX 101
+#define IDR_MAINFRAME 128
+#define IDM_ABOUTBOX 0x0010
+
+#define IDC_SOURCE_EDIT 1000
+#define IDC_START 1001
+#define IDC_BGM_BITRATE 1002
+#define IDC_BGM_RATE 1003
+#define IDC_STEREO 1004
+#define IDC_PROGRESS 1006
+#define IDC_BROWSE 1007
+#define IDC_VOICE_BITRATE 1008
+#define IDC_VOICE_RATE 1009
+#define IDC_QUALITY 1010
+#define IDC_SCREEN 1011
+#define IDC_DO_PICTURES 1012
+#define IDC_DO_MUSIC 1013
+#define IDC_DO_VOICES 1014
+#define IDC_GOGO_VERSION 1015
+#define IDC_OGGENC_VERSION 1016
+#define IDC_OGG_NOTE 1017
+#define IDC_ENCODER_MP3 1021
+#define IDC_ENCODER_OGG 1022

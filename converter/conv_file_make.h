@@ -1,0 +1,120 @@
+// One conversion run: walks the desktop game's folder and writes the handheld
+// data folder below the output folder, on its own worker thread.
+//
+// Driving it (the dialog, or a test):
+//   int bitrates[2] = {bgm, voice}, rates[2] = {bgm44k, voice44k};
+//   auto* job = new CConvFileMake(bitrates, rates, bgmStereo, 80);   // or 40
+//   copy the folders into m_sourceFolder / m_outputFolder; set m_qualityCode,
+//   m_doPictures, m_doMusic, m_doVoices, m_encoder;
+//   CThreadCtrl(job).StartChecked();            // throws CCtrlFailed
+//   poll DoneCount(), TotalCount(), GetCurrentName(), IsFinished();
+//   once IsFinished(): CThreadCtrl(job).WaitChecked(INFINITE), Close(), delete.
+// FailureCount() tells how many items could not be converted.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+#include "common/thread.h"
+
+class CPackWriter;
+
+// One file met by the walk, in the walk's order.
+struct SourceFileNode {
+  SourceFileNode* prev;
+  SourceFileNode* next;
+  char folder[2048];        // relative to the source folder, "\" between folders; empty at the top
+  char outputSubPath[256];  // always empty in this program
+  char fileName[256];
+  int32_t flag;             // always 0
+};
+
+class CConvFileMake : public CWinThreadMaster {
+ public:
+  static constexpr int kNameChars = 128;
+  static constexpr int kFolderChars = 2048;
+
+  // bitrateIndices and rate44k are {BGM, voice} pairs; scalePercent 40
+  // (320 x 240 screen) or 80 (640 x 480).
+  CConvFileMake(const int bitrateIndices[2], const int rate44k[2], int bgmStereo, int scalePercent);
+  ~CConvFileMake() override;
+
+  DWORD Run() override;
+
+  // Appends a node; returns its 1-based position.
+  int AppendSourceFile(const char* folder, const char* fileName, const char* outputSubPath, int flag);
+  // The walk below source folder + "\" + folder; returns the files found.
+  int CollectSourceFiles(const char* folder, const char* outputSubPath, int flag);
+  void FreeSourceList();
+  const SourceFileNode* FirstSourceFile() const { return m_first; }
+
+  // The three sound runs, each testing its own do-flag.
+  void ConvertBgm();
+  void ConvertSoundEffects();
+  void ConvertVoicePack();
+
+  // ---- Read by the dialog's timer (any thread) ----
+  int32_t DoneCount() const { return m_doneCount.load(std::memory_order_relaxed); }
+  int32_t TotalCount() const { return m_totalCount.load(std::memory_order_relaxed); }
+  int32_t FailureCount() const { return m_failureCount.load(std::memory_order_relaxed); }
+  // Published last: once it reads true every other field is final.
+  bool IsFinished() const { return m_finished.load(std::memory_order_acquire) != 0; }
+  // Copies the current item's name (terminated, cut to capacity).
+  void GetCurrentName(char* out, size_t capacity) const;
+
+  // ---- Used by the run's steps (worker thread) ----
+  void SetCurrentName(const char* name);
+  void AddTotal(int32_t n) { m_totalCount.fetch_add(n, std::memory_order_relaxed); }
+  void AddDone() { m_doneCount.fetch_add(1, std::memory_order_relaxed); }
+  void AddFailure() { m_failureCount.fetch_add(1, std::memory_order_relaxed); }
+  // source folder + "\" + folder + "\" (when folder is not empty) + name;
+  // false when it does not fit.
+  bool SourcePath(char* out, size_t capacity, const char* folder, const char* name) const;
+  // folder + "\" (when not empty) + file name; false when it does not fit.
+  static bool EntryName(char* out, size_t capacity, const SourceFileNode& node);
+  // output folder + tail; false when it does not fit.
+  bool OutputPath(char* out, size_t capacity, const char* tail) const;
+
+  // ---- Settings: filled by the dialog before the start ----
+  int32_t m_scalePercent;
+  char m_sourceFolder[kFolderChars];
+  char m_outputFolder[kFolderChars];
+  int32_t m_bitrateIndex[2];  // BGM (also effects), voice
+  int32_t m_rate44k[2];       // BGM, voice: 0 = 22050 Hz, else 44100 Hz
+  int32_t m_stereo[2];        // BGM: 1 = stereo; voice: always 0
+  int32_t m_pictureCount;     // pictures and maps found, plus one for "chip.rbp"
+  int32_t m_scriptCount;      // ".mes" files found
+  int32_t m_qualityCode;      // 0 = no JBP1; 1..4 = the dialog's quality choice + 1
+  int32_t m_doPictures;
+  int32_t m_doMusic;          // music and sound effects
+  int32_t m_doVoices;
+  int32_t m_encoder;          // 0 = MP3 (gogo.dll), 1 = Ogg Vorbis (oggenc.dll)
+
+ private:
+  enum class Item { None, Picture, Script };
+  static Item Classify(const char* fileName);
+
+  void WritePicturePack();
+  void WriteChipEntry(CPackWriter& pack);
+  void ConvertPicture(CPackWriter& pack, const SourceFileNode& node);
+  void ConvertScript(CPackWriter& pack, const SourceFileNode& node);
+  // Records an item that could not be converted: an empty entry keeps its
+  // place in the directory.
+  void FailEntry(CPackWriter& pack, const char* entryName);
+
+  SourceFileNode* m_first = nullptr;
+  SourceFileNode* m_last = nullptr;
+  int m_nodeCount = 0;
+
+  mutable std::mutex m_nameLock;
+  char m_currentName[kNameChars];
+
+  std::atomic<int32_t> m_finished{0};
+  std::atomic<int32_t> m_doneCount{0};
+  std::atomic<int32_t> m_totalCount{0};
+  std::atomic<int32_t> m_failureCount{0};
+};

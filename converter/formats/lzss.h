@@ -1,0 +1,56 @@
+// LZSS coding of the handheld data: a 2048-byte ring, matches of 2..17 bytes,
+// flag bytes read least significant bit first.  The compressor's match search
+// (binary trees over ring positions) is fixed so that its output is
+// byte-identical to the converter the player's data was made with.
+#pragma once
+
+#include <windows.h>
+
+constexpr int LZSS_RING_SIZE = 2048;
+constexpr int LZSS_MAX_MATCH = 17;
+constexpr int LZSS_START = LZSS_RING_SIZE - LZSS_MAX_MATCH;  // 2031
+constexpr int LZSS_MIN_MATCH = 2;
+
+// Worst case output for n input bytes: every item a literal.
+constexpr DWORD LzssMaxCompressedSize(DWORD n) { return n + (n + 7) / 8; }
+
+// The compressor with its state.  Part of the state (the ring bytes behind the
+// first block and the 16 mirror bytes) deliberately survives from one call to
+// the next: it decides between equally long matches near the end of the
+// input, and byte-identical output depends on it.
+class CLzssCompressor
+{
+public:
+    CLzssCompressor();
+
+    // Codes length bytes into output (which must hold LzssMaxCompressedSize
+    // bytes).  Returns the bytes written, or -1 for empty input (or input too
+    // large to report its coded length).
+    int Compress(BYTE* output, const BYTE* input, DWORD length);
+
+    void InitTree();
+    void InsertNode(int r);
+    void DeleteNode(int p);
+
+    int matchPosition = 0;
+    int matchLength = 0;
+
+private:
+    void ReplaceChild(int p, int q);
+
+    static constexpr int kNil = LZSS_RING_SIZE;
+    static constexpr int kRoots = LZSS_RING_SIZE + 1;  // roots live at kRoots + first byte
+
+    // Ring plus 16 mirror bytes so a 17-byte comparison never wraps.
+    BYTE ring_[LZSS_RING_SIZE + LZSS_MAX_MATCH - 1];
+    // Children side by side ([0] left, [1] right) so that the walk picks a
+    // side by index instead of by a branch; roots use only their right side.
+    short child_[LZSS_RING_SIZE + 1 + 256][2];
+    short parent_[LZSS_RING_SIZE + 1];
+};
+
+// The process-wide compressor the converter codes with (one worker thread).
+int LzssCompress(BYTE* output, const BYTE* input, DWORD length);
+void LzssInitTree();
+void LzssInsertNode(int r);
+void LzssDeleteNode(int p);

@@ -1,0 +1,22 @@
+// The JBP1 re-coder: a picture goes through the JPEG library's baseline
+// encoder into memory, is read back block by block, and its quantised
+// coefficients are written unchanged as a JBP1 stream inside an "RBP7"
+// picture (MakeRbpJbpPicture, declared with the picture writers).
+#pragma once
+
+#include <windows.h>
+
+#include "converter/formats/rbp_picture.h"
+
+// JPEG quality a picture quality code selects: 1 -> 100, 2 -> 90, 3 -> 80,
+// anything else -> 90.
+int JpegQualityForCode(unsigned code);
+
+// A 24-bit bitmap (first stored row = top, rows padded to 4 bytes) as a
+// baseline 4:2:0 JPEG in a new local-heap buffer no larger than 3 x w x h
+// bytes; null with *outLength 0 when it does not fit or the encoder fails.
+BYTE* EncodeJpegInMemory(const BYTE* bitmap, DWORD* outLength, int jpegQuality);
+
+// The same bitmap as a new JBP1 stream; null when the JPEG step fails or
+// the JPEG read back is not the 4:2:0 layout the stream carries.
+BYTE* EncodeJbp1(const BYTE* bitmap, DWORD* outLength, int jpegQuality);

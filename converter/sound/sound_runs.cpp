@@ -1,0 +1,195 @@
+// The three sound steps of a conversion run: music tracks and sound effects
+// become one MP3 or Ogg file each, voices the entries of the voice pack.
+// A sound that cannot be read or coded writes no file (a placeholder entry in
+// the voice pack) and counts as a failure.
+#include <algorithm>
+#include <cstring>
+
+#include "common/file.h"
+#include "common/format.h"
+#include "converter/conv_file_make.h"
+#include "converter/formats/pack_writer.h"
+#include "converter/sound/ogg_encoder.h"
+#include "converter/sound/sound_prep.h"
+#include "converter/sound/voice_decoder.h"
+#include "converter/sound/voice_index.h"
+
+namespace {
+
+constexpr int kMusicTracks = 48;
+constexpr int kSoundEffects = 230;
+
+struct LocalBlock {
+  BYTE* p = nullptr;
+  explicit LocalBlock(BYTE* q = nullptr) : p(q) {}
+  ~LocalBlock() {
+    if (p) LocalFree(p);
+  }
+  LocalBlock(const LocalBlock&) = delete;
+  LocalBlock& operator=(const LocalBlock&) = delete;
+};
+
+bool StartsWithRiff(const BYTE* image, DWORD size) { return size >= 4 && std::memcmp(image, "RIFF", 4) == 0; }
+
+struct EncodeSettings {
+  int encoder, bitrateIndex, rate44k, stereo;
+};
+
+BYTE* EncodePcmImage(const EncodeSettings& s, const BYTE* image, DWORD* size) {
+  return s.encoder == 0 ? EncodeMp3FromPcm(image, s.bitrateIndex, s.rate44k, s.stereo, size)
+                        : OggEncodeFromPcm(image, OggQualityIndexFor(s.bitrateIndex), s.rate44k, s.stereo, size);
+}
+
+BYTE* EncodeWaveImage(const EncodeSettings& s, const BYTE* image, DWORD* size) {
+  return s.encoder == 0 ? EncodeMp3FromWave(image, s.bitrateIndex, s.rate44k, s.stereo, size)
+                        : OggEncodeFromWave(image, OggQualityIndexFor(s.bitrateIndex), s.rate44k, s.stereo, size);
+}
+
+// Reads `size` bytes at a 64-bit offset.
+bool ReadAt(HANDLE file, uint64_t offset, BYTE* out, DWORD size) {
+  LONG high = LONG(offset >> 32);
+  if (SetFilePointer(file, LONG(DWORD(offset)), &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR)
+    return false;
+  DWORD got = 0;
+  return size == 0 || (ReadFile(file, out, size, &got, nullptr) && got == size);
+}
+
+}  // namespace
+
+// Music tracks (".pcm" images only) or sound effects (".pcm" or WAVE).
+static void ConvertSoundFiles(CConvFileMake& job, int count, const char* sourceFormat, const char* outputFormat,
+                              bool wavesToo) {
+  const EncodeSettings s{job.m_encoder, job.m_bitrateIndex[0], job.m_rate44k[0], job.m_stereo[0]};
+  for (int n = 0; n < count; ++n) {
+    char relative[64], path[CConvFileMake::kFolderChars + 64];
+    FormatStringN(relative, sizeof relative, sourceFormat, n);
+    if (!job.SourcePath(path, sizeof path, "", relative)) continue;
+    DWORD size = 0;
+    LocalBlock file(ReadWholeFile(path, &size, 0));
+    if (!file.p && !FileExists(path)) continue;  // a missing track is passed over
+
+    char tail[64], outPath[CConvFileMake::kFolderChars + 64];
+    FormatStringN(tail, sizeof tail, outputFormat, n, job.m_encoder == 0 ? "mp3" : "ogg");
+    job.SetCurrentName(relative);
+    job.AddTotal(1);
+    job.AddDone();
+    const bool named = job.OutputPath(outPath, sizeof outPath, tail);
+
+    BYTE* coded = nullptr;
+    DWORD codedSize = size;
+    bool failed = !file.p || !named;
+    if (!failed && wavesToo && StartsWithRiff(file.p, size)) {
+      coded = EncodeWaveImage(s, file.p, &codedSize);
+      failed = !coded;
+    } else if (!failed && size > 8 && file.p[8] == 0) {
+      coded = EncodePcmImage(s, file.p, &codedSize);
+      failed = !coded;
+    } else if (!failed && size <= 8) {
+      failed = true;  // too short to say what it holds
+    }
+    // Any other compressed flag: no file, as the desktop game's own tracks.
+    LocalBlock codedBlock(coded);
+    if (coded && WriteFileAt(outPath, coded, 0, 0, codedSize, 1) != codedSize) failed = true;
+    if (failed) {
+      // Never leave a file from an earlier run (or a partial one) behind.
+      if (named) DeleteFileA(outPath);
+      job.AddFailure();
+    }
+  }
+}
+
+void CConvFileMake::ConvertBgm() {
+  if (!m_doMusic) return;
+  LoadVoiceDecodeTable();
+  ConvertSoundFiles(*this, kMusicTracks, "AdvData\\MUSIC\\%z3.pcm", "\\data\\bgm\\%z3.%s", false);
+}
+
+void CConvFileMake::ConvertSoundEffects() {
+  if (!m_doMusic) return;
+  LoadVoiceDecodeTable();
+  ConvertSoundFiles(*this, kSoundEffects, "AdvData\\SE\\%z3.pcm", "\\data\\se\\%z3.%s", true);
+}
+
+void CConvFileMake::ConvertVoicePack() {
+  if (!m_doVoices) return;
+  const bool tableReady = LoadVoiceDecodeTable();
+  char indexPath[kFolderChars + 32], packPath[kFolderChars + 32];
+  if (!SourcePath(indexPath, sizeof indexPath, "", "AdvData\\voice.dat") || !FileExists(indexPath)) return;
+
+  HANDLE index = CreateFileA(indexPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+  if (index == INVALID_HANDLE_VALUE) {
+    AddFailure();
+    return;
+  }
+  DWORD high = 0;
+  const DWORD low = GetFileSize(index, &high);
+  const uint64_t fileSize = uint64_t(high) << 32 | low;
+
+  // The count and every record must lie inside the file.
+  BYTE head[4] = {};
+  std::vector<BYTE> indexBytes;
+  std::vector<VoiceRecord> records;
+  bool readable = fileSize >= 4 && ReadAt(index, 0, head, 4);
+  if (readable) {
+    const uint64_t need = VoiceIndexBytes(DWORD(head[0] | head[1] << 8 | head[2] << 16 | DWORD(head[3]) << 24));
+    readable = need <= fileSize;
+    if (readable) {
+      indexBytes.resize(size_t(need));
+      readable = ReadAt(index, 0, indexBytes.data(), DWORD(need)) &&
+                 ParseVoiceIndex(indexBytes.data(), need, fileSize, &records);
+    }
+  }
+  CPackWriter pack;
+  if (!readable || !OutputPath(packPath, sizeof packPath, "\\data\\voice.mlz") ||
+      !pack.Begin(packPath, DWORD(records.size()))) {
+    AddFailure();
+    CloseHandle(index);
+    return;
+  }
+  AddTotal(int32_t(records.size()));
+
+  const EncodeSettings s{m_encoder, m_bitrateIndex[1], m_rate44k[1], m_stereo[1]};
+  std::vector<BYTE> scratch;  // the inflating buffer, made once a deflated voice needs it
+  for (const VoiceRecord& r : records) {
+    char entry[64];
+    bool failed = false;
+    BYTE* coded = nullptr;
+    DWORD codedSize = 0;
+    if (!r.nameTerminated) {
+      failed = true;  // no name to give the entry
+    } else if (IsVoiceSoundName(r.name)) {
+      SetCurrentName(r.name);
+      failed = !VoiceEntryName(entry, sizeof entry, r.name, m_encoder) || !r.bodyInFile || r.size > 0xFFFFFFFFu;
+      LocalBlock body(failed ? nullptr : static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, SIZE_T(std::max<uint64_t>(r.size, 1)))));
+      failed = failed || !body.p || !ReadAt(index, r.offset, body.p, DWORD(r.size));
+      if (!failed && StartsWithRiff(body.p, DWORD(r.size))) {
+        codedSize = DWORD(r.size);
+        coded = EncodeWaveImage(s, body.p, &codedSize);
+      } else if (!failed) {
+        // Transform-coded voices cannot be expanded without the table.
+        const bool compressed = r.size > 8 && body.p[8] != 0;
+        if (scratch.empty()) scratch.resize(kVoiceInflateBytes);
+        DWORD imageSize = 0;
+        LocalBlock image(compressed && !tableReady ? nullptr
+                                                   : BuildVoicePcmImage(body.p, DWORD(r.size), scratch.data(), &imageSize));
+        if (image.p) {
+          codedSize = imageSize;
+          coded = EncodePcmImage(s, image.p, &codedSize);
+        }
+      }
+      failed = failed || !coded;
+    }
+    LocalBlock codedBlock(coded);
+    if (coded && !failed) {
+      if (!pack.AddEntry(entry, coded, codedSize, FALSE)) failed = true;
+    } else {
+      pack.AddEntry("", nullptr, 0, FALSE);  // placeholder: keeps the record's place
+    }
+    if (failed) AddFailure();
+    AddDone();
+  }
+  if (!pack.Finish()) AddFailure();
+  CloseHandle(index);
+}

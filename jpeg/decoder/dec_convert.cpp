@@ -1,0 +1,238 @@
+// Output converters for the common layouts: MCU drivers, plain full-MCU
+// routines (the reference for the processor kernels) and edge routines.
+#include "jpeg/decoder/dec_internal.h"
+
+namespace {
+
+enum Sampling { S444, S422, S420 };
+enum Layout { kRgb, kBgr, kQuad, kYcck, kCopy3, kCopy3Quad, kCopy4, kPack, kGray };
+
+inline uint8_t Clamp(int32_t v) { return (uint8_t)(v < 0 ? 0 : v > 255 ? 255 : v); }
+
+constexpr int BytesPerPixel(Layout l) {
+  return l == kPack ? 2 : l == kGray ? 1 : (l == kQuad || l == kYcck || l == kCopy3Quad || l == kCopy4) ? 4 : 3;
+}
+
+// Converts the pixels of rectangle r of one 8x8 luma block.  Chroma samples
+// are those of the block (already offset for right and bottom blocks).
+template <Sampling S, Layout L>
+void BlockRoutine(const int16_t* y, const int16_t* cb, const int16_t* cr, const int16_t* k, uint8_t* dst,
+                  const JpegRect& r, int32_t stride) {
+  constexpr int bpp = BytesPerPixel(L);
+  constexpr bool colour = L == kRgb || L == kBgr || L == kQuad || L == kYcck;
+  // Chroma terms once per chroma sample the block uses.
+  constexpr int cw = S == S444 ? 8 : 4, chh = S == S420 ? 4 : 8;
+  int32_t rt[64], gt[64], bt[64];
+  if (colour) {
+    for (int i = 0; i < chh; ++i)
+      for (int j = 0; j < cw; ++j) {
+        const int32_t vb = cb[i * 8 + j], vr = cr[i * 8 + j];
+        rt[i * cw + j] = (359 * vr - 45813) >> 8;
+        gt[i * cw + j] = (88 * vb + 183 * vr - 34806) >> 8;
+        bt[i * cw + j] = (454 * vb - 57937) >> 8;
+      }
+  }
+  for (int32_t yy = r.top; yy < r.bottom; ++yy) {
+    uint8_t* px = dst + (intptr_t)yy * stride + (intptr_t)r.left * bpp;
+    for (int32_t xx = r.left; xx < r.right; ++xx, px += bpp) {
+      const int32_t ci = S == S444 ? yy * 8 + xx : S == S422 ? yy * 8 + xx / 2 : (yy / 2) * 8 + xx / 2;
+      const int32_t ti = S == S444 ? yy * 8 + xx : S == S422 ? yy * 4 + xx / 2 : (yy / 2) * 4 + xx / 2;
+      const int32_t Y = y[yy * 8 + xx];
+      if (colour) {
+        const uint8_t R = Clamp(Y + rt[ti]), G = Clamp(Y - gt[ti]), B = Clamp(Y + bt[ti]);
+        if (L == kRgb || L == kQuad) {
+          px[0] = R;
+          px[1] = G;
+          px[2] = B;
+          if (L == kQuad) px[3] = 255;
+        } else if (L == kBgr) {
+          px[0] = B;
+          px[1] = G;
+          px[2] = R;
+        } else {
+          px[0] = (uint8_t)(255 - R);
+          px[1] = (uint8_t)(255 - G);
+          px[2] = (uint8_t)(255 - B);
+          px[3] = (uint8_t)k[yy * 8 + xx];
+        }
+      } else if (L == kGray) {
+        px[0] = Clamp(Y);
+      } else if (L == kPack) {
+        px[0] = (uint8_t)Y;
+        px[1] = (uint8_t)((xx & 1) ? cr[ci] : cb[ci]);
+      } else {
+        px[0] = (uint8_t)Y;
+        px[1] = (uint8_t)cb[ci];
+        px[2] = (uint8_t)cr[ci];
+        if (L == kCopy3Quad) px[3] = 255;
+        if (L == kCopy4) px[3] = (uint8_t)k[yy * 8 + xx];
+      }
+    }
+  }
+}
+
+constexpr JpegRect kFull{0, 0, 8, 8};
+
+// Whole MCU through the block routine, blocks in the order TL, TR, BL, BR.
+template <Sampling S, Layout L>
+void FullMcu(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16_t* c3, uint8_t* dst,
+             int32_t stride) {
+  constexpr int bpp = BytesPerPixel(L);
+  BlockRoutine<S, L>(c0, c1, c2, c3, dst, kFull, stride);
+  if (S == S444) return;
+  BlockRoutine<S, L>(c0 + 64, c1 + 4, c2 + 4, c3 ? c3 + 64 : nullptr, dst + 8 * bpp, kFull, stride);
+  if (S == S422) return;
+  BlockRoutine<S, L>(c0 + 128, c1 + 32, c2 + 32, c3 ? c3 + 128 : nullptr, dst + (intptr_t)8 * stride, kFull,
+                     stride);
+  BlockRoutine<S, L>(c0 + 192, c1 + 36, c2 + 36, c3 ? c3 + 192 : nullptr, dst + (intptr_t)8 * stride + 8 * bpp,
+                     kFull, stride);
+}
+
+struct Member {
+  Sampling s;
+  Layout l;
+  int32_t slot;  // -1: the plain routine called directly
+};
+
+constexpr Member MemberOf(int code) {
+  switch (code) {
+    case 1: return {S444, kRgb, kCvtYcc444Rgb};
+    case 2: return {S444, kBgr, kCvtYcc444Bgr};
+    case 3: return {S420, kRgb, kCvtYcc420Rgb};
+    case 4: return {S420, kBgr, kCvtYcc420Bgr};
+    case 5: return {S422, kRgb, kCvtYcc422Rgb};
+    case 6: return {S422, kBgr, kCvtYcc422Bgr};
+    case 7: return {S444, kQuad, kCvtYcc444Quad};
+    case 8: return {S420, kQuad, kCvtYcc420Quad};
+    case 9: return {S422, kQuad, kCvtYcc422Quad};
+    case 10: return {S444, kYcck, kCvtYcck444Quad};
+    case 11: return {S420, kYcck, kCvtYcck420Quad};
+    case 12: return {S422, kYcck, kCvtYcck422Quad};
+    case 13: return {S444, kCopy3Quad, kCvtCopy3Quad};
+    case 14: return {S444, kCopy4, kCvtCopy4};
+    case 15: return {S444, kCopy3, -1};
+    case 16: return {S420, kCopy3, kCvtCopy420};
+    case 17: return {S422, kCopy3, kCvtCopy422};
+    case 19: return {S422, kPack, kCvtPack422};
+    default: return {S444, kGray, kCvtGray};
+  }
+}
+
+// MCU driver of one member.
+template <int Code>
+int32_t Driver(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
+  constexpr Member m = MemberOf(Code);
+  constexpr int W = m.s == S444 ? 8 : 16, H = m.s == S420 ? 16 : 8;
+  constexpr int bpp = BytesPerPixel(m.l);
+  constexpr int nY = W / 8 * (H / 8);
+  uint8_t* dst;
+  JpegRect rect;
+  const JpegDecoderState& d = p->dec;
+  const int32_t* roi = (d.roiEff[2] || d.roiEff[3]) ? d.roiEff : nullptr;
+  JpegStatus st =
+      JpegClipMcu(roi, W, H, col, row, bpp, p->rowStride, d.firstRow, p->dibWidth, p->dibHeight, &dst, &rect);
+  if (st != 0) return st;
+  const int16_t* c0 = p->work;
+  const int16_t* c1 = p->work + 64 * nY;
+  const int16_t* c2 = c1 + 64;
+  const int16_t* c3 = (m.l == kYcck || m.l == kCopy4) ? c2 + 64 : nullptr;
+  if (rect.left == 0 && rect.top == 0 && rect.right == W && rect.bottom == H) {
+    if (m.slot < 0)
+      JpegCvtCopy3(c0, c1, c2, c3, dst, p->rowStride);
+    else
+      p->out.kernels->outputConverters[m.slot](c0, c1, c2, c3, dst, p->rowStride);
+    return 0;
+  }
+  static constexpr JpegRect blocks[4] = {{0, 0, 8, 8}, {8, 0, 16, 8}, {0, 8, 8, 16}, {8, 8, 16, 16}};
+  for (int b = 0; b < nY; ++b) {
+    JpegRect r = JpegRectIntersect(rect, blocks[b]);
+    if (r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0) continue;
+    const int ox = blocks[b].left, oy = blocks[b].top;
+    r = JpegRect{r.left - ox, r.top - oy, r.right - ox, r.bottom - oy};
+    const int chromaOff = (ox ? 4 : 0) + (oy ? 32 : 0);
+    BlockRoutine<m.s, m.l>(c0 + 64 * b, c1 + chromaOff, c2 + chromaOff, c3 ? c3 + 64 * b : nullptr,
+                           dst + (intptr_t)oy * p->rowStride + ox * bpp, r, p->rowStride);
+  }
+  return 0;
+}
+
+}  // namespace
+
+// ---- Plain full-MCU routines -----------------------------------------------------------------
+
+void JpegCvtGray(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16_t* c3, uint8_t* d, int32_t s) {
+  FullMcu<S444, kGray>(c0, c1, c2, c3, d, s);
+}
+#define VELMI_CVT(name, S, L)                                                                                 \
+  void name(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16_t* c3, uint8_t* d, int32_t s) { \
+    FullMcu<S, L>(c0, c1, c2, c3, d, s);                                                                       \
+  }
+VELMI_CVT(JpegCvtYcc444Rgb, S444, kRgb)
+VELMI_CVT(JpegCvtYcc422Rgb, S422, kRgb)
+VELMI_CVT(JpegCvtYcc420Rgb, S420, kRgb)
+VELMI_CVT(JpegCvtYcc444Bgr, S444, kBgr)
+VELMI_CVT(JpegCvtYcc422Bgr, S422, kBgr)
+VELMI_CVT(JpegCvtYcc420Bgr, S420, kBgr)
+VELMI_CVT(JpegCvtYcc444Quad, S444, kQuad)
+VELMI_CVT(JpegCvtYcc422Quad, S422, kQuad)
+VELMI_CVT(JpegCvtYcc420Quad, S420, kQuad)
+VELMI_CVT(JpegCvtCopy3, S444, kCopy3)
+VELMI_CVT(JpegCvtCopy422, S422, kCopy3)
+VELMI_CVT(JpegCvtCopy420, S420, kCopy3)
+VELMI_CVT(JpegCvtCopy3Quad, S444, kCopy3Quad)
+VELMI_CVT(JpegCvtPack422, S422, kPack)
+VELMI_CVT(JpegCvtYcck444Quad, S444, kYcck)
+VELMI_CVT(JpegCvtYcck422Quad, S422, kYcck)
+VELMI_CVT(JpegCvtYcck420Quad, S420, kYcck)
+VELMI_CVT(JpegCvtCopy4, S444, kCopy4)
+#undef VELMI_CVT
+
+int32_t JpegOutGray(JPEG_PROPERTIES* p, int32_t col, int32_t row) { return Driver<0>(p, col, row); }
+
+int32_t JpegOutputDriverFor(int32_t code, JpegDecoderRoutineFn* driver) {
+  switch (code) {
+    case 1: *driver = Driver<1>; break;
+    case 2: *driver = Driver<2>; break;
+    case 3: *driver = Driver<3>; break;
+    case 4: *driver = Driver<4>; break;
+    case 5: *driver = Driver<5>; break;
+    case 6: *driver = Driver<6>; break;
+    case 7: *driver = Driver<7>; break;
+    case 8: *driver = Driver<8>; break;
+    case 9: *driver = Driver<9>; break;
+    case 10: *driver = Driver<10>; break;
+    case 11: *driver = Driver<11>; break;
+    case 12: *driver = Driver<12>; break;
+    case 13: *driver = Driver<13>; break;
+    case 14: *driver = Driver<14>; break;
+    case 15: *driver = Driver<15>; break;
+    case 16: *driver = Driver<16>; break;
+    case 17: *driver = Driver<17>; break;
+    case 19: *driver = Driver<19>; break;
+    default: return 0;
+  }
+  return 1;
+}
+
+void JpegFillPlainOutputKernels(JpegKernelTable* t) {
+  JpegOutputConverterFn* o = t->outputConverters;
+  o[kCvtGray] = JpegCvtGray;
+  o[kCvtYcc444Rgb] = JpegCvtYcc444Rgb;
+  o[kCvtYcc422Rgb] = JpegCvtYcc422Rgb;
+  o[kCvtYcc420Rgb] = JpegCvtYcc420Rgb;
+  o[kCvtYcc444Bgr] = JpegCvtYcc444Bgr;
+  o[kCvtYcc422Bgr] = JpegCvtYcc422Bgr;
+  o[kCvtYcc420Bgr] = JpegCvtYcc420Bgr;
+  o[kCvtYcc444Quad] = JpegCvtYcc444Quad;
+  o[kCvtYcc422Quad] = JpegCvtYcc422Quad;
+  o[kCvtYcc420Quad] = JpegCvtYcc420Quad;
+  o[kCvtCopy3] = JpegCvtCopy3;
+  o[kCvtCopy422] = JpegCvtCopy422;
+  o[kCvtCopy420] = JpegCvtCopy420;
+  o[kCvtCopy3Quad] = JpegCvtCopy3Quad;
+  o[kCvtPack422] = JpegCvtPack422;
+  o[kCvtYcck444Quad] = JpegCvtYcck444Quad;
+  o[kCvtYcck422Quad] = JpegCvtYcck422Quad;
+  o[kCvtYcck420Quad] = JpegCvtYcck420Quad;
+  o[kCvtCopy4] = JpegCvtCopy4;
+}

@@ -1,0 +1,312 @@
+// Huffman entropy decoding: the bit reader over the input stream, symbol
+// decoding, the two baseline block decoders and the four progressive ones.
+// The accumulator keeps its valid bits at the low end.
+#include "jpeg/decoder/dec_internal.h"
+
+const int32_t JpegZigzag80[80] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13,
+    6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31,
+    39, 46, 53, 60, 61, 54, 47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
+
+const int32_t JpegExtendOffset[16] = {0,    -1,   -3,    -7,    -15,   -31,   -63,    -127,
+                                      -255, -511, -1023, -2047, -4095, -8191, -16383, -32767};
+
+namespace {
+constexpr JpegStatus kStopped = 100;
+
+inline int32_t Extend(int32_t v, int32_t s) { return (s && v < (1 << (s - 1))) ? v + JpegExtendOffset[s] : v; }
+}  // namespace
+
+JpegStatus JpegFillBits(JpegInStream* s, int32_t need) {
+  if (s->bits < 0) s->bits = 0;
+  while (s->bits <= 24) {
+    if (s->marker) return s->bits < need ? kStopped : JPEG_SUCCESS;
+    if (s->ptr >= s->end) {
+      if (!s->file) return JPEG_SUCCESS;  // the data simply ends
+      JpegStatus st = JpegFillInput(s);
+      if (st != 0) return st;
+    }
+    uint32_t byte = *s->ptr++;
+    if (byte == 0xFF) {
+      do {
+        if (s->ptr >= s->end) {
+          if (!s->file) return JPEG_ERR_DATA;
+          JpegStatus st = JpegFillInput(s);
+          if (st != 0) return st;
+        }
+        byte = *s->ptr++;
+      } while (byte == 0xFF);
+      if (byte != 0) {
+        s->marker = (uint8_t)byte;
+        return s->bits < need ? kStopped : JPEG_SUCCESS;
+      }
+      byte = 0xFF;
+    }
+    s->acc = (s->acc << 8) | byte;
+    s->bits += 8;
+  }
+  return JPEG_SUCCESS;
+}
+
+int32_t JpegGetBits(JpegInStream* s, int32_t n) {
+  s->bits -= n;
+  if (s->bits < 0) return 0;
+  return (int32_t)((s->acc >> s->bits) & ((1u << n) - 1));
+}
+
+int32_t JpegPeekBits(JpegInStream* s, int32_t n) {
+  if (s->bits < n) return 0;
+  return (int32_t)((s->acc >> (s->bits - n)) & ((1u << n) - 1));
+}
+
+namespace {
+
+inline JpegStatus NeedBits(JpegInStream* s, int32_t n) {
+  return s->bits < n ? JpegFillBits(s, n) : JPEG_SUCCESS;
+}
+
+}  // namespace
+
+JpegStatus JpegDecodeSymbol(JpegInStream* s, const JpegHuffDecodeTable* t, int32_t* symbol) {
+  int32_t l = 1;
+  if (s->bits < 8) {
+    JpegStatus st = JpegFillBits(s, 0);
+    if (st != 0) return st;
+  }
+  int32_t code;
+  if (s->bits >= 8) {
+    const int32_t e = t->lookahead[JpegPeekBits(s, 8)];
+    if (e >> 16) {
+      s->bits -= e >> 16;
+      *symbol = e & 0xFFFF;
+      return JPEG_SUCCESS;
+    }
+    l = 9;
+    JpegStatus st = NeedBits(s, 9);
+    if (st != 0) return st;
+    code = JpegGetBits(s, 9);
+  } else {
+    JpegStatus st = NeedBits(s, 1);
+    if (st != 0) return st;
+    code = JpegGetBits(s, 1);
+  }
+  while (l <= 16 && code > t->lastCode[l]) {
+    JpegStatus st = NeedBits(s, 1);
+    if (st != 0) return st;
+    code = (code << 1) | JpegGetBits(s, 1);
+    ++l;
+  }
+  if (l > 16) {
+    *symbol = 0;
+    return JPEG_SUCCESS;
+  }
+  const int32_t idx = t->firstIndex[l] + code - t->firstCode[l];
+  *symbol = (idx >= 0 && idx < 256) ? t->symbols[idx] : 0;
+  return JPEG_SUCCESS;
+}
+
+namespace {
+
+// Received value of s bits, sign-extended; 100 when a marker stops it.
+inline JpegStatus ReceiveExtend(JpegInStream* s, int32_t n, int32_t* v) {
+  if (n == 0) {
+    *v = 0;
+    return JPEG_SUCCESS;
+  }
+  JpegStatus st = NeedBits(s, n);
+  if (st != 0) return st;
+  *v = Extend(JpegGetBits(s, n), n);
+  return JPEG_SUCCESS;
+}
+
+inline JpegStatus OneBit(JpegInStream* s, int32_t* bit) {
+  JpegStatus st = NeedBits(s, 1);
+  if (st != 0) return st;
+  *bit = JpegGetBits(s, 1);
+  return JPEG_SUCCESS;
+}
+
+inline JpegStatus Done(JpegStatus st) { return st == kStopped ? JPEG_SUCCESS : st; }
+
+}  // namespace
+
+JpegStatus JpegDecodeBlock(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuffDecodeTable* ac,
+                           int16_t* predictor, int16_t* block) {
+  for (int i = 0; i < 64; ++i) block[i] = 0;
+  int32_t sym, v;
+  JpegStatus st = JpegDecodeSymbol(s, dc, &sym);
+  if (st != 0) return Done(st);
+  if (sym) {
+    st = ReceiveExtend(s, sym & 15, &v);
+    if (st != 0) return Done(st);
+    *predictor = (int16_t)(*predictor + v);
+  }
+  block[0] = *predictor;
+  int32_t k = 63, pos = 1;
+  while (k > 0) {
+    st = JpegDecodeSymbol(s, ac, &sym);
+    if (st != 0) return Done(st);
+    const int32_t r = sym >> 4, n = sym & 15;
+    if (n == 0) {
+      if (r != 15) break;
+      k -= 16;
+      pos += 16;
+      continue;
+    }
+    st = ReceiveExtend(s, n, &v);
+    if (st != 0) return Done(st);
+    k -= r + 1;
+    block[JpegZigzag80[pos + r]] = (int16_t)v;
+    pos += r + 1;
+  }
+  return JPEG_SUCCESS;
+}
+
+JpegStatus JpegDecodeBlockDc(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuffDecodeTable* ac,
+                             int16_t* predictor, int16_t* dcOut) {
+  int32_t sym, v;
+  JpegStatus st = JpegDecodeSymbol(s, dc, &sym);
+  if (st != 0) return Done(st);
+  if (sym) {
+    st = ReceiveExtend(s, sym & 15, &v);
+    if (st != 0) return Done(st);
+    *predictor = (int16_t)(*predictor + v);
+  }
+  dcOut[0] = *predictor;
+  int32_t k = 63;
+  while (k > 0) {
+    st = JpegDecodeSymbol(s, ac, &sym);
+    if (st != 0) return Done(st);
+    const int32_t r = sym >> 4, n = sym & 15;
+    if (n == 0) {
+      if (r != 15) break;
+      k -= 16;
+      continue;
+    }
+    st = ReceiveExtend(s, n, &v);
+    if (st != 0) return Done(st);
+    k -= r + 1;
+  }
+  return JPEG_SUCCESS;
+}
+
+JpegStatus JpegDecodeDcFirst(JpegInStream* s, const JpegHuffDecodeTable* dc, int16_t* coef, int16_t* predictor,
+                             int32_t al) {
+  int32_t sym, v;
+  JpegStatus st = JpegDecodeSymbol(s, dc, &sym);
+  if (st != 0) return Done(st);
+  if (sym) {
+    st = ReceiveExtend(s, sym & 15, &v);
+    if (st != 0) return Done(st);
+    *predictor = (int16_t)(*predictor + v);
+  }
+  *coef = (int16_t)JpegWrapShl(*predictor, al);
+  return JPEG_SUCCESS;
+}
+
+JpegStatus JpegDecodeDcRefine(JpegInStream* s, int16_t* coef, int32_t al) {
+  int32_t bit;
+  JpegStatus st = OneBit(s, &bit);
+  if (st != 0) return Done(st);
+  if (bit) *coef = (int16_t)(*coef | (1 << al));
+  return JPEG_SUCCESS;
+}
+
+JpegStatus JpegDecodeAcFirst(JpegInStream* s, int16_t* block, const JpegHuffDecodeTable* ac, int32_t ss, int32_t se,
+                             int32_t al) {
+  if (s->eobRun > 0) {
+    --s->eobRun;
+    return JPEG_SUCCESS;
+  }
+  for (int32_t k = ss; k <= se; ++k) {
+    int32_t sym, v;
+    JpegStatus st = JpegDecodeSymbol(s, ac, &sym);
+    if (st != 0) return Done(st);
+    const int32_t r = sym >> 4, n = sym & 15;
+    if (n) {
+      k += r;
+      st = ReceiveExtend(s, n, &v);
+      if (st != 0) return Done(st);
+      block[JpegZigzag80[k]] = (int16_t)JpegWrapShl(v, al);
+    } else if (r == 15) {
+      k += 15;
+    } else {
+      int32_t run = 1 << r;
+      if (r) {
+        st = NeedBits(s, r);
+        if (st != 0) return Done(st);
+        run += JpegGetBits(s, r);
+      }
+      s->eobRun = run - 1;
+      break;
+    }
+  }
+  return JPEG_SUCCESS;
+}
+
+namespace {
+
+inline JpegStatus Correct(JpegInStream* s, int16_t* coef, int32_t p1, int32_t m1) {
+  int32_t bit;
+  JpegStatus st = OneBit(s, &bit);
+  if (st != 0) return st;
+  if (bit && (*coef & p1) == 0) *coef = (int16_t)(*coef + (*coef >= 0 ? p1 : m1));
+  return JPEG_SUCCESS;
+}
+
+}  // namespace
+
+JpegStatus JpegDecodeAcRefine(JpegInStream* s, int16_t* block, const JpegHuffDecodeTable* ac, int32_t ss, int32_t se,
+                              int32_t al) {
+  const int32_t p1 = 1 << al, m1 = -(1 << al);
+  int32_t k = ss;
+  JpegStatus st;
+  if (s->eobRun == 0) {
+    while (k <= se) {
+      int32_t sym;
+      st = JpegDecodeSymbol(s, ac, &sym);
+      if (st != 0) return Done(st);
+      int32_t r = sym >> 4;
+      const int32_t n = sym & 15;
+      int32_t value = 0;
+      if (n) {
+        int32_t bit;
+        st = OneBit(s, &bit);
+        if (st != 0) return Done(st);
+        value = bit ? p1 : m1;
+      } else if (r != 15) {
+        int32_t run = 1 << r;
+        if (r) {
+          st = NeedBits(s, r);
+          if (st != 0) return Done(st);
+          run += JpegGetBits(s, r);
+        }
+        s->eobRun = run;
+        break;
+      }
+      do {
+        int16_t* coef = &block[JpegZigzag80[k]];
+        if (*coef != 0) {
+          st = Correct(s, coef, p1, m1);
+          if (st != 0) return Done(st);
+        } else if (--r < 0) {
+          break;
+        }
+        ++k;
+      } while (k <= se);
+      if (value) block[JpegZigzag80[k]] = (int16_t)value;
+      ++k;
+    }
+  }
+  if (s->eobRun > 0) {
+    for (; k <= se; ++k) {
+      int16_t* coef = &block[JpegZigzag80[k]];
+      if (*coef != 0) {
+        st = Correct(s, coef, p1, m1);
+        if (st != 0) return Done(st);
+      }
+    }
+    --s->eobRun;
+  }
+  return JPEG_SUCCESS;
+}

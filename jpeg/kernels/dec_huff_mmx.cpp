@@ -1,0 +1,169 @@
+// Processor-specific baseline block decoders.  The accumulator holds its
+// valid bits at the top (the next bit of the data is bit 63) and is topped
+// up to 57-64 bits at a time, four bytes at once where no 0xFF is among them.
+// For well-formed data they give the plain decoders' coefficients.
+#include "jpeg/decoder/dec_internal.h"
+#include "jpeg/kernels/dec_kernels.h"
+
+JpegStatus JpegRefillFileMmx(JpegInStream* s) {
+  s->fileBase += s->end - s->fileBuffer;
+  const DWORD got = JpegFileRead(s->file, s->fileBuffer, sizeof s->fileBuffer);
+  s->ptr = s->fileBuffer;
+  s->end = s->fileBuffer + got;
+  return got ? JPEG_SUCCESS : JPEG_ERR_EOF;
+}
+
+namespace {
+
+struct Bits {
+  JpegInStream* s;
+  uint64_t acc;
+  int32_t bits;
+};
+
+// False when the data has ended: the block stops where it is.
+template <bool FourBytes>
+bool Refill(Bits& b) {
+  JpegInStream* s = b.s;
+  if (s->marker) return true;  // further bits read as 0
+  if (b.bits < 0) {
+    b.bits = 0;
+    b.acc = 0;
+  }
+  if (FourBytes && s->end - s->ptr >= 4 && b.bits <= 32) {
+    const uint8_t* q = s->ptr;
+    if (q[0] != 0xFF && q[1] != 0xFF && q[2] != 0xFF && q[3] != 0xFF) {
+      const uint64_t w = ((uint64_t)q[0] << 24) | ((uint64_t)q[1] << 16) | ((uint64_t)q[2] << 8) | q[3];
+      b.acc |= w << (32 - b.bits);
+      b.bits += 32;
+      s->ptr += 4;
+      return true;
+    }
+  }
+  auto next = [&](uint32_t* byte) -> bool {
+    if (s->ptr >= s->end) {
+      if (!s->file || JpegRefillFileMmx(s) != 0) return false;
+    }
+    *byte = *s->ptr++;
+    return true;
+  };
+  while (b.bits <= 56) {
+    uint32_t byte;
+    if (!next(&byte)) return false;
+    if (byte == 0xFF) {
+      do {
+        if (!next(&byte)) return false;
+      } while (byte == 0xFF);
+      if (byte != 0) {
+        s->marker = (uint8_t)byte;
+        b.bits += 8;  // eight 0 bits
+        return true;
+      }
+      byte = 0xFF;
+    }
+    b.acc |= (uint64_t)byte << (56 - b.bits);
+    b.bits += 8;
+  }
+  return true;
+}
+
+inline uint32_t Take(Bits& b, int n) {
+  const uint32_t v = (uint32_t)(b.acc >> (64 - n));
+  b.acc <<= n;
+  b.bits -= n;
+  return v;
+}
+
+template <bool FourBytes>
+bool Symbol(Bits& b, const JpegHuffDecodeTable* t, int32_t* sym) {
+  if (b.bits < 8 && !Refill<FourBytes>(b)) return false;
+  int32_t l = 1;
+  if (b.bits >= 8) {
+    const int32_t e = t->lookahead[b.acc >> 56];
+    if (e >> 16) {
+      const int len = e >> 16;
+      b.acc <<= len;
+      b.bits -= len;
+      *sym = e & 0xFFFF;
+      return true;
+    }
+    l = 9;
+  }
+  if (b.bits < l && !Refill<FourBytes>(b)) return false;
+  int32_t code = (int32_t)Take(b, l);
+  while (l <= 16 && code > t->lastCode[l]) {
+    if (b.bits < 1 && !Refill<FourBytes>(b)) return false;
+    code = (code << 1) | (int32_t)Take(b, 1);
+    ++l;
+  }
+  if (l > 16) {
+    *sym = 0;
+    return true;
+  }
+  const int32_t idx = t->firstIndex[l] + code - t->firstCode[l];
+  *sym = (idx >= 0 && idx < 256) ? t->symbols[idx] : 0;
+  return true;
+}
+
+// Sign thresholds 2^(s-1), 0 for category 0.
+const int32_t kHalf[16] = {0, 1, 2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384};
+
+template <bool FourBytes>
+bool Value(Bits& b, int32_t n, int32_t* v) {
+  if (b.bits < n && !Refill<FourBytes>(b)) return false;
+  const int32_t raw = n ? (int32_t)Take(b, n) : 0;
+  *v = raw < kHalf[n] ? raw + JpegExtendOffset[n] : raw;
+  return true;
+}
+
+template <bool FourBytes, bool Full>
+JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuffDecodeTable* ac, int16_t* predictor,
+                  int16_t* out) {
+  Bits b{s, s->acc, s->bits};
+  if (Full)
+    for (int i = 0; i < 64; ++i) out[i] = 0;
+  int32_t sym, v;
+  do {
+    if (!Symbol<FourBytes>(b, dc, &sym)) break;
+    if (sym) {
+      if (!Value<FourBytes>(b, sym & 15, &v)) break;
+      *predictor = (int16_t)(*predictor + v);
+    }
+    out[0] = *predictor;
+    int32_t k = 63, pos = 1;
+    while (k > 0) {
+      if (!Symbol<FourBytes>(b, ac, &sym)) break;
+      const int32_t r = sym >> 4, n = sym & 15;
+      if (n == 0) {
+        if (r != 15) break;
+        k -= 16;
+        pos += 16;
+        continue;
+      }
+      if (!Value<FourBytes>(b, n, &v)) break;
+      k -= r + 1;
+      if (Full) out[JpegZigzag80[pos + r]] = (int16_t)v;
+      pos += r + 1;
+    }
+  } while (false);
+  s->acc = b.acc;
+  s->bits = b.bits;
+  return JPEG_SUCCESS;
+}
+
+}  // namespace
+
+JpegStatus JpegDecodeBlockMmx(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuffDecodeTable* ac,
+                              int16_t* predictor, int16_t* block) {
+  return Decode<false, true>(s, dc, ac, predictor, block);
+}
+
+JpegStatus JpegDecodeBlockMmx2(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuffDecodeTable* ac,
+                               int16_t* predictor, int16_t* block) {
+  return Decode<true, true>(s, dc, ac, predictor, block);
+}
+
+JpegStatus JpegDecodeDcOnlyMmx(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuffDecodeTable* ac,
+                               int16_t* predictor, int16_t* dcOut) {
+  return Decode<true, false>(s, dc, ac, predictor, dcOut);
+}

@@ -1,0 +1,111 @@
+// SSE2 integer inverse DCT and dequantiser.  Both give exactly the plain
+// routines' results: the transform runs the same 32-bit wrap-around
+// arithmetic, and blocks whose row pass leaves the 16-bit range (never the
+// case for valid data) take the plain routine.
+#include <emmintrin.h>
+
+#include "jpeg/decoder/dec_internal.h"
+#include "jpeg/kernels/dec_kernels.h"
+
+namespace {
+
+inline __m128i Pair(int16_t a, int16_t b) { return _mm_set_epi16(b, a, b, a, b, a, b, a); }
+
+// Low 32 bits of a 32 x 32-bit product in each lane.
+inline __m128i MulLo32(__m128i a, __m128i b) {
+  const __m128i even = _mm_mul_epu32(a, b);
+  const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
+  return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
+                            _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+}
+
+inline void Transpose(__m128i* r) {
+  const __m128i t0 = _mm_unpacklo_epi16(r[0], r[1]), t1 = _mm_unpackhi_epi16(r[0], r[1]);
+  const __m128i t2 = _mm_unpacklo_epi16(r[2], r[3]), t3 = _mm_unpackhi_epi16(r[2], r[3]);
+  const __m128i t4 = _mm_unpacklo_epi16(r[4], r[5]), t5 = _mm_unpackhi_epi16(r[4], r[5]);
+  const __m128i t6 = _mm_unpacklo_epi16(r[6], r[7]), t7 = _mm_unpackhi_epi16(r[6], r[7]);
+  const __m128i u0 = _mm_unpacklo_epi32(t0, t2), u1 = _mm_unpackhi_epi32(t0, t2);
+  const __m128i u2 = _mm_unpacklo_epi32(t1, t3), u3 = _mm_unpackhi_epi32(t1, t3);
+  const __m128i u4 = _mm_unpacklo_epi32(t4, t6), u5 = _mm_unpackhi_epi32(t4, t6);
+  const __m128i u6 = _mm_unpacklo_epi32(t5, t7), u7 = _mm_unpackhi_epi32(t5, t7);
+  r[0] = _mm_unpacklo_epi64(u0, u4);
+  r[1] = _mm_unpackhi_epi64(u0, u4);
+  r[2] = _mm_unpacklo_epi64(u1, u5);
+  r[3] = _mm_unpackhi_epi64(u1, u5);
+  r[4] = _mm_unpacklo_epi64(u2, u6);
+  r[5] = _mm_unpackhi_epi64(u2, u6);
+  r[6] = _mm_unpacklo_epi64(u3, u7);
+  r[7] = _mm_unpackhi_epi64(u3, u7);
+}
+
+// One 8-point pass over four lanes: x holds the inputs as 16-bit lanes, `hi`
+// picks lanes 4-7; z receives the undescaled 32-bit outputs.
+template <bool Hi>
+inline void Pass(const __m128i* x, __m128i* z) {
+  auto il = [](__m128i a, __m128i b) { return Hi ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b); };
+  const __m128i p17 = il(x[1], x[7]), p53 = il(x[5], x[3]), p04 = il(x[0], x[4]), p26 = il(x[2], x[6]);
+  const __m128i f = _mm_madd_epi16(p17, Pair(6393, -32138));
+  const __m128i h = _mm_madd_epi16(p17, Pair(32138, 6393));
+  const __m128i g = _mm_madd_epi16(p53, Pair(27246, -18205));
+  const __m128i l = _mm_madd_epi16(p53, Pair(18205, 27246));
+  const __m128i r2048 = _mm_set1_epi32(2048), k5793 = _mm_set1_epi32(5793);
+  const __m128i P = MulLo32(_mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(f, g), r2048), 12), k5793);
+  const __m128i T = MulLo32(_mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(h, l), r2048), 12), k5793);
+  const __m128i A = _mm_sub_epi32(_mm_sub_epi32(_mm_add_epi32(h, f), l), g);
+  const __m128i C = _mm_sub_epi32(_mm_sub_epi32(_mm_add_epi32(h, g), l), f);
+  const __m128i U = _mm_slli_epi32(_mm_madd_epi16(p04, Pair(1, 1)), 15);
+  const __m128i R = _mm_slli_epi32(_mm_madd_epi16(p04, Pair(1, -1)), 15);
+  const __m128i W = _mm_add_epi32(_mm_madd_epi16(p26, Pair(21406, 17734)), _mm_madd_epi16(p26, Pair(21407, 0)));
+  const __m128i B = _mm_add_epi32(_mm_madd_epi16(p26, Pair(17734, -21406)), _mm_madd_epi16(p26, Pair(0, -21407)));
+  z[0] = _mm_add_epi32(_mm_add_epi32(T, U), W);
+  z[7] = _mm_sub_epi32(_mm_add_epi32(U, W), T);
+  z[1] = _mm_add_epi32(_mm_add_epi32(A, R), B);
+  z[6] = _mm_sub_epi32(_mm_add_epi32(R, B), A);
+  z[2] = _mm_sub_epi32(_mm_add_epi32(C, R), B);
+  z[5] = _mm_sub_epi32(_mm_sub_epi32(R, B), C);
+  z[3] = _mm_sub_epi32(_mm_add_epi32(P, U), W);
+  z[4] = _mm_sub_epi32(_mm_sub_epi32(U, W), P);
+}
+
+}  // namespace
+
+void JpegIdctIntSse2(int16_t* block) {
+  __m128i x[8], zl[8], zh[8];
+  for (int i = 0; i < 8; ++i) x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
+  Transpose(x);  // x[j] lane r = coefficient j of row r
+  Pass<false>(x, zl);
+  Pass<true>(x, zh);
+  const __m128i r2048 = _mm_set1_epi32(2048);
+  __m128i bad = _mm_setzero_si128();
+  for (int j = 0; j < 8; ++j) {
+    const __m128i lo = _mm_srai_epi32(_mm_add_epi32(zl[j], r2048), 12);
+    const __m128i hi = _mm_srai_epi32(_mm_add_epi32(zh[j], r2048), 12);
+    x[j] = _mm_packs_epi32(lo, hi);
+    const __m128i backLo = _mm_srai_epi32(_mm_unpacklo_epi16(x[j], x[j]), 16);
+    const __m128i backHi = _mm_srai_epi32(_mm_unpackhi_epi16(x[j], x[j]), 16);
+    bad = _mm_or_si128(bad, _mm_or_si128(_mm_xor_si128(backLo, lo), _mm_xor_si128(backHi, hi)));
+  }
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(bad, _mm_setzero_si128())) != 0xFFFF) {
+    JpegIdctInt(block);
+    return;
+  }
+  Transpose(x);  // x[k] lane j = row-pass output k of column j
+  Pass<false>(x, zl);
+  Pass<true>(x, zh);
+  const __m128i round = _mm_set1_epi32(1048576), offset = _mm_set1_epi32(128);
+  const __m128i zero = _mm_setzero_si128(), top = _mm_set1_epi16(255);
+  for (int k = 0; k < 8; ++k) {
+    const __m128i lo = _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(zl[k], round), 21), offset);
+    const __m128i hi = _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(zh[k], round), 21), offset);
+    const __m128i v = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(lo, hi), zero), top);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * k), v);
+  }
+}
+
+void JpegDequantizeIntSse2(int16_t* block, const int16_t* table) {
+  for (int i = 0; i < 64; i += 8) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i));
+    const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(block + i), _mm_mullo_epi16(c, q));
+  }
+}

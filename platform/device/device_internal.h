@@ -1,0 +1,88 @@
+// State shared by the parts of the emulated device.
+#pragma once
+
+#include <windows.h>
+#include <gx.h>
+#include <velmi_device.h>
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+
+struct HWND__ {
+  std::u16string className;
+  std::u16string title;
+  WNDPROC proc = nullptr;
+  LONG_PTR userData = 0;
+  bool visible = false;
+  bool minimized = false;
+  bool invalid = false;
+  bool erase = false;
+  bool destroyed = false;
+  bool remote = false;     // a window of another copy, found through its lock
+  std::string lockPath;    // remote: the lock file of that copy
+  HDC__* dc = nullptr;
+};
+
+
+namespace velmi_device {
+
+struct State {
+  std::recursive_mutex lock;
+  VelmiDeviceGeometry geometry;
+  std::vector<uint16_t> frameBuffer;
+  std::string configuration = "player";
+  int headless = -1;  // -1 not decided yet
+  std::string failure;
+  std::string lockDir;
+  std::deque<MSG> queue;
+  bool quitPosted = false;
+  int quitCode = 0;
+  std::vector<HWND> windows;
+  HWND mainWindow = nullptr;
+  bool foreground = true;
+  unsigned frameCount = 0;
+  unsigned raiseRequests = 0;
+  std::vector<std::string> messageBoxes;
+  bool gxOpen = false;
+  bool gxSuspended = false;
+  // SDL presentation
+  bool sdlReady = false;
+  SDL_Window* sdlWindow = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* texture = nullptr;
+  uint32_t lastRefresh = 0;
+  uint32_t lastLockPoll = 0;
+  bool stylusDown = false;
+  // start lock held by this copy
+  int lockFd = -1;
+  std::string lockPath;
+};
+
+State& S();
+
+uint16_t* FrameBuffer();  // allocates on first use
+bool Headless();
+void EnsureSdl();
+void ShutdownSdl();
+void PumpEvents();       // SDL events and raise requests into the queue
+void RefreshDisplay(bool force);
+void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+std::string ToUtf8(const std::u16string& s);
+std::u16string FromWide(LPCWSTR s);
+// Lock of a window's class and title; FindWindow's view of other copies.
+void UpdateWindowLock(HWND hwnd);
+void ReleaseWindowLock();
+std::string LockPathFor(const std::u16string& className, const std::u16string& title);
+void PollRaiseRequest();
+void RunScriptFrame(unsigned frame);
+void ResetScript();
+bool Fails(const char* what);
+
+}  // namespace velmi_device

@@ -1,0 +1,74 @@
+// Hooks of the emulated handheld (platform/device): its screen geometry,
+// headless runs, scripted input, screenshots and the start lock.
+#pragma once
+
+#include <winuser.h>
+
+#include <string>
+#include <vector>
+
+struct VelmiDeviceGeometry {
+  int width = 480;   // frame buffer x pixels, as the device's display driver counts them
+  int height = 640;  // y pixels
+};
+
+// Chooses the emulated screen.  Call before the window is created.
+void VelmiDeviceSetGeometry(int width, int height);
+VelmiDeviceGeometry VelmiDeviceGetGeometry();
+
+// Names the build configuration (part of the start-lock key).
+void VelmiDeviceSetConfiguration(const char* name);
+
+// Headless: SDL's dummy video driver, no window on a display.  Also chosen
+// by VELMI_HEADLESS=1 or when no display is reachable.
+void VelmiDeviceSetHeadless(bool headless);
+bool VelmiDeviceIsHeadless();
+
+// Reads VELMI_HEADLESS, VELMI_DEVICE_GEOMETRY (e.g. "320x240"),
+// VELMI_DEVICE_SCRIPT (a script file) and VELMI_DEVICE_FAIL.
+void VelmiDeviceConfigureFromEnvironment();
+
+// Scripted input, one action a line: "<frame> <action> <args>".  Frames are
+// counted by SystemIdleTimerReset, which the game calls once per due frame;
+// actions of frame N run at its N-th call.  Actions:
+//   key down|up <code or name>     names: UP DOWN LEFT RIGHT A B C D E START
+//   tap <x> <y>                    stylus down at N, up at N+1
+//   down|up|move <x> <y>           single stylus events
+//   shot <file.png>                screenshot of the screen as held
+//   rawshot <file.png>             screenshot of the frame buffer as stored
+//   focus 0|1                      lose / regain the foreground
+//   quit                           the window is closed (as by its close box)
+// Stylus points are in the coordinates of the screen as held (the picture
+// the SDL window shows, unscaled).  Lines starting with '#' are ignored.
+bool VelmiDeviceLoadScript(const char* text);
+bool VelmiDeviceLoadScriptFile(const char* path);
+unsigned VelmiDeviceFrameCount();
+
+// Makes one start-up step fail: "window", "fullscreen", "gapi", "framebuffer".
+void VelmiDeviceSetFailure(const char* what);
+
+// Folder of the start locks (default $XDG_RUNTIME_DIR or /tmp); tests
+// redirect it with VELMI_LOCK_DIR or this call.
+void VelmiDeviceSetLockDir(const char* dir);
+std::string VelmiDeviceLockDir();
+// True while a raise request from a second start waits for this copy.
+bool VelmiDeviceTakeRaiseRequest();
+
+// Message boxes shown so far ("caption: text", UTF-8); headless runs also
+// print them on stderr and never wait.
+std::vector<std::string> VelmiDeviceMessageBoxes();
+
+// The emulated frame buffer (16-bit pixels) and its stride in bytes.
+uint16_t* VelmiDeviceFrameBuffer();
+int VelmiDeviceFrameBufferStride();
+
+// Maps a point of the screen as held to the device's window coordinates.
+POINT VelmiDeviceHeldToWindow(int x, int y);
+// Size of the screen as held (landscape for a portrait device).
+void VelmiDeviceHeldSize(int* width, int* height);
+
+// Writes the screen as held (rotated upright) or the raw frame buffer as PNG.
+bool VelmiDeviceScreenshot(const char* path, bool raw);
+
+// Drops every window, queued message and device state (tests).
+void VelmiDeviceReset();

@@ -1,0 +1,114 @@
+// The player's one application object: the window, and every long-lived
+// member of the game, grouped by the subsystem that owns them.
+#pragma once
+
+#include <windows.h>
+
+#include "player/core/input.h"
+#include "player/core/settings.h"
+#include "player/core/sprite.h"
+#include "player/core/window_base.h"
+#include "player/scenario/game_members.h"
+#include "player/screens/screen_members.h"
+
+class CScreen;
+class CSoundMixer;
+class CPicture;
+class CTextWindow;
+class CDirtyList;
+class CSystemMenu;
+class CTransition;
+class PackReader;
+class FontList;
+
+constexpr int kPathSize = 1024;
+
+class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers {
+ public:
+  CGameApp();
+  ~CGameApp() override;
+
+  LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  // Construction and destruction stages.
+  void InitPlatformMembers();
+  void FreePlatformMembers();
+  void InitGameMembers();
+  void FreeGameMembers();
+
+  void GetProgramFolder(char* out) const;
+  LRESULT OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnKey(HWND hwnd, int code, int down);
+  void OnStylusMove(POINT p);
+  void LatchInput();
+  void OnPaint(HWND hwnd);
+  void WatchForeground();
+  void Activate();
+  void Deactivate();
+
+  // Frame composition.
+  void ResetDrawBuckets();
+  void FillDrawBuckets();
+  void RemoveFinishedSprites();
+  void InvalidateChangedSprites();
+  void DrawSpriteInRect(SpriteDrawItem* item, const RECT* clip);
+  SpriteDrawItem* DrawChainHead() { return &buckets[kPriorities - 1]; }
+
+  // Scenario operations the platform calls.
+  void DispatchMode();
+  void InvalidateVirtualRect(int x, int y, int w, int h);
+  int IsPictureSlotUsed(int n) const;
+  void WriteSystemData();
+  void ReadSystemData();
+
+  // Platform members.
+  CScreen* screen;
+  char savePath[kPathSize];
+  char picturePackPath[kPathSize];
+  char scriptPackPath[kPathSize];
+  char sePath[kPathSize];
+  char voicePackPath[kPathSize];
+  char musicPath[kPathSize];
+  char dataPath[kPathSize];
+  CSoundMixer* mixer;
+  InputState input;
+  KeyMap keyMap;
+  CPicture* pictures[kPictureSlots];
+  CSprite* sprites[kSpriteSlots];
+  CTextWindow* textWindow;
+  CDirtyList* dirty;
+  CSystemMenu* menu;
+  CTransition* transition;
+  PackReader* picturePack;
+  PackReader* voicePack;
+  FontList* fontList;
+  int32_t active;
+  DWORD frameTime;
+  GameSettings settings;
+  SpriteDrawItem buckets[kPriorities];
+  SpriteDrawItem* insertAfter[kPriorities];
+  char programFolder[kPathSize];
+  int32_t programFolderOk;
+  int32_t clearFirst;
+  int32_t shakeX, shakeY;
+  GXKeyList gxKeys;
+};
+
+// Compose the frame's dirty rectangles; the message text draws itself last.
+int ComposeFrame(CGameApp* app, SpriteDrawItem* head);
+void ClearRect(uint16_t* pixels, int pitch, int height, const RECT* rect);
+
+// One turn of the main loop when no message waits: 1 after a frame turn,
+// 0 after a menu turn.
+int FrameStep(CGameApp* app);
+LRESULT AppWindowProc(CGameApp* app, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The application object of the running program (null outside WinMain).
+CGameApp* GetGameApp();
+
+// Test hook: runs in place of the title screen's mode handler when set.
+using ModeHandlerHook = void (*)(CGameApp* app);
+void SetTitleModeHook(ModeHandlerHook hook);
+ModeHandlerHook GetTitleModeHook();
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCmd);

@@ -1,0 +1,109 @@
+#include "player/core/screen.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "player/core/dirty_list.h"
+#include "player/core/game_app.h"
+#include "player/scenario/movie_player.h"
+#include "player/scenario/sound_mixer.h"
+
+CScreen::CScreen() : desc{}, mode{}, formatA(16), formatB(16), pixels_(nullptr), movie_(nullptr) {
+  DetectDisplayMode(&mode);
+  width_ = uint32_t(GetScreenWidth());
+  height_ = uint32_t(GetScreenHeight());
+  pixels_ = static_cast<uint16_t*>(LocalAlloc(LMEM_ZEROINIT, size_t(width_) * height_ * 2));
+}
+
+CScreen::~CScreen() {
+  delete movie_;
+  movie_ = nullptr;
+  if (pixels_) LocalFree(pixels_);
+  pixels_ = nullptr;
+}
+
+bool CScreen::FitsFrameBuffer() const {
+  return desc.bitsPerPixel == 16 && desc.width >= int32_t(height_) && desc.height >= int32_t(width_) &&
+         desc.xPitch != 0 && desc.yPitch != 0;
+}
+
+void CScreen::Present(uint8_t* fb, const RECT* target, const RECT* source) const {
+  if (!fb || !pixels_) return;
+  const int w = int(width_), h = int(height_);
+  RECT t{0, 0, w, h}, s{0, 0, w, h};
+  if (target && source) {
+    t = *target;
+    s = *source;
+  }
+  // Keep both rectangles inside the back buffer.
+  if (t.left < 0) { s.left -= t.left; t.left = 0; }
+  if (t.top < 0) { s.top -= t.top; t.top = 0; }
+  if (s.left < 0) { t.left -= s.left; s.left = 0; }
+  if (s.top < 0) { t.top -= s.top; s.top = 0; }
+  int cols = std::min<int>(t.right - t.left, std::min<int>(w - t.left, w - s.left));
+  int rows = std::min<int>(t.bottom - t.top, std::min<int>(h - t.top, h - s.top));
+  if (cols < 1 || rows < 1) return;
+  const intptr_t xp = desc.xPitch, yp = desc.yPitch;
+  const uint16_t* src = pixels_ + size_t(s.top) * w + s.left;
+  uint8_t* dst = fb + intptr_t(w - 1 - t.left) * yp + intptr_t(t.top) * xp;
+  if (xp == 2 && yp == 960 && w == 640) {
+    // The common device: a 480 x 640 portrait buffer of 16-bit pixels.
+    for (int r = 0; r < rows; ++r) {
+      uint16_t* d = reinterpret_cast<uint16_t*>(dst) + r;
+      const uint16_t* p = src + size_t(r) * 640;
+      for (int c = 0; c < cols; ++c) d[-480 * c] = p[c];
+    }
+    return;
+  }
+  for (int r = 0; r < rows; ++r) {
+    uint8_t* d = dst + intptr_t(r) * xp;
+    const uint16_t* p = src + size_t(r) * w;
+    for (int c = 0; c < cols; ++c) std::memcpy(d - intptr_t(c) * yp, p + c, 2);
+  }
+}
+
+int CScreen::StepMovie(CSoundMixer* mixer) {
+  if (!movie_) return 0;
+  if (movie_->Step()) return 1;
+  if (mixer) mixer->StopChannel(0);
+  delete movie_;
+  movie_ = nullptr;
+  return 0;
+}
+
+int CScreen::StopMovie(CSoundMixer* mixer) {
+  if (!movie_) return 0;
+  if (mixer) mixer->StopChannel(0);
+  delete movie_;
+  movie_ = nullptr;
+  return 1;
+}
+
+void PresentFrame(CGameApp* app, int whole, const int* shake) {
+  CScreen* screen = app->screen;
+  if (!screen) return;
+  int count = 1;
+  if (!whole) {
+    count = app->dirty ? app->dirty->Count() : 0;
+    if (count == 0) return;
+  }
+  uint8_t* fb = BeginFrameBufferDraw();
+  if (!fb) {
+    EndFrameBufferDraw();
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    RECT r{0, 0, LONG(screen->GetWidth()), LONG(screen->GetHeight())};
+    if (!whole) app->dirty->GetRect(i, &r);
+    RECT t = r, s = r;
+    if (shake) {
+      int dx = shake[0], dy = shake[1];
+      if (dx < 0) { t.right += dx; s.left -= dx; }
+      if (dx > 0) { t.left += dx; s.right -= dx; }
+      if (dy < 0) { t.bottom += dy; s.top -= dy; }
+      if (dy > 0) { t.top += dy; s.bottom -= dy; }
+    }
+    screen->Present(fb, &t, &s);
+  }
+  EndFrameBufferDraw();
+}

@@ -1,0 +1,280 @@
+#include <aygshell.h>
+
+#include <cstring>
+#include <new>
+
+#include "common/sjis.h"
+#include "player/core/dirty_list.h"
+#include "player/core/display.h"
+#include "player/core/game_app.h"
+#include "player/core/ini_store.h"
+#include "player/core/menu_commands.h"
+#include "player/core/screen.h"
+#include "player/core/text_window.h"
+#include "player/core/texts.h"
+#include "player/scenario/sound_mixer.h"
+#include "player/screens/popup_menu.h"
+
+namespace {
+
+CGameApp* g_app = nullptr;
+ModeHandlerHook g_titleHook = nullptr;
+
+int ErrorBox(const char* text) {
+  const WCHAR* w = nullptr;
+  WCHAR buf[256] = {};
+  if (MultiByteToWideChar(CP_ACP, 0, text, -1, buf, 255) > 0) w = buf;
+  static const WCHAR caption[] = u"Error";
+  MessageBoxW(nullptr, w, caption, 0);
+  return 0;
+}
+
+// Takes the window down without running the game's shut-down (nothing was started).
+void DestroyWindowQuietly(CGameApp* app) {
+  SetWindowLongPtrW(app->hwnd, GWL_USERDATA, 0);
+  DestroyWindow(app->hwnd);
+  app->hwnd = nullptr;
+}
+
+}  // namespace
+
+CGameApp* GetGameApp() { return g_app; }
+void SetTitleModeHook(ModeHandlerHook hook) { g_titleHook = hook; }
+ModeHandlerHook GetTitleModeHook() { return g_titleHook; }
+
+void CGameApp::OnPaint(HWND h) {
+  PAINTSTRUCT ps;
+  BeginPaint(h, &ps);
+  // An open menu or a playing movie owns the frame buffer meanwhile.
+  bool covered = (menu && menu->IsOpen()) || (screen && screen->IsMoviePlaying());
+  if (active && screen && screen->GetPixels() && !covered) {
+    uint8_t* fb = BeginFrameBufferDraw();
+    screen->Present(fb, nullptr, nullptr);
+    EndFrameBufferDraw();
+  }
+  EndPaint(h, &ps);
+}
+
+LRESULT AppWindowProc(CGameApp* app, HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      HandleMenuCommand(app, h, LOWORD(wParam), lParam);
+      return 0;
+    case WM_PAINT:
+      app->OnPaint(h);
+      return 0;
+    case WM_CLOSE:
+      if (app->mixer) app->mixer->CloseOutput();
+      DestroyWindow(h);
+      return 0;
+    case WM_DESTROY:
+      app->WriteSystemData();
+      SaveConfig(app);
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return app->OnWindowMessage(h, message, wParam, lParam);
+  }
+}
+
+void CGameApp::Deactivate() {
+  if (!active) return;
+  active = 0;
+  if (screen) screen->StopMovie(mixer);
+  if (mixer) mixer->Suspend();
+  GXSuspend();
+  ShowWindow(hwnd, SW_MINIMIZE);
+}
+
+void CGameApp::Activate() {
+  if (active) return;
+  active = 1;
+  GXResume();
+  if (mixer) mixer->Resume();
+  ShowWindow(hwnd, SW_SHOW);
+  RECT r{0, 0, GetScreenWidth(), GetScreenHeight()};
+  if (dirty) dirty->Add(&r, 1);
+}
+
+void CGameApp::WatchForeground() {
+  HWND front = GetForegroundWindow();
+  if (active && front != hwnd) Deactivate();
+  else if (!active && front == hwnd) Activate();
+}
+
+void CGameApp::DispatchMode() {
+  if (gameMode == MODE_TITLE && g_titleHook) {
+    g_titleHook(this);
+    return;
+  }
+  DispatchGameMode(this);
+}
+
+int FrameStep(CGameApp* app) {
+  app->frameTime = NowMs();
+  if (app->menu && app->menu->IsOpen()) {
+    app->LatchInput();
+    app->menu->HandleInput(app->hwnd, &app->input);
+    Sleep(1);
+    return 0;
+  }
+  InputState& in = app->input;
+  if (app->screen && app->screen->IsMoviePlaying()) {
+    app->LatchInput();
+    if (!in.tap && in.count[IN_KEY_C] != 1 && in.count[IN_RIGHT] != 1) {
+      app->screen->StepMovie(app->mixer);
+      return 1;
+    }
+    in.tap = 0;
+    in.count[IN_KEY_C] = in.count[IN_RIGHT] = 0;
+    app->screen->StopMovie(app->mixer);
+    app->InvalidateVirtualRect(0, 0, 800, 600);
+    return 1;
+  }
+  if (!FrameTimer::IsDue()) {
+    Sleep(1);
+    return 1;
+  }
+  SystemIdleTimerReset();
+  app->LatchInput();
+  if (!app->active) {
+    Sleep(1);
+    return 1;
+  }
+  app->ResetDrawBuckets();
+  app->DispatchMode();
+  if (app->screen && app->screen->IsMoviePlaying()) {
+    app->InvalidateVirtualRect(0, 0, 800, 600);
+    return 1;
+  }
+  if (app->errorWord) {
+    DestroyWindow(app->hwnd);
+    if (app->dirty) app->dirty->Clear();
+    return 1;
+  }
+  app->FillDrawBuckets();
+  app->RemoveFinishedSprites();
+  app->InvalidateChangedSprites();
+  app->clearFirst = app->gameMode == MODE_STORY ? !app->IsPictureSlotUsed(28) : 1;
+  ComposeFrame(app, app->DrawChainHead());
+  if (app->shakeX == 0 && app->shakeY == 0) {
+    PresentFrame(app, 0, nullptr);
+  } else {
+    int shake[2] = {app->shakeX, app->shakeY};
+    PresentFrame(app, 1, shake);
+  }
+  if (app->dirty) app->dirty->Clear();
+  return 1;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
+  const PlayerBuild build = GetPlayerBuild();
+  SetCanvasWidth(800);
+  SetCanvasHeight(600);
+  if (build != PlayerBuild::Ce30) {
+    SetScreenWidth(640);
+    SetScreenHeight(480);
+  } else {
+    SetScreenWidth(320);
+    SetScreenHeight(240);
+  }
+  CGameApp* app = new (std::nothrow) CGameApp;
+  if (!app) return 0;
+
+  WCHAR cls[16] = {}, title[64] = {};
+  MultiByteToWideChar(CP_ACP, 0, "MYSYSTEM", -1, cls, 16);
+  MultiByteToWideChar(CP_ACP, 0, kTextWindowTitle, -1, title, 64);
+  if (HWND other = FindWindowW(cls, title)) {
+    SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(other) | 1));
+    delete app;
+    return 0;
+  }
+  if (!app->programFolderOk) {
+    delete app;
+    return ErrorBox(kTextFolderTooLong);
+  }
+  UINT period = 0;
+  if (build == PlayerBuild::Ce50) {
+    TIMECAPS caps{};
+    if (timeGetDevCaps(&caps, sizeof caps) == TIMERR_NOERROR) {
+      period = caps.wPeriodMin;
+      timeBeginPeriod(period);
+    }
+  }
+  LoadMp3Overlay();
+  LoadOggOverlay();
+  auto unwind = [&] {
+    UnloadOggOverlay();
+    UnloadMp3Overlay();
+    if (period) timeEndPeriod(period);
+  };
+  g_app = app;
+  if (!app->RegisterClass(instance, 0, CS_VREDRAW | CS_HREDRAW, "MYSYSTEM")) {
+    delete app;
+    g_app = nullptr;
+    unwind();
+    return 0;
+  }
+  HWND h = app->Create(instance, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), WS_VISIBLE,
+                       "MYSYSTEM", showCmd, WS_EX_TOPMOST);
+  const char* failure = nullptr;
+  if (!h) {
+    failure = kTextWindowFailed;
+  } else {
+    app->SetTitle(kTextWindowTitle);
+    if (!SHFullScreen(h, SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON | SHFS_HIDESTARTICON)) {
+      failure = kTextFullScreenFailed;
+    } else if (!GXOpenDisplay(h, GX_FULLSCREEN)) {
+      failure = kTextGapiFailed;
+    } else {
+      GXOpenInput();
+      RawFrameBufferDesc desc{};
+      bool described = build == PlayerBuild::Ce30 ? QueryGapiFrameBuffer(&desc) != nullptr
+                                                   : QueryRawFrameBuffer(&desc) != nullptr;
+      if (app->screen) app->screen->desc = desc;
+      // The present writes the whole back buffer turned into the frame buffer.
+      if (!described || !app->screen || !app->screen->FitsFrameBuffer()) {
+        GXCloseInput();
+        GXCloseDisplay();
+        failure = kTextGapiFailed;
+      }
+    }
+  }
+  if (failure) {
+    ErrorBox(failure);
+    if (h) DestroyWindowQuietly(app);
+    delete app;
+    g_app = nullptr;
+    unwind();
+    return 0;
+  }
+  IniStore::Reset();
+  HIMC previousImc = ImmAssociateContext(h, nullptr);
+  SetForegroundWindow(h);
+  ShowWindow(h, app->showCmd);
+  UpdateWindow(h);
+  AppStartup(app);
+
+  MSG msg{};
+  for (;;) {
+    app->WatchForeground();
+    if (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+      if (!GetMessageW(&msg, nullptr, 0, 0)) break;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    } else {
+      FrameStep(app);
+    }
+  }
+  GXCloseInput();
+  GXCloseDisplay();
+  IniStore::Flush();
+  ImmAssociateContext(h, previousImc);
+  if (period) timeEndPeriod(period);
+  delete app;
+  g_app = nullptr;
+  DeleteMessageFont();
+  UnloadOggOverlay();
+  UnloadMp3Overlay();
+  return int(msg.wParam);
+}

@@ -1,0 +1,74 @@
+// Placeholders for the menu work: the pop-up menu never opens, and each
+// option handler only stores its setting (the menu ticks come with the menu).
+#include "player/core/settings.h"
+#include "player/screens/option_handlers.h"
+#include "player/screens/popup_menu.h"
+
+void CPopupMenu::SetChecked(void*, int, int) {}
+void CPopupMenu::SetEnabled(void*, int, int) {}
+
+CSystemMenu::CSystemMenu() = default;
+CSystemMenu::~CSystemMenu() = default;
+int CSystemMenu::Open() { return 0; }
+int CSystemMenu::HandleInput(HWND, InputState*) {
+  open_ = 0;
+  return 0;
+}
+
+#define STORE(name, field) \
+  void name(CPopupMenu*, int, GameSettings* s, int value) { s->field = value; }
+STORE(SetTitleImageMode, titleImageMode)
+STORE(SetMapAnimeUse, mapAnimeUse)
+STORE(SetMannerFullCut, mannerFullCut)
+STORE(SetSaveMascotIcon, saveMascotIcon)
+STORE(SetMascotVoice, mascotVoice)
+STORE(SetWinTransparency, windowTrans)
+STORE(SetTransMode, transMode)
+STORE(SetTextCutMode, textCutMode)
+STORE(SetSacraMode, sacraMode)
+STORE(SetVoiceCutMode, voiceCutMode)
+STORE(SetVgaQuality, vgaQuality)
+STORE(SetEffectUse, effectUse)
+STORE(SetMusicPlay, musicPlay)
+STORE(SetVoicePlay, voicePlay)
+STORE(SetSePlay, sePlay)
+STORE(SetMessageShadow, messageShadow)
+STORE(SetMasterVolume, masterVolume)
+STORE(SetMusicVolume, musicVolume)
+STORE(SetVoiceVolume, voiceVolume)
+STORE(SetSeVolume, seVolume)
+STORE(SetMovieVolume, movieVolume)
+STORE(SetDispFreeMode, dispFreeMode)
+STORE(SetMannerVoiceCut, mannerVoiceCut)
+STORE(SetVoiceAutoLock, voiceAutoLock)
+STORE(SetAntialiasLevel, antialiasLevel)
+STORE(SetMessageSpeed, messageSpeed)
+STORE(SetMessageAuto, messageAuto)
+STORE(SetMessageAutoBase, messageAutoBase)
+STORE(SetMessageAutoOne, messageAutoOne)
+STORE(SetLockSkip, lockSkip)
+STORE(SetKeyDoubleClick, keyDoubleClick)
+STORE(SetCenterKeyAction, centerKeyAction)
+STORE(SetCursorMode, cursorMode)
+STORE(SetReadSkip, readSkip)
+#undef STORE
+
+// Two-way radios keep 0 and 1 and store 0 for anything else.
+void SetSoundQuality(CPopupMenu*, int, GameSettings* s, int value) { s->soundQuality = value == 1 ? 1 : 0; }
+void SetOggUseLevel(CPopupMenu*, int, GameSettings* s, int value) { s->oggUseLevel = value == 1 ? 1 : 0; }
+void SetMessageLogStart(CPopupMenu*, int, GameSettings* s, int value) { s->mesLogStart = value == 1 ? 1 : 0; }
+
+void SetCharVoiceUse(CPopupMenu*, int, GameSettings* s, int character, int value) {
+  if (character >= 0 && character < 16) s->charVoiceUse[character] = value;
+}
+
+void SetMessageFont(CPopupMenu*, int, GameSettings* s, int, int fontIndex) { s->messageFont = fontIndex; }
+
+void EnableMenuCommand(CPopupMenu*, int) {}
+
+void SetSaveLoadEnabled(CPopupMenu*, GameSettings*, int32_t* saveAllowedWord, int loadAllowed, int saveAllowed) {
+  if (loadAllowed && saveAllowedWord) *saveAllowedWord = saveAllowed;
+}
+
+void UpdateSaveSlotItems(CPopupMenu*, int, int, const int*, int) {}
+void UpdateAutoSaveItems(CPopupMenu*, int, const int*, int) {}

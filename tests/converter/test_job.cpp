@@ -1,0 +1,407 @@
+// Whole conversion runs over generated desktop game folders, read back with
+// the player's pack reader and JBP1 decoder.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "converter/conv_file_make.h"
+#include "converter/formats/rbp_picture.h"
+#include "converter/pictures/bitmap_scale.h"
+#include "converter/pictures/jbp1_recoder.h"
+#include "converter/pictures/zev_decode.h"
+#include "player/core/jbp1_decoder.h"
+#include "player/core/lzss_decode.h"
+#include "player/core/pack_reader.h"
+#include "tests/converter/test_support.h"
+#include "tools/sample_game.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+  int done = 0, total = 0, failures = 0;
+  bool finished = false;
+};
+
+RunResult RunJob(const std::string& source, const std::string& output, int percent, int quality, bool pictures = true) {
+  const int bitrates[2] = {5, 3}, rates[2] = {1, 0};
+  auto* job = new CConvFileMake(bitrates, rates, 1, percent);
+  std::strcpy(job->m_sourceFolder, source.c_str());
+  std::strcpy(job->m_outputFolder, output.c_str());
+  job->m_qualityCode = quality;
+  job->m_doPictures = pictures;
+  job->m_doMusic = 0;
+  job->m_doVoices = 0;
+  CThreadCtrl ctrl(job);
+  ctrl.StartChecked();
+  char name[CConvFileMake::kNameChars];
+  while (!job->IsFinished()) {
+    job->GetCurrentName(name, sizeof name);  // as the dialog's timer reads it
+    Sleep(1);
+  }
+  EXPECT_TRUE(ctrl.WaitChecked(INFINITE));
+  ctrl.Close();
+  RunResult r{job->DoneCount(), job->TotalCount(), job->FailureCount(), job->IsFinished()};
+  delete job;
+  return r;
+}
+
+std::vector<BYTE> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<BYTE>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+uint32_t U32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24); }
+
+struct Entry {
+  std::string name;
+  uint32_t stored, unpacked, method;
+};
+
+std::vector<Entry> Directory(const std::vector<BYTE>& pack) {
+  std::vector<Entry> out;
+  if (pack.size() < 16 || std::memcmp(pack.data(), "RLZ2", 4) != 0) return out;
+  const uint32_t n = U32(&pack[4]);
+  for (uint32_t i = 0; i < n; ++i) {
+    const BYTE* e = &pack[16 + 84 * i];
+    out.push_back({std::string(reinterpret_cast<const char*>(e)), U32(e + 64), U32(e + 68), U32(e + 72)});
+  }
+  return out;
+}
+
+// Bytes of one entry through the player's pack reader.
+std::vector<BYTE> EntryBytes(const std::string& pack, const std::string& name) {
+  PackReader reader;
+  DWORD size = 0;
+  BYTE* data = ReadPackEntry(&reader, pack.c_str(), name.c_str(), &size);
+  std::vector<BYTE> out;
+  if (data) {
+    out.assign(data, data + size);
+    LocalFree(data);
+  }
+  return out;
+}
+
+std::string FileNameOf(const std::string& path) {
+  const size_t at = path.rfind('\\');
+  return at == std::string::npos ? path : path.substr(at + 1);
+}
+
+bool EndsWithNoCase(const std::string& s, const std::string& tail) {
+  if (s.size() < tail.size()) return false;
+  for (size_t i = 0; i < tail.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(s[s.size() - tail.size() + i])) != std::tolower(static_cast<unsigned char>(tail[i])))
+      return false;
+  }
+  return true;
+}
+
+enum class Road { Alpha32, Trim, KeyedToAlpha, Keyed24 };
+
+// The road each sample picture must take, by name.
+Road RoadOf(const std::string& name) {
+  static const std::map<std::string, Road> roads = {
+      {"face_alpha.zev", Road::Alpha32}, {"RainChip.ZEV", Road::Alpha32}, {"bst_girl.zev", Road::Trim},
+      {"sam_icon.zev", Road::KeyedToAlpha}, {"SAM_lz.zev", Road::KeyedToAlpha}, {"eff.ZEV", Road::KeyedToAlpha},
+      {"common_chip00.ZEV", Road::KeyedToAlpha}};
+  const auto it = roads.find(name);
+  return it == roads.end() ? Road::Keyed24 : it->second;
+}
+
+// The scaled bitmap a picture file must become (or empty).
+std::vector<BYTE> ExpectedScaled(const std::vector<BYTE>& file, Road road, int percent) {
+  DWORD size = static_cast<DWORD>(file.size());
+  BYTE* decoded;
+  if (ZevVariantOf(file.data(), size) == 2) {
+    decoded = DecodeZevDeflate(file.data(), &size);
+  } else {
+    size = ZevLzBitmapSize(file.data(), size);
+    decoded = static_cast<BYTE*>(LocalAlloc(LPTR, size));
+    if (DecodeZevLz(decoded, file.data(), size, static_cast<DWORD>(file.size())) != 0) {
+      LocalFree(decoded);
+      decoded = nullptr;
+    }
+  }
+  if (!decoded) return {};
+  BYTE* packed = RepackBitmap(decoded, &size);
+  LocalFree(decoded);
+  BYTE* scaled = nullptr;
+  switch (road) {
+    case Road::Alpha32:
+    case Road::Trim:
+      scaled = ScaleAlpha32(packed, &size, percent);
+      if (road == Road::Trim) {
+        BYTE* t = TrimTransparentColumns(scaled, &size, percent);
+        LocalFree(scaled);
+        scaled = t;
+      }
+      break;
+    case Road::KeyedToAlpha:
+      scaled = ScaleKeyedToAlpha(packed, &size, percent);
+      break;
+    case Road::Keyed24:
+      scaled = ScaleKeyed24(packed, &size, percent);
+      break;
+  }
+  LocalFree(packed);
+  std::vector<BYTE> out(scaled, scaled + size);
+  LocalFree(scaled);
+  return out;
+}
+
+inline void Expand565(WORD v, int* r, int* g, int* b) {
+  *r = (v >> 11) << 3;
+  *g = ((v >> 5) & 63) << 2;
+  *b = (v & 31) << 3;
+}
+
+// Whether the re-coder's JPEG of a scaled bitmap fits its 3 x w x h bytes.
+bool JpegFits(const std::vector<BYTE>& bmp) {
+  const int w = ctest::BitmapWidth(bmp.data()), h = ctest::BitmapHeight(bmp.data());
+  const std::vector<BYTE> top = ctest::MakeBitmap(w, h, 24, [&](int x, int y, BYTE* p) {
+    std::memcpy(p, ctest::BitmapPixel(bmp, x, h - 1 - y), 3);
+  });
+  DWORD n = 0;
+  BYTE* jpeg = EncodeJpegInMemory(top.data(), &n, 90);
+  if (jpeg) LocalFree(jpeg);
+  return jpeg != nullptr;
+}
+
+// Luma PSNR and mean absolute R, G, B error of a JBP1 body against the
+// expected bitmap, over the pixels that show (alpha above 0, or all).
+struct Fidelity {
+  double lumaPsnr = 0, meanError = 1e9;
+};
+Fidelity Jbp1Fidelity(const std::vector<BYTE>& picture, const RbpHeader& h, const std::vector<BYTE>& expected) {
+  Fidelity f;
+  BlockDecoder st;
+  InitBlockDecoder(&st);
+  st.input = picture.data() + 36;
+  st.inputLength = h.jbp1Length;
+  st.expectedWidth = h.width;
+  st.expectedHeight = h.height;
+  if (!ParseJbp1Header(&st)) return f;
+  ResetBlockFlags(&st);
+  if (!DecodeJbp1(&st)) return f;
+  const bool alpha = ctest::BitmapBits(expected.data()) == 32;
+  double lumaSum = 0, absSum = 0;
+  size_t count = 0;
+  for (DWORD y = 0; y < h.height; ++y) {
+    const WORD* row = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(st.output) + y * st.rowPitch);
+    for (DWORD x = 0; x < h.width; ++x) {
+      const BYTE* e = ctest::BitmapPixel(expected, static_cast<int>(x), static_cast<int>(y));
+      if (alpha && e[3] == 0) continue;
+      int r, g, b;
+      Expand565(row[x], &r, &g, &b);
+      const int er = e[2] & 0xF8, eg = e[1] & 0xFC, eb = e[0] & 0xF8;
+      const double dy = 0.299 * (r - er) + 0.587 * (g - eg) + 0.114 * (b - eb);
+      lumaSum += dy * dy;
+      absSum += std::abs(r - er) + std::abs(g - eg) + std::abs(b - eb);
+      ++count;
+    }
+  }
+  LocalFree(st.output);
+  if (count == 0) return Fidelity{99, 0};
+  const double mse = lumaSum / count;
+  f.lumaPsnr = mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+  f.meanError = absSum / (3.0 * count);
+  return f;
+}
+
+class ConversionRun : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    source_ = ctest::TempFolder("sample-small");
+    ASSERT_TRUE(vtools::WriteSampleGame(source_, vtools::SampleGameTable(vtools::SampleSize::Small)));
+  }
+  static std::string source_;
+};
+std::string ConversionRun::source_;
+
+}  // namespace
+
+TEST_F(ConversionRun, PackHoldsEveryItemAndReadsBack) {
+  const vtools::SampleTable table = vtools::SampleGameTable(vtools::SampleSize::Small);
+  for (int quality : {0, 2}) {
+    SCOPED_TRACE(testing::Message() << "quality code " << quality);
+    const std::string out = ctest::TempFolder("out-q" + std::to_string(quality));
+    const RunResult run = RunJob(source_, out, 40, quality);
+    const std::string packPath = out + "/data/grpack.mlz";
+    const std::vector<BYTE> pack = ReadFile(packPath);
+    const std::vector<Entry> dir = Directory(pack);
+    ASSERT_FALSE(dir.empty());
+    EXPECT_TRUE(fs::is_directory(out + "/data/bgm"));
+    EXPECT_TRUE(fs::is_directory(out + "/data/se"));
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(run.failures, 0);
+    EXPECT_EQ(run.done, run.total);
+    EXPECT_EQ(run.total, static_cast<int>(dir.size()));
+    EXPECT_EQ(dir[0].name, "chip.rbp");
+    EXPECT_EQ(dir[0].method, 1u);
+
+    // Every picture, script and map of the table, and nothing else.
+    std::set<std::string> expectedNames = {"chip.rbp"};
+    for (const vtools::SampleFile& row : table) {
+      if (row.path[0] == '.' || !row.make) continue;
+      const std::string name = FileNameOf(row.path);
+      if (EndsWithNoCase(name, ".zev") && !EndsWithNoCase(name, "startup.zev")) {
+        expectedNames.insert(row.path.substr(0, row.path.rfind('.')) + ".rbp");
+      } else if (EndsWithNoCase(name, ".mes") || EndsWithNoCase(name, ".MAP")) {
+        expectedNames.insert(row.path);
+      }
+    }
+    std::set<std::string> names;
+    for (const Entry& e : dir) names.insert(e.name);
+    EXPECT_EQ(names, expectedNames);
+
+    for (const vtools::SampleFile& row : table) {
+      if (!expectedNames.count(row.path) && !expectedNames.count(row.path.substr(0, row.path.rfind('.')) + ".rbp")) continue;
+      SCOPED_TRACE(row.path);
+      const std::vector<BYTE> source = row.make();
+      if (!EndsWithNoCase(row.path, ".zev")) {
+        // Scripts and maps: LZSS entries whose bytes are the source's; empty
+        // ones are stored as method 0, size 0.
+        const Entry& e = *std::find_if(dir.begin(), dir.end(), [&](const Entry& d) { return d.name == row.path; });
+        EXPECT_EQ(e.method, source.empty() ? 0u : 1u);
+        EXPECT_EQ(e.unpacked, source.size());
+        if (!source.empty()) EXPECT_EQ(EntryBytes(packPath, row.path), source);
+        continue;
+      }
+      const std::string entry = row.path.substr(0, row.path.rfind('.')) + ".rbp";
+      const std::vector<BYTE> picture = EntryBytes(packPath, entry);
+      RbpHeader h;
+      ASSERT_TRUE(LoadRbpHeader(picture.data(), static_cast<DWORD>(picture.size()), &h));
+      const Road road = RoadOf(FileNameOf(row.path));
+      const std::vector<BYTE> expected = ExpectedScaled(source, road, 40);
+      ASSERT_FALSE(expected.empty());
+      const int w = ctest::BitmapWidth(expected.data()), hh = ctest::BitmapHeight(expected.data());
+      ASSERT_EQ(h.width, static_cast<DWORD>(w));
+      ASSERT_EQ(h.height, static_cast<DWORD>(hh));
+      const bool alpha = road != Road::Keyed24;
+      // "RBP7" exactly when the picture is at least 8 x 8 and its JPEG fits.
+      const bool jbp = std::string(h.magic, 4) == "RBP7";
+      EXPECT_EQ(jbp, quality != 0 && w >= 8 && hh >= 8 && JpegFits(expected));
+      if (road == Road::Trim) EXPECT_EQ(w % 16, 0);
+      if (jbp) {
+        EXPECT_EQ(h.type, alpha ? 32u : 30u);
+        const Fidelity f = Jbp1Fidelity(picture, h, expected);
+        // Luma follows closely; colour bleeds at the hard key-colour edges
+        // that 4:2:0 subsampling smooths.
+        EXPECT_GT(f.lumaPsnr, 32.0);
+        EXPECT_LT(f.meanError, 20.0);
+        if (alpha) {
+          std::vector<BYTE> plane(static_cast<size_t>(w) * hh);
+          ASSERT_EQ(LzssDecode(plane.data(), picture.data() + 36 + h.jbp1Length, static_cast<DWORD>(plane.size()), h.alphaLength),
+                    static_cast<int>(plane.size()));
+          for (int y = 0; y < hh; ++y) {
+            for (int x = 0; x < w; ++x) {
+              const BYTE a = ctest::BitmapPixel(expected, x, y)[3];
+              ASSERT_EQ(plane[static_cast<size_t>(y) * w + x], a ? (a | 3) : 0);
+            }
+          }
+        }
+      } else {
+        // "RBP5": exact RGB565 (and alpha) of the scaled bitmap.
+        EXPECT_EQ(std::string(h.magic, 4), "RBP5");
+        EXPECT_EQ(h.type, alpha ? 1u : 13u);
+        const int bpp = alpha ? 3 : 2;
+        ASSERT_EQ(picture.size(), 36u + static_cast<size_t>(bpp) * w * hh);
+        for (int y = 0; y < hh; ++y) {
+          for (int x = 0; x < w; ++x) {
+            const BYTE* e = ctest::BitmapPixel(expected, x, y);
+            const BYTE* p = &picture[36 + (static_cast<size_t>(y) * w + x) * bpp];
+            ASSERT_EQ(p[0] | (p[1] << 8), Rgb565(e[2], e[1], e[0]));
+            if (alpha) ASSERT_EQ(p[2], e[3]);
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST_F(ConversionRun, TwoRunsWriteIdenticalPacksAndScreenSizesDiffer) {
+  const std::string a = ctest::TempFolder("twice-a"), b = ctest::TempFolder("twice-b");
+  RunJob(source_, a, 80, 2);
+  RunJob(source_, b, 80, 2);
+  const std::vector<BYTE> packA = ReadFile(a + "/data/grpack_v.mlz");
+  ASSERT_FALSE(packA.empty());
+  EXPECT_EQ(packA, ReadFile(b + "/data/grpack_v.mlz"));
+  EXPECT_FALSE(fs::exists(a + "/data/grpack.mlz"));
+  // The small screen uses the other chip sheet.
+  const std::string small = ctest::TempFolder("twice-small");
+  RunJob(source_, small, 40, 2);
+  const std::vector<BYTE> chipLarge = EntryBytes(a + "/data/grpack_v.mlz", "chip.rbp");
+  const std::vector<BYTE> chipSmall = EntryBytes(small + "/data/grpack.mlz", "chip.rbp");
+  ASSERT_EQ(chipLarge.size(), 36u + 2 * 128 * 128);
+  ASSERT_EQ(chipSmall.size(), chipLarge.size());
+  EXPECT_EQ(std::string(chipLarge.begin(), chipLarge.begin() + 4), "KBP1");
+  EXPECT_NE(chipLarge, chipSmall);
+  // Top-left corner mark is white, the key colour magenta.
+  EXPECT_EQ(chipLarge[36] | (chipLarge[37] << 8), 0xFFFF);
+  EXPECT_EQ(chipLarge[36 + 2 * 7] | (chipLarge[37 + 2 * 7] << 8), 0xF81F);
+}
+
+TEST(ConversionFailures, DamagedItemsKeepTheirPlaceAndAreCounted) {
+  const std::string source = ctest::TempFolder("damaged");
+  vtools::SampleTable table;
+  table.push_back(vtools::TextFile("QR2.exe", "marker"));
+  table.push_back(vtools::PictureFile("good.zev", {vtools::ZevVariant::Deflate, 24, 40, 40}));
+  vtools::SampleFile truncated = vtools::PictureFile("cut.zev", {vtools::ZevVariant::Deflate, 24, 40, 40});
+  auto make = truncated.make;
+  truncated.make = [make] {
+    std::vector<uint8_t> b = make();
+    b.resize(b.size() / 2);
+    return b;
+  };
+  table.push_back(truncated);
+  table.push_back(vtools::BytesFile("noise.zev", {1, 2, 3}));
+  table.push_back(vtools::TextFile(std::string(70, 'n') + ".mes", "too long a name"));
+  table.push_back(vtools::TextFile("ok.mes", "fine"));
+  ASSERT_TRUE(vtools::WriteSampleGame(source, table));
+  const std::string out = ctest::TempFolder("damaged-out");
+  const RunResult run = RunJob(source, out, 40, 2);
+  EXPECT_EQ(run.failures, 3);
+  EXPECT_EQ(run.done, run.total);
+  const std::vector<Entry> dir = Directory(ReadFile(out + "/data/grpack.mlz"));
+  ASSERT_EQ(dir.size(), 6u);
+  std::map<std::string, Entry> byName;
+  for (const Entry& e : dir) byName[e.name] = e;
+  for (const char* failed : {"cut.rbp", "noise.rbp"}) {
+    ASSERT_TRUE(byName.count(failed)) << failed;
+    EXPECT_EQ(byName[failed].stored, 0u);
+    EXPECT_EQ(byName[failed].method, 0u);
+  }
+  EXPECT_GT(byName["good.rbp"].stored, 36u);
+  EXPECT_GT(byName["ok.mes"].unpacked, 0u);
+  EXPECT_TRUE(byName.count(""));  // the name that did not fit left an empty slot
+}
+
+TEST(ConversionEdges, StartupOnlyAndPicturesOff) {
+  const std::string source = ctest::TempFolder("startup-only");
+  vtools::SampleTable table;
+  vtools::AddBaseRows(table);
+  table.push_back(vtools::PictureFile("AdvData\\Startup.zev", {vtools::ZevVariant::Deflate, 24, 16, 16}));
+  ASSERT_TRUE(vtools::WriteSampleGame(source, table));
+  const std::string out = ctest::TempFolder("startup-only-out");
+  RunResult run = RunJob(source, out, 80, 0);
+  const std::vector<Entry> dir = Directory(ReadFile(out + "/data/grpack_v.mlz"));
+  ASSERT_EQ(dir.size(), 1u);
+  EXPECT_EQ(dir[0].name, "chip.rbp");
+  EXPECT_EQ(run.total, 1);
+  EXPECT_EQ(run.done, 1);
+
+  const std::string off = ctest::TempFolder("pictures-off");
+  run = RunJob(source, off, 80, 0, false);
+  EXPECT_TRUE(run.finished);
+  EXPECT_EQ(run.total, 0);
+  EXPECT_FALSE(fs::exists(off + "/data/grpack_v.mlz"));
+  EXPECT_TRUE(fs::is_directory(off + "/data"));
+}

@@ -1,0 +1,233 @@
+// The configuration store, the settings read at start and written at exit,
+// and the data folder search.
+#include <gtest/gtest.h>
+
+#include <velmi_device.h>
+
+#include <string>
+
+#include "player/core/display.h"
+#include "player/core/font_list.h"
+#include "player/core/game_app.h"
+#include "player/core/ini_store.h"
+#include "player/core/settings.h"
+#include "tests/player/rbp_builder.h"
+
+namespace {
+
+std::string Win(std::string p) {
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  return p;
+}
+
+std::string AsText(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+class IniTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    IniStore::Flush();
+    dir = MakeTempDir("ini");
+    file = dir + "/velmi.cfg";
+    wfile = Win(file);
+  }
+  void TearDown() override {
+    IniStore::Flush();
+    (void)!system(("rm -rf '" + dir + "'").c_str());
+  }
+  std::string dir, file, wfile;
+};
+
+TEST_F(IniTest, LookupRules) {
+  WriteFileBytes(file, Bytes{});
+  std::string text =
+      "KEY=1\r\n"
+      "[ SYSTEM_CONFIG ]\r\n"
+      "master_vol = 80\r\n"
+      "NAME=\"a = b\" c\r\n"
+      "EMPTY=\r\n"
+      "\r\n"
+      "[OTHER]\r\n"
+      "VOL= 7 \r\n";
+  WriteFileBytes(file, Bytes(text.begin(), text.end()));
+  EXPECT_EQ(IniStore::GetInt("SYSTEM_CONFIG", "MASTER_VOL", 5, wfile.c_str()), 80);
+  EXPECT_EQ(IniStore::GetInt("OTHER", "VOL", 5, wfile.c_str()), 7);  // trimmed before parsing
+  EXPECT_EQ(IniStore::GetInt("OTHER", "MASTER_VOL", 5, wfile.c_str()), 5);
+  EXPECT_EQ(IniStore::GetInt("", "KEY", 5, wfile.c_str()), 5);  // before any section: never found
+  EXPECT_EQ(IniStore::GetInt("SYSTEM_CONFIG", "EMPTY", 9, wfile.c_str()), 9);
+  char out[32];
+  EXPECT_EQ(IniStore::GetString("SYSTEM_CONFIG", "NAME", "dflt", out, 31, wfile.c_str()), 7);
+  EXPECT_STREQ(out, "a = b c");
+  EXPECT_EQ(IniStore::GetString("SYSTEM_CONFIG", "NAME", "dflt", out, 5, wfile.c_str()), 4);
+  EXPECT_STREQ(out, "dflt");  // too long: the default stays
+}
+
+TEST_F(IniTest, SetKeepsPlacesAndFlushWritesBack) {
+  std::string text = "; mine\r\n[MUSIC_CONFIG]\r\nPCM=1\r\nDEVICE_VOL=300\r\n\r\n[KEY_CONFIG]\r\nKEY_A=1b\r\n";
+  WriteFileBytes(file, Bytes(text.begin(), text.end()));
+  IniStore::Set("MUSIC_CONFIG", "PCM", "0", wfile.c_str());
+  IniStore::Set("NEW", "B", "2", wfile.c_str());
+  IniStore::Set("NEW", "A", "1", wfile.c_str());
+  EXPECT_EQ(AsText(ReadFileBytes(file)), text);  // nothing reaches the disk before Flush
+  ASSERT_EQ(IniStore::Flush(), 1);
+  EXPECT_EQ(AsText(ReadFileBytes(file)),
+            "; mine\r\n[MUSIC_CONFIG]\r\nPCM=0\r\nDEVICE_VOL=300\r\n\r\n[KEY_CONFIG]\r\nKEY_A=1b\r\n[NEW]\r\nA=1\r\nB=2\r\n");
+  // Unchanged files round-trip byte for byte.
+  IniStore::GetInt("X", "Y", 0, wfile.c_str());
+  Bytes before = ReadFileBytes(file);
+  IniStore::Set("MUSIC_CONFIG", "PCM", "0", wfile.c_str());
+  ASSERT_EQ(IniStore::Flush(), 1);
+  EXPECT_EQ(ReadFileBytes(file), before);
+}
+
+TEST_F(IniTest, LineEndsAndLongLinesLoseNothing) {
+  std::string longValue(2000, 'v');
+  std::string text = "[A]\nK1=one\rK2=two\r\nK3=" + longValue + "\n";
+  WriteFileBytes(file, Bytes(text.begin(), text.end()));
+  EXPECT_EQ(IniStore::GetInt("A", "K1", 0, wfile.c_str()), 0);  // "one" parses to 0, found
+  char out[8];
+  EXPECT_EQ(IniStore::GetString("A", "K1", "", out, 7, wfile.c_str()), 3);
+  EXPECT_STREQ(out, "one");
+  EXPECT_EQ(IniStore::GetString("A", "K2", "", out, 7, wfile.c_str()), 3);
+  std::string big(2100, 0);
+  EXPECT_EQ(IniStore::GetString("A", "K3", "", big.data(), 2050, wfile.c_str()), 2000);
+  ASSERT_EQ(IniStore::Flush(), 1);
+  EXPECT_EQ(AsText(ReadFileBytes(file)), "[A]\r\nK1=one\r\nK2=two\r\nK3=" + longValue + "\r\n");
+}
+
+TEST_F(IniTest, AnotherFileDropsUnsavedChangesAndFailedWriteReports) {
+  IniStore::Set("S", "K", "1", wfile.c_str());
+  std::string other = Win(dir + "/other.cfg");
+  EXPECT_EQ(IniStore::GetInt("S", "K", 7, other.c_str()), 7);
+  EXPECT_EQ(IniStore::GetInt("S", "K", 7, wfile.c_str()), 7);
+  std::string missing = Win(dir + "/no/such/dir/x.cfg");
+  IniStore::Set("S", "K", "1", missing.c_str());
+  EXPECT_EQ(IniStore::Flush(), 0);
+}
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    IniStore::Flush();
+    VelmiDeviceReset();
+    SetPlayerBuild(PlayerBuild::Ce50);
+    SetCanvasWidth(800);
+    SetCanvasHeight(600);
+    SetScreenWidth(640);
+    SetScreenHeight(480);
+    dir = MakeTempDir("startup");
+    (void)!system(("mkdir -p '" + dir + "/game/prog'").c_str());
+    app = new CGameApp;
+    std::string prog = Win(dir + "/game/prog/");
+    std::strcpy(app->programFolder, prog.c_str());
+  }
+  void TearDown() override {
+    IniStore::Flush();
+    delete app;
+    (void)!system(("rm -rf '" + dir + "'").c_str());
+  }
+  void Cfg(const std::string& text) { WriteFileBytes(dir + "/game/prog/velmi.cfg", Bytes(text.begin(), text.end())); }
+  std::string dir;
+  CGameApp* app = nullptr;
+};
+
+TEST_F(StartupTest, DefaultsWithoutAFile) {
+  AppStartup(app);
+  const GameSettings& s = app->settings;
+  EXPECT_EQ(s.centerKeyAction, 1);
+  EXPECT_EQ(s.messageSpeed, 1);
+  EXPECT_EQ(s.windowTrans, 5);
+  EXPECT_EQ(s.transMode, 1);
+  EXPECT_EQ(s.musicPlay, 2);
+  EXPECT_EQ(s.voicePlay, 2);
+  EXPECT_EQ(s.sePlay, 2);
+  EXPECT_EQ(s.masterVolume, 100);
+  EXPECT_EQ(s.vgaQuality, 1);
+  EXPECT_EQ(s.charVoiceUse[15], 1);
+  EXPECT_EQ(s.soundQuality, 0);
+  EXPECT_EQ(app->gameMode, 0);
+  EXPECT_STREQ(app->dataPath, Win(dir + "/game/prog/data/").c_str());
+  EXPECT_STREQ(app->picturePackPath, Win(dir + "/game/prog/data/grpack_v.mlz").c_str());
+  EXPECT_STREQ(app->musicPath, Win(dir + "/game/prog/data/bgm/").c_str());
+  EXPECT_EQ(app->keyMap.codes[KS_KEY_A], app->keyMap.defaults[KS_KEY_A]);
+}
+
+TEST_F(StartupTest, ClampsAndSeparateAntialiasKey) {
+  Cfg("[MUSIC_CONFIG]\r\nMASTER_VOL=5\r\nMUSIC_VOL=120\r\nSAOUND_QUALITY=1\r\n"
+      "[SYSTEM_CONFIG]\r\nTITLE_IMAGE_MODE=-5\r\nCG_MODE_PAGE=2\r\nEV_MODE_PAGE=24\r\nCG_MODE_CHAR=-1\r\n"
+      "KET_CUR_MODE=9\r\nKEY_CEN_CTRL=77\r\nMASCOT_VOICE=15\r\nMAP_ANIME_USE=5\r\n"
+      "[MESSAGE_CONFIG]\r\nTRANS_MODE=0\r\nMESSAGE_SPEED=40\r\nWINDOW_TRANS=-3\r\n" ANTIALIAS_KEY "=2\r\n"
+      "[KEY_CONFIG]\r\nKEY_A=START\r\nKEY_B=1b\r\nKEY_C=xyz\r\nKEY_D=\r\n");
+  AppStartup(app);
+  const GameSettings& s = app->settings;
+  EXPECT_EQ(s.masterVolume, 100);
+  EXPECT_EQ(s.musicVolume, 100);
+  EXPECT_EQ(s.soundQuality, 1);
+  EXPECT_EQ(s.titleImageMode, 1);
+  EXPECT_EQ(app->cgModePage, 0u);
+  EXPECT_EQ(app->evModePage, 24u);
+  EXPECT_EQ(app->cgModeChar, 0u);
+  EXPECT_EQ(s.cursorMode, 0);
+  EXPECT_EQ(s.centerKeyAction, 1);
+  EXPECT_EQ(s.mascotVoice, 0);
+  EXPECT_EQ(s.mapAnimeUse, 1);
+  EXPECT_EQ(s.transMode, 0);
+  EXPECT_EQ(s.antialiasLevel, 2);  // not the transparency switch
+  EXPECT_EQ(s.messageSpeed, 1);
+  EXPECT_EQ(s.windowTrans, 5);
+  EXPECT_EQ(app->keyMap.codes[KS_KEY_A], app->keyMap.defaults[KS_START]);
+  EXPECT_EQ(app->keyMap.codes[KS_KEY_B], 0x1B);
+  EXPECT_EQ(app->keyMap.codes[KS_KEY_C], app->keyMap.defaults[KS_KEY_C]);
+  EXPECT_EQ(app->keyMap.codes[KS_KEY_D], 0);
+}
+
+TEST_F(StartupTest, DataFolderSearch) {
+  (void)!system(("mkdir -p '" + dir + "/game/shared' '" + dir + "/abs'").c_str());
+  WriteFileBytes(dir + "/game/shared/grpack_v.mlz", Bytes{1});
+  WriteFileBytes(dir + "/abs/grpack_v.mlz", Bytes{1});
+  Cfg("[GAME_INST_FOLDER]\r\nDATA01=nothere\\\r\nDATA02=..\\shared\\\r\n");
+  EXPECT_EQ(FindDataFolder(app, Win(dir + "/game/prog/velmi.cfg").c_str(), "grpack_v.mlz"), 1);
+  EXPECT_STREQ(app->dataPath, Win(dir + "/game/shared/").c_str());
+  EXPECT_EQ(system(("test -d '" + dir + "/game/shared/save'").c_str()), 0);
+  IniStore::Flush();
+  Cfg("[GAME_INST_FOLDER]\r\nDATA03=" + Win(dir + "/abs/") + "\r\n");
+  EXPECT_EQ(FindDataFolder(app, Win(dir + "/game/prog/velmi.cfg").c_str(), "grpack_v.mlz"), 1);
+  EXPECT_STREQ(app->dataPath, Win(dir + "/abs/").c_str());
+  // "..\" never climbs above the root.
+  char out[kPathSize];
+  std::strcpy(app->programFolder, "\\a\\");
+  ResolveDataPath(app, out, "..\\..\\..\\x\\", "");
+  EXPECT_STREQ(out, "\\x\\");
+  ResolveDataPath(app, out, ".\\y\\", "");
+  EXPECT_STREQ(out, "\\a\\y\\");
+  std::string huge(3000, 'd');
+  EXPECT_EQ(ResolveDataPath(app, out, huge.c_str(), ""), 0);
+}
+
+TEST_F(StartupTest, SaveConfigWritesEverySettingAndKeepsUserLines) {
+  Cfg("[KEY_CONFIG]\r\nKEY_A=1b\r\n[MUSIC_CONFIG]\r\nDEVICE_VOL=300\r\nPCM=0\r\n");
+  AppStartup(app);
+  app->settings.masterVolume = 70;
+  app->settings.antialiasLevel = 3;
+  SaveConfig(app);
+  ASSERT_EQ(IniStore::Flush(), 1);
+  std::string text = AsText(ReadFileBytes(dir + "/game/prog/velmi.cfg"));
+  EXPECT_EQ(text.rfind("[KEY_CONFIG]\r\nKEY_A=1b\r\n[MUSIC_CONFIG]\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("DEVICE_VOL=300\r\n"), std::string::npos);
+  EXPECT_NE(text.find("PCM=0\r\n"), std::string::npos);
+  EXPECT_NE(text.find("MASTER_VOL=70\r\n"), std::string::npos);
+  EXPECT_NE(text.find(ANTIALIAS_KEY "=3\r\n"), std::string::npos);
+  EXPECT_NE(text.find("TRANS_MODE=1\r\n"), std::string::npos);
+  EXPECT_NE(text.find("CHAR_VOICE_USE_16=1\r\n"), std::string::npos);
+  EXPECT_EQ(text.find("MEM_STREAM"), std::string::npos);
+  // Read back: the same settings.
+  GameSettings saved = app->settings;
+  delete app;
+  app = new CGameApp;
+  std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
+  AppStartup(app);
+  saved.memStream = app->settings.memStream;
+  EXPECT_EQ(std::memcmp(&saved, &app->settings, sizeof saved), 0);
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+// The emulated device: windows and messages, scripted input, screenshots,
+// GAPI and the shell calls.
+#include <gtest/gtest.h>
+
+#include <aygshell.h>
+#include <velmi_device.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/player/rbp_builder.h"
+
+namespace {
+
+std::vector<UINT> g_seen;
+LRESULT Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  g_seen.push_back(m);
+  if (m == WM_DESTROY) PostQuitMessage(7);
+  return DefWindowProcW(h, m, w, l);
+}
+
+class DeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    VelmiDeviceReset();
+    VelmiDeviceSetHeadless(true);
+    VelmiDeviceSetGeometry(480, 640);
+    dir = MakeTempDir("device");
+    VelmiDeviceSetLockDir(dir.c_str());
+    g_seen.clear();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Proc;
+    wc.lpszClassName = u"TESTCLASS";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    hwnd = CreateWindowExW(0, u"TESTCLASS", u"title", WS_VISIBLE, 0, 0, 480, 640, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+  }
+  void TearDown() override {
+    VelmiDeviceReset();
+    (void)!system(("rm -rf '" + dir + "'").c_str());
+  }
+  // Drains the queue, dispatching; returns the WM_QUIT code or -1.
+  int Pump() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (m.message == WM_QUIT) return int(m.wParam);
+      DispatchMessageW(&m);
+    }
+    return -1;
+  }
+  std::string dir;
+  HWND hwnd = nullptr;
+};
+
+TEST_F(DeviceTest, MessagesAndQuit) {
+  EXPECT_EQ(FindWindowW(u"TESTCLASS", u"title"), hwnd);
+  EXPECT_EQ(FindWindowW(u"TESTCLASS", u"other"), nullptr);
+  EXPECT_EQ(GetForegroundWindow(), hwnd);  // headless runs are always in front
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 480);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 640);
+  SetWindowLongPtrW(hwnd, GWL_USERDATA, 1234);
+  EXPECT_EQ(GetWindowLongPtrW(hwnd, GWL_USERDATA), 1234);
+  PostMessageW(hwnd, WM_USER + 1, 0, 0);
+  MSG m;
+  ASSERT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE));
+  ASSERT_TRUE(GetMessageW(&m, nullptr, 0, 0));
+  EXPECT_EQ(m.message, UINT(WM_USER + 1));
+  Pump();  // the pending paint
+  EXPECT_NE(std::find(g_seen.begin(), g_seen.end(), UINT(WM_PAINT)), g_seen.end());
+  // Closing the window from the desktop arrives as WM_CLOSE; the default destroys.
+  ASSERT_TRUE(VelmiDeviceLoadScript("1 quit\n"));
+  SystemIdleTimerReset();
+  EXPECT_EQ(Pump(), 7);
+  EXPECT_NE(std::find(g_seen.begin(), g_seen.end(), UINT(WM_CLOSE)), g_seen.end());
+  EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST_F(DeviceTest, ScriptKeysTapsFocusAndShots) {
+  std::string shot = dir + "/s.png", raw = dir + "/r.png";
+  std::string script = "# comment\n2 key down A\n2 key up 0xC1\n3 tap 100 50\n4 focus 0\n5 shot " + shot +
+                       "\n5 rawshot " + raw + "\n6 focus 1\n";
+  ASSERT_TRUE(VelmiDeviceLoadScript(script.c_str()));
+  EXPECT_FALSE(VelmiDeviceLoadScript("x key\n"));
+  uint16_t* fb = VelmiDeviceFrameBuffer();
+  fb[639 * 480 + 0] = 0xF800;  // held (0, 0) of a portrait panel
+  std::vector<MSG> got;
+  for (int f = 1; f <= 6; ++f) {
+    SystemIdleTimerReset();
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (m.message != WM_PAINT) got.push_back(m);
+      DispatchMessageW(&m);  // a paint stays queued until it is handled
+    }
+    if (f == 4) {
+      EXPECT_EQ(GetForegroundWindow(), nullptr);
+    }
+  }
+  EXPECT_EQ(GetForegroundWindow(), hwnd);
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_EQ(got[0].message, UINT(WM_KEYDOWN));
+  EXPECT_EQ(got[0].wParam, WPARAM(VK_APP1));
+  EXPECT_EQ(got[1].message, UINT(WM_KEYUP));
+  EXPECT_EQ(got[2].message, UINT(WM_LBUTTONDOWN));
+  EXPECT_EQ(got[3].message, UINT(WM_LBUTTONUP));
+  // Held (100, 50) on a portrait panel is window (50, 639 - 100).
+  EXPECT_EQ(LOWORD(got[2].lParam), 50);
+  EXPECT_EQ(HIWORD(got[2].lParam), 539);
+  int w = 0, h = 0;
+  std::vector<uint16_t> px = ReadPng565(shot, &w, &h);
+  ASSERT_EQ(w, 640);
+  ASSERT_EQ(h, 480);
+  EXPECT_EQ(px[0], 0xF800);
+  px = ReadPng565(raw, &w, &h);
+  ASSERT_EQ(w, 480);
+  EXPECT_EQ(px[639 * 480], 0xF800);
+}
+
+TEST_F(DeviceTest, GapiShellAndFailures) {
+  EXPECT_TRUE(SHFullScreen(hwnd, SHFS_HIDETASKBAR));
+  ASSERT_EQ(GXOpenDisplay(hwnd, GX_FULLSCREEN), 1);
+  GXDisplayProperties p = GXGetDisplayProperties();
+  EXPECT_EQ(p.cxWidth, 480u);
+  EXPECT_EQ(p.cbyPitch, 960);
+  EXPECT_EQ(GXBeginDraw(), VelmiDeviceFrameBuffer());
+  GXSuspend();
+  EXPECT_EQ(GXBeginDraw(), nullptr);
+  GXResume();
+  GXKeyList k = GXGetDefaultKeys(GX_LANDSCAPEKEYS);
+  EXPECT_EQ(k.vkStart, VK_RETURN);
+  EXPECT_EQ(sizeof(GXKeyList), 96u);
+  GXCloseDisplay();
+  VelmiDeviceSetGeometry(320, 240);  // a landscape panel is described in portrait order
+  p = GXGetDisplayProperties();
+  EXPECT_EQ(p.cxWidth, 240u);
+  EXPECT_EQ(p.cbyPitch, -2);
+  VelmiDeviceSetFailure("gapi");
+  EXPECT_EQ(GXOpenDisplay(hwnd, GX_FULLSCREEN), 0);
+  VelmiDeviceSetFailure("fullscreen");
+  EXPECT_FALSE(SHFullScreen(hwnd, SHFS_HIDETASKBAR));
+  MessageBoxW(nullptr, u"text", u"Error", 0);  // headless: recorded, never waits
+  ASSERT_FALSE(VelmiDeviceMessageBoxes().empty());
+  EXPECT_EQ(VelmiDeviceMessageBoxes().back(), "Error: text");
+}
+
+}  // namespace

@@ -1,0 +1,247 @@
+// The three player builds started headless on a data folder made with the
+// converter's writers: a static scene through the test hook, the screenshot
+// against the expected pixels, a refused second start, and velmi.cfg
+// written back by a scripted close.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "player/core/blit.h"
+#include "player/core/picture.h"
+#include "tests/player/rbp_builder.h"
+
+extern char** environ;
+
+namespace {
+
+struct Build {
+  const char* name;
+  const char* scene;
+  const char* player;
+  int screenW;
+  const char* pack;
+};
+
+const Build kBuilds[] = {{"ce30", SCENE_CE30, PLAYER_CE30, 320, "grpack.mlz"},
+                         {"ce42", SCENE_CE42, PLAYER_CE42, 640, "grpack_v.mlz"},
+                         {"ce50", SCENE_CE50, PLAYER_CE50, 640, "grpack_v.mlz"}};
+
+std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+pid_t Spawn(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    std::string s = *e;
+    if (s.rfind("VELMI_", 0) == 0 || s.rfind("DISPLAY=", 0) == 0) continue;
+    env.push_back(s);
+  }
+  env.push_back("VELMI_HEADLESS=1");
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char*> envp;
+  for (auto& s : env) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::string arg0 = exe;
+  char* argv[] = {arg0.data(), nullptr};
+  pid_t pid = -1;
+  if (posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv, envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&fa);
+  return pid;
+}
+
+// Exit code, or -1 when the process did not end in time (it is then killed).
+int WaitFor(pid_t pid, int seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+    if (std::chrono::steady_clock::now() > end) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+bool WaitForFile(const std::string& path, int seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    if (ReadFileBytes(path).size() > 8) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let the writer finish
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+// Pictures of 100 x 100 design units: left and right halves differ.
+std::vector<std::pair<std::string, Bytes>> ScenePictures(int size) {
+  int n = size * size;
+  const size_t count = size_t(n);
+  std::vector<uint16_t> halves(count), white(count, 0xFFFF);
+  std::vector<uint8_t> alpha6(count), alpha8(count), index(count), grey(count);
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      bool left = x < size / 2;
+      size_t i = size_t(y) * size + x;
+      halves[i] = left ? 0xF800 : 0x07E0;
+      alpha6[i] = left ? 63 : 0;
+      alpha8[i] = left ? 255 : 0;
+      index[i] = left ? 0 : 1;
+      grey[i] = left ? 255 : 8;
+    }
+  return {{"t13.rbp", MakeRbp565(size, size, halves, 100, 100)},
+          {"t1.rbp", MakeRbpAlpha(size, size, white, alpha6, true, 100, 100)},
+          {"t30.rbp", MakeRbpJbp1Flat(size, size, 200, nullptr, 100, 100)},
+          {"t32.rbp", MakeRbpJbp1Flat(size, size, 100, &alpha8, 100, 100)},
+          {"t80.rbp", MakeRbpPalette(size, size, {0x00FF0000u, 0x000000FFu}, index, 100, 100)},
+          {"t90.rbp", MakeRbpGrey(size, size, grey, 100, 100)}};
+}
+
+class EndToEnd : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    b = kBuilds[GetParam()];
+    dir = MakeTempDir(b.name);
+    ASSERT_FALSE(dir.empty());
+    (void)!system(("mkdir -p '" + dir + "/prog/data'").c_str());
+  }
+  void TearDown() override {
+    if (!HasFailure()) (void)!system(("rm -rf '" + dir + "'").c_str());
+  }
+  std::string Install(const char* exe) {
+    std::string target = dir + "/prog/" + std::string(std::strrchr(exe, '/') + 1);
+    EXPECT_EQ(system(("cp '" + std::string(exe) + "' '" + target + "'").c_str()), 0);
+    return target;
+  }
+  std::string Script(const std::string& text) {
+    std::string path = dir + "/script.txt";
+    WriteFileBytes(path, Bytes(text.begin(), text.end()));
+    return path;
+  }
+  std::vector<std::string> Env(const std::string& script) {
+    return {"VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + script};
+  }
+  Build b;
+  std::string dir;
+};
+
+TEST_P(EndToEnd, SceneSecondStartAndWriteBack) {
+  int s = b.screenW / 8;  // 100 design units
+  ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, ScenePictures(s), false));
+  std::string cfg = "[KEY_CONFIG]\r\nKEY_A=1b\r\n[MUSIC_CONFIG]\r\nMASTER_VOL=5\r\n";
+  WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end()));
+  std::string exe = Install(b.scene);
+  std::string shot = dir + "/shot.png";
+  pid_t first = Spawn(exe, Env(Script("20 shot " + shot + "\n300 quit\n")), dir + "/first.err");
+  ASSERT_GT(first, 0);
+  ASSERT_TRUE(WaitForFile(shot, 30)) << Text(ReadFileBytes(dir + "/first.err"));
+
+  // A second copy of the same build from the same folder brings the first forward and ends.
+  pid_t second = Spawn(exe, {"VELMI_LOCK_DIR=" + dir}, dir + "/second.err");
+  EXPECT_EQ(WaitFor(second, 20), 0);
+  EXPECT_EQ(Text(ReadFileBytes(dir + "/prog/velmi.cfg")), cfg);
+
+  EXPECT_EQ(WaitFor(first, 60), 0) << Text(ReadFileBytes(dir + "/first.err"));
+  EXPECT_NE(Text(ReadFileBytes(dir + "/first.err")).find("brought to the front"), std::string::npos);
+  std::string written = Text(ReadFileBytes(dir + "/prog/velmi.cfg"));
+  EXPECT_EQ(written.rfind("[KEY_CONFIG]\r\nKEY_A=1b\r\n[MUSIC_CONFIG]\r\n", 0), 0u) << written;
+  EXPECT_NE(written.find("MASTER_VOL=100\r\n"), std::string::npos);
+  EXPECT_NE(written.find("[SYSTEM_CONFIG]\r\n"), std::string::npos);
+
+  int w = 0, h = 0;
+  std::vector<uint16_t> px = ReadPng565(shot, &w, &h);
+  ASSERT_EQ(w, b.screenW);
+  ASSERT_EQ(h, b.screenW * 3 / 4);
+  int y0 = h / 6, y1 = h / 2;  // 100 and 300 design units
+  auto at = [&](int x, int y) { return px[size_t(y) * w + x]; };
+  const uint16_t bg = 0x0010;
+  struct Expect {
+    int col;  // picture column
+    int yTop;
+    bool left;
+    uint16_t want;
+    int tolerance;  // in 8-bit channel steps, for the JPEG-coded pictures
+  };
+  const Expect cases[] = {
+      {0, y0, true, 0xF800, 0},  {0, y0, false, 0x07E0, 0}, {1, y0, true, 0xFFFF, 0}, {1, y0, false, bg, 0},
+      {2, y0, true, Pack565(200, 200, 200), 12}, {2, y0, false, Pack565(200, 200, 200), 12},
+      {3, y0, true, Pack565(100, 100, 100), 12}, {3, y0, false, bg, 0},
+      {4, y0, true, 0xF800, 0},  {4, y0, false, 0x001F, 0}, {5, y0, true, 0xFFFF, 0}, {5, y0, false, 0x0841, 0},
+      {0, y1, true, 0xF810, 0},  {0, y1, false, 0x07F0, 0},
+      {1, y1, true, Blend565(bg, 0xFFFF, 32), 0}, {1, y1, false, Blend565(bg, 0x0841, 32), 0},
+  };
+  for (const Expect& e : cases) {
+    int x = b.screenW / 32 + e.col * (b.screenW * 5 / 32) + (e.left ? s / 4 : 3 * s / 4);
+    int y = e.yTop + s / 2;
+    uint16_t got = at(x, y);
+    auto near = [&](uint32_t (*ch)(uint32_t)) { return std::abs(int(ch(got)) - int(ch(e.want))) <= e.tolerance; };
+    EXPECT_TRUE(near(Red8) && near(Green8) && near(Blue8))
+        << b.name << " picture " << e.col << (e.left ? " left" : " right") << " at " << x << "," << y << ": got 0x"
+        << std::hex << got << " want 0x" << e.want;
+  }
+  EXPECT_EQ(at(2, 2), bg);
+  EXPECT_EQ(at(w - 3, h - 3), bg);
+}
+
+TEST_P(EndToEnd, PlayerStartsAndClosesAndRefusesABadScreen) {
+  std::string exe = Install(b.player);
+  std::string shot = dir + "/shot.png";
+  pid_t p = Spawn(exe, Env(Script("5 shot " + shot + "\n30 quit\n")), dir + "/run.err");
+  EXPECT_EQ(WaitFor(p, 60), 0) << Text(ReadFileBytes(dir + "/run.err"));
+  EXPECT_GT(ReadFileBytes(dir + "/prog/velmi.cfg").size(), 100u);
+  EXPECT_EQ(system(("test -d '" + dir + "/prog/data/save'").c_str()), 0);  // made at start
+  (void)!system(("rm -f '" + dir + "/prog/velmi.cfg'").c_str());
+  // A failing display ends start-up with its message and leaves no velmi.cfg.
+  std::vector<std::string> env = Env(Script("30 quit\n"));
+  env.push_back("VELMI_DEVICE_FAIL=gapi");
+  p = Spawn(exe, env, dir + "/fail.err");
+  EXPECT_EQ(WaitFor(p, 60), 0);
+  EXPECT_NE(Text(ReadFileBytes(dir + "/fail.err")).find("[Error] GAPI"), std::string::npos);
+  EXPECT_TRUE(ReadFileBytes(dir + "/prog/velmi.cfg").empty());
+  // A panel too small for the back buffer is refused the same way.
+  env = Env(Script("30 quit\n"));
+  env.push_back(std::string("VELMI_DEVICE_GEOMETRY=") + (b.screenW == 640 ? "240x320" : "120x160"));
+  p = Spawn(exe, env, dir + "/small.err");
+  EXPECT_EQ(WaitFor(p, 60), 0);
+  EXPECT_NE(Text(ReadFileBytes(dir + "/small.err")).find("[Error] GAPI"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, EndToEnd, ::testing::Values(0, 1, 2),
+                         [](const ::testing::TestParamInfo<int>& i) { return std::string(kBuilds[i.param].name); });
+
+// The landscape panel of a 640x480 device shows the same scene.
+TEST(EndToEndLandscape, Ce50OnALandscapePanel) {
+  std::string dir = MakeTempDir("land");
+  (void)!system(("mkdir -p '" + dir + "/prog/data'").c_str());
+  ASSERT_TRUE(WritePack(dir + "/prog/data/grpack_v.mlz", ScenePictures(80), true));
+  std::string exe = dir + "/prog/player_scene_ce50";
+  ASSERT_EQ(system(("cp '" SCENE_CE50 "' '" + exe + "'").c_str()), 0);
+  std::string shot = dir + "/shot.png", script = dir + "/s.txt";
+  std::string text = "20 shot " + shot + "\n30 quit\n";
+  WriteFileBytes(script, Bytes(text.begin(), text.end()));
+  pid_t p = Spawn(exe, {"VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + script, "VELMI_DEVICE_GEOMETRY=640x480"},
+                  dir + "/err");
+  ASSERT_EQ(WaitFor(p, 60), 0) << Text(ReadFileBytes(dir + "/err"));
+  int w = 0, h = 0;
+  std::vector<uint16_t> px = ReadPng565(shot, &w, &h);
+  ASSERT_EQ(w, 640);
+  EXPECT_EQ(px[size_t(80 + 40) * 640 + 20 + 20], 0xF800);
+  EXPECT_EQ(px[size_t(80 + 40) * 640 + 20 + 60], 0x07E0);
+  (void)!system(("rm -rf '" + dir + "'").c_str());
+}
+
+}  // namespace

@@ -1,0 +1,172 @@
+#include "tests/player/rbp_builder.h"
+
+#include <png.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "converter/formats/jbp1_stream.h"
+#include "converter/formats/lzss.h"
+#include "converter/formats/pack_writer.h"
+#include "converter/formats/rbp_picture.h"
+
+namespace {
+
+void Put32(Bytes& b, size_t at, uint32_t v) {
+  for (int k = 0; k < 4; ++k) b[at + k] = uint8_t(v >> (8 * k));
+}
+
+Bytes Header(const char magic[4], uint32_t type, int w, int h, int cw, int ch, uint32_t jbp = 0, uint32_t al = 0) {
+  RbpHeader hd{};
+  std::memcpy(hd.magic, magic, 4);
+  hd.type = type;
+  hd.width = DWORD(w);
+  hd.height = DWORD(h);
+  hd.headerSize = RBP_HEADER_SIZE;
+  hd.sourceWidth = SHORT(cw);
+  hd.sourceHeight = SHORT(ch);
+  hd.jbp1Length = jbp;
+  hd.alphaLength = al;
+  Bytes b(RBP_HEADER_SIZE);
+  StoreRbpHeader(b.data(), hd);
+  return b;
+}
+
+Bytes Lzss(const Bytes& in) {
+  Bytes out(LzssMaxCompressedSize(DWORD(in.size())) + 16);
+  CLzssCompressor c;
+  int n = c.Compress(out.data(), in.data(), DWORD(in.size()));
+  out.resize(n > 0 ? size_t(n) : 0);
+  return out;
+}
+
+}  // namespace
+
+Bytes MakeRbp565(int w, int h, const std::vector<uint16_t>& px, int cw, int ch) {
+  Bytes b = Header("RBP5", RBP_TYPE_RGB565, w, h, cw, ch);
+  for (uint16_t p : px) {
+    b.push_back(uint8_t(p));
+    b.push_back(uint8_t(p >> 8));
+  }
+  return b;
+}
+
+Bytes MakeRbpAlpha(int w, int h, const std::vector<uint16_t>& px, const std::vector<uint8_t>& a, bool kbp1, int cw,
+                   int ch) {
+  Bytes b = Header(kbp1 ? "KBP1" : "RBP5", RBP_TYPE_RGB565_ALPHA, w, h, cw, ch);
+  for (size_t i = 0; i < px.size(); ++i) {
+    b.push_back(uint8_t(px[i]));
+    b.push_back(uint8_t(px[i] >> 8));
+    b.push_back(a[i]);
+  }
+  return b;
+}
+
+Bytes MakeRbpJbp1Flat(int w, int h, int y, const std::vector<uint8_t>* alpha, int cw, int ch) {
+  int mcus = ((w + 15) / 16) * ((h + 15) / 16);
+  std::vector<int> blocks(size_t(mcus) * 6 * 64, 0);
+  for (int m = 0; m < mcus; ++m)
+    for (int k = 0; k < 4; ++k) blocks[(size_t(m) * 6 + k) * 64] = (y - 128) * 8;
+  Jbp1Coefficients c{};
+  c.width = DWORD(w);
+  c.height = DWORD(h);
+  c.quality = 90;
+  std::memset(c.lumaQuant, 1, 64);
+  std::memset(c.chromaQuant, 1, 64);
+  c.blocks = blocks.data();
+  DWORD len = 0;
+  BYTE* stream = WriteJbp1Stream(c, &len);
+  if (!stream) return {};
+  Bytes coded;
+  if (alpha) coded = Lzss(*alpha);
+  Bytes b = Header("RBP7", alpha ? RBP_TYPE_JBP1_ALPHA : RBP_TYPE_JBP1, w, h, cw, ch, len, DWORD(coded.size()));
+  b.insert(b.end(), stream, stream + len);
+  b.insert(b.end(), coded.begin(), coded.end());
+  LocalFree(stream);
+  return b;
+}
+
+Bytes MakeRbpPalette(int w, int h, const std::vector<uint32_t>& bgr, const std::vector<uint8_t>& index, int cw,
+                     int ch) {
+  Bytes b = Header("RBP5", RBP_TYPE_PALETTE, w, h, cw, ch);
+  b.resize(1060, 0);
+  for (size_t i = 0; i < bgr.size() && i < 256; ++i) Put32(b, 36 + i * 4, bgr[i]);
+  b.insert(b.end(), index.begin(), index.end());
+  return b;
+}
+
+Bytes MakeRbpGrey(int w, int h, const std::vector<uint8_t>& grey, int cw, int ch) {
+  Bytes b = Header("RBP5", RBP_TYPE_GREY, w, h, cw, ch);
+  b.insert(b.end(), grey.begin(), grey.end());
+  return b;
+}
+
+Bytes MakeRbpRaw(const char magic[4], uint32_t type, uint32_t w, uint32_t h, const Bytes& body, uint32_t jbp,
+                 uint32_t al, int cw, int ch) {
+  Bytes b = Header(magic, type, int(w), int(h), cw, ch, jbp, al);
+  b.insert(b.end(), body.begin(), body.end());
+  return b;
+}
+
+bool WritePack(const std::string& path, const std::vector<std::pair<std::string, Bytes>>& entries, bool compress) {
+  CPackWriter writer;
+  if (!writer.Begin(path.c_str(), DWORD(entries.size()))) return false;
+  for (auto& e : entries)
+    if (!writer.AddEntry(e.first.c_str(), e.second.data(), DWORD(e.second.size()), compress ? TRUE : FALSE))
+      return false;
+  return writer.Finish() != FALSE;
+}
+
+bool WriteFileBytes(const std::string& path, const Bytes& data) {
+  std::ofstream f(path, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+  return bool(f);
+}
+
+Bytes ReadFileBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+std::string MakeTempDir(const char* tag) {
+  std::string t = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/velmi-" + tag + "-XXXXXX";
+  std::vector<char> buf(t.begin(), t.end());
+  buf.push_back(0);
+  return mkdtemp(buf.data()) ? std::string(buf.data()) : std::string();
+}
+
+namespace {
+// Reads the PNG on an open file; the caller closes it.
+std::vector<uint16_t> ReadPngFrom(FILE* f, int* w, int* h) {
+  std::vector<uint16_t> out;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return {};
+  }
+  png_init_io(png, f);
+  png_read_info(png, info);
+  *w = int(png_get_image_width(png, info));
+  *h = int(png_get_image_height(png, info));
+  std::vector<png_byte> row(png_get_rowbytes(png, info));
+  for (int y = 0; y < *h; ++y) {
+    png_read_row(png, row.data(), nullptr);
+    for (int x = 0; x < *w; ++x)
+      out.push_back(uint16_t((row[x * 3] >> 3) << 11 | (row[x * 3 + 1] >> 2) << 5 | (row[x * 3 + 2] >> 3)));
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  return out;
+}
+}  // namespace
+
+std::vector<uint16_t> ReadPng565(const std::string& path, int* w, int* h) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return {};
+  std::vector<uint16_t> out = ReadPngFrom(f, w, h);
+  std::fclose(f);
+  return out;
+}

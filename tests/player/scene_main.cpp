@@ -1,0 +1,62 @@
+// The player of one build with a static test scene in place of the title
+// screen: every picture type of the test pack as a sprite over a filled
+// background, one drawn additively and one at half level.
+#include <cstring>
+
+#include "player/core/dirty_list.h"
+#include "player/core/entry.h"
+#include "player/core/game_app.h"
+#include "player/core/picture.h"
+#include "player/core/sprite.h"
+
+namespace {
+
+const char* const kPictures[] = {"t13", "t1", "t30", "t32", "t80", "t90"};
+
+void Scene(CGameApp* app) {
+  if (app->phase != 0) return;
+  app->phase = 1;
+  CSprite* back = new CSprite;
+  back->InitFillRect(0, 0, 800, 600, 0x000080);
+  back->SetPriority(127);
+  app->sprites[100] = back;
+  for (int i = 0; i < 6; ++i) {
+    CPicture* pic = new CPicture;
+    if (!LoadPicture(pic, kPictures[i], app->picturePackPath, 0, app->picturePack)) {
+      app->errorWord |= 0x80000000u;
+      delete pic;
+      return;
+    }
+    app->pictures[i] = pic;
+    CSprite* s = new CSprite;
+    s->ResetState();
+    s->InitSource(i, 0, 0, pic->canvasWidth, pic->canvasHeight);
+    s->SetPosition(25 + 125 * i, 100);
+    s->SetPriority(5);
+    app->sprites[i] = s;
+  }
+  // The first picture again, added onto the background, and the grey one at half level.
+  CSprite* add = new CSprite;
+  add->InitSource(0, 0, 0, 100, 100);
+  add->SetPosition(25, 300);
+  add->blend = 1;
+  app->sprites[10] = add;
+  CSprite* half = new CSprite;
+  half->InitSource(5, 0, 0, 100, 100);
+  half->SetPosition(150, 300);
+  half->SetLevel(128);
+  app->sprites[11] = half;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SetTitleModeHook(Scene);
+#if defined(VELMI_PLAYER_BUILD_ce30)
+  return RunPlayer(PlayerBuild::Ce30, argc, argv);
+#elif defined(VELMI_PLAYER_BUILD_ce42)
+  return RunPlayer(PlayerBuild::Ce42, argc, argv);
+#else
+  return RunPlayer(PlayerBuild::Ce50, argc, argv);
+#endif
+}

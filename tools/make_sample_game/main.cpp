@@ -1,0 +1,22 @@
+// Writes the synthetic desktop game folder: make_sample_game <folder> [--small]
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/sample_game.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s <folder> [--small]\n", argv[0]);
+    return 2;
+  }
+  const bool small = argc > 2 && std::strcmp(argv[2], "--small") == 0;
+  std::string error;
+  const vtools::SampleTable table = vtools::SampleGameTable(small ? vtools::SampleSize::Small : vtools::SampleSize::Full);
+  if (!vtools::WriteSampleGame(argv[1], table, &error)) {
+    std::fprintf(stderr, "make_sample_game: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("sample desktop game: %zu files in %s\n", table.size(), argv[1]);
+  return 0;
+}

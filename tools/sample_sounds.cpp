@@ -1,0 +1,343 @@
+#include "tools/sample_sounds.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace vtools {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Put16(Bytes& b, unsigned v) {
+  b.push_back(uint8_t(v));
+  b.push_back(uint8_t(v >> 8));
+}
+void Put32(Bytes& b, uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+void PutTag(Bytes& b, const char* t) {
+  for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i]));
+}
+
+// Interleaved samples of a sine tone; a second channel is the first at half level.
+std::vector<int16_t> Tone(const SoundSpec& s) {
+  const size_t frames = size_t(s.seconds * s.rate);
+  std::vector<int16_t> v(frames * s.channels);
+  for (size_t i = 0; i < frames; ++i) {
+    const double x = 0.5 * 32767 * std::sin(2 * M_PI * s.hz * double(i) / s.rate);
+    for (int c = 0; c < s.channels; ++c) v[i * s.channels + c] = int16_t(std::lround(c ? x / 2 : x));
+  }
+  return v;
+}
+
+Bytes Samples16(const std::vector<int16_t>& v) {
+  Bytes b;
+  for (int16_t s : v) Put16(b, uint16_t(s));
+  return b;
+}
+
+// The 28-byte head of a ".pcm" image.
+Bytes PcmHead(uint32_t dataLength, uint8_t compressed, int rate, int channels) {
+  Bytes b;
+  PutTag(b, "PCM ");
+  Put32(b, dataLength);
+  b.push_back(compressed);
+  b.push_back(0);
+  Put16(b, 0);
+  Put16(b, 1);
+  Put16(b, channels);
+  Put32(b, rate);
+  Put32(b, rate * channels * 2);
+  Put16(b, channels * 2);
+  Put16(b, 16);
+  return b;
+}
+
+Bytes Riff(const Bytes& fmt, const Bytes& data, int64_t frames = -1) {
+  Bytes chunks;
+  PutTag(chunks, "fmt ");
+  Put32(chunks, uint32_t(fmt.size()));
+  chunks.insert(chunks.end(), fmt.begin(), fmt.end());
+  if (frames >= 0) {
+    PutTag(chunks, "fact");
+    Put32(chunks, 4);
+    Put32(chunks, uint32_t(frames));
+  }
+  PutTag(chunks, "data");
+  Put32(chunks, uint32_t(data.size()));
+  chunks.insert(chunks.end(), data.begin(), data.end());
+  if (data.size() & 1) chunks.push_back(0);
+  Bytes b;
+  PutTag(b, "RIFF");
+  Put32(b, uint32_t(4 + chunks.size()));
+  PutTag(b, "WAVE");
+  b.insert(b.end(), chunks.begin(), chunks.end());
+  return b;
+}
+
+Bytes PcmFmt(int rate, int channels, int bits) {
+  Bytes f;
+  const int align = channels * bits / 8;
+  Put16(f, 1);
+  Put16(f, channels);
+  Put32(f, rate);
+  Put32(f, rate * align);
+  Put16(f, align);
+  Put16(f, bits);
+  return f;
+}
+
+// IMA ADPCM, as WAVE files carry it: blocks of 256 bytes per channel, each
+// starting with the channel's sample and step index, then 4-bit codes in
+// groups of eight samples per channel, low nibble first.
+const int kStep[89] = {7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
+                       25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
+                       88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
+                       307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
+                       1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
+                       3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
+                       12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+const int kIndexStep[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
+
+struct ImaState {
+  int predictor = 0, index = 0;
+  int Encode(int sample) {
+    const int step = kStep[index];
+    int diff = sample - predictor, code = 0;
+    if (diff < 0) {
+      code = 8;
+      diff = -diff;
+    }
+    int part = step;
+    if (diff >= part) {
+      code |= 4;
+      diff -= part;
+    }
+    part >>= 1;
+    if (diff >= part) {
+      code |= 2;
+      diff -= part;
+    }
+    part >>= 1;
+    if (diff >= part) code |= 1;
+    // Follow the decoder exactly, so the two never drift apart.
+    int delta = step >> 3;
+    if (code & 4) delta += step;
+    if (code & 2) delta += step >> 1;
+    if (code & 1) delta += step >> 2;
+    predictor = std::clamp(code & 8 ? predictor - delta : predictor + delta, -32768, 32767);
+    index = std::clamp(index + kIndexStep[code & 7], 0, 88);
+    return code;
+  }
+};
+
+Bytes ImaAdpcmWave(const SoundSpec& s) {
+  const std::vector<int16_t> pcm = Tone(s);
+  const int ch = s.channels, align = 256 * ch, perBlock = (align - 4 * ch) * 8 / (4 * ch) + 1;
+  const size_t frames = pcm.size() / ch;
+  auto at = [&](size_t f, int c) { return f < frames ? int(pcm[f * ch + c]) : 0; };
+  Bytes data;
+  std::vector<ImaState> state(ch);
+  for (size_t start = 0; start < frames; start += perBlock) {
+    for (int c = 0; c < ch; ++c) {
+      state[c].predictor = at(start, c);
+      Put16(data, uint16_t(int16_t(state[c].predictor)));
+      data.push_back(uint8_t(state[c].index));
+      data.push_back(0);
+    }
+    for (int g = 0; g < (perBlock - 1) / 8; ++g)
+      for (int c = 0; c < ch; ++c)
+        for (int k = 0; k < 8; k += 2) {
+          const size_t f = start + 1 + size_t(g) * 8 + k;
+          const int lo = state[c].Encode(at(f, c));
+          const int hi = state[c].Encode(at(f + 1, c));
+          data.push_back(uint8_t(lo | hi << 4));
+        }
+  }
+  Bytes fmt;
+  Put16(fmt, 0x11);
+  Put16(fmt, ch);
+  Put32(fmt, s.rate);
+  Put32(fmt, uint32_t(int64_t(s.rate) * align / perBlock));
+  Put16(fmt, align);
+  Put16(fmt, 4);
+  Put16(fmt, 2);
+  Put16(fmt, perBlock);
+  return Riff(fmt, data, int64_t(frames));
+}
+
+Bytes Deflate(const Bytes& in) {
+  uLongf n = compressBound(uLong(in.size()));
+  Bytes out(n);
+  if (compress2(out.data(), &n, in.data(), uLong(in.size()), 9) != Z_OK) return {};
+  out.resize(n);
+  return out;
+}
+
+// Transform-coded blocks whose only non-zero code is bin m's real part:
+// every block decodes to a cosine of that bin, amplitude 2 x the value.
+int CodedBin(const VoiceSpec& s) { return std::clamp(int(std::lround(s.hz * 4096 / s.rate)), 1, 255); }
+
+Bytes CodedBlocks(const VoiceSpec& s, uint32_t samples) {
+  const int m = CodedBin(s);
+  const unsigned code = 2 * 4000 - 1;  // odd codes are positive: value 4000
+  const size_t blocks = (samples + 4063) / 4064;
+  Bytes b(blocks * 8192, 0);
+  for (size_t k = 0; k < blocks; ++k) {
+    uint8_t* blk = b.data() + k * 8192;
+    blk[2 * m] = uint8_t(code >> 8);
+    blk[4096 + m] = uint8_t(code & 0xF0);
+    blk[6144 + m] = uint8_t((code & 0x0F) << 4);
+  }
+  return b;
+}
+
+}  // namespace
+
+double CodedVoiceHz(const VoiceSpec& spec) { return double(CodedBin(spec)) * spec.rate / 4096; }
+
+Bytes SoundImage(const SoundSpec& s) {
+  switch (s.shape) {
+    case SoundShape::Pcm:
+    case SoundShape::Compressed: {
+      Bytes samples = Samples16(Tone(s));
+      Bytes b = PcmHead(uint32_t(samples.size()), s.shape == SoundShape::Compressed ? 1 : 0, s.rate, s.channels);
+      b.insert(b.end(), samples.begin(), samples.end());
+      return b;
+    }
+    case SoundShape::Wave16:
+      return Riff(PcmFmt(s.rate, s.channels, 16), Samples16(Tone(s)));
+    case SoundShape::Wave8: {
+      Bytes data;
+      for (int16_t v : Tone(s)) data.push_back(uint8_t((v >> 8) + 128));
+      return Riff(PcmFmt(s.rate, s.channels, 8), data);
+    }
+    case SoundShape::ImaAdpcm:
+      return ImaAdpcmWave(s);
+  }
+  return {};
+}
+
+Bytes VoiceBodyImage(const VoiceSpec& v) {
+  SoundSpec s{SoundShape::Pcm, v.hz, v.rate, v.channels, v.seconds};
+  switch (v.body) {
+    case VoiceBody::Wave:
+      s.shape = SoundShape::Wave16;
+      return SoundImage(s);
+    case VoiceBody::Other:
+      return Riff(PcmFmt(v.rate, 1, 16), Bytes(64, 0));  // a WAVE, but not named as a sound
+    case VoiceBody::Deflated:
+    case VoiceBody::Coded: {
+      const bool coded = v.body == VoiceBody::Coded;
+      const uint32_t samples = uint32_t(v.seconds * v.rate);
+      const Bytes raw = coded ? CodedBlocks(v, samples) : Samples16(Tone(s));
+      const Bytes deflated = Deflate(raw);
+      Bytes b = PcmHead(coded ? samples * 2 : uint32_t(raw.size()), coded ? 1 : 0, v.rate, coded ? 1 : v.channels);
+      if (coded) b[9] = 3;  // the decoder's parameter, unused
+      Put32(b, uint32_t(deflated.size()));
+      b.insert(b.end(), deflated.begin(), deflated.end());
+      return b;
+    }
+  }
+  return {};
+}
+
+Bytes VoiceIndexFile(const std::vector<VoiceSpec>& voices) {
+  std::vector<Bytes> bodies;
+  for (const VoiceSpec& v : voices) bodies.push_back(VoiceBodyImage(v));
+  Bytes b;
+  Put32(b, uint32_t(voices.size()));
+  uint32_t offset = uint32_t(4 + 64 * voices.size());
+  for (size_t i = 0; i < voices.size(); ++i) {
+    Bytes name(60, 0);
+    std::copy_n(voices[i].name.begin(), std::min<size_t>(voices[i].name.size(), 59), name.begin());
+    b.insert(b.end(), name.begin(), name.end());
+    Put32(b, offset);
+    offset += uint32_t(bodies[i].size());
+  }
+  for (const Bytes& body : bodies) b.insert(b.end(), body.begin(), body.end());
+  return b;
+}
+
+std::vector<SoundRow> SampleMusic(SampleSize size) {
+  std::vector<SoundRow> rows;
+  const bool full = size == SampleSize::Full;
+  for (int n = 0; n < 48; ++n) {
+    if (!full && n > 3 && n != 7 && n != 13) continue;
+    SoundSpec s;
+    s.hz = 220 + 20 * n;
+    s.seconds = full ? 0.3 : 0.4;
+    s.rate = n % 2 ? 44100 : 22050;
+    s.channels = n % 2 ? 2 : 1;
+    if (n == 7) s.shape = SoundShape::Compressed;  // skipped by the converter
+    if (n == 13) s.shape = SoundShape::Wave16;     // a WAVE among the music is passed over too
+    char path[64];
+    std::snprintf(path, sizeof path, "AdvData\\MUSIC\\%03d.pcm", n);
+    rows.push_back({path, n, s});
+  }
+  return rows;
+}
+
+std::vector<SoundRow> SampleEffects(SampleSize size) {
+  std::vector<SoundRow> rows;
+  const bool full = size == SampleSize::Full;
+  static const SoundShape kCycle[] = {SoundShape::Pcm, SoundShape::Wave8, SoundShape::ImaAdpcm, SoundShape::Pcm,
+                                      SoundShape::Wave16, SoundShape::ImaAdpcm};
+  for (int n = 0; n < 230; ++n) {
+    if (!full && n > 6) continue;
+    SoundSpec s;
+    s.shape = kCycle[n % 6];
+    s.hz = 300 + 15 * n;
+    s.seconds = 0.2;
+    s.rate = 22050;
+    s.channels = 1;
+    if (s.shape == SoundShape::Wave8) s.rate = 11025;  // 8-bit 11,025 Hz effects
+    if (n % 6 == 3) {
+      s.rate = 44100;
+      s.channels = 2;
+    }
+    if (n % 6 == 5) s.channels = 2;  // stereo ADPCM
+    if (n == 6) s.shape = SoundShape::Compressed;  // skipped
+    char path[64];
+    std::snprintf(path, sizeof path, "AdvData\\SE\\%03d.pcm", n);
+    rows.push_back({path, n, s});
+  }
+  return rows;
+}
+
+std::vector<VoiceSpec> SampleVoices(SampleSize size) {
+  std::vector<VoiceSpec> v = {
+      {"v0001.pcm", VoiceBody::Deflated, 500, 22050, 1, 0.3},
+      {"v0002.pcm", VoiceBody::Wave, 620, 22050, 1, 0.3},
+      {"v0003.pcm", VoiceBody::Coded, 700, 22050, 1, 0.5},
+      {"readme.txt", VoiceBody::Other},
+      {"chara\\v0005.PCM", VoiceBody::Deflated, 820, 44100, 2, 0.3},
+      {"chara\\sub\\a.b.pcm", VoiceBody::Coded, 1000, 22050, 1, 0.4},
+  };
+  if (size == SampleSize::Full) {
+    for (int i = 0; i < 24; ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "scene%02d\\v%04d.pcm", i / 8, 100 + i);
+      const VoiceBody body = i % 3 == 0 ? VoiceBody::Coded : i % 3 == 1 ? VoiceBody::Deflated : VoiceBody::Wave;
+      v.push_back({name, body, 400.0 + 30 * i, 22050, 1, 0.3});
+    }
+    v.push_back({"noext", VoiceBody::Other});
+  }
+  return v;
+}
+
+void AddSoundRows(SampleTable& t, SampleSize size) {
+  for (const auto& list : {SampleMusic(size), SampleEffects(size)})
+    for (const SoundRow& r : list) {
+      const SoundSpec spec = r.spec;
+      t.push_back(SampleFile{r.path, [spec] { return SoundImage(spec); }});
+    }
+  const std::vector<VoiceSpec> voices = SampleVoices(size);
+  t.push_back(SampleFile{"AdvData\\voice.dat", [voices] { return VoiceIndexFile(voices); }});
+}
+
+}  // namespace vtools

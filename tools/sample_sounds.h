@@ -1,0 +1,69 @@
+// The sounds of the synthetic desktop game: music tracks and sound effects
+// ("AdvData\MUSIC\%z3.pcm", "AdvData\SE\%z3.pcm") in every shape the
+// converter reads, and "AdvData\voice.dat" with records of every kind.
+// Every sound is a sine tone, so an encoded result can be checked by its
+// frequency, length, rate and channel count.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/sample_game.h"
+
+namespace vtools {
+
+enum class SoundShape {
+  Pcm,         // ".pcm" image of 16-bit samples
+  Compressed,  // ".pcm" image with the compressed flag set: never converted
+  Wave16,      // RIFF WAVE, 16-bit PCM
+  Wave8,       // RIFF WAVE, 8-bit PCM
+  ImaAdpcm,    // RIFF WAVE, IMA ADPCM
+};
+
+struct SoundSpec {
+  SoundShape shape = SoundShape::Pcm;
+  double hz = 440;
+  int rate = 22050;
+  int channels = 1;
+  double seconds = 0.25;
+};
+
+struct SoundRow {
+  std::string path;  // relative to the game folder
+  int number;        // the %z3 number
+  SoundSpec spec;
+};
+
+std::vector<SoundRow> SampleMusic(SampleSize size);
+std::vector<SoundRow> SampleEffects(SampleSize size);
+
+enum class VoiceBody {
+  Wave,      // RIFF WAVE image
+  Deflated,  // ".pcm" head, zlib-deflated 16-bit samples
+  Coded,     // ".pcm" head, deflated transform-coded blocks
+  Other,     // not a ".pcm" name: a placeholder entry
+};
+
+struct VoiceSpec {
+  std::string name;  // as stored in the index (at most 59 bytes)
+  VoiceBody body = VoiceBody::Deflated;
+  double hz = 440;   // Coded: the frequency of the bin the codes fill
+  int rate = 22050;
+  int channels = 1;
+  double seconds = 0.3;
+};
+
+std::vector<VoiceSpec> SampleVoices(SampleSize size);
+
+// Images of one sound.
+std::vector<uint8_t> SoundImage(const SoundSpec& spec);
+std::vector<uint8_t> VoiceBodyImage(const VoiceSpec& spec);
+// The whole index file for a list of voices.
+std::vector<uint8_t> VoiceIndexFile(const std::vector<VoiceSpec>& voices);
+// The frequency a Coded voice really has (its bin's centre).
+double CodedVoiceHz(const VoiceSpec& spec);
+
+void AddSoundRows(SampleTable& table, SampleSize size);
+
+}  // namespace vtools
