@@ -98,9 +98,14 @@ std::vector<uint8_t> PaddedIndexRows(const ZevPicture& pic) {
 void PutMatch(std::vector<uint8_t>& out, size_t len, size_t dist) {
   if (len <= 3 && dist >= 1 && dist <= 31) {
     out.push_back(static_cast<uint8_t>(0x80 | ((len - 2) << 5) | dist));
-  } else if (len <= 3) {
+  } else if (len <= 3 && dist <= 255) {
     out.push_back(static_cast<uint8_t>(0x80 | ((len - 2) << 5)));
     out.push_back(static_cast<uint8_t>(dist));
+  } else if (len <= 3) {
+    // Too far for the one-byte distance: only the long form carries 2 or 3.
+    out.push_back(0x7F);
+    PutU16(out, static_cast<uint32_t>(len - 2));
+    PutU16(out, static_cast<uint32_t>(dist));
   } else if (len <= 19 && dist <= 1023) {
     out.push_back(static_cast<uint8_t>(0xC0 | ((len - 4) << 2) | (dist >> 8)));
     out.push_back(static_cast<uint8_t>(dist));

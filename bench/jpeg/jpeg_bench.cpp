@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <string>
@@ -58,7 +59,10 @@ const Picture& Get(int w, int h, bool noise) {
 }
 
 void SelectKind(int kind) {
-  static const std::string path = "/tmp/velmi-jpeg-bench-" + std::to_string(getpid()) + ".reg";
+  static const std::string path = [] {
+    std::atexit([] { std::remove(("/tmp/velmi-jpeg-bench-" + std::to_string(getpid()) + ".reg").c_str()); });
+    return "/tmp/velmi-jpeg-bench-" + std::to_string(getpid()) + ".reg";
+  }();
   std::ofstream f(path, std::ios::trunc);
   f << "[HKEY_LOCAL_MACHINE\\Software\\Portable Codecs\\CodecSuite\\JpegLib]\nUSECPU=dword:" << kind << "\n";
   f.close();

@@ -174,8 +174,9 @@ struct PictureFiles {
     for (char& c : folder)
       if (c == '/') c = '\\';
     const int n = W * H;
+    const size_t count = size_t(n);
     std::vector<uint16_t> px(P().source.begin(), P().source.end());
-    std::vector<uint8_t> a6(size_t(n)), grey(size_t(n)), index(size_t(n));
+    std::vector<uint8_t> a6(count), grey(count), index(count);
     for (int i = 0; i < n; ++i) {
       a6[size_t(i)] = P().alpha[size_t(i)] >> 2;
       grey[size_t(i)] = uint8_t(i);

@@ -62,6 +62,7 @@ BYTE* MakeRbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, SHO
 // rows are exactly width pixels apart.  LocalAlloc'd; null for other depths.
 BYTE* MakeChipPicture(const BYTE* bitmap, DWORD* outLength);
 
-// The JBP1 re-coder: an "RBP7" picture for quality codes other than 0, or
-// null, in which case MakeRbpPicture writes "RBP5".
+// The JBP1 re-coder (converter/pictures): an "RBP7" picture for quality codes
+// other than 0, or null, in which case MakeRbpPicture writes "RBP5".  Programs
+// that link the picture writers also link the converter library, which holds it.
 BYTE* MakeRbpJbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, SHORT valueA, SHORT valueB);

@@ -9,6 +9,18 @@ enum Layout { kRgb, kBgr, kQuad, kYcck, kCopy3, kCopy3Quad, kCopy4, kPack, kGray
 
 inline uint8_t Clamp(int32_t v) { return (uint8_t)(v < 0 ? 0 : v > 255 ? 255 : v); }
 
+// Clamp of Y + term for whole blocks: samples are 0..255 and the terms lie
+// in -227..226, so every sum falls inside the table (the mask only keeps a
+// stray value from reading outside it).
+struct ClampTable {
+  uint8_t v[1024];
+  ClampTable() {
+    for (int i = 0; i < 1024; ++i) v[i] = Clamp(i - 384);
+  }
+  uint8_t operator()(int32_t x) const { return v[(x + 384) & 1023]; }
+};
+const ClampTable kClamp;
+
 constexpr int BytesPerPixel(Layout l) {
   return l == kPack ? 2 : l == kGray ? 1 : (l == kQuad || l == kYcck || l == kCopy3Quad || l == kCopy4) ? 4 : 3;
 }
@@ -31,6 +43,38 @@ void BlockRoutine(const int16_t* y, const int16_t* cb, const int16_t* cr, const 
         gt[i * cw + j] = (88 * vb + 183 * vr - 34806) >> 8;
         bt[i * cw + j] = (454 * vb - 57937) >> 8;
       }
+  }
+  if (colour && r.left == 0 && r.top == 0 && r.right == 8 && r.bottom == 8) {
+    // Whole block: each chroma sample's terms serve the pixels it covers.
+    constexpr int rw = S == S444 ? 1 : 2, rh = S == S420 ? 2 : 1;
+    for (int yy = 0; yy < 8; ++yy) {
+      const int32_t* tr = rt + (yy / rh) * cw;
+      const int32_t* tg = gt + (yy / rh) * cw;
+      const int32_t* tb = bt + (yy / rh) * cw;
+      const int16_t* yrow = y + yy * 8;
+      uint8_t* px = dst + (intptr_t)yy * stride;
+      for (int xx = 0; xx < 8; ++xx, px += bpp) {
+        const int ti = xx / rw;
+        const int32_t Y = yrow[xx];
+        const uint8_t R = kClamp(Y + tr[ti]), G = kClamp(Y - tg[ti]), B = kClamp(Y + tb[ti]);
+        if (L == kBgr) {
+          px[0] = B;
+          px[1] = G;
+          px[2] = R;
+        } else if (L == kYcck) {
+          px[0] = (uint8_t)(255 - R);
+          px[1] = (uint8_t)(255 - G);
+          px[2] = (uint8_t)(255 - B);
+          px[3] = (uint8_t)k[yy * 8 + xx];
+        } else {
+          px[0] = R;
+          px[1] = G;
+          px[2] = B;
+          if (L == kQuad) px[3] = 255;
+        }
+      }
+    }
+    return;
   }
   for (int32_t yy = r.top; yy < r.bottom; ++yy) {
     uint8_t* px = dst + (intptr_t)yy * stride + (intptr_t)r.left * bpp;

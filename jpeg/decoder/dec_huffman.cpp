@@ -17,7 +17,14 @@ constexpr JpegStatus kStopped = 100;
 inline int32_t Extend(int32_t v, int32_t s) { return (s && v < (1 << (s - 1))) ? v + JpegExtendOffset[s] : v; }
 }  // namespace
 
-JpegStatus JpegFillBits(JpegInStream* s, int32_t need) {
+namespace {
+JpegStatus FillBits(JpegInStream* s, int32_t need);
+}
+
+JpegStatus JpegFillBits(JpegInStream* s, int32_t need) { return FillBits(s, need); }
+
+namespace {
+__attribute__((noinline)) JpegStatus FillBits(JpegInStream* s, int32_t need) {
   if (s->bits < 0) s->bits = 0;
   while (s->bits <= 24) {
     if (s->marker) return s->bits < need ? kStopped : JPEG_SUCCESS;
@@ -47,35 +54,40 @@ JpegStatus JpegFillBits(JpegInStream* s, int32_t need) {
   }
   return JPEG_SUCCESS;
 }
+}  // namespace
 
-int32_t JpegGetBits(JpegInStream* s, int32_t n) {
+namespace {
+__attribute__((always_inline)) inline int32_t GetBits(JpegInStream* s, int32_t n) {
   s->bits -= n;
   if (s->bits < 0) return 0;
   return (int32_t)((s->acc >> s->bits) & ((1u << n) - 1));
 }
 
-int32_t JpegPeekBits(JpegInStream* s, int32_t n) {
+__attribute__((always_inline)) inline int32_t PeekBits(JpegInStream* s, int32_t n) {
   if (s->bits < n) return 0;
   return (int32_t)((s->acc >> (s->bits - n)) & ((1u << n) - 1));
 }
+}  // namespace
+
+int32_t JpegGetBits(JpegInStream* s, int32_t n) { return GetBits(s, n); }
+int32_t JpegPeekBits(JpegInStream* s, int32_t n) { return PeekBits(s, n); }
 
 namespace {
 
-inline JpegStatus NeedBits(JpegInStream* s, int32_t n) {
-  return s->bits < n ? JpegFillBits(s, n) : JPEG_SUCCESS;
+__attribute__((always_inline)) inline JpegStatus NeedBits(JpegInStream* s, int32_t n) {
+  return s->bits < n ? FillBits(s, n) : JPEG_SUCCESS;
 }
 
-}  // namespace
-
-JpegStatus JpegDecodeSymbol(JpegInStream* s, const JpegHuffDecodeTable* t, int32_t* symbol) {
+__attribute__((always_inline)) inline JpegStatus DecodeSymbol(JpegInStream* s, const JpegHuffDecodeTable* t,
+                                                              int32_t* symbol) {
   int32_t l = 1;
   if (s->bits < 8) {
-    JpegStatus st = JpegFillBits(s, 0);
+    JpegStatus st = FillBits(s, 0);
     if (st != 0) return st;
   }
   int32_t code;
   if (s->bits >= 8) {
-    const int32_t e = t->lookahead[JpegPeekBits(s, 8)];
+    const int32_t e = t->lookahead[PeekBits(s, 8)];
     if (e >> 16) {
       s->bits -= e >> 16;
       *symbol = e & 0xFFFF;
@@ -84,16 +96,16 @@ JpegStatus JpegDecodeSymbol(JpegInStream* s, const JpegHuffDecodeTable* t, int32
     l = 9;
     JpegStatus st = NeedBits(s, 9);
     if (st != 0) return st;
-    code = JpegGetBits(s, 9);
+    code = GetBits(s, 9);
   } else {
     JpegStatus st = NeedBits(s, 1);
     if (st != 0) return st;
-    code = JpegGetBits(s, 1);
+    code = GetBits(s, 1);
   }
   while (l <= 16 && code > t->lastCode[l]) {
     JpegStatus st = NeedBits(s, 1);
     if (st != 0) return st;
-    code = (code << 1) | JpegGetBits(s, 1);
+    code = (code << 1) | GetBits(s, 1);
     ++l;
   }
   if (l > 16) {
@@ -105,24 +117,30 @@ JpegStatus JpegDecodeSymbol(JpegInStream* s, const JpegHuffDecodeTable* t, int32
   return JPEG_SUCCESS;
 }
 
+}  // namespace
+
+JpegStatus JpegDecodeSymbol(JpegInStream* s, const JpegHuffDecodeTable* t, int32_t* symbol) {
+  return DecodeSymbol(s, t, symbol);
+}
+
 namespace {
 
 // Received value of s bits, sign-extended; 100 when a marker stops it.
-inline JpegStatus ReceiveExtend(JpegInStream* s, int32_t n, int32_t* v) {
+__attribute__((always_inline)) inline JpegStatus ReceiveExtend(JpegInStream* s, int32_t n, int32_t* v) {
   if (n == 0) {
     *v = 0;
     return JPEG_SUCCESS;
   }
   JpegStatus st = NeedBits(s, n);
   if (st != 0) return st;
-  *v = Extend(JpegGetBits(s, n), n);
+  *v = Extend(GetBits(s, n), n);
   return JPEG_SUCCESS;
 }
 
 inline JpegStatus OneBit(JpegInStream* s, int32_t* bit) {
   JpegStatus st = NeedBits(s, 1);
   if (st != 0) return st;
-  *bit = JpegGetBits(s, 1);
+  *bit = GetBits(s, 1);
   return JPEG_SUCCESS;
 }
 
@@ -134,7 +152,7 @@ JpegStatus JpegDecodeBlock(JpegInStream* s, const JpegHuffDecodeTable* dc, const
                            int16_t* predictor, int16_t* block) {
   for (int i = 0; i < 64; ++i) block[i] = 0;
   int32_t sym, v;
-  JpegStatus st = JpegDecodeSymbol(s, dc, &sym);
+  JpegStatus st = DecodeSymbol(s, dc, &sym);
   if (st != 0) return Done(st);
   if (sym) {
     st = ReceiveExtend(s, sym & 15, &v);
@@ -144,7 +162,7 @@ JpegStatus JpegDecodeBlock(JpegInStream* s, const JpegHuffDecodeTable* dc, const
   block[0] = *predictor;
   int32_t k = 63, pos = 1;
   while (k > 0) {
-    st = JpegDecodeSymbol(s, ac, &sym);
+    st = DecodeSymbol(s, ac, &sym);
     if (st != 0) return Done(st);
     const int32_t r = sym >> 4, n = sym & 15;
     if (n == 0) {
@@ -165,7 +183,7 @@ JpegStatus JpegDecodeBlock(JpegInStream* s, const JpegHuffDecodeTable* dc, const
 JpegStatus JpegDecodeBlockDc(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuffDecodeTable* ac,
                              int16_t* predictor, int16_t* dcOut) {
   int32_t sym, v;
-  JpegStatus st = JpegDecodeSymbol(s, dc, &sym);
+  JpegStatus st = DecodeSymbol(s, dc, &sym);
   if (st != 0) return Done(st);
   if (sym) {
     st = ReceiveExtend(s, sym & 15, &v);
@@ -175,7 +193,7 @@ JpegStatus JpegDecodeBlockDc(JpegInStream* s, const JpegHuffDecodeTable* dc, con
   dcOut[0] = *predictor;
   int32_t k = 63;
   while (k > 0) {
-    st = JpegDecodeSymbol(s, ac, &sym);
+    st = DecodeSymbol(s, ac, &sym);
     if (st != 0) return Done(st);
     const int32_t r = sym >> 4, n = sym & 15;
     if (n == 0) {
@@ -193,7 +211,7 @@ JpegStatus JpegDecodeBlockDc(JpegInStream* s, const JpegHuffDecodeTable* dc, con
 JpegStatus JpegDecodeDcFirst(JpegInStream* s, const JpegHuffDecodeTable* dc, int16_t* coef, int16_t* predictor,
                              int32_t al) {
   int32_t sym, v;
-  JpegStatus st = JpegDecodeSymbol(s, dc, &sym);
+  JpegStatus st = DecodeSymbol(s, dc, &sym);
   if (st != 0) return Done(st);
   if (sym) {
     st = ReceiveExtend(s, sym & 15, &v);
@@ -220,7 +238,7 @@ JpegStatus JpegDecodeAcFirst(JpegInStream* s, int16_t* block, const JpegHuffDeco
   }
   for (int32_t k = ss; k <= se; ++k) {
     int32_t sym, v;
-    JpegStatus st = JpegDecodeSymbol(s, ac, &sym);
+    JpegStatus st = DecodeSymbol(s, ac, &sym);
     if (st != 0) return Done(st);
     const int32_t r = sym >> 4, n = sym & 15;
     if (n) {
@@ -235,7 +253,7 @@ JpegStatus JpegDecodeAcFirst(JpegInStream* s, int16_t* block, const JpegHuffDeco
       if (r) {
         st = NeedBits(s, r);
         if (st != 0) return Done(st);
-        run += JpegGetBits(s, r);
+        run += GetBits(s, r);
       }
       s->eobRun = run - 1;
       break;
@@ -264,7 +282,7 @@ JpegStatus JpegDecodeAcRefine(JpegInStream* s, int16_t* block, const JpegHuffDec
   if (s->eobRun == 0) {
     while (k <= se) {
       int32_t sym;
-      st = JpegDecodeSymbol(s, ac, &sym);
+      st = DecodeSymbol(s, ac, &sym);
       if (st != 0) return Done(st);
       int32_t r = sym >> 4;
       const int32_t n = sym & 15;
@@ -279,7 +297,7 @@ JpegStatus JpegDecodeAcRefine(JpegInStream* s, int16_t* block, const JpegHuffDec
         if (r) {
           st = NeedBits(s, r);
           if (st != 0) return Done(st);
-          run += JpegGetBits(s, r);
+          run += GetBits(s, r);
         }
         s->eobRun = run;
         break;

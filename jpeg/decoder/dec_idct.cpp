@@ -60,7 +60,8 @@ void JpegDequantizeScaled(int16_t* block, const int16_t* table) {
 }
 
 void JpegDequantizeInt(int16_t* block, const int16_t* table) {
-  for (int i = 0; i < 64; ++i) block[i] = (int16_t)X(block[i], table[i]);
+  // The product of two 16-bit values fits in int; its low 16 bits are kept.
+  for (int i = 0; i < 64; ++i) block[i] = (int16_t)(block[i] * table[i]);
 }
 
 namespace {
@@ -184,16 +185,46 @@ inline void IntPass(const int32_t* x, int32_t* z) {
 void JpegIdctInt(int16_t* block) {
   alignas(32) int32_t work[64];
   int32_t x[8], z[8];
+  // Rows.  A row whose AC inputs are all zero gives U for every output: the
+  // same values, without the products.
   for (int r = 0; r < 8; ++r) {
-    for (int i = 0; i < 8; ++i) x[i] = block[r * 8 + i];
+    const int16_t* in = block + r * 8;
+    int32_t* out = work + r * 8;
+    if ((in[1] | in[2] | in[3] | in[4] | in[5] | in[6] | in[7]) == 0) {
+      const int32_t v = A(L(in[0], 15), 2048) >> 12;
+      for (int i = 0; i < 8; ++i) out[i] = v;
+      continue;
+    }
+    for (int i = 0; i < 8; ++i) x[i] = in[i];
     IntPass(x, z);
-    for (int i = 0; i < 8; ++i) work[r * 8 + i] = A(z[i], 2048) >> 12;
+    for (int i = 0; i < 8; ++i) out[i] = A(z[i], 2048) >> 12;
   }
+  // Columns, all eight side by side (branch-free, so the compiler can run
+  // them in parallel lanes).
+  int32_t col[8][8];
   for (int c = 0; c < 8; ++c) {
-    for (int i = 0; i < 8; ++i) x[i] = work[i * 8 + c];
-    IntPass(x, z);
-    for (int i = 0; i < 8; ++i) block[i * 8 + c] = JpegRangeLimit(A(z[i], 1048576) >> 21);
+    const int32_t* w = work + c;
+    const int32_t x0 = w[0], x1 = w[8], x2 = w[16], x3 = w[24], x4 = w[32], x5 = w[40], x6 = w[48], x7 = w[56];
+    const int32_t f = S(X(6393, x1), X(32138, x7)), g = S(X(27246, x5), X(18205, x3));
+    const int32_t h = A(X(32138, x1), X(6393, x7)), l = A(X(18205, x5), X(27246, x3));
+    const int32_t P = X(A(A(f, g), 2048) >> 12, 5793), T = X(A(A(h, l), 2048) >> 12, 5793);
+    const int32_t Aa = S(S(A(h, f), l), g), C = S(S(A(h, g), l), f);
+    const int32_t U = L(A(x0, x4), 15), R = L(S(x0, x4), 15);
+    const int32_t W = A(X(42813, x2), X(17734, x6)), B = S(X(17734, x2), X(42813, x6));
+    col[0][c] = A(A(A(T, U), W), 1048576) >> 21;
+    col[7][c] = A(S(A(U, W), T), 1048576) >> 21;
+    col[1][c] = A(A(A(Aa, R), B), 1048576) >> 21;
+    col[6][c] = A(S(A(R, B), Aa), 1048576) >> 21;
+    col[2][c] = A(S(A(C, R), B), 1048576) >> 21;
+    col[5][c] = A(S(S(R, B), C), 1048576) >> 21;
+    col[3][c] = A(S(A(P, U), W), 1048576) >> 21;
+    col[4][c] = A(S(S(U, W), P), 1048576) >> 21;
   }
+  for (int i = 0; i < 8; ++i)
+    for (int c = 0; c < 8; ++c) {
+      const int32_t v = col[i][c];
+      block[i * 8 + c] = (int16_t)(v < -128 ? 0 : v > 127 ? 255 : v + 128);
+    }
 }
 
 namespace {

@@ -851,7 +851,8 @@ JpegStatus ReadImpl(JpegJob* job, int32_t io) {
     ForgetTables(d);
   }
 
-  if (!resuming) {
+  // The caller's picture may be a new one for each call (region reads).
+  {
     if (!job->useInternal) {
       p.dibPixels = job->dibPixels;
       p.dibWidth = job->dibWidth;
@@ -873,6 +874,8 @@ JpegStatus ReadImpl(JpegJob* job, int32_t io) {
     p.rowStride = (int32_t)(p.dibHeight < 0 ? -stride : stride);
     d.firstRow = p.dibPixels;
     if (p.dibHeight < 0 && d.firstRow) d.firstRow += (intptr_t)(-p.dibHeight - 1) * stride;
+  }
+  if (!resuming) {
     // A fresh image read starts from a clean frame and scan count.
     if (io != 6 && io != 7) {
       d.noFrame = 1;
@@ -897,6 +900,8 @@ JpegStatus ReadImpl(JpegJob* job, int32_t io) {
       const char* name = job->useInternal ? p.jpegFileName : job->jpegFileName;
       s->file = name ? JpegFileOpen(name, true) : nullptr;
       if (!s->file) return JPEG_ERR_FILE_NAME;
+      s->fileBase = 0;
+      s->ptr = s->end = s->fileBuffer;
     }
   } else {
     CloseInputFile(d, nullptr);

@@ -251,7 +251,6 @@ struct Progressive {
   }
 
   JpegStatus Run() {
-    JpegKernelTable* t = p->out.kernels;
     JpegOutputStream* s = &p->out;
     const std::vector<ScanDef> script = ScanScript(p->componentCount, p->jpegColor);
     if (script.empty()) return JPEG_ERR_INVALID_PROPERTIES;
@@ -302,8 +301,7 @@ struct Progressive {
       // Tables.
       if (!isDc) {
         const int32_t id = d.comps[0] != 0 ? 1 : 0;
-        const int32_t n = JpegGenerateOptimalTable(counts[0], bits, values);
-        (void)n;
+        JpegGenerateOptimalTable(counts[0], bits, values);
         if ((st = JpegDeriveEncodeTable(bits, values, &p->acEncode[id])) != 0) return st;
         p->acEncodeInUse[id] = &p->acEncode[id];
         if ((st = JpegWriteDhtOne(p, bits, values, 1, id)) != 0) return st;
@@ -353,7 +351,6 @@ struct Progressive {
       EndOfCall(p);
     }
     if ((st = JpegWriteEoi(p)) != 0) return st;
-    (void)t;
     return JpegFlushOutput(s);
   }
 };

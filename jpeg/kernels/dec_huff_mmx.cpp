@@ -23,7 +23,7 @@ struct Bits {
 
 // False when the data has ended: the block stops where it is.
 template <bool FourBytes>
-bool Refill(Bits& b) {
+__attribute__((noinline)) bool Refill(Bits& b) {
   JpegInStream* s = b.s;
   if (s->marker) return true;  // further bits read as 0
   if (b.bits < 0) {
@@ -67,7 +67,7 @@ bool Refill(Bits& b) {
   return true;
 }
 
-inline uint32_t Take(Bits& b, int n) {
+__attribute__((always_inline)) inline uint32_t Take(Bits& b, int n) {
   const uint32_t v = (uint32_t)(b.acc >> (64 - n));
   b.acc <<= n;
   b.bits -= n;
@@ -75,7 +75,7 @@ inline uint32_t Take(Bits& b, int n) {
 }
 
 template <bool FourBytes>
-bool Symbol(Bits& b, const JpegHuffDecodeTable* t, int32_t* sym) {
+__attribute__((always_inline)) inline bool Symbol(Bits& b, const JpegHuffDecodeTable* t, int32_t* sym) {
   if (b.bits < 8 && !Refill<FourBytes>(b)) return false;
   int32_t l = 1;
   if (b.bits >= 8) {
@@ -109,7 +109,7 @@ bool Symbol(Bits& b, const JpegHuffDecodeTable* t, int32_t* sym) {
 const int32_t kHalf[16] = {0, 1, 2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384};
 
 template <bool FourBytes>
-bool Value(Bits& b, int32_t n, int32_t* v) {
+__attribute__((always_inline)) inline bool Value(Bits& b, int32_t n, int32_t* v) {
   if (b.bits < n && !Refill<FourBytes>(b)) return false;
   const int32_t raw = n ? (int32_t)Take(b, n) : 0;
   *v = raw < kHalf[n] ? raw + JpegExtendOffset[n] : raw;
@@ -132,6 +132,36 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
     out[0] = *predictor;
     int32_t k = 63, pos = 1;
     while (k > 0) {
+      // With 32 bits at hand a symbol and its value need no refill in between.
+      if (b.bits < 32) Refill<FourBytes>(b);
+      if (b.bits >= 32) {
+        int32_t e = ac->lookahead[b.acc >> 56];
+        if (e >> 16) {
+          b.acc <<= e >> 16;
+          b.bits -= e >> 16;
+          sym = e & 0xFFFF;
+        } else {
+          int32_t l = 9, code = (int32_t)Take(b, 9);
+          while (l <= 16 && code > ac->lastCode[l]) {
+            code = (code << 1) | (int32_t)Take(b, 1);
+            ++l;
+          }
+          const int32_t idx = l > 16 ? -1 : ac->firstIndex[l] + code - ac->firstCode[l];
+          sym = (idx >= 0 && idx < 256) ? ac->symbols[idx] : 0;
+        }
+        const int32_t r = sym >> 4, n = sym & 15;
+        if (n == 0) {
+          if (r != 15) break;
+          k -= 16;
+          pos += 16;
+          continue;
+        }
+        const int32_t raw = (int32_t)Take(b, n);
+        k -= r + 1;
+        if (Full) out[JpegZigzag80[pos + r]] = (int16_t)(raw < kHalf[n] ? raw + JpegExtendOffset[n] : raw);
+        pos += r + 1;
+        continue;
+      }
       if (!Symbol<FourBytes>(b, ac, &sym)) break;
       const int32_t r = sym >> 4, n = sym & 15;
       if (n == 0) {

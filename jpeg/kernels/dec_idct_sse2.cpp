@@ -72,6 +72,16 @@ inline void Pass(const __m128i* x, __m128i* z) {
 void JpegIdctIntSse2(int16_t* block) {
   __m128i x[8], zl[8], zh[8];
   for (int i = 0; i < 8; ++i) x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
+  // Only a DC value: every sample is the DC's (the plain arithmetic, once).
+  __m128i ac = _mm_and_si128(x[0], _mm_set_epi16(-1, -1, -1, -1, -1, -1, -1, 0));
+  for (int i = 1; i < 8; ++i) ac = _mm_or_si128(ac, x[i]);
+  if (_mm_movemask_epi8(_mm_cmpeq_epi16(ac, _mm_setzero_si128())) == 0xFFFF) {
+    const int32_t row = (int32_t)(((uint32_t)block[0] << 15) + 2048u) >> 12;
+    const int16_t v = JpegRangeLimit((int32_t)(((uint32_t)row << 15) + 1048576u) >> 21);
+    const __m128i all = _mm_set1_epi16(v);
+    for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), all);
+    return;
+  }
   Transpose(x);  // x[j] lane r = coefficient j of row r
   Pass<false>(x, zl);
   Pass<true>(x, zh);

@@ -49,7 +49,7 @@ JPEG_INLINE JpegStatus PutSymbol(Bits& b, const JpegHuffEncodeTable* t, int32_t 
   return b.Put(((uint64_t)(e >> 8) << cat) | bits, (int32_t)(e & 0xFF) + cat);
 }
 
-// Coefficient magnitudes and value bits (c, or c - 1 when negative), natural order.
+// Coefficient magnitudes and their value bits, natural order.
 struct Prepared {
   alignas(16) uint16_t mag[64];
   alignas(16) int16_t val[64];
@@ -78,7 +78,7 @@ JPEG_INLINE JpegStatus EncodeBits(Bits& b, const JpegHuffEncodeTable* dc, const 
     const int32_t z = kZigzag8[k];
     cat = 32 - __builtin_clz((uint32_t)pr.mag[z]);
     if (__builtin_expect(cat > 15, 0)) return JPEG_ERR_BAD_HUFFMAN;
-    if ((st = PutSymbol(b, ac, run * 16 + cat, (uint32_t)pr.val[z] & ((1u << cat) - 1), cat)) != 0) return st;
+    if ((st = PutSymbol(b, ac, run * 16 + cat, (uint16_t)pr.val[z], cat)) != 0) return st;
   }
   if (last != 63) return PutSymbol(b, ac, 0x00, 0, 0);
   return JPEG_SUCCESS;
@@ -97,8 +97,15 @@ JpegStatus JpegEncodeBlockSse2(JpegOutputStream* s, const JpegHuffEncodeTable* d
     for (int h = 0; h < 2; ++h) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * (r + h)));
       const __m128i sign = _mm_srai_epi16(v, 15);
-      _mm_store_si128(reinterpret_cast<__m128i*>(pr.mag + 8 * (r + h)), _mm_sub_epi16(_mm_xor_si128(v, sign), sign));
-      _mm_store_si128(reinterpret_cast<__m128i*>(pr.val + 8 * (r + h)), _mm_add_epi16(v, sign));
+      const __m128i mag = _mm_sub_epi16(_mm_xor_si128(v, sign), sign);
+      // The value bits: the magnitude, or its complement within the
+      // category's width (all ones up to the top bit) for a negative value.
+      __m128i width = _mm_or_si128(mag, _mm_srli_epi16(mag, 1));
+      width = _mm_or_si128(width, _mm_srli_epi16(width, 2));
+      width = _mm_or_si128(width, _mm_srli_epi16(width, 4));
+      width = _mm_or_si128(width, _mm_srli_epi16(width, 8));
+      _mm_store_si128(reinterpret_cast<__m128i*>(pr.mag + 8 * (r + h)), mag);
+      _mm_store_si128(reinterpret_cast<__m128i*>(pr.val + 8 * (r + h)), _mm_xor_si128(mag, _mm_and_si128(width, sign)));
       cmp[h] = _mm_cmpeq_epi16(v, zero);
     }
     zeros |= (uint64_t)(uint32_t)_mm_movemask_epi8(_mm_packs_epi16(cmp[0], cmp[1])) << (8 * r);

@@ -14,6 +14,17 @@
 
 #include "platform/gdi/gdi_internal.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define VELMI_LEAK_CHECKER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELMI_LEAK_CHECKER 1
+#endif
+#endif
+#if VELMI_LEAK_CHECKER
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace velmi_gdi {
 
 struct Face {
@@ -31,7 +42,9 @@ struct Glyph {
   int width = 0;
   int rows = 0;
   int advance = 0;
-  std::vector<uint8_t> pixels;  // one byte a pixel, 0 or 1
+  int pitch = 0;                // bytes a row
+  std::vector<uint8_t> bits;    // rows of set bits, most significant first
+  bool At(int c, int r) const { return (bits[size_t(r) * pitch + (c >> 3)] >> (7 - (c & 7))) & 1; }
 };
 
 struct GlyphKey {
@@ -142,7 +155,16 @@ static bool FontconfigReady() {
   Backend& b = B();
   if (!b.fontconfigTried) {
     b.fontconfigTried = true;
-    b.fontconfigReady = FcInit() == FcTrue && FT_Init_FreeType(&b.library) == 0;
+    // fontconfig drops a few bytes while parsing some system configurations;
+    // they are its own, made once, and not ours to report.
+#if VELMI_LEAK_CHECKER
+    __lsan_disable();
+#endif
+    const bool loaded = FcInit() == FcTrue;
+#if VELMI_LEAK_CHECKER
+    __lsan_enable();
+#endif
+    b.fontconfigReady = loaded && FT_Init_FreeType(&b.library) == 0;
   }
   return b.fontconfigReady;
 }
@@ -322,15 +344,16 @@ static const Glyph& GlyphFor(const Font& font, uint32_t code) {
   g.rows = int(bm.rows);
   g.width = bm.width ? int(bm.width) + k : 0;
   g.advance = int((slot->advance.x + 32) >> 6) + k;
-  g.pixels.assign(size_t(g.width) * g.rows, 0);
+  g.pitch = (g.width + 7) / 8;
+  g.bits.assign(size_t(g.pitch) * g.rows, 0);
   for (int r = 0; r < g.rows; ++r) {
     const unsigned char* src = bm.buffer + ptrdiff_t(r) * bm.pitch;
-    uint8_t* dst = g.pixels.data() + size_t(r) * g.width;
+    uint8_t* dst = g.bits.data() + size_t(r) * g.pitch;
     for (unsigned c = 0; c < bm.width; ++c) {
       bool on = bm.pixel_mode == FT_PIXEL_MODE_MONO ? (src[c >> 3] & (0x80 >> (c & 7))) != 0
                                                     : bm.pixel_mode == FT_PIXEL_MODE_GRAY && src[c] >= 128;
       if (!on) continue;
-      for (int s = 0; s <= k; ++s) dst[c + s] = 1;
+      for (unsigned s = c; s <= c + unsigned(k); ++s) dst[s >> 3] = uint8_t(dst[s >> 3] | (0x80 >> (s & 7)));
     }
   }
   return g;
@@ -385,13 +408,27 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
     }
     const Glyph& gl = GlyphFor(*font, code);
     if (hdc->bkMode == OPAQUE) fill(pen, y, pen + gl.advance, int64_t(y) + font->cellHeight, cl, ct, cr, cb);
+    const int64_t gx = pen + gl.left;
+    const bool inside = gx >= cl && gx + gl.width <= cr;
     for (int r = 0; r < gl.rows; ++r) {
       const int64_t yy = baseline - gl.top + r;
       if (yy < ct || yy >= cb) continue;
-      const uint8_t* src = gl.pixels.data() + size_t(r) * gl.width;
+      const uint8_t* src = gl.bits.data() + size_t(r) * gl.pitch;
+      if (inside && fg == 1) {
+        // Whole bytes shifted into place.
+        uint8_t* dst = b.Row(int(yy)) + (gx >> 3);
+        const int shift = int(gx & 7);
+        const int64_t lastByte = (gx + gl.width - 1) >> 3;
+        for (int k = 0; k < gl.pitch; ++k) {
+          if (!src[k]) continue;
+          dst[k] = uint8_t(dst[k] | (src[k] >> shift));
+          if (shift && (gx >> 3) + k + 1 <= lastByte) dst[k + 1] = uint8_t(dst[k + 1] | (src[k] << (8 - shift)));
+        }
+        continue;
+      }
       for (int c = 0; c < gl.width; ++c) {
         const int64_t xx = pen + gl.left + c;
-        if (src[c] && xx >= cl && xx < cr) b.Put(int(xx), int(yy), fg);
+        if (xx >= cl && xx < cr && gl.At(c, r)) b.Put(int(xx), int(yy), fg);
       }
     }
     pen += dx ? step : gl.advance;

@@ -2,6 +2,8 @@
 // velmi_platform.h).  The store is read at every open, so a test can point
 // the variable at a new file between calls.
 #include <atomic>
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -30,10 +32,21 @@ std::set<Key*>& OpenKeys() {
   return *s;
 }
 
+bool IsLead(char c) {
+  unsigned char b = (unsigned char)c;
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Names are code page 932: trail bytes are neither folded nor separators.
 std::string Upper(std::string s) {
-  for (char& c : s) c = velmi::AsciiUpper(c);
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (IsLead(s[i])) ++i;
+    else s[i] = velmi::AsciiUpper(s[i]);
+  }
   return s;
 }
+
+bool IsKeySeparator(const std::string& s, size_t i) { return s[i] == '\\' || s[i] == '/'; }
 
 std::string Trim(const std::string& s) {
   size_t a = s.find_first_not_of(" \t\r\n");
@@ -47,9 +60,9 @@ std::string NormalKey(const std::string& path) {
   std::string out;
   size_t i = 0;
   while (i < path.size()) {
-    while (i < path.size() && (path[i] == '\\' || path[i] == '/')) ++i;
+    while (i < path.size() && IsKeySeparator(path, i)) ++i;
     size_t s = i;
-    while (i < path.size() && path[i] != '\\' && path[i] != '/') ++i;
+    while (i < path.size() && !IsKeySeparator(path, i)) i += IsLead(path[i]) && i + 1 < path.size() ? 2 : 1;
     if (i > s) {
       if (!out.empty()) out += '\\';
       out += Upper(path.substr(s, i - s));
@@ -84,11 +97,21 @@ bool ParseValue(const std::string& text, Value& v) {
   std::string data = text.substr(colon + 1);
   if (!data.empty() && data.back() == '\r') data.pop_back();
   if (type == "DWORD") {
+    // Decimal (leading zeros are not octal) or 0x-hex, with an optional minus.
     std::string t = Trim(data);
+    bool negative = !t.empty() && t[0] == '-';
+    size_t at = negative ? 1 : 0;
+    int base = 10;
+    if (t.size() > at + 1 && t[at] == '0' && (t[at + 1] == 'x' || t[at + 1] == 'X')) {
+      base = 16;
+      at += 2;
+    }
+    if (at >= t.size() || !isxdigit((unsigned char)t[at])) return false;
     char* end = nullptr;
-    long long n = std::strtoll(t.c_str(), &end, 0);
-    if (t.empty() || *end) return false;
-    uint32_t d = uint32_t(n);
+    errno = 0;
+    unsigned long long n = std::strtoull(t.c_str() + at, &end, base);
+    if (*end || errno == ERANGE || n > 0xFFFFFFFFull) return false;
+    uint32_t d = negative ? 0u - uint32_t(n) : uint32_t(n);
     v.type = REG_DWORD;
     v.data = {BYTE(d), BYTE(d >> 8), BYTE(d >> 16), BYTE(d >> 24)};
     return true;

@@ -63,10 +63,12 @@ void AlphaCopy(const Span& s) {
     uint16_t* d = s.Row(j);
     const uint16_t* p = s.Src(j);
     const uint8_t* a = s.Alpha(j);
+    // Branch-free: weight 64 copies and 0 keeps the target exactly, so the
+    // rule's three cases are one blend and the loop vectorises.
     for (int i = 0; i < s.w; ++i) {
       uint32_t w = a[i] >> 2;
-      if (w == 0) continue;
-      d[i] = w == 63 ? p[i] : Blend565(d[i], p[i], w);
+      w += w == 63;
+      d[i] = Blend565(d[i], p[i], w);
     }
   }
 }

@@ -102,12 +102,14 @@ BYTE* ReadEntry(PackReader* reader, const char* packPath, const char* entryName,
     RlzPackEntry entry;
     if (!FindEntry(reader, entryName, &entry) || !EntryFitsFile(reader, entry)) return nullptr;
 
+    // An entry without bytes (an empty file, a voice pack's placeholder) is a
+    // read that returns nothing: not found.
+    if (entry.storedSize == 0) return nullptr;
     const LONG offset = static_cast<LONG>(RlzDirectorySize(reader->entryCount) + entry.dataOffset);
     const bool intoCaller = entry.method != RLZ_METHOD_LZSS && buffer != nullptr && entry.storedSize <= capacity;
-    BYTE* stored = intoCaller ? buffer
-                              : static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, entry.storedSize ? entry.storedSize : 1));
+    BYTE* stored = intoCaller ? buffer : static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, entry.storedSize));
     if (stored == nullptr) return nullptr;
-    const DWORD read = entry.storedSize ? ReadFilePart(packPath, stored, 0, offset, entry.storedSize) : 0;
+    const DWORD read = ReadFilePart(packPath, stored, 0, offset, entry.storedSize);
     if (read != entry.storedSize) {
         if (!intoCaller) LocalFree(stored);
         return nullptr;

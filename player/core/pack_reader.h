@@ -29,8 +29,9 @@ public:
 // The named entry's bytes in a new LocalAlloc buffer (decoded for method 1),
 // or null.  *sizeOut, when given, receives the unpacked size (0 on failure).
 // The first entry whose name matches (ASCII letters without case, double-byte
-// characters exactly) is taken.  Every size and offset is checked against the
-// file; a failed open keeps the reader's previous directory.
+// characters exactly) is taken; an entry of no stored bytes reads as null.
+// Every size and offset is checked against the file; a failed open keeps the
+// reader's previous directory.
 BYTE* ReadPackEntry(PackReader* reader, const char* packPath, const char* entryName, DWORD* sizeOut);
 
 // As ReadPackEntry, but a stored entry of at most capacity bytes is read into

@@ -258,3 +258,28 @@ TEST(ZevDecode, DamagedFilesFailWithoutReadingOutside) {
   std::vector<BYTE> small(100);
   EXPECT_EQ(DecodeZevLz(small.data(), lz.data(), 100, static_cast<DWORD>(lz.size())), -1);
 }
+
+TEST(ZevWriter, ShortMatchesFarBackRoundTrip) {
+  // A 2- or 3-byte repeat far back must not take the one-byte distance form.
+  for (const size_t distance : {32u, 255u, 256u, 300u, 40000u}) {
+    for (const size_t length : {2u, 3u}) {
+      SCOPED_TRACE(testing::Message() << "distance " << distance << " length " << length);
+      std::vector<uint8_t> data(distance + 64);
+      uint32_t s = 12345u + static_cast<uint32_t>(distance);
+      for (uint8_t& b : data) {
+        s = s * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(s >> 24);
+      }
+      const size_t at = distance + 20;
+      for (size_t k = 0; k < length; ++k) data[at + k] = data[20 + k];
+      data[at + length] = static_cast<uint8_t>(data[20 + length] + 1);
+      const std::vector<uint8_t> stream = vtools::LzEncode(data, true);
+      std::vector<BYTE> flat(data.size() + 16);
+      ASSERT_EQ(DecodeZevLzFlat(stream.data(), static_cast<DWORD>(stream.size()), flat.data(),
+                                static_cast<DWORD>(flat.size())),
+                data.size());
+      flat.resize(data.size());
+      EXPECT_EQ(flat, data);
+    }
+  }
+}

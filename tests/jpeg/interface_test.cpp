@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -405,6 +406,71 @@ TEST(Interface, EveryAdmittedLayoutDecodesWithLibjpeg) {
         }
   }
   std::remove(path.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+// Caller-supplied planes: samples give the bitmap's stream, and the
+// quantised coefficients read back from it give the same stream again.
+TEST(Interface, CallerCoefficientPlanes) {
+  const jt::Image img = jt::MakeImage(jt::Content::kPhoto, 20, 12, 1);
+  Job bitmap(img);
+  bitmap.job.dibColor = 4;
+  bitmap.job.jpegColor = 4;
+  bitmap.job.jpegChannels = 1;
+  bitmap.job.jpegSubsampling = 0;
+  ASSERT_EQ(JpegWrite(&bitmap.job, 9), 0);
+  const std::vector<uint8_t> expect = bitmap.Bytes();
+
+  const int pw = 24, ph = 16;  // 3 x 2 MCUs of 8 x 8
+  std::vector<int16_t> plane((size_t)pw * ph);
+  for (int y = 0; y < ph; ++y)
+    for (int x = 0; x < pw; ++x) plane[(size_t)y * pw + x] = img.Row(std::min(y, 11))[std::min(x, 19)];
+  for (int kind : {1, 0}) {
+    if (kind == 0) {
+      const jt::Decoded d = jt::LibjpegReadCoefs(expect);
+      ASSERT_TRUE(d.ok);
+      for (int by = 0; by < 2; ++by)
+        for (int bx = 0; bx < 3; ++bx)
+          for (int k = 0; k < 64; ++k) plane[(size_t)(by * 8 + k / 8) * pw + bx * 8 + k % 8] = d.coefs[0].Block(bx, by)[k];
+    }
+    JpegCoefPlanes planes{kind, {plane.data(), nullptr, nullptr, nullptr}};
+    Job j(img);
+    j.job.dibPixels = nullptr;
+    j.job.dibColor = 4;
+    j.job.jpegColor = 4;
+    j.job.jpegChannels = 1;
+    j.job.jpegSubsampling = 0;
+    j.job.props.coefPlanes = &planes;
+    ASSERT_EQ(JpegWrite(&j.job, 9), 0) << "kind " << kind;
+    EXPECT_EQ(j.Bytes(), expect) << "kind " << kind;
+  }
+}
+
+TEST(Interface, CallerComment) {
+  const jt::Image img = jt::MakeImage(jt::Content::kGradient, 8, 8);
+  std::vector<uint8_t> text(70000, 'c');
+  for (int length : {0, 5, 65535}) {
+    Job j(img, 0, 200000);
+    j.job.props.comment = text.data();
+    j.job.props.commentLength = (uint16_t)length;
+    ASSERT_EQ(JpegWrite(&j.job, 9), 0);
+    const std::vector<uint8_t> b = j.Bytes();
+    if (length == 0) {
+      EXPECT_EQ(CountMarker(b, 0xFE), 0);
+      continue;
+    }
+    // The comment follows the 18-byte APP0; a long one is cut to 65,531 bytes.
+    const int expect = length > 0xFFFB ? 0xFFFB : length;
+    ASSERT_EQ(b[20], 0xFF);
+    ASSERT_EQ(b[21], 0xFE);
+    EXPECT_EQ(b[22] * 256 + b[23], expect + 2);
+    EXPECT_EQ(j.job.props.commentLength, expect);
+    const jt::Decoded d = jt::LibjpegReadCoefs(b);
+    EXPECT_TRUE(d.ok && d.warnings == 0) << d.error;
+  }
 }
 
 }  // namespace

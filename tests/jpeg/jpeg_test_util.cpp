@@ -62,7 +62,11 @@ Image MakeImage(Content c, int w, int h, int ch, uint32_t seed) {
 }
 
 void UseCpuKind(int kind) {
-  static std::string path = "/tmp/velmi-jpeg-tests-" + std::to_string(getpid()) + ".reg";
+  static const std::string path = [] {
+    std::string p = "/tmp/velmi-jpeg-tests-" + std::to_string(getpid()) + ".reg";
+    std::atexit([] { std::remove(("/tmp/velmi-jpeg-tests-" + std::to_string(getpid()) + ".reg").c_str()); });
+    return p;
+  }();
   std::ofstream f(path, std::ios::trunc);
   f << "[HKEY_LOCAL_MACHINE\\Software\\Portable Codecs\\CodecSuite\\JpegLib]\n";
   f << "USECPU=dword:" << kind << "\n";

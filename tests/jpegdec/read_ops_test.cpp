@@ -150,6 +150,39 @@ TEST(ReadOps, FileReadsEqualMemoryReads) {
   std::remove(path.c_str());
 }
 
+// Several region reads on one job, from memory and from a file: the kept scan
+// and its row index serve each of them.
+TEST(ReadOps, RepeatedRegionReadsOnOneJob) {
+  jd::UseCpuKind(0);
+  jd::LjWrite opt;
+  opt.restartMcus = 3;
+  const auto jpeg = jd::LjEncode(jd::MakePicture(90, 70, 3, 6), opt);
+  const std::string path = jd::TempPath("roi.jpg");
+  jd::WriteFileBytes(path, jpeg);
+  const jd::Decode whole = jd::OurDecode(jpeg, jd::ReadSpec{});
+  const int regions[][4] = {{30, 40, 60, 70}, {0, 0, 20, 10}, {50, 17, 89, 50}, {5, 60, 10, 62}};
+  for (bool file : {false, true}) {
+    Job j;
+    if (file)
+      j.job.jpegFileName = path.c_str();
+    else
+      j.Memory(jpeg);
+    ASSERT_EQ(JpegRead(&j.job, file ? 0 : 1), 0);
+    for (const auto& r : regions) {
+      auto px = j.Picture(r[2] - r[0], r[3] - r[1], 3, 1);
+      j.job.dibPixels = px.data();
+      std::memcpy(j.job.props.dec.roi, r, sizeof r);
+      ASSERT_EQ(JpegRead(&j.job, file ? 6 : 7), 2);
+      for (int y = r[1]; y < r[3]; ++y)
+        ASSERT_EQ(std::memcmp(px.data() + (size_t)(y - r[1]) * (r[2] - r[0]) * 3,
+                              whole.px.data() + ((size_t)y * 90 + r[0]) * 3, (size_t)(r[2] - r[0]) * 3),
+                  0)
+            << file << " " << r[0] << "," << r[1];
+    }
+  }
+  std::remove(path.c_str());
+}
+
 TEST(ReadOps, CommentsFillTheCallerBuffer) {
   jd::LjWrite opt;
   opt.comment = "a comment of 27 characters.";

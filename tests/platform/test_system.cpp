@@ -94,6 +94,61 @@ TEST_F(RegistryTest, ValuesAndOpens) {
   EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\MarineCat\\GOGO_DLL", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
 }
 
+// Numbers as the store spells them, and key names in code page 932 whose
+// trail bytes look like '\' or a lower-case letter.
+TEST_F(RegistryTest, DwordSpellingsAndShiftJisKeys) {
+  t.file("reg.txt",
+         "[HKCU\\Software\\Numbers]\n"
+         "Zero8=dword:08\n"
+         "Zero10=dword:010\n"
+         "Hex=dword:0X1f\n"
+         "Max=dword:4294967295\n"
+         "MinusHex=dword:-0x10\n"
+         "TooBig=dword:4294967296\n"
+         "Junk=dword:12z\n"
+         "Empty=dword:\n"
+         "[HKCU\\Software\\\x83\x5C]\n"        // katakana so: 83 5C
+         "v=dword:1\n"
+         "[HKCU\\Software\\\x83\x61]\n"        // trail byte 'a'
+         "v=dword:2\n");
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "software\\numbers", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  struct Case {
+    const char* name;
+    LONG status;
+    DWORD value;
+  } cases[] = {
+      {"Zero8", ERROR_SUCCESS, 8},        {"Zero10", ERROR_SUCCESS, 10},         {"Hex", ERROR_SUCCESS, 31},
+      {"Max", ERROR_SUCCESS, 0xFFFFFFFF}, {"MinusHex", ERROR_SUCCESS, 0xFFFFFFF0}, {"TooBig", ERROR_FILE_NOT_FOUND, 0},
+      {"Junk", ERROR_FILE_NOT_FOUND, 0},  {"Empty", ERROR_FILE_NOT_FOUND, 0},
+  };
+  for (const Case& c : cases) {
+    DWORD v = 0, size = sizeof v;
+    EXPECT_EQ(RegQueryValueExA(key, c.name, nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size), c.status) << c.name;
+    if (c.status == ERROR_SUCCESS) EXPECT_EQ(v, c.value) << c.name;
+  }
+  RegCloseKey(key);
+
+  struct KeyCase {
+    const char* subKey;
+    DWORD value;  // 0: no such key
+  } keys[] = {
+      {"Software\\\x83\x5C", 1},
+      {"Software\\\x83\x61", 2},
+      {"Software\\\x83\x41", 0},  // a trail byte is never folded
+      {"Software\\\x83", 0},      // nor taken for a separator
+  };
+  for (const KeyCase& k : keys) {
+    LONG status = RegOpenKeyExA(HKEY_CURRENT_USER, k.subKey, 0, KEY_READ, &key);
+    EXPECT_EQ(status, k.value ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND) << k.subKey;
+    if (status != ERROR_SUCCESS) continue;
+    DWORD v = 0, size = sizeof v;
+    EXPECT_EQ(RegQueryValueExA(key, "V", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size), ERROR_SUCCESS);
+    EXPECT_EQ(v, k.value) << k.subKey;
+    RegCloseKey(key);
+  }
+}
+
 bool FakeSource(const std::string& keyPath, std::vector<VelmiRegistryValue>* values) {
   if (keyPath != "HKEY_CURRENT_USER\\SOFTWARE\\MARINECAT\\GOGO_DLL") return false;
   values->push_back({"INSTPATH", REG_SZ, {'x', 0}});

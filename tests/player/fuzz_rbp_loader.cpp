@@ -8,6 +8,8 @@
 #include "player/core/display.h"
 #include "player/core/picture.h"
 
+volatile uint32_t g_sink;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::string dir = [] {
     char t[] = "/tmp/velmi-fuzz-rbp-XXXXXX";
@@ -29,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CPicture pic;
   if (LoadPicture(&pic, "x", folder.c_str(), 0, nullptr)) {
     // Whatever loaded must be readable in full.
-    volatile uint32_t sum = 0;
+    uint32_t sum = 0;
     size_t n = size_t(pic.width) * pic.height;
     if (pic.depth == 16 || pic.depth == 24)
       for (size_t i = 0; i < n; ++i) sum += pic.GetPixels()[i];
@@ -37,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (size_t i = 0; i < n; ++i) sum += pic.alpha[i];
     if (pic.depth == 8)
       for (size_t i = 0; i < n; ++i) sum += pic.palette[pic.pixels[i] * 4];
+    g_sink = sum;
   }
   pic.FreePixels();
   return 0;

@@ -46,9 +46,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 6 || size > 4096) return 0;
+  if (size < 6 || size > 1024) return 0;
   const uint8_t level = data[0] & 3, shadow = data[1] & 1, perLine = data[2] % 40, gap = data[3] % 20;
-  const int percent = 50 + data[4] % 120, speed = data[5] % 4;
+  const int percent = 50 + 50 * (data[4] % 3), speed = data[5] % 4;
   std::string text(reinterpret_cast<const char*>(data + 6), size - 6);
   text = text.c_str();  // the game's texts end at the first NUL
   CTextWindow w;
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   w.backlogPage = 0;
   w.ShowAllChars(1);
   w.Draw(world->screen.get(), level, shadow);
-  w.DrawString(&world->label, text.c_str(), 20 + data[3], int(gap) - 5, 0xFFFFFF, -int(gap), 2, level + 1, shadow);
+  w.DrawString(&world->label, text.c_str(), 10 + data[3] % 50, int(gap) - 5, 0xFFFFFF, -int(gap), 2, level + 1, shadow);
   world->writer->DrawSjisText(world->portrait.data(), text.c_str(), int(data[2]) * 3 - 30, int(data[3]) * 3 - 10, 255,
                               data[4] % 40);
   world->dirty.Clear();

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "player/core/text/font_list.h"
-#include "player/core/text/text_window.h"
+#include "player/core/font_list.h"
+#include "player/core/text_window.h"
 
 // Shift-JIS bytes of a UTF-8 literal.
 std::string Sjis(const char* utf8);

@@ -1,4 +1,4 @@
-#include "font_list.h"
+#include "player/core/font_list.h"
 
 #include "common/sjis.h"
 #include "player/core/texts.h"

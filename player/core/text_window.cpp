@@ -1,4 +1,4 @@
-#include "text_window.h"
+#include "player/core/text_window.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,6 +27,16 @@ constexpr uint16_t kFullStop = 0x4281;      // 。
 constexpr uint16_t kComma = 0x4181;         // 、
 
 constexpr int kMaxSampleFactor = 16;
+
+// Set bits of each byte value.
+constexpr struct BitCounts {
+  uint8_t n[256];
+  constexpr BitCounts() : n{} {
+    for (int i = 0; i < 256; ++i) n[i] = uint8_t((i & 1) + (i >> 1 & 1) + (i >> 2 & 1) + (i >> 3 & 1) + (i >> 4 & 1) +
+                                                 (i >> 5 & 1) + (i >> 6 & 1) + (i >> 7 & 1));
+  }
+  constexpr uint8_t operator[](uint32_t i) const { return n[i]; }
+} kBitCount;
 constexpr uint32_t kBacklogGrey = 0xCCCCCC;
 
 HFONT g_messageFont = nullptr;
@@ -340,14 +350,27 @@ WCHAR CTextWindow::RenderGlyph(uint16_t character, int cellPixels) {
   return wide;
 }
 
-int CTextWindow::BitsInBlock(int x, int y, int n) const {
+const uint16_t* CTextWindow::Coverage(int cell, int n) const {
+  // Set bits of each n x n block of the DIB, one output pixel each.  Window
+  // thread only, like the DIB itself.
+  static uint16_t counts[kGlyphDibSize * kGlyphDibSize];
   const uint8_t* bits = static_cast<const uint8_t*>(dibBits);
-  int total = 0;
-  for (int r = 0; r < n; ++r) {
-    const uint8_t* row = bits + size_t(y + r) * dibStride;
-    for (int c = x; c < x + n; ++c) total += (row[c >> 3] >> (7 - (c & 7))) & 1;
+  std::fill(counts, counts + size_t(cell) * cell, uint16_t(0));
+  const uint32_t mask = (1u << n) - 1;
+  for (int y = 0; y < cell * n; ++y) {
+    const uint8_t* row = bits + size_t(y) * dibStride;
+    uint16_t* out = counts + size_t(y / n) * cell;
+    for (int i = 0; i < cell; ++i) {
+      const int x = i * n, b = x >> 3;
+      // Three bytes hold any block of up to 16 bits starting inside the first.
+      uint32_t w = uint32_t(row[b]) << 16;
+      if (b + 1 < dibStride) w |= uint32_t(row[b + 1]) << 8;
+      if (b + 2 < dibStride) w |= row[b + 2];
+      const uint32_t block = (w >> (24 - (x & 7) - n)) & mask;
+      out[i] = uint16_t(out[i] + kBitCount[block & 0xFF] + kBitCount[block >> 8]);
+    }
   }
-  return total;
+  return counts;
 }
 
 void CTextWindow::DrawChars(CScreen* screen, TextCharRecord* chars, int n, int sampleFactor, int shadow) {
@@ -364,17 +387,19 @@ void CTextWindow::DrawChars(CScreen* screen, TextCharRecord* chars, int n, int s
       const uint32_t c = rec.colour;
       const uint16_t colour565 = uint16_t((((c >> 3) & 0x1F) << 11) | (((c >> 10) & 0x3F) << 5) | ((c >> 19) & 0x1F));
       const int blocks = f * f;
+      const uint16_t* cov = Coverage(size, f);
       for (int pass = shadow ? 0 : 1; pass < 2; ++pass) {
         const int ox = rec.left + (pass == 0 ? 1 : 0), oy = rec.top + (pass == 0 ? 1 : 0);
         for (int j = 0; j < size; ++j) {
           const int y = oy + j;
           if (y < 0 || y >= H) continue;
           uint16_t* row = pixels + size_t(y) * W;
+          const uint16_t* crow = cov + size_t(j) * size;
           for (int i = 0; i < size; ++i) {
+            const int bits = crow[i];
+            if (!bits) continue;
             const int x = ox + i;
             if (x < 0 || x >= W) continue;
-            const int bits = BitsInBlock(i * f, j * f, f);
-            if (!bits) continue;
             const uint32_t a = uint32_t(63 * bits / blocks);
             if (pass == 0)
               row[x] = a >= 63 ? 0 : Darken(row[x], a);
@@ -427,6 +452,7 @@ void CTextWindow::DrawStringWith(CPicture* target, const char* str, int size, in
     }
     if (drawn) {
       const int blocks = f * f;
+      const uint16_t* cov = Coverage(cell, f);
       for (int pass = shadow ? 0 : 1; pass < 2; ++pass) {
         const uint16_t c = pass == 0 ? 0 : colour565;
         const int64_t ox = baseX + pen + (pass == 0 ? 1 : 0), oy = baseY + (pass == 0 ? 1 : 0);
@@ -436,7 +462,7 @@ void CTextWindow::DrawStringWith(CPicture* target, const char* str, int size, in
           for (int i = 0; i < cell; ++i) {
             const int64_t tx = ox + i;
             if (tx < 0 || tx >= W) continue;
-            const int bits = BitsInBlock(i * f, j * f, f);
+            const int bits = cov[size_t(j) * cell + i];
             if (!bits) continue;
             const uint32_t v = uint32_t(255 * bits / blocks);
             const size_t at = size_t(ty) * W + size_t(tx);
