@@ -18,7 +18,7 @@ if [ -s "$list" ]; then
     work=$(mktemp -d)
     [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
     echo "fuzz: $(basename "$bin") for ${fuzz_seconds}s"
-    "$bin" -seed=1 -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 \
+    "$bin" -seed=1 -artifact_prefix="$work.crash-" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 \
       -print_final_stats=0 "$work" >"$work.log" 2>&1 || { tail -n 60 "$work.log"; exit 1; }
     rm -rf "$work" "$work.log"
   done <"$list"

@@ -4,22 +4,8 @@
 
 namespace {
 CLzssCompressor g_compressor;
-}
 
-CLzssCompressor::CLzssCompressor()
-{
-    std::memset(ring_, 0, sizeof ring_);
-    for (auto& c : child_) c[0] = c[1] = kNil;
-    for (short& v : parent_) v = kNil;
-}
-
-void CLzssCompressor::InitTree()
-{
-    for (int i = kRoots; i < kRoots + 256; ++i) child_[i][1] = kNil;
-    for (int i = 0; i < LZSS_RING_SIZE; ++i) parent_[i] = kNil;
-}
-
-namespace {
+constexpr int kRingMask = LZSS_RING_SIZE - 1;
 
 // Compares bytes 1..16 of a and b: the index of the first difference (or 17
 // when all are equal) and whether a's byte there is the greater.  Whole words
@@ -46,83 +32,162 @@ inline Comparison CompareTail(const BYTE* a, const BYTE* b)
 
 }  // namespace
 
-void CLzssCompressor::InsertNode(int r)
+CLzssCompressor::CLzssCompressor()
+{
+    std::memset(ring_, 0, sizeof ring_);
+    for (auto& l : link_) l[0] = l[1] = kNil;
+    for (short& v : parent_) v = kNil;
+}
+
+void CLzssCompressor::InitTree()
+{
+    for (int i = kRoots; i < kRoots + 256; ++i) link_[i][1] = kNil;
+    // A position outside the trees keeps no children (see Delete).
+    for (int i = 0; i < LZSS_RING_SIZE; ++i) {
+        parent_[i] = kNil;
+        link_[i][0] = link_[i][1] = kNil;
+    }
+}
+
+void CLzssCompressor::InsertNode(int r) { Insert(r); }
+void CLzssCompressor::DeleteNode(int p) { Delete(p); }
+
+// The link to node p: p's key bytes 1..3, big-endian, in the top 20 bits.
+// (Also defined for the none entry, whose prefix bits are never looked at.)
+inline uint32_t CLzssCompressor::LinkTo(int p) const
+{
+    uint32_t w;
+    std::memcpy(&w, &ring_[p + 1], 4);
+    return (__builtin_bswap32(w) & ~kNodeMask) | static_cast<uint32_t>(p);
+}
+
+inline bool CLzssCompressor::SameKey(int a, int b) const
+{
+    uint64_t x0, x1, y0, y1;
+    std::memcpy(&x0, &ring_[a], 8);
+    std::memcpy(&y0, &ring_[b], 8);
+    std::memcpy(&x1, &ring_[a + 8], 8);
+    std::memcpy(&y1, &ring_[b + 8], 8);
+    return ((x0 ^ y0) | (x1 ^ y1)) == 0 && ring_[a + 16] == ring_[b + 16];
+}
+
+// A key already in the tree is found by any walk at the one node that holds
+// it, whatever lies on the path; so when the caller can name that node the
+// walk is skipped: the match is that node, 17 bytes, and r takes its place.
+inline int CLzssCompressor::InsertWithHint(int r, int hint)
+{
+    if (parent_[hint] != kNil && hint != r && SameKey(r, hint)) {
+        matchPosition = hint;
+        matchLength = LZSS_MAX_MATCH;
+        TakePlace(hint, r);
+        return hint;
+    }
+    return Insert(r);
+}
+
+// Returns the node r replaced on a full match, or -1.
+inline int CLzssCompressor::Insert(int r)
 {
     const BYTE* key = &ring_[r];
+    const uint32_t keyLink = LinkTo(r);
+    const uint32_t keyPrefix = keyLink & ~kNodeMask;
     int p = kRoots + key[0];
     int side = 1;  // the first step goes right
     int bestPosition = matchPosition;
     int bestLength = 0;
-    child_[r][0] = child_[r][1] = kNil;
+    link_[r][0] = link_[r][1] = kNil;
     for (;;) {
-        const int next = child_[p][side];
+        const uint32_t link = link_[p][side];
+        const int next = Node(link);
         if (next == kNil) {
-            child_[p][side] = static_cast<short>(r);
+            link_[p][side] = keyLink;
             parent_[r] = static_cast<short>(p);
             matchPosition = bestPosition;
             matchLength = bestLength;
-            return;
+            return -1;
         }
         p = next;
-        const Comparison c = CompareTail(key, &ring_[p]);
-        if (c.index >= LZSS_MAX_MATCH) {
-            bestPosition = p;
-            bestLength = c.index;
-            break;
+        int index;
+        const uint32_t diff = (link & ~kNodeMask) ^ keyPrefix;
+        if (diff != 0) {
+            // The stored prefix decides: the low bits below it cannot
+            // change an order that the prefix already sets.
+            index = 1 + (__builtin_clz(diff) >> 3);
+            side = keyPrefix > link;
+        } else {
+            const Comparison c = CompareTail(key, &ring_[p]);
+            if (c.index >= LZSS_MAX_MATCH) {
+                bestPosition = p;
+                bestLength = c.index;
+                break;
+            }
+            index = c.index;
+            side = c.greater;
         }
         // Only a strictly longer match replaces the one met earlier.
-        const bool longer = c.index > bestLength;
+        const bool longer = index > bestLength;
         bestPosition = longer ? p : bestPosition;
-        bestLength = longer ? c.index : bestLength;
-        side = c.greater;
+        bestLength = longer ? index : bestLength;
     }
     matchPosition = bestPosition;
     matchLength = bestLength;
     // Full match: r takes p's place, so the older copy leaves the tree.
-    parent_[r] = parent_[p];
-    child_[r][0] = child_[p][0];
-    child_[r][1] = child_[p][1];
-    parent_[child_[p][0]] = static_cast<short>(r);
-    parent_[child_[p][1]] = static_cast<short>(r);
-    ReplaceChild(p, r);
-    parent_[p] = kNil;
+    TakePlace(p, r);
+    return p;
 }
 
-// p's parent now points to q on the side where p was.
-inline void CLzssCompressor::ReplaceChild(int p, int q)
+// r (same key as p, not in a tree) takes p's place; p leaves the tree.
+inline void CLzssCompressor::TakePlace(int p, int r)
+{
+    parent_[r] = parent_[p];
+    link_[r][0] = link_[p][0];
+    link_[r][1] = link_[p][1];
+    parent_[Child(p, 0)] = static_cast<short>(r);
+    parent_[Child(p, 1)] = static_cast<short>(r);
+    ReplaceChild(p, LinkTo(r));
+    parent_[p] = kNil;
+    link_[p][0] = link_[p][1] = kNil;
+}
+
+// p's parent now holds link on the side where p was.
+inline void CLzssCompressor::ReplaceChild(int p, uint32_t link)
 {
     const int up = parent_[p];
-    if (child_[up][1] == p)
-        child_[up][1] = static_cast<short>(q);
-    else
-        child_[up][0] = static_cast<short>(q);
+    link_[up][Child(up, 1) == p] = link;
 }
 
-void CLzssCompressor::DeleteNode(int p)
+// Every position outside the trees has no children, so a position that is
+// not in a tree takes the no-child road below and only touches the spare
+// entries of the none node: no test of membership, which the compressor
+// could not predict.
+inline void CLzssCompressor::Delete(int p)
 {
-    if (parent_[p] == kNil) return;
-    int q;
-    if (child_[p][1] == kNil) {
-        q = child_[p][0];
-    } else if (child_[p][0] == kNil) {
-        q = child_[p][1];
-    } else {
-        q = child_[p][0];
-        if (child_[q][1] != kNil) {
+    const int left = Child(p, 0);
+    const int right = Child(p, 1);
+    uint32_t qLink;
+    if (left != kNil && right != kNil) {
+        qLink = link_[p][0];
+        int q = left;
+        if (Child(q, 1) != kNil) {
             do {
-                q = child_[q][1];
-            } while (child_[q][1] != kNil);
-            child_[parent_[q]][1] = child_[q][0];
-            parent_[child_[q][0]] = parent_[q];
-            child_[q][0] = child_[p][0];
-            parent_[child_[p][0]] = static_cast<short>(q);
+                qLink = link_[q][1];
+                q = Node(qLink);
+            } while (Child(q, 1) != kNil);
+            link_[parent_[q]][1] = link_[q][0];
+            parent_[Child(q, 0)] = parent_[q];
+            link_[q][0] = link_[p][0];
+            parent_[left] = static_cast<short>(q);
         }
-        child_[q][1] = child_[p][1];
-        parent_[child_[p][1]] = static_cast<short>(q);
+        link_[q][1] = link_[p][1];
+        parent_[right] = static_cast<short>(q);
+    } else {
+        qLink = link_[p][right != kNil];
     }
+    const int q = Node(qLink);
     parent_[q] = parent_[p];
-    ReplaceChild(p, q);
+    ReplaceChild(p, qLink);
     parent_[p] = kNil;
+    link_[p][0] = link_[p][1] = kNil;
 }
 
 int CLzssCompressor::Compress(BYTE* output, const BYTE* input, DWORD length)
@@ -143,8 +208,10 @@ int CLzssCompressor::Compress(BYTE* output, const BYTE* input, DWORD length)
     DWORD in = 0;
     int len = 0;
     while (len < LZSS_MAX_MATCH && in < length) ring_[r + len++] = input[in++];
-    for (int i = 1; i <= LZSS_MAX_MATCH; ++i) InsertNode(r - i);
-    InsertNode(r);
+    for (int i = 1; i <= LZSS_MAX_MATCH; ++i) Insert(r - i);
+    // Inside a repeat, the key at r + 1 is most often the one at the node
+    // that r just replaced, plus one: that node is tried before a walk.
+    int full = Insert(r);
 
     do {
         if (matchLength > len) matchLength = len;
@@ -165,21 +232,22 @@ int CLzssCompressor::Compress(BYTE* output, const BYTE* input, DWORD length)
             mask = 1;
         }
         const int last = matchLength;
+        const int fed = static_cast<int>(length - in) < last ? static_cast<int>(length - in) : last;
         int i = 0;
-        for (; i < last && in < length; ++i) {
+        for (; i < fed; ++i) {
             const BYTE c = input[in++];
-            DeleteNode(s);
+            Delete(s);
             ring_[s] = c;
             if (s < LZSS_MAX_MATCH - 1) ring_[s + LZSS_RING_SIZE] = c;
-            s = (s + 1) & (LZSS_RING_SIZE - 1);
-            r = (r + 1) & (LZSS_RING_SIZE - 1);
-            InsertNode(r);
+            s = (s + 1) & kRingMask;
+            r = (r + 1) & kRingMask;
+            full = full >= 0 ? InsertWithHint(r, (full + 1) & kRingMask) : Insert(r);
         }
         while (i++ < last) {
-            DeleteNode(s);
-            s = (s + 1) & (LZSS_RING_SIZE - 1);
-            r = (r + 1) & (LZSS_RING_SIZE - 1);
-            if (--len) InsertNode(r);
+            Delete(s);
+            s = (s + 1) & kRingMask;
+            r = (r + 1) & kRingMask;
+            if (--len) full = full >= 0 ? InsertWithHint(r, (full + 1) & kRingMask) : Insert(r);
         }
     } while (len > 0);
 

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 constexpr int LZSS_RING_SIZE = 2048;
 constexpr int LZSS_MAX_MATCH = 17;
 constexpr int LZSS_START = LZSS_RING_SIZE - LZSS_MAX_MATCH;  // 2031
@@ -36,16 +38,27 @@ public:
     int matchLength = 0;
 
 private:
-    void ReplaceChild(int p, int q);
+    int Insert(int r);
+    int InsertWithHint(int r, int hint);
+    void Delete(int p);
+    void TakePlace(int p, int r);
+    bool SameKey(int a, int b) const;
+    void ReplaceChild(int p, uint32_t link);
+    uint32_t LinkTo(int p) const;
+    static int Node(uint32_t link) { return static_cast<int>(link & kNodeMask); }
+    int Child(int p, int side) const { return Node(link_[p][side]); }
 
     static constexpr int kNil = LZSS_RING_SIZE;
     static constexpr int kRoots = LZSS_RING_SIZE + 1;  // roots live at kRoots + first byte
+    static constexpr uint32_t kNodeMask = 0xFFF;
 
     // Ring plus 16 mirror bytes so a 17-byte comparison never wraps.
     BYTE ring_[LZSS_RING_SIZE + LZSS_MAX_MATCH - 1];
-    // Children side by side ([0] left, [1] right) so that the walk picks a
-    // side by index instead of by a branch; roots use only their right side.
-    short child_[LZSS_RING_SIZE + 1 + 256][2];
+    // Child links ([0] left, [1] right; roots use only their right side).
+    // A link holds the child's node number in its low 12 bits and the
+    // child's key bytes 1..3 (the top 20 bits of them) above, so a walk step
+    // mostly decides from the one load of the link, without reading the ring.
+    uint32_t link_[LZSS_RING_SIZE + 1 + 256][2];
     short parent_[LZSS_RING_SIZE + 1];
 };
 

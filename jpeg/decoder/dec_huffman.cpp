@@ -26,6 +26,19 @@ JpegStatus JpegFillBits(JpegInStream* s, int32_t need) { return FillBits(s, need
 namespace {
 __attribute__((noinline)) JpegStatus FillBits(JpegInStream* s, int32_t need) {
   if (s->bits < 0) s->bits = 0;
+  // Four plain data bytes ahead: take the ones the loop below would take.
+  if (!s->marker && s->bits <= 24 && s->end - s->ptr >= 4) {
+    uint32_t w;
+    __builtin_memcpy(&w, s->ptr, 4);
+    const uint32_t x = ~w;  // a zero byte here is a 0xFF byte in the data
+    if (((x - 0x01010101u) & ~x & 0x80808080u) == 0) {
+      const int32_t n = (32 - s->bits) >> 3;
+      s->acc = (s->acc << (8 * n)) | (__builtin_bswap32(w) >> (32 - 8 * n));
+      s->bits += 8 * n;
+      s->ptr += n;
+      return JPEG_SUCCESS;
+    }
+  }
   while (s->bits <= 24) {
     if (s->marker) return s->bits < need ? kStopped : JPEG_SUCCESS;
     if (s->ptr >= s->end) {

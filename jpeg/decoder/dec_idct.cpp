@@ -55,11 +55,11 @@ void JpegPrepareDequantInt(int16_t* table) {
   std::memset(table + 64, 0, 16 * sizeof(int16_t));
 }
 
-void JpegDequantizeScaled(int16_t* block, const int16_t* table) {
+void JpegDequantizeScaled(int16_t* __restrict block, const int16_t* __restrict table) {
   for (int i = 0; i < 64; ++i) block[i] = (int16_t)(A(X(block[i], table[i]), 64) >> 7);
 }
 
-void JpegDequantizeInt(int16_t* block, const int16_t* table) {
+void JpegDequantizeInt(int16_t* __restrict block, const int16_t* __restrict table) {
   // The product of two 16-bit values fits in int; its low 16 bits are kept.
   for (int i = 0; i < 64; ++i) block[i] = (int16_t)(block[i] * table[i]);
 }

@@ -19,26 +19,17 @@ struct Bits {
   JpegInStream* s;
   uint64_t acc;
   int32_t bits;
+  const uint8_t* ptr;  // the stream's read pointer, held here while decoding
 };
 
-// False when the data has ended: the block stops where it is.
+// Byte-by-byte refill (and the file refill); false when the data has ended.
 template <bool FourBytes>
-__attribute__((noinline)) bool Refill(Bits& b) {
+__attribute__((noinline)) bool RefillSlow(Bits& b) {
   JpegInStream* s = b.s;
-  if (s->marker) return true;  // further bits read as 0
+  s->ptr = b.ptr;
   if (b.bits < 0) {
     b.bits = 0;
     b.acc = 0;
-  }
-  if (FourBytes && s->end - s->ptr >= 4 && b.bits <= 32) {
-    const uint8_t* q = s->ptr;
-    if (q[0] != 0xFF && q[1] != 0xFF && q[2] != 0xFF && q[3] != 0xFF) {
-      const uint64_t w = ((uint64_t)q[0] << 24) | ((uint64_t)q[1] << 16) | ((uint64_t)q[2] << 8) | q[3];
-      b.acc |= w << (32 - b.bits);
-      b.bits += 32;
-      s->ptr += 4;
-      return true;
-    }
   }
   auto next = [&](uint32_t* byte) -> bool {
     if (s->ptr >= s->end) {
@@ -47,24 +38,52 @@ __attribute__((noinline)) bool Refill(Bits& b) {
     *byte = *s->ptr++;
     return true;
   };
+  bool ok = true;
   while (b.bits <= 56) {
     uint32_t byte;
-    if (!next(&byte)) return false;
+    if (!next(&byte)) {
+      ok = false;
+      break;
+    }
     if (byte == 0xFF) {
       do {
-        if (!next(&byte)) return false;
+        if (!next(&byte)) {
+          ok = false;
+          break;
+        }
       } while (byte == 0xFF);
+      if (!ok) break;
       if (byte != 0) {
         s->marker = (uint8_t)byte;
         b.bits += 8;  // eight 0 bits
-        return true;
+        break;
       }
       byte = 0xFF;
     }
     b.acc |= (uint64_t)byte << (56 - b.bits);
     b.bits += 8;
   }
-  return true;
+  b.ptr = s->ptr;
+  return ok;
+}
+
+// False when the data has ended: the block stops where it is.
+template <bool FourBytes>
+__attribute__((always_inline)) inline bool Refill(Bits& b) {
+  JpegInStream* s = b.s;
+  if (s->marker) return true;  // further bits read as 0
+  if (FourBytes && s->end - b.ptr >= 4 && b.bits >= 0 && b.bits <= 32) {
+    uint32_t w;
+    __builtin_memcpy(&w, b.ptr, 4);
+    const uint32_t x = ~w;  // a zero byte here is a 0xFF byte in the data
+    if (((x - 0x01010101u) & ~x & 0x80808080u) == 0) {
+      b.acc |= (uint64_t)__builtin_bswap32(w) << (32 - b.bits);
+      b.bits += 32;
+      b.ptr += 4;
+      return true;
+    }
+  }
+  return RefillSlow<FourBytes>(b);
 }
 
 __attribute__((always_inline)) inline uint32_t Take(Bits& b, int n) {
@@ -119,7 +138,7 @@ __attribute__((always_inline)) inline bool Value(Bits& b, int32_t n, int32_t* v)
 template <bool FourBytes, bool Full>
 JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuffDecodeTable* ac, int16_t* predictor,
                   int16_t* out) {
-  Bits b{s, s->acc, s->bits};
+  Bits b{s, s->acc, s->bits, s->ptr};
   if (Full)
     for (int i = 0; i < 64; ++i) out[i] = 0;
   int32_t sym, v;
@@ -178,6 +197,7 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
   } while (false);
   s->acc = b.acc;
   s->bits = b.bits;
+  s->ptr = b.ptr;
   return JPEG_SUCCESS;
 }
 

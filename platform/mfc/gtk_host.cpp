@@ -142,8 +142,12 @@ gboolean OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer data) {
   return TRUE;
 }
 
-void OnDragData(GtkWidget*, GdkDragContext* context, gint, gint, GtkSelectionData* data, guint, guint time,
+// The drop is finished by GTK itself (GTK_DEST_DEFAULT_ALL); the entry's own
+// handler, which would take the data as text and finish it a second time as
+// failed, is kept out.
+void OnDragData(GtkWidget* widget, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint,
                 gpointer user) {
+  g_signal_stop_emission_by_name(widget, "drag-data-received");
   auto* w = static_cast<Window*>(user);
   std::vector<std::string> paths;
   if (gchar** uris = gtk_selection_data_get_uris(data)) {
@@ -155,7 +159,6 @@ void OnDragData(GtkWidget*, GdkDragContext* context, gint, gint, GtkSelectionDat
     }
     g_strfreev(uris);
   }
-  gtk_drag_finish(context, !paths.empty(), FALSE, time);
   if (!paths.empty()) UserDropped(w, paths);
 }
 

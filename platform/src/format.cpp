@@ -45,13 +45,21 @@ int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
       else if (*p == '#') hash = true;
       else break;
     }
-    int width = 0;
-    while (*p >= '0' && *p <= '9') width = width * 10 + (*p++ - '0');
+    // Widths beyond the output limit change nothing; capping them keeps the
+    // arithmetic in range.
+    auto number = [&p] {
+      int n = 0;
+      while (*p >= '0' && *p <= '9') {
+        if (n < int(kLimit)) n = n * 10 + (*p - '0');
+        ++p;
+      }
+      return n;
+    };
+    int width = number();
     int precision = -1;
     if (*p == '.') {
       ++p;
-      precision = 0;
-      while (*p >= '0' && *p <= '9') precision = precision * 10 + (*p++ - '0');
+      precision = number();
     }
     bool wide = false;
     if (*p == 'l' || *p == 'h') {

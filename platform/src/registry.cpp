@@ -141,6 +141,15 @@ bool ParseValue(const std::string& text, Value& v) {
   return false;
 }
 
+// True when key full lies below key path: path is a prefix that ends at a
+// character boundary of full, right before a separator.
+bool IsBelow(const std::string& full, const std::string& path) {
+  if (full.size() <= path.size() || full.compare(0, path.size(), path) != 0) return false;
+  size_t i = 0;
+  while (i < path.size()) i += IsLead(full[i]) ? 2 : 1;
+  return i == path.size() && full[i] == '\\';
+}
+
 // Loads the key at path (normalised) from the store: exists when the key
 // or a key below it is named.
 bool LoadStoreKey(const std::string& path, Key& key) {
@@ -160,8 +169,7 @@ bool LoadStoreKey(const std::string& path, Key& key) {
       std::string full = NormalKey(CanonicalRoot(name.substr(0, sep)) +
                                    (sep == std::string::npos ? std::string() : name.substr(sep)));
       inKey = full == path;
-      if (inKey || (full.size() > path.size() && full.compare(0, path.size(), path) == 0 && full[path.size()] == '\\'))
-        exists = true;
+      if (inKey || IsBelow(full, path)) exists = true;
       continue;
     }
     if (!inKey) continue;

@@ -16,35 +16,46 @@ inline int Mul(int x, int k)
     return static_cast<int>(static_cast<uint32_t>(x) * static_cast<uint32_t>(k)) >> 16;
 }
 
+// Sums wrap in 32 bits as the products do, so that no dequantised value
+// (up to 32768 x 65535) can overflow into undefined behaviour.
+inline int Add(int a, int b)
+{
+    return static_cast<int>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+inline int Sub(int a, int b)
+{
+    return static_cast<int>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
 // One 8-point pass of the integer Loeffler-Ligtenberg-Moschytz transform.
 inline void Idct8(int c0, int c1, int c2, int c3, int c4, int c5, int c6, int c7, int out[8])
 {
-    const int z1e = Mul(c2 + c6, 35467);
-    const int tmp2 = z1e + Mul(c6, -121094);
-    const int tmp3 = z1e + Mul(c2, 50159);
-    const int tmp0 = c0 + c4;
-    const int tmp1 = c0 - c4;
-    const int tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3;
-    const int tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
+    const int z1e = Mul(Add(c2, c6), 35467);
+    const int tmp2 = Add(z1e, Mul(c6, -121094));
+    const int tmp3 = Add(z1e, Mul(c2, 50159));
+    const int tmp0 = Add(c0, c4);
+    const int tmp1 = Sub(c0, c4);
+    const int tmp10 = Add(tmp0, tmp3), tmp13 = Sub(tmp0, tmp3);
+    const int tmp11 = Add(tmp1, tmp2), tmp12 = Sub(tmp1, tmp2);
 
-    const int z5 = Mul(c7 + c3 + c5 + c1, 77062);
-    const int z1 = Mul(c7 + c1, -58980);
-    const int z2 = Mul(c5 + c3, -167963);
-    const int z3 = Mul(c7 + c3, -128553) + z5;
-    const int z4 = Mul(c5 + c1, -25570) + z5;
-    const int t0 = Mul(c7, 19571) + z1 + z3;
-    const int t1 = Mul(c5, 134553) + z2 + z4;
-    const int t2 = Mul(c3, 201373) + z2 + z3;
-    const int t3 = Mul(c1, 98390) + z1 + z4;
+    const int z5 = Mul(Add(Add(c7, c3), Add(c5, c1)), 77062);
+    const int z1 = Mul(Add(c7, c1), -58980);
+    const int z2 = Mul(Add(c5, c3), -167963);
+    const int z3 = Add(Mul(Add(c7, c3), -128553), z5);
+    const int z4 = Add(Mul(Add(c5, c1), -25570), z5);
+    const int t0 = Add(Mul(c7, 19571), Add(z1, z3));
+    const int t1 = Add(Mul(c5, 134553), Add(z2, z4));
+    const int t2 = Add(Mul(c3, 201373), Add(z2, z3));
+    const int t3 = Add(Mul(c1, 98390), Add(z1, z4));
 
-    out[0] = tmp10 + t3;
-    out[7] = tmp10 - t3;
-    out[1] = tmp11 + t2;
-    out[6] = tmp11 - t2;
-    out[2] = tmp12 + t1;
-    out[5] = tmp12 - t1;
-    out[3] = tmp13 + t0;
-    out[4] = tmp13 - t0;
+    out[0] = Add(tmp10, t3);
+    out[7] = Sub(tmp10, t3);
+    out[1] = Add(tmp11, t2);
+    out[6] = Sub(tmp11, t2);
+    out[2] = Add(tmp12, t1);
+    out[5] = Sub(tmp12, t1);
+    out[3] = Add(tmp13, t0);
+    out[4] = Sub(tmp13, t0);
 }
 
 // Chroma terms are computed from samples bounded to this range, so that
@@ -61,7 +72,7 @@ void Jbp1InverseDctPlain(short* b, const WORD* q)
         const WORD* qc = q + c;
         if ((col[8] | col[16] | col[24] | col[32] | col[40] | col[48] | col[56]) == 0) {
             // Same result as the full pass: every output is the top entry.
-            const short v = static_cast<short>(col[0] * qc[0]);
+            const short v = static_cast<short>(col[0] * qc[0]);  // fits: |col| <= 32768, q <= 65535
             for (int r = 0; r < 8; ++r) col[8 * r] = v;
             continue;
         }

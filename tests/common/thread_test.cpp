@@ -140,6 +140,23 @@ TEST(ThreadTest, NeverStarted)
     ctrl.Close();
 }
 
+TEST(ThreadTest, ClosedHandleOfARunningThreadIsNotTakenAsEnded)
+{
+    Recorder r;
+    CThreadCtrl ctrl(&r);
+    ctrl.StartChecked();
+    ctrl.Close();
+    EXPECT_EQ(r.GetThreadHandle(), nullptr);
+    EXPECT_EQ(ctrl.Wait(0), FALSE);
+    EXPECT_EQ(ctrl.IsRunning(), TRUE);
+    EXPECT_THROW(ctrl.WaitChecked(0), CCtrlFailed);  // nothing left to wait on
+    EXPECT_EQ(ctrl.Start(), 0u);
+    r.release.store(true);
+    for (int i = 0; i < 5000 && ctrl.IsRunning(); ++i) Sleep(1);
+    EXPECT_EQ(ctrl.IsRunning(), FALSE);
+    EXPECT_EQ(ctrl.WaitChecked(0), TRUE);
+}
+
 TEST(ThreadTest, StopEndsARunThatWatchesTheStateWord)
 {
     Recorder r(Recorder::Ending::StateWord);

@@ -334,6 +334,50 @@ TEST_F(DialogTest, HandlersKeepTheSettingsInStep) {
   });
 }
 
+// What Start hands to the job, for the defaults and for every control moved.
+// Nothing is ticked for conversion, so each run ends at once.
+TEST_F(DialogTest, StartHandsTheChosenSettingsToTheJob) {
+  ProposeGame();
+  struct Case {
+    const char* name;
+    int screen, quality, bgmBitrate, bgmRate, voiceBitrate, voiceRate;
+    bool stereoOff, ogg;
+    int scale, qualityCode;
+  } cases[] = {
+      {"defaults", -1, -1, -1, -1, -1, -1, false, false, 40, 2},
+      {"every control moved", 1, 3, 12, 1, 0, 1, true, true, 80, 4},
+      {"highest quality, small screen", 0, 0, 5, 0, 7, 1, false, false, 40, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Run([&](HeadlessDialog& d) {
+      for (int id : {IDC_DO_PICTURES, IDC_DO_MUSIC, IDC_DO_VOICES}) d.Click(id);
+      const std::pair<int, int> sels[] = {{IDC_SCREEN, c.screen},           {IDC_QUALITY, c.quality},
+                                          {IDC_BGM_BITRATE, c.bgmBitrate},  {IDC_BGM_RATE, c.bgmRate},
+                                          {IDC_VOICE_BITRATE, c.voiceBitrate}, {IDC_VOICE_RATE, c.voiceRate}};
+      for (auto [id, index] : sels)
+        if (index >= 0) d.Select(id, index);
+      if (c.stereoOff) d.Click(IDC_STEREO);
+      if (c.ogg) d.Click(IDC_ENCODER_OGG);
+      d.Click(IDC_START);
+      CConvFileMake* job = Dlg(d)->m_job;
+      ASSERT_NE(job, nullptr);
+      EXPECT_EQ(job->m_scalePercent, c.scale);
+      EXPECT_EQ(job->m_qualityCode, c.qualityCode);
+      EXPECT_EQ(job->m_bitrateIndex[0], c.bgmBitrate < 0 ? 3 : c.bgmBitrate);
+      EXPECT_EQ(job->m_bitrateIndex[1], c.voiceBitrate < 0 ? 3 : c.voiceBitrate);
+      EXPECT_EQ(job->m_rate44k[0], c.bgmRate < 0 ? 0 : c.bgmRate);
+      EXPECT_EQ(job->m_rate44k[1], c.voiceRate < 0 ? 0 : c.voiceRate);
+      EXPECT_EQ(job->m_stereo[0], c.stereoOff ? 0 : 1);
+      EXPECT_EQ(job->m_encoder, c.ogg ? 1 : 0);
+      EXPECT_EQ(job->m_doPictures + job->m_doMusic + job->m_doVoices, 0);
+      EXPECT_EQ(std::string(job->m_sourceFolder), dtest::LayerPath(box.GameFolder()) + "\\");
+      EXPECT_EQ(std::string(job->m_outputFolder), std::string(Dlg(d)->m_outputFolder));
+      FollowRun(d);
+    });
+  }
+}
+
 TEST_F(DialogTest, BrowseAndDropTouchOnlyWhatTheyShould) {
   box.WriteGame();
   const std::string game = dtest::LayerPath(box.GameFolder());

@@ -68,6 +68,17 @@ void UseCpuKind(int kind) {
   setenv("VELMI_REGISTRY", path.c_str(), 1);
 }
 
+namespace {
+// Every test starts on the plain kind, whatever ran before it in the process.
+class PinPlainKind : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override { UseCpuKind(0); }
+};
+const bool kPinned = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new PinPlainKind);
+  return true;
+}();
+}  // namespace
+
 Pixels MakePicture(int w, int h, int ch, uint32_t seed) {
   Pixels p;
   p.w = w;
@@ -306,7 +317,7 @@ std::vector<uint8_t> LjWriteCoefs(int w, int h, int comps, int hs, int vs, const
   return out;
 }
 
-Decode OurDecode(const std::vector<uint8_t>& jpeg, const ReadSpec& spec) {
+Decode OurDecode(const std::vector<uint8_t>& jpeg, const ReadOptions& ro) {
   Decode r;
   JpegJob job;
   if (JpegInit(&job) != 0) return r;
@@ -317,38 +328,38 @@ Decode OurDecode(const std::vector<uint8_t>& jpeg, const ReadSpec& spec) {
     JpegFree(&job);
     return r;
   }
-  const int scale = (spec.io == 15) ? 2 : (spec.io == 17) ? 4 : (spec.io == 19) ? 8 : 1;
+  const int scale = (ro.io == 15) ? 2 : (ro.io == 17) ? 4 : (ro.io == 19) ? 8 : 1;
   int w = (job.jpegWidth + scale - 1) / scale, h = (job.jpegHeight + scale - 1) / scale;
-  if (spec.roi[2] || spec.roi[3]) {
-    w = spec.roi[2] - spec.roi[0];
-    h = spec.roi[3] - spec.roi[1];
+  if (ro.roi[2] || ro.roi[3]) {
+    w = ro.roi[2] - ro.roi[0];
+    h = ro.roi[3] - ro.roi[1];
   }
   r.w = w;
   r.h = h;
-  const int stride = w * spec.dibChannels + spec.padding;
+  const int stride = w * ro.dibChannels + ro.padding;
   std::vector<uint8_t> buffer((size_t)stride * h, 0xCD);
   job.dibPixels = buffer.data();
   job.dibWidth = w;
-  job.dibHeight = spec.bottomUp ? -h : h;
-  job.dibChannels = spec.dibChannels;
-  job.dibColor = spec.dibColor;
-  job.dibRowPadding = spec.padding;
-  job.props.dctMethod = spec.dctMethod;
-  job.props.dec.smoothing = spec.smoothing;
-  std::memcpy(job.props.dec.roi, spec.roi, sizeof spec.roi);
+  job.dibHeight = ro.bottomUp ? -h : h;
+  job.dibChannels = ro.dibChannels;
+  job.dibColor = ro.dibColor;
+  job.dibRowPadding = ro.padding;
+  job.props.dctMethod = ro.dctMethod;
+  job.props.dec.smoothing = ro.smoothing;
+  std::memcpy(job.props.dec.roi, ro.roi, sizeof ro.roi);
   int calls = 0;
   do {
-    job.props.stopRequest = spec.interrupt ? 1 : 0;
-    r.status = JpegRead(&job, spec.io);
+    job.props.stopRequest = ro.interrupt ? 1 : 0;
+    r.status = JpegRead(&job, ro.io);
     ++calls;
   } while (r.status == 1 && calls < 1000000);
   JpegFree(&job);
-  r.px.resize((size_t)w * h * spec.dibChannels);
+  r.px.resize((size_t)w * h * ro.dibChannels);
   for (int y = 0; y < h; ++y) {
-    const int src = spec.bottomUp ? h - 1 - y : y;
-    std::memcpy(r.px.data() + (size_t)y * w * spec.dibChannels, buffer.data() + (size_t)src * stride,
-                (size_t)w * spec.dibChannels);
-    for (int k = 0; k < spec.padding; ++k) EXPECT_EQ(buffer[(size_t)src * stride + w * spec.dibChannels + k], 0xCD);
+    const int src = ro.bottomUp ? h - 1 - y : y;
+    std::memcpy(r.px.data() + (size_t)y * w * ro.dibChannels, buffer.data() + (size_t)src * stride,
+                (size_t)w * ro.dibChannels);
+    for (int k = 0; k < ro.padding; ++k) EXPECT_EQ(buffer[(size_t)src * stride + w * ro.dibChannels + k], 0xCD);
   }
   return r;
 }

@@ -61,7 +61,7 @@ struct Decode {
   std::vector<uint8_t> px;
 };
 
-struct ReadSpec {
+struct ReadOptions {
   int io = 3;            // read type (memory)
   int dibColor = 1;      // 1 RGB, 2 BGR, 4 grey, 5 four channels
   int dibChannels = 3;
@@ -74,7 +74,7 @@ struct ReadSpec {
 };
 // Parameters read, then the image read into a fresh picture (the region's
 // size with a region of interest; scaled reads get the scaled size).
-Decode OurDecode(const std::vector<uint8_t>& jpeg, const ReadSpec& spec);
+Decode OurDecode(const std::vector<uint8_t>& jpeg, const ReadOptions& ro);
 
 // Our coefficient planes (coefficients-only mode), cut to the blocks of each component.
 std::vector<LjCoefs> OurCoefs(const std::vector<uint8_t>& jpeg, JpegStatus* status);

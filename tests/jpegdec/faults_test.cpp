@@ -53,7 +53,7 @@ std::vector<uint8_t> Baseline(int w = 32, int h = 24, int ch = 3) {
   return jd::LjEncode(jd::MakePicture(w, h, ch, 2), jd::LjWrite{});
 }
 
-JpegStatus Read(const std::vector<uint8_t>& jpeg, int io = 3) { return jd::OurDecode(jpeg, jd::ReadSpec{io}).status; }
+JpegStatus Read(const std::vector<uint8_t>& jpeg, int io = 3) { return jd::OurDecode(jpeg, jd::ReadOptions{io}).status; }
 
 // A full read with fixed picture fields (no parameters read first).
 JpegStatus ReadBlind(const std::vector<uint8_t>& jpeg, int w = 32, int h = 24) {
@@ -142,8 +142,8 @@ TEST(Faults, QuantisationTables) {
     wide.push_back((uint8_t)(0x10 | (t0[i] & 15)));
     for (int k = 0; k < 64; ++k) wide.insert(wide.end(), {0, t0[i + 1 + k]});
   }
-  jd::ReadSpec spec;
-  EXPECT_TRUE(jd::OurDecode(with(wide), spec).px == jd::OurDecode(jpeg, spec).px);
+  jd::ReadOptions ro;
+  EXPECT_TRUE(jd::OurDecode(with(wide), ro).px == jd::OurDecode(jpeg, ro).px);
 }
 
 TEST(Faults, FrameHeaders) {
@@ -241,8 +241,8 @@ TEST(Faults, SkippedSegmentsGoByTheirLength) {
   Stream s(plain);
   s.head.insert(s.head.begin(), Segment{0xE1, {'E', 'x', 'i', 'f', 0, 0, 0xFF, 0xD9, 0xFF, 0xDA, 0xFF, 0xC0, 1}});
   s.head.insert(s.head.begin(), Segment{0xE0, {0xFF, 0xD9, 1, 2}});  // APP0 too short to interpret
-  jd::ReadSpec spec;
-  const jd::Decode a = jd::OurDecode(plain, spec), b = jd::OurDecode(s.Bytes(), spec);
+  jd::ReadOptions ro;
+  const jd::Decode a = jd::OurDecode(plain, ro), b = jd::OurDecode(s.Bytes(), ro);
   ASSERT_EQ(b.status, 0);
   EXPECT_TRUE(a.px == b.px);
 }
@@ -255,14 +255,14 @@ TEST(Faults, RegionIndexAtTheTallestPicture) {
   s.Find(0xC0)->body[1] = 0xFF;
   s.Find(0xC0)->body[2] = 0xFF;
   jpeg = s.Bytes();
-  jd::ReadSpec spec;
-  spec.dibColor = 4;
-  spec.dibChannels = 1;
-  const jd::Decode whole = jd::OurDecode(jpeg, spec);
+  jd::ReadOptions ro;
+  ro.dibColor = 4;
+  ro.dibChannels = 1;
+  const jd::Decode whole = jd::OurDecode(jpeg, ro);
   ASSERT_EQ(whole.status, 0);
   const int r[4] = {1, 65520, 7, 65535};
-  std::memcpy(spec.roi, r, sizeof r);
-  const jd::Decode part = jd::OurDecode(jpeg, spec);
+  std::memcpy(ro.roi, r, sizeof r);
+  const jd::Decode part = jd::OurDecode(jpeg, ro);
   ASSERT_EQ(part.status, 2);
   for (int y = 0; y < 15; ++y)
     for (int x = 0; x < 6; ++x) ASSERT_EQ(part.px[y * 6 + x], whole.px[(size_t)(65520 + y) * 8 + 1 + x]);
@@ -291,8 +291,8 @@ TEST(Faults, LayoutsOutsideTheTableAreRefusedAndNothingIsWrittenOutside) {
     JpegFree(&job);
   }
   // A picture smaller than the frame takes its top-left part.
-  jd::ReadSpec spec;
-  const jd::Decode whole = jd::OurDecode(jpeg, spec);
+  jd::ReadOptions ro;
+  const jd::Decode whole = jd::OurDecode(jpeg, ro);
   JpegJob job;
   JpegInit(&job);
   job.jpegBuffer = const_cast<uint8_t*>(jpeg.data());
@@ -329,11 +329,11 @@ TEST(Faults, TruncatedAndCorruptedStreamsFailCleanly) {
         std::vector<uint8_t> bad = full;
         for (int k = 0; k < 3; ++k) bad[rng() % bad.size()] = (uint8_t)rng();
         ReadBlind(bad, 24, 16);
-        jd::ReadSpec spec;
-        spec.io = 15 + 2 * (i % 3);
-        spec.roi[2] = i % 2 ? 7 : 0;
-        spec.roi[3] = i % 2 ? 5 : 0;
-        jd::OurDecode(bad, spec);
+        jd::ReadOptions ro;
+        ro.io = 15 + 2 * (i % 3);
+        ro.roi[2] = i % 2 ? 7 : 0;
+        ro.roi[3] = i % 2 ? 5 : 0;
+        jd::OurDecode(bad, ro);
       }
     }
   }

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (JpegRead(&job, io == 21 ? 21 : 1) == 0 && io != 21) {
     const int scale = io == 15 ? 2 : io == 17 ? 4 : io == 19 ? 8 : 1;
     const int32_t w = (job.jpegWidth + scale - 1) / scale, h = (job.jpegHeight + scale - 1) / scale;
-    if ((int64_t)w * h <= (1 << 20) && w > 0 && h > 0) {
+    if ((int64_t)w * h <= (1 << 18) && w > 0 && h > 0) {
       static const int32_t layouts[4][2] = {{1, 3}, {2, 3}, {5, 4}, {4, 1}};
       const int32_t* l = layouts[(mode >> 3) & 3];
       if (job.jpegChannels == 1 || l[0] != 4) {

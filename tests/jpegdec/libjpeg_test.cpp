@@ -70,10 +70,10 @@ TEST_P(LibjpegStreams, CoefficientsAndPixelsMatch) {
     }
 
     const jd::LjImage ref = jd::LjDecode(jpeg);
-    jd::ReadSpec spec;
-    spec.dibChannels = c.ch;
-    spec.dibColor = c.ch == 1 ? 4 : c.ch == 3 ? 1 : 5;
-    const jd::Decode got = jd::OurDecode(jpeg, spec);
+    jd::ReadOptions ro;
+    ro.dibChannels = c.ch;
+    ro.dibColor = c.ch == 1 ? 4 : c.ch == 3 ? 1 : 5;
+    const jd::Decode got = jd::OurDecode(jpeg, ro);
     ASSERT_EQ(got.status, 0);
     ASSERT_EQ(got.w, ref.w);
     ASSERT_EQ(got.h, ref.h);
@@ -97,17 +97,17 @@ TEST(LibjpegRegions, RegionEqualsCropAndInterruptedEqualsWhole) {
         opt.vs = hs;
         opt.restartMcus = progressive ? 0 : 5;
         const std::vector<uint8_t> jpeg = jd::LjEncode(jd::MakePicture(83, 61, 3, 9), opt);
-        jd::ReadSpec whole;
+        jd::ReadOptions whole;
         const jd::Decode all = jd::OurDecode(jpeg, whole);
         ASSERT_EQ(all.status, 0);
-        jd::ReadSpec stop = whole;
+        jd::ReadOptions stop = whole;
         stop.interrupt = true;
         const jd::Decode stepped = jd::OurDecode(jpeg, stop);
         ASSERT_EQ(stepped.status, 0);
         EXPECT_TRUE(stepped.px == all.px);
         const int regions[][4] = {{5, 7, 40, 30}, {0, 0, 83, 17}, {60, 40, 83, 61}, {17, 33, 18, 34}};
         for (const auto& r : regions) {
-          jd::ReadSpec rs = whole;
+          jd::ReadOptions rs = whole;
           std::memcpy(rs.roi, r, sizeof rs.roi);
           const jd::Decode part = jd::OurDecode(jpeg, rs);
           EXPECT_EQ(part.status, progressive ? 0 : 2);
@@ -143,10 +143,10 @@ TEST(LibjpegScaled, ScaledReadsReach35Db) {
           for (int method : {0, 1}) {
             SCOPED_TRACE(testing::Message() << "kind " << kind << " " << hs << "x" << vs << " 1/" << denom
                                             << " method " << method);
-            jd::ReadSpec spec;
-            spec.io = denom == 2 ? 15 : denom == 4 ? 17 : 19;
-            spec.dctMethod = method;
-            const jd::Decode got = jd::OurDecode(jpeg, spec);
+            jd::ReadOptions ro;
+            ro.io = denom == 2 ? 15 : denom == 4 ? 17 : 19;
+            ro.dctMethod = method;
+            const jd::Decode got = jd::OurDecode(jpeg, ro);
             ASSERT_EQ(got.status, 0);
             const jd::LjImage ref = jd::LjDecode(jpeg, denom);
             ASSERT_EQ(got.w, ref.w);
@@ -163,9 +163,9 @@ TEST(LibjpegScaled, ScaledReadsReach35Db) {
 TEST(LibjpegScaled, ScaledDctPathMatchesClosely) {
   jd::UseCpuKind(0);
   const std::vector<uint8_t> jpeg = jd::LjEncode(jd::MakePicture(64, 40, 3, 4), jd::LjWrite{});
-  jd::ReadSpec spec;
-  spec.dctMethod = 0;
-  const jd::Decode got = jd::OurDecode(jpeg, spec);
+  jd::ReadOptions ro;
+  ro.dctMethod = 0;
+  const jd::Decode got = jd::OurDecode(jpeg, ro);
   ASSERT_EQ(got.status, 0);
   EXPECT_GE(jd::Psnr(got.px, jd::LjDecode(jpeg).px), 40.0);
 }

@@ -77,8 +77,8 @@ TEST(ReadOps, ParametersReportTheFrame) {
 TEST(ReadOps, ParametersThenDataAndTablesThenDataEqualTheWholeRead) {
   const jd::Pixels src = jd::MakePicture(45, 30, 3, 2);
   const auto jpeg = jd::LjEncode(src, jd::LjWrite{});
-  jd::ReadSpec spec;
-  const jd::Decode whole = jd::OurDecode(jpeg, spec);
+  jd::ReadOptions ro;
+  const jd::Decode whole = jd::OurDecode(jpeg, ro);
   ASSERT_EQ(whole.status, 0);
 
   {  // parameters leave the stream on the scan; the data read starts there
@@ -97,7 +97,7 @@ TEST(ReadOps, ParametersThenDataAndTablesThenDataEqualTheWholeRead) {
       jd::LjWrite o;
       o.quality = 75;
       return o;
-    }()), spec);
+    }()), ro);
     Job j;
     j.Memory(tables);
     ASSERT_EQ(JpegRead(&j.job, 5), 0);
@@ -119,10 +119,10 @@ TEST(ReadOps, FileReadsEqualMemoryReads) {
   const auto jpeg = jd::LjEncode(jd::MakePicture(50, 40, 3, 3), jd::LjWrite{});
   const std::string path = jd::TempPath("file.jpg");
   jd::WriteFileBytes(path, jpeg);
-  jd::ReadSpec spec;
-  const jd::Decode whole = jd::OurDecode(jpeg, spec);
-  spec.io = 15;
-  const jd::Decode half = jd::OurDecode(jpeg, spec);
+  jd::ReadOptions ro;
+  const jd::Decode whole = jd::OurDecode(jpeg, ro);
+  ro.io = 15;
+  const jd::Decode half = jd::OurDecode(jpeg, ro);
   for (int io : {2, 0, 14}) {
     SCOPED_TRACE(io);
     Job j;
@@ -159,7 +159,7 @@ TEST(ReadOps, RepeatedRegionReadsOnOneJob) {
   const auto jpeg = jd::LjEncode(jd::MakePicture(90, 70, 3, 6), opt);
   const std::string path = jd::TempPath("roi.jpg");
   jd::WriteFileBytes(path, jpeg);
-  const jd::Decode whole = jd::OurDecode(jpeg, jd::ReadSpec{});
+  const jd::Decode whole = jd::OurDecode(jpeg, jd::ReadOptions{});
   const int regions[][4] = {{30, 40, 60, 70}, {0, 0, 20, 10}, {50, 17, 89, 50}, {5, 60, 10, 62}};
   for (bool file : {false, true}) {
     Job j;
@@ -287,19 +287,19 @@ TEST(ReadOps, PixelLayouts) {
     jd::LjWrite opt;
     opt.hs = opt.vs = hs;
     const auto jpeg = jd::LjEncode(jd::MakePicture(35, 27, 3, 8), opt);
-    jd::ReadSpec spec;
-    const jd::Decode rgb = jd::OurDecode(jpeg, spec);
+    jd::ReadOptions ro;
+    const jd::Decode rgb = jd::OurDecode(jpeg, ro);
     ASSERT_EQ(rgb.status, 0);
-    spec.dibColor = 2;
-    const jd::Decode bgr = jd::OurDecode(jpeg, spec);
-    spec.dibColor = 5;
-    spec.dibChannels = 4;
-    const jd::Decode quad = jd::OurDecode(jpeg, spec);
-    spec.dibColor = 1;
-    spec.dibChannels = 3;
-    spec.bottomUp = true;
-    spec.padding = 3;
-    const jd::Decode flipped = jd::OurDecode(jpeg, spec);
+    ro.dibColor = 2;
+    const jd::Decode bgr = jd::OurDecode(jpeg, ro);
+    ro.dibColor = 5;
+    ro.dibChannels = 4;
+    const jd::Decode quad = jd::OurDecode(jpeg, ro);
+    ro.dibColor = 1;
+    ro.dibChannels = 3;
+    ro.bottomUp = true;
+    ro.padding = 3;
+    const jd::Decode flipped = jd::OurDecode(jpeg, ro);
     EXPECT_TRUE(flipped.px == rgb.px);
     for (size_t i = 0; i < rgb.px.size() / 3; ++i) {
       ASSERT_EQ(bgr.px[3 * i], rgb.px[3 * i + 2]);
@@ -311,7 +311,7 @@ TEST(ReadOps, PixelLayouts) {
   }
   // Grey into three and four channels.
   const auto grey = jd::LjEncode(jd::MakePicture(19, 13, 1, 2), jd::LjWrite{});
-  jd::ReadSpec g;
+  jd::ReadOptions g;
   g.dibColor = 4;
   g.dibChannels = 1;
   const jd::Decode y = jd::OurDecode(grey, g);
@@ -335,7 +335,7 @@ TEST(ReadOps, PixelLayouts) {
   rgbOpt.hs = rgbOpt.vs = 1;
   const jd::Pixels src = jd::MakePicture(16, 8, 3, 9);
   const auto plainRgb = jd::LjEncode(src, rgbOpt);
-  jd::ReadSpec r;
+  jd::ReadOptions r;
   const jd::Decode asRgb = jd::OurDecode(plainRgb, r);
   r.dibColor = 2;
   const jd::Decode asBgr = jd::OurDecode(plainRgb, r);
@@ -350,10 +350,10 @@ TEST(ReadOps, PackedYcbcrOutputOfA422Frame) {
   jd::LjWrite opt;
   opt.vs = 1;
   const auto jpeg = jd::LjEncode(jd::MakePicture(34, 10, 3, 3), opt);
-  jd::ReadSpec spec;
-  spec.dibColor = 3;
-  spec.dibChannels = 2;
-  const jd::Decode packed = jd::OurDecode(jpeg, spec);
+  jd::ReadOptions ro;
+  ro.dibColor = 3;
+  ro.dibChannels = 2;
+  const jd::Decode packed = jd::OurDecode(jpeg, ro);
   ASSERT_EQ(packed.status, 0);
   const jd::LjImage ycc = jd::LjDecode(jpeg, 1, JCS_YCbCr);
   for (int y = 0; y < 10; ++y)
@@ -364,10 +364,10 @@ TEST(ReadOps, PackedYcbcrOutputOfA422Frame) {
       EXPECT_LE(std::abs(p[1] - q[(x & 1) ? 2 : 1]), 1);
     }
   // A 4:2:0 frame, or three bytes a pixel, is refused.
-  spec.dibChannels = 3;
-  EXPECT_EQ(jd::OurDecode(jpeg, spec).status, -8);
-  spec.dibChannels = 2;
-  EXPECT_EQ(jd::OurDecode(jd::LjEncode(jd::MakePicture(34, 10, 3, 3), jd::LjWrite{}), spec).status, -8);
+  ro.dibChannels = 3;
+  EXPECT_EQ(jd::OurDecode(jpeg, ro).status, -8);
+  ro.dibChannels = 2;
+  EXPECT_EQ(jd::OurDecode(jd::LjEncode(jd::MakePicture(34, 10, 3, 3), jd::LjWrite{}), ro).status, -8);
 }
 
 TEST(ReadOps, SmoothingFollowsTheTriangleFilter) {
@@ -378,18 +378,18 @@ TEST(ReadOps, SmoothingFollowsTheTriangleFilter) {
       opt.vs = vs;
       opt.progressive = progressive;
       const auto jpeg = jd::LjEncode(jd::MakePicture(53, 37, 3, 4), opt);
-      jd::ReadSpec spec;
-      spec.smoothing = 1;
-      const jd::Decode smooth = jd::OurDecode(jpeg, spec);
+      jd::ReadOptions ro;
+      ro.smoothing = 1;
+      const jd::Decode smooth = jd::OurDecode(jpeg, ro);
       ASSERT_EQ(smooth.status, 0);
       const jd::LjImage fancy = jd::LjDecode(jpeg, 1, 0, true);
       EXPECT_LE(jd::MaxDiff(smooth.px, fancy.px), 3);
-      spec.interrupt = true;
-      EXPECT_TRUE(jd::OurDecode(jpeg, spec).px == smooth.px);
-      spec.interrupt = false;
+      ro.interrupt = true;
+      EXPECT_TRUE(jd::OurDecode(jpeg, ro).px == smooth.px);
+      ro.interrupt = false;
       const int r[4] = {9, 5, 40, 33};
-      std::memcpy(spec.roi, r, sizeof r);
-      const jd::Decode part = jd::OurDecode(jpeg, spec);
+      std::memcpy(ro.roi, r, sizeof r);
+      const jd::Decode part = jd::OurDecode(jpeg, ro);
       std::vector<uint8_t> crop;
       for (int y = r[1]; y < r[3]; ++y)
         crop.insert(crop.end(), smooth.px.begin() + ((size_t)y * 53 + r[0]) * 3,
@@ -426,8 +426,8 @@ TEST(ReadOps, OneJobReadsSeveralPictures) {
   progressive.progressive = true;
   const auto a = jd::LjEncode(jd::MakePicture(40, 24, 3, 1), progressive);
   const auto b = jd::LjEncode(jd::MakePicture(24, 40, 3, 2), jd::LjWrite{});
-  jd::ReadSpec spec;
-  const jd::Decode ra = jd::OurDecode(a, spec), rb = jd::OurDecode(b, spec);
+  jd::ReadOptions ro;
+  const jd::Decode ra = jd::OurDecode(a, ro), rb = jd::OurDecode(b, ro);
   Job j;
   for (int round = 0; round < 2; ++round)
     for (const auto* jpeg : {&a, &b}) {

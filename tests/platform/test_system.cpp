@@ -125,7 +125,9 @@ TEST_F(RegistryTest, DwordSpellingsAndShiftJisKeys) {
   for (const Case& c : cases) {
     DWORD v = 0, size = sizeof v;
     EXPECT_EQ(RegQueryValueExA(key, c.name, nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size), c.status) << c.name;
-    if (c.status == ERROR_SUCCESS) EXPECT_EQ(v, c.value) << c.name;
+    if (c.status == ERROR_SUCCESS) {
+      EXPECT_EQ(v, c.value) << c.name;
+    }
   }
   RegCloseKey(key);
 

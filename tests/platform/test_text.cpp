@@ -100,6 +100,9 @@ TEST(Format, WsprintfConversions) {
   std::string big(2000, 'x');
   EXPECT_EQ(wsprintfA(b, "%s", big.c_str()), 1023);
   EXPECT_EQ(std::strlen(b), 1023u);
+  // Widths and precisions far past the limit stay in range.
+  EXPECT_EQ(wsprintfA(b, "%99999999999999d|%.99999999999s", 5, "ab"), 1023);
+  EXPECT_EQ(b[1022], ' ');
 }
 
 TEST(Random, DeviceSequenceFromSeed) {
