@@ -9,6 +9,7 @@
 
 #include "converter/conv_file_make.h"
 #include "tools/sample_game.h"
+#include "tools/sample_sounds.h"
 
 namespace {
 

@@ -42,11 +42,7 @@ CLzssCompressor::CLzssCompressor()
 void CLzssCompressor::InitTree()
 {
     for (int i = kRoots; i < kRoots + 256; ++i) link_[i][1] = kNil;
-    // A position outside the trees keeps no children (see Delete).
-    for (int i = 0; i < LZSS_RING_SIZE; ++i) {
-        parent_[i] = kNil;
-        link_[i][0] = link_[i][1] = kNil;
-    }
+    for (int i = 0; i < LZSS_RING_SIZE; ++i) parent_[i] = kNil;
 }
 
 void CLzssCompressor::InsertNode(int r) { Insert(r); }
@@ -146,7 +142,6 @@ inline void CLzssCompressor::TakePlace(int p, int r)
     parent_[Child(p, 1)] = static_cast<short>(r);
     ReplaceChild(p, LinkTo(r));
     parent_[p] = kNil;
-    link_[p][0] = link_[p][1] = kNil;
 }
 
 // p's parent now holds link on the side where p was.
@@ -156,16 +151,17 @@ inline void CLzssCompressor::ReplaceChild(int p, uint32_t link)
     link_[up][Child(up, 1) == p] = link;
 }
 
-// Every position outside the trees has no children, so a position that is
-// not in a tree takes the no-child road below and only touches the spare
-// entries of the none node: no test of membership, which the compressor
-// could not predict.
 inline void CLzssCompressor::Delete(int p)
 {
+    if (parent_[p] == kNil) return;
     const int left = Child(p, 0);
     const int right = Child(p, 1);
     uint32_t qLink;
-    if (left != kNil && right != kNil) {
+    if (right == kNil) {
+        qLink = link_[p][0];
+    } else if (left == kNil) {
+        qLink = link_[p][1];
+    } else {
         qLink = link_[p][0];
         int q = left;
         if (Child(q, 1) != kNil) {
@@ -180,14 +176,11 @@ inline void CLzssCompressor::Delete(int p)
         }
         link_[q][1] = link_[p][1];
         parent_[right] = static_cast<short>(q);
-    } else {
-        qLink = link_[p][right != kNil];
     }
     const int q = Node(qLink);
     parent_[q] = parent_[p];
     ReplaceChild(p, qLink);
     parent_[p] = kNil;
-    link_[p][0] = link_[p][1] = kNil;
 }
 
 int CLzssCompressor::Compress(BYTE* output, const BYTE* input, DWORD length)

@@ -39,8 +39,10 @@ void CPicture::FreePixels() {
 BYTE* ReadRbpFile(const char* sourcePath, const char* name, PackReader* reader, int* shared, DWORD* size) {
   *shared = 0;
   *size = 0;
+  // A folder ends in a backslash character, not in a trail byte 0x5C (as in ソ).
   size_t len = StrLength(sourcePath);
-  if (len && sourcePath[len - 1] == '\\' && !(len >= 2 && IsSjisLeadByte(uint8_t(sourcePath[len - 2])))) {
+  const char* lastSlash = SjisFindLastChar(sourcePath, '\\');
+  if (len && lastSlash == sourcePath + len - 1) {
     char path[1024];
     if (len + StrLength(name) + 1 > sizeof path) return nullptr;
     StrAppend(StrCopy(path, sourcePath), name);

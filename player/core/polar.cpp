@@ -25,5 +25,7 @@ void PointToPolar(int x0, int y0, int x1, int y1, int* angle, int* distance) {
   if (v < 0) v += 36000;
   int a = 36000 - v;
   *angle = a == 36000 ? 0 : a;
-  *distance = dx == 0 ? int(std::fabs(dy)) : int(dx / std::cos(t));
+  // Points far apart can lie further than an int reaches.
+  double d = dx == 0 ? std::fabs(dy) : dx / std::cos(t);
+  *distance = d >= 2147483647.0 ? 2147483647 : int(d);
 }

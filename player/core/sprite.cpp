@@ -10,6 +10,11 @@
 int ScaleX(int v) { return int(int64_t(v) * GetScreenWidth() / GetCanvasWidth()); }
 int ScaleY(int v) { return int(int64_t(v) * GetScreenHeight() / GetCanvasHeight()); }
 
+namespace {
+// Thousandths of a unit; far-off positions wrap instead of overflowing.
+int32_t Milli(int v) { return int32_t(uint32_t(v) * 1000u); }
+}  // namespace
+
 CSprite::CSprite() {
   std::memset(static_cast<SpriteDrawItem*>(this), 0, sizeof(SpriteDrawItem));
   visible = 1;
@@ -88,8 +93,8 @@ void CSprite::InitFillRect(int fx, int fy, int w, int h, uint32_t c) {
   slot = 0;
   angle = 0;
   reqAngle = 0;
-  x = ScaleX(fx) * 1000;
-  y = ScaleY(fy) * 1000;
+  x = Milli(ScaleX(fx));
+  y = Milli(ScaleY(fy));
   width = ScaleX(w);
   if (width == 0) width = 1;
   height = ScaleY(h);
@@ -101,10 +106,10 @@ void CSprite::InitFillRect(int fx, int fy, int w, int h, uint32_t c) {
 }
 
 void CSprite::SetPosition(int px, int py) {
-  x = ScaleX(px) * 1000;
-  y = ScaleY(py) * 1000;
-  canvasX = px * 1000;
-  canvasY = py * 1000;
+  x = Milli(ScaleX(px));
+  y = Milli(ScaleY(py));
+  canvasX = Milli(px);
+  canvasY = Milli(py);
   ComputeBounds(0, 0);
   MergeBounds();
 }

@@ -207,8 +207,8 @@ int CTextWindow::CreateGlyphDib() {
 }
 
 void CTextWindow::SetTextArea(int x, int y, int w, int h) {
-  areaX = ScaleX(x) * 1000;
-  areaY = ScaleY(y) * 1000;
+  areaX = int32_t(uint32_t(ScaleX(x)) * 1000u);
+  areaY = int32_t(uint32_t(ScaleY(y)) * 1000u);
   areaWidth = ScaleX(w);
   areaHeight = ScaleY(h);
   cursor = nullptr;

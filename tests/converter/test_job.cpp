@@ -272,7 +272,9 @@ TEST_F(ConversionRun, PackHoldsEveryItemAndReadsBack) {
         const Entry& e = *std::find_if(dir.begin(), dir.end(), [&](const Entry& d) { return d.name == row.path; });
         EXPECT_EQ(e.method, source.empty() ? 0u : 1u);
         EXPECT_EQ(e.unpacked, source.size());
-        if (!source.empty()) EXPECT_EQ(EntryBytes(packPath, row.path), source);
+        if (!source.empty()) {
+          EXPECT_EQ(EntryBytes(packPath, row.path), source);
+        }
         continue;
       }
       const std::string entry = row.path.substr(0, row.path.rfind('.')) + ".rbp";
@@ -289,7 +291,9 @@ TEST_F(ConversionRun, PackHoldsEveryItemAndReadsBack) {
       // "RBP7" exactly when the picture is at least 8 x 8 and its JPEG fits.
       const bool jbp = std::string(h.magic, 4) == "RBP7";
       EXPECT_EQ(jbp, quality != 0 && w >= 8 && hh >= 8 && JpegFits(expected));
-      if (road == Road::Trim) EXPECT_EQ(w % 16, 0);
+      if (road == Road::Trim) {
+        EXPECT_EQ(w % 16, 0);
+      }
       if (jbp) {
         EXPECT_EQ(h.type, alpha ? 32u : 30u);
         const Fidelity f = Jbp1Fidelity(picture, h, expected);
@@ -319,7 +323,9 @@ TEST_F(ConversionRun, PackHoldsEveryItemAndReadsBack) {
             const BYTE* e = ctest::BitmapPixel(expected, x, y);
             const BYTE* p = &picture[36 + (static_cast<size_t>(y) * w + x) * bpp];
             ASSERT_EQ(p[0] | (p[1] << 8), Rgb565(e[2], e[1], e[0]));
-            if (alpha) ASSERT_EQ(p[2], e[3]);
+            if (alpha) {
+              ASSERT_EQ(p[2], e[3]);
+            }
           }
         }
       }

@@ -4,7 +4,10 @@
 
 #include <velmi_device.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "player/core/display.h"
 #include "player/core/font_list.h"
@@ -228,6 +231,67 @@ TEST_F(StartupTest, SaveConfigWritesEverySettingAndKeepsUserLines) {
   AppStartup(app);
   saved.memStream = app->settings.memStream;
   EXPECT_EQ(std::memcmp(&saved, &app->settings, sizeof saved), 0);
+}
+
+// From a missing file, the exit writes every written key with its default,
+// in the write order (a key new to its section goes first in it, so each
+// section lists its keys backwards); the file then survives another run
+// byte for byte.
+TEST_F(StartupTest, FreshFileHoldsTheDefaultsInWriteOrderAndRoundTrips) {
+  AppStartup(app);
+  char font[128];
+  app->fontList->GetName(0, font);
+  struct Entry {
+    const char* section;
+    std::string key, value;
+  };
+  std::vector<Entry> order = {
+      {"MUSIC_CONFIG", "PCM", "2"},           {"VOICE_CONFIG", "VOICE_PLAY", "2"},
+      {"SE_CONFIG", "SE_PLAY", "2"},          {"MUSIC_CONFIG", "MASTER_VOL", "100"},
+      {"MUSIC_CONFIG", "MUSIC_VOL", "100"},   {"VOICE_CONFIG", "VOICE_VOL", "100"},
+      {"SE_CONFIG", "SE_VOL", "100"},         {"MOV_CONFIG", "MOV_VOL", "100"},
+      {"VOICE_CONFIG", "VOICE_CUT_MODE", "0"}, {"MOV_CONFIG", "VGA_QUALITY", "1"},
+      {"SYSTEM_CONFIG", "MESSAGE_FONT_NAME", font}, {"MESSAGE_CONFIG", "MES_LOG_START", "0"},
+      {"MESSAGE_CONFIG", "EFFECT_USE", "1"},  {"SYSTEM_CONFIG", "SACRA_MODE", "1"},
+      {"SYSTEM_CONFIG", "MAP_ANIME_USE", "1"}};
+  for (int c = 1; c <= 16; ++c)
+    order.push_back({"SYSTEM_CONFIG", std::string("CHAR_VOICE_USE_") + char('0' + c / 10) + char('0' + c % 10), "1"});
+  const Entry tail[] = {
+      {"MESSAGE_CONFIG", "READ_SKIP", "0"},        {"MESSAGE_CONFIG", "LOCK_SKIP", "0"},
+      {"MESSAGE_CONFIG", "VOICE_AUTOLOCK", "0"},   {"MESSAGE_CONFIG", ANTIALIAS_KEY, "0"},
+      {"MESSAGE_CONFIG", "MESSAGE_SPEED", "1"},    {"MESSAGE_CONFIG", "MESSAGE_AUTO", "0"},
+      {"MESSAGE_CONFIG", "MESSAGE_AUTO_BASE", "0"}, {"MESSAGE_CONFIG", "MESSAGE_AUTO_ONE", "0"},
+      {"SYSTEM_CONFIG", "TITLE_IMAGE_MODE", "0"},  {"SYSTEM_CONFIG", "CG_MODE_CHAR", "0"},
+      {"SYSTEM_CONFIG", "CG_MODE_PAGE", "0"},      {"SYSTEM_CONFIG", "EV_MODE_CHAR", "0"},
+      {"SYSTEM_CONFIG", "EV_MODE_PAGE", "0"},      {"MESSAGE_CONFIG", "TEXT_CUT_MODE", "0"},
+      {"MESSAGE_CONFIG", "WINDOW_TRANS", "5"},     {"MESSAGE_CONFIG", "TRANS_MODE", "1"},
+      {"SYSTEM_CONFIG", "MASCOT_VOICE", "0"},      {"SYSTEM_CONFIG", "SAVE_MASCOT_ICON", "0"},
+      {"MESSAGE_CONFIG", "MESSAGE_SADOW", "0"},    {"MUSIC_CONFIG", "SAOUND_QUALITY", "0"},
+      {"MUSIC_CONFIG", "OGG_USE_LEVEL", "0"},      {"SYSTEM_CONFIG", "KEY_CEN_CTRL", "1"},
+      {"SYSTEM_CONFIG", "KET_CUR_MODE", "0"},      {"SYSTEM_CONFIG", "KET_DOUBLE_CLICK", "0"},
+      {"SYSTEM_CONFIG", "DISP_FREE_MODE", "0"},    {"SYSTEM_CONFIG", "MANA_VOICE_CUT", "0"},
+      {"SYSTEM_CONFIG", "MANA_FULL_CUT", "0"}};
+  order.insert(order.end(), std::begin(tail), std::end(tail));
+  std::vector<std::string> sections;
+  for (const Entry& e : order)
+    if (std::find(sections.begin(), sections.end(), e.section) == sections.end()) sections.push_back(e.section);
+  std::string want;
+  for (const std::string& sec : sections) {
+    want += "[" + sec + "]\r\n";
+    for (auto e = order.rbegin(); e != order.rend(); ++e)
+      if (sec == e->section) want += e->key + "=" + e->value + "\r\n";
+  }
+  SaveConfig(app);
+  ASSERT_EQ(IniStore::Flush(), 1);
+  const std::string path = dir + "/game/prog/velmi.cfg";
+  EXPECT_EQ(AsText(ReadFileBytes(path)), want);
+  delete app;
+  app = new CGameApp;
+  std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
+  AppStartup(app);
+  SaveConfig(app);
+  ASSERT_EQ(IniStore::Flush(), 1);
+  EXPECT_EQ(AsText(ReadFileBytes(path)), want);
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <aygshell.h>
 #include <velmi_device.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "player/core/display.h"
 #include "tests/player/rbp_builder.h"
 
 namespace {
@@ -143,3 +145,47 @@ TEST_F(DeviceTest, GapiShellAndFailures) {
 }
 
 }  // namespace
+
+// Where the three builds part: the Windows CE 3.0 build reaches the frame
+// buffer only through GAPI's draw calls and knows only the resolution flag;
+// the others take the driver's raw frame buffer and all three flags.
+TEST_F(DeviceTest, BuildsReachTheFrameBufferTheirOwnWay) {
+  VelmiDeviceSetGeometry(320, 240);  // a landscape QVGA panel
+  SetScreenWidth(320);
+  SetScreenHeight(240);
+  const struct {
+    PlayerBuild build;
+    bool throughGapi;
+  } builds[] = {{PlayerBuild::Ce30, true}, {PlayerBuild::Ce42, false}, {PlayerBuild::Ce50, false}};
+  for (const auto& b : builds) {
+    SCOPED_TRACE(PlayerBuildName(b.build));
+    SetPlayerBuild(b.build);
+    RawFrameBufferDesc raw{}, gapi{};
+    ASSERT_TRUE(QueryRawFrameBuffer(&raw));
+    ASSERT_TRUE(QueryGapiFrameBuffer(&gapi));
+    // Both descriptions are portrait: the short side first, y walking back
+    // along x (the format words are the two interfaces' own).
+    EXPECT_EQ(std::memcmp(&raw, &gapi, 5 * sizeof(int32_t)), 0);
+    EXPECT_EQ(raw.width, 240);
+    EXPECT_EQ(raw.yPitch, -2);
+    uint8_t* const rawOrigin = reinterpret_cast<uint8_t*>(VelmiDeviceFrameBuffer() + 319);
+    // Display closed: only the raw pointer is there.
+    EXPECT_EQ(BeginFrameBufferDraw(), b.throughGapi ? nullptr : rawOrigin);
+    EndFrameBufferDraw();
+    ASSERT_EQ(GXOpenDisplay(hwnd, GX_FULLSCREEN), 1);
+    EXPECT_EQ(BeginFrameBufferDraw(), rawOrigin);
+    EndFrameBufferDraw();
+    GXSuspend();
+    EXPECT_EQ(BeginFrameBufferDraw(), b.throughGapi ? nullptr : rawOrigin);
+    EndFrameBufferDraw();
+    GXResume();
+    GXCloseDisplay();
+    DisplayMode m{};
+    DetectDisplayMode(&m);
+    EXPECT_EQ(m.highRes, 0u);
+    EXPECT_EQ(m.landscape, b.throughGapi ? 0u : 1u);
+  }
+  SetPlayerBuild(PlayerBuild::Ce50);
+  SetScreenWidth(640);
+  SetScreenHeight(480);
+}

@@ -234,6 +234,9 @@ TEST(Polar, Table) {
     EXPECT_EQ(a, c.angle);
     EXPECT_EQ(d, 10);
   }
+  PointToPolar(-2000000000, 0, 2000000000, 0, &a, &d);  // further apart than an int reaches
+  EXPECT_EQ(a, 0);
+  EXPECT_EQ(d, 2147483647);
 }
 
 }  // namespace

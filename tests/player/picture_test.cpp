@@ -96,6 +96,14 @@ TEST_F(PictureTest, NamesAndExtensions) {
   ASSERT_EQ(LoadPicture(&pic, "UP.RBP", folder.c_str(), 0, nullptr), 1);
   EXPECT_STREQ(pic.name, "UP.RBP");
   pic.FreePixels();
+  // A folder whose last character before the backslash has a trail byte in
+  // the lead-byte range (亜 is 88 9F) is still a folder.
+  std::string sub = "\x88\x9f";
+  ASSERT_EQ(system(("mkdir '" + dir + "/\xe4\xba\x9c'").c_str()), 0);
+  WriteFileBytes(dir + "/\xe4\xba\x9c/in.rbp", MakeRbp565(1, 1, {9}, 1, 1));
+  ASSERT_EQ(LoadPicture(&pic, "in", (folder + sub + "\\").c_str(), 0, nullptr), 1);
+  EXPECT_EQ(Px(0), 9);
+  pic.FreePixels();
   std::string longName(64, 'a');
   EXPECT_EQ(LoadPicture(&pic, longName.c_str(), folder.c_str(), 0, nullptr), 0);
   EXPECT_EQ(LoadPicture(&pic, "missing", folder.c_str(), 0, nullptr), 0);
