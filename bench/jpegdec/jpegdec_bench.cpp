@@ -157,8 +157,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   std::map<std::string, double> times;
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    // The median of repetitions when there are any, else the single run.
+    for (const Run& r : runs) {
+      const std::string name = r.run_name.str();
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
+        times[name] = r.GetAdjustedRealTime();
+      else if (r.run_type == Run::RT_Iteration && !times.count(name))
+        times[name] = r.GetAdjustedRealTime();
+    }
     ConsoleReporter::ReportRuns(runs);
   }
 };

@@ -203,6 +203,12 @@ void CConvVelmiDlg::OnStart() {
     MessageBox(TEXT_NO_GAME_FOLDER, TEXT_FOLDER_CAPTION, MB_ICONWARNING | MB_OK);
     return;
   }
+  // The current directory did not fit or could not be read: an empty
+  // output folder would put the data at the root of the drive.
+  if (m_outputFolder[0] == 0) {
+    MessageBox(TEXT_NO_OUTPUT_FOLDER, TEXT_FOLDER_CAPTION, MB_ICONWARNING | MB_OK);
+    return;
+  }
 
   const int scalePercent = m_screenIndex == 1 ? 80 : 40;
   const int bitrates[2] = {m_bgmBitrateIndex, m_voiceBitrateIndex};

@@ -14,7 +14,10 @@ const int32_t JpegExtendOffset[16] = {0,    -1,   -3,    -7,    -15,   -31,   -6
 namespace {
 constexpr JpegStatus kStopped = 100;
 
-inline int32_t Extend(int32_t v, int32_t s) { return (s && v < (1 << (s - 1))) ? v + JpegExtendOffset[s] : v; }
+// v + (1 - 2^s) when the top bit of the s-bit value is clear (branch-free).
+inline int32_t Extend(int32_t v, int32_t s) {
+  return s ? v + (((v - (1 << (s - 1))) >> 31) & JpegExtendOffset[s]) : v;
+}
 }  // namespace
 
 namespace {

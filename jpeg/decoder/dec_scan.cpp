@@ -367,9 +367,19 @@ JpegStatus DecodeProgressive(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES
   } else {
     const JpegDecScanComponent& c = scan->comp[0];
     const JpegHuffDecodeTable* ac = &p->acDecode[c.acTable];
+    const int32_t h = c.h, v = c.v;
+    const size_t mcuStride = (size_t)d.blocksPerMcu * 64;
     for (int32_t row = scan->nextRow; row < g.rows; ++row) {
-      for (int32_t col = row == scan->nextRow ? scan->nextCol : 0; col < g.perRow; ++col) {
-        int16_t* block = StoreBlock(p, c.index, col, row);
+      const int32_t first = row == scan->nextRow ? scan->nextCol : 0;
+      // Walk the store without a division per block.
+      int16_t* mcuBase = StoreBlock(p, c.index, first - first % h, row) - (size_t)((row % v) * h) * 64;
+      int32_t rx = first % h;
+      for (int32_t col = first; col < g.perRow; ++col) {
+        int16_t* block = mcuBase + (size_t)((row % v) * h + rx) * 64;
+        if (++rx == h) {
+          rx = 0;
+          mcuBase += mcuStride;
+        }
         st = scan->ah == 0 ? JpegDecodeAcFirst(s, block, ac, scan->ss, scan->se, scan->al)
                            : JpegDecodeAcRefine(s, block, ac, scan->ss, scan->se, scan->al);
         if (st != 0) return st;

@@ -124,6 +124,12 @@ __attribute__((always_inline)) inline bool Symbol(Bits& b, const JpegHuffDecodeT
   return true;
 }
 
+// Natural index of each zigzag position, overshooting runs landing on 63.
+const uint8_t kZigzag[80] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13,
+    6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31,
+    39, 46, 53, 60, 61, 54, 47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
+
 // Sign thresholds 2^(s-1), 0 for category 0.
 const int32_t kHalf[16] = {0, 1, 2, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384};
 
@@ -177,7 +183,8 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
         }
         const int32_t raw = (int32_t)Take(b, n);
         k -= r + 1;
-        if (Full) out[JpegZigzag80[pos + r]] = (int16_t)(raw < kHalf[n] ? raw + JpegExtendOffset[n] : raw);
+        // raw + (1 - 2^n) when its top bit is clear, without a branch.
+        if (Full) out[kZigzag[pos + r]] = (int16_t)(raw + (((raw - kHalf[n]) >> 31) & (1 - (1 << n))));
         pos += r + 1;
         continue;
       }
@@ -191,7 +198,7 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
       }
       if (!Value<FourBytes>(b, n, &v)) break;
       k -= r + 1;
-      if (Full) out[JpegZigzag80[pos + r]] = (int16_t)v;
+      if (Full) out[kZigzag[pos + r]] = (int16_t)v;
       pos += r + 1;
     }
   } while (false);

@@ -39,91 +39,205 @@ constexpr std::array<uint8_t, 64> MakeZigzag8() {
 }
 constexpr std::array<uint8_t, 64> kZigzag8 = MakeZigzag8();
 
-inline int32_t Category(int32_t m) { return m ? 32 - __builtin_clz((uint32_t)m) : 0; }
+inline int32_t Category(uint32_t m) { return m ? 32 - __builtin_clz(m) : 0; }
 
-template <class Bits>
-JPEG_INLINE JpegStatus PutSymbol(Bits& b, const JpegHuffEncodeTable* t, int32_t sym, uint32_t bits,
-                                 int32_t cat) {
-  const uint32_t e = t->packed[sym];
-  if (__builtin_expect(e == 0, 0)) return JPEG_ERR_BAD_HUFFMAN;
-  return b.Put(((uint64_t)(e >> 8) << cat) | bits, (int32_t)(e & 0xFF) + cat);
-}
-
-// Coefficient magnitudes and their value bits, natural order.
+// Per coefficient (natural order): its category and its value bits.
 struct Prepared {
-  alignas(16) uint16_t mag[64];
-  alignas(16) int16_t val[64];
+  alignas(16) uint8_t cat[64];
+  alignas(16) uint16_t val[64];
 };
 
-template <class Bits>
-JPEG_INLINE JpegStatus EncodeBits(Bits& b, const JpegHuffEncodeTable* dc, const JpegHuffEncodeTable* ac,
-                                  int32_t* lastDc, const int16_t* block, uint64_t bits, const Prepared& pr) {
-  const int32_t diff = block[0] - *lastDc;
-  *lastDc = block[0];
-  int32_t cat = Category(diff < 0 ? -diff : diff);
-  JpegStatus st = PutSymbol(b, dc, cat, (uint32_t)(diff < 0 ? diff - 1 : diff) & ((1u << cat) - 1), cat);
-  if (st != 0) return st;
-
-  bits &= ~1ull;
-  int32_t last = 0;
-  while (bits) {
-    const int32_t k = __builtin_ctzll(bits);
-    bits &= bits - 1;
-    int32_t run = k - last - 1;
-    last = k;
-    while (__builtin_expect(run > 15, 0)) {
-      if ((st = PutSymbol(b, ac, 0xF0, 0, 0)) != 0) return st;
-      run -= 16;
-    }
-    const int32_t z = kZigzag8[k];
-    cat = 32 - __builtin_clz((uint32_t)pr.mag[z]);
-    if (__builtin_expect(cat > 15, 0)) return JPEG_ERR_BAD_HUFFMAN;
-    if ((st = PutSymbol(b, ac, run * 16 + cat, (uint16_t)pr.val[z], cat)) != 0) return st;
-  }
-  if (last != 63) return PutSymbol(b, ac, 0x00, 0, 0);
-  return JPEG_SUCCESS;
-}
-
-}  // namespace
-
-JpegStatus JpegEncodeBlockSse2(JpegOutputStream* s, const JpegHuffEncodeTable* dc, const JpegHuffEncodeTable* ac,
-                               int32_t* lastDc, const int16_t* block) {
-  // Natural-order bitmap of the zero coefficients, inverted below.
+// Fills pr and returns the natural-order bitmap of the non-zero
+// coefficients; *wide is set when a coefficient's category exceeds 15.
+JPEG_INLINE uint64_t Prepare(const int16_t* block, Prepared& pr, bool* wide) {
   const __m128i zero = _mm_setzero_si128();
+  const __m128i bias = _mm_set1_epi16(126);
+  const __m128i minVal = _mm_set1_epi16(-32768);
+  __m128i over = zero;
   uint64_t zeros = 0;
-  Prepared pr;
   for (int r = 0; r < 8; r += 2) {
-    __m128i cmp[2];
+    __m128i cmp[2], cat[2];
     for (int h = 0; h < 2; ++h) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * (r + h)));
       const __m128i sign = _mm_srai_epi16(v, 15);
       const __m128i mag = _mm_sub_epi16(_mm_xor_si128(v, sign), sign);
+      // Category from the exponent of the magnitude as a float.
+      const __m128i flo = _mm_castps_si128(_mm_cvtepi32_ps(_mm_unpacklo_epi16(mag, zero)));
+      const __m128i fhi = _mm_castps_si128(_mm_cvtepi32_ps(_mm_unpackhi_epi16(mag, zero)));
+      cat[h] = _mm_subs_epu16(_mm_packs_epi32(_mm_srli_epi32(flo, 23), _mm_srli_epi32(fhi, 23)), bias);
       // The value bits: the magnitude, or its complement within the
       // category's width (all ones up to the top bit) for a negative value.
       __m128i width = _mm_or_si128(mag, _mm_srli_epi16(mag, 1));
       width = _mm_or_si128(width, _mm_srli_epi16(width, 2));
       width = _mm_or_si128(width, _mm_srli_epi16(width, 4));
       width = _mm_or_si128(width, _mm_srli_epi16(width, 8));
-      _mm_store_si128(reinterpret_cast<__m128i*>(pr.mag + 8 * (r + h)), mag);
       _mm_store_si128(reinterpret_cast<__m128i*>(pr.val + 8 * (r + h)), _mm_xor_si128(mag, _mm_and_si128(width, sign)));
       cmp[h] = _mm_cmpeq_epi16(v, zero);
+      over = _mm_or_si128(over, _mm_cmpeq_epi16(v, minVal));
     }
+    _mm_store_si128(reinterpret_cast<__m128i*>(pr.cat + 8 * r), _mm_packus_epi16(cat[0], cat[1]));
     zeros |= (uint64_t)(uint32_t)_mm_movemask_epi8(_mm_packs_epi16(cmp[0], cmp[1])) << (8 * r);
   }
-  const uint64_t nonzero = ~zeros;
+  *wide = _mm_movemask_epi8(over) != 0;
+  return ~zeros;
+}
+
+template <class Bits>
+JPEG_INLINE JpegStatus PutSymbol(Bits& b, const JpegHuffEncodeTable* t, int32_t sym, uint32_t bits, int32_t cat) {
+  const uint32_t e = t->packed[sym];
+  if (__builtin_expect(e == 0, 0)) return JPEG_ERR_BAD_HUFFMAN;
+  return b.Put(((uint64_t)(e >> 8) << cat) | bits, (int32_t)(e & 0xFF) + cat);
+}
+
+JPEG_INLINE JpegStatus PutDc(JpegLocalBits& b, const JpegHuffEncodeTable* dc, int32_t* lastDc, const int16_t* block) {
+  const int32_t diff = block[0] - *lastDc;
+  *lastDc = block[0];
+  const int32_t cat = Category((uint32_t)(diff < 0 ? -diff : diff));
+  return PutSymbol(b, dc, cat, (uint32_t)(diff < 0 ? diff - 1 : diff) & ((1u << cat) - 1), cat);
+}
+
+// Bits of a block whose bytes surely fit: whole 64-bit words leave at once,
+// with their stuffing, and nothing is checked against the end.
+struct RoomyBits {
+  uint64_t acc;
+  int32_t free;
+  uint8_t* cur;
+  // n is 1..32.
+  JPEG_INLINE void Put(uint64_t v, int32_t n) {
+    if (__builtin_expect(n < free, 1)) {
+      acc = (acc << n) | v;
+      free -= n;
+      return;
+    }
+    const int32_t rest = n - free;
+    const uint64_t w = (acc << free) | (v >> rest);
+    acc = v;
+    free = 64 - rest;
+    if (__builtin_expect(!JpegWordHasFF(w), 1)) {
+      const uint64_t be = __builtin_bswap64(w);
+      std::memcpy(cur, &be, 8);
+      cur += 8;
+    } else {
+      for (int i = 56; i >= 0; i -= 8) {
+        const uint8_t byte = (uint8_t)(w >> i);
+        *cur++ = byte;
+        if (byte == 0xFF) *cur++ = 0;
+      }
+    }
+  }
+};
+
+// Bytes a block can produce at most: 64 codes of up to 32 bits, 64 pending
+// bits, all of it stuffed.
+constexpr int64_t kBlockRoom = 1024;
+
+// The common case: room for the whole block and every category within 15.
+__attribute__((noinline)) JpegStatus EncodeRoomy(JpegOutputStream* s, const JpegHuffEncodeTable* dc,
+                                                 const JpegHuffEncodeTable* ac, int32_t* lastDc, const int16_t* block,
+                                                 uint64_t bits, const Prepared& pr) {
+  RoomyBits b{s->bitAcc, s->bitFree, s->cursor};
+  JpegStatus st = JPEG_SUCCESS;
+  const uint32_t* table = ac->packed;
+  uint32_t e;
+  int32_t next = 1;  // zigzag position after the last coded one
+  {
+    const int32_t diff = block[0] - *lastDc;
+    *lastDc = block[0];
+    const int32_t cat = Category((uint32_t)(diff < 0 ? -diff : diff));
+    e = dc->packed[cat];
+    if (__builtin_expect(e == 0, 0)) goto bad;
+    b.Put(((uint64_t)(e >> 8) << cat) | ((uint32_t)(diff < 0 ? diff - 1 : diff) & ((1u << cat) - 1)),
+          (int32_t)(e & 0xFF) + cat);
+  }
+  bits &= ~1ull;
+  while (bits) {
+    const uint32_t k = (uint32_t)__builtin_ctzll(bits);
+    bits &= bits - 1;
+    uint32_t run = k - (uint32_t)next;
+    next = (int32_t)k + 1;
+    if (__builtin_expect(run > 15, 0)) {
+      e = table[0xF0];
+      if (e == 0) goto bad;
+      do {
+        b.Put(e >> 8, (int32_t)(e & 0xFF));
+        run -= 16;
+      } while (run > 15);
+    }
+    const uint32_t z = kZigzag8[k];
+    const uint32_t cat = pr.cat[z];
+    e = table[run * 16 + cat];
+    if (__builtin_expect(e == 0, 0)) goto bad;
+    b.Put(((uint64_t)(e >> 8) << cat) | pr.val[z], (int32_t)((e & 0xFF) + cat));
+  }
+  if (next != 64) {
+    e = table[0x00];
+    if (e == 0) goto bad;
+    b.Put(e >> 8, (int32_t)(e & 0xFF));
+  }
+  if (false) {
+  bad:
+    st = JPEG_ERR_BAD_HUFFMAN;
+  }
+  const int32_t n = (int32_t)(b.cur - s->cursor);
+  s->cursor = b.cur;
+  s->total += (uint32_t)n;
+  if (!s->file) s->freeBytes -= n;
+  s->bitAcc = b.acc;
+  s->bitFree = b.free;
+  return st;
+}
+
+// Everything else: the bit writer's checks on every word, and the plain
+// coder's order of failures.
+__attribute__((noinline)) JpegStatus EncodeChecked(JpegOutputStream* s, const JpegHuffEncodeTable* dc,
+                                                   const JpegHuffEncodeTable* ac, int32_t* lastDc,
+                                                   const int16_t* block, uint64_t bits) {
+  JpegLocalBits b(s);
+  JpegStatus st = PutDc(b, dc, lastDc, block);
+  int32_t prev = 0;
+  bits &= ~1ull;
+  while (st == 0 && bits) {
+    const int32_t k = __builtin_ctzll(bits);
+    bits &= bits - 1;
+    int32_t run = k - prev - 1;
+    prev = k;
+    while (st == 0 && run > 15) {
+      st = PutSymbol(b, ac, 0xF0, 0, 0);
+      run -= 16;
+    }
+    if (st != 0) break;
+    const int32_t c = block[kZigzag8[k]];
+    const int32_t cat = Category((uint32_t)(c < 0 ? -c : c));
+    if (cat > 15) {
+      st = JPEG_ERR_BAD_HUFFMAN;
+      break;
+    }
+    st = PutSymbol(b, ac, run * 16 + cat, (uint32_t)(c < 0 ? c - 1 : c) & ((1u << cat) - 1), cat);
+  }
+  if (st == 0 && prev != 63) st = PutSymbol(b, ac, 0x00, 0, 0);
+  b.Store();
+  return st;
+}
+
+}  // namespace
+
+JpegStatus JpegEncodeBlockSse2(JpegOutputStream* s, const JpegHuffEncodeTable* dc, const JpegHuffEncodeTable* ac,
+                               int32_t* lastDc, const int16_t* block) {
+  Prepared pr;
+  bool wide;
+  const uint64_t nonzero = Prepare(block, pr, &wide);
   uint64_t bits = 0;
   for (int i = 0; i < 8; ++i) bits |= kZigzagBits[i][(nonzero >> (8 * i)) & 255];
 
-  JpegStatus st;
-  if (JpegPrepareFastBlock(s, &st)) {
-    JpegFastBits local(s);
-    st = EncodeBits(local, dc, ac, lastDc, block, bits, pr);
-    local.Store();
-    return st;
+  if (__builtin_expect(!wide, 1)) {
+    if (__builtin_expect(s->end - s->cursor >= kBlockRoom, 1))
+      return EncodeRoomy(s, dc, ac, lastDc, block, bits, pr);
+    // File output writes out its buffer to make the room.
+    if (s->file) {
+      const JpegStatus st = JpegWriteFullBuffer(s);
+      if (st != 0) return st;
+      if (s->end - s->cursor >= kBlockRoom) return EncodeRoomy(s, dc, ac, lastDc, block, bits, pr);
+    }
   }
-  if (st != 0) return st;
-  JpegLocalBits local(s);
-  st = EncodeBits(local, dc, ac, lastDc, block, bits, pr);
-  local.Store();
-  return st;
+  return EncodeChecked(s, dc, ac, lastDc, block, bits);
 }

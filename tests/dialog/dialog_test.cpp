@@ -162,6 +162,54 @@ TEST_F(DialogTest, StartRefusesWithTheExactMessages) {
   }
 }
 
+// A current directory too long for the dialog's buffer leaves no output
+// folder; Start must refuse rather than write from the root down.
+TEST_F(DialogTest, StartRefusesWhenTheOutputFolderIsUnknown) {
+  ProposeGame();
+  const fs::path top = fs::path(box.OutputFolder()) / "deep";
+  struct Deep {
+    fs::path top;
+    explicit Deep(const fs::path& t) : top(t) {
+      fs::create_directory(top);
+      fs::current_path(top);
+      // Relative steps: the whole path is never handed to the system at once.
+      for (int i = 0; i < 6; ++i) {
+        const std::string name = std::to_string(i) + std::string(200, 'd');
+        fs::create_directory(name);
+        fs::current_path(name);
+      }
+    }
+    ~Deep() {
+      std::error_code ec;
+      fs::current_path(top.parent_path(), ec);
+      fs::remove_all(top, ec);
+    }
+  };
+  const bool rootDataBefore = fs::exists("/data");
+  {
+    Deep deep(top);
+    ASSERT_GT(fs::current_path().string().size(), 1023u);
+    Run([&](HeadlessDialog& d) {
+      EXPECT_EQ(std::string(Dlg(d)->m_outputFolder), "");
+      d.Click(IDC_START);
+      EXPECT_EQ(Dlg(d)->m_job, nullptr);
+      EXPECT_TRUE(d.IsEnabled(IDC_START));
+      d.Tick();
+      EXPECT_EQ(d.Text(IDC_PROGRESS), "");
+    });
+    EXPECT_TRUE(fs::is_empty(fs::current_path()));
+  }
+  auto boxes = velmi_mfc::TakeMessageBoxLog();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(U8(boxes[0].text), "出力先のフォルダを取得できませんでした。");
+  EXPECT_EQ(U8(boxes[0].caption), "フォルダ異常");
+  EXPECT_EQ(boxes[0].type, UINT(MB_ICONWARNING | MB_OK));
+  EXPECT_EQ(fs::exists("/data"), rootDataBefore);
+  EXPECT_FALSE(fs::exists(top));
+  EXPECT_EQ(fs::current_path(), fs::path(box.OutputFolder()));
+  EXPECT_FALSE(fs::exists(box.OutputFolder() + "/data"));
+}
+
 struct Progress {
   std::vector<std::string> lines;  // UTF-8, each new text of the label
   bool disabledWhileRunning = true;
