@@ -81,6 +81,15 @@ inline int CLzssCompressor::InsertWithHint(int r, int hint)
     return Insert(r);
 }
 
+// The run's tree node (numbered runNode) gets its real number, the run's
+// last position; the search result is that of the last step of the run.
+inline void CLzssCompressor::EndRun(int runNode, int last)
+{
+    if (runNode != last && last % 7) TakePlace(runNode, last);
+    matchPosition = (last - 1) & kRingMask;
+    matchLength = LZSS_MAX_MATCH;
+}
+
 // Returns the node r replaced on a full match, or -1.
 inline int CLzssCompressor::Insert(int r)
 {
@@ -227,15 +236,33 @@ int CLzssCompressor::Compress(BYTE* output, const BYTE* input, DWORD length)
         const int last = matchLength;
         const int fed = static_cast<int>(length - in) < last ? static_cast<int>(length - in) : last;
         int i = 0;
+        // Inside a run of one byte each position replaces the one before it
+        // in the same tree node.  The node keeps its old number meanwhile
+        // (nothing else in the tree can tell) and is renamed once when the
+        // run stops or this item ends.
+        int runNode = -1;
         for (; i < fed; ++i) {
             const BYTE c = input[in++];
             Delete(s);
             ring_[s] = c;
             if (s < LZSS_MAX_MATCH - 1) ring_[s + LZSS_RING_SIZE] = c;
             s = (s + 1) & kRingMask;
+            const int prev = r;
             r = (r + 1) & kRingMask;
+            // prev replaced prev - 1, so ring[prev - 1 .. prev + 16] is one
+            // byte; r's key is prev's exactly when the byte it adds, c, is too.
+            if (full == ((prev - 1) & kRingMask) && c == ring_[prev]) {
+                if (runNode < 0) runNode = prev;
+                full = prev;
+                continue;
+            }
+            if (runNode >= 0) {
+                EndRun(runNode, prev);
+                runNode = -1;
+            }
             full = full >= 0 ? InsertWithHint(r, (full + 1) & kRingMask) : Insert(r);
         }
+        if (runNode >= 0) EndRun(runNode, r);
         while (i++ < last) {
             Delete(s);
             s = (s + 1) & kRingMask;

@@ -42,6 +42,7 @@ private:
     int InsertWithHint(int r, int hint);
     void Delete(int p);
     void TakePlace(int p, int r);
+    void EndRun(int runNode, int last);
     bool SameKey(int a, int b) const;
     void ReplaceChild(int p, uint32_t link);
     uint32_t LinkTo(int p) const;

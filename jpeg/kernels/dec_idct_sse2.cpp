@@ -91,9 +91,10 @@ void JpegIdctIntSse2(int16_t* block) {
     const __m128i lo = _mm_srai_epi32(_mm_add_epi32(zl[j], r2048), 12);
     const __m128i hi = _mm_srai_epi32(_mm_add_epi32(zh[j], r2048), 12);
     x[j] = _mm_packs_epi32(lo, hi);
-    const __m128i backLo = _mm_srai_epi32(_mm_unpacklo_epi16(x[j], x[j]), 16);
-    const __m128i backHi = _mm_srai_epi32(_mm_unpackhi_epi16(x[j], x[j]), 16);
-    bad = _mm_or_si128(bad, _mm_or_si128(_mm_xor_si128(backLo, lo), _mm_xor_si128(backHi, hi)));
+    // Inside the 16-bit range exactly when v + 32768 has no bits above 15.
+    const __m128i half = _mm_set1_epi32(32768);
+    bad = _mm_or_si128(bad, _mm_or_si128(_mm_srai_epi32(_mm_add_epi32(lo, half), 16),
+                                         _mm_srai_epi32(_mm_add_epi32(hi, half), 16)));
   }
   if (_mm_movemask_epi8(_mm_cmpeq_epi32(bad, _mm_setzero_si128())) != 0xFFFF) {
     JpegIdctInt(block);

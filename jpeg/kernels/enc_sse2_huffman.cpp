@@ -47,16 +47,34 @@ struct Prepared {
   alignas(16) uint16_t val[64];
 };
 
-// Fills pr and returns the natural-order bitmap of the non-zero
-// coefficients; *wide is set when a coefficient's category exceeds 15.
-JPEG_INLINE uint64_t Prepare(const int16_t* block, Prepared& pr, bool* wide) {
+// The natural-order bitmap of the non-zero coefficients.
+JPEG_INLINE uint64_t NonZero(const int16_t* block) {
+  const __m128i zero = _mm_setzero_si128();
+  uint64_t zeros = 0;
+  for (int r = 0; r < 8; r += 2) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * r));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * r + 8));
+    const __m128i z = _mm_packs_epi16(_mm_cmpeq_epi16(v0, zero), _mm_cmpeq_epi16(v1, zero));
+    zeros |= (uint64_t)(uint32_t)_mm_movemask_epi8(z) << (8 * r);
+  }
+  return ~zeros;
+}
+
+inline int32_t CountBits(uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555ull;
+  x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  return (int32_t)((x * 0x0101010101010101ull) >> 56);
+}
+
+// Fills pr for every coefficient; true when a category exceeds 15.
+JPEG_INLINE bool Prepare(const int16_t* block, Prepared& pr) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i bias = _mm_set1_epi16(126);
   const __m128i minVal = _mm_set1_epi16(-32768);
   __m128i over = zero;
-  uint64_t zeros = 0;
   for (int r = 0; r < 8; r += 2) {
-    __m128i cmp[2], cat[2];
+    __m128i cat[2];
     for (int h = 0; h < 2; ++h) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * (r + h)));
       const __m128i sign = _mm_srai_epi16(v, 15);
@@ -72,14 +90,11 @@ JPEG_INLINE uint64_t Prepare(const int16_t* block, Prepared& pr, bool* wide) {
       width = _mm_or_si128(width, _mm_srli_epi16(width, 4));
       width = _mm_or_si128(width, _mm_srli_epi16(width, 8));
       _mm_store_si128(reinterpret_cast<__m128i*>(pr.val + 8 * (r + h)), _mm_xor_si128(mag, _mm_and_si128(width, sign)));
-      cmp[h] = _mm_cmpeq_epi16(v, zero);
       over = _mm_or_si128(over, _mm_cmpeq_epi16(v, minVal));
     }
     _mm_store_si128(reinterpret_cast<__m128i*>(pr.cat + 8 * r), _mm_packus_epi16(cat[0], cat[1]));
-    zeros |= (uint64_t)(uint32_t)_mm_movemask_epi8(_mm_packs_epi16(cmp[0], cmp[1])) << (8 * r);
   }
-  *wide = _mm_movemask_epi8(over) != 0;
-  return ~zeros;
+  return _mm_movemask_epi8(over) != 0;
 }
 
 template <class Bits>
@@ -131,10 +146,13 @@ struct RoomyBits {
 // bits, all of it stuffed.
 constexpr int64_t kBlockRoom = 1024;
 
-// The common case: room for the whole block and every category within 15.
+// The common case: room for the whole block.  A sparse block finds each
+// coefficient's category and value bits on the way; a dense one reads them
+// from pr, whose categories are all within 15.
+template <bool Sparse>
 __attribute__((noinline)) JpegStatus EncodeRoomy(JpegOutputStream* s, const JpegHuffEncodeTable* dc,
                                                  const JpegHuffEncodeTable* ac, int32_t* lastDc, const int16_t* block,
-                                                 uint64_t bits, const Prepared& pr) {
+                                                 uint64_t bits, const Prepared* pr) {
   RoomyBits b{s->bitAcc, s->bitFree, s->cursor};
   JpegStatus st = JPEG_SUCCESS;
   const uint32_t* table = ac->packed;
@@ -164,10 +182,20 @@ __attribute__((noinline)) JpegStatus EncodeRoomy(JpegOutputStream* s, const Jpeg
       } while (run > 15);
     }
     const uint32_t z = kZigzag8[k];
-    const uint32_t cat = pr.cat[z];
+    uint32_t cat, val;
+    if (Sparse) {
+      const int32_t c = block[z];
+      const int32_t sign = c >> 31;
+      cat = 32 - (uint32_t)__builtin_clz((uint32_t)((c ^ sign) - sign));
+      if (__builtin_expect(cat > 15, 0)) goto bad;
+      val = (uint32_t)(c + sign) & ((1u << cat) - 1);
+    } else {
+      cat = pr->cat[z];
+      val = pr->val[z];
+    }
     e = table[run * 16 + cat];
     if (__builtin_expect(e == 0, 0)) goto bad;
-    b.Put(((uint64_t)(e >> 8) << cat) | pr.val[z], (int32_t)((e & 0xFF) + cat));
+    b.Put(((uint64_t)(e >> 8) << cat) | val, (int32_t)((e & 0xFF) + cat));
   }
   if (next != 64) {
     e = table[0x00];
@@ -223,21 +251,20 @@ __attribute__((noinline)) JpegStatus EncodeChecked(JpegOutputStream* s, const Jp
 
 JpegStatus JpegEncodeBlockSse2(JpegOutputStream* s, const JpegHuffEncodeTable* dc, const JpegHuffEncodeTable* ac,
                                int32_t* lastDc, const int16_t* block) {
-  Prepared pr;
-  bool wide;
-  const uint64_t nonzero = Prepare(block, pr, &wide);
+  const uint64_t nonzero = NonZero(block);
   uint64_t bits = 0;
   for (int i = 0; i < 8; ++i) bits |= kZigzagBits[i][(nonzero >> (8 * i)) & 255];
 
-  if (__builtin_expect(!wide, 1)) {
-    if (__builtin_expect(s->end - s->cursor >= kBlockRoom, 1))
-      return EncodeRoomy(s, dc, ac, lastDc, block, bits, pr);
+  if (__builtin_expect(s->end - s->cursor < kBlockRoom, 0)) {
     // File output writes out its buffer to make the room.
-    if (s->file) {
-      const JpegStatus st = JpegWriteFullBuffer(s);
-      if (st != 0) return st;
-      if (s->end - s->cursor >= kBlockRoom) return EncodeRoomy(s, dc, ac, lastDc, block, bits, pr);
-    }
+    if (!s->file) return EncodeChecked(s, dc, ac, lastDc, block, bits);
+    const JpegStatus st = JpegWriteFullBuffer(s);
+    if (st != 0) return st;
+    if (s->end - s->cursor < kBlockRoom) return EncodeChecked(s, dc, ac, lastDc, block, bits);
   }
-  return EncodeChecked(s, dc, ac, lastDc, block, bits);
+  // Few coefficients are cheaper one by one than all of them in lanes.
+  if (CountBits(nonzero) <= 16) return EncodeRoomy<true>(s, dc, ac, lastDc, block, bits, nullptr);
+  Prepared pr;
+  if (__builtin_expect(Prepare(block, pr), 0)) return EncodeChecked(s, dc, ac, lastDc, block, bits);
+  return EncodeRoomy<false>(s, dc, ac, lastDc, block, bits, &pr);
 }

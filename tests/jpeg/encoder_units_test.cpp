@@ -398,6 +398,67 @@ TEST(Huffman, SmallBlocksByteExact) {
   }
 }
 
+// A run of blocks through one stream: pending bits cross block boundaries,
+// sparse and dense blocks alternate, and a tight buffer fails exactly when
+// the plain writer's does.
+struct StreamResult {
+  JpegStatus st;
+  std::vector<uint8_t> bytes;
+};
+
+StreamResult EncodeStream(JpegEncodeBlockFn fn, const std::vector<int16_t>& blocks, size_t size,
+                          const JpegHuffEncodeTable* dc, const JpegHuffEncodeTable* ac) {
+  JpegKernelTable table{};
+  JpegFillKernels(&table, 0);
+  JpegOutputStream s{};
+  s.kernels = &table;
+  std::vector<uint8_t> buf(size);
+  JpegSinkOpen(&s, buf.data(), (int32_t)buf.size());
+  int32_t last = 0;
+  JpegStatus st = JPEG_SUCCESS;
+  for (size_t i = 0; st == 0 && i < blocks.size(); i += 64) st = fn(&s, dc, ac, &last, &blocks[i]);
+  if (st == 0) st = JpegPutBytes(nullptr, 0, &s);
+  buf.resize(s.total);
+  return {st, buf};
+}
+
+TEST(Huffman, ProcessorEncoderOverAStreamAndATightBuffer) {
+  JpegHuffEncodeTable dc, ac;
+  ASSERT_EQ(JpegDeriveEncodeTable(JpegStdDcLumaCounts, JpegStdDcLumaSymbols, &dc), 0);
+  ASSERT_EQ(JpegDeriveEncodeTable(JpegStdAcLumaCounts, JpegStdAcLumaSymbols, &ac), 0);
+  std::mt19937 rng(11);
+  std::vector<int16_t> blocks(64 * 600, 0);
+  for (size_t b = 0; b < 600; ++b) {
+    const int density = (int)(b % 65);  // across the sparse/dense switch
+    for (int i = 0; i < 64; ++i)
+      if ((int)(rng() % 64) < density) blocks[b * 64 + i] = (int16_t)((int)(rng() % 2047) - 1023);
+    if (b % 5 == 0) blocks[b * 64 + 63] = (int16_t)(b % 2 ? -1 : 1);  // no EOB
+    if (b % 9 == 0) blocks[b * 64 + 9] = -1;                             // a long run first
+  }
+  const StreamResult plain = EncodeStream(JpegEncodeBlock, blocks, 1 << 20, &dc, &ac);
+  ASSERT_EQ(plain.st, 0);
+  EXPECT_EQ(EncodeStream(JpegEncodeBlockSse2, blocks, 1 << 20, &dc, &ac).bytes, plain.bytes);
+  const size_t full = plain.bytes.size();
+  for (size_t size : {full - 900, full - 3, full - 1, full, full + 1, full + 2, full + 1000}) {
+    const StreamResult a = EncodeStream(JpegEncodeBlock, blocks, size, &dc, &ac);
+    const StreamResult b = EncodeStream(JpegEncodeBlockSse2, blocks, size, &dc, &ac);
+    EXPECT_EQ(a.st, b.st) << "size " << size;
+    EXPECT_EQ(a.st, size > full ? 0 : JPEG_ERR_BUFFER_SMALL) << "size " << size;
+    if (a.st == 0) {
+      EXPECT_EQ(a.bytes, b.bytes) << "size " << size;
+    }
+  }
+  // -32768 has category 16, which no AC symbol carries: an error in sparse
+  // and dense blocks alike.
+  for (int density : {2, 64}) {
+    std::vector<int16_t> one(64, 0);
+    for (int i = 1; i < density; ++i) one[(size_t)i] = (int16_t)(i % 7 - 3 ? i % 7 - 3 : 2);
+    one[20] = -32768;
+    EXPECT_EQ(EncodeStream(JpegEncodeBlock, one, 4096, &dc, &ac).st, JPEG_ERR_BAD_HUFFMAN);
+    EXPECT_EQ(EncodeStream(JpegEncodeBlockSse2, one, 4096, &dc, &ac).st, JPEG_ERR_BAD_HUFFMAN);
+  }
+}
+
 TEST(Huffman, OptimalTablesAndDerivation) {
   int32_t counts[257] = {0};
   uint8_t bits[16], values[256];

@@ -171,3 +171,42 @@ TEST(LibjpegScaled, ScaledDctPathMatchesClosely) {
 }
 
 }  // namespace
+
+namespace {
+
+// The library's own encoder output reads back coefficient for coefficient as
+// libjpeg-turbo reads it, baseline and progressive.
+TEST(LibjpegStreams, OurEncoderOutputReadsBack) {
+  for (bool progressive : {false, true}) {
+    SCOPED_TRACE(progressive);
+    const jd::Pixels src = jd::MakePicture(45, 33, 3, 12);
+    std::vector<uint8_t> bgr = src.px;
+    for (size_t i = 0; i < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
+    JpegJob job;
+    ASSERT_EQ(JpegInit(&job), 0);
+    std::vector<uint8_t> out(64 * 1024);
+    job.dibPixels = bgr.data();
+    job.dibWidth = 45;
+    job.dibHeight = 33;
+    job.jpegWidth = 45;
+    job.jpegHeight = 33;
+    job.jpegBuffer = out.data();
+    job.jpegBufferSize = (int32_t)out.size();
+    job.quality = 80;
+    job.props.progressive = progressive ? 1 : 0;
+    ASSERT_EQ(JpegWrite(&job, 9), 0);
+    out.resize((size_t)job.jpegBufferSize);
+    JpegFree(&job);
+    JpegStatus st;
+    const auto ours = jd::OurCoefs(out, &st);
+    ASSERT_EQ(st, 0);
+    const auto theirs = jd::LjReadCoefs(out);
+    ASSERT_EQ(ours.size(), theirs.size());
+    for (size_t c = 0; c < ours.size(); ++c) EXPECT_TRUE(ours[c].c == theirs[c].c) << c;
+    const jd::Decode got = jd::OurDecode(out, jd::ReadOptions{});
+    ASSERT_EQ(got.status, 0);
+    EXPECT_LE(jd::MaxDiff(got.px, jd::LjDecode(out).px), 3);
+  }
+}
+
+}  // namespace
