@@ -47,30 +47,37 @@ void BlockRoutine(const int16_t* y, const int16_t* cb, const int16_t* cr, const 
   if (colour && r.left == 0 && r.top == 0 && r.right == 8 && r.bottom == 8) {
     // Whole block: each chroma sample's terms serve the pixels it covers.
     constexpr int rw = S == S444 ? 1 : 2, rh = S == S420 ? 2 : 1;
+    auto put = [&](uint8_t* px, int32_t Y, int32_t tr, int32_t tg, int32_t tb, int32_t kv) {
+      const uint8_t R = kClamp(Y + tr), G = kClamp(Y - tg), B = kClamp(Y + tb);
+      if (L == kBgr) {
+        px[0] = B;
+        px[1] = G;
+        px[2] = R;
+      } else if (L == kYcck) {
+        px[0] = (uint8_t)(255 - R);
+        px[1] = (uint8_t)(255 - G);
+        px[2] = (uint8_t)(255 - B);
+        px[3] = (uint8_t)kv;
+      } else {
+        px[0] = R;
+        px[1] = G;
+        px[2] = B;
+        if (L == kQuad) px[3] = 255;
+      }
+    };
     for (int yy = 0; yy < 8; ++yy) {
       const int32_t* tr = rt + (yy / rh) * cw;
       const int32_t* tg = gt + (yy / rh) * cw;
       const int32_t* tb = bt + (yy / rh) * cw;
       const int16_t* yrow = y + yy * 8;
+      const int16_t* krow = L == kYcck ? k + yy * 8 : nullptr;
       uint8_t* px = dst + (intptr_t)yy * stride;
-      for (int xx = 0; xx < 8; ++xx, px += bpp) {
-        const int ti = xx / rw;
-        const int32_t Y = yrow[xx];
-        const uint8_t R = kClamp(Y + tr[ti]), G = kClamp(Y - tg[ti]), B = kClamp(Y + tb[ti]);
-        if (L == kBgr) {
-          px[0] = B;
-          px[1] = G;
-          px[2] = R;
-        } else if (L == kYcck) {
-          px[0] = (uint8_t)(255 - R);
-          px[1] = (uint8_t)(255 - G);
-          px[2] = (uint8_t)(255 - B);
-          px[3] = (uint8_t)k[yy * 8 + xx];
-        } else {
-          px[0] = R;
-          px[1] = G;
-          px[2] = B;
-          if (L == kQuad) px[3] = 255;
+      for (int j = 0; j < cw; ++j) {
+        // One chroma sample's terms serve its one or two pixels of this row.
+        const int32_t r0 = tr[j], g0 = tg[j], b0 = tb[j];
+        for (int dx = 0; dx < rw; ++dx, px += bpp) {
+          const int xx = j * rw + dx;
+          put(px, yrow[xx], r0, g0, b0, krow ? krow[xx] : 0);
         }
       }
     }
