@@ -167,8 +167,16 @@ JpegStatus WriteImpl(JpegJob* job, int32_t io) {
   if (p.jpegColor == 1 || p.jpegColor == 5 || p.dibColor == 3 || p.dibColor == 4 || p.dibColor == 255)
     p.colorConversion = 0;
 
+  // An interrupted scan goes on with the converter and grid it started with:
+  // a layout changed in between would walk the bitmap past its end.
+  JpegComponent before[4] = {};
+  const int32_t beforeCount = p.componentCount, beforeCols = p.mcusPerRow, beforeRows = p.mcuRows;
+  if (pending && p.components) std::memcpy(before, p.components, sizeof before);
   st = SetUpFrame(job);
   if (st != 0) return st;
+  if (pending && (p.componentCount != beforeCount || p.mcusPerRow != beforeCols || p.mcuRows != beforeRows ||
+                  std::memcmp(before, p.components, sizeof before) != 0))
+    return JPEG_ERR_INVALID_PROPERTIES;
 
   const bool imageOp = io == 8 || io == 9 || io == 12 || io == 13;
   if (imageOp && !p.coefPlanes) {
@@ -180,8 +188,11 @@ JpegStatus WriteImpl(JpegJob* job, int32_t io) {
   if (!pending) {
     p.out.total = 0;
     uint8_t* first = p.dibPixels;
+    // The public sign decides the row order also when the internal copies are
+    // used, so a stride left negative by an earlier bottom-up write turns back.
+    const intptr_t step = p.rowStride < 0 ? -(intptr_t)p.rowStride : (intptr_t)p.rowStride;
+    p.rowStride = (int32_t)step;
     if (job->dibHeight < 0) {
-      const intptr_t step = p.rowStride < 0 ? -(intptr_t)p.rowStride : (intptr_t)p.rowStride;
       p.rowStride = (int32_t)-step;
       const int32_t rows = p.dibHeight < 0 ? -p.dibHeight : p.dibHeight;
       if (first && rows > 0) first += (intptr_t)(rows - 1) * step;

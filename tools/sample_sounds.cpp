@@ -6,89 +6,82 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/le_append.h"
+
 namespace vtools {
 namespace {
-
 using Bytes = std::vector<uint8_t>;
+}  // namespace
 
-void Put16(Bytes& b, unsigned v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-void PutTag(Bytes& b, const char* t) {
-  for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i]));
-}
-
-// Interleaved samples of a sine tone; a second channel is the first at half level.
-std::vector<int16_t> Tone(const SoundSpec& s) {
-  const size_t frames = size_t(s.seconds * s.rate);
-  std::vector<int16_t> v(frames * s.channels);
+std::vector<int16_t> ToneSamples(double hz, int rate, int channels, double seconds, double level) {
+  const size_t frames = size_t(seconds * rate);
+  std::vector<int16_t> v(frames * channels);
   for (size_t i = 0; i < frames; ++i) {
-    const double x = 0.5 * 32767 * std::sin(2 * M_PI * s.hz * double(i) / s.rate);
-    for (int c = 0; c < s.channels; ++c) v[i * s.channels + c] = int16_t(std::lround(c ? x / 2 : x));
+    const double x = level * 32767 * std::sin(2 * M_PI * hz * double(i) / rate);
+    for (int c = 0; c < channels; ++c) v[i * channels + c] = int16_t(std::lround(c ? x / 2 : x));
   }
   return v;
 }
 
+Bytes RiffWave(const Bytes& fmt, const Bytes& data, int64_t frames) {
+  Bytes chunks;
+  AppendTag(chunks, "fmt ");
+  AppendLe32(chunks, uint32_t(fmt.size()));
+  chunks.insert(chunks.end(), fmt.begin(), fmt.end());
+  if (frames >= 0) {
+    AppendTag(chunks, "fact");
+    AppendLe32(chunks, 4);
+    AppendLe32(chunks, uint32_t(frames));
+  }
+  AppendTag(chunks, "data");
+  AppendLe32(chunks, uint32_t(data.size()));
+  chunks.insert(chunks.end(), data.begin(), data.end());
+  if (data.size() & 1) chunks.push_back(0);
+  Bytes b;
+  AppendTag(b, "RIFF");
+  AppendLe32(b, uint32_t(4 + chunks.size()));
+  AppendTag(b, "WAVE");
+  b.insert(b.end(), chunks.begin(), chunks.end());
+  return b;
+}
+
+Bytes PcmFormatChunk(int rate, int channels, int bits) {
+  Bytes f;
+  const int align = channels * bits / 8;
+  AppendLe16(f, 1);
+  AppendLe16(f, channels);
+  AppendLe32(f, rate);
+  AppendLe32(f, uint32_t(rate) * uint32_t(align));
+  AppendLe16(f, align);
+  AppendLe16(f, bits);
+  return f;
+}
+
+namespace {
+
+std::vector<int16_t> Tone(const SoundSpec& s) { return ToneSamples(s.hz, s.rate, s.channels, s.seconds); }
+
 Bytes Samples16(const std::vector<int16_t>& v) {
   Bytes b;
-  for (int16_t s : v) Put16(b, uint16_t(s));
+  for (int16_t s : v) AppendLe16(b, uint16_t(s));
   return b;
 }
 
 // The 28-byte head of a ".pcm" image.
 Bytes PcmHead(uint32_t dataLength, uint8_t compressed, int rate, int channels) {
   Bytes b;
-  PutTag(b, "PCM ");
-  Put32(b, dataLength);
+  AppendTag(b, "PCM ");
+  AppendLe32(b, dataLength);
   b.push_back(compressed);
   b.push_back(0);
-  Put16(b, 0);
-  Put16(b, 1);
-  Put16(b, channels);
-  Put32(b, rate);
-  Put32(b, rate * channels * 2);
-  Put16(b, channels * 2);
-  Put16(b, 16);
+  AppendLe16(b, 0);
+  AppendLe16(b, 1);
+  AppendLe16(b, channels);
+  AppendLe32(b, rate);
+  AppendLe32(b, rate * channels * 2);
+  AppendLe16(b, channels * 2);
+  AppendLe16(b, 16);
   return b;
-}
-
-Bytes Riff(const Bytes& fmt, const Bytes& data, int64_t frames = -1) {
-  Bytes chunks;
-  PutTag(chunks, "fmt ");
-  Put32(chunks, uint32_t(fmt.size()));
-  chunks.insert(chunks.end(), fmt.begin(), fmt.end());
-  if (frames >= 0) {
-    PutTag(chunks, "fact");
-    Put32(chunks, 4);
-    Put32(chunks, uint32_t(frames));
-  }
-  PutTag(chunks, "data");
-  Put32(chunks, uint32_t(data.size()));
-  chunks.insert(chunks.end(), data.begin(), data.end());
-  if (data.size() & 1) chunks.push_back(0);
-  Bytes b;
-  PutTag(b, "RIFF");
-  Put32(b, uint32_t(4 + chunks.size()));
-  PutTag(b, "WAVE");
-  b.insert(b.end(), chunks.begin(), chunks.end());
-  return b;
-}
-
-Bytes PcmFmt(int rate, int channels, int bits) {
-  Bytes f;
-  const int align = channels * bits / 8;
-  Put16(f, 1);
-  Put16(f, channels);
-  Put32(f, rate);
-  Put32(f, rate * align);
-  Put16(f, align);
-  Put16(f, bits);
-  return f;
 }
 
 // IMA ADPCM, as WAVE files carry it: blocks of 256 bytes per channel, each
@@ -145,7 +138,7 @@ Bytes ImaAdpcmWave(const SoundSpec& s) {
   for (size_t start = 0; start < frames; start += perBlock) {
     for (int c = 0; c < ch; ++c) {
       state[c].predictor = at(start, c);
-      Put16(data, uint16_t(int16_t(state[c].predictor)));
+      AppendLe16(data, uint16_t(int16_t(state[c].predictor)));
       data.push_back(uint8_t(state[c].index));
       data.push_back(0);
     }
@@ -159,15 +152,15 @@ Bytes ImaAdpcmWave(const SoundSpec& s) {
         }
   }
   Bytes fmt;
-  Put16(fmt, 0x11);
-  Put16(fmt, ch);
-  Put32(fmt, s.rate);
-  Put32(fmt, uint32_t(int64_t(s.rate) * align / perBlock));
-  Put16(fmt, align);
-  Put16(fmt, 4);
-  Put16(fmt, 2);
-  Put16(fmt, perBlock);
-  return Riff(fmt, data, int64_t(frames));
+  AppendLe16(fmt, 0x11);
+  AppendLe16(fmt, ch);
+  AppendLe32(fmt, s.rate);
+  AppendLe32(fmt, uint32_t(int64_t(s.rate) * align / perBlock));
+  AppendLe16(fmt, align);
+  AppendLe16(fmt, 4);
+  AppendLe16(fmt, 2);
+  AppendLe16(fmt, perBlock);
+  return RiffWave(fmt, data, int64_t(frames));
 }
 
 Bytes Deflate(const Bytes& in) {
@@ -210,11 +203,11 @@ Bytes SoundImage(const SoundSpec& s) {
       return b;
     }
     case SoundShape::Wave16:
-      return Riff(PcmFmt(s.rate, s.channels, 16), Samples16(Tone(s)));
+      return RiffWave(PcmFormatChunk(s.rate, s.channels, 16), Samples16(Tone(s)));
     case SoundShape::Wave8: {
       Bytes data;
       for (int16_t v : Tone(s)) data.push_back(uint8_t((v >> 8) + 128));
-      return Riff(PcmFmt(s.rate, s.channels, 8), data);
+      return RiffWave(PcmFormatChunk(s.rate, s.channels, 8), data);
     }
     case SoundShape::ImaAdpcm:
       return ImaAdpcmWave(s);
@@ -229,7 +222,7 @@ Bytes VoiceBodyImage(const VoiceSpec& v) {
       s.shape = SoundShape::Wave16;
       return SoundImage(s);
     case VoiceBody::Other:
-      return Riff(PcmFmt(v.rate, 1, 16), Bytes(64, 0));  // a WAVE, but not named as a sound
+      return RiffWave(PcmFormatChunk(v.rate, 1, 16), Bytes(64, 0));  // a WAVE, but not named as a sound
     case VoiceBody::Deflated:
     case VoiceBody::Coded: {
       const bool coded = v.body == VoiceBody::Coded;
@@ -238,7 +231,7 @@ Bytes VoiceBodyImage(const VoiceSpec& v) {
       const Bytes deflated = Deflate(raw);
       Bytes b = PcmHead(coded ? samples * 2 : uint32_t(raw.size()), coded ? 1 : 0, v.rate, coded ? 1 : v.channels);
       if (coded) b[9] = 3;  // the decoder's parameter, unused
-      Put32(b, uint32_t(deflated.size()));
+      AppendLe32(b, uint32_t(deflated.size()));
       b.insert(b.end(), deflated.begin(), deflated.end());
       return b;
     }
@@ -250,13 +243,13 @@ Bytes VoiceIndexFile(const std::vector<VoiceSpec>& voices) {
   std::vector<Bytes> bodies;
   for (const VoiceSpec& v : voices) bodies.push_back(VoiceBodyImage(v));
   Bytes b;
-  Put32(b, uint32_t(voices.size()));
+  AppendLe32(b, uint32_t(voices.size()));
   uint32_t offset = uint32_t(4 + 64 * voices.size());
   for (size_t i = 0; i < voices.size(); ++i) {
     Bytes name(60, 0);
     std::copy_n(voices[i].name.begin(), std::min<size_t>(voices[i].name.size(), 59), name.begin());
     b.insert(b.end(), name.begin(), name.end());
-    Put32(b, offset);
+    AppendLe32(b, offset);
     offset += uint32_t(bodies[i].size());
   }
   for (const Bytes& body : bodies) b.insert(b.end(), body.begin(), body.end());

@@ -56,6 +56,15 @@ struct VoiceSpec {
 
 std::vector<VoiceSpec> SampleVoices(SampleSize size);
 
+// Pieces of the images, shared with the sound tests.
+// Interleaved samples of a sine tone; a second channel is the first at half level.
+std::vector<int16_t> ToneSamples(double hz, int rate, int channels, double seconds, double level = 0.5);
+// The 16-byte "fmt " body of plain PCM.
+std::vector<uint8_t> PcmFormatChunk(int rate, int channels, int bits);
+// A RIFF WAVE image of one "fmt " chunk, a "fact" chunk when frames >= 0,
+// and the "data" chunk (padded to even length).
+std::vector<uint8_t> RiffWave(const std::vector<uint8_t>& fmt, const std::vector<uint8_t>& data, int64_t frames = -1);
+
 // Images of one sound.
 std::vector<uint8_t> SoundImage(const SoundSpec& spec);
 std::vector<uint8_t> VoiceBodyImage(const VoiceSpec& spec);

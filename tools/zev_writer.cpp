@@ -5,18 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/le_append.h"
+
 namespace vtools {
 namespace {
-
-void PutU16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  PutU16(out, v & 0xFFFF);
-  PutU16(out, v >> 16);
-}
 
 // One plane of a filter-4 row: v, then v, n for a run of 1 + n equal values.
 void PutPlanarRuns(std::vector<uint8_t>& out, const uint8_t* row, int w, int p, int plane) {
@@ -104,18 +96,18 @@ void PutMatch(std::vector<uint8_t>& out, size_t len, size_t dist) {
   } else if (len <= 3) {
     // Too far for the one-byte distance: only the long form carries 2 or 3.
     out.push_back(0x7F);
-    PutU16(out, static_cast<uint32_t>(len - 2));
-    PutU16(out, static_cast<uint32_t>(dist));
+    AppendLe16(out, static_cast<uint32_t>(len - 2));
+    AppendLe16(out, static_cast<uint32_t>(dist));
   } else if (len <= 19 && dist <= 1023) {
     out.push_back(static_cast<uint8_t>(0xC0 | ((len - 4) << 2) | (dist >> 8)));
     out.push_back(static_cast<uint8_t>(dist));
   } else if (len <= 130) {
     out.push_back(static_cast<uint8_t>(len - 4));
-    PutU16(out, static_cast<uint32_t>(dist));
+    AppendLe16(out, static_cast<uint32_t>(dist));
   } else {
     out.push_back(0x7F);
-    PutU16(out, static_cast<uint32_t>(len - 2));
-    PutU16(out, static_cast<uint32_t>(dist));
+    AppendLe16(out, static_cast<uint32_t>(len - 2));
+    AppendLe16(out, static_cast<uint32_t>(dist));
   }
 }
 
@@ -206,11 +198,11 @@ std::vector<uint8_t> WriteZev(const ZevPicture& pic, const ZevOptions& options) 
   if (lz && pic.bitsPerPixel == 32) return {};
 
   std::vector<uint8_t> out = {'Z', 'E', 'V', '1', 0, 0, 0, 0};
-  PutU16(out, static_cast<uint32_t>(pic.width));
-  PutU16(out, static_cast<uint32_t>(pic.height));
-  PutU16(out, lz ? 1 : 2);
-  PutU16(out, 0);
-  PutU32(out, pic.bitsPerPixel == 8 ? static_cast<uint32_t>(count) : pic.bitsPerPixel == 32 ? 1u : 0u);
+  AppendLe16(out, static_cast<uint32_t>(pic.width));
+  AppendLe16(out, static_cast<uint32_t>(pic.height));
+  AppendLe16(out, lz ? 1 : 2);
+  AppendLe16(out, 0);
+  AppendLe32(out, pic.bitsPerPixel == 8 ? static_cast<uint32_t>(count) : pic.bitsPerPixel == 32 ? 1u : 0u);
   for (int i = 0; i < count; ++i) {
     const uint8_t* e = &pic.palette[i * 3];  // B, G, R
     if (lz) {

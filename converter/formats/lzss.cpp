@@ -85,7 +85,7 @@ inline int CLzssCompressor::InsertWithHint(int r, int hint)
 // last position; the search result is that of the last step of the run.
 inline void CLzssCompressor::EndRun(int runNode, int last)
 {
-    if (runNode != last && last % 7) TakePlace(runNode, last);
+    if (runNode != last) TakePlace(runNode, last);
     matchPosition = (last - 1) & kRingMask;
     matchLength = LZSS_MAX_MATCH;
 }

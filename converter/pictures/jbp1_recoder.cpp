@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/local_buffer.h"
 #include "converter/formats/jbp1_stream.h"
 #include "converter/formats/lzss.h"
 #include "converter/pictures/baseline_jpeg_reader.h"
@@ -26,21 +27,6 @@ constexpr BYTE kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18
                               12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
                               35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
                               58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
-
-struct LocalBuffer {
-  BYTE* p = nullptr;
-  explicit LocalBuffer(BYTE* q = nullptr) : p(q) {}
-  ~LocalBuffer() {
-    if (p) LocalFree(p);
-  }
-  LocalBuffer(const LocalBuffer&) = delete;
-  LocalBuffer& operator=(const LocalBuffer&) = delete;
-  BYTE* release() {
-    BYTE* q = p;
-    p = nullptr;
-    return q;
-  }
-};
 
 // Rows of a 24-bit bitmap, padded to 4 bytes.
 inline DWORD Stride24(DWORD w) { return (3 * w + 3) & ~DWORD{3}; }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/file.h"
+#include "common/local_buffer.h"
 #include "common/sjis.h"
 #include "converter/conv_file_make.h"
 #include "converter/formats/pack_writer.h"
@@ -43,24 +44,10 @@ bool IsChipName(const char* name) {
   return HasPrefix(name, "sam");
 }
 
-// Owns one local-heap buffer.
-struct Local {
-  BYTE* p = nullptr;
-  Local() = default;
-  explicit Local(BYTE* q) : p(q) {}
-  ~Local() { reset(nullptr); }
-  Local(const Local&) = delete;
-  Local& operator=(const Local&) = delete;
-  void reset(BYTE* q) {
-    if (p) LocalFree(p);
-    p = q;
-  }
-};
-
 // Decodes a ZEV file image into a bitmap with packed rows; null when the
 // file does not decode.
 BYTE* DecodeToPackedBitmap(const BYTE* file, DWORD fileSize, DWORD* bitmapSize) {
-  Local decoded;
+  LocalBuffer decoded;
   DWORD size = fileSize;
   if (ZevVariantOf(file, fileSize) == 2) {
     decoded.reset(DecodeZevDeflate(file, &size));
@@ -85,7 +72,7 @@ void CConvFileMake::WriteChipEntry(CPackWriter& pack) {
   const BYTE* sheet = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
   const DWORD sheetSize = found ? SizeofResource(nullptr, found) : 0;
   DWORD length = 0;
-  Local picture(sheet && sheetSize >= bmp::kHeaderBytes ? MakeChipPicture(sheet, &length) : nullptr);
+  LocalBuffer picture(sheet && sheetSize >= bmp::kHeaderBytes ? MakeChipPicture(sheet, &length) : nullptr);
   if (!picture.p) {
     FailEntry(pack, "chip.rbp");
   } else if (!pack.AddEntry("chip.rbp", picture.p, length, TRUE)) {
@@ -110,12 +97,13 @@ void CConvFileMake::ConvertPicture(CPackWriter& pack, const SourceFileNode& node
 
   char path[kFolderChars * 2 + 256];
   DWORD fileSize = 0;
-  Local file(SourcePath(path, sizeof path, node.folder, node.fileName) ? ReadWholeFile(path, &fileSize, 0) : nullptr);
+  LocalBuffer file(SourcePath(path, sizeof path, node.folder, node.fileName) ? ReadWholeFile(path, &fileSize, 0)
+                                                                              : nullptr);
   DWORD size = 0;
-  Local bitmap(file.p ? DecodeToPackedBitmap(file.p, fileSize, &size) : nullptr);
+  LocalBuffer bitmap(file.p ? DecodeToPackedBitmap(file.p, fileSize, &size) : nullptr);
   file.reset(nullptr);
 
-  Local scaled;
+  LocalBuffer scaled;
   if (bitmap.p) {
     const bool trim = HasPrefix(node.fileName, "bst_");
     // The scaler follows the bitmap's real depth: only a decoded 32-bit
@@ -132,7 +120,8 @@ void CConvFileMake::ConvertPicture(CPackWriter& pack, const SourceFileNode& node
     bitmap.reset(nullptr);
   }
   DWORD length = 0;
-  Local picture(scaled.p ? MakeRbpPicture(scaled.p, &length, static_cast<unsigned>(m_qualityCode), 0, 0) : nullptr);
+  LocalBuffer picture(scaled.p ? MakeRbpPicture(scaled.p, &length, static_cast<unsigned>(m_qualityCode), 0, 0)
+                               : nullptr);
   if (!picture.p) {
     FailEntry(pack, entryName);
   } else if (!pack.AddEntry(entryName, picture.p, length, FALSE)) {

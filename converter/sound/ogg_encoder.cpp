@@ -29,41 +29,21 @@ BYTE* OggEncodeBuffer(const WAVEFORMATEX* target, float quality, const BYTE* sam
   return ogg;
 }
 
+namespace {
+
+BYTE* OggEncode(const WAVEFORMATEX* target, int qualityIndex, const BYTE* samples, WAVEFORMATEX* source, DWORD* bytes) {
+  source->cbSize = 16;
+  return OggEncodeBuffer(target, OggQualityFor(qualityIndex), samples, source, bytes);
+}
+
+}  // namespace
+
 BYTE* OggEncodeFromPcm(const BYTE* image, int qualityIndex, int rate44k, int stereo, DWORD* size) {
-  PcmHeader h;
-  const DWORD imageSize = *size;
-  *size = 0;
-  if (!ReadPcmHeader(image, imageSize, &h)) return nullptr;
-  DWORD bytes = PcmSampleBytes(h, imageSize);
-  WaveFormatBuffer source, target;
-  BuildPcmSourceFormat(source.get(), h);
-  BuildTargetFormat(target.get(), rate44k, stereo);
-  BYTE* ogg = OggEncodeBuffer(target.get(), OggQualityFor(qualityIndex), image + kPcmHeaderSize, source.get(), &bytes);
-  *size = ogg ? bytes : 0;
-  return ogg;
+  return EncodeFromPcmImage(image, rate44k, stereo, OggEncode, qualityIndex, size);
 }
 
 BYTE* OggEncodeFromWave(const BYTE* image, int qualityIndex, int rate44k, int stereo, DWORD* size) {
-  const DWORD imageSize = *size;
-  *size = 0;
-  WaveFormatBuffer source, target, decodedFormat;
-  DWORD bytes = 0;
-  const BYTE* samples = ParseRiffWave(image, imageSize, source.get(), &bytes);
-  if (!samples) return nullptr;
-  BYTE* decoded = nullptr;
-  WAVEFORMATEX* from = source.get();
-  if (from->wFormatTag != WAVE_FORMAT_PCM) {
-    decoded = DecodeWaveToPcm(image, imageSize, decodedFormat.get(), &bytes);
-    if (!decoded) return nullptr;
-    samples = decoded;
-    from = decodedFormat.get();
-  }
-  from->cbSize = 16;
-  BuildTargetFormat(target.get(), rate44k, stereo);
-  BYTE* ogg = OggEncodeBuffer(target.get(), OggQualityFor(qualityIndex), samples, from, &bytes);
-  if (decoded) LocalFree(decoded);
-  *size = ogg ? bytes : 0;
-  return ogg;
+  return EncodeFromWaveImage(image, rate44k, stereo, OggEncode, qualityIndex, size);
 }
 
 DWORD GetOggEncoderVersion(char* text, DWORD reserved) { return GetOggEncodeVer(text, reserved); }

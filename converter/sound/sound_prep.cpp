@@ -159,7 +159,7 @@ BYTE* DecodeWaveToPcm(const BYTE* image, DWORD imageSize, WAVEFORMATEX* format, 
   return out;
 }
 
-BYTE* EncodeMp3FromPcm(const BYTE* image, int bitrateIndex, int rate44k, int stereo, DWORD* size) {
+BYTE* EncodeFromPcmImage(const BYTE* image, int rate44k, int stereo, SampleEncoder encode, int setting, DWORD* size) {
   PcmHeader h;
   const DWORD imageSize = *size;
   *size = 0;
@@ -168,13 +168,12 @@ BYTE* EncodeMp3FromPcm(const BYTE* image, int bitrateIndex, int rate44k, int ste
   WaveFormatBuffer source, target;
   BuildPcmSourceFormat(source.get(), h);
   BuildTargetFormat(target.get(), rate44k, stereo);
-  BYTE* mp3 = Mp3EncodeBuffer(target.get(), Mp3BitrateFor(bitrateIndex, stereo), image + kPcmHeaderSize,
-                              source.get(), &bytes);
-  *size = mp3 ? bytes : 0;
-  return mp3;
+  BYTE* coded = encode(target.get(), setting, image + kPcmHeaderSize, source.get(), &bytes);
+  *size = coded ? bytes : 0;
+  return coded;
 }
 
-BYTE* EncodeMp3FromWave(const BYTE* image, int bitrateIndex, int rate44k, int stereo, DWORD* size) {
+BYTE* EncodeFromWaveImage(const BYTE* image, int rate44k, int stereo, SampleEncoder encode, int setting, DWORD* size) {
   const DWORD imageSize = *size;
   *size = 0;
   WaveFormatBuffer source, target, decodedFormat;
@@ -182,17 +181,32 @@ BYTE* EncodeMp3FromWave(const BYTE* image, int bitrateIndex, int rate44k, int st
   const BYTE* samples = ParseRiffWave(image, imageSize, source.get(), &bytes);
   if (!samples) return nullptr;
   BYTE* decoded = nullptr;
-  const WAVEFORMATEX* from = source.get();
-  if (source.get()->wFormatTag != WAVE_FORMAT_PCM) {
-    // Compressed samples become PCM first, as on the Ogg road.
+  WAVEFORMATEX* from = source.get();
+  if (from->wFormatTag != WAVE_FORMAT_PCM) {
     decoded = DecodeWaveToPcm(image, imageSize, decodedFormat.get(), &bytes);
     if (!decoded) return nullptr;
     samples = decoded;
     from = decodedFormat.get();
   }
   BuildTargetFormat(target.get(), rate44k, stereo);
-  BYTE* mp3 = Mp3EncodeBuffer(target.get(), Mp3BitrateFor(bitrateIndex, stereo), samples, from, &bytes);
+  BYTE* coded = encode(target.get(), setting, samples, from, &bytes);
   if (decoded) LocalFree(decoded);
-  *size = mp3 ? bytes : 0;
-  return mp3;
+  *size = coded ? bytes : 0;
+  return coded;
+}
+
+namespace {
+
+BYTE* Mp3Encode(const WAVEFORMATEX* target, int kbps, const BYTE* samples, WAVEFORMATEX* source, DWORD* bytes) {
+  return Mp3EncodeBuffer(target, kbps, samples, source, bytes);
+}
+
+}  // namespace
+
+BYTE* EncodeMp3FromPcm(const BYTE* image, int bitrateIndex, int rate44k, int stereo, DWORD* size) {
+  return EncodeFromPcmImage(image, rate44k, stereo, Mp3Encode, Mp3BitrateFor(bitrateIndex, stereo), size);
+}
+
+BYTE* EncodeMp3FromWave(const BYTE* image, int bitrateIndex, int rate44k, int stereo, DWORD* size) {
+  return EncodeFromWaveImage(image, rate44k, stereo, Mp3Encode, Mp3BitrateFor(bitrateIndex, stereo), size);
 }

@@ -66,6 +66,18 @@ DWORD ConvertPcmForOgg(const WAVEFORMATEX* source, const WAVEFORMATEX* target, c
 // with *size = its "data" size; for an unusable image null with *size = 0.
 BYTE* DecodeWaveToPcm(const BYTE* image, DWORD imageSize, WAVEFORMATEX* format, DWORD* size);
 
+// An encoder over prepared samples: `source` describes them, `target` the
+// wanted shape, `setting` is the encoder's own (kbit/s, quality index);
+// *bytes: sample bytes in, coded bytes out.
+using SampleEncoder = BYTE* (*)(const WAVEFORMATEX* target, int setting, const BYTE* samples, WAVEFORMATEX* source,
+                                DWORD* bytes);
+// The samples of a ".pcm" image / a WAVE image (compressed samples become PCM
+// first) coded by `encode` into the 16-bit target shape.  *size holds the
+// image size on entry and the coded size on return; null (and *size 0) when
+// nothing was coded.
+BYTE* EncodeFromPcmImage(const BYTE* image, int rate44k, int stereo, SampleEncoder encode, int setting, DWORD* size);
+BYTE* EncodeFromWaveImage(const BYTE* image, int rate44k, int stereo, SampleEncoder encode, int setting, DWORD* size);
+
 // MP3 of a ".pcm" image / a WAVE image.  *size holds the image size on entry
 // and the MP3 size on return; null (and *size 0) when nothing was coded.
 BYTE* EncodeMp3FromPcm(const BYTE* image, int bitrateIndex, int rate44k, int stereo, DWORD* size);

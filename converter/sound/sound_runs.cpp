@@ -7,6 +7,7 @@
 
 #include "common/file.h"
 #include "common/format.h"
+#include "common/local_buffer.h"
 #include "converter/conv_file_make.h"
 #include "converter/formats/pack_writer.h"
 #include "converter/sound/ogg_encoder.h"
@@ -18,16 +19,6 @@ namespace {
 
 constexpr int kMusicTracks = 48;
 constexpr int kSoundEffects = 230;
-
-struct LocalBlock {
-  BYTE* p = nullptr;
-  explicit LocalBlock(BYTE* q = nullptr) : p(q) {}
-  ~LocalBlock() {
-    if (p) LocalFree(p);
-  }
-  LocalBlock(const LocalBlock&) = delete;
-  LocalBlock& operator=(const LocalBlock&) = delete;
-};
 
 bool StartsWithRiff(const BYTE* image, DWORD size) { return size >= 4 && std::memcmp(image, "RIFF", 4) == 0; }
 
@@ -66,7 +57,7 @@ static void ConvertSoundFiles(CConvFileMake& job, int count, const char* sourceF
     FormatStringN(relative, sizeof relative, sourceFormat, n);
     if (!job.SourcePath(path, sizeof path, "", relative)) continue;
     DWORD size = 0;
-    LocalBlock file(ReadWholeFile(path, &size, 0));
+    LocalBuffer file(ReadWholeFile(path, &size, 0));
     if (!file.p && !FileExists(path)) continue;  // a missing track is passed over
 
     char tail[64], outPath[CConvFileMake::kFolderChars + 64];
@@ -89,7 +80,7 @@ static void ConvertSoundFiles(CConvFileMake& job, int count, const char* sourceF
       failed = true;  // too short to say what it holds
     }
     // Any other compressed flag: no file, as the desktop game's own tracks.
-    LocalBlock codedBlock(coded);
+    LocalBuffer codedBlock(coded);
     if (coded && WriteFileAt(outPath, coded, 0, 0, codedSize, 1) != codedSize) failed = true;
     if (failed) {
       // Never leave a file from an earlier run (or a partial one) behind.
@@ -162,7 +153,8 @@ void CConvFileMake::ConvertVoicePack() {
     } else if (IsVoiceSoundName(r.name)) {
       SetCurrentName(r.name);
       failed = !VoiceEntryName(entry, sizeof entry, r.name, m_encoder) || !r.bodyInFile || r.size > 0xFFFFFFFFu;
-      LocalBlock body(failed ? nullptr : static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, SIZE_T(std::max<uint64_t>(r.size, 1)))));
+      LocalBuffer body(failed ? nullptr
+                              : static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, SIZE_T(std::max<uint64_t>(r.size, 1)))));
       failed = failed || !body.p || !ReadAt(index, r.offset, body.p, DWORD(r.size));
       if (!failed && StartsWithRiff(body.p, DWORD(r.size))) {
         codedSize = DWORD(r.size);
@@ -172,8 +164,9 @@ void CConvFileMake::ConvertVoicePack() {
         const bool compressed = r.size > 8 && body.p[8] != 0;
         if (scratch.empty()) scratch.resize(kVoiceInflateBytes);
         DWORD imageSize = 0;
-        LocalBlock image(compressed && !tableReady ? nullptr
-                                                   : BuildVoicePcmImage(body.p, DWORD(r.size), scratch.data(), &imageSize));
+        LocalBuffer image(compressed && !tableReady
+                              ? nullptr
+                              : BuildVoicePcmImage(body.p, DWORD(r.size), scratch.data(), &imageSize));
         if (image.p) {
           codedSize = imageSize;
           coded = EncodePcmImage(s, image.p, &codedSize);
@@ -181,7 +174,7 @@ void CConvFileMake::ConvertVoicePack() {
       }
       failed = failed || !coded;
     }
-    LocalBlock codedBlock(coded);
+    LocalBuffer codedBlock(coded);
     if (coded && !failed) {
       if (!pack.AddEntry(entry, coded, codedSize, FALSE)) failed = true;
     } else {

@@ -124,11 +124,73 @@ void BlockRoutine(const int16_t* y, const int16_t* cb, const int16_t* cr, const 
 
 constexpr JpegRect kFull{0, 0, 8, 8};
 
+// Whole colour MCU row by row: the terms of a chroma row once, the samples
+// of a pixel row side by side in short loops the compiler can widen.
+template <Sampling S, Layout L>
+void ColourMcu(const int16_t* __restrict c0, const int16_t* __restrict cb, const int16_t* __restrict cr,
+               const int16_t* __restrict k, uint8_t* __restrict dst, int32_t stride) {
+  constexpr int bpp = BytesPerPixel(L);
+  constexpr int W = S == S444 ? 8 : 16, H = S == S420 ? 16 : 8;
+  int16_t tr[16], tg[16], tb[16];
+  for (int yy = 0; yy < H; ++yy) {
+    if (S != S420 || (yy & 1) == 0) {
+      const int16_t* b = cb + (S == S420 ? yy / 2 : yy) * 8;
+      const int16_t* r = cr + (S == S420 ? yy / 2 : yy) * 8;
+      int16_t t0[8], t1[8], t2[8];
+      for (int j = 0; j < 8; ++j) {
+        const int32_t vb = b[j], vr = r[j];
+        t0[j] = (int16_t)((359 * vr - 45813) >> 8);
+        t1[j] = (int16_t)((88 * vb + 183 * vr - 34806) >> 8);
+        t2[j] = (int16_t)((454 * vb - 57937) >> 8);
+      }
+      for (int j = 0; j < 8; ++j) {
+        if (S == S444) {
+          tr[j] = t0[j], tg[j] = t1[j], tb[j] = t2[j];
+        } else {
+          tr[2 * j] = tr[2 * j + 1] = t0[j];
+          tg[2 * j] = tg[2 * j + 1] = t1[j];
+          tb[2 * j] = tb[2 * j + 1] = t2[j];
+        }
+      }
+    }
+    // Luma of the row: the left block, then the right one.
+    const int16_t* yl = c0 + (S == S420 && yy >= 8 ? 128 : 0) + (yy & 7) * 8;
+    int16_t ys[16];
+    for (int x = 0; x < 8; ++x) ys[x] = yl[x];
+    if (W == 16)
+      for (int x = 0; x < 8; ++x) ys[8 + x] = yl[64 + x];
+    uint8_t R[16], G[16], B[16];
+    for (int x = 0; x < W; ++x) {
+      const int16_t r = (int16_t)(ys[x] + tr[x]), g = (int16_t)(ys[x] - tg[x]), b = (int16_t)(ys[x] + tb[x]);
+      R[x] = (uint8_t)(r < 0 ? 0 : r > 255 ? 255 : r);
+      G[x] = (uint8_t)(g < 0 ? 0 : g > 255 ? 255 : g);
+      B[x] = (uint8_t)(b < 0 ? 0 : b > 255 ? 255 : b);
+    }
+    uint8_t* px = dst + (intptr_t)yy * stride;
+    const int16_t* krow = L == kYcck ? k + (S == S420 && yy >= 8 ? 128 : 0) + (yy & 7) * 8 : nullptr;
+    for (int x = 0; x < W; ++x, px += bpp) {
+      if (L == kBgr) {
+        px[0] = B[x], px[1] = G[x], px[2] = R[x];
+      } else if (L == kYcck) {
+        px[0] = (uint8_t)(255 - R[x]), px[1] = (uint8_t)(255 - G[x]), px[2] = (uint8_t)(255 - B[x]);
+        px[3] = (uint8_t)krow[(x & 7) + (x >> 3) * 64];
+      } else {
+        px[0] = R[x], px[1] = G[x], px[2] = B[x];
+        if (L == kQuad) px[3] = 255;
+      }
+    }
+  }
+}
+
 // Whole MCU through the block routine, blocks in the order TL, TR, BL, BR.
 template <Sampling S, Layout L>
 void FullMcu(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16_t* c3, uint8_t* dst,
              int32_t stride) {
   constexpr int bpp = BytesPerPixel(L);
+  if (L == kRgb || L == kBgr || L == kQuad || L == kYcck) {
+    ColourMcu<S, L>(c0, c1, c2, c3, dst, stride);
+    return;
+  }
   BlockRoutine<S, L>(c0, c1, c2, c3, dst, kFull, stride);
   if (S == S444) return;
   BlockRoutine<S, L>(c0 + 64, c1 + 4, c2 + 4, c3 ? c3 + 64 : nullptr, dst + 8 * bpp, kFull, stride);

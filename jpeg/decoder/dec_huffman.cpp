@@ -27,21 +27,27 @@ JpegStatus FillBits(JpegInStream* s, int32_t need);
 JpegStatus JpegFillBits(JpegInStream* s, int32_t need) { return FillBits(s, need); }
 
 namespace {
+// Eight plain data bytes ahead (no 0xFF among them, no marker pending): tops
+// the accumulator up to 56-63 bits at once.  False when the byte loop must
+// do it; the bytes taken are the same either way.
+__attribute__((always_inline)) inline bool FillFast(JpegInStream* s) {
+  if (s->marker || s->bits < 0 || s->end - s->ptr < 8) return false;
+  uint64_t w;
+  __builtin_memcpy(&w, s->ptr, 8);
+  const uint64_t x = ~w;  // a zero byte here is a 0xFF byte in the data
+  if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0) return false;
+  const int32_t n = (63 - s->bits) >> 3;
+  if (n) {
+    s->acc = (s->acc << (8 * n)) | (__builtin_bswap64(w) >> (64 - 8 * n));
+    s->bits += 8 * n;
+    s->ptr += n;
+  }
+  return true;
+}
+
 __attribute__((noinline)) JpegStatus FillBits(JpegInStream* s, int32_t need) {
   if (s->bits < 0) s->bits = 0;
-  // Four plain data bytes ahead: take the ones the loop below would take.
-  if (!s->marker && s->bits <= 24 && s->end - s->ptr >= 4) {
-    uint32_t w;
-    __builtin_memcpy(&w, s->ptr, 4);
-    const uint32_t x = ~w;  // a zero byte here is a 0xFF byte in the data
-    if (((x - 0x01010101u) & ~x & 0x80808080u) == 0) {
-      const int32_t n = (32 - s->bits) >> 3;
-      s->acc = (s->acc << (8 * n)) | (__builtin_bswap32(w) >> (32 - 8 * n));
-      s->bits += 8 * n;
-      s->ptr += n;
-      return JPEG_SUCCESS;
-    }
-  }
+  if (s->bits <= 24 && FillFast(s)) return JPEG_SUCCESS;
   while (s->bits <= 24) {
     if (s->marker) return s->bits < need ? kStopped : JPEG_SUCCESS;
     if (s->ptr >= s->end) {
@@ -164,9 +170,21 @@ inline JpegStatus Done(JpegStatus st) { return st == kStopped ? JPEG_SUCCESS : s
 
 }  // namespace
 
+namespace {
+// Plain stores rather than a string store, whose start-up cost a block this
+// small does not repay (written out: a loop would be turned back into one).
+inline void ClearBlock(int16_t* block) {
+  const uint64_t z = 0;
+#define VELMI_Z(i) __builtin_memcpy(block + 4 * (i), &z, 8)
+  VELMI_Z(0), VELMI_Z(1), VELMI_Z(2), VELMI_Z(3), VELMI_Z(4), VELMI_Z(5), VELMI_Z(6), VELMI_Z(7);
+  VELMI_Z(8), VELMI_Z(9), VELMI_Z(10), VELMI_Z(11), VELMI_Z(12), VELMI_Z(13), VELMI_Z(14), VELMI_Z(15);
+#undef VELMI_Z
+}
+}  // namespace
+
 JpegStatus JpegDecodeBlock(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuffDecodeTable* ac,
                            int16_t* predictor, int16_t* block) {
-  for (int i = 0; i < 64; ++i) block[i] = 0;
+  ClearBlock(block);
   int32_t sym, v;
   JpegStatus st = DecodeSymbol(s, dc, &sym);
   if (st != 0) return Done(st);
@@ -178,6 +196,40 @@ JpegStatus JpegDecodeBlock(JpegInStream* s, const JpegHuffDecodeTable* dc, const
   block[0] = *predictor;
   int32_t k = 63, pos = 1;
   while (k > 0) {
+    // With 32 bits at hand a symbol (16 bits at most) and its value (15)
+    // need no check in between.
+    if (s->bits < 32) FillFast(s);
+    if (s->bits >= 32) {
+      const int32_t e = ac->lookahead[(s->acc >> (s->bits - 8)) & 255];
+      if (e >> 16) {
+        s->bits -= e >> 16;
+        sym = e & 0xFFFF;
+      } else {
+        int32_t l = 9;
+        s->bits -= 9;
+        int32_t code = (int32_t)((s->acc >> s->bits) & 511);
+        while (l <= 16 && code > ac->lastCode[l]) {
+          --s->bits;
+          code = (code << 1) | (int32_t)((s->acc >> s->bits) & 1);
+          ++l;
+        }
+        const int32_t idx = l > 16 ? -1 : ac->firstIndex[l] + code - ac->firstCode[l];
+        sym = (idx >= 0 && idx < 256) ? ac->symbols[idx] : 0;
+      }
+      const int32_t r = sym >> 4, n = sym & 15;
+      if (n == 0) {
+        if (r != 15) break;
+        k -= 16;
+        pos += 16;
+        continue;
+      }
+      s->bits -= n;
+      v = Extend((int32_t)((s->acc >> s->bits) & ((1u << n) - 1)), n);
+      k -= r + 1;
+      block[JpegZigzag80[pos + r]] = (int16_t)v;
+      pos += r + 1;
+      continue;
+    }
     st = DecodeSymbol(s, ac, &sym);
     if (st != 0) return Done(st);
     const int32_t r = sym >> 4, n = sym & 15;
@@ -284,7 +336,10 @@ inline JpegStatus Correct(JpegInStream* s, int16_t* coef, int32_t p1, int32_t m1
   int32_t bit;
   JpegStatus st = OneBit(s, &bit);
   if (st != 0) return st;
-  if (bit && (*coef & p1) == 0) *coef = (int16_t)(*coef + (*coef >= 0 ? p1 : m1));
+  // Without a branch on the bit, which the data makes unpredictable.
+  const int32_t c = *coef;
+  const int32_t take = -(int32_t)(bit & ((c & p1) == 0));
+  *coef = (int16_t)(c + ((c >= 0 ? p1 : m1) & take));
   return JPEG_SUCCESS;
 }
 
@@ -307,7 +362,7 @@ JpegStatus JpegDecodeAcRefine(JpegInStream* s, int16_t* block, const JpegHuffDec
         int32_t bit;
         st = OneBit(s, &bit);
         if (st != 0) return Done(st);
-        value = bit ? p1 : m1;
+        value = m1 + (-bit & (p1 - m1));  // no branch on the bit
       } else if (r != 15) {
         int32_t run = 1 << r;
         if (r) {

@@ -274,11 +274,17 @@ JpegStatus ReadFrameHeader(JPEG_PROPERTIES* p, int32_t sof) {
   if (blocks > 10) return JPEG_ERR_SOF;
   for (int i = 0; i < nf; ++i)
     if (hmax % fc[i].h || vmax % fc[i].v) return JPEG_ERR_SOF;
-  // Buffers sized for an earlier frame of this read cannot take another geometry.
+  // Buffers sized for an earlier frame of this read (ours, or the caller's
+  // coefficient planes) cannot take another geometry.
   if (d.coefStore || d.ring) {
     bool same = d.sizedWidth == width && d.sizedHeight == height && d.sizedNcomp == nf;
     for (int i = 0; same && i < nf; ++i)
       same = d.sizedFrame[i].h == fc[i].h && d.sizedFrame[i].v == fc[i].v;
+    if (!same) return JPEG_ERR_MULTIPLE_FRAMES;
+  }
+  if (d.frameLocked) {
+    bool same = d.width == width && d.height == height && d.ncomp == nf;
+    for (int i = 0; same && i < nf; ++i) same = d.frame[i].h == fc[i].h && d.frame[i].v == fc[i].v;
     if (!same) return JPEG_ERR_MULTIPLE_FRAMES;
   }
   d.precision = precision;
@@ -296,6 +302,7 @@ JpegStatus ReadFrameHeader(JPEG_PROPERTIES* p, int32_t sof) {
   }
   d.blocksPerMcu = off;
   d.noFrame = 0;
+  d.frameLocked = 1;
   p->jpegWidth = width;
   p->jpegHeight = height;
   p->jpegChannels = nf;
@@ -873,12 +880,13 @@ JpegStatus ReadImpl(JpegJob* job, int32_t io) {
     if (stride > 0x7FFFFFFF || stride < 0) return JPEG_ERR_INVALID_PROPERTIES;
     p.rowStride = (int32_t)(p.dibHeight < 0 ? -stride : stride);
     d.firstRow = p.dibPixels;
-    if (p.dibHeight < 0 && d.firstRow) d.firstRow += (intptr_t)(-p.dibHeight - 1) * stride;
+    if (p.dibHeight < 0 && d.firstRow) d.firstRow += (intptr_t)(-(int64_t)p.dibHeight - 1) * stride;
   }
   if (!resuming) {
     // A fresh image read starts from a clean frame and scan count.
     if (io != 6 && io != 7) {
       d.noFrame = 1;
+      d.frameLocked = 0;
       d.progressiveScans = 0;
       d.bufferedMode = 0;
       d.app14Seen = 0;
@@ -984,6 +992,9 @@ JpegStatus ReadImpl(JpegJob* job, int32_t io) {
     delete d.scan;
     d.scan = nullptr;
   }
+  // The frame a parameters read reported binds the data read that follows it;
+  // a finished image read leaves the next one free to meet another frame.
+  if (st != 1 && st != 2 && !(st == 0 && (io == 0 || io == 1))) d.frameLocked = 0;
   return st;
 }
 

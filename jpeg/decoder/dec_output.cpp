@@ -50,7 +50,10 @@ void StorePixel(const JPEG_PROPERTIES* p, uint8_t* px, int32_t x, const int32_t*
     return;
   }
   const bool reversed = dc == 2 && p->jpegColor == 1 && n >= 3;
-  for (int32_t c = 0; c < n && c < ch; ++c) px[(reversed && c < 3) ? 2 - c : c] = (uint8_t)s[c];
+  for (int32_t c = 0; c < n && c < ch; ++c) {
+    const int32_t at = (reversed && c < 3) ? 2 - c : c;
+    if (at < ch) px[at] = (uint8_t)s[c];  // a reversed store never passes the pixel's channels
+  }
   if (n == 3 && ch >= 4) px[3] = 255;
 }
 

@@ -284,11 +284,13 @@ JpegStatus DecodeSequentialRoi(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTI
 
 // ---- Progressive ----------------------------------------------------------------------
 
+// The store keeps each component's blocks apart, row by row, so that a scan
+// of one component walks its memory in order.
 int16_t* StoreBlock(JPEG_PROPERTIES* p, int32_t comp, int32_t bx, int32_t by) {
   const JpegDecoderState& d = p->dec;
-  const int32_t h = d.frame[comp].h, v = d.frame[comp].v;
-  const size_t mcu = (size_t)(by / v) * p->mcusPerRow + (size_t)(bx / h);
-  return d.coefStore + (mcu * d.blocksPerMcu + d.compBlockOffset[comp] + (by % v) * h + bx % h) * 64;
+  const size_t mcus = (size_t)p->mcusPerRow * p->mcuRows;
+  const size_t width = (size_t)p->mcusPerRow * d.frame[comp].h;
+  return d.coefStore + ((size_t)d.compBlockOffset[comp] * mcus + (size_t)by * width + (size_t)bx) * 64;
 }
 
 bool ProgressiveReady(const JpegDecoderState& d) {
@@ -298,13 +300,12 @@ bool ProgressiveReady(const JpegDecoderState& d) {
 void OutputFromStore(JPEG_PROPERTIES* p, const JpegDecScan* scan, int32_t col, int32_t row, int32_t scale) {
   JpegDecoderState& d = p->dec;
   if (col < 0 || row < 0 || col >= p->mcusPerRow || row >= p->mcuRows) return;
-  const int16_t* src = d.coefStore + ((size_t)row * p->mcusPerRow + col) * d.blocksPerMcu * 64;
   const bool coefOnly = CoefficientsOnly(p);
   for (int32_t c = 0; c < d.ncomp; ++c) {
     const int32_t h = d.frame[c].h, n = h * d.frame[c].v;
     for (int32_t k = 0; k < n; ++k) {
       int16_t* block = WorkBlock(p, c, k);
-      std::memcpy(block, src + (d.compBlockOffset[c] + k) * 64, 64 * sizeof(int16_t));
+      std::memcpy(block, StoreBlock(p, c, col * h + k % h, row * d.frame[c].v + k / h), 64 * sizeof(int16_t));
       if (coefOnly)
         BlockToPlane(p, c, col * h + k % h, row * d.frame[c].v + k / h, block);
       else
@@ -367,19 +368,10 @@ JpegStatus DecodeProgressive(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES
   } else {
     const JpegDecScanComponent& c = scan->comp[0];
     const JpegHuffDecodeTable* ac = &p->acDecode[c.acTable];
-    const int32_t h = c.h, v = c.v;
-    const size_t mcuStride = (size_t)d.blocksPerMcu * 64;
     for (int32_t row = scan->nextRow; row < g.rows; ++row) {
       const int32_t first = row == scan->nextRow ? scan->nextCol : 0;
-      // Walk the store without a division per block.
-      int16_t* mcuBase = StoreBlock(p, c.index, first - first % h, row) - (size_t)((row % v) * h) * 64;
-      int32_t rx = first % h;
-      for (int32_t col = first; col < g.perRow; ++col) {
-        int16_t* block = mcuBase + (size_t)((row % v) * h + rx) * 64;
-        if (++rx == h) {
-          rx = 0;
-          mcuBase += mcuStride;
-        }
+      int16_t* block = StoreBlock(p, c.index, first, row);
+      for (int32_t col = first; col < g.perRow; ++col, block += 64) {
         st = scan->ah == 0 ? JpegDecodeAcFirst(s, block, ac, scan->ss, scan->se, scan->al)
                            : JpegDecodeAcRefine(s, block, ac, scan->ss, scan->se, scan->al);
         if (st != 0) return st;

@@ -114,6 +114,9 @@ struct JpegDecoderState {
   // Geometry that the coefficient store and the smoothing ring were sized for.
   int32_t sizedWidth, sizedHeight, sizedNcomp;
   JpegFrameComponent sizedFrame[4];
+  // A frame is known to the caller (its planes were sized from it): a later
+  // frame header of this read must repeat its geometry.
+  int32_t frameLocked;
 
   // Markers.
   uint16_t jfifVersion;

@@ -1,7 +1,9 @@
 // Processor-specific baseline block decoders.  The accumulator holds its
 // valid bits at the top (the next bit of the data is bit 63) and is topped
-// up to 57-64 bits at a time, four bytes at once where no 0xFF is among them.
+// up to 57-64 bits at a time, up to seven bytes at once where no 0xFF is near.
 // For well-formed data they give the plain decoders' coefficients.
+#include <emmintrin.h>
+
 #include "jpeg/decoder/dec_internal.h"
 #include "jpeg/kernels/dec_kernels.h"
 
@@ -22,9 +24,11 @@ struct Bits {
   const uint8_t* ptr;  // the stream's read pointer, held here while decoding
 };
 
-// Byte-by-byte refill (and the file refill); false when the data has ended.
+// Byte-by-byte refill (and the file refill); *ok false when the data has
+// ended.  Bits go in and out by value so that the callers keep them in
+// registers.
 template <bool FourBytes>
-__attribute__((noinline)) bool RefillSlow(Bits& b) {
+__attribute__((noinline)) Bits RefillSlow(Bits b, bool* okOut) {
   JpegInStream* s = b.s;
   s->ptr = b.ptr;
   if (b.bits < 0) {
@@ -64,7 +68,8 @@ __attribute__((noinline)) bool RefillSlow(Bits& b) {
     b.bits += 8;
   }
   b.ptr = s->ptr;
-  return ok;
+  *okOut = ok;
+  return b;
 }
 
 // False when the data has ended: the block stops where it is.
@@ -72,18 +77,22 @@ template <bool FourBytes>
 __attribute__((always_inline)) inline bool Refill(Bits& b) {
   JpegInStream* s = b.s;
   if (s->marker) return true;  // further bits read as 0
-  if (FourBytes && s->end - b.ptr >= 4 && b.bits >= 0 && b.bits <= 32) {
-    uint32_t w;
-    __builtin_memcpy(&w, b.ptr, 4);
-    const uint32_t x = ~w;  // a zero byte here is a 0xFF byte in the data
-    if (((x - 0x01010101u) & ~x & 0x80808080u) == 0) {
-      b.acc |= (uint64_t)__builtin_bswap32(w) << (32 - b.bits);
-      b.bits += 32;
-      b.ptr += 4;
+  if (FourBytes && s->end - b.ptr >= 8 && b.bits >= 0 && b.bits <= 55) {
+    uint64_t w;
+    __builtin_memcpy(&w, b.ptr, 8);
+    const uint64_t x = ~w;  // a zero byte here is a 0xFF byte in the data
+    if (((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) == 0) {
+      // Whole bytes only, so the bits below the valid ones stay zero.
+      const int32_t n = (63 - b.bits) >> 3;
+      b.acc |= (__builtin_bswap64(w) & (~0ull << (64 - 8 * n))) >> b.bits;
+      b.bits += 8 * n;
+      b.ptr += n;
       return true;
     }
   }
-  return RefillSlow<FourBytes>(b);
+  bool ok;
+  b = RefillSlow<FourBytes>(b, &ok);
+  return ok;
 }
 
 __attribute__((always_inline)) inline uint32_t Take(Bits& b, int n) {
@@ -145,8 +154,12 @@ template <bool FourBytes, bool Full>
 JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuffDecodeTable* ac, int16_t* predictor,
                   int16_t* out) {
   Bits b{s, s->acc, s->bits, s->ptr};
-  if (Full)
-    for (int i = 0; i < 64; ++i) out[i] = 0;
+  if (Full) {
+    // Eight stores: a string store has a start-up cost that a block this
+    // small does not repay.
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = 0; i < 64; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), zero);
+  }
   int32_t sym, v;
   do {
     if (!Symbol<FourBytes>(b, dc, &sym)) break;

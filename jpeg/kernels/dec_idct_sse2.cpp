@@ -11,12 +11,10 @@ namespace {
 
 inline __m128i Pair(int16_t a, int16_t b) { return _mm_set_epi16(b, a, b, a, b, a, b, a); }
 
-// Low 32 bits of a 32 x 32-bit product in each lane.
-inline __m128i MulLo32(__m128i a, __m128i b) {
-  const __m128i even = _mm_mul_epu32(a, b);
-  const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
-  return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
-                            _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+// Low 32 bits of each lane times a 16-bit constant k (given in every 16-bit
+// lane): low half's product plus the high half's, moved up 16 bits.
+inline __m128i MulLo32(__m128i a, __m128i k) {
+  return _mm_add_epi32(_mm_mullo_epi16(a, k), _mm_slli_epi32(_mm_mulhi_epu16(a, k), 16));
 }
 
 inline void Transpose(__m128i* r) {
@@ -48,7 +46,7 @@ inline void Pass(const __m128i* x, __m128i* z) {
   const __m128i h = _mm_madd_epi16(p17, Pair(32138, 6393));
   const __m128i g = _mm_madd_epi16(p53, Pair(27246, -18205));
   const __m128i l = _mm_madd_epi16(p53, Pair(18205, 27246));
-  const __m128i r2048 = _mm_set1_epi32(2048), k5793 = _mm_set1_epi32(5793);
+  const __m128i r2048 = _mm_set1_epi32(2048), k5793 = _mm_set1_epi16(5793);
   const __m128i P = MulLo32(_mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(f, g), r2048), 12), k5793);
   const __m128i T = MulLo32(_mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(h, l), r2048), 12), k5793);
   const __m128i A = _mm_sub_epi32(_mm_sub_epi32(_mm_add_epi32(h, f), l), g);
@@ -82,14 +80,17 @@ void JpegIdctIntSse2(int16_t* block) {
     for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), all);
     return;
   }
+  // Rows 4-7 all zero (common): their row-pass outputs are zero.
+  const __m128i upper = _mm_or_si128(_mm_or_si128(x[4], x[5]), _mm_or_si128(x[6], x[7]));
+  const bool upperZero = _mm_movemask_epi8(_mm_cmpeq_epi16(upper, _mm_setzero_si128())) == 0xFFFF;
   Transpose(x);  // x[j] lane r = coefficient j of row r
   Pass<false>(x, zl);
-  Pass<true>(x, zh);
+  if (!upperZero) Pass<true>(x, zh);
   const __m128i r2048 = _mm_set1_epi32(2048);
   __m128i bad = _mm_setzero_si128();
   for (int j = 0; j < 8; ++j) {
     const __m128i lo = _mm_srai_epi32(_mm_add_epi32(zl[j], r2048), 12);
-    const __m128i hi = _mm_srai_epi32(_mm_add_epi32(zh[j], r2048), 12);
+    const __m128i hi = upperZero ? _mm_setzero_si128() : _mm_srai_epi32(_mm_add_epi32(zh[j], r2048), 12);
     x[j] = _mm_packs_epi32(lo, hi);
     // Inside the 16-bit range exactly when v + 32768 has no bits above 15.
     const __m128i half = _mm_set1_epi32(32768);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/src/utf8.h"
+
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
@@ -74,7 +76,6 @@ void ShutdownSdl();
 void PumpEvents();       // SDL events and raise requests into the queue
 void RefreshDisplay(bool force);
 void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-std::string ToUtf8(const std::u16string& s);
 std::u16string FromWide(LPCWSTR s);
 // Lock of a window's class and title; FindWindow's view of other copies.
 void UpdateWindowLock(HWND hwnd);

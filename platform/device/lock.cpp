@@ -25,7 +25,8 @@ static std::string ProgramFolder() {
 }
 
 std::string LockPathFor(const std::u16string& className, const std::u16string& title) {
-  std::string key = ToUtf8(className) + '\n' + ToUtf8(title) + '\n' + S().configuration + '\n' + ProgramFolder();
+  std::string key = velmi::WideToUtf8Lossy(className) + '\n' + velmi::WideToUtf8Lossy(title) + '\n' +
+                    S().configuration + '\n' + ProgramFolder();
   uint64_t h = 1469598103934665603ull;  // FNV-1a
   for (unsigned char c : key) {
     h ^= c;

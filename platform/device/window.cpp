@@ -18,33 +18,6 @@ State& S() {
   return *state;
 }
 
-std::string ToUtf8(const std::u16string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    uint32_t c = s[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    }
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 std::u16string FromWide(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(); }
 
 bool Fails(const char* what) { return S().failure == what; }
@@ -266,7 +239,8 @@ BOOL SetWindowTextW(HWND hwnd, LPCWSTR text) {
   if (!Live(hwnd)) return FALSE;
   hwnd->title = FromWide(text);
   State& st = S();
-  if (st.sdlWindow && hwnd == st.mainWindow) SDL_SetWindowTitle(st.sdlWindow, ToUtf8(hwnd->title).c_str());
+  if (st.sdlWindow && hwnd == st.mainWindow)
+    SDL_SetWindowTitle(st.sdlWindow, velmi::WideToUtf8Lossy(hwnd->title).c_str());
   UpdateWindowLock(hwnd);
   return TRUE;
 }
@@ -444,7 +418,7 @@ int SetBkMode(HDC hdc, int mode) {
 
 int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
   State& st = S();
-  std::string t = ToUtf8(FromWide(text)), c = ToUtf8(FromWide(caption));
+  std::string t = velmi::WideToUtf8Lossy(FromWide(text)), c = velmi::WideToUtf8Lossy(FromWide(caption));
   {
     std::lock_guard<std::recursive_mutex> g(st.lock);
     st.messageBoxes.push_back(c + ": " + t);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/gdi/gdi_internal.h"
+#include "platform/src/utf8.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VELMI_LEAK_CHECKER 1
@@ -86,70 +87,6 @@ static Backend& B() {
 constexpr size_t kGlyphCacheLimit = 8192;
 constexpr long kDefaultCellHeight = 16;
 constexpr long kMaxPixelHeight = 4096;
-
-std::string Utf16ToUtf8(const WCHAR* s, size_t n) {
-  std::string out;
-  for (size_t i = 0; i < n; ++i) {
-    uint32_t c = s[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += char(0xE0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xF0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3F));
-      out += char(0x80 | ((c >> 6) & 0x3F));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-std::u16string Utf8ToUtf16(const std::string& s) {
-  std::u16string out;
-  size_t i = 0;
-  while (i < s.size()) {
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-    uint32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-    if (extra < 0 || (extra > 0 && i + extra >= s.size())) {
-      out += u'\xFFFD';
-      ++i;
-      continue;
-    }
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      unsigned char t = static_cast<unsigned char>(s[i + k]);
-      if ((t & 0xC0) != 0x80) ok = false;
-      c = (c << 6) | (t & 0x3F);
-    }
-    if (!ok) {
-      out += u'\xFFFD';
-      ++i;
-      continue;
-    }
-    i += extra + 1;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += char16_t(0xD800 + (c >> 10));
-      out += char16_t(0xDC00 + (c & 0x3FF));
-    } else {
-      out += char16_t(c);
-    }
-  }
-  return out;
-}
 
 static bool FontconfigReady() {
   Backend& b = B();
@@ -276,7 +213,7 @@ static Face* Resolve(const std::string& name, int weight, bool fixed, bool japan
 static Font* MakeFont(const LOGFONTW& lf) {
   size_t n = 0;
   while (n < LF_FACESIZE && lf.lfFaceName[n]) ++n;
-  const std::string name = Utf16ToUtf8(lf.lfFaceName, n);
+  const std::string name = velmi::WideToUtf8Lossy(lf.lfFaceName, n);
   const int weight = lf.lfWeight <= 0 ? FW_NORMAL : std::min<int>(lf.lfWeight, 1000);
   Face* face = Resolve(name, weight, (lf.lfPitchAndFamily & 3) == FIXED_PITCH, lf.lfCharSet == SHIFTJIS_CHARSET);
   if (!face) return nullptr;
@@ -453,7 +390,7 @@ int EnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM data) {
     if (family) {
       size_t n = 0;
       while (family[n]) ++n;
-      std::string name = Utf16ToUtf8(family, n);
+      std::string name = velmi::WideToUtf8Lossy(family, n);
       FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
     }
     FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_FONTFORMAT, FC_SPACING, FC_LANG, FC_WEIGHT,
@@ -500,7 +437,7 @@ int EnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM data) {
   int result = 1;
   for (const auto& [name, e] : found) {
     LOGFONTW lf{};
-    std::u16string wide = Utf8ToUtf16(name);
+    std::u16string wide = velmi::Utf8ToWideLossy(name);
     size_t n = std::min<size_t>(wide.size(), LF_FACESIZE - 1);
     std::copy_n(wide.begin(), n, lf.lfFaceName);
     lf.lfWeight = e.weight;

@@ -70,7 +70,4 @@ MemoryDc* FindMemoryDc(HDC hdc);
 // The font a fresh memory context starts with (null when no font is found).
 Font* StockFont();
 
-std::string Utf16ToUtf8(const WCHAR* s, size_t n);
-std::u16string Utf8ToUtf16(const std::string& s);
-
 }  // namespace velmi_gdi

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "internal.h"
+#include "utf8.h"
 
 namespace velmi {
 namespace {
@@ -225,6 +226,17 @@ bool Utf8ToWide(const std::string& text, std::u16string& out) {
   return DecodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(), true, out);
 }
 bool WideToUtf8(const std::u16string& text, std::string& out) { return EncodeUtf8(text.data(), text.size(), true, out); }
+
+std::string WideToUtf8Lossy(const char16_t* text, size_t units) {
+  std::string out;
+  EncodeUtf8(text, units, false, out);
+  return out;
+}
+std::u16string Utf8ToWideLossy(const std::string& text) {
+  std::u16string out;
+  DecodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(), false, out);
+  return out;
+}
 
 std::u16string WideFrom(LPCWSTR text) { return text ? std::u16string(text) : std::u16string(); }
 

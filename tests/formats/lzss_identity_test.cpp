@@ -17,7 +17,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-enum class Kind { Random, SmallAlphabet, Runs, Text, Periodic, Zeros, Mixed, kCount };
+enum class Kind { Random, SmallAlphabet, Runs, Text, Periodic, Zeros, Alpha, Mixed, kCount };
 
 Bytes MakeInput(Kind kind, size_t n, std::mt19937& rng)
 {
@@ -60,12 +60,19 @@ Bytes MakeInput(Kind kind, size_t n, std::mt19937& rng)
     case Kind::Zeros:
         for (auto& b : v) b = rng() % 97 == 0 ? static_cast<uint8_t>(rng()) : 0;
         break;
+    case Kind::Alpha: {
+        // Long runs of 0 and 255 (some rows wider than the ring) between soft edges.
+        const int w = 8 + static_cast<int>(rng() % 3000);
+        const Bytes plane = formats_test::AlphaPlane(w, static_cast<int>(n / w) + 2);
+        std::copy_n(plane.begin() + rng() % w, n, v.begin());
+        break;
+    }
     default: {
         // Pieces of every other kind one after another.
         size_t i = 0;
         while (i < n) {
             const size_t piece = std::min(n - i, static_cast<size_t>(1 + rng() % 3000));
-            const Bytes part = MakeInput(static_cast<Kind>(rng() % 6), piece, rng);
+            const Bytes part = MakeInput(static_cast<Kind>(rng() % static_cast<int>(Kind::Mixed)), piece, rng);
             std::copy(part.begin(), part.end(), v.begin() + i);
             i += piece;
         }
@@ -107,7 +114,7 @@ void ExpectSame(CLzssCompressor& fast, CLzssReferenceCompressor& ref, const Byte
     ASSERT_EQ(fast.matchLength, ref.matchLength) << what;
 }
 
-const char* const kKindNames[] = {"random", "small alphabet", "runs", "text", "periodic", "zeros", "mixed"};
+const char* const kKindNames[] = {"random", "small alphabet", "runs", "text", "periodic", "zeros", "alpha plane", "mixed"};
 
 TEST(LzssIdentity, SequencesOfCallsMatchTheReference)
 {
@@ -141,7 +148,7 @@ TEST(LzssIdentity, ShortInputsAfterEveryKindOfResidue)
         for (size_t shortSize = 1; shortSize <= 40; ++shortSize) {
             const Bytes before = MakeInput(static_cast<Kind>(k), 2031 + rng() % 40, rng);
             ExpectSame(*fast, *ref, before, kKindNames[k]);
-            const Bytes in = MakeInput(static_cast<Kind>(rng() % 7), shortSize, rng);
+            const Bytes in = MakeInput(static_cast<Kind>(rng() % static_cast<int>(Kind::kCount)), shortSize, rng);
             ExpectSame(*fast, *ref, in, "short after residue");
             const Bytes zeros(shortSize, 0);
             ExpectSame(*fast, *ref, zeros, "zeros after residue");

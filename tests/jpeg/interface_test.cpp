@@ -295,6 +295,38 @@ TEST(Interface, OneJobsFreeLeavesAnotherJobWhole) {
   EXPECT_EQ(CountMarker(before, 0xFE), 1);
 }
 
+// With useInternal the row order still follows the public dibHeight, also
+// after a bottom-up write left the internal stride negative; a layout changed
+// between interrupted calls is refused instead of walking past the bitmap.
+TEST(Interface, InternalCopiesAndLayoutChangesBetweenCalls) {
+  const jt::Image img = jt::MakeImage(jt::Content::kPhoto, 32, 32);
+  for (int kind : {0, 6}) {
+    jt::EncodeSpec spec;
+    spec.kind = kind;
+    const std::vector<uint8_t> plain = jt::Encode(img, spec);
+    Job j(img, kind);
+    j.job.dibHeight = -img.h;
+    ASSERT_EQ(JpegWrite(&j.job, 9), 0);
+    j.job.useInternal = 1;
+    j.job.dibHeight = img.h;
+    j.job.props.jpegBufferSize = (int32_t)j.out.size();
+    ASSERT_EQ(JpegWrite(&j.job, 9), 0);
+    EXPECT_EQ(j.Bytes(), plain) << "kind " << kind;
+
+    Job k(img, kind);
+    k.job.props.stopRequest = 1;
+    ASSERT_EQ(JpegWrite(&k.job, 9), 1);
+    k.job.jpegSubsampling = 0;  // 4 x 4 MCUs of 8 x 8 instead of 2 x 2 of 16 x 16
+    EXPECT_EQ(JpegWrite(&k.job, 9), JPEG_ERR_INVALID_PROPERTIES);
+    EXPECT_EQ(k.job.props.pendingScan, nullptr);
+    k.job.props.stopRequest = 0;
+    k.job.jpegBufferSize = (int32_t)k.out.size();
+    ASSERT_EQ(JpegWrite(&k.job, 9), 0);  // a fresh write of the new layout
+    spec.sub = 0;
+    EXPECT_EQ(k.Bytes(), jt::Encode(img, spec)) << "kind " << kind;
+  }
+}
+
 // Component values that a layout should carry, as floating point.
 struct Layout {
   const char* what;
@@ -318,13 +350,19 @@ TEST(Interface, EveryAdmittedLayoutDecodesWithLibjpeg) {
       {"CMYK as YCCK", 5, 4, 6, 4, {0, 3, 4}},
       {"YCbCr copy", 3, 3, 3, 3, {0, 1, 2}},
       {"packed 4:2:2", 3, 3, 3, 3, {2}, 2},
+      {"other, 1 of 2", 255, 2, 255, 1, {0}},
       {"other, 2 of 3", 255, 3, 255, 2, {0}},
+      {"other, 3 of 3", 255, 3, 255, 3, {0, 1, 2}},
       {"other, 3 of 5", 255, 5, 255, 3, {0, 1, 2}},
       {"other, 4 of 4", 255, 4, 255, 4, {0, 3, 4}},
   };
   const std::string path = TempPath("layout.jpg");
+  // 35 x 21 cuts every MCU grid; 32 x 16 makes the last MCU of each row whole,
+  // so the kernels read up to the bitmap's very last byte.
+  const int sizes[][2] = {{35, 21}, {32, 16}};
+  for (const auto& size : sizes)
   for (const Layout& l : layouts) {
-    const int w = 35, h = 21;
+    const int w = size[0], h = size[1];
     // Smooth ramps, each channel its own: a swapped channel cannot pass.
     jt::Image img = jt::MakeImage(jt::Content::kFlat, w, h, l.dibSubsampling == 2 ? 2 : l.dibChannels);
     for (int y = 0; y < h; ++y)
@@ -333,7 +371,8 @@ TEST(Interface, EveryAdmittedLayoutDecodesWithLibjpeg) {
     for (int sub : l.subs)
       for (int kind : {0, 6})
         for (bool progressive : {false, true}) {
-          const std::string what = std::string(l.what) + " sub " + std::to_string(sub) + " kind " +
+          const std::string what = std::string(l.what) + " " + std::to_string(w) + "x" + std::to_string(h) +
+                                   " sub " + std::to_string(sub) + " kind " +
                                    std::to_string(kind) + (progressive ? " progressive" : "");
           if (progressive && l.jpegColor == 255 && l.jpegChannels == 1) continue;
           Job mem(img, kind);

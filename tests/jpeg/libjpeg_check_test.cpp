@@ -118,3 +118,40 @@ TEST(LibjpegCheck, MatrixDecodesWithTheConverterRoadsCoefficients) {
 }
 
 }  // namespace
+
+namespace {
+
+// The scaled transform pair (method 0) writes a conforming stream whose
+// coefficients stay within one step of the integer path's (at quality 100
+// its coarser arithmetic shows, and the last step counts as 2).
+TEST(LibjpegCheck, ScaledPathStaysNextToTheIntegerPath) {
+  int differing = 0, total = 0;
+  for (Content content : {Content::kPhoto, Content::kNoise, Content::kChecker})
+    for (int quality : {50, 90, 100})
+      for (int kind : {0, 6}) {
+        const jt::Image img = jt::MakeImage(content, 50, 35);
+        jt::EncodeSpec spec;
+        spec.kind = kind;
+        spec.quality = quality;
+        spec.dctMethod = 0;
+        JpegStatus st = -99;
+        const std::vector<uint8_t> ours = jt::Encode(img, spec, &st);
+        const std::string what = std::string(jt::ContentName(content)) + " q" + std::to_string(quality) + " kind" +
+                                 std::to_string(kind);
+        ASSERT_EQ(st, 0) << what;
+        const jt::Decoded d = jt::LibjpegReadCoefs(ours);
+        ASSERT_TRUE(d.ok && d.warnings == 0) << what << ": " << d.error;
+        const auto ref = jt::ReferenceCoefs(img, 1, quality, false);
+        if (quality == 100) continue;
+        for (size_t c = 0; c < ref.size(); ++c)
+          for (size_t i = 0; i < ref[c].c.size(); ++i) {
+            const int diff = std::abs(d.coefs[c].c[i] - ref[c].c[i]);
+            ASSERT_LE(diff, 1) << what << " comp " << c << " at " << i;
+            differing += diff != 0;
+            ++total;
+          }
+      }
+  EXPECT_LT(differing, total / 10);
+}
+
+}  // namespace

@@ -10,20 +10,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/le_append.h"
+#include "tools/sample_sounds.h"
+
 namespace soundtest {
 namespace {
-
-void Put16(Bytes& b, unsigned v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-void PutTag(Bytes& b, const char* t) {
-  for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i]));
-}
 
 struct MemFile {
   Bytes data;
@@ -113,19 +104,14 @@ Pcm Tone(double hz, int rate, int channels, double seconds, double level) {
   Pcm p;
   p.rate = rate;
   p.channels = channels;
-  const size_t frames = size_t(seconds * rate);
-  p.samples.resize(frames * channels);
-  for (size_t i = 0; i < frames; ++i) {
-    const double v = level * 32767 * std::sin(2 * M_PI * hz * double(i) / rate);
-    for (int c = 0; c < channels; ++c) p.samples[i * channels + c] = int16_t(std::lround(c ? v / 2 : v));
-  }
+  p.samples = vtools::ToneSamples(hz, rate, channels, seconds, level);
   return p;
 }
 
 Bytes PcmBytes(const Pcm& pcm) {
   Bytes b;
   b.reserve(pcm.samples.size() * 2);
-  for (int16_t s : pcm.samples) Put16(b, uint16_t(s));
+  for (int16_t s : pcm.samples) AppendLe16(b, uint16_t(s));
   return b;
 }
 
@@ -137,41 +123,19 @@ Bytes PcmBytes8(const Pcm& pcm) {
 
 Bytes PcmImage(const Bytes& samples, int rate, int channels, int bits, uint8_t compressed, int64_t statedLength) {
   Bytes b;
-  Put32(b, 0x4D435050);  // not read by the converter
-  Put32(b, uint32_t(statedLength < 0 ? int64_t(samples.size()) : statedLength));
+  AppendLe32(b, 0x4D435050);  // not read by the converter
+  AppendLe32(b, uint32_t(statedLength < 0 ? int64_t(samples.size()) : statedLength));
   b.push_back(compressed);
   b.push_back(0);
-  Put16(b, 0);
-  const unsigned align = channels * bits / 8;
-  Put16(b, 1);
-  Put16(b, channels);
-  Put32(b, rate);
-  Put32(b, align * rate);
-  Put16(b, align);
-  Put16(b, bits);
+  AppendLe16(b, 0);
+  const Bytes format = vtools::PcmFormatChunk(rate, channels, bits);
+  b.insert(b.end(), format.begin(), format.end());
   b.insert(b.end(), samples.begin(), samples.end());
   return b;
 }
 
 Bytes WaveImage(const Bytes& samples, int rate, int channels, int bits) {
-  Bytes b;
-  PutTag(b, "RIFF");
-  Put32(b, uint32_t(4 + 8 + 16 + 8 + samples.size() + (samples.size() & 1)));
-  PutTag(b, "WAVE");
-  PutTag(b, "fmt ");
-  Put32(b, 16);
-  const unsigned align = channels * bits / 8;
-  Put16(b, 1);
-  Put16(b, channels);
-  Put32(b, rate);
-  Put32(b, align * rate);
-  Put16(b, align);
-  Put16(b, bits);
-  PutTag(b, "data");
-  Put32(b, uint32_t(samples.size()));
-  b.insert(b.end(), samples.begin(), samples.end());
-  if (samples.size() & 1) b.push_back(0);
-  return b;
+  return vtools::RiffWave(vtools::PcmFormatChunk(rate, channels, bits), samples);
 }
 
 Bytes SndfileWave(const Pcm& pcm, int subtype) {
