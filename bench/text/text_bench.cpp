@@ -32,23 +32,14 @@ const char* kPage =
 
 struct Setup {
   Setup() {
-    SetPlayerBuild(PlayerBuild::Ce42);
-    SetCanvasWidth(800);
-    SetCanvasHeight(600);
-    SetScreenWidth(640);
-    SetScreenHeight(480);
+    UseScreen(640, 480);
     VelmiClockUseFake(1000);
     screen = std::make_unique<CScreen>();
     dirty.SetSize(640, 480);
     text = Sjis(kPage);
   }
   void Prepare(CTextWindow& w) {
-    w.SetTextArea(6, 380, 736, 208);
-    w.SetFontSize(28);
-    w.SetPosition(38, 76);
-    w.SetSpacing(0, 14);
-    w.SetLineLimits(24, 3);
-    w.colour = 0xFFFFFF;
+    UseMessageWindowSettings(w);
     w.noWait = 1;
   }
   int Layout(CTextWindow& w) {

@@ -3,11 +3,12 @@
 #include <algorithm>
 
 #include "common/sjis.h"
+#include "player/core/glyph_dib.h"
 #include "player/core/texts.h"
 
 namespace {
 constexpr int kWriterDibSize = 32;
-constexpr int kWriterDibStride = 4;
+constexpr int kWriterDibStride = kWriterDibSize / 8;
 }  // namespace
 
 CGlyphWriter::CGlyphWriter()
@@ -40,21 +41,8 @@ int CGlyphWriter::CreateFont() {
 }
 
 int CGlyphWriter::CreateDib() {
-  struct {
-    BITMAPINFOHEADER header;
-    RGBQUAD colors[2];
-  } info{};
-  info.header.biSize = sizeof(BITMAPINFOHEADER);
-  info.header.biWidth = kWriterDibSize;
-  info.header.biHeight = -kWriterDibSize;
-  info.header.biPlanes = 1;
-  info.header.biBitCount = 1;
-  info.header.biCompression = BI_RGB;
-  info.header.biSizeImage = kWriterDibStride * kWriterDibSize;
-  info.header.biClrUsed = 2;
-  info.colors[1] = RGBQUAD{0xFF, 0xFF, 0xFF, 0};
   memoryDc = CreateCompatibleDC(nullptr);
-  dib = CreateDIBSection(memoryDc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &dibBits, nullptr, 0);
+  dib = MakeGlyphDibSection(kWriterDibSize, &dibBits);
   if (!memoryDc || !dib) return 0;
   SelectObject(memoryDc, dib);
   return 1;

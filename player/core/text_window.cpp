@@ -6,6 +6,7 @@
 #include "common/sjis.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
+#include "player/core/glyph_dib.h"
 #include "player/core/input.h"
 #include "player/core/picture.h"
 #include "player/core/screen.h"
@@ -186,20 +187,7 @@ CTextWindow::~CTextWindow() {
 }
 
 int CTextWindow::CreateGlyphDib() {
-  struct {
-    BITMAPINFOHEADER header;
-    RGBQUAD colors[2];
-  } info{};
-  info.header.biSize = sizeof(BITMAPINFOHEADER);
-  info.header.biWidth = kGlyphDibSize;
-  info.header.biHeight = -kGlyphDibSize;
-  info.header.biPlanes = 1;
-  info.header.biBitCount = 1;
-  info.header.biCompression = BI_RGB;
-  info.header.biSizeImage = kGlyphDibSize * kGlyphDibSize / 8;
-  info.header.biClrUsed = 2;
-  info.colors[1] = RGBQUAD{0xFF, 0xFF, 0xFF, 0};
-  dib = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &dibBits, nullptr, 0);
+  dib = MakeGlyphDibSection(kGlyphDibSize, &dibBits);
   memoryDc = CreateCompatibleDC(nullptr);
   dibWidth = dibHeight = kGlyphDibSize;
   dibStride = kGlyphDibSize / 8;

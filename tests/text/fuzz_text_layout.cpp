@@ -20,11 +20,7 @@
 namespace {
 struct World {
   World() {
-    SetPlayerBuild(PlayerBuild::Ce42);
-    SetCanvasWidth(800);
-    SetCanvasHeight(600);
-    SetScreenWidth(320);
-    SetScreenHeight(240);
+    UseScreen(320, 240);
     VelmiClockUseFake(1000);
     screen = std::make_unique<CScreen>();
     dirty.SetSize(320, 240);

@@ -25,20 +25,10 @@ struct Placed {
 class LayoutTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetPlayerBuild(PlayerBuild::Ce42);
-    SetCanvasWidth(800);
-    SetCanvasHeight(600);
-    SetScreenWidth(640);
-    SetScreenHeight(480);
+    UseScreen(640, 480);
     VelmiClockUseFake(10000);
     window = std::make_unique<CTextWindow>();
-    // The message window's settings.
-    window->SetTextArea(6, 380, 736, 208);
-    window->SetFontSize(28);
-    window->SetPosition(38, 76);
-    window->SetSpacing(0, 14);
-    window->SetLineLimits(24, 3);
-    window->colour = 0xFFFFFF;
+    UseMessageWindowSettings(*window);
     dirty.SetSize(640, 480);
     std::memset(&settings, 0, sizeof settings);
     std::memset(&input, 0, sizeof input);

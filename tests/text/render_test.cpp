@@ -24,14 +24,6 @@
 
 namespace {
 
-void UseScreen(int w, int h) {
-  SetPlayerBuild(PlayerBuild::Ce42);
-  SetCanvasWidth(800);
-  SetCanvasHeight(600);
-  SetScreenWidth(w);
-  SetScreenHeight(h);
-}
-
 // A 6-bit grey image (the green channel of the RGB565 pixels).
 struct Grey {
   int width = 0, height = 0;
@@ -97,12 +89,7 @@ class RenderTest : public ::testing::Test {
   }
   void Reset() {
     window = std::make_unique<CTextWindow>();
-    window->SetTextArea(6, 380, 736, 208);
-    window->SetFontSize(28);
-    window->SetPosition(38, 76);
-    window->SetSpacing(0, 14);
-    window->SetLineLimits(24, 3);
-    window->colour = 0xFFFFFF;
+    UseMessageWindowSettings(*window);
     screen = std::make_unique<CScreen>();
     dirty.SetSize(uint32_t(GetScreenWidth()), uint32_t(GetScreenHeight()));
   }

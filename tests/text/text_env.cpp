@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 
+#include "player/core/display.h"
+
 namespace {
 const bool kFontsConfigured = [] {
   setenv("FONTCONFIG_FILE", VELMI_TEXT_DIR "/fonts.conf", 1);
@@ -27,4 +29,21 @@ uint16_t Code(const char* utf8) {
   if (s.size() == 1) return uint16_t(uint8_t(s[0]));
   if (s.size() < 2) return 0;
   return uint16_t(uint8_t(s[0]) | uint8_t(s[1]) << 8);
+}
+
+void UseScreen(int w, int h) {
+  SetPlayerBuild(PlayerBuild::Ce42);
+  SetCanvasWidth(800);
+  SetCanvasHeight(600);
+  SetScreenWidth(w);
+  SetScreenHeight(h);
+}
+
+void UseMessageWindowSettings(CTextWindow& window) {
+  window.SetTextArea(6, 380, 736, 208);
+  window.SetFontSize(28);
+  window.SetPosition(38, 76);
+  window.SetSpacing(0, 14);
+  window.SetLineLimits(24, 3);
+  window.colour = 0xFFFFFF;
 }
