@@ -157,24 +157,19 @@ void JpegIdctScaledEighth(int16_t* b) { b[0] = JpegRangeLimit(A(b[0], 8) >> 4); 
 
 namespace {
 
-// One 8-point pass; with Half the inputs 4-7 are known to be zero, and the
-// terms they would add (products with zero) are left out: same results.
-template <bool Half>
-__attribute__((always_inline)) inline void IntPass(int32_t x0, int32_t x1, int32_t x2, int32_t x3, int32_t x4,
-                                                   int32_t x5, int32_t x6, int32_t x7, int32_t* z) {
-  if (Half) x4 = x5 = x6 = x7 = 0;
-  const int32_t f = S(X(6393, x1), X(32138, x7));
-  const int32_t g = S(X(27246, x5), X(18205, x3));
-  const int32_t h = A(X(32138, x1), X(6393, x7));
-  const int32_t l = A(X(18205, x5), X(27246, x3));
+inline void IntPass(const int32_t* x, int32_t* z) {
+  const int32_t f = S(X(6393, x[1]), X(32138, x[7]));
+  const int32_t g = S(X(27246, x[5]), X(18205, x[3]));
+  const int32_t h = A(X(32138, x[1]), X(6393, x[7]));
+  const int32_t l = A(X(18205, x[5]), X(27246, x[3]));
   const int32_t P = X(A(A(f, g), 2048) >> 12, 5793);
   const int32_t T = X(A(A(h, l), 2048) >> 12, 5793);
   const int32_t Aa = S(S(A(h, f), l), g);
   const int32_t C = S(S(A(h, g), l), f);
-  const int32_t U = L(A(x0, x4), 15);
-  const int32_t R = L(S(x0, x4), 15);
-  const int32_t W = A(X(42813, x2), X(17734, x6));
-  const int32_t B = S(X(17734, x2), X(42813, x6));
+  const int32_t U = L(A(x[0], x[4]), 15);
+  const int32_t R = L(S(x[0], x[4]), 15);
+  const int32_t W = A(X(42813, x[2]), X(17734, x[6]));
+  const int32_t B = S(X(17734, x[2]), X(42813, x[6]));
   z[0] = A(A(T, U), W);
   z[7] = S(A(U, W), T);
   z[1] = A(A(Aa, R), B);
@@ -185,21 +180,31 @@ __attribute__((always_inline)) inline void IntPass(int32_t x0, int32_t x1, int32
   z[4] = S(S(U, W), P);
 }
 
-inline int16_t ColumnSample(int32_t z) {
-  const int32_t v = A(z, 1048576) >> 21;
-  return (int16_t)(v < -128 ? 0 : v > 127 ? 255 : v + 128);
-}
+}  // namespace
 
-// Column pass over the row pass's output, all eight columns side by side
-// (branch-free, so the compiler can run them in parallel lanes); with Half
-// the rows 4-7 are zero.
-template <bool Half>
-void IntColumns(const int32_t* work, int16_t* block) {
+void JpegIdctInt(int16_t* block) {
+  alignas(32) int32_t work[64];
+  int32_t x[8], z[8];
+  // Rows.  A row whose AC inputs are all zero gives U for every output: the
+  // same values, without the products.
+  for (int r = 0; r < 8; ++r) {
+    const int16_t* in = block + r * 8;
+    int32_t* out = work + r * 8;
+    if ((in[1] | in[2] | in[3] | in[4] | in[5] | in[6] | in[7]) == 0) {
+      const int32_t v = A(L(in[0], 15), 2048) >> 12;
+      for (int i = 0; i < 8; ++i) out[i] = v;
+      continue;
+    }
+    for (int i = 0; i < 8; ++i) x[i] = in[i];
+    IntPass(x, z);
+    for (int i = 0; i < 8; ++i) out[i] = A(z[i], 2048) >> 12;
+  }
+  // Columns, all eight side by side (branch-free, so the compiler can run
+  // them in parallel lanes).
   int32_t col[8][8];
   for (int c = 0; c < 8; ++c) {
     const int32_t* w = work + c;
-    const int32_t x0 = w[0], x1 = w[8], x2 = w[16], x3 = w[24];
-    const int32_t x4 = Half ? 0 : w[32], x5 = Half ? 0 : w[40], x6 = Half ? 0 : w[48], x7 = Half ? 0 : w[56];
+    const int32_t x0 = w[0], x1 = w[8], x2 = w[16], x3 = w[24], x4 = w[32], x5 = w[40], x6 = w[48], x7 = w[56];
     const int32_t f = S(X(6393, x1), X(32138, x7)), g = S(X(27246, x5), X(18205, x3));
     const int32_t h = A(X(32138, x1), X(6393, x7)), l = A(X(18205, x5), X(27246, x3));
     const int32_t P = X(A(A(f, g), 2048) >> 12, 5793), T = X(A(A(h, l), 2048) >> 12, 5793);
@@ -220,47 +225,6 @@ void IntColumns(const int32_t* work, int16_t* block) {
       const int32_t v = col[i][c];
       block[i * 8 + c] = (int16_t)(v < -128 ? 0 : v > 127 ? 255 : v + 128);
     }
-}
-
-}  // namespace
-
-void JpegIdctInt(int16_t* block) {
-  alignas(32) int32_t work[64];
-  // Rows.  A row whose AC inputs are all zero gives U for every output: the
-  // same values, without the products; zero inputs 4-7 drop their products.
-  int32_t upper = 0;  // rows 4-7 carry something
-  int32_t lower = 0;  // rows 1-3 carry something
-  for (int r = 0; r < 8; ++r) {
-    const int16_t* in = block + r * 8;
-    int32_t* out = work + r * 8;
-    const int32_t hi = in[4] | in[5] | in[6] | in[7];
-    const int32_t ac = in[1] | in[2] | in[3] | hi;
-    if (r >= 4) upper |= ac | in[0];
-    else if (r >= 1) lower |= ac | in[0];
-    if (ac == 0) {
-      const int32_t v = A(L(in[0], 15), 2048) >> 12;
-      for (int i = 0; i < 8; ++i) out[i] = v;
-      continue;
-    }
-    int32_t z[8];
-    if (hi == 0)
-      IntPass<true>(in[0], in[1], in[2], in[3], 0, 0, 0, 0, z);
-    else
-      IntPass<false>(in[0], in[1], in[2], in[3], in[4], in[5], in[6], in[7], z);
-    for (int i = 0; i < 8; ++i) out[i] = A(z[i], 2048) >> 12;
-  }
-  if ((upper | lower) == 0) {
-    // Only the first row: each column is one value all the way down.
-    for (int c = 0; c < 8; ++c) {
-      const int16_t v = ColumnSample(L(work[c], 15));
-      for (int i = 0; i < 8; ++i) block[i * 8 + c] = v;
-    }
-    return;
-  }
-  if (upper == 0)
-    IntColumns<true>(work, block);
-  else
-    IntColumns<false>(work, block);
 }
 
 namespace {

@@ -151,9 +151,69 @@ bool Interrupt(JPEG_PROPERTIES* p, JpegDecScan* scan, int32_t col, int32_t row, 
   return true;
 }
 
+// Per-block work of one MCU, worked out once per scan for the common case
+// (whole picture, full size, pixels out): the same calls in the same order
+// as DecodeSequentialMcu and OutputMcu make.
+struct McuPlan {
+  struct Block {
+    int16_t* block;
+    const JpegHuffDecodeTable* dc;
+    const JpegHuffDecodeTable* ac;
+    int16_t* pred;
+    const int16_t* quant;
+  } blocks[10];
+  int32_t count = 0;
+  int32_t outputBlocks = 0;  // every frame component's blocks, transformed in place
+};
+
+bool PlanMcu(JPEG_PROPERTIES* p, JpegDecScan* scan, const ScanGeometry& g, int32_t scale, McuPlan* plan) {
+  JpegDecoderState& d = p->dec;
+  if (CoefficientsOnly(p) || p->coefPlanes || d.bufferedMode || scale != 1 || !p->out.kernels->decoderOutput ||
+      (d.smoothing && p->hMax == 2 && p->vMax <= 2))
+    return false;
+  for (int32_t i = 0; i < scan->ns; ++i) {
+    const JpegDecScanComponent& c = scan->comp[i];
+    const int32_t n = g.single ? 1 : c.h * c.v;
+    for (int32_t k = 0; k < n; ++k) {
+      if (plan->count == 10) return false;
+      plan->blocks[plan->count++] = {WorkBlock(p, c.index, k), &p->dcDecode[c.dcTable], &p->acDecode[c.acTable],
+                                     &scan->pred[i], d.quant[c.quant]};
+    }
+  }
+  // OutputMcu transforms each component's blocks, which lie one after another.
+  for (int32_t c = 0; c < d.ncomp; ++c) {
+    if (d.compBlockOffset[c] != plan->outputBlocks) return false;
+    plan->outputBlocks += d.frame[c].h * d.frame[c].v;
+  }
+  return true;
+}
+
 JpegStatus DecodeSequential(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
   const ScanGeometry g = Geometry(p, scan);
   const bool coefOnly = CoefficientsOnly(p);
+  McuPlan plan;
+  if (PlanMcu(p, scan, g, scale, &plan)) {
+    JpegKernelTable* t = p->out.kernels;
+    const JpegHuffDecodeBlockFn decode = t->huffDecodeBlock;
+    const JpegDequantFn dequant = p->dec.dequant;
+    const JpegIdctFn idct = JpegIdctSlot(t, 0);
+    for (int32_t row = scan->nextRow; row < g.rows; ++row) {
+      for (int32_t col = row == scan->nextRow ? scan->nextCol : 0; col < g.perRow; ++col) {
+        for (int32_t i = 0; i < plan.count; ++i) {
+          const McuPlan::Block& b = plan.blocks[i];
+          JpegStatus st = decode(&p->dec.in, b.dc, b.ac, b.pred, b.block);
+          if (st != 0) return st;
+          dequant(b.block, b.quant);
+        }
+        JpegStatus st = JpegRestartCheck(s, scan, g.perRow, g.rows, col, row);
+        if (st != 0) return st;
+        for (int32_t i = 0; i < plan.outputBlocks; ++i) idct(p->work + 64 * i);
+        t->decoderOutput(p, col, row);
+        if (Interrupt(p, scan, col, row, g.perRow, g.rows)) return JPEG_INTERRUPT_SUCCESS;
+      }
+    }
+    return JPEG_SUCCESS;
+  }
   for (int32_t row = scan->nextRow; row < g.rows; ++row) {
     for (int32_t col = row == scan->nextRow ? scan->nextCol : 0; col < g.perRow; ++col) {
       JpegStatus st = DecodeSequentialMcu(p, scan, g, col, row, true);

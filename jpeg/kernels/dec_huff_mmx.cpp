@@ -155,10 +155,13 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
                   int16_t* out) {
   Bits b{s, s->acc, s->bits, s->ptr};
   if (Full) {
-    // Eight stores: a string store has a start-up cost that a block this
-    // small does not repay.
+    // Eight stores, written out (a loop would be turned into a string
+    // store, whose start-up cost a block this small does not repay).
     const __m128i zero = _mm_setzero_si128();
-    for (int i = 0; i < 64; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), zero);
+    __m128i* o = reinterpret_cast<__m128i*>(out);
+    _mm_storeu_si128(o, zero), _mm_storeu_si128(o + 1, zero), _mm_storeu_si128(o + 2, zero);
+    _mm_storeu_si128(o + 3, zero), _mm_storeu_si128(o + 4, zero), _mm_storeu_si128(o + 5, zero);
+    _mm_storeu_si128(o + 6, zero), _mm_storeu_si128(o + 7, zero);
   }
   int32_t sym, v;
   do {
@@ -168,8 +171,8 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
       *predictor = (int16_t)(*predictor + v);
     }
     out[0] = *predictor;
-    int32_t k = 63, pos = 1;
-    while (k > 0) {
+    int32_t pos = 1;  // next zigzag position; the block ends at 64
+    while (pos < 64) {
       // With 32 bits at hand a symbol and its value need no refill in between.
       if (b.bits < 32) Refill<FourBytes>(b);
       if (b.bits >= 32) {
@@ -190,12 +193,10 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
         const int32_t r = sym >> 4, n = sym & 15;
         if (n == 0) {
           if (r != 15) break;
-          k -= 16;
           pos += 16;
           continue;
         }
         const int32_t raw = (int32_t)Take(b, n);
-        k -= r + 1;
         // raw + (1 - 2^n) when its top bit is clear, without a branch.
         if (Full) out[kZigzag[pos + r]] = (int16_t)(raw + (((raw - kHalf[n]) >> 31) & (1 - (1 << n))));
         pos += r + 1;
@@ -205,12 +206,10 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
       const int32_t r = sym >> 4, n = sym & 15;
       if (n == 0) {
         if (r != 15) break;
-        k -= 16;
         pos += 16;
         continue;
       }
       if (!Value<FourBytes>(b, n, &v)) break;
-      k -= r + 1;
       if (Full) out[kZigzag[pos + r]] = (int16_t)v;
       pos += r + 1;
     }

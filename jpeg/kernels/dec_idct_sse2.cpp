@@ -37,24 +37,41 @@ inline void Transpose(__m128i* r) {
 }
 
 // One 8-point pass over four lanes: x holds the inputs as 16-bit lanes, `hi`
-// picks lanes 4-7; z receives the undescaled 32-bit outputs.
-template <bool Hi>
+// picks lanes 4-7; z receives the undescaled 32-bit outputs.  With N = 4
+// the inputs from x[4] on are zero in every lane and the products they
+// would add are left out; the remaining products are regrouped, which the
+// wrap-around sums allow, so the outputs are the full pass's.
+template <bool Hi, int N>
 inline void Pass(const __m128i* x, __m128i* z) {
   auto il = [](__m128i a, __m128i b) { return Hi ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b); };
-  const __m128i p17 = il(x[1], x[7]), p53 = il(x[5], x[3]), p04 = il(x[0], x[4]), p26 = il(x[2], x[6]);
-  const __m128i f = _mm_madd_epi16(p17, Pair(6393, -32138));
-  const __m128i h = _mm_madd_epi16(p17, Pair(32138, 6393));
-  const __m128i g = _mm_madd_epi16(p53, Pair(27246, -18205));
-  const __m128i l = _mm_madd_epi16(p53, Pair(18205, 27246));
   const __m128i r2048 = _mm_set1_epi32(2048), k5793 = _mm_set1_epi16(5793);
-  const __m128i P = MulLo32(_mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(f, g), r2048), 12), k5793);
-  const __m128i T = MulLo32(_mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(h, l), r2048), 12), k5793);
-  const __m128i A = _mm_sub_epi32(_mm_sub_epi32(_mm_add_epi32(h, f), l), g);
-  const __m128i C = _mm_sub_epi32(_mm_sub_epi32(_mm_add_epi32(h, g), l), f);
-  const __m128i U = _mm_slli_epi32(_mm_madd_epi16(p04, Pair(1, 1)), 15);
-  const __m128i R = _mm_slli_epi32(_mm_madd_epi16(p04, Pair(1, -1)), 15);
-  const __m128i W = _mm_add_epi32(_mm_madd_epi16(p26, Pair(21406, 17734)), _mm_madd_epi16(p26, Pair(21407, 0)));
-  const __m128i B = _mm_add_epi32(_mm_madd_epi16(p26, Pair(17734, -21406)), _mm_madd_epi16(p26, Pair(0, -21407)));
+  __m128i fg, hl, A, C, U, R, W, B;
+  if (N == 8) {
+    const __m128i p17 = il(x[1], x[7]), p53 = il(x[5], x[3]), p04 = il(x[0], x[4]), p26 = il(x[2], x[6]);
+    const __m128i f = _mm_madd_epi16(p17, Pair(6393, -32138));
+    const __m128i h = _mm_madd_epi16(p17, Pair(32138, 6393));
+    const __m128i g = _mm_madd_epi16(p53, Pair(27246, -18205));
+    const __m128i l = _mm_madd_epi16(p53, Pair(18205, 27246));
+    fg = _mm_add_epi32(f, g);
+    hl = _mm_add_epi32(h, l);
+    A = _mm_sub_epi32(_mm_sub_epi32(_mm_add_epi32(h, f), l), g);
+    C = _mm_sub_epi32(_mm_sub_epi32(_mm_add_epi32(h, g), l), f);
+    U = _mm_slli_epi32(_mm_madd_epi16(p04, Pair(1, 1)), 15);
+    R = _mm_slli_epi32(_mm_madd_epi16(p04, Pair(1, -1)), 15);
+    W = _mm_add_epi32(_mm_madd_epi16(p26, Pair(21406, 17734)), _mm_madd_epi16(p26, Pair(21407, 0)));
+    B = _mm_add_epi32(_mm_madd_epi16(p26, Pair(17734, -21406)), _mm_madd_epi16(p26, Pair(0, -21407)));
+  } else {
+    const __m128i p13 = il(x[1], x[3]), p02 = il(x[0], x[2]);
+    fg = _mm_madd_epi16(p13, Pair(6393, -18205));
+    hl = _mm_madd_epi16(p13, Pair(32138, 27246));
+    A = _mm_add_epi32(_mm_madd_epi16(p13, Pair(19265, -9041)), _mm_madd_epi16(p13, Pair(19266, 0)));
+    C = _mm_add_epi32(_mm_madd_epi16(p13, Pair(25745, -22725)), _mm_madd_epi16(p13, Pair(0, -22726)));
+    U = R = _mm_slli_epi32(_mm_madd_epi16(p02, Pair(1, 0)), 15);
+    W = _mm_add_epi32(_mm_madd_epi16(p02, Pair(0, 21406)), _mm_madd_epi16(p02, Pair(0, 21407)));
+    B = _mm_madd_epi16(p02, Pair(0, 17734));
+  }
+  const __m128i P = MulLo32(_mm_srai_epi32(_mm_add_epi32(fg, r2048), 12), k5793);
+  const __m128i T = MulLo32(_mm_srai_epi32(_mm_add_epi32(hl, r2048), 12), k5793);
   z[0] = _mm_add_epi32(_mm_add_epi32(T, U), W);
   z[7] = _mm_sub_epi32(_mm_add_epi32(U, W), T);
   z[1] = _mm_add_epi32(_mm_add_epi32(A, R), B);
@@ -64,6 +81,8 @@ inline void Pass(const __m128i* x, __m128i* z) {
   z[3] = _mm_sub_epi32(_mm_add_epi32(P, U), W);
   z[4] = _mm_sub_epi32(_mm_sub_epi32(U, W), P);
 }
+
+inline int ZeroLanes(__m128i v) { return _mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_setzero_si128())); }
 
 }  // namespace
 
@@ -80,36 +99,47 @@ void JpegIdctIntSse2(int16_t* block) {
     for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), all);
     return;
   }
-  // Rows 4-7 all zero (common): their row-pass outputs are zero.
+  // Rows 4-7 all zero (common): their row-pass outputs are zero, and the
+  // column pass sees zeros from input 4 on.  (Finer choices cost more in
+  // mispredicted branches than they save.)
   const __m128i upper = _mm_or_si128(_mm_or_si128(x[4], x[5]), _mm_or_si128(x[6], x[7]));
-  const bool upperZero = _mm_movemask_epi8(_mm_cmpeq_epi16(upper, _mm_setzero_si128())) == 0xFFFF;
+  const bool upperZero = ZeroLanes(upper) == 0xFFFF;
   Transpose(x);  // x[j] lane r = coefficient j of row r
-  Pass<false>(x, zl);
-  if (!upperZero) Pass<true>(x, zh);
+  Pass<false, 8>(x, zl);
+  if (!upperZero) Pass<true, 8>(x, zh);
   const __m128i r2048 = _mm_set1_epi32(2048);
-  __m128i bad = _mm_setzero_si128();
+  // A value outside the 16-bit range saturates to -32768 or 32767; any lane
+  // at either end (saturated or not) sends the block to the plain routine.
+  __m128i high = _mm_set1_epi16(-32767), low = _mm_set1_epi16(32766);
   for (int j = 0; j < 8; ++j) {
     const __m128i lo = _mm_srai_epi32(_mm_add_epi32(zl[j], r2048), 12);
     const __m128i hi = upperZero ? _mm_setzero_si128() : _mm_srai_epi32(_mm_add_epi32(zh[j], r2048), 12);
     x[j] = _mm_packs_epi32(lo, hi);
-    // Inside the 16-bit range exactly when v + 32768 has no bits above 15.
-    const __m128i half = _mm_set1_epi32(32768);
-    bad = _mm_or_si128(bad, _mm_or_si128(_mm_srai_epi32(_mm_add_epi32(lo, half), 16),
-                                         _mm_srai_epi32(_mm_add_epi32(hi, half), 16)));
+    high = _mm_max_epi16(high, x[j]);
+    low = _mm_min_epi16(low, x[j]);
   }
-  if (_mm_movemask_epi8(_mm_cmpeq_epi32(bad, _mm_setzero_si128())) != 0xFFFF) {
+  const __m128i ends = _mm_or_si128(_mm_cmpeq_epi16(high, _mm_set1_epi16(32767)),
+                                    _mm_cmpeq_epi16(low, _mm_set1_epi16(-32768)));
+  if (_mm_movemask_epi8(ends) != 0) {
     JpegIdctInt(block);
     return;
   }
   Transpose(x);  // x[k] lane j = row-pass output k of column j
-  Pass<false>(x, zl);
-  Pass<true>(x, zh);
-  const __m128i round = _mm_set1_epi32(1048576), offset = _mm_set1_epi32(128);
+  if (upperZero) {
+    Pass<false, 4>(x, zl);
+    Pass<true, 4>(x, zh);
+  } else {
+    Pass<false, 8>(x, zl);
+    Pass<true, 8>(x, zh);
+  }
+  // After the shift by 21 every value lies in -1024..1023, so packing is
+  // exact and the offset can be added in 16 bits.
+  const __m128i round = _mm_set1_epi32(1048576), offset = _mm_set1_epi16(128);
   const __m128i zero = _mm_setzero_si128(), top = _mm_set1_epi16(255);
   for (int k = 0; k < 8; ++k) {
-    const __m128i lo = _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(zl[k], round), 21), offset);
-    const __m128i hi = _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(zh[k], round), 21), offset);
-    const __m128i v = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(lo, hi), zero), top);
+    const __m128i lo = _mm_srai_epi32(_mm_add_epi32(zl[k], round), 21);
+    const __m128i hi = _mm_srai_epi32(_mm_add_epi32(zh[k], round), 21);
+    const __m128i v = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(_mm_packs_epi32(lo, hi), offset), zero), top);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * k), v);
   }
 }

@@ -52,18 +52,22 @@ TEST(FastPaths, IntegerTransformShortcutsEqualTheFullArithmetic) {
   std::mt19937 rng(23);
   for (int n = 0; n < 12000; ++n) {
     alignas(16) int16_t model[64], plain[64], simd[64];
-    const int range = n % 5 == 4 ? 32768 : 1024;
+    const int range = n % 7 == 3 ? 32768 : 1024;
     for (auto& v : model) v = (int16_t)((int)(rng() % (2 * range)) - range);
-    // Zero patterns the shortcuts look for: DC only, first row only, rows
-    // 4-7 zero, columns 4-7 zero, sparse.
+    // Zero patterns the shortcuts look for: DC only, first row or column
+    // only, rows or columns from 2 or 4 on zero, both, sparse.
     for (int i = 0; i < 64; ++i) {
       const int r = i / 8, c = i % 8;
-      switch (n % 6) {
+      switch (n % 10) {
         case 0: if (i) model[i] = 0; break;
         case 1: if (r) model[i] = 0; break;
-        case 2: if (r >= 4) model[i] = 0; break;
-        case 3: if (c >= 4) model[i] = 0; break;
-        case 4: if (rng() % 4) model[i] = 0; break;
+        case 2: if (c) model[i] = 0; break;
+        case 3: if (r >= 4) model[i] = 0; break;
+        case 4: if (c >= 4) model[i] = 0; break;
+        case 5: if (r >= 2) model[i] = 0; break;
+        case 6: if (c >= 2) model[i] = 0; break;
+        case 7: if (r >= 4 || c >= 2) model[i] = 0; break;
+        case 8: if (rng() % 4) model[i] = 0; break;
         default: break;
       }
     }

@@ -1,0 +1,105 @@
+// A player build started headless on a data folder the converter wrote.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/e2e_support.h"
+#include "tools/sample_game.h"
+
+extern char** environ;
+
+namespace {
+namespace fs = std::filesystem;
+
+std::string Text(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// Exit code of the program run with the extra environment, stderr to errFile;
+// -1 when it did not end within the time (it is then killed).
+int RunProgram(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile,
+               int seconds) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string s = *e;
+    if (s.rfind("VELMI_", 0) != 0 && s.rfind("DISPLAY=", 0) != 0) env.push_back(s);
+  }
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char*> envp;
+  for (std::string& s : env) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::string arg0 = exe;
+  char* argv[] = {arg0.data(), nullptr};
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv, envp.data());
+  posix_spawn_file_actions_destroy(&fa);
+  if (spawned != 0) return -2;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -3;
+    if (std::chrono::steady_clock::now() > end) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+TEST(ConvertedDataFolder, PlayerFindsThePackRunsAndClosesCleanly) {
+  const std::string game = e2e::TempFolder("run-game"), root = e2e::TempFolder("run");
+  ASSERT_TRUE(vtools::WriteSampleGame(game, vtools::SampleGameTable(vtools::SampleSize::Small)));
+  fs::create_directories(root + "/out");  // the job writes below an existing folder
+  const e2e::ConversionResult conv = e2e::Convert(game, root + "/out", 80, 2);
+  ASSERT_TRUE(conv.finished);
+  ASSERT_EQ(conv.failures, 0);
+  ASSERT_TRUE(fs::exists(root + "/out/data/grpack_v.mlz"));
+
+  // The program folder holds only the player and its settings; the settings
+  // send it to the converted folder (a first entry that leads nowhere is passed by).
+  fs::create_directories(root + "/prog");
+  const std::string exe = root + "/prog/player_ce42";
+  fs::copy_file(PLAYER_CE42, exe);
+  fs::permissions(exe, fs::perms::owner_exec, fs::perm_options::add);
+  WriteText(root + "/prog/velmi.cfg",
+            "[GAME_INST_FOLDER]\r\nDATA01=..\\missing\\\r\nDATA02=..\\out\\data\\\r\n");
+  const std::string shot = root + "/shot.png", script = root + "/script.txt", err = root + "/player.err";
+  WriteText(script, "10 shot " + shot + "\n40 quit\n");
+
+  const int code = RunProgram(exe, {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + root, "VELMI_DEVICE_SCRIPT=" + script},
+                              err, 60);
+  const std::string log = Text(e2e::ReadBytes(err));
+  EXPECT_EQ(code, 0) << log;
+  // No start-up message box (the "Error" box of a failed start).
+  EXPECT_EQ(log.find("message box"), std::string::npos) << log;
+  // Frames ran: the scripted screenshot was taken before the scripted close.
+  EXPECT_GT(e2e::ReadBytes(shot).size(), 8u);
+  // The converted folder became the data folder: its save folder was made there.
+  EXPECT_TRUE(fs::is_directory(root + "/out/data/save"));
+  EXPECT_FALSE(fs::exists(root + "/prog/data"));
+  // The close wrote the settings back, keeping the folder list.
+  const std::string cfg = Text(e2e::ReadBytes(root + "/prog/velmi.cfg"));
+  EXPECT_NE(cfg.find("DATA02=..\\out\\data\\\r\n"), std::string::npos) << cfg;
+  EXPECT_NE(cfg.find("[SYSTEM_CONFIG]\r\n"), std::string::npos) << cfg;
+  EXPECT_NE(cfg.find("MASTER_VOL=100\r\n"), std::string::npos) << cfg;
+  if (HasFailure()) e2e::KeepTempFolders();
+}
+
+}  // namespace
