@@ -195,22 +195,31 @@ JpegStatus JpegDecodeBlock(JpegInStream* s, const JpegHuffDecodeTable* dc, const
   }
   block[0] = *predictor;
   int32_t k = 63, pos = 1;
-  while (k > 0) {
-    // With 32 bits at hand a symbol (16 bits at most) and its value (15)
-    // need no check in between.
-    if (s->bits < 32) FillFast(s);
-    if (s->bits >= 32) {
-      const int32_t e = ac->lookahead[(s->acc >> (s->bits - 8)) & 255];
+  // With 32 bits at hand a symbol (16 bits at most) and its value (15) need
+  // no check in between.  The accumulator stays in locals here; once the
+  // bytes ahead need the careful refill, the loop below finishes the block.
+  {
+    uint64_t acc = s->acc;
+    int32_t bits = s->bits;
+    bool ended = false;
+    while (k > 0) {
+      if (bits < 32) {
+        s->acc = acc, s->bits = bits;
+        FillFast(s);
+        acc = s->acc, bits = s->bits;
+        if (bits < 32) break;
+      }
+      const int32_t e = ac->lookahead[(acc >> (bits - 8)) & 255];
       if (e >> 16) {
-        s->bits -= e >> 16;
+        bits -= e >> 16;
         sym = e & 0xFFFF;
       } else {
         int32_t l = 9;
-        s->bits -= 9;
-        int32_t code = (int32_t)((s->acc >> s->bits) & 511);
+        bits -= 9;
+        int32_t code = (int32_t)((acc >> bits) & 511);
         while (l <= 16 && code > ac->lastCode[l]) {
-          --s->bits;
-          code = (code << 1) | (int32_t)((s->acc >> s->bits) & 1);
+          --bits;
+          code = (code << 1) | (int32_t)((acc >> bits) & 1);
           ++l;
         }
         const int32_t idx = l > 16 ? -1 : ac->firstIndex[l] + code - ac->firstCode[l];
@@ -218,18 +227,24 @@ JpegStatus JpegDecodeBlock(JpegInStream* s, const JpegHuffDecodeTable* dc, const
       }
       const int32_t r = sym >> 4, n = sym & 15;
       if (n == 0) {
-        if (r != 15) break;
+        if (r != 15) {
+          ended = true;
+          break;
+        }
         k -= 16;
         pos += 16;
         continue;
       }
-      s->bits -= n;
-      v = Extend((int32_t)((s->acc >> s->bits) & ((1u << n) - 1)), n);
+      bits -= n;
+      v = Extend((int32_t)((acc >> bits) & ((1u << n) - 1)), n);
       k -= r + 1;
       block[JpegZigzag80[pos + r]] = (int16_t)v;
       pos += r + 1;
-      continue;
     }
+    s->acc = acc, s->bits = bits;
+    if (ended) return JPEG_SUCCESS;
+  }
+  while (k > 0) {
     st = DecodeSymbol(s, ac, &sym);
     if (st != 0) return Done(st);
     const int32_t r = sym >> 4, n = sym & 15;
