@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "jpeg/decoder/dec_internal.h"
+#include "jpeg/kernels/dec_kernels.h"
 
 namespace {
 
@@ -197,17 +198,25 @@ JpegStatus DecodeSequential(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES*
     const JpegHuffDecodeBlockFn decode = t->huffDecodeBlock;
     const JpegDequantFn dequant = p->dec.dequant;
     const JpegIdctFn idct = JpegIdctSlot(t, 0);
+    // The SSE2 dequantiser and transform run as one pass when every block
+    // the MCU decodes is the one transformed at its place.
+    bool fused = dequant == JpegDequantizeIntSse2 && idct == JpegIdctIntSse2 && plan.count == plan.outputBlocks;
+    for (int32_t i = 0; fused && i < plan.count; ++i) fused = plan.blocks[i].block == p->work + 64 * i;
     for (int32_t row = scan->nextRow; row < g.rows; ++row) {
       for (int32_t col = row == scan->nextRow ? scan->nextCol : 0; col < g.perRow; ++col) {
         for (int32_t i = 0; i < plan.count; ++i) {
           const McuPlan::Block& b = plan.blocks[i];
           JpegStatus st = decode(&p->dec.in, b.dc, b.ac, b.pred, b.block);
           if (st != 0) return st;
-          dequant(b.block, b.quant);
+          if (!fused) dequant(b.block, b.quant);
         }
         JpegStatus st = JpegRestartCheck(s, scan, g.perRow, g.rows, col, row);
         if (st != 0) return st;
-        for (int32_t i = 0; i < plan.outputBlocks; ++i) idct(p->work + 64 * i);
+        if (fused) {
+          for (int32_t i = 0; i < plan.count; ++i) JpegIdctIntQuantSse2(plan.blocks[i].block, plan.blocks[i].quant);
+        } else {
+          for (int32_t i = 0; i < plan.outputBlocks; ++i) idct(p->work + 64 * i);
+        }
         t->decoderOutput(p, col, row);
         if (Interrupt(p, scan, col, row, g.perRow, g.rows)) return JPEG_INTERRUPT_SUCCESS;
       }

@@ -84,48 +84,33 @@ inline void Pass(const __m128i* x, __m128i* z) {
 
 inline int ZeroLanes(__m128i v) { return _mm_movemask_epi8(_mm_cmpeq_epi16(v, _mm_setzero_si128())); }
 
-}  // namespace
-
-void JpegIdctIntSse2(int16_t* block) {
-  __m128i x[8], zl[8], zh[8];
-  for (int i = 0; i < 8; ++i) x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
-  // Only a DC value: every sample is the DC's (the plain arithmetic, once).
-  __m128i ac = _mm_and_si128(x[0], _mm_set_epi16(-1, -1, -1, -1, -1, -1, -1, 0));
-  for (int i = 1; i < 8; ++i) ac = _mm_or_si128(ac, x[i]);
-  if (_mm_movemask_epi8(_mm_cmpeq_epi16(ac, _mm_setzero_si128())) == 0xFFFF) {
-    const int32_t row = (int32_t)(((uint32_t)block[0] << 15) + 2048u) >> 12;
-    const int16_t v = JpegRangeLimit((int32_t)(((uint32_t)row << 15) + 1048576u) >> 21);
-    const __m128i all = _mm_set1_epi16(v);
-    for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), all);
-    return;
-  }
-  // Rows 4-7 all zero (common): their row-pass outputs are zero, and the
-  // column pass sees zeros from input 4 on.  (Finer choices cost more in
-  // mispredicted branches than they save.)
-  const __m128i upper = _mm_or_si128(_mm_or_si128(x[4], x[5]), _mm_or_si128(x[6], x[7]));
-  const bool upperZero = ZeroLanes(upper) == 0xFFFF;
+// Both passes on the (dequantised) rows in x; false, with nothing stored,
+// when a row-pass output leaves the 16-bit range.  UpperZero: rows 4-7 are
+// all zero, so their row-pass outputs are zero and the column pass sees
+// zeros from input 4 on.
+template <bool UpperZero>
+__attribute__((always_inline)) inline bool Transform(__m128i* x, int16_t* block) {
+  __m128i zl[8], zh[8];
   Transpose(x);  // x[j] lane r = coefficient j of row r
   Pass<false, 8>(x, zl);
-  if (!upperZero) Pass<true, 8>(x, zh);
+  if (!UpperZero) Pass<true, 8>(x, zh);
   const __m128i r2048 = _mm_set1_epi32(2048);
   // A value outside the 16-bit range saturates to -32768 or 32767; any lane
   // at either end (saturated or not) sends the block to the plain routine.
   __m128i high = _mm_set1_epi16(-32767), low = _mm_set1_epi16(32766);
+#pragma GCC unroll 8
   for (int j = 0; j < 8; ++j) {
     const __m128i lo = _mm_srai_epi32(_mm_add_epi32(zl[j], r2048), 12);
-    const __m128i hi = upperZero ? _mm_setzero_si128() : _mm_srai_epi32(_mm_add_epi32(zh[j], r2048), 12);
+    const __m128i hi = UpperZero ? _mm_setzero_si128() : _mm_srai_epi32(_mm_add_epi32(zh[j], r2048), 12);
     x[j] = _mm_packs_epi32(lo, hi);
     high = _mm_max_epi16(high, x[j]);
     low = _mm_min_epi16(low, x[j]);
   }
   const __m128i ends = _mm_or_si128(_mm_cmpeq_epi16(high, _mm_set1_epi16(32767)),
                                     _mm_cmpeq_epi16(low, _mm_set1_epi16(-32768)));
-  if (_mm_movemask_epi8(ends) != 0) {
-    JpegIdctInt(block);
-    return;
-  }
+  if (_mm_movemask_epi8(ends) != 0) return false;
   Transpose(x);  // x[k] lane j = row-pass output k of column j
-  if (upperZero) {
+  if (UpperZero) {
     Pass<false, 4>(x, zl);
     Pass<true, 4>(x, zh);
   } else {
@@ -136,12 +121,58 @@ void JpegIdctIntSse2(int16_t* block) {
   // exact and the offset can be added in 16 bits.
   const __m128i round = _mm_set1_epi32(1048576), offset = _mm_set1_epi16(128);
   const __m128i zero = _mm_setzero_si128(), top = _mm_set1_epi16(255);
+#pragma GCC unroll 8
   for (int k = 0; k < 8; ++k) {
     const __m128i lo = _mm_srai_epi32(_mm_add_epi32(zl[k], round), 21);
     const __m128i hi = _mm_srai_epi32(_mm_add_epi32(zh[k], round), 21);
     const __m128i v = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(_mm_packs_epi32(lo, hi), offset), zero), top);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * k), v);
   }
+  return true;
+}
+
+// The transform of the coefficients in x (already dequantised); x is not
+// kept.  The plain routine takes the blocks the kernel cannot.
+__attribute__((always_inline)) inline void Idct(__m128i* x, int16_t* block) {
+  // Only a DC value: every sample is the DC's (the plain arithmetic, once).
+  const __m128i upper = _mm_or_si128(_mm_or_si128(x[4], x[5]), _mm_or_si128(x[6], x[7]));
+  const __m128i ac = _mm_or_si128(_mm_or_si128(_mm_or_si128(x[1], x[2]), _mm_or_si128(x[3], upper)),
+                                  _mm_and_si128(x[0], _mm_set_epi16(-1, -1, -1, -1, -1, -1, -1, 0)));
+  if (ZeroLanes(ac) == 0xFFFF) {
+    const int32_t dc = (int16_t)_mm_cvtsi128_si32(x[0]);
+    const int32_t row = (int32_t)(((uint32_t)dc << 15) + 2048u) >> 12;
+    const int16_t v = JpegRangeLimit((int32_t)(((uint32_t)row << 15) + 1048576u) >> 21);
+    const __m128i all = _mm_set1_epi16(v);
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), all);
+    return;
+  }
+  __m128i y[8];
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) y[i] = x[i];
+  // (Finer choices cost more in mispredicted branches than they save.)
+  if (ZeroLanes(upper) == 0xFFFF ? Transform<true>(y, block) : Transform<false>(y, block)) return;
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), x[i]);
+  JpegIdctInt(block);
+}
+
+}  // namespace
+
+void JpegIdctIntSse2(int16_t* block) {
+  __m128i x[8];
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
+  Idct(x, block);
+}
+
+void JpegIdctIntQuantSse2(int16_t* block, const int16_t* table) {
+  __m128i x[8];
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i)
+    x[i] = _mm_mullo_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i)),
+                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 8 * i)));
+  Idct(x, block);
 }
 
 void JpegDequantizeIntSse2(int16_t* block, const int16_t* table) {

@@ -8,6 +8,8 @@
 
 void JpegIdctIntSse2(int16_t* block);
 void JpegDequantizeIntSse2(int16_t* block, const int16_t* table);
+// JpegDequantizeIntSse2 followed by JpegIdctIntSse2, in one pass.
+void JpegIdctIntQuantSse2(int16_t* block, const int16_t* table);
 
 // Block decoders keeping the accumulator's valid bits at the top end.
 JpegStatus JpegDecodeBlockMmx(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuffDecodeTable* ac,

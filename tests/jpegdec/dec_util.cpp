@@ -12,6 +12,8 @@
 #include <fstream>
 #include <random>
 
+#include "jpeg/decoder/dec_internal.h"
+
 namespace jd {
 
 namespace {
@@ -321,6 +323,7 @@ Decode OurDecode(const std::vector<uint8_t>& jpeg, const ReadOptions& ro) {
   Decode r;
   JpegJob job;
   if (JpegInit(&job) != 0) return r;
+  if (ro.plainOutput) JpegFillPlainOutputKernels(job.props.out.kernels);
   job.jpegBuffer = const_cast<uint8_t*>(jpeg.data());
   job.jpegBufferSize = (int32_t)jpeg.size();
   r.status = JpegRead(&job, 1);

@@ -71,6 +71,7 @@ struct ReadOptions {
   int smoothing = 0;
   int padding = 0;
   bool bottomUp = false;
+  bool plainOutput = false;  // the plain output converters whatever the processor kind
 };
 // Parameters read, then the image read into a fresh picture (the region's
 // size with a region of interest; scaled reads get the scaled size).

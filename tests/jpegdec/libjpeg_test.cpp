@@ -83,6 +83,31 @@ TEST_P(LibjpegStreams, CoefficientsAndPixelsMatch) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, LibjpegStreams, ::testing::Values(0, 3, 4, 6));
 
+// With the plain output converters (the kernels' own arithmetic differs),
+// every processor kind gives the plain routines' pixels exactly.
+TEST(LibjpegStreamsKinds, ProcessorKindsGiveThePlainPixels) {
+  for (const Case& c : Cases()) {
+    SCOPED_TRACE(c.name);
+    const std::vector<uint8_t> jpeg = jd::LjEncode(jd::MakePicture(c.w, c.h, c.ch, 5), c.opt);
+    for (int color : {1, 2}) {
+      jd::ReadOptions ro;
+      ro.dibChannels = c.ch;
+      ro.dibColor = c.ch == 1 ? 4 : c.ch == 3 ? color : 5;
+      ro.plainOutput = true;
+      jd::UseCpuKind(0);
+      const jd::Decode plain = jd::OurDecode(jpeg, ro);
+      ASSERT_EQ(plain.status, 0);
+      for (int kind : {3, 6}) {
+        jd::UseCpuKind(kind);
+        const jd::Decode got = jd::OurDecode(jpeg, ro);
+        ASSERT_EQ(got.status, 0) << kind;
+        EXPECT_TRUE(got.px == plain.px) << kind;
+      }
+    }
+  }
+  jd::UseCpuKind(0);
+}
+
 // A region of interest equals the crop of the whole picture; an interrupted
 // read equals an uninterrupted one.
 TEST(LibjpegRegions, RegionEqualsCropAndInterruptedEqualsWhole) {
