@@ -227,6 +227,8 @@ struct JpegHuffEncodeTable {
   uint32_t packed[256];  // code << 8 | length, for the block coders
 };
 
+constexpr int32_t JPEG_COMBINED_BITS = 10;
+
 struct JpegHuffDecodeTable {
   int32_t cls;
   int32_t id;
@@ -235,6 +237,10 @@ struct JpegHuffDecodeTable {
   int32_t firstCode[18];   // by length 1..16
   int32_t lastCode[18];    // -1: no codes of that length; [17] = -1
   int32_t firstIndex[18];
+  // Code and value bits together, indexed by the next JPEG_COMBINED_BITS bits: (value << 16) |
+  // (zigzag advance << 8) | bits used, the advance being run + 1, 16 for a run
+  // of 16 zeros and 0 for the end of the block; 0 when the pair does not fit.
+  int32_t combined[1 << JPEG_COMBINED_BITS];
 };
 
 // Scan state that survives an interrupted baseline call.

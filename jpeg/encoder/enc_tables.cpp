@@ -199,6 +199,62 @@ int32_t CanonicalCodes(const uint8_t* counts, int32_t* sizes, int32_t* codes) {
   return n;
 }
 
+// Entry for a pattern whose code of len bits decodes to sym.
+inline int32_t CombinedEntry(int32_t p, int32_t len, int32_t sym) {
+  constexpr int32_t kBits = JPEG_COMBINED_BITS;
+  const int32_t r = (sym >> 4) & 15, n = sym & 15;
+  if (len + n > kBits) return 0;
+  const int32_t raw = (p >> (kBits - len - n)) & ((1 << n) - 1);
+  const int32_t value = (n && raw < (1 << (n - 1))) ? raw + 1 - (1 << n) : raw;
+  const int32_t advance = n ? r + 1 : (r == 15 ? 16 : 0);
+  return (int32_t)((uint32_t)(uint16_t)(int16_t)value << 16) | (advance << 8) | (len + n);
+}
+
+// Resolves each JPEG_COMBINED_BITS-bit pattern the way the block decoders
+// do (look-ahead, then the per-length walk from 9 bits), so that an entry
+// always gives the same symbol, value and bit count as the long way, even
+// for oversubscribed code lengths.
+void FillCombined(JpegHuffDecodeTable* t) {
+  constexpr int32_t kBits = JPEG_COMBINED_BITS;
+  constexpr int32_t kPer = 1 << (kBits - 8);
+  for (int32_t i = 0; i < 256; ++i) {
+    int32_t* out = t->combined + i * kPer;
+    const int32_t e = t->lookahead[i];
+    if (e >> 16) {
+      const int32_t len = e >> 16, r = (e >> 4) & 15, n = e & 15;
+      if (len + n > kBits) {
+        for (int32_t q = 0; q < kPer; ++q) out[q] = 0;
+        continue;
+      }
+      const int32_t advance = n ? r + 1 : (r == 15 ? 16 : 0);
+      const int32_t shift = kBits - len - n, mask = (1 << n) - 1, half = n ? 1 << (n - 1) : 0;
+      for (int32_t q = 0; q < kPer; ++q) {
+        const int32_t raw = ((i * kPer + q) >> shift) & mask;
+        const int32_t value = raw + (((raw - half) >> 31) & (1 - (1 << n)));
+        out[q] = (int32_t)((uint32_t)(uint16_t)(int16_t)value << 16) | (advance << 8) | (len + n);
+      }
+      continue;
+    }
+    for (int32_t q = 0; q < kPer; ++q) {
+      const int32_t p = i * kPer + q;
+      out[q] = 0;
+      int32_t l = 9, code = p >> (kBits - 9);
+      bool fits = true;
+      while (l <= 16 && code > t->lastCode[l]) {
+        if (l == kBits) {
+          fits = false;
+          break;
+        }
+        code = (code << 1) | ((p >> (kBits - l - 1)) & 1);
+        ++l;
+      }
+      if (!fits || l > 16) continue;
+      const int32_t idx = t->firstIndex[l] + code - t->firstCode[l];
+      out[q] = CombinedEntry(p, l, (idx >= 0 && idx < 256) ? t->symbols[idx] : 0);
+    }
+  }
+}
+
 }  // namespace
 
 JpegStatus JpegDeriveEncodeTable(const uint8_t* counts, const uint8_t* symbols, JpegHuffEncodeTable* table) {
@@ -245,5 +301,6 @@ JpegStatus JpegDeriveDecodeTable(const uint8_t* counts, const uint8_t* symbols, 
     for (int j = 0; j < (1 << (8 - len)) && first + j < 256; ++j)
       table->lookahead[first + j] = (len << 16) | symbols[i];
   }
+  FillCombined(table);
   return JPEG_SUCCESS;
 }

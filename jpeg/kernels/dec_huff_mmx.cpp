@@ -163,12 +163,21 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
     _mm_storeu_si128(o + 3, zero), _mm_storeu_si128(o + 4, zero), _mm_storeu_si128(o + 5, zero);
     _mm_storeu_si128(o + 6, zero), _mm_storeu_si128(o + 7, zero);
   }
+  constexpr int kShift = 64 - JPEG_COMBINED_BITS;
   int32_t sym, v;
   do {
-    if (!Symbol<FourBytes>(b, dc, &sym)) break;
-    if (sym) {
-      if (!Value<FourBytes>(b, sym & 15, &v)) break;
-      *predictor = (int16_t)(*predictor + v);
+    // With the pattern's bits all held the long way would not refill either.
+    const int32_t c = b.bits >= JPEG_COMBINED_BITS ? dc->combined[b.acc >> kShift] : 0;
+    if (c) {
+      b.acc <<= c & 0xFF;
+      b.bits -= c & 0xFF;
+      *predictor = (int16_t)(*predictor + (c >> 16));
+    } else {
+      if (!Symbol<FourBytes>(b, dc, &sym)) break;
+      if (sym) {
+        if (!Value<FourBytes>(b, sym & 15, &v)) break;
+        *predictor = (int16_t)(*predictor + v);
+      }
     }
     out[0] = *predictor;
     int32_t pos = 1;  // next zigzag position; the block ends at 64
@@ -176,6 +185,17 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
       // With 32 bits at hand a symbol and its value need no refill in between.
       if (b.bits < 32) Refill<FourBytes>(b);
       if (b.bits >= 32) {
+        const int32_t f = ac->combined[b.acc >> kShift];
+        if (f) {
+          b.acc <<= f & 0xFF;
+          b.bits -= f & 0xFF;
+          const int32_t advance = (f >> 8) & 0xFF;
+          if (!advance) break;
+          // A run of 16 zeros stores a 0 where nothing has been stored yet.
+          if (Full) out[kZigzag[pos + advance - 1]] = (int16_t)(f >> 16);
+          pos += advance;
+          continue;
+        }
         int32_t e = ac->lookahead[b.acc >> 56];
         if (e >> 16) {
           b.acc <<= e >> 16;
