@@ -6,6 +6,7 @@
 
 #include "jpeg/decoder/dec_internal.h"
 #include "jpeg/kernels/dec_kernels.h"
+#include "common/sse2_transpose.h"
 
 namespace {
 
@@ -15,25 +16,6 @@ inline __m128i Pair(int16_t a, int16_t b) { return _mm_set_epi16(b, a, b, a, b, 
 // lane): low half's product plus the high half's, moved up 16 bits.
 inline __m128i MulLo32(__m128i a, __m128i k) {
   return _mm_add_epi32(_mm_mullo_epi16(a, k), _mm_slli_epi32(_mm_mulhi_epu16(a, k), 16));
-}
-
-inline void Transpose(__m128i* r) {
-  const __m128i t0 = _mm_unpacklo_epi16(r[0], r[1]), t1 = _mm_unpackhi_epi16(r[0], r[1]);
-  const __m128i t2 = _mm_unpacklo_epi16(r[2], r[3]), t3 = _mm_unpackhi_epi16(r[2], r[3]);
-  const __m128i t4 = _mm_unpacklo_epi16(r[4], r[5]), t5 = _mm_unpackhi_epi16(r[4], r[5]);
-  const __m128i t6 = _mm_unpacklo_epi16(r[6], r[7]), t7 = _mm_unpackhi_epi16(r[6], r[7]);
-  const __m128i u0 = _mm_unpacklo_epi32(t0, t2), u1 = _mm_unpackhi_epi32(t0, t2);
-  const __m128i u2 = _mm_unpacklo_epi32(t1, t3), u3 = _mm_unpackhi_epi32(t1, t3);
-  const __m128i u4 = _mm_unpacklo_epi32(t4, t6), u5 = _mm_unpackhi_epi32(t4, t6);
-  const __m128i u6 = _mm_unpacklo_epi32(t5, t7), u7 = _mm_unpackhi_epi32(t5, t7);
-  r[0] = _mm_unpacklo_epi64(u0, u4);
-  r[1] = _mm_unpackhi_epi64(u0, u4);
-  r[2] = _mm_unpacklo_epi64(u1, u5);
-  r[3] = _mm_unpackhi_epi64(u1, u5);
-  r[4] = _mm_unpacklo_epi64(u2, u6);
-  r[5] = _mm_unpackhi_epi64(u2, u6);
-  r[6] = _mm_unpacklo_epi64(u3, u7);
-  r[7] = _mm_unpackhi_epi64(u3, u7);
 }
 
 // One 8-point pass over four lanes: x holds the inputs as 16-bit lanes, `hi`
@@ -91,7 +73,7 @@ inline int ZeroLanes(__m128i v) { return _mm_movemask_epi8(_mm_cmpeq_epi16(v, _m
 template <bool UpperZero>
 __attribute__((always_inline)) inline bool Transform(__m128i* x, int16_t* block) {
   __m128i zl[8], zh[8];
-  Transpose(x);  // x[j] lane r = coefficient j of row r
+  Transpose8x8Epi16(x);  // x[j] lane r = coefficient j of row r
   Pass<false, 8>(x, zl);
   if (!UpperZero) Pass<true, 8>(x, zh);
   const __m128i r2048 = _mm_set1_epi32(2048);
@@ -109,7 +91,7 @@ __attribute__((always_inline)) inline bool Transform(__m128i* x, int16_t* block)
   const __m128i ends = _mm_or_si128(_mm_cmpeq_epi16(high, _mm_set1_epi16(32767)),
                                     _mm_cmpeq_epi16(low, _mm_set1_epi16(-32768)));
   if (_mm_movemask_epi8(ends) != 0) return false;
-  Transpose(x);  // x[k] lane j = row-pass output k of column j
+  Transpose8x8Epi16(x);  // x[k] lane j = row-pass output k of column j
   if (UpperZero) {
     Pass<false, 4>(x, zl);
     Pass<true, 4>(x, zh);

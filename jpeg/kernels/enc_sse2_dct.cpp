@@ -4,6 +4,7 @@
 #include <emmintrin.h>
 
 #include "jpeg/kernels/enc_kernels.h"
+#include "common/sse2_transpose.h"
 
 namespace {
 
@@ -16,25 +17,6 @@ inline __m128i MulK(__m128i a, __m128i k) {
 }
 
 inline __m128i K16(int k) { return _mm_set1_epi16((short)(uint16_t)k); }
-
-inline void Transpose8x8(__m128i* r) {
-  const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
-  const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
-  const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
-  const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
-  const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
-  const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
-  const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
-  const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
-  r[0] = _mm_unpacklo_epi64(b0, b4);
-  r[1] = _mm_unpackhi_epi64(b0, b4);
-  r[2] = _mm_unpacklo_epi64(b1, b5);
-  r[3] = _mm_unpackhi_epi64(b1, b5);
-  r[4] = _mm_unpacklo_epi64(b2, b6);
-  r[5] = _mm_unpackhi_epi64(b2, b6);
-  r[6] = _mm_unpacklo_epi64(b3, b7);
-  r[7] = _mm_unpackhi_epi64(b3, b7);
-}
 
 inline __m128i WidenLo(__m128i v) { return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16); }
 inline __m128i WidenHi(__m128i v) { return _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16); }
@@ -245,14 +227,14 @@ inline bool WithinSamples(const __m128i* v) {
 void JpegFdctIntSse2(int16_t* block) {
   __m128i v[8];
   for (int i = 0; i < 8; ++i) v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
-  Transpose8x8(v);  // lanes are rows: the row pass
+  Transpose8x8Epi16(v);  // lanes are rows: the row pass
   if (WithinSamples(v)) {
     IntRowPassSmall(v);
-    Transpose8x8(v);  // lanes are columns: the column pass
+    Transpose8x8Epi16(v);  // lanes are columns: the column pass
     IntColPassSmall(v);  // a transform of samples stays within 16 bits
   } else {
     IntPass<true>(v);
-    Transpose8x8(v);
+    Transpose8x8Epi16(v);
     IntPass<false>(v);
   }
   for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), v[i]);
@@ -261,7 +243,7 @@ void JpegFdctIntSse2(int16_t* block) {
 void JpegFdctScaledMmx(int16_t* block) {
   __m128i v[8];
   for (int i = 0; i < 8; ++i) v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
-  Transpose8x8(v);
+  Transpose8x8Epi16(v);
   // Row pass: 32-bit results, lanes = rows (lo: rows 0-3, hi: rows 4-7).
   __m128i lo[8], hi[8], ylo[8], yhi[8];
   for (int k = 0; k < 8; ++k) {

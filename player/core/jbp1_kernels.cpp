@@ -5,6 +5,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include "common/sse2_transpose.h"
 #endif
 
 namespace {
@@ -160,26 +161,6 @@ inline __m128i Pack16(__m128i a, __m128i b)
     return _mm_packs_epi32(a, b);
 }
 
-inline void Transpose8x16(__m128i r[8])
-{
-    const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
-    const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
-    const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
-    const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
-    const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
-    const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
-    const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
-    const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
-    r[0] = _mm_unpacklo_epi64(b0, b4);
-    r[1] = _mm_unpackhi_epi64(b0, b4);
-    r[2] = _mm_unpacklo_epi64(b1, b5);
-    r[3] = _mm_unpackhi_epi64(b1, b5);
-    r[4] = _mm_unpacklo_epi64(b2, b6);
-    r[5] = _mm_unpackhi_epi64(b2, b6);
-    r[6] = _mm_unpacklo_epi64(b3, b7);
-    r[7] = _mm_unpackhi_epi64(b3, b7);
-}
-
 }  // namespace
 
 void Jbp1InverseDctSse2(short* block, const WORD* quant)
@@ -200,7 +181,7 @@ void Jbp1InverseDctSse2(short* block, const WORD* quant)
     for (int r = 0; r < 8; ++r) rows[r] = Pack16(c[r], out[r]);
 
     // Row pass on the transposed block: lanes are rows.
-    Transpose8x16(rows);
+    Transpose8x8Epi16(rows);
     for (int k = 0; k < 8; ++k) {
         lo[k] = _mm_srai_epi32(_mm_unpacklo_epi16(rows[k], rows[k]), 16);
         hi[k] = _mm_srai_epi32(_mm_unpackhi_epi16(rows[k], rows[k]), 16);
@@ -209,7 +190,7 @@ void Jbp1InverseDctSse2(short* block, const WORD* quant)
     for (int k = 0; k < 8; ++k) c[k] = _mm_srai_epi32(out[k], 3);
     Idct8Sse2(hi, out);
     for (int k = 0; k < 8; ++k) rows[k] = Pack16(c[k], _mm_srai_epi32(out[k], 3));
-    Transpose8x16(rows);
+    Transpose8x8Epi16(rows);
     for (int r = 0; r < 8; ++r) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * r), rows[r]);
 }
 
