@@ -78,7 +78,10 @@ void ReadEnvironment(Globals& g) {
 void Capture(const BYTE* data, size_t n) {
   std::lock_guard<std::mutex> l(CaptureLock());
   FILE* f = G().capture;
-  if (f && n) std::fwrite(data, 1, n, f);
+  if (f && n) {
+    std::fwrite(data, 1, n, f);
+    std::fflush(f);  // readers may look at the file while the device plays
+  }
 }
 
 bool Live(HWAVEOUT d) {
@@ -241,7 +244,7 @@ MMRESULT waveOutOpen(LPHWAVEOUT device, UINT, LPCWAVEFORMATEX format, DWORD_PTR 
   {
     std::lock_guard<std::mutex> l(G().lock);
     ReadEnvironment(G());
-    if (G().failRate && format->nSamplesPerSec == G().failRate) {
+    if (G().failRate && (format->nSamplesPerSec == G().failRate || G().failRate == VELMI_WAVE_FAIL_ALL)) {
       ++G().refused;
       return WAVERR_BADFORMAT;
     }

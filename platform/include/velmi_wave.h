@@ -22,8 +22,10 @@ int VelmiWaveOpenDevices();
 // set by VELMI_WAVE_CAPTURE at the first open.
 void VelmiWaveCaptureTo(const char* path);
 
-// waveOutOpen at this rate fails with WAVERR_BADFORMAT (0 = none); also set
-// by VELMI_WAVE_FAIL_RATE at the first open.
+// waveOutOpen at this rate fails with WAVERR_BADFORMAT (0 = none,
+// VELMI_WAVE_FAIL_ALL = every rate); also set by VELMI_WAVE_FAIL_RATE at the
+// first open.
+#define VELMI_WAVE_FAIL_ALL 0xFFFFFFFFu
 void VelmiWaveFailRate(DWORD rate);
 // Opens made so far at a refused rate (tests).
 int VelmiWaveRefusedOpens();

@@ -3,22 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/file.h"
+
 OggOverlay g_oggOverlay = {};
 
 namespace {
-char g_oggVersion[128];
 
 template <typename F>
 F Entry(HMODULE m, const WCHAR* name) {
   return reinterpret_cast<F>(GetProcAddressW(m, name));
 }
 }  // namespace
-
-void SetOggOverlayVersion(const char* text) {
-  std::strncpy(g_oggVersion, text ? text : "", sizeof g_oggVersion - 1);
-  g_oggVersion[sizeof g_oggVersion - 1] = 0;
-}
-const char* GetOggOverlayVersion() { return g_oggVersion; }
 
 int LoadOggOverlay() {
   if (g_oggOverlay.module) return 0;
@@ -59,7 +54,6 @@ int LoadOggOverlay() {
 void UnloadOggOverlay() {
   if (g_oggOverlay.module) FreeLibrary(g_oggOverlay.module);
   g_oggOverlay = {};
-  SetOggOverlayVersion("");
 }
 
 int OggOverlayPresent() { return g_oggOverlay.module != nullptr; }

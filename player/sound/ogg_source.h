@@ -42,12 +42,10 @@ extern OggOverlay g_oggOverlay;
 
 // Loads "Tessaly.ovl"; 1 when the module cannot be loaded, else 0 (a module
 // that lacks a required entry is freed again and the binding stays absent).
+// The overlay's version text is stored with SetOggOverlayVersion.
 int LoadOggOverlay();
 void UnloadOggOverlay();
 int OggOverlayPresent();
-// The overlay's version text for the status line ("" while absent).
-void SetOggOverlayVersion(const char* text);
-const char* GetOggOverlayVersion();
 
 class OggSource {
  public:

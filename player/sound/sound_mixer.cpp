@@ -60,11 +60,6 @@ CSoundMixer::CSoundMixer()
 
 CSoundMixer::~CSoundMixer() {
   CloseOutput();
-  // Channels left over (a mixer that never had a device) are freed here.
-  EnterCriticalSection(&lock);
-  for (int i = 0; i < SOUND_CHANNELS; ++i)
-    if (channels[i]) ReleaseChannel(i);
-  LeaveCriticalSection(&lock);
   DeleteCriticalSection(&lock);
 }
 
@@ -184,20 +179,25 @@ void CSoundMixer::Resume() {
 
 void CSoundMixer::CloseOutput() {
   EnterCriticalSection(&lock);
-  const bool wasClosed = closed;
-  LeaveCriticalSection(&lock);
-  if (wasClosed) return;
-  StopAll();
-  EnterCriticalSection(&lock);
-  closed = 1;  // from here on no buffer is written again
+  if (closed) {
+    LeaveCriticalSection(&lock);
+    return;
+  }
+  closed = 1;  // from here on no buffer is refilled or written again
   HWAVEOUT dev = device;
   LeaveCriticalSection(&lock);
-  if (dev) {
-    waveOutReset(dev);
-    EnterCriticalSection(&lock);
+  // The device is stopped first (outside the lock: it waits for a running
+  // callback), so no refill can come to release the channels: they are
+  // released here, under the lock.
+  if (dev) waveOutReset(dev);
+  EnterCriticalSection(&lock);
+  for (int i = 0; i < SOUND_CHANNELS; ++i)
+    if (channels[i]) ReleaseChannel(i);
+  if (dev)
     for (int i = 0; i < BUFFERS; ++i)
       if (headers[i].lpData) waveOutUnprepareHeader(dev, &headers[i], sizeof(WAVEHDR));
-    LeaveCriticalSection(&lock);
+  LeaveCriticalSection(&lock);
+  if (dev) {
     for (int attempt = 0; attempt < 7; ++attempt) {
       if (waveOutClose(dev) == MMSYSERR_NOERROR) break;
       Sleep(50);
@@ -618,9 +618,10 @@ int CSoundMixer::GetPlayPosition(int channel) {
   SoundChannel* c = channels[channel];
   int ms = -1;
   if (c && c->state == CHANNEL_PLAYING) {
-    if (c->mixCounter <= 0) {
-      // No stamp yet; after a resume the position stands still until then.
-      ms = c->restamped ? int(c->bytesPlayed * c->secondsPerByte * 1000) : 0;
+    if (c->mixCounter <= 0 || !device) {
+      // No stamp yet (after a resume the position stands still until the
+      // new one), or no device to ask.
+      ms = c->restamped || c->mixCounter > 0 ? int(c->bytesPlayed * c->secondsPerByte * 1000) : 0;
     } else {
       const DWORD pos = DevicePosition();
       c->bytesPlayed += pos - c->lastDevicePos;

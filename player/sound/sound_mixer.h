@@ -70,8 +70,9 @@ class CSoundMixer {
   CSoundMixer& operator=(const CSoundMixer&) = delete;
 
   // Opens the device at `rate` (44,100 or 22,050), 22,050 when that fails,
-  // and queues three silent buffers.  Returns the rate in use, 0 when no
-  // device could be opened (the mixer then runs without one).
+  // and queues three silent buffers.  Returns the rate in use; when no
+  // device opens at all the mixer runs without one (channels open, stops
+  // release at once, nothing is heard).
   unsigned OpenOutput(unsigned rate);
   // Stops every channel and closes the device for good.
   void CloseOutput();
