@@ -470,7 +470,9 @@ TEST_F(MixerTest, OpenSoundFindsTheKindByExtensionInFoldersAndPacks) {
   EXPECT_EQ(mixer->GetChannelState(21), CHANNEL_PLAYING);
   EXPECT_EQ(mixer->OpenSound(22, "V003", pack.c_str(), &reader, 100, 0, 0, 1, 1), 0);
 
-  // Without the Ogg overlay an Ogg sound is not even made.
+  // Without the Ogg overlay an Ogg sound is not even made.  (The overlay
+  // goes only after every channel, as at the end of the program.)
+  mixer->StopAll();
   UnloadOggOverlay();
   EXPECT_EQ(mixer->OpenSound(20, "v001", pack.c_str(), &reader, 100, 0, 0, 1, 1), 0);
   EXPECT_EQ(mixer->GetChannel(20), nullptr);
