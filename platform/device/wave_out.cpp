@@ -19,15 +19,42 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
+#include <utility>
 #include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
+// Written headers wait in a list linked through their lpNext fields (the
+// driver's own field), so playing never allocates.
+struct HeaderQueue {
+  WAVEHDR* head = nullptr;
+  WAVEHDR* tail = nullptr;
+  size_t count = 0;
+  bool empty() const { return head == nullptr; }
+  size_t size() const { return count; }
+  WAVEHDR* front() const { return head; }
+  void push_back(WAVEHDR* h) {
+    h->lpNext = nullptr;
+    if (tail)
+      tail->lpNext = h;
+    else
+      head = h;
+    tail = h;
+    ++count;
+  }
+  void pop_front() {
+    WAVEHDR* h = head;
+    head = h->lpNext;
+    if (!head) tail = nullptr;
+    h->lpNext = nullptr;
+    --count;
+  }
+};
+
 struct HWAVEOUT__ {
   std::mutex lock;  // queue, position, volume
-  std::deque<WAVEHDR*> queue;
+  HeaderQueue queue;
   DWORD frontOffset = 0;  // bytes of the front header already played
   uint64_t played = 0;    // bytes since open or reset
   LPWAVECALLBACK callback = nullptr;
@@ -307,15 +334,19 @@ MMRESULT waveOutReset(HWAVEOUT device) {
   if (!Live(device)) return MMSYSERR_INVALHANDLE;
   // Pausing waits for a callback that is running on SDL's thread.
   if (device->sdl) SDL_PauseAudioDevice(device->sdl, 1);
-  std::deque<WAVEHDR*> returned;
+  HeaderQueue returned;
   {
     std::lock_guard<std::mutex> l(device->lock);
-    returned.swap(device->queue);
+    std::swap(returned, device->queue);
     device->frontOffset = 0;
     device->played = 0;
-    for (WAVEHDR* h : returned) h->dwFlags = (h->dwFlags & ~DWORD(WHDR_INQUEUE)) | WHDR_DONE;
+    for (WAVEHDR* h = returned.head; h; h = h->lpNext) h->dwFlags = (h->dwFlags & ~DWORD(WHDR_INQUEUE)) | WHDR_DONE;
   }
-  for (WAVEHDR* h : returned) Notify(device, MM_WOM_DONE, h);
+  while (!returned.empty()) {
+    WAVEHDR* h = returned.front();
+    returned.pop_front();
+    Notify(device, MM_WOM_DONE, h);
+  }
   if (device->sdl) SDL_PauseAudioDevice(device->sdl, 0);
   return MMSYSERR_NOERROR;
 }
