@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -82,11 +83,26 @@ Bytes WithId3v1(const Bytes& mp3) {
   return out;
 }
 
+namespace {
+// This process's scratch folders, removed at exit.
+struct Scratch {
+  std::string root;
+  Scratch() {
+    const char* t = std::getenv("TMPDIR");
+    root = std::string(t && *t ? t : "/tmp") + "/velmi_mixer_" + std::to_string(getpid());
+    mkdir(root.c_str(), 0755);
+  }
+  ~Scratch() {
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+  }
+};
+}  // namespace
+
 std::string TempFolder(const std::string& tag) {
+  static Scratch scratch;
   static int counter = 0;
-  const char* t = std::getenv("TMPDIR");
-  std::string dir = std::string(t && *t ? t : "/tmp") + "/velmi_mixer_" + std::to_string(getpid()) + "_" + tag + "_" +
-                    std::to_string(counter++);
+  std::string dir = scratch.root + "/" + tag + "_" + std::to_string(counter++);
   mkdir(dir.c_str(), 0755);
   return dir;
 }
