@@ -7,9 +7,7 @@
 // share of play time is its inverse); "allocs_per_refill" = heap blocks
 // taken per refill after the first second of play.
 #include <benchmark/benchmark.h>
-#include <lame/lame.h>
 #include <mpg123.h>
-#include <oggenc.h>
 #include <velmi_platform.h>
 #include <velmi_wave.h>
 #include <vorbis/vorbisfile.h>
@@ -27,6 +25,7 @@
 #include <vector>
 
 #include "player/sound/mp3_source.h"
+#include "tests/mixer/mixer_fixtures.h"
 #include "player/sound/ogg_source.h"
 #include "player/sound/sound_mixer.h"
 
@@ -50,7 +49,7 @@ extern "C" void* realloc(void* p, size_t n) {
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using Bytes = mixertest::Bytes;
 
 std::vector<int16_t> Music(int rate, int channels, double seconds) {
   std::mt19937 rng(3);
@@ -65,41 +64,6 @@ std::vector<int16_t> Music(int rate, int channels, double seconds) {
   return v;
 }
 
-Bytes EncodeMp3(const std::vector<int16_t>& pcm, int rate, int channels, int kbps) {
-  lame_global_flags* g = lame_init();
-  lame_set_in_samplerate(g, rate);
-  lame_set_out_samplerate(g, rate);
-  lame_set_num_channels(g, channels);
-  lame_set_mode(g, channels == 1 ? MONO : JOINT_STEREO);
-  lame_set_brate(g, kbps);
-  lame_set_bWriteVbrTag(g, 0);
-  lame_init_params(g);
-  const int frames = int(pcm.size() / channels);
-  std::vector<int16_t> l(frames), r(frames);
-  for (int i = 0; i < frames; ++i) l[i] = pcm[size_t(i) * channels], r[i] = pcm[size_t(i) * channels + channels - 1];
-  Bytes out(size_t(frames) * 2 + 16384);
-  int n = lame_encode_buffer(g, l.data(), r.data(), frames, out.data(), int(out.size()));
-  n += lame_encode_flush(g, out.data() + n, int(out.size()) - n);
-  lame_close(g);
-  out.resize(size_t(n));
-  return out;
-}
-
-Bytes EncodeOgg(const std::vector<int16_t>& pcm, int rate, int channels) {
-  WAVEFORMATEX f{};
-  f.wFormatTag = WAVE_FORMAT_PCM;
-  f.nChannels = WORD(channels);
-  f.nSamplesPerSec = DWORD(rate);
-  f.wBitsPerSample = 16;
-  f.nBlockAlign = WORD(channels * 2);
-  f.nAvgBytesPerSec = f.nBlockAlign * f.nSamplesPerSec;
-  DWORD size = DWORD(pcm.size() * 2);
-  void* block = GetOggEncodeProcessMemory(0.2f, &f, pcm.data(), &size);
-  Bytes out(static_cast<uint8_t*>(block), static_cast<uint8_t*>(block) + size);
-  LocalFree(block);
-  return out;
-}
-
 struct Files {
   Bytes music, voice, effect;
   std::string folder;
@@ -108,9 +72,9 @@ struct Files {
 const Files& TheFiles() {
   static Files* f = [] {
     auto* x = new Files;
-    x->music = EncodeMp3(Music(44100, 2, 10), 44100, 2, 128);
-    x->voice = EncodeOgg(Music(22050, 1, 10), 22050, 1);
-    x->effect = EncodeMp3(Music(22050, 1, 2), 22050, 1, 48);
+    x->music = mixertest::EncodeMp3(Music(44100, 2, 10), 44100, 2);
+    x->voice = mixertest::EncodeOgg(Music(22050, 1, 10), 22050, 1);
+    x->effect = mixertest::EncodeMp3(Music(22050, 1, 2), 22050, 1);
     x->folder = "/tmp/velmi_mixer_bench_" + std::to_string(getpid());
     mkdir(x->folder.c_str(), 0755);
     auto put = [&](const char* name, const Bytes& b) {
@@ -119,9 +83,7 @@ const Files& TheFiles() {
     put("music.mp3", x->music);
     put("voice.ogg", x->voice);
     put("effect.mp3", x->effect);
-    setenv("VELMI_MODULE_PATH", VELMI_MODULE_DIR, 1);
-    LoadMp3Overlay();
-    LoadOggOverlay();
+    mixertest::LoadOverlays();
     return x;
   }();
   return *f;
