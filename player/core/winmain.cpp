@@ -12,13 +12,14 @@
 #include "player/core/screen.h"
 #include "player/core/text_window.h"
 #include "player/core/texts.h"
+#include "player/scenario/mp3_source.h"
+#include "player/scenario/ogg_source.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/screens/popup_menu.h"
 
 namespace {
 
 CGameApp* g_app = nullptr;
-ModeHandlerHook g_titleHook = nullptr;
 
 int ErrorBox(const char* text) {
   const WCHAR* w = nullptr;
@@ -39,8 +40,6 @@ void DestroyWindowQuietly(CGameApp* app) {
 }  // namespace
 
 CGameApp* GetGameApp() { return g_app; }
-void SetTitleModeHook(ModeHandlerHook hook) { g_titleHook = hook; }
-ModeHandlerHook GetTitleModeHook() { return g_titleHook; }
 
 void CGameApp::OnPaint(HWND h) {
   PAINTSTRUCT ps;
@@ -100,14 +99,6 @@ void CGameApp::WatchForeground() {
   HWND front = GetForegroundWindow();
   if (active && front != hwnd) Deactivate();
   else if (!active && front == hwnd) Activate();
-}
-
-void CGameApp::DispatchMode() {
-  if (gameMode == MODE_TITLE && g_titleHook) {
-    g_titleHook(this);
-    return;
-  }
-  DispatchGameMode(this);
 }
 
 int FrameStep(CGameApp* app) {

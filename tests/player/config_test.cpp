@@ -167,9 +167,9 @@ TEST_F(StartupTest, ClampsAndSeparateAntialiasKey) {
   EXPECT_EQ(s.musicVolume, 100);
   EXPECT_EQ(s.soundQuality, 1);
   EXPECT_EQ(s.titleImageMode, 1);
-  EXPECT_EQ(app->cgModePage, 0u);
-  EXPECT_EQ(app->evModePage, 24u);
-  EXPECT_EQ(app->cgModeChar, 0u);
+  EXPECT_EQ(app->cgMode.page, 0);
+  EXPECT_EQ(app->sceneReplay.page, 24);
+  EXPECT_EQ(app->cgMode.tab, 0);
   EXPECT_EQ(s.cursorMode, 0);
   EXPECT_EQ(s.centerKeyAction, 1);
   EXPECT_EQ(s.mascotVoice, 0);

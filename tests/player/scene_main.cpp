@@ -8,13 +8,14 @@
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/sprite.h"
+#include "tests/support/mode_table.h"
 
 namespace {
 
 const char* const kPictures[] = {"t13", "t1", "t30", "t32", "t80", "t90"};
 
-void Scene(CGameApp* app) {
-  if (app->phase != 0) return;
+int Scene(CGameApp* app) {
+  if (app->phase != 0) return 1;
   app->phase = 1;
   CSprite* back = new CSprite;
   back->InitFillRect(0, 0, 800, 600, 0x000080);
@@ -25,7 +26,7 @@ void Scene(CGameApp* app) {
     if (!LoadPicture(pic, kPictures[i], app->picturePackPath, 0, app->picturePack)) {
       app->errorWord |= 0x80000000u;
       delete pic;
-      return;
+      return 1;
     }
     app->pictures[i] = pic;
     CSprite* s = new CSprite;
@@ -46,12 +47,13 @@ void Scene(CGameApp* app) {
   half->SetPosition(150, 300);
   half->SetLevel(128);
   app->sprites[11] = half;
+  return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  SetTitleModeHook(Scene);
+  ReplaceModeHandler(MODE_TITLE, Scene);
 #if defined(VELMI_PLAYER_BUILD_ce30)
   return RunPlayer(PlayerBuild::Ce30, argc, argv);
 #elif defined(VELMI_PLAYER_BUILD_ce42)
