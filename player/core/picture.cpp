@@ -1,5 +1,7 @@
 #include "player/core/picture.h"
 
+#include <velmi_device.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -52,7 +54,16 @@ BYTE* ReadRbpFile(const char* sourcePath, const char* name, PackReader* reader, 
   return ReadPictureEntry(reader, sourcePath, name, size, shared);
 }
 
+static int ReadPicture(CPicture* pic, const char* name, const char* sourcePath, int bit31, PackReader* reader);
+
+// Every picture that fails to load is reported to the device's test channel.
 int LoadPicture(CPicture* pic, const char* name, const char* sourcePath, int bit31, PackReader* reader) {
+  int ok = ReadPicture(pic, name, sourcePath, bit31, reader);
+  if (!ok) VelmiDeviceReportPictureFailure(name);
+  return ok;
+}
+
+static int ReadPicture(CPicture* pic, const char* name, const char* sourcePath, int bit31, PackReader* reader) {
   // The extension is forced on a copy; the caller's name stays as given.
   size_t len = StrLength(name);
   if (len >= 64) return 0;

@@ -1,4 +1,5 @@
 #include <aygshell.h>
+#include <velmi_device.h>
 
 #include <cstring>
 #include <new>
@@ -134,6 +135,7 @@ int FrameStep(CGameApp* app) {
   }
   app->ResetDrawBuckets();
   app->DispatchMode();
+  VelmiDeviceReportMode(app->gameMode, app->phase);
   if (app->screen && app->screen->IsMoviePlaying()) {
     app->InvalidateVirtualRect(0, 0, 800, 600);
     return 1;

@@ -1,6 +1,7 @@
 // The player of one build with a static test scene in place of the title
 // screen: every picture type of the test pack as a sprite over a filled
-// background, one drawn additively and one at half level.
+// background, one drawn additively and one at half level.  A tap leaves the
+// scene for the picture gallery's mode.
 #include <cstring>
 
 #include "player/core/dirty_list.h"
@@ -15,7 +16,13 @@ namespace {
 const char* const kPictures[] = {"t13", "t1", "t30", "t32", "t80", "t90"};
 
 int Scene(CGameApp* app) {
-  if (app->phase != 0) return 1;
+  if (app->phase != 0) {
+    if (app->input.tap) {
+      app->gameMode = MODE_CG;
+      app->phase = 0;
+    }
+    return 1;
+  }
   app->phase = 1;
   CSprite* back = new CSprite;
   back->InitFillRect(0, 0, 800, 600, 0x000080);
