@@ -25,6 +25,12 @@ using S = SettingStep;
 
 }  // namespace
 
+// Ranges are enforced here, at the read, and only for words that the game
+// uses as an index, a size or a multiplier (character pictures and voices,
+// the window level, the anti-alias level, text and auto-advance delays,
+// volumes, gallery pages) or whose start-up rule says so; every other word
+// is kept as read and written back unchanged.  The option handlers store
+// what they are given.
 const ConfigSetting kConfigSettings[] = {
     // section, key, count, word, default, rule, low, high, step, menu, handler, character handler
     {kMusic, "SAOUND_QUALITY", 1, WORD(soundQuality), 0, R::kAsRead, 0, 0, S::kSoundQuality,
@@ -77,27 +83,27 @@ const ConfigSetting kConfigSettings[] = {
      SetWinTransparency, nullptr},
     {kMessage, "TRANS_MODE", 1, WORD(transMode), 1, R::kFlag, 0, 0, S::kPlain, kMenuTransMode, SetTransMode,
      nullptr},
-    {kSystem, "MASCOT_VOICE", 1, WORD(mascotVoice), 0, R::kRange, 0, 14, S::kPlain, kMenuMascotVoiceFirst,
+    {kSystem, "MASCOT_VOICE", 1, WORD(mascotVoice), 0, R::kRange, 0, 15, S::kPlain, kMenuMascotVoiceFirst,
      SetMascotVoice, nullptr},
-    {kSystem, "SAVE_MASCOT_ICON", 1, WORD(saveMascotIcon), 0, R::kRange, 0, 14, S::kPlain, kMenuSaveIconFirst,
+    {kSystem, "SAVE_MASCOT_ICON", 1, WORD(saveMascotIcon), 0, R::kRange, 0, 15, S::kPlain, kMenuSaveIconFirst,
      SetSaveMascotIcon, nullptr},
-    {kSystem, "KEY_CEN_CTRL", 1, WORD(centerKeyAction), 1, R::kRange, 0, 5, S::kPlain, kMenuCenterKeyFirst,
+    {kSystem, "KEY_CEN_CTRL", 1, WORD(centerKeyAction), 1, R::kAsRead, 0, 0, S::kPlain, kMenuCenterKeyFirst,
      SetCenterKeyAction, nullptr},
-    {kSystem, "KET_CUR_MODE", 1, WORD(cursorMode), 0, R::kRange, 0, 4, S::kPlain, kMenuCursorModeFirst,
+    {kSystem, "KET_CUR_MODE", 1, WORD(cursorMode), 0, R::kAsRead, 0, 0, S::kPlain, kMenuCursorModeFirst,
      SetCursorMode, nullptr},
     {kSystem, "KET_DOUBLE_CLICK", 1, WORD(keyDoubleClick), 0, R::kAsRead, 0, 0, S::kPlain, kMenuKeyDoubleClick,
      SetKeyDoubleClick, nullptr},
     {kMessage, "VOICE_AUTOLOCK", 1, WORD(voiceAutoLock), 0, R::kAsRead, 0, 0, S::kPlain, kMenuVoiceAutoLock,
      SetVoiceAutoLock, nullptr},
-    {kSystem, "DISP_FREE_MODE", 1, WORD(dispFreeMode), 0, R::kRange, 0, 2, S::kPlain, kMenuDispFreeFirst,
+    {kSystem, "DISP_FREE_MODE", 1, WORD(dispFreeMode), 0, R::kAsRead, 0, 0, S::kPlain, kMenuDispFreeFirst,
      SetDispFreeMode, nullptr},
     {kSystem, "MANA_VOICE_CUT", 1, WORD(mannerVoiceCut), 0, R::kAsRead, 0, 0, S::kPlain, kMenuMannerVoiceCut,
      SetMannerVoiceCut, nullptr},
     {kSystem, "MANA_FULL_CUT", 1, WORD(mannerFullCut), 0, R::kAsRead, 0, 0, S::kPlain, kMenuMannerFullCut,
      SetMannerFullCut, nullptr},
-    {kVoice, "VOICE_CUT_MODE", 1, WORD(voiceCutMode), 0, R::kRange, 0, 2, S::kPlain, kMenuVoiceCutFirst,
+    {kVoice, "VOICE_CUT_MODE", 1, WORD(voiceCutMode), 0, R::kAsRead, 0, 0, S::kPlain, kMenuVoiceCutFirst,
      SetVoiceCutMode, nullptr},
-    {kMessage, "MES_LOG_START", 1, WORD(mesLogStart), 0, R::kRange, 0, 1, S::kPlain, kMenuLogStartFirst,
+    {kMessage, "MES_LOG_START", 1, WORD(mesLogStart), 0, R::kAsRead, 0, 0, S::kPlain, kMenuLogStartFirst,
      SetMessageLogStart, nullptr},
     {kSystem, "CG_MODE_CHAR", 1, APP_WORD(cgMode.tab), 0, R::kRange, 0, 7, S::kPlain, 0, nullptr, nullptr},
     {kSystem, "CG_MODE_PAGE", 1, APP_WORD(cgMode.page), 0, R::kRange, 0, 1, S::kPlain, 0, nullptr, nullptr},

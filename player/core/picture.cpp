@@ -224,15 +224,24 @@ static int ReadPicture(CPicture* pic, const char* name, const char* sourcePath, 
 int CPicture::CreateBlank(CPicture* pic, uint32_t width, uint32_t height, uint8_t fill, int kind) {
   pic->FreePixels();
   size_t count = size_t(width) * height;
-  pic->owned = Alloc(count * 2);
-  if (!pic->owned) return 0;
-  std::memset(pic->owned, fill, count * 2);
-  pic->pixels = pic->owned;
+  BYTE* pixels = Alloc(count * 2);
+  BYTE* alphaPlane = kind != 2 && pixels ? Alloc(count) : nullptr;
+  if (!pixels || (kind != 2 && !alphaPlane)) {
+    // Nothing of the old picture or of the new one stays.
+    Free(pixels);
+    Free(alphaPlane);
+    pic->flags = 0;
+    pic->depth = 32;
+    pic->width = pic->height = 0;
+    pic->canvasWidth = pic->canvasHeight = 0;
+    return 0;
+  }
+  std::memset(pixels, fill, count * 2);
+  pic->owned = pic->pixels = pixels;
   pic->depth = 16;
-  if (kind != 2) {
-    pic->alpha = Alloc(count);
-    if (!pic->alpha) return 0;
-    std::memset(pic->alpha, fill, count);
+  if (alphaPlane) {
+    std::memset(alphaPlane, fill, count);
+    pic->alpha = alphaPlane;
     pic->depth = 24;
   }
   pic->flags = 0x80000000u;

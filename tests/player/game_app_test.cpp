@@ -133,6 +133,8 @@ TEST(ConfigSettings, StartupRules) {
       {"MEM_STREAM", 0, 0},    {"CG_MODE_CHAR", -1, 0},   {"CG_MODE_CHAR", 8, 0},    {"CG_MODE_CHAR", 7, 7},
       {"CG_MODE_PAGE", 2, 0},  {"EV_MODE_PAGE", 24, 24},  {"EV_MODE_PAGE", 25, 0},   {"READ_SKIP", 7, 7},
       {"WINDOW_TRANS", 11, 5}, {"WINDOW_TRANS", 0, 0},   {ANTIALIAS_KEY, 4, 0},     {ANTIALIAS_KEY, 3, 3},
+      {"MASCOT_VOICE", 15, 15}, {"MASCOT_VOICE", 16, 0},  {"SAVE_MASCOT_ICON", 15, 15}, {"SAVE_MASCOT_ICON", -1, 0},
+      {"KET_CUR_MODE", 9, 9},  {"KEY_CEN_CTRL", 77, 77}, {"MESSAGE_SPEED", 10, 1},  {"MESSAGE_AUTO_ONE", 10, 0},
   };
   for (const Case& c : cases) {
     const ConfigSetting* s = FindConfigSetting(c.key);
