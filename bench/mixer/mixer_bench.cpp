@@ -24,10 +24,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "player/sound/mp3_source.h"
+#include "player/scenario/mp3_source.h"
 #include "tests/mixer/mixer_fixtures.h"
-#include "player/sound/ogg_source.h"
-#include "player/sound/sound_mixer.h"
+#include "player/scenario/ogg_source.h"
+#include "player/scenario/sound_mixer.h"
 
 // Every heap block the process takes, C and C++ alike.
 static std::atomic<long> g_allocations{0};

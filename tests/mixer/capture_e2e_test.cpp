@@ -14,9 +14,9 @@
 #include "converter/conv_file_make.h"
 #include "mixer_fixtures.h"
 #include "player/core/pack_reader.h"
-#include "player/sound/mp3_source.h"
-#include "player/sound/ogg_source.h"
-#include "player/sound/sound_mixer.h"
+#include "player/scenario/mp3_source.h"
+#include "player/scenario/ogg_source.h"
+#include "player/scenario/sound_mixer.h"
 #include "tools/sample_game.h"
 #include "tools/sample_sounds.h"
 
@@ -102,9 +102,9 @@ TEST_P(CaptureRun, MusicEffectAndVoiceFromAConvertedDataFolder) {
     ASSERT_EQ(mixer.OpenOutput(44100), 44100u);
     PackReader reader;
     // Levels as the story sets them: kind percent x master percent / 100.
-    ASSERT_EQ(mixer.OpenSound(SOUND_CHANNEL_MUSIC, "001", bgm.c_str(), nullptr, 60 * 50 / 100, 0, 0, 1, 0), 1);
-    ASSERT_EQ(mixer.OpenSound(SOUND_CHANNEL_EFFECT, "000", se.c_str(), nullptr, 80 * 50 / 100, 0, 0, 1, 1), 1);
-    ASSERT_EQ(mixer.OpenSound(SOUND_CHANNEL_VOICE, "VOICE\\v0003", voicePack.c_str(), &reader, 100 * 50 / 100, 0, 0, 1, 1),
+    ASSERT_EQ(mixer.OpenSound(kSoundChannelMusic, "001", bgm.c_str(), nullptr, 60 * 50 / 100, 0, 0, 1, 0), 1);
+    ASSERT_EQ(mixer.OpenSound(kSoundChannelEffect, "000", se.c_str(), nullptr, 80 * 50 / 100, 0, 0, 1, 1), 1);
+    ASSERT_EQ(mixer.OpenSound(kSoundChannelVoice, "VOICE\\v0003", voicePack.c_str(), &reader, 100 * 50 / 100, 0, 0, 1, 1),
               1);
     int buffers = 0;
     while (buffers < 200 && (mixer.GetChannelState(0) == CHANNEL_PLAYING ||

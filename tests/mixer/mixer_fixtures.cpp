@@ -13,8 +13,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "player/sound/mp3_source.h"
-#include "player/sound/ogg_source.h"
+#include "player/scenario/mp3_source.h"
+#include "player/scenario/ogg_source.h"
 
 namespace mixertest {
 

@@ -17,9 +17,9 @@
 #include "mixer_fixtures.h"
 #include "player/core/display.h"
 #include "player/core/pack_reader.h"
-#include "player/sound/mp3_source.h"
-#include "player/sound/ogg_source.h"
-#include "player/sound/sound_mixer.h"
+#include "player/scenario/mp3_source.h"
+#include "player/scenario/ogg_source.h"
+#include "player/scenario/sound_mixer.h"
 
 using namespace mixertest;
 
@@ -327,12 +327,12 @@ TEST_F(MixerTest, SixtyFourChannelsAtOnce) {
   mixer->OpenOutput(44100);
   const DWORD n = mixer->BufferSize();
   ModelChannel m = AddMp3("fx", Tone(1000, 44100, 2, 0.5, 0.9), 44100, 2);
-  std::vector<ModelChannel> models(SOUND_CHANNELS, m);
-  for (int c = 0; c < SOUND_CHANNELS; ++c) ASSERT_EQ(Open(c, "fx", 1 + c % 3), 1) << c;
+  std::vector<ModelChannel> models(kSoundChannels, m);
+  for (int c = 0; c < kSoundChannels; ++c) ASSERT_EQ(Open(c, "fx", 1 + c % 3), 1) << c;
   std::vector<int16_t> expected;
   for (int k = 0; k < 4; ++k) {
     std::vector<int16_t> e(n / 2, 0);
-    for (int c = 0; c < SOUND_CHANNELS; ++c) ModelMix(e, models[c].Next(n, 44100), 1 + c % 3);
+    for (int c = 0; c < kSoundChannels; ++c) ModelMix(e, models[c].Next(n, 44100), 1 + c % 3);
     expected.insert(expected.end(), e.begin(), e.end());
   }
   Pump(3);

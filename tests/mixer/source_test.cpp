@@ -8,8 +8,8 @@
 
 #include "common/file.h"
 #include "mixer_fixtures.h"
-#include "player/sound/mp3_source.h"
-#include "player/sound/ogg_source.h"
+#include "player/scenario/mp3_source.h"
+#include "player/scenario/ogg_source.h"
 
 using namespace mixertest;
 

@@ -1,4 +1,4 @@
-#include "player/sound/sound_mixer.h"
+#include "player/scenario/sound_mixer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,8 +8,8 @@
 #include "common/file.h"
 #include "player/core/display.h"
 #include "player/core/pack_reader.h"
-#include "player/sound/mp3_source.h"
-#include "player/sound/ogg_source.h"
+#include "player/scenario/mp3_source.h"
+#include "player/scenario/ogg_source.h"
 
 namespace {
 
@@ -191,7 +191,7 @@ void CSoundMixer::CloseOutput() {
   // released here, under the lock.
   if (dev) waveOutReset(dev);
   EnterCriticalSection(&lock);
-  for (int i = 0; i < SOUND_CHANNELS; ++i)
+  for (int i = 0; i < kSoundChannels; ++i)
     if (channels[i]) ReleaseChannel(i);
   if (dev)
     for (int i = 0; i < BUFFERS; ++i)
@@ -236,7 +236,7 @@ void CSoundMixer::Refill(WAVEHDR* header) {
   BYTE* out = reinterpret_cast<BYTE*>(header->lpData);
   const DWORD n = std::min(header->dwBufferLength, bufferSize);
   std::memset(out, 0, n);
-  for (int i = 0; i < SOUND_CHANNELS; ++i) {
+  for (int i = 0; i < kSoundChannels; ++i) {
     SoundChannel* c = channels[i];
     if (!c) continue;
     FadeStep(c);
@@ -416,7 +416,7 @@ void CSoundMixer::ReleaseChannel(int channel) {
 
 int CSoundMixer::OpenSound(int channel, const char* name, const char* folderOrPack, PackReader* reader, int volume,
                            int fadeInMs, int loop, int start, int inMemory) {
-  if (channel < 0 || channel >= SOUND_CHANNELS) return 0;
+  if (channel < 0 || channel >= kSoundChannels) return 0;
   StopChannel(channel);
   if (!name || std::strlen(name) >= 64) return 0;
   const char* where = folderOrPack ? folderOrPack : "";
@@ -497,7 +497,7 @@ int CSoundMixer::OpenSound(int channel, const char* name, const char* folderOrPa
 }
 
 int CSoundMixer::Play(int channel, int loop) {
-  if (channel < 0 || channel >= SOUND_CHANNELS) return 0;
+  if (channel < 0 || channel >= kSoundChannels) return 0;
   EnterCriticalSection(&lock);
   SoundChannel* c = channels[channel];
   if (c && c->state != CHANNEL_PLAYING) {
@@ -513,7 +513,7 @@ int CSoundMixer::Play(int channel, int loop) {
 }
 
 void CSoundMixer::StopChannel(int channel) {
-  if (channel < 0 || channel >= SOUND_CHANNELS) return;
+  if (channel < 0 || channel >= kSoundChannels) return;
   EnterCriticalSection(&lock);
   SoundChannel* c = channels[channel];
   if (!c) {
@@ -543,11 +543,11 @@ void CSoundMixer::StopChannel(int channel) {
 }
 
 void CSoundMixer::StopAll() {
-  for (int i = 0; i < SOUND_CHANNELS; ++i) StopChannel(i);
+  for (int i = 0; i < kSoundChannels; ++i) StopChannel(i);
 }
 
 int CSoundMixer::FadeIn(int channel, int ms) {
-  if (channel < 0 || channel >= SOUND_CHANNELS) return 0;
+  if (channel < 0 || channel >= kSoundChannels) return 0;
   EnterCriticalSection(&lock);
   SoundChannel* c = channels[channel];
   if (c) {
@@ -563,7 +563,7 @@ int CSoundMixer::FadeIn(int channel, int ms) {
 }
 
 int CSoundMixer::FadeOut(int channel, int ms) {
-  if (channel < 0 || channel >= SOUND_CHANNELS) return 0;
+  if (channel < 0 || channel >= kSoundChannels) return 0;
   EnterCriticalSection(&lock);
   SoundChannel* c = channels[channel];
   if (c) {
@@ -578,7 +578,7 @@ int CSoundMixer::FadeOut(int channel, int ms) {
 }
 
 SoundChannel* CSoundMixer::GetChannel(int channel) {
-  if (channel < 0 || channel >= SOUND_CHANNELS) return nullptr;
+  if (channel < 0 || channel >= kSoundChannels) return nullptr;
   return channels[channel];
 }
 
@@ -596,7 +596,7 @@ int CSoundMixer::SetChannelVolume(SoundChannel* record, int volume) {
 }
 
 int CSoundMixer::SetChannelVolume(int channel, int volume) {
-  if (channel < 0 || channel >= SOUND_CHANNELS) return 0;
+  if (channel < 0 || channel >= kSoundChannels) return 0;
   EnterCriticalSection(&lock);
   SoundChannel* c = channels[channel];
   if (c) ApplyVolume(c, volume);
@@ -605,7 +605,7 @@ int CSoundMixer::SetChannelVolume(int channel, int volume) {
 }
 
 int CSoundMixer::GetChannelState(int channel) {
-  if (channel < 0 || channel >= SOUND_CHANNELS) return -1;
+  if (channel < 0 || channel >= kSoundChannels) return -1;
   EnterCriticalSection(&lock);
   const int state = channels[channel] ? channels[channel]->state : -1;
   LeaveCriticalSection(&lock);
@@ -613,7 +613,7 @@ int CSoundMixer::GetChannelState(int channel) {
 }
 
 int CSoundMixer::GetPlayPosition(int channel) {
-  if (channel < 0 || channel >= SOUND_CHANNELS) return -1;
+  if (channel < 0 || channel >= kSoundChannels) return -1;
   EnterCriticalSection(&lock);
   SoundChannel* c = channels[channel];
   int ms = -1;

@@ -1,4 +1,4 @@
-#include "player/sound/mp3_source.h"
+#include "player/scenario/mp3_source.h"
 
 #include <algorithm>
 #include <cstring>
@@ -162,7 +162,8 @@ int Mp3Source::OpenMappedFile(const char* filePath, DWORD start, DWORD size) {
   return 0;
 }
 
-int Mp3Source::Read(BYTE* dst, int want, int loop) {
+uint32_t Mp3Source::Read(uint8_t* dst, uint32_t wantBytes, int loop) {
+  const int want = int(std::min<uint32_t>(wantBytes, 0x40000000u));
   if (want <= 0) return 0;
   if (suspended) {
     std::memset(dst, 0, size_t(want));

@@ -1,4 +1,4 @@
-#include "player/sound/ogg_source.h"
+#include "player/scenario/ogg_source.h"
 
 #include <algorithm>
 #include <cstring>
@@ -108,7 +108,8 @@ void OggSource::GetPcmSize(DWORD* size) {
 
 const WAVEFORMATEX* OggSource::GetFormat() { return handle && format.nChannels ? &format : nullptr; }
 
-int OggSource::Read(BYTE* dst, int want, int loop) {
+uint32_t OggSource::Read(uint8_t* dst, uint32_t wantBytes, int loop) {
+  const int want = int(std::min<uint32_t>(wantBytes, 0x40000000u));
   int got = 0;
   if (want <= 0 || !handle) return 0;
   bool passGaveBytes = true;  // since the last replay
