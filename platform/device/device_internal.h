@@ -84,6 +84,7 @@ std::string LockPathFor(const std::u16string& className, const std::u16string& t
 void PollRaiseRequest();
 void RunScriptFrame(unsigned frame);
 void ResetScript();
+void PinStatusFromEnvironment();  // VELMI_DEVICE_STATUS
 bool Fails(const char* what);
 
 }  // namespace velmi_device
