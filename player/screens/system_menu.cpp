@@ -50,8 +50,9 @@ int CSystemMenu::HandleKeys(HWND hwnd, InputState* in) {
   return 1;
 }
 
+// The latched stylus flags: went down this frame (tap), held, went up (released).
 int CSystemMenu::HandleStylus(HWND hwnd, InputState* in) {
-  in->wentDown = 0;
+  in->tap = 0;
   const bool up = in->released != 0;
   const int hit = HitTest(int(in->stylusX), int(in->stylusY));
   bool present = false;
@@ -100,6 +101,6 @@ int CSystemMenu::HandleStylus(HWND hwnd, InputState* in) {
 
 int CSystemMenu::HandleInput(HWND hwnd, InputState* input) {
   if (!open_ || !input) return open_;
-  if (!input->wentDown && !input->held && !input->released) return HandleKeys(hwnd, input);
+  if (!input->tap && !input->held && !input->released) return HandleKeys(hwnd, input);
   return HandleStylus(hwnd, input);
 }

@@ -220,8 +220,9 @@ TEST_P(EndToEnd, PlayerStartsAndClosesAndRefusesABadScreen) {
   EXPECT_NE(Text(ReadFileBytes(dir + "/small.err")).find("[Error] GAPI"), std::string::npos);
 }
 
-// The pop-up menu opened by key: the music volume set to 90% and the text
-// speed to LEVEL3 by keys, and velmi.cfg written at exit holds both.
+// The pop-up menu opened by key: the music volume set to 90% by keys, the
+// text speed to LEVEL3 by keys and a tap, and velmi.cfg written at exit
+// holds both.
 TEST_P(EndToEnd, MenuChangesSettingsWrittenAtExit) {
   std::string exe = Install(b.player);
   std::string script, shot = dir + "/menu.png";
@@ -249,7 +250,9 @@ TEST_P(EndToEnd, MenuChangesSettingsWrittenAtExit) {
   press("DOWN", 4);                                  // LEVEL3
   script += std::to_string(frame) + " shot " + shot + "\n";
   frame += 2;
-  press("C", 1);                                     // chosen
+  // Lifting the stylus on the row chooses it.
+  script += std::to_string(frame) + " tap 20 " + std::to_string(34 + 13 * 3 + 5) + "\n";
+  frame += 3;
   script += std::to_string(frame + 10) + " quit\n";
   pid_t p = Spawn(exe, Env(Script(script)), dir + "/menu.err");
   ASSERT_EQ(WaitFor(p, 60), 0) << Text(ReadFileBytes(dir + "/menu.err"));

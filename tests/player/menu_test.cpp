@@ -556,7 +556,7 @@ class SystemMenuTest : public MenuDraw {
     InputState in{};
     in.stylusX = uint32_t(x);
     in.stylusY = uint32_t(y);
-    in.wentDown = down;
+    in.tap = down;
     in.held = !up;
     in.released = up;
     const int r = menu->HandleInput(hwnd, &in);
