@@ -13,7 +13,7 @@
 
 #include "player/core/display.h"
 #include "player/core/menu_commands.h"
-#include "player/screens/system_menu.h"
+#include "player/screens/popup_menu.h"
 
 namespace {
 

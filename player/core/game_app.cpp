@@ -12,7 +12,7 @@
 #include "player/core/text_window.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/scenario/transition.h"
-#include "player/screens/system_menu.h"
+#include "player/screens/popup_menu.h"
 
 CGameApp::CGameApp() { InitGameMembers(); }
 

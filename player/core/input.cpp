@@ -6,7 +6,7 @@
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/core/screen.h"
-#include "player/screens/system_menu.h"
+#include "player/screens/popup_menu.h"
 
 namespace {
 

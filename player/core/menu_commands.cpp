@@ -10,7 +10,7 @@
 #include "player/core/text_window.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/screens/option_handlers.h"
-#include "player/screens/system_menu.h"
+#include "player/screens/popup_menu.h"
 
 namespace {
 

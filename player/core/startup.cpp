@@ -17,7 +17,6 @@
 #include "player/scenario/game_services.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/screens/option_handlers.h"
-#include "player/screens/system_menu.h"
 #include "player/screens/popup_menu.h"
 
 namespace {

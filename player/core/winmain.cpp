@@ -13,7 +13,7 @@
 #include "player/core/text_window.h"
 #include "player/core/texts.h"
 #include "player/scenario/sound_mixer.h"
-#include "player/screens/system_menu.h"
+#include "player/screens/popup_menu.h"
 
 namespace {
 

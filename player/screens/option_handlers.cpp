@@ -58,7 +58,7 @@ enum OptionIndex {
 static_assert(kOptionCount == std::size(kOptions), "one index per handler");
 
 void Check(CPopupMenu* menu, int id, bool on) {
-  if (menu) menu->SetChecked(nullptr, id, on ? MENU_CHECKED : 0);
+  if (menu) menu->SetChecked(nullptr, id, on ? kMenuChecked : 0);
 }
 
 }  // namespace
@@ -145,27 +145,27 @@ void SetMessageFont(CPopupMenu* menu, int first, GameSettings* settings, int fon
   const int items = fontCount < 0 ? 0 : fontCount > kMenuFontItems ? kMenuFontItems : fontCount;
   for (int i = 0; i < items; ++i) {
     const bool chosen = i == fontIndex;
-    menu->SetChecked(nullptr, first + i, chosen ? MENU_CHECKED : 0);
-    menu->SetEnabled(nullptr, first + i, chosen ? 0 : MENU_ENABLED);
+    menu->SetChecked(nullptr, first + i, chosen ? kMenuChecked : 0);
+    menu->SetEnabled(nullptr, first + i, chosen ? 0 : kMenuEnabled);
   }
 }
 
 void EnableMenuCommand(CPopupMenu* menu, int commandId) {
-  if (menu) menu->SetEnabled(nullptr, commandId, MENU_ENABLED);
+  if (menu) menu->SetEnabled(nullptr, commandId, kMenuEnabled);
 }
 
 void SetSaveLoadEnabled(CPopupMenu* menu, GameSettings*, int32_t* saveAllowedWord, int loadAllowed, int saveAllowed) {
   // The root page's first two items: the load and the save submenus.
   if (!loadAllowed) {
     if (menu) {
-      menu->SetEnabled(nullptr, 0, MENU_BY_INDEX);
-      menu->SetEnabled(nullptr, 1, MENU_BY_INDEX);
+      menu->SetEnabled(nullptr, 0, kMenuByIndex);
+      menu->SetEnabled(nullptr, 1, kMenuByIndex);
     }
     return;
   }
   if (menu) {
-    menu->SetEnabled(nullptr, 0, MENU_BY_INDEX | MENU_ENABLED);
-    menu->SetEnabled(nullptr, 1, MENU_BY_INDEX | (saveAllowed ? MENU_ENABLED : 0));
+    menu->SetEnabled(nullptr, 0, kMenuByIndex | kMenuEnabled);
+    menu->SetEnabled(nullptr, 1, kMenuByIndex | (saveAllowed ? kMenuEnabled : 0));
   }
   if (saveAllowedWord) *saveAllowedWord = saveAllowed;
 }
@@ -173,10 +173,10 @@ void SetSaveLoadEnabled(CPopupMenu* menu, GameSettings*, int32_t* saveAllowedWor
 void UpdateSaveSlotItems(CPopupMenu* menu, int firstLoadId, int firstSaveId, const int* used, int newest) {
   if (!menu) return;
   for (int k = 0; k < 15; ++k) {
-    const uint32_t checked = k == newest ? MENU_CHECKED : 0;
-    menu->SetEnabled(nullptr, firstLoadId + k, used && used[k] ? MENU_ENABLED : 0);
+    const uint32_t checked = k == newest ? kMenuChecked : 0;
+    menu->SetEnabled(nullptr, firstLoadId + k, used && used[k] ? kMenuEnabled : 0);
     menu->SetChecked(nullptr, firstLoadId + k, checked);
-    menu->SetEnabled(nullptr, firstSaveId + k, MENU_ENABLED);
+    menu->SetEnabled(nullptr, firstSaveId + k, kMenuEnabled);
     menu->SetChecked(nullptr, firstSaveId + k, checked);
   }
 }
@@ -184,7 +184,7 @@ void UpdateSaveSlotItems(CPopupMenu* menu, int firstLoadId, int firstSaveId, con
 void UpdateAutoSaveItems(CPopupMenu* menu, int firstId, const int* used, int newest) {
   if (!menu) return;
   for (int k = 0; k < 3; ++k) {
-    menu->SetEnabled(nullptr, firstId + k, used && used[k] ? MENU_ENABLED : 0);
-    menu->SetChecked(nullptr, firstId + k, k == newest ? MENU_CHECKED : 0);
+    menu->SetEnabled(nullptr, firstId + k, used && used[k] ? kMenuEnabled : 0);
+    menu->SetChecked(nullptr, firstId + k, k == newest ? kMenuChecked : 0);
   }
 }

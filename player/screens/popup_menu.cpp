@@ -28,7 +28,7 @@ const char* const kArrow[12] = {"......", "......", "......", ".#....", ".##..."
 inline uint32_t ReadLe32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 inline uint16_t ReadLe16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
-bool Selectable(const MenuItem& item) { return item.kind != MENU_SEPARATOR && (item.flags & MENU_ENABLED); }
+bool Selectable(const MenuItem& item) { return item.kind != kMenuSeparator && (item.flags & kMenuEnabled); }
 
 // Appends src to dst (capacity bytes), cutting at a whole character.
 void Append(char* dst, size_t capacity, const char* src) {
@@ -53,15 +53,15 @@ void CopyMenuText(char* dst, size_t capacity, const char* src) {
 }
 
 CPopupMenu::CPopupMenu() : screenW_(GetScreenWidth()), screenH_(GetScreenHeight()) {
-  writer_ = new (std::nothrow) CGlyphWriter;
-  buffer_ = new (std::nothrow) uint16_t[size_t(screenW_) * size_t(screenH_)]();
+  glyphs = new (std::nothrow) CGlyphWriter;
+  buffer = new (std::nothrow) uint16_t[size_t(screenW_) * size_t(screenH_)]();
 }
 
 CPopupMenu::~CPopupMenu() {
   FreePages(nullptr);
-  delete[] saved_;
-  delete writer_;
-  delete[] buffer_;
+  delete[] savedScreen;
+  delete glyphs;
+  delete[] buffer;
 }
 
 // ---- The tree ----------------------------------------------------------------
@@ -72,7 +72,7 @@ MenuPage* CPopupMenu::AddPage(MenuPage* parent, int parentIndex) {
   page->parent = parent;
   if (!parent) {
     FreePages(nullptr);
-    root_ = current_ = page;
+    root = current = page;
   } else if (parentIndex >= 0 && parentIndex < parent->count && !parent->items[parentIndex].child) {
     parent->items[parentIndex].child = page;
   } else {
@@ -90,15 +90,15 @@ int CPopupMenu::AddItem(MenuPage* page, int id, int kind, const char* label) {
   CopyMenuText(item.label, sizeof item.label, label);
   item.kind = kind;
   item.id = id;
-  item.flags = MENU_ENABLED;
+  item.flags = kMenuEnabled;
   return page->count++;
 }
 
 MenuPage* CPopupMenu::FindItem(MenuPage* page, int id, int* index) {
-  if (!page) page = root_;
+  if (!page) page = root;
   if (!page) return nullptr;
   for (int i = 0; i < page->count; ++i) {
-    if (page->items[i].id == id && page->items[i].kind != MENU_SEPARATOR && page->items[i].kind != MENU_SUBMENU) {
+    if (page->items[i].id == id && page->items[i].kind != kMenuSeparator && page->items[i].kind != kMenuSubmenu) {
       if (index) *index = i;
       return page;
     }
@@ -116,20 +116,20 @@ MenuItem* CPopupMenu::FindMenuItem(MenuPage* page, int id) {
 }
 
 MenuItem* CPopupMenu::ItemByKey(MenuPage* page, int key, uint32_t flags) {
-  if (!(flags & MENU_BY_INDEX)) return FindMenuItem(page, key);
-  if (!page) page = root_;
+  if (!(flags & kMenuByIndex)) return FindMenuItem(page, key);
+  if (!page) page = root;
   if (!page || key < 0 || key >= page->count) return nullptr;
   return &page->items[key];
 }
 
 void CPopupMenu::SetChecked(MenuPage* page, int key, uint32_t flags) {
   if (MenuItem* item = ItemByKey(page, key, flags))
-    item->flags = (item->flags & ~MENU_CHECKED) | (flags & MENU_CHECKED);
+    item->flags = (item->flags & ~kMenuChecked) | (flags & kMenuChecked);
 }
 
 void CPopupMenu::SetEnabled(MenuPage* page, int key, uint32_t flags) {
   if (MenuItem* item = ItemByKey(page, key, flags))
-    item->flags = (item->flags & ~MENU_ENABLED) | (flags & MENU_ENABLED);
+    item->flags = (item->flags & ~kMenuEnabled) | (flags & kMenuEnabled);
 }
 
 void CPopupMenu::SetLabel(MenuPage* page, int id, const char* label) {
@@ -140,12 +140,12 @@ void CPopupMenu::SetItemPicture(MenuPage* page, int id, const void* bitmap, size
   MenuItem* item = FindMenuItem(page, id);
   if (!item) return;
   if (bitmap && MakeItemPicture(bitmap, length, item)) {
-    item->flags |= MENU_HAS_PICTURE;
+    item->flags |= kMenuHasPicture;
     return;
   }
   std::free(item->picture);
   item->picture = nullptr;
-  item->flags &= ~MENU_HAS_PICTURE;
+  item->flags &= ~kMenuHasPicture;
 }
 
 // A 16-bit uncompressed BMP image: 14-byte file header, 40-byte information
@@ -161,7 +161,7 @@ int CPopupMenu::MakeItemPicture(const void* bitmap, size_t length, MenuItem* ite
   if (!ok) {
     std::free(item->picture);
     item->picture = nullptr;
-    item->flags &= ~MENU_HAS_PICTURE;
+    item->flags &= ~kMenuHasPicture;
     return 0;
   }
   MenuItemPicture* pic = item->picture;
@@ -170,7 +170,7 @@ int CPopupMenu::MakeItemPicture(const void* bitmap, size_t length, MenuItem* ite
     pic = static_cast<MenuItemPicture*>(std::malloc(MenuItemPicture::AllocationSize(w, h)));
     item->picture = pic;
     if (!pic) {
-      item->flags &= ~MENU_HAS_PICTURE;
+      item->flags &= ~kMenuHasPicture;
       return 0;
     }
     pic->width = uint16_t(w);
@@ -184,22 +184,22 @@ int CPopupMenu::MakeItemPicture(const void* bitmap, size_t length, MenuItem* ite
 
 void CPopupMenu::FreePages(MenuPage* page) {
   const bool whole = !page;
-  if (whole) page = root_;
+  if (whole) page = root;
   if (!page) return;
   if (MenuPage* parent = page->parent) {
     for (int i = 0; i < parent->count; ++i)
       if (parent->items[i].child == page) parent->items[i].child = nullptr;
   }
-  if (current_ == page) current_ = root_ == page ? nullptr : root_;
+  if (current == page) current = root == page ? nullptr : root;
   for (int i = 0; i < page->count; ++i) {
     if (page->items[i].child) FreePages(page->items[i].child);
     std::free(page->items[i].picture);
   }
   delete page;
-  if (whole || page == root_) {
-    root_ = current_ = nullptr;
-    depth_ = 0;
-    cursor_ = -1;
+  if (whole || page == root) {
+    root = current = nullptr;
+    depth = 0;
+    cursor = -1;
   }
 }
 
@@ -207,46 +207,46 @@ void CPopupMenu::FreePages(MenuPage* page) {
 
 // Menu-buffer row r is landscape column W - 1 - r; its pixel c is landscape row c.
 void CPopupMenu::SaveScreen() {
-  if (!buffer_) return;
-  if (desc_.bitsPerPixel == 16) {
+  if (!buffer) return;
+  if (desc.bitsPerPixel == 16) {
     if (uint8_t* fb = BeginFrameBufferDraw()) {
-      const int rows = std::min(screenW_, int(desc_.height)), cols = std::min(screenH_, int(desc_.width));
+      const int rows = std::min(screenW_, int(desc.height)), cols = std::min(screenH_, int(desc.width));
       for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c)
-          buffer_[size_t(r) * screenH_ + c] =
-              *reinterpret_cast<const uint16_t*>(fb + ptrdiff_t(r) * desc_.yPitch + ptrdiff_t(c) * desc_.xPitch);
+          buffer[size_t(r) * screenH_ + c] =
+              *reinterpret_cast<const uint16_t*>(fb + ptrdiff_t(r) * desc.yPitch + ptrdiff_t(c) * desc.xPitch);
       EndFrameBufferDraw();
     }
   }
-  delete[] saved_;
-  saved_ = new (std::nothrow) uint16_t[size_t(screenW_) * size_t(screenH_)];
-  if (saved_) std::memcpy(saved_, buffer_, size_t(screenW_) * size_t(screenH_) * 2);
+  delete[] savedScreen;
+  savedScreen = new (std::nothrow) uint16_t[size_t(screenW_) * size_t(screenH_)];
+  if (savedScreen) std::memcpy(savedScreen, buffer, size_t(screenW_) * size_t(screenH_) * 2);
 }
 
 void CPopupMenu::RestoreScreen() {
-  if (saved_ && buffer_) std::memcpy(buffer_, saved_, size_t(screenW_) * size_t(screenH_) * 2);
+  if (savedScreen && buffer) std::memcpy(buffer, savedScreen, size_t(screenW_) * size_t(screenH_) * 2);
 }
 
 void CPopupMenu::CopyToFrameBuffer(int x0, int y0, int x1, int y1) {
-  if (!buffer_ || desc_.bitsPerPixel != 16) return;
+  if (!buffer || desc.bitsPerPixel != 16) return;
   x0 = std::max(x0, 0);
   y0 = std::max(y0, 0);
-  x1 = std::min({x1, screenW_, int(desc_.height)});
-  y1 = std::min({y1, screenH_, int(desc_.width)});
+  x1 = std::min({x1, screenW_, int(desc.height)});
+  y1 = std::min({y1, screenH_, int(desc.width)});
   if (x0 >= x1 || y0 >= y1) return;
   uint8_t* fb = BeginFrameBufferDraw();
   if (!fb) return;
   for (int x = x0; x < x1; ++x) {
     const int r = screenW_ - 1 - x;
-    if (r >= desc_.height) continue;
-    const uint16_t* src = buffer_ + size_t(r) * screenH_;
-    uint8_t* row = fb + ptrdiff_t(r) * desc_.yPitch;
-    for (int y = y0; y < y1; ++y) *reinterpret_cast<uint16_t*>(row + ptrdiff_t(y) * desc_.xPitch) = src[y];
+    if (r >= desc.height) continue;
+    const uint16_t* src = buffer + size_t(r) * screenH_;
+    uint8_t* row = fb + ptrdiff_t(r) * desc.yPitch;
+    for (int y = y0; y < y1; ++y) *reinterpret_cast<uint16_t*>(row + ptrdiff_t(y) * desc.xPitch) = src[y];
   }
   EndFrameBufferDraw();
 }
 
-void CPopupMenu::PresentAll() { CopyToFrameBuffer(0, 0, width_, height_); }
+void CPopupMenu::PresentAll() { CopyToFrameBuffer(0, 0, width, height); }
 
 void CPopupMenu::PresentRect(const RECT* rect) {
   if (rect) CopyToFrameBuffer(rect->left, rect->top, rect->right, rect->bottom);
@@ -255,14 +255,14 @@ void CPopupMenu::PresentRect(const RECT* rect) {
 // Item pictures go straight into the frame buffer at the top-right corner.
 void CPopupMenu::ShowPicture(MenuItem* item, int show) {
   MenuItemPicture* pic = item->picture;
-  if (!pic || !(item->flags & MENU_HAS_PICTURE) || desc_.bitsPerPixel != 16) return;
+  if (!pic || !(item->flags & kMenuHasPicture) || desc.bitsPerPixel != 16) return;
   uint8_t* fb = BeginFrameBufferDraw();
   if (!fb) return;
   const int w = pic->width, h = pic->height, left = screenW_ - 1 - w;
   auto at = [&](int x, int y) -> uint16_t* {
     const int r = screenW_ - 1 - x;
-    if (x < 0 || r < 0 || r >= desc_.height || y < 0 || y >= desc_.width || y >= screenH_) return nullptr;
-    return reinterpret_cast<uint16_t*>(fb + ptrdiff_t(r) * desc_.yPitch + ptrdiff_t(y) * desc_.xPitch);
+    if (x < 0 || r < 0 || r >= desc.height || y < 0 || y >= desc.width || y >= screenH_) return nullptr;
+    return reinterpret_cast<uint16_t*>(fb + ptrdiff_t(r) * desc.yPitch + ptrdiff_t(y) * desc.xPitch);
   };
   uint16_t* save = pic->SaveArea();
   for (int y = 0; y < h + 2; ++y)
@@ -292,11 +292,11 @@ void CPopupMenu::ShowPicture(MenuItem* item, int show) {
 // ---- Drawing into the menu buffer --------------------------------------------
 
 void CPopupMenu::Fill(int x, int y, int w, int h, uint16_t colour) {
-  if (!buffer_) return;
+  if (!buffer) return;
   const int x0 = std::max(x, 0), y0 = std::max(y, 0);
   const int x1 = std::min(x + w, screenW_), y1 = std::min(y + h, screenH_);
   for (int lx = x0; lx < x1; ++lx) {
-    uint16_t* row = buffer_ + size_t(screenW_ - 1 - lx) * screenH_;
+    uint16_t* row = buffer + size_t(screenW_ - 1 - lx) * screenH_;
     for (int ly = y0; ly < y1; ++ly) row[ly] = colour;
   }
 }
@@ -313,18 +313,18 @@ void CPopupMenu::Glyph(const char* const* rows, int x, int y, bool enabled) {
 }
 
 void CPopupMenu::Text(const char* text, int x, int y, int grey) {
-  if (writer_ && buffer_) writer_->DrawSjisText(buffer_, text, x, y, grey, 0);
+  if (glyphs && buffer) glyphs->DrawSjisText(buffer, text, x, y, grey, 0);
 }
 
 void CPopupMenu::BuildHeader(char* breadcrumb, size_t breadcrumbSize, char* status, size_t statusSize) const {
   breadcrumb[0] = 0;
-  for (int d = 0; d <= depth_ && d < kMenuLevels; ++d) {
+  for (int d = 0; d <= depth && d < kMenuDepth; ++d) {
     if (d) Append(breadcrumb, breadcrumbSize, "->");
     Append(breadcrumb, breadcrumbSize, "[");
-    Append(breadcrumb, breadcrumbSize, titles_[d]);
+    Append(breadcrumb, breadcrumbSize, titles[d]);
     Append(breadcrumb, breadcrumbSize, "]");
   }
-  if (screenW_ >= 640 && current_ == root_) {
+  if (screenW_ >= 640 && current == root) {
     char version[144] = {};
     GetOggOverlayVersion(version);
     if (version[0]) {
@@ -354,17 +354,17 @@ void CPopupMenu::BuildHeader(char* breadcrumb, size_t breadcrumbSize, char* stat
 }
 
 void CPopupMenu::DrawPage() {
-  MenuPage* page = current_;
-  if (!page || !buffer_) return;
-  char breadcrumb[kMenuLevels * (kMenuTitleSize + 4) + 256];
+  MenuPage* page = current;
+  if (!page || !buffer) return;
+  char breadcrumb[kMenuDepth * (kMenuTitleSize + 4) + 256];
   char status[128];
   BuildHeader(breadcrumb, sizeof breadcrumb, status, sizeof status);
 
   int w = std::max(int(std::strlen(status)) + 2, int(std::strlen(breadcrumb)) + 2) * kCharWidth;
   for (int i = 0; i < page->count; ++i) w = std::max(w, (int(std::strlen(page->items[i].label)) + 4) * kCharWidth);
-  width_ = std::min(w, screenW_);
-  height_ = std::min(kRowHeight * page->count + 40, screenH_);
-  const int W = width_, H = height_;
+  width = std::min(w, screenW_);
+  height = std::min(kRowHeight * page->count + 40, screenH_);
+  const int W = width, H = height;
 
   Fill(0, 0, W, H, kMenuFace);
   Fill(1, 1, W - 2, 1, kMenuWhite);
@@ -381,8 +381,8 @@ void CPopupMenu::DrawPage() {
   for (int i = 0; i < page->count; ++i) {
     const MenuItem& item = page->items[i];
     const int top = kRowTop + kRowHeight * i;
-    const bool enabled = item.flags & MENU_ENABLED;
-    if (item.kind == MENU_SEPARATOR) {
+    const bool enabled = item.flags & kMenuEnabled;
+    if (item.kind == kMenuSeparator) {
       Fill(12, top + 6, W - 24, 1, kMenuGrey);
       Fill(12, top + 7, W - 24, 1, kMenuWhite);
       continue;
@@ -393,17 +393,17 @@ void CPopupMenu::DrawPage() {
       Text(item.label, 13, top + 1, kGreyWhite);
       Text(item.label, 12, top, kGreyGrey);
     }
-    if (item.kind == MENU_SUBMENU) Glyph(kArrow, W - 10, top, enabled);
-    if (item.flags & MENU_CHECKED) Glyph(kTick, 4, top, enabled);
+    if (item.kind == kMenuSubmenu) Glyph(kArrow, W - 10, top, enabled);
+    if (item.flags & kMenuChecked) Glyph(kTick, 4, top, enabled);
   }
 }
 
 int CPopupMenu::DrawItem(int index, int highlighted) {
-  if (!current_ || index < 0 || index >= current_->count) return 0;
-  MenuItem& item = current_->items[index];
+  if (!current || index < 0 || index >= current->count) return 0;
+  MenuItem& item = current->items[index];
   if (!Selectable(item)) return 0;
   const int top = kRowTop + kRowHeight * index;
-  Fill(11, top, width_ - 22, kRowHeight, highlighted ? kMenuHighlight : kMenuFace);
+  Fill(11, top, width - 22, kRowHeight, highlighted ? kMenuHighlight : kMenuFace);
   ShowPicture(&item, highlighted);
   Text(item.label, 12, top, highlighted ? kGreyWhite : kGreyBlack);
   return 1;
@@ -412,12 +412,12 @@ int CPopupMenu::DrawItem(int index, int highlighted) {
 // ---- Running -----------------------------------------------------------------
 
 void CPopupMenu::Open() {
-  if (!QueryRawFrameBuffer(&desc_)) QueryGapiFrameBuffer(&desc_);
-  if (writer_) writer_->frameBuffer = desc_;
-  current_ = root_;
-  cursor_ = -1;
-  depth_ = 0;
-  CopyMenuText(titles_[0], sizeof titles_[0], kTopTitle);
+  if (!QueryRawFrameBuffer(&desc)) QueryGapiFrameBuffer(&desc);
+  if (glyphs) glyphs->frameBuffer = desc;
+  current = root;
+  cursor = -1;
+  depth = 0;
+  CopyMenuText(titles[0], sizeof titles[0], kTopTitle);
   SaveScreen();
   DrawPage();
   PresentAll();
@@ -426,80 +426,80 @@ void CPopupMenu::Open() {
 int CPopupMenu::Close() {
   // Without a saved copy there is nothing to put back; the caller has the
   // screen redrawn instead.
-  if (!saved_) return 0;
+  if (!savedScreen) return 0;
   RestoreScreen();
   CopyToFrameBuffer(0, 0, screenW_, screenH_);
-  delete[] saved_;
-  saved_ = nullptr;
+  delete[] savedScreen;
+  savedScreen = nullptr;
   return 1;
 }
 
 void CPopupMenu::ClearUnder() {
   // Without a saved copy the page left behind is cleared, so that none of
   // its rows stays beside the new page.
-  if (saved_) RestoreScreen();
-  else Fill(0, 0, width_, height_, kMenuBlack);
+  if (savedScreen) RestoreScreen();
+  else Fill(0, 0, width, height, kMenuBlack);
 }
 
 void CPopupMenu::MoveCursor(int backward) {
-  MenuPage* page = current_;
+  MenuPage* page = current;
   if (!page) return;
-  if (cursor_ >= 0) {
-    DrawItem(cursor_, 0);
+  if (cursor >= 0) {
+    DrawItem(cursor, 0);
   } else {
     bool any = false;
     for (int i = 0; i < page->count && !any; ++i) any = Selectable(page->items[i]);
     if (!any) return;
-    cursor_ = backward ? 0 : page->count - 1;
+    cursor = backward ? 0 : page->count - 1;
   }
-  int i = cursor_;
+  int i = cursor;
   for (int n = 0; n < page->count; ++n) {
     i = backward ? (i == 0 ? page->count - 1 : i - 1) : (i + 1) % page->count;
     if (Selectable(page->items[i])) break;
   }
   if (!Selectable(page->items[i])) return;
   DrawItem(i, 1);
-  cursor_ = i;
+  cursor = i;
   PresentAll();
 }
 
 int CPopupMenu::EnterOrLeave(int enter) {
-  MenuPage* page = current_;
+  MenuPage* page = current;
   if (!page) return 0;
   if (enter) {
-    if (cursor_ < 0 || cursor_ >= page->count) return 0;
-    MenuItem& item = page->items[cursor_];
-    if (item.kind != MENU_SUBMENU || !item.child || depth_ + 1 >= kMenuLevels) return 0;
-    indexStack_[depth_] = cursor_;
-    current_ = item.child;
-    cursor_ = -1;
-    ++depth_;
-    CopyMenuText(titles_[depth_], sizeof titles_[depth_], item.label);
+    if (cursor < 0 || cursor >= page->count) return 0;
+    MenuItem& item = page->items[cursor];
+    if (item.kind != kMenuSubmenu || !item.child || depth + 1 >= kMenuDepth) return 0;
+    indexStack[depth] = cursor;
+    current = item.child;
+    cursor = -1;
+    ++depth;
+    CopyMenuText(titles[depth], sizeof titles[depth], item.label);
     ClearUnder();
     DrawPage();
     CopyToFrameBuffer(0, 0, screenW_, screenH_);
     return 1;
   }
-  if (depth_ <= 0 || !page->parent) return 0;
+  if (depth <= 0 || !page->parent) return 0;
   ClearUnder();
-  current_ = page->parent;
-  --depth_;
-  cursor_ = indexStack_[depth_];
+  current = page->parent;
+  --depth;
+  cursor = indexStack[depth];
   DrawPage();
-  if (cursor_ >= 0 && cursor_ < current_->count) DrawItem(cursor_, 1);
+  if (cursor >= 0 && cursor < current->count) DrawItem(cursor, 1);
   CopyToFrameBuffer(0, 0, screenW_, screenH_);
   return 1;
 }
 
 int CPopupMenu::HitTest(int x, int y) const {
-  if (current_) {
-    for (int i = 0; i < current_->count; ++i) {
+  if (current) {
+    for (int i = 0; i < current->count; ++i) {
       const int top = kRowTop + kRowHeight * i;
-      if (x >= 11 && x < width_ - 11 && y >= top && y < top + kRowHeight) return i;
+      if (x >= 11 && x < width - 11 && y >= top && y < top + kRowHeight) return i;
     }
   }
-  if (x > width_) return kMenuHitOutside;
+  if (x > width) return kMenuHitOutside;
   if (y < 33) return kMenuHitHeader;
-  if (y > height_) return kMenuHitOutside;
+  if (y > height) return kMenuHitOutside;
   return kMenuHitMargin;
 }

@@ -1,7 +1,8 @@
 // The player's own on-screen menu: a tree of pages of text items, drawn with
 // the 12-pixel system font into a screen-sized buffer laid out like the
 // device's portrait frame buffer, and copied into the frame buffer through its
-// x and y pitches.
+// x and y pitches; and the system menu that the frame step runs while it is
+// open.
 #pragma once
 
 #include <windows.h>
@@ -12,19 +13,20 @@
 #include "player/core/display.h"
 
 class CGlyphWriter;
+struct InputState;
 
 constexpr int kMenuPageItems = 20;
 constexpr int kMenuLabelSize = 96;
 constexpr int kMenuTitleSize = 64;
-constexpr int kMenuLevels = 8;  // titles and index stack; depth 0..7
+constexpr int kMenuDepth = 8;  // titles and index stack; depth 0..7
 
-enum MenuItemKind : int32_t { MENU_COMMAND = 0, MENU_SUBMENU = 1, MENU_SEPARATOR = 2 };
+enum MenuItemKind : int32_t { kMenuCommand = 0, kMenuSubmenu = 1, kMenuSeparator = 2 };
 
 // Item flags, and the key flag of SetChecked and SetEnabled.
-constexpr uint32_t MENU_CHECKED = 0x1;
-constexpr uint32_t MENU_ENABLED = 0x2;
-constexpr uint32_t MENU_BY_INDEX = 0x100;
-constexpr uint32_t MENU_HAS_PICTURE = 0x1000;
+constexpr uint32_t kMenuChecked = 0x1;
+constexpr uint32_t kMenuEnabled = 0x2;
+constexpr uint32_t kMenuByIndex = 0x100;
+constexpr uint32_t kMenuHasPicture = 0x1000;
 
 // Hit-test results other than an item index.
 constexpr int kMenuHitOutside = -100;
@@ -103,16 +105,20 @@ class CPopupMenu {
   void PresentAll();
   void PresentRect(const RECT* rect);
 
-  MenuPage* Root() const { return root_; }
-  MenuPage* CurrentPage() const { return current_; }
-  int Cursor() const { return cursor_; }
-  void SetCursor(int index) { cursor_ = index; }
-  int Depth() const { return depth_; }
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  const char* Title(int level) const { return titles_[level]; }
-  const uint16_t* MenuBuffer() const { return buffer_; }
-  bool HasSavedScreen() const { return saved_ != nullptr; }
+  // Closed: no saved screen.  Open: the saved screen holds the frame buffer
+  // as it was when the menu opened.
+  MenuPage* root = nullptr;
+  MenuPage* current = nullptr;
+  int32_t cursor = -1;  // highlighted item of the current page, -1 none
+  int32_t width = 0;    // of the drawn menu, in pixels
+  int32_t height = 0;
+  int32_t depth = 0;    // submenus entered
+  int32_t indexStack[kMenuDepth] = {};
+  char titles[kMenuDepth][kMenuTitleSize] = {};
+  CGlyphWriter* glyphs = nullptr;
+  uint16_t* savedScreen = nullptr;
+  RawFrameBufferDesc desc{};
+  uint16_t* buffer = nullptr;  // screen-sized, in the frame buffer's portrait layout
 
  private:
   MenuItem* ItemByKey(MenuPage* page, int key, uint32_t flags);
@@ -127,20 +133,30 @@ class CPopupMenu {
   void Glyph(const char* const* rows, int x, int y, bool enabled);
   void Text(const char* text, int x, int y, int grey);
 
-  MenuPage* root_ = nullptr;
-  MenuPage* current_ = nullptr;
-  int cursor_ = -1;
-  int width_ = 0;
-  int height_ = 0;
-  int depth_ = 0;
-  int indexStack_[kMenuLevels] = {};
-  char titles_[kMenuLevels][kMenuTitleSize] = {};
-  CGlyphWriter* writer_ = nullptr;
-  uint16_t* saved_ = nullptr;
-  RawFrameBufferDesc desc_{};
-  uint16_t* buffer_ = nullptr;
   int screenW_ = 0;
   int screenH_ = 0;
+};
+
+// The game's one pop-up menu: the pop-up menu with an open word, driven once
+// a frame by the keys and the stylus while the game is frozen.
+class CSystemMenu : public CPopupMenu {
+ public:
+  CSystemMenu();
+  ~CSystemMenu();
+
+  int IsOpen() const { return open; }
+  // 0 when the menu is already open.
+  int Open();
+  // One turn of the open menu; 1 while it stays open, 0 when this turn closed it.
+  int HandleInput(HWND hwnd, InputState* input);
+
+  int32_t open = 0;
+
+ private:
+  int CloseMenu(HWND hwnd);
+  int Choose(HWND hwnd);
+  int HandleKeys(HWND hwnd, InputState* input);
+  int HandleStylus(HWND hwnd, InputState* input);
 };
 
 // Copies src into a field of capacity bytes, cutting at a whole Shift-JIS

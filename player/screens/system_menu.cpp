@@ -1,4 +1,4 @@
-#include "player/screens/system_menu.h"
+#include "player/screens/popup_menu.h"
 
 #include "player/core/input.h"
 
@@ -6,26 +6,26 @@ CSystemMenu::CSystemMenu() = default;
 CSystemMenu::~CSystemMenu() = default;
 
 int CSystemMenu::Open() {
-  if (open_) return 0;
+  if (open) return 0;
   CPopupMenu::Open();
-  open_ = 1;
+  open = 1;
   return 1;
 }
 
 int CSystemMenu::CloseMenu(HWND hwnd) {
   // Without a saved screen the game's own picture is presented again.
   if (!CPopupMenu::Close() && hwnd) InvalidateRect(hwnd, nullptr, FALSE);
-  open_ = 0;
+  open = 0;
   return 0;
 }
 
 // Closes the menu; a command item then reaches the window as WM_COMMAND, to be
 // carried out once the screen under the menu is back.
 int CSystemMenu::Choose(HWND hwnd) {
-  const MenuPage* page = CurrentPage();
-  const int index = Cursor();
+  const MenuPage* page = current;
+  const int index = cursor;
   int id = -1;
-  if (page && index >= 0 && index < page->count && page->items[index].kind == MENU_COMMAND) id = page->items[index].id;
+  if (page && index >= 0 && index < page->count && page->items[index].kind == kMenuCommand) id = page->items[index].id;
   CloseMenu(hwnd);
   if (id >= 0 && hwnd) PostMessageW(hwnd, WM_COMMAND, WPARAM(id), 0);
   return 0;
@@ -40,8 +40,8 @@ int CSystemMenu::HandleKeys(HWND hwnd, InputState* in) {
   if (fresh(IN_UP)) MoveCursor(1);
   if (fresh(IN_DOWN)) MoveCursor(0);
   if (fresh(IN_LEFT) && !EnterOrLeave(0)) return CloseMenu(hwnd);
-  if (fresh(IN_RIGHT) && !EnterOrLeave(1) && Cursor() >= 0) return Choose(hwnd);
-  if (in->count[IN_KEY_C] == 1 && Cursor() >= 0) {
+  if (fresh(IN_RIGHT) && !EnterOrLeave(1) && cursor >= 0) return Choose(hwnd);
+  if (in->count[IN_KEY_C] == 1 && cursor >= 0) {
     in->count[IN_KEY_C] = 0;
     return Choose(hwnd);
   }
@@ -57,11 +57,11 @@ int CSystemMenu::HandleStylus(HWND hwnd, InputState* in) {
   const int hit = HitTest(int(in->stylusX), int(in->stylusY));
   bool present = false;
   auto unhighlight = [&] {
-    if (Cursor() >= 0) {
-      DrawItem(Cursor(), 0);
+    if (cursor >= 0) {
+      DrawItem(cursor, 0);
       present = true;
     }
-    SetCursor(-1);
+    cursor = -1;
   };
   if (hit == kMenuHitOutside) {
     unhighlight();
@@ -72,27 +72,27 @@ int CSystemMenu::HandleStylus(HWND hwnd, InputState* in) {
   } else if (hit < 0) {
     unhighlight();
   } else {
-    const MenuItem& item = CurrentPage()->items[hit];
-    if (Cursor() >= 0 && Cursor() != hit) {
-      DrawItem(Cursor(), 0);
+    const MenuItem& item = current->items[hit];
+    if (cursor >= 0 && cursor != hit) {
+      DrawItem(cursor, 0);
       present = true;
     }
-    const bool enabled = (item.flags & MENU_ENABLED) != 0;
-    if (enabled && (item.kind == MENU_COMMAND || item.kind == MENU_SUBMENU)) {
+    const bool enabled = (item.flags & kMenuEnabled) != 0;
+    if (enabled && (item.kind == kMenuCommand || item.kind == kMenuSubmenu)) {
       if (up) {
-        SetCursor(hit);
-        if (item.kind == MENU_COMMAND) return Choose(hwnd);
+        cursor = hit;
+        if (item.kind == kMenuCommand) return Choose(hwnd);
         EnterOrLeave(1);
         return 1;
       }
-      if (Cursor() != hit) {
-        SetCursor(hit);
+      if (cursor != hit) {
+        cursor = hit;
         DrawItem(hit, 1);
         PresentAll();
         return 1;
       }
     } else {
-      SetCursor(-1);
+      cursor = -1;
     }
   }
   if (present) PresentAll();
@@ -100,7 +100,7 @@ int CSystemMenu::HandleStylus(HWND hwnd, InputState* in) {
 }
 
 int CSystemMenu::HandleInput(HWND hwnd, InputState* input) {
-  if (!open_ || !input) return open_;
+  if (!open || !input) return open;
   if (!input->tap && !input->held && !input->released) return HandleKeys(hwnd, input);
   return HandleStylus(hwnd, input);
 }

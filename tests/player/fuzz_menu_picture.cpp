@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static CPopupMenu* menu = [] {
     auto* m = new CPopupMenu;
     MenuPage* root = m->AddPage(nullptr, 0);
-    m->AddItem(root, 1, MENU_COMMAND, "slot");
+    m->AddItem(root, 1, kMenuCommand, "slot");
     return m;
   }();
   menu->SetItemPicture(nullptr, 1, data, size);

@@ -19,7 +19,7 @@
 #include "player/core/input.h"
 #include "player/core/menu_commands.h"
 #include "player/screens/option_handlers.h"
-#include "player/screens/system_menu.h"
+#include "player/screens/popup_menu.h"
 #include "tests/player/rbp_builder.h"
 
 namespace {
@@ -93,9 +93,9 @@ struct Walk {
     for (int i = 0; i < p->count; ++i) {
       const MenuItem& it = p->items[i];
       ++items;
-      if (it.kind == MENU_COMMAND) ids.push_back(it.id);
-      if (it.kind == MENU_SEPARATOR) ++separators;
-      if ((it.kind == MENU_SUBMENU) != (it.child != nullptr)) childrenOk = false;
+      if (it.kind == kMenuCommand) ids.push_back(it.id);
+      if (it.kind == kMenuSeparator) ++separators;
+      if ((it.kind == kMenuSubmenu) != (it.child != nullptr)) childrenOk = false;
       if (it.child) {
         if (it.child->parent != p) parentsOk = false;
         Page(it.child);
@@ -110,11 +110,11 @@ TEST(MenuTree, PagesItemsIdsAndLinks) {
   UseDevice(480, 640, 640, 480);
   CPopupMenu menu;
   BuildMenuTreeInto(&menu, kFonts, 3);
-  ASSERT_NE(menu.Root(), nullptr);
-  EXPECT_EQ(menu.Root()->count, 14);
-  EXPECT_EQ(menu.Root()->parent, nullptr);
+  ASSERT_NE(menu.root, nullptr);
+  EXPECT_EQ(menu.root->count, 14);
+  EXPECT_EQ(menu.root->parent, nullptr);
   Walk w;
-  w.Page(menu.Root());
+  w.Page(menu.root);
   EXPECT_EQ(w.pages, 36);
   EXPECT_EQ(w.items, 265 + 3);
   EXPECT_LE(w.maxItems, kMenuPageItems);
@@ -142,14 +142,14 @@ TEST(MenuTree, PagesItemsIdsAndLinks) {
     const char* label;
     uint32_t flags;
   } items[] = {
-      {40017, "LOAD_001", MENU_ENABLED},      {40046, "SAVE_015", MENU_ENABLED},
-      {40069, "100%", MENU_ENABLED},          {40078, "10%", MENU_ENABLED},
-      {40265, "0%", MENU_ENABLED},            {40275, "100%", MENU_ENABLED},
-      {40224, "SAVE_AUTO_03", MENU_ENABLED},  {40178, "Alpha Gothic", MENU_ENABLED},
-      {40180, "Gamma Sans", MENU_ENABLED},    {40306, "\xbc\xbd\xc3\xd1\x8bx\x8e~", 0},
-      {40285, "\x83\x41\x81\x5b\x83\x68\x83\x45\x83\x42\x83\x93", MENU_ENABLED},  // list A, 9
-      {40235, "\x8a\xee\x8f\x80\x81\x46\x32\x30\x30ms", MENU_ENABLED},
-      {40254, "\x95\xb6\x8e\x9a\x81\x46\x39\x30ms", MENU_ENABLED},
+      {40017, "LOAD_001", kMenuEnabled},      {40046, "SAVE_015", kMenuEnabled},
+      {40069, "100%", kMenuEnabled},          {40078, "10%", kMenuEnabled},
+      {40265, "0%", kMenuEnabled},            {40275, "100%", kMenuEnabled},
+      {40224, "SAVE_AUTO_03", kMenuEnabled},  {40178, "Alpha Gothic", kMenuEnabled},
+      {40180, "Gamma Sans", kMenuEnabled},    {40306, "\xbc\xbd\xc3\xd1\x8bx\x8e~", 0},
+      {40285, "\x83\x41\x81\x5b\x83\x68\x83\x45\x83\x42\x83\x93", kMenuEnabled},  // list A, 9
+      {40235, "\x8a\xee\x8f\x80\x81\x46\x32\x30\x30ms", kMenuEnabled},
+      {40254, "\x95\xb6\x8e\x9a\x81\x46\x39\x30ms", kMenuEnabled},
   };
   for (auto& c : items) {
     const MenuItem* it = menu.FindMenuItem(nullptr, c.id);
@@ -200,25 +200,25 @@ TEST(MenuTree, FontLabelsAreCutAtAWholeCharacter) {
 TEST(PopupMenu, ItemsSettersAndBoundedLabels) {
   UseDevice(480, 640, 640, 480);
   CPopupMenu menu;
-  EXPECT_EQ(menu.AddItem(nullptr, 1, MENU_COMMAND, "x"), -1);
+  EXPECT_EQ(menu.AddItem(nullptr, 1, kMenuCommand, "x"), -1);
   MenuPage* root = menu.AddPage(nullptr, 0);
-  for (int i = 0; i < kMenuPageItems; ++i) EXPECT_EQ(menu.AddItem(root, 100 + i, MENU_COMMAND, "item"), i);
-  EXPECT_EQ(menu.AddItem(root, 999, MENU_COMMAND, "21st"), 0);
+  for (int i = 0; i < kMenuPageItems; ++i) EXPECT_EQ(menu.AddItem(root, 100 + i, kMenuCommand, "item"), i);
+  EXPECT_EQ(menu.AddItem(root, 999, kMenuCommand, "21st"), 0);
   EXPECT_EQ(root->count, kMenuPageItems);
   EXPECT_EQ(menu.FindItem(nullptr, 999, nullptr), nullptr);
 
   // Unknown ids change nothing; index keys address the root page.
-  menu.SetChecked(nullptr, 999, MENU_CHECKED);
+  menu.SetChecked(nullptr, 999, kMenuChecked);
   menu.SetEnabled(nullptr, 999, 0);
   menu.SetLabel(nullptr, 999, "x");
   menu.SetItemPicture(nullptr, 999, nullptr, 0);
-  menu.SetChecked(nullptr, 3, MENU_BY_INDEX | MENU_CHECKED);
-  EXPECT_EQ(root->items[3].flags, MENU_CHECKED | MENU_ENABLED);
+  menu.SetChecked(nullptr, 3, kMenuByIndex | kMenuChecked);
+  EXPECT_EQ(root->items[3].flags, kMenuChecked | kMenuEnabled);
   menu.SetEnabled(nullptr, 103, 0);
-  EXPECT_EQ(root->items[3].flags, MENU_CHECKED);
-  menu.SetChecked(nullptr, 103, MENU_ENABLED);  // only bit 0 counts for the tick
+  EXPECT_EQ(root->items[3].flags, kMenuChecked);
+  menu.SetChecked(nullptr, 103, kMenuEnabled);  // only bit 0 counts for the tick
   EXPECT_EQ(root->items[3].flags, 0u);
-  menu.SetEnabled(nullptr, 40, MENU_BY_INDEX | MENU_ENABLED);  // no such index
+  menu.SetEnabled(nullptr, 40, kMenuByIndex | kMenuEnabled);  // no such index
 
   const std::string ascii94(94, 'a');
   const struct {
@@ -234,7 +234,7 @@ TEST(PopupMenu, ItemsSettersAndBoundedLabels) {
   MenuPage* child = menu.AddPage(root, 5);
   EXPECT_EQ(root->items[5].child, child);
   EXPECT_EQ(menu.AddPage(root, 5), nullptr);
-  menu.AddItem(child, 555, MENU_COMMAND, "deep");
+  menu.AddItem(child, 555, kMenuCommand, "deep");
   EXPECT_EQ(menu.FindItem(nullptr, 555, nullptr), child);
   menu.FreePages(child);
   EXPECT_EQ(root->items[5].child, nullptr);
@@ -267,7 +267,7 @@ TEST(PopupMenu, ItemPicturesAreCheckedAgainstTheirLength) {
   UseDevice(480, 640, 640, 480);
   CPopupMenu menu;
   MenuPage* root = menu.AddPage(nullptr, 0);
-  menu.AddItem(root, 7, MENU_COMMAND, "slot");
+  menu.AddItem(root, 7, kMenuCommand, "slot");
   const struct {
     const char* what;
     Bytes bmp;
@@ -291,7 +291,7 @@ TEST(PopupMenu, ItemPicturesAreCheckedAgainstTheirLength) {
     menu.SetItemPicture(nullptr, 7, c.bmp.data(), c.bmp.size() - c.cut);
     MenuItem& it = root->items[0];
     EXPECT_EQ(it.picture != nullptr, c.ok) << c.what;
-    EXPECT_EQ((it.flags & MENU_HAS_PICTURE) != 0, c.ok) << c.what;
+    EXPECT_EQ((it.flags & kMenuHasPicture) != 0, c.ok) << c.what;
   }
   Bytes a = Bitmap(4, 3);
   menu.SetItemPicture(nullptr, 7, a.data(), a.size());
@@ -302,7 +302,7 @@ TEST(PopupMenu, ItemPicturesAreCheckedAgainstTheirLength) {
   EXPECT_EQ(root->items[0].picture, first);  // same size: the allocation is kept
   menu.SetItemPicture(nullptr, 7, nullptr, 0);
   EXPECT_EQ(root->items[0].picture, nullptr);
-  EXPECT_EQ(root->items[0].flags, MENU_ENABLED);
+  EXPECT_EQ(root->items[0].flags, kMenuEnabled);
 }
 
 // ---- Drawing -------------------------------------------------------------------
@@ -330,7 +330,7 @@ class MenuDraw : public ::testing::Test {
   // Root page, 設定 entered, then its second item (ﾐｭｰｼﾞｯｸ) highlighted.
   void DeepPage() {
     for (int i = 0; i < 6; ++i) menu->MoveCursor(0);
-    ASSERT_EQ(menu->Cursor(), 6);
+    ASSERT_EQ(menu->cursor, 6);
     ASSERT_EQ(menu->EnterOrLeave(1), 1);
     menu->MoveCursor(0);
     menu->MoveCursor(0);
@@ -341,7 +341,7 @@ class MenuDraw : public ::testing::Test {
 TEST_F(MenuDraw, RootPageLayoutAndColours) {
   Use(kPortrait640);
   menu->Open();
-  const int W = menu->Width(), H = menu->Height();
+  const int W = menu->width, H = menu->height;
   EXPECT_EQ(H, 13 * 14 + 40);
   // The status line is the widest text: [2026-07-04 09:05][87%][37MB(71%)][512MB]
   EXPECT_EQ(W, (int(std::strlen("[2026-07-04 09:05][87%][37MB(71%)][512MB]")) + 2) * 6);
@@ -367,8 +367,8 @@ TEST_F(MenuDraw, RootPageLayoutAndColours) {
 
 TEST_F(MenuDraw, TicksHighlightAndDisabledItems) {
   Use(kPortrait640);
-  menu->SetChecked(nullptr, 40306, MENU_CHECKED);  // row 12, disabled
-  menu->SetChecked(nullptr, 40007, MENU_CHECKED);  // row 13
+  menu->SetChecked(nullptr, 40306, kMenuChecked);  // row 12, disabled
+  menu->SetChecked(nullptr, 40007, kMenuChecked);  // row 13
   menu->Open();
   const int top12 = 34 + 13 * 12, top13 = 34 + 13 * 13;
   EXPECT_EQ(Held(4 + 4, top13 + 4), kMenuBlack);   // tick
@@ -376,12 +376,12 @@ TEST_F(MenuDraw, TicksHighlightAndDisabledItems) {
   EXPECT_EQ(Held(4 + 4, top12 + 4), kMenuGrey);    // etched tick of a disabled item
   EXPECT_EQ(Held(4 + 5, top12 + 5), kMenuWhite);
   menu->MoveCursor(1);  // UP from none lands on the last selectable row
-  EXPECT_EQ(menu->Cursor(), 13);
+  EXPECT_EQ(menu->cursor, 13);
   EXPECT_EQ(Held(11, top13), kMenuHighlight);
-  EXPECT_EQ(Held(menu->Width() - 12, top13 + 12), kMenuHighlight);
+  EXPECT_EQ(Held(menu->width - 12, top13 + 12), kMenuHighlight);
   EXPECT_EQ(Held(10, top13), kMenuFace);
   menu->MoveCursor(1);  // skips the disabled pause item and the separator
-  EXPECT_EQ(menu->Cursor(), 10);
+  EXPECT_EQ(menu->cursor, 10);
   EXPECT_EQ(Held(11, top13), kMenuFace);
   EXPECT_EQ(menu->DrawItem(12, 1), 0);
   EXPECT_EQ(menu->DrawItem(11, 1), 0);
@@ -403,31 +403,31 @@ TEST_F(MenuDraw, NegativeYPitchShowsTheSamePicture) {
 TEST_F(MenuDraw, EnterAndLeaveKeepTheTitlesAndCursor) {
   Use(kPortrait640);
   menu->Open();
-  EXPECT_STREQ(menu->Title(0), kTop);
+  EXPECT_STREQ(menu->titles[0], kTop);
   DeepPage();
-  EXPECT_EQ(menu->Depth(), 1);
-  EXPECT_STREQ(menu->Title(1), kSettings);
-  EXPECT_EQ(menu->Cursor(), 1);
+  EXPECT_EQ(menu->depth, 1);
+  EXPECT_STREQ(menu->titles[1], kSettings);
+  EXPECT_EQ(menu->cursor, 1);
   EXPECT_EQ(menu->EnterOrLeave(1), 1);  // ﾐｭｰｼﾞｯｸ
-  EXPECT_EQ(menu->Cursor(), -1);
-  EXPECT_EQ(menu->CurrentPage()->count, 3);
+  EXPECT_EQ(menu->cursor, -1);
+  EXPECT_EQ(menu->current->count, 3);
   EXPECT_EQ(menu->EnterOrLeave(1), 0);  // nothing highlighted
   EXPECT_EQ(menu->EnterOrLeave(0), 1);
-  EXPECT_EQ(menu->Cursor(), 1);
+  EXPECT_EQ(menu->cursor, 1);
   EXPECT_EQ(Held(11, 34 + 13), kMenuHighlight);
   EXPECT_EQ(menu->EnterOrLeave(0), 1);
-  EXPECT_EQ(menu->Cursor(), 6);
+  EXPECT_EQ(menu->cursor, 6);
   EXPECT_EQ(menu->EnterOrLeave(0), 0);  // at the root
   // A page of only separators and disabled items keeps the cursor at -1.
   CPopupMenu bare;
   MenuPage* root = bare.AddPage(nullptr, 0);
-  bare.AddItem(root, 0, MENU_SEPARATOR, "");
-  bare.AddItem(root, 5, MENU_COMMAND, "off");
+  bare.AddItem(root, 0, kMenuSeparator, "");
+  bare.AddItem(root, 5, kMenuCommand, "off");
   bare.SetEnabled(nullptr, 5, 0);
   bare.Open();
   bare.MoveCursor(0);
   bare.MoveCursor(1);
-  EXPECT_EQ(bare.Cursor(), -1);
+  EXPECT_EQ(bare.cursor, -1);
   bare.Close();
 }
 
@@ -436,18 +436,18 @@ TEST_F(MenuDraw, SmallScreenClipsLongAndTallPages) {
   CPopupMenu tall;
   MenuPage* root = tall.AddPage(nullptr, 0);
   const std::string longLabel(95, 'W');
-  for (int i = 0; i < kMenuPageItems; ++i) tall.AddItem(root, 100 + i, i % 2 ? MENU_SUBMENU : MENU_COMMAND, longLabel.c_str());
-  tall.SetChecked(nullptr, 100 + 18, MENU_CHECKED);
+  for (int i = 0; i < kMenuPageItems; ++i) tall.AddItem(root, 100 + i, i % 2 ? kMenuSubmenu : kMenuCommand, longLabel.c_str());
+  tall.SetChecked(nullptr, 100 + 18, kMenuChecked);
   tall.Open();
-  EXPECT_EQ(tall.Width(), 320);
-  EXPECT_EQ(tall.Height(), 240);
+  EXPECT_EQ(tall.width, 320);
+  EXPECT_EQ(tall.height, 240);
   for (int i = 0; i < 25; ++i) tall.MoveCursor(0);
   tall.Close();
   EXPECT_EQ(Held(319, 239), 0x1234);
   // The 320 status line has no memory or store fields, and no overlay text.
   SetOggOverlayVersion("1.3.5 (build)");
   menu->Open();
-  EXPECT_EQ(menu->Width(), (int(std::strlen("[2026-07-04 09:05][87%]")) + 2) * 6);
+  EXPECT_EQ(menu->width, (int(std::strlen("[2026-07-04 09:05][87%]")) + 2) * 6);
   menu->Close();
 }
 
@@ -458,25 +458,25 @@ TEST_F(MenuDraw, OverlayVersionOnTheRootBreadcrumb) {
   menu->Open();
   // [ﾄｯﾌﾟ] [Tessaly.ovl OggDec 1.3.5 ][22.05kHz], wider than the status line
   const std::string crumb = std::string("[") + kTop + "] [Tessaly.ovl OggDec 1.3.5 ][22.05kHz]";
-  EXPECT_EQ(menu->Width(), (int(crumb.size()) + 2) * 6);
+  EXPECT_EQ(menu->width, (int(crumb.size()) + 2) * 6);
   // Not on a submenu page.
   for (int i = 0; i < 6; ++i) menu->MoveCursor(0);
   menu->EnterOrLeave(1);
-  EXPECT_EQ(menu->Width(), (int(std::strlen("[2026-07-04 09:05][87%][37MB(71%)][512MB]")) + 2) * 6);
+  EXPECT_EQ(menu->width, (int(std::strlen("[2026-07-04 09:05][87%][37MB(71%)][512MB]")) + 2) * 6);
   menu->Close();
   // The longest version text still leaves a bounded breadcrumb and a menu within the screen.
   SetOggOverlayVersion(std::string(143, 'V').c_str());
   menu = std::make_unique<CSystemMenu>();
   BuildMenuTreeInto(menu.get(), kFonts, 3);
   menu->Open();
-  EXPECT_EQ(menu->Width(), 640);
+  EXPECT_EQ(menu->width, 640);
   menu->Close();
 }
 
 TEST_F(MenuDraw, HitTestTable) {
   Use(kPortrait640);
   menu->Open();
-  const int W = menu->Width(), H = menu->Height();
+  const int W = menu->width, H = menu->height;
   const struct {
     int x, y, hit;
   } cases[] = {
@@ -576,14 +576,14 @@ TEST_F(SystemMenuTest, KeysInOrder) {
   EXPECT_EQ(Keys({IN_RIGHT}), 1);  // nothing highlighted: nothing happens
   EXPECT_EQ(Keys({IN_KEY_C}), 1);
   EXPECT_EQ(Keys({IN_DOWN, IN_RIGHT}), 1);  // highlight ﾛｰﾄﾞ, then enter it
-  EXPECT_EQ(menu->Depth(), 1);
+  EXPECT_EQ(menu->depth, 1);
   EXPECT_EQ(Keys({IN_KEY_A}), 1);  // back
-  EXPECT_EQ(menu->Depth(), 0);
-  EXPECT_EQ(menu->Cursor(), 0);
+  EXPECT_EQ(menu->depth, 0);
+  EXPECT_EQ(menu->cursor, 0);
   EXPECT_EQ(Keys({IN_UP}), 1);  // wraps to 終了
-  EXPECT_EQ(menu->Cursor(), 13);
+  EXPECT_EQ(menu->cursor, 13);
   EXPECT_EQ(Keys({IN_DOWN}), 1);
-  EXPECT_EQ(menu->Cursor(), 0);
+  EXPECT_EQ(menu->cursor, 0);
   // KEY_C on a submenu closes without a command.
   EXPECT_EQ(Keys({IN_KEY_C}), 0);
   EXPECT_FALSE(menu->IsOpen());
@@ -592,7 +592,7 @@ TEST_F(SystemMenuTest, KeysInOrder) {
   menu->Open();
   EXPECT_EQ(Keys({IN_UP, IN_RIGHT, IN_KEY_B}), 0);
   EXPECT_EQ(g_commands, std::vector<int>{40007});
-  EXPECT_FALSE(menu->HasSavedScreen());
+  EXPECT_FALSE(menu->savedScreen);
   EXPECT_EQ(Held(5, 5), 0x1234);
   // LEFT at the root closes; KEY_B closes anywhere.
   const struct {
@@ -614,24 +614,24 @@ TEST_F(SystemMenuTest, StylusPressHighlightsAndLiftActs) {
   menu->Open();
   const int y0 = 34 + 13 * 13 + 3;  // 終了
   EXPECT_EQ(Stylus(20, y0, true, false), 1);
-  EXPECT_EQ(menu->Cursor(), 13);
+  EXPECT_EQ(menu->cursor, 13);
   EXPECT_EQ(Held(11, y0), kMenuHighlight);
   EXPECT_EQ(Stylus(20, 34 + 13 * 11 + 3, false, false), 1);  // dragged onto a separator
-  EXPECT_EQ(menu->Cursor(), -1);
+  EXPECT_EQ(menu->cursor, -1);
   EXPECT_EQ(Held(11, y0), kMenuFace);
   EXPECT_EQ(Stylus(20, 34 + 13 * 12 + 3, false, true), 1);  // lifted on the disabled pause item
   EXPECT_TRUE(menu->IsOpen());
   EXPECT_EQ(Stylus(20, 34 + 6 * 13 + 3, false, true), 1);  // lifted on 設定: enters it
-  EXPECT_EQ(menu->Depth(), 1);
+  EXPECT_EQ(menu->depth, 1);
   EXPECT_EQ(Stylus(20, 10, false, true), 1);  // header: back
-  EXPECT_EQ(menu->Depth(), 0);
+  EXPECT_EQ(menu->depth, 0);
   EXPECT_EQ(Stylus(5, 100, false, true), 1);  // margin
   EXPECT_TRUE(menu->IsOpen());
   EXPECT_EQ(Stylus(20, 10, false, true), 0);  // header at the root: closes
   EXPECT_TRUE(g_commands.empty());
   menu->Open();
-  EXPECT_EQ(Stylus(menu->Width() + 5, 10, true, false), 1);  // pressed outside: stays
-  EXPECT_EQ(Stylus(menu->Width() + 5, 10, false, true), 0);  // lifted outside: closes
+  EXPECT_EQ(Stylus(menu->width + 5, 10, true, false), 1);  // pressed outside: stays
+  EXPECT_EQ(Stylus(menu->width + 5, 10, false, true), 0);  // lifted outside: closes
   menu->Open();
   EXPECT_EQ(Stylus(20, y0, false, true), 0);  // lifted on 終了: chosen
   EXPECT_EQ(g_commands, std::vector<int>{40007});
@@ -684,11 +684,11 @@ TEST(OptionHandlers, StoreAndTick) {
   for (auto& c : cases) {
     GameSettings s{};
     // Every item of the group starts checked so that clearing shows.
-    for (int i = 0; i < c.count; ++i) menu.SetChecked(nullptr, c.first + i, MENU_CHECKED);
+    for (int i = 0; i < c.count; ++i) menu.SetChecked(nullptr, c.first + i, kMenuChecked);
     c.set(&menu, c.first, &s, c.value);
     EXPECT_EQ(s.*c.word, c.stored) << c.first << " " << c.value;
     for (int i = 0; i < c.count; ++i) {
-      const bool on = (menu.FindMenuItem(nullptr, c.first + i)->flags & MENU_CHECKED) != 0;
+      const bool on = (menu.FindMenuItem(nullptr, c.first + i)->flags & kMenuChecked) != 0;
       EXPECT_EQ(on, c.first + i == c.checked) << c.first + i << " after " << c.value;
     }
   }
@@ -709,42 +709,42 @@ TEST(OptionHandlers, FontsVoicesAndSaveItems) {
   BuildMenuTreeInto(&menu, fonts, 15);
   GameSettings s{};
   auto flags = [&](int id) { return menu.FindMenuItem(nullptr, id)->flags; };
-  for (int id = 40182; id <= 40192; ++id) menu.SetChecked(nullptr, id, MENU_CHECKED);
+  for (int id = 40182; id <= 40192; ++id) menu.SetChecked(nullptr, id, kMenuChecked);
   SetMessageFont(&menu, 40178, &s, 4, 2);
   EXPECT_EQ(s.messageFont, 2);
-  EXPECT_EQ(flags(40180), MENU_CHECKED);
-  for (int id : {40178, 40179, 40181}) EXPECT_EQ(flags(id), MENU_ENABLED) << id;
-  for (int id = 40182; id <= 40192; ++id) EXPECT_EQ(flags(id), MENU_CHECKED | MENU_ENABLED) << id;
+  EXPECT_EQ(flags(40180), kMenuChecked);
+  for (int id : {40178, 40179, 40181}) EXPECT_EQ(flags(id), kMenuEnabled) << id;
+  for (int id = 40182; id <= 40192; ++id) EXPECT_EQ(flags(id), kMenuChecked | kMenuEnabled) << id;
 
   SetCharVoiceUse(&menu, 40312, &s, 15, 1);
   EXPECT_EQ(s.charVoiceUse[15], 1);
   SetCharVoiceUse(&menu, 40312, &s, 14, 1);
-  EXPECT_EQ(flags(40326) & MENU_CHECKED, MENU_CHECKED);
-  EXPECT_EQ(flags(40327) & MENU_CHECKED, 0u);  // the next group is not touched
+  EXPECT_EQ(flags(40326) & kMenuChecked, kMenuChecked);
+  EXPECT_EQ(flags(40327) & kMenuChecked, 0u);  // the next group is not touched
   SetCharVoiceUse(&menu, 40312, &s, 16, 1);     // no such character
 
   int used[15] = {}, autoUsed[3] = {0, 1, 0};
   used[4] = 1;
   UpdateSaveSlotItems(&menu, 40017, 40032, used, 4);
   for (int k = 0; k < 15; ++k) {
-    EXPECT_EQ(flags(40017 + k), (k == 4 ? MENU_ENABLED | MENU_CHECKED : 0u)) << k;
-    EXPECT_EQ(flags(40032 + k), MENU_ENABLED | (k == 4 ? MENU_CHECKED : 0u)) << k;
+    EXPECT_EQ(flags(40017 + k), (k == 4 ? kMenuEnabled | kMenuChecked : 0u)) << k;
+    EXPECT_EQ(flags(40032 + k), kMenuEnabled | (k == 4 ? kMenuChecked : 0u)) << k;
   }
   UpdateAutoSaveItems(&menu, 40222, autoUsed, 1);
   EXPECT_EQ(flags(40222), 0u);
-  EXPECT_EQ(flags(40223), MENU_ENABLED | MENU_CHECKED);
+  EXPECT_EQ(flags(40223), kMenuEnabled | kMenuChecked);
 
   int32_t saveAllowed = 7;
   SetSaveLoadEnabled(&menu, &s, &saveAllowed, 0, 1);
-  EXPECT_EQ(menu.Root()->items[0].flags & MENU_ENABLED, 0u);
-  EXPECT_EQ(menu.Root()->items[1].flags & MENU_ENABLED, 0u);
+  EXPECT_EQ(menu.root->items[0].flags & kMenuEnabled, 0u);
+  EXPECT_EQ(menu.root->items[1].flags & kMenuEnabled, 0u);
   EXPECT_EQ(saveAllowed, 7);
   SetSaveLoadEnabled(&menu, &s, &saveAllowed, 1, 0);
-  EXPECT_EQ(menu.Root()->items[0].flags & MENU_ENABLED, MENU_ENABLED);
-  EXPECT_EQ(menu.Root()->items[1].flags & MENU_ENABLED, 0u);
+  EXPECT_EQ(menu.root->items[0].flags & kMenuEnabled, kMenuEnabled);
+  EXPECT_EQ(menu.root->items[1].flags & kMenuEnabled, 0u);
   EXPECT_EQ(saveAllowed, 0);
   EnableMenuCommand(&menu, 40306);
-  EXPECT_EQ(flags(40306), MENU_ENABLED);
+  EXPECT_EQ(flags(40306), kMenuEnabled);
 }
 
 // ---- Commands ------------------------------------------------------------------
@@ -887,7 +887,7 @@ TEST_F(MenuCommands, EveryCommandTable) {
       EXPECT_EQ(std::memcmp(&before, &app->settings, sizeof before), 0) << c.id;
     }
     if (c.checked) {
-      EXPECT_NE(Flags(c.checked) & MENU_CHECKED, 0u) << c.id;
+      EXPECT_NE(Flags(c.checked) & kMenuChecked, 0u) << c.id;
     }
     EXPECT_EQ(g_calls, c.calls) << c.id;
   }
@@ -904,8 +904,8 @@ TEST_F(MenuCommands, CursorModeClearsArmedFlagsEvenWhenUnchanged) {
 
 TEST_F(MenuCommands, FontChoiceDisablesTheChosenItem) {
   HandleMenuCommand(app.get(), nullptr, 40179, 0);
-  EXPECT_EQ(Flags(40179), MENU_CHECKED);
-  EXPECT_EQ(Flags(40178), MENU_ENABLED);
+  EXPECT_EQ(Flags(40179), kMenuChecked);
+  EXPECT_EQ(Flags(40178), kMenuEnabled);
 }
 
 TEST_F(MenuCommands, WeatherSwitchStopsAndRestartsTheRecordedKind) {
