@@ -527,8 +527,16 @@ TEST_F(MenuDraw, GoldenScreens) {
 // ---- The system menu -----------------------------------------------------------
 
 std::vector<int> g_commands;
+int g_paints = 0;
 LRESULT CommandProc(HWND h, UINT m, WPARAM w, LPARAM l) {
   if (m == WM_COMMAND) g_commands.push_back(int(w));
+  if (m == WM_PAINT) {
+    ++g_paints;
+    PAINTSTRUCT ps;
+    BeginPaint(h, &ps);
+    EndPaint(h, &ps);
+    return 0;
+  }
   return DefWindowProcW(h, m, w, l);
 }
 
@@ -608,6 +616,34 @@ TEST_F(SystemMenuTest, KeysInOrder) {
     if (menu->IsOpen()) Keys({IN_KEY_B});
   }
   EXPECT_EQ(g_commands.size(), 1u);
+}
+
+// Without a saved screen a page change clears the page left behind, and the
+// close has the window repainted instead of restoring.
+TEST_F(SystemMenuTest, LostSavedScreenIsRedrawn) {
+  const struct {
+    bool lose;
+    uint16_t under;  // beside the smaller page after entering it
+    int paints;
+  } cases[] = {{false, 0x1234, 0}, {true, kMenuBlack, 1}};
+  for (auto& c : cases) {
+    FillFrameBuffer(0x1234);
+    Pump();
+    g_paints = 0;
+    menu->Open();
+    if (c.lose) {
+      delete[] menu->savedScreen;
+      menu->savedScreen = nullptr;
+    }
+    for (int i = 0; i < 5; ++i) Keys({IN_DOWN});
+    Keys({IN_RIGHT});  // the one-item effects page
+    ASSERT_EQ(menu->depth, 1);
+    EXPECT_EQ(Held(5, 100), c.under);
+    EXPECT_EQ(Held(5, 40), kMenuFace);
+    Keys({IN_KEY_B});
+    EXPECT_FALSE(menu->IsOpen());
+    EXPECT_EQ(g_paints, c.paints);
+  }
 }
 
 TEST_F(SystemMenuTest, StylusPressHighlightsAndLiftActs) {
