@@ -85,6 +85,11 @@ void PollRaiseRequest();
 void RunScriptFrame(unsigned frame);
 void ResetScript();
 void PinStatusFromEnvironment();  // VELMI_DEVICE_STATUS
+// The script's waits see every mode report.
+void ScriptModeReported(unsigned frame, int mode, int phase);
+// One line of the report file.
+void ReportLine(const std::string& line);
+void ResetReports();
 bool Fails(const char* what);
 
 }  // namespace velmi_device

@@ -51,6 +51,11 @@ bool VelmiClockIsFake();
 // Pins GetLocalTime to a fixed time (null returns it to the real clock).
 void VelmiClockPinLocalTime(const SYSTEMTIME* time);
 
+// ---- Allocation failures ------------------------------------------------------
+// Tests of out-of-memory paths: after the next `after` LocalAlloc calls
+// succeed, the one that follows fails (once); -1 ends a pending failure.
+void VelmiFailLocalAlloc(int after);
+
 // ---- System modules -----------------------------------------------------
 // Replaces one entry point of a system module's table (e.g. the window
 // backend installing its own "MessageBoxA").  Until then MessageBoxA writes

@@ -96,8 +96,8 @@ void CursorMode(CGameApp* app, HWND, int id) {
 }
 
 void MessageFont(CGameApp* app, HWND, int id) {
-  const int index = id - kMenuFirstFontId;
-  SetMessageFont(Menu(app), kMenuFirstFontId, Settings(app), app->fontList ? app->fontList->Count() : 0, index);
+  const int index = id - kMenuFontFirst;
+  SetMessageFont(Menu(app), kMenuFontFirst, Settings(app), app->fontList ? app->fontList->Count() : 0, index);
   char name[256] = {};
   if (app->fontList) app->fontList->GetName(index, name);
   if (name[0] && Services().setMessageFontFace) Services().setMessageFontFace(name);
@@ -116,20 +116,20 @@ void Codec(CGameApp* app, HWND, int id) {
 void Weather(CGameApp* app, HWND, int) {
   Toggle(app, SetSacraMode, 40262, &GameSettings::sacraMode);
   MenuCommandServices& s = Services();
-  int parameter = 0;
-  const int kind = s.recordedWeather ? s.recordedWeather(app, &parameter) : 0;
+  int strength = 0;
+  const int kind = s.recordedWeather ? s.recordedWeather(app, &strength) : 0;
   if (!kind) return;
   if (!app->settings.sacraMode) {
     if (s.stopParticles) s.stopParticles(app);
     return;
   }
   if (s.clearRecordedWeather) s.clearRecordedWeather(app);
-  int speed = 0;
+  int windDirection = 0;
   if (kind == 1 || kind == 4 || kind == 5 || kind == 6)
-    speed = 180;
+    windDirection = 180;
   else if (kind == 3)
-    speed = 150;
-  if (speed && s.startParticles) s.startParticles(app, kind, 32, speed, 256, parameter);
+    windDirection = 150;
+  if (windDirection && s.startParticles) s.startParticles(app, kind, 32, windDirection, 256, strength);
 }
 
 void Transparency(CGameApp* app, HWND, int) {
@@ -213,6 +213,20 @@ MenuCommandServices DefaultMenuCommandServices() {
   s.closeWindow = [](CGameApp*, HWND hwnd) {
     if (hwnd) PostMessageW(hwnd, WM_CLOSE, 0, 0);
   };
+  s.leaveGame = [](CGameApp* app) { app->LeaveGame(); };
+  s.restoreSaveFile = [](CGameApp* app, int slot) { app->RestoreSaveFile(slot); };
+  s.writeSaveFile = [](CGameApp* app, int slot) { app->WriteSaveFile(slot); };
+  s.applyChannelVolumes = [](CGameApp* app, int kind, int value) { app->ApplyChannelVolumes(kind, value); };
+  s.recordedWeather = [](CGameApp* app, int* strength) {
+    *strength = app->weather.strength;
+    return int(app->weather.kind);
+  };
+  s.clearRecordedWeather = [](CGameApp* app) { app->weather.kind = 0; };
+  s.stopParticles = [](CGameApp* app) { app->StopParticles(); };
+  s.startParticles = [](CGameApp* app, int kind, int maximum, int windDirection, int windSpeed, int strength) {
+    app->StartParticles(kind, maximum, windDirection, windSpeed, strength);
+  };
+  s.updateMessageWindowAlpha = [](CGameApp* app) { app->UpdateMessageWindowAlpha(); };
   s.setPreferredCodec = [](CGameApp* app, int codec) {
     if (app->mixer) app->mixer->SetPreferredCodec(codec);
   };

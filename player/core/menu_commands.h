@@ -5,13 +5,11 @@
 
 #include <cstdint>
 
+#include "player/core/menu_ids.h"
+
 class CGameApp;
 class CPopupMenu;
 
-// Command ids of the tree.
-constexpr int kMenuFirstId = 40007;
-constexpr int kMenuLastId = 40327;
-constexpr int kMenuFirstFontId = 40178;
 constexpr int kMenuFontItems = 15;
 constexpr int kMenuFontLabelBytes = 24;
 
@@ -30,6 +28,7 @@ const MenuTreeEntry* MenuTreeTable(int* count);
 // Adds the whole tree to menu, with one item per name of fontNames (at most
 // 15, each cut to 24 bytes or 25 to keep a double-byte character whole).
 void BuildMenuTreeInto(CPopupMenu* menu, const char* const* fontNames, int fontCount);
+// Builds the whole tree: the fixed items and one item per listed font.
 void BuildMenuTree(CGameApp* app);
 // Font name cut as a font item's label.
 void FontItemLabel(char* out, const char* name);
@@ -45,11 +44,11 @@ struct MenuCommandServices {
   void (*writeSaveFile)(CGameApp* app, int slot);
   void (*applyChannelVolumes)(CGameApp* app, int kind, int value);
   void (*setPreferredCodec)(CGameApp* app, int codec);
-  // The weather kind recorded in the game state (0 none) and its particle parameter.
+  // The weather kind recorded in the game state (0 none) and its strength.
   int (*recordedWeather)(CGameApp* app, int* parameter);
   void (*clearRecordedWeather)(CGameApp* app);
   void (*stopParticles)(CGameApp* app);
-  void (*startParticles)(CGameApp* app, int kind, int count, int speed, int scale, int parameter);
+  void (*startParticles)(CGameApp* app, int kind, int maximum, int windDirection, int windSpeed, int strength);
   void (*updateMessageWindowAlpha)(CGameApp* app);
   void (*redrawScreen)(CGameApp* app);
   int (*setMessageFontFace)(const char* face);
@@ -67,4 +66,5 @@ struct MenuCommandEntry {
 };
 const MenuCommandEntry* MenuCommandTable(int* count);
 
+// Runs the operation of a command id; ids without one do nothing.
 void HandleMenuCommand(CGameApp* app, HWND hwnd, int commandId, LPARAM lParam);

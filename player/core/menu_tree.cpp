@@ -308,7 +308,7 @@ void BuildMenuTreeInto(CPopupMenu* menu, const char* const* fontNames, int fontC
       for (int i = 0; i < fontCount && i < kMenuFontItems; ++i) {
         char label[kMenuFontLabelBytes + 2];
         FontItemLabel(label, fontNames[i] ? fontNames[i] : "");
-        menu->AddItem(page, kMenuFirstFontId + i, kMenuCommand, label);
+        menu->AddItem(page, kMenuFontFirst + i, kMenuCommand, label);
       }
       continue;
     }

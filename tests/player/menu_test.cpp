@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/file.h"
+#include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/font_list.h"
 #include "player/core/game_app.h"
@@ -969,6 +970,27 @@ TEST_F(MenuCommands, WeatherSwitchStopsAndRestartsTheRecordedKind) {
     EXPECT_EQ(app->settings.sacraMode, !c.sacraBefore);
     EXPECT_EQ(g_calls, c.calls) << c.kind << " " << c.sacraBefore;
   }
+}
+
+// The game's own services: the anti-alias change dirties the whole screen,
+// the pause deactivates the game, forbidding weather keeps its kind recorded.
+TEST_F(MenuCommands, DefaultServicesReachTheGame) {
+  GetMenuCommandServices() = DefaultMenuCommandServices();
+  app->dirty->SetSize(640, 480);
+  app->dirty->Clear();
+  HandleMenuCommand(app.get(), nullptr, 40051, 0);
+  ASSERT_EQ(app->dirty->Count(), 1);
+  RECT r{};
+  EXPECT_EQ(app->dirty->GetRect(0, &r), 1u);
+  EXPECT_EQ(r.right - r.left, 640);
+  EXPECT_EQ(r.bottom - r.top, 480);
+  app->weather.kind = 3;
+  app->settings.sacraMode = 1;
+  HandleMenuCommand(app.get(), nullptr, 40262, 0);
+  EXPECT_EQ(app->weather.kind, 3);
+  EXPECT_EQ(app->active, 1);
+  HandleMenuCommand(app.get(), nullptr, 40306, 0);
+  EXPECT_EQ(app->active, 0);
 }
 
 // ---- Device status -------------------------------------------------------------
