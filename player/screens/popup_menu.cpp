@@ -211,10 +211,15 @@ void CPopupMenu::SaveScreen() {
   if (desc.bitsPerPixel == 16) {
     if (uint8_t* fb = BeginFrameBufferDraw()) {
       const int rows = std::min(screenW_, int(desc.height)), cols = std::min(screenH_, int(desc.width));
-      for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < cols; ++c)
-          buffer[size_t(r) * screenH_ + c] =
-              *reinterpret_cast<const uint16_t*>(fb + ptrdiff_t(r) * desc.yPitch + ptrdiff_t(c) * desc.xPitch);
+      for (int r = 0; r < rows; ++r) {
+        const uint8_t* row = fb + ptrdiff_t(r) * desc.yPitch;
+        uint16_t* dst = buffer + size_t(r) * screenH_;
+        if (desc.xPitch == 2) {
+          std::memcpy(dst, row, size_t(cols) * 2);
+          continue;
+        }
+        for (int c = 0; c < cols; ++c) dst[c] = *reinterpret_cast<const uint16_t*>(row + ptrdiff_t(c) * desc.xPitch);
+      }
       EndFrameBufferDraw();
     }
   }
@@ -241,6 +246,10 @@ void CPopupMenu::CopyToFrameBuffer(int x0, int y0, int x1, int y1) {
     if (r >= desc.height) continue;
     const uint16_t* src = buffer + size_t(r) * screenH_;
     uint8_t* row = fb + ptrdiff_t(r) * desc.yPitch;
+    if (desc.xPitch == 2) {
+      std::memcpy(row + ptrdiff_t(y0) * 2, src + y0, size_t(y1 - y0) * 2);
+      continue;
+    }
     for (int y = y0; y < y1; ++y) *reinterpret_cast<uint16_t*>(row + ptrdiff_t(y) * desc.xPitch) = src[y];
   }
   EndFrameBufferDraw();
