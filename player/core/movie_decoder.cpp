@@ -1,0 +1,408 @@
+#include "player/core/movie_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "converter/formats/jbp1_stream.h"
+#include "converter/formats/le_bytes.h"
+
+WORD MovieBlueTable[512];
+WORD MovieGreenTable[512];
+WORD MovieRedTable[512];
+
+void InitMovieDecoder(BlockDecoder* state)
+{
+    for (int i = 0; i < 512; ++i) {
+        const int c = std::clamp(i - 128, 0, 255);
+        MovieBlueTable[i] = static_cast<WORD>(c >> 3);
+        MovieGreenTable[i] = static_cast<WORD>((c >> 2) << 5);
+        MovieRedTable[i] = static_cast<WORD>((c >> 3) << 11);
+    }
+    std::memset(state, 0, sizeof *state);
+    state->bitsPerPixel = 24;
+    state->quality = 80;
+}
+
+int BuildHuffmanTree16(DWORD* counts, int n, HuffmanTree16* tree)
+{
+    if (n < 2 || n > 256) return 0;
+    // Leaves sorted by (count, index) in one queue, merged nodes in creation
+    // order in another: merged counts never decrease, so the smaller front of
+    // the two is the smallest live node, the lower index first on equal
+    // counts (a leaf always has a lower index than a merged node).
+    uint16_t leaves[256];
+    int leafCount = 0;
+    for (int i = 0; i < n; ++i)
+        if (counts[i] < HUFFMAN_LIVE_LIMIT) leaves[leafCount++] = static_cast<uint16_t>(i);
+    std::stable_sort(leaves, leaves + leafCount, [counts](int x, int y) { return counts[x] < counts[y]; });
+    uint16_t merged[256];
+    int leafHead = 0, mergedHead = 0, mergedTail = 0;
+    auto pop = [&]() -> int {
+        const bool haveLeaf = leafHead < leafCount;
+        const bool haveMerged = mergedHead < mergedTail;
+        if (!haveLeaf && !haveMerged) return -1;
+        if (haveLeaf && (!haveMerged || counts[leaves[leafHead]] <= counts[merged[mergedHead]]))
+            return leaves[leafHead++];
+        return merged[mergedHead++];
+    };
+    for (int i = 0; i < 2 * n - 1; ++i) {
+        tree->child0[i] = tree->child1[i] = 0;
+        tree->parent[i] = 0;
+    }
+    int k = n;
+    for (; k < 2 * n - 1; ++k) {
+        const int first = pop();
+        const int second = pop();
+        if (first < 0 || second < 0) break;
+        // Sums are kept below the live limit; a larger one ends the tree.
+        const unsigned long long sum = static_cast<unsigned long long>(counts[first]) + counts[second];
+        counts[k] = sum < HUFFMAN_LIVE_LIMIT ? static_cast<DWORD>(sum) : HUFFMAN_USED_COUNT;
+        tree->child0[k] = static_cast<uint16_t>(first);
+        tree->child1[k] = static_cast<uint16_t>(second);
+        tree->parent[first] = static_cast<int16_t>(k);
+        tree->parent[second] = static_cast<int16_t>(-k);
+        counts[first] = HUFFMAN_USED_COUNT;
+        counts[second] = HUFFMAN_USED_COUNT;
+        if (counts[k] < HUFFMAN_LIVE_LIMIT) merged[mergedTail++] = static_cast<uint16_t>(k);
+    }
+    return k;
+}
+
+namespace {
+
+// One 8-point pass; every constant product is a sum of separately shifted
+// copies of its operand.
+inline void IdctPass(int c0, int c1, int c2, int c3, int c4, int c5, int c6, int c7, int out[8])
+{
+    const int ze = c2 + c6;
+    const int z1e = (ze >> 7) + (ze >> 5) + (ze >> 1);
+    const int tmp2 = z1e - ((c6 >> 4) + (c6 >> 2) + (c6 >> 1) + c6);
+    const int tmp3 = z1e + (c2 >> 7) + (c2 >> 2) + (c2 >> 1);
+    const int tmp0 = c0 + c4;
+    const int tmp1 = c0 - c4;
+    const int tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3;
+    const int tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
+
+    int z1 = c7 + c1;
+    int z2 = c5 + c3;
+    int z3 = c7 + c3;
+    int z4 = c5 + c1;
+    const int zs = z3 + z4;
+    const int z5 = (zs >> 5) + (zs >> 3) + zs;
+    z1 = -((z1 >> 6) + (z1 >> 3) + (z1 >> 2) + (z1 >> 1));
+    z2 = -((z2 >> 5) + (z2 >> 1) + z2 * 2);
+    z3 = z5 - ((z3 >> 4) + (z3 >> 2) + (z3 >> 1) + z3);
+    z4 = z5 - ((z4 >> 7) + (z4 >> 3) + (z4 >> 2));
+    const int t0 = (c7 >> 6) + (c7 >> 5) + (c7 >> 2) + z1 + z3;
+    const int t1 = (c5 >> 6) + (c5 >> 5) + c5 * 2 + z2 + z4;
+    const int t2 = c3 * 3 + (c3 >> 4) + z2 + z3;
+    const int t3 = c1 + (c1 >> 1) + z1 + z4;
+
+    out[0] = tmp10 + t3;
+    out[7] = tmp10 - t3;
+    out[1] = tmp11 + t2;
+    out[6] = tmp11 - t2;
+    out[2] = tmp12 + t1;
+    out[5] = tmp12 - t1;
+    out[3] = tmp13 + t0;
+    out[4] = tmp13 - t0;
+}
+
+}  // namespace
+
+void IdctShiftAdd(short* b)
+{
+    int out[8];
+    for (int c = 0; c < 8; ++c) {
+        short* col = b + c;
+        if ((col[8] | col[16] | col[24] | col[32] | col[40] | col[48] | col[56]) == 0) {
+            for (int r = 1; r < 8; ++r) col[8 * r] = col[0];
+            continue;
+        }
+        IdctPass(col[0], col[8], col[16], col[24], col[32], col[40], col[48], col[56], out);
+        for (int r = 0; r < 8; ++r) col[8 * r] = static_cast<short>(out[r]);
+    }
+    for (int r = 0; r < 8; ++r) {
+        short* row = b + 8 * r;
+        IdctPass(row[0], row[1], row[2], row[3], row[4], row[5], row[6], row[7], out);
+        for (int i = 0; i < 8; ++i) row[i] = static_cast<short>(out[i] >> 3);
+    }
+}
+
+namespace {
+
+// Bits of little-endian words from bit 0 up.  Past the input's end it
+// yields zeros and counts them, so that the caller can refuse the frame.
+struct MovieBits
+{
+    const BYTE* data;
+    size_t size;
+    size_t pos = 0;
+    uint64_t buf = 0;
+    int count = 0;
+
+    MovieBits(const BYTE* d, size_t n) : data(d), size(n) {}
+
+    void Refill()
+    {
+        if (pos + 8 <= size) {
+            uint64_t v;
+            std::memcpy(&v, data + pos, 8);
+            buf |= v << count;
+            pos += (63 - count) >> 3;
+            count |= 56;
+            return;
+        }
+        while (count <= 56) {
+            buf |= static_cast<uint64_t>(pos < size ? data[pos] : 0) << count;
+            ++pos;
+            count += 8;
+        }
+    }
+    void Skip(int n)
+    {
+        buf >>= n;
+        count -= n;
+    }
+    bool Overrun() const { return pos * 8 - static_cast<size_t>(count) > size * 8; }
+};
+
+BYTE g_bitReverse[256];
+
+// A category-c number (most significant bit first), widened as in JPEG.
+inline int ReadNumber(MovieBits& br, int c)
+{
+    if (c == 0) return 0;
+    if (br.count < c) br.Refill();
+    const unsigned raw = static_cast<unsigned>(br.buf) & 0xFFFF;
+    const unsigned r = ((static_cast<unsigned>(g_bitReverse[raw & 0xFF]) << 8 | g_bitReverse[raw >> 8]) >> (16 - c));
+    br.Skip(c);
+    const int v = static_cast<int>(r);
+    return v < (1 << (c - 1)) ? v - (1 << c) + 1 : v;
+}
+
+// The tree of BuildHuffmanTree16 with a table of its first 10 bits; longer
+// codes go on node by node.
+struct MovieHuffman
+{
+    static constexpr int kBits = 10;
+    int n = 0;
+    HuffmanTree16 tree;
+    uint32_t table[1 << kBits];  // node | bits used << 16
+
+    bool Build(const DWORD* stored, int symbols)
+    {
+        DWORD counts[511];
+        std::memcpy(counts, stored, symbols * sizeof(DWORD));
+        n = symbols;
+        if (BuildHuffmanTree16(counts, n, &tree) != 2 * n - 1) return false;
+        struct Item { int node, depth; uint32_t prefix; };
+        Item stack[512];
+        int top = 0;
+        stack[top++] = {2 * n - 2, 0, 0};
+        while (top > 0) {
+            const Item it = stack[--top];
+            if (it.node < n || it.depth == kBits) {
+                for (uint32_t i = it.prefix; i < (1u << kBits); i += 1u << it.depth)
+                    table[i] = static_cast<uint32_t>(it.node) | static_cast<uint32_t>(it.depth) << 16;
+                continue;
+            }
+            stack[top++] = {tree.child0[it.node], it.depth + 1, it.prefix};
+            stack[top++] = {tree.child1[it.node], it.depth + 1, it.prefix | (1u << it.depth)};
+        }
+        return true;
+    }
+
+    inline int Decode(MovieBits& br) const
+    {
+        if (br.count < kBits) br.Refill();
+        const uint32_t e = table[br.buf & ((1u << kBits) - 1)];
+        br.Skip(static_cast<int>(e >> 16));
+        int node = static_cast<int>(e & 0xFFFF);
+        while (node >= n) {
+            if (br.count == 0) br.Refill();
+            const int bit = static_cast<int>(br.buf & 1);
+            br.Skip(1);
+            node = bit ? tree.child1[node] : tree.child0[node];
+        }
+        return node;
+    }
+};
+
+struct MovieLayout
+{
+    DWORD dcCounts[JBP1_DC_SYMBOLS];
+    DWORD acCounts[JBP1_AC_SYMBOLS];
+    const BYTE* dc;
+    size_t dcLength;
+    const BYTE* ac;
+    size_t acLength;
+};
+
+bool ReadMovieLayout(BlockDecoder* s, MovieLayout* l)
+{
+    const BYTE* in = s->input;
+    const size_t size = s->inputLength;
+    if (in == nullptr || size < 32) return false;
+    size_t pos = GetLe32(in + 4);
+    if (pos > size || size - pos < 4 * JBP1_DC_SYMBOLS) return false;
+    for (int i = 0; i < JBP1_DC_SYMBOLS; ++i) l->dcCounts[i] = GetLe32(in + pos + 4 * i);
+    pos += 4 * JBP1_DC_SYMBOLS;
+
+    BYTE raw[4 * JBP1_AC_SYMBOLS];
+    const size_t acTable = pos;
+    size_t filled = 0;
+    while (filled < sizeof raw) {
+        if (pos >= size) return false;
+        const BYTE b = in[pos++];
+        if (b != 0) {
+            raw[filled++] = b;
+            continue;
+        }
+        if (pos >= size) return false;
+        const size_t zeros = static_cast<size_t>(in[pos++]) + 1;
+        if (zeros > sizeof raw - filled) return false;
+        std::memset(raw + filled, 0, zeros);
+        filled += zeros;
+    }
+    for (int i = 0; i < JBP1_AC_SYMBOLS; ++i) l->acCounts[i] = GetLe32(raw + 4 * i);
+    pos = acTable + ((pos - acTable + 3) & ~size_t(3));
+
+    if (in[11] & 0x08) {
+        if (pos > size || size - pos < 128) return false;
+        for (int k = 0; k < 64; ++k) {
+            s->lumaQuant[k] = in[pos + Jbp1ZigzagToNatural[k]];
+            s->chromaQuant[k] = in[pos + 64 + Jbp1ZigzagToNatural[k]];
+        }
+        pos += 128;
+    } else {
+        // Without tables the coefficients are taken as they stand.
+        for (int k = 0; k < 64; ++k) s->lumaQuant[k] = s->chromaQuant[k] = 1;
+    }
+    const size_t dcLength = GetLe32(in + 28);
+    if (pos > size || size - pos < dcLength) return false;
+    l->dc = in + pos;
+    l->dcLength = dcLength;
+    l->ac = in + pos + dcLength;
+    l->acLength = size - pos - dcLength;
+    return true;
+}
+
+// Reads one block's AC coefficients, dequantised, at their natural places.
+inline void ReadAcBlock(MovieBits& ac, const MovieHuffman& tree, const WORD* q, short* coef)
+{
+    int k = 0;
+    while (k < 63) {
+        const int s = tree.Decode(ac);
+        if (s == 0) return;
+        if (s >= 0xF0) {
+            k += (s & 15) + 15;
+            continue;
+        }
+        k += (s >> 4) + 1;
+        if (k > 63) return;  // a run past the block's end ends it
+        const int v = ReadNumber(ac, s & 15);
+        coef[Jbp1ZigzagToNatural[k]] = static_cast<short>(v * q[k]);
+    }
+}
+
+// Colour of one macroblock: two pixels a 32-bit store, two rows a chroma
+// sample.
+inline void StoreMacroblock(const short (*blocks)[64], BYTE* out, size_t pitch)
+{
+    for (int cy = 0; cy < 8; ++cy) {
+        BYTE* row0 = out + static_cast<size_t>(2 * cy) * pitch;
+        BYTE* row1 = row0 + pitch;
+        for (int cx = 0; cx < 8; ++cx) {
+            const long long c1 = blocks[4][cy * 8 + cx];
+            const long long c2 = blocks[5][cy * 8 + cx];
+            const int db = static_cast<int>(std::clamp<long long>((c1 * 91881) >> 16, -1024, 1024));
+            const int dr = static_cast<int>(std::clamp<long long>((c2 * 116129) >> 16, -1024, 1024));
+            const int dg = static_cast<int>(std::clamp<long long>((c1 * 46801 + c2 * 22553) >> 16, -1024, 1024));
+            const short* luma = blocks[(cy >> 2) * 2 + (cx >> 2)] + (cy & 3) * 16 + (cx & 3) * 2;
+            uint32_t words[2];
+            for (int r = 0; r < 2; ++r) {
+                uint32_t pair = 0;
+                for (int i = 0; i < 2; ++i) {
+                    const int y = luma[r * 8 + i] + 256;
+                    const WORD p = MovieBlueTable[std::clamp(y + db, 0, 511)] |
+                                   MovieRedTable[std::clamp(y + dr, 0, 511)] |
+                                   MovieGreenTable[std::clamp(y - dg, 0, 511)];
+                    pair |= static_cast<uint32_t>(p) << (16 * i);
+                }
+                words[r] = pair;
+            }
+            std::memcpy(row0 + 4 * cx, &words[0], 4);
+            std::memcpy(row1 + 4 * cx, &words[1], 4);
+        }
+    }
+}
+
+struct BitReverseInit
+{
+    BitReverseInit()
+    {
+        for (int i = 0; i < 256; ++i) {
+            int r = 0;
+            for (int b = 0; b < 8; ++b)
+                if (i & (1 << b)) r |= 0x80 >> b;
+            g_bitReverse[i] = static_cast<BYTE>(r);
+        }
+    }
+} g_bitReverseInit;
+
+// The trees are rebuilt for every frame; one decode runs at a time.
+MovieHuffman g_movieTrees[2];
+
+}  // namespace
+
+int DecodeMovieFrame(BlockDecoder* s)
+{
+    if (s->width == 0 || s->height == 0) return 0;
+    if (s->width != s->expectedWidth || s->height != s->expectedHeight) return 0;
+    const DWORD columns = s->roundedWidth / 16, rows = s->roundedHeight / 16;
+    if (columns == 0 || rows == 0 || columns * rows > MOVIE_MAX_MACROBLOCKS) return 0;
+    MovieLayout layout;
+    if (!ReadMovieLayout(s, &layout)) return 0;
+    // Every block takes at least one DC bit and one AC bit.
+    const size_t blocks = 6ull * columns * rows;
+    if (blocks > 8 * layout.dcLength || blocks > 8 * layout.acLength) return 0;
+
+    s->bitsPerPixel = 16;
+    s->rowPitch = s->roundedWidth * 2;
+    const size_t bytes = static_cast<size_t>(s->rowPitch) * s->roundedHeight;
+    if (s->output == nullptr) {
+        s->output = static_cast<WORD*>(LocalAlloc(LMEM_FIXED, bytes));
+        if (s->output == nullptr) return 0;
+        s->outputCapacity = static_cast<DWORD>(bytes);
+    } else if (s->outputCapacity < bytes) {
+        return 0;
+    }
+
+    MovieHuffman& dcTree = g_movieTrees[0];
+    MovieHuffman& acTree = g_movieTrees[1];
+    bool ok = dcTree.Build(layout.dcCounts, JBP1_DC_SYMBOLS) && acTree.Build(layout.acCounts, JBP1_AC_SYMBOLS);
+    if (ok) {
+        MovieBits dc(layout.dc, layout.dcLength), ac(layout.ac, layout.acLength);
+        alignas(16) short blockStore[6][64];
+        unsigned predictor = 0;
+        BYTE* out = reinterpret_cast<BYTE*>(s->output);
+        for (DWORD my = 0; my < rows && ok; ++my) {
+            for (DWORD mx = 0; mx < columns; ++mx) {
+                std::memset(blockStore, 0, sizeof blockStore);
+                for (int b = 0; b < 6; ++b) {
+                    const WORD* q = b < 4 ? s->lumaQuant : s->chromaQuant;
+                    predictor += static_cast<unsigned>(ReadNumber(dc, dcTree.Decode(dc)));
+                    blockStore[b][0] = static_cast<short>(predictor * q[0]);
+                    ReadAcBlock(ac, acTree, q, blockStore[b]);
+                    IdctShiftAdd(blockStore[b]);
+                }
+                StoreMacroblock(blockStore, out + my * 16 * s->rowPitch + mx * 32, s->rowPitch);
+            }
+            if (dc.Overrun() || ac.Overrun()) ok = false;
+        }
+    }
+    if (!ok) return 0;
+    s->outputSize = static_cast<DWORD>(bytes);
+    return 1;
+}
