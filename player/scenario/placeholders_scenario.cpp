@@ -1,13 +1,12 @@
 // Placeholders for the scenario, sound and movie work: each body does the
 // least that keeps the platform running and nothing harmful.  The game-mode,
-// stage, save-data, mixer, overlay, transition and movie work replace them.
+// stage, save-data, mixer, overlay and movie work replace them.
 #include "player/core/dirty_list.h"
 #include "player/core/game_app.h"
 #include "player/core/sprite.h"
 #include "player/scenario/game_services.h"
 #include "player/scenario/movie_player.h"
 #include "player/scenario/sound_mixer.h"
-#include "player/scenario/transition.h"
 
 // Game members: only the words the platform reads.
 void CGameApp::InitGameMembers() {
@@ -59,7 +58,3 @@ int LoadOggOverlay() { return 1; }
 void UnloadOggOverlay() {}
 
 int CMoviePlayer::Step() { return 0; }
-
-CTransition::CTransition(int, int) {}
-void CTransition::FreeMask() {}
-int CTransition::Apply(uint16_t*, const uint16_t*) { return 0; }
