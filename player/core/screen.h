@@ -30,6 +30,10 @@ class CScreen {
   // True when the frame buffer can take the back buffer turned.
   bool FitsFrameBuffer() const;
 
+  // Plays the movie of the name (the part after its last '/') from the data
+  // folder; any movie held is deleted first.  1 when it plays.
+  int PlayMovie(const char* dataFolder, const char* name, CSoundMixer* mixer, int volume, int ignored, int inMemory,
+                int smooth);
   int IsMoviePlaying() const { return movie_ != nullptr; }
   int StepMovie(CSoundMixer* mixer);
   int StopMovie(CSoundMixer* mixer);

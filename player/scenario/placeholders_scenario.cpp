@@ -1,11 +1,10 @@
 // Placeholders for the scenario, sound and movie work: each body does the
 // least that keeps the platform running and nothing harmful.  The game-mode,
-// stage, save-data, mixer, overlay and movie work replace them.
+// stage, save-data, mixer and overlay work replace them.
 #include "player/core/dirty_list.h"
 #include "player/core/game_app.h"
 #include "player/core/sprite.h"
 #include "player/scenario/game_services.h"
-#include "player/scenario/movie_player.h"
 #include "player/scenario/sound_mixer.h"
 
 // Game members: only the words the platform reads.
@@ -49,6 +48,8 @@ void CSoundMixer::Suspend() {}
 void CSoundMixer::Resume() {}
 void CSoundMixer::SetPreferredCodec(int) {}
 void CSoundMixer::SetDeviceVolume(uint32_t) {}
+int CSoundMixer::OpenSound(int, const char*, const char*, PackReader*, int, int, int, int, int) { return 0; }
+int CSoundMixer::GetPlayPosition(int) { return -1; }
 void CSoundMixer::StopChannel(int) {}
 void CSoundMixer::StopAll() {}
 
@@ -56,5 +57,3 @@ int LoadMp3Overlay() { return 1; }
 void UnloadMp3Overlay() {}
 int LoadOggOverlay() { return 1; }
 void UnloadOggOverlay() {}
-
-int CMoviePlayer::Step() { return 0; }

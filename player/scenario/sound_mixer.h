@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+class PackReader;
+
 class CSoundMixer {
  public:
   CSoundMixer();
@@ -15,6 +17,12 @@ class CSoundMixer {
   void Resume();
   void SetPreferredCodec(int n);
   void SetDeviceVolume(uint32_t v);
+  // Opens a sound on the channel (name, folder or pack path, pack reader,
+  // volume 0..100, fade-in ms, loop, start, in memory); 1 on success.
+  int OpenSound(int channel, const char* name, const char* folder, PackReader* reader, int volume, int fadeMs,
+                int loop, int start, int inMemory);
+  // Play position in ms of a playing channel; -1 when it does not play.
+  int GetPlayPosition(int channel);
   void StopChannel(int channel);
   void StopAll();
 };
