@@ -6,6 +6,11 @@
 #include "converter/formats/jbp1_stream.h"
 #include "converter/formats/le_bytes.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include "common/sse2_transpose.h"
+#endif
+
 WORD MovieBlueTable[512];
 WORD MovieGreenTable[512];
 WORD MovieRedTable[512];
@@ -72,7 +77,7 @@ namespace {
 
 // One 8-point pass; every constant product is a sum of separately shifted
 // copies of its operand.
-inline void IdctPass(int c0, int c1, int c2, int c3, int c4, int c5, int c6, int c7, int out[8])
+__attribute__((always_inline)) inline void IdctPass(int c0, int c1, int c2, int c3, int c4, int c5, int c6, int c7, int out[8])
 {
     const int ze = c2 + c6;
     const int z1e = (ze >> 7) + (ze >> 5) + (ze >> 1);
@@ -110,7 +115,7 @@ inline void IdctPass(int c0, int c1, int c2, int c3, int c4, int c5, int c6, int
 
 }  // namespace
 
-void IdctShiftAdd(short* b)
+void IdctShiftAddPlain(short* b)
 {
     int out[8];
     for (int c = 0; c < 8; ++c) {
@@ -128,6 +133,245 @@ void IdctShiftAdd(short* b)
         for (int i = 0; i < 8; ++i) row[i] = static_cast<short>(out[i] >> 3);
     }
 }
+
+#if defined(__SSE2__)
+
+namespace {
+
+// The pass on four lanes of 32 bits; the same shifts and adds.  A column
+// whose lower seven entries are 0 comes out as eight copies of its top entry
+// here too, so no shortcut is needed.
+__attribute__((always_inline)) inline void IdctPassSse2(const __m128i c[8], __m128i o[8])
+{
+#define SRA(v, n) _mm_srai_epi32(v, n)
+#define ADD(a, b) _mm_add_epi32(a, b)
+#define SUB(a, b) _mm_sub_epi32(a, b)
+    const __m128i ze = ADD(c[2], c[6]);
+    const __m128i z1e = ADD(ADD(SRA(ze, 7), SRA(ze, 5)), SRA(ze, 1));
+    const __m128i tmp2 = SUB(z1e, ADD(ADD(SRA(c[6], 4), SRA(c[6], 2)), ADD(SRA(c[6], 1), c[6])));
+    const __m128i tmp3 = ADD(z1e, ADD(ADD(SRA(c[2], 7), SRA(c[2], 2)), SRA(c[2], 1)));
+    const __m128i tmp0 = ADD(c[0], c[4]), tmp1 = SUB(c[0], c[4]);
+    const __m128i tmp10 = ADD(tmp0, tmp3), tmp13 = SUB(tmp0, tmp3);
+    const __m128i tmp11 = ADD(tmp1, tmp2), tmp12 = SUB(tmp1, tmp2);
+
+    __m128i z1 = ADD(c[7], c[1]), z2 = ADD(c[5], c[3]), z3 = ADD(c[7], c[3]), z4 = ADD(c[5], c[1]);
+    const __m128i zs = ADD(z3, z4);
+    const __m128i z5 = ADD(ADD(SRA(zs, 5), SRA(zs, 3)), zs);
+    z1 = SUB(_mm_setzero_si128(), ADD(ADD(SRA(z1, 6), SRA(z1, 3)), ADD(SRA(z1, 2), SRA(z1, 1))));
+    z2 = SUB(_mm_setzero_si128(), ADD(ADD(SRA(z2, 5), SRA(z2, 1)), ADD(z2, z2)));
+    z3 = SUB(z5, ADD(ADD(SRA(z3, 4), SRA(z3, 2)), ADD(SRA(z3, 1), z3)));
+    z4 = SUB(z5, ADD(ADD(SRA(z4, 7), SRA(z4, 3)), SRA(z4, 2)));
+    const __m128i t0 = ADD(ADD(ADD(SRA(c[7], 6), SRA(c[7], 5)), SRA(c[7], 2)), ADD(z1, z3));
+    const __m128i t1 = ADD(ADD(ADD(SRA(c[5], 6), SRA(c[5], 5)), ADD(c[5], c[5])), ADD(z2, z4));
+    const __m128i t2 = ADD(ADD(ADD(c[3], ADD(c[3], c[3])), SRA(c[3], 4)), ADD(z2, z3));
+    const __m128i t3 = ADD(ADD(c[1], SRA(c[1], 1)), ADD(z1, z4));
+    o[0] = ADD(tmp10, t3);
+    o[7] = SUB(tmp10, t3);
+    o[1] = ADD(tmp11, t2);
+    o[6] = SUB(tmp11, t2);
+    o[2] = ADD(tmp12, t1);
+    o[5] = SUB(tmp12, t1);
+    o[3] = ADD(tmp13, t0);
+    o[4] = SUB(tmp13, t0);
+#undef SRA
+#undef ADD
+#undef SUB
+}
+
+// Eight rows of 16-bit values through the pass, column by column (each
+// vector one row), results shifted right by shift and kept to 16 bits.
+__attribute__((always_inline)) inline void IdctRowsSse2(__m128i r[8], int shift)
+{
+    __m128i lo[8], hi[8], outLo[8], outHi[8];
+    for (int i = 0; i < 8; ++i) {
+        lo[i] = _mm_srai_epi32(_mm_unpacklo_epi16(r[i], r[i]), 16);
+        hi[i] = _mm_srai_epi32(_mm_unpackhi_epi16(r[i], r[i]), 16);
+    }
+    IdctPassSse2(lo, outLo);
+    IdctPassSse2(hi, outHi);
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    for (int i = 0; i < 8; ++i) {
+        // Keep the low 16 bits of each result, as a store to a short does.
+        const __m128i a = _mm_srai_epi32(_mm_slli_epi32(_mm_sra_epi32(outLo[i], count), 16), 16);
+        const __m128i b = _mm_srai_epi32(_mm_slli_epi32(_mm_sra_epi32(outHi[i], count), 16), 16);
+        r[i] = _mm_packs_epi32(a, b);
+    }
+}
+
+// The same pass on eight lanes of 16 bits.  With every input within
+// +-kNarrowLimit no sum of the pass leaves 16 bits (the largest, an output,
+// stays below 21.7 x the limit), so the results equal the 32-bit ones.
+constexpr short kNarrowLimit = 1500;
+
+__attribute__((always_inline)) inline void IdctPassNarrow(__m128i c[8], int shift)
+{
+#define SRA(v, n) _mm_srai_epi16(v, n)
+#define ADD(a, b) _mm_add_epi16(a, b)
+#define SUB(a, b) _mm_sub_epi16(a, b)
+    const __m128i ze = ADD(c[2], c[6]);
+    const __m128i z1e = ADD(ADD(SRA(ze, 7), SRA(ze, 5)), SRA(ze, 1));
+    const __m128i tmp2 = SUB(z1e, ADD(ADD(SRA(c[6], 4), SRA(c[6], 2)), ADD(SRA(c[6], 1), c[6])));
+    const __m128i tmp3 = ADD(z1e, ADD(ADD(SRA(c[2], 7), SRA(c[2], 2)), SRA(c[2], 1)));
+    const __m128i tmp0 = ADD(c[0], c[4]), tmp1 = SUB(c[0], c[4]);
+    const __m128i tmp10 = ADD(tmp0, tmp3), tmp13 = SUB(tmp0, tmp3);
+    const __m128i tmp11 = ADD(tmp1, tmp2), tmp12 = SUB(tmp1, tmp2);
+
+    __m128i z1 = ADD(c[7], c[1]), z2 = ADD(c[5], c[3]), z3 = ADD(c[7], c[3]), z4 = ADD(c[5], c[1]);
+    const __m128i zs = ADD(z3, z4);
+    const __m128i z5 = ADD(ADD(SRA(zs, 5), SRA(zs, 3)), zs);
+    z1 = SUB(_mm_setzero_si128(), ADD(ADD(SRA(z1, 6), SRA(z1, 3)), ADD(SRA(z1, 2), SRA(z1, 1))));
+    z2 = SUB(_mm_setzero_si128(), ADD(ADD(SRA(z2, 5), SRA(z2, 1)), ADD(z2, z2)));
+    z3 = SUB(z5, ADD(ADD(SRA(z3, 4), SRA(z3, 2)), ADD(SRA(z3, 1), z3)));
+    z4 = SUB(z5, ADD(ADD(SRA(z4, 7), SRA(z4, 3)), SRA(z4, 2)));
+    const __m128i t0 = ADD(ADD(ADD(SRA(c[7], 6), SRA(c[7], 5)), SRA(c[7], 2)), ADD(z1, z3));
+    const __m128i t1 = ADD(ADD(ADD(SRA(c[5], 6), SRA(c[5], 5)), ADD(c[5], c[5])), ADD(z2, z4));
+    const __m128i t2 = ADD(ADD(ADD(c[3], ADD(c[3], c[3])), SRA(c[3], 4)), ADD(z2, z3));
+    const __m128i t3 = ADD(ADD(c[1], SRA(c[1], 1)), ADD(z1, z4));
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    c[0] = _mm_sra_epi16(ADD(tmp10, t3), count);
+    c[7] = _mm_sra_epi16(SUB(tmp10, t3), count);
+    c[1] = _mm_sra_epi16(ADD(tmp11, t2), count);
+    c[6] = _mm_sra_epi16(SUB(tmp11, t2), count);
+    c[2] = _mm_sra_epi16(ADD(tmp12, t1), count);
+    c[5] = _mm_sra_epi16(SUB(tmp12, t1), count);
+    c[3] = _mm_sra_epi16(ADD(tmp13, t0), count);
+    c[4] = _mm_sra_epi16(SUB(tmp13, t0), count);
+#undef SRA
+#undef ADD
+#undef SUB
+}
+
+// True when every value lies within +-kNarrowLimit.
+__attribute__((always_inline)) inline bool Narrow(const __m128i r[8])
+{
+    __m128i hi = r[0], lo = r[0];
+    for (int i = 1; i < 8; ++i) {
+        hi = _mm_max_epi16(hi, r[i]);
+        lo = _mm_min_epi16(lo, r[i]);
+    }
+    const __m128i out = _mm_or_si128(_mm_cmpgt_epi16(hi, _mm_set1_epi16(kNarrowLimit)),
+                                     _mm_cmplt_epi16(lo, _mm_set1_epi16(-kNarrowLimit)));
+    return _mm_movemask_epi8(out) == 0;
+}
+
+}  // namespace
+
+void IdctShiftAddSse2(short* b)
+{
+    __m128i r[8];
+    for (int i = 0; i < 8; ++i) r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * i));
+    // Column pass: each vector holds one row of the eight columns.
+    if (Narrow(r))
+        IdctPassNarrow(r, 0);
+    else
+        IdctRowsSse2(r, 0);
+    Transpose8x8Epi16(r);
+    // Row pass on the transposed block.
+    if (Narrow(r))
+        IdctPassNarrow(r, 3);
+    else
+        IdctRowsSse2(r, 3);
+    Transpose8x8Epi16(r);
+    for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(b + 8 * i), r[i]);
+}
+
+#endif
+
+void IdctShiftAdd(short* b)
+{
+#if defined(__SSE2__)
+    IdctShiftAddSse2(b);
+#else
+    IdctShiftAddPlain(b);
+#endif
+}
+
+// Colour of one macroblock: two pixels a 32-bit store, two rows a chroma
+// sample.
+void MovieColourPlain(const short (*blocks)[64], BYTE* out, size_t pitch)
+{
+    for (int cy = 0; cy < 8; ++cy) {
+        BYTE* row0 = out + static_cast<size_t>(2 * cy) * pitch;
+        BYTE* row1 = row0 + pitch;
+        for (int cx = 0; cx < 8; ++cx) {
+            const long long c1 = blocks[4][cy * 8 + cx];
+            const long long c2 = blocks[5][cy * 8 + cx];
+            const int db = static_cast<int>(std::clamp<long long>((c1 * 91881) >> 16, -1024, 1024));
+            const int dr = static_cast<int>(std::clamp<long long>((c2 * 116129) >> 16, -1024, 1024));
+            const int dg = static_cast<int>(std::clamp<long long>((c1 * 46801 + c2 * 22553) >> 16, -1024, 1024));
+            const short* luma = blocks[(cy >> 2) * 2 + (cx >> 2)] + (cy & 3) * 16 + (cx & 3) * 2;
+            uint32_t words[2];
+            for (int r = 0; r < 2; ++r) {
+                uint32_t pair = 0;
+                for (int i = 0; i < 2; ++i) {
+                    const int y = luma[r * 8 + i] + 256;
+                    const WORD p = MovieBlueTable[std::clamp(y + db, 0, 511)] |
+                                   MovieRedTable[std::clamp(y + dr, 0, 511)] |
+                                   MovieGreenTable[std::clamp(y - dg, 0, 511)];
+                    pair |= static_cast<uint32_t>(p) << (16 * i);
+                }
+                words[r] = pair;
+            }
+            std::memcpy(row0 + 4 * cx, &words[0], 4);
+            std::memcpy(row1 + 4 * cx, &words[1], 4);
+        }
+    }
+}
+
+
+#if defined(__SSE2__)
+
+void MovieColourSse2(const short (*blocks)[64], BYTE* out, size_t pitch)
+{
+    // The table indices of 16 pixels a row in 16-bit lanes, with the
+    // products split so that 16-bit multiplies give the same floors:
+    // c x 91881 >> 16 = c + (c x 26345 >> 16); c x 116129 >> 16 =
+    // 2c + (c x -14943 >> 16); (c1 x 46801 + c2 x 22553) >> 16 =
+    // c1 + ((c1 x -18735 + c2 x 22553) >> 16).  Saturation keeps every
+    // out-of-range sum on its side of the clamp.
+    const __m128i limit = _mm_set1_epi16(1024), lowest = _mm_set1_epi16(-1024);
+    const __m128i zero = _mm_setzero_si128(), top = _mm_set1_epi16(511), bias = _mm_set1_epi16(256);
+    const __m128i greenK = _mm_set_epi16(22553, -18735, 22553, -18735, 22553, -18735, 22553, -18735);
+    alignas(16) uint16_t index[3][16];
+    for (int cy = 0; cy < 8; ++cy) {
+        const __m128i c1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[4] + cy * 8));
+        const __m128i c2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[5] + cy * 8));
+        __m128i db = _mm_adds_epi16(c1, _mm_mulhi_epi16(c1, _mm_set1_epi16(26345)));
+        __m128i dr = _mm_adds_epi16(_mm_adds_epi16(c2, c2), _mm_mulhi_epi16(c2, _mm_set1_epi16(-14943)));
+        const __m128i gl = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(c1, c2), greenK), 16);
+        const __m128i gh = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(c1, c2), greenK), 16);
+        __m128i dg = _mm_adds_epi16(c1, _mm_packs_epi32(gl, gh));
+        db = _mm_max_epi16(_mm_min_epi16(db, limit), lowest);
+        dr = _mm_max_epi16(_mm_min_epi16(dr, limit), lowest);
+        dg = _mm_max_epi16(_mm_min_epi16(dg, limit), lowest);
+        const __m128i terms[3][2] = {{_mm_unpacklo_epi16(db, db), _mm_unpackhi_epi16(db, db)},
+                                     {_mm_unpacklo_epi16(dr, dr), _mm_unpackhi_epi16(dr, dr)},
+                                     {_mm_unpacklo_epi16(dg, dg), _mm_unpackhi_epi16(dg, dg)}};
+        for (int r = 0; r < 2; ++r) {
+            const int y = 2 * cy + r;
+            BYTE* row = out + static_cast<size_t>(y) * pitch;
+            for (int half = 0; half < 2; ++half) {
+                const short* luma = blocks[(y >> 3) * 2 + half] + (y & 7) * 8;
+                const __m128i l = _mm_adds_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(luma)), bias);
+                const __m128i b = _mm_adds_epi16(l, terms[0][half]);
+                const __m128i rr = _mm_adds_epi16(l, terms[1][half]);
+                const __m128i g = _mm_subs_epi16(l, terms[2][half]);
+                _mm_store_si128(reinterpret_cast<__m128i*>(index[0] + 8 * half), _mm_max_epi16(_mm_min_epi16(b, top), zero));
+                _mm_store_si128(reinterpret_cast<__m128i*>(index[1] + 8 * half), _mm_max_epi16(_mm_min_epi16(rr, top), zero));
+                _mm_store_si128(reinterpret_cast<__m128i*>(index[2] + 8 * half), _mm_max_epi16(_mm_min_epi16(g, top), zero));
+            }
+            for (int x = 0; x < 16; x += 2) {
+                const uint32_t left = MovieBlueTable[index[0][x]] | MovieRedTable[index[1][x]] | MovieGreenTable[index[2][x]];
+                const uint32_t right =
+                    MovieBlueTable[index[0][x + 1]] | MovieRedTable[index[1][x + 1]] | MovieGreenTable[index[2][x + 1]];
+                const uint32_t pair = left | right << 16;
+                std::memcpy(row + 2 * x, &pair, 4);
+            }
+        }
+    }
+}
+
+#endif
 
 namespace {
 
@@ -213,6 +457,29 @@ struct MovieHuffman
         return true;
     }
 
+    // For the AC tree: a code and the extra bits of its value that fit in
+    // the first kBits bits, decoded in one look-up.  Entry: bits used in
+    // 0-3, code length in 4-7, positions advanced in 8-13, the value in
+    // 16-31; 0 for everything else.
+    int32_t fast[1 << kBits];
+
+    void BuildFast()
+    {
+        for (uint32_t i = 0; i < (1u << kBits); ++i) {
+            fast[i] = 0;
+            const int node = static_cast<int>(table[i] & 0xFFFF);
+            const int length = static_cast<int>(table[i] >> 16);
+            if (node >= n || node == 0 || node >= 0xF0) continue;
+            const int c = node & 15;
+            if (c == 0 || length + c > kBits) continue;
+            int r = 0;
+            for (int b = 0; b < c; ++b) r = (r << 1) | ((i >> (length + b)) & 1);
+            const int value = r < (1 << (c - 1)) ? r - (1 << c) + 1 : r;
+            fast[i] = static_cast<int32_t>(static_cast<uint32_t>(value) << 16) | ((node >> 4) + 1) << 8 | length << 4 |
+                      (length + c);
+        }
+    }
+
     inline int Decode(MovieBits& br) const
     {
         if (br.count < kBits) br.Refill();
@@ -288,54 +555,39 @@ bool ReadMovieLayout(BlockDecoder* s, MovieLayout* l)
     return true;
 }
 
-// Reads one block's AC coefficients, dequantised, at their natural places.
-inline void ReadAcBlock(MovieBits& ac, const MovieHuffman& tree, const WORD* q, short* coef)
+// Reads one block's AC coefficients, dequantised, at their natural places;
+// false when the block holds none.
+inline bool ReadAcBlock(MovieBits& ac, const MovieHuffman& tree, const WORD* q, short* coef)
 {
+    bool any = false;
     int k = 0;
     while (k < 63) {
+        if (ac.count < MovieHuffman::kBits) ac.Refill();
+        const int32_t f = tree.fast[ac.buf & ((1u << MovieHuffman::kBits) - 1)];
+        if (f != 0) {
+            k += (f >> 8) & 63;
+            if (k > 63) {
+                ac.Skip((f >> 4) & 15);  // a run past the block's end ends it
+                return any;
+            }
+            ac.Skip(f & 15);
+            coef[Jbp1ZigzagToNatural[k]] = static_cast<short>((f >> 16) * q[k]);
+            any = true;
+            continue;
+        }
         const int s = tree.Decode(ac);
-        if (s == 0) return;
+        if (s == 0) return any;
         if (s >= 0xF0) {
             k += (s & 15) + 15;
             continue;
         }
         k += (s >> 4) + 1;
-        if (k > 63) return;  // a run past the block's end ends it
+        if (k > 63) return any;
         const int v = ReadNumber(ac, s & 15);
         coef[Jbp1ZigzagToNatural[k]] = static_cast<short>(v * q[k]);
+        any = true;
     }
-}
-
-// Colour of one macroblock: two pixels a 32-bit store, two rows a chroma
-// sample.
-inline void StoreMacroblock(const short (*blocks)[64], BYTE* out, size_t pitch)
-{
-    for (int cy = 0; cy < 8; ++cy) {
-        BYTE* row0 = out + static_cast<size_t>(2 * cy) * pitch;
-        BYTE* row1 = row0 + pitch;
-        for (int cx = 0; cx < 8; ++cx) {
-            const long long c1 = blocks[4][cy * 8 + cx];
-            const long long c2 = blocks[5][cy * 8 + cx];
-            const int db = static_cast<int>(std::clamp<long long>((c1 * 91881) >> 16, -1024, 1024));
-            const int dr = static_cast<int>(std::clamp<long long>((c2 * 116129) >> 16, -1024, 1024));
-            const int dg = static_cast<int>(std::clamp<long long>((c1 * 46801 + c2 * 22553) >> 16, -1024, 1024));
-            const short* luma = blocks[(cy >> 2) * 2 + (cx >> 2)] + (cy & 3) * 16 + (cx & 3) * 2;
-            uint32_t words[2];
-            for (int r = 0; r < 2; ++r) {
-                uint32_t pair = 0;
-                for (int i = 0; i < 2; ++i) {
-                    const int y = luma[r * 8 + i] + 256;
-                    const WORD p = MovieBlueTable[std::clamp(y + db, 0, 511)] |
-                                   MovieRedTable[std::clamp(y + dr, 0, 511)] |
-                                   MovieGreenTable[std::clamp(y - dg, 0, 511)];
-                    pair |= static_cast<uint32_t>(p) << (16 * i);
-                }
-                words[r] = pair;
-            }
-            std::memcpy(row0 + 4 * cx, &words[0], 4);
-            std::memcpy(row1 + 4 * cx, &words[1], 4);
-        }
-    }
+    return any;
 }
 
 struct BitReverseInit
@@ -383,6 +635,7 @@ int DecodeMovieFrame(BlockDecoder* s)
     MovieHuffman& acTree = g_movieTrees[1];
     bool ok = dcTree.Build(layout.dcCounts, JBP1_DC_SYMBOLS) && acTree.Build(layout.acCounts, JBP1_AC_SYMBOLS);
     if (ok) {
+        acTree.BuildFast();
         MovieBits dc(layout.dc, layout.dcLength), ac(layout.ac, layout.acLength);
         alignas(16) short blockStore[6][64];
         unsigned predictor = 0;
@@ -393,11 +646,21 @@ int DecodeMovieFrame(BlockDecoder* s)
                 for (int b = 0; b < 6; ++b) {
                     const WORD* q = b < 4 ? s->lumaQuant : s->chromaQuant;
                     predictor += static_cast<unsigned>(ReadNumber(dc, dcTree.Decode(dc)));
-                    blockStore[b][0] = static_cast<short>(predictor * q[0]);
-                    ReadAcBlock(ac, acTree, q, blockStore[b]);
-                    IdctShiftAdd(blockStore[b]);
+                    short* block = blockStore[b];
+                    block[0] = static_cast<short>(predictor * q[0]);
+                    if (ReadAcBlock(ac, acTree, q, block)) {
+                        IdctShiftAdd(block);
+                    } else {
+                        // The transform of a lone DC value: flat, DC >> 3.
+                        const short flat = static_cast<short>(block[0] >> 3);
+                        for (int i = 0; i < 64; ++i) block[i] = flat;
+                    }
                 }
-                StoreMacroblock(blockStore, out + my * 16 * s->rowPitch + mx * 32, s->rowPitch);
+#if defined(__SSE2__)
+                MovieColourSse2(blockStore, out + my * 16 * s->rowPitch + mx * 32, s->rowPitch);
+#else
+                MovieColourPlain(blockStore, out + my * 16 * s->rowPitch + mx * 32, s->rowPitch);
+#endif
             }
             if (dc.Overrun() || ac.Overrun()) ok = false;
         }

@@ -9,6 +9,7 @@
 // output.  The state's quantisation tables are kept in zigzag order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include <windows.h>
@@ -51,5 +52,19 @@ struct HuffmanTree16
 int BuildHuffmanTree16(DWORD* counts, int n, HuffmanTree16* tree);
 
 // The shift-and-add inverse DCT of one dequantised block in place: column
-// pass, then the row pass whose results are shifted right by 3.
+// pass, then the row pass whose results are shifted right by 3.  The block
+// is 16-byte aligned.  The plain and the SSE2 forms give identical results.
 void IdctShiftAdd(short* block);
+void IdctShiftAddPlain(short* block);
+#if defined(__SSE2__)
+void IdctShiftAddSse2(short* block);
+#endif
+
+// Colour of one macroblock (blocks 0-3 luma, 4 the chroma driving blue, 5
+// the one driving red) through the 512-entry tables: two pixels a 32-bit
+// store, each chroma sample over a 2 x 2 group in two successive rows.  The
+// plain and the SSE2 forms give identical results.
+void MovieColourPlain(const short (*blocks)[64], BYTE* out, size_t pitch);
+#if defined(__SSE2__)
+void MovieColourSse2(const short (*blocks)[64], BYTE* out, size_t pitch);
+#endif

@@ -69,32 +69,69 @@ void ModelIdct(short* b) {
   }
 }
 
+const struct {
+  const char* name;
+  void (*run)(short*);
+} kIdcts[] = {
+    {"IdctShiftAdd", IdctShiftAdd},
+    {"IdctShiftAddPlain", IdctShiftAddPlain},
+#if defined(__SSE2__)
+    {"IdctShiftAddSse2", IdctShiftAddSse2},
+#endif
+};
+
 TEST(MovieIdct, MatchesTheShiftAndAddModel) {
   std::mt19937 rng(17);
   for (int round = 0; round < 3000; ++round) {
     short block[64], model[64];
-    const int shape = round % 4;  // sparse low, dense small, dense large, DC only
+    // Sparse low, dense small, dense large, DC only, full 16-bit range, and
+    // every entry at +-1500 (the edge of the processor form's 16-bit path).
+    const int shape = round % 6;
     for (int i = 0; i < 64; ++i) {
       int v = 0;
       if (shape == 0) v = (i < 10 && rng() % 2) ? static_cast<int>(rng() % 2001) - 1000 : 0;
       if (shape == 1) v = static_cast<int>(rng() % 61) - 30;
       if (shape == 2) v = static_cast<int>(rng() % 4001) - 2000;
       if (shape == 3) v = i == 0 ? static_cast<int>(rng() % 8001) - 4000 : 0;
+      if (shape == 4) v = static_cast<int>(rng() % 65536) - 32768;
+      if (shape == 5) v = rng() % 2 ? 1500 : -1500;
       block[i] = model[i] = static_cast<short>(v);
     }
-    IdctShiftAdd(block);
     ModelIdct(model);
-    ASSERT_EQ(0, std::memcmp(block, model, sizeof block)) << "round " << round;
+    for (auto idct : kIdcts) {
+      short copy[64];
+      std::memcpy(copy, block, sizeof copy);
+      idct.run(copy);
+      ASSERT_EQ(0, std::memcmp(copy, model, sizeof copy)) << idct.name << " round " << round;
+    }
   }
 }
 
 TEST(MovieIdct, LoneDcGivesAFlatBlockShiftedByThree) {
   for (int dc : {0, 8, -8, 100, -101, 1023}) {
-    short block[64] = {static_cast<short>(dc)};
-    IdctShiftAdd(block);
-    for (short v : block) ASSERT_EQ(v, dc >> 3) << dc;
+    for (auto idct : kIdcts) {
+      short block[64] = {static_cast<short>(dc)};
+      idct.run(block);
+      for (short v : block) ASSERT_EQ(v, dc >> 3) << idct.name << " " << dc;
+    }
   }
 }
+
+#if defined(__SSE2__)
+TEST(MovieColour, ProcessorFormMatchesThePlainOne) {
+  std::mt19937 rng(31);
+  for (int round = 0; round < 400; ++round) {
+    short blocks[6][64];
+    const int range = round % 4 == 0 ? 65536 : round % 4 == 1 ? 4096 : 600;
+    for (auto& b : blocks)
+      for (short& v : b) v = static_cast<short>(static_cast<int>(rng() % range) - range / 2);
+    std::vector<uint8_t> plain(16 * 40, 0), fast(16 * 40, 0);
+    MovieColourPlain(blocks, plain.data(), 40);
+    MovieColourSse2(blocks, fast.data(), 40);
+    ASSERT_EQ(plain, fast) << "round " << round;
+  }
+}
+#endif
 
 // ---- the tree -----------------------------------------------------------------
 

@@ -68,7 +68,7 @@ bool EncodeFrame(const Picture& picture, int quality, std::vector<uint8_t>* fram
 std::vector<uint8_t> BuildMovie(const MovieHeader& header, const std::vector<std::vector<uint8_t>>& frames) {
   std::vector<uint8_t> out;
   const uint32_t n = static_cast<uint32_t>(frames.size());
-  out.insert(out.end(), {'J', 'M', 'V', static_cast<uint8_t>(header.portrait ? '2' : '1')});
+  AppendTag(out, header.portrait ? "JMV2" : "JMV1");
   AppendLe32(out, 1);
   AppendLe32(out, n);
   AppendLe32(out, header.rateNumerator);
