@@ -213,28 +213,44 @@ void CMoviePlayer::Blit(uint8_t* fb, bool landscape, int scale, int left, int to
   if (u1 > uMax) u1 = uMax;
   if (v1 > vMax) v1 = vMax;
   const bool smooth = scale == 2 && smooth_;
-  for (int v = v0; v < v1; ++v) {
-    const int sv = (v - top) / scale;
+  if (u0 >= u1 || v0 >= v1) return;
+  // The source pixel at (u, v) of the destination, doubled and averaged.
+  auto pixel = [&](int u, int v) -> WORD {
+    const int su = (u - left) / scale, sv = (v - top) / scale;
     const WORD* row = ownBuffer_ + static_cast<size_t>(sv) * pitch;
+    if (!smooth) return row[su];
     const WORD* below = ownBuffer_ + static_cast<size_t>(sv + 1 < h ? sv + 1 : sv) * pitch;
+    const int right = su + 1 < w ? su + 1 : su;
+    const int i = (u - left) & 1, j = (v - top) & 1;
+    if (i && j) return Average4(row[su], row[right], below[su], below[right]);
+    if (i) return Average2(row[su], row[right]);
+    if (j) return Average2(row[su], below[su]);
+    return row[su];
+  };
+  if (landscape && xp == 2) {
+    // Successive landscape rows are neighbours in the frame buffer: two
+    // pixels a 32-bit store down each landscape column.
+    for (int u = u0; u < u1; ++u) {
+      uint8_t* at = fb + static_cast<intptr_t>(W - 1 - u) * yp + static_cast<intptr_t>(v0) * 2;
+      int v = v0;
+      if (reinterpret_cast<uintptr_t>(at) & 2) {
+        Put(at, pixel(u, v));
+        at += 2;
+        ++v;
+      }
+      for (; v + 1 < v1; v += 2, at += 4) {
+        const uint32_t pair = static_cast<uint32_t>(pixel(u, v)) | static_cast<uint32_t>(pixel(u, v + 1)) << 16;
+        std::memcpy(at, &pair, 4);
+      }
+      if (v < v1) Put(at, pixel(u, v));
+    }
+    return;
+  }
+  for (int v = v0; v < v1; ++v) {
     uint8_t* at = landscape ? fb + static_cast<intptr_t>(W - 1 - u0) * yp + static_cast<intptr_t>(v) * xp
                             : fb + static_cast<intptr_t>(u0) * xp + static_cast<intptr_t>(v) * yp;
     const intptr_t step = landscape ? -yp : xp;
-    for (int u = u0; u < u1; ++u, at += step) {
-      const int su = (u - left) / scale;
-      WORD value = row[su];
-      if (smooth) {
-        const int right = su + 1 < w ? su + 1 : su;
-        const int i = (u - left) & 1, j = (v - top) & 1;
-        if (i && j)
-          value = Average4(row[su], row[right], below[su], below[right]);
-        else if (i)
-          value = Average2(row[su], row[right]);
-        else if (j)
-          value = Average2(row[su], below[su]);
-      }
-      Put(at, value);
-    }
+    for (int u = u0; u < u1; ++u, at += step) Put(at, pixel(u, v));
   }
 }
 

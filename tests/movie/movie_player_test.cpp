@@ -244,6 +244,8 @@ TEST_F(MovieTest, LandscapeMoviesAreDoubledCentredAndClipped) {
       {"320x240 fills a VGA screen", 480, 640, 640, 480, 320, 240, 0, 0, 2},
       {"100x60 centred on black", 480, 640, 640, 480, 100, 60, 220, 180, 2},
       {"160x120 on a QVGA screen", 240, 320, 320, 240, 160, 120, 80, 60, 1},
+      {"160x120 on a landscape QVGA panel", 320, 240, 320, 240, 160, 120, 80, 60, 1},
+      {"320x240 doubled on a landscape VGA panel", 640, 480, 640, 480, 320, 240, 0, 0, 2},
       {"400x300 wider than a QVGA screen", 240, 320, 320, 240, 400, 300, -40, -30, 1},
       {"320x400 taller than half a VGA screen", 480, 640, 640, 480, 320, 400, 0, -160, 2},
   };
