@@ -91,3 +91,10 @@ constexpr const char* TRANSITION_RULE_PICTURE = "AdvData\\grp\\SYSTEM\\eff";
 // 32, of another size, or its alpha plane is damaged.
 int LoadRule(CTransition* transition, int kind, const char* pictureName, const char* packPath, PackReader* reader,
              int durationMs);
+
+// The game object's words of the screen effects: the effect start time
+// (white flash, shake swings) and the shake's remaining swings.
+struct EffectState {
+  uint32_t startTime;
+  int32_t shakeSwings;
+};

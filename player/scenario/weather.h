@@ -4,16 +4,14 @@
 // a sideways wind and a sinusoidal sway, in 22.10 fixed point canvas units.
 #pragma once
 
-#include <windows.h>
-
 #include <cstdint>
 
-constexpr int WEATHER_PARTICLES = 64;
-constexpr int WEATHER_FIRST_SPRITE = 400;
-constexpr int WEATHER_PICTURE_SLOT = 253;
-constexpr int WEATHER_STEP_MS = 32;
-constexpr int WEATHER_MAX_STEPS = 24;
-constexpr int WEATHER_SPRITE_LEVEL = 160;
+constexpr int kParticles = 64;
+constexpr int kFirstParticleSprite = 400;
+constexpr int kWeatherPictureSlot = 253;
+constexpr int kWeatherStepMs = 32;
+constexpr int kWeatherMaxSteps = 24;
+constexpr int kParticleLevel = 160;
 
 enum WeatherKind {
   WEATHER_NONE = 0,
@@ -26,14 +24,25 @@ enum WeatherKind {
 
 struct Particle {
   int32_t active;
-  int32_t sizeClass;   // 0 far, 1, 2 near
-  int32_t type;        // 0 petal, 1 snowflake (mixed kinds)
-  int32_t x;           // canvas units x 1,024
-  int32_t y;
+  int32_t sizeClass;  // 0 far .. 2 near
+  int32_t type;       // 0 petal, 1 snowflake
+  int32_t x, y;       // 22.10 fixed point, canvas units
   int32_t fallSpeed;
-  int32_t phase;       // degrees x 1,024, below 360 x 1,024
-  int32_t phaseSpeed;
-  int32_t swayRadius;  // x 1,024
+  int32_t swayPhase;  // degrees, 22.10 fixed point
+  int32_t swaySpeed;
+  int32_t swayRadius;
+};
+
+struct WeatherState {
+  int32_t kind;  // 0 none; 1, 3, 4, 5, 6
+  int32_t strength;
+  int32_t maximum;
+  int32_t windDirection;
+  int32_t windSpeed;
+  int32_t spawnFactor;
+  int32_t stepCount;
+  uint32_t lastStepTime;
+  Particle particles[kParticles];
 };
 
 // How a particle's sprite looks: the first cell's source rectangle, the
@@ -61,37 +70,34 @@ class WeatherStage {
   virtual void RemoveSprite(int spriteSlot) = 0;
 };
 
-// The weather's record and its operations.  Random values come from the
-// device's generator (CeRand), each drawn even where it is replaced.
+// The weather's operations on its record, through a stage.  Random values
+// come from the device's generator (CeRand), each drawn even where it is
+// replaced.
 class CWeather {
  public:
+  CWeather(WeatherState* record, WeatherStage* stage) : w_(*record), stage_(stage) {}
+
   // The picture of a kind; null for kinds without one.
   static const char* PictureName(int kind);
 
   // Nothing while a kind is set.
-  void StartParticles(WeatherStage* stage, int kind, int maximum, int windDirection, int windSpeed, int strength);
-  void StopParticles(WeatherStage* stage);
+  void StartParticles(int kind, int maximum, int windDirection, int windSpeed, int strength);
+  void StopParticles();
   // Advances by (now - last step) / 32 + 1 steps, at most 24.
-  void StepParticles(WeatherStage* stage);
+  void StepParticles();
   int CountActiveParticles() const;
-  void SpawnPetal(WeatherStage* stage);
-  void SpawnSnowflake(WeatherStage* stage);
-  void SpawnPetalOrSnow(WeatherStage* stage);
-
-  int kind = WEATHER_NONE;
-  int strength = 0;
-  int maximum = 0;
-  int windDirection = 0;
-  int windSpeed = 0;
-  int spawnFactor = 0;  // strength mod 64
-  uint32_t stepCounter = 0;
-  DWORD lastStep = 0;
-  Particle particles[WEATHER_PARTICLES] = {};
+  static int CountActive(const WeatherState& record);
+  void SpawnPetal();
+  void SpawnSnowflake();
+  void SpawnPetalOrSnow();
 
  private:
   // The first free particle among the first maximum, or -1.
   int FreeParticle() const;
   // Start position of a new particle (snowflakes of kind 3 have their own).
   void DrawStartPosition(Particle* p, bool kindThreeSnow) const;
-  void Spawn(WeatherStage* stage);
+  void Spawn();
+
+  WeatherState& w_;
+  WeatherStage* stage_;
 };

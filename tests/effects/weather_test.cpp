@@ -26,7 +26,7 @@ struct FakeStage : WeatherStage {
   void LoadPicture(int slot, const char* name) override { pictures[slot] = name; }
   void DeletePicture(int slot) override { pictures.erase(slot); }
   void MakeSprite(int slot, int pictureSlot, const ParticleLook& look, int x, int y) override {
-    EXPECT_EQ(pictureSlot, WEATHER_PICTURE_SLOT);
+    EXPECT_EQ(pictureSlot, kWeatherPictureSlot);
     EXPECT_EQ(sprites.count(slot), 0u) << slot;
     sprites[slot] = {x, y, look, x, y};
     ++made;
@@ -50,11 +50,12 @@ class WeatherTest : public testing::Test {
   void Steps(int n) {
     for (int i = 0; i < n; ++i) {
       VelmiClockAdvance(31);
-      weather.StepParticles(&stage);
+      weather.StepParticles();
     }
   }
   FakeStage stage;
-  CWeather weather;
+  WeatherState record{};
+  CWeather weather{&record, &stage};
 };
 
 TEST_F(WeatherTest, StartLoadsTheKindsPictureOnce) {
@@ -66,19 +67,20 @@ TEST_F(WeatherTest, StartLoadsTheKindsPictureOnce) {
                {6, "AdvData\\grp\\system\\saku_yuki02.ZEV"}, {2, nullptr}};
   for (const Case& c : cases) {
     FakeStage s;
-    CWeather w;
-    w.StartParticles(&s, c.kind, 32, 180, 256, 16);
-    EXPECT_EQ(w.kind, c.kind);
-    EXPECT_EQ(w.spawnFactor, 16);
+    WeatherState r{};
+    CWeather w(&r, &s);
+    w.StartParticles(c.kind, 32, 180, 256, 16);
+    EXPECT_EQ(r.kind, c.kind);
+    EXPECT_EQ(r.spawnFactor, 16);
     if (c.picture) {
-      EXPECT_EQ(s.pictures[WEATHER_PICTURE_SLOT], c.picture);
+      EXPECT_EQ(s.pictures[kWeatherPictureSlot], c.picture);
     } else {
       EXPECT_TRUE(s.pictures.empty());
     }
     // A second start while a kind is set changes nothing.
-    w.StartParticles(&s, 3, 10, 150, 128, 4);
-    EXPECT_EQ(w.kind, c.kind);
-    EXPECT_EQ(w.maximum, 32);
+    w.StartParticles(3, 10, 150, 128, 4);
+    EXPECT_EQ(r.kind, c.kind);
+    EXPECT_EQ(r.maximum, 32);
   }
 }
 
@@ -91,12 +93,13 @@ TEST_F(WeatherTest, SeededSpawnersGiveTheirPositionsAndCells) {
   } cases[] = {{1, 180}, {1, 150}, {3, 150}, {3, 180}, {5, 180}, {6, 180}};
   for (const Case& c : cases) {
     FakeStage s;
-    CWeather w;
+    WeatherState r{};
+    CWeather w(&r, &s);
     CeSrand(2024);
-    w.StartParticles(&s, c.kind, 32, c.direction, 256, 1);
+    w.StartParticles(c.kind, 32, c.direction, 256, 1);
     for (int i = 0; i < 5; ++i) {
       VelmiClockAdvance(31);
-      w.StepParticles(&s);
+      w.StepParticles();
     }
     ASSERT_EQ(w.CountActiveParticles(), 1) << c.kind;
     CeSrand(2024);
@@ -115,7 +118,7 @@ TEST_F(WeatherTest, SeededSpawnersGiveTheirPositionsAndCells) {
       x = (CeRand() % 200) * 4096;
       y = -16 * 1024;
     }
-    const Particle& p = w.particles[0];
+    const Particle& p = r.particles[0];
     const int size = snowOfThree ? 0 : CeRand() % 3;
     const int type = c.kind >= 5 ? (CeRand() % 2) : 0;
     const int phaseSpeed = snowOfThree ? (CeRand() % 6) * 64 : (CeRand() % 12) * 256;
@@ -127,7 +130,7 @@ TEST_F(WeatherTest, SeededSpawnersGiveTheirPositionsAndCells) {
     }
     EXPECT_EQ(p.sizeClass, size) << c.kind;
     EXPECT_EQ(p.type, type) << c.kind;
-    EXPECT_EQ(p.phaseSpeed, phaseSpeed) << c.kind;
+    EXPECT_EQ(p.swaySpeed, phaseSpeed) << c.kind;
     EXPECT_EQ(p.fallSpeed, fall) << c.kind;
     EXPECT_EQ(p.swayRadius, radius) << c.kind;
     // Made at the start position, then moved by the rest of its first step.
@@ -161,14 +164,14 @@ TEST_F(WeatherTest, SeededSpawnersGiveTheirPositionsAndCells) {
     for (int step = 1; step <= 3; ++step) {
       int sx, sy;
       PolarToPointDeg(step * phaseSpeed / 1024, radius, &sx, &sy);
-      EXPECT_EQ(w.particles[0].x, x + step * wx) << c.kind;
-      EXPECT_EQ(w.particles[0].y, y + step * fall * wy) << c.kind;
+      EXPECT_EQ(r.particles[0].x, x + step * wx) << c.kind;
+      EXPECT_EQ(r.particles[0].y, y + step * fall * wy) << c.kind;
       if (s.sprites.count(400)) {
         EXPECT_EQ(s.sprites[400].x, (x + step * wx + sx) / 1024) << c.kind;
         EXPECT_EQ(s.sprites[400].y, (y + step * fall * wy) / 1024) << c.kind;
       }
       VelmiClockAdvance(31);
-      w.StepParticles(&s);
+      w.StepParticles();
     }
   }
 }
@@ -180,12 +183,13 @@ TEST_F(WeatherTest, SpawnIntervalFollowsTheStrength) {
   } cases[] = {{16, 80}, {4, 20}, {1, 5}, {0, 5}, {-4, 5}, {64, 5}, {65, 5}};
   for (const Case& c : cases) {
     FakeStage s;
-    CWeather w;
-    w.StartParticles(&s, 1, 32, 180, 256, c.strength);
+    WeatherState r{};
+    CWeather w(&r, &s);
+    w.StartParticles(1, 32, 180, 256, c.strength);
     int counted = 0;
     for (int i = 1; i <= 2 * c.stepsPerParticle; ++i) {
       VelmiClockAdvance(31);
-      w.StepParticles(&s);
+      w.StepParticles();
       if (s.made > counted) {
         EXPECT_EQ(i % c.stepsPerParticle, 0) << "strength " << c.strength << " step " << i;
         counted = s.made;
@@ -196,16 +200,16 @@ TEST_F(WeatherTest, SpawnIntervalFollowsTheStrength) {
 }
 
 TEST_F(WeatherTest, StepsFollowTheClockUpToTwentyFour) {
-  weather.StartParticles(&stage, 1, 32, 180, 256, 60);
+  weather.StartParticles(1, 32, 180, 256, 60);
   struct Case {
     DWORD advance;
     uint32_t steps;
   } cases[] = {{0, 1}, {31, 1}, {32, 2}, {100, 4}, {735, 23}, {736, 24}, {60000, 24}};
   for (const Case& c : cases) {
-    const uint32_t before = weather.stepCounter;
+    const uint32_t before = static_cast<uint32_t>(record.stepCount);
     VelmiClockAdvance(c.advance);
-    weather.StepParticles(&stage);
-    EXPECT_EQ(weather.stepCounter - before, c.steps) << c.advance;
+    weather.StepParticles();
+    EXPECT_EQ(static_cast<uint32_t>(record.stepCount) - before, c.steps) << c.advance;
   }
 }
 
@@ -217,39 +221,40 @@ TEST_F(WeatherTest, ParticlesLeaveAtTheBounds) {
                {-32, 100, false}, {831, 100, true}, {832, 100, false}};
   for (const Case& c : cases) {
     FakeStage s;
-    CWeather w;
-    w.StartParticles(&s, 1, 32, 180, 256, 63);  // no spawn within a step
+    WeatherState r{};
+    CWeather w(&r, &s);
+    w.StartParticles(1, 32, 180, 256, 63);  // no spawn within a step
     // A particle placed one step before the point: the wind moves it down
     // by its fall speed x 256.
-    Particle& p = w.particles[5];
+    Particle& p = r.particles[5];
     p.active = 1;
     p.fallSpeed = 4;
     p.x = c.px * 1024;
     p.y = c.py * 1024 - 4 * 256;
     s.sprites[405] = {0, 0, {}, 0, 0};
     VelmiClockAdvance(10);
-    w.StepParticles(&s);
-    EXPECT_EQ(w.particles[5].active != 0, c.stays) << c.px << "," << c.py;
+    w.StepParticles();
+    EXPECT_EQ(r.particles[5].active != 0, c.stays) << c.px << "," << c.py;
     EXPECT_EQ(s.sprites.count(405) == 1, c.stays) << c.px << "," << c.py;
   }
 }
 
 TEST_F(WeatherTest, NeverMoreThanTheMaximumAndOnlyTheFirstSlots) {
   CeSrand(7);
-  weather.StartParticles(&stage, 5, 32, 180, 256, 1);
+  weather.StartParticles(5, 32, 180, 256, 1);
   int most = 0;
   for (int i = 0; i < 2000; ++i) {
     Steps(1);
     most = std::max(most, weather.CountActiveParticles());
-    for (const auto& [slot, sprite] : stage.sprites) ASSERT_LT(slot, WEATHER_FIRST_SPRITE + 32);
+    for (const auto& [slot, sprite] : stage.sprites) ASSERT_LT(slot, kFirstParticleSprite + 32);
   }
   EXPECT_EQ(most, 32);
   EXPECT_GT(stage.removed, 0);
-  weather.StopParticles(&stage);
+  weather.StopParticles();
   EXPECT_TRUE(stage.sprites.empty());
   EXPECT_TRUE(stage.pictures.empty());
-  EXPECT_EQ(weather.kind, 0);
-  EXPECT_EQ(weather.maximum, 0);
+  EXPECT_EQ(record.kind, 0);
+  EXPECT_EQ(record.maximum, 0);
   EXPECT_EQ(weather.CountActiveParticles(), 0);
 }
 
