@@ -32,14 +32,9 @@ void FreeTransition(CGameApp* app) {
 // everything; through the transition when asked.
 void CaptureOldScreen(CGameApp* app, bool throughTransition) {
   app->FreePictureSlot(kCaptureSlot);
-  if (app->screen) {
-    CPicture* picture = new CPicture;
-    if (CPicture::CaptureScreen(picture, app->screen)) {
-      app->pictures[kCaptureSlot] = picture;
-    } else {
-      delete picture;
-    }
-  }
+  if (app->screen && app->CreatePlainPicture(kCaptureSlot, GetScreenWidth(), GetScreenHeight()) &&
+      app->pictures[kCaptureSlot])
+    CPicture::CaptureScreen(app->pictures[kCaptureSlot], app->screen);
   app->DeleteSprite(kCaptureSlot, 0);
   app->MakePictureSprite(kCaptureSlot, kCaptureSlot, 0, 0, kCanvasWidth, kCanvasHeight, 0, 0, 0, 0, 0);
   if (!throughTransition) return;
