@@ -5,6 +5,7 @@
 
 #include "converter/formats/jbp1_stream.h"
 #include "converter/formats/le_bytes.h"
+#include "player/core/jbp1_bits.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -141,38 +142,43 @@ namespace {
 // The pass on four lanes of 32 bits; the same shifts and adds.  A column
 // whose lower seven entries are 0 comes out as eight copies of its top entry
 // here too, so no shortcut is needed.
+// The butterfly of one pass over vectors, with SRA, ADD and SUB the lane
+// operations: o[] from c[].
+#define IDCT_PASS_VECTORS(c, o) \
+    const __m128i ze = ADD(c[2], c[6]); \
+    const __m128i z1e = ADD(ADD(SRA(ze, 7), SRA(ze, 5)), SRA(ze, 1)); \
+    const __m128i tmp2 = SUB(z1e, ADD(ADD(SRA(c[6], 4), SRA(c[6], 2)), ADD(SRA(c[6], 1), c[6]))); \
+    const __m128i tmp3 = ADD(z1e, ADD(ADD(SRA(c[2], 7), SRA(c[2], 2)), SRA(c[2], 1))); \
+    const __m128i tmp0 = ADD(c[0], c[4]), tmp1 = SUB(c[0], c[4]); \
+    const __m128i tmp10 = ADD(tmp0, tmp3), tmp13 = SUB(tmp0, tmp3); \
+    const __m128i tmp11 = ADD(tmp1, tmp2), tmp12 = SUB(tmp1, tmp2); \
+ \
+    __m128i z1 = ADD(c[7], c[1]), z2 = ADD(c[5], c[3]), z3 = ADD(c[7], c[3]), z4 = ADD(c[5], c[1]); \
+    const __m128i zs = ADD(z3, z4); \
+    const __m128i z5 = ADD(ADD(SRA(zs, 5), SRA(zs, 3)), zs); \
+    z1 = SUB(_mm_setzero_si128(), ADD(ADD(SRA(z1, 6), SRA(z1, 3)), ADD(SRA(z1, 2), SRA(z1, 1)))); \
+    z2 = SUB(_mm_setzero_si128(), ADD(ADD(SRA(z2, 5), SRA(z2, 1)), ADD(z2, z2))); \
+    z3 = SUB(z5, ADD(ADD(SRA(z3, 4), SRA(z3, 2)), ADD(SRA(z3, 1), z3))); \
+    z4 = SUB(z5, ADD(ADD(SRA(z4, 7), SRA(z4, 3)), SRA(z4, 2))); \
+    const __m128i t0 = ADD(ADD(ADD(SRA(c[7], 6), SRA(c[7], 5)), SRA(c[7], 2)), ADD(z1, z3)); \
+    const __m128i t1 = ADD(ADD(ADD(SRA(c[5], 6), SRA(c[5], 5)), ADD(c[5], c[5])), ADD(z2, z4)); \
+    const __m128i t2 = ADD(ADD(ADD(c[3], ADD(c[3], c[3])), SRA(c[3], 4)), ADD(z2, z3)); \
+    const __m128i t3 = ADD(ADD(c[1], SRA(c[1], 1)), ADD(z1, z4)); \
+    o[0] = ADD(tmp10, t3); \
+    o[7] = SUB(tmp10, t3); \
+    o[1] = ADD(tmp11, t2); \
+    o[6] = SUB(tmp11, t2); \
+    o[2] = ADD(tmp12, t1); \
+    o[5] = SUB(tmp12, t1); \
+    o[3] = ADD(tmp13, t0); \
+    o[4] = SUB(tmp13, t0);
+
 __attribute__((always_inline)) inline void IdctPassSse2(const __m128i c[8], __m128i o[8])
 {
 #define SRA(v, n) _mm_srai_epi32(v, n)
 #define ADD(a, b) _mm_add_epi32(a, b)
 #define SUB(a, b) _mm_sub_epi32(a, b)
-    const __m128i ze = ADD(c[2], c[6]);
-    const __m128i z1e = ADD(ADD(SRA(ze, 7), SRA(ze, 5)), SRA(ze, 1));
-    const __m128i tmp2 = SUB(z1e, ADD(ADD(SRA(c[6], 4), SRA(c[6], 2)), ADD(SRA(c[6], 1), c[6])));
-    const __m128i tmp3 = ADD(z1e, ADD(ADD(SRA(c[2], 7), SRA(c[2], 2)), SRA(c[2], 1)));
-    const __m128i tmp0 = ADD(c[0], c[4]), tmp1 = SUB(c[0], c[4]);
-    const __m128i tmp10 = ADD(tmp0, tmp3), tmp13 = SUB(tmp0, tmp3);
-    const __m128i tmp11 = ADD(tmp1, tmp2), tmp12 = SUB(tmp1, tmp2);
-
-    __m128i z1 = ADD(c[7], c[1]), z2 = ADD(c[5], c[3]), z3 = ADD(c[7], c[3]), z4 = ADD(c[5], c[1]);
-    const __m128i zs = ADD(z3, z4);
-    const __m128i z5 = ADD(ADD(SRA(zs, 5), SRA(zs, 3)), zs);
-    z1 = SUB(_mm_setzero_si128(), ADD(ADD(SRA(z1, 6), SRA(z1, 3)), ADD(SRA(z1, 2), SRA(z1, 1))));
-    z2 = SUB(_mm_setzero_si128(), ADD(ADD(SRA(z2, 5), SRA(z2, 1)), ADD(z2, z2)));
-    z3 = SUB(z5, ADD(ADD(SRA(z3, 4), SRA(z3, 2)), ADD(SRA(z3, 1), z3)));
-    z4 = SUB(z5, ADD(ADD(SRA(z4, 7), SRA(z4, 3)), SRA(z4, 2)));
-    const __m128i t0 = ADD(ADD(ADD(SRA(c[7], 6), SRA(c[7], 5)), SRA(c[7], 2)), ADD(z1, z3));
-    const __m128i t1 = ADD(ADD(ADD(SRA(c[5], 6), SRA(c[5], 5)), ADD(c[5], c[5])), ADD(z2, z4));
-    const __m128i t2 = ADD(ADD(ADD(c[3], ADD(c[3], c[3])), SRA(c[3], 4)), ADD(z2, z3));
-    const __m128i t3 = ADD(ADD(c[1], SRA(c[1], 1)), ADD(z1, z4));
-    o[0] = ADD(tmp10, t3);
-    o[7] = SUB(tmp10, t3);
-    o[1] = ADD(tmp11, t2);
-    o[6] = SUB(tmp11, t2);
-    o[2] = ADD(tmp12, t1);
-    o[5] = SUB(tmp12, t1);
-    o[3] = ADD(tmp13, t0);
-    o[4] = SUB(tmp13, t0);
+    IDCT_PASS_VECTORS(c, o)
 #undef SRA
 #undef ADD
 #undef SUB
@@ -208,37 +214,13 @@ __attribute__((always_inline)) inline void IdctPassNarrow(__m128i c[8], int shif
 #define SRA(v, n) _mm_srai_epi16(v, n)
 #define ADD(a, b) _mm_add_epi16(a, b)
 #define SUB(a, b) _mm_sub_epi16(a, b)
-    const __m128i ze = ADD(c[2], c[6]);
-    const __m128i z1e = ADD(ADD(SRA(ze, 7), SRA(ze, 5)), SRA(ze, 1));
-    const __m128i tmp2 = SUB(z1e, ADD(ADD(SRA(c[6], 4), SRA(c[6], 2)), ADD(SRA(c[6], 1), c[6])));
-    const __m128i tmp3 = ADD(z1e, ADD(ADD(SRA(c[2], 7), SRA(c[2], 2)), SRA(c[2], 1)));
-    const __m128i tmp0 = ADD(c[0], c[4]), tmp1 = SUB(c[0], c[4]);
-    const __m128i tmp10 = ADD(tmp0, tmp3), tmp13 = SUB(tmp0, tmp3);
-    const __m128i tmp11 = ADD(tmp1, tmp2), tmp12 = SUB(tmp1, tmp2);
-
-    __m128i z1 = ADD(c[7], c[1]), z2 = ADD(c[5], c[3]), z3 = ADD(c[7], c[3]), z4 = ADD(c[5], c[1]);
-    const __m128i zs = ADD(z3, z4);
-    const __m128i z5 = ADD(ADD(SRA(zs, 5), SRA(zs, 3)), zs);
-    z1 = SUB(_mm_setzero_si128(), ADD(ADD(SRA(z1, 6), SRA(z1, 3)), ADD(SRA(z1, 2), SRA(z1, 1))));
-    z2 = SUB(_mm_setzero_si128(), ADD(ADD(SRA(z2, 5), SRA(z2, 1)), ADD(z2, z2)));
-    z3 = SUB(z5, ADD(ADD(SRA(z3, 4), SRA(z3, 2)), ADD(SRA(z3, 1), z3)));
-    z4 = SUB(z5, ADD(ADD(SRA(z4, 7), SRA(z4, 3)), SRA(z4, 2)));
-    const __m128i t0 = ADD(ADD(ADD(SRA(c[7], 6), SRA(c[7], 5)), SRA(c[7], 2)), ADD(z1, z3));
-    const __m128i t1 = ADD(ADD(ADD(SRA(c[5], 6), SRA(c[5], 5)), ADD(c[5], c[5])), ADD(z2, z4));
-    const __m128i t2 = ADD(ADD(ADD(c[3], ADD(c[3], c[3])), SRA(c[3], 4)), ADD(z2, z3));
-    const __m128i t3 = ADD(ADD(c[1], SRA(c[1], 1)), ADD(z1, z4));
-    const __m128i count = _mm_cvtsi32_si128(shift);
-    c[0] = _mm_sra_epi16(ADD(tmp10, t3), count);
-    c[7] = _mm_sra_epi16(SUB(tmp10, t3), count);
-    c[1] = _mm_sra_epi16(ADD(tmp11, t2), count);
-    c[6] = _mm_sra_epi16(SUB(tmp11, t2), count);
-    c[2] = _mm_sra_epi16(ADD(tmp12, t1), count);
-    c[5] = _mm_sra_epi16(SUB(tmp12, t1), count);
-    c[3] = _mm_sra_epi16(ADD(tmp13, t0), count);
-    c[4] = _mm_sra_epi16(SUB(tmp13, t0), count);
+    __m128i o[8];
+    IDCT_PASS_VECTORS(c, o)
 #undef SRA
 #undef ADD
 #undef SUB
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    for (int i = 0; i < 8; ++i) c[i] = _mm_sra_epi16(o[i], count);
 }
 
 // True when every value lies within +-kNarrowLimit.
@@ -375,183 +357,19 @@ void MovieColourSse2(const short (*blocks)[64], BYTE* out, size_t pitch)
 
 namespace {
 
-// Bits of little-endian words from bit 0 up.  Past the input's end it
-// yields zeros and counts them, so that the caller can refuse the frame.
-struct MovieBits
+using MovieHuffman = Jbp1Huffman<HuffmanTree16, BuildHuffmanTree16>;
+using MovieBits = Jbp1BitReader;
+
+// The streams of a frame; its quantisation tables go to the state in
+// zigzag order.
+bool ReadMovieLayout(BlockDecoder* s, Jbp1Streams* l)
 {
-    const BYTE* data;
-    size_t size;
-    size_t pos = 0;
-    uint64_t buf = 0;
-    int count = 0;
-
-    MovieBits(const BYTE* d, size_t n) : data(d), size(n) {}
-
-    void Refill()
-    {
-        if (pos + 8 <= size) {
-            uint64_t v;
-            std::memcpy(&v, data + pos, 8);
-            buf |= v << count;
-            pos += (63 - count) >> 3;
-            count |= 56;
-            return;
-        }
-        while (count <= 56) {
-            buf |= static_cast<uint64_t>(pos < size ? data[pos] : 0) << count;
-            ++pos;
-            count += 8;
-        }
-    }
-    void Skip(int n)
-    {
-        buf >>= n;
-        count -= n;
-    }
-    bool Overrun() const { return pos * 8 - static_cast<size_t>(count) > size * 8; }
-};
-
-BYTE g_bitReverse[256];
-
-// A category-c number (most significant bit first), widened as in JPEG.
-inline int ReadNumber(MovieBits& br, int c)
-{
-    if (c == 0) return 0;
-    if (br.count < c) br.Refill();
-    const unsigned raw = static_cast<unsigned>(br.buf) & 0xFFFF;
-    const unsigned r = ((static_cast<unsigned>(g_bitReverse[raw & 0xFF]) << 8 | g_bitReverse[raw >> 8]) >> (16 - c));
-    br.Skip(c);
-    const int v = static_cast<int>(r);
-    return v < (1 << (c - 1)) ? v - (1 << c) + 1 : v;
-}
-
-// The tree of BuildHuffmanTree16 with a table of its first 10 bits; longer
-// codes go on node by node.
-struct MovieHuffman
-{
-    static constexpr int kBits = 10;
-    int n = 0;
-    HuffmanTree16 tree;
-    uint32_t table[1 << kBits];  // node | bits used << 16
-
-    bool Build(const DWORD* stored, int symbols)
-    {
-        DWORD counts[511];
-        std::memcpy(counts, stored, symbols * sizeof(DWORD));
-        n = symbols;
-        if (BuildHuffmanTree16(counts, n, &tree) != 2 * n - 1) return false;
-        struct Item { int node, depth; uint32_t prefix; };
-        Item stack[512];
-        int top = 0;
-        stack[top++] = {2 * n - 2, 0, 0};
-        while (top > 0) {
-            const Item it = stack[--top];
-            if (it.node < n || it.depth == kBits) {
-                for (uint32_t i = it.prefix; i < (1u << kBits); i += 1u << it.depth)
-                    table[i] = static_cast<uint32_t>(it.node) | static_cast<uint32_t>(it.depth) << 16;
-                continue;
-            }
-            stack[top++] = {tree.child0[it.node], it.depth + 1, it.prefix};
-            stack[top++] = {tree.child1[it.node], it.depth + 1, it.prefix | (1u << it.depth)};
-        }
-        return true;
-    }
-
-    // For the AC tree: a code and the extra bits of its value that fit in
-    // the first kBits bits, decoded in one look-up.  Entry: bits used in
-    // 0-3, code length in 4-7, positions advanced in 8-13, the value in
-    // 16-31; 0 for everything else.
-    int32_t fast[1 << kBits];
-
-    void BuildFast()
-    {
-        for (uint32_t i = 0; i < (1u << kBits); ++i) {
-            fast[i] = 0;
-            const int node = static_cast<int>(table[i] & 0xFFFF);
-            const int length = static_cast<int>(table[i] >> 16);
-            if (node >= n || node == 0 || node >= 0xF0) continue;
-            const int c = node & 15;
-            if (c == 0 || length + c > kBits) continue;
-            int r = 0;
-            for (int b = 0; b < c; ++b) r = (r << 1) | ((i >> (length + b)) & 1);
-            const int value = r < (1 << (c - 1)) ? r - (1 << c) + 1 : r;
-            fast[i] = static_cast<int32_t>(static_cast<uint32_t>(value) << 16) | ((node >> 4) + 1) << 8 | length << 4 |
-                      (length + c);
-        }
-    }
-
-    inline int Decode(MovieBits& br) const
-    {
-        if (br.count < kBits) br.Refill();
-        const uint32_t e = table[br.buf & ((1u << kBits) - 1)];
-        br.Skip(static_cast<int>(e >> 16));
-        int node = static_cast<int>(e & 0xFFFF);
-        while (node >= n) {
-            if (br.count == 0) br.Refill();
-            const int bit = static_cast<int>(br.buf & 1);
-            br.Skip(1);
-            node = bit ? tree.child1[node] : tree.child0[node];
-        }
-        return node;
-    }
-};
-
-struct MovieLayout
-{
-    DWORD dcCounts[JBP1_DC_SYMBOLS];
-    DWORD acCounts[JBP1_AC_SYMBOLS];
-    const BYTE* dc;
-    size_t dcLength;
-    const BYTE* ac;
-    size_t acLength;
-};
-
-bool ReadMovieLayout(BlockDecoder* s, MovieLayout* l)
-{
-    const BYTE* in = s->input;
-    const size_t size = s->inputLength;
-    if (in == nullptr || size < 32) return false;
-    size_t pos = GetLe32(in + 4);
-    if (pos > size || size - pos < 4 * JBP1_DC_SYMBOLS) return false;
-    for (int i = 0; i < JBP1_DC_SYMBOLS; ++i) l->dcCounts[i] = GetLe32(in + pos + 4 * i);
-    pos += 4 * JBP1_DC_SYMBOLS;
-
-    BYTE raw[4 * JBP1_AC_SYMBOLS];
-    const size_t acTable = pos;
-    size_t filled = 0;
-    while (filled < sizeof raw) {
-        if (pos >= size) return false;
-        const BYTE b = in[pos++];
-        if (b != 0) {
-            raw[filled++] = b;
-            continue;
-        }
-        if (pos >= size) return false;
-        const size_t zeros = static_cast<size_t>(in[pos++]) + 1;
-        if (zeros > sizeof raw - filled) return false;
-        std::memset(raw + filled, 0, zeros);
-        filled += zeros;
-    }
-    for (int i = 0; i < JBP1_AC_SYMBOLS; ++i) l->acCounts[i] = GetLe32(raw + 4 * i);
-    pos = acTable + ((pos - acTable + 3) & ~size_t(3));
-
-    if (in[11] & 0x08) {
-        if (pos > size || size - pos < 128) return false;
-        for (int k = 0; k < 64; ++k) {
-            s->lumaQuant[k] = in[pos + Jbp1ZigzagToNatural[k]];
-            s->chromaQuant[k] = in[pos + 64 + Jbp1ZigzagToNatural[k]];
-        }
-        pos += 128;
-    } else {
+    if (!ReadJbp1Streams(s->input, s->inputLength, l)) return false;
+    for (int k = 0; k < 64; ++k) {
         // Without tables the coefficients are taken as they stand.
-        for (int k = 0; k < 64; ++k) s->lumaQuant[k] = s->chromaQuant[k] = 1;
+        s->lumaQuant[k] = l->quant ? l->quant[Jbp1ZigzagToNatural[k]] : 1;
+        s->chromaQuant[k] = l->quant ? l->quant[64 + Jbp1ZigzagToNatural[k]] : 1;
     }
-    const size_t dcLength = GetLe32(in + 28);
-    if (pos > size || size - pos < dcLength) return false;
-    l->dc = in + pos;
-    l->dcLength = dcLength;
-    l->ac = in + pos + dcLength;
-    l->acLength = size - pos - dcLength;
     return true;
 }
 
@@ -583,25 +401,12 @@ inline bool ReadAcBlock(MovieBits& ac, const MovieHuffman& tree, const WORD* q, 
         }
         k += (s >> 4) + 1;
         if (k > 63) return any;
-        const int v = ReadNumber(ac, s & 15);
+        const int v = Jbp1ReadNumber(ac, s & 15);
         coef[Jbp1ZigzagToNatural[k]] = static_cast<short>(v * q[k]);
         any = true;
     }
     return any;
 }
-
-struct BitReverseInit
-{
-    BitReverseInit()
-    {
-        for (int i = 0; i < 256; ++i) {
-            int r = 0;
-            for (int b = 0; b < 8; ++b)
-                if (i & (1 << b)) r |= 0x80 >> b;
-            g_bitReverse[i] = static_cast<BYTE>(r);
-        }
-    }
-} g_bitReverseInit;
 
 // The trees are rebuilt for every frame; one decode runs at a time.
 MovieHuffman g_movieTrees[2];
@@ -614,7 +419,7 @@ int DecodeMovieFrame(BlockDecoder* s)
     if (s->width != s->expectedWidth || s->height != s->expectedHeight) return 0;
     const DWORD columns = s->roundedWidth / 16, rows = s->roundedHeight / 16;
     if (columns == 0 || rows == 0 || columns * rows > MOVIE_MAX_MACROBLOCKS) return 0;
-    MovieLayout layout;
+    Jbp1Streams layout;
     if (!ReadMovieLayout(s, &layout)) return 0;
     // Every block takes at least one DC bit and one AC bit.
     const size_t blocks = 6ull * columns * rows;
@@ -645,7 +450,7 @@ int DecodeMovieFrame(BlockDecoder* s)
                 std::memset(blockStore, 0, sizeof blockStore);
                 for (int b = 0; b < 6; ++b) {
                     const WORD* q = b < 4 ? s->lumaQuant : s->chromaQuant;
-                    predictor += static_cast<unsigned>(ReadNumber(dc, dcTree.Decode(dc)));
+                    predictor += static_cast<unsigned>(Jbp1ReadNumber(dc, dcTree.Decode(dc)));
                     short* block = blockStore[b];
                     block[0] = static_cast<short>(predictor * q[0]);
                     if (ReadAcBlock(ac, acTree, q, block)) {

@@ -51,6 +51,8 @@ struct HuffmanTree16
 // live limit, or a sum reaching it, left the tree incomplete.
 int BuildHuffmanTree16(DWORD* counts, int n, HuffmanTree16* tree);
 
+inline int Jbp1Child(const HuffmanTree16& tree, int node, int bit) { return bit ? tree.child1[node] : tree.child0[node]; }
+
 // The shift-and-add inverse DCT of one dequantised block in place: column
 // pass, then the row pass whose results are shifted right by 3.  The block
 // is 16-byte aligned.  The plain and the SSE2 forms give identical results.

@@ -143,16 +143,23 @@ void CWeather::DrawStartPosition(Particle* p, bool kindThreeSnow) const {
   p->y = -16 * kFixed;
 }
 
+int CWeather::NewParticle(bool kindThreeSnow) {
+  const int k = FreeParticle();
+  if (k < 0) return -1;
+  Particle& p = w_.particles[k];
+  p = Particle{};
+  p.active = 1;
+  DrawStartPosition(&p, kindThreeSnow);
+  return k;
+}
+
 // Each spawner draws the start position first, then the particle's values
 // in the order size class, type, phase speed, fall speed, sway radius.
 
 void CWeather::SpawnPetal() {
-  const int k = FreeParticle();
+  const int k = NewParticle(false);
   if (k < 0) return;
   Particle& p = w_.particles[k];
-  p = Particle{};
-  p.active = 1;
-  DrawStartPosition(&p, false);
   p.sizeClass = CeRand() % 3;
   p.swaySpeed = (CeRand() % 12) * 256;
   p.fallSpeed = (CeRand() % 3 + 2) * (p.sizeClass + 1);
@@ -162,12 +169,9 @@ void CWeather::SpawnPetal() {
 }
 
 void CWeather::SpawnSnowflake() {
-  const int k = FreeParticle();
+  const int k = NewParticle(true);
   if (k < 0) return;
   Particle& p = w_.particles[k];
-  p = Particle{};
-  p.active = 1;
-  DrawStartPosition(&p, true);
   p.sizeClass = 0;
   p.swaySpeed = (CeRand() % 6) * 64;
   p.fallSpeed = CeRand() % 3 + 2;
@@ -176,12 +180,9 @@ void CWeather::SpawnSnowflake() {
 }
 
 void CWeather::SpawnPetalOrSnow() {
-  const int k = FreeParticle();
+  const int k = NewParticle(false);
   if (k < 0) return;
   Particle& p = w_.particles[k];
-  p = Particle{};
-  p.active = 1;
-  DrawStartPosition(&p, false);
   p.sizeClass = CeRand() % 3;
   p.type = CeRand() % 2 == 0 ? 0 : 1;
   p.swaySpeed = (CeRand() % 12) * 256;

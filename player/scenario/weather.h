@@ -97,6 +97,9 @@ class CWeather {
   // Start position of a new particle (snowflakes of kind 3 have their own).
   void DrawStartPosition(Particle* p, bool kindThreeSnow) const;
   void Spawn();
+  // Sets up the first free particle, active at its start position; its
+  // index, or -1 when none may spawn.
+  int NewParticle(bool kindThreeSnow);
 
   WeatherState& w_;
   WeatherStage* stage_;
