@@ -171,6 +171,10 @@ TEST(MovieHuffmanTree, MalformedCountsLeaveTheTreeIncomplete) {
 
 // ---- frames --------------------------------------------------------------------
 
+struct Rgb565Expect {
+  int r, g, b;
+};
+
 struct Decoded {
   int ok = 0;
   int width = 0, height = 0, pitch = 0;
@@ -387,6 +391,49 @@ TEST(JmvPack, WritesMoviesOfBothKinds) {
     }
     EXPECT_EQ(5 * 24 + expectPosition, file.size());
   }
+}
+
+// A folder of pictures, taken in name order; pictures of another size are
+// refused with an error.
+TEST(JmvPack, PacksAFolderOfPictures) {
+  const std::string dir = testing::TempDir() + "pack_folder_" + std::to_string(::getpid());
+  ASSERT_EQ(std::system(("rm -rf " + dir + " && mkdir -p " + dir + "/in " + dir + "/jpeg").c_str()), 0);
+  auto writePpm = [&](const std::string& name, int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+    FILE* f = std::fopen((dir + "/in/" + name).c_str(), "wb");
+    std::fprintf(f, "P6\n# test\n%d %d\n255\n", w, h);
+    for (int i = 0; i < w * h; ++i) {
+      const uint8_t px[3] = {r, g, b};
+      std::fwrite(px, 1, 3, f);
+    }
+    std::fclose(f);
+  };
+  writePpm("b.ppm", 32, 16, 0, 0, 255);
+  writePpm("a.ppm", 32, 16, 255, 0, 0);
+  const std::string out = dir + "/m.jmv";
+  ASSERT_EQ(std::system((std::string(JMV_PACK) + " --jpeg-dir " + dir + "/jpeg " + out + " " + dir + "/in > /dev/null").c_str()), 0);
+  FILE* f = std::fopen(out.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  Bytes file;
+  for (int ch; (ch = std::fgetc(f)) != EOF;) file.push_back(static_cast<uint8_t>(ch));
+  std::fclose(f);
+  ASSERT_EQ(GetLe32(&file[8]), 2u);
+  const Rgb565Expect expect[2] = {{255, 0, 0}, {0, 0, 255}};  // a.ppm first
+  for (uint32_t i = 0; i < 2; ++i) {
+    const uint8_t* entry = &file[48 + 24 * i];
+    const size_t at = 4 * 24 + GetLe32(entry + 16);
+    const Bytes frame(file.begin() + static_cast<long>(at), file.begin() + static_cast<long>(at + GetLe32(entry + 4)));
+    const Decoded d = Decode(frame, 32, 16);
+    ASSERT_TRUE(d.ok);
+    const auto got = Rgb(d.pixels[0]);
+    EXPECT_NEAR(got[0], expect[i].r, 12) << i;
+    EXPECT_NEAR(got[2], expect[i].b, 12) << i;
+  }
+  FILE* kept = std::fopen((dir + "/jpeg/frame00001.jpg").c_str(), "rb");
+  EXPECT_NE(kept, nullptr);
+  if (kept) std::fclose(kept);
+  writePpm("c.ppm", 16, 16, 0, 255, 0);
+  EXPECT_NE(std::system((std::string(JMV_PACK) + " " + out + " " + dir + "/in 2> /dev/null").c_str()), 0);
+  std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace
