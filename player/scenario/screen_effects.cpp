@@ -65,7 +65,7 @@ int FinishCapture(CGameApp* app) {
   return 1;
 }
 
-// Later frames of a mask or rule transition.
+// Every frame after the first of a mask or rule transition.
 int RunMaskTransition(CGameApp* app) {
   InvalidateCanvas(app);
   if (!app->transition || !MayContinue(app)) return FinishCapture(app);

@@ -177,7 +177,7 @@ TEST_F(ScreenEffectsTest, ShakeSwingsAndSettles) {
     std::vector<int> seen{c.direction ? app->shakeY : app->shakeX};
     int done = 0;
     for (int i = 0; i < 20 && !done; ++i) {
-      EXPECT_EQ(Frame(shake, 50), 0);  // 50 ms is not yet more than 50
+      EXPECT_EQ(Frame(shake, 50), 0);  // 50 ms is not more than 50
       done = Frame(shake, 1);
       seen.push_back(c.direction ? app->shakeY : app->shakeX);
       EXPECT_EQ(c.direction ? app->shakeX : app->shakeY, 0);
