@@ -1,5 +1,6 @@
 #include "tools/sample_game.h"
 
+#include "tools/game_pictures.h"
 #include "tools/sample_sounds.h"
 
 #include <iconv.h>
@@ -180,7 +181,8 @@ void AddBaseRows(SampleTable& t) {
 void AddPictureRows(SampleTable& t, SampleSize size) {
   using V = ZevVariant;
   using L = PictureLook;
-  const bool full = size == SampleSize::Full;
+  const bool full = size != SampleSize::Small;
+  const bool game = size == SampleSize::Game;
   const int bgW = full ? 800 : 80, bgH = full ? 600 : 60;
   // Backgrounds at screen size, one per variant.
   t.push_back(PictureFile("AdvData\\GRP\\bg_sky.zev", {V::Deflate, 24, bgW, bgH, L::Grid}));
@@ -202,8 +204,11 @@ void AddPictureRows(SampleTable& t, SampleSize size) {
   t.push_back(PictureFile("AdvData\\GRP\\sam_icon.zev", {V::Deflate, 24, 100, 100, L::KeyedGrid}));
   t.push_back(PictureFile("AdvData\\GRP\\SAM_lz.zev", {V::Lz, 8, 100, 50, L::KeyedGrid, 8}));
   t.push_back(PictureFile("AdvData\\GRP\\sam1.zev", {V::Deflate, 24, 50, 50, L::KeyedGrid}));
-  t.push_back(PictureFile("AdvData\\GRP\\SYSTEM\\eff.ZEV", {V::Deflate, 24, bgW, bgH, L::KeyedGrid}));
-  t.push_back(PictureFile("AdvData\\GRP\\SYSTEM\\common_chip00.ZEV", {V::Lz, 8, 256, 128, L::KeyedGrid, 6}));
+  if (!game) {
+    // The game's own rows draw these two at the sizes its screens cut.
+    t.push_back(PictureFile("AdvData\\GRP\\SYSTEM\\eff.ZEV", {V::Deflate, 24, bgW, bgH, L::KeyedGrid}));
+    t.push_back(PictureFile("AdvData\\GRP\\SYSTEM\\common_chip00.ZEV", {V::Lz, 8, 256, 128, L::KeyedGrid, 6}));
+  }
   // A Shift-JIS name whose second byte is 0x5C ("ソラ").
   t.push_back(PictureFile("AdvData\\GRP\\\x83\x5C\x83\x89.zev", {V::Deflate, 24, 64, 48, L::Grid}));
 }
@@ -221,10 +226,11 @@ void AddScriptRows(SampleTable& t) {
   t.push_back(BytesFile("AdvData\\map\\town.MAP", map));
 }
 
-SampleTable SampleGameTable(SampleSize size) {
+SampleTable SampleGameTable(SampleSize size, const std::vector<std::string>& storyPictures) {
   SampleTable t;
   AddBaseRows(t);
   AddPictureRows(t, size);
+  if (size == SampleSize::Game) AddGamePictureRows(t, storyPictures);
   AddScriptRows(t);
   AddSoundRows(t, size);
   return t;

@@ -1,7 +1,6 @@
 // The synthetic desktop game: a table of files, each row a relative path and
-// a maker of its bytes. The build writes the sample folder from the full
-// table; tests write small folders from tables of their own. Later work adds
-// pictures, scripts and sounds by adding rows (or whole sections).
+// a maker of its bytes. The build writes the playable game; tests write the
+// small and full-count folders, or small folders from tables of their own.
 #pragma once
 
 #include <cstdint>
@@ -49,12 +48,16 @@ ZevPicture DrawSamplePicture(const std::string& name, const PictureSpec& spec);
 // The colour (B, G, R) a name gives.
 void NameColour(const std::string& name, uint8_t bgr[3]);
 
-// Sections of the sample game.
-enum class SampleSize { Small, Full };
+// Sections of the sample game. Small and Full hold the converter's cases
+// (Full at the full counts); Game adds every picture, sound and voice the
+// player loads by name, so that the player can play it end to end.
+enum class SampleSize { Small, Full, Game };
 void AddBaseRows(SampleTable& table);      // QR2.exe, startup.ZEV, readme, dot-folder
 void AddPictureRows(SampleTable& table, SampleSize size);
 void AddScriptRows(SampleTable& table);    // .mes scripts and .MAP maps (bytes only)
-SampleTable SampleGameTable(SampleSize size = SampleSize::Full);
+// storyPictures: backgrounds and event pictures that the story tables name
+// (below "AdvData\GRP\", without extension), added to the Game size.
+SampleTable SampleGameTable(SampleSize size = SampleSize::Game, const std::vector<std::string>& storyPictures = {});
 
 // Writes every row below the folder (a Linux path), making folders as
 // needed; Shift-JIS names are stored as the platform layer finds them
