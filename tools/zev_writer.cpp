@@ -223,7 +223,8 @@ std::vector<uint8_t> WriteZev(const ZevPicture& pic, const ZevOptions& options) 
   const std::vector<uint8_t> raw = pic.bitsPerPixel == 8 ? PaddedIndexRows(pic) : FilteredRows(pic, options.filters);
   uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
   std::vector<uint8_t> packed(packedSize);
-  if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), options.deflateLevel) != Z_OK) return {};
+  if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), options.deflateLevel) != Z_OK)
+    return {};
   out.insert(out.end(), packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(packedSize));
   return out;
 }
