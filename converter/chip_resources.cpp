@@ -8,6 +8,8 @@
 #include <array>
 #include <cstdint>
 
+#include "formats/le_bytes.h"
+
 namespace {
 
 constexpr int kSide = 128;
@@ -17,25 +19,21 @@ constexpr int kFileSize = kPixelOffset + kSide * kSide;
 
 using ChipImage = std::array<uint8_t, kFileSize>;
 
-constexpr void Put32(ChipImage& b, int at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 // inset: margin of a chip's square inside its 16 x 16 cell (smaller chips
 // for the small screen).
 constexpr ChipImage DrawChips(int inset) {
   ChipImage b{};
   b[0] = 'B';
   b[1] = 'M';
-  Put32(b, 2, kFileSize);
-  Put32(b, 10, kPixelOffset);
-  Put32(b, 14, 40);
-  Put32(b, 18, kSide);
-  Put32(b, 22, kSide);
+  PutLe32(b.data() + 2, kFileSize);
+  PutLe32(b.data() + 10, kPixelOffset);
+  PutLe32(b.data() + 14, 40);
+  PutLe32(b.data() + 18, kSide);
+  PutLe32(b.data() + 22, kSide);
   b[26] = 1;
   b[28] = 8;
-  Put32(b, 34, kSide * kSide);
-  Put32(b, 46, kColours);
+  PutLe32(b.data() + 34, kSide * kSide);
+  PutLe32(b.data() + 46, kColours);
   // Palette B, G, R, 0: magenta key, white, black, red, green, blue, yellow, grey.
   constexpr uint8_t palette[kColours][3] = {{255, 0, 255}, {255, 255, 255}, {0, 0, 0},     {0, 0, 255},
                                            {0, 255, 0},   {255, 0, 0},     {0, 255, 255}, {128, 128, 128}};

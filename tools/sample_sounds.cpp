@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "common/le_append.h"
+#include "formats/le_bytes.h"
 
 namespace vtools {
 namespace {

@@ -7,10 +7,10 @@
 #include "common/local_buffer.h"
 #include "common/sjis.h"
 #include "converter/conv_file_make.h"
-#include "converter/formats/pack_writer.h"
-#include "converter/formats/rbp_picture.h"
+#include "converter/pack_writer.h"
 #include "converter/pictures/bitmap_scale.h"
 #include "converter/pictures/bmp_image.h"
+#include "converter/pictures/rbp_writer.h"
 #include "converter/pictures/zev_decode.h"
 
 namespace {

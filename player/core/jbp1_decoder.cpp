@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "converter/formats/jbp1_stream.h"
-#include "converter/formats/le_bytes.h"
+#include "formats/jbp1_stream.h"
+#include "formats/le_bytes.h"
 #include "player/core/jbp1_kernels.h"
 
 WORD Jbp1BlueTable[768];

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "converter/formats/lzss.h"
+#include "converter/lzss_compressor.h"
 #include "lzss_reference.h"
 #include "test_data.h"
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "converter/formats/lzss.h"
-#include "player/core/lzss_decode.h"
+#include "converter/lzss_compressor.h"
+#include "formats/lzss.h"
 #include "test_data.h"
 
 namespace {

@@ -8,7 +8,8 @@
 #include <map>
 
 #include "converter/conv_file_make.h"
-#include "converter/formats/pack_format.h"
+#include "formats/le_bytes.h"
+#include "formats/pack_format.h"
 #include "sound_fixtures.h"
 #include "tools/sample_sounds.h"
 
@@ -177,7 +178,7 @@ Bytes Index(const std::vector<std::pair<Bytes, Bytes>>& records) {
     Bytes n = name;
     n.resize(60, 0);
     b.insert(b.end(), n.begin(), n.end());
-    for (int k = 0; k < 4; ++k) b.push_back(uint8_t(offset >> (8 * k)));
+    AppendLe32(b, offset);
     offset += uint32_t(body.size());
   }
   for (const auto& r : records) b.insert(b.end(), r.second.begin(), r.second.end());
