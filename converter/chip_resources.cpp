@@ -3,6 +3,8 @@
 // drawn at compile time: a sheet of 16 x 16 chips on the magenta key colour,
 // each chip a framed square whose colour walks the palette, so a person can
 // tell at a glance that the sheet arrived whole and the right way up.
+#include "converter/chip_resources.h"
+
 #include <velmi_platform.h>
 
 #include <array>
@@ -63,12 +65,11 @@ constexpr ChipImage kChipLarge = DrawChips(1);  // 640 x 480 screen
 
 }  // namespace
 
-VELMI_RESOURCE(chip_small, "Binary", 135, kChipSmall.data(), kChipSmall.size());
-VELMI_RESOURCE(chip_large, "Binary", 136, kChipLarge.data(), kChipLarge.size());
-
-// Referenced through the link options of the converter library, so that the
-// registrations above are part of every program that links it.
-extern "C" {
-extern const int velmi_chip_resources_linked;
-const int velmi_chip_resources_linked = 1;
+void RegisterChipResources() {
+  static const bool registered = [] {
+    VelmiRegisterResource("Binary", MAKEINTRESOURCEA(135), kChipSmall.data(), DWORD(kChipSmall.size()));
+    VelmiRegisterResource("Binary", MAKEINTRESOURCEA(136), kChipLarge.data(), DWORD(kChipLarge.size()));
+    return true;
+  }();
+  (void)registered;
 }

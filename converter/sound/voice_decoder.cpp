@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "converter/sound/voice_table.h"
 #include "formats/le_bytes.h"
 
 namespace {
@@ -144,6 +145,7 @@ inline int16_t Clamp16(int32_t v) { return int16_t(std::clamp<int32_t>(v, -32768
 BYTE* GetVoiceDecodeTable() { return g_table; }
 
 bool LoadVoiceDecodeTable() {
+  RegisterVoiceTableResource();
   HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(132), "Binary");
   if (!found || SizeofResource(nullptr, found) != kVoiceTableBytes) return false;
   HGLOBAL loaded = LoadResource(nullptr, found);
