@@ -70,7 +70,7 @@ void NameColour(const std::string& name, uint8_t bgr[3]) {
   bgr[2] = static_cast<uint8_t>(r * 255);
 }
 
-ZevPicture DrawSamplePicture(const std::string& name, const PictureSpec& spec) {
+ZevPicture DrawSamplePicture(const std::string& name, const SamplePictureOptions& spec) {
   ZevPicture pic;
   pic.width = spec.width;
   pic.height = spec.height;
@@ -157,7 +157,7 @@ SampleFile TextFile(std::string path, std::string text) {
   return SampleFile{std::move(path), [t = std::move(text)] { return std::vector<uint8_t>(t.begin(), t.end()); }};
 }
 
-SampleFile PictureFile(std::string path, PictureSpec spec) {
+SampleFile PictureFile(std::string path, SamplePictureOptions spec) {
   const std::string name = FileNameOf(path);
   return SampleFile{std::move(path), [name, spec] {
                       ZevOptions options;

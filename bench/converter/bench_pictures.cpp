@@ -44,7 +44,7 @@ struct Local {
 // The sample game's 800 x 600 background, in the deflate variant.
 const std::vector<uint8_t>& Zev800() {
   static const std::vector<uint8_t> file = [] {
-    vtools::PictureSpec spec{vtools::ZevVariant::Deflate, 24, 800, 600, vtools::PictureLook::Grid};
+    vtools::SamplePictureOptions spec{vtools::ZevVariant::Deflate, 24, 800, 600, vtools::PictureLook::Grid};
     return vtools::WriteZev(vtools::DrawSamplePicture("bg_sky.zev", spec), {});
   }();
   return file;

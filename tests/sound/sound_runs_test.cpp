@@ -154,7 +154,7 @@ TEST_P(SoundRuns, SmallSampleGame) {
                                                     {"chara\\v0005.PCM", "VOICE\\chara\\v0005"},
                                                     {"chara\\sub\\a.b.pcm", "VOICE\\chara\\sub\\a.b"}};
   for (size_t i = 0; i < voices.size(); ++i) {
-    const vtools::VoiceSpec& v = voices[i];
+    const vtools::SampleVoiceOptions& v = voices[i];
     EXPECT_EQ(0u, pack[i].method);
     if (v.body == vtools::VoiceBody::Other) {
       EXPECT_EQ("", pack[i].name);
@@ -269,7 +269,7 @@ TEST_F(SoundRuns, FullCountSampleGame) {
   const auto pack = ReadPack(ReadAll(root_ / "out" / "data" / "voice.mlz"));
   ASSERT_EQ(voices.size(), pack.size());
   for (size_t i = 0; i < voices.size(); ++i) {
-    const vtools::VoiceSpec& v = voices[i];
+    const vtools::SampleVoiceOptions& v = voices[i];
     if (v.body == vtools::VoiceBody::Other) {
       EXPECT_EQ("", pack[i].name);
       continue;
