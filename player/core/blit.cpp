@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "formats/rgb565.h"
 #include "player/core/picture.h"
 
 namespace {
@@ -176,10 +177,7 @@ Span MakeSpan(const CPicture* pic, uint16_t* target, int pitch, int x, int y, co
               int(rect->top)};
 }
 
-inline uint16_t Color565(uint32_t c) {
-  uint32_t r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
-  return uint16_t(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-}
+inline uint16_t Color565(uint32_t c) { return Rgb565FromRgb(c); }
 
 }  // namespace
 

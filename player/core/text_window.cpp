@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/sjis.h"
+#include "formats/le_bytes.h"
 #include "formats/rgb565.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
@@ -67,7 +68,7 @@ HFONT MakeFont(int height, int weight, const char* face) {
 inline bool IsLead(const char* p) { return IsSjisLeadByte(static_cast<unsigned char>(p[0])) && p[1] != 0; }
 
 inline uint16_t CodeAt(const char* p) {
-  return uint16_t(static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[1]) << 8);
+  return GetLe16(reinterpret_cast<const uint8_t*>(p));
 }
 
 inline bool IsBreak(char c) { return c == '/' || c == '\\' || c == '\n'; }

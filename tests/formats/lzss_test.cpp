@@ -159,7 +159,7 @@ TEST(LzssDecode, EveryDistanceAndLength)
 {
     Bytes stream, expected;
     std::vector<uint8_t> ring(2048, 0);
-    unsigned w = 2031;
+    unsigned w = LZSS_START;
     std::mt19937 rng(11);
     const size_t kItems = 40000;
     for (size_t item = 0; item < kItems; item += 8) {
