@@ -484,4 +484,5 @@ void VelmiDeviceReset() {
   st.failure.clear();
   st.stylusDown = false;
   ResetScript();
+  ResetReports();
 }
