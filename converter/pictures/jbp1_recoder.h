@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-
 // JPEG quality a picture quality code selects: 1 -> 100, 2 -> 90, 3 -> 80,
 // anything else -> 90.
 int JpegQualityForCode(unsigned code);
@@ -24,3 +23,8 @@ BYTE* EncodeJbp1(const BYTE* bitmap, DWORD* outLength, int jpegQuality);
 // quality codes other than 0; null for code 0 or when re-coding fails, in
 // which case MakeRbpPicture writes "RBP5".
 BYTE* MakeRbpJbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, SHORT valueA, SHORT valueB);
+
+// A baseline 4:2:0 JPEG's quantised coefficients as a new JBP1 stream;
+// crFirst stores each macroblock's Cr block before its Cb block.  Null when
+// the JPEG is not that layout.
+BYTE* Jbp1FromJpeg(const BYTE* jpeg, DWORD jpegLength, int jpegQuality, bool crFirst, DWORD* outLength);
