@@ -126,6 +126,15 @@ size_t DecodeText(char* dst, size_t capacity, const char* shifted, int lineBreak
   return n;
 }
 
+size_t CopyShiftedText(char* dst, size_t capacity, const char* shifted) {
+  if (capacity == 0) return 0;
+  char decoded[512];
+  size_t n = DecodeText(decoded, capacity < sizeof decoded ? capacity : sizeof decoded, shifted, 0);
+  for (size_t i = 0; i < n; ++i) dst[i] = shifted[i];
+  dst[n] = 0;
+  return n;
+}
+
 uint32_t ScriptInstructionLength(const uint8_t* code, uint32_t size, uint32_t pos) {
   if (code == nullptr || pos >= size) return 0;
   uint32_t len = 0;

@@ -93,6 +93,10 @@ size_t CopySjisBounded(char* dst, size_t capacity, const char* src);
 // CopySjisBounded.  Returns the bytes written.
 size_t DecodeText(char* dst, size_t capacity, const char* shifted, int lineBreaks);
 
+// Bounded copy of a shifted text string as stored (no shift applied): cut
+// where DecodeText would cut, so the copy decodes to what fits.
+size_t CopyShiftedText(char* dst, size_t capacity, const char* shifted);
+
 class CScriptFile {
  public:
   CScriptFile() = default;

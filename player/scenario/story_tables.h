@@ -9,7 +9,7 @@
 struct SceneRecord {
   int16_t month;
   int16_t day;
-  char script[32];
+  char scriptName[32];
   char title[32];
 };
 constexpr int kSceneRecordCount = 790;

@@ -37,11 +37,11 @@ TEST(StoryTables, SceneTable) {
       EXPECT_GE(r.day, 1) << i;
       EXPECT_LE(r.day, 31) << i;
     }
-    EXPECT_GT(std::strlen(r.script), 0u) << i;
-    EXPECT_LE(SjisChars(r.script), 18u) << i;
+    EXPECT_GT(std::strlen(r.scriptName), 0u) << i;
+    EXPECT_LE(SjisChars(r.scriptName), 18u) << i;
     EXPECT_LE(SjisChars(r.title), 20u) << i;
     EXPECT_LT(std::strlen(r.title), sizeof r.title) << i;
-    EXPECT_TRUE(scripts.insert(r.script).second) << "script " << r.script << " twice";
+    EXPECT_TRUE(scripts.insert(r.scriptName).second) << "script " << r.scriptName << " twice";
   }
   EXPECT_EQ(g_SceneTable[kSceneRecordCount].month, -1);
   EXPECT_EQ(g_SceneTable[kSceneRecordCount].day, -1);
@@ -109,7 +109,7 @@ TEST(StoryTables, EventPictureList) {
 
 TEST(StoryTables, ReplacementPairsNameSceneScriptsAndChain) {
   std::set<std::string> scripts;
-  for (int i = 0; i < kSceneRecordCount; ++i) scripts.insert(g_SceneTable[i].script);
+  for (int i = 0; i < kSceneRecordCount; ++i) scripts.insert(g_SceneTable[i].scriptName);
   int chained = 0;
   for (int i = 0; i < kScriptReplacementCount; ++i) {
     const ScriptReplacement& p = g_ScriptReplacements[i];
