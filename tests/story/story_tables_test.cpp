@@ -7,7 +7,9 @@
 #include <string>
 
 #include "common/sjis.h"
+#include "player/scenario/script_file.h"
 #include "player/scenario/story_tables.h"
+#include "tools/sample_game.h"
 
 namespace {
 
@@ -119,6 +121,50 @@ TEST(StoryTables, ReplacementPairsNameSceneScriptsAndChain) {
     for (int k = i + 1; k < kScriptReplacementCount; ++k) chained += SjisEqual(p.to, g_ScriptReplacements[k].from);
   }
   EXPECT_GT(chained, 0) << "a later pair applies to an earlier pair's result";
+}
+
+}  // namespace
+
+namespace {
+
+// The sample story's scripts assemble, and name scenes and event pictures of the tables.
+TEST(StoryTables, SampleStoryUsesTheTables) {
+  std::set<std::string> scenes, events, scripts;
+  for (int i = 0; i < kSceneRecordCount; ++i) scenes.insert(g_SceneTable[i].scriptName);
+  for (int i = 0; i < kEventPictureCount; ++i) events.insert(g_EventPictureNames[i]);
+  const vtools::SampleTable table = vtools::SampleGameTable(vtools::SampleSize::Small);
+  std::set<std::string> pictures;
+  for (const vtools::SampleFile& row : table)
+    if (row.path.rfind("AdvData\\GRP\\", 0) == 0) pictures.insert(row.path.substr(12));
+  int checked = 0;
+  for (const vtools::SampleFile& row : table) {
+    const std::string prefix = "AdvData\\mes\\";
+    if (row.path.rfind(prefix, 0) != 0) continue;
+    const std::string name = row.path.substr(prefix.size(), row.path.size() - prefix.size() - 4);
+    if (!scenes.count(name)) continue;  // the converter's own fixtures
+    scripts.insert(name);
+    const std::vector<uint8_t> bytes = row.make();
+    BYTE* copy = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, bytes.size() + 1));
+    std::memcpy(copy, bytes.data(), bytes.size());
+    CScriptFile f;
+    ASSERT_EQ(f.Adopt(copy, DWORD(bytes.size())), 1) << name;
+    ASSERT_GT(f.CodeSize(), 0u) << name;
+    for (uint32_t pos = 0; pos < f.CodeSize(); pos = f.NextInstruction(pos)) {
+      ASSERT_GT(f.InstructionLength(pos), 0u) << name << " at " << pos;
+      const std::string s = f.StringAt(pos);
+      if (f.Opcode(pos) == OP_BACKGROUND) {
+        EXPECT_TRUE(events.count(s)) << s;
+        EXPECT_TRUE(pictures.count(s + ".zev")) << s;
+        ++checked;
+      }
+      if (f.Opcode(pos) == OP_JUMP_SCRIPT) {
+        EXPECT_TRUE(scenes.count(s) || s == "title_main") << s;
+        ++checked;
+      }
+    }
+  }
+  EXPECT_EQ(scripts.size(), 2u);
+  EXPECT_GE(checked, 4);
 }
 
 }  // namespace
