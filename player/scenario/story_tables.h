@@ -5,13 +5,8 @@
 
 #include <cstdint>
 
-// One scene: month 0 = no date; script name and title in Shift-JIS.
-struct SceneRecord {
-  int16_t month;
-  int16_t day;
-  char scriptName[32];
-  char title[32];
-};
+#include "player/scenario/system_data.h"
+
 constexpr int kSceneRecordCount = 790;
 // Writable; ended by a record whose month and day are -1.
 extern SceneRecord g_SceneTable[kSceneRecordCount + 1];
