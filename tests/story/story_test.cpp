@@ -585,6 +585,29 @@ TEST_F(StoryTest, LeaveGameAndBackToTitle) {
   EXPECT_EQ(app->phase, 5);
 }
 
+TEST_F(StoryTest, NewGameStartsTheStory) {
+  for (int i = 0; i < kScriptVariables; i += 89) g_ScriptVariables[i] = 4;
+  Start("OP_CLEAR_CHOICES 0\nOP_CHOICE_TEXT \"A\"\nOP_END");
+  Frame();
+  app->gameMode = MODE_TITLE;
+  app->phase = 90;
+  app->NewGame();
+  EXPECT_EQ(app->gameMode, MODE_STORY);
+  EXPECT_EQ(app->phase, 0);
+  EXPECT_EQ(app->script.HasCode(), 0);
+  EXPECT_EQ(app->story.pc, 0u);
+  EXPECT_EQ(app->story.choice.optionCount, 0);
+  EXPECT_STREQ(app->story.scriptName, "");
+  EXPECT_EQ(app->sound.currentEffect, -1);
+  for (int i = 0; i < kScriptVariables; i += 89) EXPECT_EQ(g_ScriptVariables[i], i < kGameVariables ? 0 : 4) << i;
+  // The caller then loads the first script; the story runs it through the mode table.
+  AddScript("first", "OP_VOICE \"v\"\nOP_END");
+  ASSERT_EQ(app->LoadScript("first"), 1);
+  TheWorld().log.clear();
+  app->DispatchMode();
+  EXPECT_EQ(TheWorld().log, std::vector<std::string>{"PlayVoice(v,0)"});
+}
+
 TEST_F(StoryTest, EndingsAndMovies) {
   TheWorld().framesToFinish["RunEndingRoll"] = 2;
   Start("OP_ENDING 0x030C\nOP_ENDING 0x010A\nOP_ENDING 5\nOP_MOVIE \"mv\\\\op\"\nOP_END", 1);
