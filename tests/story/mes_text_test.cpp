@@ -6,20 +6,15 @@
 #include <vector>
 
 #include "player/scenario/script_file.h"
+#include "tests/story/assemble.h"
 #include "tools/mes_text.h"
 
 namespace {
 
-std::vector<uint8_t> Asm(const std::string& text) {
-  std::vector<uint8_t> out;
-  std::string error;
-  EXPECT_TRUE(vtools::AssembleMes(text, &out, &error)) << error;
-  return out;
-}
 
 // The code after an empty header.
 std::vector<uint8_t> Code(const std::string& text) {
-  std::vector<uint8_t> out = Asm(text);
+  std::vector<uint8_t> out = Assemble(text);
   return out.size() >= 4 ? std::vector<uint8_t>(out.begin() + 4, out.end()) : out;
 }
 
@@ -51,7 +46,7 @@ TEST(MesAssembler, OperandForms) {
       {"  ; a comment\n\nOP_END ; trailing\n", {0}},
   };
   for (const auto& c : cases) EXPECT_EQ(Code(c.text), c.code) << c.text;
-  EXPECT_EQ(Asm(".words 7 0x01020304\nOP_END"),
+  EXPECT_EQ(Assemble(".words 7 0x01020304\nOP_END"),
             (std::vector<uint8_t>{2, 0, 0, 0, 7, 0, 0, 0, 4, 3, 2, 1, 0}));
 }
 
@@ -89,7 +84,7 @@ TEST(MesAssembler, RefusesWhatThePlayerCannotReadBack) {
     EXPECT_NE(error.find(c.why), std::string::npos) << c.text << " -> " << error;
   }
   // The fields' own lengths are accepted.
-  Asm("OP_JUMP_SCRIPT \"" + std::string(31, 'a') + "\"\nOP_MESSAGE \"" + std::string(255, 'a') + "\"");
+  Assemble("OP_JUMP_SCRIPT \"" + std::string(31, 'a') + "\"\nOP_MESSAGE \"" + std::string(255, 'a') + "\"");
 }
 
 TEST(MesDisassembler, RoundTrip) {
@@ -106,9 +101,9 @@ TEST(MesDisassembler, RoundTrip) {
       "OP_21 5\n"
       "OP_99 1\n"
       "OP_END\n";
-  const std::vector<uint8_t> bytes = Asm(text);
+  const std::vector<uint8_t> bytes = Assemble(text);
   const std::string back = vtools::DisassembleMes(bytes);
-  EXPECT_EQ(Asm(back), bytes) << back;
+  EXPECT_EQ(Assemble(back), bytes) << back;
   EXPECT_NE(back.find("OP_MESSAGE \"こんにちは。\\n次の行/ABC\""), std::string::npos) << back;
   EXPECT_NE(back.find("OP_SPEAKER hero"), std::string::npos) << back;
 }

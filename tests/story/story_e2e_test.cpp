@@ -3,44 +3,13 @@
 // both scripts to OP_END, and the program closes with exit code 0.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <string>
 #include <vector>
 
+#include "tests/e2e/e2e_support.h"
 #include "tests/player/rbp_builder.h"
 
-extern char** environ;
-
 namespace {
-
-// Runs exe under a 120 s watchdog with the given extra environment; the exit
-// code, or -1 when it did not end normally.
-int RunToEnd(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    const std::string s = *e;
-    if (s.rfind("VELMI_", 0) != 0 && s.rfind("DISPLAY=", 0) != 0) env.push_back(s);
-  }
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<char*> envp;
-  for (auto& s : env) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::string watchdog = "timeout", limit = "120", program = exe;
-  char* argv[] = {watchdog.data(), limit.data(), program.data(), nullptr};
-  pid_t pid = -1;
-  const int spawned = posix_spawnp(&pid, "timeout", &fa, nullptr, argv, envp.data());
-  posix_spawn_file_actions_destroy(&fa);
-  if (spawned != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
 
 std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
@@ -67,8 +36,9 @@ TEST(StoryEndToEnd, AssembledScriptsRunToTheEnd) {
   input += "3000 quit\n";
   ASSERT_TRUE(WriteFileBytes(dir + "/input.txt", Bytes(input.begin(), input.end())));
 
-  const int code = RunToEnd(exe, {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + dir + "/input.txt"},
-                            dir + "/err.txt");
+  const int code = e2e::RunProgram(
+      exe, {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + dir + "/input.txt"}, dir + "/err.txt",
+      120);
   const std::string err = Text(ReadFileBytes(dir + "/err.txt"));
   EXPECT_EQ(code, 0) << err;
   EXPECT_NE(err.find("story: OP_END in e2e_second; v1=80 v2=7 v3=10 v25344=10\n"), std::string::npos) << err;

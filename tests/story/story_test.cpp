@@ -18,19 +18,13 @@
 #include "player/scenario/script_file.h"
 #include "player/scenario/story.h"
 #include "player/scenario/story_tables.h"
+#include "tests/story/assemble.h"
 #include "tests/story/story_support.h"
-#include "tools/mes_text.h"
 
 using story_test::TheWorld;
 
 namespace {
 
-std::vector<uint8_t> Assemble(const std::string& text) {
-  std::vector<uint8_t> out;
-  std::string error;
-  EXPECT_TRUE(vtools::AssembleMes(text, &out, &error)) << error;
-  return out;
-}
 
 class StoryTest : public ::testing::Test {
  protected:
