@@ -41,6 +41,7 @@ struct ChoiceGroup {
 };
 static_assert(sizeof(ChoiceGroup) == 604, "choice group as saved");
 
+// The script itself (its code, header and size) is CGameApp::script.
 struct StoryState {
   uint32_t pc;
   int32_t frameCounter;  // frames the current instruction has run; 0 on its first
@@ -124,5 +125,3 @@ struct StoryCalls {
   int (*runEndingRoll)(CGameApp* app, int variant);
 };
 extern StoryCalls g_StoryCalls;
-// The production entries.
-extern const StoryCalls kStoryCalls;

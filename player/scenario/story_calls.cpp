@@ -83,5 +83,4 @@ constexpr StoryCalls kProduction = {
 
 }  // namespace
 
-const StoryCalls kStoryCalls = kProduction;
 StoryCalls g_StoryCalls = kProduction;

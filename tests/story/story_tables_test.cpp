@@ -120,7 +120,7 @@ TEST(StoryTables, ReplacementPairsNameSceneScriptsAndChain) {
     EXPECT_FALSE(SjisEqual(p.from, p.to));
     for (int k = i + 1; k < kScriptReplacementCount; ++k) chained += SjisEqual(p.to, g_ScriptReplacements[k].from);
   }
-  EXPECT_GT(chained, 0) << "a later pair applies to an earlier pair's result";
+  EXPECT_GT(chained, 0) << "a pair further down applies to the result of one above it";
 }
 
 }  // namespace

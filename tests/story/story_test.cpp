@@ -398,7 +398,7 @@ TEST_F(StoryTest, JumpScriptSpecialNames) {
 }
 
 TEST_F(StoryTest, JumpScriptReplacementChain) {
-  // A pair whose replacement is replaced again by a later pair.
+  // A pair whose replacement is replaced again by a pair further down.
   int first = -1;
   for (int i = 0; i < kScriptReplacementCount && first < 0; ++i)
     for (int k = i + 1; k < kScriptReplacementCount; ++k)
