@@ -228,6 +228,7 @@ SampleTable SampleGameTable(SampleSize size) {
   AddBaseRows(t);
   AddPictureRows(t, size);
   AddScriptRows(t);
+  AddStoryRows(t, size);
   AddSoundRows(t, size);
   return t;
 }
