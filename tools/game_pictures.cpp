@@ -1,5 +1,7 @@
 #include "tools/game_pictures.h"
 
+#include "player/scenario/story_tables.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -37,7 +39,7 @@ const std::vector<GamePictureRow> kRows = {
     {"AdvData\\GRP\\SYSTEM\\title_night_chip01.ZEV", 0, 768, 400, K::Opaque},
     // Message window: frame, panel, side buttons, captions, choice plates.
     {"AdvData\\GRP\\SYSTEM\\Messwin.ZEV", 0, 800, 511, K::Opaque},
-    {"AdvData\\GRP\\BG\\black.ZEV", 0, 800, 600, K::Opaque},
+    {"AdvData\\GRP\\bg\\black.ZEV", 0, 800, 600, K::Opaque},
     {"AdvData\\GRP\\SYSTEM\\eff.ZEV", 0, 800, 600, K::Rule},
     // Confirmation, quick option, save and load, character icons.
     {"AdvData\\GRP\\SYSTEM\\yn_chip00.ZEV", 0, 456, 128, K::Keyed},
@@ -146,14 +148,17 @@ const uint8_t kDigits[11][5] = {
     {7, 4, 7, 5, 7}, {7, 1, 1, 2, 2}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7}, {0, 0, 0, 2, 4},
 };
 
+// Palette entries of a drawn picture.
+enum : uint8_t { kLine, kInk, kKey, kSolid, kShade0 };
+
 struct Canvas {
   ZevPicture& pic;
-  void Put(int x, int y, const uint8_t bgr[3]) {
+  void Put(int x, int y, uint8_t index) {
     if (x < 0 || y < 0 || x >= pic.width || y >= pic.height) return;
-    std::memcpy(&pic.pixels[(size_t(y) * pic.width + x) * 3], bgr, 3);
+    pic.pixels[size_t(y) * pic.width + x] = index;
   }
   // Text of digits and commas at (x, y), each font pixel scale x scale.
-  void Text(int x, int y, const char* text, int scale, const uint8_t bgr[3]) {
+  void Text(int x, int y, const char* text, int scale, uint8_t index) {
     for (; *text; ++text, x += 4 * scale) {
       const int glyph = *text == ',' ? 10 : *text - '0';
       if (glyph < 0 || glyph > 10) continue;
@@ -161,13 +166,10 @@ struct Canvas {
         for (int col = 0; col < 3; ++col)
           if (kDigits[glyph][row] & (4 >> col))
             for (int dy = 0; dy < scale; ++dy)
-              for (int dx = 0; dx < scale; ++dx) Put(x + col * scale + dx, y + row * scale + dy, bgr);
+              for (int dx = 0; dx < scale; ++dx) Put(x + col * scale + dx, y + row * scale + dy, index);
     }
   }
 };
-
-const uint8_t kKey[3] = {255, 0, 255};
-const uint8_t kInk[3] = {0, 0, 0};
 
 }  // namespace
 
@@ -191,32 +193,47 @@ std::vector<GamePicture> GamePictures(const std::vector<std::string>& storyPictu
   return out;
 }
 
+std::vector<std::string> StoryTablePictures() {
+  std::vector<std::string> out;
+  auto add = [&out](const std::string& name) {
+    if (!name.empty() && std::find(out.begin(), out.end(), name) == out.end()) out.push_back(name);
+  };
+  for (const CgEntry* e = g_CgTable; e->name && e->name[0]; ++e) add(std::string("bg\\") + e->name);
+  for (const char* const* n = g_EventPictureNames; *n && (*n)[0]; ++n) add(*n);
+  return out;
+}
+
 ZevPicture DrawGamePicture(const std::string& fileName, int width, int height, GamePictureKind kind) {
   ZevPicture pic;
   pic.width = width;
   pic.height = height;
-  pic.bitsPerPixel = 24;
-  pic.pixels.resize(size_t(width) * height * 3);
+  pic.bitsPerPixel = 8;
+  pic.pixels.resize(size_t(width) * height);
   uint8_t base[3];
   NameColour(fileName, base);
   const bool keyed = kind != K::Opaque;
   // Large pictures get a coarser grid with larger digits.
   const bool large = std::min(width, height) >= 300;
   const int step = large ? 100 : 50, scale = large ? 2 : 1;
-  uint8_t line[3];
-  for (int c = 0; c < 3; ++c) line[c] = keyed ? kKey[c] : uint8_t(base[c] / 2);
+
+  // Palette (B, G, R): grid lines (the key where the key becomes alpha),
+  // ink, key, the solid name colour, then one shade per row of a cell: a
+  // soft vertical gradient, so the cells read apart.
+  auto add = [&](uint8_t b, uint8_t g, uint8_t r) { pic.palette.insert(pic.palette.end(), {b, g, r}); };
+  if (keyed) add(255, 0, 255);
+  else add(base[0] / 2, base[1] / 2, base[2] / 2);
+  add(0, 0, 0);
+  add(255, 0, 255);
+  add(base[0], base[1], base[2]);
+  for (int k = 0; k < step; ++k) {
+    const int lift = 200 + 55 * k / step;
+    add(uint8_t(base[0] * lift / 255), uint8_t(base[1] * lift / 255), uint8_t(base[2] * lift / 255));
+  }
 
   for (int y = 0; y < height; ++y) {
-    uint8_t* out = &pic.pixels[size_t(y) * width * 3];
-    // A soft vertical gradient within each cell, so the cells read apart.
-    const int lift = 200 + 55 * (y % step) / step;
-    uint8_t fill[3];
-    for (int c = 0; c < 3; ++c) fill[c] = y % step == 0 ? line[c] : uint8_t(std::min(255, base[c] * lift / 255));
-    // One pixel, then the row doubled into itself; then the grid's columns.
-    std::memcpy(out, fill, 3);
-    for (size_t done = 3, total = size_t(width) * 3; done < total; done *= 2)
-      std::memcpy(out + done, out, std::min(done, total - done));
-    for (int x = 0; x < width; x += step) std::memcpy(&out[x * 3], line, 3);
+    uint8_t* out = &pic.pixels[size_t(y) * width];
+    std::memset(out, y % step == 0 ? kLine : kShade0 + y % step, size_t(width));
+    for (int x = 0; x < width; x += step) out[x] = kLine;
   }
   Canvas canvas{pic};
   char label[24];
@@ -233,8 +250,7 @@ ZevPicture DrawGamePicture(const std::string& fileName, int width, int height, G
       for (int x = 0; x < std::min(25 * 32, width); ++x) {
         const int q = x / 32;
         const double d = std::abs(x % 32 - 15.5) + std::abs(y - 15.5);
-        if (d > 32.0 * (24 - q) / 24) canvas.Put(x, y, kKey);
-        else canvas.Put(x, y, base);
+        canvas.Put(x, y, d > 32.0 * (24 - q) / 24 ? kKey : kSolid);
       }
   }
   return pic;
@@ -246,10 +262,7 @@ void AddGamePictureRows(SampleTable& table, const std::vector<std::string>& stor
     const std::string name = slash == std::string::npos ? p.path : p.path.substr(slash + 1);
     table.push_back(SampleFile{p.path, [name, p] {
                                  ZevOptions options;
-                                 // Rows repeat down each cell: filtering against the
-                                 // row above and a fast level keep the generator quick.
-                                 options.filters = {1};
-                                 options.deflateLevel = 1;
+                                 options.deflateLevel = 1;  // keeps the generator quick
                                  return WriteZev(DrawGamePicture(name, p.width, p.height, p.kind), options);
                                }});
   }

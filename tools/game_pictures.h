@@ -43,10 +43,14 @@ struct GamePicture {
 // pictures their scripts and the gallery name.
 std::vector<GamePicture> GamePictures(const std::vector<std::string>& storyPictures = {});
 
-// The picture drawn for a row: a colour from the file name, a grid whose
-// cells print the canvas coordinates of their top-left corner, and for
-// keyed pictures magenta grid lines; the rule picture holds 25 shrinking
-// tile frames (32 x 32 canvas units each) in its top rows.
+// The story tables' pictures: the gallery's event pictures ("bg\\" + name)
+// and the event-picture list, each once, in table order.
+std::vector<std::string> StoryTablePictures();
+
+// The picture drawn for a row (8 bits a pixel): a colour from the file name,
+// a grid whose cells print the canvas coordinates of their top-left corner,
+// and for keyed pictures magenta grid lines; the rule picture holds 25
+// shrinking tile frames (32 x 32 canvas units each) in its top rows.
 ZevPicture DrawGamePicture(const std::string& fileName, int width, int height, GamePictureKind kind);
 
 // Rows of the sample table, one per picture.

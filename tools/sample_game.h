@@ -1,6 +1,7 @@
 // The synthetic desktop game: a table of files, each row a relative path and
 // a maker of its bytes. The build writes the playable game; tests write the
 // small and full-count folders, or small folders from tables of their own.
+// Every kind of file (pictures, scripts, sounds) is a row or a section of rows.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,8 @@ enum class PictureLook {
   AlphaShape,  // 32-bit: an opaque disc fading out, fully transparent side margins
 };
 
-struct PictureSpec {
+// The file format, size and look of one generated picture.
+struct SamplePictureOptions {
   ZevVariant variant = ZevVariant::Deflate;
   int bitsPerPixel = 24;  // 8 (palette), 24 or 32 (alpha, deflate only)
   int width = 64;
@@ -38,13 +40,13 @@ using SampleTable = std::vector<SampleFile>;
 // Row makers.
 SampleFile BytesFile(std::string path, std::vector<uint8_t> bytes);
 SampleFile TextFile(std::string path, std::string text);  // scripts, maps, markers
-SampleFile PictureFile(std::string path, PictureSpec spec);
+SampleFile PictureFile(std::string path, SamplePictureOptions spec);
 // An empty folder (path ends in "\"), e.g. to show that empty folders are harmless.
 SampleFile FolderEntry(std::string path);
 
 // Draws the picture a PictureFile row writes; the name is the file name
 // without folders (its colour comes from it).
-ZevPicture DrawSamplePicture(const std::string& name, const PictureSpec& spec);
+ZevPicture DrawSamplePicture(const std::string& name, const SamplePictureOptions& spec);
 // The colour (B, G, R) a name gives.
 void NameColour(const std::string& name, uint8_t bgr[3]);
 
@@ -55,9 +57,8 @@ enum class SampleSize { Small, Full, Game };
 void AddBaseRows(SampleTable& table);      // QR2.exe, startup.ZEV, readme, dot-folder
 void AddPictureRows(SampleTable& table, SampleSize size);
 void AddScriptRows(SampleTable& table);    // .mes scripts and .MAP maps (bytes only)
-// storyPictures: backgrounds and event pictures that the story tables name
-// (below "AdvData\GRP\", without extension), added to the Game size.
-SampleTable SampleGameTable(SampleSize size = SampleSize::Game, const std::vector<std::string>& storyPictures = {});
+void AddStoryRows(SampleTable& table, SampleSize size);  // the sample story's scripts and pictures
+SampleTable SampleGameTable(SampleSize size = SampleSize::Game);
 
 // Writes every row below the folder (a Linux path), making folders as
 // needed; Shift-JIS names are stored as the platform layer finds them

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/rbp_format.h"
 #include "player/core/display.h"
 #include "player/core/pack_reader.h"
 #include "player/core/picture.h"
@@ -153,8 +154,9 @@ TEST(SamplePictures, EveryCutFitsItsPicture) {
     EXPECT_GE(it->second.height, cut.bottom);
   }
   // Numbered families: every number the screens form, and no more.
-  for (const auto& [stem, count] : std::vector<std::pair<std::string, int>>{
-           {"grp\\system\\sam_other_", 29}, {"grp\\ed\\gend_", 19}, {"grp\\ed\\gend_hsr_", 19}, {"grp\\ed\\ed_vlm_", 24}}) {
+  const std::vector<std::pair<std::string, int>> families = {
+      {"grp\\system\\sam_other_", 29}, {"grp\\ed\\gend_", 19}, {"grp\\ed\\gend_hsr_", 19}, {"grp\\ed\\ed_vlm_", 24}};
+  for (const auto& [stem, count] : families) {
     for (int n = 1; n <= count + 1; ++n) {
       char number[8];
       std::snprintf(number, sizeof number, "%02d", n);
@@ -173,11 +175,22 @@ TEST(SamplePictures, StoryPicturesJoinAsBackgrounds) {
   EXPECT_EQ(withStory[plain].kind, vtools::GamePictureKind::Opaque);
 }
 
+// The generated game holds each picture of the table and each picture the
+// story tables name (gallery and event pictures) once.
+TEST(SamplePictures, GameHoldsTableAndStoryPictures) {
+  std::map<std::string, int> rows;
+  for (const vtools::SampleFile& row : vtools::SampleGameTable(vtools::SampleSize::Game)) ++rows[Lower(row.path)];
+  const std::vector<std::string> story = vtools::StoryTablePictures();
+  EXPECT_GT(story.size(), 100u);
+  for (const vtools::GamePicture& p : vtools::GamePictures(story)) EXPECT_EQ(rows[Lower(p.path)], 1) << p.path;
+  for (const auto& [path, count] : rows) EXPECT_EQ(count, 1) << path;
+}
+
 // Voices by the names the player forms: system voices of all 16 characters
 // (characters 9 and 10 in each other's folder, 15 in "qor"), interviews.
 TEST(SampleVoices, SystemVoicesOfEveryCharacter) {
   std::set<std::string> names;
-  for (const vtools::VoiceSpec& v : vtools::SampleVoices(vtools::SampleSize::Game)) names.insert(v.name);
+  for (const vtools::SampleVoiceOptions& v : vtools::SampleVoices(vtools::SampleSize::Game)) names.insert(v.name);
   const std::vector<std::pair<int, std::string>> folders = {{0, "vlm"}, {8, "elv"}, {9, "adw"},
                                                             {10, "hdk"}, {14, "kva"}, {15, "qor"}};
   for (const auto& [character, folder] : folders) {
@@ -193,12 +206,15 @@ TEST(SampleVoices, SystemVoicesOfEveryCharacter) {
     EXPECT_EQ(names.count(std::string("interview\\") + interview + ".pcm"), 1u) << interview;
 }
 
-// The whole generated game through the converter: no failure, and every
-// picture of the table in the pack at its design size, with alpha exactly
-// where the converter's naming rules give it.
+// The game's pictures through the converter: no failure, and every picture
+// of the table in the pack at its design size, with alpha exactly where the
+// converter's naming rules give it.
 TEST(SamplePictures, ConverterTakesEveryPicture) {
   const std::string source = e2e::TempFolder("sample"), out = e2e::TempFolder("sample_out");
-  ASSERT_TRUE(vtools::WriteSampleGame(source, vtools::SampleGameTable(vtools::SampleSize::Game)));
+  vtools::SampleTable table;
+  vtools::AddBaseRows(table);
+  vtools::AddGamePictureRows(table);
+  ASSERT_TRUE(vtools::WriteSampleGame(source, table));
   const e2e::ConversionResult run = e2e::Convert(source, out, 80, 2);
   EXPECT_TRUE(run.finished);
   EXPECT_EQ(run.failures, 0);
@@ -226,7 +242,7 @@ TEST(SamplePictures, ConverterTakesEveryPicture) {
       BYTE* raw = ReadPackEntry(&reader, pack.c_str(), entry.c_str(), &size);
       ASSERT_NE(raw, nullptr);
       ASSERT_GE(size, 8u);
-      EXPECT_EQ(raw[4] | raw[5] << 8, kRbpJbp1Alpha);
+      EXPECT_EQ(raw[4] | raw[5] << 8, RBP_TYPE_JBP1_ALPHA);
       LocalFree(raw);
       ASSERT_NE(pic.alpha, nullptr);
       EXPECT_GE(pic.alpha[12 * pic.width + 12], 250);
