@@ -1,6 +1,7 @@
 #include "tools/sample_game.h"
 
 #include "tools/game_pictures.h"
+#include "tools/sample_scripts.h"
 #include "tools/sample_sounds.h"
 
 #include <windows.h>
@@ -237,11 +238,12 @@ SampleTable SampleGameTable(SampleSize size) {
   if (size == SampleSize::Game) AddGamePictureRows(t, StoryTablePictures());
   AddScriptRows(t);
   AddStoryRows(t, size);
+  if (size == SampleSize::Game) AddGameScriptRows(t);
   AddSoundRows(t, size);
   if (size != SampleSize::Game) return t;
   // The sections meet on a few names (the message window, the story's first
-  // backgrounds): the first row of a name wins, as the player sees one entry
-  // per name whatever its case.
+  // backgrounds and scenes): the first row of a name wins, as the player sees
+  // one entry per name whatever its case.
   SampleTable unique;
   std::set<std::string> seen;
   for (SampleFile& row : t) {

@@ -16,9 +16,12 @@
 #include "player/core/display.h"
 #include "player/core/pack_reader.h"
 #include "player/core/picture.h"
+#include "player/scenario/story_tables.h"
 #include "tests/e2e/e2e_support.h"
 #include "tools/game_pictures.h"
+#include "tools/mes_text.h"
 #include "tools/sample_game.h"
+#include "tools/sample_scripts.h"
 #include "tools/sample_sounds.h"
 
 namespace {
@@ -184,6 +187,75 @@ TEST(SamplePictures, GameHoldsTableAndStoryPictures) {
   EXPECT_GT(story.size(), 100u);
   for (const vtools::GamePicture& p : vtools::GamePictures(story)) EXPECT_EQ(rows[Lower(p.path)], 1) << p.path;
   for (const auto& [path, count] : rows) EXPECT_EQ(count, 1) << path;
+}
+
+// The string operand of a text-form line that starts with the opcode, with
+// the text form's "\\" turned into "\"; empty when the line is another one.
+std::string Operand(const std::string& line, const std::string& opcode) {
+  if (line.compare(0, opcode.size() + 2, opcode + " \"") != 0) return "";
+  std::string out;
+  for (size_t i = opcode.size() + 2; i < line.size() && line[i] != '"'; ++i) {
+    if (line[i] == '\\' && i + 1 < line.size()) ++i;
+    out += line[i];
+  }
+  return out;
+}
+
+// Every script assembles, and everything it names is in the game: the
+// pictures of backgrounds and characters (a last "@" or "*" is a tint), the
+// voices, and the scripts it jumps to (or a name the interpreter handles).
+// The scene table's rows all have a script, and a replayed scene ends on
+// "SC_END" when variable 2311 (bank 9, index 7) is set.
+TEST(SampleScripts, AssembleAndNameWhatTheGameHolds) {
+  std::set<std::string> files, voices;
+  for (const vtools::SampleFile& row : vtools::SampleGameTable(vtools::SampleSize::Game)) files.insert(Lower(row.path));
+  for (const vtools::SampleVoiceOptions& v : vtools::SampleVoices(vtools::SampleSize::Game))
+    voices.insert(Lower("VOICE\\" + v.name.substr(0, v.name.rfind('.'))));
+  const std::set<std::string> special = {"title_main", "sc_end", "kimo_lup", "kimo_brs"};
+  std::map<std::string, std::string> scripts;
+  for (const auto& [name, text] : vtools::GameScriptTexts()) {
+    SCOPED_TRACE(name);
+    scripts[name] = text;
+    std::vector<uint8_t> bytes;
+    std::string error;
+    EXPECT_TRUE(vtools::AssembleMes(text, &bytes, &error)) << error;
+    EXPECT_EQ(files.count(Lower("AdvData\\mes\\" + name + ".mes")), 1u);
+    size_t start = 0;
+    while (start < text.size()) {
+      const size_t end = text.find('\n', start);
+      const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+      start = end == std::string::npos ? text.size() : end + 1;
+      for (const char* op : {"OP_BACKGROUND", "OP_SCROLL_BACKGROUND", "OP_CHARACTER", "OP_CHARACTER2",
+                             "OP_CHARACTER_LAYER"}) {
+        std::string picture = Operand(line, op);
+        if (picture.empty() || picture == "-") continue;
+        if (picture.back() == '@' || picture.back() == '*') picture.pop_back();
+        EXPECT_EQ(files.count(Lower("AdvData\\GRP\\" + picture + ".zev")), 1u) << line;
+      }
+      const std::string voice = Operand(line, "OP_VOICE");
+      if (!voice.empty()) {
+        EXPECT_EQ(voices.count(Lower(voice)), 1u) << line;
+      }
+      const std::string jump = Operand(line, "OP_JUMP_SCRIPT");
+      if (!jump.empty() && !special.count(Lower(jump))) {
+        EXPECT_EQ(files.count(Lower("AdvData\\mes\\" + jump + ".mes")), 1u) << line;
+      }
+    }
+  }
+  for (const char* name : {"fst_1216_a1_cmn", "0ind_1216_a1_hsr", "mdl_1231_f311_lup", "mdl_1231_f41_lup",
+                           "mdl_1231_f42_brs"})
+    EXPECT_EQ(scripts.count(name), 1u) << name;
+  int scenes = 0;
+  for (int i = 0; i < kSceneRecordCount; ++i) {
+    const std::string script = g_SceneTable[i].scriptName;
+    EXPECT_EQ(files.count(Lower("AdvData\\mes\\" + script + ".mes")), 1u) << script;
+    const auto it = scripts.find(script);
+    if (it == scripts.end()) continue;  // a scene of the story's own
+    ++scenes;
+    EXPECT_NE(it->second.find("OP_VAR_CMP 9 7 1 0\nOP_JUMP_IF_FALSE 1 0\nOP_JUMP_SCRIPT \"SC_END\"\n"), std::string::npos)
+        << script;
+  }
+  EXPECT_GT(scenes, 700);
 }
 
 // Voices by the names the player forms: system voices of all 16 characters
