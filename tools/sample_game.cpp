@@ -237,8 +237,8 @@ SampleTable SampleGameTable(SampleSize size) {
   AddPictureRows(t, size);
   if (size == SampleSize::Game) AddGamePictureRows(t, StoryTablePictures());
   AddScriptRows(t);
-  AddStoryRows(t, size);
   if (size == SampleSize::Game) AddGameScriptRows(t);
+  AddStoryRows(t, size);
   AddSoundRows(t, size);
   if (size != SampleSize::Game) return t;
   // The sections meet on a few names (the message window, the story's first
