@@ -48,6 +48,10 @@ void VelmiClockUseFake(DWORD start_ms);
 void VelmiClockAdvance(DWORD ms);
 void VelmiClockUseReal();
 bool VelmiClockIsFake();
+// Under the fake clock GetLocalTime reports the local time set here (seconds
+// are whole; milliseconds follow the tick) moved on by the fake ticks since
+// the call; until it is called, 2000-01-01 00:00:00 at the fake start.
+void VelmiClockSetLocalTime(const SYSTEMTIME* now);
 
 // ---- System modules -----------------------------------------------------
 // Replaces one entry point of a system module's table (e.g. the window

@@ -1,0 +1,242 @@
+#include "player/scenario/save_file.h"
+
+#include <cstring>
+
+#include "common/file.h"
+#include "common/format.h"
+#include "common/local_buffer.h"
+#include "common/sjis.h"
+#include "player/core/picture.h"
+
+// ---- 未定義 ----
+const char kTextUndefinedSlot[] = "---- \x96\xa2\x92\xe8\x8b` ----";
+
+namespace {
+
+// -%d月%d日[%s]-
+constexpr char kLabelDated[] = "-%d\x8c\x8e%d\x93\xfa[%s]-";
+// -？月？日[%s]-
+constexpr char kLabelUndated[] = "-\x81H\x8c\x8e\x81H\x93\xfa[%s]-";
+constexpr char kLabelNarrow[] = "-%s-";
+
+// Length of the longest prefix of text that fits capacity - 1 bytes without
+// splitting a double-byte character.
+size_t WholeCharacterLength(const char* text, size_t limit, size_t capacity) {
+  size_t n = 0;
+  while (n < limit && text[n]) {
+    size_t step = IsSjisLeadByte(uint8_t(text[n])) && n + 1 < limit && text[n + 1] ? 2 : 1;
+    if (n + step > capacity - 1) break;
+    n += step;
+  }
+  return n;
+}
+
+// Writes the fields into the file image.
+struct Writer {
+  uint8_t* out;
+  void U16(uint32_t at, uint32_t v) {
+    out[at] = uint8_t(v);
+    out[at + 1] = uint8_t(v >> 8);
+  }
+  void U32(uint32_t at, uint32_t v) {
+    U16(at, v & 0xFFFF);
+    U16(at + 2, v >> 16);
+  }
+  void Field(uint32_t at, const uint32_t& v) { U32(at, v); }
+  void Field(uint32_t at, const int32_t& v) { U32(at, uint32_t(v)); }
+  void Field(uint32_t at, const uint16_t& v) { U16(at, v); }
+  void Field(uint32_t at, const int16_t& v) { U16(at, uint16_t(v)); }
+  template <size_t N>
+  void Field(uint32_t at, const char (&name)[N]) {
+    size_t n = WholeCharacterLength(name, N, N);
+    std::memcpy(out + at, name, n);
+    std::memset(out + at + n, 0, N - n);
+  }
+  void Magic(uint32_t at, const char (&magic)[4]) { std::memcpy(out + at, magic, 4); }
+};
+
+// Reads the fields from the file image and notes an unterminated name.
+struct Reader {
+  const uint8_t* in;
+  bool unterminated = false;
+  uint32_t U16(uint32_t at) const { return uint32_t(in[at]) | uint32_t(in[at + 1]) << 8; }
+  uint32_t U32(uint32_t at) const { return U16(at) | U16(at + 2) << 16; }
+  void Field(uint32_t at, uint32_t& v) { v = U32(at); }
+  void Field(uint32_t at, int32_t& v) { v = int32_t(U32(at)); }
+  void Field(uint32_t at, uint16_t& v) { v = uint16_t(U16(at)); }
+  void Field(uint32_t at, int16_t& v) { v = int16_t(U16(at)); }
+  template <size_t N>
+  void Field(uint32_t at, char (&name)[N]) {
+    std::memcpy(name, in + at, N);
+    if (!std::memchr(name, 0, N)) unterminated = true;
+  }
+  void Magic(uint32_t at, char (&magic)[4]) { std::memcpy(magic, in + at, 4); }
+};
+
+// Every field of the block at its offset, for the writer and the reader.
+template <class Io, class Block>
+void VisitSaveState(Io& io, Block& b) {
+  io.Magic(kSaveOffMagic, b.magic);
+  io.Field(kSaveOffThumbnailOffset, b.thumbnailOffset);
+  io.Field(kSaveOffTime, b.saveTime);
+  io.Field(kSaveOffLabel, b.sceneLabel);
+  io.Field(kSaveOffIcon, b.saveIcon);
+  io.Field(kSaveOffPc, b.pc);
+  io.Field(kSaveOffFrameCounter, b.frameCounter);
+  io.Field(kSaveOffMoveKind, b.moveKind);
+  io.Field(kSaveOffScriptName, b.scriptName);
+  io.Field(kSaveOffVoiceName, b.voiceName);
+  io.Field(kSaveOffSpeakerName, b.speakerName);
+  for (int i = 0; i < kSaveVariableCount; ++i) io.Field(kSaveOffVariables + 2 * i, b.variables[i]);
+  io.Field(kSaveOffReserved, b.reserved);
+  io.Field(kSaveOffReadBlock, b.readBlock);
+  io.Field(kSaveOffWeatherKind, b.weatherKind);
+  io.Field(kSaveOffWeatherStrength, b.weatherStrength);
+  io.Field(kSaveOffConditionFlag, b.conditionFlag);
+  io.Field(kSaveOffWindowShown, b.windowShown);
+  io.Field(kSaveOffPageCursorShown, b.pageCursorShown);
+  io.Field(kSaveOffMusicTrack, b.musicTrack);
+  io.Field(kSaveOffMusicPlayMode, b.musicPlayMode);
+  io.Field(kSaveOffSoundEffect, b.soundEffect);
+  io.Field(kSaveOffSoundEffectLoop, b.soundEffectLoop);
+  for (int k = 0; k < 2; ++k) {
+    auto& c = b.characters[k];
+    uint32_t at = kSaveOffCharacters + k * kSaveCharacterRecordSize;
+    io.Field(at, c.shown);
+    io.Field(at + 4, c.picture);
+    io.Field(at + 36, c.layer);
+    io.Field(at + 68, c.x);
+    io.Field(at + 72, c.y);
+    io.Field(at + 76, c.homeX);
+    io.Field(at + 80, c.homeY);
+  }
+  io.Field(kSaveOffBackgroundName, b.backgroundName);
+  io.Field(kSaveOffBackgroundX, b.backgroundX);
+  io.Field(kSaveOffBackgroundY, b.backgroundY);
+  auto& g = b.choice;
+  io.Field(kSaveOffChoice, g.listFlag);
+  io.Field(kSaveOffChoice + 4, g.optionCount);
+  io.Field(kSaveOffChoice + 8, g.chosen);
+  for (int i = 0; i < 4; ++i) io.Field(kSaveOffChoice + 12 + 4 * i, g.layout[i]);
+  for (int i = 0; i < 4; ++i) io.Field(kSaveOffChoice + 28 + 48 * i, g.texts[i]);
+  for (int i = 0; i < 4; ++i) io.Field(kSaveOffChoice + 220 + 24 * i, g.labels[i]);
+  io.Field(kSaveOffChoice + 316, g.message);
+  io.Field(kSaveOffChoice + 572, g.speaker);
+}
+
+static_assert(kSaveOffChoice + 572 + 32 == kSaveStateSize, "the choice group ends the block");
+static_assert(kSaveOffCharacters + 2 * kSaveCharacterRecordSize == kSaveOffBackgroundName);
+static_assert(kSaveOffVariables + 2 * kSaveVariableCount == kSaveOffReserved);
+
+}  // namespace
+
+int HasSaveMagic(const uint8_t* image, size_t size) {
+  return image && size >= 4 && image[0] == 'Y' && image[1] == 'M' && image[2] == 'N' && image[3] >= '0' &&
+                 image[3] <= '9'
+             ? 1
+             : 0;
+}
+
+void EncodeSaveState(const SaveStateBlock& block, uint8_t* out) {
+  Writer w{out};
+  VisitSaveState(w, block);
+}
+
+SaveCheck DecodeSaveState(const uint8_t* image, size_t size, SaveStateBlock* block) {
+  if (!image) return SaveCheck::kMissing;
+  if (size < kSaveStateSize) return SaveCheck::kShort;
+  if (!HasSaveMagic(image, size)) return SaveCheck::kBadMagic;
+  Reader r{image};
+  SaveStateBlock* read = new SaveStateBlock;
+  VisitSaveState(r, *read);
+  SaveCheck check = SaveCheck::kOk;
+  const SaveChoiceGroup& g = read->choice;
+  if (r.unterminated)
+    check = SaveCheck::kUnterminated;
+  else if (uint32_t(g.optionCount) > uint32_t(kSaveMaxOptions) || uint32_t(g.chosen) >= uint32_t(kSaveMaxOptions))
+    check = SaveCheck::kBadChoice;
+  else if (uint32_t(read->weatherKind) > uint32_t(kSaveMaxWeatherKind))
+    check = SaveCheck::kBadWeather;
+  if (check == SaveCheck::kOk) *block = *read;
+  delete read;
+  return check;
+}
+
+int WriteSaveImage(const char* path, const SaveStateBlock& block, const uint8_t* thumbnail, uint32_t thumbnailSize) {
+  if (!thumbnail) thumbnailSize = 0;
+  if (thumbnailSize > 0x7FFFFFFF - kSaveStateSize) return 0;
+  DWORD size = kSaveStateSize + thumbnailSize;
+  LocalBuffer image(static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, size)));
+  if (!image.p) return 0;
+  EncodeSaveState(block, image.p);
+  if (thumbnailSize) std::memcpy(image.p + kSaveStateSize, thumbnail, thumbnailSize);
+  return WriteFileReplacing(path, image.p, size);
+}
+
+SaveCheck ReadSaveImage(const char* path, SaveStateBlock* block) {
+  DWORD size = 0;
+  LocalBuffer image(ReadWholeFile(path, &size, 0));
+  if (!image.p) return SaveCheck::kMissing;
+  return DecodeSaveState(image.p, size, block);
+}
+
+int MakeSavePath(char* out, size_t capacity, const char* folder, int slot) {
+  return FormatStringN(out, capacity, "%ssave%z3.dat", folder, slot + 1);
+}
+
+void FormatSaveTime(char* out, const SYSTEMTIME& t) {
+  FormatString(out, "%z4-%z2-%z2 %z2:%z2:%z2", int(t.wYear), int(t.wMonth), int(t.wDay), int(t.wHour),
+               int(t.wMinute), int(t.wSecond));
+}
+
+uint32_t PackSaveTime(const char* timeText) { return PackDateTime(timeText); }
+
+const SceneRecord* LookupSceneRecord(const SceneRecord* table, const char* scriptName) {
+  if (!table) return nullptr;
+  for (const SceneRecord* r = table; r->month >= 0; ++r) {
+    char name[sizeof r->scriptName + 1];
+    std::memcpy(name, r->scriptName, sizeof r->scriptName);
+    name[sizeof r->scriptName] = 0;
+    if (SjisEqual(name, scriptName)) return r;
+  }
+  return nullptr;
+}
+
+void MakeSceneLabel(char* out, const SceneRecord* table, const char* scriptName, int screenWidth) {
+  const SceneRecord* r = LookupSceneRecord(table, scriptName);
+  char title[sizeof r->title + 1] = {};
+  int month = 0, day = 0;
+  if (r) {
+    std::memcpy(title, r->title, sizeof r->title);
+    month = r->month;
+    day = r->day;
+  }
+  if (screenWidth < 640)
+    FormatStringN(out, 64, kLabelNarrow, title);
+  else if (month != 0)
+    FormatStringN(out, 64, kLabelDated, month, day, title);
+  else
+    FormatStringN(out, 64, kLabelUndated, title);
+}
+
+void SummariseSaveImage(const uint8_t* image, size_t size, SaveSlotSummary* out) {
+  *out = SaveSlotSummary{};
+  // The time and label fields must be there to be shown.
+  if (!HasSaveMagic(image, size) || size < kSaveOffIcon) {
+    StrCopy(out->text, kTextUndefinedSlot);
+    return;
+  }
+  char time[21], label[65];
+  std::memcpy(time, image + kSaveOffTime, 20);
+  time[WholeCharacterLength(time, 20, 21)] = 0;
+  std::memcpy(label, image + kSaveOffLabel, 64);
+  label[WholeCharacterLength(label, 64, 65)] = 0;
+  FormatStringN(out->text, sizeof out->text, "%s %s", time, label);
+  out->used = 1;
+  out->packedTime = PackSaveTime(time);
+  uint32_t at = uint32_t(image[4]) | uint32_t(image[5]) << 8 | uint32_t(image[6]) << 16 | uint32_t(image[7]) << 24;
+  if (size > at) {
+    out->thumbnail = image + at;
+    out->thumbnailSize = uint32_t(size - at);
+  }
+}

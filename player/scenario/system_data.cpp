@@ -1,0 +1,220 @@
+#include "player/scenario/system_data.h"
+
+#include <cstring>
+
+#include "common/le_append.h"
+#include "common/sjis.h"
+
+namespace {
+
+// Copies name into a field of kSeenNameSize bytes, cut at a whole character,
+// zero-filled behind the terminator.
+void CopyName(char* field, const char* name) {
+  size_t n = 0;
+  while (name[n]) {
+    size_t step = IsSjisLeadByte(uint8_t(name[n])) && name[n + 1] ? 2 : 1;
+    if (n + step > size_t(kSeenNameSize - 1)) break;
+    n += step;
+  }
+  std::memcpy(field, name, n);
+  std::memset(field + n, 0, kSeenNameSize - n);
+}
+
+// The name as a field would hold it, for comparisons.
+struct FieldName {
+  char text[kSeenNameSize];
+  explicit FieldName(const char* name) { CopyName(text, name); }
+};
+
+bool BlockInRange(int block) { return block >= 0 && block < kReadBlockCount; }
+
+}  // namespace
+
+CSeenReadLists::CSeenReadLists(SeenReadBlock* block) : block_(block) {
+  ClearSeen();
+  ClearRead();
+}
+
+void CSeenReadLists::ClearSeen() {
+  block_->nodeCount = 0;
+  std::memset(block_->nodes, 0, sizeof block_->nodes);
+  seenHead_[0] = seenHead_[1] = seenTail_[0] = seenTail_[1] = 0;
+}
+
+void CSeenReadLists::ClearRead() {
+  block_->recordCount = 0;
+  std::memset(block_->records, 0, sizeof block_->records);
+  readHead_ = readTail_ = 0;
+}
+
+int CSeenReadLists::HasSeenName(int list, const char* name) const {
+  if (list != kListA && list != kListB) return 0;
+  FieldName key(name);
+  for (const SeenNameNode* n = FirstSeen(list); n; n = NextSeen(n))
+    if (SjisEqual(n->name, key.text)) return 1;
+  return 0;
+}
+
+int CSeenReadLists::AddSeenName(int list, const char* name) {
+  if (list != kListA && list != kListB) return 0;
+  if (HasSeenName(list, name) || block_->nodeCount >= uint32_t(kSeenNodeCount)) return 0;
+  uint32_t index = block_->nodeCount++;
+  SeenNameNode& node = block_->nodes[index];
+  node.next = 0;
+  CopyName(node.name, name);
+  if (seenTail_[list])
+    block_->nodes[seenTail_[list] - 1].next = index + 1;
+  else
+    seenHead_[list] = index + 1;
+  seenTail_[list] = index + 1;
+  return 1;
+}
+
+ReadFlagRecord* CSeenReadLists::FindRecord(const char* scriptName) const {
+  FieldName key(scriptName);
+  for (const ReadFlagRecord* r = FirstRead(); r; r = NextRead(r))
+    if (SjisEqual(r->scriptName, key.text)) return const_cast<ReadFlagRecord*>(r);
+  return nullptr;
+}
+
+int CSeenReadLists::TestReadFlag(const char* scriptName, int block) const {
+  if (!BlockInRange(block)) return 0;
+  const ReadFlagRecord* r = FindRecord(scriptName);
+  return r ? r->bits[block >> 3] & (1 << (block & 7)) : 0;
+}
+
+ReadFlagRecord* CSeenReadLists::SetReadFlag(const char* scriptName, int block) {
+  if (!BlockInRange(block)) return nullptr;
+  ReadFlagRecord* r = FindRecord(scriptName);
+  if (!r) {
+    if (block_->recordCount >= uint32_t(kReadRecordCount)) return nullptr;
+    uint32_t index = block_->recordCount++;
+    r = &block_->records[index];
+    std::memset(r, 0, sizeof *r);
+    CopyName(r->scriptName, scriptName);
+    if (readTail_)
+      block_->records[readTail_ - 1].next = index + 1;
+    else
+      readHead_ = index + 1;
+    readTail_ = index + 1;
+  }
+  r->bits[block >> 3] |= uint8_t(1 << (block & 7));
+  return r;
+}
+
+const SeenNameNode* CSeenReadLists::FirstSeen(int list) const {
+  if ((list != kListA && list != kListB) || !seenHead_[list]) return nullptr;
+  return &block_->nodes[seenHead_[list] - 1];
+}
+
+const SeenNameNode* CSeenReadLists::NextSeen(const SeenNameNode* node) const {
+  return node->next ? &block_->nodes[node->next - 1] : nullptr;
+}
+
+const ReadFlagRecord* CSeenReadLists::FirstRead() const {
+  return readHead_ ? &block_->records[readHead_ - 1] : nullptr;
+}
+
+const ReadFlagRecord* CSeenReadLists::NextRead(const ReadFlagRecord* record) const {
+  return record->next ? &block_->records[record->next - 1] : nullptr;
+}
+
+std::vector<uint8_t> BuildSystemImage(const int16_t* persistent, const CSeenReadLists& lists) {
+  std::vector<uint8_t> out;
+  out.reserve(kSystemOffLists + 24);
+  AppendTag(out, "YMS0");
+  for (int i = 0; i < kPersistentVariableCount; ++i) AppendLe16(out, uint16_t(persistent[i]));
+  std::vector<uint8_t> staging;
+  auto appendSection = [&](uint32_t count) {
+    AppendLe32(out, count);
+    AppendLe32(out, uint32_t(staging.size()));
+    out.insert(out.end(), staging.begin(), staging.end());
+    staging.clear();
+  };
+  auto stageName = [&](const char* name) {
+    staging.insert(staging.end(), name, name + StrLength(name) + 1);
+  };
+  for (int list = 0; list < 2; ++list) {
+    uint32_t count = 0;
+    for (const SeenNameNode* n = lists.FirstSeen(list); n; n = lists.NextSeen(n), ++count) stageName(n->name);
+    appendSection(count);
+  }
+  uint32_t count = 0;
+  for (const ReadFlagRecord* r = lists.FirstRead(); r; r = lists.NextRead(r), ++count) {
+    stageName(r->scriptName);
+    staging.insert(staging.end(), r->bits, r->bits + sizeof r->bits);
+  }
+  appendSection(count);
+  return out;
+}
+
+namespace {
+
+// A section of the lists: its count and the bytes its length word covers,
+// walked from the front.
+struct Section {
+  uint32_t count = 0;
+  const uint8_t* cursor = nullptr;
+  const uint8_t* end = nullptr;
+  bool truncated = false;  // the length word passes the end of the image
+
+  // Opens the section at *at; false when its two words pass the end.  A
+  // length past the end is cut to the image, so that the entries before the
+  // damage are still read.
+  bool Open(const uint8_t* image, size_t size, size_t* at) {
+    if (size - *at < 8) return false;
+    const uint8_t* p = image + *at;
+    count = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    uint32_t length = uint32_t(p[4]) | uint32_t(p[5]) << 8 | uint32_t(p[6]) << 16 | uint32_t(p[7]) << 24;
+    if (length > size - *at - 8) {
+      length = uint32_t(size - *at - 8);
+      truncated = true;
+    }
+    cursor = p + 8;
+    end = cursor + length;
+    *at += 8 + size_t(length);
+    return true;
+  }
+  // The next NUL-terminated name, or null when none ends inside the section.
+  const char* Name() {
+    const void* nul = std::memchr(cursor, 0, size_t(end - cursor));
+    if (!nul) return nullptr;
+    const char* name = reinterpret_cast<const char*>(cursor);
+    cursor = static_cast<const uint8_t*>(nul) + 1;
+    return name;
+  }
+};
+
+}  // namespace
+
+SystemCheck ParseSystemImage(const uint8_t* image, size_t size, int16_t* persistent, CSeenReadLists* lists) {
+  if (!image || size < kSystemOffLists) return SystemCheck::kShort;
+  for (int i = 0; i < kPersistentVariableCount; ++i) {
+    const uint8_t* p = image + kSystemOffVariables + 2 * i;
+    persistent[i] = int16_t(uint16_t(p[0] | p[1] << 8));
+  }
+  lists->ClearSeen();
+  lists->ClearRead();
+  size_t at = kSystemOffLists;
+  for (int list = 0; list < 2; ++list) {
+    Section s;
+    if (!s.Open(image, size, &at)) return SystemCheck::kDamaged;
+    for (uint32_t i = 0; i < s.count; ++i) {
+      const char* name = s.Name();
+      if (!name) return SystemCheck::kDamaged;
+      lists->AddSeenName(list, name);
+    }
+    if (s.cursor != s.end || s.truncated) return SystemCheck::kDamaged;
+  }
+  Section s;
+  if (!s.Open(image, size, &at)) return SystemCheck::kDamaged;
+  for (uint32_t i = 0; i < s.count; ++i) {
+    const char* name = s.Name();
+    if (!name || s.end - s.cursor < kReadBlockCount / 8) return SystemCheck::kDamaged;
+    // A record for which the pool has no room is skipped.
+    if (ReadFlagRecord* r = lists->SetReadFlag(name, 0)) std::memcpy(r->bits, s.cursor, sizeof r->bits);
+    s.cursor += kReadBlockCount / 8;
+  }
+  if (s.cursor != s.end || s.truncated) return SystemCheck::kDamaged;
+  return SystemCheck::kOk;
+}

@@ -1,0 +1,20 @@
+// Arbitrary bytes as system.dat: read up to the damage; what was read is
+// written and read again, and must give the same image.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "player/scenario/system_data.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static auto block = std::make_unique<SeenReadBlock>();
+  static auto block2 = std::make_unique<SeenReadBlock>();
+  static std::vector<int16_t> vars(kPersistentVariableCount), vars2(kPersistentVariableCount);
+  CSeenReadLists lists(block.get());
+  if (ParseSystemImage(data, size, vars.data(), &lists) == SystemCheck::kShort) return 0;
+  std::vector<uint8_t> image = BuildSystemImage(vars.data(), lists);
+  CSeenReadLists lists2(block2.get());
+  if (ParseSystemImage(image.data(), image.size(), vars2.data(), &lists2) != SystemCheck::kOk) __builtin_trap();
+  if (BuildSystemImage(vars2.data(), lists2) != image) __builtin_trap();
+  return 0;
+}
