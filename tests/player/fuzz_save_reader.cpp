@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "player/scenario/save_file.h"
+#include "player/scenario/save_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SaveSlotSummary summary;

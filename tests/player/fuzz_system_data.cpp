@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "player/scenario/system_data.h"
+#include "player/scenario/system_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static auto block = std::make_unique<SeenReadBlock>();

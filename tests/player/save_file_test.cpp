@@ -7,11 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/file.h"
 #include "player/core/display.h"
 #include "player/core/picture.h"
-#include "player/scenario/save_file.h"
+#include "player/scenario/save_image.h"
 #include "tests/player/rbp_builder.h"
 
 namespace {
@@ -29,8 +30,8 @@ SaveStateBlock GoldenBlock() {
   SaveStateBlock b{};
   std::memcpy(b.magic, "YMN0", 4);
   b.thumbnailOffset = 26688;
-  SetName(b.saveTime, "2004-05-06 07:08:10");
-  SetName(b.sceneLabel, "-5\x8c\x8e" "6\x93\xfa[title]-");
+  SetName(b.time, "2004-05-06 07:08:10");
+  SetName(b.label, "-5\x8c\x8e" "6\x93\xfa[title]-");
   b.saveIcon = 3;
   b.pc = 0x1234;
   b.frameCounter = 7;
@@ -46,15 +47,15 @@ SaveStateBlock GoldenBlock() {
   b.conditionFlag = 1;
   b.windowShown = 1;
   b.pageCursorShown = 1;
-  b.musicTrack = 4;
-  b.musicPlayMode = 1;
-  b.soundEffect = -1;
-  b.soundEffectLoop = 0;
+  b.currentTrack = 4;
+  b.trackMode = 1;
+  b.currentEffect = -1;
+  b.effectLoop = 0;
   b.characters[0] = {1, {}, {}, -100, 20, -90, 30};
-  SetName(b.characters[0].picture, "ch_a");
+  SetName(b.characters[0].name, "ch_a");
   SetName(b.characters[0].layer, "ly_a");
   b.characters[1] = {0, {}, {}, 5, 6, 7, 8};
-  SetName(b.characters[1].picture, "ch_b");
+  SetName(b.characters[1].name, "ch_b");
   SetName(b.backgroundName, "bg\\bg01");
   b.backgroundX = -40;
   b.backgroundY = 12;
@@ -358,7 +359,7 @@ TEST_F(SaveFileOnDisk, WrittenFileReadsBackAtPlainOffsets) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(&f[28])), "-5\x8c\x8e" "6\x93\xfa[title]-");
   auto two = [&](size_t at) { return uint32_t((f[at] - '0') * 10 + (f[at + 1] - '0')); };
   uint32_t packed = two(10) << 25 | two(13) << 21 | two(16) << 16 | two(19) << 11 | two(22) << 5 | two(25) / 2;
-  EXPECT_EQ(packed, PackSaveTime(block.saveTime));
+  EXPECT_EQ(packed, PackSaveTime(block.time));
   size_t bmp = u32(4);
   ASSERT_EQ(bmp, 26688u);
   EXPECT_EQ(f[bmp], 'B');
@@ -404,6 +405,42 @@ TEST_F(SaveFileOnDisk, FailedWriteKeepsTheOlderFile) {
   EXPECT_EQ(ReadFileBytes(dir + "/save001.dat"), before);
   // A folder that does not exist.
   EXPECT_EQ(WriteSaveImage((folder + "none\\save001.dat").c_str(), block, nullptr, 0), 0);
+}
+
+TEST_F(SaveFileOnDisk, ScanFindsTheNewestInSlotOrder) {
+  struct Slot {
+    const char* time;  // null: no file; "" : a file with another magic
+  };
+  const Slot slots[] = {{nullptr}, {"2004-05-06 07:08:10"}, {""}, {"2004-05-06 07:08:12"}, {"2004-05-06 07:08:13"},
+                        {"2004-05-06 07:08:11"}};
+  // 07:08:12 and 07:08:13 pack alike (seconds are halved): the lower slot stays newest.
+  for (int i = 0; i < 6; ++i) {
+    if (!slots[i].time) continue;
+    SaveStateBlock b = GoldenBlock();
+    SetName(b.time, slots[i].time);
+    if (!*slots[i].time) std::memcpy(b.magic, "XYZ0", 4);
+    char path[1024];
+    ASSERT_EQ(MakeSavePath(path, sizeof path, folder.c_str(), 20 + i), 1);
+    ASSERT_EQ(WriteSaveImage(path, b, nullptr, 0), 1);
+  }
+  struct Seen {
+    std::vector<int> order;
+    std::vector<std::string> texts;
+  } seen;
+  int used[6];
+  int newest = ScanSaveSlots(folder.c_str(), 20, 6, used,
+                             [](void* c, int index, const SaveSlotSummary& s) {
+                               auto* v = static_cast<Seen*>(c);
+                               v->order.push_back(index);
+                               v->texts.push_back(std::string(s.text).substr(0, 19));
+                             },
+                             &seen);
+  EXPECT_EQ(newest, 3);
+  EXPECT_EQ(std::vector<int>(used, used + 6), (std::vector<int>{0, 1, 0, 1, 1, 1}));
+  EXPECT_EQ(seen.order, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(seen.texts[1], "2004-05-06 07:08:10");
+  EXPECT_EQ(seen.texts[0], std::string(kTextUndefinedSlot).substr(0, 19));
+  EXPECT_EQ(ScanSaveSlots(folder.c_str(), 0, 3, nullptr, nullptr, nullptr), -1);
 }
 
 }  // namespace

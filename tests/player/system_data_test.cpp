@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "player/scenario/system_data.h"
+#include "player/scenario/system_image.h"
 
 namespace {
 
@@ -58,10 +58,10 @@ TEST(SeenLists, AddKeepsOneEntryPerListInOrder) {
 
 TEST(SeenLists, FullPoolsRefuseFurtherEntries) {
   Lists l;
-  for (int i = 0; i < kSeenNodeCount; ++i) ASSERT_EQ(l.lists.AddSeenName(i & 1, std::to_string(i).c_str()), 1);
+  for (int i = 0; i < kSeenNodes; ++i) ASSERT_EQ(l.lists.AddSeenName(i & 1, std::to_string(i).c_str()), 1);
   EXPECT_EQ(l.lists.AddSeenName(0, "one more"), 0);
-  EXPECT_EQ(l.Names(0).size() + l.Names(1).size(), size_t(kSeenNodeCount));
-  for (int i = 0; i < kReadRecordCount; ++i)
+  EXPECT_EQ(l.Names(0).size() + l.Names(1).size(), size_t(kSeenNodes));
+  for (int i = 0; i < kReadFlagRecords; ++i)
     ASSERT_NE(l.lists.SetReadFlag(("s" + std::to_string(i)).c_str(), i % 512), nullptr);
   EXPECT_EQ(l.lists.SetReadFlag("new", 0), nullptr);
   EXPECT_EQ(l.lists.TestReadFlag("new", 0), 0);
@@ -156,8 +156,8 @@ TEST(SystemData, FullPoolsRoundTrip) {
     std::string s = tag + std::to_string(i);
     return s + std::string(63 - s.size(), '_');
   };
-  for (int i = 0; i < kSeenNodeCount; ++i) ASSERT_EQ(l.lists.AddSeenName(i % 3 == 0, name('n', i).c_str()), 1);
-  for (int i = 0; i < kReadRecordCount; ++i) ASSERT_NE(l.lists.SetReadFlag(name('r', i).c_str(), (i * 13) % 512), nullptr);
+  for (int i = 0; i < kSeenNodes; ++i) ASSERT_EQ(l.lists.AddSeenName(i % 3 == 0, name('n', i).c_str()), 1);
+  for (int i = 0; i < kReadFlagRecords; ++i) ASSERT_NE(l.lists.SetReadFlag(name('r', i).c_str(), (i * 13) % 512), nullptr);
   Bytes image = BuildSystemImage(l.vars.data(), l.lists);
   EXPECT_GT(image.size(), 327680u);
 
@@ -214,12 +214,12 @@ TEST(SystemData, DamagedImagesAreReadUpToTheDamage) {
 
 TEST(SystemData, RecordsBeyondThePoolAreSkipped) {
   Lists full;
-  for (int i = 0; i < kReadRecordCount; ++i) full.lists.SetReadFlag(("r" + std::to_string(i)).c_str(), 1);
+  for (int i = 0; i < kReadFlagRecords; ++i) full.lists.SetReadFlag(("r" + std::to_string(i)).c_str(), 1);
   Bytes image = BuildSystemImage(full.vars.data(), full.lists);
   // Append one more record to the last section and fix its words.
   const char extra[] = "extra";
-  size_t sectionAt = image.size() - (size_t(kReadRecordCount) * 64);
-  for (int i = 0; i < kReadRecordCount; ++i) sectionAt -= ("r" + std::to_string(i)).size() + 1;
+  size_t sectionAt = image.size() - (size_t(kReadFlagRecords) * 64);
+  for (int i = 0; i < kReadFlagRecords; ++i) sectionAt -= ("r" + std::to_string(i)).size() + 1;
   sectionAt -= 8;
   image.insert(image.end(), extra, extra + sizeof extra);
   image.insert(image.end(), 64, 0xFF);
@@ -227,7 +227,7 @@ TEST(SystemData, RecordsBeyondThePoolAreSkipped) {
     for (int k = 0; k < 4; ++k) image[at + k] = uint8_t(v >> (8 * k));
   };
   uint32_t length = uint32_t(image.size() - sectionAt - 8);
-  put(sectionAt, kReadRecordCount + 1);
+  put(sectionAt, kReadFlagRecords + 1);
   put(sectionAt + 4, length);
   Lists back;
   EXPECT_EQ(ParseSystemImage(image.data(), image.size(), back.vars.data(), &back.lists), SystemCheck::kOk);

@@ -1,4 +1,4 @@
-#include "player/scenario/save_file.h"
+#include "player/scenario/save_image.h"
 
 #include <cstring>
 
@@ -78,8 +78,8 @@ template <class Io, class Block>
 void VisitSaveState(Io& io, Block& b) {
   io.Magic(kSaveOffMagic, b.magic);
   io.Field(kSaveOffThumbnailOffset, b.thumbnailOffset);
-  io.Field(kSaveOffTime, b.saveTime);
-  io.Field(kSaveOffLabel, b.sceneLabel);
+  io.Field(kSaveOffTime, b.time);
+  io.Field(kSaveOffLabel, b.label);
   io.Field(kSaveOffIcon, b.saveIcon);
   io.Field(kSaveOffPc, b.pc);
   io.Field(kSaveOffFrameCounter, b.frameCounter);
@@ -95,15 +95,15 @@ void VisitSaveState(Io& io, Block& b) {
   io.Field(kSaveOffConditionFlag, b.conditionFlag);
   io.Field(kSaveOffWindowShown, b.windowShown);
   io.Field(kSaveOffPageCursorShown, b.pageCursorShown);
-  io.Field(kSaveOffMusicTrack, b.musicTrack);
-  io.Field(kSaveOffMusicPlayMode, b.musicPlayMode);
-  io.Field(kSaveOffSoundEffect, b.soundEffect);
-  io.Field(kSaveOffSoundEffectLoop, b.soundEffectLoop);
+  io.Field(kSaveOffMusicTrack, b.currentTrack);
+  io.Field(kSaveOffMusicPlayMode, b.trackMode);
+  io.Field(kSaveOffSoundEffect, b.currentEffect);
+  io.Field(kSaveOffSoundEffectLoop, b.effectLoop);
   for (int k = 0; k < 2; ++k) {
     auto& c = b.characters[k];
-    uint32_t at = kSaveOffCharacters + k * kSaveCharacterRecordSize;
+    uint32_t at = kSaveOffCharacters + k * kCharacterSlotSize;
     io.Field(at, c.shown);
-    io.Field(at + 4, c.picture);
+    io.Field(at + 4, c.name);
     io.Field(at + 36, c.layer);
     io.Field(at + 68, c.x);
     io.Field(at + 72, c.y);
@@ -125,7 +125,7 @@ void VisitSaveState(Io& io, Block& b) {
 }
 
 static_assert(kSaveOffChoice + 572 + 32 == kSaveStateSize, "the choice group ends the block");
-static_assert(kSaveOffCharacters + 2 * kSaveCharacterRecordSize == kSaveOffBackgroundName);
+static_assert(kSaveOffCharacters + 2 * kCharacterSlotSize == kSaveOffBackgroundName);
 static_assert(kSaveOffVariables + 2 * kSaveVariableCount == kSaveOffReserved);
 
 }  // namespace
@@ -150,7 +150,7 @@ SaveCheck DecodeSaveState(const uint8_t* image, size_t size, SaveStateBlock* blo
   SaveStateBlock* read = new SaveStateBlock;
   VisitSaveState(r, *read);
   SaveCheck check = SaveCheck::kOk;
-  const SaveChoiceGroup& g = read->choice;
+  const ChoiceGroup& g = read->choice;
   if (r.unterminated)
     check = SaveCheck::kUnterminated;
   else if (uint32_t(g.optionCount) > uint32_t(kSaveMaxOptions) || uint32_t(g.chosen) >= uint32_t(kSaveMaxOptions))
@@ -239,4 +239,24 @@ void SummariseSaveImage(const uint8_t* image, size_t size, SaveSlotSummary* out)
     out->thumbnail = image + at;
     out->thumbnailSize = uint32_t(size - at);
   }
+}
+
+int ScanSaveSlots(const char* folder, int firstSlot, int count, int* usedOut, SaveSlotVisitor visit, void* context) {
+  int newest = -1;
+  uint32_t best = 0;
+  for (int i = 0; i < count; ++i) {
+    char path[1024];
+    DWORD size = 0;
+    LocalBuffer image;
+    if (MakeSavePath(path, sizeof path, folder, firstSlot + i)) image.reset(ReadWholeFile(path, &size, 0));
+    SaveSlotSummary summary;
+    SummariseSaveImage(image.p, size, &summary);
+    if (usedOut) usedOut[i] = summary.used;
+    if (summary.used && (newest < 0 || summary.packedTime > best)) {
+      newest = i;
+      best = summary.packedTime;
+    }
+    if (visit) visit(context, i, summary);
+  }
+  return newest;
 }

@@ -8,23 +8,26 @@
 #include <cstdint>
 #include <vector>
 
-constexpr int kSeenNodeCount = 4096;     // both lists together
-constexpr int kReadRecordCount = 1024;   // scripts with read flags
+constexpr int kSeenNodes = 4096;     // both lists together
+constexpr int kReadFlagRecords = 1024;   // scripts with read flags
 constexpr int kReadBlockCount = 512;     // text blocks of one script
 constexpr int kSeenNameSize = 64;
 constexpr int kPersistentVariableFirst = 12800;
 constexpr int kPersistentVariableCount = 65536 - kPersistentVariableFirst;
 
+constexpr int kSeenListA = 0;  // backgrounds shown
+constexpr int kSeenListB = 1;  // scripts loaded
+
 // The pools link their entries by index: next is the index of the following
-// entry plus one, 0 at the end of a list.
+// entry plus one, little-endian, 0 at the end of a list.
 struct SeenNameNode {
-  uint32_t next;
+  uint8_t next[4];
   char name[kSeenNameSize];
 };
 
 // Bit n of block n is bit n & 7 of bits[n >> 3].
 struct ReadFlagRecord {
-  uint32_t next;
+  uint8_t next[4];
   char scriptName[kSeenNameSize];
   uint8_t bits[kReadBlockCount / 8];
 };
@@ -32,9 +35,9 @@ struct ReadFlagRecord {
 // The seen and read block: 413,704 bytes, zero when empty.
 struct SeenReadBlock {
   uint32_t nodeCount;
-  SeenNameNode nodes[kSeenNodeCount];
+  SeenNameNode nodes[kSeenNodes];
   uint32_t recordCount;
-  ReadFlagRecord records[kReadRecordCount];
+  ReadFlagRecord records[kReadFlagRecords];
 };
 static_assert(sizeof(SeenNameNode) == 68 && sizeof(ReadFlagRecord) == 132);
 static_assert(sizeof(SeenReadBlock) == 413704);
@@ -45,8 +48,6 @@ static_assert(sizeof(SeenReadBlock) == 413704);
 // a whole character; names compare as Shift-JIS with ASCII letters folded.
 class CSeenReadLists {
  public:
-  enum { kListA = 0, kListB = 1 };
-
   // The block is emptied.
   explicit CSeenReadLists(SeenReadBlock* block);
 

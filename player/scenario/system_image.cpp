@@ -1,4 +1,4 @@
-#include "player/scenario/system_data.h"
+#include "player/scenario/system_image.h"
 
 #include <cstring>
 
@@ -26,6 +26,14 @@ struct FieldName {
   explicit FieldName(const char* name) { CopyName(text, name); }
 };
 
+uint32_t Link(const uint8_t* next) {
+  return uint32_t(next[0]) | uint32_t(next[1]) << 8 | uint32_t(next[2]) << 16 | uint32_t(next[3]) << 24;
+}
+
+void SetLink(uint8_t* next, uint32_t value) {
+  for (int k = 0; k < 4; ++k) next[k] = uint8_t(value >> (8 * k));
+}
+
 bool BlockInRange(int block) { return block >= 0 && block < kReadBlockCount; }
 
 }  // namespace
@@ -48,7 +56,7 @@ void CSeenReadLists::ClearRead() {
 }
 
 int CSeenReadLists::HasSeenName(int list, const char* name) const {
-  if (list != kListA && list != kListB) return 0;
+  if (list != kSeenListA && list != kSeenListB) return 0;
   FieldName key(name);
   for (const SeenNameNode* n = FirstSeen(list); n; n = NextSeen(n))
     if (SjisEqual(n->name, key.text)) return 1;
@@ -56,14 +64,14 @@ int CSeenReadLists::HasSeenName(int list, const char* name) const {
 }
 
 int CSeenReadLists::AddSeenName(int list, const char* name) {
-  if (list != kListA && list != kListB) return 0;
-  if (HasSeenName(list, name) || block_->nodeCount >= uint32_t(kSeenNodeCount)) return 0;
+  if (list != kSeenListA && list != kSeenListB) return 0;
+  if (HasSeenName(list, name) || block_->nodeCount >= uint32_t(kSeenNodes)) return 0;
   uint32_t index = block_->nodeCount++;
   SeenNameNode& node = block_->nodes[index];
-  node.next = 0;
+  SetLink(node.next, 0);
   CopyName(node.name, name);
   if (seenTail_[list])
-    block_->nodes[seenTail_[list] - 1].next = index + 1;
+    SetLink(block_->nodes[seenTail_[list] - 1].next, index + 1);
   else
     seenHead_[list] = index + 1;
   seenTail_[list] = index + 1;
@@ -87,13 +95,13 @@ ReadFlagRecord* CSeenReadLists::SetReadFlag(const char* scriptName, int block) {
   if (!BlockInRange(block)) return nullptr;
   ReadFlagRecord* r = FindRecord(scriptName);
   if (!r) {
-    if (block_->recordCount >= uint32_t(kReadRecordCount)) return nullptr;
+    if (block_->recordCount >= uint32_t(kReadFlagRecords)) return nullptr;
     uint32_t index = block_->recordCount++;
     r = &block_->records[index];
     std::memset(r, 0, sizeof *r);
     CopyName(r->scriptName, scriptName);
     if (readTail_)
-      block_->records[readTail_ - 1].next = index + 1;
+      SetLink(block_->records[readTail_ - 1].next, index + 1);
     else
       readHead_ = index + 1;
     readTail_ = index + 1;
@@ -103,12 +111,13 @@ ReadFlagRecord* CSeenReadLists::SetReadFlag(const char* scriptName, int block) {
 }
 
 const SeenNameNode* CSeenReadLists::FirstSeen(int list) const {
-  if ((list != kListA && list != kListB) || !seenHead_[list]) return nullptr;
+  if ((list != kSeenListA && list != kSeenListB) || !seenHead_[list]) return nullptr;
   return &block_->nodes[seenHead_[list] - 1];
 }
 
 const SeenNameNode* CSeenReadLists::NextSeen(const SeenNameNode* node) const {
-  return node->next ? &block_->nodes[node->next - 1] : nullptr;
+  uint32_t next = Link(node->next);
+  return next && next <= uint32_t(kSeenNodes) ? &block_->nodes[next - 1] : nullptr;
 }
 
 const ReadFlagRecord* CSeenReadLists::FirstRead() const {
@@ -116,7 +125,8 @@ const ReadFlagRecord* CSeenReadLists::FirstRead() const {
 }
 
 const ReadFlagRecord* CSeenReadLists::NextRead(const ReadFlagRecord* record) const {
-  return record->next ? &block_->records[record->next - 1] : nullptr;
+  uint32_t next = Link(record->next);
+  return next && next <= uint32_t(kReadFlagRecords) ? &block_->records[next - 1] : nullptr;
 }
 
 std::vector<uint8_t> BuildSystemImage(const int16_t* persistent, const CSeenReadLists& lists) {

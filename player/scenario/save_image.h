@@ -1,4 +1,4 @@
-// The save file "save%z3.dat": the 26,688-byte save state block, then a
+// The image of a save file "save%z3.dat": the 26,688-byte save state block, then a
 // 16-bit bottom-up BMP thumbnail.  The block is kept in memory as a plain
 // record and written and read field by field, little-endian, at fixed
 // offsets, so that a save written by one build loads in the others.
@@ -10,15 +10,15 @@
 #include <cstdint>
 
 // One stage character as saved: 84 bytes.
-struct SaveCharacterRecord {
-  uint32_t shown;
-  char picture[32];
+struct CharacterSlot {
+  int32_t shown;
+  char name[32];
   char layer[32];
   int32_t x, y, homeX, homeY;
 };
 
 // The choice group, saved whole: 604 bytes.
-struct SaveChoiceGroup {
+struct ChoiceGroup {
   int32_t listFlag;
   int32_t optionCount;
   int32_t chosen;
@@ -37,11 +37,11 @@ constexpr int kSaveMaxWeatherKind = 6;
 struct SaveStateBlock {
   char magic[4];
   uint32_t thumbnailOffset;
-  char saveTime[20];
-  char sceneLabel[64];
-  uint32_t saveIcon;
+  char time[20];
+  char label[64];
+  int32_t saveIcon;
   uint32_t pc;
-  uint32_t frameCounter;
+  int32_t frameCounter;
   uint16_t moveKind;
   char scriptName[32];
   char voiceName[64];
@@ -54,15 +54,15 @@ struct SaveStateBlock {
   int32_t conditionFlag;
   int32_t windowShown;
   int32_t pageCursorShown;
-  int32_t musicTrack;  // -1 none
-  int32_t musicPlayMode;
-  int32_t soundEffect;  // -1 none
-  int32_t soundEffectLoop;
-  SaveCharacterRecord characters[2];
+  int32_t currentTrack;  // -1 none
+  int32_t trackMode;
+  int32_t currentEffect;  // -1 none
+  int32_t effectLoop;
+  CharacterSlot characters[2];
   char backgroundName[32];
   int32_t backgroundX;
   int32_t backgroundY;
-  SaveChoiceGroup choice;
+  ChoiceGroup choice;
 };
 
 // Offsets of the fields in the file.
@@ -91,12 +91,12 @@ enum SaveStateOffset : uint32_t {
   kSaveOffSoundEffect = 25868,
   kSaveOffSoundEffectLoop = 25872,
   kSaveOffCharacters = 25876,
-  kSaveCharacterRecordSize = 84,
+  kCharacterSlotSize = 84,
   kSaveOffBackgroundName = 26044,
   kSaveOffBackgroundX = 26076,
   kSaveOffBackgroundY = 26080,
   kSaveOffChoice = 26084,
-  kSaveChoiceGroupSize = 604,
+  kChoiceGroupSize = 604,
 };
 
 // Why a save image was refused.
@@ -169,6 +169,14 @@ struct SaveSlotSummary {
 
 // Summarises a whole save file image (null or short images are unused).
 void SummariseSaveImage(const uint8_t* image, size_t size, SaveSlotSummary* out);
+
+// Reads the save files of count slots from firstSlot on in folder, in slot
+// order, and hands each summary to visit (index 0 for firstSlot) while the
+// file's image is alive.  usedOut (count words, may be null) receives the
+// used flags.  The result is the index of the newest save by packed time (the
+// lower index on equal times), -1 when none is used.
+using SaveSlotVisitor = void (*)(void* context, int index, const SaveSlotSummary& summary);
+int ScanSaveSlots(const char* folder, int firstSlot, int count, int* usedOut, SaveSlotVisitor visit, void* context);
 
 // The label of an unused slot.
 extern const char kTextUndefinedSlot[];
