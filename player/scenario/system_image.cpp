@@ -38,21 +38,16 @@ bool BlockInRange(int block) { return block >= 0 && block < kReadBlockCount; }
 
 }  // namespace
 
-CSeenReadLists::CSeenReadLists(SeenReadBlock* block) : block_(block) {
-  ClearSeen();
-  ClearRead();
-}
-
 void CSeenReadLists::ClearSeen() {
-  block_->nodeCount = 0;
-  std::memset(block_->nodes, 0, sizeof block_->nodes);
-  seenHead_[0] = seenHead_[1] = seenTail_[0] = seenTail_[1] = 0;
+  s_->block->nodeCount = 0;
+  std::memset(s_->block->nodes, 0, sizeof s_->block->nodes);
+  s_->seenHead[0] = s_->seenHead[1] = s_->seenTail[0] = s_->seenTail[1] = 0;
 }
 
 void CSeenReadLists::ClearRead() {
-  block_->recordCount = 0;
-  std::memset(block_->records, 0, sizeof block_->records);
-  readHead_ = readTail_ = 0;
+  s_->block->recordCount = 0;
+  std::memset(s_->block->records, 0, sizeof s_->block->records);
+  s_->readHead = s_->readTail = 0;
 }
 
 int CSeenReadLists::HasSeenName(int list, const char* name) const {
@@ -65,16 +60,16 @@ int CSeenReadLists::HasSeenName(int list, const char* name) const {
 
 int CSeenReadLists::AddSeenName(int list, const char* name) {
   if (list != kSeenListA && list != kSeenListB) return 0;
-  if (HasSeenName(list, name) || block_->nodeCount >= uint32_t(kSeenNodes)) return 0;
-  uint32_t index = block_->nodeCount++;
-  SeenNameNode& node = block_->nodes[index];
+  if (HasSeenName(list, name) || s_->block->nodeCount >= uint32_t(kSeenNodes)) return 0;
+  uint32_t index = s_->block->nodeCount++;
+  SeenNameNode& node = s_->block->nodes[index];
   SetLink(node.next, 0);
   CopyName(node.name, name);
-  if (seenTail_[list])
-    SetLink(block_->nodes[seenTail_[list] - 1].next, index + 1);
+  if (s_->seenTail[list])
+    SetLink(s_->block->nodes[s_->seenTail[list] - 1].next, index + 1);
   else
-    seenHead_[list] = index + 1;
-  seenTail_[list] = index + 1;
+    s_->seenHead[list] = index + 1;
+  s_->seenTail[list] = index + 1;
   return 1;
 }
 
@@ -95,38 +90,38 @@ ReadFlagRecord* CSeenReadLists::SetReadFlag(const char* scriptName, int block) {
   if (!BlockInRange(block)) return nullptr;
   ReadFlagRecord* r = FindRecord(scriptName);
   if (!r) {
-    if (block_->recordCount >= uint32_t(kReadFlagRecords)) return nullptr;
-    uint32_t index = block_->recordCount++;
-    r = &block_->records[index];
+    if (s_->block->recordCount >= uint32_t(kReadFlagRecords)) return nullptr;
+    uint32_t index = s_->block->recordCount++;
+    r = &s_->block->records[index];
     std::memset(r, 0, sizeof *r);
     CopyName(r->scriptName, scriptName);
-    if (readTail_)
-      SetLink(block_->records[readTail_ - 1].next, index + 1);
+    if (s_->readTail)
+      SetLink(s_->block->records[s_->readTail - 1].next, index + 1);
     else
-      readHead_ = index + 1;
-    readTail_ = index + 1;
+      s_->readHead = index + 1;
+    s_->readTail = index + 1;
   }
   r->bits[block >> 3] |= uint8_t(1 << (block & 7));
   return r;
 }
 
 const SeenNameNode* CSeenReadLists::FirstSeen(int list) const {
-  if ((list != kSeenListA && list != kSeenListB) || !seenHead_[list]) return nullptr;
-  return &block_->nodes[seenHead_[list] - 1];
+  if ((list != kSeenListA && list != kSeenListB) || !s_->seenHead[list]) return nullptr;
+  return &s_->block->nodes[s_->seenHead[list] - 1];
 }
 
 const SeenNameNode* CSeenReadLists::NextSeen(const SeenNameNode* node) const {
   uint32_t next = Link(node->next);
-  return next && next <= uint32_t(kSeenNodes) ? &block_->nodes[next - 1] : nullptr;
+  return next && next <= uint32_t(kSeenNodes) ? &s_->block->nodes[next - 1] : nullptr;
 }
 
 const ReadFlagRecord* CSeenReadLists::FirstRead() const {
-  return readHead_ ? &block_->records[readHead_ - 1] : nullptr;
+  return s_->readHead ? &s_->block->records[s_->readHead - 1] : nullptr;
 }
 
 const ReadFlagRecord* CSeenReadLists::NextRead(const ReadFlagRecord* record) const {
   uint32_t next = Link(record->next);
-  return next && next <= uint32_t(kReadFlagRecords) ? &block_->records[next - 1] : nullptr;
+  return next && next <= uint32_t(kReadFlagRecords) ? &s_->block->records[next - 1] : nullptr;
 }
 
 std::vector<uint8_t> BuildSystemImage(const int16_t* persistent, const CSeenReadLists& lists) {

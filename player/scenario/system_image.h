@@ -42,14 +42,21 @@ struct SeenReadBlock {
 static_assert(sizeof(SeenNameNode) == 68 && sizeof(ReadFlagRecord) == 132);
 static_assert(sizeof(SeenReadBlock) == 413704);
 
-// The two seen lists and the read-flag list over one block, with their heads
-// and tails.  Entries are added at the tail and never removed, so the lists
+// The block with the heads and tails of its lists (pool index + 1, 0: empty).
+struct SystemDataState {
+  SeenReadBlock* block;
+  uint32_t seenHead[2], seenTail[2];
+  uint32_t readHead, readTail;
+  int32_t eventPicture;  // the event-picture display rule applied to the background
+};
+
+// The two seen lists and the read-flag list of a SystemDataState.  Entries are added at the tail and never removed, so the lists
 // keep the order of first appearance.  Names longer than 63 bytes are cut at
 // a whole character; names compare as Shift-JIS with ASCII letters folded.
 class CSeenReadLists {
  public:
-  // The block is emptied.
-  explicit CSeenReadLists(SeenReadBlock* block);
+  // Works on the state's block and heads; an all-zero state is empty.
+  explicit CSeenReadLists(SystemDataState* state) : s_(state) {}
 
   // Empty the seen lists (node count 0) or the read flags (record count 0).
   void ClearSeen();
@@ -74,16 +81,12 @@ class CSeenReadLists {
   const ReadFlagRecord* FirstRead() const;
   const ReadFlagRecord* NextRead(const ReadFlagRecord* record) const;
 
-  const SeenReadBlock* Block() const { return block_; }
+  const SeenReadBlock* Block() const { return s_->block; }
 
  private:
   ReadFlagRecord* FindRecord(const char* scriptName) const;
 
-  SeenReadBlock* block_;
-  uint32_t seenHead_[2] = {0, 0};  // index + 1, 0: empty
-  uint32_t seenTail_[2] = {0, 0};
-  uint32_t readHead_ = 0;
-  uint32_t readTail_ = 0;
+  SystemDataState* s_;
 };
 
 // "system.dat": "YMS0", the persistent variables, then for list A, list B and

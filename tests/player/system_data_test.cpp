@@ -13,8 +13,9 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 struct Lists {
-  std::unique_ptr<SeenReadBlock> block{new SeenReadBlock};
-  CSeenReadLists lists{block.get()};
+  std::unique_ptr<SeenReadBlock> block{new SeenReadBlock()};
+  SystemDataState state{block.get(), {0, 0}, {0, 0}, 0, 0, 0};
+  CSeenReadLists lists{&state};
   std::vector<int16_t> vars = std::vector<int16_t>(kPersistentVariableCount, 0);
 
   std::vector<std::string> Names(int list) const {
