@@ -53,6 +53,11 @@ bool VelmiClockIsFake();
 // the call; until it is called, 2000-01-01 00:00:00 at the fake start.
 void VelmiClockSetLocalTime(const SYSTEMTIME* now);
 
+// ---- Allocation failures ------------------------------------------------------
+// Tests of out-of-memory paths: after the next `after` LocalAlloc calls
+// succeed, the one that follows fails (once); -1 ends a pending failure.
+void VelmiFailLocalAlloc(int after);
+
 // ---- System modules -----------------------------------------------------
 // Replaces one entry point of a system module's table (e.g. the window
 // backend installing its own "MessageBoxA").  Until then MessageBoxA writes

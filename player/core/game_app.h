@@ -1,5 +1,6 @@
 // The player's one application object: the window, and every long-lived
-// member of the game, grouped by the subsystem that owns them.
+// member of the game, declared in sections by topic.  Each topic's state is
+// one record, and each topic's operations are defined in that topic's file.
 #pragma once
 
 #include <windows.h>
@@ -8,8 +9,16 @@
 #include "player/core/settings.h"
 #include "player/core/sprite.h"
 #include "player/core/window_base.h"
-#include "player/scenario/game_members.h"
-#include "player/screens/screen_members.h"
+#include "player/scenario/game_mode.h"
+#include "player/scenario/message_window.h"
+#include "player/scenario/save_file.h"
+#include "player/scenario/sound_requests.h"
+#include "player/scenario/stage.h"
+#include "player/scenario/story.h"
+#include "player/scenario/system_data.h"
+#include "player/scenario/transition.h"
+#include "player/scenario/weather.h"
+#include "player/screens/screen_state.h"
 
 class CScreen;
 class CSoundMixer;
@@ -17,25 +26,21 @@ class CPicture;
 class CTextWindow;
 class CDirtyList;
 class CSystemMenu;
-class CTransition;
 class PackReader;
 class FontList;
 
 constexpr int kPathSize = 1024;
 
-class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers {
+class CGameApp : public CWindowBase {
  public:
   CGameApp();
   ~CGameApp() override;
 
   LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
 
-  // Construction and destruction stages.
+  // ---- Platform: construction, window, input (game_app.cpp, winmain.cpp, input.cpp)
   void InitPlatformMembers();
   void FreePlatformMembers();
-  void InitGameMembers();
-  void FreeGameMembers();
-
   void GetProgramFolder(char* out) const;
   LRESULT OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void OnKey(HWND hwnd, int code, int down);
@@ -46,7 +51,7 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
   void Activate();
   void Deactivate();
 
-  // Frame composition.
+  // ---- Frame composition (compose.cpp)
   void ResetDrawBuckets();
   void FillDrawBuckets();
   void RemoveFinishedSprites();
@@ -54,13 +59,144 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
   void DrawSpriteInRect(SpriteDrawItem* item, const RECT* clip);
   SpriteDrawItem* DrawChainHead() { return &buckets[kPriorities - 1]; }
 
-  // Scenario operations the platform calls.
+  // ---- Game life: modes and play-throughs (game_members.cpp, game_mode.cpp)
+  void InitGameMembers();
+  void FreeGameMembers();
   void DispatchMode();
+  // The handler of a mode in the mode table; null when the mode runs nothing.
+  static ModeHandler FindModeHandler(int mode);
+  void NewGame();
+  void LeaveGame();
+  int RunBackToTitle();
+
+  // ---- Story: script and interpreter
+  int RunStory();
+  int LoadScript(const char* name);
+  int RunChoice();
+  int WaitTenths(int tenths, int skippable);
+  int RunTransition(uint16_t operand, int* windowJustHidden);
+  uint32_t NextInstruction(uint32_t position);
+  uint32_t FindLabel(const char* name);
+
+  // ---- Message window
+  void BuildMessageWindow();
+  void ShowMessageWindow(int on);
+  void ReleaseTextWindow();
+  void UpdateMessageWindowAlpha();
+  void ReshowMessage(int on, const char* name, const char* text);
+  int WaitTextPage();
+  int HitSideButton();
+  void HighlightSideButton(int n);
+  void ShowPageCursor(int on);
+
+  // ---- Stage: slot operations in canvas units, backgrounds and characters (stage.cpp)
   void InvalidateVirtualRect(int x, int y, int w, int h);
+  int HitTest(int x, int y, int w, int h) const;
+  void DeleteSprite(int n, int invalidate);
+  void DeleteAllSprites();
+  void SetSpriteRect(int n, int pictureSlot, int x, int y, int w, int h);
+  void SetSpriteCell(int n, int cell, int nextCell, int durationMs, int pictureSlot, int x, int y, int w, int h,
+                     int offsetX, int offsetY, int animation);
+  void SetSpriteCell(int n, int cell, int nextCell, int durationMs, int pictureSlot, int x, int y, int w, int h,
+                     int offsetX, int offsetY);
+  int LoadPictureSlot(int n, const char* name, int flag);
+  int CreateAlphaPicture(int n, int w, int h);
+  int CreatePlainPicture(int n, int w, int h);
+  void FreePictureSlot(int n);
+  void FreeAllPictureSlots();
   int IsPictureSlotUsed(int n) const;
+  void MakeRectSprite(int n, int x, int y, int w, int h, uint32_t color, int priority);
+  void MakePictureSprite(int n, int pictureSlot, int sx, int sy, int sw, int sh, int x, int y, int ox, int oy,
+                         int priority);
+  void ShowBackground(const char* name);
+  void ClearStage();
+  void ShowScrollBackground(const char* name);
+  void ApplyViewport();
+  void ShowCharacter(int s, const char* name);
+  void ShowLayer(int s, const char* name);
+  void RemoveCharacter(int s);
+  void RemoveLayer(int s);
+  int MoveCharacter(int s, int x, int y);
+  int MoveBackground(int x, int y, int mode);
+  void PlayMovie(const char* name);
+
+  // ---- Sound requests
+  void PlayBgm(int word);
+  void PlaySystemVoice(int character, int number);
+  void ApplyChannelVolumes(int kind, int percent);
+
+  // ---- Save files
+  void SnapshotSaveState();
+  void WriteSaveFile(int slot);
+  void RestoreSaveFile(int slot);
+  void CaptureThumbnail();
+  void FreeThumbnail();
+  int LoadSlotThumbnail(int pictureSlot, int saveSlot);
+
+  // ---- System data
   void WriteSystemData();
   void ReadSystemData();
+  void ApplyEventPictureRule();
 
+  // ---- Screen transitions and effects: 0 while running, 1 when finished
+  int CrossFade(int ms);
+  int FadeFromBlack(int ms);
+  int MaskWipe(int kind, int ms);
+  int RuleTransition(int kind, int ms);
+  void BeginRuleTransition(int kind);
+  int WhiteFlash(int kind);
+  int ShakeScreen(int direction, int swings);
+
+  // ---- Weather particles
+  void StartParticles(int kind, int maximum, int windDirection, int windSpeed, int strength);
+  void StopParticles();
+  void StepParticles();
+  int CountActiveParticles() const;
+  void SpawnPetal();
+  void SpawnSnowflake();
+  void SpawnPetalOrSnow();
+
+  // ---- System screens: Open enters the mode, Build makes its sprites, Run is one frame
+  int RunTitle();
+  int BuildTitleMenu(int pictureSetRow, int menuLevel, int extrasLevel);
+  void OpenConfirm(int question);
+  void BuildConfirmDialog();
+  int RunConfirm();
+  void OpenQuickOption();
+  void BuildQuickOption();
+  int RunQuickOption();
+  void OpenSaveLoad(int direction);
+  void BuildSaveLoadScreen(int page);
+  int RunSaveLoad();
+  int RunLoadSelected();
+  void OpenSystemConfig();
+  void BuildSystemConfig();
+  int RunSystemConfig();
+  void OpenVoiceConfig();
+  void BuildVoiceConfig();
+  int RunVoiceConfig();
+  void CloseVoiceConfig();
+  void OpenMascotVoiceScreen();
+  int RunMascotVoiceScreen();
+  void OpenSaveIconScreen();
+  int RunSaveIconScreen();
+  void BuildCgMode(int tab, int page);
+  int RunCgMode();
+  void BuildSceneReplay(int tab, int page);
+  int RunSceneReplay();
+  int RunMapMove();
+  void BuildAlarmScreen();
+  int RunAlarmChoice();
+  int RunObakeGame();
+  int RunEndingRoll(int variant);
+  int RunEndingSlides(int set);
+  void BuildMusicMode(int scroll, int repeat);
+  int RunMusicMode();
+  void BuildInterview(int page, int playing);
+  int RunInterview();
+  void PlayInterviewVoice(int number);
+
+  // ==== State
   // Platform members.
   CScreen* screen;
   char savePath[kPathSize];
@@ -92,6 +228,36 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
   int32_t clearFirst;
   int32_t shakeX, shakeY;
   GXKeyList gxKeys;
+
+  // Game life.
+  static ModeEntry modeTable[kModeCount];
+  uint32_t errorWord;  // kErrorPicture... bits; non-zero: the frame step closes the window
+  int32_t gameMode;
+  int32_t phase;
+  int32_t saveAllowed;
+  int32_t loadAllowed;
+
+  // Topic records.
+  StoryState story;
+  StageState stage;
+  MessageState message;
+  SoundRequestState sound;
+  SaveStateBlock saveState;
+  SaveSlotState saveSlots;
+  SystemDataState systemData;
+  EffectState effect;
+  WeatherState weather;
+
+  // Screens.
+  QuickOptionState quickOption;
+  ConfirmState confirm;
+  SystemConfigState systemConfig;
+  SaveLoadState saveLoad;
+  VoiceConfigState voiceConfig;
+  CharacterChoiceState characterChoice;
+  CgModeState cgMode;
+  SceneReplayState sceneReplay;
+  MapState map;
 };
 
 // Compose the frame's dirty rectangles; the message text draws itself last.
@@ -105,10 +271,5 @@ LRESULT AppWindowProc(CGameApp* app, HWND hwnd, UINT message, WPARAM wParam, LPA
 
 // The application object of the running program (null outside WinMain).
 CGameApp* GetGameApp();
-
-// Test hook: runs in place of the title screen's mode handler when set.
-using ModeHandlerHook = void (*)(CGameApp* app);
-void SetTitleModeHook(ModeHandlerHook hook);
-ModeHandlerHook GetTitleModeHook();
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCmd);

@@ -1,7 +1,7 @@
-// The image of a save file "save%z3.dat": the 26,688-byte save state block, then a
-// 16-bit bottom-up BMP thumbnail.  The block is kept in memory as a plain
-// record and written and read field by field, little-endian, at fixed
-// offsets, so that a save written by one build loads in the others.
+// The image of a save file "save%z3.dat": the 26,688-byte save state block,
+// then a 16-bit bottom-up BMP thumbnail.  The block is written and read field
+// by field, little-endian, at fixed offsets, so that a save written by one
+// build loads in the others.
 #pragma once
 
 #include <windows.h>
@@ -9,61 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 
-// One stage character as saved: 84 bytes.
-struct CharacterSlot {
-  int32_t shown;
-  char name[32];
-  char layer[32];
-  int32_t x, y, homeX, homeY;
-};
+#include "player/scenario/save_file.h"
+#include "player/scenario/system_data.h"
 
-// The choice group, saved whole: 604 bytes.
-struct ChoiceGroup {
-  int32_t listFlag;
-  int32_t optionCount;
-  int32_t chosen;
-  int32_t layout[4];  // x, first y, unused, row step
-  char texts[4][48];
-  char labels[4][24];
-  char message[256];
-  char speaker[32];
-};
-
-constexpr uint32_t kSaveStateSize = 26688;
-constexpr int kSaveVariableCount = 12800;  // banks 0-49
+constexpr int kSaveVariableCount = kGameVariables;  // banks 0-49
 constexpr int kSaveMaxOptions = 4;
 constexpr int kSaveMaxWeatherKind = 6;
-
-struct SaveStateBlock {
-  char magic[4];
-  uint32_t thumbnailOffset;
-  char time[20];
-  char label[64];
-  int32_t saveIcon;
-  uint32_t pc;
-  int32_t frameCounter;
-  uint16_t moveKind;
-  char scriptName[32];
-  char voiceName[64];
-  char speakerName[32];
-  int16_t variables[kSaveVariableCount];
-  uint16_t reserved;
-  int32_t readBlock;
-  int32_t weatherKind;
-  int32_t weatherStrength;
-  int32_t conditionFlag;
-  int32_t windowShown;
-  int32_t pageCursorShown;
-  int32_t currentTrack;  // -1 none
-  int32_t trackMode;
-  int32_t currentEffect;  // -1 none
-  int32_t effectLoop;
-  CharacterSlot characters[2];
-  char backgroundName[32];
-  int32_t backgroundX;
-  int32_t backgroundY;
-  ChoiceGroup choice;
-};
 
 // Offsets of the fields in the file.
 enum SaveStateOffset : uint32_t {
@@ -140,15 +91,6 @@ void FormatSaveTime(char* out, const SYSTEMTIME& time);
 // The time text packed for ordering saves: the year's last two digits in bits
 // 25-31, month 21-24, day 16-20, hour 11-15, minute 5-10, seconds halved 0-4.
 uint32_t PackSaveTime(const char* timeText);
-
-// One row of the scene table: 68 bytes.  The table ends with a row whose
-// month is negative.
-struct SceneRecord {
-  int16_t month;  // 0: no date
-  int16_t day;
-  char scriptName[32];
-  char title[32];
-};
 
 // The row of scriptName in table, or null (no table, or not listed).
 const SceneRecord* LookupSceneRecord(const SceneRecord* table, const char* scriptName);

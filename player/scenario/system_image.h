@@ -8,51 +8,18 @@
 #include <cstdint>
 #include <vector>
 
-constexpr int kSeenNodes = 4096;     // both lists together
-constexpr int kReadFlagRecords = 1024;   // scripts with read flags
-constexpr int kReadBlockCount = 512;     // text blocks of one script
+#include "player/scenario/story.h"
+#include "player/scenario/system_data.h"
+
+constexpr int kReadBlockCount = 512;  // text blocks of one script
 constexpr int kSeenNameSize = 64;
-constexpr int kPersistentVariableFirst = 12800;
-constexpr int kPersistentVariableCount = 65536 - kPersistentVariableFirst;
+constexpr int kPersistentVariableFirst = kGameVariables;
+constexpr int kPersistentVariableCount = kScriptVariables - kPersistentVariableFirst;
 
-constexpr int kSeenListA = 0;  // backgrounds shown
-constexpr int kSeenListB = 1;  // scripts loaded
-
-// The pools link their entries by index: next is the index of the following
-// entry plus one, little-endian, 0 at the end of a list.
-struct SeenNameNode {
-  uint8_t next[4];
-  char name[kSeenNameSize];
-};
-
-// Bit n of block n is bit n & 7 of bits[n >> 3].
-struct ReadFlagRecord {
-  uint8_t next[4];
-  char scriptName[kSeenNameSize];
-  uint8_t bits[kReadBlockCount / 8];
-};
-
-// The seen and read block: 413,704 bytes, zero when empty.
-struct SeenReadBlock {
-  uint32_t nodeCount;
-  SeenNameNode nodes[kSeenNodes];
-  uint32_t recordCount;
-  ReadFlagRecord records[kReadFlagRecords];
-};
-static_assert(sizeof(SeenNameNode) == 68 && sizeof(ReadFlagRecord) == 132);
-static_assert(sizeof(SeenReadBlock) == 413704);
-
-// The block with the heads and tails of its lists (pool index + 1, 0: empty).
-struct SystemDataState {
-  SeenReadBlock* block;
-  uint32_t seenHead[2], seenTail[2];
-  uint32_t readHead, readTail;
-  int32_t eventPicture;  // the event-picture display rule applied to the background
-};
-
-// The two seen lists and the read-flag list of a SystemDataState.  Entries are added at the tail and never removed, so the lists
-// keep the order of first appearance.  Names longer than 63 bytes are cut at
-// a whole character; names compare as Shift-JIS with ASCII letters folded.
+// The two seen lists and the read-flag list of a SystemDataState.  Entries
+// are added at the tail and never removed, so the lists keep the order of
+// first appearance.  Names longer than 63 bytes are cut at a whole character;
+// names compare as Shift-JIS with ASCII letters folded.
 class CSeenReadLists {
  public:
   // Works on the state's block and heads; an all-zero state is empty.

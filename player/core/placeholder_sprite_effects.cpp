@@ -1,5 +1,5 @@
-// Placeholders for the sprite effects: no effect ever starts, so a sprite
-// is always drawn as itself.
+// Stands in for the sprite effects: no effect ever starts, so a sprite is
+// always drawn as itself.
 #include "player/core/display.h"
 #include "player/core/sprite.h"
 
