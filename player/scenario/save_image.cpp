@@ -128,6 +128,20 @@ static_assert(kSaveOffChoice + 572 + 32 == kSaveStateSize, "the choice group end
 static_assert(kSaveOffCharacters + 2 * kCharacterSlotSize == kSaveOffBackgroundName);
 static_assert(kSaveOffVariables + 2 * kSaveVariableCount == kSaveOffReserved);
 
+uint32_t LittleEndian32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// 1 when bmp (length bytes) is an uncompressed 16-bit BMP whose pixels lie
+// within length.
+int ThumbnailFits(const uint8_t* bmp, size_t length) {
+  if (length < 54 || bmp[0] != 'B' || bmp[1] != 'M') return 0;
+  uint32_t width = LittleEndian32(bmp + 18), height = LittleEndian32(bmp + 22);
+  if (LittleEndian32(bmp + 14) != 40 || (bmp[28] | bmp[29] << 8) != 16 || LittleEndian32(bmp + 30) != 0) return 0;
+  if (width < 1 || width > 4096 || height < 1 || height > 4096) return 0;
+  return 54 + 2 * uint64_t(width) * height <= length;
+}
+
 }  // namespace
 
 int HasSaveMagic(const uint8_t* image, size_t size) {
@@ -234,8 +248,8 @@ void SummariseSaveImage(const uint8_t* image, size_t size, SaveSlotSummary* out)
   FormatStringN(out->text, sizeof out->text, "%s %s", time, label);
   out->used = 1;
   out->packedTime = PackSaveTime(time);
-  uint32_t at = uint32_t(image[4]) | uint32_t(image[5]) << 8 | uint32_t(image[6]) << 16 | uint32_t(image[7]) << 24;
-  if (size > at) {
+  uint32_t at = LittleEndian32(image + 4);
+  if (size > at && ThumbnailFits(image + at, size - at)) {
     out->thumbnail = image + at;
     out->thumbnailSize = uint32_t(size - at);
   }

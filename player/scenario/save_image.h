@@ -105,7 +105,8 @@ struct SaveSlotSummary {
   int used;              // 1: a save that starts with "YMN" and a digit
   char text[96];         // "%s %s" (time, label), or "---- 未定義 ----"
   uint32_t packedTime;   // PackSaveTime of the time field
-  const uint8_t* thumbnail;  // the BMP inside image, or null
+  const uint8_t* thumbnail;  // the BMP inside image when it is an uncompressed
+                             // 16-bit BMP lying within the file, else null
   uint32_t thumbnailSize;    // bytes from the thumbnail to the file's end
 };
 

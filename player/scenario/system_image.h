@@ -56,6 +56,9 @@ class CSeenReadLists {
   SystemDataState* s_;
 };
 
+// 1 when name is one of list's names (ended by an empty name; null: none).
+int IsEventPictureName(const char* const* list, const char* name);
+
 // "system.dat": "YMS0", the persistent variables, then for list A, list B and
 // the read flags a count, a byte length and the entries (names NUL-terminated;
 // a read record's name is followed by its 64 bit bytes).

@@ -275,9 +275,22 @@ TEST(SaveFile, PackedTimeOrdersBySeconds) {
 
 TEST(SaveFile, SlotSummaries) {
   Bytes full = GoldenBytes();
-  Bytes bmp(54 + 4, 0);
+  Bytes bmp(54 + 2 * 2 * 2, 0);  // 2 x 2 pixels
   bmp[0] = 'B';
+  bmp[1] = 'M';
+  bmp[10] = 54;
+  bmp[14] = 40;
+  bmp[18] = 2;
+  bmp[22] = 2;
+  bmp[26] = 1;
+  bmp[28] = 16;
   full.insert(full.end(), bmp.begin(), bmp.end());
+  Bytes cut = full;  // the pixels pass the end of the file
+  cut.pop_back();
+  Bytes wide = full;  // not 16 bits a pixel
+  wide[26688 + 28] = 24;
+  Bytes packed = full;  // compressed
+  packed[26688 + 30] = 3;
   Bytes past = GoldenBytes();  // thumbnail offset at the very end
   Bytes shortMagic(50, 0);
   std::memcpy(shortMagic.data(), "YMN1", 4);
@@ -287,7 +300,7 @@ TEST(SaveFile, SlotSummaries) {
   std::memcpy(header.data(), "YMN9", 4);
   std::memcpy(header.data() + 8, "2004-05-06 07:08:10", 19);
   std::memset(header.data() + 28, 'L', 64);  // unterminated label
-  header[4] = 10;
+  header[4] = 10;  // a thumbnail offset inside the header: no BMP there
 
   struct Case {
     const char* what;
@@ -300,10 +313,13 @@ TEST(SaveFile, SlotSummaries) {
   const std::string goldenText = std::string("2004-05-06 07:08:10 -5\x8c\x8e" "6\x93\xfa[title]-");
   const Case cases[] = {
       {"full", &full, 1, goldenText, 26688},
+      {"thumbnail cut", &cut, 1, goldenText, -1},
+      {"thumbnail of 24 bits", &wide, 1, goldenText, -1},
+      {"compressed thumbnail", &packed, 1, goldenText, -1},
       {"no thumbnail", &past, 1, goldenText, -1},
       {"short", &shortMagic, 0, undefined, -1},
       {"magic", &wrong, 0, undefined, -1},
-      {"header only", &header, 1, "2004-05-06 07:08:10 " + std::string(64, 'L'), 10},
+      {"header only", &header, 1, "2004-05-06 07:08:10 " + std::string(64, 'L'), -1},
       {"null", nullptr, 0, undefined, -1},
   };
   for (const Case& c : cases) {
