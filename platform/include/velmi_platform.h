@@ -48,6 +48,8 @@ void VelmiClockUseFake(DWORD start_ms);
 void VelmiClockAdvance(DWORD ms);
 void VelmiClockUseReal();
 bool VelmiClockIsFake();
+// Pins GetLocalTime to a fixed time (null ends the pin).
+void VelmiClockPinLocalTime(const SYSTEMTIME* time);
 // Under the fake clock GetLocalTime reports the local time set here (seconds
 // are whole; milliseconds follow the tick) moved on by the fake ticks since
 // the call; until it is called, 2000-01-01 00:00:00 at the fake start.

@@ -74,7 +74,21 @@ void VelmiClockSetLocalTime(const SYSTEMTIME* now) {
   g_localTick.store(g_fakeNow.load());
 }
 
+namespace {
+std::atomic<bool> g_localPinned{false};
+SYSTEMTIME g_localTime{};
+}  // namespace
+
+void VelmiClockPinLocalTime(const SYSTEMTIME* time) {
+  if (time) g_localTime = *time;
+  g_localPinned = time != nullptr;
+}
+
 void GetLocalTime(LPSYSTEMTIME out) {
+  if (g_localPinned) {
+    *out = g_localTime;
+    return;
+  }
   timespec ts;
   tm local;
   if (g_fake.load()) {

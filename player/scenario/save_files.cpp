@@ -83,12 +83,12 @@ void FillSlotItems(void* context, int index, const SaveSlotSummary& s) {
   f->menu->SetLabel(nullptr, f->loadId + index, s.text);
   f->menu->SetEnabled(nullptr, f->loadId + index, s.used ? kMenuEnabled : 0);
   f->menu->SetChecked(nullptr, f->loadId + index, 0);
-  f->menu->SetItemPicture(nullptr, f->loadId + index, picture);
+  f->menu->SetItemPicture(nullptr, f->loadId + index, picture, picture ? s.thumbnailSize : 0);
   if (f->saveId < 0) return;
   f->menu->SetLabel(nullptr, f->saveId + index, s.text);
   f->menu->SetEnabled(nullptr, f->saveId + index, kMenuEnabled);
   f->menu->SetChecked(nullptr, f->saveId + index, 0);
-  f->menu->SetItemPicture(nullptr, f->saveId + index, picture);
+  f->menu->SetItemPicture(nullptr, f->saveId + index, picture, picture ? s.thumbnailSize : 0);
 }
 
 }  // namespace
