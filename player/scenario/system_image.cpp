@@ -1,5 +1,6 @@
 #include "player/scenario/system_image.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/le_append.h"
@@ -39,14 +40,17 @@ bool BlockInRange(int block) { return block >= 0 && block < kReadBlockCount; }
 }  // namespace
 
 void CSeenReadLists::ClearSeen() {
-  s_->block->nodeCount = 0;
-  std::memset(s_->block->nodes, 0, sizeof s_->block->nodes);
+  // Only the entries in use can hold anything.
+  SeenReadBlock* b = s_->block;
+  std::memset(b->nodes, 0, std::min<uint32_t>(b->nodeCount, kSeenNodes) * sizeof b->nodes[0]);
+  b->nodeCount = 0;
   s_->seenHead[0] = s_->seenHead[1] = s_->seenTail[0] = s_->seenTail[1] = 0;
 }
 
 void CSeenReadLists::ClearRead() {
-  s_->block->recordCount = 0;
-  std::memset(s_->block->records, 0, sizeof s_->block->records);
+  SeenReadBlock* b = s_->block;
+  std::memset(b->records, 0, std::min<uint32_t>(b->recordCount, kReadFlagRecords) * sizeof b->records[0]);
+  b->recordCount = 0;
   s_->readHead = s_->readTail = 0;
 }
 
