@@ -35,14 +35,7 @@ constexpr int kThumbnailHeight = 120;
 // Copies a name into a fixed field, cut at a whole character, zero-filled.
 template <size_t N>
 void CopyField(char (&field)[N], const char* name) {
-  size_t n = 0;
-  while (n < N - 1 && name[n]) {
-    size_t step = IsSjisLeadByte(uint8_t(name[n])) && name[n + 1] ? 2 : 1;
-    if (n + step > N - 1) break;
-    n += step;
-  }
-  std::memcpy(field, name, n);
-  std::memset(field + n, 0, N - n);
+  SjisCopyField(field, N, name, N);
 }
 
 bool IsSaveSlot(int slot) {

@@ -19,18 +19,6 @@ constexpr char kLabelDated[] = "-%d\x8c\x8e%d\x93\xfa[%s]-";
 constexpr char kLabelUndated[] = "-\x81H\x8c\x8e\x81H\x93\xfa[%s]-";
 constexpr char kLabelNarrow[] = "-%s-";
 
-// Length of the longest prefix of text that fits capacity - 1 bytes without
-// splitting a double-byte character.
-size_t WholeCharacterLength(const char* text, size_t limit, size_t capacity) {
-  size_t n = 0;
-  while (n < limit && text[n]) {
-    size_t step = IsSjisLeadByte(uint8_t(text[n])) && n + 1 < limit && text[n + 1] ? 2 : 1;
-    if (n + step > capacity - 1) break;
-    n += step;
-  }
-  return n;
-}
-
 // Writes the fields into the file image.
 struct Writer {
   uint8_t* out;
@@ -48,9 +36,7 @@ struct Writer {
   void Field(uint32_t at, const int16_t& v) { U16(at, uint16_t(v)); }
   template <size_t N>
   void Field(uint32_t at, const char (&name)[N]) {
-    size_t n = WholeCharacterLength(name, N, N);
-    std::memcpy(out + at, name, n);
-    std::memset(out + at + n, 0, N - n);
+    SjisCopyField(reinterpret_cast<char*>(out + at), N, name, N);
   }
   void Magic(uint32_t at, const char (&magic)[4]) { std::memcpy(out + at, magic, 4); }
 };
@@ -241,10 +227,8 @@ void SummariseSaveImage(const uint8_t* image, size_t size, SaveSlotSummary* out)
     return;
   }
   char time[21], label[65];
-  std::memcpy(time, image + kSaveOffTime, 20);
-  time[WholeCharacterLength(time, 20, 21)] = 0;
-  std::memcpy(label, image + kSaveOffLabel, 64);
-  label[WholeCharacterLength(label, 64, 65)] = 0;
+  SjisCopyField(time, sizeof time, reinterpret_cast<const char*>(image + kSaveOffTime), 20);
+  SjisCopyField(label, sizeof label, reinterpret_cast<const char*>(image + kSaveOffLabel), 64);
   FormatStringN(out->text, sizeof out->text, "%s %s", time, label);
   out->used = 1;
   out->packedTime = PackSaveTime(time);

@@ -1,6 +1,7 @@
 #include "player/scenario/system_image.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "common/le_append.h"
@@ -10,16 +11,7 @@ namespace {
 
 // Copies name into a field of kSeenNameSize bytes, cut at a whole character,
 // zero-filled behind the terminator.
-void CopyName(char* field, const char* name) {
-  size_t n = 0;
-  while (name[n]) {
-    size_t step = IsSjisLeadByte(uint8_t(name[n])) && name[n + 1] ? 2 : 1;
-    if (n + step > size_t(kSeenNameSize - 1)) break;
-    n += step;
-  }
-  std::memcpy(field, name, n);
-  std::memset(field + n, 0, kSeenNameSize - n);
-}
+void CopyName(char* field, const char* name) { SjisCopyField(field, kSeenNameSize, name, SIZE_MAX); }
 
 // The name as a field would hold it, for comparisons.
 struct FieldName {
