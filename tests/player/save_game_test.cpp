@@ -184,6 +184,18 @@ TEST_F(SaveGame, NarrowScreenLabelHasNoDate) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(&f[28])), "--");
   EXPECT_EQ(U32(f, 26688 + 18), 64u);  // 160 x 120 canvas units at 320 x 240
   EXPECT_EQ(U32(f, 26688 + 22), 48u);
+
+  // The same file loads on a 640 x 480 configuration, thumbnail and all.
+  app.reset();
+  SetScreenWidth(640);
+  SetScreenHeight(480);
+  app = NewApp();
+  int used[15], newest = -1;
+  FillSaveMenus(app->menu, kMenuLoadFirst, kMenuSaveFirst, app->savePath, 1, used, &newest);
+  EXPECT_EQ(newest, 0);
+  EXPECT_NE(Item(kMenuLoadFirst)->flags & kMenuHasPicture, 0u);
+  EXPECT_EQ(app->RestoreSaveFile(0), 1);
+  EXPECT_EQ(app->story.pc, 40u);
 }
 
 TEST_F(SaveGame, FailedWriteKeepsFileFlagsAndMenus) {
@@ -385,6 +397,16 @@ TEST_F(SaveGame, RestoreResumesTheSnapshotWithItsDeliberateChanges) {
   EXPECT_EQ(std::memcmp(&app->saveState, &saved, sizeof saved), 0);
   // A non-looping effect is not replayed: its word stays cleared.
   EXPECT_EQ(app->sound.currentEffect, -1);
+
+  // Weather allowed: the saved snow starts again, with the wind of the other
+  // kinds (180) instead of the snow's own 150.
+  app->settings.sacraMode = 1;
+  app->weather.kind = 1;  // weather of the running game stops first
+  ASSERT_EQ(app->RestoreSaveFile(0), 1);
+  EXPECT_EQ(app->weather.kind, 3);
+  EXPECT_EQ(app->weather.strength, saved.weatherStrength);
+  EXPECT_EQ(app->weather.windDirection, 180);
+  EXPECT_EQ(app->weather.maximum, 32);
 }
 
 TEST_F(SaveGame, SystemDataSurvivesARestart) {
