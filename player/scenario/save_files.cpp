@@ -21,7 +21,7 @@
 #include "player/scenario/save_image.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/scenario/sound_requests.h"
-#include "player/scenario/story_table_access.h"
+#include "player/scenario/story_tables.h"
 #include "player/scenario/transition.h"
 #include "player/screens/option_handlers.h"
 #include "player/screens/popup_menu.h"
@@ -90,7 +90,7 @@ void CGameApp::SnapshotSaveState() {
   SaveStateBlock& b = saveState;
   std::memcpy(b.magic, "YMN0", 4);
   b.thumbnailOffset = kSaveStateSize;
-  MakeSceneLabel(b.label, StorySceneTable(), story.scriptName, GetScreenWidth());
+  MakeSceneLabel(b.label, g_SceneTable, story.scriptName, GetScreenWidth());
   CopyField(b.scriptName, story.scriptName);
   CopyField(b.voiceName, sound.voiceName);
   CopyField(b.speakerName, story.speakerName);

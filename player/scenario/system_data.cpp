@@ -9,7 +9,7 @@
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/scenario/save_image.h"
-#include "player/scenario/story_table_access.h"
+#include "player/scenario/story_tables.h"
 #include "player/scenario/system_image.h"
 
 namespace {
@@ -55,7 +55,7 @@ ReadFlagRecord* SetReadFlag(CGameApp* app, const char* scriptName, int block) {
 }
 
 const SceneRecord* LookupSceneRecord(const char* scriptName) {
-  return LookupSceneRecord(StorySceneTable(), scriptName);
+  return LookupSceneRecord(g_SceneTable, scriptName);
 }
 
 int IsEventPictureName(const char* const* list, const char* name) {
@@ -70,7 +70,7 @@ void CGameApp::ApplyEventPictureRule() {
   if (gameMode != MODE_STORY || !stage.backgroundName[0]) return;
   CPicture* picture = pictures[kSlotBackground];
   if (!picture || !picture->pixels) return;
-  if (!IsEventPictureName(StoryEventPictureNames(), stage.backgroundName)) return;
+  if (!IsEventPictureName(g_EventPictureNames, stage.backgroundName)) return;
   if (settings.dispFreeMode == 1) {
     CPicture::Darken(picture, 64);
     systemData.eventPicture = 1;

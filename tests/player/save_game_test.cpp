@@ -6,6 +6,7 @@
 #include <velmi_device.h>
 #include <velmi_platform.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -21,6 +22,7 @@
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "player/scenario/save_image.h"
+#include "player/scenario/story_tables.h"
 #include "player/scenario/system_image.h"
 #include "player/screens/popup_menu.h"
 #include "tests/player/rbp_builder.h"
@@ -198,6 +200,19 @@ TEST_F(SaveGame, NarrowScreenLabelHasNoDate) {
   EXPECT_EQ(app->story.pc, 40u);
 }
 
+TEST_F(SaveGame, LabelNamesTheSceneOfTheTable) {
+  const SceneRecord* row = nullptr;
+  for (const SceneRecord* r = g_SceneTable; r->month >= 0 && !row; ++r)
+    if (r->month > 0 && r->title[0]) row = r;
+  ASSERT_NE(row, nullptr);
+  Play(app.get(), 0);
+  std::memcpy(app->story.scriptName, row->scriptName, sizeof row->scriptName);
+  app->SnapshotSaveState();
+  char expect[64];
+  std::snprintf(expect, sizeof expect, "-%d\x8c\x8e%d\x93\xfa[%.32s]-", row->month, row->day, row->title);
+  EXPECT_STREQ(app->saveState.label, expect);
+}
+
 TEST_F(SaveGame, FailedWriteKeepsFileFlagsAndMenus) {
   Play(app.get(), 0);
   app->SnapshotSaveState();
@@ -373,7 +388,9 @@ TEST_F(SaveGame, RestoreResumesTheSnapshotWithItsDeliberateChanges) {
   app->phase = 7;
   app->CaptureThumbnail();
   app->settings.sacraMode = 0;
+  std::strcpy(app->story.scriptName, "other");
   ASSERT_EQ(app->RestoreSaveFile(0), 1);
+  EXPECT_STREQ(app->story.scriptName, kScript);  // loaded again
 
   EXPECT_EQ(app->gameMode, MODE_STORY);
   EXPECT_EQ(app->phase, 0);
@@ -448,6 +465,40 @@ TEST_F(SaveGame, SystemDataSurvivesARestart) {
   fresh->ReadSystemData();
   EXPECT_EQ(fresh->systemData.block->nodeCount, 3u);
   EXPECT_EQ(TestReadFlag(fresh.get(), kScript, 300), 0);
+}
+
+TEST_F(SaveGame, EventPictureRuleDarkensListedBackgrounds) {
+  const struct {
+    int mode, dispFree;
+    bool listed;
+    uint16_t pixel;  // after the rule, from white
+    int word;
+  } cases[] = {
+      {MODE_STORY, 1, true, Pack565(0xF8 * 64 >> 8, 0xFC * 64 >> 8, 0xF8 * 64 >> 8), 1},
+      {MODE_STORY, 2, true, 0x0000, 1},
+      {MODE_STORY, 0, true, 0xFFFF, 0},
+      {MODE_STORY, 3, true, 0xFFFF, 0},
+      {MODE_STORY, 1, false, 0xFFFF, 0},
+      {MODE_CG, 1, true, 0xFFFF, 0},
+  };
+  for (const auto& c : cases) {
+    app->gameMode = c.mode;
+    app->settings.dispFreeMode = c.dispFree;
+    std::strcpy(app->stage.backgroundName, c.listed ? g_EventPictureNames[0] : "bg\bg01");
+    app->systemData.eventPicture = 7;
+    auto* picture = new CPicture;
+    ASSERT_EQ(CPicture::CreateBlank(picture, 4, 4, 0xFF, 2), 1);
+    delete app->pictures[kSlotBackground];
+    app->pictures[kSlotBackground] = picture;
+    app->ApplyEventPictureRule();
+    EXPECT_EQ(picture->GetPixels()[5], c.pixel) << c.mode << " " << c.dispFree << " " << c.listed;
+    EXPECT_EQ(app->systemData.eventPicture, c.word) << c.mode << " " << c.dispFree << " " << c.listed;
+    picture->FreePixels();
+  }
+  delete app->pictures[kSlotBackground];
+  app->pictures[kSlotBackground] = nullptr;
+  app->ApplyEventPictureRule();  // no picture: nothing to darken
+  EXPECT_EQ(app->systemData.eventPicture, 0);
 }
 
 TEST(EventPictures, NamesCompareAsShiftJis) {
