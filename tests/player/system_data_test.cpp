@@ -49,7 +49,7 @@ TEST(SeenLists, AddKeepsOneEntryPerListInOrder) {
   EXPECT_FALSE(l.lists.HasSeenName(1, "bg02"));
 
   // A name longer than 63 bytes is cut at a whole character, and the cut
-  // name is what later additions are compared with.
+  // name is what further additions are compared with.
   std::string longName(62, 'n');
   longName += "\x88\xa2tail";
   EXPECT_EQ(l.lists.AddSeenName(1, longName.c_str()), 1);
