@@ -7,6 +7,7 @@
 #include "common/local_buffer.h"
 #include "common/sjis.h"
 #include "player/core/picture.h"
+#include "formats/le_bytes.h"
 
 // ---- 未定義 ----
 const char kTextUndefinedSlot[] = "---- \x96\xa2\x92\xe8\x8b` ----";
@@ -45,8 +46,8 @@ struct Writer {
 struct Reader {
   const uint8_t* in;
   bool unterminated = false;
-  uint32_t U16(uint32_t at) const { return uint32_t(in[at]) | uint32_t(in[at + 1]) << 8; }
-  uint32_t U32(uint32_t at) const { return U16(at) | U16(at + 2) << 16; }
+  uint32_t U16(uint32_t at) const { return GetLe16(in + at); }
+  uint32_t U32(uint32_t at) const { return GetLe32(in + at); }
   void Field(uint32_t at, uint32_t& v) { v = U32(at); }
   void Field(uint32_t at, int32_t& v) { v = int32_t(U32(at)); }
   void Field(uint32_t at, uint16_t& v) { v = uint16_t(U16(at)); }
@@ -114,9 +115,7 @@ static_assert(kSaveOffChoice + 572 + 32 == kSaveStateSize, "the choice group end
 static_assert(kSaveOffCharacters + 2 * kCharacterSlotSize == kSaveOffBackgroundName);
 static_assert(kSaveOffVariables + 2 * kSaveVariableCount == kSaveOffReserved);
 
-uint32_t LittleEndian32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
+uint32_t LittleEndian32(const uint8_t* p) { return GetLe32(p); }
 
 // 1 when bmp (length bytes) is an uncompressed 16-bit BMP whose pixels lie
 // within length.

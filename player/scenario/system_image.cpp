@@ -20,11 +20,11 @@ struct FieldName {
 };
 
 uint32_t Link(const uint8_t* next) {
-  return uint32_t(next[0]) | uint32_t(next[1]) << 8 | uint32_t(next[2]) << 16 | uint32_t(next[3]) << 24;
+  return GetLe32(next);
 }
 
 void SetLink(uint8_t* next, uint32_t value) {
-  for (int k = 0; k < 4; ++k) next[k] = uint8_t(value >> (8 * k));
+  PutLe32(next, value);
 }
 
 bool BlockInRange(int block) { return block >= 0 && block < kReadBlockCount; }
@@ -165,8 +165,8 @@ struct Section {
   bool Open(const uint8_t* image, size_t size, size_t* at) {
     if (size - *at < 8) return false;
     const uint8_t* p = image + *at;
-    count = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    uint32_t length = uint32_t(p[4]) | uint32_t(p[5]) << 8 | uint32_t(p[6]) << 16 | uint32_t(p[7]) << 24;
+    count = GetLe32(p);
+    uint32_t length = GetLe32(p + 4);
     if (length > size - *at - 8) {
       length = uint32_t(size - *at - 8);
       truncated = true;
@@ -192,7 +192,7 @@ SystemCheck ParseSystemImage(const uint8_t* image, size_t size, int16_t* persist
   if (!image || size < kSystemOffLists) return SystemCheck::kShort;
   for (int i = 0; i < kPersistentVariableCount; ++i) {
     const uint8_t* p = image + kSystemOffVariables + 2 * i;
-    persistent[i] = int16_t(uint16_t(p[0] | p[1] << 8));
+    persistent[i] = int16_t(GetLe16(p));
   }
   lists->ClearSeen();
   lists->ClearRead();

@@ -27,6 +27,7 @@
 #include "player/screens/popup_menu.h"
 #include "tests/player/rbp_builder.h"
 #include "formats/le_bytes.h"
+#include "formats/rgb565.h"
 
 namespace {
 
@@ -475,7 +476,7 @@ TEST_F(SaveGame, EventPictureRuleDarkensListedBackgrounds) {
     uint16_t pixel;  // after the rule, from white
     int word;
   } cases[] = {
-      {MODE_STORY, 1, true, Pack565(0xF8 * 64 >> 8, 0xFC * 64 >> 8, 0xF8 * 64 >> 8), 1},
+      {MODE_STORY, 1, true, PackRgb565(0xF8 * 64 >> 8, 0xFC * 64 >> 8, 0xF8 * 64 >> 8), 1},
       {MODE_STORY, 2, true, 0x0000, 1},
       {MODE_STORY, 0, true, 0xFFFF, 0},
       {MODE_STORY, 3, true, 0xFFFF, 0},
