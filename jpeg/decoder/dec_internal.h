@@ -22,14 +22,48 @@ void JpegIdctIntEighth(int16_t* block);
 
 inline int16_t JpegRangeLimit(int32_t x) { return (int16_t)(x < -128 ? 0 : x > 127 ? 255 : x + 128); }
 
-// ---- Input stream and markers ------------------------------------------------------
+// ---- Input stream (dec_input.cpp) ---------------------------------------------------
+// JpegNextMarker's code for the end of the data.
+constexpr int32_t kJpegEndOfData = 256;
 int64_t JpegStreamOffset(const JpegInStream* s);
 JpegStatus JpegStreamSetOffset(JpegInStream* s, int64_t offset);
+bool JpegFileSeekTo(HANDLE f, int64_t offset);
 JpegStatus JpegFillInput(JpegInStream* s);
+void JpegResetInput(JpegInStream* s);
+JpegStatus JpegTakeBytes(JpegInStream* s, int32_t n, const uint8_t** out);
+JpegStatus JpegReadWord(JpegInStream* s, int32_t* value);
+// A segment body of n bytes, in place or gathered into a heap copy (*heap,
+// which the caller frees).
+JpegStatus JpegReadSegment(JpegInStream* s, int32_t n, const uint8_t** out, uint8_t** heap);
+// A segment's length and body (length - 2 bytes), as JpegReadSegment.
+JpegStatus JpegReadBody(JpegInStream* s, const uint8_t** body, int32_t* size, uint8_t** heap);
+JpegStatus JpegSkipBytes(JpegInStream* s, int32_t n);
+JpegStatus JpegSkipSegment(JpegInStream* s);
 JpegStatus JpegSeekMarker(JpegInStream* s);
 int32_t JpegNextMarker(JpegInStream* s, JpegStatus* status);
-void JpegResetInput(JpegInStream* s);
+bool JpegHuffCountsValid(const uint8_t* counts);
+
+// ---- Segment readers (dec_markers.cpp) ----------------------------------------------
+JpegStatus JpegReadFrameHeader(JPEG_PROPERTIES* p, int32_t sof);
+JpegStatus JpegReadQuantTables(JPEG_PROPERTIES* p);
+JpegStatus JpegReadHuffmanTables(JPEG_PROPERTIES* p);
+JpegStatus JpegReadRestartInterval(JPEG_PROPERTIES* p);
+JpegStatus JpegReadApp0(JPEG_PROPERTIES* p);
+JpegStatus JpegReadApp14(JPEG_PROPERTIES* p);
+JpegStatus JpegReadComment(JPEG_PROPERTIES* p);
+JpegStatus JpegReadScanHeader(JPEG_PROPERTIES* p, JpegScan* scan);
+JpegStatus JpegStartScan(JPEG_PROPERTIES* p, JpegScan* scan);
+
+// ---- Stream driver (dec_stream.cpp) ---------------------------------------------------
+// Read types: parameters (0, 1, 20, 21) and tables-only (4, 5) reads stop
+// before the image data; even types read a file, odd ones memory.
+inline bool JpegIsFileRead(int32_t io) { return (io & 1) == 0; }
+inline bool JpegIsParamsType(int32_t io) { return io == 0 || io == 1 || io == 4 || io == 5 || io == 20 || io == 21; }
+inline bool JpegIsTablesType(int32_t io) { return io == 4 || io == 5; }
 JpegStatus JpegDecodeStream(JPEG_PROPERTIES* p);
+void JpegFreeScan(JpegDecoderState& d);
+void JpegFreeFrameBuffers(JpegDecoderState& d);
+void JpegRememberSizedGeometry(JpegDecoderState& d);
 
 // ---- Huffman entropy decoding --------------------------------------------------------
 extern const int32_t JpegZigzag80[80];
@@ -51,8 +85,8 @@ JpegStatus JpegDecodeAcRefine(JpegInStream* s, int16_t* block, const JpegHuffDec
                               int32_t al);
 
 // ---- Scan loops ----------------------------------------------------------------------
-JpegStatus JpegDecodeImage(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES* p);
-JpegStatus JpegRestartCheck(JpegInStream* s, JpegDecScan* scan, int32_t mcusPerRow, int32_t mcuRows, int32_t col,
+JpegStatus JpegDecodeImage(JpegInStream* s, JpegScan* scan, JPEG_PROPERTIES* p);
+JpegStatus JpegRestartCheck(JpegInStream* s, JpegScan* scan, int32_t mcusPerRow, int32_t mcuRows, int32_t col,
                             int32_t row);
 
 // ---- Output ---------------------------------------------------------------------------

@@ -16,7 +16,7 @@ struct ScanGeometry {
   int32_t rows;
 };
 
-ScanGeometry Geometry(const JPEG_PROPERTIES* p, const JpegDecScan* scan) {
+ScanGeometry Geometry(const JPEG_PROPERTIES* p, const JpegScan* scan) {
   const JpegDecoderState& d = p->dec;
   ScanGeometry g;
   g.single = scan->ns == 1;
@@ -55,7 +55,7 @@ void TransformBlock(JPEG_PROPERTIES* p, int16_t* block, int32_t scale, bool fold
 }
 
 // MCU output step: transforms the MCU in the work area and writes it.
-void OutputMcu(JPEG_PROPERTIES* p, const JpegDecScan* scan, int32_t col, int32_t row, int32_t scale) {
+void OutputMcu(JPEG_PROPERTIES* p, const JpegScan* scan, int32_t col, int32_t row, int32_t scale) {
   JpegDecoderState& d = p->dec;
   if (d.bufferedMode) {
     const int32_t ci = scan->comp[0].index;
@@ -105,7 +105,7 @@ JpegStatus ConsumeRestartMarker(JpegInStream* s) {
 
 // Decodes one MCU of a sequential scan: full blocks (dequantised, or copied to
 // the planes in coefficients-only mode) or, when `full` is false, only the DC.
-JpegStatus DecodeSequentialMcu(JPEG_PROPERTIES* p, JpegDecScan* scan, const ScanGeometry& g, int32_t col,
+JpegStatus DecodeSequentialMcu(JPEG_PROPERTIES* p, JpegScan* scan, const ScanGeometry& g, int32_t col,
                                int32_t row, bool full) {
   JpegDecoderState& d = p->dec;
   JpegKernelTable* t = p->out.kernels;
@@ -137,7 +137,7 @@ JpegStatus DecodeSequentialMcu(JPEG_PROPERTIES* p, JpegDecScan* scan, const Scan
 }
 
 // Stops after an MCU when the caller asked for it; false when the scan is done anyway.
-bool Interrupt(JPEG_PROPERTIES* p, JpegDecScan* scan, int32_t col, int32_t row, int32_t perRow, int32_t rows) {
+bool Interrupt(JPEG_PROPERTIES* p, JpegScan* scan, int32_t col, int32_t row, int32_t perRow, int32_t rows) {
   if (!p->stopRequest) return false;
   int32_t nextCol = col + 1, nextRow = row;
   if (nextCol >= perRow) {
@@ -167,7 +167,7 @@ struct McuPlan {
   int32_t outputBlocks = 0;  // every frame component's blocks, transformed in place
 };
 
-bool PlanMcu(JPEG_PROPERTIES* p, JpegDecScan* scan, const ScanGeometry& g, int32_t scale, McuPlan* plan) {
+bool PlanMcu(JPEG_PROPERTIES* p, JpegScan* scan, const ScanGeometry& g, int32_t scale, McuPlan* plan) {
   JpegDecoderState& d = p->dec;
   if (CoefficientsOnly(p) || p->coefPlanes || d.bufferedMode || scale != 1 || !p->out.kernels->decoderOutput ||
       (d.smoothing && p->hMax == 2 && p->vMax <= 2))
@@ -189,7 +189,7 @@ bool PlanMcu(JPEG_PROPERTIES* p, JpegDecScan* scan, const ScanGeometry& g, int32
   return true;
 }
 
-JpegStatus DecodeSequential(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
+JpegStatus DecodeSequential(JpegInStream* s, JpegScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
   const ScanGeometry g = Geometry(p, scan);
   const bool coefOnly = CoefficientsOnly(p);
   McuPlan plan;
@@ -236,7 +236,7 @@ JpegStatus DecodeSequential(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES*
   return JPEG_SUCCESS;
 }
 
-void RoiRecord(JpegDecoderState& d, const JpegDecScan* scan, int32_t row) {
+void RoiRecord(JpegDecoderState& d, const JpegScan* scan, int32_t row) {
   if (!d.roiIndex || row < 0 || row >= kRoiEntries) return;
   JpegRoiEntry& e = d.roiIndex[row];
   e.offset = JpegStreamOffset(&d.in);
@@ -246,7 +246,7 @@ void RoiRecord(JpegDecoderState& d, const JpegDecScan* scan, int32_t row) {
   std::memcpy(e.pred, scan->pred, sizeof e.pred);
 }
 
-JpegStatus RoiRestore(JpegDecoderState& d, JpegDecScan* scan, int32_t row) {
+JpegStatus RoiRestore(JpegDecoderState& d, JpegScan* scan, int32_t row) {
   const JpegRoiEntry& e = d.roiIndex[row];
   if (JpegStreamSetOffset(&d.in, e.offset) != 0) return JPEG_ERR_FILE;
   d.in.acc = e.acc;
@@ -257,7 +257,7 @@ JpegStatus RoiRestore(JpegDecoderState& d, JpegDecScan* scan, int32_t row) {
 }
 
 // The index belongs to one scan of one stream; any other scan starts it anew.
-JpegStatus RoiIndexFor(JPEG_PROPERTIES* p, JpegDecScan* scan) {
+JpegStatus RoiIndexFor(JPEG_PROPERTIES* p, JpegScan* scan) {
   JpegDecoderState& d = p->dec;
   if (!d.roiIndex) {
     d.roiIndex = static_cast<JpegRoiEntry*>(std::malloc(sizeof(JpegRoiEntry) * kRoiEntries));
@@ -280,7 +280,7 @@ JpegStatus RoiIndexFor(JPEG_PROPERTIES* p, JpegDecScan* scan) {
   return JPEG_SUCCESS;
 }
 
-JpegStatus DecodeSequentialRoi(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
+JpegStatus DecodeSequentialRoi(JpegInStream* s, JpegScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
   JpegDecoderState& d = p->dec;
   const ScanGeometry g = Geometry(p, scan);
   const bool coefOnly = CoefficientsOnly(p);
@@ -366,7 +366,7 @@ bool ProgressiveReady(const JpegDecoderState& d) {
   return d.dcComponentsDone >= d.ncomp && d.finishedScans >= d.ncomp;
 }
 
-void OutputFromStore(JPEG_PROPERTIES* p, const JpegDecScan* scan, int32_t col, int32_t row, int32_t scale) {
+void OutputFromStore(JPEG_PROPERTIES* p, const JpegScan* scan, int32_t col, int32_t row, int32_t scale) {
   JpegDecoderState& d = p->dec;
   if (col < 0 || row < 0 || col >= p->mcusPerRow || row >= p->mcuRows) return;
   const bool coefOnly = CoefficientsOnly(p);
@@ -394,11 +394,11 @@ void OutputFromStore(JPEG_PROPERTIES* p, const JpegDecScan* scan, int32_t col, i
   OutputMcu(p, scan, col, row, scale);
 }
 
-void OutputStoreRow(JPEG_PROPERTIES* p, const JpegDecScan* scan, int32_t row, int32_t scale) {
+void OutputStoreRow(JPEG_PROPERTIES* p, const JpegScan* scan, int32_t row, int32_t scale) {
   for (int32_t col = 0; col < p->mcusPerRow; ++col) OutputFromStore(p, scan, col, row, scale);
 }
 
-JpegStatus DecodeProgressive(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
+JpegStatus DecodeProgressive(JpegInStream* s, JpegScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
   JpegDecoderState& d = p->dec;
   const ScanGeometry g = Geometry(p, scan);
   const bool ready = ProgressiveReady(d);
@@ -456,7 +456,7 @@ JpegStatus DecodeProgressive(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES
 
 }  // namespace
 
-JpegStatus JpegRestartCheck(JpegInStream* s, JpegDecScan* scan, int32_t mcusPerRow, int32_t mcuRows, int32_t col,
+JpegStatus JpegRestartCheck(JpegInStream* s, JpegScan* scan, int32_t mcusPerRow, int32_t mcuRows, int32_t col,
                             int32_t row) {
   const int32_t r = scan->restartInterval;
   if (r == 0) return JPEG_SUCCESS;
@@ -469,7 +469,7 @@ JpegStatus JpegRestartCheck(JpegInStream* s, JpegDecScan* scan, int32_t mcusPerR
   return ConsumeRestartMarker(s);
 }
 
-JpegStatus JpegDecodeImage(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES* p) {
+JpegStatus JpegDecodeImage(JpegInStream* s, JpegScan* scan, JPEG_PROPERTIES* p) {
   JpegDecoderState& d = p->dec;
   JpegKernelTable* t = p->out.kernels;
   if (p->dctMethod == 1) {

@@ -60,7 +60,7 @@ struct JpegDecScanComponent {
   int32_t quant;
 };
 
-struct JpegDecScan {
+struct JpegScan {
   int32_t ns;
   int32_t ss, se, ah, al;
   int32_t restartInterval;
@@ -136,7 +136,7 @@ struct JpegDecoderState {
   int32_t scanHeaderLength;
 
   // Scans.
-  JpegDecScan* scan;
+  JpegScan* scan;
   int32_t progressiveScans;
   int32_t dcComponentsDone;
   int32_t finishedScans;
