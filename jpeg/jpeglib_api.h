@@ -100,6 +100,10 @@ struct JPEG_PROPERTIES;
 struct JpegOutputStream;
 struct JpegHuffEncodeTable;
 
+// One MCU of samples or coefficients: up to ten blocks of 64 values, the
+// encoder's input converters' output and the decoder's inverse transforms'.
+typedef int16_t McuSampleBuffer[10 * 64];
+
 // ---- Kernel routine types ---------------------------------------------------
 typedef void (*JpegEndOfCallFn)(void);
 typedef void (*JpegFdctFn)(int16_t* block);
@@ -365,7 +369,7 @@ struct JPEG_PROPERTIES {
   int32_t converterCode;
 
   // 7. Work area and coding mode (decoder-owned fields in dec)
-  alignas(32) int16_t work[10 * 64];
+  alignas(32) McuSampleBuffer work;
   int32_t progressive;
   JpegCoefPlanes* coefPlanes;
   JpegDecoderState dec;

@@ -6,7 +6,7 @@
 #include "jpeg/jpeg_internal.h"
 
 // ---- Inverse DCT and dequantisation ---------------------------------------------
-const double* JpegScaledDequantFactor();  // 64 factors, zigzag order
+const double* ScaledDequantFactor();  // 64 factors, zigzag order
 void JpegPrepareDequantScaled(int16_t* table);
 void JpegPrepareDequantInt(int16_t* table);
 void JpegDequantizeScaled(int16_t* block, const int16_t* table);
@@ -99,7 +99,7 @@ JpegStatus JpegClipMcu(const int32_t* roi, int32_t mcuWidth, int32_t mcuHeight, 
                        int32_t pictureHeight, uint8_t** out, JpegRect* rect);
 JpegRect JpegRectIntersect(const JpegRect& a, const JpegRect& b);
 // Writes one decoded MCU (samples in p->work) at the read's scale.
-void JpegOutputSamples(JPEG_PROPERTIES* p, int32_t col, int32_t row);
+void JpegOutputScaledMcu(JPEG_PROPERTIES* p, int32_t col, int32_t row);
 // Smoothing: flushes MCUs that still wait for their neighbours.
 void JpegSmoothFlush(JPEG_PROPERTIES* p);
 void JpegSmoothReset(JPEG_PROPERTIES* p);
@@ -141,9 +141,9 @@ void JpegCvtCopy4(const int16_t*, const int16_t*, const int16_t*, const int16_t*
 
 // Slot index of each converter code inside JpegKernelTable::outputConverters.
 enum : int32_t {
-  kCvtGray = 0, kCvtYcc444Rgb, kCvtYcc422Rgb, kCvtYcc420Rgb, kCvtYcc444Bgr, kCvtYcc422Bgr, kCvtYcc420Bgr,
-  kCvtYcc444Quad, kCvtYcc422Quad, kCvtYcc420Quad, kCvtCopy3, kCvtCopy422, kCvtCopy420, kCvtCopy3Quad,
-  kCvtPack422, kCvtYcck444Quad, kCvtYcck422Quad, kCvtYcck420Quad, kCvtCopy4
+  cvtGray = 0, cvtYcc444Rgb, cvtYcc422Rgb, cvtYcc420Rgb, cvtYcc444Bgr, cvtYcc422Bgr, cvtYcc420Bgr,
+  cvtYcc444Quad, cvtYcc422Quad, cvtYcc420Quad, cvtCopy3, cvtCopy422, cvtCopy420, cvtCopy3Quad,
+  cvtPack422, cvtYcck444Quad, cvtYcck422Quad, cvtYcck420Quad, cvtCopy4
 };
 
 // Slots 19-22 hold the transforms bound for the current scan.

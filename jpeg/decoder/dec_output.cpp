@@ -314,7 +314,7 @@ void JpegMcuWindow(const JPEG_PROPERTIES* p, int32_t scale, int32_t* win) {
 
 // ---- Generic converters -----------------------------------------------------------------------
 
-void JpegOutputSamples(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
+void JpegOutputScaledMcu(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   const int32_t scale = p->dec.scale < 1 ? 1 : p->dec.scale;
   CompGeometry g[4];
   int32_t mw, mh;
@@ -337,7 +337,7 @@ void JpegOutputSamples(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
 }
 
 int32_t JpegCopyMcu(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
-  JpegOutputSamples(p, col, row);
+  JpegOutputScaledMcu(p, col, row);
   return 0;
 }
 
@@ -367,7 +367,7 @@ int32_t JpegSmoothMcu(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   JpegDecoderState& d = p->dec;
   if (!d.smoothing || p->hMax != 2 || p->vMax > 2 || !d.ring || d.ringMcuBlocks != d.blocksPerMcu ||
       d.ringRowMcus != p->mcusPerRow + 2 || col >= p->mcusPerRow) {
-    JpegOutputSamples(p, col, row);
+    JpegOutputScaledMcu(p, col, row);
     return 0;
   }
   const int32_t scale = d.scale < 1 ? 1 : d.scale;
