@@ -17,19 +17,19 @@ namespace fs = std::filesystem;
 const char* const kCodecNames[] = {
     "CpuKind", "JPEG_PROPERTIES", "JpegBgrYccH1V1Mcu", "JpegBgrYccH1V1Mmx", "JpegBgrYccH2V1Mcu", "JpegBgrYccH2V1Mmx",
     "JpegBgrYccH2V2Mcu", "JpegBgrYccH2V2Mmx", "JpegBindKernels", "JpegBufferedMcu", "JpegBufferedYcbcrMcu",
-    "JpegClipMcu", "JpegCoefPlanes", "JpegColor", "JpegConvertPictureColour", "JpegCopy3H1V1Mcu", "JpegCopy3H2V1Mcu",
-    "JpegCopy3H2V2Mcu", "JpegCopy4H1V1Mcu", "JpegCopyMcu", "JpegCountAcFirst", "JpegCountAcRefine",
-    "JpegCountDcFirst", "JpegCountEobRun", "JpegCvtCopy3", "JpegCvtGrayMmx", "JpegCvtGray", "JpegCvtPack422Mmx",
-    "JpegCvtYcc420BgrMmx", "JpegCvtYcc420QuadMmx", "JpegCvtYcc420RgbMmx", "JpegCvtYcc422BgrMmx",
-    "JpegCvtYcc422BgrSse", "JpegCvtYcc422QuadMmx", "JpegCvtYcc422RgbMmx", "JpegCvtYcc422RgbSse",
-    "JpegCvtYcc444BgrMmx", "JpegCvtYcc444QuadMmx", "JpegCvtYcc444RgbMmx", "JpegCvtYcc444Rgb", "JpegCvtYcck420QuadMmx",
-    "JpegCvtYcck422QuadMmx", "JpegCvtYcck444QuadMmx", "JpegDecodeAcFirst", "JpegDecodeAcRefine", "JpegDecodeBlockDc",
-    "JpegDecodeBlockMmx2", "JpegDecodeBlockMmx", "JpegDecodeBlock", "JpegDecodeDcFirst", "JpegDecodeDcOnlyMmx",
-    "JpegDecodeDcRefine", "JpegDecodeImage", "JpegDecodeProgressiveRoi", "JpegDecodeProgressive",
-    "JpegDecodeSequentialRoi", "JpegDecodeSequential", "JpegDecodeStream", "JpegDecodeSymbol", "JpegDequantizeIntMmx",
-    "JpegDequantizeIntSse2", "JpegDequantizeInt", "JpegDequantizeScaled", "JpegDeriveDecodeTable",
-    "JpegDeriveEncodeTable", "JpegEdgeCopy3Quad", "JpegEdgeCopy3", "JpegEdgeCopy420", "JpegEdgeCopy422",
-    "JpegEdgeCopy4", "JpegEdgeGray", "JpegEdgePack422", "JpegEdgeYcc420Bgr", "JpegEdgeYcc420Quad",
+    "JpegClipMcu", "JpegCoefPlanes", "JpegColor", "JpegConvertMcuColour", "JpegConvertPictureColour",
+    "JpegWritePlane", "JpegCopy3H1V1Mcu", "JpegCopy3H2V1Mcu", "JpegCopy3H2V2Mcu", "JpegCopy4H1V1Mcu", "JpegCopyMcu",
+    "JpegCountAcFirst", "JpegCountAcRefine", "JpegCountDcFirst", "JpegCountEobRun", "JpegCvtCopy3", "JpegCvtGrayMmx",
+    "JpegCvtGray", "JpegCvtPack422Mmx", "JpegCvtYcc420BgrMmx", "JpegCvtYcc420QuadMmx", "JpegCvtYcc420RgbMmx",
+    "JpegCvtYcc422BgrMmx", "JpegCvtYcc422BgrSse", "JpegCvtYcc422QuadMmx", "JpegCvtYcc422RgbMmx",
+    "JpegCvtYcc422RgbSse", "JpegCvtYcc444BgrMmx", "JpegCvtYcc444QuadMmx", "JpegCvtYcc444RgbMmx", "JpegCvtYcc444Rgb",
+    "JpegCvtYcck420QuadMmx", "JpegCvtYcck422QuadMmx", "JpegCvtYcck444QuadMmx", "JpegDecodeAcFirst",
+    "JpegDecodeAcRefine", "JpegDecodeBlockDc", "JpegDecodeBlockMmx2", "JpegDecodeBlockMmx", "JpegDecodeBlock",
+    "JpegDecodeDcFirst", "JpegDecodeDcOnlyMmx", "JpegDecodeDcRefine", "JpegDecodeImage", "JpegDecodeProgressiveRoi",
+    "JpegDecodeProgressive", "JpegDecodeSequentialRoi", "JpegDecodeSequential", "JpegDecodeStream",
+    "JpegDecodeSymbol", "JpegDequantizeIntMmx", "JpegDequantizeIntSse2", "JpegDequantizeInt", "JpegDequantizeScaled",
+    "JpegDeriveDecodeTable", "JpegDeriveEncodeTable", "JpegEdgeCopy3Quad", "JpegEdgeCopy3", "JpegEdgeCopy420",
+    "JpegEdgeCopy422", "JpegEdgeCopy4", "JpegEdgeGray", "JpegEdgePack422", "JpegEdgeYcc420Bgr", "JpegEdgeYcc420Quad",
     "JpegEdgeYcc420Rgb", "JpegEdgeYcc422Bgr", "JpegEdgeYcc422Quad", "JpegEdgeYcc422Rgb", "JpegEdgeYcc444Bgr",
     "JpegEdgeYcc444Quad", "JpegEdgeYcc444Rgb", "JpegEdgeYcck420Quad", "JpegEdgeYcck422Quad", "JpegEdgeYcck444Quad",
     "JpegEmitCorrectionBits", "JpegEmitEobRun", "JpegEmitZrl", "JpegEncodeAcFirst", "JpegEncodeAcRefine",
@@ -75,9 +75,9 @@ const char* const kCodecNames[] = {
 };
 
 const char* const kBlitNames[] = {
-    ".rbp", "Add16Level", "Add16", "AddAlphaLevel", "AddAlpha", "AddPaletteLevel", "AddPalette", "AlphaCopy",
-    "AlphaLevel", "AlphaMaskLevel", "AlphaMask", "Blend16", "BlitAdd", "BlitNormal", "CPicture", "Copy16",
-    "FillAddLevel", "FillAddSolid", "FillAdd", "FillBlend", "FillColor", "FillSolid", "PaletteBlend", "PaletteCopy",
+    "Add16Level", "Add16", "AddAlphaLevel", "AddAlpha", "AddPaletteLevel", "AddPalette", "AlphaCopy", "AlphaLevel",
+    "AlphaMaskLevel", "AlphaMask", "Blend16", "BlitAdd", "BlitNormal", "CPicture", "Copy16", "FillAddLevel",
+    "FillAddSolid", "FillAdd", "FillBlend", "FillColor", "FillSolid", "PaletteBlend", "PaletteCopy",
 };
 
 std::string ReadSources(const fs::path& dir) {
