@@ -173,6 +173,7 @@ void JpegResetInput(JpegInStream* s) {
   s->acc = 0;
   s->bits = 0;
   s->marker = 0;
+  s->dataError = 0;
 }
 
 JpegStatus JpegSeekMarker(JpegInStream* s) {
