@@ -48,6 +48,8 @@ extern const uint8_t JpegStdAcLumaSymbols[162];
 extern const uint8_t JpegStdAcChromaCounts[16];
 extern const uint8_t JpegStdAcChromaSymbols[162];
 
+// True for the library's standard tables that a write leaves in the caller's slots.
+bool JpegIsStandardTable(const uint8_t* table);
 JpegStatus JpegSetupTables(JPEG_PROPERTIES* p);
 void JpegScaleQuantTable(int32_t quality, const uint8_t* base, int16_t* out);
 JpegStatus JpegWriteTables(JPEG_PROPERTIES* p);

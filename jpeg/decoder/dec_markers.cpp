@@ -124,6 +124,12 @@ JpegStatus JpegReadQuantTables(JPEG_PROPERTIES* p) {
     if (tq > 3 || pq > 1) return JPEG_ERR_BAD_QUANT;
     const int32_t size = pq ? 128 : 64;
     if (n - i < size) return JPEG_ERR_BAD_QUANT;  // partial table
+    // The raw table into the caller's slot for its number.
+    JpegQuantSpec& slot = p->quantSpec[tq];
+    if (slot.base && !JpegIsStandardTable(slot.base)) {
+      std::memcpy(const_cast<uint8_t*>(slot.base), b + i, (size_t)size);
+      slot.id = tq;
+    }
     int16_t* q = d.quant[tq];
     for (int k = 0; k < 64; ++k) q[k] = pq ? (int16_t)((b[i + 2 * k] << 8) | b[i + 2 * k + 1]) : (int16_t)b[i + k];
     i += size;
@@ -158,6 +164,14 @@ JpegStatus JpegReadHuffmanTables(JPEG_PROPERTIES* p) {
     for (int k = 0; k < 16; ++k) total += counts[k];
     if (n - i - 17 < total) return JPEG_ERR_DATA;
     if (d.huffNumbers < th + 1) d.huffNumbers = th + 1;
+    // The raw table into the caller's slot for its class and number.
+    JpegHuffSpec& slot = p->huffSpec[2 * th + tc];
+    if (slot.counts && slot.symbols && !JpegIsStandardTable(slot.counts) && !JpegIsStandardTable(slot.symbols)) {
+      std::memcpy(const_cast<uint8_t*>(slot.counts), counts, 16);
+      std::memcpy(const_cast<uint8_t*>(slot.symbols), b + i + 17, (size_t)total);
+      slot.cls = (uint8_t)tc;
+      slot.id = (uint8_t)th;
+    }
     JpegHuffDecodeTable* t = tc ? &p->acDecode[th] : &p->dcDecode[th];
     if (JpegDeriveDecodeTable(counts, b + i + 17, tc, th, t) != 0) return JPEG_ERR_BAD_HUFFMAN;
     if (tc) {
