@@ -13,6 +13,7 @@
 #include <random>
 
 #include "jpeg/decoder/dec_internal.h"
+#include "tests/support/temp_folder.h"
 
 namespace jd {
 
@@ -54,12 +55,8 @@ ErrorManager* Errors(jpeg_decompress_struct* d, ErrorManager* e) {
 }  // namespace
 
 std::string TempPath(const std::string& name) {
-  return "/tmp/velmi_jpegdec_" + std::to_string(getpid()) + "_" + name;
-}
-
-void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), (std::streamsize)bytes.size());
+  static const std::string folder = vtest::ScratchFolder("jpegdec", "files");
+  return folder + "/" + name;
 }
 
 void UseCpuKind(int kind) {

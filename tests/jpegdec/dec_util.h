@@ -85,7 +85,7 @@ std::vector<LjCoefs> OurCoefs(const std::vector<uint8_t>& jpeg, JpegStatus* stat
 double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 int MaxDiff(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
+// Path of a file in this process's scratch folder of the decoder tests.
 std::string TempPath(const std::string& name);
-void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace jd

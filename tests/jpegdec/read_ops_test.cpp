@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "tests/jpegdec/dec_util.h"
+#include "tests/support/file_io.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ TEST(ReadOps, ParametersThenDataAndTablesThenDataEqualTheWholeRead) {
 TEST(ReadOps, FileReadsEqualMemoryReads) {
   const auto jpeg = jd::LjEncode(jd::MakePicture(50, 40, 3, 3), jd::LjWrite{});
   const std::string path = jd::TempPath("file.jpg");
-  jd::WriteFileBytes(path, jpeg);
+  vtest::WriteBytes(path, jpeg);
   jd::ReadOptions ro;
   const jd::Decode whole = jd::OurDecode(jpeg, ro);
   ro.io = 15;
@@ -160,7 +161,7 @@ TEST(ReadOps, RepeatedRegionReadsOnOneJob) {
   opt.restartMcus = 3;
   const auto jpeg = jd::LjEncode(jd::MakePicture(90, 70, 3, 6), opt);
   const std::string path = jd::TempPath("roi.jpg");
-  jd::WriteFileBytes(path, jpeg);
+  vtest::WriteBytes(path, jpeg);
   const jd::Decode whole = jd::OurDecode(jpeg, jd::ReadOptions{});
   const int regions[][4] = {{30, 40, 60, 70}, {0, 0, 20, 10}, {50, 17, 89, 50}, {5, 60, 10, 62}};
   for (bool file : {false, true}) {
@@ -273,7 +274,7 @@ TEST(ReadOps, ThumbnailsFromApp0) {
   }
   {  // the same thumbnail from a file
     const std::string path = jd::TempPath("thumb.jpg");
-    jd::WriteFileBytes(path, jpeg);
+    vtest::WriteBytes(path, jpeg);
     Job j;
     j.job.jpegFileName = path.c_str();
     auto px = j.Picture(4, 3, 3, 1);
@@ -480,7 +481,9 @@ RawTables StreamTables(const std::vector<uint8_t>& j) {
 
 // Bytes [0, n) equal want, the rest of the buffer still holds the fill byte.
 void ExpectCopied(const uint8_t* buffer, size_t size, const std::vector<uint8_t>& want, const char* what, int slot) {
-  if (!want.empty()) EXPECT_EQ(std::memcmp(buffer, want.data(), want.size()), 0) << what << " slot " << slot;
+  if (!want.empty()) {
+    EXPECT_EQ(std::memcmp(buffer, want.data(), want.size()), 0) << what << " slot " << slot;
+  }
   for (size_t k = want.size(); k < size; ++k) ASSERT_EQ(buffer[k], 0xEE) << what << " slot " << slot << " byte " << k;
 }
 
