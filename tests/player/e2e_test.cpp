@@ -18,6 +18,7 @@
 
 #include "player/core/blit.h"
 #include "player/core/picture.h"
+#include "player/scenario/game_mode.h"
 #include "tests/player/rbp_builder.h"
 #include "tests/support/temp_folder.h"
 
@@ -77,13 +78,17 @@ int WaitFor(pid_t pid, int seconds) {
   }
 }
 
-bool WaitForFile(const std::string& path, int seconds) {
+// A PNG is whole once it ends with its IEND chunk (empty, fixed CRC).
+bool PngComplete(const Bytes& png) {
+  static const uint8_t kEnd[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+  return png.size() > 8 + sizeof kEnd && std::memcmp(png.data() + png.size() - sizeof kEnd, kEnd, sizeof kEnd) == 0;
+}
+
+// True once another process has written the whole PNG.
+bool WaitForPng(const std::string& path, int seconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (std::chrono::steady_clock::now() < end) {
-    if (ReadFileBytes(path).size() > 8) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let the writer finish
-      return true;
-    }
+    if (PngComplete(ReadFileBytes(path))) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;
@@ -159,9 +164,14 @@ TEST_P(EndToEnd, SceneSecondStartAndWriteBack) {
   WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end()));
   std::string exe = Install(b.scene);
   std::string shot = dir + "/shot.png";
-  pid_t first = Spawn(exe, Env(Script("20 shot " + shot + "\n300 quit\n")), dir + "/first.err");
+  // The first copy steps into the background and takes its picture there;
+  // it reports no mode until a second start brings it to the front, and quits
+  // only after that, so the second start always finds it running.
+  const std::string title = std::to_string(MODE_TITLE);
+  pid_t first =
+      Spawn(exe, Env(Script("30 focus 0\n40 shot " + shot + "\n50 wait " + title + "\n1 quit\n")), dir + "/first.err");
   ASSERT_GT(first, 0);
-  ASSERT_TRUE(WaitForFile(shot, 30)) << Text(ReadFileBytes(dir + "/first.err"));
+  ASSERT_TRUE(WaitForPng(shot, 30)) << Text(ReadFileBytes(dir + "/first.err"));
 
   // A second copy of the same build from the same folder brings the first forward and ends.
   pid_t second = Spawn(exe, {"VELMI_LOCK_DIR=" + dir}, dir + "/second.err");
