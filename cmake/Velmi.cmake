@@ -3,7 +3,7 @@
 
 # velmi_library(<target> [RECURSE] DIRS <dir>... [DEPS <target>...])
 # Sources: *.cpp / *.c in each DIR (recursively with RECURSE).  A library
-# with no sources yet becomes an INTERFACE target so dependants still link.
+# without sources becomes an INTERFACE target so dependants still link.
 function(velmi_library target)
   cmake_parse_arguments(A "RECURSE" "" "DIRS;DEPS;PRIVATE_DEPS" ${ARGN})
   set(srcs)
@@ -35,7 +35,8 @@ function(velmi_test name)
   endif()
   find_package(GTest REQUIRED)
   add_executable(${name} ${A_SOURCES})
-  target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  # Every test has the shared test support (tests/support): scratch folders and file helpers.
+  target_link_libraries(${name} PRIVATE ${A_LIBS} velmi_test_support GTest::gtest GTest::gtest_main Threads::Threads)
   target_compile_definitions(${name} PRIVATE VELMI_SOURCE_DIR="${PROJECT_SOURCE_DIR}" VELMI_BINARY_DIR="${PROJECT_BINARY_DIR}")
   include(GoogleTest)
   gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)

@@ -182,6 +182,7 @@ void VelmiDeviceSetGeometry(int width, int height) {
 VelmiDeviceGeometry VelmiDeviceGetGeometry() { return S().geometry; }
 
 void VelmiDeviceSetConfiguration(const char* name) { S().configuration = name ? name : ""; }
+std::string VelmiDeviceGetConfiguration() { return S().configuration; }
 
 void VelmiDeviceSetHeadless(bool headless) { S().headless = headless ? 1 : 0; }
 bool VelmiDeviceIsHeadless() { return Headless(); }
@@ -197,6 +198,7 @@ void VelmiDeviceConfigureFromEnvironment() {
   if (const char* d = std::getenv("VELMI_LOCK_DIR")) VelmiDeviceSetLockDir(d);
   if (const char* s = std::getenv("VELMI_DEVICE_SCRIPT")) VelmiDeviceLoadScriptFile(s);
   if (const char* r = std::getenv("VELMI_DEVICE_REPORT")) VelmiDeviceSetReportFile(r);
+  PinStatusFromEnvironment();
   Headless();
 }
 

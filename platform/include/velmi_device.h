@@ -18,6 +18,18 @@ VelmiDeviceGeometry VelmiDeviceGetGeometry();
 
 // Names the build configuration (part of the start-lock key).
 void VelmiDeviceSetConfiguration(const char* name);
+std::string VelmiDeviceGetConfiguration();
+
+// The program's entry, called by the device's start-up code.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCmd);
+
+// The device's start-up code for a program built for one device generation
+// ("ce30", "ce42" or "ce50"): names the configuration after it, sets up the
+// portrait screen of its devices (240 x 320 for ce30, else 480 x 640, the
+// program then marked as aware of the high-resolution screen), applies the
+// environment (VelmiDeviceConfigureFromEnvironment) and runs WinMain with
+// the arguments joined by spaces.  Returns WinMain's result.
+int VelmiDeviceRunProgram(const char* generation, int argc, char** argv);
 
 // Headless: SDL's dummy video driver, no window on a display.  Also chosen
 // by VELMI_HEADLESS=1 or when no display is reachable.
@@ -76,6 +88,27 @@ void VelmiDeviceHeldSize(int* width, int* height);
 
 // Writes the screen as held (rotated upright) or the raw frame buffer as PNG.
 bool VelmiDeviceScreenshot(const char* path, bool raw);
+
+// The status calls (GetLocalTime, GetSystemPowerStatusEx2, GlobalMemoryStatus,
+// GetStoreInformation) report these values while pinned, so that pictures
+// showing them repeat.  VELMI_DEVICE_STATUS pins them from the environment:
+// "YYYY-MM-DD hh:mm battery% availMB load% storeFreeMB".
+struct VelmiDeviceStatus {
+  SYSTEMTIME time{};
+  BYTE batteryPercent = 255;
+  DWORD memoryLoad = 0;
+  DWORD totalPhys = 0;
+  DWORD availPhys = 0;
+  DWORD storeSize = 0;
+  DWORD storeFree = 0;
+};
+void VelmiDevicePinStatus(const VelmiDeviceStatus& status);
+void VelmiDeviceUnpinStatus();
+// Folder whose file system GetStoreInformation reports (Linux path); the
+// program's folder until set.
+void VelmiDeviceSetStoreFolder(const char* path);
+// Root of the power-supply class (tests point it at a made-up tree).
+void VelmiDeviceSetPowerSupplyRoot(const char* path);
 
 // ---- Test-support channel --------------------------------------------------
 // The game reports its mode and phase once per frame, and the name of every

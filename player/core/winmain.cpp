@@ -105,6 +105,12 @@ void CGameApp::WatchForeground() {
 int FrameStep(CGameApp* app) {
   app->frameTime = NowMs();
   if (app->menu && app->menu->IsOpen()) {
+    // The open menu takes whole frame steps, the game frozen under it.
+    if (!FrameTimer::IsDue()) {
+      Sleep(1);
+      return 0;
+    }
+    SystemIdleTimerReset();
     app->LatchInput();
     app->menu->HandleInput(app->hwnd, &app->input);
     Sleep(1);
@@ -161,6 +167,7 @@ int FrameStep(CGameApp* app) {
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
+  SetPlayerBuildFromDevice();
   const PlayerBuild build = GetPlayerBuild();
   SetCanvasWidth(800);
   SetCanvasHeight(600);
@@ -185,6 +192,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
   if (!app->programFolderOk) {
     delete app;
     return ErrorBox(kTextFolderTooLong);
+  }
+  // The seen and read block is the one large allocation of the game members.
+  if (!app->systemData.block) {
+    delete app;
+    return ErrorBox(kTextMemoryShort);
   }
   UINT period = 0;
   if (build == PlayerBuild::Ce50) {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "converter/formats/pack_writer.h"
+#include "converter/pack_writer.h"
 #include "tests/support/file_io.h"
 #include "tests/support/temp_folder.h"
 
