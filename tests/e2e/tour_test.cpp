@@ -1,0 +1,231 @@
+// The tour of the sample game (tests/e2e/tour.txt) played by each player
+// build on the shared converted data folder: every run starts from a clean
+// copy of the data and of the settings, and its report, screenshots, sound
+// capture and written files are checked against the tour's steps.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_support.h"
+#include "tests/support/file_io.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+struct Step {
+  std::string name;
+  bool music = false;
+  std::vector<std::string> files;  // relative to the run folder
+  std::vector<std::string> cfgLines;
+  std::vector<int> waitModes;
+  std::vector<std::string> shots;
+};
+
+struct Tour {
+  std::vector<Step> steps;
+  std::string script;  // screenshot names made absolute in the run folder
+};
+
+std::vector<std::string> Words(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> w;
+  for (std::string s; in >> s;) w.push_back(s);
+  return w;
+}
+
+// Reads the step headers and the script lines; false (with a reason) on a
+// line the tour's format does not allow.
+bool ReadTour(const std::string& text, const std::string& runFolder, Tour* tour, std::string* why) {
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::vector<std::string> w = Words(line);
+    if (w.empty()) continue;
+    if (w[0] == "#>") {
+      if (w.size() < 2) return *why = "step without a name", false;
+      Step step;
+      step.name = w[1];
+      for (size_t i = 2; i < w.size(); ++i) {
+        if (w[i] == "music") {
+          step.music = true;
+        } else if ((w[i] == "file" || w[i] == "cfg") && i + 1 < w.size()) {
+          (w[i] == "file" ? step.files : step.cfgLines).push_back(w[i + 1]);
+          ++i;
+        } else {
+          return *why = "unknown check in: " + line, false;
+        }
+      }
+      tour->steps.push_back(step);
+      continue;
+    }
+    if (w[0][0] == '#') continue;
+    if (tour->steps.empty()) return *why = "script line before the first step: " + line, false;
+    Step& step = tour->steps.back();
+    if (w.size() >= 3 && w[1] == "wait") step.waitModes.push_back(std::atoi(w[2].c_str()));
+    if (w.size() == 3 && w[1] == "shot") {
+      step.shots.push_back(w[2]);
+      tour->script += w[0] + " shot " + runFolder + "/" + w[2] + "\n";
+      continue;
+    }
+    tour->script += line + "\n";
+  }
+  if (tour->steps.empty()) return *why = "no steps", false;
+  return true;
+}
+
+struct Report {
+  std::vector<int> modes;  // mode of each change, in order
+  std::vector<std::string> failedPictures, timeouts;
+};
+
+Report ReadReport(const std::string& text) {
+  Report r;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    const std::vector<std::string> w = Words(line);
+    if (w.size() < 3) continue;
+    if (w[1] == "mode") {
+      const int mode = std::atoi(w[2].c_str());
+      if (r.modes.empty() || r.modes.back() != mode) r.modes.push_back(mode);
+    } else if (w[1] == "picture") {
+      r.failedPictures.push_back(w[2]);
+    } else if (w[1] == "timeout") {
+      r.timeouts.push_back(w[2]);
+    }
+  }
+  return r;
+}
+
+// True when some 16-bit sample of the capture is louder than a whisper.
+bool HoldsSound(const std::vector<uint8_t>& pcm) {
+  for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
+    const int16_t s = int16_t(pcm[i] | pcm[i + 1] << 8);
+    if (s > 64 || s < -64) return true;
+  }
+  return false;
+}
+
+struct Configuration {
+  const char* name;
+  const char* program;
+};
+
+// Plays the tour on a clean copy of the shared data folder and checks it.
+void PlayTour(const Configuration& c) {
+  const std::string shared = VELMI_BINARY_DIR "/tour-data/data";
+  ASSERT_TRUE(fs::is_directory(shared)) << "the converted sample (test e2e_tour_data) is missing: " << shared;
+
+  // A clean copy of the data folder; the program folder holds the player and
+  // settings that only name that folder.
+  const std::string run = vtest::ScratchFolder("e2e", std::string("tour-") + c.name);
+  fs::copy(shared, run + "/data", fs::copy_options::recursive);
+  fs::create_directories(run + "/prog");
+  const std::string exe = run + "/prog/" + fs::path(c.program).filename().string();
+  fs::copy_file(c.program, exe);
+  ASSERT_TRUE(vtest::WriteText(run + "/prog/velmi.cfg", "[GAME_INST_FOLDER]\r\nDATA01=..\\data\\\r\n"));
+
+  Tour tour;
+  std::string why;
+  ASSERT_TRUE(ReadTour(vtest::ReadText(VELMI_SOURCE_DIR "/tests/e2e/tour.txt"), run, &tour, &why)) << why;
+  ASSERT_TRUE(vtest::WriteText(run + "/tour.txt", tour.script));
+
+  const auto start = std::chrono::steady_clock::now();
+  const int code = e2e::RunProgram(exe,
+                                   {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + run, "VELMI_DEVICE_SCRIPT=" + run + "/tour.txt",
+                                    "VELMI_DEVICE_REPORT=" + run + "/report.txt",
+                                    "VELMI_WAVE_CAPTURE=" + run + "/sound.pcm",
+                                    // The pop-up menu's status line shows these.
+                                    "VELMI_DEVICE_STATUS=2000-01-01 12:00 80 32 50 256"},
+                                   run + "/player.err", 240);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("tour %s: %.1f s\n", c.name, seconds);
+  testing::Test::RecordProperty("seconds", std::to_string(seconds));
+
+  const std::string log = vtest::ReadText(run + "/player.err");
+  EXPECT_EQ(code, 0) << log;  // the tour's last step ends the game
+  EXPECT_EQ(log.find("message box"), std::string::npos) << log;
+
+  const Report report = ReadReport(vtest::ReadText(run + "/report.txt"));
+  EXPECT_TRUE(report.failedPictures.empty()) << "first picture that failed: " << report.failedPictures[0];
+  EXPECT_TRUE(report.timeouts.empty()) << "the wait for mode " << report.timeouts[0] << " ran out";
+
+  // The modes the steps wait for come in the tour's order.
+  size_t seen = 0;
+  for (const Step& step : tour.steps)
+    for (int mode : step.waitModes) {
+      while (seen < report.modes.size() && report.modes[seen] != mode) ++seen;
+      EXPECT_LT(seen, report.modes.size()) << "step " << step.name << " never reached mode " << mode;
+    }
+
+  // Each screenshot was taken and shows something new.
+  std::vector<uint8_t> previous;
+  std::string previousName;
+  bool music = false;
+  for (const Step& step : tour.steps) {
+    music = music || step.music;
+    for (const std::string& shot : step.shots) {
+      const std::vector<uint8_t> png = vtest::ReadBytes(run + "/" + shot);
+      EXPECT_GT(png.size(), 8u) << "step " << step.name << ": no screenshot " << shot;
+      if (!previous.empty()) {
+        EXPECT_NE(png, previous) << "step " << step.name << ": " << shot << " shows " << previousName;
+      }
+      previous = png;
+      previousName = shot;
+    }
+    for (const std::string& file : step.files)
+      EXPECT_TRUE(fs::is_regular_file(run + "/" + file)) << "step " << step.name << ": no " << file;
+  }
+
+  // The settings were written back at the close, with each step's changes.
+  const std::string cfg = vtest::ReadText(run + "/prog/velmi.cfg");
+  EXPECT_NE(cfg.find("[SYSTEM_CONFIG]\r\n"), std::string::npos) << cfg;
+  for (const Step& step : tour.steps)
+    for (const std::string& line : step.cfgLines)
+      EXPECT_NE(cfg.find(line + "\r\n"), std::string::npos) << "step " << step.name << ": " << line << " not in\n" << cfg;
+  if (music) {
+    EXPECT_TRUE(HoldsSound(vtest::ReadBytes(run + "/sound.pcm"))) << "the sound capture is silent";
+  }
+
+  if (testing::Test::HasFailure()) vtest::KeepScratchFolders();
+}
+
+TEST(Tour, Ce42) { PlayTour({"ce42", PLAYER_CE42}); }
+TEST(Tour, Ce50) { PlayTour({"ce50", PLAYER_CE50}); }
+TEST(Tour, Ce30) { PlayTour({"ce30", PLAYER_CE30}); }
+
+// The tour's reader refuses what would make a run check less than it says.
+TEST(TourFile, ReaderRefusesMalformedSteps) {
+  const struct {
+    const char* text;
+    bool ok;
+  } cases[] = {
+      {"#> a file prog/velmi.cfg\n0 wait 0\n5 shot a.png\n", true},
+      {"0 wait 0\n", false},               // a line before any step
+      {"#>\n0 quit\n", false},             // a step without a name
+      {"#> a sound\n0 quit\n", false},     // an unknown check
+      {"#> a file\n0 quit\n", false},      // a check without its value
+      {"# only comments\n", false},        // no steps at all
+  };
+  for (const auto& c : cases) {
+    Tour tour;
+    std::string why;
+    EXPECT_EQ(ReadTour(c.text, "/run", &tour, &why), c.ok) << c.text << why;
+  }
+  Tour tour;
+  std::string why;
+  ASSERT_TRUE(ReadTour("#> a music cfg X=1\n0 wait 7 * 9\n5 shot a.png\n", "/run", &tour, &why));
+  EXPECT_TRUE(tour.steps[0].music);
+  EXPECT_EQ(tour.steps[0].waitModes, std::vector<int>{7});
+  EXPECT_EQ(tour.steps[0].cfgLines, std::vector<std::string>{"X=1"});
+  EXPECT_EQ(tour.script, "0 wait 7 * 9\n5 shot /run/a.png\n");
+}
+
+}  // namespace
