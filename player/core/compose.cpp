@@ -44,8 +44,9 @@ void CGameApp::RemoveFinishedSprites() {
   for (CSprite*& s : sprites) {
     if (!s || s->finished != 1) continue;
     s->EndEffect();
-    s->ComputeBounds(0, 0);
-    RECT r{s->newBounds[0], s->newBounds[1], s->newBounds[2], s->newBounds[3]};
+    // Both the area drawn last (an effect's pieces included) and the head.
+    RECT r;
+    s->GetDirtyRect(&r);
     if (dirty) dirty->Add(&r, 1);
     s->FreePieces();
     delete s;
