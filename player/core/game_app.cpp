@@ -107,5 +107,3 @@ void CGameApp::FreePlatformMembers() {
 }
 
 void CGameApp::GetProgramFolder(char* out) const { StrCopy(out, programFolder); }
-
-int CGameApp::IsPictureSlotUsed(int n) const { return n >= 0 && n < kPictureSlots && pictures[n] != nullptr; }

@@ -56,10 +56,32 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
 
   // Scenario operations the platform calls.
   void DispatchMode();
-  void InvalidateVirtualRect(int x, int y, int w, int h);
-  int IsPictureSlotUsed(int n) const;
   void WriteSystemData();
   void ReadSystemData();
+
+  // Stage slots: picture and sprite slots in canvas units (stage_slots.cpp).
+  void InvalidateVirtualRect(int x, int y, int w, int h);
+  // The last stylus point lies within the rectangle, edges included.
+  int HitTest(int x, int y, int w, int h) const;
+  void DeleteSprite(int n, int invalidate);
+  void DeleteAllSprites();
+  void SetSpriteRect(int n, int pictureSlot, int x, int y, int w, int h);
+  void SetSpriteCell(int n, int cell, int nextCell, int durationMs, int pictureSlot, int x, int y, int w, int h,
+                     int offsetX, int offsetY, int animation);
+  void SetSpriteCell(int n, int cell, int nextCell, int durationMs, int pictureSlot, int x, int y, int w, int h,
+                     int offsetX, int offsetY);
+  // ".rbp" in place of the name's extension; 0 (error bit set) on failure.
+  int LoadPictureSlot(int n, const char* name, int flag);
+  int CreateAlphaPicture(int n, int w, int h);
+  int CreatePlainPicture(int n, int w, int h);
+  void FreePictureSlot(int n);
+  void FreeAllPictureSlots();
+  int IsPictureSlotUsed(int n) const;
+  CSprite* MakeRectSprite(int n, int x, int y, int w, int h, uint32_t colour, int priority);
+  // Negative sx, sy become 0; negative sw, sh take the picture's whole size.
+  CSprite* MakePictureSprite(int n, int pictureSlot, int sx, int sy, int sw, int sh, int x, int y, int ox, int oy,
+                             int priority);
+  uint32_t pictureLoadTime = 0;  // NowMs of the last LoadPictureSlot
 
   // Platform members.
   CScreen* screen;
@@ -92,6 +114,9 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
   int32_t clearFirst;
   int32_t shakeX, shakeY;
   GXKeyList gxKeys;
+
+ private:
+  int CreateBlankPicture(int n, int w, int h, int kind);
 };
 
 // Compose the frame's dirty rectangles; the message text draws itself last.

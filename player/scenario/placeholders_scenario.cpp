@@ -24,11 +24,6 @@ void CGameApp::FreeGameMembers() { FreePlatformMembers(); }
 // No mode handlers yet: every mode runs nothing.
 void DispatchGameMode(CGameApp*) {}
 
-void CGameApp::InvalidateVirtualRect(int x, int y, int w, int h) {
-  RECT r{ScaleX(x), ScaleY(y), ScaleX(x) + ScaleX(w), ScaleY(y) + ScaleY(h)};
-  if (dirty) dirty->Add(&r, 1);
-}
-
 void CGameApp::WriteSystemData() {}
 void CGameApp::ReadSystemData() {}
 
