@@ -8,6 +8,7 @@
 #include "player/core/settings.h"
 #include "player/core/sprite.h"
 #include "player/core/window_base.h"
+#include "player/scenario/stage_state.h"
 #include "player/scenario/game_members.h"
 #include "player/screens/screen_members.h"
 
@@ -83,6 +84,24 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
                              int priority);
   uint32_t pictureLoadTime = 0;  // NowMs of the last LoadPictureSlot
 
+  // Stage: backgrounds, characters and their glides (stage.cpp).
+  void ShowBackground(const char* name);
+  void ClearStage();
+  void ShowScrollBackground(const char* name);
+  void ApplyViewport();
+  // Character slot s is 0 or 1; the name "-" removes it.
+  void ShowCharacter(int s, const char* name);
+  void ShowLayer(int s, const char* name);
+  void RemoveCharacter(int s);
+  void RemoveLayer(int s);
+  // Once per frame; 1 when the glide has ended.
+  int MoveCharacter(int s, int x, int y);
+  int MoveBackground(int x, int y, int mode);
+  StageState stage{};
+
+  // System data.
+  void ApplyEventPictureRule();
+
   // Platform members.
   CScreen* screen;
   char savePath[kPathSize];
@@ -117,6 +136,10 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
 
  private:
   int CreateBlankPicture(int n, int w, int h, int kind);
+  void ShowFigure(int s, const char* name, bool layer);
+  // Glides (x, y) toward the target over distance x num / den ms.
+  int Glide(GlideState& glide, int32_t& x, int32_t& y, int tx, int ty, int num, int den);
+  int GlideSkipped() const;
 };
 
 // Compose the frame's dirty rectangles; the message text draws itself last.
