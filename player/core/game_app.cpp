@@ -53,6 +53,7 @@ void CGameApp::InitPlatformMembers() {
   frameTime = 0;
   shakeX = shakeY = 0;
   SetFirstSettings(&settings);
+  BindSoundRequests();
   CeSrand(1);
   // Program folder, cut after its last backslash.
   std::memset(programFolder, 0, sizeof programFolder);

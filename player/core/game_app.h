@@ -8,7 +8,9 @@
 #include "player/core/settings.h"
 #include "player/core/sprite.h"
 #include "player/core/window_base.h"
+#include "player/scenario/message_window_state.h"
 #include "player/scenario/stage_state.h"
+#include "player/scenario/story_sound.h"
 #include "player/scenario/game_members.h"
 #include "player/screens/screen_members.h"
 
@@ -99,8 +101,35 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
   int MoveBackground(int x, int y, int mode);
   StageState stage{};
 
-  // System data.
+  // Message window and text pages (message_window.cpp).
+  void BuildMessageWindow();
+  void ShowMessageWindow(int on);
+  void ReleaseTextWindow();
+  void UpdateMessageWindowAlpha();
+  // on = 1 shows the name and text at once; 0 clears the text.
+  void ReshowMessage(int on, const char* name, const char* text);
+  // Once per frame; non-zero when the page may be left.
+  int WaitTextPage();
+  // The side button that acted, or -1.
+  int HitSideButton();
+  void HighlightSideButton(int n);
+  void ShowPageCursor(int on);
+  // READ_SKIP is on and the current block has not been read.
+  int CurrentBlockUnread();
+  MessageWindowState message{};
+
+  // Sound requests of the story (story_sound.cpp, sound_requests.cpp).
+  // Binds the requests to the mixer, the settings and the data paths.
+  void BindSoundRequests();
+  void PlayBgm(int word);
+  void PlaySystemVoice(int character, int number);
+  void ApplyChannelVolumes(int kind, int percent);
+  CStorySound storySound;
+
+  // Save files, system data and screens the story calls.
+  void SnapshotSaveState();
   void ApplyEventPictureRule();
+  void OpenQuickOption();
 
   // Platform members.
   CScreen* screen;
@@ -140,7 +169,19 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
   // Glides (x, y) toward the target over distance x num / den ms.
   int Glide(GlideState& glide, int32_t& x, int32_t& y, int tx, int ty, int num, int den);
   int GlideSkipped() const;
+  void HideMessageWindowByPlayer();
+  void OpenBacklog();
+  void CloseBacklog();
+  int EndTextPage();
 };
+
+// Message window operations outside the application object's names.
+void SetSpeakerName(CGameApp* app, const char* name);
+// One frame of a message; non-zero once the text is fully typed out.
+int ShowMessageText(CGameApp* app, const char* text);
+// Sound requests by number or name.
+void PlaySe(CGameApp* app, int number, int loop);
+void PlayVoice(CGameApp* app, const char* name, int force);
 
 // Compose the frame's dirty rectangles; the message text draws itself last.
 int ComposeFrame(CGameApp* app, SpriteDrawItem* head);

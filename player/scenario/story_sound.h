@@ -56,6 +56,9 @@ class CStorySound {
   void ApplyChannelVolumes(int kind, int percent);
   // A new script: the same effect may sound again.
   void ForgetEffect();
+  int IsVoicePlaying() const { return port_ ? port_->IsPlaying(kChannelVoice) : 0; }
+  void StopVoice() { if (port_) port_->Stop(kChannelVoice); }
+  void FadeOutVoice(int ms) { if (port_) port_->FadeOut(kChannelVoice, ms); }
 
   SoundRequestState state;
 
@@ -73,3 +76,7 @@ class CStorySound {
   const char* voicePackPath_ = "";
   PackReader* voicePack_ = nullptr;
 };
+
+class CSoundMixer;
+// The mixer's side of the requests; owned by the mixer's module.
+SoundRequestPort* MixerSoundPort(CSoundMixer* mixer);
