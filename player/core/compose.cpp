@@ -41,17 +41,8 @@ void CGameApp::FillDrawBuckets() {
 }
 
 void CGameApp::RemoveFinishedSprites() {
-  for (CSprite*& s : sprites) {
-    if (!s || s->finished != 1) continue;
-    s->EndEffect();
-    // Both the area drawn last (an effect's pieces included) and the head.
-    RECT r;
-    s->GetDirtyRect(&r);
-    if (dirty) dirty->Add(&r, 1);
-    s->FreePieces();
-    delete s;
-    s = nullptr;
-  }
+  for (int n = 0; n < kSpriteSlots; ++n)
+    if (sprites[n] && sprites[n]->finished == 1) DeleteSprite(n, 1);
 }
 
 void CGameApp::InvalidateChangedSprites() {

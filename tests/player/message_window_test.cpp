@@ -9,14 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "common/sjis.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
 #include "player/scenario/stage_slots.h"
-#include "tests/player/rbp_builder.h"
+#include "tests/player/scenario_fixture.h"
 
 namespace {
 
@@ -43,30 +42,15 @@ std::string Stored(const std::string& text) {
   return s;
 }
 
-class MessageTest : public ::testing::Test {
+class MessageTest : public ScenarioAppTest {
  protected:
   void SetUp() override {
-    SetPlayerBuild(PlayerBuild::Ce42);
-    SetCanvasWidth(800);
-    SetCanvasHeight(600);
-    SetScreenWidth(640);
-    SetScreenHeight(480);
-    VelmiClockUseFake(1000);
-    dir = MakeTempDir("msgwin");
-    ASSERT_FALSE(dir.empty());
     std::vector<uint16_t> px(640 * 480, 0x1234);
-    ASSERT_TRUE(WritePack(dir + "/grpack_v.mlz",
-                          {{"AdvData\\GRP\\SYSTEM\\Messwin.rbp", MakeRbp565(640, 480, px, 800, 600)}}, false));
-    pack = dir + "/grpack_v.mlz";
-    for (char& c : pack)
-      if (c == '/') c = '\\';
+    StartApp({{"AdvData\\GRP\\SYSTEM\\Messwin.rbp", MakeRbp565(640, 480, px, 800, 600)}});
     NewApp();
   }
   void NewApp() {
-    delete app;
-    app = new CGameApp;
-    app->dirty->SetSize(640, 480);
-    StrCopy(app->picturePackPath, pack.c_str());
+    RestartApp();
     app->storySound.Bind(&mixer, &app->settings, &app->input, nullptr, nullptr);
     GameSettings& s = app->settings;
     s.messageSpeed = 0;
@@ -83,13 +67,6 @@ class MessageTest : public ::testing::Test {
     app->ShowMessageWindow(1);
     mixer.calls.clear();
     mixer.voicePlaying = 0;
-  }
-  void TearDown() override {
-    delete app;
-    app = nullptr;
-    VelmiClockUseReal();
-    std::string cmd = "rm -rf '" + dir + "'";
-    (void)!system(cmd.c_str());
   }
   // Types a whole page (message speed 0: in one frame).
   void Page(const std::string& text) {
@@ -127,9 +104,7 @@ class MessageTest : public ::testing::Test {
     VelmiClockAdvance(16);
     return r;
   }
-  CGameApp* app = nullptr;
   RecordingMixer mixer;
-  std::string dir, pack;
 };
 
 struct WaitCase {

@@ -7,13 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "common/sjis.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/scenario/stage_slots.h"
-#include "tests/player/rbp_builder.h"
+#include "tests/player/scenario_fixture.h"
 
 namespace {
 
@@ -26,35 +25,13 @@ std::vector<RECT> DirtyRects(const CDirtyList* list) {
   return out;
 }
 
-class SlotTest : public ::testing::Test {
+class SlotTest : public ScenarioAppTest {
  protected:
   void SetUp() override {
-    SetPlayerBuild(PlayerBuild::Ce42);
-    SetCanvasWidth(800);
-    SetCanvasHeight(600);
-    SetScreenWidth(640);
-    SetScreenHeight(480);
-    VelmiClockUseFake(1000);
-    app = new CGameApp;
-    app->dirty->SetSize(640, 480);
-    dir = MakeTempDir("slots");
-    ASSERT_FALSE(dir.empty());
     // 40 x 30 screen pixels drawn for a 50 x 37 canvas picture.
     std::vector<uint16_t> px(40 * 30, 0x07E0);
-    ASSERT_TRUE(WritePack(dir + "/grpack_v.mlz", {{"AdvData\\GRP\\bg01.rbp", MakeRbp565(40, 30, px, 50, 37)}}, false));
-    std::string packWin = dir + "/grpack_v.mlz";
-    for (char& c : packWin)
-      if (c == '/') c = '\\';
-    StrCopy(app->picturePackPath, packWin.c_str());
+    StartApp({{"AdvData\\GRP\\bg01.rbp", MakeRbp565(40, 30, px, 50, 37)}});
   }
-  void TearDown() override {
-    delete app;
-    VelmiClockUseReal();
-    std::string cmd = "rm -rf '" + dir + "'";
-    (void)!system(cmd.c_str());
-  }
-  CGameApp* app = nullptr;
-  std::string dir;
 };
 
 TEST_F(SlotTest, CanvasRectanglesAndHitTest) {

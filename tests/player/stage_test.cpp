@@ -7,56 +7,31 @@
 #include <string>
 #include <vector>
 
-#include "common/sjis.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/scenario/stage_slots.h"
-#include "tests/player/rbp_builder.h"
+#include "tests/player/scenario_fixture.h"
 
 namespace {
 
 constexpr uint16_t kGrey = 0x8410;
 
-class StageTest : public ::testing::Test {
+class StageTest : public ScenarioAppTest {
  protected:
   void SetUp() override {
-    SetPlayerBuild(PlayerBuild::Ce42);
-    SetCanvasWidth(800);
-    SetCanvasHeight(600);
-    SetScreenWidth(640);
-    SetScreenHeight(480);
-    VelmiClockUseFake(1000);
-    app = new CGameApp;
-    app->dirty->SetSize(640, 480);
-    app->settings.skipRunning = 0;
-    dir = MakeTempDir("stage");
-    ASSERT_FALSE(dir.empty());
     std::vector<uint16_t> bg(80 * 60, 0x001F), ch(40 * 60, kGrey), scroll(20 * 10, 0xF800);
     std::vector<uint8_t> alpha(20 * 10, 255);
     for (int x = 0; x < 20; ++x) alpha[x] = 0;  // the first row clear
-    ASSERT_TRUE(WritePack(dir + "/grpack_v.mlz",
-                          {{"AdvData\\GRP\\bg\\bg01.rbp", MakeRbp565(80, 60, bg, 100, 75)},
-                           {"AdvData\\GRP\\bg\\bg02.rbp", MakeRbp565(80, 60, bg, 100, 75)},
-                           {"AdvData\\GRP\\ch\\a.rbp", MakeRbp565(40, 60, ch, 50, 75)},
-                           {"AdvData\\GRP\\ch\\b.rbp", MakeRbp565(40, 60, ch, 50, 75)},
-                           {"AdvData\\GRP\\sc\\s.rbp", MakeRbpAlpha(20, 10, scroll, alpha, false, 25, 12)}},
-                          false));
-    std::string packWin = dir + "/grpack_v.mlz";
-    for (char& c : packWin)
-      if (c == '/') c = '\\';
-    StrCopy(app->picturePackPath, packWin.c_str());
-  }
-  void TearDown() override {
-    delete app;
-    VelmiClockUseReal();
-    std::string cmd = "rm -rf '" + dir + "'";
-    (void)!system(cmd.c_str());
+    StartApp({{"AdvData\\GRP\\bg\\bg01.rbp", MakeRbp565(80, 60, bg, 100, 75)},
+              {"AdvData\\GRP\\bg\\bg02.rbp", MakeRbp565(80, 60, bg, 100, 75)},
+              {"AdvData\\GRP\\ch\\a.rbp", MakeRbp565(40, 60, ch, 50, 75)},
+              {"AdvData\\GRP\\ch\\b.rbp", MakeRbp565(40, 60, ch, 50, 75)},
+              {"AdvData\\GRP\\sc\\s.rbp", MakeRbpAlpha(20, 10, scroll, alpha, false, 25, 12)}});
+    app->settings.skipRunning = 0;
   }
   uint16_t Pixel(int slot, int i) const { return app->pictures[slot]->GetPixels()[i]; }
-  CGameApp* app = nullptr;
-  std::string dir;
 };
 
 // One row of the sprite table as the tests look at it.
@@ -116,8 +91,9 @@ TEST_F(StageTest, SlotRolesOfBackgroundCharactersAndLayers) {
   app->ShowLayer(-1, "ch\\a");
   app->RemoveCharacter(5);
   EXPECT_EQ(app->MoveCharacter(7, 0, 0), 1);
-  for (int n = 20; n < 30; ++n)
+  for (int n = 20; n < 30; ++n) {
     if (n != kSlotBackground) EXPECT_EQ(app->sprites[n], nullptr) << n;
+  }
 }
 
 TEST_F(StageTest, TintsRemovalAndMissingPictures) {
