@@ -119,6 +119,38 @@ CConvFileMake::Item CConvFileMake::Classify(const char* fileName) {
   return Item::None;
 }
 
+bool CConvFileMake::FolderIdentity(const char* folder, FolderId* id) const {
+  char path[kFolderChars + 8];
+  if (!Join(path, sizeof path, {m_sourceFolder, "\\", folder})) return false;
+  HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool ok = GetFileInformationByHandle(h, &info) != FALSE;
+  CloseHandle(h);
+  if (ok) *id = FolderId{info.dwVolumeSerialNumber, uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+  return ok;
+}
+
+bool CConvFileMake::LeadsIntoSource(const char* folder) const {
+  if (m_walkStack.empty()) return false;
+  const FolderId root = m_walkStack.front();
+  // Climb from the link's target through "..", which the file system takes
+  // physically (the parent of the target, not of the link), until the top.
+  char path[kFolderChars];
+  if (!Join(path, sizeof path, {folder})) return false;
+  FolderId id{}, previous{};
+  for (int depth = 0; depth < 256 && FolderIdentity(path, &id); ++depth) {
+    if (id == root) return true;
+    if (depth > 0 && id == previous) break;  // the top: ".." is itself
+    previous = id;
+    char up[kFolderChars];
+    if (!Join(up, sizeof up, {path, "\\.."})) break;
+    std::memcpy(path, up, sizeof path);
+  }
+  return false;
+}
+
 int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubPath, int flag) {
   // With an empty folder the pattern holds "\\", which the file system takes.
   char pattern[kFolderChars + 8];
@@ -126,9 +158,19 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
     AddFailure();  // a folder too deep to name is not walked
     return 0;
   }
+  // A folder reached again through a link (a link back into the walk) is not
+  // walked twice: everything in it is already on the list or about to be.
+  FolderId id{};
+  const bool known = FolderIdentity(folder, &id);
+  if (known && std::find(m_walkStack.begin(), m_walkStack.end(), id) != m_walkStack.end()) return 0;
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA(pattern, &data);
-  if (find == INVALID_HANDLE_VALUE) return 0;
+  if (find == INVALID_HANDLE_VALUE) {
+    // A folder always lists "." and "..": it could not be read at all.
+    AddFailure();
+    return 0;
+  }
+  if (known) m_walkStack.push_back(id);
   int found = 0;
   do {
     const char* name = data.cFileName;
@@ -140,6 +182,9 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
         AddFailure();
         continue;
       }
+      // A link to a folder of the game itself is passed over: that folder is
+      // walked under its own name, and a link back up would walk for ever.
+      if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && LeadsIntoSource(sub)) continue;
       found += CollectSourceFiles(sub, outputSubPath, flag);
       continue;
     }
@@ -160,6 +205,7 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
     }
   } while (FindNextFileA(find, &data));
   FindClose(find);
+  if (known) m_walkStack.pop_back();
   return found;
 }
 
@@ -233,6 +279,7 @@ DWORD CConvFileMake::Run() {
   m_pictureCount = 0;
   m_scriptCount = 0;
   FreeSourceList();
+  m_walkStack.clear();
   CollectSourceFiles("", "", 0);
   ++m_pictureCount;  // "chip.rbp"
 

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "common/thread.h"
 
@@ -105,6 +106,18 @@ class CConvFileMake : public CWinThreadMaster {
   // Records an item that could not be converted: an empty entry keeps its
   // place in the directory.
   void FailEntry(CPackWriter& pack, const char* entryName);
+
+  // Which object a folder is (volume and file index), to notice a folder
+  // reached again through a link.
+  struct FolderId {
+    DWORD volume;
+    uint64_t index;
+    bool operator==(const FolderId&) const = default;
+  };
+  bool FolderIdentity(const char* folder, FolderId* id) const;
+  // The folder (below the source folder) is the source folder or inside it.
+  bool LeadsIntoSource(const char* folder) const;
+  std::vector<FolderId> m_walkStack;  // the folders being walked, outermost first
 
   SourceFileNode* m_first = nullptr;
   SourceFileNode* m_last = nullptr;

@@ -19,7 +19,7 @@
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "player/core/text_window.h"
-#include "player/scenario/stage_slots.h"
+#include "player/scenario/stage.h"
 #include "tests/player/rbp_builder.h"
 
 namespace {
@@ -124,9 +124,10 @@ void StoryFrame(benchmark::State& state, bool whole) {
   ComposeOnce(app, true);
   FrameClock clock;
   for (auto _ : state) {
-    if (ShowMessageText(app, text.c_str())) {
+    const int typed = ShowMessageText(app, text.c_str());
+    app->story.frameCounter = typed ? 0 : app->story.frameCounter + 1;
+    if (typed) {
       app->textWindow->ClearText();
-      app->message.textFrame = 0;
       RECT area{ScaleX(6), ScaleY(380), ScaleX(742), ScaleY(588)};
       app->dirty->Add(&area, 1);
     }

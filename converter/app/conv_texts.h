@@ -29,3 +29,7 @@
   "\x82\xA0\x82\xE8\x82\xDC\x82\xB5\x82\xBD\x81" "B"
 // 変換エラー
 #define TEXT_RUN_CAPTION "\x95\xCF\x8A\xB7\x83G\x83\x89\x81["
+// Said on the error stream when no window shows the dialog and no game folder
+// was proposed (plain ASCII: it goes to a terminal, not to the dialog).
+#define TEXT_CONSOLE_NO_SOURCE \
+  "convVelmi: no desktop game folder to convert (the registry names no DataDir for QR2)"

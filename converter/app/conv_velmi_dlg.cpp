@@ -13,6 +13,7 @@
 #include "converter/conv_file_make.h"
 #include "converter/sound/mp3_encoder.h"
 #include "converter/sound/ogg_encoder.h"
+#include "velmi_mfc.h"
 
 namespace {
 
@@ -190,7 +191,11 @@ void CConvVelmiDlg::OnPaint() {
 HCURSOR CConvVelmiDlg::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(m_hIcon); }
 
 void CConvVelmiDlg::OnStart() {
-  if (m_sourceFolder[0] == 0) return;
+  if (m_sourceFolder[0] == 0) {
+    // The dialog itself says nothing; a run without a window says why.
+    velmi_mfc::ConsoleReport(TEXT_CONSOLE_NO_SOURCE);
+    return;
+  }
   if (!m_mp3Present) {
     MessageBox(TEXT_NO_GOGO, TEXT_DLL_CAPTION, MB_ICONWARNING | MB_OK);
     return;

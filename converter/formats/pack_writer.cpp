@@ -139,8 +139,8 @@ BOOL CPackWriter::Finish()
         DeleteFileA(tempPath_.c_str());
         return FALSE;
     }
-    DeleteFileA(path_.c_str());
-    if (!MoveFileA(tempPath_.c_str(), path_.c_str())) {
+    // One rename replaces the previous pack: it is whole until the new one is.
+    if (!MoveFileExA(tempPath_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         failed_ = TRUE;
         DeleteFileA(tempPath_.c_str());
         return FALSE;

@@ -111,6 +111,20 @@ const BYTE* ParseRiffWave(const BYTE* image, DWORD imageSize, WAVEFORMATEX* form
   return nullptr;
 }
 
+bool SoundImageIsShort(const BYTE* image, DWORD imageSize) {
+  if (!image) return false;
+  if (imageSize >= 12 && TagIs(image, "RIFF") && TagIs(image + 8, "WAVE")) {
+    for (uint64_t pos = 12; pos + 8 <= imageSize;) {
+      const DWORD declared = Le32(image + pos + 4);
+      if (TagIs(image + pos, "data")) return pos + 8 + declared > imageSize;
+      pos += 8 + uint64_t(declared) + (declared & 1);
+    }
+    return false;
+  }
+  PcmHeader h;
+  return ReadPcmHeader(image, imageSize, &h) && h.compressed == 0 && h.dataLength > imageSize - kPcmHeaderSize;
+}
+
 void BuildTargetFormat(WAVEFORMATEX* f, int rate44k, int stereo) {
   FillPcmFormat(f, rate44k ? 44100 : 22050, stereo ? 2 : 1);
 }

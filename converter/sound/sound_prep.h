@@ -42,6 +42,11 @@ DWORD PcmSampleBytes(const PcmHeader& header, DWORD imageSize);
 // copied); null, with the size untouched, when the image is not a usable WAVE.
 const BYTE* ParseRiffWave(const BYTE* image, DWORD imageSize, WAVEFORMATEX* format, DWORD* dataSize);
 
+// A plain ".pcm" image or a WAVE image whose samples stop before the length
+// its head declares (a file cut short): it converts as far as it goes, and
+// the run counts it as damaged.
+bool SoundImageIsShort(const BYTE* image, DWORD imageSize);
+
 // 16-bit PCM at 44,100 or 22,050 Hz, two channels or one.
 void BuildTargetFormat(WAVEFORMATEX* format, int rate44k, int stereo);
 // The ".pcm" head's rate and channels, 16 bits whatever the head says.

@@ -86,6 +86,8 @@ static void ConvertSoundFiles(CConvFileMake& job, int count, const char* sourceF
       // Never leave a file from an earlier run (or a partial one) behind.
       if (named) DeleteFileA(outPath);
       job.AddFailure();
+    } else if (SoundImageIsShort(file.p, size)) {
+      job.AddFailure();  // written as far as it goes, but the file was cut short
     }
   }
 }
@@ -146,6 +148,7 @@ void CConvFileMake::ConvertVoicePack() {
   for (const VoiceRecord& r : records) {
     char entry[64];
     bool failed = false;
+    bool cutShort = false;  // converted as far as it goes, still counted
     BYTE* coded = nullptr;
     DWORD codedSize = 0;
     if (!r.nameTerminated) {
@@ -159,6 +162,7 @@ void CConvFileMake::ConvertVoicePack() {
       if (!failed && StartsWithRiff(body.p, DWORD(r.size))) {
         codedSize = DWORD(r.size);
         coded = EncodeWaveImage(s, body.p, &codedSize);
+        cutShort = SoundImageIsShort(body.p, DWORD(r.size));
       } else if (!failed) {
         // Transform-coded voices cannot be expanded without the table.
         const bool compressed = r.size > 8 && body.p[8] != 0;
@@ -168,6 +172,7 @@ void CConvFileMake::ConvertVoicePack() {
                               ? nullptr
                               : BuildVoicePcmImage(body.p, DWORD(r.size), scratch.data(), &imageSize));
         if (image.p) {
+          cutShort = SoundImageIsShort(image.p, imageSize);
           codedSize = imageSize;
           coded = EncodePcmImage(s, image.p, &codedSize);
         }
@@ -180,7 +185,7 @@ void CConvFileMake::ConvertVoicePack() {
     } else {
       pack.AddEntry("", nullptr, 0, FALSE);  // placeholder: keeps the record's place
     }
-    if (failed) AddFailure();
+    if (failed || cutShort) AddFailure();
     AddDone();
   }
   if (!pack.Finish()) AddFailure();

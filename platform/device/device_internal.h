@@ -84,6 +84,11 @@ std::string LockPathFor(const std::u16string& className, const std::u16string& t
 void PollRaiseRequest();
 void RunScriptFrame(unsigned frame);
 void ResetScript();
+// The script's waits see every mode report.
+void ScriptModeReported(unsigned frame, int mode, int phase);
+// One line of the report file.
+void ReportLine(const std::string& line);
+void ResetReports();
 bool Fails(const char* what);
 
 }  // namespace velmi_device

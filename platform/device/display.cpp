@@ -196,6 +196,7 @@ void VelmiDeviceConfigureFromEnvironment() {
   if (const char* f = std::getenv("VELMI_DEVICE_FAIL")) VelmiDeviceSetFailure(f);
   if (const char* d = std::getenv("VELMI_LOCK_DIR")) VelmiDeviceSetLockDir(d);
   if (const char* s = std::getenv("VELMI_DEVICE_SCRIPT")) VelmiDeviceLoadScriptFile(s);
+  if (const char* r = std::getenv("VELMI_DEVICE_REPORT")) VelmiDeviceSetReportFile(r);
   Headless();
 }
 

@@ -1,11 +1,12 @@
 // Scripted input of headless runs: keys, taps, screenshots, focus changes
-// and the close box, each at a frame number.
+// and the close box, each at a frame number, and waits for a game mode.
 #include "device_internal.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -18,12 +19,43 @@ namespace {
 struct Action {
   unsigned frame;
   std::string verb;
-  std::string a, b;
+  std::string a, b, c;
 };
 
 std::vector<Action>& Actions() {
   static std::vector<Action> actions;
   return actions;
+}
+
+// The lines after a wait, their frames counted from the frame that ended
+// the wait; the wait's own frame counts from the end of the wait before it.
+struct Segment {
+  unsigned waitFrame;
+  int mode;
+  int phase;       // -1: any phase
+  unsigned limit;  // 0: none
+  std::vector<Action> actions;
+};
+
+struct Waits {
+  std::deque<Segment> pending;
+  unsigned base = 0;  // frame at which the running segment began
+};
+
+Waits& W() {
+  static Waits waits;
+  return waits;
+}
+
+void SortActions() {
+  auto& list = Actions();
+  std::stable_sort(list.begin(), list.end(), [](const Action& x, const Action& y) { return x.frame < y.frame; });
+}
+
+bool ParseNumber(const std::string& s, long* out) {
+  char* end = nullptr;
+  *out = std::strtol(s.c_str(), &end, 0);
+  return !s.empty() && end && *end == 0;
 }
 
 int KeyFromName(const std::string& s) {
@@ -53,7 +85,7 @@ void Run(const Action& a) {
     if (a.verb == "tap" || a.verb == "down") Post(w, WM_LBUTTONDOWN, 1, lp);
     if (a.verb == "up") Post(w, WM_LBUTTONUP, 0, lp);
     if (a.verb == "move") Post(w, WM_MOUSEMOVE, 1, lp);
-    if (a.verb == "tap") Actions().push_back(Action{a.frame + 1, "up", a.a, a.b});
+    if (a.verb == "tap") Actions().push_back(Action{a.frame + 1, "up", a.a, a.b, ""});
   } else if (a.verb == "shot" || a.verb == "rawshot") {
     if (!VelmiDeviceScreenshot(a.a.c_str(), a.verb == "rawshot"))
       std::fprintf(stderr, "velmi-device: cannot write %s\n", a.a.c_str());
@@ -87,7 +119,37 @@ void RunScriptFrame(unsigned frame) {
   }
 }
 
-void ResetScript() { Actions().clear(); }
+void ResetScript() {
+  Actions().clear();
+  W().pending.clear();
+  W().base = 0;
+}
+
+void ScriptModeReported(unsigned frame, int mode, int phase) {
+  Waits& w = W();
+  while (!w.pending.empty()) {
+    Segment& next = w.pending.front();
+    unsigned from = w.base + next.waitFrame;
+    if (frame < from) return;
+    if (mode == next.mode && (next.phase < 0 || phase == next.phase)) {
+      w.base = frame;
+      for (Action a : next.actions) {
+        a.frame += frame;
+        Actions().push_back(a);
+      }
+      w.pending.pop_front();
+      SortActions();
+      continue;
+    }
+    if (next.limit && frame >= from + next.limit) {
+      ReportLine(std::to_string(frame) + " timeout " + std::to_string(next.mode));
+      std::fprintf(stderr, "velmi-device: wait for mode %d ran out at frame %u\n", next.mode, frame);
+      w.pending.clear();
+      Run(Action{frame, "quit", "", "", ""});
+    }
+    return;
+  }
+}
 
 }  // namespace velmi_device
 
@@ -97,7 +159,8 @@ bool VelmiDeviceLoadScript(const char* text) {
   if (!text) return false;
   std::istringstream in(text);
   std::string line;
-  std::vector<Action> parsed;
+  std::vector<Action> running;
+  std::deque<Segment> segments;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     size_t first = line.find_first_not_of(" \t");
@@ -105,14 +168,29 @@ bool VelmiDeviceLoadScript(const char* text) {
     std::istringstream ls(line);
     Action a{};
     long frame = -1;
-    ls >> frame >> a.verb >> a.a >> a.b;
+    ls >> frame >> a.verb >> a.a >> a.b >> a.c;
     if (frame < 0 || a.verb.empty()) return false;
     a.frame = unsigned(frame);
-    parsed.push_back(a);
+    if (a.verb == "wait") {
+      long mode = 0, phase = -1, limit = 0;
+      if (!ParseNumber(a.a, &mode)) return false;
+      if (!a.b.empty() && a.b != "*" && !ParseNumber(a.b, &phase)) return false;
+      if (!a.c.empty() && (!ParseNumber(a.c, &limit) || limit < 0)) return false;
+      segments.push_back(Segment{a.frame, int(mode), int(phase), unsigned(limit), {}});
+      continue;
+    }
+    (segments.empty() ? running : segments.back().actions).push_back(a);
   }
-  auto& list = Actions();
-  list.insert(list.end(), parsed.begin(), parsed.end());
-  std::stable_sort(list.begin(), list.end(), [](const Action& x, const Action& y) { return x.frame < y.frame; });
+  // Lines before the first wait join the last segment already waiting, if any.
+  Waits& w = W();
+  if (w.pending.empty()) {
+    Actions().insert(Actions().end(), running.begin(), running.end());
+    SortActions();
+  } else {
+    auto& last = w.pending.back().actions;
+    last.insert(last.end(), running.begin(), running.end());
+  }
+  w.pending.insert(w.pending.end(), segments.begin(), segments.end());
   return true;
 }
 

@@ -483,4 +483,5 @@ void VelmiDeviceReset() {
   st.failure.clear();
   st.stylusDown = false;
   ResetScript();
+  ResetReports();
 }

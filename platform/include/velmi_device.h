@@ -38,6 +38,13 @@ void VelmiDeviceConfigureFromEnvironment();
 //   rawshot <file.png>             screenshot of the frame buffer as stored
 //   focus 0|1                      lose / regain the foreground
 //   quit                           the window is closed (as by its close box)
+//   wait <mode> [<phase>|*] [<limit>]
+//                                  from frame N on, hold the lines after it
+//                                  until the game reports the mode (and phase);
+//                                  their frames then count from the frame that
+//                                  reported it.  When the mode has not come
+//                                  within limit frames, the wait is reported
+//                                  as a timeout and the window is closed.
 // Stylus points are in the coordinates of the screen as held (the picture
 // the SDL window shows, unscaled).  Lines starting with '#' are ignored.
 bool VelmiDeviceLoadScript(const char* text);
@@ -69,6 +76,26 @@ void VelmiDeviceHeldSize(int* width, int* height);
 
 // Writes the screen as held (rotated upright) or the raw frame buffer as PNG.
 bool VelmiDeviceScreenshot(const char* path, bool raw);
+
+// ---- Test-support channel --------------------------------------------------
+// The game reports its mode and phase once per frame, and the name of every
+// picture that fails to load.  Runs keep a log of the changes; with
+// VELMI_DEVICE_REPORT naming a file, each is also appended to it as a line:
+//   <frame> mode <mode> <phase>    the mode or phase differs from the last report
+//   <frame> picture <name>         a picture failed to load
+//   <frame> timeout <mode>         a script's wait ran out
+void VelmiDeviceReportMode(int mode, int phase);
+void VelmiDeviceReportPictureFailure(const char* name);
+struct VelmiDeviceModeChange {
+  unsigned frame;
+  int mode;
+  int phase;
+};
+std::vector<VelmiDeviceModeChange> VelmiDeviceModeLog();
+// The first 4,096 names of pictures that failed to load.
+std::vector<std::string> VelmiDeviceFailedPictures();
+// Names the report file (also read from VELMI_DEVICE_REPORT); empty: none.
+void VelmiDeviceSetReportFile(const char* path);
 
 // Drops every window, queued message and device state (tests).
 void VelmiDeviceReset();

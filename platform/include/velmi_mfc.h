@@ -75,6 +75,13 @@ struct MessageBoxCall {
 // Answers headless message boxes (default: IDOK) and records them.
 void SetMessageBoxAnswer(std::function<int(const MessageBoxCall&)> answer);
 std::vector<MessageBoxCall> TakeMessageBoxLog();
+// The console driver (headless, no test driver) ran a dialog whose Start was
+// refused or that warned of a failure: the program's exit status says so.
+bool ConsoleRunFailed();
+// Under the console driver: writes why the program could not do its work to
+// the error stream (text in code page 932) and marks the run as failed; the
+// windowed and test hosts ignore it.
+void ConsoleReport(const std::string& text);
 
 // Answers the headless folder browser: return true and a path (code page
 // 932) to pick a folder; the default cancels.  The title is recorded.

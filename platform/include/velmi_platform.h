@@ -49,6 +49,11 @@ void VelmiClockAdvance(DWORD ms);
 void VelmiClockUseReal();
 bool VelmiClockIsFake();
 
+// ---- Allocation failures ------------------------------------------------------
+// Tests of out-of-memory paths: after the next `after` LocalAlloc calls
+// succeed, the one that follows fails (once); -1 ends a pending failure.
+void VelmiFailLocalAlloc(int after);
+
 // ---- System modules -----------------------------------------------------
 // Replaces one entry point of a system module's table (e.g. the window
 // backend installing its own "MessageBoxA").  Until then MessageBoxA writes

@@ -14,6 +14,7 @@ std::function<int(const MessageBoxCall&)> g_answer;
 std::vector<MessageBoxCall> g_boxes;
 std::function<bool(const std::string&, std::string*)> g_folder;
 bool g_console = false;
+bool g_consoleFailed = false;
 
 void Print(const std::string& sjis) {
   std::printf("%s\n", SjisToUtf8(sjis).c_str());
@@ -35,6 +36,7 @@ void ConsoleDriver(HeadlessDialog& d) {
   if (!button) return;
   d.Click(button->id);
   // Enabled right after the press: refused.  Else follow until it is back.
+  if (button->Enabled()) g_consoleFailed = true;
   while (!d.Ended() && !button->Enabled()) {
     Sleep(100);
     d.Tick();
@@ -69,7 +71,15 @@ class Headless final : public Host {
   int MessageBox(Window*, const std::string& text, const std::string& caption, UINT type) override {
     MessageBoxCall call{text, caption, type};
     g_boxes.push_back(call);
-    if (g_console) Print("[" + caption + "] " + text);
+    if (g_console) {
+      Print("[" + caption + "] " + text);
+      // A warning or an error is what went wrong: say it where errors go.
+      const UINT icon = type & 0xF0;
+      if (icon == MB_ICONWARNING || icon == MB_ICONERROR) {
+        g_consoleFailed = true;
+        std::fprintf(stderr, "%s: %s\n", SjisToUtf8(caption).c_str(), SjisToUtf8(text).c_str());
+      }
+    }
     return g_answer ? g_answer(call) : IDOK;
   }
   bool BrowseFolder(Window*, const std::string& title, std::string* path) override {
@@ -87,6 +97,12 @@ Host& HeadlessHost() {
 void SetHeadlessDriver(Driver driver) { g_driver = std::move(driver); }
 void SetMessageBoxAnswer(std::function<int(const MessageBoxCall&)> answer) { g_answer = std::move(answer); }
 std::vector<MessageBoxCall> TakeMessageBoxLog() { return std::exchange(g_boxes, {}); }
+bool ConsoleRunFailed() { return g_consoleFailed; }
+void ConsoleReport(const std::string& text) {
+  if (!g_console) return;
+  g_consoleFailed = true;
+  std::fprintf(stderr, "%s\n", SjisToUtf8(text).c_str());
+}
 void SetFolderAnswer(std::function<bool(const std::string&, std::string*)> answer) { g_folder = std::move(answer); }
 
 CWnd* HeadlessDialog::Window() const { return CWnd::FromHandle(m_dialog); }

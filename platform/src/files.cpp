@@ -314,6 +314,29 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
   return DWORD(size);
 }
 
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info) {
+  Ref<FileObject> f(file, ObjKind::File);
+  if (!f) return FALSE;
+  if (!info) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  struct stat st;
+  if (fstat(f->fd, &st) != 0) return FailErrno();
+  std::memset(info, 0, sizeof *info);
+  DWORD high = 0, low = 0;
+  FillAttributeData(st, &info->dwFileAttributes, &info->ftCreationTime, &info->ftLastAccessTime,
+                    &info->ftLastWriteTime, &high, &low);
+  info->nFileSizeHigh = high;
+  info->nFileSizeLow = low;
+  const uint64_t device = uint64_t(st.st_dev), index = uint64_t(st.st_ino);
+  info->dwVolumeSerialNumber = DWORD(device ^ (device >> 32));
+  info->nNumberOfLinks = DWORD(st.st_nlink);
+  info->nFileIndexHigh = DWORD(index >> 32);
+  info->nFileIndexLow = DWORD(index);
+  return TRUE;
+}
+
 // ---- Operations on names --------------------------------------------------
 
 static BOOL DoCreateDirectory(const ResolvedPath& p) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "internal.h"
+#include "utf8.h"
 
 namespace velmi {
 
@@ -16,6 +17,7 @@ struct FindEntryData {
   std::string key;  // sort key
   std::string utf8;
   struct stat st;
+  bool link = false;  // a symbolic link: reported as a reparse point
 };
 
 struct FindObject : KernelObject {
@@ -99,10 +101,16 @@ HANDLE Search(const std::u16string& pattern) {
   while (dirent* e = readdir(d)) {
     FindEntryData entry;
     entry.utf8 = e->d_name;
-    if (!Utf8ToWide(entry.utf8, entry.name)) continue;  // a name Windows code could not spell
+    // A name in neither UTF-8 nor code page 932 is listed with U+FFFD in
+    // place of its bad bytes: opening it then fails, so a caller counts the
+    // file instead of never seeing it.
+    if (!DiskNameToWide(entry.utf8, entry.name)) entry.name = Utf8ToWideLossy(entry.utf8);
     if (!WildcardMatch(mask, entry.name)) continue;
     std::string full = prefix + entry.utf8;
-    if (stat(full.c_str(), &entry.st) != 0 && lstat(full.c_str(), &entry.st) != 0) continue;
+    struct stat own;
+    if (lstat(full.c_str(), &own) != 0) continue;
+    entry.link = S_ISLNK(own.st_mode);
+    if (!entry.link || stat(full.c_str(), &entry.st) != 0) entry.st = own;
     entry.key = FindOrderKey(entry.name);
     f->entries.push_back(std::move(entry));
   }
@@ -127,6 +135,7 @@ void FillCommon(const FindEntryData& e, Data* data) {
   FillAttributeData(e.st, &data->dwFileAttributes, &data->ftCreationTime, &data->ftLastAccessTime,
                     &data->ftLastWriteTime, &data->nFileSizeHigh, &data->nFileSizeLow);
   if (data->dwFileAttributes == FILE_ATTRIBUTE_NORMAL) data->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+  if (e.link) data->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
 }
 
 void Fill(const FindEntryData& e, WIN32_FIND_DATAW* data) {

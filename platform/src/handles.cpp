@@ -1,4 +1,7 @@
 // Handle table, last error and the local heap.
+#include <velmi_platform.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
@@ -116,7 +119,20 @@ BOOL CloseHandle(HANDLE object) {
   return TRUE;
 }
 
+namespace {
+std::atomic<int> g_allocsBeforeFailure{-1};
+}  // namespace
+
+void VelmiFailLocalAlloc(int after) { g_allocsBeforeFailure = after < 0 ? -1 : after; }
+
 HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
+  int left = g_allocsBeforeFailure.load();
+  while (left >= 0 && !g_allocsBeforeFailure.compare_exchange_weak(left, left - 1)) {
+  }
+  if (left == 0) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   // Movable blocks are handed out fixed: nothing here ever locks them.
   void* p = (flags & LMEM_ZEROINIT) ? std::calloc(bytes ? bytes : 1, 1) : std::malloc(bytes ? bytes : 1);
   if (!p) SetLastError(ERROR_NOT_ENOUGH_MEMORY);

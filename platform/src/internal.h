@@ -59,6 +59,9 @@ bool WideToAnsi(const char16_t* text, size_t units, std::string& out);
 // Lossy forms: unmappable characters become '?'.
 std::string WideToAnsiLossy(const std::u16string& text);
 bool Utf8ToWide(const std::string& text, std::u16string& out);
+// A name as a directory stores it: UTF-8, or else code page 932 (names copied
+// from a Japanese disc keep their Shift-JIS bytes).  False when it is neither.
+bool DiskNameToWide(const std::string& name, std::u16string& out);
 bool WideToUtf8(const std::u16string& text, std::string& out);
 std::u16string WideFrom(LPCWSTR text);
 

@@ -27,7 +27,11 @@ bool FindEntry(const std::string& dir, const std::string& name, std::string& fou
   bool any = false;
   while (dirent* e = readdir(d)) {
     std::string n = e->d_name;
-    if (EqualNoCase(n, name) && (!any || n < found)) {
+    // A name stored in code page 932 is matched by what it spells.
+    std::string spelled = n;
+    std::u16string wide;
+    if (!Utf8ToWide(n, wide) && DiskNameToWide(n, wide) && !WideToUtf8(wide, spelled)) continue;
+    if (EqualNoCase(spelled, name) && (!any || n < found)) {
       found = n;
       any = true;
     }
@@ -39,6 +43,10 @@ bool FindEntry(const std::string& dir, const std::string& name, std::string& fou
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 }  // namespace
+
+bool DiskNameToWide(const std::string& name, std::u16string& out) {
+  return Utf8ToWide(name, out) || AnsiToWide(name.data(), name.size(), out);
+}
 
 bool ResolveWide(const std::u16string& path, ResolvedPath& out) {
   out = ResolvedPath{};

@@ -53,7 +53,6 @@ void CGameApp::InitPlatformMembers() {
   frameTime = 0;
   shakeX = shakeY = 0;
   SetFirstSettings(&settings);
-  BindSoundRequests();
   CeSrand(1);
   // Program folder, cut after its last backslash.
   std::memset(programFolder, 0, sizeof programFolder);

@@ -1,5 +1,6 @@
 // The player's one application object: the window, and every long-lived
-// member of the game, grouped by the subsystem that owns them.
+// member of the game, declared in sections by topic.  Each topic's state is
+// one record, and each topic's operations are defined in that topic's file.
 #pragma once
 
 #include <windows.h>
@@ -8,11 +9,16 @@
 #include "player/core/settings.h"
 #include "player/core/sprite.h"
 #include "player/core/window_base.h"
-#include "player/scenario/message_window_state.h"
-#include "player/scenario/stage_state.h"
-#include "player/scenario/story_sound.h"
-#include "player/scenario/game_members.h"
-#include "player/screens/screen_members.h"
+#include "player/scenario/game_mode.h"
+#include "player/scenario/message_window.h"
+#include "player/scenario/save_file.h"
+#include "player/scenario/sound_requests.h"
+#include "player/scenario/stage.h"
+#include "player/scenario/story.h"
+#include "player/scenario/system_data.h"
+#include "player/scenario/transition.h"
+#include "player/scenario/weather.h"
+#include "player/screens/screen_state.h"
 
 class CScreen;
 class CSoundMixer;
@@ -20,25 +26,21 @@ class CPicture;
 class CTextWindow;
 class CDirtyList;
 class CSystemMenu;
-class CTransition;
 class PackReader;
 class FontList;
 
 constexpr int kPathSize = 1024;
 
-class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers {
+class CGameApp : public CWindowBase {
  public:
   CGameApp();
   ~CGameApp() override;
 
   LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
 
-  // Construction and destruction stages.
+  // ---- Platform: construction, window, input (game_app.cpp, winmain.cpp, input.cpp)
   void InitPlatformMembers();
   void FreePlatformMembers();
-  void InitGameMembers();
-  void FreeGameMembers();
-
   void GetProgramFolder(char* out) const;
   LRESULT OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void OnKey(HWND hwnd, int code, int down);
@@ -49,7 +51,7 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
   void Activate();
   void Deactivate();
 
-  // Frame composition.
+  // ---- Frame composition (compose.cpp)
   void ResetDrawBuckets();
   void FillDrawBuckets();
   void RemoveFinishedSprites();
@@ -57,12 +59,42 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
   void DrawSpriteInRect(SpriteDrawItem* item, const RECT* clip);
   SpriteDrawItem* DrawChainHead() { return &buckets[kPriorities - 1]; }
 
-  // Scenario operations the platform calls.
+  // ---- Game life: modes and play-throughs (game_members.cpp, game_mode.cpp)
+  void InitGameMembers();
+  void FreeGameMembers();
   void DispatchMode();
-  void WriteSystemData();
-  void ReadSystemData();
+  // The handler of a mode in the mode table; null when the mode runs nothing.
+  static ModeHandler FindModeHandler(int mode);
+  void NewGame();
+  void LeaveGame();
+  int RunBackToTitle();
 
-  // Stage slots: picture and sprite slots in canvas units (stage_slots.cpp).
+  // ---- Story: script and interpreter
+  int RunStory();
+  int LoadScript(const char* name);
+  int RunChoice();
+  int WaitTenths(int tenths, int skippable);
+  int RunTransition(uint16_t operand, int* windowJustHidden);
+  uint32_t NextInstruction(uint32_t position);
+  uint32_t FindLabel(const char* name);
+
+  // ---- Message window (message_window.cpp)
+  void BuildMessageWindow();
+  void ShowMessageWindow(int on);
+  void ReleaseTextWindow();
+  void UpdateMessageWindowAlpha();
+  // on = 1 shows the name and text at once; 0 clears the text.
+  void ReshowMessage(int on, const char* name, const char* text);
+  // Once per frame; non-zero when the page may be left.
+  int WaitTextPage();
+  // The side button that acted, or -1.
+  int HitSideButton();
+  void HighlightSideButton(int n);
+  void ShowPageCursor(int on);
+  // READ_SKIP is on and the current block of the current script is unread.
+  int CurrentBlockUnread();
+
+  // ---- Stage: slot operations in canvas units (stage_slots.cpp), backgrounds and characters (stage.cpp)
   void InvalidateVirtualRect(int x, int y, int w, int h);
   // The last stylus point lies within the rectangle, edges included.
   int HitTest(int x, int y, int w, int h) const;
@@ -80,18 +112,16 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
   void FreePictureSlot(int n);
   void FreeAllPictureSlots();
   int IsPictureSlotUsed(int n) const;
-  CSprite* MakeRectSprite(int n, int x, int y, int w, int h, uint32_t colour, int priority);
+  // The new sprite, or null for a slot outside 0-511.
+  CSprite* MakeRectSprite(int n, int x, int y, int w, int h, uint32_t color, int priority);
   // Negative sx, sy become 0; negative sw, sh take the picture's whole size.
   CSprite* MakePictureSprite(int n, int pictureSlot, int sx, int sy, int sw, int sh, int x, int y, int ox, int oy,
                              int priority);
-  uint32_t pictureLoadTime = 0;  // NowMs of the last LoadPictureSlot
-
-  // Stage: backgrounds, characters and their glides (stage.cpp).
   void ShowBackground(const char* name);
   void ClearStage();
   void ShowScrollBackground(const char* name);
   void ApplyViewport();
-  // Character slot s is 0 or 1; the name "-" removes it.
+  // Character slot s is 0 or 1; the name "-" removes the character.
   void ShowCharacter(int s, const char* name);
   void ShowLayer(int s, const char* name);
   void RemoveCharacter(int s);
@@ -99,38 +129,85 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
   // Once per frame; 1 when the glide has ended.
   int MoveCharacter(int s, int x, int y);
   int MoveBackground(int x, int y, int mode);
-  StageState stage{};
+  void PlayMovie(const char* name);
 
-  // Message window and text pages (message_window.cpp).
-  void BuildMessageWindow();
-  void ShowMessageWindow(int on);
-  void ReleaseTextWindow();
-  void UpdateMessageWindowAlpha();
-  // on = 1 shows the name and text at once; 0 clears the text.
-  void ReshowMessage(int on, const char* name, const char* text);
-  // Once per frame; non-zero when the page may be left.
-  int WaitTextPage();
-  // The side button that acted, or -1.
-  int HitSideButton();
-  void HighlightSideButton(int n);
-  void ShowPageCursor(int on);
-  // READ_SKIP is on and the current block has not been read.
-  int CurrentBlockUnread();
-  MessageWindowState message{};
-
-  // Sound requests of the story (story_sound.cpp, sound_requests.cpp).
-  // Binds the requests to the mixer, the settings and the data paths.
-  void BindSoundRequests();
+  // ---- Sound requests (sound_requests.cpp)
   void PlayBgm(int word);
   void PlaySystemVoice(int character, int number);
   void ApplyChannelVolumes(int kind, int percent);
-  CStorySound storySound;
 
-  // Save files, system data and screens the story calls.
+  // ---- Save files
   void SnapshotSaveState();
-  void ApplyEventPictureRule();
-  void OpenQuickOption();
+  void WriteSaveFile(int slot);
+  void RestoreSaveFile(int slot);
+  void CaptureThumbnail();
+  void FreeThumbnail();
+  int LoadSlotThumbnail(int pictureSlot, int saveSlot);
 
+  // ---- System data
+  void WriteSystemData();
+  void ReadSystemData();
+  void ApplyEventPictureRule();
+
+  // ---- Screen transitions and effects: 0 while running, 1 when finished
+  int CrossFade(int ms);
+  int FadeFromBlack(int ms);
+  int MaskWipe(int kind, int ms);
+  int RuleTransition(int kind, int ms);
+  void BeginRuleTransition(int kind);
+  int WhiteFlash(int kind);
+  int ShakeScreen(int direction, int swings);
+
+  // ---- Weather particles
+  void StartParticles(int kind, int maximum, int windDirection, int windSpeed, int strength);
+  void StopParticles();
+  void StepParticles();
+  int CountActiveParticles() const;
+  void SpawnPetal();
+  void SpawnSnowflake();
+  void SpawnPetalOrSnow();
+
+  // ---- System screens: Open enters the mode, Build makes its sprites, Run is one frame
+  int RunTitle();
+  int BuildTitleMenu(int pictureSetRow, int menuLevel, int extrasLevel);
+  void OpenConfirm(int question);
+  void BuildConfirmDialog();
+  int RunConfirm();
+  void OpenQuickOption();
+  void BuildQuickOption();
+  int RunQuickOption();
+  void OpenSaveLoad(int direction);
+  void BuildSaveLoadScreen(int page);
+  int RunSaveLoad();
+  int RunLoadSelected();
+  void OpenSystemConfig();
+  void BuildSystemConfig();
+  int RunSystemConfig();
+  void OpenVoiceConfig();
+  void BuildVoiceConfig();
+  int RunVoiceConfig();
+  void CloseVoiceConfig();
+  void OpenMascotVoiceScreen();
+  int RunMascotVoiceScreen();
+  void OpenSaveIconScreen();
+  int RunSaveIconScreen();
+  void BuildCgMode(int tab, int page);
+  int RunCgMode();
+  void BuildSceneReplay(int tab, int page);
+  int RunSceneReplay();
+  int RunMapMove();
+  void BuildAlarmScreen();
+  int RunAlarmChoice();
+  int RunObakeGame();
+  int RunEndingRoll(int variant);
+  int RunEndingSlides(int set);
+  void BuildMusicMode(int scroll, int repeat);
+  int RunMusicMode();
+  void BuildInterview(int page, int playing);
+  int RunInterview();
+  void PlayInterviewVoice(int number);
+
+  // ==== State
   // Platform members.
   CScreen* screen;
   char savePath[kPathSize];
@@ -163,6 +240,37 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
   int32_t shakeX, shakeY;
   GXKeyList gxKeys;
 
+  // Game life.
+  static ModeEntry modeTable[kModeCount];
+  uint32_t errorWord;  // kErrorPicture... bits; non-zero: the frame step closes the window
+  int32_t gameMode;
+  int32_t phase;
+  int32_t saveAllowed;
+  int32_t loadAllowed;
+
+  // Topic records.
+  StoryState story;
+  StageState stage;
+  MessageState message;
+  SoundRequestState sound;
+  CStorySound soundRequests;  // the requests on the mixer, bound to sound
+  SaveStateBlock saveState;
+  SaveSlotState saveSlots;
+  SystemDataState systemData;
+  EffectState effect;
+  WeatherState weather;
+
+  // Screens.
+  QuickOptionState quickOption;
+  ConfirmState confirm;
+  SystemConfigState systemConfig;
+  SaveLoadState saveLoad;
+  VoiceConfigState voiceConfig;
+  CharacterChoiceState characterChoice;
+  CgModeState cgMode;
+  SceneReplayState sceneReplay;
+  MapState map;
+
  private:
   int CreateBlankPicture(int n, int w, int h, int kind);
   void ShowFigure(int s, const char* name, bool layer);
@@ -175,14 +283,6 @@ class CGameApp : public CWindowBase, public CGameMembers, public CScreenMembers 
   int EndTextPage();
 };
 
-// Message window operations outside the application object's names.
-void SetSpeakerName(CGameApp* app, const char* name);
-// One frame of a message; non-zero once the text is fully typed out.
-int ShowMessageText(CGameApp* app, const char* text);
-// Sound requests by number or name.
-void PlaySe(CGameApp* app, int number, int loop);
-void PlayVoice(CGameApp* app, const char* name, int force);
-
 // Compose the frame's dirty rectangles; the message text draws itself last.
 int ComposeFrame(CGameApp* app, SpriteDrawItem* head);
 void ClearRect(uint16_t* pixels, int pitch, int height, const RECT* rect);
@@ -194,10 +294,5 @@ LRESULT AppWindowProc(CGameApp* app, HWND hwnd, UINT message, WPARAM wParam, LPA
 
 // The application object of the running program (null outside WinMain).
 CGameApp* GetGameApp();
-
-// Test hook: runs in place of the title screen's mode handler when set.
-using ModeHandlerHook = void (*)(CGameApp* app);
-void SetTitleModeHook(ModeHandlerHook hook);
-ModeHandlerHook GetTitleModeHook();
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCmd);

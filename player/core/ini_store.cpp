@@ -176,14 +176,17 @@ const char* IniStore::LookupValue(const char* section, const char* key) {
 int IniStore::LookupInt(const char* section, const char* key, int* value) {
   const char* v = LookupValue(section, key);
   if (!v) return 0;
-  // Blanks around a number are not digits.
-  while (*v == ' ' || *v == '\t') ++v;
-  size_t n = StrLength(v);
-  while (n && (v[n - 1] == ' ' || v[n - 1] == '\t')) --n;
-  if (n == 0) return 0;
+  // Quotes are dropped as for texts ("80" is 80); blanks around a number are
+  // not digits.
   char buf[64];
-  if (n >= sizeof buf) return 0;
-  std::memcpy(buf, v, n);
+  if (StrLength(v) >= sizeof buf) return 0;
+  SjisCopyToken(v, buf, sizeof buf, "", 0);
+  const char* p = buf;
+  while (*p == ' ' || *p == '\t') ++p;
+  size_t n = StrLength(p);
+  while (n && (p[n - 1] == ' ' || p[n - 1] == '\t')) --n;
+  if (n == 0) return 0;
+  std::memmove(buf, p, n);
   buf[n] = 0;
   ParseInteger(buf, value);
   return 1;

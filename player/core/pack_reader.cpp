@@ -85,6 +85,8 @@ bool EntryFitsFile(const PackReader* reader, const RlzPackEntry& entry)
     const unsigned long long start = RlzDirectorySize(reader->entryCount) + entry.dataOffset;
     if (start + entry.storedSize > reader->fileSize) return false;
     if (start > static_cast<unsigned long long>(LONG_MAX)) return false;  // the read's seek is a LONG
+    // A method this reader does not know is never handed out as stored bytes.
+    if (entry.method != RLZ_METHOD_STORED && entry.method != RLZ_METHOD_LZSS) return false;
     if (entry.method == RLZ_METHOD_LZSS)
         return entry.unpackedSize <= static_cast<DWORD>(INT_MAX) &&
                entry.unpackedSize <= LzssMaxUnpackedSize(entry.storedSize);

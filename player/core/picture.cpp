@@ -1,5 +1,7 @@
 #include "player/core/picture.h"
 
+#include <velmi_device.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -52,7 +54,16 @@ BYTE* ReadRbpFile(const char* sourcePath, const char* name, PackReader* reader, 
   return ReadPictureEntry(reader, sourcePath, name, size, shared);
 }
 
+static int ReadPicture(CPicture* pic, const char* name, const char* sourcePath, int bit31, PackReader* reader);
+
+// Every picture that fails to load is reported to the device's test channel.
 int LoadPicture(CPicture* pic, const char* name, const char* sourcePath, int bit31, PackReader* reader) {
+  int ok = ReadPicture(pic, name, sourcePath, bit31, reader);
+  if (!ok) VelmiDeviceReportPictureFailure(name);
+  return ok;
+}
+
+static int ReadPicture(CPicture* pic, const char* name, const char* sourcePath, int bit31, PackReader* reader) {
   // The extension is forced on a copy; the caller's name stays as given.
   size_t len = StrLength(name);
   if (len >= 64) return 0;
@@ -213,15 +224,24 @@ int LoadPicture(CPicture* pic, const char* name, const char* sourcePath, int bit
 int CPicture::CreateBlank(CPicture* pic, uint32_t width, uint32_t height, uint8_t fill, int kind) {
   pic->FreePixels();
   size_t count = size_t(width) * height;
-  pic->owned = Alloc(count * 2);
-  if (!pic->owned) return 0;
-  std::memset(pic->owned, fill, count * 2);
-  pic->pixels = pic->owned;
+  BYTE* pixels = Alloc(count * 2);
+  BYTE* alphaPlane = kind != 2 && pixels ? Alloc(count) : nullptr;
+  if (!pixels || (kind != 2 && !alphaPlane)) {
+    // Nothing of the old picture or of the new one stays.
+    Free(pixels);
+    Free(alphaPlane);
+    pic->flags = 0;
+    pic->depth = 32;
+    pic->width = pic->height = 0;
+    pic->canvasWidth = pic->canvasHeight = 0;
+    return 0;
+  }
+  std::memset(pixels, fill, count * 2);
+  pic->owned = pic->pixels = pixels;
   pic->depth = 16;
-  if (kind != 2) {
-    pic->alpha = Alloc(count);
-    if (!pic->alpha) return 0;
-    std::memset(pic->alpha, fill, count);
+  if (alphaPlane) {
+    std::memset(alphaPlane, fill, count);
+    pic->alpha = alphaPlane;
     pic->depth = 24;
   }
   pic->flags = 0x80000000u;

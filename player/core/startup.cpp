@@ -12,21 +12,17 @@
 #include "player/core/font_list.h"
 #include "player/core/game_app.h"
 #include "player/core/ini_store.h"
+#include "player/core/menu_ids.h"
+#include "player/core/config_settings.h"
 #include "player/core/menu_commands.h"
 #include "player/core/text_window.h"
-#include "player/scenario/game_services.h"
+#include "player/scenario/save_file.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/screens/option_handlers.h"
 #include "player/screens/popup_menu.h"
 
 namespace {
 
-const char kSystem[] = "SYSTEM_CONFIG";
-const char kMusic[] = "MUSIC_CONFIG";
-const char kVoice[] = "VOICE_CONFIG";
-const char kSe[] = "SE_CONFIG";
-const char kMov[] = "MOV_CONFIG";
-const char kMessage[] = "MESSAGE_CONFIG";
 const char kKeys[] = "KEY_CONFIG";
 const char kFonts[] = "FONT_LIST_CONFIG";
 const char kFolders[] = "GAME_INST_FOLDER";
@@ -44,8 +40,73 @@ bool PathCopy(char* out, const char* a, const char* b = "", const char* c = "") 
 
 void ConfigPath(const CGameApp* app, char* out) { PathCopy(out, app->programFolder, "velmi.cfg"); }
 
-int Clamp(int v, int lo, int hi, int def) { return v < lo || v > hi ? def : v; }
-int Volume(int v) { return v < 10 || v > 100 ? 100 : v; }
+// The name of key number i of a setting (a numbered run counts from 1).
+void SettingKey(const ConfigSetting& e, int i, char* out) {
+  if (e.count > 1)
+    FormatString(out, e.key, i + 1);
+  else
+    StrCopy(out, e.key);
+}
+
+// Reads one setting, applies its start-up rule and hands it to its handler.
+void ReadSetting(CGameApp* app, const ConfigSetting& e, const char* cfg) {
+  CPopupMenu* m = app->menu;
+  GameSettings* s = &app->settings;
+  if (e.step == SettingStep::kFontName) {
+    char fontName[128];
+    IniStore::GetString(e.section, e.key, "", fontName, 127, cfg);
+    if (!app->fontList) return;
+    int index = fontName[0] ? app->fontList->FindName(fontName) : 0;
+    app->fontList->GetName(index, fontName);
+    SetMessageFont(m, e.menuId, s, app->fontList->Count(), index);
+    if (fontName[0]) SetMessageFontFace(fontName);
+    return;
+  }
+  for (int i = 0; i < e.count; ++i) {
+    char key[32];
+    SettingKey(e, i, key);
+    int32_t v = ApplySettingRule(e, IniStore::GetInt(e.section, key, e.defaultValue, cfg));
+    switch (e.step) {
+      case SettingStep::kSoundQuality: {
+        unsigned rate = app->mixer ? app->mixer->OpenOutput(v ? 44100 : 22050) : 22050;
+        v = rate == 44100 ? 1 : 0;
+        break;
+      }
+      case SettingStep::kOggUseLevel:
+        if (app->mixer) app->mixer->SetPreferredCodec(v);
+        break;
+      case SettingStep::kDeviceVolume:
+        if (v >= 1 && v <= 65534 && app->mixer) app->mixer->SetDeviceVolume(uint32_t(v));
+        break;
+      default:
+        break;
+    }
+    if (e.characterHandler)
+      e.characterHandler(m, e.menuId, s, i, v);
+    else if (e.handler)
+      e.handler(m, e.menuId, s, v);
+    else if (e.word)
+      *e.word(app, i) = v;
+  }
+}
+
+// Writes one setting into the store as "%d" of its word (the message font
+// as its name).
+void WriteSetting(CGameApp* app, const ConfigSetting& e, const char* cfg) {
+  if (e.step == SettingStep::kFontName) {
+    char fontName[128] = "";
+    if (app->fontList) app->fontList->GetName(app->settings.messageFont, fontName);
+    IniStore::Set(e.section, e.key, fontName, cfg);
+    return;
+  }
+  if (!e.word) return;
+  for (int i = 0; i < e.count; ++i) {
+    char key[32], text[16];
+    SettingKey(e, i, key);
+    FormatStringN(text, sizeof text, "%d-", *e.word(app, i));
+    IniStore::Set(e.section, key, text, cfg);
+  }
+}
 
 }  // namespace
 
@@ -160,79 +221,9 @@ void AppStartup(CGameApp* app) {
   BuildMenuTree(app);
   CPopupMenu* m = app->menu;
   GameSettings* s = &app->settings;
-  EnableMenuCommand(m, 40306);
+  EnableMenuCommand(m, kMenuPause);
 
-  auto get = [&](const char* sec, const char* key, int def) { return IniStore::GetInt(sec, key, def, cfg); };
-  int quality = get(kMusic, "SAOUND_QUALITY", 0);
-  unsigned rate = app->mixer ? app->mixer->OpenOutput(quality ? 44100 : 22050) : 22050;
-  SetSoundQuality(m, 40258, s, rate == 44100 ? 1 : 0);
-  int ogg = get(kMusic, "OGG_USE_LEVEL", 0);
-  if (app->mixer) app->mixer->SetPreferredCodec(ogg);
-  SetOggUseLevel(m, 40260, s, ogg);
-  s->memStream = get(kMusic, "MEM_STREAM", 0) != 0;
-  int deviceVolume = get(kMusic, "DEVICE_VOL", 65535);
-  if (deviceVolume >= 1 && deviceVolume <= 65534 && app->mixer) app->mixer->SetDeviceVolume(uint32_t(deviceVolume));
-  SetVoicePlay(m, 40067, s, get(kVoice, "VOICE_PLAY", 2));
-  SetSePlay(m, 40108, s, get(kSe, "SE_PLAY", 2));
-  SetMusicPlay(m, 40068, s, get(kMusic, "PCM", 2));
-  SetMasterVolume(m, 40126, s, Volume(get(kMusic, "MASTER_VOL", 100)));
-  SetMusicVolume(m, 40069, s, Volume(get(kMusic, "MUSIC_VOL", 100)));
-  SetVoiceVolume(m, 40079, s, Volume(get(kVoice, "VOICE_VOL", 100)));
-  SetSeVolume(m, 40109, s, Volume(get(kSe, "SE_VOL", 100)));
-  SetMovieVolume(m, 40136, s, Volume(get(kMov, "MOV_VOL", 100)));
-  SetEffectUse(m, 40049, s, get(kMessage, "EFFECT_USE", 1));
-  SetSacraMode(m, 40262, s, get(kSystem, "SACRA_MODE", 1));
-  SetMapAnimeUse(m, 40307, s, get(kSystem, "MAP_ANIME_USE", 1) != 0);
-  SetAntialiasLevel(m, 40051, s, Clamp(get(kMessage, ANTIALIAS_KEY, 0), 0, 3, 0));
-  SetMessageSpeed(m, 40225, s, Clamp(get(kMessage, "MESSAGE_SPEED", 1), 0, 9, 1));
-  s->readSkip = get(kMessage, "READ_SKIP", 0);
-  SetReadSkip(m, 40059, s, s->readSkip);
-  s->lockSkip = get(kMessage, "LOCK_SKIP", 0);
-  SetLockSkip(m, 40146, s, s->lockSkip);
-  SetMessageShadow(m, 40125, s, get(kMessage, "MESSAGE_SADOW", 0) != 0);
-  int title = get(kSystem, "TITLE_IMAGE_MODE", 0);
-  SetTitleImageMode(m, 40308, s, int(std::llabs(int64_t(title)) % 4));
-  for (int c = 0; c < 16; ++c) {
-    char key[32];
-    FormatString(key, "CHAR_VOICE_USE_%z2", c + 1);
-    SetCharVoiceUse(m, 40312, s, c, get(kSystem, key, 1) != 0);
-  }
-  SetMessageAuto(m, 40205, s, get(kMessage, "MESSAGE_AUTO", 0) != 0);
-  SetMessageAutoBase(m, 40235, s, Clamp(get(kMessage, "MESSAGE_AUTO_BASE", 0), 0, 9, 0));
-  SetMessageAutoOne(m, 40245, s, Clamp(get(kMessage, "MESSAGE_AUTO_ONE", 0), 0, 9, 0));
-  SetTextCutMode(m, 40263, s, get(kMessage, "TEXT_CUT_MODE", 0) != 0);
-  SetWinTransparency(m, 40265, s, Clamp(get(kMessage, "WINDOW_TRANS", 5), 0, 10, 5));
-  SetTransMode(m, 40264, s, get(kMessage, "TRANS_MODE", 1) != 0);
-  SetMascotVoice(m, 40276, s, Clamp(get(kSystem, "MASCOT_VOICE", 0), 0, 14, 0));
-  SetSaveMascotIcon(m, 40291, s, Clamp(get(kSystem, "SAVE_MASCOT_ICON", 0), 0, 14, 0));
-  SetCenterKeyAction(m, 40163, s, Clamp(get(kSystem, "KEY_CEN_CTRL", 1), 0, 5, 1));
-  SetCursorMode(m, 40120, s, Clamp(get(kSystem, "KET_CUR_MODE", 0), 0, 4, 0));
-  SetKeyDoubleClick(m, 40158, s, get(kSystem, "KET_DOUBLE_CLICK", 0));
-  s->voiceAutoLock = get(kMessage, "VOICE_AUTOLOCK", 0);
-  SetVoiceAutoLock(m, 40098, s, s->voiceAutoLock);
-  SetDispFreeMode(m, 40160, s, Clamp(get(kSystem, "DISP_FREE_MODE", 0), 0, 2, 0));
-  SetMannerVoiceCut(m, 40177, s, get(kSystem, "MANA_VOICE_CUT", 0));
-  SetMannerFullCut(m, 40327, s, get(kSystem, "MANA_FULL_CUT", 0));
-  SetVoiceCutMode(m, 40193, s, Clamp(get(kVoice, "VOICE_CUT_MODE", 0), 0, 2, 0));
-  SetMessageLogStart(m, 40220, s, Clamp(get(kMessage, "MES_LOG_START", 0), 0, 1, 0));
-  uint32_t cgChar = uint32_t(get(kSystem, "CG_MODE_CHAR", 0));
-  uint32_t cgPage = uint32_t(get(kSystem, "CG_MODE_PAGE", 0));
-  uint32_t evChar = uint32_t(get(kSystem, "EV_MODE_CHAR", 0));
-  uint32_t evPage = uint32_t(get(kSystem, "EV_MODE_PAGE", 0));
-  app->cgModeChar = cgChar >= 8 ? 0 : cgChar;
-  app->cgModePage = cgPage >= 2 ? 0 : cgPage;
-  app->evModeChar = evChar >= 8 ? 0 : evChar;
-  app->evModePage = evPage >= 25 ? 0 : evPage;
-  SetVgaQuality(m, 40196, s, get(kMov, "VGA_QUALITY", 1) != 0);
-
-  char fontName[128];
-  IniStore::GetString(kSystem, "MESSAGE_FONT_NAME", "", fontName, 127, cfg);
-  if (app->fontList) {
-    int index = fontName[0] ? app->fontList->FindName(fontName) : 0;
-    app->fontList->GetName(index, fontName);
-    SetMessageFont(m, 40178, s, app->fontList->Count(), index);
-    if (fontName[0]) SetMessageFontFace(fontName);
-  }
+  for (int i = 0; i < kConfigReadCount; ++i) ReadSetting(app, *FindConfigSetting(kConfigReadOrder[i]), cfg);
 
   static const struct {
     const char* key;
@@ -248,11 +239,11 @@ void AppStartup(CGameApp* app) {
   }
 
   int used[15] = {}, newest = -1;
-  FillSaveMenus(m, 40017, 40032, app->savePath, app->loadAllowed, used, &newest);
-  UpdateSaveSlotItems(m, 40017, 40032, used, newest);
+  FillSaveMenus(m, kMenuLoadFirst, kMenuSaveFirst, app->savePath, app->loadAllowed, used, &newest);
+  UpdateSaveSlotItems(m, kMenuLoadFirst, kMenuSaveFirst, used, newest);
   int autoUsed[3] = {}, autoNewest = -1;
-  FillAutoSaveMenu(m, 40222, app->savePath, autoUsed, &autoNewest);
-  UpdateAutoSaveItems(m, 40222, autoUsed, autoNewest);
+  FillAutoSaveMenu(m, kMenuAutoSaveFirst, app->savePath, autoUsed, &autoNewest);
+  UpdateAutoSaveItems(m, kMenuAutoSaveFirst, autoUsed, autoNewest);
   SetSaveLoadEnabled(m, s, &app->saveAllowed, app->loadAllowed, app->saveAllowed);
   app->ReadSystemData();
   app->gameMode = MODE_TITLE;
@@ -264,59 +255,5 @@ void SaveConfig(CGameApp* app) {
   ConfigPath(app, cfg);
   const WCHAR* w = SjisToWide(cfg);
   if (w) SetFileAttributesW(w, FILE_ATTRIBUTE_NORMAL);
-  const GameSettings& s = app->settings;
-  auto set = [&](const char* sec, const char* key, int value) {
-    char text[16];
-    FormatStringN(text, sizeof text, "%d-", value);
-    IniStore::Set(sec, key, text, cfg);
-  };
-  set(kMusic, "PCM", s.musicPlay);
-  set(kVoice, "VOICE_PLAY", s.voicePlay);
-  set(kSe, "SE_PLAY", s.sePlay);
-  set(kMusic, "MASTER_VOL", s.masterVolume);
-  set(kMusic, "MUSIC_VOL", s.musicVolume);
-  set(kVoice, "VOICE_VOL", s.voiceVolume);
-  set(kSe, "SE_VOL", s.seVolume);
-  set(kMov, "MOV_VOL", s.movieVolume);
-  set(kVoice, "VOICE_CUT_MODE", s.voiceCutMode);
-  set(kMov, "VGA_QUALITY", s.vgaQuality);
-  char fontName[128] = "";
-  if (app->fontList) app->fontList->GetName(s.messageFont, fontName);
-  IniStore::Set(kSystem, "MESSAGE_FONT_NAME", fontName, cfg);
-  set(kMessage, "MES_LOG_START", s.mesLogStart);
-  set(kMessage, "EFFECT_USE", s.effectUse);
-  set(kSystem, "SACRA_MODE", s.sacraMode);
-  set(kSystem, "MAP_ANIME_USE", s.mapAnimeUse);
-  for (int c = 0; c < 16; ++c) {
-    char key[32];
-    FormatString(key, "CHAR_VOICE_USE_%z2", c + 1);
-    set(kSystem, key, s.charVoiceUse[c]);
-  }
-  set(kMessage, "READ_SKIP", s.readSkip);
-  set(kMessage, "LOCK_SKIP", s.lockSkip);
-  set(kMessage, "VOICE_AUTOLOCK", s.voiceAutoLock);
-  set(kMessage, ANTIALIAS_KEY, s.antialiasLevel);
-  set(kMessage, "MESSAGE_SPEED", s.messageSpeed);
-  set(kMessage, "MESSAGE_AUTO", s.messageAuto);
-  set(kMessage, "MESSAGE_AUTO_BASE", s.messageAutoBase);
-  set(kMessage, "MESSAGE_AUTO_ONE", s.messageAutoOne);
-  set(kSystem, "TITLE_IMAGE_MODE", s.titleImageMode);
-  set(kSystem, "CG_MODE_CHAR", int(app->cgModeChar));
-  set(kSystem, "CG_MODE_PAGE", int(app->cgModePage));
-  set(kSystem, "EV_MODE_CHAR", int(app->evModeChar));
-  set(kSystem, "EV_MODE_PAGE", int(app->evModePage));
-  set(kMessage, "TEXT_CUT_MODE", s.textCutMode);
-  set(kMessage, "WINDOW_TRANS", s.windowTrans);
-  set(kMessage, "TRANS_MODE", s.transMode);
-  set(kSystem, "MASCOT_VOICE", s.mascotVoice);
-  set(kSystem, "SAVE_MASCOT_ICON", s.saveMascotIcon);
-  set(kMessage, "MESSAGE_SADOW", s.messageShadow);
-  set(kMusic, "SAOUND_QUALITY", s.soundQuality);
-  set(kMusic, "OGG_USE_LEVEL", s.oggUseLevel);
-  set(kSystem, "KEY_CEN_CTRL", s.centerKeyAction);
-  set(kSystem, "KET_CUR_MODE", s.cursorMode);
-  set(kSystem, "KET_DOUBLE_CLICK", s.keyDoubleClick);
-  set(kSystem, "DISP_FREE_MODE", s.dispFreeMode);
-  set(kSystem, "MANA_VOICE_CUT", s.mannerVoiceCut);
-  set(kSystem, "MANA_FULL_CUT", s.mannerFullCut);
+  for (int i = 0; i < kConfigWriteCount; ++i) WriteSetting(app, *FindConfigSetting(kConfigWriteOrder[i]), cfg);
 }

@@ -1,4 +1,5 @@
 #include <aygshell.h>
+#include <velmi_device.h>
 
 #include <cstring>
 #include <new>
@@ -12,13 +13,14 @@
 #include "player/core/screen.h"
 #include "player/core/text_window.h"
 #include "player/core/texts.h"
+#include "player/scenario/mp3_source.h"
+#include "player/scenario/ogg_source.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/screens/popup_menu.h"
 
 namespace {
 
 CGameApp* g_app = nullptr;
-ModeHandlerHook g_titleHook = nullptr;
 
 int ErrorBox(const char* text) {
   const WCHAR* w = nullptr;
@@ -39,8 +41,6 @@ void DestroyWindowQuietly(CGameApp* app) {
 }  // namespace
 
 CGameApp* GetGameApp() { return g_app; }
-void SetTitleModeHook(ModeHandlerHook hook) { g_titleHook = hook; }
-ModeHandlerHook GetTitleModeHook() { return g_titleHook; }
 
 void CGameApp::OnPaint(HWND h) {
   PAINTSTRUCT ps;
@@ -102,14 +102,6 @@ void CGameApp::WatchForeground() {
   else if (!active && front == hwnd) Activate();
 }
 
-void CGameApp::DispatchMode() {
-  if (gameMode == MODE_TITLE && g_titleHook) {
-    g_titleHook(this);
-    return;
-  }
-  DispatchGameMode(this);
-}
-
 int FrameStep(CGameApp* app) {
   app->frameTime = NowMs();
   if (app->menu && app->menu->IsOpen()) {
@@ -143,6 +135,7 @@ int FrameStep(CGameApp* app) {
   }
   app->ResetDrawBuckets();
   app->DispatchMode();
+  VelmiDeviceReportMode(app->gameMode, app->phase);
   if (app->screen && app->screen->IsMoviePlaying()) {
     app->InvalidateVirtualRect(0, 0, 800, 600);
     return 1;

@@ -13,9 +13,11 @@
 #include "player/core/menu_commands.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
-#include "player/scenario/stage_slots.h"
-#include "player/scenario/story_services.h"
-#include "player/scenario/story_sound.h"
+#include "player/scenario/stage.h"
+#include "player/scenario/message_window.h"
+#include "player/scenario/save_file.h"
+#include "player/scenario/system_data.h"
+#include "player/scenario/sound_requests.h"
 
 char g_messageBuffer[256];
 
@@ -99,7 +101,6 @@ void CGameApp::BuildMessageWindow() {
   message.pageCursorShown = 0;
   message.highlightedButton = -1;
   message.redrawHighlight = 0;
-  message.textFrame = message.waitFrame = 0;
 }
 
 void CGameApp::ShowMessageWindow(int on) {
@@ -135,14 +136,15 @@ void CGameApp::UpdateMessageWindowAlpha() {
 }
 
 void SetSpeakerName(CGameApp* app, const char* name) {
-  Remember(app->message.speaker, name);
+  char* speaker = app->story.speakerName;
+  if (speaker != name) Remember(app->story.speakerName, name);
   CTextWindow* w = app->textWindow;
-  if (!w || !app->message.speaker[0]) return;
-  const int len = int(StrLength(app->message.speaker));
+  if (!w || !speaker[0]) return;
+  const int len = int(StrLength(speaker));
   w->SetPosition(128 - (len / 2) * 14, 12);
   w->SetFontSize(kFontSize);
   w->colour = RecordColour(kNameColour);
-  w->StartText(app->message.speaker);
+  w->StartText(speaker);
   w->noWait = 1;
   LayoutText(w, &app->settings, nullptr, app->dirty, 100);
   w->noWait = 0;
@@ -176,16 +178,16 @@ void CGameApp::ReshowMessage(int on, const char* name, const char* text) {
 }
 
 int CGameApp::CurrentBlockUnread() {
-  return settings.readSkip && !TestReadFlag(this, StoryScriptName(this), StoryReadBlock(this));
+  return settings.readSkip && !TestReadFlag(this, story.scriptName, story.readBlock);
 }
 
 int ShowMessageText(CGameApp* app, const char* text) {
-  MessageWindowState& m = app->message;
-  m.voicePlayingAtStart = app->storySound.IsVoicePlaying();
+  MessageState& m = app->message;
+  m.voicePlayingAtStart = app->soundRequests.IsVoicePlaying();
   if (app->CurrentBlockUnread()) app->settings.skipRunning = 0;  // skipping stops at unread text
   CTextWindow* w = app->textWindow;
   if (!w) return 1;
-  if (m.textFrame++ > 0) return LayoutText(w, &app->settings, &app->input, app->dirty, 100);
+  if (app->story.frameCounter > 0) return LayoutText(w, &app->settings, &app->input, app->dirty, 100);
   app->SnapshotSaveState();
   // Stored bytes are 0x20 less; a line feed becomes the layout's "/".  The
   // buffer keeps 255 bytes, never half a character.
@@ -206,6 +208,7 @@ int ShowMessageText(CGameApp* app, const char* text) {
   }
   g_messageBuffer[keep] = 0;
   Remember(m.text, g_messageBuffer);
+  Remember(m.speaker, app->story.speakerName);
   w->SetPosition(kTextX, kTextY);
   w->SetFontSize(kFontSize);
   w->colour = RecordColour(kTextColour);
@@ -233,29 +236,28 @@ void CGameApp::CloseBacklog() {
 int CGameApp::EndTextPage() {
   CTextWindow* w = textWindow;
   const int count = std::clamp(w->count, 0, kTextRecords);
-  w->backlog.Push(storySound.state.voiceName, w->records, kTextPageBytes, uint32_t(count));
+  w->backlog.Push(sound.voiceName, w->records, kTextPageBytes, uint32_t(count));
   if (settings.voiceCutMode == 0)
-    storySound.StopVoice();
+    soundRequests.StopVoice();
   else if (settings.voiceCutMode == 2)
-    storySound.FadeOutVoice(kVoiceFadeMs);
-  storySound.state.voiceName[0] = 0;
-  message.speaker[0] = 0;
-  SetReadFlag(this, StoryScriptName(this), StoryReadBlock(this));
+    soundRequests.FadeOutVoice(kVoiceFadeMs);
+  sound.voiceName[0] = 0;
+  story.speakerName[0] = 0;
+  SetReadFlag(this, story.scriptName, story.readBlock);
   DeleteSprite(kCaptionSprite, 1);
   ShowPageCursor(0);
   w->SetPosition(kTextX, kTextY);
   w->ClearText();
   InvalidateVirtualRect(kWindowX, kWindowY, kWindowW, kWindowH);
-  message.textFrame = message.waitFrame = 0;
   return 1;
 }
 
 int CGameApp::WaitTextPage() {
   CTextWindow* w = textWindow;
   if (!w) return 1;
-  const int frame = message.waitFrame++;
+  const int frame = story.frameCounter;
   const bool hidden = w->hiddenByPlayer != 0;
-  int voicePlaying = storySound.IsVoicePlaying();
+  int voicePlaying = soundRequests.IsVoicePlaying();
   if (!hidden && !w->backlogView) {
     if (HitSideButton() >= 0) return 0;
   }
@@ -339,7 +341,7 @@ int CGameApp::WaitTextPage() {
       input.tap = 0;
       input.count[IN_KEY_C] = input.count[IN_RIGHT] = 0;
       const char* voice = w->backlog.GetName(w->backlogPage, nullptr);
-      if (voice && voice[0]) storySound.PlayVoice(voice, 1);
+      if (voice && voice[0]) soundRequests.PlayVoice(voice, 1);
     }
   }
   return 0;

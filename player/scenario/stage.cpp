@@ -10,9 +10,8 @@
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/polar.h"
-#include "player/scenario/stage_slots.h"
-#include "player/scenario/stage_state.h"
-#include "player/scenario/story_system_data.h"
+#include "player/scenario/stage.h"
+#include "player/scenario/system_data.h"
 
 namespace {
 

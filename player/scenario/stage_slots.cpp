@@ -1,7 +1,7 @@
 // Slot operations of the application object in canvas units: the dirty
 // list, the stylus hit test, sprites and picture slots.  Slot numbers
 // outside the tables are refused.
-#include "player/scenario/stage_slots.h"
+#include "player/scenario/stage.h"
 
 #include <cstdio>
 #include <new>
@@ -72,7 +72,7 @@ int CGameApp::LoadPictureSlot(int n, const char* name, int flag) {
   FreePictureSlot(n);
   CPicture* picture = new (std::nothrow) CPicture;
   int ok = picture && LoadPicture(picture, name, picturePackPath, flag, picturePack);
-  pictureLoadTime = NowMs();
+  stage.pictureLoadTime = NowMs();
   if (!picture) {
     errorWord |= kErrorPictureLoad;
     std::fprintf(stderr, "picture not loaded: %s\n", name);

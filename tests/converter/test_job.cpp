@@ -411,3 +411,74 @@ TEST(ConversionEdges, StartupOnlyAndPicturesOff) {
   EXPECT_FALSE(fs::exists(off + "/data/grpack_v.mlz"));
   EXPECT_TRUE(fs::is_directory(off + "/data"));
 }
+
+namespace {
+
+// Entries by name, with their bytes through the player's reader.
+std::map<std::string, std::vector<BYTE>> EntriesOf(const std::string& pack) {
+  std::map<std::string, std::vector<BYTE>> out;
+  for (const Entry& e : Directory(ReadFile(pack))) out[e.name] = EntryBytes(pack, e.name);
+  return out;
+}
+
+vtools::SampleTable WalkTable() {
+  vtools::SampleTable table;
+  table.push_back(vtools::TextFile("QR2.exe", "marker"));
+  table.push_back(vtools::PictureFile("AdvData\\CG\\plain.zev", {vtools::ZevVariant::Deflate, 24, 24, 16}));
+  table.push_back(vtools::PictureFile("AdvData\\CG\\other.zev", {vtools::ZevVariant::Deflate, 24, 16, 24}));
+  table.push_back(vtools::TextFile("AdvData\\SCRIPT\\a.mes", "script"));
+  return table;
+}
+
+}  // namespace
+
+// Folders and names met on real discs: links back into the game, Shift-JIS
+// names, names no code page spells.  Every undamaged item converts exactly
+// as in a clean run; what cannot be taken is counted.
+TEST(ConversionWalk, LinksAndForeignNamesLoseNothing) {
+  const std::string clean = ctest::TempFolder("walk-clean");
+  ASSERT_TRUE(vtools::WriteSampleGame(clean, WalkTable()));
+  const std::string cleanOut = ctest::TempFolder("walk-clean-out");
+  const RunResult cleanRun = RunJob(clean, cleanOut, 40, 2);
+  EXPECT_EQ(cleanRun.failures, 0);
+  const auto expected = EntriesOf(cleanOut + "/data/grpack.mlz");
+  ASSERT_EQ(expected.size(), 4u);  // chip, two pictures, one script
+
+  const std::string odd = ctest::TempFolder("walk-odd");
+  ASSERT_TRUE(vtools::WriteSampleGame(odd, WalkTable()));
+  const fs::path cg = fs::path(odd) / "AdvData" / "CG";
+  // A copy of plain.zev under a Shift-JIS name (ソ, whose trail byte is '\').
+  fs::copy_file(cg / "plain.zev", cg / std::string("\x83\x5C.zev"));
+  // A name in neither UTF-8 nor code page 932.
+  fs::copy_file(cg / "plain.zev", cg / std::string("\xFF\xFE.zev"));
+  // Links back into the walk: to the game's top, to a sibling, to itself.
+  fs::create_directory_symlink("../..", cg / "up");
+  fs::create_directory_symlink("../SCRIPT", cg / "scripts");
+  fs::create_directory_symlink(".", cg / "self");
+  const std::string oddOut = ctest::TempFolder("walk-odd-out");
+  const RunResult run = RunJob(odd, oddOut, 40, 2);
+  EXPECT_EQ(run.failures, 1);  // only the name no code page spells
+  EXPECT_EQ(run.done, run.total);
+  const auto got = EntriesOf(oddOut + "/data/grpack.mlz");
+  for (const auto& [name, bytes] : expected) {
+    ASSERT_TRUE(got.count(name)) << name;
+    EXPECT_EQ(got.at(name), bytes) << name;
+  }
+  const std::string sjis = "AdvData\\CG\\\x83\x5C.rbp";
+  ASSERT_TRUE(got.count(sjis));
+  EXPECT_EQ(got.at(sjis), expected.at("AdvData\\CG\\plain.rbp"));
+  // The clean entries, the Shift-JIS copy, and the counted placeholder.
+  EXPECT_EQ(got.size(), expected.size() + 2);
+}
+
+// A source folder that cannot be listed (here: missing) is a failure, not an
+// empty game.
+TEST(ConversionWalk, UnlistableSourceFolderIsCounted) {
+  const std::string out = ctest::TempFolder("walk-missing-out");
+  const RunResult run = RunJob(out + "/no-such-game", out, 40, 2);
+  EXPECT_TRUE(run.finished);
+  EXPECT_EQ(run.failures, 1);
+  const std::vector<Entry> dir = Directory(ReadFile(out + "/data/grpack.mlz"));
+  ASSERT_EQ(dir.size(), 1u);
+  EXPECT_EQ(dir[0].name, "chip.rbp");
+}

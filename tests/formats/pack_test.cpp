@@ -195,6 +195,16 @@ TEST(PackWriter, InterruptedOrFailedRunLeavesNoPack)
     EXPECT_FALSE(writer.Finish());
     EXPECT_TRUE(std::filesystem::is_directory(blocked));
     EXPECT_FALSE(std::filesystem::exists(blocked + ".tmp"));
+
+    // A finished pack replaces the older one in one step.
+    const std::string older = dir.File("older.mlz");
+    WriteAll(older, Bytes{'o', 'l', 'd'});
+    ASSERT_TRUE(writer.Begin(older.c_str(), 1));
+    ASSERT_TRUE(writer.AddEntry("x", data.data(), 64, FALSE));
+    ASSERT_TRUE(writer.Finish());
+    PackReader reader;
+    EXPECT_EQ(Read(reader, older, "x").bytes, data);
+    EXPECT_FALSE(std::filesystem::exists(older + ".tmp"));
 }
 
 TEST(PackReader, FindsEntriesAsWritten)
@@ -299,6 +309,7 @@ TEST(PackReader, RefusesDamagedPacks)
         {"unpacked size beyond the stream", BuildPack("RLZ2", {{"e", 5, 100000, 1, 0}}, coded)},
         {"stream shorter than its size", BuildPack("RLZ2", {{"e", 5, 6, 1, 0}}, coded)},
         {"no entries", BuildPack("RLZ2", {}, {})},
+        {"unknown compression method", BuildPack("RLZ2", {{"e", 40, 40, 2, 0}}, data)},
     };
     for (const Case& c : cases) {
         const std::string pack = dir.File("bad.mlz");

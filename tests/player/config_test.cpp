@@ -51,13 +51,17 @@ TEST_F(IniTest, LookupRules) {
       "EMPTY=\r\n"
       "\r\n"
       "[OTHER]\r\n"
-      "VOL= 7 \r\n";
+      "VOL= 7 \r\n"
+      "QUOTED=\"80\"\r\n"
+      "BLANKQ=\"\"\r\n";
   WriteFileBytes(file, Bytes(text.begin(), text.end()));
   EXPECT_EQ(IniStore::GetInt("SYSTEM_CONFIG", "MASTER_VOL", 5, wfile.c_str()), 80);
   EXPECT_EQ(IniStore::GetInt("OTHER", "VOL", 5, wfile.c_str()), 7);  // trimmed before parsing
   EXPECT_EQ(IniStore::GetInt("OTHER", "MASTER_VOL", 5, wfile.c_str()), 5);
   EXPECT_EQ(IniStore::GetInt("", "KEY", 5, wfile.c_str()), 5);  // before any section: never found
   EXPECT_EQ(IniStore::GetInt("SYSTEM_CONFIG", "EMPTY", 9, wfile.c_str()), 9);
+  EXPECT_EQ(IniStore::GetInt("OTHER", "QUOTED", 5, wfile.c_str()), 80);  // quotes dropped
+  EXPECT_EQ(IniStore::GetInt("OTHER", "BLANKQ", 5, wfile.c_str()), 5);   // only quotes: no number
   char out[32];
   EXPECT_EQ(IniStore::GetString("SYSTEM_CONFIG", "NAME", "dflt", out, 31, wfile.c_str()), 7);
   EXPECT_STREQ(out, "a = b c");
@@ -167,12 +171,12 @@ TEST_F(StartupTest, ClampsAndSeparateAntialiasKey) {
   EXPECT_EQ(s.musicVolume, 100);
   EXPECT_EQ(s.soundQuality, 1);
   EXPECT_EQ(s.titleImageMode, 1);
-  EXPECT_EQ(app->cgModePage, 0u);
-  EXPECT_EQ(app->evModePage, 24u);
-  EXPECT_EQ(app->cgModeChar, 0u);
-  EXPECT_EQ(s.cursorMode, 0);
-  EXPECT_EQ(s.centerKeyAction, 1);
-  EXPECT_EQ(s.mascotVoice, 0);
+  EXPECT_EQ(app->cgMode.page, 0);
+  EXPECT_EQ(app->sceneReplay.page, 24);
+  EXPECT_EQ(app->cgMode.tab, 0);
+  EXPECT_EQ(s.cursorMode, 9);        // kept as read
+  EXPECT_EQ(s.centerKeyAction, 77);  // kept as read
+  EXPECT_EQ(s.mascotVoice, 15);      // the sixteenth character
   EXPECT_EQ(s.mapAnimeUse, 1);
   EXPECT_EQ(s.transMode, 0);
   EXPECT_EQ(s.antialiasLevel, 2);  // not the transparency switch
@@ -182,6 +186,32 @@ TEST_F(StartupTest, ClampsAndSeparateAntialiasKey) {
   EXPECT_EQ(app->keyMap.codes[KS_KEY_B], 0x1B);
   EXPECT_EQ(app->keyMap.codes[KS_KEY_C], app->keyMap.defaults[KS_KEY_C]);
   EXPECT_EQ(app->keyMap.codes[KS_KEY_D], 0);
+}
+
+// Words used as indices are clamped at the read; the others are kept as read
+// and written back as they were; quoted numbers read as their value.
+TEST_F(StartupTest, IndexWordsClampedOthersKeptAndQuotesRead) {
+  Cfg("[SYSTEM_CONFIG]\r\nMASCOT_VOICE=16\r\nSAVE_MASCOT_ICON=15\r\nKET_CUR_MODE=7\r\nDISP_FREE_MODE=4\r\n"
+      "KEY_CEN_CTRL=-2\r\n"
+      "[MESSAGE_CONFIG]\r\nWINDOW_TRANS=11\r\n" ANTIALIAS_KEY "=\"3\"\r\nMES_LOG_START=\" 1 \"\r\n"
+      "[MUSIC_CONFIG]\r\nMASTER_VOL=\"80\"\r\n[VOICE_CONFIG]\r\nVOICE_CUT_MODE=2\r\n");
+  AppStartup(app);
+  const GameSettings& s = app->settings;
+  EXPECT_EQ(s.mascotVoice, 0);
+  EXPECT_EQ(s.saveMascotIcon, 15);
+  EXPECT_EQ(s.windowTrans, 5);
+  EXPECT_EQ(s.antialiasLevel, 3);
+  EXPECT_EQ(s.masterVolume, 80);
+  EXPECT_EQ(s.mesLogStart, 1);
+  EXPECT_EQ(s.cursorMode, 7);
+  EXPECT_EQ(s.dispFreeMode, 4);
+  EXPECT_EQ(s.centerKeyAction, -2);
+  SaveConfig(app);
+  ASSERT_EQ(IniStore::Flush(), 1);
+  std::string text = AsText(ReadFileBytes(dir + "/game/prog/velmi.cfg"));
+  for (const char* line : {"KET_CUR_MODE=7\r\n", "DISP_FREE_MODE=4\r\n", "KEY_CEN_CTRL=-2\r\n", "MASCOT_VOICE=0\r\n",
+                           "SAVE_MASCOT_ICON=15\r\n", "WINDOW_TRANS=5\r\n", "MASTER_VOL=80\r\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
 }
 
 TEST_F(StartupTest, DataFolderSearch) {

@@ -117,6 +117,57 @@ TEST_F(DeviceTest, ScriptKeysTapsFocusAndShots) {
   EXPECT_EQ(px[639 * 480], 0xF800);
 }
 
+// Waits hold the lines after them until the mode is reported; their frames
+// count from the frame of that report.
+TEST_F(DeviceTest, ScriptWaitsForModes) {
+  ASSERT_TRUE(VelmiDeviceLoadScript("1 key down A\n2 wait 80\n1 key down B\n3 key down C\n5 wait 99 2\n"
+                                    "1 key down D\n"));
+  // Mode and phase the game reports at frames 1..12: 80 before the wait
+  // began does not count; phase 1 of mode 99 does not end a wait for phase 2.
+  const int modes[][2] = {{80, 0}, {0, 0}, {0, 0}, {80, 0}, {80, 0}, {80, 1}, {80, 1},
+                          {99, 1}, {99, 1}, {99, 2}, {99, 2}, {99, 2}};
+  std::vector<std::pair<int, WPARAM>> keys;  // frame of arrival, key
+  for (int f = 1; f <= 12; ++f) {
+    SystemIdleTimerReset();
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (m.message == WM_KEYDOWN) keys.push_back({f, m.wParam});
+      DispatchMessageW(&m);
+    }
+    VelmiDeviceReportMode(modes[f - 1][0], modes[f - 1][1]);
+  }
+  const std::vector<std::pair<int, WPARAM>> want = {{1, VK_APP1}, {5, VK_APP2}, {7, VK_APP3}, {11, VK_APP4}};
+  EXPECT_EQ(keys, want);
+  // The log holds the changes only.
+  std::vector<std::string> log;
+  for (const VelmiDeviceModeChange& c : VelmiDeviceModeLog())
+    log.push_back(std::to_string(c.frame) + ":" + std::to_string(c.mode) + "/" + std::to_string(c.phase));
+  EXPECT_EQ(log, (std::vector<std::string>{"1:80/0", "2:0/0", "4:80/0", "6:80/1", "8:99/1", "10:99/2"}));
+}
+
+TEST_F(DeviceTest, WaitRunsOutReportsAndCloses) {
+  std::string report = dir + "/report.txt";
+  VelmiDeviceSetReportFile(report.c_str());
+  ASSERT_TRUE(VelmiDeviceLoadScript("2 wait 50 * 3\n1 key down A\n"));
+  for (const char* bad : {"1 wait x\n", "1 wait 5 y\n", "1 wait 5 * -1\n", "1 wait 5 * 2z\n"})
+    EXPECT_FALSE(VelmiDeviceLoadScript(bad)) << bad;
+  int quit = -1, frames = 0;
+  while (quit < 0 && frames < 20) {
+    SystemIdleTimerReset();
+    ++frames;
+    VelmiDeviceReportMode(0, frames == 3 ? 1 : 0);
+    if (frames == 3) VelmiDeviceReportPictureFailure("bg\\x");
+    quit = Pump();
+  }
+  EXPECT_EQ(frames, 5);  // waiting from frame 2, three frames without mode 50
+  EXPECT_EQ(quit, 7);
+  EXPECT_EQ(VelmiDeviceFailedPictures(), std::vector<std::string>{"bg\\x"});
+  std::vector<uint8_t> text = ReadFileBytes(report);
+  EXPECT_EQ(std::string(text.begin(), text.end()),
+            "1 mode 0 0\n3 mode 0 1\n3 picture bg\\x\n4 mode 0 0\n5 timeout 50\n");
+  VelmiDeviceSetReportFile("");
+}
+
 TEST_F(DeviceTest, GapiShellAndFailures) {
   EXPECT_TRUE(SHFullScreen(hwnd, SHFS_HIDETASKBAR));
   ASSERT_EQ(GXOpenDisplay(hwnd, GX_FULLSCREEN), 1);

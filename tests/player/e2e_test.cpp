@@ -223,6 +223,35 @@ TEST_P(EndToEnd, PlayerStartsAndClosesAndRefusesABadScreen) {
 INSTANTIATE_TEST_SUITE_P(Builds, EndToEnd, ::testing::Values(0, 1, 2),
                          [](const ::testing::TestParamInfo<int>& i) { return std::string(kBuilds[i.param].name); });
 
+// The device's test channel reports modes, phases and pictures that failed to
+// load; a script waits for a mode, and a wait that runs out closes the player.
+TEST(EndToEndChannel, ReportsModesPicturesAndWaits) {
+  std::string dir = MakeTempDir("channel");
+  (void)!system(("mkdir -p '" + dir + "/prog/data'").c_str());
+  auto pictures = ScenePictures(80);
+  pictures.pop_back();  // no t90
+  ASSERT_TRUE(WritePack(dir + "/prog/data/grpack_v.mlz", pictures, false));
+  std::string exe = dir + "/prog/player_scene_ce50";
+  ASSERT_EQ(system(("cp '" SCENE_CE50 "' '" + exe + "'").c_str()), 0);
+  auto run = [&](const std::string& text, const std::string& name) {
+    std::string script = dir + "/" + name + ".txt", report = dir + "/" + name + ".report";
+    WriteFileBytes(script, Bytes(text.begin(), text.end()));
+    pid_t p = Spawn(exe, {"VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + script, "VELMI_DEVICE_REPORT=" + report},
+                    dir + "/" + name + ".err");
+    EXPECT_EQ(WaitFor(p, 60), 0) << Text(ReadFileBytes(dir + "/" + name + ".err"));
+    return Text(ReadFileBytes(report));
+  };
+  // The missing picture ends the scene at its first frame.
+  EXPECT_EQ(run("600 quit\n", "missing"), "1 picture t90\n1 mode 0 1\n");
+
+  WritePack(dir + "/prog/data/grpack_v.mlz", ScenePictures(80), false);
+  // Tapped at frame 5, the gallery's mode comes at frame 6 and the quit 3
+  // frames later; a wait for a mode that never comes closes the player.
+  EXPECT_EQ(run("5 tap 10 10\n1 wait 80\n3 quit\n", "tap"), "1 mode 0 1\n6 mode 80 0\n");
+  EXPECT_EQ(run("2 wait 55 * 10\n", "never"), "1 mode 0 1\n12 timeout 55\n");
+  (void)!system(("rm -rf '" + dir + "'").c_str());
+}
+
 // The landscape panel of a 640x480 device shows the same scene.
 TEST(EndToEndLandscape, Ce50OnALandscapePanel) {
   std::string dir = MakeTempDir("land");

@@ -14,7 +14,7 @@
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
-#include "player/scenario/stage_slots.h"
+#include "player/scenario/stage.h"
 #include "tests/player/scenario_fixture.h"
 
 namespace {
@@ -31,6 +31,7 @@ class RecordingMixer : public SoundRequestPort {
   }
   void SetVolume(int, int) override {}
   int IsPlaying(int channel) override { return channel == kChannelVoice && voicePlaying; }
+  int IsMoviePlaying() override { return 0; }
   std::vector<std::string> calls;
   int voicePlaying = 0;
 };
@@ -51,7 +52,7 @@ class MessageTest : public ScenarioAppTest {
   }
   void NewApp() {
     RestartApp();
-    app->storySound.Bind(&mixer, &app->settings, &app->input, nullptr, nullptr);
+    app->soundRequests.SetPort(&mixer);
     GameSettings& s = app->settings;
     s.messageSpeed = 0;
     s.skipRunning = 0;
@@ -68,11 +69,17 @@ class MessageTest : public ScenarioAppTest {
     mixer.calls.clear();
     mixer.voicePlaying = 0;
   }
+  // One frame of the message instruction, counting its frames as the story does.
+  int Show(const std::string& stored) {
+    int done = ShowMessageText(app, stored.c_str());
+    app->story.frameCounter = done ? 0 : app->story.frameCounter + 1;
+    return done;
+  }
   // Types a whole page (message speed 0: in one frame).
   void Page(const std::string& text) {
     std::string stored = Stored(text);
     int guard = 0;
-    while (!ShowMessageText(app, stored.c_str()) && ++guard < 100) VelmiClockAdvance(16);
+    while (!Show(stored) && ++guard < 100) VelmiClockAdvance(16);
   }
   // One frame of the page wait with the given keys: C KEY_C, R RIGHT, L LEFT,
   // U UP, D DOWN, A KEY_A, S START, and "T x y" a tap at canvas (x, y).
@@ -101,6 +108,7 @@ class MessageTest : public ScenarioAppTest {
       }
     }
     int r = app->WaitTextPage();
+    app->story.frameCounter = r ? 0 : app->story.frameCounter + 1;
     VelmiClockAdvance(16);
     return r;
   }
@@ -243,7 +251,7 @@ TEST_F(MessageTest, PageWaitTable) {
 TEST_F(MessageTest, BacklogNavigationAndReplay) {
   const char* voices[] = {"VOICE\\vlm\\v1.ogg", "VOICE\\vlm\\v2.ogg", ""};
   for (const char* v : voices) {
-    app->storySound.PlayVoice(v, 0);
+    PlayVoice(app, v, 0);
     Page("page");
     while (!Wait("C")) {
     }
@@ -292,15 +300,15 @@ TEST_F(MessageTest, TypingNamePlateAndLimits) {
   EXPECT_EQ(first.left, ScaleX(6) + ScaleX(72));
   EXPECT_EQ(first.top, ScaleY(380) + ScaleY(12));
   EXPECT_EQ(first.colour, 0xD0FFF0u);  // kept as 0x00BBGGRR
-  EXPECT_STREQ(app->message.speaker, "ABCDEFGH");
+  EXPECT_STREQ(app->story.speakerName, "ABCDEFGH");
   // The message: decoded, "/" for a line feed, white, typed over frames.
   app->settings.messageSpeed = 5;  // 50 ms a character
   std::string stored = Stored("ab\ncd");
-  EXPECT_EQ(ShowMessageText(app, stored.c_str()), 0);
+  EXPECT_EQ(Show(stored), 0);
   EXPECT_STREQ(app->message.text, "ab/cd");
   EXPECT_EQ(app->message.textStartTime, 1000u);
   int frames = 1;
-  while (!ShowMessageText(app, stored.c_str())) {
+  while (!Show(stored)) {
     VelmiClockAdvance(16);
     ++frames;
   }
@@ -310,13 +318,13 @@ TEST_F(MessageTest, TypingNamePlateAndLimits) {
   // A key press lays out the rest at once.
   while (!Wait("C")) {
   }
-  EXPECT_EQ(app->message.speaker[0], 0);
+  EXPECT_EQ(app->story.speakerName[0], 0);
   std::string longText = Stored(std::string(400, 'x'));
   app->settings.messageSpeed = 0;
-  ShowMessageText(app, longText.c_str());
+  Show(longText);
   EXPECT_EQ(std::strlen(app->message.text), 255u);
   // The renderer stops at its record table.
-  while (!ShowMessageText(app, longText.c_str())) {
+  while (!Show(longText)) {
   }
   EXPECT_LE(app->textWindow->count, kTextRecords);
   // Window transparency on the text panel.

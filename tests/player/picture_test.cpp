@@ -1,6 +1,8 @@
 // The .rbp loader and the picture operations.
 #include <gtest/gtest.h>
 
+#include <velmi_platform.h>
+
 #include <cstring>
 
 #include "common/file.h"
@@ -164,6 +166,37 @@ TEST_F(PictureTest, PackEntriesStoredAndCoded) {
   EXPECT_EQ(Px(1), 0x0841);
   pic.FreePixels();
   EXPECT_EQ(LoadPicture(&pic, "c", packWin.c_str(), 0, nullptr), 0);
+}
+
+// A failed allocation of the pixels or of the alpha plane leaves the picture
+// empty, never with the old size over a new buffer.
+TEST(PictureOps, CreateBlankFailureLeavesThePictureEmpty) {
+  SetScreenWidth(640);
+  SetCanvasWidth(800);
+  SetScreenHeight(480);
+  SetCanvasHeight(600);
+  struct Case {
+    int failAfter;  // LocalAlloc calls that succeed first
+    int kind;
+  } cases[] = {{0, 2}, {0, 3}, {1, 3}};
+  for (const Case& c : cases) {
+    CPicture p;
+    ASSERT_EQ(CPicture::CreateBlank(&p, 8, 6, 0x11, 3), 1);
+    VelmiFailLocalAlloc(c.failAfter);
+    EXPECT_EQ(CPicture::CreateBlank(&p, 16, 12, 0, c.kind), 0) << c.failAfter << " " << c.kind;
+    VelmiFailLocalAlloc(-1);
+    EXPECT_EQ(p.pixels, nullptr);
+    EXPECT_EQ(p.owned, nullptr);
+    EXPECT_EQ(p.alpha, nullptr);
+    EXPECT_EQ(p.width, 0u);
+    EXPECT_EQ(p.height, 0u);
+    EXPECT_EQ(p.canvasWidth, 0);
+    EXPECT_EQ(p.depth, 32u);
+    // The picture takes a new size afterwards.
+    ASSERT_EQ(CPicture::CreateBlank(&p, 16, 12, 0, c.kind), 1);
+    EXPECT_EQ(p.width, 16u);
+    p.FreePixels();
+  }
 }
 
 TEST(PictureOps, TintDarkenComposeThumbnailStamp) {

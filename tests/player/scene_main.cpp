@@ -1,6 +1,7 @@
 // The player of one build with a static test scene in place of the title
 // screen: every picture type of the test pack as a sprite over a filled
-// background, one drawn additively and one at half level.
+// background, one drawn additively and one at half level.  A tap leaves the
+// scene for the picture gallery's mode.
 #include <cstring>
 
 #include "player/core/dirty_list.h"
@@ -8,13 +9,20 @@
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/sprite.h"
+#include "tests/support/mode_table.h"
 
 namespace {
 
 const char* const kPictures[] = {"t13", "t1", "t30", "t32", "t80", "t90"};
 
-void Scene(CGameApp* app) {
-  if (app->phase != 0) return;
+int Scene(CGameApp* app) {
+  if (app->phase != 0) {
+    if (app->input.tap) {
+      app->gameMode = MODE_CG;
+      app->phase = 0;
+    }
+    return 1;
+  }
   app->phase = 1;
   CSprite* back = new CSprite;
   back->InitFillRect(0, 0, 800, 600, 0x000080);
@@ -25,7 +33,7 @@ void Scene(CGameApp* app) {
     if (!LoadPicture(pic, kPictures[i], app->picturePackPath, 0, app->picturePack)) {
       app->errorWord |= 0x80000000u;
       delete pic;
-      return;
+      return 1;
     }
     app->pictures[i] = pic;
     CSprite* s = new CSprite;
@@ -46,12 +54,13 @@ void Scene(CGameApp* app) {
   half->SetPosition(150, 300);
   half->SetLevel(128);
   app->sprites[11] = half;
+  return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  SetTitleModeHook(Scene);
+  ReplaceModeHandler(MODE_TITLE, Scene);
 #if defined(VELMI_PLAYER_BUILD_ce30)
   return RunPlayer(PlayerBuild::Ce30, argc, argv);
 #elif defined(VELMI_PLAYER_BUILD_ce42)

@@ -11,7 +11,7 @@
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
-#include "player/scenario/stage_slots.h"
+#include "player/scenario/stage.h"
 #include "tests/player/scenario_fixture.h"
 
 namespace {
@@ -58,7 +58,7 @@ TEST_F(SlotTest, PictureSlotsAndErrorBits) {
   EXPECT_EQ(app->LoadPictureSlot(kSlotBackground, "AdvData\\GRP\\bg01.zev", 0), 1);
   ASSERT_TRUE(app->IsPictureSlotUsed(kSlotBackground));
   EXPECT_EQ(app->pictures[kSlotBackground]->width, 40u);
-  EXPECT_EQ(app->pictureLoadTime, 1250u);
+  EXPECT_EQ(app->stage.pictureLoadTime, 1250u);
   EXPECT_EQ(app->errorWord, 0u);
   EXPECT_EQ(app->LoadPictureSlot(3, "AdvData\\GRP\\bg01", 0), 1);
   // A missing picture: an empty picture stays in the slot, the error bit is

@@ -11,7 +11,7 @@
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
-#include "player/scenario/stage_slots.h"
+#include "player/scenario/stage.h"
 #include "tests/player/scenario_fixture.h"
 
 namespace {

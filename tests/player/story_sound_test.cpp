@@ -7,7 +7,7 @@
 
 #include "player/core/input.h"
 #include "player/core/settings.h"
-#include "player/scenario/story_sound.h"
+#include "player/scenario/sound_requests.h"
 #include "player/scenario/system_voices.h"
 
 namespace {
@@ -30,12 +30,14 @@ class RecordingMixer : public SoundRequestPort {
     calls.push_back("volume " + std::to_string(channel) + " " + std::to_string(volume));
   }
   int IsPlaying(int) override { return 0; }
+  int IsMoviePlaying() override { return moviePlaying; }
   std::vector<std::string> Take() {
     std::vector<std::string> out;
     out.swap(calls);
     return out;
   }
   std::vector<std::string> calls;
+  int moviePlaying = 0;
 };
 
 using Calls = std::vector<std::string>;
@@ -55,42 +57,49 @@ class StorySoundTest : public ::testing::Test {
     settings.mannerVoiceCut = 0;
     for (int32_t& v : settings.charVoiceUse) v = 1;
     std::memset(&input, 0, sizeof input);
-    sound.Bind(&mixer, &settings, &input, &eventPicture, &moviePlaying);
+    ResetState();
+    sound.Bind(&state, &settings, &input, &eventPicture);
+    sound.SetPort(&mixer);
     sound.SetPaths("bgm\\", "se\\", "voice.mlz", reinterpret_cast<PackReader*>(&packTag));
   }
   RecordingMixer mixer;
   GameSettings settings{};
   InputState input{};
-  int32_t eventPicture = 0, moviePlaying = 0;
+  void ResetState() {
+    state = SoundRequestState{};
+    state.currentTrack = state.currentEffect = -1;
+  }
+  int32_t eventPicture = 0;
   int packTag = 0;
+  SoundRequestState state{};
   CStorySound sound;
 };
 
 TEST_F(StorySoundTest, MusicRequests) {
   sound.PlayBgm(5);
   EXPECT_EQ(mixer.Take(), Calls{"open 0 005.mp3 bgm\\ vol=40 loop=1 mem=0 pack=0"});
-  EXPECT_EQ(sound.state.currentTrack, 5);
-  EXPECT_EQ(sound.state.trackMode, 1);
+  EXPECT_EQ(state.currentTrack, 5);
+  EXPECT_EQ(state.trackMode, 1);
   // The same track in another mode keeps the music as it plays.
   sound.PlayBgm(0x205);
   EXPECT_TRUE(mixer.Take().empty());
-  EXPECT_EQ(sound.state.trackMode, 1);
+  EXPECT_EQ(state.trackMode, 1);
   // Play once, held in memory with MEM_STREAM.
   settings.memStream = 1;
   sound.PlayBgm(0x20C);
   EXPECT_EQ(mixer.Take(), Calls{"open 0 012.mp3 bgm\\ vol=40 loop=0 mem=1 pack=0"});
-  EXPECT_EQ(sound.state.trackMode, 0);
+  EXPECT_EQ(state.trackMode, 0);
   // Track 255 stops; another mode word than 2 loops.
   sound.PlayBgm(0x1FF);
   EXPECT_EQ(mixer.Take(), Calls{"stop 0"});
-  EXPECT_EQ(sound.state.currentTrack, -1);
-  EXPECT_EQ(sound.state.trackMode, 0);
+  EXPECT_EQ(state.currentTrack, -1);
+  EXPECT_EQ(state.trackMode, 0);
   // Music off: nothing sounds, but the track is recorded for a save.
   settings.musicPlay = 0;
   sound.PlayBgm(0x107);
   EXPECT_TRUE(mixer.Take().empty());
-  EXPECT_EQ(sound.state.currentTrack, 7);
-  EXPECT_EQ(sound.state.trackMode, 1);
+  EXPECT_EQ(state.currentTrack, 7);
+  EXPECT_EQ(state.trackMode, 1);
 }
 
 TEST_F(StorySoundTest, EffectRequests) {
@@ -98,15 +107,15 @@ TEST_F(StorySoundTest, EffectRequests) {
   EXPECT_EQ(mixer.Take(), Calls{"open 10 003.mp3 se\\ vol=32 loop=1 mem=1 pack=0"});
   sound.PlaySe(3, 0);
   EXPECT_TRUE(mixer.Take().empty());
-  EXPECT_EQ(sound.state.effectLoop, 1);
+  EXPECT_EQ(state.effectLoop, 1);
   settings.sePlay = 0;
   sound.PlaySe(4, 0);
   EXPECT_TRUE(mixer.Take().empty());
-  EXPECT_EQ(sound.state.currentEffect, 4);
+  EXPECT_EQ(state.currentEffect, 4);
   sound.PlaySe(255, 1);
   EXPECT_EQ(mixer.Take(), Calls{"stop 10"});
-  EXPECT_EQ(sound.state.currentEffect, -1);
-  EXPECT_EQ(sound.state.effectLoop, 0);
+  EXPECT_EQ(state.currentEffect, -1);
+  EXPECT_EQ(state.effectLoop, 0);
   // A new script lets the same effect sound again.
   settings.sePlay = 1;
   sound.PlaySe(9, 0);
@@ -146,14 +155,14 @@ TEST_F(StorySoundTest, VoiceSuppressionRules) {
   for (auto& c : cases) {
     SetUp();
     eventPicture = 0;
-    sound.state = SoundRequestState{};
+    ResetState();
     c.setup(settings, input, eventPicture);
     sound.PlayVoice("VOICE\\dov\\d001.ogg", c.force);
     Calls expect;
     if (!c.force) expect.push_back("stop 20");
     if (c.plays) expect.push_back(played);
     EXPECT_EQ(mixer.Take(), expect) << c.name;
-    EXPECT_STREQ(sound.state.voiceName, c.force ? "" : "VOICE\\dov\\d001.ogg") << c.name;
+    EXPECT_STREQ(state.voiceName, c.force ? "" : "VOICE\\dov\\d001.ogg") << c.name;
   }
   // "SE\" voices come from the effects folder whatever the settings.
   settings.voicePlay = 0;
@@ -165,7 +174,7 @@ TEST_F(StorySoundTest, VoiceSuppressionRules) {
   EXPECT_EQ(mixer.Take(), Calls{"stop 20"});
   std::string longName(200, 'a');
   sound.PlayVoice(longName.c_str(), 0);
-  EXPECT_EQ(std::strlen(sound.state.voiceName), 63u);
+  EXPECT_EQ(std::strlen(state.voiceName), 63u);
 }
 
 TEST_F(StorySoundTest, SystemVoicesAndTheirTable) {
@@ -217,9 +226,9 @@ TEST_F(StorySoundTest, ChannelVolumesPerKind) {
       {"other kind", 1, 1, 1, 7, 50, {}},
   };
   for (auto& c : cases) {
-    sound.state.currentTrack = c.track ? 3 : -1;
-    sound.state.currentEffect = c.effect ? 4 : -1;
-    moviePlaying = c.movie;
+    state.currentTrack = c.track ? 3 : -1;
+    state.currentEffect = c.effect ? 4 : -1;
+    mixer.moviePlaying = c.movie;
     sound.ApplyChannelVolumes(c.kind, c.percent);
     EXPECT_EQ(mixer.Take(), c.expect) << c.name;
   }

@@ -252,6 +252,26 @@ TEST_F(SoundRuns, VoiceIndexEdges) {
   }
 }
 
+// Sounds cut short (the head or the "data" chunk claims more than the file
+// holds): coded as far as they go, and counted, so the run reports them.
+TEST_F(SoundRuns, SoundsCutShortAreCodedAndCounted) {
+  Bytes track = vtools::SoundImage({vtools::SoundShape::Pcm, 440, 22050, 1, 0.5});
+  track.resize(track.size() - 4000);
+  Bytes effect = vtools::SoundImage({vtools::SoundShape::Wave16, 440, 22050, 1, 0.5});
+  effect.resize(effect.size() - 4000);
+  const Bytes whole = vtools::SoundImage({vtools::SoundShape::Pcm, 440, 22050, 1, 0.5});
+  ASSERT_TRUE(vtools::WriteSampleGame((root_ / "game").string(),
+                                      {vtools::BytesFile("AdvData\\MUSIC\\001.pcm", track),
+                                       vtools::BytesFile("AdvData\\SE\\002.pcm", effect),
+                                       vtools::BytesFile("AdvData\\SE\\003.pcm", whole)}));
+  Job j(root_ / "game", root_ / "out", 0);
+  j.job->Run();
+  EXPECT_EQ(3, j.job->TotalCount());
+  EXPECT_EQ(2, j.job->FailureCount());
+  for (const char* f : {"bgm/001.mp3", "se/002.mp3", "se/003.mp3"})
+    EXPECT_TRUE(fs::exists(root_ / "out" / "data" / f)) << f;
+}
+
 // The full-count folder: 48 tracks and 230 effects (the compressed ones
 // passed over) and the whole voice index, coded to MP3 and all decoded.
 TEST_F(SoundRuns, FullCountSampleGame) {

@@ -3,9 +3,12 @@
 // application object's InitInstance runs.
 #include <afxwin.h>
 
+#include "velmi_mfc.h"
 #include "velmi_wine.h"
 
 int main(int argc, char** argv) {
   VelmiUseWineRegistry();
-  return AfxWinMain(argc, argv);
+  const int status = AfxWinMain(argc, argv);
+  // Headless, nobody reads the dialog: a refused or damaged run fails.
+  return status != 0 ? status : velmi_mfc::ConsoleRunFailed() ? 1 : 0;
 }

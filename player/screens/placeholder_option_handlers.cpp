@@ -1,19 +1,8 @@
-// Placeholders for the menu work: the pop-up menu never opens, and each
-// option handler only stores its setting (the menu ticks come with the menu).
+// Stands in for the option handlers: each stores its setting as given and
+// leaves the menu's ticks alone.
 #include "player/core/settings.h"
 #include "player/screens/option_handlers.h"
 #include "player/screens/popup_menu.h"
-
-void CPopupMenu::SetChecked(void*, int, int) {}
-void CPopupMenu::SetEnabled(void*, int, int) {}
-
-CSystemMenu::CSystemMenu() = default;
-CSystemMenu::~CSystemMenu() = default;
-int CSystemMenu::Open() { return 0; }
-int CSystemMenu::HandleInput(HWND, InputState*) {
-  open_ = 0;
-  return 0;
-}
 
 #define STORE(name, field) \
   void name(CPopupMenu*, int, GameSettings* s, int value) { s->field = value; }

@@ -1,5 +1,5 @@
-// Placeholders for the menu tree and its commands: no tree is built and
-// menu commands do nothing until the menu work lands.
+// Stands in for the menu tree and its commands: no tree is built and no
+// command has an operation.
 #include "player/core/menu_commands.h"
 
 void BuildMenuTree(CGameApp*) {}

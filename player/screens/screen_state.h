@@ -1,0 +1,89 @@
+// The system screens' share of the application object: the state words of
+// each screen, kept across frames.
+#pragma once
+
+#include <cstdint>
+
+constexpr int32_t kCursorNone = 100;
+constexpr int32_t kConfigCursorNone = 300;
+
+struct QuickOptionState {
+  int32_t cursor;
+  int32_t returnMode, returnPhase;
+  int32_t windowWasShown;
+};
+
+struct ConfirmState {
+  int32_t question;
+  int32_t cursor;
+  int32_t returnMode, returnPhase;
+  int32_t windowWasShown;
+  int32_t saveTargetRow, saveTargetPage;
+};
+
+struct SystemConfigState {
+  int32_t cursor;
+  int32_t returnMode, returnPhase;
+  int32_t windowWasShown;
+};
+
+struct SaveLoadState {
+  int32_t direction;  // 0 save, 1 load
+  int32_t page;
+  int32_t cursor;
+  int32_t rowUsed[5];
+  int32_t chosenRow;
+  int32_t returnMode, returnPhase;
+  int32_t windowWasShown;
+};
+
+struct VoiceConfigState {
+  int32_t cursor;
+};
+
+// The system-voice chooser's selection (the save-icon chooser uses the save
+// screen's cursor).
+struct CharacterChoiceState {
+  int32_t selection;
+};
+
+// Picture gallery; tab and page are kept in velmi.cfg.
+struct CgPlace {
+  int32_t unlocked;
+  int32_t seenCount;
+  int32_t totalCount;
+  char names[24][20];
+};
+
+struct CgModeState {
+  int32_t tab, page;
+  int32_t cursor, highlight;
+  int32_t pageCount;
+  int32_t groupCount;
+  CgPlace places[9];
+  int32_t viewPlace, viewNext;
+  int32_t viewX, viewY, viewWidth, viewHeight;
+};
+
+// Scene replay; tab and page are kept in velmi.cfg.
+struct SceneReplayState {
+  int32_t tab, page;
+  int32_t pageCount;
+  int32_t firstRecord;
+  int32_t entries;
+  int32_t shown[8];
+  int32_t cursor, highlight;
+  int32_t chosen;
+  uint32_t phaseClock;
+};
+
+// Map movement.
+struct MapState {
+  int32_t cursor, highlight;
+  int32_t kind;  // 0 school, 1 island
+  int32_t heroineAt[6];
+  int32_t frame[6];
+  uint32_t frameTime[6];
+  int32_t chosenPlace;
+  int32_t animeUse;
+};
