@@ -10,6 +10,7 @@
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/polar.h"
+#include "player/core/screen.h"
 #include "player/scenario/stage.h"
 #include "player/scenario/system_data.h"
 
@@ -199,4 +200,11 @@ int CGameApp::MoveBackground(int x, int y, int mode) {
   }
   if (CSprite* sprite = sprites[kSlotBackground]) sprite->SetPosition(stage.backgroundX, stage.backgroundY);
   return done;
+}
+
+void CGameApp::PlayMovie(const char* name) {
+  if (!screen || !name) return;
+  const int volume = settings.movieVolume * settings.masterVolume / 100;
+  if (!screen->PlayMovie(dataPath, AfterLastBackslash(name), mixer, volume, 0, 1, settings.vgaQuality))
+    screen->StopMovie(mixer);
 }

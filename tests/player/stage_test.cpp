@@ -11,6 +11,7 @@
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
+#include "player/core/screen.h"
 #include "player/scenario/stage.h"
 #include "tests/player/scenario_fixture.h"
 
@@ -123,6 +124,9 @@ TEST_F(StageTest, TintsRemovalAndMissingPictures) {
   app->ShowLayer(1, "-");
   EXPECT_EQ(app->sprites[kSlotLayer + 1], nullptr);
   EXPECT_NE(app->sprites[kSlotCharacter + 1], nullptr);
+  // A movie that cannot start leaves none playing.
+  app->PlayMovie("MOVIE\\none.jmv");
+  EXPECT_FALSE(app->screen->IsMoviePlaying());
   // A missing picture sets the error bit; the name goes to the error stream.
   testing::internal::CaptureStderr();
   app->ShowCharacter(0, "ch\\nobody@");
