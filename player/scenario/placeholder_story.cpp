@@ -16,3 +16,4 @@ int CGameApp::RunTransition(uint16_t, int* windowJustHidden) {
 }
 uint32_t CGameApp::NextInstruction(uint32_t position) { return position; }
 uint32_t CGameApp::FindLabel(const char*) { return 0; }
+uint32_t FindJumpTarget(CGameApp*, int, uint32_t start) { return start; }

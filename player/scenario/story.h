@@ -44,3 +44,9 @@ struct ScriptReplacement {
   const char* from;
   const char* to;
 };
+
+class CGameApp;
+
+// Position after the first OP_TARGET with the id, scanning in instruction
+// steps from start.
+uint32_t FindJumpTarget(CGameApp* app, int targetId, uint32_t start);
