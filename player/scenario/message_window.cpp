@@ -135,31 +135,26 @@ void CGameApp::UpdateMessageWindowAlpha() {
   panel->SetLevel(settings.windowTrans ? std::min(256, settings.windowTrans * 256 / 10) : 256);
 }
 
+// Starts a text at (x, y) of the text area in the given colour; laid out at
+// once when asked, else typed by the frames that follow.
+static int StartTextAt(CGameApp* app, const char* text, int x, int y, uint32_t colour, bool atOnce) {
+  CTextWindow* w = app->textWindow;
+  w->SetPosition(x, y);
+  w->SetFontSize(kFontSize);
+  w->colour = RecordColour(colour);
+  w->StartText(text);
+  w->noWait = atOnce;
+  const int done = LayoutText(w, &app->settings, atOnce ? nullptr : &app->input, app->dirty, 100);
+  w->noWait = 0;
+  return done;
+}
+
 void SetSpeakerName(CGameApp* app, const char* name) {
   char* speaker = app->story.speakerName;
   if (speaker != name) Remember(app->story.speakerName, name);
-  CTextWindow* w = app->textWindow;
-  if (!w || !speaker[0]) return;
+  if (!app->textWindow || !speaker[0]) return;
   const int len = int(StrLength(speaker));
-  w->SetPosition(128 - (len / 2) * 14, 12);
-  w->SetFontSize(kFontSize);
-  w->colour = RecordColour(kNameColour);
-  w->StartText(speaker);
-  w->noWait = 1;
-  LayoutText(w, &app->settings, nullptr, app->dirty, 100);
-  w->noWait = 0;
-}
-
-// Lays a remembered text out at once.
-static void LayOutAtOnce(CGameApp* app, const char* text) {
-  CTextWindow* w = app->textWindow;
-  w->SetPosition(kTextX, kTextY);
-  w->SetFontSize(kFontSize);
-  w->colour = RecordColour(kTextColour);
-  w->StartText(text);
-  w->noWait = 1;
-  LayoutText(w, &app->settings, nullptr, app->dirty, 100);
-  w->noWait = 0;
+  StartTextAt(app, speaker, 128 - (len / 2) * 14, 12, kNameColour, true);
 }
 
 void CGameApp::ReshowMessage(int on, const char* name, const char* text) {
@@ -168,7 +163,7 @@ void CGameApp::ReshowMessage(int on, const char* name, const char* text) {
     textWindow->ClearText();
     SetSpeakerName(this, name);
     Remember(message.text, text);
-    LayOutAtOnce(this, message.text);
+    StartTextAt(this, message.text, kTextX, kTextY, kTextColour, true);
     textWindow->SetInstantMode(1);
     return;
   }
@@ -209,13 +204,9 @@ int ShowMessageText(CGameApp* app, const char* text) {
   g_messageBuffer[keep] = 0;
   Remember(m.text, g_messageBuffer);
   Remember(m.speaker, app->story.speakerName);
-  w->SetPosition(kTextX, kTextY);
-  w->SetFontSize(kFontSize);
-  w->colour = RecordColour(kTextColour);
-  w->StartText(g_messageBuffer);
   m.textStartTime = m.pageStartTime = NowMs();
   m.voiceHeard = 0;
-  return LayoutText(w, &app->settings, &app->input, app->dirty, 100);
+  return StartTextAt(app, g_messageBuffer, kTextX, kTextY, kTextColour, false);
 }
 
 void CGameApp::OpenBacklog() {
