@@ -26,10 +26,13 @@ void Remember(char (&out)[N], const char* name) {
   FormatStringN(out, N, "%s", name ? name : "");
 }
 
-// "AdvData\GRP\" + name + ".zev"; the loader puts ".rbp" in its place.  0
-// when the path does not fit (the load then fails by name).
-int GraphicPath(char* out, size_t capacity, const char* name) {
-  return FormatStringN(out, capacity, "AdvData\\GRP\\%s.zev", name);
+// Loads "AdvData\GRP\" + name + ".zev" (the loader puts ".rbp" in place of
+// the extension).  A path too long for the loader fails as any missing
+// picture does: error bit set, name written out.
+int LoadGraphic(CGameApp* app, int slot, const char* name) {
+  char path[256];
+  if (!FormatStringN(path, sizeof path, "AdvData\\GRP\\%s.zev", name)) return app->LoadPictureSlot(slot, name, 0);
+  return app->LoadPictureSlot(slot, path, 0);
 }
 
 const char* AfterLastBackslash(const char* name) {
@@ -52,9 +55,7 @@ void CGameApp::ShowBackground(const char* name) {
   Remember(stage.backgroundName, name);
   stage.backgroundX = stage.backgroundY = 0;
   AddSeenName(this, kSeenListA, AfterLastBackslash(name));
-  char path[160];
-  if (!GraphicPath(path, sizeof path, name)) path[0] = 0;
-  LoadPictureSlot(kSlotBackground, path[0] ? path : name, 0);
+  LoadGraphic(this, kSlotBackground, name);
   ApplyEventPictureRule();
   MakePictureSprite(kSlotBackground, kSlotBackground, 0, 0, -1, -1, 0, 0, 0, 0, 48);
 }
@@ -77,9 +78,7 @@ void CGameApp::ShowScrollBackground(const char* name) {
   stage.scrollX = stage.scrollY = 0;
   stage.originX = stage.originY = 0;
   if (!name[0]) return;
-  char path[192];
-  if (!GraphicPath(path, sizeof path, name)) path[0] = 0;
-  LoadPictureSlot(kSlotScrollBackground, path[0] ? path : name, 0);
+  LoadGraphic(this, kSlotScrollBackground, name);
 }
 
 void CGameApp::ApplyViewport() {
@@ -115,10 +114,8 @@ void CGameApp::ShowFigure(int s, const char* name, bool layer) {
     tint = base[len - 1] == '@' ? kTintAt : kTintStar;
     base[len - 1] = 0;
   }
-  char path[128];
-  if (!GraphicPath(path, sizeof path, base)) path[0] = 0;
   const int slot = layer ? kSlotLayer + s : kSlotCharacter + s;
-  LoadPictureSlot(slot, path[0] ? path : base, 0);
+  LoadGraphic(this, slot, base);
   if (tint && pictures[slot]) CPicture::TintPercent(pictures[slot], tint);
   CharacterSlot& c = stage.characters[s];
   const int half = pictures[slot] ? pictures[slot]->canvasWidth / 2 : 0;
