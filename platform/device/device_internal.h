@@ -84,6 +84,7 @@ std::string LockPathFor(const std::u16string& className, const std::u16string& t
 void PollRaiseRequest();
 void RunScriptFrame(unsigned frame);
 void ResetScript();
+void PinStatusFromEnvironment();  // VELMI_DEVICE_STATUS
 // The script's waits see every mode report.
 void ScriptModeReported(unsigned frame, int mode, int phase);
 // One line of the report file.

@@ -197,6 +197,7 @@ void VelmiDeviceConfigureFromEnvironment() {
   if (const char* d = std::getenv("VELMI_LOCK_DIR")) VelmiDeviceSetLockDir(d);
   if (const char* s = std::getenv("VELMI_DEVICE_SCRIPT")) VelmiDeviceLoadScriptFile(s);
   if (const char* r = std::getenv("VELMI_DEVICE_REPORT")) VelmiDeviceSetReportFile(r);
+  PinStatusFromEnvironment();
   Headless();
 }
 

@@ -77,6 +77,27 @@ void VelmiDeviceHeldSize(int* width, int* height);
 // Writes the screen as held (rotated upright) or the raw frame buffer as PNG.
 bool VelmiDeviceScreenshot(const char* path, bool raw);
 
+// The status calls (GetLocalTime, GetSystemPowerStatusEx2, GlobalMemoryStatus,
+// GetStoreInformation) report these values while pinned, so that pictures
+// showing them repeat.  VELMI_DEVICE_STATUS pins them from the environment:
+// "YYYY-MM-DD hh:mm battery% availMB load% storeFreeMB".
+struct VelmiDeviceStatus {
+  SYSTEMTIME time{};
+  BYTE batteryPercent = 255;
+  DWORD memoryLoad = 0;
+  DWORD totalPhys = 0;
+  DWORD availPhys = 0;
+  DWORD storeSize = 0;
+  DWORD storeFree = 0;
+};
+void VelmiDevicePinStatus(const VelmiDeviceStatus& status);
+void VelmiDeviceUnpinStatus();
+// Folder whose file system GetStoreInformation reports (Linux path); the
+// program's folder until set.
+void VelmiDeviceSetStoreFolder(const char* path);
+// Root of the power-supply class (tests point it at a made-up tree).
+void VelmiDeviceSetPowerSupplyRoot(const char* path);
+
 // ---- Test-support channel --------------------------------------------------
 // The game reports its mode and phase once per frame, and the name of every
 // picture that fails to load.  Runs keep a log of the changes; with

@@ -48,6 +48,8 @@ void VelmiClockUseFake(DWORD start_ms);
 void VelmiClockAdvance(DWORD ms);
 void VelmiClockUseReal();
 bool VelmiClockIsFake();
+// Pins GetLocalTime to a fixed time (null returns it to the real clock).
+void VelmiClockPinLocalTime(const SYSTEMTIME* time);
 
 // ---- Allocation failures ------------------------------------------------------
 // Tests of out-of-memory paths: after the next `after` LocalAlloc calls

@@ -316,6 +316,59 @@ DWORD GetTickCount();
 void GetLocalTime(LPSYSTEMTIME time);
 void Sleep(DWORD milliseconds);
 
+// ---- Device status (the emulated handheld, velmi_device.h) ----------------
+// Battery from the power-supply class of sysfs, memory from sysinfo, the
+// store from statvfs of the store folder.  Values above 32 bits are clamped.
+typedef struct _SYSTEM_POWER_STATUS_EX2 {
+  BYTE ACLineStatus;        // 0 off line, 1 on line, 255 unknown
+  BYTE BatteryFlag;         // 1 high, 2 low, 4 critical, 8 charging, 128 none, 255 unknown
+  BYTE BatteryLifePercent;  // 0..100, 255 unknown
+  BYTE Reserved1;
+  DWORD BatteryLifeTime;
+  DWORD BatteryFullLifeTime;
+  BYTE Reserved2;
+  BYTE BackupBatteryFlag;
+  BYTE BackupBatteryLifePercent;
+  BYTE Reserved3;
+  DWORD BackupBatteryLifeTime;
+  DWORD BackupBatteryFullLifeTime;
+  DWORD BatteryVoltage;
+  DWORD BatteryCurrent;
+  DWORD BatteryAverageCurrent;
+  DWORD BatteryAverageInterval;
+  DWORD BatterymAHourConsumed;
+  DWORD BatteryTemperature;
+  DWORD BackupBatteryVoltage;
+  BYTE BatteryChemistry;
+} SYSTEM_POWER_STATUS_EX2, *PSYSTEM_POWER_STATUS_EX2;
+
+#define BATTERY_PERCENTAGE_UNKNOWN 0xFF
+#define BATTERY_LIFE_UNKNOWN 0xFFFFFFFF
+
+// Fills at most length bytes of status; returns the bytes filled (0 when
+// status is null).
+DWORD GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD length, BOOL update);
+
+typedef struct _MEMORYSTATUS {
+  DWORD dwLength;
+  DWORD dwMemoryLoad;  // percent in use
+  DWORD dwTotalPhys;
+  DWORD dwAvailPhys;
+  DWORD dwTotalPageFile;
+  DWORD dwAvailPageFile;
+  DWORD dwTotalVirtual;
+  DWORD dwAvailVirtual;
+} MEMORYSTATUS, *LPMEMORYSTATUS;
+
+void GlobalMemoryStatus(LPMEMORYSTATUS status);
+
+typedef struct STORE_INFORMATION {
+  DWORD dwStoreSize;
+  DWORD dwFreeSize;
+} STORE_INFORMATION, *LPSTORE_INFORMATION;
+
+BOOL GetStoreInformation(LPSTORE_INFORMATION info);
+
 // ---- Modules --------------------------------------------------------------
 // Declared as void (*)() so that casting to the real entry type needs no
 // warning override; callers always cast before calling.

@@ -55,7 +55,21 @@ void Sleep(DWORD milliseconds) {
   }
 }
 
+namespace {
+std::atomic<bool> g_localPinned{false};
+SYSTEMTIME g_localTime{};
+}  // namespace
+
+void VelmiClockPinLocalTime(const SYSTEMTIME* time) {
+  if (time) g_localTime = *time;
+  g_localPinned = time != nullptr;
+}
+
 void GetLocalTime(LPSYSTEMTIME out) {
+  if (g_localPinned) {
+    *out = g_localTime;
+    return;
+  }
   timespec ts;
   clock_gettime(CLOCK_REALTIME, &ts);
   tm local;

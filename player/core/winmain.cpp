@@ -105,6 +105,12 @@ void CGameApp::WatchForeground() {
 int FrameStep(CGameApp* app) {
   app->frameTime = NowMs();
   if (app->menu && app->menu->IsOpen()) {
+    // The open menu takes whole frame steps, the game frozen under it.
+    if (!FrameTimer::IsDue()) {
+      Sleep(1);
+      return 0;
+    }
+    SystemIdleTimerReset();
     app->LatchInput();
     app->menu->HandleInput(app->hwnd, &app->input);
     Sleep(1);

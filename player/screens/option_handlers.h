@@ -1,10 +1,38 @@
 // Option handlers: each stores one setting and keeps the menu's ticks in step.
+// The handlers store what they are given; the ranges of the settings are kept
+// where velmi.cfg is read.
 #pragma once
 
 #include <cstdint>
 
+#include "player/core/settings.h"
+
 class CPopupMenu;
-struct GameSettings;
+
+// How a handler shows its value in its group of items.
+enum OptionKind : int32_t {
+  OPTION_SWITCH,        // one item, checked when the value is not 0
+  OPTION_RADIO,         // n items, the one at the value checked
+  OPTION_RADIO_CLAMP,   // as a radio, but a value above n - 1 stores 0
+  OPTION_TWO_WAY,       // two items; 0 and 1 kept, anything else stores 0
+  OPTION_VOLUME,        // 10 items for 100, 90, .., 10
+  OPTION_TRANSPARENCY,  // 11 items for 10, 9, .., 0
+};
+
+struct OptionHandlerEntry {
+  const char* name;
+  int32_t GameSettings::*word;
+  int32_t first;  // id of the group's first item
+  OptionKind kind;
+  int32_t items;
+};
+
+// Every handler of the (menu, first, settings, value) form, in one table.
+const OptionHandlerEntry* OptionHandlerTable(int* count);
+// Stores value into the entry's word and sets the ticks of the items from first.
+void ApplyOption(const OptionHandlerEntry& entry, CPopupMenu* menu, int first, GameSettings* settings, int value);
+// Position of value in the entry's group, or -1 when no item stands for it.
+int OptionPosition(const OptionHandlerEntry& entry, int value);
 
 #define VELMI_OPTION_HANDLER(name) void name(CPopupMenu* menu, int first, GameSettings* settings, int value)
 VELMI_OPTION_HANDLER(SetTitleImageMode);

@@ -220,6 +220,54 @@ TEST_P(EndToEnd, PlayerStartsAndClosesAndRefusesABadScreen) {
   EXPECT_NE(Text(ReadFileBytes(dir + "/small.err")).find("[Error] GAPI"), std::string::npos);
 }
 
+// The pop-up menu opened by key: the music volume set to 90% by keys, the
+// text speed to LEVEL3 by keys and a tap, and velmi.cfg written at exit
+// holds both.
+TEST_P(EndToEnd, MenuChangesSettingsWrittenAtExit) {
+  std::string exe = Install(b.player);
+  std::string script, shot = dir + "/menu.png";
+  int frame = 10;
+  auto press = [&](const char* key, int times) {
+    for (int i = 0; i < times; ++i) {
+      script += std::to_string(frame) + " key down " + key + "\n" + std::to_string(frame + 1) + " key up " + key + "\n";
+      frame += 3;
+    }
+  };
+  press("B", 1);                                     // open
+  press("DOWN", 6);                                  // the settings submenu
+  press("RIGHT", 1);
+  press("DOWN", 2);                                  // music
+  press("RIGHT", 1);
+  press("DOWN", 1);                                  // volume
+  press("RIGHT", 1);
+  press("DOWN", 2);                                  // 90%
+  press("RIGHT", 1);                                 // chosen: the menu closes
+  press("B", 1);                                     // open again
+  press("DOWN", 7);                                  // the message submenu
+  press("RIGHT", 1);
+  press("DOWN", 3);                                  // display speed
+  press("RIGHT", 1);
+  press("DOWN", 4);                                  // LEVEL3
+  script += std::to_string(frame) + " shot " + shot + "\n";
+  frame += 2;
+  // Lifting the stylus on the row chooses it.
+  script += std::to_string(frame) + " tap 20 " + std::to_string(34 + 13 * 3 + 5) + "\n";
+  frame += 3;
+  script += std::to_string(frame + 10) + " quit\n";
+  pid_t p = Spawn(exe, Env(Script(script)), dir + "/menu.err");
+  ASSERT_EQ(WaitFor(p, 60), 0) << Text(ReadFileBytes(dir + "/menu.err"));
+  std::string cfg = Text(ReadFileBytes(dir + "/prog/velmi.cfg"));
+  EXPECT_NE(cfg.find("MUSIC_VOL=90\r\n"), std::string::npos) << cfg;
+  EXPECT_NE(cfg.find("MESSAGE_SPEED=3\r\n"), std::string::npos) << cfg;
+  EXPECT_NE(cfg.find("MASTER_VOL=100\r\n"), std::string::npos) << cfg;
+  // The menu was on the screen, the highlight bar on the fourth row of its page.
+  int w = 0, h = 0;
+  std::vector<uint16_t> px = ReadPng565(shot, &w, &h);
+  ASSERT_EQ(w, b.screenW);
+  EXPECT_EQ(px[size_t(34 + 13 * 3 + 5) * w + 12], 0x0010);
+  EXPECT_EQ(px[size_t(34 + 13 * 2 + 5) * w + 11], 0xD699);
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, EndToEnd, ::testing::Values(0, 1, 2),
                          [](const ::testing::TestParamInfo<int>& i) { return std::string(kBuilds[i.param].name); });
 
