@@ -171,8 +171,7 @@ void MixerSoundPort::FadeOut(int channel, int ms) {
 }
 
 void MixerSoundPort::SetVolume(int channel, int volume) {
-  if (!mixer_) return;
-  if (SoundChannel* c = mixer_->GetChannel(channel)) mixer_->SetChannelVolume(c, volume);
+  if (mixer_) mixer_->SetChannelVolume(channel, volume);
 }
 
 int MixerSoundPort::IsPlaying(int channel) { return mixer_ && mixer_->GetPlayPosition(channel) >= 0; }

@@ -1,10 +1,13 @@
 // The story's sound requests against a recording mixer, and the voice table.
 #include <gtest/gtest.h>
 
+#include <velmi_platform.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "player/core/game_app.h"
 #include "player/core/input.h"
 #include "player/core/settings.h"
 #include "player/scenario/sound_requests.h"
@@ -232,6 +235,27 @@ TEST_F(StorySoundTest, ChannelVolumesPerKind) {
     sound.ApplyChannelVolumes(c.kind, c.percent);
     EXPECT_EQ(mixer.Take(), c.expect) << c.name;
   }
+}
+
+// The application's own requests reach its mixer: with no sound files
+// nothing plays, and the record still follows the requests.
+TEST(StorySoundOnMixer, RequestsOfTheApplication) {
+  VelmiClockUseFake(1000);
+  CGameApp app;
+  app.settings.musicPlay = app.settings.sePlay = app.settings.voicePlay = 1;
+  app.PlayBgm(0x205);
+  EXPECT_EQ(app.sound.currentTrack, 5);
+  EXPECT_EQ(app.sound.trackMode, 0);
+  PlaySe(&app, 7, 1);
+  EXPECT_EQ(app.sound.currentEffect, 7);
+  PlayVoice(&app, "VOICE\\vlm\\none.ogg", 0);
+  EXPECT_STREQ(app.sound.voiceName, "VOICE\\vlm\\none.ogg");
+  EXPECT_EQ(app.soundRequests.IsVoicePlaying(), 0);
+  app.PlaySystemVoice(3, 1);
+  for (int kind = 0; kind <= 5; ++kind) app.ApplyChannelVolumes(kind, 50);
+  app.PlayBgm(255);
+  EXPECT_EQ(app.sound.currentTrack, -1);
+  VelmiClockUseReal();
 }
 
 }  // namespace
