@@ -167,6 +167,7 @@ int FrameStep(CGameApp* app) {
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
+  SetPlayerBuildFromDevice();
   const PlayerBuild build = GetPlayerBuild();
   SetCanvasWidth(800);
   SetCanvasHeight(600);
@@ -191,6 +192,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
   if (!app->programFolderOk) {
     delete app;
     return ErrorBox(kTextFolderTooLong);
+  }
+  // The seen and read block is the one large allocation of the game members.
+  if (!app->systemData.block) {
+    delete app;
+    return ErrorBox(kTextMemoryShort);
   }
   UINT period = 0;
   if (build == PlayerBuild::Ce50) {

@@ -13,8 +13,6 @@ constexpr int kSlotBackground = 28;
 constexpr int kSlotWeather = 253;
 constexpr int kSlotChoiceTexts = 254;
 constexpr int kSlotMessageWindow = 255;
-constexpr int kSpriteChoiceFirst = 480;  // choice plates, texts and highlight: 480-489
-constexpr int kSpriteWindowFirst = 500;  // message window parts: 500-510
 
 // Slot numbers of the tables; any other is refused.
 inline bool IsPictureSlot(int n) { return n >= 0 && n < 256; }

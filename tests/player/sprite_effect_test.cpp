@@ -307,7 +307,7 @@ class EffectFrameTest : public EffectTest {
     uint16_t* px = app->pictures[0]->GetPixels();
     for (int y = 0; y < 480; ++y)
       for (int x = 0; x < 640; ++x)
-        px[y * 640 + x] = Pack565(x * 255 / 639, y * 255 / 479, ((x / 40 + y / 30) & 1) ? 0xF8 : 0);
+        px[y * 640 + x] = PackRgb565(x * 255 / 639, y * 255 / 479, ((x / 40 + y / 30) & 1) ? 0xF8 : 0);
   }
   void TearDown() override {
     delete app;
