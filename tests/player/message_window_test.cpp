@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "common/sjis.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
 #include "player/scenario/stage.h"
+#include "player/scenario/system_data.h"
 #include "tests/player/scenario_fixture.h"
 
 namespace {
@@ -127,9 +129,10 @@ TEST_F(MessageTest, PageWaitTable) {
   auto none = [](CGameApp*, RecordingMixer&) {};
   std::vector<std::string> idle(20, "");
   const WaitCase cases[] = {
-      {"KEY_C ends the page", none, {"", "C"}, 1,
+      {"KEY_C ends the page and sets its read flag", none, {"", "C"}, 1,
        [](CGameApp* a, RecordingMixer& m) {
          EXPECT_EQ(m.calls, std::vector<std::string>{"stop 20"});
+         EXPECT_NE(TestReadFlag(a, "scene", 2), 0);
          uint32_t tag = 0;
          EXPECT_NE(a->textWindow->backlog.GetData(0, &tag), nullptr);
          EXPECT_EQ(tag, 4u);
@@ -150,7 +153,18 @@ TEST_F(MessageTest, PageWaitTable) {
          a->settings.skipRunning = 1;
          a->settings.readSkip = 1;
        },
-       {"", "", "L"}, -1, [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->settings.skipRunning, 0); }},
+       {"", "", "L"}, -1,
+       [](CGameApp* a, RecordingMixer&) {
+         EXPECT_EQ(a->settings.skipRunning, 0);
+         EXPECT_EQ(TestReadFlag(a, "scene", 2), 0);
+       }},
+      {"READ_SKIP lets the skip run over a read page",
+       [](CGameApp* a, RecordingMixer&) {
+         a->settings.skipRunning = 1;
+         a->settings.readSkip = 1;
+         a->story.readBlock = 1;
+       },
+       {""}, 0, [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->settings.skipRunning, 1); }},
       // Auto mode: (MESSAGE_AUTO_ONE x 4 characters + (base + 1) x 20) x 10 ms = 240 ms, 16 ms a frame.
       {"auto mode delay",
        [](CGameApp* a, RecordingMixer&) {
@@ -228,10 +242,15 @@ TEST_F(MessageTest, PageWaitTable) {
   for (const WaitCase& c : cases) {
     SCOPED_TRACE(c.name);
     NewApp();
-    // One page already in the backlog, so that it can be opened.
+    // One page already in the backlog, so that it can be opened; it is
+    // block 1 of the script, which it leaves read.  The page under test is
+    // block 2, unread until it ends.
+    StrCopy(app->story.scriptName, "scene");
+    app->story.readBlock = 1;
     Page("old");
     while (!Wait("C")) {
     }
+    app->story.readBlock = 2;
     Page("ABCD");
     c.setup(app, mixer);
     mixer.calls.clear();

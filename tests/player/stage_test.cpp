@@ -13,6 +13,7 @@
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "player/scenario/stage.h"
+#include "player/scenario/system_data.h"
 #include "tests/player/scenario_fixture.h"
 
 namespace {
@@ -22,14 +23,15 @@ constexpr uint16_t kGrey = 0x8410;
 class StageTest : public ScenarioAppTest {
  protected:
   void SetUp() override {
-    std::vector<uint16_t> bg(80 * 60, 0x001F), ch(40 * 60, kGrey), scroll(20 * 10, 0xF800);
+    std::vector<uint16_t> bg(80 * 60, 0x001F), ch(40 * 60, kGrey), scroll(20 * 10, 0xF800), event(80 * 60, kGrey);
     std::vector<uint8_t> alpha(20 * 10, 255);
     for (int x = 0; x < 20; ++x) alpha[x] = 0;  // the first row clear
     StartApp({{"AdvData\\GRP\\bg\\bg01.rbp", MakeRbp565(80, 60, bg, 100, 75)},
               {"AdvData\\GRP\\bg\\bg02.rbp", MakeRbp565(80, 60, bg, 100, 75)},
               {"AdvData\\GRP\\ch\\a.rbp", MakeRbp565(40, 60, ch, 50, 75)},
               {"AdvData\\GRP\\ch\\b.rbp", MakeRbp565(40, 60, ch, 50, 75)},
-              {"AdvData\\GRP\\sc\\s.rbp", MakeRbpAlpha(20, 10, scroll, alpha, false, 25, 12)}});
+              {"AdvData\\GRP\\sc\\s.rbp", MakeRbpAlpha(20, 10, scroll, alpha, false, 25, 12)},
+              {"AdvData\\GRP\\bg\\iv_vlm00a.rbp", MakeRbp565(80, 60, event, 100, 75)}});
     app->settings.skipRunning = 0;
   }
   uint16_t Pixel(int slot, int i) const { return app->pictures[slot]->GetPixels()[i]; }
@@ -221,6 +223,36 @@ TEST_F(StageTest, ScrollBackgroundComposedIntoTheScene) {
   app->ShowScrollBackground("");
   EXPECT_EQ(app->stage.scrollX, 0);
   EXPECT_FALSE(app->IsPictureSlotUsed(kSlotScrollBackground));
+}
+
+// Showing a background puts its name on seen-list A and runs the
+// event-picture rule: in the story, DISP_FREE_MODE 1 darkens an event
+// picture to 64/256 and 2 to black; other pictures and modes stay as loaded.
+TEST_F(StageTest, SeenListAndEventPictureRule) {
+  app->ShowBackground("bg\\bg01");
+  EXPECT_EQ(AddSeenName(app, kSeenListA, "bg01"), 0);  // already there
+  EXPECT_EQ(AddSeenName(app, kSeenListA, "bg02"), 1);
+  const uint16_t dark64 = PackRgb565(Red8(kGrey) * 64 >> 8, Green8(kGrey) * 64 >> 8, Blue8(kGrey) * 64 >> 8);
+  const struct {
+    int mode, dispFree;
+    const char* name;
+    uint16_t pixel;
+    int word;
+  } cases[] = {
+      {MODE_STORY, 1, "bg\\iv_vlm00a", dark64, 1}, {MODE_STORY, 2, "bg\\iv_vlm00a", 0, 1},
+      {MODE_STORY, 0, "bg\\iv_vlm00a", kGrey, 0},  {MODE_TITLE, 1, "bg\\iv_vlm00a", kGrey, 0},
+      {MODE_STORY, 1, "bg\\bg02", 0x001F, 0},
+  };
+  for (auto& c : cases) {
+    app->ClearStage();
+    app->gameMode = c.mode;
+    app->settings.dispFreeMode = c.dispFree;
+    app->ShowBackground(c.name);
+    ASSERT_EQ(app->errorWord, 0u) << c.name;
+    EXPECT_EQ(Pixel(kSlotBackground, 0), c.pixel) << c.name << " mode " << c.mode << " free " << c.dispFree;
+    EXPECT_EQ(app->systemData.eventPicture, c.word) << c.name;
+  }
+  EXPECT_EQ(AddSeenName(app, kSeenListA, "iv_vlm00a"), 0);
 }
 
 }  // namespace
