@@ -399,4 +399,132 @@ TEST_F(ScreenTest, TitleStartsTheStoryAfterTheTransition) {
   }
 }
 
+// ---- Yes/no confirmation
+
+// Keys from nothing highlighted, and the cursor after each.
+TEST_F(ScreenTest, ConfirmKeysMoveBetweenTheTwoButtons) {
+  struct Case {
+    const char* keys;
+    const char* cursors;
+  } cases[] = {{"uuu", "1 0 1 "}, {"ddd", "0 1 0 "}, {"du", "0 1 "}, {"ud", "1 0 "}};
+  for (const Case& c : cases) {
+    app->gameMode = MODE_TITLE;
+    app->phase = 12;
+    app->OpenConfirm(10);
+    ASSERT_EQ(app->gameMode, MODE_CONFIRM);
+    EXPECT_EQ(app->confirm.cursor, kCursorNone);
+    std::string seen;
+    for (const char* k = c.keys; *k; ++k) {
+      Press(*k == 'u' ? IN_UP : IN_DOWN);
+      Frame();
+      seen += std::to_string(app->confirm.cursor) + " ";
+    }
+    EXPECT_EQ(seen, c.cursors) << c.keys;
+  }
+  // UP and DOWN in one frame: UP first, DOWN on its result.
+  app->OpenConfirm(10);
+  Press(IN_UP);
+  Press(IN_DOWN);
+  Frame();
+  EXPECT_EQ(app->confirm.cursor, 0);
+}
+
+TEST_F(ScreenTest, ConfirmNoAndCancelReturnToTheCaller) {
+  struct Case {
+    const char* keys;  // d down, c KEY_C, a KEY_A, t tap outside
+    int question;
+    bool open;
+  } cases[] = {
+      {"a", 120, false},    // KEY_A answers no at once
+      {"da", 10, false},    // even with yes highlighted
+      {"ddc", 125, false},  // no chosen
+      {"dc", 120, false},   // a save returns to the save screen
+      {"dtt", 1, true},     // a press between the buttons answers nothing
+      {"dd", 10, true},
+  };
+  for (const Case& c : cases) {
+    app->gameMode = MODE_SAVE_LOAD;
+    app->phase = 4;
+    app->OpenConfirm(c.question);
+    EXPECT_EQ(app->confirm.question, c.question);
+    for (const char* k = c.keys; *k; ++k) {
+      if (*k == 't') TapOutside();
+      else Press(*k == 'd' ? IN_DOWN : *k == 'c' ? IN_KEY_C : IN_KEY_A);
+      if (*k == 'a') app->input.count[IN_RIGHT] = 1;
+      Frame();
+    }
+    EXPECT_EQ(app->gameMode, c.open ? MODE_CONFIRM : MODE_SAVE_LOAD) << c.keys;
+    if (!c.open) EXPECT_EQ(app->phase, 4) << c.keys;
+    EXPECT_EQ(app->input.count[IN_RIGHT], 0u) << c.keys;
+  }
+}
+
+TEST_F(ScreenTest, ConfirmYesLeavesForTheTitleOrTheLoad) {
+  struct Case {
+    int question, mode;
+  } cases[] = {{1, MODE_BACK_TO_TITLE}, {125, MODE_LOAD}};
+  for (const Case& c : cases) {
+    app->gameMode = MODE_QUICK_OPTION;
+    app->OpenConfirm(c.question);
+    Press(IN_DOWN);
+    Frame();
+    Press(IN_RIGHT);
+    Frame();
+    EXPECT_EQ(app->gameMode, c.mode) << c.question;
+  }
+}
+
+LRESULT CALLBACK QuietProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST_F(ScreenTest, ConfirmQuitClosesTheWindow) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = QuietProc;
+    wc.lpszClassName = u"SCREENTEST";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    registered = true;
+  }
+  app->hwnd = CreateWindowExW(0, u"SCREENTEST", u"t", 0, 0, 0, 480, 640, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(app->hwnd, nullptr);
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenConfirm(10);
+  Press(IN_DOWN);
+  Frame();
+  auto closePosted = [&] {
+    MSG m;
+    bool found = false;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) found = found || (m.message == WM_CLOSE && m.hwnd == app->hwnd);
+    return found;
+  };
+  EXPECT_FALSE(closePosted());
+  app->input.tap = 0;
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_QUIT);
+  EXPECT_EQ(app->phase, MODE_QUIT);
+  EXPECT_TRUE(closePosted());
+  DestroyWindow(app->hwnd);
+  app->hwnd = nullptr;
+}
+
+TEST_F(ScreenTest, ConfirmOverTheStoryHidesAndRestoresTheWindow) {
+  for (int shown : {0, 1}) {
+    app->gameMode = MODE_STORY;
+    app->phase = 2;
+    app->message.windowShown = shown;
+    app->OpenConfirm(1);
+    EXPECT_EQ(app->confirm.windowWasShown, shown);
+    EXPECT_EQ(app->confirm.returnMode, MODE_STORY);
+    EXPECT_EQ(app->confirm.returnPhase, 2);
+    Press(IN_KEY_A);
+    Frame();
+    EXPECT_EQ(app->gameMode, MODE_STORY);
+    EXPECT_EQ(app->phase, 2);
+  }
+}
+
 }  // namespace
