@@ -527,4 +527,83 @@ TEST_F(ScreenTest, ConfirmOverTheStoryHidesAndRestoresTheWindow) {
   }
 }
 
+// ---- Quick option menu
+
+TEST_F(ScreenTest, QuickOptionKeysAndOutsidePresses) {
+  struct Case {
+    const char* keys;  // u, d, t (press outside the box)
+    const char* cursors;
+  } cases[] = {
+      {"u", "5 "},          {"d", "0 "},          {"dddddd", "0 1 2 3 4 5 "}, {"ddddddd", "0 1 2 3 4 5 0 "},
+      {"du", "0 5 "},       {"dt", "0 7 "},       {"tu", "7 5 "},             {"td", "7 0 "},
+  };
+  for (const Case& c : cases) {
+    app->gameMode = MODE_STORY;
+    app->OpenQuickOption();
+    ASSERT_EQ(app->gameMode, MODE_QUICK_OPTION);
+    EXPECT_EQ(app->quickOption.cursor, kCursorNone);
+    std::string seen;
+    for (const char* k = c.keys; *k; ++k) {
+      if (*k == 't') TapOutside();
+      else Press(*k == 'u' ? IN_UP : IN_DOWN);
+      Frame();
+      seen += std::to_string(app->quickOption.cursor) + " ";
+    }
+    EXPECT_EQ(seen, c.cursors) << c.keys;
+    EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION) << c.keys;
+    Press(IN_KEY_A);
+    Frame();
+  }
+}
+
+TEST_F(ScreenTest, QuickOptionChoicesAndClosing) {
+  struct Case {
+    int downs;       // items from the top entry
+    bool outside;    // two presses outside instead
+    int mode;        // mode after the choice
+  } cases[] = {
+      {1, false, MODE_QUICK_OPTION},  // the top entry does nothing
+      {5, false, MODE_CONFIRM},       // return to the title asks first
+      {6, false, MODE_STORY},         // close
+      {0, true, MODE_STORY},
+  };
+  for (const Case& c : cases) {
+    app->gameMode = MODE_STORY;
+    app->phase = 6;
+    app->OpenQuickOption();
+    EXPECT_EQ(app->quickOption.returnMode, MODE_STORY);
+    EXPECT_EQ(app->quickOption.returnPhase, 6);
+    if (c.outside) {
+      TapOutside();
+      Frame();
+      EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+      TapOutside();
+      Frame();
+    } else {
+      for (int i = 0; i < c.downs; ++i) {
+        Press(IN_DOWN);
+        Frame();
+      }
+      Press(IN_KEY_C);
+      Frame();
+    }
+    EXPECT_EQ(app->gameMode, c.mode) << c.downs;
+    if (c.mode == MODE_STORY) EXPECT_EQ(app->phase, 6);
+    if (c.mode == MODE_CONFIRM) {
+      EXPECT_EQ(app->confirm.question, 1);
+      EXPECT_EQ(app->confirm.returnMode, MODE_QUICK_OPTION);
+      // No brings the box back, still highlighted.
+      Press(IN_KEY_A);
+      Frame();
+      EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+      EXPECT_EQ(app->quickOption.cursor, 4);
+    }
+    if (app->gameMode == MODE_QUICK_OPTION) {
+      Press(IN_KEY_A);
+      Frame();
+      EXPECT_EQ(app->gameMode, MODE_STORY);
+    }
+  }
+}
+
 }  // namespace
