@@ -1,7 +1,6 @@
 // The quick option box at the right of the screen: save, load,
 // configuration, return to the title and close, with the story date.
-#include <cstdio>
-
+#include "common/format.h"
 #include "player/core/game_app.h"
 #include "player/core/text_window.h"
 #include "player/screens/screen_common.h"
@@ -38,9 +37,9 @@ void DrawStoryDate(CGameApp* app) {
   const SceneRecord* r = LookupSceneRecord(app->story.scriptName);
   char text[32];
   if (r && r->month != 0)
-    std::snprintf(text, sizeof text, "[%02d\x8c\x8e%02d\x93\xfa]", r->month, r->day);  // [MM月DD日]
+    FormatStringN(text, sizeof text, "[%z2\x8c\x8e%z2\x93\xfa]", int(r->month), int(r->day));  // [MM月DD日]
   else
-    std::snprintf(text, sizeof text, "[\x81\x48\x8c\x8e\x81\x48\x93\xfa]");  // [？月？日]
+    FormatStringN(text, sizeof text, "[\x81\x48\x8c\x8e\x81\x48\x93\xfa]");  // [？月？日]
   app->FreePictureSlot(kDatePicture);
   app->CreateAlphaPicture(kDatePicture, 192, 264);
   if (app->textWindow && app->pictures[kDatePicture])

@@ -5,12 +5,14 @@
 #include <velmi_device.h>
 #include <velmi_platform.h>
 
+#include <cstring>
 #include <string>
 
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/scenario/transition.h"
 #include "player/screens/screen_common.h"
+#include "tests/player/rbp_builder.h"
 #include "tests/support/mode_table.h"
 
 namespace {
@@ -604,6 +606,194 @@ TEST_F(ScreenTest, QuickOptionChoicesAndClosing) {
       EXPECT_EQ(app->gameMode, MODE_STORY);
     }
   }
+}
+
+// ---- Save and load screen
+
+// A save file as the game writes it: the state block, then a w x h thumbnail.
+Bytes MakeSaveFile(int icon, const char* time, const char* script, int w = 64, int h = 48) {
+  Bytes b(26688, 0);
+  std::memcpy(b.data(), "YMN0", 4);
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+  };
+  put32(4, 26688);
+  std::memcpy(b.data() + 8, time, std::strlen(time) < 20 ? std::strlen(time) : 20);
+  put32(92, uint32_t(icon));
+  std::memcpy(b.data() + 106, script, std::strlen(script) < 32 ? std::strlen(script) : 32);
+  Bytes bmp(54 + size_t(w) * h * 2, 0x11);
+  std::memset(bmp.data(), 0, 54);
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  for (int i = 0; i < 4; ++i) {
+    bmp[18 + i] = uint8_t(uint32_t(w) >> (8 * i));
+    bmp[22 + i] = uint8_t(uint32_t(h) >> (8 * i));
+  }
+  b.insert(b.end(), bmp.begin(), bmp.end());
+  return b;
+}
+
+class SaveScreenTest : public ScreenTest {
+ protected:
+  void SetUp() override {
+    ScreenTest::SetUp();
+    dir = MakeTempDir("savescreen");
+    std::snprintf(app->savePath, sizeof app->savePath, "%s/", dir.c_str());
+  }
+  void TearDown() override {
+    (void)!system(("rm -rf '" + dir + "'").c_str());
+    ScreenTest::TearDown();
+  }
+  // Writes the file of a save slot.
+  void Save(int slot, int icon = 3, const char* script = "fst_1216_a1_cmn") {
+    char name[32];
+    std::snprintf(name, sizeof name, "/save%03d.dat", slot + 1);
+    ASSERT_TRUE(WriteFileBytes(dir + name, MakeSaveFile(icon, "2026-12-10 17:30:08", script)));
+  }
+  std::string Used() const {
+    std::string s;
+    for (int32_t u : app->saveLoad.rowUsed) s += char('0' + u);
+    return s;
+  }
+  std::string Keys(const char* keys) {
+    std::string seen;
+    for (const char* k = keys; *k; ++k) {
+      Press(*k == 'u' ? IN_UP : IN_DOWN);
+      Frame();
+      seen += std::to_string(app->saveLoad.cursor) + " ";
+    }
+    return seen;
+  }
+  std::string dir;
+};
+
+TEST_F(SaveScreenTest, RowsShowTheSavesOfThePage) {
+  Save(0);
+  Save(2, 77);                 // an icon word beyond the sixteen icons counts as none
+  Save(5, -1);
+  Save(47);
+  Save(500, 0);                // the first auto-save
+  WriteFileBytes(dir + "/save004.dat", Bytes{'Y', 'M', 'X', '0'});  // damaged: slot 3
+  app->saveSlots.newest = 2;
+  app->saveSlots.newestAuto = 0;
+  struct Case {
+    int direction, page;
+    const char* used;
+  } cases[] = {
+      {1, 0, "11101"},  // newest auto-save, newest save, slots 0-2
+      {0, 0, "00101"},  // saving: the newest rows cannot be chosen
+      {1, 1, "00100"},  // slots 3-7: the damaged slot 3 is empty
+      {0, 9, "00001"},  // slots 43-47
+      {1, 5, "00000"},
+  };
+  for (const Case& c : cases) {
+    app->gameMode = MODE_TITLE;
+    app->phase = 12;
+    app->OpenSaveLoad(c.direction);
+    app->BuildSaveLoadScreen(c.page);
+    EXPECT_EQ(app->gameMode, MODE_SAVE_LOAD);
+    EXPECT_EQ(app->saveLoad.page, c.page);
+    EXPECT_EQ(app->saveLoad.cursor, kCursorNone);
+    EXPECT_EQ(Used(), c.used) << c.direction << " page " << c.page;
+    Press(IN_KEY_A);
+    Frame();
+    EXPECT_EQ(app->gameMode, MODE_TITLE);
+    EXPECT_EQ(app->phase, 12);
+  }
+}
+
+TEST_F(SaveScreenTest, KeysSkipRowsThatCannotBeChosen) {
+  Save(0);
+  Save(2);
+  app->saveSlots.newest = 2;
+  struct Case {
+    int direction, page;
+    const char* keys;
+    const char* cursors;
+  } cases[] = {
+      {0, 0, "dddddddd", "2 3 4 5 6 7 2 3 "},  // saving on page 0 starts at row 2
+      {0, 0, "u", "7 "},
+      {0, 0, "duu", "2 7 6 "},
+      {0, 1, "ddu", "0 1 0 "},
+      {0, 1, "uuuuuu", "7 6 5 4 3 2 "},
+      {1, 0, "dddddd", "1 2 4 5 6 7 "},  // loading skips the rows without a save
+      {1, 0, "ddddddd", "1 2 4 5 6 7 1 "},
+      {1, 0, "uuu", "7 6 5 "},
+      {1, 0, "duuu", "1 7 6 5 "},
+      {1, 0, "ddddu", "1 2 4 5 4 "},
+      {1, 3, "dddd", "5 6 7 5 "},  // no save on the page: only the buttons
+      {1, 3, "uuuu", "7 6 5 7 "},
+  };
+  for (const Case& c : cases) {
+    app->gameMode = MODE_STORY;
+    app->OpenSaveLoad(c.direction);
+    if (c.page) app->BuildSaveLoadScreen(c.page);
+    EXPECT_EQ(Keys(c.keys), c.cursors) << c.direction << " page " << c.page << " " << c.keys;
+    Press(IN_KEY_A);
+    Frame();
+    EXPECT_EQ(app->gameMode, MODE_STORY);
+  }
+}
+
+TEST_F(SaveScreenTest, PageButtonsWrapAroundTheTenPages) {
+  Save(43);
+  app->gameMode = MODE_QUICK_OPTION;
+  app->OpenSaveLoad(1);
+  EXPECT_EQ(Keys("d"), "5 ");
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->saveLoad.page, 9);
+  EXPECT_EQ(Used(), "10000");
+  EXPECT_EQ(app->saveLoad.cursor, kCursorNone);
+  EXPECT_EQ(Keys("dddd"), "0 5 6 7 ");
+  EXPECT_EQ(Keys("u"), "6 ");
+  Press(IN_RIGHT);
+  Frame();
+  EXPECT_EQ(app->saveLoad.page, 0);
+  // Moving and choosing in one frame does nothing.
+  Press(IN_DOWN);
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->saveLoad.page, 0);
+  EXPECT_EQ(app->saveLoad.cursor, 5);
+  // Back.
+  EXPECT_EQ(Keys("dd"), "6 7 ");
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+}
+
+TEST_F(SaveScreenTest, LoadAsksAndLoadsAfterTheFade) {
+  Save(0);
+  Save(6);
+  app->saveSlots.newest = 6;
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenSaveLoad(1);
+  EXPECT_EQ(Keys("dd"), "1 2 ");
+  Press(IN_KEY_C);
+  Frame();
+  ASSERT_EQ(app->gameMode, MODE_CONFIRM);
+  EXPECT_EQ(app->confirm.question, 125);
+  EXPECT_EQ(app->confirm.saveTargetPage, 0);
+  EXPECT_EQ(app->confirm.saveTargetRow, 2);
+  EXPECT_EQ(app->confirm.returnMode, MODE_SAVE_LOAD);
+  // No: back on the screen with the row still highlighted.
+  Press(IN_KEY_A);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_SAVE_LOAD);
+  EXPECT_EQ(app->saveLoad.cursor, 2);
+  Press(IN_KEY_C);
+  Frame();
+  Press(IN_DOWN);
+  Frame();
+  app->transition = new CTransition(800, 600);
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_LOAD);
+  // The load waits for the fade, however long it lingers.
+  Frame(kScreenTransitionLimitMs - 20);
+  EXPECT_EQ(app->gameMode, MODE_LOAD);
 }
 
 }  // namespace
