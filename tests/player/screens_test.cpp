@@ -796,4 +796,92 @@ TEST_F(SaveScreenTest, LoadAsksAndLoadsAfterTheFade) {
   EXPECT_EQ(app->gameMode, MODE_LOAD);
 }
 
+TEST_F(SaveScreenTest, SaveGoesThroughTheIconChooserAndTheQuestion) {
+  app->gameMode = MODE_QUICK_OPTION;
+  app->settings.saveMascotIcon = 9;
+  app->OpenSaveLoad(0);
+  EXPECT_EQ(Keys("d"), "2 ");
+  Press(IN_KEY_C);
+  Frame();
+  ASSERT_EQ(app->gameMode, MODE_SAVE_ICON);
+  EXPECT_EQ(app->saveLoad.chosenRow, 2);
+  EXPECT_EQ(app->saveLoad.cursor, kCursorNone);
+  EXPECT_EQ(Keys("dd"), "0 1 ");
+  Press(IN_KEY_C);
+  Frame();
+  ASSERT_EQ(app->gameMode, MODE_CONFIRM);
+  EXPECT_EQ(app->confirm.question, 120);
+  EXPECT_EQ(app->confirm.returnMode, MODE_SAVE_LOAD);
+  EXPECT_EQ(app->saveLoad.cursor, 2);
+  // Page 0 row 2 is slot 0.
+  EXPECT_EQ(app->confirm.saveTargetPage * 5 + app->confirm.saveTargetRow - 2, 0);
+  EXPECT_EQ(app->settings.saveMascotIcon, 1);
+  // The icon stays stored when the answer is no.
+  Press(IN_KEY_A);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_SAVE_LOAD);
+  EXPECT_EQ(app->settings.saveMascotIcon, 1);
+  EXPECT_EQ(app->saveLoad.cursor, 2);
+}
+
+// The two choosers: keys cycle through sixteen icons and back; KEY_A and back
+// leave without changing the setting.
+TEST_F(ScreenTest, CharacterChoosersCycleAndLeave) {
+  struct Case {
+    int mode;
+    const char* keys;  // u, d, t (press outside the panel), c KEY_C, a KEY_A
+    const char* selections;
+    int after;       // mode after the keys
+    int mascot, icon;  // settings after
+  } cases[] = {
+      {MODE_MASCOT_VOICE, "u", "300 16 ", MODE_MASCOT_VOICE, 2, 4},
+      {MODE_MASCOT_VOICE, "d", "300 0 ", MODE_MASCOT_VOICE, 2, 4},
+      {MODE_MASCOT_VOICE, "uuu", "300 16 15 14 ", MODE_MASCOT_VOICE, 2, 4},
+      {MODE_MASCOT_VOICE, "ddddc", "300 0 1 2 3 300 ", MODE_SYSTEM_CONFIG, 3, 4},
+      {MODE_MASCOT_VOICE, "dca", "300 0 300 ", MODE_SYSTEM_CONFIG, 0, 4},
+      {MODE_MASCOT_VOICE, "da", "300 0 300 ", MODE_SYSTEM_CONFIG, 2, 4},
+      {MODE_MASCOT_VOICE, "tt", "300 16 300 ", MODE_SYSTEM_CONFIG, 2, 4},
+      {MODE_MASCOT_VOICE, "uc", "300 16 300 ", MODE_SYSTEM_CONFIG, 2, 4},
+      {MODE_SAVE_ICON, "u", "100 16 ", MODE_SAVE_ICON, 2, 4},
+      {MODE_SAVE_ICON, "uud", "100 16 15 16 ", MODE_SAVE_ICON, 2, 4},
+      {MODE_SAVE_ICON, "uudd", "100 16 15 16 0 ", MODE_SAVE_ICON, 2, 4},
+      {MODE_SAVE_ICON, "a", "100 3 ", MODE_SAVE_LOAD, 2, 4},
+      {MODE_SAVE_ICON, "tt", "100 16 3 ", MODE_SAVE_LOAD, 2, 4},
+      {MODE_SAVE_ICON, "uuc", "100 16 15 3 ", MODE_CONFIRM, 2, 15},
+  };
+  for (const Case& c : cases) {
+    app->settings.mascotVoice = 2;
+    app->settings.saveMascotIcon = 4;
+    app->saveLoad.chosenRow = 3;
+    app->saveLoad.page = 1;
+    int32_t* word;
+    if (c.mode == MODE_MASCOT_VOICE) {
+      app->gameMode = MODE_SYSTEM_CONFIG;
+      app->OpenMascotVoiceScreen();
+      word = &app->characterChoice.selection;
+    } else {
+      app->gameMode = MODE_SAVE_LOAD;
+      app->OpenSaveIconScreen();
+      word = &app->saveLoad.cursor;
+    }
+    ASSERT_EQ(app->gameMode, c.mode);
+    std::string seen = std::to_string(*word) + " ";
+    for (const char* k = c.keys; *k; ++k) {
+      if (*k == 't') TapOutside();
+      else Press(*k == 'u' ? IN_UP : *k == 'd' ? IN_DOWN : *k == 'c' ? IN_KEY_C : IN_KEY_A);
+      Frame();
+      seen += std::to_string(*word) + " ";
+      if (app->gameMode != c.mode) break;
+    }
+    EXPECT_EQ(seen, c.selections) << c.mode << " " << c.keys;
+    EXPECT_EQ(app->gameMode, c.after) << c.mode << " " << c.keys;
+    EXPECT_EQ(app->settings.mascotVoice, c.mascot) << c.keys;
+    EXPECT_EQ(app->settings.saveMascotIcon, c.icon) << c.keys;
+    if (c.after == MODE_CONFIRM) {
+      EXPECT_EQ(app->confirm.saveTargetRow, 3);
+      EXPECT_EQ(app->confirm.saveTargetPage, 1);
+    }
+  }
+}
+
 }  // namespace
