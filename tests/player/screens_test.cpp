@@ -884,4 +884,164 @@ TEST_F(ScreenTest, CharacterChoosersCycleAndLeave) {
   }
 }
 
+// ---- System and voice configuration
+
+TEST_F(ScreenTest, SystemConfigKeysAndSwitches) {
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenSystemConfig();
+  ASSERT_EQ(app->gameMode, MODE_SYSTEM_CONFIG);
+  EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone);
+  std::string seen;
+  for (const char* k = "uuddddddddd"; *k; ++k) {
+    Press(*k == 'u' ? IN_UP : IN_DOWN);
+    Frame();
+    seen += std::to_string(app->systemConfig.cursor) + " ";
+  }
+  EXPECT_EQ(seen, "6 5 6 0 1 2 3 4 5 6 0 ");
+  struct Case {
+    int item;
+    int32_t GameSettings::*word;
+  } cases[] = {{1, &GameSettings::transMode}, {2, &GameSettings::effectUse}, {3, &GameSettings::textCutMode}};
+  for (const Case& c : cases) {
+    for (int before : {0, 1}) {
+      app->settings.*c.word = before;
+      app->systemConfig.cursor = kConfigCursorNone;
+      for (int i = 0; i <= c.item; ++i) {
+        Press(IN_DOWN);
+        Frame();
+      }
+      ASSERT_EQ(app->systemConfig.cursor, c.item);
+      Press(IN_KEY_C);
+      Frame();
+      EXPECT_EQ(app->settings.*c.word, 1 - before) << c.item;
+      // After a change nothing is highlighted.
+      EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone);
+    }
+  }
+  // The fourth button does nothing.
+  app->systemConfig.cursor = 4;
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_SYSTEM_CONFIG);
+  EXPECT_EQ(app->systemConfig.cursor, 4);
+  // Back returns to the title menu.
+  Press(IN_DOWN);
+  Frame();
+  Press(IN_DOWN);
+  Frame();
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_TITLE);
+  EXPECT_EQ(app->phase, 12);
+}
+
+// Slider steps take a second press on the step (a choice with the step
+// already under the cursor).
+TEST_F(ScreenTest, SystemConfigSliderStepsSetTheSettings) {
+  struct Case {
+    int step;
+    int32_t GameSettings::*word;
+    int value;
+  } cases[] = {
+      {200, &GameSettings::musicVolume, 10},  {209, &GameSettings::musicVolume, 100},
+      {213, &GameSettings::voiceVolume, 40},  {220, &GameSettings::seVolume, 10},
+      {229, &GameSettings::seVolume, 100},    {230, &GameSettings::windowTrans, 0},
+      {235, &GameSettings::windowTrans, 5},   {240, &GameSettings::windowTrans, 10},
+  };
+  app->gameMode = MODE_STORY;
+  app->OpenSystemConfig();
+  for (const Case& c : cases) {
+    app->settings.*c.word = 70;
+    app->systemConfig.cursor = c.step;
+    Press(IN_KEY_C);
+    Frame();
+    EXPECT_EQ(app->settings.*c.word, c.value) << c.step;
+    EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone) << c.step;
+  }
+}
+
+TEST_F(ScreenTest, SystemConfigWindowLevelFollowsTheSwitchAndTheSlider) {
+  app->gameMode = MODE_STORY;
+  app->sprites[501] = new CSprite;
+  app->OpenSystemConfig();
+  struct Case {
+    int transMode, step;
+    int level;
+  } cases[] = {{1, 235, 128}, {1, 240, 256}, {1, 230, 0}, {0, 233, 256}, {1, 233, 76}};
+  for (const Case& c : cases) {
+    app->settings.transMode = c.transMode;
+    app->systemConfig.cursor = c.step;
+    Press(IN_KEY_C);
+    Frame();
+    EXPECT_EQ(app->sprites[501]->level, c.level) << c.transMode << " " << c.step;
+  }
+  // Switching transparency processing off shows the window whole.
+  app->settings.transMode = 1;
+  app->systemConfig.cursor = 1;
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->settings.transMode, 0);
+  EXPECT_EQ(app->sprites[501]->level, 256);
+}
+
+TEST_F(ScreenTest, VoiceConfigTogglesCharactersAndReturns) {
+  for (int& v : app->settings.charVoiceUse) v = 1;
+  app->gameMode = MODE_QUICK_OPTION;
+  app->phase = 3;
+  app->OpenSystemConfig();
+  app->systemConfig.cursor = 5;
+  Press(IN_RIGHT);
+  Frame();
+  ASSERT_EQ(app->gameMode, MODE_VOICE_CONFIG);
+  EXPECT_EQ(app->voiceConfig.cursor, kConfigCursorNone);
+  std::string seen;
+  for (const char* k = "uudd"; *k; ++k) {
+    Press(*k == 'u' ? IN_UP : IN_DOWN);
+    Frame();
+    seen += std::to_string(app->voiceConfig.cursor) + " ";
+  }
+  EXPECT_EQ(seen, "18 17 18 0 ");
+  // Cell 0 off and on again; a highlighted cell keeps its highlight.
+  for (int expected : {0, 1}) {
+    Press(IN_KEY_C);
+    Frame();
+    EXPECT_EQ(app->settings.charVoiceUse[0], expected);
+    EXPECT_EQ(app->voiceConfig.cursor, 0);
+  }
+  // All off, all on.
+  app->voiceConfig.cursor = 17;
+  Press(IN_KEY_C);
+  Frame();
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(app->settings.charVoiceUse[k], 0) << k;
+  EXPECT_EQ(app->voiceConfig.cursor, 17);
+  app->voiceConfig.cursor = 16;
+  Press(IN_KEY_C);
+  Frame();
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(app->settings.charVoiceUse[k], 1) << k;
+  // KEY_A returns to a fresh configuration page; its return mode is kept.
+  Press(IN_KEY_A);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_SYSTEM_CONFIG);
+  EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone);
+  Press(IN_KEY_A);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+  EXPECT_EQ(app->phase, 3);
+}
+
+TEST_F(ScreenTest, SystemConfigPortraitOpensTheVoiceCharacterChooser) {
+  app->gameMode = MODE_TITLE;
+  app->OpenSystemConfig();
+  Press(IN_DOWN);
+  Frame();
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_MASCOT_VOICE);
+  Press(IN_KEY_A);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_SYSTEM_CONFIG);
+  EXPECT_EQ(app->systemConfig.returnMode, MODE_TITLE);
+}
+
 }  // namespace
