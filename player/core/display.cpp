@@ -1,5 +1,6 @@
 #include "player/core/display.h"
 
+#include <atomic>
 #include <cstring>
 
 #include <wingdi.h>
@@ -10,8 +11,9 @@ int g_canvasW = 640, g_canvasH = 480;
 int g_screenW = 320, g_screenH = 240;
 unsigned g_outputRate = 0;
 uint8_t* g_framePointer = nullptr;
-DWORD g_clock = 0;
-int g_frozen = 0;
+// Read and written by the game thread and by the wave-output thread (fades).
+std::atomic<DWORD> g_clock{0};
+std::atomic<int> g_frozen{0};
 FrameTimer* g_timer = nullptr;
 
 // Clock values wrap every 49.7 days; order them by signed difference.
@@ -136,9 +138,10 @@ void MapStylusPoint(const DisplayMode* mode, int* x, int* y) {
 }
 
 DWORD NowMs() {
-  if (g_frozen) return g_clock;
-  g_clock = g_build == PlayerBuild::Ce50 ? timeGetTime() : GetTickCount();
-  return g_clock;
+  if (g_frozen.load(std::memory_order_acquire)) return g_clock.load(std::memory_order_acquire);
+  const DWORD now = g_build == PlayerBuild::Ce50 ? timeGetTime() : GetTickCount();
+  g_clock.store(now, std::memory_order_release);
+  return now;
 }
 
 void SetClockFrozen(int frozen) { g_frozen = frozen; }
