@@ -357,11 +357,12 @@ TEST_F(ScreenTest, TitleStartsTheStoryAfterTheTransition) {
     int downs;
     int first, wait;
     bool stuck;
+    const char* script;
   } cases[] = {
-      {"", 1, 13, 14, false},
-      {"123456", 6, 30, 31, false},
-      {"", 1, 13, 14, true},
-      {"7", 6, 30, 31, true},
+      {"", 1, 13, 14, false, "fst_1216_a1_cmn"},
+      {"123456", 6, 30, 31, false, "0ind_1216_a1_hsr"},
+      {"", 1, 13, 14, true, "fst_1216_a1_cmn"},
+      {"7", 6, 30, 31, true, "0ind_1216_a1_hsr"},
   };
   for (const Case& c : cases) {
     for (int n = 1; n <= 7; ++n) g_ScriptVariables[100 * 256 + n] = 0;
@@ -397,7 +398,7 @@ TEST_F(ScreenTest, TitleStartsTheStoryAfterTheTransition) {
     Frame(1);
     Frame();
     EXPECT_EQ(app->gameMode, MODE_STORY) << c.flags;
-    EXPECT_EQ(app->phase, 0);
+    EXPECT_STREQ(app->story.scriptName, c.script);
   }
 }
 
