@@ -52,11 +52,9 @@ void CloseQuickOption(CGameApp* app) {
   RemoveSprites(app, 309, 309);
   app->FreePictureSlot(kChipPicture);
   app->FreePictureSlot(kDatePicture);
-  QuickOptionState& q = app->quickOption;
-  RestoreMessageWindow(app, q.windowWasShown);
+  const QuickOptionState& q = app->quickOption;
   app->FreeThumbnail();
-  app->gameMode = q.returnMode;
-  app->phase = q.returnPhase;
+  ReturnFromScreen(app, q.returnMode, q.returnPhase, q.windowWasShown);
 }
 
 void SetItemCell(CGameApp* app, int item, int x) {

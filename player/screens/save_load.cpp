@@ -171,13 +171,8 @@ int MoveDown(const SaveLoadState& s, int c) {
 }
 
 void CloseSaveLoad(CGameApp* app) {
-  SaveLoadState& s = app->saveLoad;
-  RemoveSprites(app, 200, 299);
-  FreePictureSlots(app, 220, 229);
-  RestoreMessageWindow(app, s.windowWasShown);
-  EnableSaveLoadMenus(app, s.returnMode);
-  app->gameMode = s.returnMode;
-  app->phase = s.returnPhase;
+  const SaveLoadState& s = app->saveLoad;
+  CloseFullScreen(app, 229, s.returnMode, s.returnPhase, s.windowWasShown);
 }
 
 void ChooseRow(CGameApp* app, int row) {

@@ -107,6 +107,14 @@ void EnableSaveLoadMenus(CGameApp* app, int returnMode) {
   SetSaveLoadEnabled(app->menu, &app->settings, nullptr, app->loadAllowed, save);
 }
 
+void CloseFullScreen(CGameApp* app, int lastPicture, int32_t returnMode, int32_t returnPhase, int32_t windowWasShown) {
+  RemoveSprites(app, 200, 299);
+  FreePictureSlots(app, 220, lastPicture);
+  RestoreMessageWindow(app, windowWasShown);
+  EnableSaveLoadMenus(app, returnMode);
+  ReturnFromScreen(app, returnMode, returnPhase, 0);
+}
+
 void StepOverlayWeather(CGameApp* app) {
   if (app->weather.kind != 0 && app->settings.sacraMode) app->StepParticles();
 }

@@ -68,6 +68,10 @@ void ReturnFromScreen(CGameApp* app, int32_t returnMode, int32_t returnPhase, in
 // closed back to the title leaves saving off.
 void DisableSaveLoadMenus(CGameApp* app);
 void EnableSaveLoadMenus(CGameApp* app, int returnMode);
+// Closing a full screen: its sprites 200-299 and pictures 220..lastPicture
+// go, the message window comes back when it was shown, the menus follow the
+// game state again, and the remembered mode and phase return.
+void CloseFullScreen(CGameApp* app, int lastPicture, int32_t returnMode, int32_t returnPhase, int32_t windowWasShown);
 // The overlays keep the weather moving over the story.
 void StepOverlayWeather(CGameApp* app);
 

@@ -125,13 +125,8 @@ void SetChannel(CGameApp* app, int channel, int value) {
 }
 
 void CloseSystemConfig(CGameApp* app) {
-  SystemConfigState& c = app->systemConfig;
-  RemoveSprites(app, 200, 299);
-  FreePictureSlots(app, kBackground, kPortraits);
-  RestoreMessageWindow(app, c.windowWasShown);
-  EnableSaveLoadMenus(app, c.returnMode);
-  app->gameMode = c.returnMode;
-  app->phase = c.returnPhase;
+  const SystemConfigState& c = app->systemConfig;
+  CloseFullScreen(app, kPortraits, c.returnMode, c.returnPhase, c.windowWasShown);
 }
 
 void ChooseStep(CGameApp* app, int step) {

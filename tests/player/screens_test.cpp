@@ -37,6 +37,18 @@ class ScreenTest : public ::testing::Test {
     app->DispatchMode();
   }
   void Press(int counter) { app->input.count[counter] = 1; }
+  // One frame for each key: u UP, d DOWN, c KEY_C, r RIGHT, a KEY_A, t a
+  // press outside; returns the word after each frame.
+  std::string Drive(const char* keys, const int32_t* word = nullptr) {
+    std::string seen;
+    for (const char* k = keys; *k; ++k) {
+      if (*k == 't') TapOutside();
+      else Press(*k == 'u' ? IN_UP : *k == 'd' ? IN_DOWN : *k == 'c' ? IN_KEY_C : *k == 'r' ? IN_RIGHT : IN_KEY_A);
+      Frame();
+      if (word) seen += std::to_string(*word) + " ";
+    }
+    return seen;
+  }
   // A stylus press far from every item of the screens.
   void TapOutside() {
     app->input.tap = 1;
@@ -233,25 +245,12 @@ TEST_F(ScreenTest, TitleMenuKeysFollowTheKeyOrder) {
     app->settings.titleImageMode = 0;
     ReachTitleMenu(this, app);
     if (c.level == 1) {
-      Press(IN_DOWN);
-      Frame();
-      Press(IN_DOWN);
-      Frame();
-      Press(IN_DOWN);
-      Frame();
-      Press(IN_KEY_C);
-      Frame();
+      Drive("dddc");
       ASSERT_EQ(app->title.menuLevel, 1) << c.flags;
       ASSERT_EQ(app->title.cursor, kCursorNone);
     }
-    std::string seen;
-    for (const char* k = c.keys; *k; ++k) {
-      Press(*k == 'u' ? IN_UP : IN_DOWN);
-      Frame();
-      seen += std::to_string(app->title.cursor) + " ";
-      EXPECT_EQ(app->title.previousCursor, app->title.cursor);
-    }
-    EXPECT_EQ(seen, c.cursors) << c.flags << " level " << c.level;
+    EXPECT_EQ(Drive(c.keys, &app->title.cursor), c.cursors) << c.flags << " level " << c.level;
+    EXPECT_EQ(app->title.previousCursor, app->title.cursor);
   }
 }
 
@@ -416,13 +415,7 @@ TEST_F(ScreenTest, ConfirmKeysMoveBetweenTheTwoButtons) {
     app->OpenConfirm(10);
     ASSERT_EQ(app->gameMode, MODE_CONFIRM);
     EXPECT_EQ(app->confirm.cursor, kCursorNone);
-    std::string seen;
-    for (const char* k = c.keys; *k; ++k) {
-      Press(*k == 'u' ? IN_UP : IN_DOWN);
-      Frame();
-      seen += std::to_string(app->confirm.cursor) + " ";
-    }
-    EXPECT_EQ(seen, c.cursors) << c.keys;
+    EXPECT_EQ(Drive(c.keys, &app->confirm.cursor), c.cursors) << c.keys;
   }
   // UP and DOWN in one frame: UP first, DOWN on its result.
   app->OpenConfirm(10);
@@ -451,10 +444,9 @@ TEST_F(ScreenTest, ConfirmNoAndCancelReturnToTheCaller) {
     app->OpenConfirm(c.question);
     EXPECT_EQ(app->confirm.question, c.question);
     for (const char* k = c.keys; *k; ++k) {
-      if (*k == 't') TapOutside();
-      else Press(*k == 'd' ? IN_DOWN : *k == 'c' ? IN_KEY_C : IN_KEY_A);
+      // RIGHT held with KEY_A is consumed too.
       if (*k == 'a') app->input.count[IN_RIGHT] = 1;
-      Frame();
+      Drive(std::string(1, *k).c_str());
     }
     EXPECT_EQ(app->gameMode, c.open ? MODE_CONFIRM : MODE_SAVE_LOAD) << c.keys;
     if (!c.open) EXPECT_EQ(app->phase, 4) << c.keys;
@@ -469,10 +461,7 @@ TEST_F(ScreenTest, ConfirmYesLeavesForTheTitleOrTheLoad) {
   for (const Case& c : cases) {
     app->gameMode = MODE_QUICK_OPTION;
     app->OpenConfirm(c.question);
-    Press(IN_DOWN);
-    Frame();
-    Press(IN_RIGHT);
-    Frame();
+    Drive("dr");
     EXPECT_EQ(app->gameMode, c.mode) << c.question;
   }
 }
@@ -545,14 +534,7 @@ TEST_F(ScreenTest, QuickOptionKeysAndOutsidePresses) {
     app->OpenQuickOption();
     ASSERT_EQ(app->gameMode, MODE_QUICK_OPTION);
     EXPECT_EQ(app->quickOption.cursor, kCursorNone);
-    std::string seen;
-    for (const char* k = c.keys; *k; ++k) {
-      if (*k == 't') TapOutside();
-      else Press(*k == 'u' ? IN_UP : IN_DOWN);
-      Frame();
-      seen += std::to_string(app->quickOption.cursor) + " ";
-    }
-    EXPECT_EQ(seen, c.cursors) << c.keys;
+    EXPECT_EQ(Drive(c.keys, &app->quickOption.cursor), c.cursors) << c.keys;
     EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION) << c.keys;
     Press(IN_KEY_A);
     Frame();
@@ -656,15 +638,7 @@ class SaveScreenTest : public ScreenTest {
     for (int32_t u : app->saveLoad.rowUsed) s += char('0' + u);
     return s;
   }
-  std::string Keys(const char* keys) {
-    std::string seen;
-    for (const char* k = keys; *k; ++k) {
-      Press(*k == 'u' ? IN_UP : IN_DOWN);
-      Frame();
-      seen += std::to_string(app->saveLoad.cursor) + " ";
-    }
-    return seen;
-  }
+  std::string Keys(const char* keys) { return Drive(keys, &app->saveLoad.cursor); }
   std::string dir;
 };
 
@@ -784,10 +758,7 @@ TEST_F(SaveScreenTest, LoadAsksAndLoadsAfterTheFade) {
   Frame();
   EXPECT_EQ(app->gameMode, MODE_SAVE_LOAD);
   EXPECT_EQ(app->saveLoad.cursor, 2);
-  Press(IN_KEY_C);
-  Frame();
-  Press(IN_DOWN);
-  Frame();
+  Drive("cd");
   app->transition = new CTransition(800, 600);
   Press(IN_KEY_C);
   Frame();
@@ -867,13 +838,7 @@ TEST_F(ScreenTest, CharacterChoosersCycleAndLeave) {
     }
     ASSERT_EQ(app->gameMode, c.mode);
     std::string seen = std::to_string(*word) + " ";
-    for (const char* k = c.keys; *k; ++k) {
-      if (*k == 't') TapOutside();
-      else Press(*k == 'u' ? IN_UP : *k == 'd' ? IN_DOWN : *k == 'c' ? IN_KEY_C : IN_KEY_A);
-      Frame();
-      seen += std::to_string(*word) + " ";
-      if (app->gameMode != c.mode) break;
-    }
+    for (const char* k = c.keys; *k && app->gameMode == c.mode; ++k) seen += Drive(std::string(1, *k).c_str(), word);
     EXPECT_EQ(seen, c.selections) << c.mode << " " << c.keys;
     EXPECT_EQ(app->gameMode, c.after) << c.mode << " " << c.keys;
     EXPECT_EQ(app->settings.mascotVoice, c.mascot) << c.keys;
@@ -893,13 +858,7 @@ TEST_F(ScreenTest, SystemConfigKeysAndSwitches) {
   app->OpenSystemConfig();
   ASSERT_EQ(app->gameMode, MODE_SYSTEM_CONFIG);
   EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone);
-  std::string seen;
-  for (const char* k = "uuddddddddd"; *k; ++k) {
-    Press(*k == 'u' ? IN_UP : IN_DOWN);
-    Frame();
-    seen += std::to_string(app->systemConfig.cursor) + " ";
-  }
-  EXPECT_EQ(seen, "6 5 6 0 1 2 3 4 5 6 0 ");
+  EXPECT_EQ(Drive("uuddddddddd", &app->systemConfig.cursor), "6 5 6 0 1 2 3 4 5 6 0 ");
   struct Case {
     int item;
     int32_t GameSettings::*word;
@@ -927,12 +886,7 @@ TEST_F(ScreenTest, SystemConfigKeysAndSwitches) {
   EXPECT_EQ(app->gameMode, MODE_SYSTEM_CONFIG);
   EXPECT_EQ(app->systemConfig.cursor, 4);
   // Back returns to the title menu.
-  Press(IN_DOWN);
-  Frame();
-  Press(IN_DOWN);
-  Frame();
-  Press(IN_KEY_C);
-  Frame();
+  Drive("ddc");
   EXPECT_EQ(app->gameMode, MODE_TITLE);
   EXPECT_EQ(app->phase, 12);
 }
@@ -996,13 +950,7 @@ TEST_F(ScreenTest, VoiceConfigTogglesCharactersAndReturns) {
   Frame();
   ASSERT_EQ(app->gameMode, MODE_VOICE_CONFIG);
   EXPECT_EQ(app->voiceConfig.cursor, kConfigCursorNone);
-  std::string seen;
-  for (const char* k = "uudd"; *k; ++k) {
-    Press(*k == 'u' ? IN_UP : IN_DOWN);
-    Frame();
-    seen += std::to_string(app->voiceConfig.cursor) + " ";
-  }
-  EXPECT_EQ(seen, "18 17 18 0 ");
+  EXPECT_EQ(Drive("uudd", &app->voiceConfig.cursor), "18 17 18 0 ");
   // Cell 0 off and on again; a highlighted cell keeps its highlight.
   for (int expected : {0, 1}) {
     Press(IN_KEY_C);
@@ -1034,10 +982,7 @@ TEST_F(ScreenTest, VoiceConfigTogglesCharactersAndReturns) {
 TEST_F(ScreenTest, SystemConfigPortraitOpensTheVoiceCharacterChooser) {
   app->gameMode = MODE_TITLE;
   app->OpenSystemConfig();
-  Press(IN_DOWN);
-  Frame();
-  Press(IN_KEY_C);
-  Frame();
+  Drive("dc");
   EXPECT_EQ(app->gameMode, MODE_MASCOT_VOICE);
   Press(IN_KEY_A);
   Frame();
