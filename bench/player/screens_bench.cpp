@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "formats/le_bytes.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/game_app.h"
@@ -109,16 +110,15 @@ BENCHMARK(TitleScrollFrame)->Unit(benchmark::kMicrosecond);
 Bytes SaveFile(int icon) {
   Bytes b(26688, 0);
   std::memcpy(b.data(), "YMN0", 4);
-  b[4] = uint8_t(26688 & 0xFF);
-  b[5] = uint8_t(26688 >> 8);
+  PutLe32(b.data() + 4, 26688);
   std::memcpy(b.data() + 8, "2026-12-10 17:30:08", 19);
-  b[92] = uint8_t(icon);
+  PutLe32(b.data() + 92, uint32_t(icon));
   std::memcpy(b.data() + 106, "fst_1216_a1_cmn", 15);
   const int w = 128, h = 96;
   Bytes bmp(54 + size_t(w) * h * 2, 0x33);
   std::memset(bmp.data(), 0, 54);
-  bmp[18] = uint8_t(w);
-  bmp[22] = uint8_t(h);
+  PutLe32(bmp.data() + 18, w);
+  PutLe32(bmp.data() + 22, h);
   b.insert(b.end(), bmp.begin(), bmp.end());
   return b;
 }

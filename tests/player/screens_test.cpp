@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "formats/le_bytes.h"
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/scenario/transition.h"
@@ -597,21 +598,16 @@ TEST_F(ScreenTest, QuickOptionChoicesAndClosing) {
 Bytes MakeSaveFile(int icon, const char* time, const char* script, int w = 64, int h = 48) {
   Bytes b(26688, 0);
   std::memcpy(b.data(), "YMN0", 4);
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-  };
-  put32(4, 26688);
+  PutLe32(b.data() + 4, 26688);
   std::memcpy(b.data() + 8, time, std::strlen(time) < 20 ? std::strlen(time) : 20);
-  put32(92, uint32_t(icon));
+  PutLe32(b.data() + 92, uint32_t(icon));
   std::memcpy(b.data() + 106, script, std::strlen(script) < 32 ? std::strlen(script) : 32);
   Bytes bmp(54 + size_t(w) * h * 2, 0x11);
   std::memset(bmp.data(), 0, 54);
   bmp[0] = 'B';
   bmp[1] = 'M';
-  for (int i = 0; i < 4; ++i) {
-    bmp[18 + i] = uint8_t(uint32_t(w) >> (8 * i));
-    bmp[22 + i] = uint8_t(uint32_t(h) >> (8 * i));
-  }
+  PutLe32(bmp.data() + 18, uint32_t(w));
+  PutLe32(bmp.data() + 22, uint32_t(h));
   b.insert(b.end(), bmp.begin(), bmp.end());
   return b;
 }
