@@ -11,6 +11,8 @@
 #include "formats/le_bytes.h"
 #include "player/core/display.h"
 #include "player/core/game_app.h"
+#include "player/core/menu_commands.h"
+#include "player/screens/popup_menu.h"
 #include "player/scenario/transition.h"
 #include "player/screens/screen_common.h"
 #include "tests/player/rbp_builder.h"
@@ -984,6 +986,39 @@ TEST_F(ScreenTest, SystemConfigPortraitOpensTheVoiceCharacterChooser) {
   Frame();
   EXPECT_EQ(app->gameMode, MODE_SYSTEM_CONFIG);
   EXPECT_EQ(app->systemConfig.returnMode, MODE_TITLE);
+}
+
+// The pop-up menu's load and save submenus are off while a full screen is
+// open; closing enables them as the game allows, and at the title no save.
+TEST_F(ScreenTest, FullScreensSwitchTheLoadAndSaveSubmenus) {
+  ASSERT_NE(app->menu, nullptr);
+  const char* fonts[] = {"Gothic"};
+  BuildMenuTreeInto(app->menu, fonts, 1);
+  MenuPage* root = app->menu->root;
+  ASSERT_NE(root, nullptr);
+  auto enabled = [&](int i) { return (root->items[i].flags & kMenuEnabled) != 0; };
+  struct Case {
+    int from;
+    bool config;
+    bool saveAfter;
+  } cases[] = {
+      {MODE_TITLE, false, false}, {MODE_TITLE, true, false}, {MODE_QUICK_OPTION, false, true},
+      {MODE_QUICK_OPTION, true, true},
+  };
+  for (const Case& c : cases) {
+    app->saveAllowed = 1;
+    app->gameMode = c.from;
+    if (c.config) app->OpenSystemConfig();
+    else app->OpenSaveLoad(1);
+    EXPECT_FALSE(enabled(0)) << c.from << c.config;
+    EXPECT_FALSE(enabled(1)) << c.from << c.config;
+    Drive("a");
+    EXPECT_EQ(app->gameMode, c.from);
+    EXPECT_TRUE(enabled(0)) << c.from << c.config;
+    EXPECT_EQ(enabled(1), c.saveAfter) << c.from << c.config;
+    // The game's own word is left as it was.
+    EXPECT_EQ(app->saveAllowed, 1);
+  }
 }
 
 }  // namespace
