@@ -276,6 +276,10 @@ int CGameApp::RunLoadSelected() {
   InvalidateVirtualRect(0, 0, 800, 600);
   if (!TransitionGone(this, saveLoad.loadStart)) return 1;
   const ConfirmState& c = confirm;
-  RestoreSaveFile(RowSlot(this, c.saveTargetPage, c.saveTargetRow));
+  if (RestoreSaveFile(RowSlot(this, c.saveTargetPage, c.saveTargetRow))) return 1;
+  // The file went or its script is gone: the screens that asked were torn
+  // down for the fade, so the title is built again, without its logo.
+  gameMode = MODE_TITLE;
+  phase = 5;
   return 1;
 }

@@ -756,14 +756,16 @@ TEST_F(SaveScreenTest, LoadAsksAndLoadsAfterTheFade) {
   Frame();
   EXPECT_EQ(app->gameMode, MODE_SAVE_LOAD);
   EXPECT_EQ(app->saveLoad.cursor, 2);
-  Drive("cd");
-  app->transition = new CTransition(800, 600);
-  Press(IN_KEY_C);
-  Frame();
+  Drive("cdc");
   EXPECT_EQ(app->gameMode, MODE_LOAD);
-  // The load waits for the fade, however long it lingers.
+  // The load waits for the fade, but no longer than a fade can last; this
+  // save's script is not in the game, so the title comes back.
+  app->transition = new CTransition(800, 600);
   Frame(kScreenTransitionLimitMs - 20);
   EXPECT_EQ(app->gameMode, MODE_LOAD);
+  Frame(20);
+  EXPECT_EQ(app->gameMode, MODE_TITLE);
+  EXPECT_EQ(app->phase, 5);
 }
 
 TEST_F(SaveScreenTest, SaveGoesThroughTheIconChooserAndTheQuestion) {
@@ -1019,6 +1021,68 @@ TEST_F(ScreenTest, FullScreensSwitchTheLoadAndSaveSubmenus) {
     // The game's own word is left as it was.
     EXPECT_EQ(app->saveAllowed, 1);
   }
+}
+
+// A save made on the screen from the quick option box, loaded back from the
+// title through the load question and the fade.
+TEST_F(SaveScreenTest, SaveMadeOnTheScreenLoadsBack) {
+  Bytes script = {1, 0, 0, 0, 0xAA, 0xBB, 0xCC, 0xDD};
+  script.resize(8 + 100, 0);
+  ASSERT_TRUE(WritePack(dir + "/grpack_v.mlz", {{"AdvData\\mes\\fst_1216_a1_cmn.mes", script}}, false));
+  std::snprintf(app->picturePackPath, sizeof app->picturePackPath, "%s/grpack_v.mlz", dir.c_str());
+  std::strcpy(app->story.scriptName, "fst_1216_a1_cmn");
+  app->story.pc = 30;
+  g_ScriptVariables[5] = 77;
+  app->SnapshotSaveState();
+  app->gameMode = MODE_STORY;
+  app->phase = 4;
+  app->OpenQuickOption();
+  Drive("ddc");
+  ASSERT_EQ(app->gameMode, MODE_SAVE_LOAD);
+  EXPECT_EQ(app->saveLoad.direction, 0);
+  Drive("dc");
+  ASSERT_EQ(app->gameMode, MODE_SAVE_ICON);
+  Drive("dddc");
+  ASSERT_EQ(app->gameMode, MODE_CONFIRM);
+  Drive("dc");
+  // Written into slot 0, shown on the rebuilt page.
+  EXPECT_EQ(app->gameMode, MODE_SAVE_LOAD);
+  EXPECT_GT(ReadFileBytes(dir + "/save001.dat").size(), 26688u);
+  EXPECT_EQ(Used(), "00100");
+  EXPECT_EQ(app->saveLoad.cursor, kCursorNone);
+  Drive("aa");
+  EXPECT_EQ(app->gameMode, MODE_STORY);
+  EXPECT_EQ(app->phase, 4);
+
+  std::strcpy(app->story.scriptName, "elsewhere");
+  g_ScriptVariables[5] = 0;
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenSaveLoad(1);
+  EXPECT_EQ(Used(), "01100");  // the newest save, and slot 0 itself
+  EXPECT_EQ(Keys("dd"), "1 2 ");
+  Drive("c");
+  ASSERT_EQ(app->gameMode, MODE_CONFIRM);
+  Drive("dc");
+  ASSERT_EQ(app->gameMode, MODE_LOAD);
+  for (int i = 0; i < 10 && app->gameMode == MODE_LOAD; ++i) Frame(500);
+  EXPECT_EQ(app->gameMode, MODE_STORY);
+  EXPECT_STREQ(app->story.scriptName, "fst_1216_a1_cmn");
+  EXPECT_EQ(app->story.pc, 30u);
+  EXPECT_EQ(g_ScriptVariables[5], 77);
+  EXPECT_EQ(app->settings.saveMascotIcon, 2);
+
+  // A load whose file has gone since the question returns to the title.
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenSaveLoad(1);
+  EXPECT_EQ(Keys("dd"), "1 2 ");
+  Drive("cdc");
+  ASSERT_EQ(app->gameMode, MODE_LOAD);
+  std::remove((dir + "/save001.dat").c_str());
+  for (int i = 0; i < 10 && app->gameMode == MODE_LOAD; ++i) Frame(500);
+  EXPECT_EQ(app->gameMode, MODE_TITLE);
+  EXPECT_EQ(app->phase, 5);
 }
 
 }  // namespace
