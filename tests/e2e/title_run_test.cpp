@@ -1,6 +1,6 @@
 // The player builds started headless: the logo and the title come first, the
 // title menu starts a new game, and its quit item asks and closes the player
-// through the window's close, writing velmi.cfg.
+// through the window's close, writing velmi.cfg and system.dat.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -82,6 +82,7 @@ TEST_P(TitleEndToEnd, QuitFromTheTitleMenuClosesAndWritesTheSettings) {
   EXPECT_GT(e2e::ReadBytes(root + "/title.png").size(), 8u);
   const std::string cfg = Text(e2e::ReadBytes(root + "/prog/velmi.cfg"));
   EXPECT_NE(cfg.find("[SYSTEM_CONFIG]\r\n"), std::string::npos) << cfg;
+  EXPECT_GT(e2e::ReadBytes(root + "/prog/data/save/system.dat").size(), 0u);
   if (HasFailure()) e2e::KeepTempFolders();
 }
 
