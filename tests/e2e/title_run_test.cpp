@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/player/rbp_builder.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -17,8 +18,22 @@ std::string Text(const std::vector<uint8_t>& b) { return std::string(b.begin(), 
 struct TitleRun {
   const char* name;
   const char* player;
+  const char* pack;
 };
-const TitleRun kRuns[] = {{"ce42", PLAYER_CE42}, {"ce30", PLAYER_CE30}};
+const TitleRun kRuns[] = {{"ce42", PLAYER_CE42, "grpack_v.mlz"}, {"ce30", PLAYER_CE30, "grpack.mlz"}};
+
+// The system pictures the title and the quit question load, small and flat:
+// the screens place their cells, the pictures' content is not looked at.
+std::vector<std::pair<std::string, Bytes>> SystemPictures() {
+  std::vector<std::string> names = {"logo", "yn_chip00"};
+  for (const char* time : {"daytime", "evening", "night"})
+    for (const char* part : {"BG00", "BG01", "BG02", "BG03", "BG04", "BG04b", "chip01"})
+      names.push_back(std::string("title_") + time + "_" + part);
+  std::vector<std::pair<std::string, Bytes>> entries;
+  for (const std::string& n : names)
+    entries.push_back({"AdvData\\grp\\system\\" + n, MakeRbp565(16, 16, std::vector<uint16_t>(256, 0x39E7), 16, 16)});
+  return entries;
+}
 
 class TitleEndToEnd : public ::testing::TestWithParam<int> {
  protected:
@@ -27,6 +42,7 @@ class TitleEndToEnd : public ::testing::TestWithParam<int> {
   int Run(const std::string& script, std::string* report) {
     const TitleRun& r = kRuns[GetParam()];
     fs::create_directories(root + "/prog/data");
+    EXPECT_TRUE(WritePack(root + "/prog/data/" + r.pack, SystemPictures(), false));
     const std::string exe = root + "/prog/" + fs::path(r.player).filename().string();
     fs::copy_file(r.player, exe);
     fs::permissions(exe, fs::perms::owner_exec, fs::perm_options::add);
