@@ -31,7 +31,7 @@ std::vector<std::pair<std::string, Bytes>> SystemPictures() {
       names.push_back(std::string("title_") + time + "_" + part);
   std::vector<std::pair<std::string, Bytes>> entries;
   for (const std::string& n : names)
-    entries.push_back({"AdvData\\grp\\system\\" + n, MakeRbp565(16, 16, std::vector<uint16_t>(256, 0x39E7), 16, 16)});
+    entries.push_back({"AdvData\\grp\\system\\" + n + ".rbp", MakeRbp565(16, 16, std::vector<uint16_t>(256, 0x39E7), 16, 16)});
   return entries;
 }
 
