@@ -22,7 +22,8 @@ struct TitleRun {
 };
 const TitleRun kRuns[] = {{"ce42", PLAYER_CE42, "grpack_v.mlz"}, {"ce30", PLAYER_CE30, "grpack.mlz"}};
 
-// The system pictures the title and the quit question load, small and flat:
+// The system pictures the title, its message window and the quit question
+// load, small and flat:
 // the screens place their cells, the pictures' content is not looked at.
 std::vector<std::pair<std::string, Bytes>> SystemPictures() {
   std::vector<std::string> names = {"logo", "yn_chip00"};
@@ -32,6 +33,8 @@ std::vector<std::pair<std::string, Bytes>> SystemPictures() {
   std::vector<std::pair<std::string, Bytes>> entries;
   for (const std::string& n : names)
     entries.push_back({"AdvData\\grp\\system\\" + n + ".rbp", MakeRbp565(16, 16, std::vector<uint16_t>(256, 0x39E7), 16, 16)});
+  // The message window, which the title builds.
+  entries.push_back({"AdvData\\GRP\\SYSTEM\\Messwin.rbp", MakeRbp565(16, 16, std::vector<uint16_t>(256, 0), 16, 16)});
   return entries;
 }
 
