@@ -8,12 +8,13 @@
 #include <string>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/file_io.h"
+#include "tests/support/temp_folder.h"
 #include "tests/player/rbp_builder.h"
 
 namespace {
 namespace fs = std::filesystem;
 
-std::string Text(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
 
 struct TitleRun {
   const char* name;
@@ -41,7 +42,10 @@ std::vector<std::pair<std::string, Bytes>> SystemPictures() {
 class TitleEndToEnd : public ::testing::TestWithParam<int> {
  protected:
   // Runs the build with the script; the exit code, and the mode report in out.
-  void SetUp() override { root = e2e::TempFolder(std::string("title-") + kRuns[GetParam()].name); }
+  void SetUp() override {
+    static int runs = 0;
+    root = vtest::ScratchFolder("e2e", std::string("title-") + kRuns[GetParam()].name + "-" + std::to_string(++runs));
+  }
   int Run(const std::string& script, std::string* report) {
     const TitleRun& r = kRuns[GetParam()];
     fs::create_directories(root + "/prog/data");
@@ -55,7 +59,7 @@ class TitleEndToEnd : public ::testing::TestWithParam<int> {
                                       "VELMI_DEVICE_SCRIPT=" + root + "/script.txt",
                                       "VELMI_DEVICE_REPORT=" + root + "/report.txt"},
                                      root + "/player.err", 120);
-    *report = Text(e2e::ReadBytes(root + "/report.txt"));
+    *report = vtest::ReadText(root + "/report.txt");
     return code;
   }
   std::string root;
@@ -90,7 +94,7 @@ TEST_P(TitleEndToEnd, QuitFromTheTitleMenuClosesAndWritesTheSettings) {
   Script s;
   s.Wait("0 11 3000").Line(1, "shot " + root + "/title.png").Press("C").Wait("0 12 100").Press("UP").Press("C");
   s.Wait("35 * 100").Press("DOWN").Press("C").Line(200, "quit");
-  EXPECT_EQ(Run(s.text, &report), 0) << Text(e2e::ReadBytes(root + "/player.err"));
+  EXPECT_EQ(Run(s.text, &report), 0) << vtest::ReadText(root + "/player.err");
   // The logo first, then the title's phases, the menu, the question, the close.
   EXPECT_LT(report.find(" mode 0 1\n"), report.find(" mode 0 11\n")) << report;
   EXPECT_NE(report.find(" mode 0 12\n"), std::string::npos) << report;
@@ -98,22 +102,22 @@ TEST_P(TitleEndToEnd, QuitFromTheTitleMenuClosesAndWritesTheSettings) {
   EXPECT_NE(report.find(" mode 35 12\n"), std::string::npos) << report;
   EXPECT_NE(report.find(" mode 999 999\n"), std::string::npos) << report;
   EXPECT_EQ(report.find("timeout"), std::string::npos) << report;
-  EXPECT_GT(e2e::ReadBytes(root + "/title.png").size(), 8u);
-  const std::string cfg = Text(e2e::ReadBytes(root + "/prog/velmi.cfg"));
+  EXPECT_GT(vtest::ReadBytes(root + "/title.png").size(), 8u);
+  const std::string cfg = vtest::ReadText(root + "/prog/velmi.cfg");
   EXPECT_NE(cfg.find("[SYSTEM_CONFIG]\r\n"), std::string::npos) << cfg;
-  EXPECT_GT(e2e::ReadBytes(root + "/prog/data/save/system.dat").size(), 0u);
-  if (HasFailure()) e2e::KeepTempFolders();
+  EXPECT_GT(vtest::ReadBytes(root + "/prog/data/save/system.dat").size(), 0u);
+  if (HasFailure()) vtest::KeepScratchFolders();
 }
 
 TEST_P(TitleEndToEnd, NewGameLeavesTheTitleForTheStory) {
   std::string report;
   Script s;
   s.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 0 600").Line(5, "quit");
-  EXPECT_EQ(Run(s.text, &report), 0) << Text(e2e::ReadBytes(root + "/player.err"));
+  EXPECT_EQ(Run(s.text, &report), 0) << vtest::ReadText(root + "/player.err");
   for (const char* phase : {" mode 0 13\n", " mode 0 14\n", " mode 0 15\n", " mode 0 17\n", " mode 99 0\n"})
     EXPECT_NE(report.find(phase), std::string::npos) << phase << report;
   EXPECT_EQ(report.find("timeout"), std::string::npos) << report;
-  if (HasFailure()) e2e::KeepTempFolders();
+  if (HasFailure()) vtest::KeepScratchFolders();
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, TitleEndToEnd, ::testing::Values(0, 1),
