@@ -53,6 +53,7 @@ void CGameApp::InitGameMembers() {
   saveSlots.newestAuto = -1;
   effect = {};
   weather = {};
+  title = {};
   quickOption = {};
   confirm = {};
   systemConfig = {};

@@ -205,7 +205,8 @@ TEST_F(MessageTest, PageWaitTable) {
          EXPECT_EQ(a->textWindow->backlogView, 1u);
          EXPECT_EQ(a->message.pageCursorShown, 0);
        }},
-      {"START with KEY_CEN_CTRL 3 opens the backlog", [](CGameApp* a, RecordingMixer&) { a->settings.centerKeyAction = 3; },
+      {"START with KEY_CEN_CTRL 3 opens the backlog",
+       [](CGameApp* a, RecordingMixer&) { a->settings.centerKeyAction = 3; },
        {"S"}, -1, [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->textWindow->backlogView, 1u); }},
       {"MES_LOG_START: KEY_A on the hidden window shows it and opens the backlog",
        [](CGameApp* a, RecordingMixer&) { a->settings.mesLogStart = 1; }, {"A", "A", "U", "U", "U", "U"}, -1,
@@ -213,7 +214,8 @@ TEST_F(MessageTest, PageWaitTable) {
          EXPECT_EQ(a->textWindow->hiddenByPlayer, 0u);
          EXPECT_EQ(a->textWindow->backlogView, 1u);
        }},
-      {"MES_LOG_START keeps UP from opening the backlog", [](CGameApp* a, RecordingMixer&) { a->settings.mesLogStart = 1; },
+      {"MES_LOG_START keeps UP from opening the backlog",
+       [](CGameApp* a, RecordingMixer&) { a->settings.mesLogStart = 1; },
        {"U", "U", "U", "U", "U"}, -1, [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->textWindow->backlogView, 0u); }},
       {"a tap missing every side button is left for the page", none, {"T 10 10"}, 0, none},
       {"a tap on a side button only highlights it", none, {"T 760 510"}, -1,

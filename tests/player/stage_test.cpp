@@ -105,7 +105,8 @@ TEST_F(StageTest, TintsRemovalAndMissingPictures) {
   for (auto& t : tints) {
     app->ShowCharacter(0, t.name);
     ASSERT_EQ(app->errorWord, 0u) << t.name;
-    uint32_t r = std::min<uint32_t>(255, Red8(kGrey) * t.red / 100), g = std::min<uint32_t>(255, Green8(kGrey) * t.green / 100),
+    uint32_t r = std::min<uint32_t>(255, Red8(kGrey) * t.red / 100),
+             g = std::min<uint32_t>(255, Green8(kGrey) * t.green / 100),
              b = std::min<uint32_t>(255, Blue8(kGrey) * t.blue / 100);
     EXPECT_EQ(Pixel(kSlotCharacter, 0), PackRgb565(r, g, b)) << t.name;
     EXPECT_STREQ(app->stage.characters[0].name, t.name);
