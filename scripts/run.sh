@@ -75,7 +75,7 @@ tour=$out/tour
 rm -rf "$tour"
 mkdir -p "$tour/prog"
 cp -r "$player_dir/data" "$tour/data"
-cp "$player_dir/player_ce42" "$tour/prog/"
+cp "$player_dir/player_ce42" "$player_dir/"*.ovl.so "$tour/prog/"
 printf '[GAME_INST_FOLDER]\r\nDATA01=..\\data\\\r\n' >"$tour/prog/velmi.cfg"
 cd "$tour"
 status=0

@@ -130,6 +130,10 @@ void PlayTour(const Configuration& c) {
   fs::create_directories(run + "/prog");
   const std::string exe = run + "/prog/" + fs::path(c.program).filename().string();
   fs::copy_file(c.program, exe);
+  // The sound decoders are modules found beside the program.
+  for (const auto& e : fs::directory_iterator(fs::path(c.program).parent_path()))
+    if (e.path().filename().string().find(".ovl.so") != std::string::npos)
+      fs::copy_file(e.path(), run + "/prog/" + e.path().filename().string());
   ASSERT_TRUE(vtest::WriteText(run + "/prog/velmi.cfg", "[GAME_INST_FOLDER]\r\nDATA01=..\\data\\\r\n"));
 
   Tour tour;
