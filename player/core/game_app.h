@@ -249,6 +249,7 @@ class CGameApp : public CWindowBase {
   WeatherState weather;
 
   // Screens.
+  TitleState title;
   QuickOptionState quickOption;
   ConfirmState confirm;
   SystemConfigState systemConfig;

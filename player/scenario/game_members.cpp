@@ -28,6 +28,7 @@ void CGameApp::InitGameMembers() {
   saveSlots.newestAuto = -1;
   effect = {};
   weather = {};
+  title = {};
   quickOption = {};
   confirm = {};
   systemConfig = {};

@@ -7,6 +7,17 @@
 constexpr int32_t kCursorNone = 100;
 constexpr int32_t kConfigCursorNone = 300;
 
+// The title's words; they outlive the title's mode.
+struct TitleState {
+  int32_t itemCount;
+  int32_t menuLevel;    // 0 main menu, 1 extras submenu
+  int32_t extrasLevel;  // 0, 1 or 2
+  int32_t pictureRow;   // 0 daytime, 1 evening, 2 night
+  int32_t cursor;       // 100 nothing; 10 outside the extras submenu's items
+  int32_t previousCursor;
+  uint32_t phaseStart;
+};
+
 struct QuickOptionState {
   int32_t cursor;
   int32_t returnMode, returnPhase;
