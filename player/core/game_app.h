@@ -259,6 +259,9 @@ class CGameApp : public CWindowBase {
   CgModeState cgMode;
   SceneReplayState sceneReplay;
   MapState map;
+  MusicModeState musicMode;
+  InterviewState interview;
+  EndingState ending;
 };
 
 // Compose the frame's dirty rectangles; the message text draws itself last.

@@ -38,6 +38,9 @@ void CGameApp::InitGameMembers() {
   cgMode = {};
   sceneReplay = {};
   map = {};
+  musicMode = {};
+  interview = {};
+  ending = {};
   systemData = {};
   // The seen and read block starts empty: both count words 0.
   systemData.block = static_cast<SeenReadBlock*>(LocalAlloc(LMEM_ZEROINIT, sizeof(SeenReadBlock)));

@@ -1,0 +1,205 @@
+// The title's extras and the endings driven frame by frame on the fake
+// clock: music mode, interviews, the ending roll and the ending slides.
+#include <gtest/gtest.h>
+
+#include <velmi_device.h>
+#include <velmi_platform.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "player/core/display.h"
+#include "player/core/game_app.h"
+#include "player/scenario/sound_mixer.h"
+#include "player/screens/screen_common.h"
+#include "tests/mixer/mixer_fixtures.h"
+
+namespace {
+
+class ExtrasTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    VelmiDeviceReset();
+    VelmiClockUseFake(100000);
+    SetPlayerBuild(PlayerBuild::Ce50);
+    SetScreenWidth(640);
+    SetScreenHeight(480);
+    app = new CGameApp;
+  }
+  void TearDown() override {
+    delete app;
+    VelmiClockUseReal();
+  }
+  void Frame(DWORD ms = 16) {
+    VelmiClockAdvance(ms);
+    app->DispatchMode();
+  }
+  void Press(int counter) { app->input.count[counter] = 1; }
+  // Keys of one frame each: u up, d down, c KEY_C, r RIGHT, a KEY_A.
+  void Keys(const char* keys) {
+    for (const char* k = keys; *k; ++k) {
+      switch (*k) {
+        case 'u': Press(IN_UP); break;
+        case 'd': Press(IN_DOWN); break;
+        case 'c': Press(IN_KEY_C); break;
+        case 'r': Press(IN_RIGHT); break;
+        case 'a': Press(IN_KEY_A); break;
+        default: break;
+      }
+      Frame();
+    }
+  }
+  void Enter(int mode) {
+    app->gameMode = mode;
+    app->phase = 0;
+    Frame();
+    ASSERT_EQ(app->phase, 1);
+  }
+  CGameApp* app = nullptr;
+};
+
+// ---- Music mode
+
+TEST_F(ExtrasTest, MusicModeEntryResetsAndForgetsTheStoryTrack) {
+  app->sound.currentTrack = 7;
+  app->sound.trackMode = 1;
+  app->musicMode = {12, 9, 1, 3};
+  Enter(MODE_MUSIC);
+  EXPECT_EQ(app->gameMode, MODE_MUSIC);
+  EXPECT_EQ(app->musicMode.selected, 0);
+  EXPECT_EQ(app->musicMode.scroll, 0);
+  EXPECT_EQ(app->musicMode.repeat, 0);
+  EXPECT_EQ(app->musicMode.cursor, kCursorNone);
+  EXPECT_EQ(app->sound.currentTrack, -1);
+  EXPECT_EQ(app->sound.trackMode, 0);
+}
+
+TEST_F(ExtrasTest, MusicModeKeysWrapOverTwentyThreeItems) {
+  struct Case {
+    const char* keys;
+    int cursor;
+  } cases[] = {
+      {"u", 22},     {"d", 0},      {"du", 22},   {"dd", 1},
+      {"uu", 21},    {"ud", 0},     // 22 + 1 wraps to 0
+      {"a", kCursorNone},           // KEY_A does nothing
+  };
+  for (const Case& c : cases) {
+    Enter(MODE_MUSIC);
+    Keys(c.keys);
+    EXPECT_EQ(app->musicMode.cursor, c.cursor) << c.keys;
+    EXPECT_EQ(app->gameMode, MODE_MUSIC) << c.keys;
+  }
+  // Twenty-three downs come back to the first item.
+  Enter(MODE_MUSIC);
+  for (int i = 0; i < 24; ++i) Keys("d");
+  EXPECT_EQ(app->musicMode.cursor, 0);
+}
+
+// Moves the highlight to item with DOWN presses from nothing highlighted.
+void HighlightMusicItem(ExtrasTest* t, CGameApp* app, int item) {
+  (void)t;
+  for (int i = 0; i <= item; ++i) {
+    app->input.count[IN_DOWN] = 1;
+    VelmiClockAdvance(16);
+    app->DispatchMode();
+  }
+  ASSERT_EQ(app->musicMode.cursor, item);
+}
+
+TEST_F(ExtrasTest, MusicModeChoicesActOnTheHighlightedItem) {
+  struct Case {
+    const char* name;
+    int item;
+    const char* keys;  // after the highlight; c and r choose
+    int selected, scroll, repeat, cursor, phase;
+  } cases[] = {
+      {"row 0", 0, "c", 1, 0, 0, 0, 1},
+      {"row 5", 5, "r", 6, 0, 0, 5, 1},
+      {"row 15", 15, "c", 16, 0, 0, 15, 1},
+      {"play with nothing selected plays track 1", 16, "c", 1, 0, 0, 16, 1},
+      {"stop with nothing selected", 17, "c", 0, 0, 0, 17, 1},
+      {"repeat on", 18, "c", 0, 0, 1, 18, 1},
+      {"repeat on and off", 18, "cc", 0, 0, 0, 18, 1},
+      {"no action", 19, "cccc", 0, 0, 0, 19, 1},
+      {"scroll up at the top", 20, "c", 0, 0, 0, 20, 1},
+      {"the arrow stays highlighted", 21, "ccc", 0, 3, 0, 21, 1},
+      {"scroll stops at 15", 21, "cccccccccccccccccccc", 0, 15, 0, 21, 1},
+      {"back", 22, "c", 0, 0, 0, 22, 50},
+  };
+  for (const Case& c : cases) {
+    Enter(MODE_MUSIC);
+    HighlightMusicItem(this, app, c.item);
+    Keys(c.keys);
+    const MusicModeState& m = app->musicMode;
+    EXPECT_EQ(m.selected, c.selected) << c.name;
+    EXPECT_EQ(m.scroll, c.scroll) << c.name;
+    EXPECT_EQ(m.repeat, c.repeat) << c.name;
+    EXPECT_EQ(m.cursor, c.cursor) << c.name;
+    EXPECT_EQ(app->phase, c.phase) << c.name;
+  }
+}
+
+TEST_F(ExtrasTest, MusicModeRowsFollowTheScroll) {
+  // Scrolled down three lines, row 4 is track 2 x 3 + 4 + 1; at the bottom
+  // the last line holds tracks 45 and 46.
+  struct Case {
+    int downs, row, track;
+  } cases[] = {{3, 4, 11}, {20, 14, 45}, {20, 15, 46}, {0, 15, 16}};
+  for (const Case& c : cases) {
+    Enter(MODE_MUSIC);
+    HighlightMusicItem(this, app, 21);
+    for (int i = 0; i < c.downs; ++i) Keys("c");
+    // From the down arrow (21) to the row: 23 - 21 + row downs.
+    for (int i = 0; i < 2 + c.row; ++i) Keys("d");
+    ASSERT_EQ(app->musicMode.cursor, c.row);
+    Keys("c");
+    EXPECT_EQ(app->musicMode.selected, c.track) << c.downs << " " << c.row;
+  }
+}
+
+TEST_F(ExtrasTest, MusicModeStopAndMovingAndChoosingInOneFrame) {
+  Enter(MODE_MUSIC);
+  HighlightMusicItem(this, app, 3);
+  Keys("c");
+  ASSERT_EQ(app->musicMode.selected, 4);
+  // A move and a choice in one frame: the move only.
+  Press(IN_DOWN);
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->musicMode.cursor, 4);
+  EXPECT_EQ(app->musicMode.selected, 4);
+  EXPECT_EQ(app->input.count[IN_KEY_C], 0u);
+  // Stop clears the selection and forgets the track.
+  app->sound.currentTrack = 4;
+  for (int i = 0; i < 13; ++i) Keys("d");
+  ASSERT_EQ(app->musicMode.cursor, 17);
+  Keys("c");
+  EXPECT_EQ(app->musicMode.selected, 0);
+  EXPECT_EQ(app->sound.currentTrack, -1);
+}
+
+TEST_F(ExtrasTest, MusicModeForgetsATrackPlayedOnceWhenItHasEnded) {
+  // Repeat off and channel 0 silent: the track has ended, so the same track
+  // chosen again is a new request.  With repeat on the track loops and stays.
+  for (int repeat : {0, 1}) {
+    Enter(MODE_MUSIC);
+    app->musicMode.repeat = repeat;
+    app->sound.currentTrack = 9;
+    app->sound.trackMode = repeat;
+    Frame();
+    EXPECT_EQ(app->sound.currentTrack, repeat ? 9 : -1) << repeat;
+  }
+}
+
+TEST_F(ExtrasTest, MusicModeBackReturnsToTheTitleRebuild) {
+  Enter(MODE_MUSIC);
+  Keys("uc");
+  EXPECT_EQ(app->phase, 50);
+  Frame(0);
+  EXPECT_EQ(app->gameMode, MODE_TITLE);
+  EXPECT_EQ(app->phase, 90);
+}
+
+}  // namespace
