@@ -202,4 +202,129 @@ TEST_F(ExtrasTest, MusicModeBackReturnsToTheTitleRebuild) {
   EXPECT_EQ(app->phase, 90);
 }
 
+// ---- Interviews
+
+const char* const kInterviewVoices[10] = {"velmi", "dova", "berisa", "lupa", "olwe",
+                                          "fenira", "wenra", "ruwa", "kalva", "hestri"};
+
+// A stored pack of the given entries.
+mixertest::Bytes StoredPack(const std::vector<std::pair<std::string, mixertest::Bytes>>& entries) {
+  mixertest::Bytes out(16 + 84 * entries.size(), 0);
+  std::memcpy(out.data(), "RLZ2", 4);
+  auto put = [&](size_t at, uint32_t v) { std::memcpy(out.data() + at, &v, 4); };
+  put(4, uint32_t(entries.size()));
+  uint32_t offset = 0;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const size_t e = 16 + 84 * i;
+    std::memcpy(out.data() + e, entries[i].first.c_str(), entries[i].first.size() + 1);
+    put(e + 64, uint32_t(entries[i].second.size()));
+    put(e + 68, uint32_t(entries[i].second.size()));
+    put(e + 76, offset);
+    offset += uint32_t(entries[i].second.size());
+  }
+  for (const auto& en : entries) out.insert(out.end(), en.second.begin(), en.second.end());
+  return out;
+}
+
+class InterviewTest : public ExtrasTest {
+ protected:
+  void SetUp() override {
+    ExtrasTest::SetUp();
+    mixertest::LoadOverlays();
+    const mixertest::Bytes voice =
+        mixertest::EncodeMp3(mixertest::Tone(440, 22050, 1, 0.3), 22050, 1);
+    std::vector<std::pair<std::string, mixertest::Bytes>> entries;
+    for (const char* v : kInterviewVoices) entries.push_back({std::string("VOICE\\interview\\") + v + ".mp3", voice});
+    const std::string folder = mixertest::TempFolder("interviews");
+    mixertest::WriteBytes(folder + "/voice.mlz", StoredPack(entries));
+    std::strcpy(app->voicePackPath, mixertest::WinPath(folder + "/voice.mlz").c_str());
+    app->settings.voiceVolume = 80;
+    app->settings.masterVolume = 50;
+  }
+  // The name on the voice channel; empty when it holds nothing.
+  std::string VoiceChannel() {
+    SoundChannel* c = app->mixer->GetChannel(kSoundChannelVoice);
+    return c ? c->name : "";
+  }
+};
+
+TEST_F(InterviewTest, KeysSkipTheMissingButtonsOfTheSecondPage) {
+  struct Case {
+    int page;
+    const char* keys;
+    const char* cursors;
+  } cases[] = {
+      {0, "dddddddd", "0 1 2 3 4 5 6 7 "}, {0, "ddddddddd", "0 1 2 3 4 5 6 7 0 "},
+      {0, "uu", "7 6 "},                   {0, "du", "0 7 "},
+      {1, "dddddd", "0 1 2 3 6 7 "},       {1, "uuuu", "7 6 3 2 "},
+      {1, "ddddddd", "0 1 2 3 6 7 0 "},    {0, "a", "100 "},
+  };
+  for (const Case& c : cases) {
+    Enter(MODE_INTERVIEW);
+    if (c.page == 1) {
+      Keys("uuc");
+      ASSERT_EQ(app->interview.page, 1);
+      ASSERT_EQ(app->interview.cursor, kCursorNone);
+    }
+    std::string seen;
+    for (const char* k = c.keys; *k; ++k) {
+      const char key[2] = {*k, 0};
+      Keys(key);
+      seen += std::to_string(app->interview.cursor) + " ";
+    }
+    EXPECT_EQ(seen, c.cursors) << "page " << c.page << " " << c.keys;
+  }
+}
+
+TEST_F(InterviewTest, EachButtonPlaysItsVoiceOnTheVoiceChannel) {
+  for (int number = 1; number <= 10; ++number) {
+    Enter(MODE_INTERVIEW);
+    const int page = (number - 1) / 6, button = (number - 1) % 6;
+    if (page == 1) Keys("uuc");
+    for (int i = 0; i <= button; ++i) Keys("d");
+    Keys("c");
+    const std::string want = std::string("VOICE\\interview\\") + kInterviewVoices[number - 1] + ".mp3";
+    EXPECT_EQ(app->interview.playing, number);
+    EXPECT_EQ(app->interview.cursor, kCursorNone) << number;
+    EXPECT_EQ(VoiceChannel(), want);
+    ASSERT_EQ(app->mixer->GetChannelState(kSoundChannelVoice), CHANNEL_PLAYING) << number;
+    EXPECT_EQ(app->mixer->GetChannel(kSoundChannelVoice)->volume, 40);  // 80 x 50 / 100
+    EXPECT_EQ(app->mixer->GetChannel(kSoundChannelVoice)->loop, 0);
+  }
+}
+
+TEST_F(InterviewTest, AnotherVoiceReplacesThePlayingOneAndPageChangeAndBackStopIt) {
+  Enter(MODE_INTERVIEW);
+  Keys("dc");
+  ASSERT_EQ(VoiceChannel(), "VOICE\\interview\\velmi.mp3");
+  // Cursor none after the choice: three downs reach button 2.
+  Keys("dddc");
+  EXPECT_EQ(app->interview.playing, 3);
+  EXPECT_EQ(VoiceChannel(), "VOICE\\interview\\berisa.mp3");
+  // The page switch stops the voice and shows the page without a voice.
+  Keys("uuc");
+  EXPECT_EQ(app->interview.page, 1);
+  EXPECT_EQ(app->interview.playing, 0);
+  EXPECT_EQ(app->mixer->GetChannel(kSoundChannelVoice), nullptr);
+  Keys("dc");
+  EXPECT_EQ(app->interview.playing, 7);
+  EXPECT_EQ(VoiceChannel(), "VOICE\\interview\\wenra.mp3");
+  // Back stops it and returns to the title's rebuild.
+  Keys("uc");
+  EXPECT_EQ(app->phase, 50);
+  EXPECT_EQ(app->mixer->GetChannel(kSoundChannelVoice), nullptr);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_TITLE);
+  EXPECT_EQ(app->phase, 90);
+}
+
+TEST_F(InterviewTest, OnlyTheTenNumbersPlay) {
+  for (int number : {0, -1, 11, 1000}) {
+    app->PlayInterviewVoice(1);
+    ASSERT_NE(app->mixer->GetChannel(kSoundChannelVoice), nullptr);
+    app->PlayInterviewVoice(number);
+    EXPECT_EQ(app->mixer->GetChannel(kSoundChannelVoice), nullptr) << number;
+  }
+}
+
 }  // namespace
