@@ -327,4 +327,169 @@ TEST_F(InterviewTest, OnlyTheTenNumbersPlay) {
   }
 }
 
+// ---- Endings
+
+class EndingTest : public ExtrasTest {
+ protected:
+  void SetUp() override {
+    ExtrasTest::SetUp();
+    app->gameMode = MODE_STORY;
+    std::memset(g_ScriptVariables, 0, sizeof g_ScriptVariables);
+  }
+  // One call as the interpreter makes it: its frame counter is 0 on the
+  // instruction's first frame.
+  int Call(bool roll, int selector) {
+    const int done = roll ? app->RunEndingRoll(selector) : app->RunEndingSlides(selector);
+    ++app->story.frameCounter;
+    return done;
+  }
+  void Start() { app->story.frameCounter = 0; }
+  // Calls every period ms from the first; the time of the call that
+  // returned 1, or -1 when none did within limit ms.
+  long RunUntilDone(bool roll, int selector, DWORD period, DWORD limit) {
+    Start();
+    for (DWORD t = 0; t <= limit; t += period) {
+      if (t) VelmiClockAdvance(period);
+      if (Call(roll, selector)) return long(t);
+    }
+    return -1;
+  }
+  static long FirstCallAtOrAfter(long ms, long period) { return (ms + period - 1) / period * period; }
+};
+
+TEST_F(EndingTest, RollCountsPicturesByTheClock) {
+  // Scroll = elapsed x 10800 / 280000 design pixels; a picture is counted
+  // when it has left the screen.  Past 198 s the product needs 64 bits.
+  struct Step {
+    DWORD at;
+    int count;
+    int done;
+  } steps[] = {
+      {0, 0, 0},       {10000, 0, 0},   {20000, 1, 0},   {100000, 6, 0},  {250000, 16, 0},
+      {279984, 17, 0}, {281000, 17, 0}, {282500, 17, 0}, {282992, 17, 0}, {283008, 17, 1},
+  };
+  Start();
+  DWORD t = 0;
+  int done = 0;
+  for (const Step& s : steps) {
+    while (t < s.at) {
+      VelmiClockAdvance(16);
+      t += 16;
+      done = Call(true, 0);
+      if (done) break;
+    }
+    if (s.at == 0) done = Call(true, 0);
+    EXPECT_EQ(app->ending.rollCount, s.count) << s.at;
+    EXPECT_EQ(app->ending.rollUpper, s.count % 2) << s.at;
+    EXPECT_EQ(done, s.done) << s.at;
+  }
+}
+
+TEST_F(EndingTest, RollEndsAtTheSameTimeAtAnyFrameRate) {
+  for (int variant : {0, 1})
+    for (DWORD period : {16u, 250u, 1000u, 7000u}) {
+      EXPECT_EQ(RunUntilDone(true, variant, period, 400000), FirstCallAtOrAfter(283000, period))
+          << variant << " every " << period;
+      EXPECT_EQ(app->ending.rollCount, 17) << period;
+    }
+}
+
+TEST_F(EndingTest, SlidesHoldForTheirVariablesAndSkipTheLastHold) {
+  // Set 3 has 18 slides; each slide cross-fades in for 1 s, then holds for
+  // variable 1585 + its number (seconds).
+  struct Case {
+    const char* name;
+    std::vector<std::pair<int, int>> holds;  // slide, seconds
+    long end;
+  } cases[] = {
+      {"no holds", {}, 18000},
+      {"two seconds after the first", {{1, 2}}, 20000},
+      {"a negative hold counts as 0", {{1, -5}, {4, -32768}}, 18000},
+      {"the last hold is not waited", {{18, 30}}, 18000},
+      {"one second after each", {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1}, {8, 1}, {9, 1},
+                                 {10, 1}, {11, 1}, {12, 1}, {13, 1}, {14, 1}, {15, 1}, {16, 1}, {17, 1}},
+       35000},
+  };
+  for (const Case& c : cases)
+    for (DWORD period : {16u, 250u}) {
+      std::memset(g_ScriptVariables, 0, sizeof g_ScriptVariables);
+      for (const auto& h : c.holds) g_ScriptVariables[1585 + h.first] = int16_t(h.second);
+      EXPECT_EQ(RunUntilDone(false, 3, period, 100000), FirstCallAtOrAfter(c.end, period)) << c.name;
+      EXPECT_EQ(app->ending.slideCount, 18) << c.name;
+      EXPECT_EQ(app->ending.slideStep, 0) << c.name;
+    }
+}
+
+TEST_F(EndingTest, SlideCountsOfTheSets) {
+  const int slides[6] = {24, 24, 19, 18, 18, 19};
+  for (int set = 0; set < 6; ++set) {
+    EXPECT_EQ(RunUntilDone(false, set, 16, 100000), FirstCallAtOrAfter(slides[set] * 1000, 16)) << set;
+    EXPECT_EQ(app->ending.slideCount, slides[set]) << set;
+  }
+}
+
+TEST_F(EndingTest, SelectorsOutsideTheSetsEndAtOnce) {
+  struct Case {
+    bool roll;
+    int selector;
+  } cases[] = {{true, 2}, {true, -1}, {true, 255}, {false, 6}, {false, -1}, {false, 200}};
+  for (const Case& c : cases) {
+    app->ending = {};
+    Start();
+    EXPECT_EQ(Call(c.roll, c.selector), 1) << c.roll << " " << c.selector;
+    EXPECT_EQ(app->ending.rollCount + app->ending.slideCount, 0);
+  }
+}
+
+TEST_F(EndingTest, SkipInputsEndBothAtOnceAndStopTheMusic) {
+  struct Case {
+    const char* name;
+    uint32_t tap, keyC, right, left;
+    int skipRunning;
+    bool skips;
+  } cases[] = {
+      {"tap", 1, 0, 0, 0, 0, true},       {"KEY_C pressed", 0, 1, 0, 0, 0, true},
+      {"RIGHT pressed", 0, 0, 1, 0, 0, true}, {"LEFT pressed", 0, 0, 0, 1, 0, true},
+      {"LEFT held", 0, 0, 0, 40, 0, true},    {"skip mode", 0, 0, 0, 0, 1, true},
+      {"KEY_C held", 0, 3, 0, 0, 0, false},   {"RIGHT held", 0, 0, 9, 0, 0, false},
+      {"nothing", 0, 0, 0, 0, 0, false},
+  };
+  // At the first call, during the roll's scroll and its final hold, during
+  // a slide's cross-fade and during a slide's hold.
+  struct When {
+    bool roll;
+    DWORD at;
+  } whens[] = {{true, 0}, {true, 50000}, {true, 281000}, {false, 0}, {false, 500}, {false, 1500}};
+  for (const When& w : whens)
+    for (const Case& c : cases) {
+      g_ScriptVariables[1586] = 3;
+      app->sound.currentTrack = 12;
+      app->sound.trackMode = 1;
+      app->input = {};
+      Start();
+      Call(w.roll, w.roll ? 0 : 2);
+      DWORD t = 0;
+      while (t < w.at) {
+        VelmiClockAdvance(500);
+        t += 500;
+        ASSERT_EQ(Call(w.roll, w.roll ? 0 : 2), 0);
+      }
+      VelmiClockAdvance(16);
+      app->input.tap = c.tap;
+      app->input.count[IN_KEY_C] = c.keyC;
+      app->input.count[IN_RIGHT] = c.right;
+      app->input.count[IN_LEFT] = c.left;
+      app->settings.skipRunning = c.skipRunning;
+      const std::string where = std::string(w.roll ? "roll at " : "slides at ") + std::to_string(w.at) + ": " + c.name;
+      EXPECT_EQ(Call(w.roll, w.roll ? 0 : 2), c.skips ? 1 : 0) << where;
+      EXPECT_EQ(app->sound.currentTrack, c.skips ? -1 : 12) << where;
+      EXPECT_EQ(app->sound.trackMode, c.skips ? 0 : 1) << where;
+      // Taps and fresh presses are used up; held keys stay.
+      EXPECT_EQ(app->input.tap, 0u) << where;
+      EXPECT_EQ(app->input.count[IN_KEY_C], c.keyC == 1 ? 0u : c.keyC) << where;
+      EXPECT_EQ(app->input.count[IN_RIGHT], c.right == 1 ? 0u : c.right) << where;
+      app->settings.skipRunning = 0;
+    }
+}
+
 }  // namespace
