@@ -96,8 +96,13 @@ BYTE* EncodeJbp1(const BYTE* bitmap, DWORD* outLength, int jpegQuality) {
   DWORD jpegLength = 0;
   LocalBuffer jpeg(EncodeJpegInMemory(bitmap, &jpegLength, jpegQuality));
   if (!jpeg.p) return nullptr;
+  return Jbp1FromJpeg(jpeg.p, jpegLength, jpegQuality, false, outLength);
+}
 
-  CMemoryByteSource source(jpeg.p, jpegLength);
+BYTE* Jbp1FromJpeg(const BYTE* jpeg, DWORD jpegLength, int jpegQuality, bool crFirst, DWORD* outLength) {
+  if (outLength) *outLength = 0;
+  if (!jpeg || !outLength) return nullptr;
+  CMemoryByteSource source(jpeg, jpegLength);
   auto reader = std::make_unique<CBaselineJpegReader>();
   reader->quality = jpegQuality;
   if (!reader->Parse(&source)) return nullptr;
@@ -125,7 +130,9 @@ BYTE* EncodeJbp1(const BYTE* bitmap, DWORD* outLength, int jpegQuality) {
   const size_t blocks = reader->BlockCount();
   std::vector<int> coefficients(blocks * 64);
   for (size_t b = 0; b < blocks; ++b) {
-    const int32_t* in = reader->Block(b);
+    // The chroma pair may be stored in the other order (Cr, then Cb).
+    const size_t inBlock = crFirst && b % JBP1_BLOCKS_PER_MCU >= 4 ? (b % JBP1_BLOCKS_PER_MCU == 4 ? b + 1 : b - 1) : b;
+    const int32_t* in = reader->Block(inBlock);
     const BYTE* q = (b % JBP1_BLOCKS_PER_MCU) < 4 ? picture.lumaQuant : picture.chromaQuant;
     // The reader stored value x quantiser: the quotient is the JPEG's own value.
     for (int i = 0; i < 64; ++i) coefficients[b * 64 + i] = in[i] / q[i];

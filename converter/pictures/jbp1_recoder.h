@@ -20,3 +20,8 @@ BYTE* EncodeJpegInMemory(const BYTE* bitmap, DWORD* outLength, int jpegQuality);
 // The same bitmap as a new JBP1 stream; null when the JPEG step fails or
 // the JPEG read back is not the 4:2:0 layout the stream carries.
 BYTE* EncodeJbp1(const BYTE* bitmap, DWORD* outLength, int jpegQuality);
+
+// A baseline 4:2:0 JPEG's quantised coefficients as a new JBP1 stream;
+// crFirst stores each macroblock's Cr block before its Cb block.  Null when
+// the JPEG is not that layout.
+BYTE* Jbp1FromJpeg(const BYTE* jpeg, DWORD jpegLength, int jpegQuality, bool crFirst, DWORD* outLength);

@@ -6,6 +6,7 @@
 
 #include "converter/formats/jbp1_stream.h"
 #include "converter/formats/le_bytes.h"
+#include "player/core/jbp1_bits.h"
 #include "player/core/jbp1_kernels.h"
 
 WORD Jbp1BlueTable[768];
@@ -50,209 +51,29 @@ void ResetBlockFlags(BlockDecoder* state)
 
 namespace {
 
-// ---- bit reading ---------------------------------------------------------
+using HuffmanDecoder = Jbp1Huffman<HuffmanTreeLinks, BuildHuffmanTree>;
+using BitReader = Jbp1BitReader;
 
-// Little-endian words read from bit 0 up, i.e. bit i of the stream is bit
-// i % 8 of byte i / 8.  Past the end it yields zeros; Overrun() tells.
-struct BitReader
-{
-    const BYTE* data;
-    size_t size;
-    size_t pos = 0;       // bytes taken into buf, past-the-end ones included
-    uint64_t buf = 0;
-    int count = 0;        // valid bits in buf
-
-    BitReader(const BYTE* d, size_t n) : data(d), size(n) {}
-
-    void Refill()
-    {
-        if (pos + 8 <= size) {
-            uint64_t v;
-            std::memcpy(&v, data + pos, 8);
-            buf |= v << count;
-            pos += (63 - count) >> 3;
-            count |= 56;
-        } else {
-            while (count <= 56) {
-                const uint64_t b = pos < size ? data[pos] : 0;
-                ++pos;
-                buf |= b << count;
-                count += 8;
-            }
-        }
-    }
-    void Skip(int n)
-    {
-        buf >>= n;
-        count -= n;
-    }
-    bool Overrun() const { return pos * 8 - static_cast<size_t>(count) > size * 8; }
-};
-
-BYTE g_reverse8[256];
-struct ReverseInit
-{
-    ReverseInit()
-    {
-        for (int i = 0; i < 256; ++i) {
-            int r = 0;
-            for (int b = 0; b < 8; ++b)
-                if (i & (1 << b)) r |= 0x80 >> b;
-            g_reverse8[i] = static_cast<BYTE>(r);
-        }
-    }
-} g_reverseInit;
-
-// A category-c number, most significant bit first, widened as in JPEG.
-inline int ReadValue(BitReader& br, int c)
-{
-    if (c == 0) return 0;
-    if (br.count < c) br.Refill();
-    const unsigned raw = static_cast<unsigned>(br.buf) & 0xFFFF;
-    const unsigned reversed = (static_cast<unsigned>(g_reverse8[raw & 0xFF]) << 8 | g_reverse8[raw >> 8]) >> (16 - c);
-    br.Skip(c);
-    const int r = static_cast<int>(reversed & ((1u << c) - 1));
-    return r < (1 << (c - 1)) ? r - (1 << c) + 1 : r;
-}
-
-// ---- Huffman decoding ----------------------------------------------------
-
-// The tree of BuildHuffmanTree, with a table of the first kBits bits so that
-// most symbols take one look-up; longer codes continue node by node.
-struct HuffmanDecoder
-{
-    static constexpr int kBits = 10;
-    int symbolCount = 0;
-    HuffmanTreeLinks tree;
-    uint32_t table[1 << kBits];  // node | bits used << 16
-
-    bool Build(const DWORD* storedCounts, int n)
-    {
-        DWORD counts[2 * JBP1_AC_SYMBOLS - 1];
-        std::memcpy(counts, storedCounts, n * sizeof(DWORD));
-        symbolCount = n;
-        if (BuildHuffmanTree(counts, n, &tree) != 2 * n - 1) return false;
-        struct Item { int node, depth; uint32_t prefix; };
-        Item stack[2 * JBP1_AC_SYMBOLS];
-        int top = 0;
-        stack[top++] = {2 * n - 2, 0, 0};
-        while (top > 0) {
-            const Item it = stack[--top];
-            if (it.node < n || it.depth == kBits) {
-                for (uint32_t i = it.prefix; i < (1u << kBits); i += 1u << it.depth)
-                    table[i] = static_cast<uint32_t>(it.node) | static_cast<uint32_t>(it.depth) << 16;
-                continue;
-            }
-            stack[top++] = {tree.firstChild[it.node], it.depth + 1, it.prefix};
-            stack[top++] = {tree.secondChild[it.node], it.depth + 1, it.prefix | (1u << it.depth)};
-        }
-        return true;
-    }
-
-    // For the AC tree: codes of value symbols whose extra bits fit in the
-    // same look-up, decoded in one step.  Entry: bits used (code and value)
-    // in bits 0-3, code length in 4-7, positions advanced in 8-13, the
-    // value in 16-31; 0 for everything else.
-    int32_t fast[1 << kBits];
-
-    void BuildFast()
-    {
-        for (uint32_t i = 0; i < (1u << kBits); ++i) {
-            fast[i] = 0;
-            const int node = static_cast<int>(table[i] & 0xFFFF);
-            const int length = static_cast<int>(table[i] >> 16);
-            if (node >= symbolCount || node == 0 || node >= 0xF0) continue;
-            const int c = node & 15;
-            if (c == 0 || length + c > kBits) continue;
-            int r = 0;
-            for (int b = 0; b < c; ++b) r = (r << 1) | ((i >> (length + b)) & 1);
-            const int value = r < (1 << (c - 1)) ? r - (1 << c) + 1 : r;
-            fast[i] = static_cast<int32_t>(static_cast<uint32_t>(value) << 16) | ((node >> 4) + 1) << 8 | length << 4 |
-                      (length + c);
-        }
-    }
-
-    inline int Decode(BitReader& br) const
-    {
-        if (br.count < kBits) br.Refill();
-        const uint32_t e = table[br.buf & ((1u << kBits) - 1)];
-        br.Skip(static_cast<int>(e >> 16));
-        int node = static_cast<int>(e & 0xFFFF);
-        while (node >= symbolCount) {
-            if (br.count == 0) br.Refill();
-            const int bit = static_cast<int>(br.buf & 1);
-            br.Skip(1);
-            node = bit ? tree.secondChild[node] : tree.firstChild[node];
-        }
-        return node;
-    }
-};
+inline int ReadValue(BitReader& br, int c) { return Jbp1ReadNumber(br, c); }
 
 // ---- stream layout -------------------------------------------------------
 
-struct Jbp1Layout
+struct Jbp1Layout : Jbp1Streams
 {
-    DWORD dcCounts[JBP1_DC_SYMBOLS];
-    DWORD acCounts[JBP1_AC_SYMBOLS];
-    const BYTE* dc;
-    size_t dcLength;
-    const BYTE* ac;
-    size_t acLength;
     size_t mbColumns;
     size_t mbRows;
 };
 
 bool ReadLayout(BlockDecoder* s, Jbp1Layout* l)
 {
-    const BYTE* in = s->input;
-    const size_t size = s->inputLength;
-    if (in == nullptr || size < 32 || s->width == 0 || s->height == 0) return false;
+    if (s->width == 0 || s->height == 0) return false;
     if (s->width != s->expectedWidth || s->height != s->expectedHeight) return false;
-
-    size_t pos = GetLe32(in + 4);
-    if (pos > size || size - pos < 4 * JBP1_DC_SYMBOLS) return false;
-    for (int i = 0; i < JBP1_DC_SYMBOLS; ++i) l->dcCounts[i] = GetLe32(in + pos + 4 * i);
-    pos += 4 * JBP1_DC_SYMBOLS;
-
-    // AC counts: 1024 bytes with zero runs, then padding to 4.
-    BYTE raw[4 * JBP1_AC_SYMBOLS];
-    const size_t acTable = pos;
-    size_t filled = 0;
-    while (filled < sizeof raw) {
-        if (pos >= size) return false;
-        const BYTE b = in[pos++];
-        if (b != 0) {
-            raw[filled++] = b;
-            continue;
-        }
-        if (pos >= size) return false;
-        const size_t zeros = static_cast<size_t>(in[pos++]) + 1;
-        if (zeros > sizeof raw - filled) return false;
-        std::memset(raw + filled, 0, zeros);
-        filled += zeros;
-    }
-    for (int i = 0; i < JBP1_AC_SYMBOLS; ++i) l->acCounts[i] = GetLe32(raw + 4 * i);
-    pos = acTable + ((pos - acTable + 3) & ~size_t(3));
-
-    if (in[11] & 0x08) {
-        if (pos > size || size - pos < 128) return false;
-        for (int i = 0; i < 64; ++i) {
-            s->lumaQuant[i] = in[pos + i];
-            s->chromaQuant[i] = in[pos + 64 + i];
-        }
-        pos += 128;
-    } else {
+    if (!ReadJbp1Streams(s->input, s->inputLength, l)) return false;
+    for (int i = 0; i < 64; ++i) {
         // No tables: the coefficients are taken as they stand.
-        for (int i = 0; i < 64; ++i) s->lumaQuant[i] = s->chromaQuant[i] = 1;
+        s->lumaQuant[i] = l->quant ? l->quant[i] : 1;
+        s->chromaQuant[i] = l->quant ? l->quant[64 + i] : 1;
     }
-
-    const size_t dcLength = GetLe32(in + 28);
-    if (pos > size || size - pos < dcLength) return false;
-    l->dc = in + pos;
-    l->dcLength = dcLength;
-    l->ac = in + pos + dcLength;
-    l->acLength = size - pos - dcLength;
-
     l->mbColumns = (s->width + 15) / 16;
     l->mbRows = (s->height + 15) / 16;
     // Every block takes at least one DC bit and one AC bit, which bounds what

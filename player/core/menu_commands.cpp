@@ -222,7 +222,12 @@ MenuCommandServices DefaultMenuCommandServices() {
     return int(app->weather.kind);
   };
   s.clearRecordedWeather = [](CGameApp* app) { app->weather.kind = 0; };
-  s.stopParticles = [](CGameApp* app) { app->StopParticles(); };
+  // Stopping clears the weather kind; the menu keeps it recorded.
+  s.stopParticles = [](CGameApp* app) {
+    const int32_t kind = app->weather.kind;
+    app->StopParticles();
+    app->weather.kind = kind;
+  };
   s.startParticles = [](CGameApp* app, int kind, int maximum, int windDirection, int windSpeed, int strength) {
     app->StartParticles(kind, maximum, windDirection, windSpeed, strength);
   };

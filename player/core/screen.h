@@ -30,7 +30,8 @@ class CScreen {
   // True when the frame buffer can take the back buffer turned.
   bool FitsFrameBuffer() const;
 
-  // Opens data folder + name as a .jmv movie in a new movie player; 1 when it plays.
+  // Plays the movie of the name (the part after its last '/') from the data
+  // folder; any movie held is deleted first.  1 when it plays.
   int PlayMovie(const char* dataFolder, const char* name, CSoundMixer* mixer, int volume, int ignored, int inMemory,
                 int smooth);
   int IsMoviePlaying() const { return movie_ != nullptr; }
