@@ -259,6 +259,7 @@ class CGameApp : public CWindowBase {
   CgModeState cgMode;
   SceneReplayState sceneReplay;
   MapState map;
+  AlarmState alarm;
   MusicModeState musicMode;
   InterviewState interview;
   EndingState ending;

@@ -38,6 +38,7 @@ void CGameApp::InitGameMembers() {
   cgMode = {};
   sceneReplay = {};
   map = {};
+  alarm = {};
   musicMode = {};
   interview = {};
   ending = {};

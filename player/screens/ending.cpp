@@ -9,6 +9,7 @@
 #include "player/core/picture.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/screens/screen_common.h"
+#include "player/screens/story_screens.h"
 
 namespace {
 
@@ -46,18 +47,7 @@ int TakeSkip(CGameApp* app) {
   return skip;
 }
 
-void StopMusic(CGameApp* app) {
-  if (app->mixer) app->mixer->StopChannel(kSoundChannelMusic);
-  app->sound.currentTrack = -1;
-  app->sound.trackMode = 0;
-}
 
-// Leaves the story's layer slot and the remembered background behind.
-void ClearLayerAndBackgroundName(CGameApp* app) {
-  app->DeleteSprite(kSlotScrollBackground, 1);
-  app->FreePictureSlot(kSlotScrollBackground);
-  app->stage.backgroundName[0] = 0;
-}
 
 void LoadRollPicture(CGameApp* app, int variant, int slot, int number) {
   char name[64];
@@ -183,7 +173,7 @@ int CGameApp::RunEndingRoll(int variant) {
   if (StepRoll(this, variant)) return 1;
   if (TakeSkip(this)) {
     RemoveRoll(this);
-    StopMusic(this);
+    ForgetMusic(this);
     return 1;
   }
   return 0;
@@ -203,7 +193,7 @@ int CGameApp::RunEndingSlides(int set) {
   if (TakeSkip(this)) {
     RemoveCapture(this);
     ShowSlideBackground(this, s, s.slides);
-    StopMusic(this);
+    ForgetMusic(this);
     return 1;
   }
   return e.slideStep == 0 && e.slideCount >= s.slides ? 1 : 0;

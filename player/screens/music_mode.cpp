@@ -3,6 +3,7 @@
 #include "player/core/game_app.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/screens/screen_common.h"
+#include "player/screens/story_screens.h"
 
 namespace {
 
@@ -93,11 +94,6 @@ void ShowItem(CGameApp* app, int item, int highlighted) {
   SetChipSource(app, c.sprite, c.picture, highlighted ? c.hx : c.sx, sy, c.w, c.h);
 }
 
-void ForgetMusic(CGameApp* app) {
-  if (app->mixer) app->mixer->StopChannel(kSoundChannelMusic);
-  app->sound.currentTrack = -1;
-  app->sound.trackMode = 0;
-}
 
 void PlayTrack(CGameApp* app, int track) {
   MusicModeState& m = app->musicMode;

@@ -97,6 +97,13 @@ struct MapState {
   uint32_t frameTime[6];
   int32_t chosenPlace;
   int32_t animeUse;
+  uint32_t fadeStart;
+};
+
+// Alarm choice.
+struct AlarmState {
+  int32_t cursor;
+  uint32_t fadeStart;
 };
 
 // Music mode; reset on entry.

@@ -492,4 +492,190 @@ TEST_F(EndingTest, SkipInputsEndBothAtOnceAndStopTheMusic) {
     }
 }
 
+// ---- Map and alarm
+
+class MapTest : public ExtrasTest {
+ protected:
+  void SetUp() override {
+    ExtrasTest::SetUp();
+    std::memset(g_ScriptVariables, 0, sizeof g_ScriptVariables);
+    app->settings.mapAnimeUse = 1;
+  }
+  void EnterMap() {
+    app->gameMode = MODE_MAP;
+    app->phase = 0;
+    Frame();
+    ASSERT_EQ(app->phase, 2);
+  }
+  void PlaceHeroine(int h, int place) {
+    g_ScriptVariables[1280 + h] = 1;
+    g_ScriptVariables[1290 + h] = int16_t(place);
+  }
+};
+
+TEST_F(MapTest, MapKindAndHeroinesFromTheScriptVariables) {
+  struct Case {
+    const char* name;
+    int v1300, v1301;
+    std::vector<std::pair<int, int>> heroines;  // heroine, place number
+    int kind;
+    int at[6];  // heroine at each destination, 99 none
+  } cases[] = {
+      {"school, empty", 0, 0, {}, 0, {99, 99, 99, 99, 99, 99}},
+      {"island by the result", 2, 0, {}, 1, {99, 99, 99, 99, 99, 99}},
+      {"island by the map word", 0, 1, {}, 1, {99, 99, 99, 99, 99, 99}},
+      // The school has no place 4: places 5 and 6 are destinations 4 and 5,
+      // and place 4 falls to destination 3.
+      {"school places", 0, 0, {{0, 0}, {1, 3}, {2, 5}, {3, 6}}, 0, {0, 99, 99, 1, 2, 3}},
+      {"school place 4", 0, 0, {{4, 4}}, 0, {99, 99, 99, 4, 99, 99}},
+      {"island places", 0, 1, {{0, 4}, {5, 5}, {2, 1}}, 1, {99, 2, 99, 99, 0, 5}},
+      {"a later heroine replaces an earlier", 0, 1, {{1, 2}, {3, 2}}, 1, {99, 99, 3, 99, 99, 99}},
+      // Places the map does not have leave the heroine off it.
+      {"places off the map", 0, 0, {{0, 7}, {1, -1}, {2, 300}, {3, -32768}, {4, 2}}, 0, {99, 99, 4, 99, 99, 99}},
+      {"island place 6", 0, 1, {{5, 6}, {1, 0}}, 1, {1, 99, 99, 99, 99, 99}},
+  };
+  for (const Case& c : cases) {
+    std::memset(g_ScriptVariables, 0, sizeof g_ScriptVariables);
+    g_ScriptVariables[1300] = int16_t(c.v1300);
+    g_ScriptVariables[1301] = int16_t(c.v1301);
+    for (const auto& h : c.heroines) PlaceHeroine(h.first, h.second);
+    EnterMap();
+    EXPECT_EQ(app->map.kind, c.kind) << c.name;
+    for (int d = 0; d < 6; ++d) EXPECT_EQ(app->map.heroineAt[d], c.at[d]) << c.name << " destination " << d;
+    EXPECT_EQ(app->map.highlight, kCursorNone) << c.name;
+  }
+}
+
+TEST_F(MapTest, ChoiceStoresThePlaceNumberAfterTheFade) {
+  struct Case {
+    int island;
+    const char* keys;  // moves from nothing highlighted
+    int destination, place;
+  } cases[] = {
+      {0, "d", 0, 0}, {0, "u", 5, 6}, {0, "dddd", 3, 3}, {0, "ddddd", 4, 5},
+      {1, "ddddd", 4, 4}, {1, "u", 5, 5}, {1, "ddddddd", 0, 0}, {1, "uu", 4, 4},
+  };
+  for (const Case& c : cases) {
+    std::memset(g_ScriptVariables, 0, sizeof g_ScriptVariables);
+    g_ScriptVariables[1301] = int16_t(c.island);
+    g_ScriptVariables[1300] = 77;
+    if (!c.island) g_ScriptVariables[1300] = 0;
+    EnterMap();
+    Keys(c.keys);
+    ASSERT_EQ(app->map.highlight, c.destination) << c.keys;
+    Keys("c");
+    ASSERT_EQ(app->phase, 3);
+    EXPECT_EQ(app->map.chosenPlace, c.place);
+    // Input is ignored during the 1,000 ms fade.
+    for (int i = 0; i < 9; ++i) {
+      Press(IN_DOWN);
+      Press(IN_KEY_A);
+      Frame(100);
+      ASSERT_EQ(app->phase, 3) << i;
+    }
+    EXPECT_EQ(app->map.highlight, c.destination);
+    EXPECT_EQ(app->input.count[IN_KEY_A], 1u);
+    app->input = {};
+    EXPECT_EQ(g_ScriptVariables[1300], c.island ? 77 : 0);
+    Frame(100);
+    EXPECT_EQ(app->phase, 4);
+    Frame();
+    EXPECT_EQ(g_ScriptVariables[1300], c.place) << c.keys;
+    EXPECT_EQ(app->gameMode, MODE_STORY);
+    EXPECT_EQ(app->phase, 0);
+  }
+}
+
+TEST_F(MapTest, KeysWrapAndAChoiceActsOnlyOnTheHighlight) {
+  EnterMap();
+  std::string seen;
+  for (const char* k : {"u", "u", "d", "d", "d", "d", "d", "d", "d"}) {
+    Keys(k);
+    seen += std::to_string(app->map.highlight) + " ";
+  }
+  EXPECT_EQ(seen, "5 4 5 0 1 2 3 4 5 ");
+  // Moving and choosing in one frame moves only.
+  Press(IN_DOWN);
+  Press(IN_RIGHT);
+  Frame();
+  EXPECT_EQ(app->map.highlight, 0);
+  EXPECT_EQ(app->phase, 2);
+  // KEY_A opens the quick option screen: the handler answers 0 and the key
+  // is used up.
+  Press(IN_KEY_A);
+  EXPECT_EQ(app->RunMapMove(), 0);
+  EXPECT_EQ(app->input.count[IN_KEY_A], 0u);
+  EXPECT_EQ(app->phase, 2);
+}
+
+TEST_F(MapTest, FiguresAnimateFromTheClockTable) {
+  // Heroine 1 holds frames 0-13 for 500 ms, 14 and 15 for 300, 16 for 1000.
+  PlaceHeroine(1, 2);
+  PlaceHeroine(4, 0);
+  EnterMap();
+  struct Step {
+    DWORD advance;
+    int frame1, frame4;
+  } steps[] = {
+      {499, 0, 0}, {1, 1, 1}, {500, 2, 2}, {6000, 3, 3},  // one step a call however late
+  };
+  for (const Step& s : steps) {
+    Frame(s.advance);
+    EXPECT_EQ(app->map.frame[1], s.frame1) << s.advance;
+    EXPECT_EQ(app->map.frame[4], s.frame4) << s.advance;
+  }
+  // Run on to frame 14 of heroine 1, then the short frames.
+  while (app->map.frame[1] != 14) Frame(500);
+  Frame(299);
+  EXPECT_EQ(app->map.frame[1], 14);
+  Frame(1);
+  EXPECT_EQ(app->map.frame[1], 15);
+  Frame(300);
+  EXPECT_EQ(app->map.frame[1], 16);
+  Frame(999);
+  EXPECT_EQ(app->map.frame[1], 16);
+  Frame(1);
+  EXPECT_EQ(app->map.frame[1], 17);
+  Frame(300);
+  Frame(300);
+  EXPECT_EQ(app->map.frame[1], 0);  // 19 frames wrap
+
+  // With the figures off nothing animates.
+  app->settings.mapAnimeUse = 0;
+  EnterMap();
+  Frame(5000);
+  EXPECT_EQ(app->map.frame[1], 0);
+  EXPECT_EQ(app->map.animeUse, 0);
+}
+
+TEST_F(MapTest, AlarmButtonsAndReturnToTheStory) {
+  g_ScriptVariables[2073] = 9;
+  app->BuildAlarmScreen();
+  EXPECT_EQ(g_ScriptVariables[2073], 0);
+  app->gameMode = MODE_ALARM;
+  app->phase = 0;
+  Frame();
+  EXPECT_EQ(app->phase, 1);
+  EXPECT_EQ(app->alarm.cursor, kCursorNone);
+  std::string seen;
+  for (const char* k : {"u", "u", "u", "d", "d", "d", "d"}) {
+    Keys(k);
+    seen += std::to_string(app->alarm.cursor) + " ";
+  }
+  EXPECT_EQ(seen, "2 1 0 1 2 0 1 ");
+  Press(IN_KEY_A);
+  EXPECT_EQ(app->RunAlarmChoice(), 0);
+  EXPECT_EQ(app->input.count[IN_KEY_A], 0u);
+  Keys("c");
+  EXPECT_EQ(app->phase, 3);
+  Frame(999);
+  EXPECT_EQ(app->phase, 3);
+  Frame(1);
+  EXPECT_EQ(app->phase, 4);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_STORY);
+  EXPECT_EQ(app->phase, 0);
+  EXPECT_EQ(app->sound.currentTrack, -1);
+}
+
 }  // namespace
