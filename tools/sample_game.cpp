@@ -226,6 +226,7 @@ SampleTable SampleGameTable(SampleSize size) {
   AddBaseRows(t);
   AddPictureRows(t, size);
   AddScriptRows(t);
+  AddStoryRows(t, size);
   AddSoundRows(t, size);
   return t;
 }

@@ -54,6 +54,7 @@ enum class SampleSize { Small, Full };
 void AddBaseRows(SampleTable& table);      // QR2.exe, startup.ZEV, readme, dot-folder
 void AddPictureRows(SampleTable& table, SampleSize size);
 void AddScriptRows(SampleTable& table);    // .mes scripts and .MAP maps (bytes only)
+void AddStoryRows(SampleTable& table, SampleSize size);  // the sample story's scripts and pictures
 SampleTable SampleGameTable(SampleSize size = SampleSize::Full);
 
 // Writes every row below the folder (a Linux path), making folders as

@@ -239,6 +239,7 @@ class CGameApp : public CWindowBase {
 
   // Topic records.
   StoryState story;
+  CScriptFile script;
   StageState stage;
   MessageState message;
   SoundRequestState sound;

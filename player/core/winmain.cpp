@@ -192,6 +192,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
     delete app;
     return ErrorBox(kTextFolderTooLong);
   }
+  // The seen and read block is the one large allocation of the game members.
+  if (!app->systemData.block) {
+    delete app;
+    return ErrorBox(kTextMemoryShort);
+  }
   UINT period = 0;
   if (build == PlayerBuild::Ce50) {
     TIMECAPS caps{};

@@ -3,9 +3,31 @@
 #include <cstring>
 
 #include "player/core/game_app.h"
+#include "player/core/screen.h"
 #include "player/core/sprite.h"
+#include "player/scenario/sound_mixer.h"
+#include "player/scenario/transition.h"
+#include "player/screens/option_handlers.h"
+#include "player/screens/popup_menu.h"
 
 int16_t g_ScriptVariables[kScriptVariables];
+
+namespace {
+
+void ClearGameVariables() { std::memset(g_ScriptVariables, 0, kGameVariables * sizeof g_ScriptVariables[0]); }
+
+// The per-play-through words of the story, the stage and the weather.
+void ClearPlayThrough(CGameApp* app) {
+  const uint32_t loads = app->story.loadCount;
+  app->story = {};
+  app->story.loadCount = loads;
+  app->stage = {};
+  app->weather = {};
+  app->sound.voiceName[0] = 0;
+  ClearGameVariables();
+}
+
+}  // namespace
 
 void CGameApp::InitGameMembers() {
   InitPlatformMembers();
@@ -48,12 +70,60 @@ void CGameApp::InitGameMembers() {
 }
 
 void CGameApp::FreeGameMembers() {
-  if (story.buffer) LocalFree(story.buffer);
-  story.buffer = nullptr;
-  story.code = nullptr;
+  script.Free();
   if (saveSlots.thumbnail) LocalFree(saveSlots.thumbnail);
   saveSlots.thumbnail = nullptr;
   if (systemData.block) LocalFree(systemData.block);
   systemData.block = nullptr;
   FreePlatformMembers();
+}
+
+void CGameApp::NewGame() {
+  script.Free();
+  ++story.loadCount;
+  shakeX = shakeY = 0;
+  sound.currentEffect = -1;
+  FreeThumbnail();
+  ClearPlayThrough(this);
+  gameMode = MODE_STORY;
+  phase = 0;
+  BuildMessageWindow();
+  std::memset(&saveState, 0, sizeof saveState);
+  SetSaveLoadEnabled(menu, &settings, &saveAllowed, loadAllowed, 1);
+}
+
+void CGameApp::LeaveGame() {
+  SetSaveLoadEnabled(menu, &settings, &saveAllowed, loadAllowed, 0);
+  if (screen && screen->IsMoviePlaying()) screen->StopMovie(mixer);
+  if (mixer) mixer->StopAll();
+  if (transition) {
+    transition->FreeMask();
+    delete transition;
+    transition = nullptr;
+  }
+  DeleteAllSprites();
+  FreeAllPictureSlots();
+  ReleaseTextWindow();
+  message.windowShown = 0;
+  shakeX = shakeY = 0;
+  std::memset(&saveState, 0, sizeof saveState);
+  FreeThumbnail();
+  StopParticles();
+  script.Free();
+  ++story.loadCount;
+  sound.currentTrack = -1;
+  sound.trackMode = 0;
+  sound.currentEffect = -1;
+  sound.effectLoop = 0;
+  ClearPlayThrough(this);
+  InvalidateVirtualRect(0, 0, 800, 600);
+  gameMode = MODE_TITLE;
+  phase = 5;
+}
+
+int CGameApp::RunBackToTitle() {
+  InvalidateVirtualRect(0, 0, 800, 600);
+  if (transition) return 1;
+  LeaveGame();
+  return 1;
 }

@@ -1,14 +1,22 @@
 #include "tests/e2e/e2e_support.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "converter/conv_file_make.h"
+
+extern char** environ;
 
 namespace e2e {
 namespace fs = std::filesystem;
@@ -69,6 +77,39 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 std::string PlayerPath(std::string path) {
   std::replace(path.begin(), path.end(), '/', '\\');
   return path;
+}
+
+int RunProgram(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile,
+               int seconds) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string s = *e;
+    if (s.rfind("VELMI_", 0) != 0 && s.rfind("DISPLAY=", 0) != 0) env.push_back(s);
+  }
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+  std::vector<char*> envp;
+  for (std::string& s : env) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::string arg0 = exe;
+  char* argv[] = {arg0.data(), nullptr};
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv, envp.data());
+  posix_spawn_file_actions_destroy(&fa);
+  if (spawned != 0) return -2;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -3;
+    if (std::chrono::steady_clock::now() > end) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 }  // namespace e2e

@@ -25,4 +25,10 @@ std::vector<uint8_t> ReadBytes(const std::string& path);
 // "/a/b" -> "\a\b": the player names files with backslashes.
 std::string PlayerPath(std::string path);
 
+// Exit code of the program run with the extra environment (VELMI_ and
+// DISPLAY variables of the caller left out), stderr to errFile; -1 when it
+// did not end within the time (it is then killed).
+int RunProgram(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile,
+               int seconds);
+
 }  // namespace e2e

@@ -1,23 +1,15 @@
 // A player build started headless on a data folder the converter wrote.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
 #include "tools/sample_game.h"
-
-extern char** environ;
 
 namespace {
 namespace fs = std::filesystem;
@@ -26,41 +18,6 @@ std::string Text(const std::vector<uint8_t>& b) { return std::string(b.begin(), 
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
-}
-
-// Exit code of the program run with the extra environment, stderr to errFile;
-// -1 when it did not end within the time (it is then killed).
-int RunProgram(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile,
-               int seconds) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    const std::string s = *e;
-    if (s.rfind("VELMI_", 0) != 0 && s.rfind("DISPLAY=", 0) != 0) env.push_back(s);
-  }
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<char*> envp;
-  for (std::string& s : env) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::string arg0 = exe;
-  char* argv[] = {arg0.data(), nullptr};
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv, envp.data());
-  posix_spawn_file_actions_destroy(&fa);
-  if (spawned != 0) return -2;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  for (;;) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -3;
-    if (std::chrono::steady_clock::now() > end) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
 }
 
 TEST(ConvertedDataFolder, PlayerFindsThePackRunsAndClosesCleanly) {
@@ -83,7 +40,7 @@ TEST(ConvertedDataFolder, PlayerFindsThePackRunsAndClosesCleanly) {
   const std::string shot = root + "/shot.png", script = root + "/script.txt", err = root + "/player.err";
   WriteText(script, "10 shot " + shot + "\n40 quit\n");
 
-  const int code = RunProgram(exe, {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + root, "VELMI_DEVICE_SCRIPT=" + script},
+  const int code = e2e::RunProgram(exe, {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + root, "VELMI_DEVICE_SCRIPT=" + script},
                               err, 60);
   const std::string log = Text(e2e::ReadBytes(err));
   EXPECT_EQ(code, 0) << log;

@@ -89,7 +89,7 @@ TEST_F(GameAppTest, ConstructionStartsEveryTopicEmpty) {
   EXPECT_EQ(app->message.highlightedButton, -1);
   EXPECT_EQ(app->saveSlots.newest, -1);
   EXPECT_EQ(app->saveSlots.newestAuto, -1);
-  EXPECT_EQ(app->story.code, nullptr);
+  EXPECT_EQ(app->script.HasCode(), 0);
   ASSERT_NE(app->systemData.block, nullptr);
   EXPECT_EQ(app->systemData.block->nodeCount, 0u);
   EXPECT_EQ(app->systemData.block->recordCount, 0u);
