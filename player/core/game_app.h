@@ -261,6 +261,7 @@ class CGameApp : public CWindowBase {
   SceneReplayState sceneReplay;
   MapState map;
   AlarmState alarm;
+  ObakeState obake;
   MusicModeState musicMode;
   InterviewState interview;
   EndingState ending;

@@ -61,6 +61,7 @@ void CGameApp::InitGameMembers() {
   sceneReplay = {};
   map = {};
   alarm = {};
+  obake = {};
   musicMode = {};
   interview = {};
   ending = {};

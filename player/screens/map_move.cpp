@@ -155,12 +155,6 @@ void Highlight(CGameApp* app, int destination) {
   MakeChip(app, kAreaSprite, kAreaSlot, 0, a.sy, a.w, a.h, a.x, a.y, 37);
 }
 
-// 1 when KEY_A opened the quick option screen.
-int TakeQuickOption(CGameApp* app) {
-  if (!TakeFreshPress(&app->input, IN_KEY_A)) return 0;
-  app->OpenQuickOption();
-  return 1;
-}
 
 int ChooseDestination(CGameApp* app) {
   MapState& m = app->map;

@@ -100,6 +100,17 @@ struct MapState {
   uint32_t fadeStart;
 };
 
+// Haunted-house mini game; what lasts between visits is in script variables.
+struct ObakeState {
+  int32_t visited[5];    // place 0, place 1, place 2, first room, second room
+  int32_t available[4];  // places 0..3
+  int32_t cursor;
+  int32_t place;
+  int32_t pictureCount;  // 1 or 2
+  int32_t pictureChoice;
+  uint32_t fadeStart;
+};
+
 // Alarm choice.
 struct AlarmState {
   int32_t cursor;

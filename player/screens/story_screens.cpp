@@ -35,3 +35,9 @@ void ClearLayerAndBackgroundName(CGameApp* app) {
   app->FreePictureSlot(kSlotScrollBackground);
   app->stage.backgroundName[0] = 0;
 }
+
+int TakeQuickOption(CGameApp* app) {
+  if (!TakeFreshPress(&app->input, IN_KEY_A)) return 0;
+  app->OpenQuickOption();
+  return 1;
+}

@@ -17,3 +17,6 @@ void ForgetMusic(CGameApp* app);
 // Removes the story's layer (sprite and picture slot 21) and forgets the
 // remembered background name.
 void ClearLayerAndBackgroundName(CGameApp* app);
+// KEY_A freshly pressed opens the quick option screen over a story screen:
+// 1 when it did (the key is used up).
+int TakeQuickOption(CGameApp* app);

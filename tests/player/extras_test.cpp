@@ -678,4 +678,149 @@ TEST_F(MapTest, AlarmButtonsAndReturnToTheStory) {
   EXPECT_EQ(app->sound.currentTrack, -1);
 }
 
+// ---- Mini game
+
+class ObakeTest : public ExtrasTest {
+ protected:
+  void SetUp() override {
+    ExtrasTest::SetUp();
+    std::memset(g_ScriptVariables, 0, sizeof g_ScriptVariables);
+  }
+  void EnterGame() {
+    app->gameMode = MODE_MINIGAME;
+    app->phase = 0;
+    Frame();
+  }
+  // Highlights with DOWN presses and chooses; the curtain then falls.
+  void Visit(int placeDowns, int pictureDowns) {
+    EnterGame();
+    ASSERT_EQ(app->phase, 2);
+    for (int i = 0; i < placeDowns; ++i) Keys("d");
+    Keys("c");
+    ASSERT_EQ(app->phase, 3);
+    for (int i = 0; i < pictureDowns; ++i) Keys("d");
+    Keys("c");
+    ASSERT_EQ(app->phase, 4);
+    Frame(1000);
+    ASSERT_EQ(app->phase, 5);
+    Frame();
+  }
+};
+
+TEST_F(ObakeTest, PlacesOfferedByVariantAndVisits) {
+  struct Case {
+    const char* name;
+    int variant, visits;
+    std::vector<int> visited;  // variables set to 1
+    const char* keys;
+    const char* cursors;
+  } cases[] = {
+      {"variant 0 offers places 0-3", 0, 1, {}, "ddddd", "0 1 2 3 0 "},
+      {"variant 1 never offers place 0", 1, 1, {}, "dddd", "1 2 3 1 "},
+      {"up from nothing", 1, 1, {}, "uuu", "3 2 1 "},
+      {"visited places are stepped over", 0, 1, {2054, 2059}, "ddd", "2 3 2 "},
+      {"variant 0 has no first room", 0, 1, {2057}, "ddd", "0 1 2 "},
+      {"place 3 stays while one room is left", 1, 1, {2054, 2056}, "ddd", "2 3 2 "},
+      {"one place left", 1, 1, {2054, 2055, 2057}, "dud", "3 3 3 "},
+      // The variables say everything is visited: the highlight stays on none.
+      {"nothing left", 1, 1, {2054, 2055, 2056, 2057}, "dud", "100 100 100 "},
+      // At visit count 0 the visited variables are cleared first.
+      {"a new walk forgets old visits", 0, 0, {2054, 2055, 2057, 2059}, "dd", "0 1 "},
+  };
+  for (const Case& c : cases) {
+    std::memset(g_ScriptVariables, 0, sizeof g_ScriptVariables);
+    g_ScriptVariables[2058] = int16_t(c.variant);
+    g_ScriptVariables[2053] = int16_t(c.visits);
+    for (int v : c.visited) g_ScriptVariables[v] = 1;
+    EnterGame();
+    ASSERT_EQ(app->phase, 2) << c.name;
+    std::string seen;
+    for (const char* k = c.keys; *k; ++k) {
+      const char key[2] = {*k, 0};
+      Keys(key);
+      seen += std::to_string(app->obake.cursor) + " ";
+    }
+    EXPECT_EQ(seen, c.cursors) << c.name;
+    // A choice with nothing highlighted does nothing.
+    if (app->obake.cursor == kCursorNone) {
+      Keys("c");
+      EXPECT_EQ(app->phase, 2) << c.name;
+    }
+  }
+}
+
+TEST_F(ObakeTest, TwoVisitsThenTheClosingScript) {
+  struct Case {
+    int variant;
+    int firstDowns, firstPictureDowns;
+    const char* firstScript;
+    int firstVariable;
+    int secondDowns, secondPictureDowns;
+    const char* secondScript;
+    int secondVariable;
+    const char* closing;
+  } cases[] = {
+      {0, 2, 1, "mdl_1231_f313_lup", 2054, 3, 1, "mdl_1231_f311_lup", 2057, "mdl_1231_f41_lup"},
+      {0, 1, 1, "mdl_1231_f314_lup", 2059, 2, 1, "mdl_1231_f312_lup", 2055, "mdl_1231_f41_lup"},
+      // Both rooms offered: the second picture is the second room; then the
+      // first room is offered alone.
+      {1, 3, 2, "mdl_1231_f321_brs", 2057, 3, 1, "mdl_1231_f324_brs", 2056, "mdl_1231_f42_brs"},
+      {1, 3, 1, "mdl_1231_f324_brs", 2056, 3, 1, "mdl_1231_f321_brs", 2057, "mdl_1231_f42_brs"},
+      {1, 1, 1, "mdl_1231_f323_brs", 2054, 1, 1, "mdl_1231_f322_brs", 2055, "mdl_1231_f42_brs"},
+  };
+  for (const Case& c : cases) {
+    std::memset(g_ScriptVariables, 0, sizeof g_ScriptVariables);
+    g_ScriptVariables[2058] = int16_t(c.variant);
+    Visit(c.firstDowns, c.firstPictureDowns);
+    EXPECT_EQ(app->gameMode, MODE_STORY);
+    EXPECT_EQ(app->phase, 0);
+    EXPECT_STREQ(app->story.scriptName, c.firstScript);
+    EXPECT_EQ(g_ScriptVariables[c.firstVariable], 1) << c.firstScript;
+    EXPECT_EQ(g_ScriptVariables[2053], 1);
+    EXPECT_EQ(app->sound.currentTrack, -1);
+    Visit(c.secondDowns, c.secondPictureDowns);
+    EXPECT_STREQ(app->story.scriptName, c.secondScript);
+    EXPECT_EQ(g_ScriptVariables[c.secondVariable], 1) << c.secondScript;
+    EXPECT_EQ(g_ScriptVariables[c.firstVariable], 1) << c.firstScript;
+    EXPECT_EQ(g_ScriptVariables[2053], 2);
+    // The third entry runs the closing script at once.
+    EnterGame();
+    EXPECT_EQ(app->gameMode, MODE_STORY);
+    EXPECT_EQ(app->phase, 0);
+    EXPECT_STREQ(app->story.scriptName, c.closing);
+  }
+}
+
+TEST_F(ObakeTest, SecondStepPicturesAndBack) {
+  g_ScriptVariables[2058] = 1;
+  g_ScriptVariables[2053] = 1;
+  EnterGame();
+  Keys("dddc");  // place 3, both rooms left
+  ASSERT_EQ(app->phase, 3);
+  EXPECT_EQ(app->obake.place, 3);
+  EXPECT_EQ(app->obake.pictureCount, 2);
+  std::string seen;
+  for (const char* k : {"d", "d", "d", "d", "u", "u"}) {
+    Keys(k);
+    seen += std::to_string(app->obake.cursor) + " ";
+  }
+  EXPECT_EQ(seen, "0 1 2 0 2 1 ");
+  // Back: the same places again with nothing highlighted.
+  Keys("dc");
+  EXPECT_EQ(app->phase, 2);
+  EXPECT_EQ(app->obake.cursor, kCursorNone);
+  Keys("u");
+  EXPECT_EQ(app->obake.cursor, 3);
+  // One room left: one picture; KEY_A opens the quick option screen.
+  g_ScriptVariables[2057] = 1;
+  EnterGame();
+  Keys("dddc");
+  EXPECT_EQ(app->obake.pictureCount, 1);
+  Press(IN_KEY_A);
+  EXPECT_EQ(app->RunObakeGame(), 0);
+  EXPECT_EQ(app->input.count[IN_KEY_A], 0u);
+  Keys("uu");
+  EXPECT_EQ(app->obake.cursor, 0);
+}
+
 }  // namespace
