@@ -13,6 +13,7 @@
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/scenario/sound_mixer.h"
+#include "player/scenario/story_tables.h"
 #include "player/screens/screen_common.h"
 #include "tests/mixer/mixer_fixtures.h"
 
@@ -821,6 +822,207 @@ TEST_F(ObakeTest, SecondStepPicturesAndBack) {
   EXPECT_EQ(app->input.count[IN_KEY_A], 0u);
   Keys("uu");
   EXPECT_EQ(app->obake.cursor, 0);
+}
+
+// ---- Gallery
+
+// Appends names to a seen list of the application's seen block, as
+// system.dat stores them: links are the next node's index + 1.
+void AddSeen(CGameApp* app, int list, const std::vector<std::string>& names) {
+  SystemDataState& s = app->systemData;
+  for (const std::string& name : names) {
+    const uint32_t index = s.block->nodeCount++;
+    SeenNameNode& node = s.block->nodes[index];
+    std::memset(&node, 0, sizeof node);
+    std::snprintf(node.name, sizeof node.name, "%s", name.c_str());
+    if (s.seenTail[list]) {
+      uint8_t* next = s.block->nodes[s.seenTail[list] - 1].next;
+      const uint32_t link = index + 1;
+      for (int b = 0; b < 4; ++b) next[b] = uint8_t(link >> (8 * b));
+    } else {
+      s.seenHead[list] = index + 1;
+    }
+    s.seenTail[list] = index + 1;
+  }
+}
+
+// Records of a group, in table order.
+std::vector<const CgEntry*> GroupRecords(uint32_t group) {
+  std::vector<const CgEntry*> out;
+  for (const CgEntry* e = g_CgTable; e->group != uint32_t(-1); ++e)
+    if (e->group == group) out.push_back(e);
+  return out;
+}
+
+const int kTabFirstGroup[8] = {0, 17, 35, 50, 66, 81, 96, 101};
+
+class GalleryTest : public ExtrasTest {
+ protected:
+  void EnterGallery(int tab, int page) {
+    app->cgMode.tab = tab;
+    app->cgMode.page = page;
+    Enter(MODE_CG);
+  }
+  std::string Cursors(const char* keys) {
+    std::string seen;
+    for (const char* k = keys; *k; ++k) {
+      const char key[2] = {*k, 0};
+      Keys(key);
+      seen += std::to_string(app->cgMode.highlight) + " ";
+    }
+    return seen;
+  }
+};
+
+TEST_F(GalleryTest, PlacesCountTheirSeenPicturesInTableOrder) {
+  // Tab 1, page 0 holds groups 17..25; seen: every other record of group
+  // 17, the last of group 20, and a name of another tab.
+  std::vector<std::string> seen;
+  std::vector<std::string> expect17;
+  const auto g17 = GroupRecords(17);
+  for (size_t i = 0; i < g17.size(); i += 2) expect17.push_back(g17[i]->name);
+  for (auto it = expect17.rbegin(); it != expect17.rend(); ++it) seen.push_back(*it);  // any order in the list
+  const auto g20 = GroupRecords(20);
+  seen.push_back(g20.back()->name);
+  seen.push_back(GroupRecords(0)[0]->name);
+  AddSeen(app, kSeenListA, seen);
+  AddSeen(app, kSeenListB, {GroupRecords(18)[0]->name});  // the other list unlocks nothing
+  EnterGallery(1, 0);
+  const CgModeState& c = app->cgMode;
+  EXPECT_EQ(c.pageCount, 2);
+  EXPECT_EQ(c.groupCount, 9);
+  for (int k = 0; k < 9; ++k) {
+    const auto records = GroupRecords(uint32_t(17 + k));
+    EXPECT_EQ(c.places[k].totalCount, int(records.size())) << k;
+    const int seenCount = k == 0 ? int(expect17.size()) : k == 3 ? 1 : 0;
+    EXPECT_EQ(c.places[k].seenCount, seenCount) << k;
+    EXPECT_EQ(c.places[k].unlocked, seenCount > 0 ? 1 : 0) << k;
+  }
+  ASSERT_LT(expect17.size(), 24u);
+  for (size_t i = 0; i < expect17.size(); ++i) EXPECT_STREQ(c.places[0].names[i], expect17[i].c_str());
+  EXPECT_EQ(c.places[0].names[expect17.size()][0], 0);
+  EXPECT_STREQ(c.places[3].names[0], g20.back()->name);
+  // Keys reach the two unlocked places, the tabs other than tab 1, the page
+  // buttons and back.
+  EXPECT_EQ(Cursors("dddddd"), "0 3 9 11 12 13 ");
+  EXPECT_EQ(Cursors("uuuu"), "12 11 9 3 ");
+}
+
+TEST_F(GalleryTest, LockedPagesTabsAndPageButtons) {
+  struct Case {
+    const char* name;
+    int tab, page;
+    const char* keys;
+    const char* cursors;
+    int tabAfter, pageAfter, groups;
+  } cases[] = {
+      // Nothing seen: only the buttons; tab 0's own button is skipped.
+      {"locked page", 0, 0, "ddd", "10 11 12 ", 0, 0, 9},
+      {"up from none", 0, 0, "uuu", "19 18 17 ", 0, 0, 9},
+      {"tab 7 skipped upwards", 7, 0, "uuuuu", "19 18 17 15 14 ", 7, 0, 5},
+      {"previous page wraps", 2, 0, "uuuc", "19 18 17 100 ", 2, 1, 6},
+      {"next page wraps", 3, 1, "uuc", "19 18 100 ", 3, 0, 9},
+      {"next page of the second", 0, 0, "uuc", "19 18 100 ", 0, 1, 8},
+      {"one page: previous does nothing", 6, 0, "uuuc", "19 18 17 17 ", 6, 0, 5},
+      {"one page: next does nothing", 7, 0, "uuc", "19 18 18 ", 7, 0, 5},
+      {"a tab button opens its first page", 4, 1, "ddc", "9 10 100 ", 1, 0, 9},
+      // A stored page beyond a one-page tab opens its page.
+      {"stored page beyond the tab", 6, 1, "", "", 6, 0, 5},
+      {"stored tab out of range", 9, 1, "", "", 0, 1, 8},
+  };
+  for (const Case& c : cases) {
+    EnterGallery(c.tab, c.page);
+    EXPECT_EQ(Cursors(c.keys), c.cursors) << c.name;
+    EXPECT_EQ(app->cgMode.tab, c.tabAfter) << c.name;
+    EXPECT_EQ(app->cgMode.page, c.pageAfter) << c.name;
+    EXPECT_EQ(app->cgMode.groupCount, c.groups) << c.name;
+    EXPECT_EQ(app->phase, 1) << c.name;
+  }
+}
+
+TEST_F(GalleryTest, ViewerShowsAtMostTwentyFourNamesAndKeepsTheNextPlace) {
+  // The largest group of the table, every picture seen, with the next group.
+  uint32_t big = 0;
+  for (uint32_t g = 0; g < kCgGroupCount; ++g)
+    if (GroupRecords(g).size() > GroupRecords(big).size()) big = g;
+  const auto records = GroupRecords(big);
+  ASSERT_GT(records.size(), 24u);
+  int tab = 7;
+  while (kTabFirstGroup[tab] > int(big)) --tab;
+  const int within = int(big) - kTabFirstGroup[tab];
+  const int page = within / 9, k = within % 9;
+  std::vector<std::string> names;
+  for (const CgEntry* e : records) names.push_back(e->name);
+  AddSeen(app, kSeenListA, names);
+  EnterGallery(tab, page);
+  const CgModeState& c = app->cgMode;
+  ASSERT_EQ(c.places[k].unlocked, 1);
+  EXPECT_EQ(c.places[k].seenCount, int(records.size()));
+  EXPECT_EQ(c.places[k].totalCount, int(records.size()));
+  if (k + 1 < c.groupCount) EXPECT_EQ(c.places[k + 1].names[0][0], 0);
+  // Open it: each KEY_C shows the next name; after 24 the list returns.
+  app->cgMode.highlight = app->cgMode.cursor = k;
+  Keys("c");
+  int shown = 0;
+  while (app->phase != 1 && shown < 40) {
+    Frame();  // phase 20 loads the next
+    if (app->phase != 21) break;
+    EXPECT_EQ(c.viewNext, shown + 1);
+    ++shown;
+    Keys("c");
+  }
+  EXPECT_EQ(shown, 24);
+  EXPECT_EQ(app->phase, 1);
+}
+
+TEST_F(GalleryTest, ViewerScrollsOversizePicturesWhileKeysAreHeld) {
+  struct Case {
+    int width, height;
+    int counter;  // held key
+    int frames;
+    int x, y;
+  } cases[] = {
+      {1200, 600, IN_RIGHT, 10, -160, 0}, {1200, 600, IN_RIGHT, 40, -400, 0}, {1200, 600, IN_LEFT, 5, 0, 0},
+      {1200, 600, IN_DOWN, 5, 0, 0},      {800, 1000, IN_DOWN, 30, 0, -400},  {800, 1000, IN_RIGHT, 5, 0, 0},
+      {800, 600, IN_DOWN, 5, 0, 0},       {810, 610, IN_DOWN, 5, 0, -10},
+  };
+  for (const Case& c : cases) {
+    EnterGallery(0, 0);
+    CgModeState& m = app->cgMode;
+    m.viewWidth = c.width;
+    m.viewHeight = c.height;
+    m.viewX = m.viewY = 0;
+    app->phase = 21;
+    for (int i = 0; i < c.frames; ++i) {
+      app->input.count[c.counter] = uint32_t(i + 1);  // held
+      Frame();
+    }
+    EXPECT_EQ(m.viewX, c.x) << c.width << "x" << c.height << " key " << c.counter;
+    EXPECT_EQ(m.viewY, c.y) << c.width << "x" << c.height << " key " << c.counter;
+    // Scrolling back stops at the edge.
+    const int back = c.counter == IN_RIGHT ? IN_LEFT : c.counter == IN_DOWN ? IN_UP : c.counter;
+    app->input = {};
+    for (int i = 0; i < 60; ++i) {
+      app->input.count[back] = uint32_t(i + 1);
+      Frame();
+    }
+    EXPECT_EQ(m.viewX, 0);
+    EXPECT_EQ(m.viewY, 0);
+    app->input = {};
+    Keys("a");
+    EXPECT_EQ(app->phase, 1);
+  }
+}
+
+TEST_F(GalleryTest, BackReturnsToTheTitleKeepingTabAndPage) {
+  EnterGallery(3, 1);
+  Keys("uc");
+  EXPECT_EQ(app->phase, 50);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_TITLE);
+  EXPECT_EQ(app->phase, 90);
+  EXPECT_EQ(app->cgMode.tab, 3);
+  EXPECT_EQ(app->cgMode.page, 1);
 }
 
 }  // namespace

@@ -1,0 +1,42 @@
+// Seen-list look-up and cursor steps of the gallery and the scene replay.
+#include "player/screens/extras_list.h"
+
+#include "common/sjis.h"
+#include "player/core/game_app.h"
+#include "player/scenario/system_data.h"
+
+namespace {
+
+uint32_t NextLink(const SeenNameNode& node) {
+  return uint32_t(node.next[0]) | uint32_t(node.next[1]) << 8 | uint32_t(node.next[2]) << 16 |
+         uint32_t(node.next[3]) << 24;
+}
+
+}  // namespace
+
+int SeenListHas(const CGameApp* app, int list, const char* name) {
+  const SystemDataState& s = app->systemData;
+  if (!s.block || (list != kSeenListA && list != kSeenListB)) return 0;
+  uint32_t link = s.seenHead[list];
+  for (int steps = 0; link != 0 && link <= uint32_t(kSeenNodes) && steps < kSeenNodes; ++steps) {
+    const SeenNameNode& node = s.block->nodes[link - 1];
+    if (SjisEqual(node.name, name)) return 1;
+    link = NextLink(node);
+  }
+  return 0;
+}
+
+int StepListCursor(int from, int up, int count, int skip, const int32_t* shown, int entries) {
+  int c = from;
+  for (int step = 0; step <= count; ++step) {
+    if (up) {
+      c = (c == kCursorNone || c == 0) ? count - 1 : c - 1;
+      if (c == skip) c = c == 0 ? count - 1 : c - 1;
+    } else {
+      c = c == kCursorNone ? 0 : (c + 1) % count;
+      if (c == skip) c = (c + 1) % count;
+    }
+    if (c >= entries || shown[c]) return c;
+  }
+  return kCursorNone;
+}

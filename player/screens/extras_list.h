@@ -1,0 +1,17 @@
+// What the picture gallery and the scene replay share: the seen-list look-up
+// and the cursor steps of their tabbed lists.
+#pragma once
+
+#include <cstdint>
+
+class CGameApp;
+
+// 1 when the seen list (kSeenListA or kSeenListB) holds name; the walk stops
+// after as many nodes as the pool has, so broken links cannot hold it.
+int SeenListHas(const CGameApp* app, int list, const char* name);
+
+// The cursor after UP (up 1) or DOWN (up 0) on a list of count items whose
+// first `entries` items are taken only when shown[item] is set: UP goes from
+// none or 0 to the last item, DOWN from none to 0 and wraps; the `skip` item
+// (the current tab's button) is stepped over.  None when nothing is taken.
+int StepListCursor(int from, int up, int count, int skip, const int32_t* shown, int entries);
