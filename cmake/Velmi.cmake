@@ -3,7 +3,7 @@
 
 # velmi_library(<target> [RECURSE] DIRS <dir>... [DEPS <target>...])
 # Sources: *.cpp / *.c in each DIR (recursively with RECURSE).  A library
-# with no sources yet becomes an INTERFACE target so dependants still link.
+# without sources becomes an INTERFACE target so dependants still link.
 function(velmi_library target)
   cmake_parse_arguments(A "RECURSE" "" "DIRS;DEPS;PRIVATE_DEPS" ${ARGN})
   set(srcs)

@@ -3,10 +3,14 @@
 // drawn at compile time: a sheet of 16 x 16 chips on the magenta key colour,
 // each chip a framed square whose colour walks the palette, so a person can
 // tell at a glance that the sheet arrived whole and the right way up.
+#include "converter/chip_resources.h"
+
 #include <velmi_platform.h>
 
 #include <array>
 #include <cstdint>
+
+#include "formats/le_bytes.h"
 
 namespace {
 
@@ -17,25 +21,21 @@ constexpr int kFileSize = kPixelOffset + kSide * kSide;
 
 using ChipImage = std::array<uint8_t, kFileSize>;
 
-constexpr void Put32(ChipImage& b, int at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 // inset: margin of a chip's square inside its 16 x 16 cell (smaller chips
 // for the small screen).
 constexpr ChipImage DrawChips(int inset) {
   ChipImage b{};
   b[0] = 'B';
   b[1] = 'M';
-  Put32(b, 2, kFileSize);
-  Put32(b, 10, kPixelOffset);
-  Put32(b, 14, 40);
-  Put32(b, 18, kSide);
-  Put32(b, 22, kSide);
+  PutLe32(b.data() + 2, kFileSize);
+  PutLe32(b.data() + 10, kPixelOffset);
+  PutLe32(b.data() + 14, 40);
+  PutLe32(b.data() + 18, kSide);
+  PutLe32(b.data() + 22, kSide);
   b[26] = 1;
   b[28] = 8;
-  Put32(b, 34, kSide * kSide);
-  Put32(b, 46, kColours);
+  PutLe32(b.data() + 34, kSide * kSide);
+  PutLe32(b.data() + 46, kColours);
   // Palette B, G, R, 0: magenta key, white, black, red, green, blue, yellow, grey.
   constexpr uint8_t palette[kColours][3] = {{255, 0, 255}, {255, 255, 255}, {0, 0, 0},     {0, 0, 255},
                                            {0, 255, 0},   {255, 0, 0},     {0, 255, 255}, {128, 128, 128}};
@@ -65,12 +65,11 @@ constexpr ChipImage kChipLarge = DrawChips(1);  // 640 x 480 screen
 
 }  // namespace
 
-VELMI_RESOURCE(chip_small, "Binary", 135, kChipSmall.data(), kChipSmall.size());
-VELMI_RESOURCE(chip_large, "Binary", 136, kChipLarge.data(), kChipLarge.size());
-
-// Referenced through the link options of the converter library, so that the
-// registrations above are part of every program that links it.
-extern "C" {
-extern const int velmi_chip_resources_linked;
-const int velmi_chip_resources_linked = 1;
+void RegisterChipResources() {
+  static const bool registered = [] {
+    VelmiRegisterResource("Binary", MAKEINTRESOURCEA(135), kChipSmall.data(), DWORD(kChipSmall.size()));
+    VelmiRegisterResource("Binary", MAKEINTRESOURCEA(136), kChipLarge.data(), DWORD(kChipLarge.size()));
+    return true;
+  }();
+  (void)registered;
 }

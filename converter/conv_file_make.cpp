@@ -5,7 +5,7 @@
 
 #include "common/file.h"
 #include "common/sjis.h"
-#include "converter/formats/pack_writer.h"
+#include "converter/pack_writer.h"
 
 namespace {
 

@@ -11,7 +11,7 @@ missing=()
 [ -x "$out/tools/make_sample_game" ] || missing+=("the sample desktop game generator")
 [ -x "$out/converter/convVelmi" ] || missing+=("the converter program")
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "Built. Not there yet: ${missing[*]}."
+  echo "Built, but missing: ${missing[*]}."
   exit 0
 fi
 

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "common/sjis.h"
+#include "formats/le_bytes.h"
 #include "player/scenario/script_file.h"
 #include "tools/cp932.h"
 
@@ -304,7 +305,7 @@ bool AssembleMes(const std::string& text, std::vector<uint8_t>* out, std::string
       while (ok && !c.AtEnd()) {
         ok = ParseNumber(c, -2147483648L, 4294967295L, &v, &why);
         if (ok)
-          for (int k = 0; k < 4; ++k) words.push_back(uint8_t((uint64_t(v) >> (8 * k)) & 0xFF));
+          AppendLe32(words, uint32_t(v));
       }
     } else if (name == ".byte") {
       long v = 0;
@@ -333,7 +334,7 @@ bool AssembleMes(const std::string& text, std::vector<uint8_t>* out, std::string
   }
   const uint32_t n = uint32_t(words.size() / 4);
   out->clear();
-  for (int k = 0; k < 4; ++k) out->push_back(uint8_t((n >> (8 * k)) & 0xFF));
+  AppendLe32(*out, n);
   out->insert(out->end(), words.begin(), words.end());
   out->insert(out->end(), code.begin(), code.end());
   return true;
@@ -342,13 +343,13 @@ bool AssembleMes(const std::string& text, std::vector<uint8_t>* out, std::string
 std::string DisassembleMes(const std::vector<uint8_t>& file) {
   std::string text;
   if (file.size() < 4) return ByteLine(file.data(), file.size()) + "  ; not a script: no header\n";
-  const uint64_t n = uint64_t(file[0]) | uint64_t(file[1]) << 8 | uint64_t(file[2]) << 16 | uint64_t(file[3]) << 24;
+  const uint64_t n = GetLe32(file.data());
   if ((n + 1) * 4 > file.size()) return "; not a script: the header counts " + std::to_string(n) + " words\n";
   if (n > 0) {
     text += ".words";
     for (uint64_t k = 0; k < n; ++k) {
       const uint8_t* w = file.data() + 4 + 4 * k;
-      text += " " + std::to_string(uint32_t(w[0] | w[1] << 8 | w[2] << 16 | uint32_t(w[3]) << 24));
+      text += " " + std::to_string(GetLe32(w));
     }
     text += "\n";
   }

@@ -2,12 +2,13 @@
 
 #include "tools/sample_sounds.h"
 
-#include <iconv.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 namespace vtools {
 namespace {
@@ -26,18 +27,19 @@ std::string FileNameOf(const std::string& sjisPath) {
   return sjisPath.substr(start);
 }
 
+// Through the layer's code pages (the ANSI code page is 932), as the
+// converter reads the names.
 std::string Cp932ToUtf8(const std::string& in) {
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return in;
-  std::string out(in.size() * 3 + 4, '\0');
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  char* dst = out.data();
-  size_t dstLeft = out.size();
-  const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  iconv_close(cd);
-  if (r == static_cast<size_t>(-1)) return in;
-  out.resize(out.size() - dstLeft);
+  if (in.empty()) return in;
+  const int n = static_cast<int>(in.size());
+  const int wide = MultiByteToWideChar(CP_ACP, 0, in.data(), n, nullptr, 0);
+  if (wide <= 0) return in;
+  std::vector<WCHAR> units(static_cast<size_t>(wide));
+  MultiByteToWideChar(CP_ACP, 0, in.data(), n, units.data(), wide);
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, units.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return in;
+  std::string out(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, units.data(), wide, out.data(), bytes, nullptr, nullptr);
   return out;
 }
 
@@ -68,7 +70,7 @@ void NameColour(const std::string& name, uint8_t bgr[3]) {
   bgr[2] = static_cast<uint8_t>(r * 255);
 }
 
-ZevPicture DrawSamplePicture(const std::string& name, const PictureSpec& spec) {
+ZevPicture DrawSamplePicture(const std::string& name, const SamplePictureOptions& spec) {
   ZevPicture pic;
   pic.width = spec.width;
   pic.height = spec.height;
@@ -155,7 +157,7 @@ SampleFile TextFile(std::string path, std::string text) {
   return SampleFile{std::move(path), [t = std::move(text)] { return std::vector<uint8_t>(t.begin(), t.end()); }};
 }
 
-SampleFile PictureFile(std::string path, PictureSpec spec) {
+SampleFile PictureFile(std::string path, SamplePictureOptions spec) {
   const std::string name = FileNameOf(path);
   return SampleFile{std::move(path), [name, spec] {
                       ZevOptions options;

@@ -1,7 +1,7 @@
 // The synthetic desktop game: a table of files, each row a relative path and
 // a maker of its bytes. The build writes the sample folder from the full
-// table; tests write small folders from tables of their own. Later work adds
-// pictures, scripts and sounds by adding rows (or whole sections).
+// table; tests write small folders from tables of their own. Every kind of
+// file (pictures, scripts, sounds) is a row or a section of rows.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,8 @@ enum class PictureLook {
   AlphaShape,  // 32-bit: an opaque disc fading out, fully transparent side margins
 };
 
-struct PictureSpec {
+// The file format, size and look of one generated picture.
+struct SamplePictureOptions {
   ZevVariant variant = ZevVariant::Deflate;
   int bitsPerPixel = 24;  // 8 (palette), 24 or 32 (alpha, deflate only)
   int width = 64;
@@ -39,13 +40,13 @@ using SampleTable = std::vector<SampleFile>;
 // Row makers.
 SampleFile BytesFile(std::string path, std::vector<uint8_t> bytes);
 SampleFile TextFile(std::string path, std::string text);  // scripts, maps, markers
-SampleFile PictureFile(std::string path, PictureSpec spec);
+SampleFile PictureFile(std::string path, SamplePictureOptions spec);
 // An empty folder (path ends in "\"), e.g. to show that empty folders are harmless.
 SampleFile FolderEntry(std::string path);
 
 // Draws the picture a PictureFile row writes; the name is the file name
 // without folders (its colour comes from it).
-ZevPicture DrawSamplePicture(const std::string& name, const PictureSpec& spec);
+ZevPicture DrawSamplePicture(const std::string& name, const SamplePictureOptions& spec);
 // The colour (B, G, R) a name gives.
 void NameColour(const std::string& name, uint8_t bgr[3]);
 

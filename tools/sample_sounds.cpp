@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "common/le_append.h"
+#include "formats/le_bytes.h"
 
 namespace vtools {
 namespace {
@@ -59,7 +59,7 @@ Bytes PcmFormatChunk(int rate, int channels, int bits) {
 
 namespace {
 
-std::vector<int16_t> Tone(const SoundSpec& s) { return ToneSamples(s.hz, s.rate, s.channels, s.seconds); }
+std::vector<int16_t> Tone(const SampleToneOptions& s) { return ToneSamples(s.hz, s.rate, s.channels, s.seconds); }
 
 Bytes Samples16(const std::vector<int16_t>& v) {
   Bytes b;
@@ -128,7 +128,7 @@ struct ImaState {
   }
 };
 
-Bytes ImaAdpcmWave(const SoundSpec& s) {
+Bytes ImaAdpcmWave(const SampleToneOptions& s) {
   const std::vector<int16_t> pcm = Tone(s);
   const int ch = s.channels, align = 256 * ch, perBlock = (align - 4 * ch) * 8 / (4 * ch) + 1;
   const size_t frames = pcm.size() / ch;
@@ -173,9 +173,9 @@ Bytes Deflate(const Bytes& in) {
 
 // Transform-coded blocks whose only non-zero code is bin m's real part:
 // every block decodes to a cosine of that bin, amplitude 2 x the value.
-int CodedBin(const VoiceSpec& s) { return std::clamp(int(std::lround(s.hz * 4096 / s.rate)), 1, 255); }
+int CodedBin(const SampleVoiceOptions& s) { return std::clamp(int(std::lround(s.hz * 4096 / s.rate)), 1, 255); }
 
-Bytes CodedBlocks(const VoiceSpec& s, uint32_t samples) {
+Bytes CodedBlocks(const SampleVoiceOptions& s, uint32_t samples) {
   const int m = CodedBin(s);
   const unsigned code = 2 * 4000 - 1;  // odd codes are positive: value 4000
   const size_t blocks = (samples + 4063) / 4064;
@@ -191,9 +191,9 @@ Bytes CodedBlocks(const VoiceSpec& s, uint32_t samples) {
 
 }  // namespace
 
-double CodedVoiceHz(const VoiceSpec& spec) { return double(CodedBin(spec)) * spec.rate / 4096; }
+double CodedVoiceHz(const SampleVoiceOptions& spec) { return double(CodedBin(spec)) * spec.rate / 4096; }
 
-Bytes SoundImage(const SoundSpec& s) {
+Bytes SoundImage(const SampleToneOptions& s) {
   switch (s.shape) {
     case SoundShape::Pcm:
     case SoundShape::Compressed: {
@@ -215,8 +215,8 @@ Bytes SoundImage(const SoundSpec& s) {
   return {};
 }
 
-Bytes VoiceBodyImage(const VoiceSpec& v) {
-  SoundSpec s{SoundShape::Pcm, v.hz, v.rate, v.channels, v.seconds};
+Bytes VoiceBodyImage(const SampleVoiceOptions& v) {
+  SampleToneOptions s{SoundShape::Pcm, v.hz, v.rate, v.channels, v.seconds};
   switch (v.body) {
     case VoiceBody::Wave:
       s.shape = SoundShape::Wave16;
@@ -239,9 +239,9 @@ Bytes VoiceBodyImage(const VoiceSpec& v) {
   return {};
 }
 
-Bytes VoiceIndexFile(const std::vector<VoiceSpec>& voices) {
+Bytes VoiceIndexFile(const std::vector<SampleVoiceOptions>& voices) {
   std::vector<Bytes> bodies;
-  for (const VoiceSpec& v : voices) bodies.push_back(VoiceBodyImage(v));
+  for (const SampleVoiceOptions& v : voices) bodies.push_back(VoiceBodyImage(v));
   Bytes b;
   AppendLe32(b, uint32_t(voices.size()));
   uint32_t offset = uint32_t(4 + 64 * voices.size());
@@ -261,7 +261,7 @@ std::vector<SoundRow> SampleMusic(SampleSize size) {
   const bool full = size == SampleSize::Full;
   for (int n = 0; n < 48; ++n) {
     if (!full && n > 3 && n != 7 && n != 13) continue;
-    SoundSpec s;
+    SampleToneOptions s;
     s.hz = 220 + 20 * n;
     s.seconds = full ? 0.3 : 0.4;
     s.rate = n % 2 ? 44100 : 22050;
@@ -282,7 +282,7 @@ std::vector<SoundRow> SampleEffects(SampleSize size) {
                                       SoundShape::Wave16, SoundShape::ImaAdpcm};
   for (int n = 0; n < 230; ++n) {
     if (!full && n > 6) continue;
-    SoundSpec s;
+    SampleToneOptions s;
     s.shape = kCycle[n % 6];
     s.hz = 300 + 15 * n;
     s.seconds = 0.2;
@@ -302,8 +302,8 @@ std::vector<SoundRow> SampleEffects(SampleSize size) {
   return rows;
 }
 
-std::vector<VoiceSpec> SampleVoices(SampleSize size) {
-  std::vector<VoiceSpec> v = {
+std::vector<SampleVoiceOptions> SampleVoices(SampleSize size) {
+  std::vector<SampleVoiceOptions> v = {
       {"v0001.pcm", VoiceBody::Deflated, 500, 22050, 1, 0.3},
       {"v0002.pcm", VoiceBody::Wave, 620, 22050, 1, 0.3},
       {"v0003.pcm", VoiceBody::Coded, 700, 22050, 1, 0.5},
@@ -326,10 +326,10 @@ std::vector<VoiceSpec> SampleVoices(SampleSize size) {
 void AddSoundRows(SampleTable& t, SampleSize size) {
   for (const auto& list : {SampleMusic(size), SampleEffects(size)})
     for (const SoundRow& r : list) {
-      const SoundSpec spec = r.spec;
+      const SampleToneOptions spec = r.spec;
       t.push_back(SampleFile{r.path, [spec] { return SoundImage(spec); }});
     }
-  const std::vector<VoiceSpec> voices = SampleVoices(size);
+  const std::vector<SampleVoiceOptions> voices = SampleVoices(size);
   t.push_back(SampleFile{"AdvData\\voice.dat", [voices] { return VoiceIndexFile(voices); }});
 }
 

@@ -21,7 +21,8 @@ enum class SoundShape {
   ImaAdpcm,    // RIFF WAVE, IMA ADPCM
 };
 
-struct SoundSpec {
+// Format and tone of one generated sound file.
+struct SampleToneOptions {
   SoundShape shape = SoundShape::Pcm;
   double hz = 440;
   int rate = 22050;
@@ -32,7 +33,7 @@ struct SoundSpec {
 struct SoundRow {
   std::string path;  // relative to the game folder
   int number;        // the %z3 number
-  SoundSpec spec;
+  SampleToneOptions spec;
 };
 
 std::vector<SoundRow> SampleMusic(SampleSize size);
@@ -45,7 +46,8 @@ enum class VoiceBody {
   Other,     // not a ".pcm" name: a placeholder entry
 };
 
-struct VoiceSpec {
+// Name, body kind, tone and format of one generated voice.
+struct SampleVoiceOptions {
   std::string name;  // as stored in the index (at most 59 bytes)
   VoiceBody body = VoiceBody::Deflated;
   double hz = 440;   // Coded: the frequency of the bin the codes fill
@@ -54,7 +56,7 @@ struct VoiceSpec {
   double seconds = 0.3;
 };
 
-std::vector<VoiceSpec> SampleVoices(SampleSize size);
+std::vector<SampleVoiceOptions> SampleVoices(SampleSize size);
 
 // Pieces of the images, shared with the sound tests.
 // Interleaved samples of a sine tone; a second channel is the first at half level.
@@ -66,12 +68,12 @@ std::vector<uint8_t> PcmFormatChunk(int rate, int channels, int bits);
 std::vector<uint8_t> RiffWave(const std::vector<uint8_t>& fmt, const std::vector<uint8_t>& data, int64_t frames = -1);
 
 // Images of one sound.
-std::vector<uint8_t> SoundImage(const SoundSpec& spec);
-std::vector<uint8_t> VoiceBodyImage(const VoiceSpec& spec);
+std::vector<uint8_t> SoundImage(const SampleToneOptions& spec);
+std::vector<uint8_t> VoiceBodyImage(const SampleVoiceOptions& spec);
 // The whole index file for a list of voices.
-std::vector<uint8_t> VoiceIndexFile(const std::vector<VoiceSpec>& voices);
+std::vector<uint8_t> VoiceIndexFile(const std::vector<SampleVoiceOptions>& voices);
 // The frequency a Coded voice really has (its bin's centre).
-double CodedVoiceHz(const VoiceSpec& spec);
+double CodedVoiceHz(const SampleVoiceOptions& spec);
 
 void AddSoundRows(SampleTable& table, SampleSize size);
 

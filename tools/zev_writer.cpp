@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/le_append.h"
+#include "formats/le_bytes.h"
 
 namespace vtools {
 namespace {

@@ -15,12 +15,13 @@
 #include <vector>
 
 #include "converter/conv_file_make.h"
-#include "converter/formats/jbp1_stream.h"
-#include "converter/formats/rbp_picture.h"
 #include "converter/pictures/baseline_jpeg_reader.h"
 #include "converter/pictures/bitmap_scale.h"
 #include "converter/pictures/jbp1_recoder.h"
+#include "converter/pictures/jbp1_writer.h"
+#include "converter/pictures/rbp_writer.h"
 #include "converter/pictures/zev_decode.h"
+#include "formats/jbp1_stream.h"
 #include "tools/sample_game.h"
 
 namespace {
@@ -43,7 +44,7 @@ struct Local {
 // The sample game's 800 x 600 background, in the deflate variant.
 const std::vector<uint8_t>& Zev800() {
   static const std::vector<uint8_t> file = [] {
-    vtools::PictureSpec spec{vtools::ZevVariant::Deflate, 24, 800, 600, vtools::PictureLook::Grid};
+    vtools::SamplePictureOptions spec{vtools::ZevVariant::Deflate, 24, 800, 600, vtools::PictureLook::Grid};
     return vtools::WriteZev(vtools::DrawSamplePicture("bg_sky.zev", spec), {});
   }();
   return file;

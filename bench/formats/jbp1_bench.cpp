@@ -12,7 +12,8 @@
 
 #include <jpeglib.h>
 
-#include "converter/formats/jbp1_stream.h"
+#include "converter/pictures/jbp1_writer.h"
+#include "formats/jbp1_stream.h"
 #include "player/core/jbp1_decoder.h"
 
 namespace {

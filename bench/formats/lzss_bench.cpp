@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "converter/formats/lzss.h"
-#include "player/core/lzss_decode.h"
+#include "converter/lzss_compressor.h"
+#include "formats/lzss.h"
 #include "test_data.h"
 
 namespace {

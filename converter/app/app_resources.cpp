@@ -1,4 +1,6 @@
 // The converter's resources: dialog template 102, string 101 and icon 128.
+#include "converter/app/app_resources.h"
+
 #include <afxwin.h>
 
 #include "converter/app/resource.h"
@@ -101,11 +103,14 @@ const DWORD* IconPixels() {
 }
 const VelmiIconImage kIcon = {32, 32, IconPixels()};
 
-VELMI_RESOURCE(dialog102, VELMI_RT_DIALOG, IDD_CONVVELMI_DIALOG, &kDialog, sizeof kDialog);
-VELMI_RESOURCE(string101, VELMI_RT_STRING, IDS_ABOUTBOX, kAboutItem, sizeof kAboutItem);
-VELMI_RESOURCE(icon128, VELMI_RT_ICON, IDR_MAINFRAME, &kIcon, sizeof kIcon);
-
 }  // namespace
 
-// Named by the link so that this file is part of every program with the dialog.
-extern "C" const int velmi_conv_app_resources_linked = 1;
+void RegisterConverterAppResources() {
+  static const bool registered = [] {
+    VelmiRegisterResource(VELMI_RT_DIALOG, MAKEINTRESOURCEA(IDD_CONVVELMI_DIALOG), &kDialog, sizeof kDialog);
+    VelmiRegisterResource(VELMI_RT_STRING, MAKEINTRESOURCEA(IDS_ABOUTBOX), kAboutItem, sizeof kAboutItem);
+    VelmiRegisterResource(VELMI_RT_ICON, MAKEINTRESOURCEA(IDR_MAINFRAME), &kIcon, sizeof kIcon);
+    return true;
+  }();
+  (void)registered;
+}

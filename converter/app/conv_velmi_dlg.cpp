@@ -8,6 +8,7 @@
 #include "common/format.h"
 #include "common/sjis.h"
 #include "common/thread.h"
+#include "converter/app/app_resources.h"
 #include "converter/app/conv_texts.h"
 #include "converter/app/registry_helpers.h"
 #include "converter/conv_file_make.h"
@@ -41,6 +42,7 @@ CConvVelmiDlg::CConvVelmiDlg(CWnd* parent)
       m_screenIndex(0),
       m_qualityIndex(1),
       m_mp3Present(0) {
+  RegisterConverterAppResources();
   m_hIcon = AfxGetApp() ? AfxGetApp()->LoadIcon(IDR_MAINFRAME) : LoadIconA(nullptr, MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
 

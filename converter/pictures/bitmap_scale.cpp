@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "converter/formats/rbp_picture.h"
 #include "converter/pictures/bmp_image.h"
+#include "converter/pictures/rbp_writer.h"
 
 namespace {
 

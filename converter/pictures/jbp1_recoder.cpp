@@ -5,28 +5,16 @@
 #include <vector>
 
 #include "common/local_buffer.h"
-#include "converter/formats/jbp1_stream.h"
-#include "converter/formats/lzss.h"
+#include "converter/lzss_compressor.h"
 #include "converter/pictures/baseline_jpeg_reader.h"
 #include "converter/pictures/bmp_image.h"
+#include "converter/pictures/jbp1_writer.h"
+#include "converter/pictures/rbp_writer.h"
 #include "jpeg/jpeglib_api.h"
-
-// Pulled in by the link of every program that links the converter, so that
-// the picture writers of the formats library always find the re-coder.
-extern "C" {
-extern const int velmi_jbp1_recoder_linked;
-const int velmi_jbp1_recoder_linked = 1;
-}
 
 namespace {
 
 constexpr int kReferenceQualityDefault = 90;
-
-// Zigzag position -> natural (row-major) index.
-constexpr BYTE kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-                              12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-                              35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-                              58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 // Rows of a 24-bit bitmap, padded to 4 bytes.
 inline DWORD Stride24(DWORD w) { return (3 * w + 3) & ~DWORD{3}; }
@@ -124,8 +112,8 @@ BYTE* Jbp1FromJpeg(const BYTE* jpeg, DWORD jpegLength, int jpegQuality, bool crF
     const uint16_t luma = reader->QuantTable(0)[k], chroma = reader->QuantTable(1)[k];
     // The stream keeps 8-bit quantisers; anything else would not divide back.
     if (luma == 0 || luma > 255 || chroma == 0 || chroma > 255) return nullptr;
-    picture.lumaQuant[kZigzag[k]] = static_cast<BYTE>(luma);
-    picture.chromaQuant[kZigzag[k]] = static_cast<BYTE>(chroma);
+    picture.lumaQuant[Jbp1ZigzagToNatural[k]] = static_cast<BYTE>(luma);
+    picture.chromaQuant[Jbp1ZigzagToNatural[k]] = static_cast<BYTE>(chroma);
   }
   const size_t blocks = reader->BlockCount();
   std::vector<int> coefficients(blocks * 64);
@@ -158,10 +146,10 @@ BYTE* MakeRbpJbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, 
   LocalBuffer copy(static_cast<BYTE*>(LocalAlloc(LPTR, bmp::kHeaderBytes + uint64_t{R} * h)));
   if (!copy.p) return nullptr;
   std::memcpy(copy.p, bitmap, bmp::kHeaderBytes);
-  bmp::PutU32(copy.p + 2, static_cast<uint32_t>(bmp::kHeaderBytes + uint64_t{R} * h));
-  bmp::PutU16(copy.p + 28, 24);
-  bmp::PutU32(copy.p + 34, static_cast<uint32_t>(uint64_t{R} * h));
-  bmp::PutU32(copy.p + 10, bmp::kHeaderBytes);
+  PutLe32(copy.p + 2, static_cast<uint32_t>(bmp::kHeaderBytes + uint64_t{R} * h));
+  PutLe16(copy.p + 28, 24);
+  PutLe32(copy.p + 34, static_cast<uint32_t>(uint64_t{R} * h));
+  PutLe32(copy.p + 10, bmp::kHeaderBytes);
   const BYTE* src = bitmap + bmp::kHeaderBytes;
   for (int32_t y = 0; y < h; ++y) {
     const BYTE* s = src + (h - 1 - y) * inStride;

@@ -1,12 +1,10 @@
 // The JBP1 re-coder: a picture goes through the JPEG library's baseline
 // encoder into memory, is read back block by block, and its quantised
 // coefficients are written unchanged as a JBP1 stream inside an "RBP7"
-// picture (MakeRbpJbpPicture, declared with the picture writers).
+// picture.
 #pragma once
 
 #include <windows.h>
-
-#include "converter/formats/rbp_picture.h"
 
 // JPEG quality a picture quality code selects: 1 -> 100, 2 -> 90, 3 -> 80,
 // anything else -> 90.
@@ -20,6 +18,11 @@ BYTE* EncodeJpegInMemory(const BYTE* bitmap, DWORD* outLength, int jpegQuality);
 // The same bitmap as a new JBP1 stream; null when the JPEG step fails or
 // the JPEG read back is not the 4:2:0 layout the stream carries.
 BYTE* EncodeJbp1(const BYTE* bitmap, DWORD* outLength, int jpegQuality);
+
+// An "RBP7" picture (type 30, or 32 with the alpha plane LZSS-coded) for
+// quality codes other than 0; null for code 0 or when re-coding fails, in
+// which case MakeRbpPicture writes "RBP5".
+BYTE* MakeRbpJbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, SHORT valueA, SHORT valueB);
 
 // A baseline 4:2:0 JPEG's quantised coefficients as a new JBP1 stream;
 // crFirst stores each macroblock's Cr block before its Cb block.  Null when

@@ -6,11 +6,12 @@
 #include "common/file.h"
 #include "common/local_buffer.h"
 #include "common/sjis.h"
+#include "converter/chip_resources.h"
 #include "converter/conv_file_make.h"
-#include "converter/formats/pack_writer.h"
-#include "converter/formats/rbp_picture.h"
+#include "converter/pack_writer.h"
 #include "converter/pictures/bitmap_scale.h"
 #include "converter/pictures/bmp_image.h"
+#include "converter/pictures/rbp_writer.h"
 #include "converter/pictures/zev_decode.h"
 
 namespace {
@@ -67,6 +68,7 @@ BYTE* DecodeToPackedBitmap(const BYTE* file, DWORD fileSize, DWORD* bitmapSize) 
 
 void CConvFileMake::WriteChipEntry(CPackWriter& pack) {
   SetCurrentName("chip.rbp");
+  RegisterChipResources();
   HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(m_scalePercent == 80 ? 136 : 135), "Binary");
   HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
   const BYTE* sheet = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;

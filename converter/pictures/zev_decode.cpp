@@ -6,17 +6,14 @@
 
 #include "converter/pictures/bmp_image.h"
 
-using bmp::GetU16;
-using bmp::GetU32;
-
 int ZevVariantOf(const BYTE* file, DWORD fileSize) {
   if (!file || fileSize < kZevHeaderBytes) return -1;
-  return static_cast<int16_t>(GetU16(file + 12));
+  return static_cast<int16_t>(GetLe16(file + 12));
 }
 
 DWORD ZevColourCode(const BYTE* file, DWORD fileSize) {
   if (!file || fileSize < kZevHeaderBytes) return 0xFFFFFFFF;
-  return GetU32(file + 16);
+  return GetLe32(file + 16);
 }
 
 namespace {
@@ -80,8 +77,8 @@ bool FilteredRow(RowSource& in, BYTE* out, const BYTE* above, int w, int p) {
 BYTE* DecodeZevDeflate(const BYTE* file, DWORD* size) {
   if (!file || !size || *size < kZevHeaderBytes) return nullptr;
   const uint64_t fileSize = *size;
-  const uint32_t w = GetU16(file + 8), h = GetU16(file + 10);
-  const uint32_t code = GetU32(file + 16);
+  const uint32_t w = GetLe16(file + 8), h = GetLe16(file + 10);
+  const uint32_t code = GetLe32(file + 16);
   if (w == 0 || h == 0 || uint64_t{w} * h > bmp::kMaxPixels) return nullptr;
   const int p = code == 0 ? 3 : code == 1 ? 4 : 1;
   const uint64_t count = p == 1 ? code : 0;
@@ -223,7 +220,7 @@ bool RunLz(const BYTE* in, uint64_t length, Emit emit) {
 
 DWORD ZevLzBitmapSize(const BYTE* file, DWORD fileSize) {
   if (!file || fileSize < kZevHeaderBytes) return 0;
-  const uint64_t w = GetU16(file + 8), h = GetU16(file + 10), count = GetU16(file + 16);
+  const uint64_t w = GetLe16(file + 8), h = GetLe16(file + 10), count = GetLe16(file + 16);
   if (w == 0 || h == 0 || w * h > bmp::kMaxPixels) return 0;
   const uint64_t w4 = (w + 3) & ~uint64_t{3};
   return static_cast<DWORD>(count ? 54 + 5 * count + h * w4 : 54 + 3 * h * w4);
@@ -231,7 +228,7 @@ DWORD ZevLzBitmapSize(const BYTE* file, DWORD fileSize) {
 
 int DecodeZevLz(BYTE* dest, const BYTE* file, DWORD destSize, DWORD inputLength) {
   if (!dest || !file || inputLength < kZevHeaderBytes) return -1;
-  const uint64_t w = GetU16(file + 8), h = GetU16(file + 10), count = GetU16(file + 16);
+  const uint64_t w = GetLe16(file + 8), h = GetLe16(file + 10), count = GetLe16(file + 16);
   if (w == 0 || h == 0 || w * h > bmp::kMaxPixels) return -1;
   const uint64_t r = count ? w : 3 * w;
   const uint64_t stride = (r + 3) & ~uint64_t{3};

@@ -5,11 +5,10 @@
 #include <algorithm>
 
 #include "converter/sound/mp3_encoder.h"
+#include "formats/le_bytes.h"
 
 namespace {
 
-DWORD Le32(const BYTE* p) { return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24; }
-WORD Le16(const BYTE* p) { return WORD(p[0] | p[1] << 8); }
 bool TagIs(const BYTE* p, const char* tag) { return std::equal(p, p + 4, reinterpret_cast<const BYTE*>(tag)); }
 
 void FillPcmFormat(WAVEFORMATEX* f, DWORD rate, WORD channels) {
@@ -62,15 +61,15 @@ DWORD ConvertThroughStream(const WAVEFORMATEX* source, const WAVEFORMATEX* targe
 
 bool ReadPcmHeader(const BYTE* image, DWORD imageSize, PcmHeader* h) {
   if (!image || imageSize < kPcmHeaderSize) return false;
-  h->dataLength = Le32(image + 4);
+  h->dataLength = GetLe32(image + 4);
   h->compressed = image[8];
   h->decoderParam = image[9];
-  h->formatTag = Le16(image + 12);
-  h->channels = Le16(image + 14);
-  h->samplesPerSec = Le32(image + 16);
-  h->avgBytesPerSec = Le32(image + 20);
-  h->blockAlign = Le16(image + 24);
-  h->bitsPerSample = Le16(image + 26);
+  h->formatTag = GetLe16(image + 12);
+  h->channels = GetLe16(image + 14);
+  h->samplesPerSec = GetLe32(image + 16);
+  h->avgBytesPerSec = GetLe32(image + 20);
+  h->blockAlign = GetLe16(image + 24);
+  h->bitsPerSample = GetLe16(image + 26);
   return true;
 }
 
@@ -80,14 +79,14 @@ DWORD PcmSampleBytes(const PcmHeader& h, DWORD imageSize) {
 
 const BYTE* ParseRiffWave(const BYTE* image, DWORD imageSize, WAVEFORMATEX* format, DWORD* dataSize) {
   if (!image || imageSize < 12 || !TagIs(image, "RIFF") || !TagIs(image + 8, "WAVE")) return nullptr;
-  const uint64_t end = std::min<uint64_t>(8 + uint64_t(Le32(image + 4)), imageSize);
+  const uint64_t end = std::min<uint64_t>(8 + uint64_t(GetLe32(image + 4)), imageSize);
   bool haveFormat = false;
   const BYTE* data = nullptr;
   DWORD dataBytes = 0;
   for (uint64_t pos = 12; pos + 8 <= end;) {
     const BYTE* chunk = image + pos;
     const uint64_t body = pos + 8;
-    const DWORD declared = Le32(chunk + 4);
+    const DWORD declared = GetLe32(chunk + 4);
     const DWORD present = DWORD(std::min<uint64_t>(declared, end - body));
     if (TagIs(chunk, "fmt ") && !haveFormat) {
       if (declared < 14 || present < 14) return nullptr;
@@ -115,7 +114,7 @@ bool SoundImageIsShort(const BYTE* image, DWORD imageSize) {
   if (!image) return false;
   if (imageSize >= 12 && TagIs(image, "RIFF") && TagIs(image + 8, "WAVE")) {
     for (uint64_t pos = 12; pos + 8 <= imageSize;) {
-      const DWORD declared = Le32(image + pos + 4);
+      const DWORD declared = GetLe32(image + pos + 4);
       if (TagIs(image + pos, "data")) return pos + 8 + declared > imageSize;
       pos += 8 + uint64_t(declared) + (declared & 1);
     }

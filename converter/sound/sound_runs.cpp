@@ -9,11 +9,12 @@
 #include "common/format.h"
 #include "common/local_buffer.h"
 #include "converter/conv_file_make.h"
-#include "converter/formats/pack_writer.h"
+#include "converter/pack_writer.h"
 #include "converter/sound/ogg_encoder.h"
 #include "converter/sound/sound_prep.h"
 #include "converter/sound/voice_decoder.h"
 #include "converter/sound/voice_index.h"
+#include "formats/le_bytes.h"
 
 namespace {
 
@@ -126,7 +127,7 @@ void CConvFileMake::ConvertVoicePack() {
   std::vector<VoiceRecord> records;
   bool readable = fileSize >= 4 && ReadAt(index, 0, head, 4);
   if (readable) {
-    const uint64_t need = VoiceIndexBytes(DWORD(head[0] | head[1] << 8 | head[2] << 16 | DWORD(head[3]) << 24));
+    const uint64_t need = VoiceIndexBytes(GetLe32(head));
     readable = need <= fileSize;
     if (readable) {
       indexBytes.resize(size_t(need));

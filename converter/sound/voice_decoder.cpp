@@ -4,6 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "converter/sound/voice_table.h"
+#include "formats/le_bytes.h"
+
 namespace {
 
 constexpr int kPoints = 4096;
@@ -13,8 +16,7 @@ constexpr int kFade = 32;
 alignas(8) BYTE g_table[kVoiceTableBytes];
 
 int32_t TableEntry(int i) {
-  const BYTE* p = g_table + 4 * i;
-  return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+  return int32_t(GetLe32(g_table + 4 * i));
 }
 
 // 32-bit sums wrap as they do on the desktop.
@@ -143,6 +145,7 @@ inline int16_t Clamp16(int32_t v) { return int16_t(std::clamp<int32_t>(v, -32768
 BYTE* GetVoiceDecodeTable() { return g_table; }
 
 bool LoadVoiceDecodeTable() {
+  RegisterVoiceTableResource();
   HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(132), "Binary");
   if (!found || SizeofResource(nullptr, found) != kVoiceTableBytes) return false;
   HGLOBAL loaded = LoadResource(nullptr, found);
@@ -167,7 +170,7 @@ int ExpandPcmVoice(BYTE* output, const BYTE* input, DWORD outputBytes, DWORD inp
       BYTE* p = output + 2 * (base + i);
       int32_t v = t.re[i];
       if (b > 0 && i < kFade) {
-        const int32_t old = int16_t(uint16_t(p[0] | p[1] << 8));
+        const int32_t old = int16_t(GetLe16(p));
         v = (old * (kFade - i) + v * i) / kFade;
       }
       const uint16_t s = uint16_t(Clamp16(v));

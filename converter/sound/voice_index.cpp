@@ -8,17 +8,12 @@
 #include "common/sjis.h"
 #include "converter/sound/sound_prep.h"
 #include "converter/sound/voice_decoder.h"
-
-namespace {
-
-DWORD Le32(const BYTE* p) { return DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16 | DWORD(p[3]) << 24; }
-
-}  // namespace
+#include "formats/le_bytes.h"
 
 bool ParseVoiceIndex(const BYTE* index, uint64_t indexBytes, uint64_t fileSize, std::vector<VoiceRecord>* records) {
   records->clear();
   if (!index || indexBytes < 4) return false;
-  const uint64_t count = Le32(index);
+  const uint64_t count = GetLe32(index);
   const uint64_t need = VoiceIndexBytes(count);
   if (need > fileSize || need > indexBytes) return false;
   records->resize(size_t(count));
@@ -29,7 +24,7 @@ bool ParseVoiceIndex(const BYTE* index, uint64_t indexBytes, uint64_t fileSize, 
     r.nameTerminated = end != rec + kVoiceNameBytes;
     std::memcpy(r.name, rec, size_t(end - rec));
     r.name[end - rec] = '\0';
-    r.offset = Le32(rec + kVoiceNameBytes);
+    r.offset = GetLe32(rec + kVoiceNameBytes);
   }
   for (uint64_t i = 0; i < count; ++i) {
     VoiceRecord& r = (*records)[size_t(i)];
@@ -61,7 +56,7 @@ BYTE* BuildVoicePcmImage(const BYTE* body, DWORD size, BYTE* scratch, DWORD* ima
   *imageSize = 0;
   PcmHeader h;
   if (size < kPcmHeaderSize + 4 || !ReadPcmHeader(body, size, &h)) return nullptr;
-  const DWORD deflated = std::min<DWORD>(Le32(body + kPcmHeaderSize), size - (kPcmHeaderSize + 4));
+  const DWORD deflated = std::min<DWORD>(GetLe32(body + kPcmHeaderSize), size - (kPcmHeaderSize + 4));
   uLongf inflated = kVoiceInflateBytes;
   if (uncompress(scratch, &inflated, body + kPcmHeaderSize + 4, deflated) != Z_OK) return nullptr;
 

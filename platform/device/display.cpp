@@ -182,6 +182,7 @@ void VelmiDeviceSetGeometry(int width, int height) {
 VelmiDeviceGeometry VelmiDeviceGetGeometry() { return S().geometry; }
 
 void VelmiDeviceSetConfiguration(const char* name) { S().configuration = name ? name : ""; }
+std::string VelmiDeviceGetConfiguration() { return S().configuration; }
 
 void VelmiDeviceSetHeadless(bool headless) { S().headless = headless ? 1 : 0; }
 bool VelmiDeviceIsHeadless() { return Headless(); }

@@ -1,5 +1,6 @@
 // Windows, the message queue and painting of the emulated device.
 #include "device_internal.h"
+#include "formats/rgb565.h"
 
 #include <SDL.h>
 #include <fcntl.h>
@@ -385,7 +386,7 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
   if (b == 0 || b > 0x1000000) return 1;  // the null brush paints nothing
   if (hdc->kind > 1) return 0;            // other backends' contexts
   COLORREF c = COLORREF(b - 1);
-  uint16_t px = uint16_t(((c & 0xF8) << 8) | (((c >> 8) & 0xFC) << 3) | ((c >> 16) >> 3));
+  uint16_t px = Rgb565FromBgr(c);
   VelmiDeviceGeometry g = S().geometry;
   uint16_t* fb = FrameBuffer();
   int l = std::max<LONG>(0, rect->left), t = std::max<LONG>(0, rect->top);

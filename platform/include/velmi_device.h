@@ -18,6 +18,18 @@ VelmiDeviceGeometry VelmiDeviceGetGeometry();
 
 // Names the build configuration (part of the start-lock key).
 void VelmiDeviceSetConfiguration(const char* name);
+std::string VelmiDeviceGetConfiguration();
+
+// The program's entry, called by the device's start-up code.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCmd);
+
+// The device's start-up code for a program built for one device generation
+// ("ce30", "ce42" or "ce50"): names the configuration after it, sets up the
+// portrait screen of its devices (240 x 320 for ce30, else 480 x 640, the
+// program then marked as aware of the high-resolution screen), applies the
+// environment (VelmiDeviceConfigureFromEnvironment) and runs WinMain with
+// the arguments joined by spaces.  Returns WinMain's result.
+int VelmiDeviceRunProgram(const char* generation, int argc, char** argv);
 
 // Headless: SDL's dummy video driver, no window on a display.  Also chosen
 // by VELMI_HEADLESS=1 or when no display is reachable.

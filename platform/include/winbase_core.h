@@ -3,8 +3,6 @@
 // Include <windows.h> rather than this header.
 #pragma once
 
-#include <pthread.h>
-
 // ---- Errors ---------------------------------------------------------------
 #define NO_ERROR 0
 #define ERROR_SUCCESS 0
@@ -288,8 +286,10 @@ BOOL SetThreadPriority(HANDLE thread, int priority);
 int GetThreadPriority(HANDLE thread);
 
 // ---- Critical sections (recursive) ----------------------------------------
+// Forty bytes aligned as a pointer, as on 64-bit Windows; the lock the
+// layer keeps in them is its own business.
 typedef struct _CRITICAL_SECTION {
-  pthread_mutex_t mutex;
+  alignas(8) unsigned char opaque[40];
 } CRITICAL_SECTION, *LPCRITICAL_SECTION, *PCRITICAL_SECTION;
 
 void InitializeCriticalSection(LPCRITICAL_SECTION section);

@@ -16,6 +16,8 @@
 #include <new>
 #include <vector>
 
+#include "formats/le_bytes.h"
+
 struct VelmiAcmStream {
   std::vector<BYTE> src;  // source WAVEFORMATEX with its codec bytes
   WAVEFORMATEX dst;
@@ -26,18 +28,9 @@ namespace {
 constexpr DWORD kMaxRate = 768000;
 constexpr DWORD kMaxBytes = 0xFFFFFFFFu;
 
-WORD Le16(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
-void Put16(std::vector<BYTE>& v, unsigned x) {
-  v.push_back(static_cast<BYTE>(x));
-  v.push_back(static_cast<BYTE>(x >> 8));
-}
-void Put32(std::vector<BYTE>& v, DWORD x) {
-  Put16(v, x & 0xFFFF);
-  Put16(v, x >> 16);
-}
-void PutTag(std::vector<BYTE>& v, const char* tag) {
-  for (int i = 0; i < 4; ++i) v.push_back(BYTE(tag[i]));
-}
+void Put16(std::vector<BYTE>& v, unsigned x) { AppendLe16(v, x); }
+void Put32(std::vector<BYTE>& v, DWORD x) { AppendLe32(v, x); }
+void PutTag(std::vector<BYTE>& v, const char* tag) { AppendTag(v, tag); }
 
 const BYTE* CodecBytes(const std::vector<BYTE>& fmt) { return fmt.data() + sizeof(WAVEFORMATEX); }
 WORD CodecByteCount(const std::vector<BYTE>& fmt) {
@@ -52,7 +45,7 @@ DWORD AdpcmSamplesPerBlock(const std::vector<BYTE>& fmt) {
   DWORD computed = 0;
   if (w->wFormatTag == WAVE_FORMAT_IMA_ADPCM && align > 4 * ch) computed = (align - 4 * ch) * 8 / (4 * ch) + 1;
   if (w->wFormatTag == WAVE_FORMAT_ADPCM && align > 7 * ch) computed = (align - 7 * ch) * 2 / ch + 2;
-  DWORD stated = CodecByteCount(fmt) >= 2 ? Le16(CodecBytes(fmt)) : 0;
+  DWORD stated = CodecByteCount(fmt) >= 2 ? GetLe16(CodecBytes(fmt)) : 0;
   return std::max(computed, stated);
 }
 
@@ -219,9 +212,9 @@ std::vector<BYTE> CopySourceFormat(const WAVEFORMATEX* w) {
 int32_t ReadPcmSample(const BYTE* p, unsigned bits) {
   switch (bits) {
     case 8: return (int32_t(p[0]) - 128) << 8;
-    case 16: return int16_t(Le16(p));
-    case 24: return int32_t(uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 24) >> 16;
-    default: return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24) >> 16;
+    case 16: return int16_t(GetLe16(p));
+    case 24: return int32_t(uint32_t(GetLe16(p + 1)) << 16 | uint32_t(p[0]) << 8) >> 16;
+    default: return int32_t(GetLe32(p)) >> 16;
   }
 }
 

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "formats/le_bytes.h"
+
 namespace {
 
 constexpr int kSerial = 0x56454C4D;
@@ -55,7 +57,7 @@ bool Encode(float quality, const WAVEFORMATEX& fmt, const BYTE* samples, DWORD b
       float** buf = vorbis_analysis_buffer(&vd, int(n));
       const BYTE* p = samples + size_t(done) * 2 * ch;
       for (long f = 0; f < n; ++f)
-        for (int c = 0; c < ch; ++c, p += 2) buf[c][f] = float(int16_t(p[0] | (p[1] << 8))) / 32768.0f;
+        for (int c = 0; c < ch; ++c, p += 2) buf[c][f] = float(int16_t(GetLe16(p))) / 32768.0f;
       vorbis_analysis_wrote(&vd, int(n));
       done += n;
     } else {

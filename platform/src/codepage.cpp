@@ -9,6 +9,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "formats/le_bytes.h"
 #include "internal.h"
 #include "utf8.h"
 
@@ -37,7 +38,7 @@ std::unique_ptr<Cp932Tables> BuildTables() {
     size_t il = n, ol = sizeof outb;
     iconv(dec, nullptr, nullptr, nullptr, nullptr);
     if (iconv(dec, &ip, &il, &op, &ol) == (size_t)-1 || il != 0 || sizeof outb - ol != 2) return kNone;
-    return char16_t(outb[0] | outb[1] << 8);
+    return char16_t(GetLe16(outb));
   };
   for (int b = 0; b < 256; ++b) {
     t->lead[b] = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 
 #include "internal.h"
 
@@ -158,17 +159,29 @@ int GetThreadPriority(HANDLE thread) {
 
 // ---- Critical sections ----------------------------------------------------
 
+// A recursive pthread mutex lives in the section's storage.
+static_assert(sizeof(pthread_mutex_t) <= sizeof(CRITICAL_SECTION::opaque), "the mutex fits the section");
+static_assert(alignof(pthread_mutex_t) <= alignof(CRITICAL_SECTION), "the section is aligned for the mutex");
+static_assert(sizeof(CRITICAL_SECTION) == 40 && alignof(CRITICAL_SECTION) == 8, "the size of 64-bit Windows");
+
+namespace {
+pthread_mutex_t* SectionMutex(LPCRITICAL_SECTION section) {
+  return std::launder(reinterpret_cast<pthread_mutex_t*>(section->opaque));
+}
+}  // namespace
+
 void InitializeCriticalSection(LPCRITICAL_SECTION section) {
+  pthread_mutex_t* mutex = new (section->opaque) pthread_mutex_t;
   pthread_mutexattr_t attr;
   pthread_mutexattr_init(&attr);
   pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
-  pthread_mutex_init(&section->mutex, &attr);
+  pthread_mutex_init(mutex, &attr);
   pthread_mutexattr_destroy(&attr);
 }
 
-void EnterCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_lock(&section->mutex); }
+void EnterCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_lock(SectionMutex(section)); }
 BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section) {
-  return pthread_mutex_trylock(&section->mutex) == 0 ? TRUE : FALSE;
+  return pthread_mutex_trylock(SectionMutex(section)) == 0 ? TRUE : FALSE;
 }
-void LeaveCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_unlock(&section->mutex); }
-void DeleteCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_destroy(&section->mutex); }
+void LeaveCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_unlock(SectionMutex(section)); }
+void DeleteCriticalSection(LPCRITICAL_SECTION section) { pthread_mutex_destroy(SectionMutex(section)); }

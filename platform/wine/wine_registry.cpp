@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/le_bytes.h"
+
 #include "velmi_registry_source.h"
 #include "velmi_wine.h"
 
@@ -152,7 +154,7 @@ std::vector<BYTE> HexBytes(const std::string& s) {
 
 std::u16string Utf16FromBytes(const std::vector<BYTE>& b) {
   std::u16string out;
-  for (size_t i = 0; i + 1 < b.size(); i += 2) out += char16_t(b[i] | (b[i + 1] << 8));
+  for (size_t i = 0; i + 1 < b.size(); i += 2) out += char16_t(GetLe16(&b[i]));
   return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "formats/rgb565.h"
 #include "player/core/picture.h"
 
 namespace {
@@ -10,14 +11,14 @@ inline uint32_t Sat(uint32_t v) { return v > 255 ? 255 : v; }
 
 // Saturating add of two pixels in 8-bit channel form; s channels pre-scaled.
 inline uint16_t AddChannels(uint32_t d, uint32_t r, uint32_t g, uint32_t b) {
-  return Pack565(Sat(Red8(d) + r), Sat(Green8(d) + g), Sat(Blue8(d) + b));
+  return PackRgb565(Sat(Red8(d) + r), Sat(Green8(d) + g), Sat(Blue8(d) + b));
 }
 
 inline uint16_t Mix256(uint32_t d, uint32_t s, uint32_t w) {
   uint32_t r = (Red8(s) * w + Red8(d) * (256 - w)) >> 8;
   uint32_t g = (Green8(s) * w + Green8(d) * (256 - w)) >> 8;
   uint32_t b = (Blue8(s) * w + Blue8(d) * (256 - w)) >> 8;
-  return Pack565(r, g, b);
+  return PackRgb565(r, g, b);
 }
 
 // Add with full-strength channels: in the 565 domain min(d + s, max) per
@@ -142,7 +143,7 @@ void AddAlpha(const Span& s, uint32_t level, bool withLevel) {
 }
 
 // Paletted pictures: entry bytes 2, 1, 0 are red, green and blue.
-inline uint16_t Entry565(const uint8_t* e) { return Pack565(e[2], e[1], e[0]); }
+inline uint16_t Entry565(const uint8_t* e) { return PackRgb565(e[2], e[1], e[0]); }
 
 void PaletteKernel(const Span& s, uint32_t level, int op) {
   uint32_t l = level & 0xFF;
@@ -157,7 +158,7 @@ void PaletteKernel(const Span& s, uint32_t level, int op) {
           d[i] = Entry565(e);
           break;
         case 1:  // blend by level
-          d[i] = Pack565((e[2] * l + Red8(d[i]) * (256 - l)) >> 8, (e[1] * l + Green8(d[i]) * (256 - l)) >> 8,
+          d[i] = PackRgb565((e[2] * l + Red8(d[i]) * (256 - l)) >> 8, (e[1] * l + Green8(d[i]) * (256 - l)) >> 8,
                          (e[0] * l + Blue8(d[i]) * (256 - l)) >> 8);
           break;
         case 2:  // add
@@ -176,10 +177,7 @@ Span MakeSpan(const CPicture* pic, uint16_t* target, int pitch, int x, int y, co
               int(rect->top)};
 }
 
-inline uint16_t Color565(uint32_t c) {
-  uint32_t r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
-  return uint16_t(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-}
+inline uint16_t Color565(uint32_t c) { return Rgb565FromRgb(c); }
 
 }  // namespace
 

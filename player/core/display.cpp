@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <string>
 
+#include <velmi_device.h>
 #include <wingdi.h>
 
 namespace {
@@ -28,6 +30,12 @@ const char* PlayerBuildName(PlayerBuild build) {
     case PlayerBuild::Ce42: return "ce42";
     default: return "ce50";
   }
+}
+
+void SetPlayerBuildFromDevice() {
+  const std::string generation = VelmiDeviceGetConfiguration();
+  for (PlayerBuild build : {PlayerBuild::Ce30, PlayerBuild::Ce42, PlayerBuild::Ce50})
+    if (generation == PlayerBuildName(build)) g_build = build;
 }
 
 int GetCanvasWidth() { return g_canvasW; }

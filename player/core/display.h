@@ -11,6 +11,9 @@ enum class PlayerBuild { Ce30, Ce42, Ce50 };
 void SetPlayerBuild(PlayerBuild build);
 PlayerBuild GetPlayerBuild();
 const char* PlayerBuildName(PlayerBuild build);
+// Takes the build whose name the device's configuration carries (the device
+// generation the program was started for); keeps the build otherwise.
+void SetPlayerBuildFromDevice();
 
 int GetCanvasWidth();
 int GetCanvasHeight();

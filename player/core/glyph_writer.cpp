@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/sjis.h"
+#include "formats/rgb565.h"
 #include "player/core/glyph_dib.h"
 #include "player/core/texts.h"
 
@@ -55,7 +56,7 @@ void CGlyphWriter::DrawSjisText(uint16_t* target, const char* text, int x, int y
   }
   if (!text || !*text || !memoryDc || !dibBits || !font) return;
   grey = std::clamp(grey, 0, 255);
-  const uint16_t colour = uint16_t(((grey >> 3) << 11) | ((grey >> 2) << 5) | (grey >> 3));
+  const uint16_t colour = PackRgb565(grey, grey, grey);
   // The landscape screen; the portrait buffer holds W rows of H pixels.
   const int W = GetScreenWidth(), H = GetScreenHeight();
   SelectObject(memoryDc, font);

@@ -10,8 +10,8 @@
 
 #include <windows.h>
 
-#include "converter/formats/jbp1_stream.h"
-#include "converter/formats/le_bytes.h"
+#include "formats/jbp1_stream.h"
+#include "formats/le_bytes.h"
 
 // Little-endian words read from bit 0 up, i.e. bit i of the stream is bit
 // i % 8 of byte i / 8.  Past the end it yields zeros; Overrun() tells.

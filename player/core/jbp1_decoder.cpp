@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "converter/formats/jbp1_stream.h"
-#include "converter/formats/le_bytes.h"
+#include "formats/jbp1_stream.h"
+#include "formats/le_bytes.h"
+#include "formats/rgb565.h"
 #include "player/core/jbp1_bits.h"
 #include "player/core/jbp1_kernels.h"
 
@@ -17,9 +18,9 @@ void InitBlockDecoder(BlockDecoder* state)
 {
     for (int i = 0; i < 768; ++i) {
         const int c = std::clamp(i - 256, 0, 255);
-        Jbp1BlueTable[i] = static_cast<WORD>(c >> 3);
-        Jbp1GreenTable[i] = static_cast<WORD>((c >> 2) << 5);
-        Jbp1RedTable[i] = static_cast<WORD>((c >> 3) << 11);
+        Jbp1BlueTable[i] = PackRgb565(0, 0, c);
+        Jbp1GreenTable[i] = PackRgb565(0, c, 0);
+        Jbp1RedTable[i] = PackRgb565(c, 0, 0);
     }
     std::memset(state, 0, sizeof *state);
     state->bitsPerPixel = 24;

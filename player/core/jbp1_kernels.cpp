@@ -6,6 +6,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #include "common/sse2_transpose.h"
+#include "formats/rgb565.h"
 #endif
 
 namespace {
@@ -103,7 +104,7 @@ void Jbp1StoreMacroblockPlain(const short (*blocks)[64], WORD* out, size_t pitch
             const int blue = std::clamp(l + 128 + ((c1 * 116129) >> 16), 0, 255);
             const int red = std::clamp(l + 128 + ((c2 * 91881) >> 16), 0, 255);
             const int green = std::clamp(l + 128 - ((c1 * 22553 + c2 * 46801) >> 16), 0, 255);
-            dst[x] = static_cast<WORD>((red >> 3) << 11 | (green >> 2) << 5 | blue >> 3);
+            dst[x] = PackRgb565(red, green, blue);
         }
     }
 }

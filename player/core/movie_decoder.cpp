@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "converter/formats/jbp1_stream.h"
-#include "converter/formats/le_bytes.h"
+#include "formats/jbp1_stream.h"
+#include "formats/le_bytes.h"
+#include "formats/rgb565.h"
 #include "player/core/jbp1_bits.h"
 
 #if defined(__SSE2__)
@@ -20,9 +21,9 @@ void InitMovieDecoder(BlockDecoder* state)
 {
     for (int i = 0; i < 512; ++i) {
         const int c = std::clamp(i - 128, 0, 255);
-        MovieBlueTable[i] = static_cast<WORD>(c >> 3);
-        MovieGreenTable[i] = static_cast<WORD>((c >> 2) << 5);
-        MovieRedTable[i] = static_cast<WORD>((c >> 3) << 11);
+        MovieBlueTable[i] = PackRgb565(0, 0, c);
+        MovieGreenTable[i] = PackRgb565(0, c, 0);
+        MovieRedTable[i] = PackRgb565(c, 0, 0);
     }
     std::memset(state, 0, sizeof *state);
     state->bitsPerPixel = 24;

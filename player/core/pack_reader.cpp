@@ -5,8 +5,8 @@
 
 #include "common/file.h"
 #include "common/sjis.h"
-#include "converter/formats/pack_format.h"
-#include "player/core/lzss_decode.h"
+#include "formats/lzss.h"
+#include "formats/pack_format.h"
 
 BYTE SharedReadArea[SHARED_READ_AREA_SIZE];
 

@@ -7,15 +7,15 @@
 
 #include "common/file.h"
 #include "common/sjis.h"
+#include "formats/le_bytes.h"
+#include "formats/lzss.h"
+#include "formats/rbp_format.h"
+#include "formats/rgb565.h"
 #include "player/core/display.h"
-#include "player/core/lzss_decode.h"
 #include "player/core/picture_sources.h"
 #include "player/core/screen.h"
 
 namespace {
-
-inline uint32_t U32(const BYTE* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-inline int16_t I16(const BYTE* p) { return int16_t(uint16_t(p[0] | p[1] << 8)); }
 
 BYTE* Alloc(size_t bytes) { return static_cast<BYTE*>(LocalAlloc(0, bytes ? bytes : 1)); }
 
@@ -86,13 +86,14 @@ static int ReadPicture(CPicture* pic, const char* name, const char* sourcePath, 
   auto release = [&] {
     if (!shared) LocalFree(image);
   };
-  if (size < 36) {
+  RbpHeader header;
+  if (!LoadRbpHeader(image, size, &header)) {
     release();
     return 0;
   }
-  uint32_t type = U32(image + 4);
-  uint32_t w = U32(image + 8), h = U32(image + 12);
-  uint64_t offset = U32(image + 16);
+  uint32_t type = header.type;
+  uint32_t w = header.width, h = header.height;
+  uint64_t offset = header.headerSize;
   uint64_t pixelsCount = uint64_t(w) * h;
   // Pictures of the game are at most a few screens wide; larger sizes are damage.
   if (w > 0x4000 || h > 0x4000) {
@@ -107,44 +108,44 @@ static int ReadPicture(CPicture* pic, const char* name, const char* sourcePath, 
   bool ok = true;
 
   switch (type) {
-    case kRbp565: {
+    case RBP_TYPE_RGB565: {
       if (offset + pixelsCount * 2 > size || !(pixels = Alloc(pixelsCount * 2))) {
         ok = false;
         break;
       }
       uint16_t* out = reinterpret_cast<uint16_t*>(pixels);
       const BYTE* in = image + offset;
-      for (uint64_t i = 0; i < pixelsCount; ++i) out[i] = uint16_t(in[2 * i] | in[2 * i + 1] << 8);
+      for (uint64_t i = 0; i < pixelsCount; ++i) out[i] = GetLe16(in + 2 * i);
       depth = 16;
       break;
     }
-    case kRbpAlpha: {
+    case RBP_TYPE_RGB565_ALPHA: {
       if (offset + pixelsCount * 3 > size || !(pixels = Alloc(pixelsCount * 2)) ||
           !(alphaPlane = Alloc(pixelsCount))) {
         ok = false;
         break;
       }
-      bool sixBit = image[3] == '1';
+      bool sixBit = header.magic[3] == '1';
       uint16_t* out = reinterpret_cast<uint16_t*>(pixels);
       const BYTE* in = image + offset;
       for (uint64_t i = 0; i < pixelsCount; ++i, in += 3) {
-        out[i] = uint16_t(in[0] | in[1] << 8);
+        out[i] = GetLe16(in);
         uint8_t a = in[2];
         alphaPlane[i] = sixBit && a ? uint8_t(a * 4 | 3) : a;
       }
       depth = 24;
       break;
     }
-    case kRbpJbp1:
-    case kRbpJbp1Alpha: {
-      uint64_t jbpLength = U32(image + 28);
+    case RBP_TYPE_JBP1:
+    case RBP_TYPE_JBP1_ALPHA: {
+      uint64_t jbpLength = header.jbp1Length;
       if (offset + jbpLength > size || !(pixels = DecodeJbp1Picture(image + offset, DWORD(jbpLength), w, h))) {
         ok = false;
         break;
       }
       depth = 16;
-      if (type == kRbpJbp1Alpha) {
-        uint64_t alphaLength = U32(image + 32);
+      if (type == RBP_TYPE_JBP1_ALPHA) {
+        uint64_t alphaLength = header.alphaLength;
         uint64_t at = offset + jbpLength;
         if (at + alphaLength > size || !(alphaPlane = Alloc(pixelsCount)) ||
             LzssDecode(alphaPlane, image + at, DWORD(pixelsCount), DWORD(alphaLength)) < 0) {
@@ -157,8 +158,8 @@ static int ReadPicture(CPicture* pic, const char* name, const char* sourcePath, 
       }
       break;
     }
-    case kRbpPalette: {
-      if (uint64_t(1060) + pixelsCount > size) {
+    case RBP_TYPE_PALETTE: {
+      if (uint64_t(RBP_PALETTE_PIXELS) + pixelsCount > size) {
         ok = false;
         break;
       }
@@ -173,12 +174,12 @@ static int ReadPicture(CPicture* pic, const char* name, const char* sourcePath, 
         shared = 0;
       }
       keepImage = true;
-      palette = image + 36;
-      pixels = image + 1060;
+      palette = image + RBP_HEADER_SIZE;
+      pixels = image + RBP_PALETTE_PIXELS;
       depth = 8;
       break;
     }
-    case kRbpGrey: {
+    case RBP_TYPE_GREY: {
       if (offset + pixelsCount > size || !(pixels = Alloc(pixelsCount * 2))) {
         ok = false;
         break;
@@ -187,7 +188,7 @@ static int ReadPicture(CPicture* pic, const char* name, const char* sourcePath, 
       const BYTE* in = image + offset;
       for (uint64_t i = 0; i < pixelsCount; ++i) {
         uint32_t g = in[i];
-        out[i] = uint16_t((g >> 3) << 11 | (g >> 2) << 5 | (g >> 3));
+        out[i] = PackRgb565(g, g, g);
       }
       depth = 16;
       break;
@@ -204,8 +205,8 @@ static int ReadPicture(CPicture* pic, const char* name, const char* sourcePath, 
   }
   pic->width = w;
   pic->height = h;
-  pic->canvasWidth = I16(image + 20);
-  pic->canvasHeight = I16(image + 22);
+  pic->canvasWidth = header.sourceWidth;
+  pic->canvasHeight = header.sourceHeight;
   pic->depth = depth;
   pic->palette = palette;
   pic->alpha = alphaPlane;
@@ -273,7 +274,7 @@ void CPicture::TintPercent(CPicture* pic, uint32_t percent) {
   size_t n = size_t(pic->width) * pic->height;
   for (size_t i = 0; i < n; ++i) {
     uint32_t r = Red8(p[i]) * pr / 100, g = Green8(p[i]) * pg / 100, b = Blue8(p[i]) * pb / 100;
-    p[i] = Pack565(r > 255 ? 255 : r, g > 255 ? 255 : g, b > 255 ? 255 : b);
+    p[i] = PackRgb565(r > 255 ? 255 : r, g > 255 ? 255 : g, b > 255 ? 255 : b);
   }
 }
 
@@ -285,7 +286,7 @@ void CPicture::Darken(CPicture* pic, uint32_t factor) {
   size_t n = size_t(pic->width) * pic->height;
   for (size_t i = 0; i < n; ++i) {
     uint32_t r = (Red8(p[i]) * f) >> 8, g = (Green8(p[i]) * f) >> 8, b = (Blue8(p[i]) * f) >> 8;
-    p[i] = Pack565(r > 255 ? 255 : r, g > 255 ? 255 : g, b > 255 ? 255 : b);
+    p[i] = PackRgb565(r > 255 ? 255 : r, g > 255 ? 255 : g, b > 255 ? 255 : b);
   }
 }
 
@@ -311,7 +312,7 @@ void CPicture::AlphaCompose(CPicture* target, const CPicture* source, int tx, in
         d[i] = s[i];
         continue;
       }
-      d[i] = Pack565((Red8(d[i]) * (256 - w) + Red8(s[i]) * w) >> 8, (Green8(d[i]) * (256 - w) + Green8(s[i]) * w) >> 8,
+      d[i] = PackRgb565((Red8(d[i]) * (256 - w) + Red8(s[i]) * w) >> 8, (Green8(d[i]) * (256 - w) + Green8(s[i]) * w) >> 8,
                      (Blue8(d[i]) * (256 - w) + Blue8(s[i]) * w) >> 8);
     }
   }
@@ -323,13 +324,8 @@ BYTE* MakeThumbnailBmp(const uint16_t* src, uint32_t sw, uint32_t sh, uint32_t t
   if (bytes > 0x7FFFFFFF) return nullptr;
   BYTE* out = static_cast<BYTE*>(LocalAlloc(LMEM_ZEROINIT, size_t(bytes)));
   if (!out) return nullptr;
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int k = 0; k < 4; ++k) out[at + k] = BYTE(v >> (8 * k));
-  };
-  auto put16 = [&](size_t at, uint32_t v) {
-    out[at] = BYTE(v);
-    out[at + 1] = BYTE(v >> 8);
-  };
+  auto put32 = [&](size_t at, uint32_t v) { PutLe32(out + at, v); };
+  auto put16 = [&](size_t at, uint32_t v) { PutLe16(out + at, v); };
   out[0] = 'B';
   out[1] = 'M';
   put32(2, uint32_t(bytes));
@@ -357,10 +353,9 @@ BYTE* MakeThumbnailBmp(const uint16_t* src, uint32_t sw, uint32_t sh, uint32_t t
             b += Blue8(p);
             ++n;
           }
-        if (n) value = Pack565(r / n, g / n, b / n);
+        if (n) value = PackRgb565(r / n, g / n, b / n);
       }
-      row[i * 2] = BYTE(value);
-      row[i * 2 + 1] = BYTE(value >> 8);
+      PutLe16(row + i * 2, value);
     }
   }
   if (sizeOut) *sizeOut = DWORD(bytes);
@@ -389,9 +384,9 @@ int ReadSaveHeader(CPicture* pic, const char* fileName, const char* folder, char
   };
   if (size < 128 || image[0] != 'Y' || image[1] != 'M' || image[2] != 'N' || image[3] < '0' || image[3] > '9')
     return fail();
-  uint64_t bmp = U32(image + 4);
+  uint64_t bmp = GetLe32(image + 4);
   if (bmp + 54 > size) return fail();
-  uint32_t w = U32(image + bmp + 14 + 4), h = U32(image + bmp + 14 + 8);
+  uint32_t w = GetLe32(image + bmp + 14 + 4), h = GetLe32(image + bmp + 14 + 8);
   if (w > 0x4000 || h > 0x4000 || bmp + 54 + uint64_t(w) * h * 2 > size) return fail();
   BYTE* buf = Alloc(size_t(w) * h * 2);
   if (!buf) return fail();
@@ -403,7 +398,7 @@ int ReadSaveHeader(CPicture* pic, const char* fileName, const char* folder, char
   pic->height = h;
   pic->depth = 16;
   pic->flags = 0;
-  if (iconOut) *iconOut = U32(image + 92);
+  if (iconOut) *iconOut = GetLe32(image + 92);
   if (scriptNameOut && scriptNameCapacity) {
     size_t n = 0;
     while (106 + n < size && image[106 + n] && n + 1 < scriptNameCapacity) {

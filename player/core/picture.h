@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "formats/rgb565.h"
+
 class PackReader;
 class CScreen;
 
@@ -40,16 +42,6 @@ class CPicture {
   uint32_t maskPitch;
 };
 
-// Pixel types of the .rbp header.
-enum RbpPixelType : uint32_t {
-  kRbpAlpha = 1,
-  kRbp565 = 13,
-  kRbpJbp1 = 30,
-  kRbpJbp1Alpha = 32,
-  kRbpPalette = 80,
-  kRbpGrey = 90,
-};
-
 // The source path is a folder when it ends with '\', else a pack read
 // through the reader.
 int LoadPicture(CPicture* picture, const char* name, const char* sourcePath, int bit31, PackReader* reader);
@@ -61,10 +53,7 @@ int ReadSaveHeader(CPicture* picture, const char* fileName, const char* folder, 
                    size_t scriptNameCapacity, uint32_t* iconOut, uint32_t* stampOut);
 uint32_t PackDateTime(const char* stamp);
 
-// 8-bit forms of an RGB565 pixel and the packing back.
+// 8-bit forms of an RGB565 pixel (PackRgb565 packs them back).
 inline uint32_t Red8(uint32_t p) { return (p >> 8) & 0xF8; }
 inline uint32_t Green8(uint32_t p) { return (p >> 3) & 0xFC; }
 inline uint32_t Blue8(uint32_t p) { return (p & 0x1F) << 3; }
-inline uint16_t Pack565(uint32_t r, uint32_t g, uint32_t b) {
-  return uint16_t(((r & 0xF8) << 8) | ((g & 0xFC) << 3) | (b >> 3));
-}

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "common/sjis.h"
+#include "formats/le_bytes.h"
+#include "formats/rgb565.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/glyph_dib.h"
@@ -66,7 +68,7 @@ HFONT MakeFont(int height, int weight, const char* face) {
 inline bool IsLead(const char* p) { return IsSjisLeadByte(static_cast<unsigned char>(p[0])) && p[1] != 0; }
 
 inline uint16_t CodeAt(const char* p) {
-  return uint16_t(static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[1]) << 8);
+  return GetLe16(reinterpret_cast<const uint8_t*>(p));
 }
 
 inline bool IsBreak(char c) { return c == '/' || c == '\\' || c == '\n'; }
@@ -373,7 +375,7 @@ void CTextWindow::DrawChars(CScreen* screen, TextCharRecord* chars, int n, int s
     const int f = FitSampleFactor(size, sampleFactor);
     if (pixels && size > 0 && RenderGlyph(rec.character, size * f)) {
       const uint32_t c = rec.colour;
-      const uint16_t colour565 = uint16_t((((c >> 3) & 0x1F) << 11) | (((c >> 10) & 0x3F) << 5) | ((c >> 19) & 0x1F));
+      const uint16_t colour565 = Rgb565FromBgr(c);
       const int blocks = f * f;
       const uint16_t* cov = Coverage(size, f);
       for (int pass = shadow ? 0 : 1; pass < 2; ++pass) {
@@ -409,8 +411,7 @@ void CTextWindow::DrawStringWith(CPicture* target, const char* str, int size, in
   if (g <= 0) return;
   const int cell = std::min(g, kGlyphDibSize);
   const int f = altFont ? n : FitSampleFactor(cell, n);
-  const uint16_t colour565 =
-      uint16_t((((colour >> 19) & 0x1F) << 11) | (((colour >> 10) & 0x3F) << 5) | ((colour >> 3) & 0x1F));
+  const uint16_t colour565 = Rgb565FromRgb(colour);
   uint16_t* pixels = target->GetPixels();
   uint8_t* alpha = target->depth == 24 ? target->alpha : nullptr;
   const int W = int(target->width), H = int(target->height);

@@ -167,6 +167,7 @@ int FrameStep(CGameApp* app) {
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
+  SetPlayerBuildFromDevice();
   const PlayerBuild build = GetPlayerBuild();
   SetCanvasWidth(800);
   SetCanvasHeight(600);

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "common/sjis.h"
+#include "formats/le_bytes.h"
 
 namespace {
 
@@ -172,8 +173,7 @@ int CScriptFile::Adopt(BYTE* buffer, DWORD size) {
     LocalFree(buffer);
     return 0;
   }
-  const uint32_t n = uint32_t(buffer[0]) | uint32_t(buffer[1]) << 8 | uint32_t(buffer[2]) << 16 |
-                     uint32_t(buffer[3]) << 24;
+  const uint32_t n = GetLe32(buffer);
   // 4 (N + 1) must not exceed the entry, computed without overflow.
   if (uint64_t(n + uint64_t(1)) * 4 > size) {
     LocalFree(buffer);

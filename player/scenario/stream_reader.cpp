@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "common/file.h"
-#include "converter/formats/le_bytes.h"
+#include "formats/le_bytes.h"
 #include "player/core/movie_decoder.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "converter/formats/rbp_picture.h"
+#include "formats/lzss.h"
+#include "formats/rbp_format.h"
 #include "player/core/display.h"
-#include "player/core/lzss_decode.h"
 #include "player/core/pack_reader.h"
 #include "player/core/polar.h"
 

@@ -8,6 +8,7 @@
 #include "common/file.h"
 #include "common/format.h"
 #include "common/sjis.h"
+#include "formats/le_bytes.h"
 #include "player/core/glyph_writer.h"
 
 namespace {
@@ -24,9 +25,6 @@ const char* const kTick[12] = {"......", "......", "......", "......", "....#.",
                                ".###..", "..#...", "......", "......", "......", "......"};
 const char* const kArrow[12] = {"......", "......", "......", ".#....", ".##...", ".###..",
                                 ".####.", ".###..", ".##...", ".#....", "......", "......"};
-
-inline uint32_t ReadLe32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-inline uint16_t ReadLe16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
 bool Selectable(const MenuItem& item) { return item.kind != kMenuSeparator && (item.flags & kMenuEnabled); }
 
@@ -154,9 +152,9 @@ void CPopupMenu::SetItemPicture(MenuPage* page, int id, const void* bitmap, size
 int CPopupMenu::MakeItemPicture(const void* bitmap, size_t length, MenuItem* item) {
   if (!item) return 0;
   const uint8_t* b = static_cast<const uint8_t*>(bitmap);
-  bool ok = b && length >= 54 && ReadLe32(b + 14) == 40 && ReadLe16(b + 28) == 16 && ReadLe32(b + 30) == 0;
-  const int32_t w = ok ? int32_t(ReadLe32(b + 18)) : 0;
-  const int32_t h = ok ? int32_t(ReadLe32(b + 22)) : 0;
+  bool ok = b && length >= 54 && GetLe32(b + 14) == 40 && GetLe16(b + 28) == 16 && GetLe32(b + 30) == 0;
+  const int32_t w = ok ? int32_t(GetLe32(b + 18)) : 0;
+  const int32_t h = ok ? int32_t(GetLe32(b + 22)) : 0;
   ok = ok && w >= 1 && w < screenW_ && h >= 1 && h < screenH_ - 1 && 54 + 2 * uint64_t(w) * uint64_t(h) <= length;
   if (!ok) {
     std::free(item->picture);
@@ -177,7 +175,7 @@ int CPopupMenu::MakeItemPicture(const void* bitmap, size_t length, MenuItem* ite
     pic->height = uint16_t(h);
   }
   uint16_t* px = pic->Pixels();
-  for (size_t i = 0; i < size_t(w) * size_t(h); ++i) px[i] = ReadLe16(b + 54 + 2 * i);
+  for (size_t i = 0; i < size_t(w) * size_t(h); ++i) px[i] = GetLe16(b + 54 + 2 * i);
   std::memset(pic->SaveArea(), 0, size_t(h + 2) * size_t(w + 1) * 2);
   return 1;
 }

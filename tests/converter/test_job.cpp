@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "converter/conv_file_make.h"
-#include "converter/formats/rbp_picture.h"
 #include "converter/pictures/bitmap_scale.h"
 #include "converter/pictures/jbp1_recoder.h"
+#include "converter/pictures/rbp_writer.h"
 #include "converter/pictures/zev_decode.h"
+#include "formats/le_bytes.h"
+#include "formats/lzss.h"
+#include "formats/rgb565.h"
 #include "player/core/jbp1_decoder.h"
-#include "player/core/lzss_decode.h"
 #include "player/core/pack_reader.h"
 #include "tests/converter/test_support.h"
 #include "tools/sample_game.h"
@@ -59,7 +61,6 @@ std::vector<BYTE> ReadFile(const std::string& path) {
   return std::vector<BYTE>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-uint32_t U32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24); }
 
 struct Entry {
   std::string name;
@@ -69,10 +70,10 @@ struct Entry {
 std::vector<Entry> Directory(const std::vector<BYTE>& pack) {
   std::vector<Entry> out;
   if (pack.size() < 16 || std::memcmp(pack.data(), "RLZ2", 4) != 0) return out;
-  const uint32_t n = U32(&pack[4]);
+  const uint32_t n = GetLe32(&pack[4]);
   for (uint32_t i = 0; i < n; ++i) {
     const BYTE* e = &pack[16 + 84 * i];
-    out.push_back({std::string(reinterpret_cast<const char*>(e)), U32(e + 64), U32(e + 68), U32(e + 72)});
+    out.push_back({std::string(reinterpret_cast<const char*>(e)), GetLe32(e + 64), GetLe32(e + 68), GetLe32(e + 72)});
   }
   return out;
 }
@@ -322,7 +323,7 @@ TEST_F(ConversionRun, PackHoldsEveryItemAndReadsBack) {
           for (int x = 0; x < w; ++x) {
             const BYTE* e = ctest::BitmapPixel(expected, x, y);
             const BYTE* p = &picture[36 + (static_cast<size_t>(y) * w + x) * bpp];
-            ASSERT_EQ(p[0] | (p[1] << 8), Rgb565(e[2], e[1], e[0]));
+            ASSERT_EQ(GetLe16(p), PackRgb565(e[2], e[1], e[0]));
             if (alpha) {
               ASSERT_EQ(p[2], e[3]);
             }
@@ -351,8 +352,8 @@ TEST_F(ConversionRun, TwoRunsWriteIdenticalPacksAndScreenSizesDiffer) {
   EXPECT_EQ(std::string(chipLarge.begin(), chipLarge.begin() + 4), "KBP1");
   EXPECT_NE(chipLarge, chipSmall);
   // Top-left corner mark is white, the key colour magenta.
-  EXPECT_EQ(chipLarge[36] | (chipLarge[37] << 8), 0xFFFF);
-  EXPECT_EQ(chipLarge[36 + 2 * 7] | (chipLarge[37 + 2 * 7] << 8), 0xF81F);
+  EXPECT_EQ(GetLe16(&chipLarge[36]), 0xFFFF);
+  EXPECT_EQ(GetLe16(&chipLarge[36 + 2 * 7]), 0xF81F);
 }
 
 TEST(ConversionFailures, DamagedItemsKeepTheirPlaceAndAreCounted) {

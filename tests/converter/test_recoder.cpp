@@ -5,10 +5,11 @@
 #include <cstring>
 #include <vector>
 
-#include "converter/formats/rbp_picture.h"
 #include "converter/pictures/jbp1_recoder.h"
+#include "converter/pictures/rbp_writer.h"
+#include "formats/le_bytes.h"
+#include "formats/lzss.h"
 #include "player/core/jbp1_decoder.h"
-#include "player/core/lzss_decode.h"
 #include "tests/converter/test_support.h"
 
 namespace {
@@ -76,7 +77,7 @@ std::vector<short> LibjpegBlocks(const ctest::JpegCoefficients& lib) {
   return out;
 }
 
-uint32_t U32(const std::vector<BYTE>& b, size_t at) { return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t{b[at + 3]} << 24); }
+uint32_t U32(const std::vector<BYTE>& b, size_t at) { return GetLe32(&b[at]); }
 
 }  // namespace
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "converter/formats/rbp_picture.h"
 #include "converter/pictures/bitmap_scale.h"
+#include "converter/pictures/rbp_writer.h"
 #include "tests/converter/test_support.h"
 
 namespace {

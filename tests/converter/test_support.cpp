@@ -10,13 +10,11 @@
 
 #include <unistd.h>
 
+#include "formats/le_bytes.h"
+
 namespace ctest {
 namespace {
 
-uint32_t U32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24); }
-void Put32(BYTE* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(v >> (8 * i));
-}
 
 struct ErrorManager {
   jpeg_error_mgr pub;
@@ -48,15 +46,15 @@ std::vector<BYTE> MakeBitmap(int w, int h, int bits, const std::function<void(in
   std::vector<BYTE> b(static_cast<size_t>(offset) + static_cast<size_t>(stride) * h, 0);
   b[0] = 'B';
   b[1] = 'M';
-  Put32(&b[2], static_cast<uint32_t>(b.size()));
-  Put32(&b[10], static_cast<uint32_t>(offset));
-  Put32(&b[14], 40);
-  Put32(&b[18], static_cast<uint32_t>(w));
-  Put32(&b[22], static_cast<uint32_t>(h));
+  PutLe32(&b[2], static_cast<uint32_t>(b.size()));
+  PutLe32(&b[10], static_cast<uint32_t>(offset));
+  PutLe32(&b[14], 40);
+  PutLe32(&b[18], static_cast<uint32_t>(w));
+  PutLe32(&b[22], static_cast<uint32_t>(h));
   b[26] = 1;
   b[28] = static_cast<BYTE>(bits);
-  Put32(&b[34], static_cast<uint32_t>(stride * h));
-  Put32(&b[46], static_cast<uint32_t>(colours));
+  PutLe32(&b[34], static_cast<uint32_t>(stride * h));
+  PutLe32(&b[46], static_cast<uint32_t>(colours));
   for (int i = 0; i < colours; ++i) std::memcpy(&b[54 + 4 * i], &paletteBgr[3 * i], 3);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) fill(x, y, &b[offset + static_cast<size_t>(h - 1 - y) * stride + x * bpp]);
@@ -64,14 +62,14 @@ std::vector<BYTE> MakeBitmap(int w, int h, int bits, const std::function<void(in
   return b;
 }
 
-int BitmapWidth(const BYTE* bmp) { return static_cast<int32_t>(U32(bmp + 18)); }
-int BitmapHeight(const BYTE* bmp) { return static_cast<int32_t>(U32(bmp + 22)); }
-int BitmapBits(const BYTE* bmp) { return bmp[28] | (bmp[29] << 8); }
+int BitmapWidth(const BYTE* bmp) { return static_cast<int32_t>(GetLe32(bmp + 18)); }
+int BitmapHeight(const BYTE* bmp) { return static_cast<int32_t>(GetLe32(bmp + 22)); }
+int BitmapBits(const BYTE* bmp) { return GetLe16(bmp + 28); }
 
 const BYTE* BitmapPixel(const BYTE* bmp, int x, int y, bool packed) {
   const int w = BitmapWidth(bmp), h = BitmapHeight(bmp), bpp = BitmapBits(bmp) / 8;
   const int stride = packed ? w * bpp : (w * bpp + 3) & ~3;
-  const int offset = bpp == 1 ? 54 + 4 * static_cast<int>(U32(bmp + 46) ? U32(bmp + 46) : 256) : 54;
+  const int offset = bpp == 1 ? 54 + 4 * static_cast<int>(GetLe32(bmp + 46) ? GetLe32(bmp + 46) : 256) : 54;
   return bmp + offset + static_cast<size_t>(h - 1 - y) * stride + static_cast<size_t>(x) * bpp;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "converter/pictures/zev_decode.h"
+#include "formats/le_bytes.h"
 #include "tests/converter/test_support.h"
 #include "tools/zev_writer.h"
 
@@ -142,7 +143,7 @@ TEST(ZevDecode, LzHeaderKeepsUnpaddedSizes) {
   const Decoded d = Decode(file);
   ASSERT_FALSE(d.bitmap.empty());
   const BYTE* b = d.bitmap.data();
-  auto u32 = [&](int at) { return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (b[at + 3] << 24); };
+  auto u32 = [&](int at) { return GetLe32(b + at); };
   EXPECT_EQ(u32(2), 54 + 3 * 5 * 4);  // file size from the unpadded image
   EXPECT_EQ(u32(34), 3 * 5 * 4);
   EXPECT_EQ(u32(10), 54);
@@ -152,11 +153,10 @@ TEST(ZevDecode, LzHeaderKeepsUnpaddedSizes) {
 std::vector<uint8_t> DeflateFile(int w, int h, uint32_t code, const std::vector<uint8_t>& rows,
                                  const std::vector<uint8_t>& palette = {}) {
   std::vector<uint8_t> f(20, 0);
-  f[8] = static_cast<uint8_t>(w);
-  f[9] = static_cast<uint8_t>(w >> 8);
-  f[10] = static_cast<uint8_t>(h);
+  PutLe16(&f[8], w);
+  PutLe16(&f[10], h);
   f[12] = 2;
-  std::memcpy(&f[16], &code, 4);
+  PutLe32(&f[16], code);
   f.insert(f.end(), palette.begin(), palette.end());
   uLongf size = compressBound(static_cast<uLong>(rows.size()));
   std::vector<uint8_t> packed(size);

@@ -15,6 +15,7 @@
 #include "converter/app/conv_velmi_dlg.h"
 #include "converter/app/win_edit.h"
 #include "converter/conv_file_make.h"
+#include "formats/le_bytes.h"
 #include "tests/dialog/dialog_fixture.h"
 #include "velmi_mfc.h"
 
@@ -238,7 +239,7 @@ std::vector<std::string> PackNames(const std::string& path) {
   std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<std::string> names;
   if (b.size() < 16 || std::memcmp(b.data(), "RLZ2", 4) != 0) return names;
-  uint32_t n = b[4] | b[5] << 8 | b[6] << 16 | uint32_t(b[7]) << 24;
+  uint32_t n = GetLe32(&b[4]);
   for (uint32_t i = 0; i < n && 16 + 84 * (i + 1) <= b.size(); ++i)
     names.emplace_back(reinterpret_cast<const char*>(&b[16 + 84 * i]), strnlen(reinterpret_cast<const char*>(&b[16 + 84 * i]), 64));
   return names;

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "converter/formats/pack_format.h"
+#include "formats/le_bytes.h"
+#include "formats/pack_format.h"
+#include "formats/rbp_format.h"
 #include "player/core/display.h"
 #include "player/core/pack_reader.h"
 #include "player/core/picture.h"
@@ -137,9 +139,9 @@ TEST_P(ConvertedPack, EveryEntryLoadsInThePlayer) {
     BYTE* raw = ReadPackEntry(&reader, pack.c_str(), name.c_str(), &rawSize);
     ASSERT_NE(raw, nullptr);
     ASSERT_GE(rawSize, 36u);
-    const uint32_t type = raw[4] | raw[5] << 8 | raw[6] << 16 | uint32_t(raw[7]) << 24;
+    const uint32_t type = GetLe32(raw + 4);
     LocalFree(raw);
-    const bool jpeg = type == kRbpJbp1 || type == kRbpJbp1Alpha;
+    const bool jpeg = type == RBP_TYPE_JBP1 || type == RBP_TYPE_JBP1_ALPHA;
     jbp1 += jpeg;
     CPicture pic;
     ASSERT_EQ(LoadPicture(&pic, name.c_str(), pack.c_str(), 0, &reader), 1);

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "converter/formats/le_bytes.h"
+#include "formats/le_bytes.h"
 
 namespace formats_test {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "player/core/lzss_decode.h"
+#include "formats/lzss.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "converter/formats/jbp1_stream.h"
-#include "converter/formats/le_bytes.h"
+#include "converter/pictures/jbp1_writer.h"
+#include "formats/jbp1_stream.h"
+#include "formats/le_bytes.h"
+#include "formats/rgb565.h"
 #include "player/core/jbp1_decoder.h"
 #include "player/core/jbp1_kernels.h"
 
@@ -371,7 +373,7 @@ TEST(Jbp1Decode, FlatBlocksAndOutputShape)
     EXPECT_EQ(d.rowPitch, 224u);
     EXPECT_EQ(d.bitsPerPixel, 16u);
     // (-3 x 5) / 8 rounds down to -2: grey 126.
-    const uint16_t grey = static_cast<uint16_t>((126 >> 3) << 11 | (126 >> 2) << 5 | (126 >> 3));
+    const uint16_t grey = PackRgb565(126, 126, 126);
     for (DWORD i = 0; i < 112 * 80; ++i) ASSERT_EQ(d.output[i], grey) << i;
     LocalFree(d.output);
 
@@ -587,7 +589,7 @@ TEST(Jbp1Decode, HandMadeSymbolSequences)
     const std::vector<uint16_t> px = DecodePicture(noTables, 16, 16);
     ASSERT_EQ(px.size(), 256u);
     const int grey = 128 + 10;  // 80 / 8
-    EXPECT_EQ(px[0], (grey >> 3) << 11 | (grey >> 2) << 5 | (grey >> 3));
+    EXPECT_EQ(px[0], PackRgb565(grey, grey, grey));
 }
 
 TEST(Jbp1Decode, RefusesDamagedStreams)

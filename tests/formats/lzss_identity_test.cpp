@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "converter/formats/lzss.h"
+#include "converter/lzss_compressor.h"
 #include "lzss_reference.h"
 #include "test_data.h"
 
@@ -146,7 +146,7 @@ TEST(LzssIdentity, ShortInputsAfterEveryKindOfResidue)
     auto ref = std::make_unique<CLzssReferenceCompressor>();
     for (int k = 0; k < static_cast<int>(Kind::kCount); ++k) {
         for (size_t shortSize = 1; shortSize <= 40; ++shortSize) {
-            const Bytes before = MakeInput(static_cast<Kind>(k), 2031 + rng() % 40, rng);
+            const Bytes before = MakeInput(static_cast<Kind>(k), LZSS_START + rng() % 40, rng);
             ExpectSame(*fast, *ref, before, kKindNames[k]);
             const Bytes in = MakeInput(static_cast<Kind>(rng() % static_cast<int>(Kind::kCount)), shortSize, rng);
             ExpectSame(*fast, *ref, in, "short after residue");

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "converter/formats/lzss.h"
+#include "converter/lzss_compressor.h"
 
 class CLzssReferenceCompressor
 {

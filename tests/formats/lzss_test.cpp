@@ -3,8 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "converter/formats/lzss.h"
-#include "player/core/lzss_decode.h"
+#include "converter/lzss_compressor.h"
+#include "formats/lzss.h"
 #include "test_data.h"
 
 namespace {
@@ -159,7 +159,7 @@ TEST(LzssDecode, EveryDistanceAndLength)
 {
     Bytes stream, expected;
     std::vector<uint8_t> ring(2048, 0);
-    unsigned w = 2031;
+    unsigned w = LZSS_START;
     std::mt19937 rng(11);
     const size_t kItems = 40000;
     for (size_t item = 0; item < kItems; item += 8) {

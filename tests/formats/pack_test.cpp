@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "converter/formats/le_bytes.h"
-#include "converter/formats/pack_format.h"
-#include "converter/formats/pack_writer.h"
+#include "converter/pack_writer.h"
+#include "formats/le_bytes.h"
+#include "formats/pack_format.h"
 #include "player/core/pack_reader.h"
 #include "temp_dir.h"
 #include "test_data.h"

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "converter/formats/pack_writer.h"
+#include "converter/pack_writer.h"
 #include "temp_dir.h"
 
 namespace {

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "bmp_builder.h"
-#include "converter/formats/pack_writer.h"
-#include "converter/formats/rbp_picture.h"
+#include "converter/pack_writer.h"
+#include "converter/pictures/rbp_writer.h"
+#include "formats/le_bytes.h"
+#include "formats/rgb565.h"
 #include "player/core/pack_reader.h"
 #include "temp_dir.h"
 
@@ -27,8 +29,8 @@ struct ParsedPicture {
     std::vector<uint8_t> alpha;
 };
 
-uint32_t U32(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24; }
-int16_t I16(const Bytes& b, size_t at) { return static_cast<int16_t>(b[at] | b[at + 1] << 8); }
+uint32_t U32(const Bytes& b, size_t at) { return GetLe32(&b[at]); }
+int16_t I16(const Bytes& b, size_t at) { return static_cast<int16_t>(GetLe16(&b[at])); }
 
 ParsedPicture Parse(const Bytes& file)
 {
@@ -50,7 +52,7 @@ ParsedPicture Parse(const Bytes& file)
     if (p.dataOffset > file.size() || (file.size() - p.dataOffset) / step < n) return p;
     for (size_t i = 0; i < n; ++i) {
         const size_t at = p.dataOffset + i * step;
-        p.pixels.push_back(static_cast<uint16_t>(file[at] | file[at + 1] << 8));
+        p.pixels.push_back(GetLe16(&file[at]));
         if (p.type == 1) p.alpha.push_back(file[at + 2]);
     }
     return p;
@@ -208,7 +210,7 @@ TEST(RbpPicture, TravelsThroughAPack)
     EXPECT_EQ(p.designWidth, 50);
     for (int y = 0; y < 30; ++y) {
         for (int x = 0; x < 40; ++x) {
-            const uint16_t expect = static_cast<uint16_t>(((x ^ y) >> 3) << 11 | ((y * 8) >> 2) << 5 | (x * 6) >> 3);
+            const uint16_t expect = PackRgb565(x ^ y, y * 8, x * 6);
             ASSERT_EQ(p.pixels[y * 40 + x], expect) << x << "," << y;
             ASSERT_EQ(p.alpha[y * 40 + x], x < 20 ? 0 : 200);
         }

@@ -501,7 +501,7 @@ TEST(Huffman, OptimalTablesAndDerivation) {
 
 TEST(Markers, ConverterHeaderBytesAndBanner) {
   const jt::Image img = jt::MakeImage(jt::Content::kGradient, 40, 17);
-  jt::EncodeSpec spec;
+  jt::EncodeOptions spec;
   spec.quality = 75;
   JpegStatus st;
   const std::vector<uint8_t> j = jt::Encode(img, spec, &st);

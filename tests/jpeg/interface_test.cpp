@@ -111,7 +111,7 @@ TEST(Interface, StatusTexts) {
 
 TEST(Interface, BufferLimitIsTheSameForEveryProcessorClass) {
   const jt::Image img = jt::MakeImage(jt::Content::kNoise, 48, 40);
-  jt::EncodeSpec spec;
+  jt::EncodeOptions spec;
   spec.quality = 90;
   const std::vector<uint8_t> full = jt::Encode(img, spec);
   ASSERT_FALSE(full.empty());
@@ -151,7 +151,7 @@ TEST(Interface, FileOutputEqualsMemoryOutput) {
 
 TEST(Interface, RowOrderPaddingAndRepeatedWrites) {
   const jt::Image img = jt::MakeImage(jt::Content::kPhoto, 37, 29);
-  jt::EncodeSpec spec;
+  jt::EncodeOptions spec;
   const std::vector<uint8_t> plain = jt::Encode(img, spec);
   spec.bottomUp = true;
   EXPECT_EQ(jt::Encode(img, spec), plain);
@@ -301,7 +301,7 @@ TEST(Interface, OneJobsFreeLeavesAnotherJobWhole) {
 TEST(Interface, InternalCopiesAndLayoutChangesBetweenCalls) {
   const jt::Image img = jt::MakeImage(jt::Content::kPhoto, 32, 32);
   for (int kind : {0, 6}) {
-    jt::EncodeSpec spec;
+    jt::EncodeOptions spec;
     spec.kind = kind;
     const std::vector<uint8_t> plain = jt::Encode(img, spec);
     Job j(img, kind);

@@ -74,7 +74,7 @@ void UseCpuKind(int kind) {
   setenv("VELMI_REGISTRY", path.c_str(), 1);
 }
 
-std::vector<uint8_t> Encode(const Image& img, const EncodeSpec& spec, JpegStatus* status) {
+std::vector<uint8_t> Encode(const Image& img, const EncodeOptions& spec, JpegStatus* status) {
   UseCpuKind(spec.kind);
   JpegJob job;
   JpegStatus st = JpegInit(&job);

@@ -25,7 +25,8 @@ Image MakeImage(Content c, int w, int h, int ch = 3, uint32_t seed = 1);
 // Selects the processor class of every later JpegInit through the registry store.
 void UseCpuKind(int kind);
 
-struct EncodeSpec {
+// The settings of one encode through the library's interface.
+struct EncodeOptions {
   int kind = 0;
   int quality = 75;
   int sub = 1;
@@ -39,7 +40,7 @@ struct EncodeSpec {
 };
 
 // Encodes into memory with JpegIoType 9; the status goes to *status.
-std::vector<uint8_t> Encode(const Image& img, const EncodeSpec& spec, JpegStatus* status = nullptr);
+std::vector<uint8_t> Encode(const Image& img, const EncodeOptions& spec, JpegStatus* status = nullptr);
 
 // Quantised coefficients per component: blocksW x blocksH blocks, 64 each.
 struct Coefs {

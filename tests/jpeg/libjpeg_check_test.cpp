@@ -75,7 +75,7 @@ TEST(LibjpegCheck, MatrixDecodesWithTheConverterRoadsCoefficients) {
     std::vector<uint8_t> baseline;
     for (bool progressive : {false, true}) {
       const std::string what = Name(c, progressive);
-      jt::EncodeSpec spec;
+      jt::EncodeOptions spec;
       spec.kind = c.kind;
       spec.quality = c.quality;
       spec.progressive = progressive;
@@ -130,7 +130,7 @@ TEST(LibjpegCheck, ScaledPathStaysNextToTheIntegerPath) {
     for (int quality : {50, 90, 100})
       for (int kind : {0, 6}) {
         const jt::Image img = jt::MakeImage(content, 50, 35);
-        jt::EncodeSpec spec;
+        jt::EncodeOptions spec;
         spec.kind = kind;
         spec.quality = quality;
         spec.dctMethod = 0;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "converter/formats/jbp1_stream.h"
-#include "converter/formats/le_bytes.h"
+#include "formats/jbp1_stream.h"
+#include "formats/le_bytes.h"
 #include "player/core/movie_decoder.h"
 #include "tools/jmv/jmv_writer.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/formats/le_bytes.h"
+#include "formats/le_bytes.h"
 #include "player/core/display.h"
 #include "player/core/screen.h"
 #include "player/scenario/movie_player.h"

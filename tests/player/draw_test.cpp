@@ -109,7 +109,7 @@ TEST(BlitKernels, PixelTable) {
   EXPECT_EQ(Run1(al, 0x0000, 128), Blend565(0, 0xFFFF, 32));  // AlphaLevel at full alpha takes the level
   a = 128;
   EXPECT_EQ(Run1(al, 0x0000, 128), Blend565(0, 0xFFFF, (32 * 32) >> 6));
-  EXPECT_EQ(Run1(al, 0x0000, 256, true), Pack565(0x7C, 0x7E, 0x7C));  // AddAlpha: s * a >> 8
+  EXPECT_EQ(Run1(al, 0x0000, 256, true), PackRgb565(0x7C, 0x7E, 0x7C));  // AddAlpha: s * a >> 8
   // A mask plane over the target: zero leaves the target, 255 nearly copies.
   uint8_t m = 0;
   al.mask = &m;
@@ -117,7 +117,7 @@ TEST(BlitKernels, PixelTable) {
   a = 255;
   EXPECT_EQ(Run1(al, 0x1234, 256), 0x1234);
   m = 255;
-  EXPECT_EQ(Run1(al, 0x0000, 256), Pack565(0xF8 * 254 >> 8, 0xFC * 254 >> 8, 0xF8 * 254 >> 8));
+  EXPECT_EQ(Run1(al, 0x0000, 256), PackRgb565(0xF8 * 254 >> 8, 0xFC * 254 >> 8, 0xF8 * 254 >> 8));
   // Paletted pictures write RGB565 (entry bytes: blue, green, red).
   uint8_t pal[8] = {0x00, 0x00, 0xFF, 0, 0xFF, 0x00, 0x00, 0}, idx[2] = {0, 1};
   CPicture p;

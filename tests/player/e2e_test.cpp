@@ -178,8 +178,8 @@ TEST_P(EndToEnd, SceneSecondStartAndWriteBack) {
   };
   const Expect cases[] = {
       {0, y0, true, 0xF800, 0},  {0, y0, false, 0x07E0, 0}, {1, y0, true, 0xFFFF, 0}, {1, y0, false, bg, 0},
-      {2, y0, true, Pack565(200, 200, 200), 12}, {2, y0, false, Pack565(200, 200, 200), 12},
-      {3, y0, true, Pack565(100, 100, 100), 12}, {3, y0, false, bg, 0},
+      {2, y0, true, PackRgb565(200, 200, 200), 12}, {2, y0, false, PackRgb565(200, 200, 200), 12},
+      {3, y0, true, PackRgb565(100, 100, 100), 12}, {3, y0, false, bg, 0},
       {4, y0, true, 0xF800, 0},  {4, y0, false, 0x001F, 0}, {5, y0, true, 0xFFFF, 0}, {5, y0, false, 0x0841, 0},
       {0, y1, true, 0xF810, 0},  {0, y1, false, 0x07F0, 0},
       {1, y1, true, Blend565(bg, 0xFFFF, 32), 0}, {1, y1, false, Blend565(bg, 0x0841, 32), 0},

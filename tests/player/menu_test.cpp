@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/file.h"
+#include "formats/le_bytes.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/font_list.h"
@@ -244,9 +245,7 @@ TEST(PopupMenu, ItemsSettersAndBoundedLabels) {
 
 Bytes Bitmap(int w, int h, uint32_t infoSize = 40, uint16_t bits = 16, uint32_t compression = 0, int extra = 0) {
   Bytes b(54 + size_t(std::max(0, 2 * w * h + extra)));
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-  };
+  auto put32 = [&](size_t at, uint32_t v) { PutLe32(&b[at], v); };
   b[0] = 'B';
   b[1] = 'M';
   put32(2, uint32_t(b.size()));

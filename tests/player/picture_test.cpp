@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/file.h"
+#include "formats/le_bytes.h"
 #include "player/core/display.h"
 #include "player/core/pack_reader.h"
 #include "player/core/picture.h"
@@ -208,16 +209,16 @@ TEST(PictureOps, TintDarkenComposeThumbnailStamp) {
   ASSERT_EQ(CPicture::CreateBlank(&p, 4, 2, 0, 3), 1);
   EXPECT_EQ(p.depth, 24u);
   EXPECT_EQ(p.canvasWidth, 5);
-  p.GetPixels()[0] = Pack565(100, 100, 100);
+  p.GetPixels()[0] = PackRgb565(100, 100, 100);
   CPicture::TintPercent(&p, 100 | 200 << 8 | 50 << 16);
-  EXPECT_EQ(p.GetPixels()[0], Pack565(96, 200, 48));
-  p.GetPixels()[1] = Pack565(200, 200, 200);
+  EXPECT_EQ(p.GetPixels()[0], PackRgb565(96, 200, 48));
+  p.GetPixels()[1] = PackRgb565(200, 200, 200);
   CPicture::TintPercent(&p, 100 | 200 << 8 | 100 << 16);
   EXPECT_EQ(Green8(p.GetPixels()[1]), 0xFCu);  // saturates
   // Depth 24 pixels are 2 bytes apart: every pixel darkens, the alpha stays.
   for (int i = 0; i < 8; ++i) p.GetPixels()[i] = 0xFFFF, p.alpha[i] = 9;
   CPicture::Darken(&p, 128);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(p.GetPixels()[i], Pack565(0x7C, 0x7E, 0x7C)) << i;
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(p.GetPixels()[i], PackRgb565(0x7C, 0x7E, 0x7C)) << i;
   EXPECT_EQ(p.alpha[7], 9);
   CPicture empty;
   CPicture::TintPercent(&empty, 0);  // no pixels: nothing to do
@@ -241,8 +242,8 @@ TEST(PictureOps, TintDarkenComposeThumbnailStamp) {
   ASSERT_NE(bmp, nullptr);
   EXPECT_EQ(size, 54u + 160 * 120 * 2);
   EXPECT_EQ(bmp[0], 'B');
-  uint16_t first = uint16_t(bmp[54] | bmp[55] << 8);
-  EXPECT_EQ(first, Pack565(0xF8 / 2, 0xFC / 2, 0xF8 / 2));  // 4x4 box average
+  uint16_t first = GetLe16(bmp + 54);
+  EXPECT_EQ(first, PackRgb565(0xF8 / 2, 0xFC / 2, 0xF8 / 2));  // 4x4 box average
   LocalFree(bmp);
   std::vector<uint16_t> small(100 * 100, 0xFFFF);
   bmp = MakeThumbnailBmp(small.data(), 100, 100, 160, 120, &size);

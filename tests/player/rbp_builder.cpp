@@ -8,16 +8,15 @@
 #include <cstring>
 #include <fstream>
 
-#include "converter/formats/jbp1_stream.h"
-#include "converter/formats/lzss.h"
-#include "converter/formats/pack_writer.h"
-#include "converter/formats/rbp_picture.h"
+#include "converter/lzss_compressor.h"
+#include "converter/pack_writer.h"
+#include "converter/pictures/jbp1_writer.h"
+#include "converter/pictures/rbp_writer.h"
+#include "formats/jbp1_stream.h"
+#include "formats/le_bytes.h"
+#include "formats/rgb565.h"
 
 namespace {
-
-void Put32(Bytes& b, size_t at, uint32_t v) {
-  for (int k = 0; k < 4; ++k) b[at + k] = uint8_t(v >> (8 * k));
-}
 
 Bytes Header(const char magic[4], uint32_t type, int w, int h, int cw, int ch, uint32_t jbp = 0, uint32_t al = 0) {
   RbpHeader hd{};
@@ -47,10 +46,7 @@ Bytes Lzss(const Bytes& in) {
 
 Bytes MakeRbp565(int w, int h, const std::vector<uint16_t>& px, int cw, int ch) {
   Bytes b = Header("RBP5", RBP_TYPE_RGB565, w, h, cw, ch);
-  for (uint16_t p : px) {
-    b.push_back(uint8_t(p));
-    b.push_back(uint8_t(p >> 8));
-  }
+  for (uint16_t p : px) AppendLe16(b, p);
   return b;
 }
 
@@ -58,8 +54,7 @@ Bytes MakeRbpAlpha(int w, int h, const std::vector<uint16_t>& px, const std::vec
                    int ch) {
   Bytes b = Header(kbp1 ? "KBP1" : "RBP5", RBP_TYPE_RGB565_ALPHA, w, h, cw, ch);
   for (size_t i = 0; i < px.size(); ++i) {
-    b.push_back(uint8_t(px[i]));
-    b.push_back(uint8_t(px[i] >> 8));
+    AppendLe16(b, px[i]);
     b.push_back(a[i]);
   }
   return b;
@@ -93,7 +88,7 @@ Bytes MakeRbpPalette(int w, int h, const std::vector<uint32_t>& bgr, const std::
                      int ch) {
   Bytes b = Header("RBP5", RBP_TYPE_PALETTE, w, h, cw, ch);
   b.resize(1060, 0);
-  for (size_t i = 0; i < bgr.size() && i < 256; ++i) Put32(b, 36 + i * 4, bgr[i]);
+  for (size_t i = 0; i < bgr.size() && i < 256; ++i) PutLe32(&b[36 + i * 4], bgr[i]);
   b.insert(b.end(), index.begin(), index.end());
   return b;
 }
@@ -156,7 +151,7 @@ std::vector<uint16_t> ReadPngFrom(FILE* f, int* w, int* h) {
   for (int y = 0; y < *h; ++y) {
     png_read_row(png, row.data(), nullptr);
     for (int x = 0; x < *w; ++x)
-      out.push_back(uint16_t((row[x * 3] >> 3) << 11 | (row[x * 3 + 1] >> 2) << 5 | (row[x * 3 + 2] >> 3)));
+      out.push_back(PackRgb565(row[x * 3], row[x * 3 + 1], row[x * 3 + 2]));
   }
   png_destroy_read_struct(&png, &info, nullptr);
   return out;

@@ -2,10 +2,11 @@
 // screen: every picture type of the test pack as a sprite over a filled
 // background, one drawn additively and one at half level.  A tap leaves the
 // scene for the picture gallery's mode.
+#include <velmi_device.h>
+
 #include <cstring>
 
 #include "player/core/dirty_list.h"
-#include "player/core/entry.h"
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/sprite.h"
@@ -62,10 +63,10 @@ int Scene(CGameApp* app) {
 int main(int argc, char** argv) {
   ReplaceModeHandler(MODE_TITLE, Scene);
 #if defined(VELMI_PLAYER_BUILD_ce30)
-  return RunPlayer(PlayerBuild::Ce30, argc, argv);
+  return VelmiDeviceRunProgram("ce30", argc, argv);
 #elif defined(VELMI_PLAYER_BUILD_ce42)
-  return RunPlayer(PlayerBuild::Ce42, argc, argv);
+  return VelmiDeviceRunProgram("ce42", argc, argv);
 #else
-  return RunPlayer(PlayerBuild::Ce50, argc, argv);
+  return VelmiDeviceRunProgram("ce50", argc, argv);
 #endif
 }

@@ -13,6 +13,7 @@
 #include "converter/sound/mp3_encoder.h"
 #include "converter/sound/ogg_encoder.h"
 #include "converter/sound/sound_prep.h"
+#include "formats/le_bytes.h"
 #include "sound_fixtures.h"
 
 namespace {
@@ -124,7 +125,7 @@ TEST_F(Encoders, OggIsReproducibleWithAFixedSerial) {
   EXPECT_EQ(a.bytes(), b.bytes());
   ASSERT_GT(a.n, 18u);
   EXPECT_EQ(0, std::memcmp(a.p, "OggS", 4));
-  const uint32_t serial = a.p[14] | a.p[15] << 8 | a.p[16] << 16 | uint32_t(a.p[17]) << 24;
+  const uint32_t serial = GetLe32(a.p + 14);
   EXPECT_EQ(0x56454C4Du, serial);
   char version[128];
   EXPECT_GT(GetOggEncoderVersion(version, 0), 0u);

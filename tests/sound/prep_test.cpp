@@ -10,15 +10,14 @@
 
 #include "converter/sound/ogg_encoder.h"
 #include "converter/sound/sound_prep.h"
+#include "formats/le_bytes.h"
 #include "sound_fixtures.h"
 
 namespace {
 
 using namespace soundtest;
 
-void Put32(Bytes& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
-}
+void Put32(Bytes& b, uint32_t v) { AppendLe32(b, v); }
 void Chunk(Bytes& b, const char* tag, const Bytes& body, int64_t declared = -1) {
   b.insert(b.end(), tag, tag + 4);
   Put32(b, uint32_t(declared < 0 ? int64_t(body.size()) : declared));
@@ -33,7 +32,7 @@ Bytes Riff(const Bytes& chunks, int64_t declared = -1) {
 }
 Bytes Fmt(uint16_t tag, uint16_t ch, uint32_t rate, uint16_t bits, size_t size = 16) {
   Bytes f;
-  auto p16 = [&](unsigned v) { f.push_back(uint8_t(v)), f.push_back(uint8_t(v >> 8)); };
+  auto p16 = [&](unsigned v) { AppendLe16(f, v); };
   p16(tag);
   p16(ch);
   Put32(f, rate);
@@ -209,7 +208,7 @@ Pcm FromBytes(const BYTE* b, DWORD n, int rate, int ch) {
   p.rate = rate;
   p.channels = ch;
   p.samples.resize(n / 2);
-  for (size_t i = 0; i < p.samples.size(); ++i) p.samples[i] = int16_t(b[2 * i] | b[2 * i + 1] << 8);
+  for (size_t i = 0; i < p.samples.size(); ++i) p.samples[i] = int16_t(GetLe16(&b[2 * i]));
   return p;
 }
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "common/le_append.h"
+#include "formats/le_bytes.h"
 #include "tools/sample_sounds.h"
 
 namespace soundtest {

@@ -8,7 +8,8 @@
 #include <map>
 
 #include "converter/conv_file_make.h"
-#include "converter/formats/pack_format.h"
+#include "formats/le_bytes.h"
+#include "formats/pack_format.h"
 #include "sound_fixtures.h"
 #include "tools/sample_sounds.h"
 
@@ -153,7 +154,7 @@ TEST_P(SoundRuns, SmallSampleGame) {
                                                     {"chara\\v0005.PCM", "VOICE\\chara\\v0005"},
                                                     {"chara\\sub\\a.b.pcm", "VOICE\\chara\\sub\\a.b"}};
   for (size_t i = 0; i < voices.size(); ++i) {
-    const vtools::VoiceSpec& v = voices[i];
+    const vtools::SampleVoiceOptions& v = voices[i];
     EXPECT_EQ(0u, pack[i].method);
     if (v.body == vtools::VoiceBody::Other) {
       EXPECT_EQ("", pack[i].name);
@@ -177,7 +178,7 @@ Bytes Index(const std::vector<std::pair<Bytes, Bytes>>& records) {
     Bytes n = name;
     n.resize(60, 0);
     b.insert(b.end(), n.begin(), n.end());
-    for (int k = 0; k < 4; ++k) b.push_back(uint8_t(offset >> (8 * k)));
+    AppendLe32(b, offset);
     offset += uint32_t(body.size());
   }
   for (const auto& r : records) b.insert(b.end(), r.second.begin(), r.second.end());
@@ -288,7 +289,7 @@ TEST_F(SoundRuns, FullCountSampleGame) {
   const auto pack = ReadPack(ReadAll(root_ / "out" / "data" / "voice.mlz"));
   ASSERT_EQ(voices.size(), pack.size());
   for (size_t i = 0; i < voices.size(); ++i) {
-    const vtools::VoiceSpec& v = voices[i];
+    const vtools::SampleVoiceOptions& v = voices[i];
     if (v.body == vtools::VoiceBody::Other) {
       EXPECT_EQ("", pack[i].name);
       continue;

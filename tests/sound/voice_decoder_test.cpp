@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "converter/sound/voice_decoder.h"
+#include "formats/le_bytes.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ std::vector<int16_t> Expand(const Bytes& in, uint32_t outBytes) {
   Bytes raw(outBytes);  // exactly the output length, so ASan sees any overrun
   EXPECT_EQ(0, ExpandPcmVoice(raw.data(), in.data(), outBytes, uint32_t(in.size()), 7));
   std::vector<int16_t> s(outBytes / 2);
-  for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(raw[2 * i] | raw[2 * i + 1] << 8);
+  for (size_t i = 0; i < s.size(); ++i) s[i] = int16_t(GetLe16(&raw[2 * i]));
   return s;
 }
 
@@ -139,7 +140,7 @@ class VoiceDecoder : public ::testing::Test {
 
 TEST_F(VoiceDecoder, ResourceTableFollowsItsFormulas) {
   const uint8_t* t = GetVoiceDecodeTable();
-  auto at = [&](int i) { return int32_t(uint32_t(t[4 * i]) | t[4 * i + 1] << 8 | t[4 * i + 2] << 16 | uint32_t(t[4 * i + 3]) << 24); };
+  auto at = [&](int i) { return int32_t(GetLe32(t + 4 * i)); };
   const int32_t sets[5][8] = {{2048, 2048, 2048, 4096, 4096, 4096, 8192, 16384},
                               {2048, 2048, 4096, 4096, 8192, 8192, 16384, 16384},
                               {2048, 2048, 2048, 4096, 4096, 4096, 8192, 16384},

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/le_bytes.h"
 #include "player/scenario/script_file.h"
 
 namespace {
@@ -103,7 +104,7 @@ TEST(ScriptFile, HeaderWordCountIsChecked) {
   for (const auto& c : cases) {
     BYTE* p = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, c.size));
     std::memset(p, 0x55, c.size);
-    for (int k = 0; k < 4; ++k) p[k] = uint8_t(c.n >> (8 * k));
+    PutLe32(p, c.n);
     CScriptFile f;
     EXPECT_EQ(f.Adopt(p, c.size), c.ok) << c.n << " words in " << c.size;
     EXPECT_EQ(f.HasCode(), c.ok);

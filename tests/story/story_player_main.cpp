@@ -2,10 +2,11 @@
 // a new game and loads the script named by VELMI_STORY_SCRIPT (default
 // "e2e_start") through the mode table, lets the story run, and closes the
 // window once the story rests on OP_END, reporting where it ended on stderr.
+#include <velmi_device.h>
+
 #include <cstdio>
 #include <cstdlib>
 
-#include "player/core/entry.h"
 #include "player/core/game_app.h"
 #include "tests/support/mode_table.h"
 
@@ -40,5 +41,5 @@ int WatchStory(CGameApp* app) {
 int main(int argc, char** argv) {
   g_runStory = ReplaceModeHandler(MODE_STORY, WatchStory);
   ReplaceModeHandler(MODE_TITLE, StartStory);
-  return RunPlayer(PlayerBuild::Ce42, argc, argv);
+  return VelmiDeviceRunProgram("ce42", argc, argv);
 }

@@ -32,7 +32,7 @@ std::vector<uint16_t> ReadPng(const std::string& path, int* w, int* h) {
   *h = int(img.height);
   std::vector<uint16_t> out(size_t(img.width) * img.height);
   for (size_t i = 0; i < out.size(); ++i)
-    out[i] = Pack565(rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2]);
+    out[i] = PackRgb565(rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2]);
   return out;
 }
 
@@ -57,7 +57,7 @@ class PageTest : public ::testing::Test {
     CPicture::CreateBlank(app->pictures[0], 640, 480, 0, 2);
     uint16_t* p = app->pictures[0]->GetPixels();
     for (int y = 0; y < 480; ++y)
-      for (int x = 0; x < 640; ++x) p[y * 640 + x] = Pack565(40 + y / 4, 60 + x / 8, 140);
+      for (int x = 0; x < 640; ++x) p[y * 640 + x] = PackRgb565(40 + y / 4, 60 + x / 8, 140);
     CSprite* s = new CSprite;
     s->InitSource(0, 0, 0, 800, 600);
     s->SetPosition(0, 0);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/rgb565.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/glyph_writer.h"
@@ -308,7 +309,7 @@ TEST_F(WriterTest, RotatedSolidTextClippedAndClamped) {
   std::vector<uint16_t> buf(640 * 480, 0);
   const std::string ab = Sjis("A漢b");
   writer.DrawSjisText(buf.data(), ab.c_str(), 100, 50, 200, 13);
-  const uint16_t grey = uint16_t((25 << 11) | (50 << 5) | 25);
+  const uint16_t grey = PackRgb565(200, 200, 200);
   auto set = Set(buf, grey);
   ASSERT_FALSE(set.empty());
   // "A" in [100, 106), "漢" in [106, 119), "b" in [119, 125); rows [50, 63).

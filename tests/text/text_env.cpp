@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "formats/le_bytes.h"
 #include "player/core/display.h"
 
 namespace {
@@ -28,7 +29,7 @@ uint16_t Code(const char* utf8) {
   std::string s = Sjis(utf8);
   if (s.size() == 1) return uint16_t(uint8_t(s[0]));
   if (s.size() < 2) return 0;
-  return uint16_t(uint8_t(s[0]) | uint8_t(s[1]) << 8);
+  return GetLe16(reinterpret_cast<const uint8_t*>(s.data()));
 }
 
 void UseScreen(int w, int h) {

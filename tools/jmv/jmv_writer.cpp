@@ -6,10 +6,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "common/le_append.h"
 #include "common/local_buffer.h"
 #include "converter/pictures/bmp_image.h"
 #include "converter/pictures/jbp1_recoder.h"
+#include "formats/le_bytes.h"
 
 namespace jmv {
 
@@ -102,7 +102,7 @@ bool LoadBmp(const std::vector<uint8_t>& b, Picture* p, std::string* error) {
   const int32_t rawH = bmp::Height(b.data());
   const bool topDown = rawH < 0;
   const int32_t h = topDown ? -rawH : rawH;
-  const uint32_t offset = bmp::GetU32(b.data() + 10);
+  const uint32_t offset = GetLe32(b.data() + 10);
   if (w <= 0 || h <= 0 || w > 4096 || h > 4096) {
     *error = "BMP size out of range";
     return false;

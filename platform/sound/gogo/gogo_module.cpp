@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "formats/le_bytes.h"
+
 namespace {
 
 struct Session {
@@ -185,7 +187,7 @@ MERET MPGE_processFrame(void) {
     MERET r = Emit(lame_encode_flush(g.coder, g.out.data(), int(g.out.size())));
     return r == MPGE_OK ? MPGE_END : r;
   }
-  for (size_t i = 0; i < g.pcm.size(); ++i) g.pcm[i] = short(g.in[2 * i] | (g.in[2 * i + 1] << 8));
+  for (size_t i = 0; i < g.pcm.size(); ++i) g.pcm[i] = short(GetLe16(&g.in[2 * i]));
   int n;
   if (g.input.channels == 2)
     n = lame_encode_buffer_interleaved(g.coder, g.pcm.data(), g.frameSamples, g.out.data(), int(g.out.size()));

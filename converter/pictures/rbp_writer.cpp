@@ -1,8 +1,10 @@
-#include "converter/formats/rbp_picture.h"
+#include "converter/pictures/rbp_writer.h"
 
 #include <cstring>
 
-#include "converter/formats/le_bytes.h"
+#include "converter/pictures/jbp1_recoder.h"
+#include "formats/le_bytes.h"
+#include "formats/rgb565.h"
 
 namespace {
 
@@ -31,6 +33,14 @@ BYTE* AllocPicture(unsigned long long size)
 }
 
 }  // namespace
+
+SourceSizeRecord SourceSize = {0, 0};
+
+void SetSourceSize(int width, int height)
+{
+    SourceSize.width = width;
+    SourceSize.height = height;
+}
 
 BYTE* MakeRbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, SHORT valueA, SHORT valueB)
 {
@@ -69,7 +79,7 @@ BYTE* MakeRbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, SHO
         // Bottom-up rows: the last stored row is the top of the picture.
         const BYTE* row = bitmap + kBmpHeaders + stride * (h - 1 - y);
         for (long long x = 0; x < w; ++x, row += bytesPerPixel) {
-            PutLe16(out, Rgb565(row[2], row[1], row[0]));
+            PutLe16(out, PackRgb565(row[2], row[1], row[0]));
             out += 2;
             if (bytesPerPixel == 4) *out++ = row[3];
         }
@@ -118,10 +128,10 @@ BYTE* MakeChipPicture(const BYTE* bitmap, DWORD* outLength)
             if (bytesPerPixel == 1) {
                 const BYTE index = row[x];
                 // An index past the colour table reads no neighbouring bytes.
-                value = index < colours ? Rgb565(palette[4 * index + 2], palette[4 * index + 1], palette[4 * index])
+                value = index < colours ? PackRgb565(palette[4 * index + 2], palette[4 * index + 1], palette[4 * index])
                                         : 0;
             } else {
-                value = Rgb565(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+                value = PackRgb565(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
             }
             PutLe16(out, value);
             out += 2;

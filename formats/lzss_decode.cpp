@@ -1,4 +1,4 @@
-#include "player/core/lzss_decode.h"
+#include "formats/lzss.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr unsigned kRing = 2048;
-constexpr unsigned kStart = 2031;
+constexpr unsigned kRing = LZSS_RING_SIZE;
+constexpr unsigned kStart = LZSS_START;
 
 // The ring is not kept: ring position p holds the output byte written most
 // recently at p, which lies d = 1..2048 bytes back; before the first 2048

@@ -1,18 +1,8 @@
-// The picture header and the recorded source size: what both programs and
-// every picture writer share, kept apart from the writers themselves so that
-// a reader links without them.
+#include "formats/rbp_format.h"
+
 #include <cstring>
 
-#include "converter/formats/le_bytes.h"
-#include "converter/formats/rbp_picture.h"
-
-SourceSizeRecord SourceSize = {0, 0};
-
-void SetSourceSize(int width, int height)
-{
-    SourceSize.width = width;
-    SourceSize.height = height;
-}
+#include "formats/le_bytes.h"
 
 void StoreRbpHeader(BYTE* dst, const RbpHeader& h)
 {

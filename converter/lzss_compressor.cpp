@@ -1,4 +1,4 @@
-#include "converter/formats/lzss.h"
+#include "converter/lzss_compressor.h"
 
 #include <cstring>
 

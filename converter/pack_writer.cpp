@@ -1,9 +1,9 @@
-#include "converter/formats/pack_writer.h"
+#include "converter/pack_writer.h"
 
 #include <cstring>
 
-#include "converter/formats/lzss.h"
-#include "converter/formats/pack_format.h"
+#include "converter/lzss_compressor.h"
+#include "formats/pack_format.h"
 
 CPackWriter::~CPackWriter()
 {

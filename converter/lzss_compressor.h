@@ -1,20 +1,13 @@
-// LZSS coding of the handheld data: a 2048-byte ring, matches of 2..17 bytes,
-// flag bytes read least significant bit first.  The compressor's match search
-// (binary trees over ring positions) is fixed so that its output is
-// byte-identical to the converter the player's data was made with.
+// The LZSS compressor of the handheld data (coding in formats/lzss.h).  Its
+// match search (binary trees over ring positions) is fixed so that its output
+// is byte-identical to the converter the player's data was made with.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-constexpr int LZSS_RING_SIZE = 2048;
-constexpr int LZSS_MAX_MATCH = 17;
-constexpr int LZSS_START = LZSS_RING_SIZE - LZSS_MAX_MATCH;  // 2031
-constexpr int LZSS_MIN_MATCH = 2;
-
-// Worst case output for n input bytes: every item a literal.
-constexpr DWORD LzssMaxCompressedSize(DWORD n) { return n + (n + 7) / 8; }
+#include "formats/lzss.h"
 
 // The compressor with its state.  Part of the state (the ring bytes behind the
 // first block and the 16 mirror bytes) deliberately survives from one call to

@@ -1,8 +1,8 @@
-#include "converter/formats/pack_format.h"
+#include "formats/pack_format.h"
 
 #include <cstring>
 
-#include "converter/formats/le_bytes.h"
+#include "formats/le_bytes.h"
 
 void StoreRlzPackHeader(BYTE* dst, const RlzPackHeader& header)
 {
