@@ -16,6 +16,8 @@
 #include "player/scenario/story_tables.h"
 #include "player/screens/screen_common.h"
 #include "tests/mixer/mixer_fixtures.h"
+#include "tests/story/assemble.h"
+#include "tests/story/story_support.h"
 
 namespace {
 
@@ -1023,6 +1025,130 @@ TEST_F(GalleryTest, BackReturnsToTheTitleKeepingTabAndPage) {
   EXPECT_EQ(app->phase, 90);
   EXPECT_EQ(app->cgMode.tab, 3);
   EXPECT_EQ(app->cgMode.page, 1);
+}
+
+// ---- Scene replay
+
+const int kSceneTabFirst[8] = {0, 91, 177, 243, 325, 413, 506, 732};
+const int kSceneTabPages[8] = {12, 11, 9, 11, 11, 12, 29, 4};
+
+class ReplayTest : public ExtrasTest {
+ protected:
+  void SetUp() override {
+    ExtrasTest::SetUp();
+    story_test::TheWorld() = {};
+    std::memset(g_ScriptVariables, 0, sizeof g_ScriptVariables);
+  }
+  void EnterReplay(int tab, int page) {
+    app->sceneReplay.tab = tab;
+    app->sceneReplay.page = page;
+    Enter(MODE_SCENE_REPLAY);
+  }
+  std::string Cursors(const char* keys) {
+    std::string seen;
+    for (const char* k = keys; *k; ++k) {
+      const char key[2] = {*k, 0};
+      Keys(key);
+      seen += std::to_string(app->sceneReplay.highlight) + " ";
+    }
+    return seen;
+  }
+  story_test::RecordingStory recording;
+};
+
+TEST_F(ReplayTest, EntriesShownFromSeenListB) {
+  AddSeen(app, kSeenListB, {g_SceneTable[4].scriptName, g_SceneTable[1].scriptName, g_SceneTable[95].scriptName});
+  AddSeen(app, kSeenListA, {g_SceneTable[2].scriptName});  // the other list shows nothing
+  EnterReplay(0, 0);
+  const SceneReplayState& s = app->sceneReplay;
+  EXPECT_EQ(s.firstRecord, 0);
+  EXPECT_EQ(s.entries, 8);
+  EXPECT_EQ(s.pageCount, 12);
+  const int shown[8] = {0, 1, 0, 0, 1, 0, 0, 0};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(s.shown[i], shown[i]) << i;
+  EXPECT_EQ(Cursors("dddd"), "1 4 9 10 ");
+  EXPECT_EQ(Cursors("uuuu"), "9 4 1 18 ");
+  // Tab 1 page 0 starts at record 91: record 95 is its entry 4.
+  EnterReplay(1, 0);
+  EXPECT_EQ(s.firstRecord, 91);
+  EXPECT_EQ(s.shown[4], 1);
+  EXPECT_EQ(Cursors("dd"), "4 8 ");
+}
+
+TEST_F(ReplayTest, PagesOfEveryTab) {
+  for (int tab = 0; tab < 8; ++tab) {
+    // A stored page beyond the tab opens page 0.
+    EnterReplay(tab, kSceneTabPages[tab]);
+    EXPECT_EQ(app->sceneReplay.page, 0) << tab;
+    EXPECT_EQ(app->sceneReplay.firstRecord, kSceneTabFirst[tab]);
+    // Previous wraps to the last page, next wraps back to 0.
+    EXPECT_EQ(Cursors("uuuc"), "18 17 16 100 ") << tab;
+    const int last = kSceneTabPages[tab] - 1;
+    EXPECT_EQ(app->sceneReplay.page, last) << tab;
+    EXPECT_EQ(app->sceneReplay.firstRecord, kSceneTabFirst[tab] + 8 * last);
+    const int end = tab == 7 ? 758 : kSceneTabFirst[tab + 1];
+    EXPECT_EQ(app->sceneReplay.firstRecord + app->sceneReplay.entries, end) << tab;
+    EXPECT_EQ(Cursors("uuc"), "18 17 100 ") << tab;
+    EXPECT_EQ(app->sceneReplay.page, 0) << tab;
+  }
+  // A tab button opens the tab's first page; the current tab is skipped.
+  EnterReplay(2, 3);
+  EXPECT_EQ(Cursors("ddc"), "8 9 100 ");
+  EXPECT_EQ(app->sceneReplay.tab, 1);
+  EXPECT_EQ(app->sceneReplay.page, 0);
+}
+
+TEST_F(ReplayTest, ReplayRunsItsScriptFlaggedAndReturnsAtTheEnd) {
+  const SceneRecord& r = g_SceneTable[91 + 8 + 3];
+  story_test::TheWorld().scripts[std::string("AdvData\\mes\\") + r.scriptName + ".mes"] =
+      Assemble("OP_VAR_COPY 99 1 9 7\nOP_JUMP_SCRIPT \"SC_END\"\nOP_END");
+  AddSeen(app, kSeenListB, {r.scriptName});
+  g_ScriptVariables[2311] = 0;
+  EnterReplay(1, 1);
+  EXPECT_EQ(Cursors("dc"), "3 3 ");
+  EXPECT_EQ(app->phase, 10);
+  Frame();
+  EXPECT_EQ(app->phase, 11);
+  // The transition ends when its object has gone.
+  Frame();
+  EXPECT_EQ(app->phase, 12);
+  Frame(499);
+  EXPECT_EQ(app->phase, 12);
+  Frame(1);
+  EXPECT_EQ(app->phase, 13);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_STORY);
+  EXPECT_EQ(app->phase, 0);
+  EXPECT_STREQ(app->story.scriptName, r.scriptName);
+  EXPECT_EQ(g_ScriptVariables[2311], 1);
+  for (int i = 0; i < 10 && app->gameMode == MODE_STORY; ++i) Frame();
+  EXPECT_EQ(g_ScriptVariables[99 * 256 + 1], 1);  // the script saw the flag
+  EXPECT_EQ(app->gameMode, MODE_SCENE_REPLAY);
+  EXPECT_EQ(app->phase, 0);
+  Frame();
+  EXPECT_EQ(app->phase, 1);
+  EXPECT_EQ(app->sceneReplay.tab, 1);
+  EXPECT_EQ(app->sceneReplay.page, 1);
+  EXPECT_EQ(app->sceneReplay.highlight, kCursorNone);
+}
+
+TEST_F(ReplayTest, ATransitionThatNeverEndsHoldsTheReplayFiveSecondsAtMost) {
+  AddSeen(app, kSeenListB, {g_SceneTable[0].scriptName});
+  EnterReplay(0, 0);
+  Keys("dc");
+  Frame();
+  ASSERT_EQ(app->phase, 11);
+  app->transition = new CTransition(640, 480);
+  for (int i = 0; i < 4; ++i) {
+    Frame(1000);
+    EXPECT_EQ(app->phase, 11) << i;
+  }
+  // From the start of the transition: 2,000 ms, 2,000 ms of extra time and
+  // one second.
+  Frame(999);
+  EXPECT_EQ(app->phase, 11);
+  Frame(1);
+  EXPECT_EQ(app->phase, 12);
 }
 
 }  // namespace
