@@ -1151,4 +1151,45 @@ TEST_F(ReplayTest, ATransitionThatNeverEndsHoldsTheReplayFiveSecondsAtMost) {
   EXPECT_EQ(app->phase, 12);
 }
 
+// ---- Alarm labels, on a loaded script
+
+class AlarmScriptTest : public ExtrasTest {
+ protected:
+  void SetUp() override {
+    ExtrasTest::SetUp();
+    story_test::TheWorld() = {};
+    std::memset(g_ScriptVariables, 0, sizeof g_ScriptVariables);
+  }
+  story_test::RecordingStory recording;
+};
+
+TEST_F(AlarmScriptTest, EachButtonJumpsToItsLabel) {
+  // Each label sets variable 5 to its own value; a script without the
+  // label ends where the code ends.
+  const std::string full =
+      "OP_END\nOP_LABEL \"slow\"\nOP_VAR_OP 0 5 3 0\nOP_END\n"
+      "OP_LABEL \"normal\"\nOP_VAR_OP 0 5 2 0\nOP_END\nOP_LABEL \"fast\"\nOP_VAR_OP 0 5 1 0\nOP_END\n";
+  const std::string noSlow = "OP_END\nOP_LABEL \"fast\"\nOP_VAR_OP 0 5 1 0\nOP_END\n";
+  struct Case {
+    const std::string* script;
+    const char* keys;
+    int value;
+  } cases[] = {{&full, "dc", 1}, {&full, "ddc", 2}, {&full, "uc", 3}, {&noSlow, "uc", 0}, {&noSlow, "dc", 1}};
+  for (const Case& c : cases) {
+    story_test::TheWorld().scripts["AdvData\\mes\\alarm.mes"] = Assemble(*c.script);
+    ASSERT_EQ(app->LoadScript("alarm"), 1);
+    g_ScriptVariables[5] = 0;
+    app->BuildAlarmScreen();
+    app->gameMode = MODE_ALARM;
+    app->phase = 0;
+    Keys(c.keys);
+    ASSERT_EQ(app->phase, 3) << c.keys;
+    Frame(1000);
+    Frame();
+    ASSERT_EQ(app->gameMode, MODE_STORY);
+    for (int i = 0; i < 5; ++i) Frame();
+    EXPECT_EQ(g_ScriptVariables[5], c.value) << c.keys;
+  }
+}
+
 }  // namespace
