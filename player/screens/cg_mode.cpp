@@ -17,6 +17,7 @@ constexpr int kPlaces = 9;
 constexpr int kNames = 24;
 constexpr int kItemFirstTab = 9, kItemPrevious = 17, kItemNext = 18, kItemBack = 19, kItemCount = 20;
 constexpr int kViewSlot = 6;
+const TabbedListItems kListItems = {kItemFirstTab, kItemPrevious, kItemNext, kItemBack};
 constexpr int kScrollStep = 16;
 
 struct CgTab {
@@ -120,18 +121,11 @@ void Choose(CGameApp* app, int item) {
     app->phase = 20;
     return;
   }
-  if (item >= kItemFirstTab && item < kItemFirstTab + kTabs) {
-    c.tab = item - kItemFirstTab;
-    c.page = 0;
-  } else if (item == kItemPrevious || item == kItemNext) {
-    if (c.pageCount < 2) return;
-    c.page = (c.page + (item == kItemNext ? 1 : c.pageCount - 1)) % c.pageCount;
-  } else if (item == kItemBack) {
+  if (item == kItemBack) {
     app->phase = 50;
     return;
-  } else {
-    return;
   }
+  if (!MoveTabOrPage(kListItems, item, c.pageCount, &c.tab, &c.page)) return;
   app->BuildCgMode(c.tab, c.page);
   c.cursor = c.highlight = kCursorNone;
 }
@@ -275,8 +269,7 @@ int CGameApp::RunCgMode() {
     case 20: ShowNextPicture(this); break;
     case 21: RunViewer(this); break;
     case 50:
-      gameMode = MODE_TITLE;
-      phase = 90;
+      ReturnToTitleMenu(this);
       break;
     default: break;
   }

@@ -40,3 +40,19 @@ int StepListCursor(int from, int up, int count, int skip, const int32_t* shown, 
   }
   return kCursorNone;
 }
+
+void ReturnToTitleMenu(CGameApp* app) {
+  app->gameMode = MODE_TITLE;
+  app->phase = 90;
+}
+
+int MoveTabOrPage(const TabbedListItems& items, int item, int pageCount, int32_t* tab, int32_t* page) {
+  if (item >= items.firstTab && item < items.firstTab + 8) {
+    *tab = item - items.firstTab;
+    *page = 0;
+    return 1;
+  }
+  if ((item != items.previous && item != items.next) || pageCount < 2) return 0;
+  *page = (*page + (item == items.next ? 1 : pageCount - 1)) % pageCount;
+  return 1;
+}

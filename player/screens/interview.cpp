@@ -4,6 +4,7 @@
 
 #include "player/core/game_app.h"
 #include "player/scenario/sound_mixer.h"
+#include "player/screens/extras_list.h"
 #include "player/screens/screen_common.h"
 
 namespace {
@@ -153,8 +154,7 @@ int CGameApp::RunInterview() {
       break;
     case 1: RunButtons(this); break;
     case 50:
-      gameMode = MODE_TITLE;
-      phase = 90;
+      ReturnToTitleMenu(this);
       break;
     default: break;
   }

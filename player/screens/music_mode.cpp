@@ -2,6 +2,7 @@
 // repeated, from the title's extras.
 #include "player/core/game_app.h"
 #include "player/scenario/sound_mixer.h"
+#include "player/screens/extras_list.h"
 #include "player/screens/screen_common.h"
 #include "player/screens/story_screens.h"
 
@@ -199,8 +200,7 @@ int CGameApp::RunMusicMode() {
       break;
     case 1: RunList(this); break;
     case 50:
-      gameMode = MODE_TITLE;
-      phase = 90;
+      ReturnToTitleMenu(this);
       PlayBgm(kTitleMusic);
       break;
     default: break;

@@ -18,6 +18,7 @@ namespace {
 constexpr int kTabs = 8;
 constexpr int kEntries = 8;
 constexpr int kItemFirstTab = 8, kItemPrevious = 16, kItemNext = 17, kItemBack = 18, kItemCount = 19;
+const TabbedListItems kListItems = {kItemFirstTab, kItemPrevious, kItemNext, kItemBack};
 constexpr int kTitleMusic = 25;
 constexpr int kReplayRule = 3;
 constexpr int kVarReplaying = 2311;
@@ -116,17 +117,11 @@ void Choose(CGameApp* app, int item) {
     app->phase = 10;
     return;
   }
-  if (item >= kItemFirstTab && item < kItemFirstTab + kTabs) {
-    s.tab = item - kItemFirstTab;
-    s.page = 0;
-  } else if (item == kItemPrevious || item == kItemNext) {
-    s.page = (s.page + (item == kItemNext ? 1 : s.pageCount - 1)) % s.pageCount;
-  } else if (item == kItemBack) {
+  if (item == kItemBack) {
     app->phase = 50;
     return;
-  } else {
-    return;
   }
+  if (!MoveTabOrPage(kListItems, item, s.pageCount, &s.tab, &s.page)) return;
   app->BuildSceneReplay(s.tab, s.page);
   s.cursor = s.highlight = kCursorNone;
 }
@@ -239,8 +234,7 @@ int CGameApp::RunSceneReplay() {
       break;
     case 50:
       ReleaseTextWindow();
-      gameMode = MODE_TITLE;
-      phase = 90;
+      ReturnToTitleMenu(this);
       break;
     default: break;
   }

@@ -16,6 +16,7 @@
 #include "player/scenario/story_tables.h"
 #include "player/screens/screen_common.h"
 #include "tests/mixer/mixer_fixtures.h"
+#include "tests/player/rbp_builder.h"
 #include "tests/story/assemble.h"
 #include "tests/story/story_support.h"
 
@@ -210,25 +211,6 @@ TEST_F(ExtrasTest, MusicModeBackReturnsToTheTitleRebuild) {
 const char* const kInterviewVoices[10] = {"velmi", "dova", "berisa", "lupa", "olwe",
                                           "fenira", "wenra", "ruwa", "kalva", "hestri"};
 
-// A stored pack of the given entries.
-mixertest::Bytes StoredPack(const std::vector<std::pair<std::string, mixertest::Bytes>>& entries) {
-  mixertest::Bytes out(16 + 84 * entries.size(), 0);
-  std::memcpy(out.data(), "RLZ2", 4);
-  auto put = [&](size_t at, uint32_t v) { std::memcpy(out.data() + at, &v, 4); };
-  put(4, uint32_t(entries.size()));
-  uint32_t offset = 0;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const size_t e = 16 + 84 * i;
-    std::memcpy(out.data() + e, entries[i].first.c_str(), entries[i].first.size() + 1);
-    put(e + 64, uint32_t(entries[i].second.size()));
-    put(e + 68, uint32_t(entries[i].second.size()));
-    put(e + 76, offset);
-    offset += uint32_t(entries[i].second.size());
-  }
-  for (const auto& en : entries) out.insert(out.end(), en.second.begin(), en.second.end());
-  return out;
-}
-
 class InterviewTest : public ExtrasTest {
  protected:
   void SetUp() override {
@@ -239,7 +221,7 @@ class InterviewTest : public ExtrasTest {
     std::vector<std::pair<std::string, mixertest::Bytes>> entries;
     for (const char* v : kInterviewVoices) entries.push_back({std::string("VOICE\\interview\\") + v + ".mp3", voice});
     const std::string folder = mixertest::TempFolder("interviews");
-    mixertest::WriteBytes(folder + "/voice.mlz", StoredPack(entries));
+    ASSERT_TRUE(WritePack(folder + "/voice.mlz", entries, false));
     std::strcpy(app->voicePackPath, mixertest::WinPath(folder + "/voice.mlz").c_str());
     app->settings.voiceVolume = 80;
     app->settings.masterVolume = 50;
