@@ -2,17 +2,10 @@
 #include "player/screens/extras_list.h"
 
 #include "common/sjis.h"
+#include "formats/le_bytes.h"
 #include "player/core/game_app.h"
 #include "player/scenario/system_data.h"
 
-namespace {
-
-uint32_t NextLink(const SeenNameNode& node) {
-  return uint32_t(node.next[0]) | uint32_t(node.next[1]) << 8 | uint32_t(node.next[2]) << 16 |
-         uint32_t(node.next[3]) << 24;
-}
-
-}  // namespace
 
 int SeenListHas(const CGameApp* app, int list, const char* name) {
   const SystemDataState& s = app->systemData;
@@ -21,7 +14,7 @@ int SeenListHas(const CGameApp* app, int list, const char* name) {
   for (int steps = 0; link != 0 && link <= uint32_t(kSeenNodes) && steps < kSeenNodes; ++steps) {
     const SeenNameNode& node = s.block->nodes[link - 1];
     if (SjisEqual(node.name, name)) return 1;
-    link = NextLink(node);
+    link = GetLe32(node.next);
   }
   return 0;
 }

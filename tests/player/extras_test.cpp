@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "formats/le_bytes.h"
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/scenario/sound_mixer.h"
@@ -820,9 +821,7 @@ void AddSeen(CGameApp* app, int list, const std::vector<std::string>& names) {
     std::memset(&node, 0, sizeof node);
     std::snprintf(node.name, sizeof node.name, "%s", name.c_str());
     if (s.seenTail[list]) {
-      uint8_t* next = s.block->nodes[s.seenTail[list] - 1].next;
-      const uint32_t link = index + 1;
-      for (int b = 0; b < 4; ++b) next[b] = uint8_t(link >> (8 * b));
+      PutLe32(s.block->nodes[s.seenTail[list] - 1].next, index + 1);
     } else {
       s.seenHead[list] = index + 1;
     }
