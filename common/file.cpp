@@ -147,6 +147,27 @@ DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset,
     return written;
 }
 
+int WriteFileReplacing(const char* path, const void* buffer, DWORD count)
+{
+    if (path == nullptr) return 0;
+    size_t length = StrLength(path);
+    BYTE* temp = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, length + 5));
+    if (temp == nullptr) return 0;
+    char* name = reinterpret_cast<char*>(temp);
+    StrAppend(StrCopy(name, path), ".tmp");
+    int ok = 0;
+    {
+        WidePath from(name), to(path);
+        if (from.get() != nullptr && to.get() != nullptr) {
+            ok = WriteFileAt(name, buffer, 0, 0, count, 1) == count &&
+                 MoveFileExW(from.get(), to.get(), MOVEFILE_REPLACE_EXISTING) != 0;
+            if (!ok) DeleteFileW(from.get());
+        }
+    }
+    LocalFree(temp);
+    return ok;
+}
+
 const WCHAR* SjisToWide(const char* text)
 {
     if (text == nullptr || MultiByteToWideChar(CP_ACP, 0, text, -1, g_wide, kWideBufferUnits) == 0) {

@@ -28,6 +28,12 @@ BYTE* ReadWholeFile(const char* path, DWORD* size, DWORD extra);
 // does not convert or the seek fails.
 DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset, DWORD count, int create);
 
+// Writes count bytes as the whole new content of path: into path + ".tmp"
+// first, then renamed over path, so that a failed write leaves the older file
+// whole (the temporary file is removed).  1 when every byte was written and
+// the rename succeeded, else 0.
+int WriteFileReplacing(const char* path, const void* buffer, DWORD count);
+
 // UTF-16 form of a Shift-JIS text in one static buffer of 2048 units, valid
 // until the next call; null when the text does not fit or does not convert.
 // Not for two threads at once.

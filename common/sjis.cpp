@@ -171,3 +171,17 @@ void ParseInteger(const char* text, int* value)
     }
     *value = static_cast<int>(negative ? 0u - total : total);
 }
+
+size_t SjisCopyField(char* dst, size_t size, const char* src, size_t srcLimit)
+{
+    if (size == 0) return 0;
+    size_t n = 0;
+    while (n < srcLimit && src[n] != 0) {
+        size_t step = IsSjisLeadByte(static_cast<unsigned char>(src[n])) && n + 1 < srcLimit && src[n + 1] != 0 ? 2 : 1;
+        if (n + step > size - 1) break;
+        n += step;
+    }
+    for (size_t i = 0; i < n; ++i) dst[i] = src[i];
+    for (size_t i = n; i < size; ++i) dst[i] = 0;
+    return n;
+}

@@ -36,5 +36,10 @@ int SjisStartsWith(const char* s, const char* prefix);
 // stopped in src (the delimiter or the terminator).
 const char* SjisCopyToken(const char* src, char* dst, size_t capacity, const char* delimiters, int skipBlanks);
 
+// Copies at most srcLimit bytes of src (fewer at its terminator) into a field
+// of size bytes, cut at a whole character so that the terminator fits, and
+// fills the rest of the field with zeros.  Returns the bytes copied.
+size_t SjisCopyField(char* dst, size_t size, const char* src, size_t srcLimit);
+
 // The number that text spells ("0x" prefix: hexadecimal); see sjis.cpp.
 void ParseInteger(const char* text, int* value);

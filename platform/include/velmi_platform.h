@@ -48,8 +48,12 @@ void VelmiClockUseFake(DWORD start_ms);
 void VelmiClockAdvance(DWORD ms);
 void VelmiClockUseReal();
 bool VelmiClockIsFake();
-// Pins GetLocalTime to a fixed time (null returns it to the real clock).
+// Pins GetLocalTime to a fixed time (null ends the pin).
 void VelmiClockPinLocalTime(const SYSTEMTIME* time);
+// Under the fake clock GetLocalTime reports the local time set here (seconds
+// are whole; milliseconds follow the tick) moved on by the fake ticks since
+// the call; until it is called, 2000-01-01 00:00:00 at the fake start.
+void VelmiClockSetLocalTime(const SYSTEMTIME* now);
 
 // ---- Allocation failures ------------------------------------------------------
 // Tests of out-of-memory paths: after the next `after` LocalAlloc calls

@@ -310,8 +310,8 @@ typedef struct _SYSTEMTIME {
   WORD wMilliseconds;
 } SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
 
-// Milliseconds, 32-bit, wrapping (about every 49.7 days).  Follows the fake
-// clock while one is installed (velmi_platform.h); GetLocalTime does not.
+// Milliseconds, 32-bit, wrapping (about every 49.7 days).  Both follow the
+// fake clock while one is installed (velmi_platform.h).
 DWORD GetTickCount();
 void GetLocalTime(LPSYSTEMTIME time);
 void Sleep(DWORD milliseconds);

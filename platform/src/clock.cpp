@@ -13,6 +13,11 @@ namespace {
 
 std::atomic<bool> g_fake{false};
 std::atomic<DWORD> g_fakeNow{0};
+// The fake local time: seconds since 1970 (read as local time) at the fake
+// tick g_localTick.  Tests set both from one thread before the game runs.
+constexpr int64_t kFakeLocalStart = 946684800;  // 2000-01-01 00:00:00
+std::atomic<int64_t> g_localSeconds{kFakeLocalStart};
+std::atomic<DWORD> g_localTick{0};
 
 DWORD RealTicks() {
   timespec ts;
@@ -25,6 +30,8 @@ DWORD RealTicks() {
 
 void VelmiClockUseFake(DWORD start_ms) {
   g_fakeNow.store(start_ms);
+  g_localSeconds.store(kFakeLocalStart);
+  g_localTick.store(start_ms);
   g_fake.store(true);
 }
 void VelmiClockAdvance(DWORD ms) { g_fakeNow.fetch_add(ms); }
@@ -55,6 +62,18 @@ void Sleep(DWORD milliseconds) {
   }
 }
 
+void VelmiClockSetLocalTime(const SYSTEMTIME* now) {
+  tm t{};
+  t.tm_year = now->wYear - 1900;
+  t.tm_mon = now->wMonth - 1;
+  t.tm_mday = now->wDay;
+  t.tm_hour = now->wHour;
+  t.tm_min = now->wMinute;
+  t.tm_sec = now->wSecond;
+  g_localSeconds.store(int64_t(timegm(&t)));
+  g_localTick.store(g_fakeNow.load());
+}
+
 namespace {
 std::atomic<bool> g_localPinned{false};
 SYSTEMTIME g_localTime{};
@@ -71,9 +90,16 @@ void GetLocalTime(LPSYSTEMTIME out) {
     return;
   }
   timespec ts;
-  clock_gettime(CLOCK_REALTIME, &ts);
   tm local;
-  localtime_r(&ts.tv_sec, &local);
+  if (g_fake.load()) {
+    DWORD elapsed = g_fakeNow.load() - g_localTick.load();
+    time_t seconds = time_t(g_localSeconds.load() + elapsed / 1000);
+    gmtime_r(&seconds, &local);
+    ts.tv_nsec = long(elapsed % 1000) * 1000000L;
+  } else {
+    clock_gettime(CLOCK_REALTIME, &ts);
+    localtime_r(&ts.tv_sec, &local);
+  }
   out->wYear = WORD(local.tm_year + 1900);
   out->wMonth = WORD(local.tm_mon + 1);
   out->wDayOfWeek = WORD(local.tm_wday);

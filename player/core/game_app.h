@@ -127,8 +127,10 @@ class CGameApp : public CWindowBase {
 
   // ---- Save files
   void SnapshotSaveState();
-  void WriteSaveFile(int slot);
-  void RestoreSaveFile(int slot);
+  // 1 when written whole; a failed write keeps the older file and the menus.
+  int WriteSaveFile(int slot);
+  // 1 when restored; a refused file changes nothing of the running game.
+  int RestoreSaveFile(int slot);
   void CaptureThumbnail();
   void FreeThumbnail();
   int LoadSlotThumbnail(int pictureSlot, int saveSlot);

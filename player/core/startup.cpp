@@ -238,12 +238,13 @@ void AppStartup(CGameApp* app) {
     if (value[0]) (app->keyMap.*k.set)(value);
   }
 
-  int used[15] = {}, newest = -1;
-  FillSaveMenus(m, kMenuLoadFirst, kMenuSaveFirst, app->savePath, app->loadAllowed, used, &newest);
-  UpdateSaveSlotItems(m, kMenuLoadFirst, kMenuSaveFirst, used, newest);
-  int autoUsed[3] = {}, autoNewest = -1;
-  FillAutoSaveMenu(m, kMenuAutoSaveFirst, app->savePath, autoUsed, &autoNewest);
-  UpdateAutoSaveItems(m, kMenuAutoSaveFirst, autoUsed, autoNewest);
+  // The slot records keep what the files say: the auto-save ring goes on
+  // after the newest auto-save of an earlier run.
+  SaveSlotState& slots = app->saveSlots;
+  FillSaveMenus(m, kMenuLoadFirst, kMenuSaveFirst, app->savePath, app->loadAllowed, slots.used, &slots.newest);
+  UpdateSaveSlotItems(m, kMenuLoadFirst, kMenuSaveFirst, slots.used, slots.newest);
+  FillAutoSaveMenu(m, kMenuAutoSaveFirst, app->savePath, slots.autoUsed, &slots.newestAuto);
+  UpdateAutoSaveItems(m, kMenuAutoSaveFirst, slots.autoUsed, slots.newestAuto);
   SetSaveLoadEnabled(m, s, &app->saveAllowed, app->loadAllowed, app->saveAllowed);
   app->ReadSystemData();
   app->gameMode = MODE_TITLE;

@@ -85,8 +85,8 @@ struct SaveSlotState {
 class CGameApp;
 class CPopupMenu;
 
-// Writes the next slot of the auto-save ring.
-void AutoSave(CGameApp* app);
+// Writes the next slot of the auto-save ring; 1 when written.
+int AutoSave(CGameApp* app);
 // Fill the save and load items from the save files; the result is the newest slot.
 int FillSaveMenus(CPopupMenu* menu, int firstLoadId, int firstSaveId, const char* saveFolder, int loadAllowed,
                   int* usedOut, int* newestOut);

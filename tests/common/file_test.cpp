@@ -163,6 +163,29 @@ TEST_F(FileTest, WriteFileAtModes)
     EXPECT_EQ(Get("out.bin"), "abcde");
 }
 
+TEST_F(FileTest, WriteFileReplacingKeepsTheOldFileOnFailure)
+{
+    const std::string name = "\x83\x5c\x95\x5c.dat";  // trail bytes 0x5C in the name
+    EXPECT_EQ(WriteFileReplacing(Path(name).c_str(), "first", 5), 1);
+    EXPECT_EQ(WriteFileReplacing(Path(name).c_str(), "second", 6), 1);
+    EXPECT_EQ(Get(reinterpret_cast<const char*>(u8"ソ表.dat")), "second");
+    EXPECT_FALSE(fs::exists(dir_ / u8"ソ表.dat.tmp"));
+    EXPECT_EQ(WriteFileReplacing(Path("zero.dat").c_str(), "", 0), 1);
+    EXPECT_TRUE(fs::exists(dir_ / "zero.dat"));
+
+    // The temporary name cannot be created: nothing changes.
+    fs::create_directory(dir_ / "busy.dat.tmp");
+    Put("busy.dat", "old");
+    EXPECT_EQ(WriteFileReplacing(Path("busy.dat").c_str(), "new", 3), 0);
+    EXPECT_EQ(Get("busy.dat"), "old");
+    // The rename fails (a folder stands at the name): the temporary file goes.
+    EXPECT_EQ(WriteFileReplacing(Path("sub").c_str(), "new", 3), 0);
+    EXPECT_TRUE(fs::is_directory(dir_ / "sub"));
+    EXPECT_FALSE(fs::exists(dir_ / "sub.tmp"));
+    EXPECT_EQ(WriteFileReplacing(Path("nodir\\x.dat").c_str(), "new", 3), 0);
+    EXPECT_EQ(WriteFileReplacing(nullptr, "new", 3), 0);
+}
+
 TEST_F(FileTest, ShiftJisNamesAndConverterProfile)
 {
     const std::string name = "\x83\x5c\x95\x5c.dat";  // katakana so and the kanji hyou, both with trail 0x5C

@@ -155,4 +155,31 @@ TEST(SjisTest, ParseInteger)
     }
 }
 
+TEST(SjisTest, CopyFieldCutsAtAWholeCharacterAndZeroFills)
+{
+    const struct {
+        const char* src;
+        size_t limit, size;
+        const char* expect;  // the field's text; every byte after it is 0
+    } cases[] = {
+        {"abc", 99, 8, "abc"},
+        {"abcdefgh", 99, 8, "abcdefg"},            // cut to leave the terminator
+        {"abcdef\x88\xa2", 99, 8, "abcdef"},     // the character would not fit whole
+        {"abcde\x88\xa2", 99, 8, "abcde\x88\xa2"},
+        {"abcdefgh", 3, 8, "abc"},                 // an unterminated source ends at its limit
+        {"ab\x88\xa2", 3, 8, "ab\x88"},         // a lead byte at the limit stands alone
+        {"\x88", 99, 8, "\x88"},                 // a lead byte before the terminator
+        {"abc", 99, 1, ""},
+    };
+    for (const auto& c : cases) {
+        char field[8];
+        std::memset(field, 'z', sizeof field);
+        size_t n = SjisCopyField(field, c.size, c.src, c.limit);
+        EXPECT_EQ(n, std::strlen(c.expect)) << c.src;
+        EXPECT_EQ(std::string(field, n), c.expect) << c.src;
+        for (size_t i = n; i < c.size; ++i) EXPECT_EQ(field[i], 0) << c.src << " at " << i;
+        for (size_t i = c.size; i < sizeof field; ++i) EXPECT_EQ(field[i], 'z') << c.src << " at " << i;
+    }
+}
+
 } // namespace

@@ -279,6 +279,28 @@ TEST(Clock, FakeClockMovesOnlyWhenTold) {
   EXPECT_GE(DWORD(GetTickCount() - a), 15u);
 }
 
+TEST(Clock, FakeLocalTimeFollowsTheTicks) {
+  VelmiClockUseFake(5000);
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  EXPECT_EQ(st.wYear, 2000);
+  EXPECT_EQ(st.wMonth, 1);
+  EXPECT_EQ(st.wDay, 1);
+  EXPECT_EQ(st.wHour + st.wMinute + st.wSecond + st.wMilliseconds, 0);
+  SYSTEMTIME set{2004, 12, 0, 31, 23, 59, 58, 0};
+  VelmiClockSetLocalTime(&set);
+  VelmiClockAdvance(2500);  // across midnight and the year's end
+  GetLocalTime(&st);
+  EXPECT_EQ(st.wYear, 2005);
+  EXPECT_EQ(st.wMonth, 1);
+  EXPECT_EQ(st.wDay, 1);
+  EXPECT_EQ(st.wDayOfWeek, 6);  // a Saturday
+  EXPECT_EQ(st.wHour + st.wMinute, 0);
+  EXPECT_EQ(st.wSecond, 0);
+  EXPECT_EQ(st.wMilliseconds, 500);
+  VelmiClockUseReal();
+}
+
 TEST(Clock, TimerServicesAndLocalTime) {
   TIMECAPS caps;
   ASSERT_EQ(timeGetDevCaps(&caps, sizeof caps), MMRESULT(TIMERR_NOERROR));

@@ -1,0 +1,515 @@
+// The game's save and system-data topics: snapshot, writing with the fake
+// clock's local time and the held thumbnail, the auto-save ring, the checked
+// restore, the save and load menu items and system.dat through the game.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <velmi_device.h>
+#include <velmi_platform.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/file.h"
+#include "player/core/display.h"
+#include "player/core/font_list.h"
+#include "player/core/game_app.h"
+#include "player/core/menu_commands.h"
+#include "player/core/menu_ids.h"
+#include "player/core/picture.h"
+#include "player/core/screen.h"
+#include "player/scenario/save_image.h"
+#include "player/scenario/story_tables.h"
+#include "player/scenario/system_image.h"
+#include "player/screens/popup_menu.h"
+#include "tests/player/rbp_builder.h"
+#include "formats/le_bytes.h"
+#include "formats/rgb565.h"
+
+namespace {
+
+constexpr char kScript[] = "a0506_01";
+constexpr uint32_t kCodeLength = 100;
+
+class SaveGame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    VelmiDeviceReset();
+    VelmiDeviceSetHeadless(true);
+    SetCanvasWidth(800);
+    SetCanvasHeight(600);
+    SetScreenWidth(640);
+    SetScreenHeight(480);
+    VelmiClockUseFake(1000);
+    SYSTEMTIME start{2004, 5, 4, 6, 7, 8, 10, 0};
+    VelmiClockSetLocalTime(&start);
+    dir = MakeTempDir("savegame");
+    ASSERT_FALSE(dir.empty());
+    folder = dir + "/";
+    for (char& c : folder)
+      if (c == '/') c = '\\';
+    // A script of one word and 100 bytes of code.
+    Bytes script = {1, 0, 0, 0, 0xAA, 0xBB, 0xCC, 0xDD};
+    script.resize(8 + kCodeLength, 0);
+    ASSERT_TRUE(WritePack(dir + "/grpack_v.mlz", {{std::string("AdvData\\mes\\") + kScript + ".mes", script}}, false));
+    app = NewApp();
+  }
+  void TearDown() override {
+    app.reset();
+    VelmiClockUseReal();
+    std::string cmd = "rm -rf '" + dir + "'";
+    (void)!system(cmd.c_str());
+  }
+  std::unique_ptr<CGameApp> NewApp() {
+    auto a = std::make_unique<CGameApp>();
+    std::strcpy(a->savePath, folder.c_str());
+    std::strcpy(a->picturePackPath, (folder + "grpack_v.mlz").c_str());
+    a->fontList = new FontList;
+    std::strcpy(a->fontList->names[0], "Alpha");
+    a->fontList->count = 1;
+    BuildMenuTree(a.get());
+    return a;
+  }
+  // A live game with a value in every word the block holds.
+  void Play(CGameApp* a, int seed) {
+    std::strcpy(a->story.scriptName, kScript);
+    std::strcpy(a->story.speakerName, "who");
+    std::strcpy(a->sound.voiceName, "v_0001");
+    a->story.pc = 40 + seed;
+    a->story.frameCounter = 5 + seed;
+    a->story.moveKind = uint16_t(2 + seed);
+    a->story.readBlock = 17 + seed;
+    a->story.conditionFlag = 1;
+    for (int i = 0; i < kScriptVariables; ++i) g_ScriptVariables[i] = int16_t(i * 3 + seed);
+    a->weather.kind = 3;
+    a->weather.strength = 12 + seed;
+    a->message.windowShown = 1;
+    a->message.pageCursorShown = 1;
+    a->sound.currentTrack = 4;
+    a->sound.trackMode = 0;
+    a->sound.currentEffect = 9;
+    a->sound.effectLoop = 0;
+    a->stage.characters[0] = {1, "ch_a", "ly_a", -100, 20, -90, 30 + seed};
+    a->stage.characters[1] = {0, "", "", 0, 0, 7, 8};
+    std::strcpy(a->stage.backgroundName, "bg\\bg01");
+    a->stage.backgroundX = -40;
+    a->stage.backgroundY = 12;
+    a->story.choice = {};
+    a->story.choice.optionCount = 2;
+    a->story.choice.chosen = 1;
+    std::strcpy(a->story.choice.texts[0], "yes");
+    std::strcpy(a->story.choice.labels[1], "L2");
+    a->settings.saveMascotIcon = 3;
+    for (uint32_t i = 0; i < a->screen->GetWidth() * a->screen->GetHeight(); ++i) a->screen->GetPixels()[i] = 0x07E0;
+  }
+  Bytes File(int number) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/save%03d.dat", number);
+    return ReadFileBytes(dir + name);
+  }
+  const MenuItem* Item(int id) { return app->menu->FindMenuItem(nullptr, id); }
+
+  std::string dir, folder;
+  std::unique_ptr<CGameApp> app;
+};
+
+uint32_t U32(const Bytes& b, size_t at) {
+  return GetLe32(&b[at]);
+}
+
+TEST_F(SaveGame, WrittenSaveHoldsTheSnapshotTimeAndThumbnail) {
+  Play(app.get(), 0);
+  app->SnapshotSaveState();
+  app->story.pc = 77;  // the live state moves on: the save keeps the snapshot
+  VelmiClockAdvance(3500);
+  ASSERT_EQ(app->WriteSaveFile(4), 1);
+  Bytes f = File(5);
+  ASSERT_EQ(f.size(), 26688u + 54 + 128 * 96 * 2);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(&f[8])), "2004-05-06 07:08:13");
+  // No scene table row: month 0 and an empty title.
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(&f[28])), "-\x81H\x8c\x8e\x81H\x93\xfa[]-");
+  EXPECT_EQ(U32(f, 92), 3u);
+  EXPECT_EQ(U32(f, 96), 40u);
+  EXPECT_EQ(U32(f, 100), 5u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(&f[106])), kScript);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(&f[138])), "v_0001");
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(&f[202])), "who");
+  EXPECT_EQ(GetLe16(&f[234 + 2 * 12799]), (12799 * 3) & 0xFFFF);
+  EXPECT_EQ(U32(f, 25840), 3u);
+  EXPECT_EQ(U32(f, 25868), 9u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(&f[25880])), "ch_a");
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(&f[26044])), "bg\\bg01");
+  EXPECT_EQ(U32(f, 26092), 1u);
+  EXPECT_EQ(U32(f, 4), 26688u);
+  EXPECT_EQ(U32(f, 26688 + 18), 128u);
+  EXPECT_EQ(U32(f, 26688 + 22), 96u);
+  EXPECT_EQ(f[26688 + 54] | f[26688 + 55] << 8, 0x07E0);
+  EXPECT_EQ(app->saveSlots.used[4], 1);
+  EXPECT_EQ(app->saveSlots.newest, 4);
+  // Every save writes system.dat too.
+  EXPECT_EQ(ReadFileBytes(dir + "/system.dat").size(), 105476u + 24);
+
+  // The thumbnail held since the quick option menu opened wins over the back
+  // buffer; it stays held until the menu closes.
+  app->CaptureThumbnail();
+  for (uint32_t i = 0; i < 640 * 480; ++i) app->screen->GetPixels()[i] = 0xF800;
+  ASSERT_EQ(app->WriteSaveFile(5), 1);
+  Bytes g = File(6);
+  ASSERT_GT(g.size(), 26688u + 56);
+  EXPECT_EQ(g[26688 + 54] | g[26688 + 55] << 8, 0x07E0);
+  EXPECT_NE(app->saveSlots.thumbnail, nullptr);
+  app->FreeThumbnail();
+  EXPECT_EQ(app->saveSlots.thumbnail, nullptr);
+  ASSERT_EQ(app->WriteSaveFile(6), 1);
+  Bytes h = File(7);
+  EXPECT_EQ(h[26688 + 54] | h[26688 + 55] << 8, 0xF800);
+
+  // The slot's thumbnail reads back into a picture slot.
+  ASSERT_EQ(app->LoadSlotThumbnail(200, 6), 1);
+  ASSERT_NE(app->pictures[200], nullptr);
+  EXPECT_EQ(app->pictures[200]->width, 128u);
+  EXPECT_EQ(app->pictures[200]->GetPixels()[0], 0xF800);
+  EXPECT_EQ(app->LoadSlotThumbnail(201, 30), 0);
+  EXPECT_EQ(app->pictures[201], nullptr);
+}
+
+TEST_F(SaveGame, NarrowScreenLabelHasNoDate) {
+  app.reset();
+  SetScreenWidth(320);
+  SetScreenHeight(240);
+  app = NewApp();
+  Play(app.get(), 0);
+  app->SnapshotSaveState();
+  ASSERT_EQ(app->WriteSaveFile(0), 1);
+  Bytes f = File(1);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(&f[28])), "--");
+  EXPECT_EQ(U32(f, 26688 + 18), 64u);  // 160 x 120 canvas units at 320 x 240
+  EXPECT_EQ(U32(f, 26688 + 22), 48u);
+
+  // The same file loads on a 640 x 480 configuration, thumbnail and all.
+  app.reset();
+  SetScreenWidth(640);
+  SetScreenHeight(480);
+  app = NewApp();
+  int used[15], newest = -1;
+  FillSaveMenus(app->menu, kMenuLoadFirst, kMenuSaveFirst, app->savePath, 1, used, &newest);
+  EXPECT_EQ(newest, 0);
+  EXPECT_NE(Item(kMenuLoadFirst)->flags & kMenuHasPicture, 0u);
+  EXPECT_EQ(app->RestoreSaveFile(0), 1);
+  EXPECT_EQ(app->story.pc, 40u);
+}
+
+TEST_F(SaveGame, LabelNamesTheSceneOfTheTable) {
+  const SceneRecord* row = nullptr;
+  for (const SceneRecord* r = g_SceneTable; r->month >= 0 && !row; ++r)
+    if (r->month > 0 && r->title[0]) row = r;
+  ASSERT_NE(row, nullptr);
+  Play(app.get(), 0);
+  std::memcpy(app->story.scriptName, row->scriptName, sizeof row->scriptName);
+  app->SnapshotSaveState();
+  char expect[64];
+  std::snprintf(expect, sizeof expect, "-%d\x8c\x8e%d\x93\xfa[%.32s]-", row->month, row->day, row->title);
+  EXPECT_STREQ(app->saveState.label, expect);
+}
+
+TEST_F(SaveGame, FailedWriteKeepsFileFlagsAndMenus) {
+  Play(app.get(), 0);
+  app->SnapshotSaveState();
+  ASSERT_EQ(app->WriteSaveFile(2), 1);
+  Bytes before = File(3);
+  std::string labelBefore = Item(kMenuLoadFirst + 2)->label;
+  ASSERT_EQ(mkdir((dir + "/save002.dat.tmp").c_str(), 0700), 0);  // blocks the write of slot 1
+  ASSERT_EQ(mkdir((dir + "/save003.dat.tmp").c_str(), 0700), 0);  // and of slot 2
+  VelmiClockAdvance(5000);
+  EXPECT_EQ(app->WriteSaveFile(1), 0);
+  EXPECT_EQ(app->saveSlots.used[1], 0);
+  EXPECT_EQ(app->saveSlots.newest, 2);
+  EXPECT_FALSE(FileExists((folder + "save002.dat").c_str()));
+  app->story.pc = 9;
+  app->SnapshotSaveState();
+  EXPECT_EQ(app->WriteSaveFile(2), 0);
+  EXPECT_EQ(File(3), before);
+  EXPECT_EQ(std::string(Item(kMenuLoadFirst + 2)->label), labelBefore);
+  for (int slot : {-1, 48, 499, 503}) EXPECT_EQ(app->WriteSaveFile(slot), 0) << slot;
+}
+
+TEST_F(SaveGame, MenusListSlotsInOrderWithTheNewestChecked) {
+  Play(app.get(), 0);
+  app->SnapshotSaveState();
+  const int order[] = {7, 0, 14, 3};  // written in this order, 2 s apart
+  for (int slot : order) {
+    VelmiClockAdvance(2000);
+    ASSERT_EQ(app->WriteSaveFile(slot), 1);
+  }
+  ASSERT_EQ(app->WriteSaveFile(20), 1);  // beyond the menu: no item changes
+  for (int k = 0; k < 15; ++k) {
+    bool used = k == 7 || k == 0 || k == 14 || k == 3;
+    const MenuItem* load = Item(kMenuLoadFirst + k);
+    const MenuItem* save = Item(kMenuSaveFirst + k);
+    ASSERT_NE(load, nullptr);
+    ASSERT_NE(save, nullptr);
+    EXPECT_EQ(app->saveSlots.used[k], used ? 1 : 0) << k;
+    EXPECT_EQ((load->flags & kMenuEnabled) != 0, used) << k;
+    EXPECT_NE(save->flags & kMenuEnabled, 0u) << k;
+    EXPECT_EQ((load->flags & kMenuChecked) != 0, k == 3) << k;
+    EXPECT_EQ((save->flags & kMenuChecked) != 0, k == 3) << k;
+    EXPECT_EQ((load->flags & kMenuHasPicture) != 0, used) << k;
+    if (used)
+      EXPECT_EQ(std::string(load->label).substr(0, 11), "2004-05-06 ") << k;
+    else
+      EXPECT_STREQ(load->label, kTextUndefinedSlot) << k;
+    EXPECT_STREQ(save->label, load->label) << k;
+  }
+  EXPECT_EQ(app->saveSlots.newest, 3);
+
+  // A fresh start finds the same from the files.
+  auto again = NewApp();
+  int used[15], newest = -2;
+  EXPECT_EQ(FillSaveMenus(again->menu, kMenuLoadFirst, kMenuSaveFirst, again->savePath, 1, used, &newest), 3);
+  EXPECT_EQ(newest, 3);
+  EXPECT_STREQ(again->menu->FindMenuItem(nullptr, kMenuLoadFirst + 7)->label, Item(kMenuLoadFirst + 7)->label);
+  // Outside a game the two submenus are disabled and nothing is read.
+  newest = -2;
+  EXPECT_EQ(FillSaveMenus(again->menu, kMenuLoadFirst, kMenuSaveFirst, again->savePath, 0, used, &newest), -1);
+  EXPECT_EQ(newest, -1);
+  EXPECT_EQ(again->menu->root->items[0].flags & kMenuEnabled, 0u);
+  EXPECT_EQ(again->menu->root->items[1].flags & kMenuEnabled, 0u);
+}
+
+TEST_F(SaveGame, AutoSaveRingKeepsTheLastThree) {
+  Play(app.get(), 0);
+  app->SnapshotSaveState();
+  const int expected[] = {501, 502, 503, 501, 502};
+  for (int i = 0; i < 5; ++i) {
+    VelmiClockAdvance(2000);
+    app->story.pc = uint32_t(i);
+    app->SnapshotSaveState();
+    ASSERT_EQ(AutoSave(app.get()), 1) << i;
+    EXPECT_EQ(U32(File(expected[i]), 96), uint32_t(i)) << i;
+    EXPECT_EQ(app->saveSlots.newestAuto, (expected[i] - 501)) << i;
+  }
+  for (int k = 0; k < 3; ++k) {
+    const MenuItem* item = Item(kMenuAutoSaveFirst + k);
+    EXPECT_NE(item->flags & kMenuEnabled, 0u) << k;
+    EXPECT_EQ((item->flags & kMenuChecked) != 0, k == 1) << k;
+  }
+  // After a restart the ring goes on after the newest file, not at 501.
+  auto again = NewApp();
+  FillAutoSaveMenu(again->menu, kMenuAutoSaveFirst, again->savePath, again->saveSlots.autoUsed,
+                   &again->saveSlots.newestAuto);
+  EXPECT_EQ(again->saveSlots.newestAuto, 1);
+  Play(again.get(), 0);
+  again->story.pc = 99;
+  again->SnapshotSaveState();
+  VelmiClockAdvance(2000);
+  ASSERT_EQ(AutoSave(again.get()), 1);
+  EXPECT_EQ(U32(File(503), 96), 99u);
+}
+
+// The words of the game a refused load must leave alone.
+struct Live {
+  StoryState story;
+  StageState stage;
+  SoundRequestState sound;
+  MessageState message;
+  int32_t weatherKind, weatherStrength, mode, phase;
+  std::vector<int16_t> vars;
+  std::vector<uint8_t> block;
+  explicit Live(const CGameApp& a)
+      : story(a.story), stage(a.stage), sound(a.sound), message(a.message), weatherKind(a.weather.kind),
+        weatherStrength(a.weather.strength), mode(a.gameMode), phase(a.phase),
+        vars(g_ScriptVariables, g_ScriptVariables + kScriptVariables),
+        block(reinterpret_cast<const uint8_t*>(&a.saveState),
+              reinterpret_cast<const uint8_t*>(&a.saveState) + sizeof a.saveState) {}
+  bool operator==(const Live& o) const {
+    return std::memcmp(&story, &o.story, sizeof story) == 0 && std::memcmp(&stage, &o.stage, sizeof stage) == 0 &&
+           std::memcmp(&sound, &o.sound, sizeof sound) == 0 &&
+           std::memcmp(&message, &o.message, sizeof message) == 0 && weatherKind == o.weatherKind &&
+           weatherStrength == o.weatherStrength && mode == o.mode && phase == o.phase && vars == o.vars &&
+           block == o.block;
+  }
+};
+
+TEST_F(SaveGame, RefusedLoadsChangeNothing) {
+  Play(app.get(), 0);
+  app->SnapshotSaveState();
+  ASSERT_EQ(app->WriteSaveFile(0), 1);
+  const Bytes good = File(1);
+  struct Case {
+    const char* what;
+    size_t at;       // where to put bytes (or cut when bytes is empty)
+    Bytes bytes;
+  };
+  const Case cases[] = {
+      {"short", 26687, {}},
+      {"magic", 0, {'X'}},
+      {"unterminated script name", 106, Bytes(32, 's')},
+      {"unterminated choice text", 26112, Bytes(48, 't')},
+      {"five options", 26088, {5, 0, 0, 0}},
+      {"chosen index 4", 26092, {4, 0, 0, 0}},
+      {"weather kind 7", 25840, {7, 0, 0, 0}},
+      {"script not in the pack", 106, {'z'}},
+      {"pc past the code", 96, {kCodeLength, 0, 0, 0}},
+      {"pc far past the code", 96, {0, 0, 0, 0x80}},
+  };
+  Play(app.get(), 1);  // the running game differs from the save
+  app->gameMode = 80;
+  app->phase = 4;
+  app->SnapshotSaveState();
+  const Live before(*app);
+  for (const Case& c : cases) {
+    Bytes f = good;
+    if (c.bytes.empty())
+      f.resize(c.at);
+    else
+      std::memcpy(f.data() + c.at, c.bytes.data(), c.bytes.size());
+    ASSERT_TRUE(WriteFileBytes(dir + "/save002.dat", f));
+    EXPECT_EQ(app->RestoreSaveFile(1), 0) << c.what;
+    EXPECT_TRUE(Live(*app) == before) << c.what;
+  }
+  EXPECT_EQ(app->RestoreSaveFile(9), 0);  // no file
+  EXPECT_EQ(app->RestoreSaveFile(-1), 0);
+  EXPECT_TRUE(Live(*app) == before);
+  // The last byte of the code is a valid place to resume.
+  Bytes f = good;
+  f[96] = kCodeLength - 1;
+  ASSERT_TRUE(WriteFileBytes(dir + "/save002.dat", f));
+  EXPECT_EQ(app->RestoreSaveFile(1), 1);
+}
+
+TEST_F(SaveGame, RestoreResumesTheSnapshotWithItsDeliberateChanges) {
+  Play(app.get(), 0);
+  app->SnapshotSaveState();
+  ASSERT_EQ(app->WriteSaveFile(0), 1);
+  const SaveStateBlock saved = app->saveState;  // with its time and icon
+  Play(app.get(), 1);
+  app->gameMode = MODE_TITLE;
+  app->phase = 7;
+  app->CaptureThumbnail();
+  app->settings.sacraMode = 0;
+  std::strcpy(app->story.scriptName, "other");
+  ASSERT_EQ(app->RestoreSaveFile(0), 1);
+  EXPECT_STREQ(app->story.scriptName, kScript);  // loaded again
+
+  EXPECT_EQ(app->gameMode, MODE_STORY);
+  EXPECT_EQ(app->phase, 0);
+  EXPECT_EQ(app->story.pc, saved.pc);
+  EXPECT_EQ(app->story.moveKind, saved.moveKind);
+  EXPECT_EQ(app->story.conditionFlag, saved.conditionFlag);
+  EXPECT_EQ(app->story.readBlock, saved.readBlock);
+  EXPECT_EQ(app->story.frameCounter, 0);  // the saved instruction runs again from its start
+  EXPECT_EQ(app->message.pageCursorShown, saved.pageCursorShown);
+  EXPECT_EQ(std::memcmp(&app->story.choice, &saved.choice, sizeof saved.choice), 0);
+  EXPECT_EQ(app->stage.characters[0].homeX, saved.characters[0].homeX);
+  EXPECT_EQ(app->stage.characters[0].homeY, saved.characters[0].homeY);
+  EXPECT_EQ(app->stage.characters[1].homeY, 8);
+  // Weather off: only the words come back.
+  EXPECT_EQ(app->weather.kind, 3);
+  EXPECT_EQ(app->weather.strength, saved.weatherStrength);
+  // Banks 0-49 come from the save; banks 50-255 are the player's history.
+  for (int i = 0; i < kScriptVariables; ++i)
+    ASSERT_EQ(g_ScriptVariables[i], int16_t(i * 3 + (i < kGameVariables ? 0 : 1))) << i;
+  EXPECT_EQ(app->saveSlots.thumbnail, nullptr);
+  EXPECT_EQ(std::memcmp(&app->saveState, &saved, sizeof saved), 0);
+  // A non-looping effect is not replayed: its word stays cleared.
+  EXPECT_EQ(app->sound.currentEffect, -1);
+
+  // Weather allowed: the saved snow starts again, with the wind of the other
+  // kinds (180) instead of the snow's own 150.
+  app->settings.sacraMode = 1;
+  app->weather.kind = 1;  // weather of the running game stops first
+  ASSERT_EQ(app->RestoreSaveFile(0), 1);
+  EXPECT_EQ(app->weather.kind, 3);
+  EXPECT_EQ(app->weather.strength, saved.weatherStrength);
+  EXPECT_EQ(app->weather.windDirection, 180);
+  EXPECT_EQ(app->weather.maximum, 32);
+}
+
+TEST_F(SaveGame, SystemDataSurvivesARestart) {
+  EXPECT_EQ(AddSeenName(app.get(), kSeenListA, "bg01"), 1);
+  EXPECT_EQ(AddSeenName(app.get(), kSeenListA, "BG01"), 0);
+  EXPECT_EQ(AddSeenName(app.get(), kSeenListB, "bg01"), 1);
+  EXPECT_NE(SetReadFlag(app.get(), kScript, 300), nullptr);
+  EXPECT_EQ(SetReadFlag(app.get(), kScript, 512), nullptr);
+  g_ScriptVariables[12800] = 5;
+  g_ScriptVariables[65535] = -7;
+  g_ScriptVariables[12799] = 9;  // saved with each game, not here
+  app->WriteSystemData();
+  Bytes first = ReadFileBytes(dir + "/system.dat");
+
+  app.reset();  // construction clears every variable
+  app = NewApp();
+  EXPECT_EQ(TestReadFlag(app.get(), kScript, 300), 0);
+  app->ReadSystemData();
+  EXPECT_EQ(g_ScriptVariables[12800], 5);
+  EXPECT_EQ(g_ScriptVariables[65535], -7);
+  EXPECT_EQ(g_ScriptVariables[12799], 0);
+  EXPECT_NE(TestReadFlag(app.get(), kScript, 300), 0);
+  EXPECT_EQ(TestReadFlag(app.get(), kScript, 299), 0);
+  EXPECT_EQ(AddSeenName(app.get(), kSeenListA, "bg01"), 0);
+  EXPECT_EQ(AddSeenName(app.get(), kSeenListB, "bg02"), 1);
+  app->WriteSystemData();
+  Bytes second = ReadFileBytes(dir + "/system.dat");
+  EXPECT_EQ(second.size(), first.size() + 5);
+
+  // A missing file is an empty history; a damaged one is read up to the damage.
+  auto fresh = NewApp();
+  std::strcpy(fresh->savePath, (folder + "none\\").c_str());
+  fresh->ReadSystemData();
+  EXPECT_EQ(fresh->systemData.block->nodeCount, 0u);
+  second.resize(second.size() - 10);
+  ASSERT_TRUE(WriteFileBytes(dir + "/system.dat", second));
+  fresh.reset();
+  fresh = NewApp();
+  fresh->ReadSystemData();
+  EXPECT_EQ(fresh->systemData.block->nodeCount, 3u);
+  EXPECT_EQ(TestReadFlag(fresh.get(), kScript, 300), 0);
+}
+
+TEST_F(SaveGame, EventPictureRuleDarkensListedBackgrounds) {
+  const struct {
+    int mode, dispFree;
+    bool listed;
+    uint16_t pixel;  // after the rule, from white
+    int word;
+  } cases[] = {
+      {MODE_STORY, 1, true, PackRgb565(0xF8 * 64 >> 8, 0xFC * 64 >> 8, 0xF8 * 64 >> 8), 1},
+      {MODE_STORY, 2, true, 0x0000, 1},
+      {MODE_STORY, 0, true, 0xFFFF, 0},
+      {MODE_STORY, 3, true, 0xFFFF, 0},
+      {MODE_STORY, 1, false, 0xFFFF, 0},
+      {MODE_CG, 1, true, 0xFFFF, 0},
+  };
+  for (const auto& c : cases) {
+    app->gameMode = c.mode;
+    app->settings.dispFreeMode = c.dispFree;
+    std::strcpy(app->stage.backgroundName, c.listed ? g_EventPictureNames[0] : "bg\bg01");
+    app->systemData.eventPicture = 7;
+    auto* picture = new CPicture;
+    ASSERT_EQ(CPicture::CreateBlank(picture, 4, 4, 0xFF, 2), 1);
+    delete app->pictures[kSlotBackground];
+    app->pictures[kSlotBackground] = picture;
+    app->ApplyEventPictureRule();
+    EXPECT_EQ(picture->GetPixels()[5], c.pixel) << c.mode << " " << c.dispFree << " " << c.listed;
+    EXPECT_EQ(app->systemData.eventPicture, c.word) << c.mode << " " << c.dispFree << " " << c.listed;
+    picture->FreePixels();
+  }
+  delete app->pictures[kSlotBackground];
+  app->pictures[kSlotBackground] = nullptr;
+  app->ApplyEventPictureRule();  // no picture: nothing to darken
+  EXPECT_EQ(app->systemData.eventPicture, 0);
+}
+
+TEST(EventPictures, NamesCompareAsShiftJis) {
+  const char* const list[] = {"bg\\iv_ak01a", "bg\\iv_ak02b", ""};
+  EXPECT_EQ(IsEventPictureName(list, "bg\\iv_ak01a"), 1);
+  EXPECT_EQ(IsEventPictureName(list, "BG\\IV_AK02B"), 1);
+  EXPECT_EQ(IsEventPictureName(list, "bg\\iv_ak03a"), 0);
+  EXPECT_EQ(IsEventPictureName(list, ""), 0);
+  EXPECT_EQ(IsEventPictureName(nullptr, "bg\\iv_ak01a"), 0);
+}
+
+}  // namespace
