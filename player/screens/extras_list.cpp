@@ -1,22 +1,13 @@
 // Seen-list look-up and cursor steps of the gallery and the scene replay.
 #include "player/screens/extras_list.h"
 
-#include "common/sjis.h"
-#include "formats/le_bytes.h"
 #include "player/core/game_app.h"
 #include "player/scenario/system_data.h"
+#include "player/scenario/system_image.h"
 
-
-int SeenListHas(const CGameApp* app, int list, const char* name) {
-  const SystemDataState& s = app->systemData;
-  if (!s.block || (list != kSeenListA && list != kSeenListB)) return 0;
-  uint32_t link = s.seenHead[list];
-  for (int steps = 0; link != 0 && link <= uint32_t(kSeenNodes) && steps < kSeenNodes; ++steps) {
-    const SeenNameNode& node = s.block->nodes[link - 1];
-    if (SjisEqual(node.name, name)) return 1;
-    link = GetLe32(node.next);
-  }
-  return 0;
+int SeenListHas(CGameApp* app, int list, const char* name) {
+  if (!app->systemData.block) return 0;
+  return CSeenReadLists(&app->systemData).HasSeenName(list, name);
 }
 
 int StepListCursor(int from, int up, int count, int skip, const int32_t* shown, int entries) {

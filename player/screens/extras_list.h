@@ -6,9 +6,8 @@
 
 class CGameApp;
 
-// 1 when the seen list (kSeenListA or kSeenListB) holds name; the walk stops
-// after as many nodes as the pool has, so broken links cannot hold it.
-int SeenListHas(const CGameApp* app, int list, const char* name);
+// 1 when the seen list (kSeenListA or kSeenListB) holds name.
+int SeenListHas(CGameApp* app, int list, const char* name);
 
 // The cursor after UP (up 1) or DOWN (up 0) on a list of count items whose
 // first `entries` items are taken only when shown[item] is set: UP goes from

@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "formats/le_bytes.h"
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/scenario/sound_mixer.h"
@@ -811,22 +810,22 @@ TEST_F(ObakeTest, SecondStepPicturesAndBack) {
 
 // ---- Gallery
 
-// Appends names to a seen list of the application's seen block, as
-// system.dat stores them: links are the next node's index + 1.
+// Adds names to a seen list of the application, as the story does.
 void AddSeen(CGameApp* app, int list, const std::vector<std::string>& names) {
-  SystemDataState& s = app->systemData;
-  for (const std::string& name : names) {
-    const uint32_t index = s.block->nodeCount++;
-    SeenNameNode& node = s.block->nodes[index];
-    std::memset(&node, 0, sizeof node);
-    std::snprintf(node.name, sizeof node.name, "%s", name.c_str());
-    if (s.seenTail[list]) {
-      PutLe32(s.block->nodes[s.seenTail[list] - 1].next, index + 1);
-    } else {
-      s.seenHead[list] = index + 1;
-    }
-    s.seenTail[list] = index + 1;
-  }
+  for (const std::string& name : names) ASSERT_EQ(AddSeenName(app, list, name.c_str()), 1) << name;
+}
+
+// Writes system.dat and starts a fresh application object that reads it
+// back, as the next run of the game does.
+void ReloadThroughSystemData(CGameApp*& app) {
+  const std::string folder = mixertest::TempFolder("systemdat");
+  const std::string save = mixertest::WinPath(folder) + "\\";
+  std::snprintf(app->savePath, sizeof app->savePath, "%s", save.c_str());
+  app->WriteSystemData();
+  delete app;
+  app = new CGameApp;
+  std::snprintf(app->savePath, sizeof app->savePath, "%s", save.c_str());
+  app->ReadSystemData();
 }
 
 // Records of a group, in table order.
@@ -870,6 +869,7 @@ TEST_F(GalleryTest, PlacesCountTheirSeenPicturesInTableOrder) {
   seen.push_back(GroupRecords(0)[0]->name);
   AddSeen(app, kSeenListA, seen);
   AddSeen(app, kSeenListB, {GroupRecords(18)[0]->name});  // the other list unlocks nothing
+  ReloadThroughSystemData(app);
   EnterGallery(1, 0);
   const CgModeState& c = app->cgMode;
   EXPECT_EQ(c.pageCount, 2);
@@ -1040,6 +1040,7 @@ class ReplayTest : public ExtrasTest {
 TEST_F(ReplayTest, EntriesShownFromSeenListB) {
   AddSeen(app, kSeenListB, {g_SceneTable[4].scriptName, g_SceneTable[1].scriptName, g_SceneTable[95].scriptName});
   AddSeen(app, kSeenListA, {g_SceneTable[2].scriptName});  // the other list shows nothing
+  ReloadThroughSystemData(app);
   EnterReplay(0, 0);
   const SceneReplayState& s = app->sceneReplay;
   EXPECT_EQ(s.firstRecord, 0);
