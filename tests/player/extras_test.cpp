@@ -4,7 +4,10 @@
 
 #include <velmi_device.h>
 #include <velmi_platform.h>
+#include <velmi_wave.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -310,6 +313,59 @@ TEST_F(InterviewTest, OnlyTheTenNumbersPlay) {
     app->PlayInterviewVoice(number);
     EXPECT_EQ(app->mixer->GetChannel(kSoundChannelVoice), nullptr) << number;
   }
+}
+
+// The interview voice as the device plays it: captured output of the fake
+// wave device, sound from the fourth buffer on, silence after a page change.
+TEST_F(InterviewTest, VoiceReachesTheDeviceAndStopsOnPageChange) {
+  // A voice of three seconds, longer than the buffers played here.
+  const std::string folder = mixertest::TempFolder("interview-capture");
+  const mixertest::Bytes voice = mixertest::EncodeMp3(mixertest::Tone(440, 22050, 1, 3.0), 22050, 1);
+  ASSERT_TRUE(WritePack(folder + "/voice.mlz", {{"VOICE\\interview\\lupa.mp3", voice}}, false));
+  std::strcpy(app->voicePackPath, mixertest::WinPath(folder + "/voice.mlz").c_str());
+  const std::string capture = folder + "/capture.raw";
+  VelmiWaveUseFake(true);
+  VelmiWaveCaptureTo(capture.c_str());
+  ASSERT_EQ(app->mixer->OpenOutput(44100), 44100u);
+  const DWORD n = app->mixer->BufferSize();
+  Enter(MODE_INTERVIEW);
+  Keys("ddddc");  // interview 4
+  ASSERT_EQ(app->mixer->GetChannelState(kSoundChannelVoice), CHANNEL_PLAYING);
+  for (int i = 0; i < 4; ++i) {
+    VelmiClockAdvance(116);
+    ASSERT_EQ(VelmiWaveFakeReturn(1), 1);
+  }
+  const size_t playedBeforeStop = mixertest::ReadBytes(capture).size();
+  Keys("uuc");  // page switch
+  EXPECT_EQ(app->interview.page, 1);
+  EXPECT_EQ(app->mixer->GetChannel(kSoundChannelVoice), nullptr);
+  for (int i = 0; i < 6; ++i) {
+    VelmiClockAdvance(116);
+    ASSERT_EQ(VelmiWaveFakeReturn(1), 1);
+  }
+  app->mixer->CloseOutput();
+  VelmiWaveCaptureTo(nullptr);
+  VelmiWaveUseFake(false);
+
+  const mixertest::Bytes played = mixertest::ReadBytes(capture);
+  ASSERT_EQ(played.size() % n, 0u);
+  std::vector<int16_t> samples(played.size() / 2);
+  std::memcpy(samples.data(), played.data(), samples.size() * 2);
+  size_t first = samples.size(), last = 0;
+  int peak = 0;
+  for (size_t i = 0; i < samples.size(); ++i) {
+    if (samples[i] == 0) continue;
+    first = std::min(first, i);
+    last = i;
+    peak = std::max(peak, std::abs(int(samples[i])));
+  }
+  ASSERT_LT(first, samples.size()) << "silent";
+  EXPECT_EQ(first / (n / 2), 3u) << "sound after the three buffers queued at the start";
+  // 40 % of a 0.4 tone at voice 80 x master 50: a clear level.
+  EXPECT_GT(peak, 1000);
+  // Nothing after the buffers that were refilled before the page change
+  // (and the three then queued).
+  EXPECT_LE(last * 2, playedBeforeStop + 3 * size_t(n));
 }
 
 // ---- Endings
