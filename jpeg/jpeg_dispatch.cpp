@@ -24,6 +24,17 @@ void EndOfCallMmx() { _mm_empty(); }
 
 const char kRegistryKey[] = "Software\\Portable Codecs\\CodecSuite\\JpegLib";
 
+// Routines of the processor classes.  Where classes compute the same bytes
+// one routine serves them all, under each class's name.
+constexpr JpegFdctFn JpegFdctIntMmx = JpegFdctIntSse2;
+constexpr JpegFdctFn JpegFdctIntSse = JpegFdctIntSse2;
+constexpr JpegQuantizeFn JpegQuantizeRecipMmx = JpegQuantizeRecipSse2;
+constexpr JpegQuantizeFn JpegQuantizeRecipSse = JpegQuantizeRecipSse2;
+constexpr JpegEncodeBlockFn JpegEncodeBlockMmx = JpegEncodeBlockSse2;
+constexpr JpegEncodeBlockFn JpegEncodeBlockSse = JpegEncodeBlockSse2;
+constexpr JpegMcuKernelFn JpegPacked422Mmx = JpegPacked422Sse;
+constexpr JpegPutBytesFn JpegPutBytesMmx = JpegPutBytes;
+
 }  // namespace
 
 void (*const JpegCopyBytes)(void*, const void*, size_t) = CopyBytes;
@@ -128,13 +139,14 @@ void JpegBindKernels(JpegKernelTable* table) {
 
 void JpegFillKernels(JpegKernelTable* t, int32_t kind) {
   const bool simd = kind >= 3 && kind <= 6;
+  const bool sse = kind == JPEG_CPU_P6_SSE, sse2 = kind == JPEG_CPU_P4_SSE2;
   t->endOfCall = simd ? EndOfCallMmx : EndOfCallPlain;
   t->fdctScaled = simd ? JpegFdctScaledMmx : JpegFdctScaled;
-  t->fdctInt = simd ? JpegFdctIntSse2 : JpegFdctInt;
+  t->fdctInt = !simd ? JpegFdctInt : sse2 ? JpegFdctIntSse2 : sse ? JpegFdctIntSse : JpegFdctIntMmx;
   t->fdctCurrent = nullptr;
   for (auto& r : t->decoderRoutine) r = nullptr;
   t->sinkOpen = JpegSinkOpen;
-  t->putBytes = JpegPutBytes;
+  t->putBytes = simd ? JpegPutBytesMmx : JpegPutBytes;
   t->inputConverter = nullptr;
   JpegFillPlainInputKernels(t);
   if (simd) {
@@ -145,15 +157,16 @@ void JpegFillKernels(JpegKernelTable* t, int32_t kind) {
     t->bgrYccH1V1 = JpegBgrYccH1V1Mmx;
     t->bgrYccH2V1 = JpegBgrYccH2V1Mmx;
     t->bgrYccH2V2 = JpegBgrYccH2V2Mmx;
-    t->packed422 = JpegPacked422Sse;
+    t->packed422 = sse || sse2 ? JpegPacked422Sse : JpegPacked422Mmx;
     t->ycckH1V1 = JpegYcckH1V1Mmx;
     t->ycckH2V1 = JpegYcckH2V1Mmx;
     t->ycckH2V2 = JpegYcckH2V2Mmx;
   }
   t->decoderOutput = nullptr;
-  t->encodeBlock = simd ? JpegEncodeBlockSse2 : JpegEncodeBlock;
+  t->encodeBlock = !simd ? JpegEncodeBlock : sse ? JpegEncodeBlockSse : JpegEncodeBlockMmx;
   t->quantScaled = simd ? JpegQuantizeScaledMmx : JpegQuantizeScaled;
-  t->quantRecip = simd ? JpegQuantizeRecipSse2 : JpegQuantizeRecip;
+  t->quantRecip = !simd ? JpegQuantizeRecip : sse2 ? JpegQuantizeRecipSse2 : sse ? JpegQuantizeRecipSse
+                                                                               : JpegQuantizeRecipMmx;
   t->quantCurrent = t->quantScaled;
   JpegDecoderFillKernels(t, kind);
 }

@@ -48,6 +48,8 @@ extern const uint8_t JpegStdAcLumaSymbols[162];
 extern const uint8_t JpegStdAcChromaCounts[16];
 extern const uint8_t JpegStdAcChromaSymbols[162];
 
+// True for the library's standard tables that a write leaves in the caller's slots.
+bool JpegIsStandardTable(const uint8_t* table);
 JpegStatus JpegSetupTables(JPEG_PROPERTIES* p);
 void JpegScaleQuantTable(int32_t quality, const uint8_t* base, int16_t* out);
 JpegStatus JpegWriteTables(JPEG_PROPERTIES* p);
@@ -97,6 +99,13 @@ extern const uint8_t JpegEobRunTable[256];
 int32_t JpegMagnitudeCategory(int32_t v);
 int32_t JpegEobRunCategory(int32_t r);
 JpegStatus JpegPutBits(JpegOutputStream* s, uint32_t value, int32_t n);
+// The bit writer serves memory and file output, and every processor class,
+// with the same routine; the names are those of its entries.
+typedef JpegStatus (*JpegPutBitsFn)(JpegOutputStream* s, uint32_t value, int32_t n);
+constexpr JpegPutBitsFn JpegPutBitsMem = JpegPutBits;
+constexpr JpegPutBitsFn JpegPutBitsFile = JpegPutBits;
+constexpr JpegPutBitsFn JpegPutBitsMmxMem = JpegPutBits;
+constexpr JpegPutBitsFn JpegPutBitsMmxFile = JpegPutBits;
 JpegStatus JpegWriteFullBuffer(JpegOutputStream* s);
 JpegStatus JpegEncodeBlock(JpegOutputStream* s, const JpegHuffEncodeTable* dc, const JpegHuffEncodeTable* ac,
                            int32_t* lastDc, const int16_t* block);
@@ -119,6 +128,7 @@ void JpegCountAcRefine(JpegOutputStream* s, const int16_t* block, int32_t ss, in
                        JpegCorrectionBits* corr, int32_t* counts);
 JpegStatus JpegEmitEobRun(JpegOutputStream* s, const JpegHuffEncodeTable* ac, JpegCorrectionBits* corr);
 void JpegCountEobRun(JpegOutputStream* s, int32_t* counts, JpegCorrectionBits* corr);
+JpegStatus JpegEmitZrl(JpegOutputStream* s, const JpegHuffEncodeTable* ac, int32_t run);
 JpegStatus JpegEmitCorrectionBits(JpegOutputStream* s, const uint8_t* bits, int32_t count);
 
 // ---- Input conversion (4.108, 4.115) -------------------------------------------

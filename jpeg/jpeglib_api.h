@@ -100,6 +100,10 @@ struct JPEG_PROPERTIES;
 struct JpegOutputStream;
 struct JpegHuffEncodeTable;
 
+// One MCU of samples or coefficients: up to ten blocks of 64 values, the
+// encoder's input converters' output and the decoder's inverse transforms'.
+typedef int16_t McuSampleBuffer[10 * 64];
+
 // ---- Kernel routine types ---------------------------------------------------
 typedef void (*JpegEndOfCallFn)(void);
 typedef void (*JpegFdctFn)(int16_t* block);
@@ -209,14 +213,23 @@ struct JpegQuantRecord {
   int32_t id;
 };
 
+// Caller's table slots.  A write takes its tables from them (the library's
+// standard tables when the caller supplies none).  A read copies each table
+// of the stream, raw, into the slot of its number (quantisation) or of its
+// class and number (Huffman: slot 2 x number + class, the layout a write
+// takes), where the caller has set buffers there itself; slots that still
+// hold the library's standard tables are left alone.  A read's buffers must
+// take the largest table a stream can carry: 128 bytes for the base steps
+// (a 16-bit table, big-endian pairs as in the stream), 16 bytes for the
+// counts and 256 bytes for the symbols.
 struct JpegQuantSpec {
-  const uint8_t* base;  // 64 base steps, zigzag order
+  const uint8_t* base;  // 64 base steps, zigzag order (a read: 64 or 128 raw bytes, 128-byte buffer)
   int32_t id;
 };
 
 struct JpegHuffSpec {
   const uint8_t* counts;   // 16 code-length counts
-  const uint8_t* symbols;
+  const uint8_t* symbols;  // a read: as many as the counts add up to, 256-byte buffer
   uint8_t cls;             // 0 DC, 1 AC
   uint8_t id;
 };
@@ -365,7 +378,7 @@ struct JPEG_PROPERTIES {
   int32_t converterCode;
 
   // 7. Work area and coding mode (decoder-owned fields in dec)
-  alignas(32) int16_t work[10 * 64];
+  alignas(32) McuSampleBuffer work;
   int32_t progressive;
   JpegCoefPlanes* coefPlanes;
   JpegDecoderState dec;

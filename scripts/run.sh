@@ -40,6 +40,12 @@ else
 fi
 "$out/converter/convVelmi"
 
+# The converter does not carry movies: the opening movie and its sound track
+# go straight into the data folder, where the story's movie request looks.
+if [ -d "$player_dir/data" ] && [ -d "$out/sample/movie" ]; then
+  cp "$out/sample/movie/"* "$player_dir/data/"
+fi
+
 echo
 echo "Handheld data folder: $player_dir/data"
 ls -l "$player_dir/data" 2>/dev/null || echo "(no data folder was written)"

@@ -1,13 +1,17 @@
 #include "tools/sample_game.h"
 
+#include "tools/game_pictures.h"
+#include "tools/sample_scripts.h"
 #include "tools/sample_sounds.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <vector>
 
 namespace vtools {
@@ -182,7 +186,8 @@ void AddBaseRows(SampleTable& t) {
 void AddPictureRows(SampleTable& t, SampleSize size) {
   using V = ZevVariant;
   using L = PictureLook;
-  const bool full = size == SampleSize::Full;
+  const bool full = size != SampleSize::Small;
+  const bool game = size == SampleSize::Game;
   const int bgW = full ? 800 : 80, bgH = full ? 600 : 60;
   // Backgrounds at screen size, one per variant.
   t.push_back(PictureFile("AdvData\\GRP\\bg_sky.zev", {V::Deflate, 24, bgW, bgH, L::Grid}));
@@ -204,8 +209,11 @@ void AddPictureRows(SampleTable& t, SampleSize size) {
   t.push_back(PictureFile("AdvData\\GRP\\sam_icon.zev", {V::Deflate, 24, 100, 100, L::KeyedGrid}));
   t.push_back(PictureFile("AdvData\\GRP\\SAM_lz.zev", {V::Lz, 8, 100, 50, L::KeyedGrid, 8}));
   t.push_back(PictureFile("AdvData\\GRP\\sam1.zev", {V::Deflate, 24, 50, 50, L::KeyedGrid}));
-  t.push_back(PictureFile("AdvData\\GRP\\SYSTEM\\eff.ZEV", {V::Deflate, 24, bgW, bgH, L::KeyedGrid}));
-  t.push_back(PictureFile("AdvData\\GRP\\SYSTEM\\common_chip00.ZEV", {V::Lz, 8, 256, 128, L::KeyedGrid, 6}));
+  if (!game) {
+    // The game's own rows draw these two at the sizes its screens cut.
+    t.push_back(PictureFile("AdvData\\GRP\\SYSTEM\\eff.ZEV", {V::Deflate, 24, bgW, bgH, L::KeyedGrid}));
+    t.push_back(PictureFile("AdvData\\GRP\\SYSTEM\\common_chip00.ZEV", {V::Lz, 8, 256, 128, L::KeyedGrid, 6}));
+  }
   // A Shift-JIS name whose second byte is 0x5C ("ソラ").
   t.push_back(PictureFile("AdvData\\GRP\\\x83\x5C\x83\x89.zev", {V::Deflate, 24, 64, 48, L::Grid}));
 }
@@ -227,10 +235,23 @@ SampleTable SampleGameTable(SampleSize size) {
   SampleTable t;
   AddBaseRows(t);
   AddPictureRows(t, size);
+  if (size == SampleSize::Game) AddGamePictureRows(t, StoryTablePictures());
   AddScriptRows(t);
+  if (size == SampleSize::Game) AddGameScriptRows(t);
   AddStoryRows(t, size);
   AddSoundRows(t, size);
-  return t;
+  if (size != SampleSize::Game) return t;
+  // The sections meet on a few names (the message window, the story's first
+  // backgrounds and scenes): the first row of a name wins, as the player sees
+  // one entry per name whatever its case.
+  SampleTable unique;
+  std::set<std::string> seen;
+  for (SampleFile& row : t) {
+    std::string key = row.path;
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (seen.insert(key).second) unique.push_back(std::move(row));
+  }
+  return unique;
 }
 
 std::string HostPath(const std::string& folder, const std::string& sjisRelativePath) {

@@ -1,7 +1,7 @@
 // The synthetic desktop game: a table of files, each row a relative path and
-// a maker of its bytes. The build writes the sample folder from the full
-// table; tests write small folders from tables of their own. Every kind of
-// file (pictures, scripts, sounds) is a row or a section of rows.
+// a maker of its bytes. The build writes the playable game; tests write the
+// small and full-count folders, or small folders from tables of their own.
+// Every kind of file (pictures, scripts, sounds) is a row or a section of rows.
 #pragma once
 
 #include <cstdint>
@@ -50,13 +50,15 @@ ZevPicture DrawSamplePicture(const std::string& name, const SamplePictureOptions
 // The colour (B, G, R) a name gives.
 void NameColour(const std::string& name, uint8_t bgr[3]);
 
-// Sections of the sample game.
-enum class SampleSize { Small, Full };
+// Sections of the sample game. Small and Full hold the converter's cases
+// (Full at the full counts); Game adds every picture, sound and voice the
+// player loads by name, so that the player can play it end to end.
+enum class SampleSize { Small, Full, Game };
 void AddBaseRows(SampleTable& table);      // QR2.exe, startup.ZEV, readme, dot-folder
 void AddPictureRows(SampleTable& table, SampleSize size);
 void AddScriptRows(SampleTable& table);    // .mes scripts and .MAP maps (bytes only)
 void AddStoryRows(SampleTable& table, SampleSize size);  // the sample story's scripts and pictures
-SampleTable SampleGameTable(SampleSize size = SampleSize::Full);
+SampleTable SampleGameTable(SampleSize size = SampleSize::Game);
 
 // Writes every row below the folder (a Linux path), making folders as
 // needed; Shift-JIS names are stored as the platform layer finds them

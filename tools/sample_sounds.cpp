@@ -258,16 +258,20 @@ Bytes VoiceIndexFile(const std::vector<SampleVoiceOptions>& voices) {
 
 std::vector<SoundRow> SampleMusic(SampleSize size) {
   std::vector<SoundRow> rows;
-  const bool full = size == SampleSize::Full;
+  const bool full = size != SampleSize::Small;
+  const bool game = size == SampleSize::Game;
+  // The tracks the converter passes over: the game keeps them outside the
+  // 46 tracks it plays (1 to 46).
+  const int compressed = game ? 0 : 7, wave = game ? 47 : 13;
   for (int n = 0; n < 48; ++n) {
     if (!full && n > 3 && n != 7 && n != 13) continue;
     SampleToneOptions s;
     s.hz = 220 + 20 * n;
-    s.seconds = full ? 0.3 : 0.4;
+    s.seconds = game ? 1.0 : full ? 0.3 : 0.4;
     s.rate = n % 2 ? 44100 : 22050;
     s.channels = n % 2 ? 2 : 1;
-    if (n == 7) s.shape = SoundShape::Compressed;  // skipped by the converter
-    if (n == 13) s.shape = SoundShape::Wave16;     // a WAVE among the music is passed over too
+    if (n == compressed) s.shape = SoundShape::Compressed;  // skipped by the converter
+    if (n == wave) s.shape = SoundShape::Wave16;            // a WAVE among the music is passed over too
     char path[64];
     std::snprintf(path, sizeof path, "AdvData\\MUSIC\\%03d.pcm", n);
     rows.push_back({path, n, s});
@@ -277,7 +281,7 @@ std::vector<SoundRow> SampleMusic(SampleSize size) {
 
 std::vector<SoundRow> SampleEffects(SampleSize size) {
   std::vector<SoundRow> rows;
-  const bool full = size == SampleSize::Full;
+  const bool full = size != SampleSize::Small;
   static const SoundShape kCycle[] = {SoundShape::Pcm, SoundShape::Wave8, SoundShape::ImaAdpcm, SoundShape::Pcm,
                                       SoundShape::Wave16, SoundShape::ImaAdpcm};
   for (int n = 0; n < 230; ++n) {
@@ -302,6 +306,47 @@ std::vector<SoundRow> SampleEffects(SampleSize size) {
   return rows;
 }
 
+namespace {
+
+// Folders of the characters' story voices (character index order) and of
+// their system voices: characters 9 and 10 take their system voices from
+// each other's folder, and every other name speaks with "qor" (15).
+const char* const kVoiceFolders[15] = {"vlm", "dov", "fnr", "lup", "brs", "olw", "wnr", "rwa",
+                                       "elv", "hdk", "adw", "hsr", "iph", "zta", "kva"};
+const char* const kSystemVoiceFolders[16] = {"vlm", "dov", "fnr", "lup", "brs", "olw", "wnr", "rwa",
+                                             "elv", "adw", "hdk", "hsr", "iph", "zta", "kva", "qor"};
+const char* const kInterviews[10] = {"velmi", "dova", "berisa", "lupa",  "olwe",
+                                     "fenira", "wenra", "ruwa", "kalva", "hestri"};
+
+}  // namespace
+
+std::string SystemVoiceName(int character, int number) {
+  const char* folder = kSystemVoiceFolders[std::clamp(character, 0, 15)];
+  char name[48];
+  std::snprintf(name, sizeof name, "%s\\sys_%s_%02d.pcm", folder, folder, number);
+  return name;
+}
+
+double SystemVoiceHz(int character, int number) { return 300.0 + 40 * std::clamp(character, 0, 15) + 2 * number; }
+
+std::vector<SampleVoiceOptions> GameVoices() {
+  std::vector<SampleVoiceOptions> v;
+  for (int c = 0; c < 16; ++c)
+    for (int n = 1; n <= kSystemVoiceCount; ++n)
+      v.push_back({SystemVoiceName(c, n), VoiceBody::Deflated, SystemVoiceHz(c, n), 22050, 1, 0.3});
+  for (int i = 0; i < 10; ++i)
+    v.push_back({std::string("interview\\") + kInterviews[i] + ".pcm", VoiceBody::Deflated, 1000.0 + 50 * i, 22050, 1,
+                 1.0});
+  // Story voices, two per character folder.
+  for (int c = 0; c < 15; ++c)
+    for (int n = 1; n <= 2; ++n) {
+      char name[48];
+      std::snprintf(name, sizeof name, "%s\\%s_%04d.pcm", kVoiceFolders[c], kVoiceFolders[c], n);
+      v.push_back({name, VoiceBody::Deflated, 500.0 + 30 * c + 10 * n, 22050, 1, 0.5});
+    }
+  return v;
+}
+
 std::vector<SampleVoiceOptions> SampleVoices(SampleSize size) {
   std::vector<SampleVoiceOptions> v = {
       {"v0001.pcm", VoiceBody::Deflated, 500, 22050, 1, 0.3},
@@ -311,14 +356,18 @@ std::vector<SampleVoiceOptions> SampleVoices(SampleSize size) {
       {"chara\\v0005.PCM", VoiceBody::Deflated, 820, 44100, 2, 0.3},
       {"chara\\sub\\a.b.pcm", VoiceBody::Coded, 1000, 22050, 1, 0.4},
   };
-  if (size == SampleSize::Full) {
+  if (size != SampleSize::Small) {
     for (int i = 0; i < 24; ++i) {
-      char name[32];
+      char name[48];
       std::snprintf(name, sizeof name, "scene%02d\\v%04d.pcm", i / 8, 100 + i);
       const VoiceBody body = i % 3 == 0 ? VoiceBody::Coded : i % 3 == 1 ? VoiceBody::Deflated : VoiceBody::Wave;
       v.push_back({name, body, 400.0 + 30 * i, 22050, 1, 0.3});
     }
     v.push_back({"noext", VoiceBody::Other});
+  }
+  if (size == SampleSize::Game) {
+    const std::vector<SampleVoiceOptions> game = GameVoices();
+    v.insert(v.end(), game.begin(), game.end());
   }
   return v;
 }

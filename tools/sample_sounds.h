@@ -58,6 +58,16 @@ struct SampleVoiceOptions {
 
 std::vector<SampleVoiceOptions> SampleVoices(SampleSize size);
 
+// The voices the game itself names: system voices 1 to kSystemVoiceCount of
+// the 16 characters, the ten interviews ("interview\velmi.pcm", ...) and
+// two story voices in each character's folder ("vlm\vlm_0001.pcm", ...).
+constexpr int kSystemVoiceCount = 13;
+std::vector<SampleVoiceOptions> GameVoices();
+// Index name of a system voice ("adw\sys_adw_01.pcm" for character 9) and
+// the tone it holds (one frequency per character and number).
+std::string SystemVoiceName(int character, int number);
+double SystemVoiceHz(int character, int number);
+
 // Pieces of the images, shared with the sound tests.
 // Interleaved samples of a sine tone; a second channel is the first at half level.
 std::vector<int16_t> ToneSamples(double hz, int rate, int channels, double seconds, double level = 0.5);

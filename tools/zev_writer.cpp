@@ -48,6 +48,7 @@ std::vector<uint8_t> FileRow(const ZevPicture& pic, int y) {
 std::vector<uint8_t> FilteredRows(const ZevPicture& pic, const std::vector<int>& filters) {
   const int w = pic.width, p = pic.BytesPerPixel();
   std::vector<uint8_t> out;
+  out.reserve(static_cast<size_t>(pic.height) * (1 + static_cast<size_t>(w) * p));
   std::vector<uint8_t> above;
   for (int y = 0; y < pic.height; ++y) {
     const std::vector<uint8_t> row = FileRow(pic, y);
@@ -55,19 +56,22 @@ std::vector<uint8_t> FilteredRows(const ZevPicture& pic, const std::vector<int>&
     if (y == 0 && f >= 1 && f <= 3) f = 0;
     out.push_back(static_cast<uint8_t>(f));
     const int n = w * p;
+    // Filters 0-3 write exactly one byte per input byte, straight into place.
+    const size_t at = out.size();
+    if (f >= 0 && f <= 3) out.resize(at + static_cast<size_t>(n));
+    uint8_t* o = out.data() + at;
     switch (f) {
       case 0:
-        for (int i = 0; i < n; ++i) out.push_back(static_cast<uint8_t>(i < p ? row[i] : row[i] - row[i - p]));
+        for (int i = 0; i < n; ++i) o[i] = static_cast<uint8_t>(i < p ? row[i] : row[i] - row[i - p]);
         break;
       case 1:
-        for (int i = 0; i < n; ++i) out.push_back(static_cast<uint8_t>(row[i] - above[i]));
+        for (int i = 0; i < n; ++i) o[i] = static_cast<uint8_t>(row[i] - above[i]);
         break;
       case 2:
-        for (int i = 0; i < n; ++i) out.push_back(static_cast<uint8_t>(i < p ? row[i] : row[i] - above[i - p]));
+        for (int i = 0; i < n; ++i) o[i] = static_cast<uint8_t>(i < p ? row[i] : row[i] - above[i - p]);
         break;
       case 3:
-        for (int i = 0; i < n; ++i)
-          out.push_back(static_cast<uint8_t>(i >= n - p ? row[i] : row[i] - above[i + p]));
+        for (int i = 0; i < n; ++i) o[i] = static_cast<uint8_t>(i >= n - p ? row[i] : row[i] - above[i + p]);
         break;
       default:
         for (int k = 0; k < p; ++k) PutPlanarRuns(out, row.data(), w, p, k);
@@ -219,7 +223,8 @@ std::vector<uint8_t> WriteZev(const ZevPicture& pic, const ZevOptions& options) 
   const std::vector<uint8_t> raw = pic.bitsPerPixel == 8 ? PaddedIndexRows(pic) : FilteredRows(pic, options.filters);
   uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
   std::vector<uint8_t> packed(packedSize);
-  if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK) return {};
+  if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), options.deflateLevel) != Z_OK)
+    return {};
   out.insert(out.end(), packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(packedSize));
   return out;
 }

@@ -29,6 +29,8 @@ struct ZevOptions {
   std::vector<int> filters{0, 1, 2, 3, 4};
   // LZ: exercise every match form the decoder knows (false = literals only).
   bool lzMatches = true;
+  // Deflate: the zlib level (1 fastest .. 9 smallest).
+  int deflateLevel = 9;
 };
 
 // The whole file image; empty when the picture cannot be written in that

@@ -18,6 +18,7 @@
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "tests/player/rbp_builder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -192,7 +193,7 @@ struct PictureFiles {
     WriteFileBytes(dir + "/t80.rbp", MakeRbpPalette(W, H, pal, index, 800, 600));
     WriteFileBytes(dir + "/t90.rbp", MakeRbpGrey(W, H, grey, 800, 600));
   }
-  ~PictureFiles() { (void)!system(("rm -rf '" + dir + "'").c_str()); }
+  ~PictureFiles() { vtest::RemoveTree(dir); }
 };
 
 void LoadType(benchmark::State& state, const char* name) {

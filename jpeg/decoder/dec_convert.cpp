@@ -209,29 +209,50 @@ struct Member {
 
 constexpr Member MemberOf(int code) {
   switch (code) {
-    case 1: return {S444, kRgb, kCvtYcc444Rgb};
-    case 2: return {S444, kBgr, kCvtYcc444Bgr};
-    case 3: return {S420, kRgb, kCvtYcc420Rgb};
-    case 4: return {S420, kBgr, kCvtYcc420Bgr};
-    case 5: return {S422, kRgb, kCvtYcc422Rgb};
-    case 6: return {S422, kBgr, kCvtYcc422Bgr};
-    case 7: return {S444, kQuad, kCvtYcc444Quad};
-    case 8: return {S420, kQuad, kCvtYcc420Quad};
-    case 9: return {S422, kQuad, kCvtYcc422Quad};
-    case 10: return {S444, kYcck, kCvtYcck444Quad};
-    case 11: return {S420, kYcck, kCvtYcck420Quad};
-    case 12: return {S422, kYcck, kCvtYcck422Quad};
-    case 13: return {S444, kCopy3Quad, kCvtCopy3Quad};
-    case 14: return {S444, kCopy4, kCvtCopy4};
+    case 1: return {S444, kRgb, cvtYcc444Rgb};
+    case 2: return {S444, kBgr, cvtYcc444Bgr};
+    case 3: return {S420, kRgb, cvtYcc420Rgb};
+    case 4: return {S420, kBgr, cvtYcc420Bgr};
+    case 5: return {S422, kRgb, cvtYcc422Rgb};
+    case 6: return {S422, kBgr, cvtYcc422Bgr};
+    case 7: return {S444, kQuad, cvtYcc444Quad};
+    case 8: return {S420, kQuad, cvtYcc420Quad};
+    case 9: return {S422, kQuad, cvtYcc422Quad};
+    case 10: return {S444, kYcck, cvtYcck444Quad};
+    case 11: return {S420, kYcck, cvtYcck420Quad};
+    case 12: return {S422, kYcck, cvtYcck422Quad};
+    case 13: return {S444, kCopy3Quad, cvtCopy3Quad};
+    case 14: return {S444, kCopy4, cvtCopy4};
     case 15: return {S444, kCopy3, -1};
-    case 16: return {S420, kCopy3, kCvtCopy420};
-    case 17: return {S422, kCopy3, kCvtCopy422};
-    case 19: return {S422, kPack, kCvtPack422};
-    default: return {S444, kGray, kCvtGray};
+    case 16: return {S420, kCopy3, cvtCopy420};
+    case 17: return {S422, kCopy3, cvtCopy422};
+    case 19: return {S422, kPack, cvtPack422};
+    default: return {S444, kGray, cvtGray};
   }
 }
 
-// MCU driver of one member.
+// Edge routine of one member: the part rect of an MCU that the picture or
+// the region of interest cuts, block by block through the block routine.
+template <int Code>
+void Edge(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16_t* c3, uint8_t* dst, JpegRect rect,
+          int32_t stride) {
+  constexpr Member m = MemberOf(Code);
+  constexpr int bpp = BytesPerPixel(m.l);
+  constexpr int nY = (m.s == S444 ? 1 : 2) * (m.s == S420 ? 2 : 1);
+  static constexpr JpegRect blocks[4] = {{0, 0, 8, 8}, {8, 0, 16, 8}, {0, 8, 8, 16}, {8, 8, 16, 16}};
+  for (int b = 0; b < nY; ++b) {
+    JpegRect r = JpegRectIntersect(rect, blocks[b]);
+    if (r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0) continue;
+    const int ox = blocks[b].left, oy = blocks[b].top;
+    r = JpegRect{r.left - ox, r.top - oy, r.right - ox, r.bottom - oy};
+    const int chromaOff = (ox ? 4 : 0) + (oy ? 32 : 0);
+    BlockRoutine<m.s, m.l>(c0 + 64 * b, c1 + chromaOff, c2 + chromaOff, c3 ? c3 + 64 * b : nullptr,
+                           dst + (intptr_t)oy * stride + ox * bpp, r, stride);
+  }
+}
+
+// MCU driver of one member: whole MCUs through the member's kernel-table
+// entry, cut ones through its edge routine.
 template <int Code>
 int32_t Driver(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   constexpr Member m = MemberOf(Code);
@@ -256,18 +277,75 @@ int32_t Driver(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
       p->out.kernels->outputConverters[m.slot](c0, c1, c2, c3, dst, p->rowStride);
     return 0;
   }
-  static constexpr JpegRect blocks[4] = {{0, 0, 8, 8}, {8, 0, 16, 8}, {0, 8, 8, 16}, {8, 8, 16, 16}};
-  for (int b = 0; b < nY; ++b) {
-    JpegRect r = JpegRectIntersect(rect, blocks[b]);
-    if (r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0) continue;
-    const int ox = blocks[b].left, oy = blocks[b].top;
-    r = JpegRect{r.left - ox, r.top - oy, r.right - ox, r.bottom - oy};
-    const int chromaOff = (ox ? 4 : 0) + (oy ? 32 : 0);
-    BlockRoutine<m.s, m.l>(c0 + 64 * b, c1 + chromaOff, c2 + chromaOff, c3 ? c3 + 64 * b : nullptr,
-                           dst + (intptr_t)oy * p->rowStride + ox * bpp, r, p->rowStride);
-  }
+  Edge<Code>(c0, c1, c2, c3, dst, rect, p->rowStride);
   return 0;
 }
+
+typedef void (*EdgeFn)(const int16_t*, const int16_t*, const int16_t*, const int16_t*, uint8_t*, JpegRect, int32_t);
+
+// The nineteen members by converter code: MCU driver and edge routine.
+constexpr JpegDecoderRoutineFn JpegOutYcc444Rgb = Driver<1>;
+constexpr JpegDecoderRoutineFn JpegOutYcc444Bgr = Driver<2>;
+constexpr JpegDecoderRoutineFn JpegOutYcc420Rgb = Driver<3>;
+constexpr JpegDecoderRoutineFn JpegOutYcc420Bgr = Driver<4>;
+constexpr JpegDecoderRoutineFn JpegOutYcc422Rgb = Driver<5>;
+constexpr JpegDecoderRoutineFn JpegOutYcc422Bgr = Driver<6>;
+constexpr JpegDecoderRoutineFn JpegOutYcc444Quad = Driver<7>;
+constexpr JpegDecoderRoutineFn JpegOutYcc420Quad = Driver<8>;
+constexpr JpegDecoderRoutineFn JpegOutYcc422Quad = Driver<9>;
+constexpr JpegDecoderRoutineFn JpegOutYcck444Quad = Driver<10>;
+constexpr JpegDecoderRoutineFn JpegOutYcck420Quad = Driver<11>;
+constexpr JpegDecoderRoutineFn JpegOutYcck422Quad = Driver<12>;
+constexpr JpegDecoderRoutineFn JpegOutCopy3Quad = Driver<13>;
+constexpr JpegDecoderRoutineFn JpegOutCopy4 = Driver<14>;
+constexpr JpegDecoderRoutineFn JpegOutCopy3 = Driver<15>;
+constexpr JpegDecoderRoutineFn JpegOutCopy420 = Driver<16>;
+constexpr JpegDecoderRoutineFn JpegOutCopy422 = Driver<17>;
+constexpr JpegDecoderRoutineFn JpegOutPack422 = Driver<19>;
+constexpr EdgeFn JpegEdgeYcc444Rgb = Edge<1>;
+constexpr EdgeFn JpegEdgeYcc444Bgr = Edge<2>;
+constexpr EdgeFn JpegEdgeYcc420Rgb = Edge<3>;
+constexpr EdgeFn JpegEdgeYcc420Bgr = Edge<4>;
+constexpr EdgeFn JpegEdgeYcc422Rgb = Edge<5>;
+constexpr EdgeFn JpegEdgeYcc422Bgr = Edge<6>;
+constexpr EdgeFn JpegEdgeYcc444Quad = Edge<7>;
+constexpr EdgeFn JpegEdgeYcc420Quad = Edge<8>;
+constexpr EdgeFn JpegEdgeYcc422Quad = Edge<9>;
+constexpr EdgeFn JpegEdgeYcck444Quad = Edge<10>;
+constexpr EdgeFn JpegEdgeYcck420Quad = Edge<11>;
+constexpr EdgeFn JpegEdgeYcck422Quad = Edge<12>;
+constexpr EdgeFn JpegEdgeCopy3Quad = Edge<13>;
+constexpr EdgeFn JpegEdgeCopy4 = Edge<14>;
+constexpr EdgeFn JpegEdgeCopy3 = Edge<15>;
+constexpr EdgeFn JpegEdgeCopy420 = Edge<16>;
+constexpr EdgeFn JpegEdgeCopy422 = Edge<17>;
+constexpr EdgeFn JpegEdgePack422 = Edge<19>;
+constexpr EdgeFn JpegEdgeGray = Edge<0>;
+struct OutputMember {
+  int32_t code;
+  JpegDecoderRoutineFn driver;
+  EdgeFn edge;
+};
+constexpr OutputMember kOutputMembers[] = {
+    {1, JpegOutYcc444Rgb, JpegEdgeYcc444Rgb},
+    {2, JpegOutYcc444Bgr, JpegEdgeYcc444Bgr},
+    {3, JpegOutYcc420Rgb, JpegEdgeYcc420Rgb},
+    {4, JpegOutYcc420Bgr, JpegEdgeYcc420Bgr},
+    {5, JpegOutYcc422Rgb, JpegEdgeYcc422Rgb},
+    {6, JpegOutYcc422Bgr, JpegEdgeYcc422Bgr},
+    {7, JpegOutYcc444Quad, JpegEdgeYcc444Quad},
+    {8, JpegOutYcc420Quad, JpegEdgeYcc420Quad},
+    {9, JpegOutYcc422Quad, JpegEdgeYcc422Quad},
+    {10, JpegOutYcck444Quad, JpegEdgeYcck444Quad},
+    {11, JpegOutYcck420Quad, JpegEdgeYcck420Quad},
+    {12, JpegOutYcck422Quad, JpegEdgeYcck422Quad},
+    {13, JpegOutCopy3Quad, JpegEdgeCopy3Quad},
+    {14, JpegOutCopy4, JpegEdgeCopy4},
+    {15, JpegOutCopy3, JpegEdgeCopy3},
+    {16, JpegOutCopy420, JpegEdgeCopy420},
+    {17, JpegOutCopy422, JpegEdgeCopy422},
+    {19, JpegOutPack422, JpegEdgePack422},
+};
 
 }  // namespace
 
@@ -303,49 +381,33 @@ VELMI_CVT(JpegCvtCopy4, S444, kCopy4)
 int32_t JpegOutGray(JPEG_PROPERTIES* p, int32_t col, int32_t row) { return Driver<0>(p, col, row); }
 
 int32_t JpegOutputDriverFor(int32_t code, JpegDecoderRoutineFn* driver) {
-  switch (code) {
-    case 1: *driver = Driver<1>; break;
-    case 2: *driver = Driver<2>; break;
-    case 3: *driver = Driver<3>; break;
-    case 4: *driver = Driver<4>; break;
-    case 5: *driver = Driver<5>; break;
-    case 6: *driver = Driver<6>; break;
-    case 7: *driver = Driver<7>; break;
-    case 8: *driver = Driver<8>; break;
-    case 9: *driver = Driver<9>; break;
-    case 10: *driver = Driver<10>; break;
-    case 11: *driver = Driver<11>; break;
-    case 12: *driver = Driver<12>; break;
-    case 13: *driver = Driver<13>; break;
-    case 14: *driver = Driver<14>; break;
-    case 15: *driver = Driver<15>; break;
-    case 16: *driver = Driver<16>; break;
-    case 17: *driver = Driver<17>; break;
-    case 19: *driver = Driver<19>; break;
-    default: return 0;
-  }
-  return 1;
+  for (const OutputMember& m : kOutputMembers)
+    if (m.code == code) {
+      *driver = m.driver;
+      return 1;
+    }
+  return 0;
 }
 
 void JpegFillPlainOutputKernels(JpegKernelTable* t) {
   JpegOutputConverterFn* o = t->outputConverters;
-  o[kCvtGray] = JpegCvtGray;
-  o[kCvtYcc444Rgb] = JpegCvtYcc444Rgb;
-  o[kCvtYcc422Rgb] = JpegCvtYcc422Rgb;
-  o[kCvtYcc420Rgb] = JpegCvtYcc420Rgb;
-  o[kCvtYcc444Bgr] = JpegCvtYcc444Bgr;
-  o[kCvtYcc422Bgr] = JpegCvtYcc422Bgr;
-  o[kCvtYcc420Bgr] = JpegCvtYcc420Bgr;
-  o[kCvtYcc444Quad] = JpegCvtYcc444Quad;
-  o[kCvtYcc422Quad] = JpegCvtYcc422Quad;
-  o[kCvtYcc420Quad] = JpegCvtYcc420Quad;
-  o[kCvtCopy3] = JpegCvtCopy3;
-  o[kCvtCopy422] = JpegCvtCopy422;
-  o[kCvtCopy420] = JpegCvtCopy420;
-  o[kCvtCopy3Quad] = JpegCvtCopy3Quad;
-  o[kCvtPack422] = JpegCvtPack422;
-  o[kCvtYcck444Quad] = JpegCvtYcck444Quad;
-  o[kCvtYcck422Quad] = JpegCvtYcck422Quad;
-  o[kCvtYcck420Quad] = JpegCvtYcck420Quad;
-  o[kCvtCopy4] = JpegCvtCopy4;
+  o[cvtGray] = JpegCvtGray;
+  o[cvtYcc444Rgb] = JpegCvtYcc444Rgb;
+  o[cvtYcc422Rgb] = JpegCvtYcc422Rgb;
+  o[cvtYcc420Rgb] = JpegCvtYcc420Rgb;
+  o[cvtYcc444Bgr] = JpegCvtYcc444Bgr;
+  o[cvtYcc422Bgr] = JpegCvtYcc422Bgr;
+  o[cvtYcc420Bgr] = JpegCvtYcc420Bgr;
+  o[cvtYcc444Quad] = JpegCvtYcc444Quad;
+  o[cvtYcc422Quad] = JpegCvtYcc422Quad;
+  o[cvtYcc420Quad] = JpegCvtYcc420Quad;
+  o[cvtCopy3] = JpegCvtCopy3;
+  o[cvtCopy422] = JpegCvtCopy422;
+  o[cvtCopy420] = JpegCvtCopy420;
+  o[cvtCopy3Quad] = JpegCvtCopy3Quad;
+  o[cvtPack422] = JpegCvtPack422;
+  o[cvtYcck444Quad] = JpegCvtYcck444Quad;
+  o[cvtYcck422Quad] = JpegCvtYcck422Quad;
+  o[cvtYcck420Quad] = JpegCvtYcck420Quad;
+  o[cvtCopy4] = JpegCvtCopy4;
 }

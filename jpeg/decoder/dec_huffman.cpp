@@ -51,7 +51,9 @@ __attribute__((noinline)) JpegStatus FillBits(JpegInStream* s, int32_t need) {
   while (s->bits <= 24) {
     if (s->marker) return s->bits < need ? kStopped : JPEG_SUCCESS;
     if (s->ptr >= s->end) {
-      if (!s->file) return JPEG_SUCCESS;  // the data simply ends
+      // The data simply ends: missing bits read as 0, unless the data ended
+      // inside a run of 0xFF bytes and this step needs bits beyond it.
+      if (!s->file) return s->bits < need ? s->dataError : JPEG_SUCCESS;
       JpegStatus st = JpegFillInput(s);
       if (st != 0) return st;
     }
@@ -59,7 +61,10 @@ __attribute__((noinline)) JpegStatus FillBits(JpegInStream* s, int32_t need) {
     if (byte == 0xFF) {
       do {
         if (s->ptr >= s->end) {
-          if (!s->file) return JPEG_ERR_DATA;
+          if (!s->file) {
+            s->dataError = JPEG_ERR_DATA;
+            return s->bits < need ? s->dataError : JPEG_SUCCESS;
+          }
           JpegStatus st = JpegFillInput(s);
           if (st != 0) return st;
         }

@@ -30,13 +30,13 @@ struct FactorTable {
 
 }  // namespace
 
-const double* JpegScaledDequantFactor() {
+const double* ScaledDequantFactor() {
   static const FactorTable table;
   return table.f;
 }
 
 void JpegPrepareDequantScaled(int16_t* table) {
-  const double* f = JpegScaledDequantFactor();
+  const double* f = ScaledDequantFactor();
   int16_t out[64];
   for (int k = 0; k < 64; ++k) {
     const double m = table[k] * f[k] * 0.0625 * 32768 + 0.5;

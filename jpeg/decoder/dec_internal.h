@@ -6,7 +6,7 @@
 #include "jpeg/jpeg_internal.h"
 
 // ---- Inverse DCT and dequantisation ---------------------------------------------
-const double* JpegScaledDequantFactor();  // 64 factors, zigzag order
+const double* ScaledDequantFactor();  // 64 factors, zigzag order
 void JpegPrepareDequantScaled(int16_t* table);
 void JpegPrepareDequantInt(int16_t* table);
 void JpegDequantizeScaled(int16_t* block, const int16_t* table);
@@ -22,14 +22,48 @@ void JpegIdctIntEighth(int16_t* block);
 
 inline int16_t JpegRangeLimit(int32_t x) { return (int16_t)(x < -128 ? 0 : x > 127 ? 255 : x + 128); }
 
-// ---- Input stream and markers ------------------------------------------------------
+// ---- Input stream (dec_input.cpp) ---------------------------------------------------
+// JpegNextMarker's code for the end of the data.
+constexpr int32_t kJpegEndOfData = 256;
 int64_t JpegStreamOffset(const JpegInStream* s);
 JpegStatus JpegStreamSetOffset(JpegInStream* s, int64_t offset);
+bool JpegFileSeekTo(HANDLE f, int64_t offset);
 JpegStatus JpegFillInput(JpegInStream* s);
+void JpegResetInput(JpegInStream* s);
+JpegStatus JpegTakeBytes(JpegInStream* s, int32_t n, const uint8_t** out);
+JpegStatus JpegReadWord(JpegInStream* s, int32_t* value);
+// A segment body of n bytes, in place or gathered into a heap copy (*heap,
+// which the caller frees).
+JpegStatus JpegReadSegment(JpegInStream* s, int32_t n, const uint8_t** out, uint8_t** heap);
+// A segment's length and body (length - 2 bytes), as JpegReadSegment.
+JpegStatus JpegReadBody(JpegInStream* s, const uint8_t** body, int32_t* size, uint8_t** heap);
+JpegStatus JpegSkipBytes(JpegInStream* s, int32_t n);
+JpegStatus JpegSkipSegment(JpegInStream* s);
 JpegStatus JpegSeekMarker(JpegInStream* s);
 int32_t JpegNextMarker(JpegInStream* s, JpegStatus* status);
-void JpegResetInput(JpegInStream* s);
+bool JpegHuffCountsValid(const uint8_t* counts);
+
+// ---- Segment readers (dec_markers.cpp) ----------------------------------------------
+JpegStatus JpegReadFrameHeader(JPEG_PROPERTIES* p, int32_t sof);
+JpegStatus JpegReadQuantTables(JPEG_PROPERTIES* p);
+JpegStatus JpegReadHuffmanTables(JPEG_PROPERTIES* p);
+JpegStatus JpegReadRestartInterval(JPEG_PROPERTIES* p);
+JpegStatus JpegReadApp0(JPEG_PROPERTIES* p);
+JpegStatus JpegReadApp14(JPEG_PROPERTIES* p);
+JpegStatus JpegReadComment(JPEG_PROPERTIES* p);
+JpegStatus JpegReadScanHeader(JPEG_PROPERTIES* p, JpegScan* scan);
+JpegStatus JpegStartScan(JPEG_PROPERTIES* p, JpegScan* scan);
+
+// ---- Stream driver (dec_stream.cpp) ---------------------------------------------------
+// Read types: parameters (0, 1, 20, 21) and tables-only (4, 5) reads stop
+// before the image data; even types read a file, odd ones memory.
+inline bool JpegIsFileRead(int32_t io) { return (io & 1) == 0; }
+inline bool JpegIsParamsType(int32_t io) { return io == 0 || io == 1 || io == 4 || io == 5 || io == 20 || io == 21; }
+inline bool JpegIsTablesType(int32_t io) { return io == 4 || io == 5; }
 JpegStatus JpegDecodeStream(JPEG_PROPERTIES* p);
+void JpegFreeScan(JpegDecoderState& d);
+void JpegFreeFrameBuffers(JpegDecoderState& d);
+void JpegRememberSizedGeometry(JpegDecoderState& d);
 
 // ---- Huffman entropy decoding --------------------------------------------------------
 extern const int32_t JpegZigzag80[80];
@@ -51,8 +85,8 @@ JpegStatus JpegDecodeAcRefine(JpegInStream* s, int16_t* block, const JpegHuffDec
                               int32_t al);
 
 // ---- Scan loops ----------------------------------------------------------------------
-JpegStatus JpegDecodeImage(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES* p);
-JpegStatus JpegRestartCheck(JpegInStream* s, JpegDecScan* scan, int32_t mcusPerRow, int32_t mcuRows, int32_t col,
+JpegStatus JpegDecodeImage(JpegInStream* s, JpegScan* scan, JPEG_PROPERTIES* p);
+JpegStatus JpegRestartCheck(JpegInStream* s, JpegScan* scan, int32_t mcusPerRow, int32_t mcuRows, int32_t col,
                             int32_t row);
 
 // ---- Output ---------------------------------------------------------------------------
@@ -65,7 +99,7 @@ JpegStatus JpegClipMcu(const int32_t* roi, int32_t mcuWidth, int32_t mcuHeight, 
                        int32_t pictureHeight, uint8_t** out, JpegRect* rect);
 JpegRect JpegRectIntersect(const JpegRect& a, const JpegRect& b);
 // Writes one decoded MCU (samples in p->work) at the read's scale.
-void JpegOutputSamples(JPEG_PROPERTIES* p, int32_t col, int32_t row);
+void JpegOutputScaledMcu(JPEG_PROPERTIES* p, int32_t col, int32_t row);
 // Smoothing: flushes MCUs that still wait for their neighbours.
 void JpegSmoothFlush(JPEG_PROPERTIES* p);
 void JpegSmoothReset(JPEG_PROPERTIES* p);
@@ -107,9 +141,9 @@ void JpegCvtCopy4(const int16_t*, const int16_t*, const int16_t*, const int16_t*
 
 // Slot index of each converter code inside JpegKernelTable::outputConverters.
 enum : int32_t {
-  kCvtGray = 0, kCvtYcc444Rgb, kCvtYcc422Rgb, kCvtYcc420Rgb, kCvtYcc444Bgr, kCvtYcc422Bgr, kCvtYcc420Bgr,
-  kCvtYcc444Quad, kCvtYcc422Quad, kCvtYcc420Quad, kCvtCopy3, kCvtCopy422, kCvtCopy420, kCvtCopy3Quad,
-  kCvtPack422, kCvtYcck444Quad, kCvtYcck422Quad, kCvtYcck420Quad, kCvtCopy4
+  cvtGray = 0, cvtYcc444Rgb, cvtYcc422Rgb, cvtYcc420Rgb, cvtYcc444Bgr, cvtYcc422Bgr, cvtYcc420Bgr,
+  cvtYcc444Quad, cvtYcc422Quad, cvtYcc420Quad, cvtCopy3, cvtCopy422, cvtCopy420, cvtCopy3Quad,
+  cvtPack422, cvtYcck444Quad, cvtYcck422Quad, cvtYcck420Quad, cvtCopy4
 };
 
 // Slots 19-22 hold the transforms bound for the current scan.

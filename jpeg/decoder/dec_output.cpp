@@ -19,6 +19,25 @@ inline void YccToRgb(int32_t y, int32_t cb, int32_t cr, uint8_t* rgb) {
   rgb[2] = Clamp(y + ((454 * cb - 57937) >> 8));
 }
 
+// Colour conversion of an MCU's pixels, applied to each pixel as it is
+// stored: Y, Cb, Cr (and a fourth component) to the picture's layout.
+void JpegConvertMcuColour(const JPEG_PROPERTIES* p, uint8_t* px, const int32_t* s) {
+  const int32_t n = p->dec.ncomp, ch = p->dibChannels, dc = p->dibColor;
+  uint8_t rgb[3];
+  YccToRgb(s[0], s[1], s[2], rgb);
+  if (p->jpegColor == 6 && n == 4 && ch >= 4) {
+    px[0] = (uint8_t)(255 - rgb[0]);
+    px[1] = (uint8_t)(255 - rgb[1]);
+    px[2] = (uint8_t)(255 - rgb[2]);
+    px[3] = (uint8_t)s[3];
+    return;
+  }
+  px[0] = dc == 2 ? rgb[2] : rgb[0];
+  px[1] = rgb[1];
+  px[2] = dc == 2 ? rgb[0] : rgb[2];
+  if (ch >= 4) px[3] = n >= 4 ? (uint8_t)s[3] : 255;
+}
+
 // Stores one pixel of N component samples into the picture's layout.
 void StorePixel(const JPEG_PROPERTIES* p, uint8_t* px, int32_t x, const int32_t* s) {
   const JpegDecoderState& d = p->dec;
@@ -29,19 +48,7 @@ void StorePixel(const JPEG_PROPERTIES* p, uint8_t* px, int32_t x, const int32_t*
     return;
   }
   if (p->colorConversion && n >= 3 && ch >= 3 && (dc == 1 || dc == 2 || dc == 5)) {
-    uint8_t rgb[3];
-    YccToRgb(s[0], s[1], s[2], rgb);
-    if (p->jpegColor == 6 && n == 4 && ch >= 4) {
-      px[0] = (uint8_t)(255 - rgb[0]);
-      px[1] = (uint8_t)(255 - rgb[1]);
-      px[2] = (uint8_t)(255 - rgb[2]);
-      px[3] = (uint8_t)s[3];
-      return;
-    }
-    px[0] = dc == 2 ? rgb[2] : rgb[0];
-    px[1] = rgb[1];
-    px[2] = dc == 2 ? rgb[0] : rgb[2];
-    if (ch >= 4) px[3] = n >= 4 ? (uint8_t)s[3] : 255;
+    JpegConvertMcuColour(p, px, s);
     return;
   }
   if (n == 1) {
@@ -87,6 +94,20 @@ void McuGeometry(const JPEG_PROPERTIES* p, int32_t scale, CompGeometry* g, int32
 inline int32_t McuSample(const int16_t* mcu, const CompGeometry& g, int32_t cx, int32_t cy) {
   const int32_t block = (cy / g.bs) * g.h + cx / g.bs;
   return mcu[g.off + block * 64 + (cy % g.bs) * 8 + cx % g.bs] & 0xFF;
+}
+
+// Stores the clipped area rect of the MCU in p->work, each component's
+// samples repeated to the luminance grid, into the picture at dst.
+void JpegWritePlane(const JPEG_PROPERTIES* p, const CompGeometry* g, uint8_t* dst, const JpegRect& rect) {
+  int32_t s[4];
+  const int32_t n = p->dec.ncomp;
+  for (int32_t y = rect.top; y < rect.bottom; ++y) {
+    uint8_t* line = dst + (intptr_t)y * p->rowStride;
+    for (int32_t x = rect.left; x < rect.right; ++x) {
+      for (int32_t c = 0; c < n; ++c) s[c] = McuSample(p->work, g[c], x / g[c].repH, y / g[c].repV);
+      StorePixel(p, line + (size_t)x * p->dibChannels, x, s);
+    }
+  }
 }
 
 // ---- Smoothing ---------------------------------------------------------------------------
@@ -314,7 +335,7 @@ void JpegMcuWindow(const JPEG_PROPERTIES* p, int32_t scale, int32_t* win) {
 
 // ---- Generic converters -----------------------------------------------------------------------
 
-void JpegOutputSamples(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
+void JpegOutputScaledMcu(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   const int32_t scale = p->dec.scale < 1 ? 1 : p->dec.scale;
   CompGeometry g[4];
   int32_t mw, mh;
@@ -325,19 +346,11 @@ void JpegOutputSamples(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   if (JpegClipMcu(roi, mw, mh, col, row, p->dibChannels, p->rowStride, p->dec.firstRow, p->dibWidth, p->dibHeight,
                   &dst, &rect) != 0)
     return;
-  int32_t s[4];
-  const int32_t n = p->dec.ncomp;
-  for (int32_t y = rect.top; y < rect.bottom; ++y) {
-    uint8_t* line = dst + (intptr_t)y * p->rowStride;
-    for (int32_t x = rect.left; x < rect.right; ++x) {
-      for (int32_t c = 0; c < n; ++c) s[c] = McuSample(p->work, g[c], x / g[c].repH, y / g[c].repV);
-      StorePixel(p, line + (size_t)x * p->dibChannels, x, s);
-    }
-  }
+  JpegWritePlane(p, g, dst, rect);
 }
 
 int32_t JpegCopyMcu(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
-  JpegOutputSamples(p, col, row);
+  JpegOutputScaledMcu(p, col, row);
   return 0;
 }
 
@@ -367,7 +380,7 @@ int32_t JpegSmoothMcu(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   JpegDecoderState& d = p->dec;
   if (!d.smoothing || p->hMax != 2 || p->vMax > 2 || !d.ring || d.ringMcuBlocks != d.blocksPerMcu ||
       d.ringRowMcus != p->mcusPerRow + 2 || col >= p->mcusPerRow) {
-    JpegOutputSamples(p, col, row);
+    JpegOutputScaledMcu(p, col, row);
     return 0;
   }
   const int32_t scale = d.scale < 1 ? 1 : d.scale;

@@ -16,7 +16,7 @@ struct ScanGeometry {
   int32_t rows;
 };
 
-ScanGeometry Geometry(const JPEG_PROPERTIES* p, const JpegDecScan* scan) {
+ScanGeometry Geometry(const JPEG_PROPERTIES* p, const JpegScan* scan) {
   const JpegDecoderState& d = p->dec;
   ScanGeometry g;
   g.single = scan->ns == 1;
@@ -55,7 +55,7 @@ void TransformBlock(JPEG_PROPERTIES* p, int16_t* block, int32_t scale, bool fold
 }
 
 // MCU output step: transforms the MCU in the work area and writes it.
-void OutputMcu(JPEG_PROPERTIES* p, const JpegDecScan* scan, int32_t col, int32_t row, int32_t scale) {
+void JpegOutputMcu(JPEG_PROPERTIES* p, const JpegScan* scan, int32_t col, int32_t row, int32_t scale) {
   JpegDecoderState& d = p->dec;
   if (d.bufferedMode) {
     const int32_t ci = scan->comp[0].index;
@@ -89,7 +89,7 @@ void OutputMcu(JPEG_PROPERTIES* p, const JpegDecScan* scan, int32_t col, int32_t
   if (scale == 1)
     p->out.kernels->decoderOutput(p, col, row);
   else
-    JpegOutputSamples(p, col, row);
+    JpegOutputScaledMcu(p, col, row);
 }
 
 JpegStatus ConsumeRestartMarker(JpegInStream* s) {
@@ -105,7 +105,7 @@ JpegStatus ConsumeRestartMarker(JpegInStream* s) {
 
 // Decodes one MCU of a sequential scan: full blocks (dequantised, or copied to
 // the planes in coefficients-only mode) or, when `full` is false, only the DC.
-JpegStatus DecodeSequentialMcu(JPEG_PROPERTIES* p, JpegDecScan* scan, const ScanGeometry& g, int32_t col,
+JpegStatus DecodeSequentialMcu(JPEG_PROPERTIES* p, JpegScan* scan, const ScanGeometry& g, int32_t col,
                                int32_t row, bool full) {
   JpegDecoderState& d = p->dec;
   JpegKernelTable* t = p->out.kernels;
@@ -137,7 +137,7 @@ JpegStatus DecodeSequentialMcu(JPEG_PROPERTIES* p, JpegDecScan* scan, const Scan
 }
 
 // Stops after an MCU when the caller asked for it; false when the scan is done anyway.
-bool Interrupt(JPEG_PROPERTIES* p, JpegDecScan* scan, int32_t col, int32_t row, int32_t perRow, int32_t rows) {
+bool Interrupt(JPEG_PROPERTIES* p, JpegScan* scan, int32_t col, int32_t row, int32_t perRow, int32_t rows) {
   if (!p->stopRequest) return false;
   int32_t nextCol = col + 1, nextRow = row;
   if (nextCol >= perRow) {
@@ -154,7 +154,7 @@ bool Interrupt(JPEG_PROPERTIES* p, JpegDecScan* scan, int32_t col, int32_t row, 
 
 // Per-block work of one MCU, worked out once per scan for the common case
 // (whole picture, full size, pixels out): the same calls in the same order
-// as DecodeSequentialMcu and OutputMcu make.
+// as DecodeSequentialMcu and JpegOutputMcu make.
 struct McuPlan {
   struct Block {
     int16_t* block;
@@ -167,7 +167,7 @@ struct McuPlan {
   int32_t outputBlocks = 0;  // every frame component's blocks, transformed in place
 };
 
-bool PlanMcu(JPEG_PROPERTIES* p, JpegDecScan* scan, const ScanGeometry& g, int32_t scale, McuPlan* plan) {
+bool PlanMcu(JPEG_PROPERTIES* p, JpegScan* scan, const ScanGeometry& g, int32_t scale, McuPlan* plan) {
   JpegDecoderState& d = p->dec;
   if (CoefficientsOnly(p) || p->coefPlanes || d.bufferedMode || scale != 1 || !p->out.kernels->decoderOutput ||
       (d.smoothing && p->hMax == 2 && p->vMax <= 2))
@@ -181,7 +181,7 @@ bool PlanMcu(JPEG_PROPERTIES* p, JpegDecScan* scan, const ScanGeometry& g, int32
                                      &scan->pred[i], d.quant[c.quant]};
     }
   }
-  // OutputMcu transforms each component's blocks, which lie one after another.
+  // JpegOutputMcu transforms each component's blocks, which lie one after another.
   for (int32_t c = 0; c < d.ncomp; ++c) {
     if (d.compBlockOffset[c] != plan->outputBlocks) return false;
     plan->outputBlocks += d.frame[c].h * d.frame[c].v;
@@ -189,7 +189,7 @@ bool PlanMcu(JPEG_PROPERTIES* p, JpegDecScan* scan, const ScanGeometry& g, int32
   return true;
 }
 
-JpegStatus DecodeSequential(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
+JpegStatus JpegDecodeSequential(JpegInStream* s, JpegScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
   const ScanGeometry g = Geometry(p, scan);
   const bool coefOnly = CoefficientsOnly(p);
   McuPlan plan;
@@ -229,14 +229,14 @@ JpegStatus DecodeSequential(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES*
       if (st != 0) return st;
       st = JpegRestartCheck(s, scan, g.perRow, g.rows, col, row);
       if (st != 0) return st;
-      if (!coefOnly) OutputMcu(p, scan, col, row, scale);
+      if (!coefOnly) JpegOutputMcu(p, scan, col, row, scale);
       if (Interrupt(p, scan, col, row, g.perRow, g.rows)) return JPEG_INTERRUPT_SUCCESS;
     }
   }
   return JPEG_SUCCESS;
 }
 
-void RoiRecord(JpegDecoderState& d, const JpegDecScan* scan, int32_t row) {
+void JpegRoiRecord(JpegDecoderState& d, const JpegScan* scan, int32_t row) {
   if (!d.roiIndex || row < 0 || row >= kRoiEntries) return;
   JpegRoiEntry& e = d.roiIndex[row];
   e.offset = JpegStreamOffset(&d.in);
@@ -246,7 +246,7 @@ void RoiRecord(JpegDecoderState& d, const JpegDecScan* scan, int32_t row) {
   std::memcpy(e.pred, scan->pred, sizeof e.pred);
 }
 
-JpegStatus RoiRestore(JpegDecoderState& d, JpegDecScan* scan, int32_t row) {
+JpegStatus JpegRoiRestore(JpegDecoderState& d, JpegScan* scan, int32_t row) {
   const JpegRoiEntry& e = d.roiIndex[row];
   if (JpegStreamSetOffset(&d.in, e.offset) != 0) return JPEG_ERR_FILE;
   d.in.acc = e.acc;
@@ -257,7 +257,7 @@ JpegStatus RoiRestore(JpegDecoderState& d, JpegDecScan* scan, int32_t row) {
 }
 
 // The index belongs to one scan of one stream; any other scan starts it anew.
-JpegStatus RoiIndexFor(JPEG_PROPERTIES* p, JpegDecScan* scan) {
+JpegStatus JpegRoiIndex(JPEG_PROPERTIES* p, JpegScan* scan) {
   JpegDecoderState& d = p->dec;
   if (!d.roiIndex) {
     d.roiIndex = static_cast<JpegRoiEntry*>(std::malloc(sizeof(JpegRoiEntry) * kRoiEntries));
@@ -280,7 +280,7 @@ JpegStatus RoiIndexFor(JPEG_PROPERTIES* p, JpegDecScan* scan) {
   return JPEG_SUCCESS;
 }
 
-JpegStatus DecodeSequentialRoi(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
+JpegStatus JpegDecodeSequentialRoi(JpegInStream* s, JpegScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
   JpegDecoderState& d = p->dec;
   const ScanGeometry g = Geometry(p, scan);
   const bool coefOnly = CoefficientsOnly(p);
@@ -315,11 +315,11 @@ JpegStatus DecodeSequentialRoi(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTI
     startCol = 0;
     int32_t from = 0;
     if (useIndex) {
-      st = RoiIndexFor(p, scan);
+      st = JpegRoiIndex(p, scan);
       if (st != 0) return st;
       from = r0 < kRoiEntries - 1 ? r0 : kRoiEntries - 1;
       while (from > 0 && d.roiIndex[from].offset < 0) --from;
-      st = RoiRestore(d, scan, from);
+      st = JpegRoiRestore(d, scan, from);
       if (st != 0) return st;
     }
     for (int32_t row = from; row < r0; ++row) {
@@ -328,7 +328,7 @@ JpegStatus DecodeSequentialRoi(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTI
         if (st != 0) return st;
         if (JpegRestartCheck(s, scan, g.perRow, g.rows, col, row) != 0) return JPEG_ERR_BAD_RST;
       }
-      if (useIndex && row + 1 < kRoiEntries && d.roiIndex[row + 1].offset < 0) RoiRecord(d, scan, row + 1);
+      if (useIndex && row + 1 < kRoiEntries && d.roiIndex[row + 1].offset < 0) JpegRoiRecord(d, scan, row + 1);
     }
   }
   scan->roiActive = 0;
@@ -338,13 +338,13 @@ JpegStatus DecodeSequentialRoi(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTI
       st = DecodeSequentialMcu(p, scan, g, col, row, inside);
       if (st != 0) return st;
       if (JpegRestartCheck(s, scan, g.perRow, g.rows, col, row) != 0) return JPEG_ERR_BAD_RST;
-      if (inside && !coefOnly) OutputMcu(p, scan, col, row, scale);
+      if (inside && !coefOnly) JpegOutputMcu(p, scan, col, row, scale);
       if (inside && Interrupt(p, scan, col, row, g.perRow, r1)) {
         scan->roiActive = 1;
         return JPEG_INTERRUPT_SUCCESS;
       }
     }
-    if (useIndex && row + 1 < kRoiEntries && d.roiIndex[row + 1].offset < 0) RoiRecord(d, scan, row + 1);
+    if (useIndex && row + 1 < kRoiEntries && d.roiIndex[row + 1].offset < 0) JpegRoiRecord(d, scan, row + 1);
   }
   if (d.smoothing) JpegSmoothFlush(p);
   if (d.bufferedMode && d.in.bufferedDone + scan->ns < d.ncomp) return JPEG_SUCCESS;
@@ -366,7 +366,7 @@ bool ProgressiveReady(const JpegDecoderState& d) {
   return d.dcComponentsDone >= d.ncomp && d.finishedScans >= d.ncomp;
 }
 
-void OutputFromStore(JPEG_PROPERTIES* p, const JpegDecScan* scan, int32_t col, int32_t row, int32_t scale) {
+void OutputFromStore(JPEG_PROPERTIES* p, const JpegScan* scan, int32_t col, int32_t row, int32_t scale) {
   JpegDecoderState& d = p->dec;
   if (col < 0 || row < 0 || col >= p->mcusPerRow || row >= p->mcuRows) return;
   const bool coefOnly = CoefficientsOnly(p);
@@ -391,14 +391,14 @@ void OutputFromStore(JPEG_PROPERTIES* p, const JpegDecScan* scan, int32_t col, i
         y0 + hgt + margin <= d.roiEff[1])
       return;
   }
-  OutputMcu(p, scan, col, row, scale);
+  JpegOutputMcu(p, scan, col, row, scale);
 }
 
-void OutputStoreRow(JPEG_PROPERTIES* p, const JpegDecScan* scan, int32_t row, int32_t scale) {
+void OutputStoreRow(JPEG_PROPERTIES* p, const JpegScan* scan, int32_t row, int32_t scale) {
   for (int32_t col = 0; col < p->mcusPerRow; ++col) OutputFromStore(p, scan, col, row, scale);
 }
 
-JpegStatus DecodeProgressive(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
+JpegStatus JpegDecodeProgressive(JpegInStream* s, JpegScan* scan, JPEG_PROPERTIES* p, int32_t scale) {
   JpegDecoderState& d = p->dec;
   const ScanGeometry g = Geometry(p, scan);
   const bool ready = ProgressiveReady(d);
@@ -454,9 +454,13 @@ JpegStatus DecodeProgressive(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES
   return JPEG_SUCCESS;
 }
 
+// A progressive region read decodes every MCU of the scan into the store;
+// the region cuts only the output.
+constexpr auto JpegDecodeProgressiveRoi = JpegDecodeProgressive;
+
 }  // namespace
 
-JpegStatus JpegRestartCheck(JpegInStream* s, JpegDecScan* scan, int32_t mcusPerRow, int32_t mcuRows, int32_t col,
+JpegStatus JpegRestartCheck(JpegInStream* s, JpegScan* scan, int32_t mcusPerRow, int32_t mcuRows, int32_t col,
                             int32_t row) {
   const int32_t r = scan->restartInterval;
   if (r == 0) return JPEG_SUCCESS;
@@ -469,7 +473,7 @@ JpegStatus JpegRestartCheck(JpegInStream* s, JpegDecScan* scan, int32_t mcusPerR
   return ConsumeRestartMarker(s);
 }
 
-JpegStatus JpegDecodeImage(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES* p) {
+JpegStatus JpegDecodeImage(JpegInStream* s, JpegScan* scan, JPEG_PROPERTIES* p) {
   JpegDecoderState& d = p->dec;
   JpegKernelTable* t = p->out.kernels;
   if (p->dctMethod == 1) {
@@ -510,13 +514,13 @@ JpegStatus JpegDecodeImage(JpegInStream* s, JpegDecScan* scan, JPEG_PROPERTIES* 
     d.roiEff[2] = roi[2] > 0 && roi[2] < sw ? roi[2] : sw;
     d.roiEff[3] = roi[3] > 0 && roi[3] < sh ? roi[3] : sh;
     if (!d.roiIndex && !scan->progressive && !d.bufferedMode) {
-      st = RoiIndexFor(p, scan);
+      st = JpegRoiIndex(p, scan);
       if (st != 0) return st;
     }
-    st = scan->progressive ? DecodeProgressive(s, scan, p, scale) : DecodeSequentialRoi(s, scan, p, scale);
+    st = scan->progressive ? JpegDecodeProgressiveRoi(s, scan, p, scale) : JpegDecodeSequentialRoi(s, scan, p, scale);
   } else {
     std::memset(d.roiEff, 0, sizeof d.roiEff);
-    st = scan->progressive ? DecodeProgressive(s, scan, p, scale) : DecodeSequential(s, scan, p, scale);
+    st = scan->progressive ? JpegDecodeProgressive(s, scan, p, scale) : JpegDecodeSequential(s, scan, p, scale);
     if (st == 0 && d.smoothing && !scan->progressive) JpegSmoothFlush(p);
   }
   if (st == 0) {

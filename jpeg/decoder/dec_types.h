@@ -38,6 +38,7 @@ struct JpegInStream {
   int32_t memSize;
   int32_t eobRun;            // progressive AC end-of-band run
   uint8_t marker;            // pending marker code, 0 = none
+  int32_t dataError;         // -21 once a run of 0xFF bytes met the end of memory data
   int32_t bufferedDone;      // components decoded so far in buffered mode
   HANDLE file;               // null: memory mode
   int64_t fileBase;          // file offset of fileBuffer[0]
@@ -60,7 +61,7 @@ struct JpegDecScanComponent {
   int32_t quant;
 };
 
-struct JpegDecScan {
+struct JpegScan {
   int32_t ns;
   int32_t ss, se, ah, al;
   int32_t restartInterval;
@@ -136,7 +137,7 @@ struct JpegDecoderState {
   int32_t scanHeaderLength;
 
   // Scans.
-  JpegDecScan* scan;
+  JpegScan* scan;
   int32_t progressiveScans;
   int32_t dcComponentsDone;
   int32_t finishedScans;

@@ -4,8 +4,6 @@
 // with -28 exactly when a byte would be stored at the end of the buffer.
 #pragma once
 
-#include <emmintrin.h>
-
 #include <cstring>
 
 #include "jpeg/jpeg_internal.h"
@@ -145,14 +143,17 @@ struct JpegFastBits {
   explicit JpegFastBits(JpegOutputStream* stream)
       : acc(stream->bitAcc), cnt(64 - stream->bitFree), cur(stream->cursor), blockStart(stream->cursor), s(stream) {}
   void Store() {
-    // Count the 0xFF bytes 16 at a time; the room reserved for the block
+    // Count the 0xFF bytes eight at a time; the room reserved for the block
     // covers the bytes read past its end.
     int32_t ff = 0;
-    const __m128i all = _mm_set1_epi8((char)0xFF);
-    for (uint8_t* p = blockStart; p < cur; p += 16) {
-      uint32_t m = (uint32_t)_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), all));
-      if (cur - p < 16) m &= (1u << (cur - p)) - 1;
-      for (; m; m &= m - 1) ++ff;
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    for (uint8_t* p = blockStart; p < cur; p += 8) {
+      uint64_t w;
+      std::memcpy(&w, p, 8);
+      const uint64_t x = ~w;  // a 0xFF byte is a zero byte here
+      uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
+      if (cur - p < 8) zero &= (1ull << (8 * (cur - p))) - 1;
+      ff += (int32_t)(((zero >> 7) * 0x0101010101010101ull) >> 56);  // one per flagged byte
     }
     if (ff) {
       uint8_t* src = cur;

@@ -225,6 +225,15 @@ void JpegCountEobRun(JpegOutputStream* s, int32_t* counts, JpegCorrectionBits* c
   if (corr) corr->be = 0;
 }
 
+// One ZRL symbol (sixteen zeros) for each whole sixteen of a zero run.
+JpegStatus JpegEmitZrl(JpegOutputStream* s, const JpegHuffEncodeTable* ac, int32_t run) {
+  for (; run > 15; run -= 16) {
+    JpegStatus st = PutSymbol(s, ac, 0xF0, 0, 0);
+    if (st != 0) return st;
+  }
+  return JPEG_SUCCESS;
+}
+
 JpegStatus JpegEncodeAcFirst(JpegOutputStream* s, const JpegHuffEncodeTable* ac, const int16_t* block, int32_t ss,
                              int32_t se, int32_t al) {
   int32_t run = 0;
@@ -244,10 +253,8 @@ JpegStatus JpegEncodeAcFirst(JpegOutputStream* s, const JpegHuffEncodeTable* ac,
       continue;
     }
     if ((st = JpegEmitEobRun(s, ac, nullptr)) != 0) return st;
-    while (run > 15) {
-      if ((st = PutSymbol(s, ac, 0xF0, 0, 0)) != 0) return st;
-      run -= 16;
-    }
+    if ((st = JpegEmitZrl(s, ac, run)) != 0) return st;
+    run &= 15;
     const int32_t cat = JpegMagnitudeCategory(m);
     if (cat > 15) return JPEG_ERR_BAD_HUFFMAN;
     if ((st = PutSymbol(s, ac, run * 16 + cat, (uint32_t)bits & ((1u << cat) - 1), cat)) != 0) return st;

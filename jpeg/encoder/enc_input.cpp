@@ -288,7 +288,7 @@ void InCopyFixed(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   }
 }
 
-void InPacked422(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
+void JpegInPacked422(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   const Mcu m = Walk(p, col, row, 16, 8, 2);
   int16_t* y = p->work;
   if (m.whole) {
@@ -327,7 +327,7 @@ void InPacked422(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   JpegPacked422Mcu(pad, 32, y, y + 128, y + 192, nullptr);
 }
 
-void InGrey(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
+void JpegInGrey(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   const Mcu m = Walk(p, col, row, 8, 8, 1);
   if (m.whole) {
     p->out.kernels->greyBlock(m.src, p->rowStride, p->work);
@@ -338,7 +338,7 @@ void InGrey(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   }
 }
 
-void InRgbToGrey(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
+void JpegInRgbToGrey(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   const int32_t d = p->dibChannels;
   const Mcu m = Walk(p, col, row, 8, 8, d);
   const int ri = p->dibColor == 2 ? 2 : 0, bi = 2 - ri;
@@ -359,7 +359,7 @@ int32_t SourceByte(const JPEG_PROPERTIES* p, int32_t i) {
   return i;
 }
 
-void InCopy(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
+void JpegInCopy(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   const int32_t d = p->dibChannels;
   const Mcu m = Walk(p, col, row, 8, 8, d);
   for (int i = 0; i < p->componentCount; ++i) {
@@ -376,7 +376,7 @@ void InCopy(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   }
 }
 
-void InCopySubsampled(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
+void JpegInCopySubsampled(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   const int32_t d = p->dibChannels, w = p->mcuWidth, h = p->mcuHeight;
   const Mcu m = Walk(p, col, row, w, h, d);
   uint8_t plane[16 * 16];
@@ -405,7 +405,7 @@ void InCopySubsampled(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   }
 }
 
-void InFourToYcc(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
+void JpegInFourToYcc(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   const int32_t d = p->dibChannels, w = p->mcuWidth, h = p->mcuHeight;
   const Mcu m = Walk(p, col, row, w, h, d);
   const bool invert = p->dibColor != 1;
@@ -448,6 +448,21 @@ void InFourToYcc(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   }
 }
 
+// The fixed-layout converters: whole MCUs through their kernel-table entry.
+constexpr JpegInputConverterFn JpegInRgbYccH2V2 = InYcc<Rgb, 2, 2, &JpegKernelTable::rgbYccH2V2>;
+constexpr JpegInputConverterFn JpegInRgbYccH2V1 = InYcc<Rgb, 2, 1, &JpegKernelTable::rgbYccH2V1>;
+constexpr JpegInputConverterFn JpegInBgrYccH2V2 = InYcc<Bgr, 2, 2, &JpegKernelTable::bgrYccH2V2>;
+constexpr JpegInputConverterFn JpegInBgrYccH2V1 = InYcc<Bgr, 2, 1, &JpegKernelTable::bgrYccH2V1>;
+constexpr JpegInputConverterFn JpegInYcckH2V2 = InYcc<Ink, 2, 2, &JpegKernelTable::ycckH2V2>;
+constexpr JpegInputConverterFn JpegInYcckH2V1 = InYcc<Ink, 2, 1, &JpegKernelTable::ycckH2V1>;
+constexpr JpegInputConverterFn JpegInCopy3H2V2 = InCopyFixed<3, 2, 2, &JpegKernelTable::copy3H2V2>;
+constexpr JpegInputConverterFn JpegInCopy3H2V1 = InCopyFixed<3, 2, 1, &JpegKernelTable::copy3H2V1>;
+constexpr JpegInputConverterFn JpegInRgbYccH1V1 = InYcc<Rgb, 1, 1, &JpegKernelTable::rgbYccH1V1>;
+constexpr JpegInputConverterFn JpegInBgrYccH1V1 = InYcc<Bgr, 1, 1, &JpegKernelTable::bgrYccH1V1>;
+constexpr JpegInputConverterFn JpegInYcckH1V1 = InYcc<Ink, 1, 1, &JpegKernelTable::ycckH1V1>;
+constexpr JpegInputConverterFn JpegInCopy3H1V1 = InCopyFixed<3, 1, 1, &JpegKernelTable::copy3H1V1>;
+constexpr JpegInputConverterFn JpegInCopy4H1V1 = InCopyFixed<4, 1, 1, &JpegKernelTable::copy4H1V1>;
+
 void Use(JPEG_PROPERTIES* p, JpegInputConverterFn fn, int32_t code) {
   p->out.kernels->inputConverter = fn;
   p->converterCode = code;
@@ -474,44 +489,44 @@ JpegStatus JpegSelectInputConverter(JPEG_PROPERTIES* p) {
     if (n <= 0 || n > 255) return JPEG_ERR_COMP;
     if (n == 3) {
       if (k == 1 && d == 3) {
-        if (h2v2) Use(p, InYcc<Rgb, 2, 2, &JpegKernelTable::rgbYccH2V2>, 3);
-        else if (h2v1) Use(p, InYcc<Rgb, 2, 1, &JpegKernelTable::rgbYccH2V1>, 5);
+        if (h2v2) Use(p, JpegInRgbYccH2V2, 3);
+        else if (h2v1) Use(p, JpegInRgbYccH2V1, 5);
       } else if (k == 1 && d == 4) {
-        if (h2v2 || h2v1) Use(p, InFourToYcc, 0);
+        if (h2v2 || h2v1) Use(p, JpegInFourToYcc, 0);
       } else if (k == 2 && d == 3) {
-        if (h2v2) Use(p, InYcc<Bgr, 2, 2, &JpegKernelTable::bgrYccH2V2>, 4);
-        else if (h2v1) Use(p, InYcc<Bgr, 2, 1, &JpegKernelTable::bgrYccH2V1>, 6);
+        if (h2v2) Use(p, JpegInBgrYccH2V2, 4);
+        else if (h2v1) Use(p, JpegInBgrYccH2V1, 6);
       }
     } else if (n == 4 && k == 5 && d == 4) {
-      if (h2v2 && comp[3].h == 2 && comp[3].v == 2) Use(p, InYcc<Ink, 2, 2, &JpegKernelTable::ycckH2V2>, 11);
-      else if (h2v1 && comp[3].h == 2 && comp[3].v == 1) Use(p, InYcc<Ink, 2, 1, &JpegKernelTable::ycckH2V1>, 12);
+      if (h2v2 && comp[3].h == 2 && comp[3].v == 2) Use(p, JpegInYcckH2V2, 11);
+      else if (h2v1 && comp[3].h == 2 && comp[3].v == 1) Use(p, JpegInYcckH2V1, 12);
     }
   } else if (s) {
     if (n == 3 && d == 3 && k != 2) {
-      if (h2v2) Use(p, InCopyFixed<3, 2, 2, &JpegKernelTable::copy3H2V2>, 16);
+      if (h2v2) Use(p, JpegInCopy3H2V2, 16);
       else if (h2v1) {
-        if (p->dibSubsampling == 2) Use(p, InPacked422, 18);
-        else Use(p, InCopyFixed<3, 2, 1, &JpegKernelTable::copy3H2V1>, 17);
+        if (p->dibSubsampling == 2) Use(p, JpegInPacked422, 18);
+        else Use(p, JpegInCopy3H2V1, 17);
       }
     } else {
-      Use(p, InCopySubsampled, 0);
+      Use(p, JpegInCopySubsampled, 0);
     }
   } else if (c) {
-    if (n == 1 && d == 3) Use(p, InRgbToGrey, 0);
+    if (n == 1 && d == 3) Use(p, JpegInRgbToGrey, 0);
     else if (n == 3 && d == 3) {
-      if (k == 1) Use(p, InYcc<Rgb, 1, 1, &JpegKernelTable::rgbYccH1V1>, 1);
-      else if (k == 2) Use(p, InYcc<Bgr, 1, 1, &JpegKernelTable::bgrYccH1V1>, 2);
-    } else if (n == 3 && d == 4) Use(p, InFourToYcc, 0);
-    else if (n == 4 && d == 4 && k == 5) Use(p, InYcc<Ink, 1, 1, &JpegKernelTable::ycckH1V1>, 10);
+      if (k == 1) Use(p, JpegInRgbYccH1V1, 1);
+      else if (k == 2) Use(p, JpegInBgrYccH1V1, 2);
+    } else if (n == 3 && d == 4) Use(p, JpegInFourToYcc, 0);
+    else if (n == 4 && d == 4 && k == 5) Use(p, JpegInYcckH1V1, 10);
   } else {
-    if (n == 1 && k == 4 && j == 4) Use(p, InGrey, 20);
-    else if (n == 3 && d == 1 && j == 3) Use(p, InCopy, 0);
-    else if (n == 3 && d == 3 && k == 2) Use(p, InCopy, 0);
-    else if (n == 3 && d == 3) Use(p, InCopyFixed<3, 1, 1, &JpegKernelTable::copy3H1V1>, 15);
-    else if (n == 3 && d == 4) Use(p, InCopy, 0);
-    else if (n == 4 && d == 4) Use(p, InCopyFixed<4, 1, 1, &JpegKernelTable::copy4H1V1>, 14);
-    else if (n == 4) Use(p, InCopy, 0);
-    else if (j == 255 && k == 255 && d >= n) Use(p, InCopy, 0);
+    if (n == 1 && k == 4 && j == 4) Use(p, JpegInGrey, 20);
+    else if (n == 3 && d == 1 && j == 3) Use(p, JpegInCopy, 0);
+    else if (n == 3 && d == 3 && k == 2) Use(p, JpegInCopy, 0);
+    else if (n == 3 && d == 3) Use(p, JpegInCopy3H1V1, 15);
+    else if (n == 3 && d == 4) Use(p, JpegInCopy, 0);
+    else if (n == 4 && d == 4) Use(p, JpegInCopy4H1V1, 14);
+    else if (n == 4) Use(p, JpegInCopy, 0);
+    else if (j == 255 && k == 255 && d >= n) Use(p, JpegInCopy, 0);
   }
   return JPEG_SUCCESS;
 }

@@ -76,6 +76,16 @@ const uint8_t JpegStdAcChromaSymbols[162] = {
     0xc2, 0xc3, 0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3, 0xd4, 0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda,
     0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa};
 
+bool JpegIsStandardTable(const uint8_t* table) {
+  const uint8_t* const standard[] = {JpegStdLumaQuant,      JpegStdChromaQuant,     JpegStdDcLumaCounts,
+                                     JpegStdDcLumaSymbols,  JpegStdDcChromaCounts,  JpegStdDcChromaSymbols,
+                                     JpegStdAcLumaCounts,   JpegStdAcLumaSymbols,   JpegStdAcChromaCounts,
+                                     JpegStdAcChromaSymbols};
+  for (const uint8_t* s : standard)
+    if (table == s) return true;
+  return false;
+}
+
 JpegStatus JpegSetupTables(JPEG_PROPERTIES* p) {
   bool callerQuant = false;
   if (p->callerQuantTables)

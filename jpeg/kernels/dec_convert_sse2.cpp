@@ -160,20 +160,27 @@ VELMI_KERNEL(JpegCvtYcck422QuadMmx, S422, kYcck)
 VELMI_KERNEL(JpegCvtYcck420QuadMmx, S420, kYcck)
 #undef VELMI_KERNEL
 
-void JpegFillSimdOutputKernels(JpegKernelTable* t) {
+namespace {
+// The 4:2:2 kernels of the MMX classes compute the same bytes as these.
+constexpr JpegOutputConverterFn JpegCvtYcc422RgbMmx = JpegCvtYcc422RgbSse;
+constexpr JpegOutputConverterFn JpegCvtYcc422BgrMmx = JpegCvtYcc422BgrSse;
+}  // namespace
+
+void JpegFillSimdOutputKernels(JpegKernelTable* t, int32_t kind) {
+  const bool sse = kind >= JPEG_CPU_P6_SSE;
   JpegOutputConverterFn* o = t->outputConverters;
-  o[kCvtGray] = JpegCvtGrayMmx;
-  o[kCvtYcc444Rgb] = JpegCvtYcc444RgbMmx;
-  o[kCvtYcc422Rgb] = JpegCvtYcc422RgbSse;
-  o[kCvtYcc420Rgb] = JpegCvtYcc420RgbMmx;
-  o[kCvtYcc444Bgr] = JpegCvtYcc444BgrMmx;
-  o[kCvtYcc422Bgr] = JpegCvtYcc422BgrSse;
-  o[kCvtYcc420Bgr] = JpegCvtYcc420BgrMmx;
-  o[kCvtYcc444Quad] = JpegCvtYcc444QuadMmx;
-  o[kCvtYcc422Quad] = JpegCvtYcc422QuadMmx;
-  o[kCvtYcc420Quad] = JpegCvtYcc420QuadMmx;
-  o[kCvtPack422] = JpegCvtPack422Mmx;
-  o[kCvtYcck444Quad] = JpegCvtYcck444QuadMmx;
-  o[kCvtYcck422Quad] = JpegCvtYcck422QuadMmx;
-  o[kCvtYcck420Quad] = JpegCvtYcck420QuadMmx;
+  o[cvtGray] = JpegCvtGrayMmx;
+  o[cvtYcc444Rgb] = JpegCvtYcc444RgbMmx;
+  o[cvtYcc422Rgb] = sse ? JpegCvtYcc422RgbSse : JpegCvtYcc422RgbMmx;
+  o[cvtYcc420Rgb] = JpegCvtYcc420RgbMmx;
+  o[cvtYcc444Bgr] = JpegCvtYcc444BgrMmx;
+  o[cvtYcc422Bgr] = sse ? JpegCvtYcc422BgrSse : JpegCvtYcc422BgrMmx;
+  o[cvtYcc420Bgr] = JpegCvtYcc420BgrMmx;
+  o[cvtYcc444Quad] = JpegCvtYcc444QuadMmx;
+  o[cvtYcc422Quad] = JpegCvtYcc422QuadMmx;
+  o[cvtYcc420Quad] = JpegCvtYcc420QuadMmx;
+  o[cvtPack422] = JpegCvtPack422Mmx;
+  o[cvtYcck444Quad] = JpegCvtYcck444QuadMmx;
+  o[cvtYcck422Quad] = JpegCvtYcck422QuadMmx;
+  o[cvtYcck420Quad] = JpegCvtYcck420QuadMmx;
 }

@@ -52,6 +52,10 @@ __attribute__((noinline)) Bits RefillSlow(Bits b, bool* okOut) {
     if (byte == 0xFF) {
       do {
         if (!next(&byte)) {
+          // Memory data cut inside a run of 0xFF bytes: "Data error" once a
+          // step needs bits beyond it, as with the plain decoders (a file
+          // ends as it does there).
+          if (!s->file) s->dataError = JPEG_ERR_DATA;
           ok = false;
           break;
         }
@@ -104,7 +108,9 @@ __attribute__((always_inline)) inline uint32_t Take(Bits& b, int n) {
 
 template <bool FourBytes>
 __attribute__((always_inline)) inline bool Symbol(Bits& b, const JpegHuffDecodeTable* t, int32_t* sym) {
-  if (b.bits < 8 && !Refill<FourBytes>(b)) return false;
+  // The lookahead wants 8 bits; a shorter code may still be held when the
+  // data has ended, so only the search below ends the block for want of bits.
+  if (b.bits < 8) Refill<FourBytes>(b);
   int32_t l = 1;
   if (b.bits >= 8) {
     const int32_t e = t->lookahead[b.acc >> 56];
@@ -173,9 +179,9 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
       b.bits -= c & 0xFF;
       *predictor = (int16_t)(*predictor + (c >> 16));
     } else {
-      if (!Symbol<FourBytes>(b, dc, &sym)) break;
+      if (!Symbol<FourBytes>(b, dc, &sym)) goto starved;
       if (sym) {
-        if (!Value<FourBytes>(b, sym & 15, &v)) break;
+        if (!Value<FourBytes>(b, sym & 15, &v)) goto starved;
         *predictor = (int16_t)(*predictor + v);
       }
     }
@@ -222,14 +228,14 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
         pos += r + 1;
         continue;
       }
-      if (!Symbol<FourBytes>(b, ac, &sym)) break;
+      if (!Symbol<FourBytes>(b, ac, &sym)) goto starved;
       const int32_t r = sym >> 4, n = sym & 15;
       if (n == 0) {
         if (r != 15) break;
         pos += 16;
         continue;
       }
-      if (!Value<FourBytes>(b, n, &v)) break;
+      if (!Value<FourBytes>(b, n, &v)) goto starved;
       if (Full) out[kZigzag[pos + r]] = (int16_t)v;
       pos += r + 1;
     }
@@ -238,6 +244,11 @@ JpegStatus Decode(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuff
   s->bits = b.bits;
   s->ptr = b.ptr;
   return JPEG_SUCCESS;
+starved:  // the data ended before a step that needed more bits
+  s->acc = b.acc;
+  s->bits = b.bits;
+  s->ptr = b.ptr;
+  return s->dataError;
 }
 
 }  // namespace

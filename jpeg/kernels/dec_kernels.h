@@ -20,5 +20,6 @@ JpegStatus JpegDecodeDcOnlyMmx(JpegInStream* s, const JpegHuffDecodeTable* dc, c
                                int16_t* predictor, int16_t* dcOut);
 JpegStatus JpegRefillFileMmx(JpegInStream* s);
 
-// Output converter kernels for the fourteen entries that have one.
-void JpegFillSimdOutputKernels(JpegKernelTable* t);
+// Output converter kernels for the fourteen entries that have one, for the
+// processor kind (3 to 6).
+void JpegFillSimdOutputKernels(JpegKernelTable* t, int32_t kind);

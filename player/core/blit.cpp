@@ -88,7 +88,7 @@ void AlphaLevel(const Span& s, uint32_t level) {
   }
 }
 
-void AlphaMask(const Span& s, uint32_t level, bool withLevel) {
+void MaskedAlpha(const Span& s, uint32_t level, bool withLevel) {
   uint32_t l = level & 0xFF;
   for (int j = 0; j < s.h; ++j) {
     uint16_t* d = s.Row(j);
@@ -104,6 +104,9 @@ void AlphaMask(const Span& s, uint32_t level, bool withLevel) {
     }
   }
 }
+
+void AlphaMask(const Span& s) { MaskedAlpha(s, 0, false); }
+void AlphaMaskLevel(const Span& s, uint32_t level) { MaskedAlpha(s, level, true); }
 
 void Add16(const Span& s) {
   for (int j = 0; j < s.h; ++j) {
@@ -123,7 +126,7 @@ void Add16Level(const Span& s, uint32_t level) {
   }
 }
 
-void AddAlpha(const Span& s, uint32_t level, bool withLevel) {
+void AddByAlpha(const Span& s, uint32_t level, bool withLevel) {
   uint32_t l = level & 0xFF;
   for (int j = 0; j < s.h; ++j) {
     uint16_t* d = s.Row(j);
@@ -141,6 +144,9 @@ void AddAlpha(const Span& s, uint32_t level, bool withLevel) {
     }
   }
 }
+
+void AddAlpha(const Span& s) { AddByAlpha(s, 0, false); }
+void AddAlphaLevel(const Span& s, uint32_t level) { AddByAlpha(s, level, true); }
 
 // Paletted pictures: entry bytes 2, 1, 0 are red, green and blue.
 inline uint16_t Entry565(const uint8_t* e) { return PackRgb565(e[2], e[1], e[0]); }
@@ -172,12 +178,35 @@ void PaletteKernel(const Span& s, uint32_t level, int op) {
   }
 }
 
+void PaletteCopy(const Span& s) { PaletteKernel(s, 0, 0); }
+void PaletteBlend(const Span& s, uint32_t level) { PaletteKernel(s, level, 1); }
+void AddPalette(const Span& s) { PaletteKernel(s, 0, 2); }
+void AddPaletteLevel(const Span& s, uint32_t level) { PaletteKernel(s, level, 3); }
+
 Span MakeSpan(const CPicture* pic, uint16_t* target, int pitch, int x, int y, const RECT* rect) {
   return Span{pic, target, pitch, x, y, int(rect->right - rect->left), int(rect->bottom - rect->top), int(rect->left),
               int(rect->top)};
 }
 
 inline uint16_t Color565(uint32_t c) { return Rgb565FromRgb(c); }
+
+void FillSolid(uint16_t* d, int w, uint16_t c) {
+  for (int i = 0; i < w; ++i) d[i] = c;
+}
+
+void FillBlend(uint16_t* d, int w, uint16_t c, uint32_t level) {
+  const uint32_t a = (level & 0xFF) >> 2;
+  for (int i = 0; i < w; ++i) d[i] = Blend565(d[i], c, a);
+}
+
+void FillAddSolid(uint16_t* d, int w, uint32_t r, uint32_t g, uint32_t b) {
+  for (int i = 0; i < w; ++i) d[i] = AddChannels(d[i], r, g, b);
+}
+
+void FillAddLevel(uint16_t* d, int w, uint32_t r, uint32_t g, uint32_t b, uint32_t level) {
+  const uint32_t l = level & 0xFF;
+  FillAddSolid(d, w, (r * l) >> 8, (g * l) >> 8, (b * l) >> 8);
+}
 
 }  // namespace
 
@@ -192,12 +221,12 @@ int BlitNormal(const CPicture* pic, uint16_t* target, int pitch, int x, int y, c
     case 24:
       if (!pic->alpha) break;
       if (pic->mask)
-        AlphaMask(s, uint32_t(level), !opaque);
+        opaque ? AlphaMask(s) : AlphaMaskLevel(s, uint32_t(level));
       else
         opaque ? AlphaCopy(s) : AlphaLevel(s, uint32_t(level));
       break;
     case 8:
-      if (pic->palette) PaletteKernel(s, uint32_t(level), opaque ? 0 : 1);
+      if (pic->palette) opaque ? PaletteCopy(s) : PaletteBlend(s, uint32_t(level));
       break;
     default:
       break;
@@ -214,10 +243,10 @@ int BlitAdd(const CPicture* pic, uint16_t* target, int pitch, int x, int y, cons
       opaque ? Add16(s) : Add16Level(s, uint32_t(level));
       break;
     case 24:
-      if (pic->alpha) AddAlpha(s, uint32_t(level), !opaque);
+      if (pic->alpha) opaque ? AddAlpha(s) : AddAlphaLevel(s, uint32_t(level));
       break;
     case 8:
-      if (pic->palette) PaletteKernel(s, uint32_t(level), opaque ? 2 : 3);
+      if (pic->palette) opaque ? AddPalette(s) : AddPaletteLevel(s, uint32_t(level));
       break;
     default:
       break;
@@ -228,30 +257,19 @@ int BlitAdd(const CPicture* pic, uint16_t* target, int pitch, int x, int y, cons
 int FillColor(uint32_t color, uint16_t* target, int pitch, int x, int y, const RECT* rect, int level) {
   int w = int(rect->right - rect->left), h = int(rect->bottom - rect->top);
   uint16_t c = Color565(color);
-  uint32_t a = uint32_t(level & 0xFF) >> 2;
   for (int j = 0; j < h; ++j) {
     uint16_t* d = target + size_t(y + j) * pitch + x;
-    if (level == 256) {
-      for (int i = 0; i < w; ++i) d[i] = c;
-    } else {
-      for (int i = 0; i < w; ++i) d[i] = Blend565(d[i], c, a);
-    }
+    level == 256 ? FillSolid(d, w, c) : FillBlend(d, w, c, uint32_t(level));
   }
   return 1;
 }
 
 int FillAdd(uint32_t color, uint16_t* target, int pitch, int x, int y, const RECT* rect, int level) {
   int w = int(rect->right - rect->left), h = int(rect->bottom - rect->top);
-  uint32_t r = (color >> 16) & 0xFF, g = (color >> 8) & 0xFF, b = color & 0xFF;
-  if (level != 256) {
-    uint32_t l = uint32_t(level) & 0xFF;
-    r = (r * l) >> 8;
-    g = (g * l) >> 8;
-    b = (b * l) >> 8;
-  }
+  const uint32_t r = (color >> 16) & 0xFF, g = (color >> 8) & 0xFF, b = color & 0xFF;
   for (int j = 0; j < h; ++j) {
     uint16_t* d = target + size_t(y + j) * pitch + x;
-    for (int i = 0; i < w; ++i) d[i] = AddChannels(d[i], r, g, b);
+    level == 256 ? FillAddSolid(d, w, r, g, b) : FillAddLevel(d, w, r, g, b, uint32_t(level));
   }
   return 1;
 }

@@ -8,9 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "tests/support/file_io.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -20,28 +23,21 @@ class FileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/velmi-common-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        folder_ = std::make_unique<vtest::TempFolder>("common");
+        dir_ = folder_->Path();
         fs::create_directory(dir_ / "sub");
     }
     void TearDown() override
     {
         SetFileProfile(FileProfile::Player);
-        fs::remove_all(dir_);
+        folder_.reset();
     }
     // The game's form of a path below the temporary folder: '\' separators.
     std::string Path(const std::string& name) const { return dir_.string() + "\\" + name; }
-    void Put(const std::string& name, const std::string& bytes) const
-    {
-        std::ofstream(dir_ / name, std::ios::binary) << bytes;
-    }
-    std::string Get(const std::string& name) const
-    {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    void Put(const std::string& name, const std::string& bytes) const { vtest::WriteText((dir_ / name).string(), bytes); }
+    std::string Get(const std::string& name) const { return vtest::ReadText((dir_ / name).string()); }
 
+    std::unique_ptr<vtest::TempFolder> folder_;
     fs::path dir_;
 };
 

@@ -189,11 +189,7 @@ TEST(ThreadTest, UnboundControllerAndExceptionBase)
     EXPECT_EQ(ctrl.Wait(0), TRUE);
     ctrl.Stop();
     ctrl.Close();
-    try {
-        throw CExKilledByCtrl();
-    } catch (const CException&) {
-        SUCCEED();
-    }
+    EXPECT_THROW(throw CExKilledByCtrl(), CException);  // caught as the base exception
 }
 
 TEST(ThreadDeathTest, DestroyingWithARunningThreadAborts)

@@ -22,6 +22,7 @@
 #include "player/core/jbp1_decoder.h"
 #include "player/core/pack_reader.h"
 #include "tests/converter/test_support.h"
+#include "tests/support/temp_folder.h"
 #include "tools/sample_game.h"
 
 namespace {
@@ -220,7 +221,7 @@ Fidelity Jbp1Fidelity(const std::vector<BYTE>& picture, const RbpHeader& h, cons
 class ConversionRun : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    source_ = ctest::TempFolder("sample-small");
+    source_ = vtest::ScratchFolder("converter", "sample-small");
     ASSERT_TRUE(vtools::WriteSampleGame(source_, vtools::SampleGameTable(vtools::SampleSize::Small)));
   }
   static std::string source_;
@@ -233,7 +234,7 @@ TEST_F(ConversionRun, PackHoldsEveryItemAndReadsBack) {
   const vtools::SampleTable table = vtools::SampleGameTable(vtools::SampleSize::Small);
   for (int quality : {0, 2}) {
     SCOPED_TRACE(testing::Message() << "quality code " << quality);
-    const std::string out = ctest::TempFolder("out-q" + std::to_string(quality));
+    const std::string out = vtest::ScratchFolder("converter", "out-q" + std::to_string(quality));
     const RunResult run = RunJob(source_, out, 40, quality);
     const std::string packPath = out + "/data/grpack.mlz";
     const std::vector<BYTE> pack = ReadFile(packPath);
@@ -335,7 +336,7 @@ TEST_F(ConversionRun, PackHoldsEveryItemAndReadsBack) {
 }
 
 TEST_F(ConversionRun, TwoRunsWriteIdenticalPacksAndScreenSizesDiffer) {
-  const std::string a = ctest::TempFolder("twice-a"), b = ctest::TempFolder("twice-b");
+  const std::string a = vtest::ScratchFolder("converter", "twice-a"), b = vtest::ScratchFolder("converter", "twice-b");
   RunJob(source_, a, 80, 2);
   RunJob(source_, b, 80, 2);
   const std::vector<BYTE> packA = ReadFile(a + "/data/grpack_v.mlz");
@@ -343,7 +344,7 @@ TEST_F(ConversionRun, TwoRunsWriteIdenticalPacksAndScreenSizesDiffer) {
   EXPECT_EQ(packA, ReadFile(b + "/data/grpack_v.mlz"));
   EXPECT_FALSE(fs::exists(a + "/data/grpack.mlz"));
   // The small screen uses the other chip sheet.
-  const std::string small = ctest::TempFolder("twice-small");
+  const std::string small = vtest::ScratchFolder("converter", "twice-small");
   RunJob(source_, small, 40, 2);
   const std::vector<BYTE> chipLarge = EntryBytes(a + "/data/grpack_v.mlz", "chip.rbp");
   const std::vector<BYTE> chipSmall = EntryBytes(small + "/data/grpack.mlz", "chip.rbp");
@@ -357,7 +358,7 @@ TEST_F(ConversionRun, TwoRunsWriteIdenticalPacksAndScreenSizesDiffer) {
 }
 
 TEST(ConversionFailures, DamagedItemsKeepTheirPlaceAndAreCounted) {
-  const std::string source = ctest::TempFolder("damaged");
+  const std::string source = vtest::ScratchFolder("converter", "damaged");
   vtools::SampleTable table;
   table.push_back(vtools::TextFile("QR2.exe", "marker"));
   table.push_back(vtools::PictureFile("good.zev", {vtools::ZevVariant::Deflate, 24, 40, 40}));
@@ -373,7 +374,7 @@ TEST(ConversionFailures, DamagedItemsKeepTheirPlaceAndAreCounted) {
   table.push_back(vtools::TextFile(std::string(70, 'n') + ".mes", "too long a name"));
   table.push_back(vtools::TextFile("ok.mes", "fine"));
   ASSERT_TRUE(vtools::WriteSampleGame(source, table));
-  const std::string out = ctest::TempFolder("damaged-out");
+  const std::string out = vtest::ScratchFolder("converter", "damaged-out");
   const RunResult run = RunJob(source, out, 40, 2);
   EXPECT_EQ(run.failures, 3);
   EXPECT_EQ(run.done, run.total);
@@ -392,12 +393,12 @@ TEST(ConversionFailures, DamagedItemsKeepTheirPlaceAndAreCounted) {
 }
 
 TEST(ConversionEdges, StartupOnlyAndPicturesOff) {
-  const std::string source = ctest::TempFolder("startup-only");
+  const std::string source = vtest::ScratchFolder("converter", "startup-only");
   vtools::SampleTable table;
   vtools::AddBaseRows(table);
   table.push_back(vtools::PictureFile("AdvData\\Startup.zev", {vtools::ZevVariant::Deflate, 24, 16, 16}));
   ASSERT_TRUE(vtools::WriteSampleGame(source, table));
-  const std::string out = ctest::TempFolder("startup-only-out");
+  const std::string out = vtest::ScratchFolder("converter", "startup-only-out");
   RunResult run = RunJob(source, out, 80, 0);
   const std::vector<Entry> dir = Directory(ReadFile(out + "/data/grpack_v.mlz"));
   ASSERT_EQ(dir.size(), 1u);
@@ -405,7 +406,7 @@ TEST(ConversionEdges, StartupOnlyAndPicturesOff) {
   EXPECT_EQ(run.total, 1);
   EXPECT_EQ(run.done, 1);
 
-  const std::string off = ctest::TempFolder("pictures-off");
+  const std::string off = vtest::ScratchFolder("converter", "pictures-off");
   run = RunJob(source, off, 80, 0, false);
   EXPECT_TRUE(run.finished);
   EXPECT_EQ(run.total, 0);
@@ -437,15 +438,15 @@ vtools::SampleTable WalkTable() {
 // names, names no code page spells.  Every undamaged item converts exactly
 // as in a clean run; what cannot be taken is counted.
 TEST(ConversionWalk, LinksAndForeignNamesLoseNothing) {
-  const std::string clean = ctest::TempFolder("walk-clean");
+  const std::string clean = vtest::ScratchFolder("converter", "walk-clean");
   ASSERT_TRUE(vtools::WriteSampleGame(clean, WalkTable()));
-  const std::string cleanOut = ctest::TempFolder("walk-clean-out");
+  const std::string cleanOut = vtest::ScratchFolder("converter", "walk-clean-out");
   const RunResult cleanRun = RunJob(clean, cleanOut, 40, 2);
   EXPECT_EQ(cleanRun.failures, 0);
   const auto expected = EntriesOf(cleanOut + "/data/grpack.mlz");
   ASSERT_EQ(expected.size(), 4u);  // chip, two pictures, one script
 
-  const std::string odd = ctest::TempFolder("walk-odd");
+  const std::string odd = vtest::ScratchFolder("converter", "walk-odd");
   ASSERT_TRUE(vtools::WriteSampleGame(odd, WalkTable()));
   const fs::path cg = fs::path(odd) / "AdvData" / "CG";
   // A copy of plain.zev under a Shift-JIS name (ソ, whose trail byte is '\').
@@ -456,7 +457,7 @@ TEST(ConversionWalk, LinksAndForeignNamesLoseNothing) {
   fs::create_directory_symlink("../..", cg / "up");
   fs::create_directory_symlink("../SCRIPT", cg / "scripts");
   fs::create_directory_symlink(".", cg / "self");
-  const std::string oddOut = ctest::TempFolder("walk-odd-out");
+  const std::string oddOut = vtest::ScratchFolder("converter", "walk-odd-out");
   const RunResult run = RunJob(odd, oddOut, 40, 2);
   EXPECT_EQ(run.failures, 1);  // only the name no code page spells
   EXPECT_EQ(run.done, run.total);
@@ -475,7 +476,7 @@ TEST(ConversionWalk, LinksAndForeignNamesLoseNothing) {
 // A source folder that cannot be listed (here: missing) is a failure, not an
 // empty game.
 TEST(ConversionWalk, UnlistableSourceFolderIsCounted) {
-  const std::string out = ctest::TempFolder("walk-missing-out");
+  const std::string out = vtest::ScratchFolder("converter", "walk-missing-out");
   const RunResult run = RunJob(out + "/no-such-game", out, 40, 2);
   EXPECT_TRUE(run.finished);
   EXPECT_EQ(run.failures, 1);

@@ -6,9 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-
-#include <unistd.h>
 
 #include "formats/le_bytes.h"
 
@@ -206,22 +203,5 @@ std::vector<BYTE> MakeRgb(int w, int h, const std::string& kind, uint32_t seed) 
 
 // One folder per test process (ctest runs tests in parallel processes),
 // removed when the process ends.
-std::string TempFolder(const std::string& name) {
-  namespace fs = std::filesystem;
-  struct Root {
-    fs::path path;
-    Root() : path(fs::path(VELMI_BINARY_DIR) / "test-tmp" / "converter" / std::to_string(getpid())) {}
-    ~Root() {
-      std::error_code ec;
-      fs::remove_all(path, ec);
-    }
-  };
-  static Root root;
-  const fs::path p = root.path / name;
-  std::error_code ec;
-  fs::remove_all(p, ec);
-  fs::create_directories(p, ec);
-  return p.string();
-}
 
 }  // namespace ctest

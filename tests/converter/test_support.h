@@ -60,7 +60,4 @@ std::vector<BYTE> LibjpegCompress(const std::vector<BYTE>& rgb, int w, int h, co
 // "noise", "photo" (smooth shapes with detail).
 std::vector<BYTE> MakeRgb(int w, int h, const std::string& kind, uint32_t seed = 1);
 
-// A fresh empty folder below the test binary's folder.
-std::string TempFolder(const std::string& name);
-
 }  // namespace ctest

@@ -20,10 +20,7 @@ std::string LayerPath(const std::string& linuxPath) {
   return p;
 }
 
-Sandbox::Sandbox() {
-  char tmpl[] = "/tmp/velmi-dialog-XXXXXX";
-  if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp");
-  m_root = tmpl;
+Sandbox::Sandbox() : m_folder("dialog"), m_root(m_folder.Str()) {
   fs::create_directories(GameFolder());
   fs::create_directories(OutputFolder());
   fs::create_directories(m_root + "/wine-empty");
@@ -36,8 +33,7 @@ Sandbox::Sandbox() {
 
 Sandbox::~Sandbox() {
   std::error_code ec;
-  fs::current_path(m_oldCwd, ec);
-  fs::remove_all(m_root, ec);
+  fs::current_path(m_oldCwd, ec);  // the folder goes after this
   unsetenv("VELMI_REGISTRY");
 }
 

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "tests/support/temp_folder.h"
+
 namespace dtest {
 
 class Sandbox {
@@ -27,6 +29,7 @@ class Sandbox {
   static void SetMp3Module(bool present);
 
  private:
+  vtest::TempFolder m_folder;
   std::string m_root;
   std::string m_oldCwd;
 };

@@ -10,6 +10,7 @@
 
 #include "converter/app/conv_velmi_dlg.h"
 #include "converter/app/registry_helpers.h"
+#include "converter/conv_file_make.h"
 #include "tests/dialog/dialog_fixture.h"
 #include "velmi_mfc.h"
 #include "velmi_registry_source.h"
@@ -117,10 +118,13 @@ TEST_F(RegistryTest, TheDialogProposesTheWineGameFolder) {
     d.Click(IDC_START);
     EXPECT_FALSE(d.IsEnabled(IDC_START));
     EXPECT_TRUE(velmi_mfc::TakeMessageBoxLog().empty());
-    while (!d.IsEnabled(IDC_START)) {
-      d.Tick();
-      Sleep(2);
-    }
+    // The run ends on its own; the next timer tick then gives Start back.
+    CConvFileMake* job = static_cast<CConvVelmiDlg*>(d.Window())->m_job;
+    ASSERT_NE(job, nullptr);
+    EXPECT_EQ(WaitForSingleObject(job->GetThreadHandle(), INFINITE), WAIT_OBJECT_0);
+    d.Tick();
+    EXPECT_TRUE(d.IsEnabled(IDC_START));
+    EXPECT_EQ(static_cast<CConvVelmiDlg*>(d.Window())->m_job, nullptr);
   });
   CConvVelmiDlg dlg;
   dlg.DoModal();

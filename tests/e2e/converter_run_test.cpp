@@ -10,6 +10,8 @@
 #include <string>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/file_io.h"
+#include "tests/support/temp_folder.h"
 #include "tools/sample_game.h"
 
 namespace {
@@ -59,22 +61,22 @@ vtools::SampleTable SmallGame() {
 }  // namespace
 
 TEST(ConverterProgram, CleanRunSucceedsAndRefusalsFail) {
-  const std::string game = e2e::TempFolder("conv-game");
+  const std::string game = vtest::ScratchFolder("e2e", "conv-game");
   ASSERT_TRUE(vtools::WriteSampleGame(game, SmallGame()));
-  const std::string ok = e2e::TempFolder("conv-ok");
+  const std::string ok = vtest::ScratchFolder("e2e", "conv-ok");
   const ProgramRun clean = RunConverter(ok, game);
   EXPECT_EQ(clean.status, 0) << clean.errors;
   EXPECT_TRUE(fs::exists(ok + "/data/grpack.mlz"));
 
   // No game folder proposed: nothing starts, and the error stream says why.
-  const std::string none = e2e::TempFolder("conv-none");
+  const std::string none = vtest::ScratchFolder("e2e", "conv-none");
   const ProgramRun refused = RunConverter(none, "");
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.errors.find("no desktop game folder"), std::string::npos) << refused.errors;
   EXPECT_FALSE(fs::exists(none + "/data/grpack.mlz"));
 
   // A folder without the game's program is refused with the dialog's text.
-  const std::string wrong = e2e::TempFolder("conv-wrong");
+  const std::string wrong = vtest::ScratchFolder("e2e", "conv-wrong");
   const ProgramRun notGame = RunConverter(wrong, wrong);
   EXPECT_EQ(notGame.status, 1);
   EXPECT_NE(notGame.errors.find("\xE3\x81\xAE\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80"),  // "のフォルダ"
@@ -85,9 +87,9 @@ TEST(ConverterProgram, CleanRunSucceedsAndRefusalsFail) {
 // A folder the converter may not list: the run ends, counts it, and the
 // program fails with the dialog's failure text on the error stream.
 TEST(ConverterProgram, UnlistableFolderFailsTheRun) {
-  const std::string game = e2e::TempFolder("conv-locked-game");
+  const std::string game = vtest::ScratchFolder("e2e", "conv-locked-game");
   ASSERT_TRUE(vtools::WriteSampleGame(game, SmallGame()));
-  const std::string folder = e2e::TempFolder("conv-locked");
+  const std::string folder = vtest::ScratchFolder("e2e", "conv-locked");
   std::string prefix;
   if (geteuid() == 0) {
     // Root lists any folder: run the program as an ordinary user instead.

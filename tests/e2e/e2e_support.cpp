@@ -9,9 +9,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "converter/conv_file_make.h"
@@ -19,32 +16,6 @@
 extern char** environ;
 
 namespace e2e {
-namespace fs = std::filesystem;
-
-namespace {
-struct Root {
-  fs::path path = fs::path(VELMI_BINARY_DIR) / "test-tmp" / "e2e" / std::to_string(getpid());
-  bool keep = false;
-  ~Root() {
-    std::error_code ec;
-    if (!keep) fs::remove_all(path, ec);
-  }
-};
-Root& TheRoot() {
-  static Root root;
-  return root;
-}
-}  // namespace
-
-std::string TempFolder(const std::string& name) {
-  const fs::path p = TheRoot().path / name;
-  std::error_code ec;
-  fs::remove_all(p, ec);
-  fs::create_directories(p, ec);
-  return p.string();
-}
-
-void KeepTempFolders() { TheRoot().keep = true; }
 
 ConversionResult Convert(const std::string& source, const std::string& output, int percent, int quality) {
   const int bitrates[2] = {5, 3}, rates[2] = {1, 0};
@@ -67,11 +38,6 @@ ConversionResult Convert(const std::string& source, const std::string& output, i
   r.failures = job->FailureCount();
   delete job;
   return r;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string PlayerPath(std::string path) {

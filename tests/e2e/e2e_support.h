@@ -8,11 +8,6 @@
 
 namespace e2e {
 
-// A fresh empty folder below the build tree; the root of this process's
-// folders is removed at exit unless a test asked to keep it.
-std::string TempFolder(const std::string& name);
-void KeepTempFolders();
-
 struct ConversionResult {
   bool finished = false;
   int done = 0, total = 0, failures = 0;
@@ -21,7 +16,6 @@ struct ConversionResult {
 // Pictures, scripts and maps only (no sound), as the dialog starts the job.
 ConversionResult Convert(const std::string& source, const std::string& output, int percent, int quality);
 
-std::vector<uint8_t> ReadBytes(const std::string& path);
 // "/a/b" -> "\a\b": the player names files with backslashes.
 std::string PlayerPath(std::string path);
 

@@ -17,6 +17,8 @@
 #include "player/core/pack_reader.h"
 #include "player/core/picture.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/file_io.h"
+#include "tests/support/temp_folder.h"
 #include "tools/sample_game.h"
 
 namespace {
@@ -69,7 +71,7 @@ class ConvertedPack : public testing::TestWithParam<Case> {};
 TEST_P(ConvertedPack, EveryEntryLoadsInThePlayer) {
   const Case c = GetParam();
   const vtools::SampleTable table = vtools::SampleGameTable(vtools::SampleSize::Small);
-  const std::string source = e2e::TempFolder("game"), out = e2e::TempFolder("out");
+  const std::string source = vtest::ScratchFolder("e2e", "game"), out = vtest::ScratchFolder("e2e", "out");
   ASSERT_TRUE(vtools::WriteSampleGame(source, table));
   const e2e::ConversionResult run = e2e::Convert(source, out, c.percent, c.quality);
   EXPECT_TRUE(run.finished);

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/file_io.h"
+#include "tests/support/temp_folder.h"
 #include "tools/sample_game.h"
 
 namespace {
@@ -21,7 +23,7 @@ void WriteText(const std::string& path, const std::string& text) {
 }
 
 TEST(ConvertedDataFolder, PlayerFindsThePackRunsAndClosesCleanly) {
-  const std::string game = e2e::TempFolder("run-game"), root = e2e::TempFolder("run");
+  const std::string game = vtest::ScratchFolder("e2e", "run-game"), root = vtest::ScratchFolder("e2e", "run");
   ASSERT_TRUE(vtools::WriteSampleGame(game, vtools::SampleGameTable(vtools::SampleSize::Small)));
   fs::create_directories(root + "/out");  // the job writes below an existing folder
   const e2e::ConversionResult conv = e2e::Convert(game, root + "/out", 80, 2);
@@ -42,21 +44,21 @@ TEST(ConvertedDataFolder, PlayerFindsThePackRunsAndClosesCleanly) {
 
   const int code = e2e::RunProgram(exe, {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + root, "VELMI_DEVICE_SCRIPT=" + script},
                               err, 60);
-  const std::string log = Text(e2e::ReadBytes(err));
+  const std::string log = Text(vtest::ReadBytes(err));
   EXPECT_EQ(code, 0) << log;
   // No start-up message box (the "Error" box of a failed start).
   EXPECT_EQ(log.find("message box"), std::string::npos) << log;
   // Frames ran: the scripted screenshot was taken before the scripted close.
-  EXPECT_GT(e2e::ReadBytes(shot).size(), 8u);
+  EXPECT_GT(vtest::ReadBytes(shot).size(), 8u);
   // The converted folder became the data folder: its save folder was made there.
   EXPECT_TRUE(fs::is_directory(root + "/out/data/save"));
   EXPECT_FALSE(fs::exists(root + "/prog/data"));
   // The close wrote the settings back, keeping the folder list.
-  const std::string cfg = Text(e2e::ReadBytes(root + "/prog/velmi.cfg"));
+  const std::string cfg = Text(vtest::ReadBytes(root + "/prog/velmi.cfg"));
   EXPECT_NE(cfg.find("DATA02=..\\out\\data\\\r\n"), std::string::npos) << cfg;
   EXPECT_NE(cfg.find("[SYSTEM_CONFIG]\r\n"), std::string::npos) << cfg;
   EXPECT_NE(cfg.find("MASTER_VOL=100\r\n"), std::string::npos) << cfg;
-  if (HasFailure()) e2e::KeepTempFolders();
+  if (HasFailure()) vtest::KeepScratchFolders();
 }
 
 }  // namespace

@@ -8,15 +8,16 @@
 #include "formats/le_bytes.h"
 #include "formats/pack_format.h"
 #include "player/core/pack_reader.h"
-#include "temp_dir.h"
 #include "test_data.h"
+#include "tests/support/file_io.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using formats_test::ReadAll;
-using formats_test::TempDir;
-using formats_test::WriteAll;
+using vtest::ReadBytes;
+using vtest::TempFolder;
+using vtest::WriteBytes;
 
 Bytes Pattern(size_t n, uint8_t seed)
 {
@@ -68,7 +69,7 @@ Bytes BuildPack(const char* magic, const std::vector<RawEntry>& entries, const B
 
 TEST(PackWriter, LayoutOfTwoStoredEntries)
 {
-    TempDir dir;
+    TempFolder dir("formats");
     const std::string pack = dir.File("grpack.mlz");
     const Bytes a = Pattern(100, 1), b = Pattern(50, 2);
     CPackWriter writer;
@@ -79,7 +80,7 @@ TEST(PackWriter, LayoutOfTwoStoredEntries)
     ASSERT_TRUE(writer.Finish());
     EXPECT_FALSE(std::filesystem::exists(pack + ".tmp"));
 
-    const Bytes file = ReadAll(pack);
+    const Bytes file = ReadBytes(pack);
     ASSERT_EQ(file.size(), 334u);
     EXPECT_EQ(Bytes(file.begin(), file.begin() + 4), (Bytes{'R', 'L', 'Z', '2'}));
     EXPECT_EQ(GetLe32(&file[4]), 2u);
@@ -105,17 +106,17 @@ TEST(PackWriter, LayoutOfTwoStoredEntries)
 
 TEST(PackWriter, EmptyPackIsTheHeaderAlone)
 {
-    TempDir dir;
+    TempFolder dir("formats");
     const std::string pack = dir.File("voice.mlz");
     CPackWriter writer;
     ASSERT_TRUE(writer.Begin(pack.c_str(), 0));
     ASSERT_TRUE(writer.Finish());
-    EXPECT_EQ(ReadAll(pack), (Bytes{'R', 'L', 'Z', '2', 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(ReadBytes(pack), (Bytes{'R', 'L', 'Z', '2', 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(PackWriter, RefusalsKeepThePackConsistent)
 {
-    TempDir dir;
+    TempFolder dir("formats");
     const std::string pack = dir.File("p.mlz");
     const std::string name63(63, 'n'), name64(64, 'n');
     const Bytes data = Pattern(10, 3);
@@ -127,7 +128,7 @@ TEST(PackWriter, RefusalsKeepThePackConsistent)
     // Slot 3 is never filled.
     ASSERT_TRUE(writer.Finish());
 
-    const Bytes file = ReadAll(pack);
+    const Bytes file = ReadBytes(pack);
     const DWORD dirEnd = 16 + 84 * 4;
     DWORD codedSize = GetLe32(&file[16 + 84 * 2 + 64]);
     ASSERT_EQ(file.size(), dirEnd + codedSize);
@@ -159,7 +160,7 @@ TEST(PackWriter, RefusalsKeepThePackConsistent)
 
 TEST(PackWriter, MoreEntriesThanReservedAreRefused)
 {
-    TempDir dir;
+    TempFolder dir("formats");
     const std::string pack = dir.File("p.mlz");
     const Bytes data = Pattern(5, 4);
     CPackWriter writer;
@@ -167,12 +168,12 @@ TEST(PackWriter, MoreEntriesThanReservedAreRefused)
     EXPECT_TRUE(writer.AddEntry("one", data.data(), 5, FALSE));
     EXPECT_FALSE(writer.AddEntry("two", data.data(), 5, FALSE));
     ASSERT_TRUE(writer.Finish());
-    EXPECT_EQ(ReadAll(pack).size(), 16u + 84 + 5);
+    EXPECT_EQ(ReadBytes(pack).size(), 16u + 84 + 5);
 }
 
 TEST(PackWriter, InterruptedOrFailedRunLeavesNoPack)
 {
-    TempDir dir;
+    TempFolder dir("formats");
     const Bytes data = Pattern(64, 5);
     const std::string pack = dir.File("grpack_v.mlz");
     {
@@ -198,7 +199,7 @@ TEST(PackWriter, InterruptedOrFailedRunLeavesNoPack)
 
     // A finished pack replaces the older one in one step.
     const std::string older = dir.File("older.mlz");
-    WriteAll(older, Bytes{'o', 'l', 'd'});
+    WriteBytes(older, Bytes{'o', 'l', 'd'});
     ASSERT_TRUE(writer.Begin(older.c_str(), 1));
     ASSERT_TRUE(writer.AddEntry("x", data.data(), 64, FALSE));
     ASSERT_TRUE(writer.Finish());
@@ -209,7 +210,7 @@ TEST(PackWriter, InterruptedOrFailedRunLeavesNoPack)
 
 TEST(PackReader, FindsEntriesAsWritten)
 {
-    TempDir dir;
+    TempFolder dir("formats");
     const std::string pack = dir.File("grpack.mlz");
     const Bytes script = formats_test::ScriptLikeText(5000);
     const Bytes noise = formats_test::RandomBytes(3000, 9);
@@ -223,7 +224,7 @@ TEST(PackReader, FindsEntriesAsWritten)
     ASSERT_TRUE(writer.AddEntry("\x83\x5C.rbp", first.data(), 20, FALSE));  // ソ, trail byte '\'
     ASSERT_TRUE(writer.AddEntry("\x83\x61.rbp", second.data(), 30, FALSE)); // ャ, trail byte 'a'
     ASSERT_TRUE(writer.Finish());
-    const Bytes file = ReadAll(pack);
+    const Bytes file = ReadBytes(pack);
     EXPECT_GT(GetLe32(&file[16 + 84 + 64]), 3000u);  // stored size of the LZSS noise
 
     PackReader reader;
@@ -259,7 +260,7 @@ TEST(PackReader, FindsEntriesAsWritten)
 
 TEST(PackReader, ReadsIntoTheCallersBufferWhenItFits)
 {
-    TempDir dir;
+    TempFolder dir("formats");
     const std::string pack = dir.File("p.mlz");
     const Bytes a = Pattern(64, 8), text = formats_test::ScriptLikeText(64);
     CPackWriter writer;
@@ -291,7 +292,7 @@ TEST(PackReader, ReadsIntoTheCallersBufferWhenItFits)
 
 TEST(PackReader, RefusesDamagedPacks)
 {
-    TempDir dir;
+    TempFolder dir("formats");
     const Bytes data = Pattern(40, 9);
     const Bytes coded = {0x03, 'a', 'b', 0x00, 0x10};  // "ab" and a 2-byte match: 4 bytes
     struct Case {
@@ -313,7 +314,7 @@ TEST(PackReader, RefusesDamagedPacks)
     };
     for (const Case& c : cases) {
         const std::string pack = dir.File("bad.mlz");
-        WriteAll(pack, c.file);
+        WriteBytes(pack, c.file);
         PackReader reader;
         EXPECT_FALSE(Read(reader, pack, "e").found) << c.what;
     }
@@ -322,7 +323,7 @@ TEST(PackReader, RefusesDamagedPacks)
     // The decoded stream itself, and a name field without a terminator.
     const std::string pack = dir.File("good.mlz");
     const std::string full(64, 'N');
-    WriteAll(pack, BuildPack("RLZ3", {{"e", 5, 4, 1, 0}, {full, 40, 40, 0, 5}}, [&] {
+    WriteBytes(pack, BuildPack("RLZ3", {{"e", 5, 4, 1, 0}, {full, 40, 40, 0, 5}}, [&] {
                  Bytes d = coded;
                  d.insert(d.end(), data.begin(), data.end());
                  return d;
@@ -335,11 +336,11 @@ TEST(PackReader, RefusesDamagedPacks)
 
 TEST(PackReader, FailedOpenKeepsThePreviousDirectory)
 {
-    TempDir dir;
+    TempFolder dir("formats");
     const std::string good = dir.File("good.mlz"), bad = dir.File("bad.mlz");
     const Bytes data = Pattern(40, 10);
-    WriteAll(good, BuildPack("RLZ2", {{"e", 40, 40, 0, 0}}, data));
-    WriteAll(bad, BuildPack("RLZX", {{"e", 40, 40, 0, 0}}, data));
+    WriteBytes(good, BuildPack("RLZ2", {{"e", 40, 40, 0, 0}}, data));
+    WriteBytes(bad, BuildPack("RLZX", {{"e", 40, 40, 0, 0}}, data));
     PackReader reader;
     ASSERT_TRUE(Read(reader, good, "e").found);
     const BYTE* held = reader.directory;

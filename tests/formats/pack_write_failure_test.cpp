@@ -9,14 +9,15 @@
 #include <vector>
 
 #include "converter/pack_writer.h"
-#include "temp_dir.h"
+#include "tests/support/file_io.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using formats_test::ReadAll;
-using formats_test::TempDir;
-using formats_test::WriteAll;
+using vtest::ReadBytes;
+using vtest::TempFolder;
+using vtest::WriteBytes;
 
 // Files of this process may not grow past limit bytes while it lives; a
 // write beyond fails (EFBIG) instead of raising SIGXFSZ.
@@ -46,10 +47,10 @@ private:
 
 TEST(PackWriterFailures, WriteCutShortIsReported)
 {
-    TempDir dir;
+    TempFolder dir("formats");
     const std::string pack = dir.File("grpack.mlz");
     const Bytes older = {'o', 'l', 'd'};
-    WriteAll(pack, older);
+    WriteBytes(pack, older);
     const Bytes big(8000, 0x5A), small(100, 0x11);
 
     struct Case {
@@ -73,7 +74,7 @@ TEST(PackWriterFailures, WriteCutShortIsReported)
             }
             EXPECT_FALSE(writer.Finish()) << c.what;
         }
-        EXPECT_EQ(ReadAll(pack), older) << c.what;
+        EXPECT_EQ(ReadBytes(pack), older) << c.what;
         EXPECT_FALSE(std::filesystem::exists(pack + ".tmp")) << c.what;
     }
 }
@@ -81,7 +82,7 @@ TEST(PackWriterFailures, WriteCutShortIsReported)
 TEST(PackWriterFailures, FullDeviceIsReported)
 {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    TempDir dir;
+    TempFolder dir("formats");
     const std::string pack = dir.File("voice.mlz");
     std::filesystem::create_symlink("/dev/full", pack + ".tmp");
     CPackWriter writer;

@@ -10,7 +10,7 @@
 #include "formats/le_bytes.h"
 #include "formats/rgb565.h"
 #include "player/core/pack_reader.h"
-#include "temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -184,7 +184,7 @@ TEST(ChipPicture, EightBitPaletteAndTwentyFourBit)
 // will fetch it.
 TEST(RbpPicture, TravelsThroughAPack)
 {
-    formats_test::TempDir dir;
+    vtest::TempFolder dir("formats");
     const std::string pack = dir.File("grpack.mlz");
     const Bytes bmp = MakeBmp(40, 30, 32, [](int x, int y) {
         return Bgra{uint8_t(x * 6), uint8_t(y * 8), uint8_t(x ^ y), uint8_t(x < 20 ? 0 : 200)};

@@ -16,6 +16,8 @@
 #include "jpeg/jpeg_internal.h"
 #include "jpeg/kernels/enc_kernels.h"
 #include "jpeg_test_util.h"
+#include "tests/support/file_io.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -40,12 +42,11 @@ struct Job {
   std::vector<uint8_t> Bytes() const { return std::vector<uint8_t>(out.begin(), out.begin() + job.jpegBufferSize); }
 };
 
-std::string TempPath(const char* name) { return "/tmp/velmi-jpeg-" + std::to_string(getpid()) + "-" + name; }
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
+std::string TempPath(const char* name) {
+  static const std::string folder = vtest::ScratchFolder("jpeg", "files");
+  return folder + "/" + name;
 }
+
 
 int CountMarker(const std::vector<uint8_t>& j, uint8_t m) {
   int n = 0;
@@ -141,7 +142,7 @@ TEST(Interface, FileOutputEqualsMemoryOutput) {
     file.job.jpegFileName = path.c_str();
     ASSERT_EQ(JpegWrite(&file.job, 8), 0);
     EXPECT_EQ(file.job.jpegBufferSize, mem.job.jpegBufferSize);
-    EXPECT_EQ(ReadFile(path), mem.Bytes());
+    EXPECT_EQ(vtest::ReadBytes(path), mem.Bytes());
   }
   Job bad(img);
   bad.job.jpegFileName = "/nonexistent-dir/x.jpg";
@@ -398,7 +399,7 @@ TEST(Interface, EveryAdmittedLayoutDecodesWithLibjpeg) {
           file.job.props.progressive = progressive;
           file.job.jpegFileName = path.c_str();
           ASSERT_EQ(JpegWrite(&file.job, 8), 0) << what;
-          EXPECT_EQ(ReadFile(path), bytes) << what;
+          EXPECT_EQ(vtest::ReadBytes(path), bytes) << what;
 
           const jt::Decoded d = jt::LibjpegDecode(bytes, false);
           ASSERT_TRUE(d.ok) << what << ": " << d.error;

@@ -13,6 +13,8 @@
 
 #include <jpeglib.h>
 
+#include "tests/support/temp_folder.h"
+
 namespace jt {
 
 const char* ContentName(Content c) {
@@ -62,11 +64,7 @@ Image MakeImage(Content c, int w, int h, int ch, uint32_t seed) {
 }
 
 void UseCpuKind(int kind) {
-  static const std::string path = [] {
-    std::string p = "/tmp/velmi-jpeg-tests-" + std::to_string(getpid()) + ".reg";
-    std::atexit([] { std::remove(("/tmp/velmi-jpeg-tests-" + std::to_string(getpid()) + ".reg").c_str()); });
-    return p;
-  }();
+  static const std::string path = vtest::ScratchFolder("jpeg", "registry") + "/cpu.reg";
   std::ofstream f(path, std::ios::trunc);
   f << "[HKEY_LOCAL_MACHINE\\Software\\Portable Codecs\\CodecSuite\\JpegLib]\n";
   f << "USECPU=dword:" << kind << "\n";

@@ -57,7 +57,7 @@ TEST(InverseDct, ScaledPathDcStepIsTwiceTheProduct) {
   JpegDequantizeScaled(block, table);
   EXPECT_EQ(block[0], 10);
   // Natural order: zigzag position 1 (step 2) lands at natural index 1, position 2 at 8.
-  const double* f = JpegScaledDequantFactor();
+  const double* f = ScaledDequantFactor();
   EXPECT_NEAR(f[0], 0.125, 1e-12);
   EXPECT_EQ(table[1], (int16_t)(2 * f[1] * 0.0625 * 32768 + 0.5));
   EXPECT_EQ(table[8], (int16_t)(3 * f[2] * 0.0625 * 32768 + 0.5));
@@ -179,19 +179,19 @@ TEST(Colour, KernelRoundingDiffersOnlyWhereStated) {
   EXPECT_EQ(Run444(JpegCvtYcc444Rgb, m, 3), (std::vector<uint8_t>{15, 145, 100}));
   m.Fill(100, 128, 67);
   JpegKernelTable t{};
-  JpegFillSimdOutputKernels(&t);
-  EXPECT_EQ(Run444(t.outputConverters[kCvtYcc444Rgb], m, 3)[0], 14);
+  JpegFillSimdOutputKernels(&t, JPEG_CPU_P4_SSE2);
+  EXPECT_EQ(Run444(t.outputConverters[cvtYcc444Rgb], m, 3)[0], 14);
   m.Fill(250, 1, 128);
   EXPECT_EQ(Run444(JpegCvtYcc444Rgb, m, 3)[2], 25);
-  EXPECT_EQ(Run444(t.outputConverters[kCvtYcc444Rgb], m, 3)[2], 24);
+  EXPECT_EQ(Run444(t.outputConverters[cvtYcc444Rgb], m, 3)[2], 24);
   m.Fill(100, 128, 128);
-  EXPECT_EQ(Run444(t.outputConverters[kCvtYcc444Rgb], m, 3), (std::vector<uint8_t>{100, 101, 100}));
+  EXPECT_EQ(Run444(t.outputConverters[cvtYcc444Rgb], m, 3), (std::vector<uint8_t>{100, 101, 100}));
 
   // Every three- and four-byte kernel: G 0 and 255 at the chroma extremes.
-  const int entries[] = {kCvtYcc444Rgb, kCvtYcc422Rgb, kCvtYcc420Rgb, kCvtYcc444Bgr, kCvtYcc422Bgr,
-                         kCvtYcc420Bgr, kCvtYcc444Quad, kCvtYcc422Quad, kCvtYcc420Quad};
+  const int entries[] = {cvtYcc444Rgb, cvtYcc422Rgb, cvtYcc420Rgb, cvtYcc444Bgr, cvtYcc422Bgr,
+                         cvtYcc420Bgr, cvtYcc444Quad, cvtYcc422Quad, cvtYcc420Quad};
   for (int e : entries) {
-    const int bpp = e >= kCvtYcc444Quad ? 4 : 3;
+    const int bpp = e >= cvtYcc444Quad ? 4 : 3;
     const int c1 = e % 3 == 1 ? 64 : e % 3 == 2 ? 128 : 256;
     for (int extreme : {0, 255}) {
       for (int i = 0; i < 640; ++i) m.s[i] = 128;
@@ -210,12 +210,12 @@ TEST(Colour, KernelRoundingDiffersOnlyWhereStated) {
   for (int v = 0; v < 256; ++v) {
     const int rPlain = (359 * v - 45813) >> 8, bPlain = (454 * v - 57937) >> 8;
     m.Fill(rPlain < 0 ? 200 : 50, 128, v);
-    if (Run444(JpegCvtYcc444Rgb, m, 3)[0] != Run444(t.outputConverters[kCvtYcc444Rgb], m, 3)[0]) {
-      EXPECT_EQ(Run444(JpegCvtYcc444Rgb, m, 3)[0] - 1, Run444(t.outputConverters[kCvtYcc444Rgb], m, 3)[0]);
+    if (Run444(JpegCvtYcc444Rgb, m, 3)[0] != Run444(t.outputConverters[cvtYcc444Rgb], m, 3)[0]) {
+      EXPECT_EQ(Run444(JpegCvtYcc444Rgb, m, 3)[0] - 1, Run444(t.outputConverters[cvtYcc444Rgb], m, 3)[0]);
       crLower.push_back(v);
     }
     m.Fill(bPlain < 0 ? 240 : 20, v, 128);
-    if (Run444(JpegCvtYcc444Rgb, m, 3)[2] != Run444(t.outputConverters[kCvtYcc444Rgb], m, 3)[2]) ++cbLower;
+    if (Run444(JpegCvtYcc444Rgb, m, 3)[2] != Run444(t.outputConverters[cvtYcc444Rgb], m, 3)[2]) ++cbLower;
   }
   EXPECT_EQ(crLower, (std::vector<int>{67, 72, 77, 82, 154, 159, 164, 169, 241, 246, 251}));
   EXPECT_EQ(cbLower, 174);
@@ -228,7 +228,7 @@ TEST(Colour, KernelRoundingDiffersOnlyWhereStated) {
       }
       uint8_t a[192], b[192];
       JpegCvtYcc444Rgb(m.s, m.s + 64, m.s + 128, nullptr, a, 24);
-      t.outputConverters[kCvtYcc444Rgb](m.s, m.s + 64, m.s + 128, nullptr, b, 24);
+      t.outputConverters[cvtYcc444Rgb](m.s, m.s + 64, m.s + 128, nullptr, b, 24);
       for (int i = 1; i < 192; i += 3) ASSERT_EQ(a[i], b[i]) << cb << " " << cr;
     }
 }

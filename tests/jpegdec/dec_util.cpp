@@ -13,6 +13,7 @@
 #include <random>
 
 #include "jpeg/decoder/dec_internal.h"
+#include "tests/support/temp_folder.h"
 
 namespace jd {
 
@@ -54,12 +55,8 @@ ErrorManager* Errors(jpeg_decompress_struct* d, ErrorManager* e) {
 }  // namespace
 
 std::string TempPath(const std::string& name) {
-  return "/tmp/velmi_jpegdec_" + std::to_string(getpid()) + "_" + name;
-}
-
-void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), (std::streamsize)bytes.size());
+  static const std::string folder = vtest::ScratchFolder("jpegdec", "files");
+  return folder + "/" + name;
 }
 
 void UseCpuKind(int kind) {
@@ -133,6 +130,19 @@ std::vector<uint8_t> LjEncode(const Pixels& in, const LjWrite& opt) {
       c.comp_info[3].h_samp_factor = opt.hs;
       c.comp_info[3].v_samp_factor = opt.vs;
     }
+  }
+  if (opt.wideQuant0) {
+    unsigned int steps[64];
+    for (int k = 0; k < 64; ++k) steps[k] = 16 + 8 * k;  // up to 520
+    jpeg_add_quant_table(&c, 0, steps, 100, FALSE);
+  }
+  if (opt.fullAcTable0) {
+    JHUFF_TBL* t = jpeg_alloc_huff_table(reinterpret_cast<j_common_ptr>(&c));
+    std::memset(t->bits, 0, sizeof t->bits);
+    t->bits[8] = 255;
+    t->bits[9] = 1;
+    for (int k = 0; k < 256; ++k) t->huffval[k] = (UINT8)k;
+    c.ac_huff_tbl_ptrs[0] = t;
   }
   c.optimize_coding = opt.optimize;
   c.restart_in_rows = opt.restartRows;

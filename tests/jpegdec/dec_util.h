@@ -32,6 +32,8 @@ struct LjWrite {
   std::string comment;
   std::vector<uint8_t> app0;   // extra APP0 body written after the header markers
   bool nonInterleaved = false; // sequential, one scan per component
+  bool wideQuant0 = false;     // quantisation table 0 with steps above 255 (a 16-bit DQT)
+  bool fullAcTable0 = false;   // AC table 0 with all 256 symbols (255 codes of 8 bits, one of 9)
 };
 // Encodes RGB (ch 3), grey (ch 1) or CMYK (ch 4) pixels.
 std::vector<uint8_t> LjEncode(const Pixels& in, const LjWrite& opt);
@@ -83,7 +85,7 @@ std::vector<LjCoefs> OurCoefs(const std::vector<uint8_t>& jpeg, JpegStatus* stat
 double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 int MaxDiff(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
+// Path of a file in this process's scratch folder of the decoder tests.
 std::string TempPath(const std::string& name);
-void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace jd

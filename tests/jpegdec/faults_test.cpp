@@ -344,3 +344,57 @@ TEST(Faults, TruncatedAndCorruptedStreamsFailCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+size_t ScanDataStart(const std::vector<uint8_t>& jpeg) {
+  for (size_t i = 0; i + 3 < jpeg.size(); ++i)
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) return i + 2 + ((jpeg[i + 2] << 8) | jpeg[i + 3]);
+  return jpeg.size();
+}
+
+}  // namespace
+
+// A stream cut short ends with the same status whichever block decoder the
+// processor kind binds: -21 "Data error" when the cut leaves a run of 0xFF
+// bytes at the end of data the decoder needs, otherwise -5 "Memory error"
+// from the marker search that runs out of data.
+TEST(Faults, CutStreamsEndWithThePlainStatusOnEveryProcessorKind) {
+  struct Case {
+    const char* name;
+    int ch, hs, vs, restartMcus;
+  } cases[] = {{"4:2:0", 3, 2, 2, 0}, {"4:2:2 restarts", 3, 2, 1, 3}, {"grey", 1, 1, 1, 0}};
+  int dataErrors = 0, memoryErrors = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    jd::LjWrite opt;
+    opt.quality = 98;  // dense entropy data: many stuffed 0xFF bytes
+    opt.hs = c.hs;
+    opt.vs = c.vs;
+    opt.restartMcus = c.restartMcus;
+    const std::vector<uint8_t> full = jd::LjEncode(jd::MakePicture(32, 16, c.ch, 7), opt);
+    ASSERT_FALSE(full.empty());
+    jd::ReadOptions ro;
+    ro.dibColor = c.ch == 1 ? 4 : 1;
+    ro.dibChannels = c.ch;
+    const size_t first = ScanDataStart(full) + 1;
+    std::vector<JpegStatus> status[3];  // by cut length, for kinds 0, 3, 6
+    const int kinds[3] = {0, 3, 6};
+    for (int k = 0; k < 3; ++k) {
+      jd::UseCpuKind(kinds[k]);
+      for (size_t n = first; n < full.size(); ++n)
+        status[k].push_back(jd::OurDecode(std::vector<uint8_t>(full.begin(), full.begin() + n), ro).status);
+    }
+    for (size_t i = 0; i < status[0].size(); ++i) {
+      const JpegStatus plain = status[0][i];
+      EXPECT_EQ(status[1][i], plain) << "cut at " << first + i << " of " << full.size();
+      EXPECT_EQ(status[2][i], plain) << "cut at " << first + i << " of " << full.size();
+      EXPECT_TRUE(plain == JPEG_ERR_DATA || plain == JPEG_ERR_MEMORY) << plain << " cut at " << first + i;
+      dataErrors += plain == JPEG_ERR_DATA;
+      memoryErrors += plain == JPEG_ERR_MEMORY;
+    }
+  }
+  jd::UseCpuKind(0);
+  EXPECT_GT(dataErrors, 0);  // the cuts met 0xFF runs
+  EXPECT_GT(memoryErrors, 0);
+}

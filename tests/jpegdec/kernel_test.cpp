@@ -26,9 +26,9 @@ TEST(Kernels, RegistryKindSelectsTheTable) {
     EXPECT_EQ(t->idctInt, simd ? JpegIdctIntSse2 : JpegIdctInt);
     EXPECT_EQ(t->dequantInt, simd ? JpegDequantizeIntSse2 : JpegDequantizeInt);
     EXPECT_EQ(t->dequantScaled, JpegDequantizeScaled);
-    EXPECT_EQ(t->outputConverters[kCvtCopy3], JpegCvtCopy3);
-    EXPECT_EQ(t->outputConverters[kCvtCopy4], JpegCvtCopy4);
-    EXPECT_EQ(t->outputConverters[kCvtYcc420Bgr] == JpegCvtYcc420Bgr, !simd);
+    EXPECT_EQ(t->outputConverters[cvtCopy3], JpegCvtCopy3);
+    EXPECT_EQ(t->outputConverters[cvtCopy4], JpegCvtCopy4);
+    EXPECT_EQ(t->outputConverters[cvtYcc420Bgr] == JpegCvtYcc420Bgr, !simd);
     for (auto f : t->outputConverters) EXPECT_NE(f, nullptr);
     EXPECT_EQ(t->decoderOutput, nullptr);
     JpegFree(&job);
@@ -54,18 +54,18 @@ TEST(Kernels, OutputKernelsWriteTheStatedBytesOfRandomMcus) {
   JpegKernelTable plain{}, simd{};
   JpegFillPlainOutputKernels(&plain);
   JpegFillPlainOutputKernels(&simd);
-  JpegFillSimdOutputKernels(&simd);
+  JpegFillSimdOutputKernels(&simd, JPEG_CPU_P4_SSE2);
   struct Entry {
     int slot, sampling, layout;  // sampling 0: 1x1, 1: 2x1, 2: 2x2; layout -1 copy-like (plain bytes)
-  } entries[] = {{kCvtGray, 0, -1},      {kCvtPack422, 1, -1},    {kCvtYcc444Rgb, 0, 0},   {kCvtYcc422Rgb, 1, 0},
-                 {kCvtYcc420Rgb, 2, 0},  {kCvtYcc444Bgr, 0, 1},   {kCvtYcc422Bgr, 1, 1},   {kCvtYcc420Bgr, 2, 1},
-                 {kCvtYcc444Quad, 0, 2}, {kCvtYcc422Quad, 1, 2},  {kCvtYcc420Quad, 2, 2},  {kCvtYcck444Quad, 0, 3},
-                 {kCvtYcck422Quad, 1, 3}, {kCvtYcck420Quad, 2, 3}};
+  } entries[] = {{cvtGray, 0, -1},      {cvtPack422, 1, -1},    {cvtYcc444Rgb, 0, 0},   {cvtYcc422Rgb, 1, 0},
+                 {cvtYcc420Rgb, 2, 0},  {cvtYcc444Bgr, 0, 1},   {cvtYcc422Bgr, 1, 1},   {cvtYcc420Bgr, 2, 1},
+                 {cvtYcc444Quad, 0, 2}, {cvtYcc422Quad, 1, 2},  {cvtYcc420Quad, 2, 2},  {cvtYcck444Quad, 0, 3},
+                 {cvtYcck422Quad, 1, 3}, {cvtYcck420Quad, 2, 3}};
   std::mt19937 rng(5);
   for (const Entry& e : entries) {
     SCOPED_TRACE(e.slot);
     const int w = e.sampling ? 16 : 8, h = e.sampling == 2 ? 16 : 8, nY = (w / 8) * (h / 8);
-    const int bpp = e.slot == kCvtGray ? 1 : e.slot == kCvtPack422 ? 2 : e.layout >= 2 ? 4 : 3;
+    const int bpp = e.slot == cvtGray ? 1 : e.slot == cvtPack422 ? 2 : e.layout >= 2 ? 4 : 3;
     for (int n = 0; n < 40; ++n) {
       alignas(16) int16_t mcu[640];
       for (auto& v : mcu) v = (int16_t)(rng() % 256);

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "tests/jpegdec/dec_util.h"
+#include "tests/support/file_io.h"
 
 namespace {
 
@@ -118,7 +121,7 @@ TEST(ReadOps, ParametersThenDataAndTablesThenDataEqualTheWholeRead) {
 TEST(ReadOps, FileReadsEqualMemoryReads) {
   const auto jpeg = jd::LjEncode(jd::MakePicture(50, 40, 3, 3), jd::LjWrite{});
   const std::string path = jd::TempPath("file.jpg");
-  jd::WriteFileBytes(path, jpeg);
+  vtest::WriteBytes(path, jpeg);
   jd::ReadOptions ro;
   const jd::Decode whole = jd::OurDecode(jpeg, ro);
   ro.io = 15;
@@ -158,7 +161,7 @@ TEST(ReadOps, RepeatedRegionReadsOnOneJob) {
   opt.restartMcus = 3;
   const auto jpeg = jd::LjEncode(jd::MakePicture(90, 70, 3, 6), opt);
   const std::string path = jd::TempPath("roi.jpg");
-  jd::WriteFileBytes(path, jpeg);
+  vtest::WriteBytes(path, jpeg);
   const jd::Decode whole = jd::OurDecode(jpeg, jd::ReadOptions{});
   const int regions[][4] = {{30, 40, 60, 70}, {0, 0, 20, 10}, {50, 17, 89, 50}, {5, 60, 10, 62}};
   for (bool file : {false, true}) {
@@ -271,7 +274,7 @@ TEST(ReadOps, ThumbnailsFromApp0) {
   }
   {  // the same thumbnail from a file
     const std::string path = jd::TempPath("thumb.jpg");
-    jd::WriteFileBytes(path, jpeg);
+    vtest::WriteBytes(path, jpeg);
     Job j;
     j.job.jpegFileName = path.c_str();
     auto px = j.Picture(4, 3, 3, 1);
@@ -441,3 +444,129 @@ TEST(ReadOps, OneJobReadsSeveralPictures) {
 }
 
 }  // namespace
+
+namespace {
+
+// The DQT and DHT tables of a stream, raw, by caller slot: quantisation by
+// number, Huffman by 2 x number + class.
+struct RawTables {
+  std::vector<uint8_t> quant[4];
+  std::vector<uint8_t> counts[8], symbols[8];
+};
+
+RawTables StreamTables(const std::vector<uint8_t>& j) {
+  RawTables t;
+  for (size_t i = 2; i + 4 <= j.size() && j[i] == 0xFF && j[i + 1] != 0xDA;) {
+    const size_t len = (j[i + 2] << 8) | j[i + 3], end = i + 2 + len;
+    size_t k = i + 4;
+    if (j[i + 1] == 0xDB)
+      while (k < end) {
+        const size_t size = (j[k] >> 4) ? 128 : 64;
+        t.quant[j[k] & 15].assign(j.begin() + k + 1, j.begin() + k + 1 + size);
+        k += 1 + size;
+      }
+    if (j[i + 1] == 0xC4)
+      while (k < end) {
+        const int slot = 2 * (j[k] & 15) + (j[k] >> 4);
+        size_t total = 0;
+        for (int n = 0; n < 16; ++n) total += j[k + 1 + n];
+        t.counts[slot].assign(j.begin() + k + 1, j.begin() + k + 17);
+        t.symbols[slot].assign(j.begin() + k + 17, j.begin() + k + 17 + total);
+        k += 17 + total;
+      }
+    i = end;
+  }
+  return t;
+}
+
+// Bytes [0, n) equal want, the rest of the buffer still holds the fill byte.
+void ExpectCopied(const uint8_t* buffer, size_t size, const std::vector<uint8_t>& want, const char* what, int slot) {
+  if (!want.empty()) {
+    EXPECT_EQ(std::memcmp(buffer, want.data(), want.size()), 0) << what << " slot " << slot;
+  }
+  for (size_t k = want.size(); k < size; ++k) ASSERT_EQ(buffer[k], 0xEE) << what << " slot " << slot << " byte " << k;
+}
+
+}  // namespace
+
+TEST(ReadOps, ReadsCopyTheRawTablesIntoTheCallersSlots) {
+  const struct {
+    const char* name;
+    bool wide, full;
+  } cases[] = {{"8-bit tables", false, false},
+               {"a 16-bit table", true, false},
+               {"256 AC symbols", false, true},
+               {"both", true, true}};
+  for (const auto& c : cases) {
+    jd::LjWrite opt;
+    opt.wideQuant0 = c.wide;
+    opt.fullAcTable0 = c.full;
+    const std::vector<uint8_t> jpeg = jd::LjEncode(jd::MakePicture(32, 16, 3, 3), opt);
+    ASSERT_FALSE(jpeg.empty());
+    const RawTables raw = StreamTables(jpeg);
+    ASSERT_EQ(raw.quant[0].size(), c.wide ? 128u : 64u) << c.name;
+    ASSERT_EQ(raw.symbols[1].size(), c.full ? 256u : 162u) << c.name;
+    for (int io : {1, 3}) {  // a parameters read and a whole-image read
+      SCOPED_TRACE(testing::Message() << c.name << ", read type " << io);
+      Job j;
+      j.Memory(jpeg);
+      std::vector<uint8_t> px = j.Picture(32, 16, 3, 1);
+      j.job.dibPixels = px.data();
+      uint8_t quant[4][128], counts[8][16], symbols[8][256];
+      std::memset(quant, 0xEE, sizeof quant);
+      std::memset(counts, 0xEE, sizeof counts);
+      std::memset(symbols, 0xEE, sizeof symbols);
+      JPEG_PROPERTIES& p = j.job.props;
+      for (int k = 0; k < 4; ++k) p.quantSpec[k] = {quant[k], 9};
+      for (int k = 0; k < 8; ++k) p.huffSpec[k] = {counts[k], symbols[k], 7, 7};
+      ASSERT_EQ(JpegRead(&j.job, io), 0);
+      for (int k = 0; k < 4; ++k) {
+        ExpectCopied(quant[k], 128, raw.quant[k], "quantisation", k);
+        EXPECT_EQ(p.quantSpec[k].id, raw.quant[k].empty() ? 9 : k);
+      }
+      for (int k = 0; k < 8; ++k) {
+        ExpectCopied(counts[k], 16, raw.counts[k], "counts", k);
+        ExpectCopied(symbols[k], 256, raw.symbols[k], "symbols", k);
+        EXPECT_EQ(p.huffSpec[k].cls, raw.counts[k].empty() ? 7 : k % 2);
+        EXPECT_EQ(p.huffSpec[k].id, raw.counts[k].empty() ? 7 : k / 2);
+      }
+      if (io == 3) {  // and the tables decode the picture as libjpeg-turbo does
+        const jd::LjImage judge = jd::LjDecode(jpeg);
+        ASSERT_EQ(judge.px.size(), px.size());
+        int worst = 0;
+        for (size_t k = 0; k < px.size(); ++k) worst = std::max(worst, std::abs(px[k] - judge.px[k]));
+        EXPECT_LE(worst, 2);
+      }
+    }
+  }
+}
+
+TEST(ReadOps, ReadsLeaveTheStandardTablesAWriteLeftInTheSlots) {
+  Job j;
+  std::vector<uint8_t> px = j.Picture(16, 16, 3, 2);
+  for (size_t k = 0; k < px.size(); ++k) px[k] = (uint8_t)(k * 7);
+  std::vector<uint8_t> out(4096);
+  j.job.dibPixels = px.data();
+  j.job.jpegBuffer = out.data();
+  j.job.jpegBufferSize = (int32_t)out.size();
+  j.job.jpegWidth = j.job.jpegHeight = 16;
+  ASSERT_EQ(JpegWrite(&j.job, 9), 0);
+  JPEG_PROPERTIES& p = j.job.props;
+  JpegQuantSpec quant[4];
+  JpegHuffSpec huff[8];
+  std::memcpy(quant, p.quantSpec, sizeof quant);
+  std::memcpy(huff, p.huffSpec, sizeof huff);
+  ASSERT_NE(quant[0].base, nullptr);
+  ASSERT_NE(huff[1].symbols, nullptr);
+  const std::vector<uint8_t> lumaSteps(quant[0].base, quant[0].base + 64);
+
+  jd::LjWrite opt;
+  opt.wideQuant0 = true;
+  opt.fullAcTable0 = true;
+  const std::vector<uint8_t> jpeg = jd::LjEncode(jd::MakePicture(16, 16, 3, 5), opt);
+  j.Memory(jpeg);
+  ASSERT_EQ(JpegRead(&j.job, 1), 0);
+  EXPECT_EQ(std::memcmp(quant, p.quantSpec, sizeof quant), 0);
+  EXPECT_EQ(std::memcmp(huff, p.huffSpec, sizeof huff), 0);
+  EXPECT_EQ(std::vector<uint8_t>(quant[0].base, quant[0].base + 64), lumaSteps);
+}

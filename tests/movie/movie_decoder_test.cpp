@@ -436,4 +436,28 @@ TEST(JmvPack, PacksAFolderOfPictures) {
   std::system(("rm -rf " + dir).c_str());
 }
 
+// --track writes an MP3 sound track as long as the movie (frames x r2 / r1
+// seconds), which mpg123 decodes to 22,050 Hz mono; without the encoder
+// module the tool fails instead of leaving a movie without its track.
+TEST(JmvPack, WritesASoundTrackAsLongAsTheMovie) {
+  const std::string dir = testing::TempDir() + "pack_track_" + std::to_string(::getpid());
+  ASSERT_EQ(std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()), 0);
+  const std::string pack = std::string(JMV_PACK) + " --rate 10 --generate 64x48x25 --track " + dir + "/t.mp3 " + dir +
+                           "/m.jmv > /dev/null 2>&1";
+  ASSERT_EQ(std::system(("VELMI_MODULE_PATH=" VELMI_MODULE_DIR " " + pack).c_str()), 0);
+  ASSERT_EQ(std::system(("mpg123 -q -w " + dir + "/t.wav " + dir + "/t.mp3").c_str()), 0);
+  FILE* f = std::fopen((dir + "/t.wav").c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  Bytes wav;
+  for (int ch; (ch = std::fgetc(f)) != EOF;) wav.push_back(static_cast<uint8_t>(ch));
+  std::fclose(f);
+  ASSERT_GT(wav.size(), 44u);
+  EXPECT_EQ(GetLe32(&wav[24]), 22050u);
+  EXPECT_EQ(wav[22], 1);
+  const double seconds = double(wav.size() - 44) / (22050 * 2);
+  EXPECT_NEAR(seconds, 2.5, 0.1);
+  EXPECT_NE(std::system(("VELMI_MODULE_PATH=" + dir + "/none " + pack).c_str()), 0);
+  std::system(("rm -rf " + dir).c_str());
+}
+
 }  // namespace

@@ -5,7 +5,10 @@
 
 #include <string>
 
-// A fresh directory under the system's temporary folder, removed afterwards.
+#include "tests/support/temp_folder.h"
+
+// A fresh directory below the build tree, removed afterwards (read-only
+// marks included).
 class TempDir {
  public:
   TempDir();
@@ -22,6 +25,7 @@ class TempDir {
   bool exists(const std::string& rel) const;
 
  private:
+  vtest::TempFolder folder_;
   std::string path_;
 };
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "player/core/ini_store.h"
 #include "player/core/settings.h"
 #include "tests/player/rbp_builder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -36,7 +38,7 @@ class IniTest : public ::testing::Test {
   }
   void TearDown() override {
     IniStore::Flush();
-    (void)!system(("rm -rf '" + dir + "'").c_str());
+    vtest::RemoveTree(dir);
   }
   std::string dir, file, wfile;
 };
@@ -123,7 +125,7 @@ class StartupTest : public ::testing::Test {
     SetScreenWidth(640);
     SetScreenHeight(480);
     dir = MakeTempDir("startup");
-    (void)!system(("mkdir -p '" + dir + "/game/prog'").c_str());
+    std::filesystem::create_directories(dir + "/game/prog");
     app = new CGameApp;
     std::string prog = Win(dir + "/game/prog/");
     std::strcpy(app->programFolder, prog.c_str());
@@ -131,7 +133,7 @@ class StartupTest : public ::testing::Test {
   void TearDown() override {
     IniStore::Flush();
     delete app;
-    (void)!system(("rm -rf '" + dir + "'").c_str());
+    vtest::RemoveTree(dir);
   }
   void Cfg(const std::string& text) { WriteFileBytes(dir + "/game/prog/velmi.cfg", Bytes(text.begin(), text.end())); }
   std::string dir;
@@ -215,13 +217,14 @@ TEST_F(StartupTest, IndexWordsClampedOthersKeptAndQuotesRead) {
 }
 
 TEST_F(StartupTest, DataFolderSearch) {
-  (void)!system(("mkdir -p '" + dir + "/game/shared' '" + dir + "/abs'").c_str());
+  std::filesystem::create_directories(dir + "/game/shared");
+  std::filesystem::create_directories(dir + "/abs");
   WriteFileBytes(dir + "/game/shared/grpack_v.mlz", Bytes{1});
   WriteFileBytes(dir + "/abs/grpack_v.mlz", Bytes{1});
   Cfg("[GAME_INST_FOLDER]\r\nDATA01=nothere\\\r\nDATA02=..\\shared\\\r\n");
   EXPECT_EQ(FindDataFolder(app, Win(dir + "/game/prog/velmi.cfg").c_str(), "grpack_v.mlz"), 1);
   EXPECT_STREQ(app->dataPath, Win(dir + "/game/shared/").c_str());
-  EXPECT_EQ(system(("test -d '" + dir + "/game/shared/save'").c_str()), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(dir + "/game/shared/save"));
   IniStore::Flush();
   Cfg("[GAME_INST_FOLDER]\r\nDATA03=" + Win(dir + "/abs/") + "\r\n");
   EXPECT_EQ(FindDataFolder(app, Win(dir + "/game/prog/velmi.cfg").c_str(), "grpack_v.mlz"), 1);

@@ -11,6 +11,7 @@
 
 #include "player/core/display.h"
 #include "tests/player/rbp_builder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ class DeviceTest : public ::testing::Test {
   }
   void TearDown() override {
     VelmiDeviceReset();
-    (void)!system(("rm -rf '" + dir + "'").c_str());
+    vtest::RemoveTree(dir);
   }
   // Drains the queue, dispatching; returns the WM_QUIT code or -1.
   int Pump() {

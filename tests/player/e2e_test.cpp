@@ -11,13 +11,16 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "player/core/blit.h"
 #include "player/core/picture.h"
+#include "player/scenario/game_mode.h"
 #include "tests/player/rbp_builder.h"
+#include "tests/support/temp_folder.h"
 
 extern char** environ;
 
@@ -75,13 +78,17 @@ int WaitFor(pid_t pid, int seconds) {
   }
 }
 
-bool WaitForFile(const std::string& path, int seconds) {
+// A PNG is whole once it ends with its IEND chunk (empty, fixed CRC).
+bool PngComplete(const Bytes& png) {
+  static const uint8_t kEnd[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+  return png.size() > 8 + sizeof kEnd && std::memcmp(png.data() + png.size() - sizeof kEnd, kEnd, sizeof kEnd) == 0;
+}
+
+// True once another process has written the whole PNG.
+bool WaitForPng(const std::string& path, int seconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (std::chrono::steady_clock::now() < end) {
-    if (ReadFileBytes(path).size() > 8) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let the writer finish
-      return true;
-    }
+    if (PngComplete(ReadFileBytes(path))) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;
@@ -111,20 +118,31 @@ std::vector<std::pair<std::string, Bytes>> ScenePictures(int size) {
           {"t90.rbp", MakeRbpGrey(size, size, grey, 100, 100)}};
 }
 
+// Copies a program with its permissions, as an installation would.
+bool InstallProgram(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+  if (!ec) std::filesystem::permissions(to, std::filesystem::status(from).permissions(), ec);
+  return !ec;
+}
+
 class EndToEnd : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
     b = kBuilds[GetParam()];
     dir = MakeTempDir(b.name);
     ASSERT_FALSE(dir.empty());
-    (void)!system(("mkdir -p '" + dir + "/prog/data'").c_str());
+    std::filesystem::create_directories(dir + "/prog/data");
   }
   void TearDown() override {
-    if (!HasFailure()) (void)!system(("rm -rf '" + dir + "'").c_str());
+    if (HasFailure())
+      vtest::KeepScratchFolders();  // for a look at what the player left
+    else
+      vtest::RemoveTree(dir);
   }
   std::string Install(const char* exe) {
     std::string target = dir + "/prog/" + std::string(std::strrchr(exe, '/') + 1);
-    EXPECT_EQ(system(("cp '" + std::string(exe) + "' '" + target + "'").c_str()), 0);
+    EXPECT_TRUE(InstallProgram(exe, target));
     return target;
   }
   std::string Script(const std::string& text) {
@@ -146,9 +164,14 @@ TEST_P(EndToEnd, SceneSecondStartAndWriteBack) {
   WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end()));
   std::string exe = Install(b.scene);
   std::string shot = dir + "/shot.png";
-  pid_t first = Spawn(exe, Env(Script("20 shot " + shot + "\n300 quit\n")), dir + "/first.err");
+  // The first copy steps into the background and takes its picture there;
+  // it reports no mode until a second start brings it to the front, and quits
+  // only after that, so the second start always finds it running.
+  const std::string title = std::to_string(MODE_TITLE);
+  pid_t first =
+      Spawn(exe, Env(Script("30 focus 0\n40 shot " + shot + "\n50 wait " + title + "\n1 quit\n")), dir + "/first.err");
   ASSERT_GT(first, 0);
-  ASSERT_TRUE(WaitForFile(shot, 30)) << Text(ReadFileBytes(dir + "/first.err"));
+  ASSERT_TRUE(WaitForPng(shot, 30)) << Text(ReadFileBytes(dir + "/first.err"));
 
   // A second copy of the same build from the same folder brings the first forward and ends.
   pid_t second = Spawn(exe, {"VELMI_LOCK_DIR=" + dir}, dir + "/second.err");
@@ -203,8 +226,8 @@ TEST_P(EndToEnd, PlayerStartsAndClosesAndRefusesABadScreen) {
   pid_t p = Spawn(exe, Env(Script("5 shot " + shot + "\n30 quit\n")), dir + "/run.err");
   EXPECT_EQ(WaitFor(p, 60), 0) << Text(ReadFileBytes(dir + "/run.err"));
   EXPECT_GT(ReadFileBytes(dir + "/prog/velmi.cfg").size(), 100u);
-  EXPECT_EQ(system(("test -d '" + dir + "/prog/data/save'").c_str()), 0);  // made at start
-  (void)!system(("rm -f '" + dir + "/prog/velmi.cfg'").c_str());
+  EXPECT_TRUE(std::filesystem::is_directory(dir + "/prog/data/save"));  // made at start
+  std::filesystem::remove(dir + "/prog/velmi.cfg");
   // A failing display ends start-up with its message and leaves no velmi.cfg.
   std::vector<std::string> env = Env(Script("30 quit\n"));
   env.push_back("VELMI_DEVICE_FAIL=gapi");
@@ -275,12 +298,12 @@ INSTANTIATE_TEST_SUITE_P(Builds, EndToEnd, ::testing::Values(0, 1, 2),
 // load; a script waits for a mode, and a wait that runs out closes the player.
 TEST(EndToEndChannel, ReportsModesPicturesAndWaits) {
   std::string dir = MakeTempDir("channel");
-  (void)!system(("mkdir -p '" + dir + "/prog/data'").c_str());
+  std::filesystem::create_directories(dir + "/prog/data");
   auto pictures = ScenePictures(80);
   pictures.pop_back();  // no t90
   ASSERT_TRUE(WritePack(dir + "/prog/data/grpack_v.mlz", pictures, false));
   std::string exe = dir + "/prog/player_scene_ce50";
-  ASSERT_EQ(system(("cp '" SCENE_CE50 "' '" + exe + "'").c_str()), 0);
+  ASSERT_TRUE(InstallProgram(SCENE_CE50, exe));
   auto run = [&](const std::string& text, const std::string& name) {
     std::string script = dir + "/" + name + ".txt", report = dir + "/" + name + ".report";
     WriteFileBytes(script, Bytes(text.begin(), text.end()));
@@ -297,16 +320,16 @@ TEST(EndToEndChannel, ReportsModesPicturesAndWaits) {
   // frames later; a wait for a mode that never comes closes the player.
   EXPECT_EQ(run("5 tap 10 10\n1 wait 80\n3 quit\n", "tap"), "1 mode 0 1\n6 mode 80 0\n");
   EXPECT_EQ(run("2 wait 55 * 10\n", "never"), "1 mode 0 1\n12 timeout 55\n");
-  (void)!system(("rm -rf '" + dir + "'").c_str());
+  vtest::RemoveTree(dir);
 }
 
 // The landscape panel of a 640x480 device shows the same scene.
 TEST(EndToEndLandscape, Ce50OnALandscapePanel) {
   std::string dir = MakeTempDir("land");
-  (void)!system(("mkdir -p '" + dir + "/prog/data'").c_str());
+  std::filesystem::create_directories(dir + "/prog/data");
   ASSERT_TRUE(WritePack(dir + "/prog/data/grpack_v.mlz", ScenePictures(80), true));
   std::string exe = dir + "/prog/player_scene_ce50";
-  ASSERT_EQ(system(("cp '" SCENE_CE50 "' '" + exe + "'").c_str()), 0);
+  ASSERT_TRUE(InstallProgram(SCENE_CE50, exe));
   std::string shot = dir + "/shot.png", script = dir + "/s.txt";
   std::string text = "20 shot " + shot + "\n30 quit\n";
   WriteFileBytes(script, Bytes(text.begin(), text.end()));
@@ -318,7 +341,7 @@ TEST(EndToEndLandscape, Ce50OnALandscapePanel) {
   ASSERT_EQ(w, 640);
   EXPECT_EQ(px[size_t(80 + 40) * 640 + 20 + 20], 0xF800);
   EXPECT_EQ(px[size_t(80 + 40) * 640 + 20 + 60], 0x07E0);
-  (void)!system(("rm -rf '" + dir + "'").c_str());
+  vtest::RemoveTree(dir);
 }
 
 }  // namespace

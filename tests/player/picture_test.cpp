@@ -4,6 +4,7 @@
 #include <velmi_platform.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "common/file.h"
 #include "formats/le_bytes.h"
@@ -11,6 +12,7 @@
 #include "player/core/pack_reader.h"
 #include "player/core/picture.h"
 #include "tests/player/rbp_builder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -29,8 +31,7 @@ class PictureTest : public ::testing::Test {
   }
   void TearDown() override {
     pic.FreePixels();
-    std::string cmd = "rm -rf '" + dir + "'";
-    (void)!system(cmd.c_str());
+    vtest::RemoveTree(dir);
   }
   int Load(const std::string& file, const Bytes& b, const char* name = nullptr) {
     WriteFileBytes(dir + "/" + file, b);
@@ -102,7 +103,7 @@ TEST_F(PictureTest, NamesAndExtensions) {
   // A folder whose last character before the backslash has a trail byte in
   // the lead-byte range (亜 is 88 9F) is still a folder.
   std::string sub = "\x88\x9f";
-  ASSERT_EQ(system(("mkdir '" + dir + "/\xe4\xba\x9c'").c_str()), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir + "/\xe4\xba\x9c"));
   WriteFileBytes(dir + "/\xe4\xba\x9c/in.rbp", MakeRbp565(1, 1, {9}, 1, 1));
   ASSERT_EQ(LoadPicture(&pic, "in", (folder + sub + "\\").c_str(), 0, nullptr), 1);
   EXPECT_EQ(Px(0), 9);

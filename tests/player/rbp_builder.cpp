@@ -3,6 +3,7 @@
 #include <png.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,8 @@
 #include "formats/jbp1_stream.h"
 #include "formats/le_bytes.h"
 #include "formats/rgb565.h"
+#include "tests/support/file_io.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -115,22 +118,13 @@ bool WritePack(const std::string& path, const std::vector<std::pair<std::string,
   return writer.Finish() != FALSE;
 }
 
-bool WriteFileBytes(const std::string& path, const Bytes& data) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-  return bool(f);
-}
+bool WriteFileBytes(const std::string& path, const Bytes& data) { return vtest::WriteBytes(path, data); }
 
-Bytes ReadFileBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
+Bytes ReadFileBytes(const std::string& path) { return vtest::ReadBytes(path); }
 
 std::string MakeTempDir(const char* tag) {
-  std::string t = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/velmi-" + tag + "-XXXXXX";
-  std::vector<char> buf(t.begin(), t.end());
-  buf.push_back(0);
-  return mkdtemp(buf.data()) ? std::string(buf.data()) : std::string();
+  static std::atomic<int> made{0};
+  return vtest::ScratchFolder("player", std::string(tag) + "-" + std::to_string(++made));
 }
 
 namespace {

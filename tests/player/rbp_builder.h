@@ -28,6 +28,8 @@ Bytes MakeRbpRaw(const char magic[4], uint32_t type, uint32_t w, uint32_t h, con
 // Writes a pack with the converter's pack writer; entries LZSS-coded when asked.
 bool WritePack(const std::string& path, const std::vector<std::pair<std::string, Bytes>>& entries, bool compress);
 
+// Whole-file helpers (creating missing parent folders), and a fresh empty
+// folder below the build tree that goes when the test process ends.
 bool WriteFileBytes(const std::string& path, const Bytes& data);
 Bytes ReadFileBytes(const std::string& path);
 std::string MakeTempDir(const char* tag);

@@ -359,8 +359,15 @@ TEST(AcmConversion, OddLengthAdpcmDataEnds) {
   WaveFormatBuffer f;
   DWORD size = 0;
   BYTE* pcm = DecodeWaveToPcm(image.data(), DWORD(image.size()), f.get(), &size);
-  if (pcm) LocalFree(pcm);
-  SUCCEED();
+  // The walk ends, and the one 256-byte block gives its 505 samples (the
+  // fact chunk's count) as 16-bit mono PCM at the image's rate.
+  ASSERT_NE(pcm, nullptr);
+  LocalFree(pcm);
+  EXPECT_EQ(size, 505u * 2);
+  EXPECT_EQ(f.get()->wFormatTag, WAVE_FORMAT_PCM);
+  EXPECT_EQ(f.get()->nChannels, 1);
+  EXPECT_EQ(f.get()->nSamplesPerSec, 0x6022u);
+  EXPECT_EQ(f.get()->wBitsPerSample, 16);
 }
 
 }  // namespace

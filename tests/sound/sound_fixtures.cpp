@@ -12,6 +12,8 @@
 
 #include "formats/le_bytes.h"
 #include "tools/sample_sounds.h"
+#include "tests/support/file_io.h"
+#include "tests/support/temp_folder.h"
 
 namespace soundtest {
 namespace {
@@ -64,18 +66,12 @@ bool Run(const std::vector<std::string>& args, std::string* error) {
   return true;
 }
 
-bool WriteFile(const std::string& path, const Bytes& b) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
-  return bool(f);
-}
-
 bool DecodeWith(const std::vector<std::string>& toolAndFlags, const char* ext, const Bytes& in, Pcm* out,
                 std::string* error) {
   static int counter = 0;
   const std::string base = TempDir() + "/dec" + std::to_string(getpid()) + "_" + std::to_string(counter++);
   const std::string src = base + ext, wav = base + ".wav";
-  if (!WriteFile(src, in)) {
+  if (!vtest::WriteBytes(src, in)) {
     *error = "cannot write " + src;
     return false;
   }
@@ -96,8 +92,8 @@ bool DecodeWith(const std::vector<std::string>& toolAndFlags, const char* ext, c
 }  // namespace
 
 std::string TempDir() {
-  const char* t = std::getenv("TMPDIR");
-  return t && *t ? t : "/tmp";
+  static const std::string folder = vtest::ScratchFolder("sound", "files");
+  return folder;
 }
 
 Pcm Tone(double hz, int rate, int channels, double seconds, double level) {

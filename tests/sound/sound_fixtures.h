@@ -40,6 +40,7 @@ Pcm ReadWav(const std::string& path);
 // measured on a window in the middle of the sound.
 double DominantHz(const Pcm& pcm);
 
+// This process's scratch folder of the sound tests, below the build tree.
 std::string TempDir();
 
 }  // namespace soundtest

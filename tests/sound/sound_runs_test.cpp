@@ -12,16 +12,12 @@
 #include "formats/pack_format.h"
 #include "sound_fixtures.h"
 #include "tools/sample_sounds.h"
+#include "tests/support/file_io.h"
 
 namespace {
 
 using namespace soundtest;
 namespace fs = std::filesystem;
-
-Bytes ReadAll(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), {});
-}
 
 struct PackEntry {
   std::string name;
@@ -106,7 +102,7 @@ class SoundRuns : public ::testing::TestWithParam<int> {
         const bool converted = r.spec.shape != vtools::SoundShape::Compressed &&
                                (kind == 1 || r.spec.shape == vtools::SoundShape::Pcm);
         ASSERT_EQ(converted, fs::exists(file)) << r.path;
-        if (converted) CheckSound(ReadAll(file), encoder, 1, 1, r.spec.seconds, r.spec.hz, r.path);
+        if (converted) CheckSound(vtest::ReadBytes(file), encoder, 1, 1, r.spec.seconds, r.spec.hz, r.path);
       }
     }
   }
@@ -145,7 +141,7 @@ TEST_P(SoundRuns, SmallSampleGame) {
   EXPECT_FALSE(fs::exists(root_ / "out" / "data" / "se" / (encoder == 0 ? "101.mp3" : "101.ogg")));
   CheckMusicAndEffects(vtools::SampleSize::Small, encoder);
 
-  const std::vector<PackEntry> pack = ReadPack(ReadAll(root_ / "out" / "data" / "voice.mlz"));
+  const std::vector<PackEntry> pack = ReadPack(vtest::ReadBytes((root_ / "out" / "data" / "voice.mlz").string()));
   ASSERT_EQ(voices.size(), pack.size());
   const char* ext = encoder == 0 ? ".mp3" : ".ogg";
   const std::map<std::string, std::string> names = {{"v0001.pcm", "VOICE\\v0001"},
@@ -211,7 +207,7 @@ TEST_F(SoundRuns, VoiceRecordsThatCannotBeConverted) {
   EXPECT_EQ(7, j.job->TotalCount());
   EXPECT_EQ(7, j.job->DoneCount());
   EXPECT_EQ(5, j.job->FailureCount());
-  const auto pack = ReadPack(ReadAll(root_ / "out" / "data" / "voice.mlz"));
+  const auto pack = ReadPack(vtest::ReadBytes((root_ / "out" / "data" / "voice.mlz").string()));
   ASSERT_EQ(7u, pack.size());
   EXPECT_EQ("VOICE\\ok.mp3", pack[0].name);
   EXPECT_EQ("VOICE\\ok2.mp3", pack[6].name);
@@ -286,7 +282,7 @@ TEST_F(SoundRuns, FullCountSampleGame) {
   EXPECT_EQ(j.job->TotalCount(), j.job->DoneCount());
   EXPECT_EQ(0, j.job->FailureCount());
   CheckMusicAndEffects(vtools::SampleSize::Full, 0);
-  const auto pack = ReadPack(ReadAll(root_ / "out" / "data" / "voice.mlz"));
+  const auto pack = ReadPack(vtest::ReadBytes((root_ / "out" / "data" / "voice.mlz").string()));
   ASSERT_EQ(voices.size(), pack.size());
   for (size_t i = 0; i < voices.size(); ++i) {
     const vtools::SampleVoiceOptions& v = voices[i];

@@ -8,8 +8,12 @@
 // Options: --portrait (".jmv2": frames in the device frame buffer's portrait
 // order), --rate <r1>[/<r2>] (frames per second, default 15), --quality <q>
 // (JPEG quality, default 85), --jpeg-dir <folder> (also keep each frame's
-// red/blue-exchanged JPEG there as frameNNNNN.jpg).
+// red/blue-exchanged JPEG there as frameNNNNN.jpg), --track <file.mp3> (also
+// write a sound track as long as the movie: an MP3 of a tone that steps up a
+// tone every second, 22,050 Hz mono; the encoder module is found as the
+// converter finds it).
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,13 +22,16 @@
 #include <string>
 #include <vector>
 
+#include "converter/sound/mp3_encoder.h"
+#include "converter/sound/sound_prep.h"
 #include "tools/jmv/jmv_writer.h"
 
 namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: jmv_pack [--portrait] [--rate r1[/r2]] [--quality q] [--jpeg-dir dir] <output> <folder>\n"
+               "usage: jmv_pack [--portrait] [--rate r1[/r2]] [--quality q] [--jpeg-dir dir] [--track file.mp3]\n"
+               "                <output> <folder>\n"
                "       jmv_pack [options] --generate WxHxN <output>\n");
   return 2;
 }
@@ -54,13 +61,44 @@ jmv::Picture GeneratedFrame(int w, int h, int index) {
   return p;
 }
 
+// The sound track: seconds of 16-bit mono samples at 22,050 Hz, a tone whose
+// pitch steps up every second (so a capture shows the track's progress),
+// coded to MP3.
+bool WriteTrack(const std::string& path, double seconds) {
+  const int rate = 22050;
+  const size_t count = static_cast<size_t>(seconds * rate);
+  std::vector<int16_t> samples(count);
+  double phase = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const double hz = 330.0 * (1 + 0.125 * static_cast<double>(i / rate));
+    phase += 2 * M_PI * hz / rate;
+    samples[i] = static_cast<int16_t>(8000 * std::sin(phase));
+  }
+  WAVEFORMATEX source = {};
+  source.wFormatTag = WAVE_FORMAT_PCM;
+  source.nChannels = 1;
+  source.nSamplesPerSec = rate;
+  source.wBitsPerSample = 16;
+  source.nBlockAlign = 2;
+  source.nAvgBytesPerSec = rate * 2;
+  WAVEFORMATEX target = {};
+  BuildTargetFormat(&target, 0, 0);
+  DWORD size = static_cast<DWORD>(count * 2);
+  BYTE* mp3 = Mp3EncodeBuffer(&target, Mp3BitrateFor(5, 0), reinterpret_cast<const BYTE*>(samples.data()), &source,
+                              &size);
+  if (!mp3) return false;
+  const bool ok = WriteBytes(path, std::vector<uint8_t>(mp3, mp3 + size));
+  LocalFree(mp3);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool portrait = false;
   uint32_t r1 = 15, r2 = 1;
   int quality = 85;
-  std::string jpegDir, generate;
+  std::string jpegDir, generate, track;
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -76,6 +114,8 @@ int main(int argc, char** argv) {
       quality = std::atoi(argv[++i]);
     } else if (a == "--jpeg-dir" && more) {
       jpegDir = argv[++i];
+    } else if (a == "--track" && more) {
+      track = argv[++i];
     } else if (a == "--generate" && more) {
       generate = argv[++i];
     } else if (a.rfind("--", 0) == 0) {
@@ -152,5 +192,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("%s: %zu frames of %u x %u\n", args[0].c_str(), frames.size(), header.width, header.height);
+  if (!track.empty()) {
+    const double seconds = static_cast<double>(frames.size()) * r2 / r1;
+    if (!WriteTrack(track, seconds)) {
+      std::fprintf(stderr, "jmv_pack: cannot code or write the sound track %s\n", track.c_str());
+      return 1;
+    }
+    std::printf("%s: %.2f s sound track\n", track.c_str(), seconds);
+  }
   return 0;
 }

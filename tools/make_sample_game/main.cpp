@@ -1,4 +1,6 @@
-// Writes the synthetic desktop game folder: make_sample_game <folder> [--small]
+// Writes the synthetic desktop game folder: make_sample_game <folder> [--small | --full]
+// (the playable game by default; --small and --full write the converter's
+// test folders).
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -7,12 +9,14 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <folder> [--small]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <folder> [--small | --full]\n", argv[0]);
     return 2;
   }
-  const bool small = argc > 2 && std::strcmp(argv[2], "--small") == 0;
+  vtools::SampleSize size = vtools::SampleSize::Game;
+  if (argc > 2 && std::strcmp(argv[2], "--small") == 0) size = vtools::SampleSize::Small;
+  if (argc > 2 && std::strcmp(argv[2], "--full") == 0) size = vtools::SampleSize::Full;
   std::string error;
-  const vtools::SampleTable table = vtools::SampleGameTable(small ? vtools::SampleSize::Small : vtools::SampleSize::Full);
+  const vtools::SampleTable table = vtools::SampleGameTable(size);
   if (!vtools::WriteSampleGame(argv[1], table, &error)) {
     std::fprintf(stderr, "make_sample_game: %s\n", error.c_str());
     return 1;
