@@ -12,7 +12,7 @@ void DrawCurtain(CGameApp* app, uint32_t* start);
 // Raises the curtain's level over 1,000 ms; 1 when the time is up.
 int StepCurtain(CGameApp* app, uint32_t start);
 // Stops the music channel and clears the story's current track, so that a
-// later request for the same track plays it.
+// new request for the same track plays it.
 void ForgetMusic(CGameApp* app);
 // Removes the story's layer (sprite and picture slot 21) and forgets the
 // remembered background name.

@@ -570,7 +570,7 @@ TEST_F(MapTest, MapKindAndHeroinesFromTheScriptVariables) {
       {"school places", 0, 0, {{0, 0}, {1, 3}, {2, 5}, {3, 6}}, 0, {0, 99, 99, 1, 2, 3}},
       {"school place 4", 0, 0, {{4, 4}}, 0, {99, 99, 99, 4, 99, 99}},
       {"island places", 0, 1, {{0, 4}, {5, 5}, {2, 1}}, 1, {99, 2, 99, 99, 0, 5}},
-      {"a later heroine replaces an earlier", 0, 1, {{1, 2}, {3, 2}}, 1, {99, 99, 3, 99, 99, 99}},
+      {"the last heroine on a destination stays", 0, 1, {{1, 2}, {3, 2}}, 1, {99, 99, 3, 99, 99, 99}},
       // Places the map does not have leave the heroine off it.
       {"places off the map", 0, 0, {{0, 7}, {1, -1}, {2, 300}, {3, -32768}, {4, 2}}, 0, {99, 99, 4, 99, 99, 99}},
       {"island place 6", 0, 1, {{5, 6}, {1, 0}}, 1, {1, 99, 99, 99, 99, 99}},
