@@ -30,7 +30,8 @@ void ReportFrameShare(benchmark::State& state) {
   state.counters["per_frame"] = benchmark::Counter(kFrameSeconds, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// A picture pack with the roll's nineteen pictures and the gallery's five.
+// A picture pack with the roll's nineteen pictures and the gallery's five
+// (the loader reads every picture name with the extension ".rbp").
 struct ExtrasPack {
   std::string dir, path;
   ExtrasPack() {
@@ -39,15 +40,15 @@ struct ExtrasPack {
     std::vector<std::pair<std::string, Bytes>> entries;
     for (int n = 1; n <= 19; ++n) {
       char name[64];
-      std::snprintf(name, sizeof name, "AdvData\\GRP\\ED\\Gend_%02d.zev", n);
+      std::snprintf(name, sizeof name, "AdvData\\GRP\\ED\\Gend_%02d.rbp", n);
       entries.push_back({name, full});
     }
     std::vector<uint8_t> alpha(size_t(W) * H, 255);
     const Bytes chips = MakeRbpJbp1Flat(W, H, 200, &alpha, 800, 600);
-    entries.push_back({"AdvData\\grp\\SYSTEM\\cgmode_BG00", full});
+    entries.push_back({"AdvData\\grp\\SYSTEM\\cgmode_BG00.rbp", full});
     for (const char* n : {"AdvData\\grp\\SYSTEM\\common_cg_chip00", "AdvData\\grp\\SYSTEM\\cgmode_dummychip",
                           "AdvData\\grp\\SYSTEM\\thumbnail_vlm", "AdvData\\grp\\SYSTEM\\scenereplay_chip"})
-      entries.push_back({n, chips});
+      entries.push_back({std::string(n) + ".rbp", chips});
     path = dir + "/grpack_v.mlz";
     WritePack(path, entries, false);
     for (char& c : path)
