@@ -41,16 +41,8 @@ void CGameApp::FillDrawBuckets() {
 }
 
 void CGameApp::RemoveFinishedSprites() {
-  for (CSprite*& s : sprites) {
-    if (!s || s->finished != 1) continue;
-    s->EndEffect();
-    s->ComputeBounds(0, 0);
-    RECT r{s->newBounds[0], s->newBounds[1], s->newBounds[2], s->newBounds[3]};
-    if (dirty) dirty->Add(&r, 1);
-    s->FreePieces();
-    delete s;
-    s = nullptr;
-  }
+  for (int n = 0; n < kSpriteSlots; ++n)
+    if (sprites[n] && sprites[n]->finished == 1) DeleteSprite(n, 1);
 }
 
 void CGameApp::InvalidateChangedSprites() {

@@ -78,19 +78,25 @@ class CGameApp : public CWindowBase {
   uint32_t NextInstruction(uint32_t position);
   uint32_t FindLabel(const char* name);
 
-  // ---- Message window
+  // ---- Message window (message_window.cpp)
   void BuildMessageWindow();
   void ShowMessageWindow(int on);
   void ReleaseTextWindow();
   void UpdateMessageWindowAlpha();
+  // on = 1 shows the name and text at once; 0 clears the text.
   void ReshowMessage(int on, const char* name, const char* text);
+  // Once per frame; non-zero when the page may be left.
   int WaitTextPage();
+  // The side button that acted, or -1.
   int HitSideButton();
   void HighlightSideButton(int n);
   void ShowPageCursor(int on);
+  // READ_SKIP is on and the current block of the current script is unread.
+  int CurrentBlockUnread();
 
-  // ---- Stage: slot operations in canvas units, backgrounds and characters (stage.cpp)
+  // ---- Stage: slot operations in canvas units (stage_slots.cpp), backgrounds and characters (stage.cpp)
   void InvalidateVirtualRect(int x, int y, int w, int h);
+  // The last stylus point lies within the rectangle, edges included.
   int HitTest(int x, int y, int w, int h) const;
   void DeleteSprite(int n, int invalidate);
   void DeleteAllSprites();
@@ -99,28 +105,33 @@ class CGameApp : public CWindowBase {
                      int offsetX, int offsetY, int animation);
   void SetSpriteCell(int n, int cell, int nextCell, int durationMs, int pictureSlot, int x, int y, int w, int h,
                      int offsetX, int offsetY);
+  // ".rbp" in place of the name's extension; 0 (error bit set) on failure.
   int LoadPictureSlot(int n, const char* name, int flag);
   int CreateAlphaPicture(int n, int w, int h);
   int CreatePlainPicture(int n, int w, int h);
   void FreePictureSlot(int n);
   void FreeAllPictureSlots();
   int IsPictureSlotUsed(int n) const;
-  void MakeRectSprite(int n, int x, int y, int w, int h, uint32_t color, int priority);
-  void MakePictureSprite(int n, int pictureSlot, int sx, int sy, int sw, int sh, int x, int y, int ox, int oy,
-                         int priority);
+  // The new sprite, or null for a slot outside 0-511.
+  CSprite* MakeRectSprite(int n, int x, int y, int w, int h, uint32_t color, int priority);
+  // Negative sx, sy become 0; negative sw, sh take the picture's whole size.
+  CSprite* MakePictureSprite(int n, int pictureSlot, int sx, int sy, int sw, int sh, int x, int y, int ox, int oy,
+                             int priority);
   void ShowBackground(const char* name);
   void ClearStage();
   void ShowScrollBackground(const char* name);
   void ApplyViewport();
+  // Character slot s is 0 or 1; the name "-" removes the character.
   void ShowCharacter(int s, const char* name);
   void ShowLayer(int s, const char* name);
   void RemoveCharacter(int s);
   void RemoveLayer(int s);
+  // Once per frame; 1 when the glide has ended.
   int MoveCharacter(int s, int x, int y);
   int MoveBackground(int x, int y, int mode);
   void PlayMovie(const char* name);
 
-  // ---- Sound requests
+  // ---- Sound requests (sound_requests.cpp)
   void PlayBgm(int word);
   void PlaySystemVoice(int character, int number);
   void ApplyChannelVolumes(int kind, int percent);
@@ -245,6 +256,7 @@ class CGameApp : public CWindowBase {
   StageState stage;
   MessageState message;
   SoundRequestState sound;
+  CStorySound soundRequests;  // the requests on the mixer, bound to sound
   SaveStateBlock saveState;
   SaveSlotState saveSlots;
   SystemDataState systemData;
@@ -267,6 +279,17 @@ class CGameApp : public CWindowBase {
   MusicModeState musicMode;
   InterviewState interview;
   EndingState ending;
+
+ private:
+  int CreateBlankPicture(int n, int w, int h, int kind);
+  void ShowFigure(int s, const char* name, bool layer);
+  // Glides (x, y) toward the target over distance x num / den ms.
+  int Glide(GlideState& glide, int32_t& x, int32_t& y, int tx, int ty, int num, int den);
+  int GlideSkipped() const;
+  void HideMessageWindowByPlayer();
+  void OpenBacklog();
+  void CloseBacklog();
+  int EndTextPage();
 };
 
 // Compose the frame's dirty rectangles; the message text draws itself last.

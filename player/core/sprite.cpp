@@ -30,6 +30,7 @@ CSprite::CSprite() {
   std::memset(effectParams, 0, sizeof effectParams);
   effectSavedX = effectSavedY = effectSteps = 0;
   effectStart = 0;
+  for (int32_t& b : effectBounds) b = -1;
   animationOn = 0;
   animationNumber = currentCell = frameCounter = firstCell = 0;
   cellDue = 0;

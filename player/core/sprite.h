@@ -71,6 +71,8 @@ class CSprite : public SpriteDrawItem {
   int StartEffect(int code, int durationMs, int p1, int p2, int p3);
   int StepEffect();
   int EndEffect();
+  // Recomputes every piece for the time since the effect started.
+  void LayoutPieces(int elapsedMs);
   void FreePieces();
   int Update();
 
@@ -99,6 +101,7 @@ class CSprite : public SpriteDrawItem {
   int32_t effectSavedX, effectSavedY;
   int32_t effectSteps;
   uint32_t effectStart;
+  int32_t effectBounds[4];      // area the pieces covered last; all -1 = none
   // Cell animation.
   uint32_t animationOn;
   int16_t animationNumber, currentCell, frameCounter, firstCell;
@@ -109,6 +112,8 @@ class CSprite : public SpriteDrawItem {
 
  private:
   void LoadCell(int cell);
+  // Widens the previous bounds by an area drawn in the last frame.
+  void FoldIntoPrevious(const int32_t* area);
 };
 
 // Canvas units to screen units, multiplied first, truncated toward zero.

@@ -42,6 +42,9 @@ void CGameApp::InitGameMembers() {
   sound = {};
   sound.currentTrack = -1;
   sound.currentEffect = -1;
+  soundRequests.Bind(&sound, &settings, &input, &systemData.eventPicture);
+  soundRequests.MixerPort().Attach(mixer, &screen);
+  soundRequests.SetPaths(musicPath, sePath, voicePackPath, voicePack);
   stage = {};
   message = {};
   message.highlightedButton = -1;

@@ -23,3 +23,6 @@ class CGameApp;
 void SetSpeakerName(CGameApp* app, const char* name);
 // One frame of a message; non-zero once the text is fully typed out.
 int ShowMessageText(CGameApp* app, const char* text);
+
+// The decoded text of the current message, at most 255 bytes.
+extern char g_messageBuffer[256];

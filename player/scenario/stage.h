@@ -14,13 +14,22 @@ constexpr int kSlotWeather = 253;
 constexpr int kSlotChoiceTexts = 254;
 constexpr int kSlotMessageWindow = 255;
 
+// Slot numbers of the tables; any other is refused.
+inline bool IsPictureSlot(int n) { return n >= 0 && n < 256; }
+inline bool IsSpriteSlot(int n) { return n >= 0 && n < 512; }
+
+// Tint words of character names ending in '@' and '*' (byte 0 red, 1 green,
+// 2 blue, in percent).
+constexpr uint32_t kTintAt = 0x5D564B;
+constexpr uint32_t kTintStar = 0x64647A;
+
 // One character slot; its layout is also the save file's.
 struct CharacterSlot {
   int32_t shown;
   char name[32];
   char layer[32];
   int32_t x, y;
-  int32_t homeX, homeY;
+  int32_t homeX, homeY;  // set by the character position instruction; drawn with its middle at 400 + x
 };
 static_assert(sizeof(CharacterSlot) == 84, "character record as saved");
 

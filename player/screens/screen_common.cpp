@@ -5,6 +5,8 @@
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/core/text_window.h"
+#include "player/screens/option_handlers.h"
+#include "player/screens/popup_menu.h"
 
 const ScreenSlots kScreenSlots[] = {
     {"title", 0, 16, 0, 11},
@@ -96,6 +98,21 @@ void ReturnFromScreen(CGameApp* app, int32_t returnMode, int32_t returnPhase, in
   RestoreMessageWindow(app, windowWasShown);
   app->gameMode = returnMode;
   app->phase = returnPhase;
+}
+
+void DisableSaveLoadMenus(CGameApp* app) { SetSaveLoadEnabled(app->menu, &app->settings, nullptr, 0, 0); }
+
+void EnableSaveLoadMenus(CGameApp* app, int returnMode) {
+  const int save = returnMode == MODE_TITLE ? 0 : app->saveAllowed;
+  SetSaveLoadEnabled(app->menu, &app->settings, nullptr, app->loadAllowed, save);
+}
+
+void CloseFullScreen(CGameApp* app, int lastPicture, int32_t returnMode, int32_t returnPhase, int32_t windowWasShown) {
+  RemoveSprites(app, 200, 299);
+  FreePictureSlots(app, 220, lastPicture);
+  RestoreMessageWindow(app, windowWasShown);
+  EnableSaveLoadMenus(app, returnMode);
+  ReturnFromScreen(app, returnMode, returnPhase, 0);
 }
 
 void StepOverlayWeather(CGameApp* app) {

@@ -63,6 +63,15 @@ void EnterScreen(CGameApp* app, int mode, int32_t* returnMode, int32_t* returnPh
 // entry; then returns to the remembered mode and phase.
 void RestoreMessageWindow(CGameApp* app, int32_t windowWasShown);
 void ReturnFromScreen(CGameApp* app, int32_t returnMode, int32_t returnPhase, int32_t windowWasShown);
+// The pop-up menu's load and save submenus while a full screen is open, and
+// again after it closes: saving only where a play-through runs, so a screen
+// closed back to the title leaves saving off.
+void DisableSaveLoadMenus(CGameApp* app);
+void EnableSaveLoadMenus(CGameApp* app, int returnMode);
+// Closing a full screen: its sprites 200-299 and pictures 220..lastPicture
+// go, the message window comes back when it was shown, the menus follow the
+// game state again, and the remembered mode and phase return.
+void CloseFullScreen(CGameApp* app, int lastPicture, int32_t returnMode, int32_t returnPhase, int32_t windowWasShown);
 // The overlays keep the weather moving over the story.
 void StepOverlayWeather(CGameApp* app);
 

@@ -46,6 +46,7 @@ struct SaveLoadState {
   int32_t chosenRow;
   int32_t returnMode, returnPhase;
   int32_t windowWasShown;
+  uint32_t loadStart;  // NowMs when the load's fade began
 };
 
 struct VoiceConfigState {

@@ -10,6 +10,7 @@
 
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/file_io.h"
+#include "tests/player/rbp_builder.h"
 #include "tests/support/temp_folder.h"
 #include "tools/sample_game.h"
 
@@ -24,7 +25,12 @@ void WriteText(const std::string& path, const std::string& text) {
 
 TEST(ConvertedDataFolder, PlayerFindsThePackRunsAndClosesCleanly) {
   const std::string game = vtest::ScratchFolder("e2e", "run-game"), root = vtest::ScratchFolder("e2e", "run");
-  ASSERT_TRUE(vtools::WriteSampleGame(game, vtools::SampleGameTable(vtools::SampleSize::Small)));
+  // The small sample with the pictures the title loads.
+  vtools::SampleTable table = vtools::SampleGameTable(vtools::SampleSize::Small);
+  for (const std::string& n : TitleSystemPictureNames())
+    table.push_back(
+        vtools::PictureFile("AdvData\\GRP\\SYSTEM\\" + n + ".ZEV", {vtools::ZevVariant::Deflate, 24, 16, 16}));
+  ASSERT_TRUE(vtools::WriteSampleGame(game, table));
   fs::create_directories(root + "/out");  // the job writes below an existing folder
   const e2e::ConversionResult conv = e2e::Convert(game, root + "/out", 80, 2);
   ASSERT_TRUE(conv.finished);

@@ -18,6 +18,7 @@
 #include "player/core/picture.h"
 #include "player/scenario/story_tables.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/temp_folder.h"
 #include "tools/game_pictures.h"
 #include "tools/mes_text.h"
 #include "tools/sample_game.h"
@@ -282,7 +283,7 @@ TEST(SampleVoices, SystemVoicesOfEveryCharacter) {
 // of the table in the pack at its design size, with alpha exactly where the
 // converter's naming rules give it.
 TEST(SamplePictures, ConverterTakesEveryPicture) {
-  const std::string source = e2e::TempFolder("sample"), out = e2e::TempFolder("sample_out");
+  const std::string source = vtest::ScratchFolder("e2e", "sample"), out = vtest::ScratchFolder("e2e", "sample_out");
   vtools::SampleTable table;
   vtools::AddBaseRows(table);
   vtools::AddGamePictureRows(table);

@@ -247,6 +247,7 @@ TEST_P(EndToEnd, PlayerStartsAndClosesAndRefusesABadScreen) {
 // text speed to LEVEL3 by keys and a tap, and velmi.cfg written at exit
 // holds both.
 TEST_P(EndToEnd, MenuChangesSettingsWrittenAtExit) {
+  ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, TitleSystemPictures(), false));
   std::string exe = Install(b.player);
   std::string script, shot = dir + "/menu.png";
   int frame = 10;

@@ -58,6 +58,16 @@ class ExtrasTest : public ::testing::Test {
       Frame();
     }
   }
+  // KEY_A opened the quick option screen over the story screen; its own
+  // KEY_A closes it again on the screen's mode and phase.
+  void ExpectQuickOptionBackTo(int mode, int phase) {
+    EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+    EXPECT_EQ(app->quickOption.returnMode, mode);
+    EXPECT_EQ(app->quickOption.returnPhase, phase);
+    Keys("a");
+    EXPECT_EQ(app->gameMode, mode);
+    EXPECT_EQ(app->phase, phase);
+  }
   void Enter(int mode) {
     app->gameMode = mode;
     app->phase = 0;
@@ -646,7 +656,7 @@ TEST_F(MapTest, KeysWrapAndAChoiceActsOnlyOnTheHighlight) {
   Press(IN_KEY_A);
   EXPECT_EQ(app->RunMapMove(), 0);
   EXPECT_EQ(app->input.count[IN_KEY_A], 0u);
-  EXPECT_EQ(app->phase, 2);
+  ExpectQuickOptionBackTo(MODE_MAP, 2);
 }
 
 TEST_F(MapTest, FiguresAnimateFromTheClockTable) {
@@ -707,6 +717,7 @@ TEST_F(MapTest, AlarmButtonsAndReturnToTheStory) {
   Press(IN_KEY_A);
   EXPECT_EQ(app->RunAlarmChoice(), 0);
   EXPECT_EQ(app->input.count[IN_KEY_A], 0u);
+  ExpectQuickOptionBackTo(MODE_ALARM, 1);
   Keys("c");
   EXPECT_EQ(app->phase, 3);
   Frame(999);
@@ -860,6 +871,7 @@ TEST_F(ObakeTest, SecondStepPicturesAndBack) {
   Press(IN_KEY_A);
   EXPECT_EQ(app->RunObakeGame(), 0);
   EXPECT_EQ(app->input.count[IN_KEY_A], 0u);
+  ExpectQuickOptionBackTo(MODE_MINIGAME, 3);
   Keys("uu");
   EXPECT_EQ(app->obake.cursor, 0);
 }

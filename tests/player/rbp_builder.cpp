@@ -159,3 +159,20 @@ std::vector<uint16_t> ReadPng565(const std::string& path, int* w, int* h) {
   std::fclose(f);
   return out;
 }
+
+std::vector<std::string> TitleSystemPictureNames() {
+  std::vector<std::string> names = {"logo", "yn_chip00"};
+  for (const char* time : {"daytime", "evening", "night"})
+    for (const char* part : {"BG00", "BG01", "BG02", "BG03", "BG04", "BG04b", "chip01"})
+      names.push_back(std::string("title_") + time + "_" + part);
+  return names;
+}
+
+std::vector<std::pair<std::string, Bytes>> TitleSystemPictures() {
+  std::vector<std::pair<std::string, Bytes>> entries;
+  const std::vector<uint16_t> flat(256, 0x39E7);
+  for (const std::string& n : TitleSystemPictureNames())
+    entries.push_back({"AdvData\\grp\\system\\" + n + ".rbp", MakeRbp565(16, 16, flat, 16, 16)});
+  entries.push_back({"AdvData\\GRP\\SYSTEM\\Messwin.rbp", MakeRbp565(16, 16, std::vector<uint16_t>(256, 0), 16, 16)});
+  return entries;
+}

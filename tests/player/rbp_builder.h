@@ -34,5 +34,12 @@ bool WriteFileBytes(const std::string& path, const Bytes& data);
 Bytes ReadFileBytes(const std::string& path);
 std::string MakeTempDir(const char* tag);
 
+// The system pictures the title screen loads ("AdvData\grp\system\" +
+// name, no extension), which a player run that shows the title needs.
+std::vector<std::string> TitleSystemPictureNames();
+// Those pictures and the message window, small and flat, as pack entries:
+// the screens place their cells, the pictures' content is not looked at.
+std::vector<std::pair<std::string, Bytes>> TitleSystemPictures();
+
 // RGB565 pixels of a PNG (8-bit RGB), rows top-down; empty when unreadable.
 std::vector<uint16_t> ReadPng565(const std::string& path, int* w, int* h);

@@ -5,12 +5,17 @@
 #include <velmi_device.h>
 #include <velmi_platform.h>
 
+#include <cstring>
 #include <string>
 
+#include "formats/le_bytes.h"
 #include "player/core/display.h"
 #include "player/core/game_app.h"
+#include "player/core/menu_commands.h"
+#include "player/screens/popup_menu.h"
 #include "player/scenario/transition.h"
 #include "player/screens/screen_common.h"
+#include "tests/player/rbp_builder.h"
 #include "tests/support/mode_table.h"
 
 namespace {
@@ -35,6 +40,18 @@ class ScreenTest : public ::testing::Test {
     app->DispatchMode();
   }
   void Press(int counter) { app->input.count[counter] = 1; }
+  // One frame for each key: u UP, d DOWN, c KEY_C, r RIGHT, a KEY_A, t a
+  // press outside; returns the word after each frame.
+  std::string Drive(const char* keys, const int32_t* word = nullptr) {
+    std::string seen;
+    for (const char* k = keys; *k; ++k) {
+      if (*k == 't') TapOutside();
+      else Press(*k == 'u' ? IN_UP : *k == 'd' ? IN_DOWN : *k == 'c' ? IN_KEY_C : *k == 'r' ? IN_RIGHT : IN_KEY_A);
+      Frame();
+      if (word) seen += std::to_string(*word) + " ";
+    }
+    return seen;
+  }
   // A stylus press far from every item of the screens.
   void TapOutside() {
     app->input.tap = 1;
@@ -231,25 +248,12 @@ TEST_F(ScreenTest, TitleMenuKeysFollowTheKeyOrder) {
     app->settings.titleImageMode = 0;
     ReachTitleMenu(this, app);
     if (c.level == 1) {
-      Press(IN_DOWN);
-      Frame();
-      Press(IN_DOWN);
-      Frame();
-      Press(IN_DOWN);
-      Frame();
-      Press(IN_KEY_C);
-      Frame();
+      Drive("dddc");
       ASSERT_EQ(app->title.menuLevel, 1) << c.flags;
       ASSERT_EQ(app->title.cursor, kCursorNone);
     }
-    std::string seen;
-    for (const char* k = c.keys; *k; ++k) {
-      Press(*k == 'u' ? IN_UP : IN_DOWN);
-      Frame();
-      seen += std::to_string(app->title.cursor) + " ";
-      EXPECT_EQ(app->title.previousCursor, app->title.cursor);
-    }
-    EXPECT_EQ(seen, c.cursors) << c.flags << " level " << c.level;
+    EXPECT_EQ(Drive(c.keys, &app->title.cursor), c.cursors) << c.flags << " level " << c.level;
+    EXPECT_EQ(app->title.previousCursor, app->title.cursor);
   }
 }
 
@@ -355,11 +359,12 @@ TEST_F(ScreenTest, TitleStartsTheStoryAfterTheTransition) {
     int downs;
     int first, wait;
     bool stuck;
+    const char* script;
   } cases[] = {
-      {"", 1, 13, 14, false},
-      {"123456", 6, 30, 31, false},
-      {"", 1, 13, 14, true},
-      {"7", 6, 30, 31, true},
+      {"", 1, 13, 14, false, "fst_1216_a1_cmn"},
+      {"123456", 6, 30, 31, false, "0ind_1216_a1_hsr"},
+      {"", 1, 13, 14, true, "fst_1216_a1_cmn"},
+      {"7", 6, 30, 31, true, "0ind_1216_a1_hsr"},
   };
   for (const Case& c : cases) {
     for (int n = 1; n <= 7; ++n) g_ScriptVariables[100 * 256 + n] = 0;
@@ -395,8 +400,689 @@ TEST_F(ScreenTest, TitleStartsTheStoryAfterTheTransition) {
     Frame(1);
     Frame();
     EXPECT_EQ(app->gameMode, MODE_STORY) << c.flags;
-    EXPECT_EQ(app->phase, 0);
+    EXPECT_STREQ(app->story.scriptName, c.script);
   }
+}
+
+// ---- Yes/no confirmation
+
+// Keys from nothing highlighted, and the cursor after each.
+TEST_F(ScreenTest, ConfirmKeysMoveBetweenTheTwoButtons) {
+  struct Case {
+    const char* keys;
+    const char* cursors;
+  } cases[] = {{"uuu", "1 0 1 "}, {"ddd", "0 1 0 "}, {"du", "0 1 "}, {"ud", "1 0 "}};
+  for (const Case& c : cases) {
+    app->gameMode = MODE_TITLE;
+    app->phase = 12;
+    app->OpenConfirm(10);
+    ASSERT_EQ(app->gameMode, MODE_CONFIRM);
+    EXPECT_EQ(app->confirm.cursor, kCursorNone);
+    EXPECT_EQ(Drive(c.keys, &app->confirm.cursor), c.cursors) << c.keys;
+  }
+  // UP and DOWN in one frame: UP first, DOWN on its result.
+  app->OpenConfirm(10);
+  Press(IN_UP);
+  Press(IN_DOWN);
+  Frame();
+  EXPECT_EQ(app->confirm.cursor, 0);
+}
+
+TEST_F(ScreenTest, ConfirmNoAndCancelReturnToTheCaller) {
+  struct Case {
+    const char* keys;  // d down, c KEY_C, a KEY_A, t tap outside
+    int question;
+    bool open;
+  } cases[] = {
+      {"a", 120, false},    // KEY_A answers no at once
+      {"da", 10, false},    // even with yes highlighted
+      {"ddc", 125, false},  // no chosen
+      {"dc", 120, false},   // a save returns to the save screen
+      {"dtt", 1, true},     // a press between the buttons answers nothing
+      {"dd", 10, true},
+  };
+  for (const Case& c : cases) {
+    app->gameMode = MODE_SAVE_LOAD;
+    app->phase = 4;
+    app->OpenConfirm(c.question);
+    EXPECT_EQ(app->confirm.question, c.question);
+    for (const char* k = c.keys; *k; ++k) {
+      // RIGHT held with KEY_A is consumed too.
+      if (*k == 'a') app->input.count[IN_RIGHT] = 1;
+      Drive(std::string(1, *k).c_str());
+    }
+    EXPECT_EQ(app->gameMode, c.open ? MODE_CONFIRM : MODE_SAVE_LOAD) << c.keys;
+    if (!c.open) EXPECT_EQ(app->phase, 4) << c.keys;
+    EXPECT_EQ(app->input.count[IN_RIGHT], 0u) << c.keys;
+  }
+}
+
+TEST_F(ScreenTest, ConfirmYesLeavesForTheTitleOrTheLoad) {
+  struct Case {
+    int question, mode;
+  } cases[] = {{1, MODE_BACK_TO_TITLE}, {125, MODE_LOAD}};
+  for (const Case& c : cases) {
+    app->gameMode = MODE_QUICK_OPTION;
+    app->OpenConfirm(c.question);
+    Drive("dr");
+    EXPECT_EQ(app->gameMode, c.mode) << c.question;
+  }
+}
+
+LRESULT CALLBACK QuietProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST_F(ScreenTest, ConfirmQuitClosesTheWindow) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = QuietProc;
+    wc.lpszClassName = u"SCREENTEST";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    registered = true;
+  }
+  app->hwnd = CreateWindowExW(0, u"SCREENTEST", u"t", 0, 0, 0, 480, 640, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(app->hwnd, nullptr);
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenConfirm(10);
+  Press(IN_DOWN);
+  Frame();
+  auto closePosted = [&] {
+    MSG m;
+    bool found = false;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) found = found || (m.message == WM_CLOSE && m.hwnd == app->hwnd);
+    return found;
+  };
+  EXPECT_FALSE(closePosted());
+  app->input.tap = 0;
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_QUIT);
+  EXPECT_EQ(app->phase, MODE_QUIT);
+  EXPECT_TRUE(closePosted());
+  DestroyWindow(app->hwnd);
+  app->hwnd = nullptr;
+}
+
+TEST_F(ScreenTest, ConfirmOverTheStoryHidesAndRestoresTheWindow) {
+  for (int shown : {0, 1}) {
+    app->gameMode = MODE_STORY;
+    app->phase = 2;
+    app->message.windowShown = shown;
+    app->OpenConfirm(1);
+    EXPECT_EQ(app->confirm.windowWasShown, shown);
+    EXPECT_EQ(app->confirm.returnMode, MODE_STORY);
+    EXPECT_EQ(app->confirm.returnPhase, 2);
+    Press(IN_KEY_A);
+    Frame();
+    EXPECT_EQ(app->gameMode, MODE_STORY);
+    EXPECT_EQ(app->phase, 2);
+  }
+}
+
+// ---- Quick option menu
+
+TEST_F(ScreenTest, QuickOptionKeysAndOutsidePresses) {
+  struct Case {
+    const char* keys;  // u, d, t (press outside the box)
+    const char* cursors;
+  } cases[] = {
+      {"u", "5 "},          {"d", "0 "},          {"dddddd", "0 1 2 3 4 5 "}, {"ddddddd", "0 1 2 3 4 5 0 "},
+      {"du", "0 5 "},       {"dt", "0 7 "},       {"tu", "7 5 "},             {"td", "7 0 "},
+  };
+  for (const Case& c : cases) {
+    app->gameMode = MODE_STORY;
+    app->OpenQuickOption();
+    ASSERT_EQ(app->gameMode, MODE_QUICK_OPTION);
+    EXPECT_EQ(app->quickOption.cursor, kCursorNone);
+    EXPECT_EQ(Drive(c.keys, &app->quickOption.cursor), c.cursors) << c.keys;
+    EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION) << c.keys;
+    Press(IN_KEY_A);
+    Frame();
+  }
+}
+
+TEST_F(ScreenTest, QuickOptionChoicesAndClosing) {
+  struct Case {
+    int downs;       // items from the top entry
+    bool outside;    // two presses outside instead
+    int mode;        // mode after the choice
+  } cases[] = {
+      {1, false, MODE_QUICK_OPTION},  // the top entry does nothing
+      {5, false, MODE_CONFIRM},       // return to the title asks first
+      {6, false, MODE_STORY},         // close
+      {0, true, MODE_STORY},
+  };
+  for (const Case& c : cases) {
+    app->gameMode = MODE_STORY;
+    app->phase = 6;
+    app->OpenQuickOption();
+    EXPECT_EQ(app->quickOption.returnMode, MODE_STORY);
+    EXPECT_EQ(app->quickOption.returnPhase, 6);
+    if (c.outside) {
+      TapOutside();
+      Frame();
+      EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+      TapOutside();
+      Frame();
+    } else {
+      for (int i = 0; i < c.downs; ++i) {
+        Press(IN_DOWN);
+        Frame();
+      }
+      Press(IN_KEY_C);
+      Frame();
+    }
+    EXPECT_EQ(app->gameMode, c.mode) << c.downs;
+    if (c.mode == MODE_STORY) EXPECT_EQ(app->phase, 6);
+    if (c.mode == MODE_CONFIRM) {
+      EXPECT_EQ(app->confirm.question, 1);
+      EXPECT_EQ(app->confirm.returnMode, MODE_QUICK_OPTION);
+      // No brings the box back, still highlighted.
+      Press(IN_KEY_A);
+      Frame();
+      EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+      EXPECT_EQ(app->quickOption.cursor, 4);
+    }
+    if (app->gameMode == MODE_QUICK_OPTION) {
+      Press(IN_KEY_A);
+      Frame();
+      EXPECT_EQ(app->gameMode, MODE_STORY);
+    }
+  }
+}
+
+// ---- Save and load screen
+
+// A save file as the game writes it: the state block, then a w x h thumbnail.
+Bytes MakeSaveFile(int icon, const char* time, const char* script, int w = 64, int h = 48) {
+  Bytes b(26688, 0);
+  std::memcpy(b.data(), "YMN0", 4);
+  PutLe32(b.data() + 4, 26688);
+  std::memcpy(b.data() + 8, time, std::strlen(time) < 20 ? std::strlen(time) : 20);
+  PutLe32(b.data() + 92, uint32_t(icon));
+  std::memcpy(b.data() + 106, script, std::strlen(script) < 32 ? std::strlen(script) : 32);
+  Bytes bmp(54 + size_t(w) * h * 2, 0x11);
+  std::memset(bmp.data(), 0, 54);
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  PutLe32(bmp.data() + 18, uint32_t(w));
+  PutLe32(bmp.data() + 22, uint32_t(h));
+  b.insert(b.end(), bmp.begin(), bmp.end());
+  return b;
+}
+
+class SaveScreenTest : public ScreenTest {
+ protected:
+  void SetUp() override {
+    ScreenTest::SetUp();
+    dir = MakeTempDir("savescreen");
+    std::snprintf(app->savePath, sizeof app->savePath, "%s/", dir.c_str());
+  }
+  void TearDown() override {
+    (void)!system(("rm -rf '" + dir + "'").c_str());
+    ScreenTest::TearDown();
+  }
+  // Writes the file of a save slot.
+  void Save(int slot, int icon = 3, const char* script = "fst_1216_a1_cmn") {
+    char name[32];
+    std::snprintf(name, sizeof name, "/save%03d.dat", slot + 1);
+    ASSERT_TRUE(WriteFileBytes(dir + name, MakeSaveFile(icon, "2026-12-10 17:30:08", script)));
+  }
+  std::string Used() const {
+    std::string s;
+    for (int32_t u : app->saveLoad.rowUsed) s += char('0' + u);
+    return s;
+  }
+  std::string Keys(const char* keys) { return Drive(keys, &app->saveLoad.cursor); }
+  std::string dir;
+};
+
+TEST_F(SaveScreenTest, RowsShowTheSavesOfThePage) {
+  Save(0);
+  Save(2, 77);                 // an icon word beyond the sixteen icons counts as none
+  Save(5, -1);
+  Save(47);
+  Save(500, 0);                // the first auto-save
+  WriteFileBytes(dir + "/save004.dat", Bytes{'Y', 'M', 'X', '0'});  // damaged: slot 3
+  app->saveSlots.newest = 2;
+  app->saveSlots.newestAuto = 0;
+  struct Case {
+    int direction, page;
+    const char* used;
+  } cases[] = {
+      {1, 0, "11101"},  // newest auto-save, newest save, slots 0-2
+      {0, 0, "00101"},  // saving: the newest rows cannot be chosen
+      {1, 1, "00100"},  // slots 3-7: the damaged slot 3 is empty
+      {0, 9, "00001"},  // slots 43-47
+      {1, 5, "00000"},
+  };
+  for (const Case& c : cases) {
+    app->gameMode = MODE_TITLE;
+    app->phase = 12;
+    app->OpenSaveLoad(c.direction);
+    app->BuildSaveLoadScreen(c.page);
+    EXPECT_EQ(app->gameMode, MODE_SAVE_LOAD);
+    EXPECT_EQ(app->saveLoad.page, c.page);
+    EXPECT_EQ(app->saveLoad.cursor, kCursorNone);
+    EXPECT_EQ(Used(), c.used) << c.direction << " page " << c.page;
+    Press(IN_KEY_A);
+    Frame();
+    EXPECT_EQ(app->gameMode, MODE_TITLE);
+    EXPECT_EQ(app->phase, 12);
+  }
+}
+
+TEST_F(SaveScreenTest, KeysSkipRowsThatCannotBeChosen) {
+  Save(0);
+  Save(2);
+  app->saveSlots.newest = 2;
+  struct Case {
+    int direction, page;
+    const char* keys;
+    const char* cursors;
+  } cases[] = {
+      {0, 0, "dddddddd", "2 3 4 5 6 7 2 3 "},  // saving on page 0 starts at row 2
+      {0, 0, "u", "7 "},
+      {0, 0, "duu", "2 7 6 "},
+      {0, 1, "ddu", "0 1 0 "},
+      {0, 1, "uuuuuu", "7 6 5 4 3 2 "},
+      {1, 0, "dddddd", "1 2 4 5 6 7 "},  // loading skips the rows without a save
+      {1, 0, "ddddddd", "1 2 4 5 6 7 1 "},
+      {1, 0, "uuu", "7 6 5 "},
+      {1, 0, "duuu", "1 7 6 5 "},
+      {1, 0, "ddddu", "1 2 4 5 4 "},
+      {1, 3, "dddd", "5 6 7 5 "},  // no save on the page: only the buttons
+      {1, 3, "uuuu", "7 6 5 7 "},
+  };
+  for (const Case& c : cases) {
+    app->gameMode = MODE_STORY;
+    app->OpenSaveLoad(c.direction);
+    if (c.page) app->BuildSaveLoadScreen(c.page);
+    EXPECT_EQ(Keys(c.keys), c.cursors) << c.direction << " page " << c.page << " " << c.keys;
+    Press(IN_KEY_A);
+    Frame();
+    EXPECT_EQ(app->gameMode, MODE_STORY);
+  }
+}
+
+TEST_F(SaveScreenTest, PageButtonsWrapAroundTheTenPages) {
+  Save(43);
+  app->gameMode = MODE_QUICK_OPTION;
+  app->OpenSaveLoad(1);
+  EXPECT_EQ(Keys("d"), "5 ");
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->saveLoad.page, 9);
+  EXPECT_EQ(Used(), "10000");
+  EXPECT_EQ(app->saveLoad.cursor, kCursorNone);
+  EXPECT_EQ(Keys("dddd"), "0 5 6 7 ");
+  EXPECT_EQ(Keys("u"), "6 ");
+  Press(IN_RIGHT);
+  Frame();
+  EXPECT_EQ(app->saveLoad.page, 0);
+  // Moving and choosing in one frame does nothing.
+  Press(IN_DOWN);
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->saveLoad.page, 0);
+  EXPECT_EQ(app->saveLoad.cursor, 5);
+  // Back.
+  EXPECT_EQ(Keys("dd"), "6 7 ");
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+}
+
+TEST_F(SaveScreenTest, LoadAsksAndLoadsAfterTheFade) {
+  Save(0);
+  Save(6);
+  app->saveSlots.newest = 6;
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenSaveLoad(1);
+  EXPECT_EQ(Keys("dd"), "1 2 ");
+  Press(IN_KEY_C);
+  Frame();
+  ASSERT_EQ(app->gameMode, MODE_CONFIRM);
+  EXPECT_EQ(app->confirm.question, 125);
+  EXPECT_EQ(app->confirm.saveTargetPage, 0);
+  EXPECT_EQ(app->confirm.saveTargetRow, 2);
+  EXPECT_EQ(app->confirm.returnMode, MODE_SAVE_LOAD);
+  // No: back on the screen with the row still highlighted.
+  Press(IN_KEY_A);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_SAVE_LOAD);
+  EXPECT_EQ(app->saveLoad.cursor, 2);
+  Drive("cdc");
+  EXPECT_EQ(app->gameMode, MODE_LOAD);
+  // The load waits for the fade, but no longer than a fade can last; this
+  // save's script is not in the game, so the title comes back.
+  app->transition = new CTransition(800, 600);
+  Frame(kScreenTransitionLimitMs - 20);
+  EXPECT_EQ(app->gameMode, MODE_LOAD);
+  Frame(20);
+  EXPECT_EQ(app->gameMode, MODE_TITLE);
+  EXPECT_EQ(app->phase, 5);
+}
+
+TEST_F(SaveScreenTest, SaveGoesThroughTheIconChooserAndTheQuestion) {
+  app->gameMode = MODE_QUICK_OPTION;
+  app->settings.saveMascotIcon = 9;
+  app->OpenSaveLoad(0);
+  EXPECT_EQ(Keys("d"), "2 ");
+  Press(IN_KEY_C);
+  Frame();
+  ASSERT_EQ(app->gameMode, MODE_SAVE_ICON);
+  EXPECT_EQ(app->saveLoad.chosenRow, 2);
+  EXPECT_EQ(app->saveLoad.cursor, kCursorNone);
+  EXPECT_EQ(Keys("dd"), "0 1 ");
+  Press(IN_KEY_C);
+  Frame();
+  ASSERT_EQ(app->gameMode, MODE_CONFIRM);
+  EXPECT_EQ(app->confirm.question, 120);
+  EXPECT_EQ(app->confirm.returnMode, MODE_SAVE_LOAD);
+  EXPECT_EQ(app->saveLoad.cursor, 2);
+  // Page 0 row 2 is slot 0.
+  EXPECT_EQ(app->confirm.saveTargetPage * 5 + app->confirm.saveTargetRow - 2, 0);
+  EXPECT_EQ(app->settings.saveMascotIcon, 1);
+  // The icon stays stored when the answer is no.
+  Press(IN_KEY_A);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_SAVE_LOAD);
+  EXPECT_EQ(app->settings.saveMascotIcon, 1);
+  EXPECT_EQ(app->saveLoad.cursor, 2);
+}
+
+// The two choosers: keys cycle through sixteen icons and back; KEY_A and back
+// leave without changing the setting.
+TEST_F(ScreenTest, CharacterChoosersCycleAndLeave) {
+  struct Case {
+    int mode;
+    const char* keys;  // u, d, t (press outside the panel), c KEY_C, a KEY_A
+    const char* selections;
+    int after;       // mode after the keys
+    int mascot, icon;  // settings after
+  } cases[] = {
+      {MODE_MASCOT_VOICE, "u", "300 16 ", MODE_MASCOT_VOICE, 2, 4},
+      {MODE_MASCOT_VOICE, "d", "300 0 ", MODE_MASCOT_VOICE, 2, 4},
+      {MODE_MASCOT_VOICE, "uuu", "300 16 15 14 ", MODE_MASCOT_VOICE, 2, 4},
+      {MODE_MASCOT_VOICE, "ddddc", "300 0 1 2 3 300 ", MODE_SYSTEM_CONFIG, 3, 4},
+      {MODE_MASCOT_VOICE, "dca", "300 0 300 ", MODE_SYSTEM_CONFIG, 0, 4},
+      {MODE_MASCOT_VOICE, "da", "300 0 300 ", MODE_SYSTEM_CONFIG, 2, 4},
+      {MODE_MASCOT_VOICE, "tt", "300 16 300 ", MODE_SYSTEM_CONFIG, 2, 4},
+      {MODE_MASCOT_VOICE, "uc", "300 16 300 ", MODE_SYSTEM_CONFIG, 2, 4},
+      {MODE_SAVE_ICON, "u", "100 16 ", MODE_SAVE_ICON, 2, 4},
+      {MODE_SAVE_ICON, "uud", "100 16 15 16 ", MODE_SAVE_ICON, 2, 4},
+      {MODE_SAVE_ICON, "uudd", "100 16 15 16 0 ", MODE_SAVE_ICON, 2, 4},
+      {MODE_SAVE_ICON, "a", "100 3 ", MODE_SAVE_LOAD, 2, 4},
+      {MODE_SAVE_ICON, "tt", "100 16 3 ", MODE_SAVE_LOAD, 2, 4},
+      {MODE_SAVE_ICON, "uuc", "100 16 15 3 ", MODE_CONFIRM, 2, 15},
+  };
+  for (const Case& c : cases) {
+    app->settings.mascotVoice = 2;
+    app->settings.saveMascotIcon = 4;
+    app->saveLoad.chosenRow = 3;
+    app->saveLoad.page = 1;
+    int32_t* word;
+    if (c.mode == MODE_MASCOT_VOICE) {
+      app->gameMode = MODE_SYSTEM_CONFIG;
+      app->OpenMascotVoiceScreen();
+      word = &app->characterChoice.selection;
+    } else {
+      app->gameMode = MODE_SAVE_LOAD;
+      app->OpenSaveIconScreen();
+      word = &app->saveLoad.cursor;
+    }
+    ASSERT_EQ(app->gameMode, c.mode);
+    std::string seen = std::to_string(*word) + " ";
+    for (const char* k = c.keys; *k && app->gameMode == c.mode; ++k) seen += Drive(std::string(1, *k).c_str(), word);
+    EXPECT_EQ(seen, c.selections) << c.mode << " " << c.keys;
+    EXPECT_EQ(app->gameMode, c.after) << c.mode << " " << c.keys;
+    EXPECT_EQ(app->settings.mascotVoice, c.mascot) << c.keys;
+    EXPECT_EQ(app->settings.saveMascotIcon, c.icon) << c.keys;
+    if (c.after == MODE_CONFIRM) {
+      EXPECT_EQ(app->confirm.saveTargetRow, 3);
+      EXPECT_EQ(app->confirm.saveTargetPage, 1);
+    }
+  }
+}
+
+// ---- System and voice configuration
+
+TEST_F(ScreenTest, SystemConfigKeysAndSwitches) {
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenSystemConfig();
+  ASSERT_EQ(app->gameMode, MODE_SYSTEM_CONFIG);
+  EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone);
+  EXPECT_EQ(Drive("uuddddddddd", &app->systemConfig.cursor), "6 5 6 0 1 2 3 4 5 6 0 ");
+  struct Case {
+    int item;
+    int32_t GameSettings::*word;
+  } cases[] = {{1, &GameSettings::transMode}, {2, &GameSettings::effectUse}, {3, &GameSettings::textCutMode}};
+  for (const Case& c : cases) {
+    for (int before : {0, 1}) {
+      app->settings.*c.word = before;
+      app->systemConfig.cursor = kConfigCursorNone;
+      for (int i = 0; i <= c.item; ++i) {
+        Press(IN_DOWN);
+        Frame();
+      }
+      ASSERT_EQ(app->systemConfig.cursor, c.item);
+      Press(IN_KEY_C);
+      Frame();
+      EXPECT_EQ(app->settings.*c.word, 1 - before) << c.item;
+      // After a change nothing is highlighted.
+      EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone);
+    }
+  }
+  // The fourth button does nothing.
+  app->systemConfig.cursor = 4;
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_SYSTEM_CONFIG);
+  EXPECT_EQ(app->systemConfig.cursor, 4);
+  // Back returns to the title menu.
+  Drive("ddc");
+  EXPECT_EQ(app->gameMode, MODE_TITLE);
+  EXPECT_EQ(app->phase, 12);
+}
+
+// Slider steps take a second press on the step (a choice with the step
+// already under the cursor).
+TEST_F(ScreenTest, SystemConfigSliderStepsSetTheSettings) {
+  struct Case {
+    int step;
+    int32_t GameSettings::*word;
+    int value;
+  } cases[] = {
+      {200, &GameSettings::musicVolume, 10},  {209, &GameSettings::musicVolume, 100},
+      {213, &GameSettings::voiceVolume, 40},  {220, &GameSettings::seVolume, 10},
+      {229, &GameSettings::seVolume, 100},    {230, &GameSettings::windowTrans, 0},
+      {235, &GameSettings::windowTrans, 5},   {240, &GameSettings::windowTrans, 10},
+  };
+  app->gameMode = MODE_STORY;
+  app->OpenSystemConfig();
+  for (const Case& c : cases) {
+    app->settings.*c.word = 70;
+    app->systemConfig.cursor = c.step;
+    Press(IN_KEY_C);
+    Frame();
+    EXPECT_EQ(app->settings.*c.word, c.value) << c.step;
+    EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone) << c.step;
+  }
+}
+
+TEST_F(ScreenTest, SystemConfigWindowLevelFollowsTheSwitchAndTheSlider) {
+  app->gameMode = MODE_STORY;
+  app->sprites[501] = new CSprite;
+  app->OpenSystemConfig();
+  struct Case {
+    int transMode, step;
+    int level;
+  } cases[] = {{1, 235, 128}, {1, 240, 256}, {1, 230, 0}, {0, 233, 256}, {1, 233, 76}};
+  for (const Case& c : cases) {
+    app->settings.transMode = c.transMode;
+    app->systemConfig.cursor = c.step;
+    Press(IN_KEY_C);
+    Frame();
+    EXPECT_EQ(app->sprites[501]->level, c.level) << c.transMode << " " << c.step;
+  }
+  // Switching transparency processing off shows the window whole.
+  app->settings.transMode = 1;
+  app->systemConfig.cursor = 1;
+  Press(IN_KEY_C);
+  Frame();
+  EXPECT_EQ(app->settings.transMode, 0);
+  EXPECT_EQ(app->sprites[501]->level, 256);
+}
+
+TEST_F(ScreenTest, VoiceConfigTogglesCharactersAndReturns) {
+  for (int& v : app->settings.charVoiceUse) v = 1;
+  app->gameMode = MODE_QUICK_OPTION;
+  app->phase = 3;
+  app->OpenSystemConfig();
+  app->systemConfig.cursor = 5;
+  Press(IN_RIGHT);
+  Frame();
+  ASSERT_EQ(app->gameMode, MODE_VOICE_CONFIG);
+  EXPECT_EQ(app->voiceConfig.cursor, kConfigCursorNone);
+  EXPECT_EQ(Drive("uudd", &app->voiceConfig.cursor), "18 17 18 0 ");
+  // Cell 0 off and on again; a highlighted cell keeps its highlight.
+  for (int expected : {0, 1}) {
+    Press(IN_KEY_C);
+    Frame();
+    EXPECT_EQ(app->settings.charVoiceUse[0], expected);
+    EXPECT_EQ(app->voiceConfig.cursor, 0);
+  }
+  // All off, all on.
+  app->voiceConfig.cursor = 17;
+  Press(IN_KEY_C);
+  Frame();
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(app->settings.charVoiceUse[k], 0) << k;
+  EXPECT_EQ(app->voiceConfig.cursor, 17);
+  app->voiceConfig.cursor = 16;
+  Press(IN_KEY_C);
+  Frame();
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(app->settings.charVoiceUse[k], 1) << k;
+  // KEY_A returns to a fresh configuration page; its return mode is kept.
+  Press(IN_KEY_A);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_SYSTEM_CONFIG);
+  EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone);
+  Press(IN_KEY_A);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+  EXPECT_EQ(app->phase, 3);
+}
+
+TEST_F(ScreenTest, SystemConfigPortraitOpensTheVoiceCharacterChooser) {
+  app->gameMode = MODE_TITLE;
+  app->OpenSystemConfig();
+  Drive("dc");
+  EXPECT_EQ(app->gameMode, MODE_MASCOT_VOICE);
+  Press(IN_KEY_A);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_SYSTEM_CONFIG);
+  EXPECT_EQ(app->systemConfig.returnMode, MODE_TITLE);
+}
+
+// The pop-up menu's load and save submenus are off while a full screen is
+// open; closing enables them as the game allows, and at the title no save.
+TEST_F(ScreenTest, FullScreensSwitchTheLoadAndSaveSubmenus) {
+  ASSERT_NE(app->menu, nullptr);
+  const char* fonts[] = {"Gothic"};
+  BuildMenuTreeInto(app->menu, fonts, 1);
+  MenuPage* root = app->menu->root;
+  ASSERT_NE(root, nullptr);
+  auto enabled = [&](int i) { return (root->items[i].flags & kMenuEnabled) != 0; };
+  struct Case {
+    int from;
+    bool config;
+    bool saveAfter;
+  } cases[] = {
+      {MODE_TITLE, false, false}, {MODE_TITLE, true, false}, {MODE_QUICK_OPTION, false, true},
+      {MODE_QUICK_OPTION, true, true},
+  };
+  for (const Case& c : cases) {
+    app->saveAllowed = 1;
+    app->gameMode = c.from;
+    if (c.config) app->OpenSystemConfig();
+    else app->OpenSaveLoad(1);
+    EXPECT_FALSE(enabled(0)) << c.from << c.config;
+    EXPECT_FALSE(enabled(1)) << c.from << c.config;
+    Drive("a");
+    EXPECT_EQ(app->gameMode, c.from);
+    EXPECT_TRUE(enabled(0)) << c.from << c.config;
+    EXPECT_EQ(enabled(1), c.saveAfter) << c.from << c.config;
+    // The game's own word is left as it was.
+    EXPECT_EQ(app->saveAllowed, 1);
+  }
+}
+
+// A save made on the screen from the quick option box, loaded back from the
+// title through the load question and the fade.
+TEST_F(SaveScreenTest, SaveMadeOnTheScreenLoadsBack) {
+  Bytes script = {1, 0, 0, 0, 0xAA, 0xBB, 0xCC, 0xDD};
+  script.resize(8 + 100, 0);
+  ASSERT_TRUE(WritePack(dir + "/grpack_v.mlz", {{"AdvData\\mes\\fst_1216_a1_cmn.mes", script}}, false));
+  std::snprintf(app->picturePackPath, sizeof app->picturePackPath, "%s/grpack_v.mlz", dir.c_str());
+  std::strcpy(app->story.scriptName, "fst_1216_a1_cmn");
+  app->story.pc = 30;
+  g_ScriptVariables[5] = 77;
+  app->SnapshotSaveState();
+  app->gameMode = MODE_STORY;
+  app->phase = 4;
+  app->OpenQuickOption();
+  Drive("ddc");
+  ASSERT_EQ(app->gameMode, MODE_SAVE_LOAD);
+  EXPECT_EQ(app->saveLoad.direction, 0);
+  Drive("dc");
+  ASSERT_EQ(app->gameMode, MODE_SAVE_ICON);
+  Drive("dddc");
+  ASSERT_EQ(app->gameMode, MODE_CONFIRM);
+  Drive("dc");
+  // Written into slot 0, shown on the rebuilt page.
+  EXPECT_EQ(app->gameMode, MODE_SAVE_LOAD);
+  EXPECT_GT(ReadFileBytes(dir + "/save001.dat").size(), 26688u);
+  EXPECT_EQ(Used(), "00100");
+  EXPECT_EQ(app->saveLoad.cursor, kCursorNone);
+  Drive("aa");
+  EXPECT_EQ(app->gameMode, MODE_STORY);
+  EXPECT_EQ(app->phase, 4);
+
+  std::strcpy(app->story.scriptName, "elsewhere");
+  g_ScriptVariables[5] = 0;
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenSaveLoad(1);
+  EXPECT_EQ(Used(), "01100");  // the newest save, and slot 0 itself
+  EXPECT_EQ(Keys("dd"), "1 2 ");
+  Drive("c");
+  ASSERT_EQ(app->gameMode, MODE_CONFIRM);
+  Drive("dc");
+  ASSERT_EQ(app->gameMode, MODE_LOAD);
+  for (int i = 0; i < 10 && app->gameMode == MODE_LOAD; ++i) Frame(500);
+  EXPECT_EQ(app->gameMode, MODE_STORY);
+  EXPECT_STREQ(app->story.scriptName, "fst_1216_a1_cmn");
+  EXPECT_EQ(app->story.pc, 30u);
+  EXPECT_EQ(g_ScriptVariables[5], 77);
+  EXPECT_EQ(app->settings.saveMascotIcon, 2);
+
+  // A load whose file has gone since the question returns to the title.
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenSaveLoad(1);
+  EXPECT_EQ(Keys("dd"), "1 2 ");
+  Drive("cdc");
+  ASSERT_EQ(app->gameMode, MODE_LOAD);
+  std::remove((dir + "/save001.dat").c_str());
+  for (int i = 0; i < 10 && app->gameMode == MODE_LOAD; ++i) Frame(500);
+  EXPECT_EQ(app->gameMode, MODE_TITLE);
+  EXPECT_EQ(app->phase, 5);
 }
 
 }  // namespace

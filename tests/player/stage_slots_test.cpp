@@ -1,0 +1,149 @@
+// Slot operations in canvas units: dirty rectangles, the stylus hit test,
+// picture slots with their error bits, and picture and rectangle sprites.
+#include <gtest/gtest.h>
+
+#include <velmi_platform.h>
+
+#include <string>
+#include <vector>
+
+#include "player/core/dirty_list.h"
+#include "player/core/display.h"
+#include "player/core/game_app.h"
+#include "player/core/picture.h"
+#include "player/scenario/stage.h"
+#include "tests/player/scenario_fixture.h"
+
+namespace {
+
+std::vector<RECT> DirtyRects(const CDirtyList* list) {
+  std::vector<RECT> out;
+  for (int i = 0; i < list->Count(); ++i) {
+    RECT r;
+    if (list->GetRect(i, &r)) out.push_back(r);
+  }
+  return out;
+}
+
+class SlotTest : public ScenarioAppTest {
+ protected:
+  void SetUp() override {
+    // 40 x 30 screen pixels drawn for a 50 x 37 canvas picture.
+    std::vector<uint16_t> px(40 * 30, 0x07E0);
+    StartApp({{"AdvData\\GRP\\bg01.rbp", MakeRbp565(40, 30, px, 50, 37)}});
+  }
+};
+
+TEST_F(SlotTest, CanvasRectanglesAndHitTest) {
+  app->InvalidateVirtualRect(100, 100, 200, 50);
+  std::vector<RECT> r = DirtyRects(app->dirty);
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].left, 80);
+  EXPECT_EQ(r[0].top, 80);
+  EXPECT_EQ(r[0].right, 240);
+  EXPECT_EQ(r[0].bottom, 120);
+  const struct {
+    int x, y, hit;
+  } points[] = {{80, 80, 1}, {240, 120, 1}, {160, 100, 1}, {79, 100, 0}, {241, 100, 0}, {160, 121, 0}, {160, 79, 0}};
+  for (auto& p : points) {
+    app->input.stylusX = uint32_t(p.x);
+    app->input.stylusY = uint32_t(p.y);
+    EXPECT_EQ(app->HitTest(100, 100, 200, 50), p.hit) << p.x << "," << p.y;
+  }
+}
+
+TEST_F(SlotTest, PictureSlotsAndErrorBits) {
+  // The extension becomes ".rbp"; the load time is kept.
+  VelmiClockAdvance(250);
+  EXPECT_EQ(app->LoadPictureSlot(kSlotBackground, "AdvData\\GRP\\bg01.zev", 0), 1);
+  ASSERT_TRUE(app->IsPictureSlotUsed(kSlotBackground));
+  EXPECT_EQ(app->pictures[kSlotBackground]->width, 40u);
+  EXPECT_EQ(app->stage.pictureLoadTime, 1250u);
+  EXPECT_EQ(app->errorWord, 0u);
+  EXPECT_EQ(app->LoadPictureSlot(3, "AdvData\\GRP\\bg01", 0), 1);
+  // A missing picture: an empty picture stays in the slot, the error bit is
+  // set and the name is written out.
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(app->LoadPictureSlot(kSlotBackground, "AdvData\\GRP\\missing.zev", 0), 0);
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("AdvData\\GRP\\missing.zev"), std::string::npos) << said;
+  EXPECT_EQ(app->errorWord, kErrorPictureLoad);
+  ASSERT_TRUE(app->IsPictureSlotUsed(kSlotBackground));
+  EXPECT_EQ(app->pictures[kSlotBackground]->GetPixels(), nullptr);
+  app->errorWord = 0;
+  // Slot numbers outside 0-255: loads do nothing, blank pictures set their bit.
+  for (int n : {256, -1, 1000}) {
+    EXPECT_EQ(app->LoadPictureSlot(n, "AdvData\\GRP\\bg01.zev", 0), 0) << n;
+    EXPECT_EQ(app->errorWord, 0u) << n;
+    EXPECT_FALSE(app->IsPictureSlotUsed(n));
+    app->FreePictureSlot(n);
+    EXPECT_EQ(app->CreateAlphaPicture(n, 100, 100), 0) << n;
+    EXPECT_EQ(app->errorWord, kErrorPictureSlot) << n;
+    app->errorWord = 0;
+    EXPECT_EQ(app->CreatePlainPicture(n, 100, 100), 0) << n;
+    EXPECT_EQ(app->errorWord, kErrorPictureSlot) << n;
+    app->errorWord = 0;
+  }
+  // Blank pictures in screen units, with or without an alpha plane.
+  ASSERT_EQ(app->CreateAlphaPicture(kSlotChoiceTexts, 100, 50), 1);
+  EXPECT_EQ(app->pictures[kSlotChoiceTexts]->width, 80u);
+  EXPECT_EQ(app->pictures[kSlotChoiceTexts]->height, 40u);
+  EXPECT_NE(app->pictures[kSlotChoiceTexts]->alpha, nullptr);
+  ASSERT_EQ(app->CreatePlainPicture(kSlotChoiceTexts, 100, 50), 1);
+  EXPECT_EQ(app->pictures[kSlotChoiceTexts]->alpha, nullptr);
+  app->FreeAllPictureSlots();
+  for (int n = 0; n < kPictureSlots; ++n) ASSERT_FALSE(app->IsPictureSlotUsed(n));
+}
+
+TEST_F(SlotTest, SpritesOfPicturesAndRectangles) {
+  ASSERT_EQ(app->LoadPictureSlot(kSlotBackground, "AdvData\\GRP\\bg01.zev", 0), 1);
+  // Negative source size: the picture's whole canvas size; negative source position: 0.
+  CSprite* s = app->MakePictureSprite(kSlotBackground, kSlotBackground, -5, -5, -1, -1, 100, 50, 25, 0, 48);
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(app->sprites[kSlotBackground], s);
+  EXPECT_EQ(s->srcLeft, 0);
+  EXPECT_EQ(s->srcTop, 0);
+  EXPECT_EQ(s->canvasWidth, 50);
+  EXPECT_EQ(s->canvasHeight, 37);
+  EXPECT_EQ(s->width, 40);
+  EXPECT_EQ(s->x, 80000);
+  EXPECT_EQ(s->reqOriginX, 20);
+  EXPECT_EQ(s->priority, 48);
+  CSprite* f = app->MakeRectSprite(7, 0, 0, 800, 600, 0x123456, 3);
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->kind, 6u);
+  EXPECT_EQ(f->color, 0x123456u);
+  EXPECT_EQ(f->priority, 3);
+  // Sprite slots outside 0-511 and empty slots: nothing happens.
+  for (int n : {512, -1}) {
+    EXPECT_EQ(app->MakePictureSprite(n, 0, 0, 0, 10, 10, 0, 0, 0, 0, 1), nullptr);
+    EXPECT_EQ(app->MakeRectSprite(n, 0, 0, 10, 10, 0, 1), nullptr);
+    app->DeleteSprite(n, 1);
+    app->SetSpriteRect(n, 0, 0, 0, 10, 10);
+    app->SetSpriteCell(n, 0, -1, 100, 0, 0, 0, 10, 10, 0, 0);
+  }
+  app->SetSpriteRect(9, 0, 0, 0, 10, 10);
+  EXPECT_EQ(app->sprites[9], nullptr);
+  // Changing the source, and a cell with its animation number.
+  app->SetSpriteRect(kSlotBackground, kSlotBackground, 25, 0, 25, 37);
+  EXPECT_EQ(s->srcLeft, 20);
+  EXPECT_EQ(s->width, 20);
+  app->SetSpriteCell(kSlotBackground, 4, -1, 100, kSlotBackground, 0, 0, 25, 37, 0, 0, 2);
+  EXPECT_EQ(s->animationStarts[2], 4);
+  // Deleting with invalidation adds the sprite's area to the dirty list.
+  app->dirty->Clear();
+  app->DeleteSprite(kSlotBackground, 1);
+  EXPECT_EQ(app->sprites[kSlotBackground], nullptr);
+  std::vector<RECT> r = DirtyRects(app->dirty);
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].left, 80 - 20);
+  app->dirty->Clear();
+  app->DeleteSprite(7, 0);
+  EXPECT_EQ(app->dirty->Count(), 0);
+  app->MakeRectSprite(1, 0, 0, 10, 10, 0, 1);
+  app->MakeRectSprite(511, 0, 0, 10, 10, 0, 1);
+  app->DeleteAllSprites();
+  for (int n = 0; n < kSpriteSlots; ++n) ASSERT_EQ(app->sprites[n], nullptr);
+}
+
+}  // namespace
