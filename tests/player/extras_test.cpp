@@ -219,6 +219,65 @@ TEST_F(ExtrasTest, MusicModeBackReturnsToTheTitleRebuild) {
   EXPECT_EQ(app->phase, 90);
 }
 
+// A track played once through the music folder to the captured device
+// output; when it has ended, choosing it again plays it again.
+TEST_F(ExtrasTest, MusicModeTrackPlaysToTheDeviceAndAgainAfterItsEnd) {
+  mixertest::LoadOverlays();
+  const std::string folder = mixertest::TempFolder("music-capture");
+  mixertest::WriteBytes(folder + "/001.mp3",
+                        mixertest::EncodeMp3(mixertest::Tone(440, 22050, 1, 0.5), 22050, 1));
+  std::snprintf(app->musicPath, sizeof app->musicPath, "%s\\", mixertest::WinPath(folder).c_str());
+  app->settings.musicPlay = 1;
+  app->settings.musicVolume = 100;
+  app->settings.masterVolume = 100;
+  const std::string capture = folder + "/capture.raw";
+  VelmiWaveUseFake(true);
+  VelmiWaveCaptureTo(capture.c_str());
+  ASSERT_EQ(app->mixer->OpenOutput(44100), 44100u);
+  const DWORD n = app->mixer->BufferSize();
+  Enter(MODE_MUSIC);
+  // Plays the buffers until the music channel has ended; the number played.
+  auto playOut = [&]() {
+    int buffers = 0;
+    while (buffers < 100 && app->mixer->GetChannelState(kSoundChannelMusic) == CHANNEL_PLAYING) {
+      VelmiClockAdvance(116);
+      EXPECT_EQ(VelmiWaveFakeReturn(1), 1);
+      ++buffers;
+    }
+    return buffers;
+  };
+  Keys("dc");  // row 0: track 1, once
+  ASSERT_EQ(app->sound.currentTrack, 1);
+  ASSERT_EQ(app->mixer->GetChannelState(kSoundChannelMusic), CHANNEL_PLAYING);
+  const int first = playOut();
+  EXPECT_GT(first, 1);
+  EXPECT_LT(first, 100);
+  Frame();
+  EXPECT_EQ(app->sound.currentTrack, -1);  // ended: forgotten
+  const size_t afterFirst = mixertest::ReadBytes(capture).size();
+  Keys("c");  // the same row again
+  EXPECT_EQ(app->sound.currentTrack, 1);
+  EXPECT_EQ(app->mixer->GetChannelState(kSoundChannelMusic), CHANNEL_PLAYING);
+  EXPECT_EQ(playOut(), first);
+  VelmiWaveFakeReturn(3);
+  app->mixer->CloseOutput();
+  VelmiWaveCaptureTo(nullptr);
+  VelmiWaveUseFake(false);
+
+  const mixertest::Bytes played = mixertest::ReadBytes(capture);
+  ASSERT_EQ(played.size() % n, 0u);
+  std::vector<int16_t> samples(played.size() / 2);
+  std::memcpy(samples.data(), played.data(), samples.size() * 2);
+  // Sound in both plays: before and after the second choice.
+  auto peak = [&](size_t from, size_t to) {
+    int p = 0;
+    for (size_t i = from; i < to && i < samples.size(); ++i) p = std::max(p, std::abs(int(samples[i])));
+    return p;
+  };
+  EXPECT_GT(peak(0, afterFirst / 2), 2000);
+  EXPECT_GT(peak(afterFirst / 2, samples.size()), 2000);
+}
+
 // ---- Interviews
 
 const char* const kInterviewVoices[10] = {"velmi", "dova", "berisa", "lupa", "olwe",
