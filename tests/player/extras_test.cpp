@@ -58,6 +58,16 @@ class ExtrasTest : public ::testing::Test {
       Frame();
     }
   }
+  // Presses the keys one frame each; the word after each, space-separated.
+  std::string KeyTrail(const char* keys, const int32_t& word) {
+    std::string seen;
+    for (const char* k = keys; *k; ++k) {
+      const char key[2] = {*k, 0};
+      Keys(key);
+      seen += std::to_string(word) + " ";
+    }
+    return seen;
+  }
   // KEY_A opened the quick option screen over the story screen; its own
   // KEY_A closes it again on the screen's mode and phase.
   void ExpectQuickOptionBackTo(int mode, int phase) {
@@ -323,13 +333,7 @@ TEST_F(InterviewTest, KeysSkipTheMissingButtonsOfTheSecondPage) {
       ASSERT_EQ(app->interview.page, 1);
       ASSERT_EQ(app->interview.cursor, kCursorNone);
     }
-    std::string seen;
-    for (const char* k = c.keys; *k; ++k) {
-      const char key[2] = {*k, 0};
-      Keys(key);
-      seen += std::to_string(app->interview.cursor) + " ";
-    }
-    EXPECT_EQ(seen, c.cursors) << "page " << c.page << " " << c.keys;
+    EXPECT_EQ(KeyTrail(c.keys, app->interview.cursor), c.cursors) << "page " << c.page << " " << c.keys;
   }
 }
 
@@ -698,12 +702,7 @@ TEST_F(MapTest, ChoiceStoresThePlaceNumberAfterTheFade) {
 
 TEST_F(MapTest, KeysWrapAndAChoiceActsOnlyOnTheHighlight) {
   EnterMap();
-  std::string seen;
-  for (const char* k : {"u", "u", "d", "d", "d", "d", "d", "d", "d"}) {
-    Keys(k);
-    seen += std::to_string(app->map.highlight) + " ";
-  }
-  EXPECT_EQ(seen, "5 4 5 0 1 2 3 4 5 ");
+  EXPECT_EQ(KeyTrail("uuddddddd", app->map.highlight), "5 4 5 0 1 2 3 4 5 ");
   // Moving and choosing in one frame moves only.
   Press(IN_DOWN);
   Press(IN_RIGHT);
@@ -767,12 +766,7 @@ TEST_F(MapTest, AlarmButtonsAndReturnToTheStory) {
   Frame();
   EXPECT_EQ(app->phase, 1);
   EXPECT_EQ(app->alarm.cursor, kCursorNone);
-  std::string seen;
-  for (const char* k : {"u", "u", "u", "d", "d", "d", "d"}) {
-    Keys(k);
-    seen += std::to_string(app->alarm.cursor) + " ";
-  }
-  EXPECT_EQ(seen, "2 1 0 1 2 0 1 ");
+  EXPECT_EQ(KeyTrail("uuudddd", app->alarm.cursor), "2 1 0 1 2 0 1 ");
   Press(IN_KEY_A);
   EXPECT_EQ(app->RunAlarmChoice(), 0);
   EXPECT_EQ(app->input.count[IN_KEY_A], 0u);
@@ -845,13 +839,7 @@ TEST_F(ObakeTest, PlacesOfferedByVariantAndVisits) {
     for (int v : c.visited) g_ScriptVariables[v] = 1;
     EnterGame();
     ASSERT_EQ(app->phase, 2) << c.name;
-    std::string seen;
-    for (const char* k = c.keys; *k; ++k) {
-      const char key[2] = {*k, 0};
-      Keys(key);
-      seen += std::to_string(app->obake.cursor) + " ";
-    }
-    EXPECT_EQ(seen, c.cursors) << c.name;
+    EXPECT_EQ(KeyTrail(c.keys, app->obake.cursor), c.cursors) << c.name;
     // A choice with nothing highlighted does nothing.
     if (app->obake.cursor == kCursorNone) {
       Keys("c");
@@ -910,12 +898,7 @@ TEST_F(ObakeTest, SecondStepPicturesAndBack) {
   ASSERT_EQ(app->phase, 3);
   EXPECT_EQ(app->obake.place, 3);
   EXPECT_EQ(app->obake.pictureCount, 2);
-  std::string seen;
-  for (const char* k : {"d", "d", "d", "d", "u", "u"}) {
-    Keys(k);
-    seen += std::to_string(app->obake.cursor) + " ";
-  }
-  EXPECT_EQ(seen, "0 1 2 0 2 1 ");
+  EXPECT_EQ(KeyTrail("dddduu", app->obake.cursor), "0 1 2 0 2 1 ");
   // Back: the same places again with nothing highlighted.
   Keys("dc");
   EXPECT_EQ(app->phase, 2);
@@ -972,15 +955,7 @@ class GalleryTest : public ExtrasTest {
     app->cgMode.page = page;
     Enter(MODE_CG);
   }
-  std::string Cursors(const char* keys) {
-    std::string seen;
-    for (const char* k = keys; *k; ++k) {
-      const char key[2] = {*k, 0};
-      Keys(key);
-      seen += std::to_string(app->cgMode.highlight) + " ";
-    }
-    return seen;
-  }
+  std::string Cursors(const char* keys) { return KeyTrail(keys, app->cgMode.highlight); }
 };
 
 TEST_F(GalleryTest, PlacesCountTheirSeenPicturesInTableOrder) {
@@ -1152,15 +1127,7 @@ class ReplayTest : public ExtrasTest {
     app->sceneReplay.page = page;
     Enter(MODE_SCENE_REPLAY);
   }
-  std::string Cursors(const char* keys) {
-    std::string seen;
-    for (const char* k = keys; *k; ++k) {
-      const char key[2] = {*k, 0};
-      Keys(key);
-      seen += std::to_string(app->sceneReplay.highlight) + " ";
-    }
-    return seen;
-  }
+  std::string Cursors(const char* keys) { return KeyTrail(keys, app->sceneReplay.highlight); }
   story_test::RecordingStory recording;
 };
 
