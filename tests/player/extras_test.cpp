@@ -58,6 +58,30 @@ class ExtrasTest : public ::testing::Test {
       Frame();
     }
   }
+  // The fake wave device behind the application's mixer, its output
+  // captured to path; the mixer's buffer size.
+  DWORD StartCapture(const std::string& path) {
+    VelmiWaveUseFake(true);
+    VelmiWaveCaptureTo(path.c_str());
+    EXPECT_EQ(app->mixer->OpenOutput(44100), 44100u);
+    return app->mixer->BufferSize();
+  }
+  // Closes the output; the samples the device played.
+  std::vector<int16_t> EndCapture(const std::string& path, DWORD bufferSize) {
+    app->mixer->CloseOutput();
+    VelmiWaveCaptureTo(nullptr);
+    VelmiWaveUseFake(false);
+    const mixertest::Bytes played = mixertest::ReadBytes(path);
+    EXPECT_EQ(played.size() % bufferSize, 0u);
+    std::vector<int16_t> samples(played.size() / 2);
+    std::memcpy(samples.data(), played.data(), samples.size() * 2);
+    return samples;
+  }
+  static int Peak(const std::vector<int16_t>& samples, size_t from, size_t to) {
+    int p = 0;
+    for (size_t i = from; i < to && i < samples.size(); ++i) p = std::max(p, std::abs(int(samples[i])));
+    return p;
+  }
   // Presses the keys one frame each; the word after each, space-separated.
   std::string KeyTrail(const char* keys, const int32_t& word) {
     std::string seen;
@@ -241,10 +265,7 @@ TEST_F(ExtrasTest, MusicModeTrackPlaysToTheDeviceAndAgainAfterItsEnd) {
   app->settings.musicVolume = 100;
   app->settings.masterVolume = 100;
   const std::string capture = folder + "/capture.raw";
-  VelmiWaveUseFake(true);
-  VelmiWaveCaptureTo(capture.c_str());
-  ASSERT_EQ(app->mixer->OpenOutput(44100), 44100u);
-  const DWORD n = app->mixer->BufferSize();
+  const DWORD n = StartCapture(capture);
   Enter(MODE_MUSIC);
   // Plays the buffers until the music channel has ended; the number played.
   auto playOut = [&]() {
@@ -270,22 +291,10 @@ TEST_F(ExtrasTest, MusicModeTrackPlaysToTheDeviceAndAgainAfterItsEnd) {
   EXPECT_EQ(app->mixer->GetChannelState(kSoundChannelMusic), CHANNEL_PLAYING);
   EXPECT_EQ(playOut(), first);
   VelmiWaveFakeReturn(3);
-  app->mixer->CloseOutput();
-  VelmiWaveCaptureTo(nullptr);
-  VelmiWaveUseFake(false);
-
-  const mixertest::Bytes played = mixertest::ReadBytes(capture);
-  ASSERT_EQ(played.size() % n, 0u);
-  std::vector<int16_t> samples(played.size() / 2);
-  std::memcpy(samples.data(), played.data(), samples.size() * 2);
+  const std::vector<int16_t> samples = EndCapture(capture, n);
   // Sound in both plays: before and after the second choice.
-  auto peak = [&](size_t from, size_t to) {
-    int p = 0;
-    for (size_t i = from; i < to && i < samples.size(); ++i) p = std::max(p, std::abs(int(samples[i])));
-    return p;
-  };
-  EXPECT_GT(peak(0, afterFirst / 2), 2000);
-  EXPECT_GT(peak(afterFirst / 2, samples.size()), 2000);
+  EXPECT_GT(Peak(samples, 0, afterFirst / 2), 2000);
+  EXPECT_GT(Peak(samples, afterFirst / 2, samples.size()), 2000);
 }
 
 // ---- Interviews
@@ -397,10 +406,7 @@ TEST_F(InterviewTest, VoiceReachesTheDeviceAndStopsOnPageChange) {
   ASSERT_TRUE(WritePack(folder + "/voice.mlz", {{"VOICE\\interview\\lupa.mp3", voice}}, false));
   std::strcpy(app->voicePackPath, mixertest::WinPath(folder + "/voice.mlz").c_str());
   const std::string capture = folder + "/capture.raw";
-  VelmiWaveUseFake(true);
-  VelmiWaveCaptureTo(capture.c_str());
-  ASSERT_EQ(app->mixer->OpenOutput(44100), 44100u);
-  const DWORD n = app->mixer->BufferSize();
+  const DWORD n = StartCapture(capture);
   Enter(MODE_INTERVIEW);
   Keys("ddddc");  // interview 4
   ASSERT_EQ(app->mixer->GetChannelState(kSoundChannelVoice), CHANNEL_PLAYING);
@@ -416,26 +422,17 @@ TEST_F(InterviewTest, VoiceReachesTheDeviceAndStopsOnPageChange) {
     VelmiClockAdvance(116);
     ASSERT_EQ(VelmiWaveFakeReturn(1), 1);
   }
-  app->mixer->CloseOutput();
-  VelmiWaveCaptureTo(nullptr);
-  VelmiWaveUseFake(false);
-
-  const mixertest::Bytes played = mixertest::ReadBytes(capture);
-  ASSERT_EQ(played.size() % n, 0u);
-  std::vector<int16_t> samples(played.size() / 2);
-  std::memcpy(samples.data(), played.data(), samples.size() * 2);
+  const std::vector<int16_t> samples = EndCapture(capture, n);
   size_t first = samples.size(), last = 0;
-  int peak = 0;
   for (size_t i = 0; i < samples.size(); ++i) {
     if (samples[i] == 0) continue;
     first = std::min(first, i);
     last = i;
-    peak = std::max(peak, std::abs(int(samples[i])));
   }
   ASSERT_LT(first, samples.size()) << "silent";
   EXPECT_EQ(first / (n / 2), 3u) << "sound after the three buffers queued at the start";
   // 40 % of a 0.4 tone at voice 80 x master 50: a clear level.
-  EXPECT_GT(peak, 1000);
+  EXPECT_GT(Peak(samples, 0, samples.size()), 1000);
   // Nothing after the buffers that were refilled before the page change
   // (and the three then queued).
   EXPECT_LE(last * 2, playedBeforeStop + 3 * size_t(n));
