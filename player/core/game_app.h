@@ -274,6 +274,11 @@ class CGameApp : public CWindowBase {
   CgModeState cgMode;
   SceneReplayState sceneReplay;
   MapState map;
+  AlarmState alarm;
+  ObakeState obake;
+  MusicModeState musicMode;
+  InterviewState interview;
+  EndingState ending;
 
  private:
   int CreateBlankPicture(int n, int w, int h, int kind);

@@ -63,6 +63,11 @@ void CGameApp::InitGameMembers() {
   cgMode = {};
   sceneReplay = {};
   map = {};
+  alarm = {};
+  obake = {};
+  musicMode = {};
+  interview = {};
+  ending = {};
   systemData = {};
   // The seen and read block starts empty: both count words 0.
   systemData.block = static_cast<SeenReadBlock*>(LocalAlloc(LMEM_ZEROINIT, sizeof(SeenReadBlock)));

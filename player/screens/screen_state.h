@@ -98,4 +98,47 @@ struct MapState {
   uint32_t frameTime[6];
   int32_t chosenPlace;
   int32_t animeUse;
+  uint32_t fadeStart;
+};
+
+// Haunted-house mini game; what lasts between visits is in script variables.
+struct ObakeState {
+  int32_t visited[5];    // place 0, place 1, place 2, first room, second room
+  int32_t available[4];  // places 0..3
+  int32_t cursor;
+  int32_t place;
+  int32_t pictureCount;  // 1 or 2
+  int32_t pictureChoice;
+  uint32_t fadeStart;
+};
+
+// Alarm choice.
+struct AlarmState {
+  int32_t cursor;
+  uint32_t fadeStart;
+};
+
+// Music mode; reset on entry.
+struct MusicModeState {
+  int32_t selected;  // 0 none, else track 1..46
+  int32_t scroll;    // 0..15
+  int32_t repeat;
+  int32_t cursor;
+};
+
+// Interviews; reset on entry.
+struct InterviewState {
+  int32_t page;
+  int32_t cursor;
+  int32_t playing;  // interview number, 0 none
+};
+
+// Ending roll and ending slides; the first call of each resets its words.
+struct EndingState {
+  uint32_t rollStart;
+  int32_t rollCount;  // pictures scrolled past
+  int32_t rollUpper;  // picture slot index of the upper picture, 0 or 1
+  uint32_t slideBase;
+  int32_t slideCount;
+  int32_t slideStep;  // 0 holding, 1 cross-fading
 };

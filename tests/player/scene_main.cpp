@@ -1,7 +1,7 @@
 // The player of one build with a static test scene in place of the title
 // screen: every picture type of the test pack as a sprite over a filled
 // background, one drawn additively and one at half level.  A tap leaves the
-// scene for the picture gallery's mode.
+// scene for the picture gallery's mode, which here holds the screen still.
 #include <velmi_device.h>
 
 #include <cstring>
@@ -58,10 +58,14 @@ int Scene(CGameApp* app) {
   return 1;
 }
 
+// The gallery's mode of the scene program: nothing changes.
+int Still(CGameApp*) { return 1; }
+
 }  // namespace
 
 int main(int argc, char** argv) {
   ReplaceModeHandler(MODE_TITLE, Scene);
+  ReplaceModeHandler(MODE_CG, Still);
 #if defined(VELMI_PLAYER_BUILD_ce30)
   return VelmiDeviceRunProgram("ce30", argc, argv);
 #elif defined(VELMI_PLAYER_BUILD_ce42)
