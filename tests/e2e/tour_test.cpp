@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/le_bytes.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/file_io.h"
 #include "tests/support/temp_folder.h"
@@ -107,7 +108,7 @@ Report ReadReport(const std::string& text) {
 // True when some 16-bit sample of the capture is louder than a whisper.
 bool HoldsSound(const std::vector<uint8_t>& pcm) {
   for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
-    const int16_t s = int16_t(pcm[i] | pcm[i + 1] << 8);
+    const int16_t s = int16_t(GetLe16(&pcm[i]));
     if (s > 64 || s < -64) return true;
   }
   return false;
