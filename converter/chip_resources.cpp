@@ -38,7 +38,7 @@ constexpr ChipImage DrawChips(int inset) {
   PutLe32(b.data() + 46, kColours);
   // Palette B, G, R, 0: magenta key, white, black, red, green, blue, yellow, grey.
   constexpr uint8_t palette[kColours][3] = {{255, 0, 255}, {255, 255, 255}, {0, 0, 0},     {0, 0, 255},
-                                           {0, 255, 0},   {255, 0, 0},     {0, 255, 255}, {128, 128, 128}};
+                                            {0, 255, 0},   {255, 0, 0},     {0, 255, 255}, {128, 128, 128}};
   for (int i = 0; i < kColours; ++i) {
     for (int c = 0; c < 3; ++c) b[54 + 4 * i + c] = palette[i][c];
   }

@@ -31,7 +31,7 @@ struct SourceFileNode {
   char folder[2048];        // relative to the source folder, "\" between folders; empty at the top
   char outputSubPath[256];  // always empty in this program
   char fileName[256];
-  int32_t flag;             // always 0
+  int32_t flag;  // always 0
 };
 
 class CConvFileMake : public CWinThreadMaster {
@@ -91,9 +91,9 @@ class CConvFileMake : public CWinThreadMaster {
   int32_t m_scriptCount;      // ".mes" files found
   int32_t m_qualityCode;      // 0 = no JBP1; 1..4 = the dialog's quality choice + 1
   int32_t m_doPictures;
-  int32_t m_doMusic;          // music and sound effects
+  int32_t m_doMusic;  // music and sound effects
   int32_t m_doVoices;
-  int32_t m_encoder;          // 0 = MP3 (gogo.dll), 1 = Ogg Vorbis (oggenc.dll)
+  int32_t m_encoder;  // 0 = MP3 (gogo.dll), 1 = Ogg Vorbis (oggenc.dll)
 
  private:
   enum class Item { None, Picture, Script };

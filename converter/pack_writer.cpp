@@ -5,145 +5,136 @@
 #include "converter/lzss_compressor.h"
 #include "formats/pack_format.h"
 
-CPackWriter::~CPackWriter()
-{
-    Abandon();
-}
+CPackWriter::~CPackWriter() { Abandon(); }
 
-void CPackWriter::Abandon()
-{
-    if (file_ != nullptr) {
-        CloseHandle(file_);
-        file_ = nullptr;
-        DeleteFileA(tempPath_.c_str());
-    }
-    directory_.clear();
-    coded_.clear();
-}
-
-BOOL CPackWriter::Begin(LPCSTR path, DWORD entryCount)
-{
-    Abandon();
-    failed_ = FALSE;
-    count_ = 0;
-    index_ = 0;
-    dataOffset_ = 0;
-    const unsigned long long dirSize = RlzDirectorySize(entryCount);
-    if (path == nullptr || dirSize > 0xFFFFFFFFull) {
-        failed_ = TRUE;
-        return FALSE;
-    }
-    path_ = path;
-    tempPath_ = path_ + ".tmp";
-    file_ = CreateFileA(tempPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
-    if (file_ == INVALID_HANDLE_VALUE || file_ == nullptr) {
-        file_ = nullptr;
-        failed_ = TRUE;
-        return FALSE;
-    }
-    count_ = entryCount;
-    // The whole directory is cleared, names' tails included.
-    directory_.assign(static_cast<size_t>(dirSize), 0);
-    RlzPackHeader header{{'R', 'L', 'Z', '2'}, entryCount, 0, 0};
-    StoreRlzPackHeader(directory_.data(), header);
-    if (!WriteBytes(directory_.data(), static_cast<DWORD>(directory_.size()))) {
-        Abandon();
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CPackWriter::WriteBytes(const BYTE* data, DWORD length)
-{
-    if (length == 0) return TRUE;
-    DWORD written = 0;
-    if (!WriteFile(file_, data, length, &written, nullptr) || written != length) {
-        failed_ = TRUE;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CPackWriter::AddEntry(LPCSTR name, const BYTE* data, DWORD length, BOOL compress)
-{
-    if (file_ == nullptr || failed_ || index_ >= count_) return FALSE;
-
-    BYTE* slot = directory_.data() + RlzDirectorySize(index_);
-    RlzPackEntry entry{};
-    entry.dataOffset = static_cast<DWORD>(dataOffset_);
-
-    const size_t nameLength = name != nullptr ? std::strlen(name) : RLZ_NAME_SIZE;
-    if (nameLength >= RLZ_NAME_SIZE || (length != 0 && data == nullptr)) {
-        StoreRlzPackEntry(slot, entry);  // placeholder: empty name, no data
-        ++index_;
-        return FALSE;
-    }
-    std::memcpy(entry.name, name, nameLength);
-
-    const BYTE* bytes = data;
-    DWORD stored = length;
-    entry.method = RLZ_METHOD_STORED;
-    if (compress && length != 0) {
-        coded_.resize(LzssMaxCompressedSize(length));
-        const int coded = LzssCompress(coded_.data(), data, length);
-        if (coded > 0) {
-            bytes = coded_.data();
-            stored = static_cast<DWORD>(coded);
-            entry.method = RLZ_METHOD_LZSS;
-        }
-    }
-    // Offsets and the total size are u32 fields.
-    if (dataOffset_ + stored + RlzDirectorySize(count_) > 0xFFFFFFFFull) {
-        failed_ = TRUE;
-        return FALSE;
-    }
-    if (!WriteBytes(bytes, stored)) return FALSE;
-
-    entry.storedSize = stored;
-    entry.unpackedSize = length;
-    StoreRlzPackEntry(slot, entry);
-    dataOffset_ += stored;
-    ++index_;
-    return TRUE;
-}
-
-BOOL CPackWriter::Finish()
-{
-    if (file_ == nullptr) return FALSE;
-    if (!failed_) {
-        // Slots never filled stay placeholders whose offsets keep growing.
-        for (DWORD i = index_; i < count_; ++i) {
-            RlzPackEntry entry{};
-            entry.dataOffset = static_cast<DWORD>(dataOffset_);
-            StoreRlzPackEntry(directory_.data() + RlzDirectorySize(i), entry);
-        }
-        RlzPackHeader header{{'R', 'L', 'Z', '2'}, count_,
-                             static_cast<DWORD>(dataOffset_ + RlzDirectorySize(count_)), 0};
-        StoreRlzPackHeader(directory_.data(), header);
-        if (SetFilePointer(file_, 0, nullptr, FILE_BEGIN) != 0)
-            failed_ = TRUE;
-        else
-            WriteBytes(directory_.data(), static_cast<DWORD>(directory_.size()));
-    }
-    if (failed_) {
-        Abandon();
-        return FALSE;
-    }
-    const BOOL closed = CloseHandle(file_);
+void CPackWriter::Abandon() {
+  if (file_ != nullptr) {
+    CloseHandle(file_);
     file_ = nullptr;
-    directory_.clear();
-    coded_.clear();
-    if (!closed) {
-        failed_ = TRUE;
-        DeleteFileA(tempPath_.c_str());
-        return FALSE;
+    DeleteFileA(tempPath_.c_str());
+  }
+  directory_.clear();
+  coded_.clear();
+}
+
+BOOL CPackWriter::Begin(LPCSTR path, DWORD entryCount) {
+  Abandon();
+  failed_ = FALSE;
+  count_ = 0;
+  index_ = 0;
+  dataOffset_ = 0;
+  const unsigned long long dirSize = RlzDirectorySize(entryCount);
+  if (path == nullptr || dirSize > 0xFFFFFFFFull) {
+    failed_ = TRUE;
+    return FALSE;
+  }
+  path_ = path;
+  tempPath_ = path_ + ".tmp";
+  file_ = CreateFileA(tempPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+  if (file_ == INVALID_HANDLE_VALUE || file_ == nullptr) {
+    file_ = nullptr;
+    failed_ = TRUE;
+    return FALSE;
+  }
+  count_ = entryCount;
+  // The whole directory is cleared, names' tails included.
+  directory_.assign(static_cast<size_t>(dirSize), 0);
+  RlzPackHeader header{{'R', 'L', 'Z', '2'}, entryCount, 0, 0};
+  StoreRlzPackHeader(directory_.data(), header);
+  if (!WriteBytes(directory_.data(), static_cast<DWORD>(directory_.size()))) {
+    Abandon();
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CPackWriter::WriteBytes(const BYTE* data, DWORD length) {
+  if (length == 0) return TRUE;
+  DWORD written = 0;
+  if (!WriteFile(file_, data, length, &written, nullptr) || written != length) {
+    failed_ = TRUE;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CPackWriter::AddEntry(LPCSTR name, const BYTE* data, DWORD length, BOOL compress) {
+  if (file_ == nullptr || failed_ || index_ >= count_) return FALSE;
+
+  BYTE* slot = directory_.data() + RlzDirectorySize(index_);
+  RlzPackEntry entry{};
+  entry.dataOffset = static_cast<DWORD>(dataOffset_);
+
+  const size_t nameLength = name != nullptr ? std::strlen(name) : RLZ_NAME_SIZE;
+  if (nameLength >= RLZ_NAME_SIZE || (length != 0 && data == nullptr)) {
+    StoreRlzPackEntry(slot, entry);  // placeholder: empty name, no data
+    ++index_;
+    return FALSE;
+  }
+  std::memcpy(entry.name, name, nameLength);
+
+  const BYTE* bytes = data;
+  DWORD stored = length;
+  entry.method = RLZ_METHOD_STORED;
+  if (compress && length != 0) {
+    coded_.resize(LzssMaxCompressedSize(length));
+    const int coded = LzssCompress(coded_.data(), data, length);
+    if (coded > 0) {
+      bytes = coded_.data();
+      stored = static_cast<DWORD>(coded);
+      entry.method = RLZ_METHOD_LZSS;
     }
-    // One rename replaces the previous pack: it is whole until the new one is.
-    if (!MoveFileExA(tempPath_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        failed_ = TRUE;
-        DeleteFileA(tempPath_.c_str());
-        return FALSE;
+  }
+  // Offsets and the total size are u32 fields.
+  if (dataOffset_ + stored + RlzDirectorySize(count_) > 0xFFFFFFFFull) {
+    failed_ = TRUE;
+    return FALSE;
+  }
+  if (!WriteBytes(bytes, stored)) return FALSE;
+
+  entry.storedSize = stored;
+  entry.unpackedSize = length;
+  StoreRlzPackEntry(slot, entry);
+  dataOffset_ += stored;
+  ++index_;
+  return TRUE;
+}
+
+BOOL CPackWriter::Finish() {
+  if (file_ == nullptr) return FALSE;
+  if (!failed_) {
+    // Slots never filled stay placeholders whose offsets keep growing.
+    for (DWORD i = index_; i < count_; ++i) {
+      RlzPackEntry entry{};
+      entry.dataOffset = static_cast<DWORD>(dataOffset_);
+      StoreRlzPackEntry(directory_.data() + RlzDirectorySize(i), entry);
     }
-    return TRUE;
+    RlzPackHeader header{{'R', 'L', 'Z', '2'}, count_, static_cast<DWORD>(dataOffset_ + RlzDirectorySize(count_)), 0};
+    StoreRlzPackHeader(directory_.data(), header);
+    if (SetFilePointer(file_, 0, nullptr, FILE_BEGIN) != 0)
+      failed_ = TRUE;
+    else
+      WriteBytes(directory_.data(), static_cast<DWORD>(directory_.size()));
+  }
+  if (failed_) {
+    Abandon();
+    return FALSE;
+  }
+  const BOOL closed = CloseHandle(file_);
+  file_ = nullptr;
+  directory_.clear();
+  coded_.clear();
+  if (!closed) {
+    failed_ = TRUE;
+    DeleteFileA(tempPath_.c_str());
+    return FALSE;
+  }
+  // One rename replaces the previous pack: it is whole until the new one is.
+  if (!MoveFileExA(tempPath_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    failed_ = TRUE;
+    DeleteFileA(tempPath_.c_str());
+    return FALSE;
+  }
+  return TRUE;
 }

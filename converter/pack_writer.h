@@ -9,47 +9,46 @@
 
 #include <windows.h>
 
-class CPackWriter
-{
-public:
-    CPackWriter() = default;
-    ~CPackWriter();  // an unfinished pack is abandoned
-    CPackWriter(const CPackWriter&) = delete;
-    CPackWriter& operator=(const CPackWriter&) = delete;
+class CPackWriter {
+ public:
+  CPackWriter() = default;
+  ~CPackWriter();  // an unfinished pack is abandoned
+  CPackWriter(const CPackWriter&) = delete;
+  CPackWriter& operator=(const CPackWriter&) = delete;
 
-    // Creates "<path>.tmp" and reserves the directory for entryCount entries.
-    // FALSE when the file cannot be created or written.
-    BOOL Begin(LPCSTR path, DWORD entryCount);
+  // Creates "<path>.tmp" and reserves the directory for entryCount entries.
+  // FALSE when the file cannot be created or written.
+  BOOL Begin(LPCSTR path, DWORD entryCount);
 
-    // Writes the next entry.  An empty entry is stored (method 0, size 0).
-    // FALSE, with nothing written, when the name does not fit the 64-byte
-    // field (63 bytes of text): the entry's slot stays an empty placeholder so
-    // that later entries keep their indices.  FALSE when all reserved slots are
-    // used, or when a write fails (the pack is then lost: Finish fails).
-    BOOL AddEntry(LPCSTR name, const BYTE* data, DWORD length, BOOL compress);
+  // Writes the next entry.  An empty entry is stored (method 0, size 0).
+  // FALSE, with nothing written, when the name does not fit the 64-byte
+  // field (63 bytes of text): the entry's slot stays an empty placeholder so
+  // that later entries keep their indices.  FALSE when all reserved slots are
+  // used, or when a write fails (the pack is then lost: Finish fails).
+  BOOL AddEntry(LPCSTR name, const BYTE* data, DWORD length, BOOL compress);
 
-    // Writes the final directory (slots never filled stay empty placeholders),
-    // closes the file and renames it over <path>.  FALSE when anything failed;
-    // the temporary file is then removed and <path> is left as it was.
-    BOOL Finish();
+  // Writes the final directory (slots never filled stay empty placeholders),
+  // closes the file and renames it over <path>.  FALSE when anything failed;
+  // the temporary file is then removed and <path> is left as it was.
+  BOOL Finish();
 
-    // Closes and removes the temporary file.
-    void Abandon();
+  // Closes and removes the temporary file.
+  void Abandon();
 
-    DWORD EntryCount() const { return count_; }
-    DWORD EntriesAdded() const { return index_; }
-    BOOL Failed() const { return failed_; }
+  DWORD EntryCount() const { return count_; }
+  DWORD EntriesAdded() const { return index_; }
+  BOOL Failed() const { return failed_; }
 
-private:
-    BOOL WriteBytes(const BYTE* data, DWORD length);
+ private:
+  BOOL WriteBytes(const BYTE* data, DWORD length);
 
-    HANDLE file_ = nullptr;
-    std::string path_;
-    std::string tempPath_;
-    std::vector<BYTE> directory_;
-    std::vector<BYTE> coded_;
-    DWORD count_ = 0;
-    DWORD index_ = 0;
-    unsigned long long dataOffset_ = 0;
-    BOOL failed_ = FALSE;
+  HANDLE file_ = nullptr;
+  std::string path_;
+  std::string tempPath_;
+  std::vector<BYTE> directory_;
+  std::vector<BYTE> coded_;
+  DWORD count_ = 0;
+  DWORD index_ = 0;
+  unsigned long long dataOffset_ = 0;
+  BOOL failed_ = FALSE;
 };

@@ -6,99 +6,92 @@
 #include "formats/le_bytes.h"
 
 const BYTE Jbp1ZigzagToNatural[64] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
 };
 
-void StoreJbp1Header(BYTE* dst, const Jbp1Header& h)
-{
-    std::memcpy(dst, h.magic, 4);
-    PutLe32(dst + 4, h.headerSize);
-    PutLe32(dst + 8, h.flags);
-    PutLe32(dst + 12, h.quality);
-    PutLe16(dst + 16, h.width);
-    PutLe16(dst + 18, h.height);
-    PutLe32(dst + 20, h.bitsPerPixel);
-    PutLe32(dst + 24, h.reserved1);
-    PutLe32(dst + 28, h.dcLength);
-    PutLe32(dst + 32, h.acLength);
-    PutLe32(dst + 36, h.reserved2);
-    PutLe32(dst + 40, h.value);
+void StoreJbp1Header(BYTE* dst, const Jbp1Header& h) {
+  std::memcpy(dst, h.magic, 4);
+  PutLe32(dst + 4, h.headerSize);
+  PutLe32(dst + 8, h.flags);
+  PutLe32(dst + 12, h.quality);
+  PutLe16(dst + 16, h.width);
+  PutLe16(dst + 18, h.height);
+  PutLe32(dst + 20, h.bitsPerPixel);
+  PutLe32(dst + 24, h.reserved1);
+  PutLe32(dst + 28, h.dcLength);
+  PutLe32(dst + 32, h.acLength);
+  PutLe32(dst + 36, h.reserved2);
+  PutLe32(dst + 40, h.value);
 }
 
-void PickTwoSmallest(const DWORD* counts, int nodeCount, int* first, int* second)
-{
-    int a = -100, b = -100;
-    for (int i = 0; i < nodeCount; ++i) {
-        if (counts[i] >= HUFFMAN_LIVE_LIMIT) continue;
-        if (a < 0 || counts[i] < counts[a]) a = i;
-    }
-    for (int i = 0; i < nodeCount; ++i) {
-        if (i == a || counts[i] >= HUFFMAN_LIVE_LIMIT) continue;
-        if (b < 0 || counts[i] < counts[b]) b = i;
-    }
-    *first = a;
-    *second = b;
+void PickTwoSmallest(const DWORD* counts, int nodeCount, int* first, int* second) {
+  int a = -100, b = -100;
+  for (int i = 0; i < nodeCount; ++i) {
+    if (counts[i] >= HUFFMAN_LIVE_LIMIT) continue;
+    if (a < 0 || counts[i] < counts[a]) a = i;
+  }
+  for (int i = 0; i < nodeCount; ++i) {
+    if (i == a || counts[i] >= HUFFMAN_LIVE_LIMIT) continue;
+    if (b < 0 || counts[i] < counts[b]) b = i;
+  }
+  *first = a;
+  *second = b;
 }
 
-int BuildHuffmanTree(DWORD* counts, int n, HuffmanTreeLinks* tree)
-{
-    // Same merges as repeated PickTwoSmallest, without the quadratic scans:
-    // live leaves sorted by (count, index) in one queue, merged nodes in
-    // creation order in another.  Merged counts never decrease and merged
-    // indices grow, so each queue's front is its smallest (count, index).
-    int leaves[JBP1_AC_SYMBOLS];
-    int leafCount = 0;
-    for (int i = 0; i < n; ++i)
-        if (counts[i] < HUFFMAN_LIVE_LIMIT) leaves[leafCount++] = i;
-    std::stable_sort(leaves, leaves + leafCount, [counts](int x, int y) { return counts[x] < counts[y]; });
-    int merged[JBP1_AC_SYMBOLS];
-    int leafHead = 0, mergedHead = 0, mergedTail = 0;
+int BuildHuffmanTree(DWORD* counts, int n, HuffmanTreeLinks* tree) {
+  // Same merges as repeated PickTwoSmallest, without the quadratic scans:
+  // live leaves sorted by (count, index) in one queue, merged nodes in
+  // creation order in another.  Merged counts never decrease and merged
+  // indices grow, so each queue's front is its smallest (count, index).
+  int leaves[JBP1_AC_SYMBOLS];
+  int leafCount = 0;
+  for (int i = 0; i < n; ++i)
+    if (counts[i] < HUFFMAN_LIVE_LIMIT) leaves[leafCount++] = i;
+  std::stable_sort(leaves, leaves + leafCount, [counts](int x, int y) { return counts[x] < counts[y]; });
+  int merged[JBP1_AC_SYMBOLS];
+  int leafHead = 0, mergedHead = 0, mergedTail = 0;
 
-    auto pop = [&]() -> int {
-        const bool haveLeaf = leafHead < leafCount;
-        const bool haveMerged = mergedHead < mergedTail;
-        if (!haveLeaf && !haveMerged) return -100;
-        if (haveLeaf && (!haveMerged || counts[leaves[leafHead]] <= counts[merged[mergedHead]]))
-            return leaves[leafHead++];
-        return merged[mergedHead++];
-    };
+  auto pop = [&]() -> int {
+    const bool haveLeaf = leafHead < leafCount;
+    const bool haveMerged = mergedHead < mergedTail;
+    if (!haveLeaf && !haveMerged) return -100;
+    if (haveLeaf && (!haveMerged || counts[leaves[leafHead]] <= counts[merged[mergedHead]])) return leaves[leafHead++];
+    return merged[mergedHead++];
+  };
 
-    for (int i = 0; i < 2 * n - 1; ++i) {
-        tree->firstChild[i] = tree->secondChild[i] = -1;
-        tree->parent[i] = 0;
-    }
-    int k = n;
-    for (; k < 2 * n - 1; ++k) {
-        const int first = pop();
-        const int second = pop();
-        if (first < 0 || second < 0) break;
-        counts[k] = counts[first] + counts[second];
-        tree->firstChild[k] = static_cast<short>(first);
-        tree->secondChild[k] = static_cast<short>(second);
-        tree->parent[first] = static_cast<short>(k);
-        tree->parent[second] = static_cast<short>(-k);
-        counts[first] = HUFFMAN_USED_COUNT;
-        counts[second] = HUFFMAN_USED_COUNT;
-        if (counts[k] < HUFFMAN_LIVE_LIMIT) merged[mergedTail++] = k;
-    }
-    return k;
+  for (int i = 0; i < 2 * n - 1; ++i) {
+    tree->firstChild[i] = tree->secondChild[i] = -1;
+    tree->parent[i] = 0;
+  }
+  int k = n;
+  for (; k < 2 * n - 1; ++k) {
+    const int first = pop();
+    const int second = pop();
+    if (first < 0 || second < 0) break;
+    counts[k] = counts[first] + counts[second];
+    tree->firstChild[k] = static_cast<short>(first);
+    tree->secondChild[k] = static_cast<short>(second);
+    tree->parent[first] = static_cast<short>(k);
+    tree->parent[second] = static_cast<short>(-k);
+    counts[first] = HUFFMAN_USED_COUNT;
+    counts[second] = HUFFMAN_USED_COUNT;
+    if (counts[k] < HUFFMAN_LIVE_LIMIT) merged[mergedTail++] = k;
+  }
+  return k;
 }
 
-int DcCategory(int value)
-{
-    const unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-    if (magnitude == 0) return 0;
-    if (magnitude >= 32768) return 15;
-    return 32 - __builtin_clz(magnitude);
+int DcCategory(int value) {
+  const unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+  if (magnitude == 0) return 0;
+  if (magnitude >= 32768) return 15;
+  return 32 - __builtin_clz(magnitude);
 }
 
-void SplitCategoryBits(int value, int* category, DWORD* bits)
-{
-    const int c = DcCategory(value);
-    *category = c;
-    const DWORD mask = (1u << c) - 1;
-    *bits = (value < 0 ? static_cast<DWORD>(value) - 1 : static_cast<DWORD>(value)) & mask;
+void SplitCategoryBits(int value, int* category, DWORD* bits) {
+  const int c = DcCategory(value);
+  *category = c;
+  const DWORD mask = (1u << c) - 1;
+  *bits = (value < 0 ? static_cast<DWORD>(value) - 1 : static_cast<DWORD>(value)) & mask;
 }

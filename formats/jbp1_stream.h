@@ -10,11 +10,11 @@
 #include <windows.h>
 
 constexpr DWORD JBP1_HEADER_SIZE = 44;
-constexpr DWORD JBP1_FLAGS = 0x08000001;       // bit 27: quantisation tables present
+constexpr DWORD JBP1_FLAGS = 0x08000001;  // bit 27: quantisation tables present
 constexpr DWORD JBP1_FLAG_QUANT_TABLES = 0x08000000;
 constexpr int JBP1_DC_SYMBOLS = 16;
 constexpr int JBP1_AC_SYMBOLS = 256;
-constexpr int JBP1_BLOCKS_PER_MCU = 6;         // Y, Y, Y, Y, Cb, Cr
+constexpr int JBP1_BLOCKS_PER_MCU = 6;  // Y, Y, Y, Y, Cb, Cr
 
 constexpr DWORD HUFFMAN_LIVE_LIMIT = 2099999999u;
 constexpr DWORD HUFFMAN_USED_COUNT = 2100000000u;
@@ -26,20 +26,19 @@ constexpr int AC_END_TAG = 101;
 // Natural (row-major) index of each zigzag position.
 extern const BYTE Jbp1ZigzagToNatural[64];
 
-struct Jbp1Header
-{
-    char magic[4];        // "JBP1"
-    DWORD headerSize;     // offset of the count tables
-    DWORD flags;
-    DWORD quality;
-    WORD width;
-    WORD height;
-    DWORD bitsPerPixel;   // 24
-    DWORD reserved1;
-    DWORD dcLength;       // bytes, a multiple of 4
-    DWORD acLength;
-    DWORD reserved2;
-    DWORD value;          // 0
+struct Jbp1Header {
+  char magic[4];     // "JBP1"
+  DWORD headerSize;  // offset of the count tables
+  DWORD flags;
+  DWORD quality;
+  WORD width;
+  WORD height;
+  DWORD bitsPerPixel;  // 24
+  DWORD reserved1;
+  DWORD dcLength;  // bytes, a multiple of 4
+  DWORD acLength;
+  DWORD reserved2;
+  DWORD value;  // 0
 };
 
 void StoreJbp1Header(BYTE* dst, const Jbp1Header& header);
@@ -47,11 +46,10 @@ void StoreJbp1Header(BYTE* dst, const Jbp1Header& header);
 // The code tree: nodes 0..n-1 are the symbols, merged nodes follow.  The
 // parent link is +k for a first child of node k (bit 0), -k for a second
 // child (bit 1).
-struct HuffmanTreeLinks
-{
-    short firstChild[HUFFMAN_MAX_NODES];
-    short secondChild[HUFFMAN_MAX_NODES];
-    short parent[HUFFMAN_MAX_NODES];
+struct HuffmanTreeLinks {
+  short firstChild[HUFFMAN_MAX_NODES];
+  short secondChild[HUFFMAN_MAX_NODES];
+  short parent[HUFFMAN_MAX_NODES];
 };
 
 // The two live nodes (count below HUFFMAN_LIVE_LIMIT) of 0..nodeCount-1 with

@@ -10,28 +10,25 @@ constexpr DWORD RLZ_NAME_SIZE = 64;  // zero-terminated: at most 63 bytes of tex
 constexpr DWORD RLZ_METHOD_STORED = 0;
 constexpr DWORD RLZ_METHOD_LZSS = 1;
 
-struct RlzPackHeader
-{
-    char magic[4];      // "RLZ2" (readers also take "RLZ3")
-    DWORD entryCount;
-    DWORD totalSize;    // header + directory + data: the file's size
-    DWORD reserved;
+struct RlzPackHeader {
+  char magic[4];  // "RLZ2" (readers also take "RLZ3")
+  DWORD entryCount;
+  DWORD totalSize;  // header + directory + data: the file's size
+  DWORD reserved;
 };
 
-struct RlzPackEntry
-{
-    char name[RLZ_NAME_SIZE];
-    DWORD storedSize;
-    DWORD unpackedSize;
-    DWORD method;
-    DWORD dataOffset;   // from the end of the directory
-    DWORD reserved;
+struct RlzPackEntry {
+  char name[RLZ_NAME_SIZE];
+  DWORD storedSize;
+  DWORD unpackedSize;
+  DWORD method;
+  DWORD dataOffset;  // from the end of the directory
+  DWORD reserved;
 };
 
 // Bytes of header plus directory for count entries (64-bit: count comes from files).
-constexpr unsigned long long RlzDirectorySize(unsigned long long count)
-{
-    return RLZ_HEADER_SIZE + RLZ_ENTRY_SIZE * count;
+constexpr unsigned long long RlzDirectorySize(unsigned long long count) {
+  return RLZ_HEADER_SIZE + RLZ_ENTRY_SIZE * count;
 }
 
 void StoreRlzPackHeader(BYTE* dst, const RlzPackHeader& header);

@@ -165,8 +165,10 @@ void JpegFillKernels(JpegKernelTable* t, int32_t kind) {
   t->decoderOutput = nullptr;
   t->encodeBlock = !simd ? JpegEncodeBlock : sse ? JpegEncodeBlockSse : JpegEncodeBlockMmx;
   t->quantScaled = simd ? JpegQuantizeScaledMmx : JpegQuantizeScaled;
-  t->quantRecip = !simd ? JpegQuantizeRecip : sse2 ? JpegQuantizeRecipSse2 : sse ? JpegQuantizeRecipSse
-                                                                               : JpegQuantizeRecipMmx;
+  t->quantRecip = !simd  ? JpegQuantizeRecip
+                  : sse2 ? JpegQuantizeRecipSse2
+                  : sse  ? JpegQuantizeRecipSse
+                         : JpegQuantizeRecipMmx;
   t->quantCurrent = t->quantScaled;
   JpegDecoderFillKernels(t, kind);
 }

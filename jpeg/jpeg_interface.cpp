@@ -12,9 +12,7 @@ const JpegLibVersion kVersion = {3, 20, 15, "pjcodec3.lib", "3.20.15", "[3.20.15
 
 bool IsFileOp(int32_t io) { return (io & 1) == 0; }
 
-bool MovesPixels(int32_t io) {
-  return io == 2 || io == 3 || (io >= 6 && io <= 9) || (io >= 12 && io <= 21);
-}
+bool MovesPixels(int32_t io) { return io == 2 || io == 3 || (io >= 6 && io <= 9) || (io >= 12 && io <= 21); }
 
 // Colour pairs a write admits: (dibColor/dibChannels) -> (jpegColor/jpegChannels).
 bool WritePairAdmitted(int32_t dc, int32_t dn, int32_t jc, int32_t jn) {
@@ -30,8 +28,9 @@ bool WritePairAdmitted(int32_t dc, int32_t dn, int32_t jc, int32_t jn) {
 
 // Colour pairs a read admits: (jpegColor/jpegChannels) -> (dibColor/dibChannels).
 bool ReadPairAdmitted(int32_t jc, int32_t jn, int32_t dc, int32_t dn) {
-  auto greyOrColour = [&] { return (dc == 4 && dn == 1) || (dc == 1 && dn == 3) || (dc == 2 && dn == 3) ||
-                                   (dc == 5 && dn == 4); };
+  auto greyOrColour = [&] {
+    return (dc == 4 && dn == 1) || (dc == 1 && dn == 3) || (dc == 2 && dn == 3) || (dc == 5 && dn == 4);
+  };
   if (jc == 4 && jn == 1) return greyOrColour();
   if (jc == 1 && jn == 3) return (dc == 1 && dn == 3) || (dc == 2 && dn == 3) || (dc == 5 && dn == 4);
   if (jc == 5 && jn == 4) return dc == 5 && dn == 4;
@@ -412,41 +411,76 @@ JpegStatus JpegRead(JpegJob* job, int32_t ioType) {
 
 const char* JpegErrorText(JpegStatus status) {
   switch (status) {
-    case 2: return "ROI Success";
-    case 1: return "Interrupt Success";
-    case 0: return "Success";
-    case -1: return "Exception detected";
-    case -2: return "Invalid Encoder";
-    case -3: return "Unsupported subsampling";
-    case -4: return "Unsupported bytes per pixel";
-    case -5: return "Memory error";
-    case -6: return "Bad Huffman table";
-    case -7: return "Bad Quantization table";
-    case -8: return "Invalid JPEG_PROPERTIES";
-    case -9: return "Error close file";
-    case -10: return "Invalid file name";
-    case -11: return "Error EOF";
-    case -12: return "Not supported";
-    case -13: return "Not JPEG";
-    case -14: return "Error COMP";
-    case -15: return "Error SOF";
-    case -16: return "Error DNL";
-    case -17: return "No Huffman table";
-    case -18: return "No Quantization table";
-    case -19: return "No frame";
-    case -20: return "Multiply frame";
-    case -21: return "Data error";
-    case -22: return "No image";
-    case -23: return "File error";
-    case -24: return "Internal error";
-    case -25: return "Bad RST marker";
-    case -26: return "Thumbnail too small";
-    case -27: return "Thumbnail has wrong color";
-    case -28: return "Output buffer too small";
-    case -29: return "Unsupported frame was found";
-    case -30: return "Error access to jpeg_comment buffer";
-    case -99: return "Reserved";
-    default: return "Unknown error code";
+    case 2:
+      return "ROI Success";
+    case 1:
+      return "Interrupt Success";
+    case 0:
+      return "Success";
+    case -1:
+      return "Exception detected";
+    case -2:
+      return "Invalid Encoder";
+    case -3:
+      return "Unsupported subsampling";
+    case -4:
+      return "Unsupported bytes per pixel";
+    case -5:
+      return "Memory error";
+    case -6:
+      return "Bad Huffman table";
+    case -7:
+      return "Bad Quantization table";
+    case -8:
+      return "Invalid JPEG_PROPERTIES";
+    case -9:
+      return "Error close file";
+    case -10:
+      return "Invalid file name";
+    case -11:
+      return "Error EOF";
+    case -12:
+      return "Not supported";
+    case -13:
+      return "Not JPEG";
+    case -14:
+      return "Error COMP";
+    case -15:
+      return "Error SOF";
+    case -16:
+      return "Error DNL";
+    case -17:
+      return "No Huffman table";
+    case -18:
+      return "No Quantization table";
+    case -19:
+      return "No frame";
+    case -20:
+      return "Multiply frame";
+    case -21:
+      return "Data error";
+    case -22:
+      return "No image";
+    case -23:
+      return "File error";
+    case -24:
+      return "Internal error";
+    case -25:
+      return "Bad RST marker";
+    case -26:
+      return "Thumbnail too small";
+    case -27:
+      return "Thumbnail has wrong color";
+    case -28:
+      return "Output buffer too small";
+    case -29:
+      return "Unsupported frame was found";
+    case -30:
+      return "Error access to jpeg_comment buffer";
+    case -99:
+      return "Reserved";
+    default:
+      return "Unknown error code";
   }
 }
 

@@ -69,8 +69,7 @@ JpegStatus JpegWriteApp14(JPEG_PROPERTIES* p, uint8_t transform);
 JpegStatus JpegWriteComment(JPEG_PROPERTIES* p);
 JpegStatus JpegWriteDqt(JPEG_PROPERTIES* p, int32_t precision, int32_t id, const int16_t* entries);
 JpegStatus JpegWriteDhtAll(JPEG_PROPERTIES* p);
-JpegStatus JpegWriteDhtOne(JPEG_PROPERTIES* p, const uint8_t* counts, const uint8_t* values, int32_t cls,
-                           int32_t id);
+JpegStatus JpegWriteDhtOne(JPEG_PROPERTIES* p, const uint8_t* counts, const uint8_t* values, int32_t cls, int32_t id);
 JpegStatus JpegWriteSof0(JPEG_PROPERTIES* p);
 JpegStatus JpegWriteSof2(JPEG_PROPERTIES* p);
 JpegStatus JpegWriteSos(JPEG_PROPERTIES* p);
@@ -120,8 +119,7 @@ JpegStatus JpegEncodeDcProgressive(JpegOutputStream* s, const JpegHuffEncodeTabl
 void JpegCountDcFirst(int32_t* counts, int32_t* lastDc, const int16_t* block, bool refining, int32_t al);
 JpegStatus JpegEncodeAcFirst(JpegOutputStream* s, const JpegHuffEncodeTable* ac, const int16_t* block, int32_t ss,
                              int32_t se, int32_t al);
-void JpegCountAcFirst(JpegOutputStream* s, const int16_t* block, int32_t ss, int32_t se, int32_t al,
-                      int32_t* counts);
+void JpegCountAcFirst(JpegOutputStream* s, const int16_t* block, int32_t ss, int32_t se, int32_t al, int32_t* counts);
 JpegStatus JpegEncodeAcRefine(JpegOutputStream* s, const JpegHuffEncodeTable* ac, const int16_t* block, int32_t ss,
                               int32_t se, int32_t al, JpegCorrectionBits* corr);
 void JpegCountAcRefine(JpegOutputStream* s, const int16_t* block, int32_t ss, int32_t se, int32_t al,

@@ -76,12 +76,12 @@ enum : int32_t {
 
 // JpegColor codes.
 enum : int32_t {
-  JPEG_COLOR_RGB = 1,       // three channels, no transform (APP14 transform 0)
-  JPEG_COLOR_BGR = 2,       // three channels in B,G,R byte order
+  JPEG_COLOR_RGB = 1,  // three channels, no transform (APP14 transform 0)
+  JPEG_COLOR_BGR = 2,  // three channels in B,G,R byte order
   JPEG_COLOR_YCBCR = 3,
   JPEG_COLOR_GREY = 4,
-  JPEG_COLOR_CMYK = 5,      // four channels, no transform (APP14 transform 0)
-  JPEG_COLOR_YCCK = 6,      // four channels with the YCC transform (APP14 transform 2)
+  JPEG_COLOR_CMYK = 5,  // four channels, no transform (APP14 transform 0)
+  JPEG_COLOR_YCCK = 6,  // four channels with the YCC transform (APP14 transform 2)
   JPEG_COLOR_OTHER = 255,
 };
 
@@ -115,8 +115,7 @@ typedef void (*JpegGreyKernelFn)(const uint8_t* src, int32_t stride, int16_t* ou
 // Whole-MCU input kernel: top-left pixel, signed row distance, the first
 // component's blocks (consecutive), Cb (or second) block, Cr block, and the
 // fourth component's blocks for four-channel layouts (else null).
-typedef void (*JpegMcuKernelFn)(const uint8_t* src, int32_t stride, int16_t* c0, int16_t* c1, int16_t* c2,
-                                int16_t* c3);
+typedef void (*JpegMcuKernelFn)(const uint8_t* src, int32_t stride, int16_t* c0, int16_t* c1, int16_t* c2, int16_t* c3);
 typedef JpegStatus (*JpegEncodeBlockFn)(JpegOutputStream* stream, const JpegHuffEncodeTable* dc,
                                         const JpegHuffEncodeTable* ac, int32_t* lastDc, const int16_t* block);
 
@@ -141,54 +140,54 @@ struct JpegCpuInfo {
 // (window-system entry points and the processor description), so that one
 // job's JpegFree never takes them away from another live job.
 struct JpegKernelTable {
-  intptr_t decoderInputBytes;              // 1  decoder input byte count
-  HMODULE user32;                          // 2
-  HMODULE advapi32;                        // 3
-  JpegRegOpenKeyExAFn regOpenKeyExA;       // 4
-  JpegRegQueryValueExAFn regQueryValueExA; // 5
-  JpegRegCloseKeyFn regCloseKey;           // 6
-  JpegEndOfCallFn endOfCall;               // 7
-  JpegFdctFn fdctScaled;                   // 8  forward DCT, method 0
-  JpegFdctFn fdctInt;                      // 9  forward DCT, method 1
-  JpegIdctFn idctScaled;                   // 10 decoder
-  JpegIdctFn idctScaledHalf;               // 11 decoder
-  JpegIdctFn idctScaledQuarter;            // 12 decoder
-  JpegIdctFn idctScaledEighth;             // 13 decoder
-  JpegIdctFn idctInt;                      // 14 decoder
-  JpegIdctFn idctIntHalf;                  // 15 decoder
-  JpegIdctFn idctIntQuarter;               // 16 decoder
-  JpegIdctFn idctIntEighth;                // 17 decoder
-  JpegFdctFn fdctCurrent;                  // 18 forward DCT in use for the job
-  JpegDecoderRoutineFn decoderRoutine[4];  // 19-22 decoder, per job
-  JpegSinkOpenFn sinkOpen;                 // 23
-  JpegPutBytesFn putBytes;                 // 24
-  JpegInputConverterFn inputConverter;     // 25 per job
-  JpegGreyKernelFn greyBlock;              // 26
-  JpegMcuKernelFn rgbYccH1V1;              // 27
-  JpegMcuKernelFn rgbYccH2V1;              // 28
-  JpegMcuKernelFn rgbYccH2V2;              // 29
-  JpegMcuKernelFn bgrYccH1V1;              // 30
-  JpegMcuKernelFn bgrYccH2V1;              // 31
-  JpegMcuKernelFn bgrYccH2V2;              // 32
-  JpegMcuKernelFn copy3H1V1;               // 33
-  JpegMcuKernelFn copy3H2V1;               // 34
-  JpegMcuKernelFn copy3H2V2;               // 35
-  JpegMcuKernelFn packed422;               // 36
-  JpegMcuKernelFn ycckH1V1;                // 37
-  JpegMcuKernelFn ycckH2V1;                // 38
-  JpegMcuKernelFn ycckH2V2;                // 39
-  JpegMcuKernelFn copy4H1V1;               // 40
-  JpegDecoderRoutineFn decoderOutput;      // 41 decoder, per job
-  JpegOutputConverterFn outputConverters[19]; // 42-60 decoder
-  JpegEncodeBlockFn encodeBlock;           // 61 Huffman block encoder
-  JpegHuffDecodeBlockFn huffDecodeBlock;   // 62 decoder
-  JpegHuffDecodeBlockFn huffDecodeDcOnly;  // 63 decoder
-  JpegQuantizeFn quantScaled;              // 64 quantiser, method 0
-  JpegQuantizeFn quantRecip;               // 65 quantiser, method 1
-  JpegQuantizeFn quantCurrent;             // 66 quantiser in use for the job
-  JpegDequantFn dequantScaled;             // 67 decoder
-  JpegDequantFn dequantInt;                // 68 decoder
-  JpegDequantFn dequantScaled2;            // 69 decoder
+  intptr_t decoderInputBytes;                  // 1  decoder input byte count
+  HMODULE user32;                              // 2
+  HMODULE advapi32;                            // 3
+  JpegRegOpenKeyExAFn regOpenKeyExA;           // 4
+  JpegRegQueryValueExAFn regQueryValueExA;     // 5
+  JpegRegCloseKeyFn regCloseKey;               // 6
+  JpegEndOfCallFn endOfCall;                   // 7
+  JpegFdctFn fdctScaled;                       // 8  forward DCT, method 0
+  JpegFdctFn fdctInt;                          // 9  forward DCT, method 1
+  JpegIdctFn idctScaled;                       // 10 decoder
+  JpegIdctFn idctScaledHalf;                   // 11 decoder
+  JpegIdctFn idctScaledQuarter;                // 12 decoder
+  JpegIdctFn idctScaledEighth;                 // 13 decoder
+  JpegIdctFn idctInt;                          // 14 decoder
+  JpegIdctFn idctIntHalf;                      // 15 decoder
+  JpegIdctFn idctIntQuarter;                   // 16 decoder
+  JpegIdctFn idctIntEighth;                    // 17 decoder
+  JpegFdctFn fdctCurrent;                      // 18 forward DCT in use for the job
+  JpegDecoderRoutineFn decoderRoutine[4];      // 19-22 decoder, per job
+  JpegSinkOpenFn sinkOpen;                     // 23
+  JpegPutBytesFn putBytes;                     // 24
+  JpegInputConverterFn inputConverter;         // 25 per job
+  JpegGreyKernelFn greyBlock;                  // 26
+  JpegMcuKernelFn rgbYccH1V1;                  // 27
+  JpegMcuKernelFn rgbYccH2V1;                  // 28
+  JpegMcuKernelFn rgbYccH2V2;                  // 29
+  JpegMcuKernelFn bgrYccH1V1;                  // 30
+  JpegMcuKernelFn bgrYccH2V1;                  // 31
+  JpegMcuKernelFn bgrYccH2V2;                  // 32
+  JpegMcuKernelFn copy3H1V1;                   // 33
+  JpegMcuKernelFn copy3H2V1;                   // 34
+  JpegMcuKernelFn copy3H2V2;                   // 35
+  JpegMcuKernelFn packed422;                   // 36
+  JpegMcuKernelFn ycckH1V1;                    // 37
+  JpegMcuKernelFn ycckH2V1;                    // 38
+  JpegMcuKernelFn ycckH2V2;                    // 39
+  JpegMcuKernelFn copy4H1V1;                   // 40
+  JpegDecoderRoutineFn decoderOutput;          // 41 decoder, per job
+  JpegOutputConverterFn outputConverters[19];  // 42-60 decoder
+  JpegEncodeBlockFn encodeBlock;               // 61 Huffman block encoder
+  JpegHuffDecodeBlockFn huffDecodeBlock;       // 62 decoder
+  JpegHuffDecodeBlockFn huffDecodeDcOnly;      // 63 decoder
+  JpegQuantizeFn quantScaled;                  // 64 quantiser, method 0
+  JpegQuantizeFn quantRecip;                   // 65 quantiser, method 1
+  JpegQuantizeFn quantCurrent;                 // 66 quantiser in use for the job
+  JpegDequantFn dequantScaled;                 // 67 decoder
+  JpegDequantFn dequantInt;                    // 68 decoder
+  JpegDequantFn dequantScaled2;                // 69 decoder
 
   // Per-job tail (see above).
   FARPROC messageBoxA;
@@ -247,8 +246,8 @@ struct JpegHuffDecodeTable {
   int32_t id;
   int32_t lookahead[256];  // (length << 16) | symbol for codes of up to 8 bits
   uint16_t symbols[256];
-  int32_t firstCode[18];   // by length 1..16
-  int32_t lastCode[18];    // -1: no codes of that length; [17] = -1
+  int32_t firstCode[18];  // by length 1..16
+  int32_t lastCode[18];   // -1: no codes of that length; [17] = -1
   int32_t firstIndex[18];
   // Code and value bits together, indexed by the next JPEG_COMBINED_BITS bits: (value << 16) |
   // (zigzag advance << 8) | bits used, the advance being run + 1, 16 for a run
@@ -277,35 +276,35 @@ struct JpegScanState {
 
 // Caller-supplied coefficient planes.
 struct JpegCoefPlanes {
-  int32_t kind;       // non-zero: samples 0..255; 0: quantised coefficients
+  int32_t kind;  // non-zero: samples 0..255; 0: quantised coefficients
   int16_t* plane[4];
 };
 
 // Encoder output state, shared by the marker writers and the bit writer.
 struct JpegOutputStream {
-  uint64_t bitAcc;            // pending bits, the newest in the low end
-  int32_t bitFree;            // free bits of bitAcc (64 = nothing pending)
+  uint64_t bitAcc;  // pending bits, the newest in the low end
+  int32_t bitFree;  // free bits of bitAcc (64 = nothing pending)
   JpegKernelTable* kernels;
   uint8_t* cursor;
   uint8_t* start;
   uint8_t* end;
-  uint32_t total;             // every byte put out, stuffing included
+  uint32_t total;  // every byte put out, stuffing included
   int32_t capacity;
-  int32_t freeBytes;          // memory output only
-  const uint8_t* firstRow;    // first pixel row to read
+  int32_t freeBytes;        // memory output only
+  const uint8_t* firstRow;  // first pixel row to read
   int32_t cpuKind;
-  HANDLE file;                // null for memory output
-  int32_t eobRun;             // progressive AC end-of-band run
+  HANDLE file;     // null for memory output
+  int32_t eobRun;  // progressive AC end-of-band run
   uint8_t fileBuffer[4096];
 };
 
 // ---- JPEG_PROPERTIES: the library's whole working state inside a job ----------
 struct JPEG_PROPERTIES {
   // 1. Operation
-  int32_t ioType;          // -1: none
-  int32_t stopCol;         // position of an interrupted call (pixels on return)
+  int32_t ioType;   // -1: none
+  int32_t stopCol;  // position of an interrupted call (pixels on return)
   int32_t stopRow;
-  int32_t dctMethod;       // 0 scaled path, 1 integer path
+  int32_t dctMethod;  // 0 scaled path, 1 integer path
   volatile int32_t stopRequest;
 
   // 2. Working copies of the public fields
@@ -329,7 +328,7 @@ struct JPEG_PROPERTIES {
   int32_t colorConversion;
   int32_t resampling;
   int32_t quality;
-  int32_t rowStride;       // signed distance from one pixel row to the next
+  int32_t rowStride;  // signed distance from one pixel row to the next
 
   // 3. Frame geometry
   int32_t force8x8;
@@ -374,7 +373,7 @@ struct JPEG_PROPERTIES {
 
   // 6. Input/output state
   JpegOutputStream out;
-  intptr_t cursor;            // pixel cursor, byte offset from out.firstRow
+  intptr_t cursor;  // pixel cursor, byte offset from out.firstRow
   int32_t converterCode;
 
   // 7. Work area and coding mode (decoder-owned fields in dec)

@@ -188,8 +188,7 @@ std::vector<GamePicture> GamePictures(const std::vector<std::string>& storyPictu
       out.push_back({path, row.width, row.height, row.kind});
     }
   }
-  for (const std::string& name : storyPictures)
-    out.push_back({"AdvData\\GRP\\" + name + ".ZEV", 800, 600, K::Opaque});
+  for (const std::string& name : storyPictures) out.push_back({"AdvData\\GRP\\" + name + ".ZEV", 800, 600, K::Opaque});
   return out;
 }
 
@@ -220,8 +219,10 @@ ZevPicture DrawGamePicture(const std::string& fileName, int width, int height, G
   // ink, key, the solid name colour, then one shade per row of a cell: a
   // soft vertical gradient, so the cells read apart.
   auto add = [&](uint8_t b, uint8_t g, uint8_t r) { pic.palette.insert(pic.palette.end(), {b, g, r}); };
-  if (keyed) add(255, 0, 255);
-  else add(base[0] / 2, base[1] / 2, base[2] / 2);
+  if (keyed)
+    add(255, 0, 255);
+  else
+    add(base[0] / 2, base[1] / 2, base[2] / 2);
   add(0, 0, 0);
   add(255, 0, 255);
   add(base[0], base[1], base[2]);

@@ -251,10 +251,17 @@ std::string InstructionText(const uint8_t* p, uint32_t len) {
   auto word = [&](int k) { return std::to_string(p[1 + 2 * k] | p[2 + 2 * k] << 8); };
   switch (info.form) {
     case OperandForm::NoLength:
-    case OperandForm::None: break;
-    case OperandForm::Byte: line += " " + std::to_string(p[1]); break;
-    case OperandForm::Word: line += " " + word(0); break;
-    case OperandForm::TwoBytes: line += " " + std::to_string(p[1]) + " " + std::to_string(p[2]); break;
+    case OperandForm::None:
+      break;
+    case OperandForm::Byte:
+      line += " " + std::to_string(p[1]);
+      break;
+    case OperandForm::Word:
+      line += " " + word(0);
+      break;
+    case OperandForm::TwoBytes:
+      line += " " + std::to_string(p[1]) + " " + std::to_string(p[2]);
+      break;
     case OperandForm::Words4:
       for (int k = 0; k < 4; ++k) line += " " + word(k);
       break;
@@ -304,8 +311,7 @@ bool AssembleMes(const std::string& text, std::vector<uint8_t>* out, std::string
       long v = 0;
       while (ok && !c.AtEnd()) {
         ok = ParseNumber(c, -2147483648L, 4294967295L, &v, &why);
-        if (ok)
-          AppendLe32(words, uint32_t(v));
+        if (ok) AppendLe32(words, uint32_t(v));
       }
     } else if (name == ".byte") {
       long v = 0;

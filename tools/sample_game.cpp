@@ -62,12 +62,36 @@ void NameColour(const std::string& name, uint8_t bgr[3]) {
   const double p = v * (1 - s), q = v * (1 - s * f), t = v * (1 - s * (1 - f));
   double r = v, g = t, b = p;
   switch (sector) {
-    case 0: r = v; g = t; b = p; break;
-    case 1: r = q; g = v; b = p; break;
-    case 2: r = p; g = v; b = t; break;
-    case 3: r = p; g = q; b = v; break;
-    case 4: r = t; g = p; b = v; break;
-    default: r = v; g = p; b = q; break;
+    case 0:
+      r = v;
+      g = t;
+      b = p;
+      break;
+    case 1:
+      r = q;
+      g = v;
+      b = p;
+      break;
+    case 2:
+      r = p;
+      g = v;
+      b = t;
+      break;
+    case 3:
+      r = p;
+      g = q;
+      b = v;
+      break;
+    case 4:
+      r = t;
+      g = p;
+      b = v;
+      break;
+    default:
+      r = v;
+      g = p;
+      b = q;
+      break;
   }
   bgr[0] = static_cast<uint8_t>(b * 255);
   bgr[1] = static_cast<uint8_t>(g * 255);
@@ -83,7 +107,9 @@ ZevPicture DrawSamplePicture(const std::string& name, const SamplePictureOptions
   uint8_t base[3];
   NameColour(name, base);
   const bool keyed = spec.look == PictureLook::KeyedGrid;
-  auto cellOn = [](int x, int y) { return ((x / 16 + y / 16) & 1) == 0 && x % 16 >= 3 && x % 16 < 13 && y % 16 >= 3 && y % 16 < 13; };
+  auto cellOn = [](int x, int y) {
+    return ((x / 16 + y / 16) & 1) == 0 && x % 16 >= 3 && x % 16 < 13 && y % 16 >= 3 && y % 16 < 13;
+  };
   auto gridLine = [](int x, int y) { return x % 16 == 0 || y % 16 == 0; };
 
   if (spec.bitsPerPixel == 8) {
@@ -92,10 +118,14 @@ ZevPicture DrawSamplePicture(const std::string& name, const SamplePictureOptions
     for (int i = 0; i < count; ++i) {
       uint8_t e[3];
       for (int c = 0; c < 3; ++c) {
-        if (i == 0) e[c] = base[c];
-        else if (i == 1) e[c] = Shade(base[c], 1, 2);
-        else if (i == 2) e[c] = c == 1 ? 0 : 255;
-        else e[c] = Shade(base[c], 128 + 127 * (i - 3) / std::max(1, count - 3), 255);
+        if (i == 0)
+          e[c] = base[c];
+        else if (i == 1)
+          e[c] = Shade(base[c], 1, 2);
+        else if (i == 2)
+          e[c] = c == 1 ? 0 : 255;
+        else
+          e[c] = Shade(base[c], 128 + 127 * (i - 3) / std::max(1, count - 3), 255);
       }
       pic.palette.insert(pic.palette.end(), e, e + 3);
     }
@@ -193,7 +223,8 @@ void AddPictureRows(SampleTable& t, SampleSize size) {
   t.push_back(PictureFile("AdvData\\GRP\\bg_sky.zev", {V::Deflate, 24, bgW, bgH, L::Grid}));
   t.push_back(PictureFile("AdvData\\GRP\\bg_town.zev", {V::Lz, 24, bgW, bgH, L::Grid}));
   // Palette pictures in both variants, odd widths.
-  t.push_back(PictureFile("AdvData\\GRP\\ev_pal801.zev", {V::Deflate, 8, full ? 801 : 41, full ? 200 : 20, L::Grid, 8}));
+  t.push_back(
+      PictureFile("AdvData\\GRP\\ev_pal801.zev", {V::Deflate, 8, full ? 801 : 41, full ? 200 : 20, L::Grid, 8}));
   t.push_back(PictureFile("AdvData\\GRP\\pal_lz5.zev", {V::Lz, 8, 5, 20, L::Grid, 8}));
   t.push_back(PictureFile("AdvData\\GRP\\lz_onecolour.zev", {V::Lz, 8, 40, 40, L::Grid, 1}));
   // Small sizes: below 8x8 before or after scaling.
@@ -202,7 +233,8 @@ void AddPictureRows(SampleTable& t, SampleSize size) {
   t.push_back(PictureFile("AdvData\\GRP\\w5_lz.zev", {V::Lz, 24, 5, 30, L::Grid}));
   // Alpha pictures; "bst_" ones are trimmed, a chip name with alpha keeps its alpha road.
   t.push_back(PictureFile("AdvData\\GRP\\face_alpha.zev", {V::Deflate, 32, 160, 120, L::AlphaShape}));
-  t.push_back(PictureFile("AdvData\\GRP\\bst_girl.zev", {V::Deflate, 32, full ? 400 : 100, full ? 600 : 80, L::AlphaShape}));
+  t.push_back(
+      PictureFile("AdvData\\GRP\\bst_girl.zev", {V::Deflate, 32, full ? 400 : 100, full ? 600 : 80, L::AlphaShape}));
   t.push_back(PictureFile("AdvData\\GRP\\bst_plain.zev", {V::Deflate, 24, 60, 40, L::Grid}));
   t.push_back(PictureFile("AdvData\\GRP\\RainChip.ZEV", {V::Deflate, 32, 120, 60, L::AlphaShape}));
   // Colour-keyed pictures: chip names and "sam_" turn the key into alpha.

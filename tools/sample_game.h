@@ -27,7 +27,7 @@ struct SamplePictureOptions {
   int width = 64;
   int height = 48;
   PictureLook look = PictureLook::Grid;
-  int paletteCount = 8;   // 8-bit only; at least 1 (LZ) or 2 (deflate)
+  int paletteCount = 8;  // 8-bit only; at least 1 (LZ) or 2 (deflate)
   std::vector<int> filters{0, 1, 2, 3, 4};
 };
 
@@ -54,9 +54,9 @@ void NameColour(const std::string& name, uint8_t bgr[3]);
 // (Full at the full counts); Game adds every picture, sound and voice the
 // player loads by name, so that the player can play it end to end.
 enum class SampleSize { Small, Full, Game };
-void AddBaseRows(SampleTable& table);      // QR2.exe, startup.ZEV, readme, dot-folder
+void AddBaseRows(SampleTable& table);  // QR2.exe, startup.ZEV, readme, dot-folder
 void AddPictureRows(SampleTable& table, SampleSize size);
-void AddScriptRows(SampleTable& table);    // .mes scripts and .MAP maps (bytes only)
+void AddScriptRows(SampleTable& table);                  // .mes scripts and .MAP maps (bytes only)
 void AddStoryRows(SampleTable& table, SampleSize size);  // the sample story's scripts and pictures
 SampleTable SampleGameTable(SampleSize size = SampleSize::Game);
 

@@ -165,28 +165,40 @@ OP_JUMP_SCRIPT "title_main"
 const char kAfterMiniGame[] = "r1_0227_c_vlm";
 
 std::string SceneScript(const std::string& script, const std::string& background, const std::string& next) {
-  return "; " + script + ": a scene of the scene table.\n"
+  return "; " + script +
+         ": a scene of the scene table.\n"
          "OP_READ_BLOCK 0\n"
-         "OP_BACKGROUND \"bg\\\\" + background + "\"\n"
+         "OP_BACKGROUND \"bg\\\\" +
+         background +
+         "\"\n"
          "OP_SPEAKER \"ヴェルミ\"\n"
-         "OP_MESSAGE \"場面" + script + "です。\"\n"
+         "OP_MESSAGE \"場面" +
+         script +
+         "です。\"\n"
          "OP_WAIT_PAGE 0\n"
          "OP_VAR_CMP 9 7 1 0\n"
          "OP_JUMP_IF_FALSE 1 0\n"
          "OP_JUMP_SCRIPT \"SC_END\"\n"
          "OP_TARGET 0 1\n"
-         "OP_JUMP_SCRIPT \"" + next + "\"\n";
+         "OP_JUMP_SCRIPT \"" +
+         next + "\"\n";
 }
 
 // A visit of the mini game: a page, then back to the house.
 std::string VisitScript(const std::string& script, const std::string& variant, const std::string& next) {
-  return "; " + script + ": a room of the haunted house.\n"
+  return "; " + script +
+         ": a room of the haunted house.\n"
          "OP_READ_BLOCK 0\n"
          "OP_BACKGROUND \"bg\\\\iv_vlm00a\"\n"
-         "OP_SPEAKER \"" + std::string(variant == "kimo_lup" ? "ルパ" : "ベリサ") + "\"\n"
-         "OP_MESSAGE \"部屋" + script + "です。\"\n"
+         "OP_SPEAKER \"" +
+         std::string(variant == "kimo_lup" ? "ルパ" : "ベリサ") +
+         "\"\n"
+         "OP_MESSAGE \"部屋" +
+         script +
+         "です。\"\n"
          "OP_WAIT_PAGE 0\n"
-         "OP_JUMP_SCRIPT \"" + next + "\"\n";
+         "OP_JUMP_SCRIPT \"" +
+         next + "\"\n";
 }
 
 SampleFile Script(const std::string& name, std::string text) {

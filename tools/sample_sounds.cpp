@@ -87,12 +87,12 @@ Bytes PcmHead(uint32_t dataLength, uint8_t compressed, int rate, int channels) {
 // IMA ADPCM, as WAVE files carry it: blocks of 256 bytes per channel, each
 // starting with the channel's sample and step index, then 4-bit codes in
 // groups of eight samples per channel, low nibble first.
-const int kStep[89] = {7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
-                       25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
-                       88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
-                       307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
-                       1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
-                       3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
+const int kStep[89] = {7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,   21,    23,
+                       25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,   73,    80,
+                       88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,  253,   279,
+                       307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,  876,   963,
+                       1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749, 3024,  3327,
+                       3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493, 10442, 11487,
                        12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 const int kIndexStep[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
 
@@ -282,8 +282,8 @@ std::vector<SoundRow> SampleMusic(SampleSize size) {
 std::vector<SoundRow> SampleEffects(SampleSize size) {
   std::vector<SoundRow> rows;
   const bool full = size != SampleSize::Small;
-  static const SoundShape kCycle[] = {SoundShape::Pcm, SoundShape::Wave8, SoundShape::ImaAdpcm, SoundShape::Pcm,
-                                      SoundShape::Wave16, SoundShape::ImaAdpcm};
+  static const SoundShape kCycle[] = {SoundShape::Pcm, SoundShape::Wave8,  SoundShape::ImaAdpcm,
+                                      SoundShape::Pcm, SoundShape::Wave16, SoundShape::ImaAdpcm};
   for (int n = 0; n < 230; ++n) {
     if (!full && n > 6) continue;
     SampleToneOptions s;
@@ -297,7 +297,7 @@ std::vector<SoundRow> SampleEffects(SampleSize size) {
       s.rate = 44100;
       s.channels = 2;
     }
-    if (n % 6 == 5) s.channels = 2;  // stereo ADPCM
+    if (n % 6 == 5) s.channels = 2;                // stereo ADPCM
     if (n == 6) s.shape = SoundShape::Compressed;  // skipped
     char path[64];
     std::snprintf(path, sizeof path, "AdvData\\SE\\%03d.pcm", n);
@@ -315,8 +315,8 @@ const char* const kVoiceFolders[15] = {"vlm", "dov", "fnr", "lup", "brs", "olw",
                                        "elv", "hdk", "adw", "hsr", "iph", "zta", "kva"};
 const char* const kSystemVoiceFolders[16] = {"vlm", "dov", "fnr", "lup", "brs", "olw", "wnr", "rwa",
                                              "elv", "adw", "hdk", "hsr", "iph", "zta", "kva", "qor"};
-const char* const kInterviews[10] = {"velmi", "dova", "berisa", "lupa",  "olwe",
-                                     "fenira", "wenra", "ruwa", "kalva", "hestri"};
+const char* const kInterviews[10] = {"velmi",  "dova",  "berisa", "lupa",  "olwe",
+                                     "fenira", "wenra", "ruwa",   "kalva", "hestri"};
 
 }  // namespace
 
@@ -335,8 +335,8 @@ std::vector<SampleVoiceOptions> GameVoices() {
     for (int n = 1; n <= kSystemVoiceCount; ++n)
       v.push_back({SystemVoiceName(c, n), VoiceBody::Deflated, SystemVoiceHz(c, n), 22050, 1, 0.3});
   for (int i = 0; i < 10; ++i)
-    v.push_back({std::string("interview\\") + kInterviews[i] + ".pcm", VoiceBody::Deflated, 1000.0 + 50 * i, 22050, 1,
-                 1.0});
+    v.push_back(
+        {std::string("interview\\") + kInterviews[i] + ".pcm", VoiceBody::Deflated, 1000.0 + 50 * i, 22050, 1, 1.0});
   // Story voices, two per character folder.
   for (int c = 0; c < 15; ++c)
     for (int n = 1; n <= 2; ++n) {

@@ -50,7 +50,7 @@ enum class VoiceBody {
 struct SampleVoiceOptions {
   std::string name;  // as stored in the index (at most 59 bytes)
   VoiceBody body = VoiceBody::Deflated;
-  double hz = 440;   // Coded: the frequency of the bin the codes fill
+  double hz = 440;  // Coded: the frequency of the bin the codes fill
   int rate = 22050;
   int channels = 1;
   double seconds = 0.3;

@@ -66,8 +66,7 @@ void AddStoryRows(SampleTable& t, SampleSize size) {
   t.push_back(ScriptFile("AdvData\\mes\\r1_0114_b_vlm.mes", kSecondScene));
   t.push_back(PictureFile("AdvData\\GRP\\bg\\iv_vlm00a.zev", {ZevVariant::Deflate, 24, bgW, bgH, PictureLook::Grid}));
   t.push_back(PictureFile("AdvData\\GRP\\bg\\iv_vlm01c.zev", {ZevVariant::Lz, 24, bgW, bgH, PictureLook::Grid}));
-  t.push_back(PictureFile("AdvData\\GRP\\SYSTEM\\Messwin.zev",
-                          {ZevVariant::Deflate, 24, bgW, bgH, PictureLook::Grid}));
+  t.push_back(PictureFile("AdvData\\GRP\\SYSTEM\\Messwin.zev", {ZevVariant::Deflate, 24, bgW, bgH, PictureLook::Grid}));
 }
 
 }  // namespace vtools

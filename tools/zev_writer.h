@@ -15,9 +15,9 @@ enum class ZevVariant { Deflate, Lz };
 struct ZevPicture {
   int width = 0;
   int height = 0;
-  int bitsPerPixel = 24;          // 8 (palette indices), 24 (B,G,R) or 32 (B,G,R,A)
-  std::vector<uint8_t> pixels;    // width * height * bitsPerPixel / 8 bytes
-  std::vector<uint8_t> palette;   // 8-bit only: entries of B,G,R
+  int bitsPerPixel = 24;         // 8 (palette indices), 24 (B,G,R) or 32 (B,G,R,A)
+  std::vector<uint8_t> pixels;   // width * height * bitsPerPixel / 8 bytes
+  std::vector<uint8_t> palette;  // 8-bit only: entries of B,G,R
   int PaletteCount() const { return static_cast<int>(palette.size() / 3); }
   int BytesPerPixel() const { return bitsPerPixel / 8; }
 };

@@ -28,10 +28,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr BYTE kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-                              12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-                              35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-                              58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+constexpr BYTE kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+                              41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+                              30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 struct Local {
   BYTE* p = nullptr;
@@ -65,7 +64,8 @@ void RepackAndScale(const Local& decoded, int percent, Local* out) {
 
 // The top-first 24-bit copy the re-coder hands to the JPEG library.
 std::vector<BYTE> TopFirst(const Local& scaled) {
-  const int32_t w = *reinterpret_cast<const int32_t*>(scaled.p + 18), h = *reinterpret_cast<const int32_t*>(scaled.p + 22);
+  const int32_t w = *reinterpret_cast<const int32_t*>(scaled.p + 18),
+                h = *reinterpret_cast<const int32_t*>(scaled.p + 22);
   const size_t stride = (3 * static_cast<size_t>(w) + 3) & ~size_t{3};
   std::vector<BYTE> copy(scaled.p, scaled.p + 54 + stride * h);
   for (int32_t y = 0; y < h; ++y) std::memcpy(&copy[54 + stride * y], scaled.p + 54 + stride * (h - 1 - y), stride);
@@ -222,7 +222,8 @@ void BM_SampleEncoderShare(benchmark::State& state) {
     const double run = std::chrono::duration<double>(Clock::now() - t0).count();
     double encode = 0;
     for (const vtools::SampleFile& row : vtools::SampleGameTable(vtools::SampleSize::Full)) {
-      if (row.path.size() < 4 || row.path[0] == '.' || (row.path.find(".zev") == std::string::npos && row.path.find(".ZEV") == std::string::npos) ||
+      if (row.path.size() < 4 || row.path[0] == '.' ||
+          (row.path.find(".zev") == std::string::npos && row.path.find(".ZEV") == std::string::npos) ||
           row.path.find("startup") != std::string::npos)
         continue;
       const std::vector<uint8_t> file = row.make();
@@ -240,19 +241,23 @@ void BM_SampleEncoderShare(benchmark::State& state) {
       Local s;
       DWORD m = d.n;
       BYTE* packed = RepackBitmap(d.p, &m);
-      s.p = *reinterpret_cast<const uint16_t*>(packed + 28) == 32 ? ScaleAlpha32(packed, &m, percent) : ScaleKeyed24(packed, &m, percent);
+      s.p = *reinterpret_cast<const uint16_t*>(packed + 28) == 32 ? ScaleAlpha32(packed, &m, percent)
+                                                                  : ScaleKeyed24(packed, &m, percent);
       s.n = m;
       LocalFree(packed);
-      if (!s.p || *reinterpret_cast<const int32_t*>(s.p + 18) < 8 || *reinterpret_cast<const int32_t*>(s.p + 22) < 8) continue;
+      if (!s.p || *reinterpret_cast<const int32_t*>(s.p + 18) < 8 || *reinterpret_cast<const int32_t*>(s.p + 22) < 8)
+        continue;
       // Drop the alpha byte: the encoder sees B, G, R.
       const int32_t w = *reinterpret_cast<const int32_t*>(s.p + 18), h = *reinterpret_cast<const int32_t*>(s.p + 22);
       const int bpp = *reinterpret_cast<const uint16_t*>(s.p + 28) / 8;
-      const size_t inStride = (static_cast<size_t>(bpp) * w + 3) & ~size_t{3}, stride = (3 * static_cast<size_t>(w) + 3) & ~size_t{3};
+      const size_t inStride = (static_cast<size_t>(bpp) * w + 3) & ~size_t{3},
+                   stride = (3 * static_cast<size_t>(w) + 3) & ~size_t{3};
       std::vector<BYTE> copy(54 + stride * h);
       std::memcpy(copy.data(), s.p, 54);
       copy[28] = 24;
       for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) std::memcpy(&copy[54 + stride * y + 3 * x], s.p + 54 + inStride * (h - 1 - y) + bpp * x, 3);
+        for (int32_t x = 0; x < w; ++x)
+          std::memcpy(&copy[54 + stride * y + 3 * x], s.p + 54 + inStride * (h - 1 - y) + bpp * x, 3);
       const auto e0 = Clock::now();
       Local j;
       j.p = EncodeJpegInMemory(copy.data(), &j.n, 90);

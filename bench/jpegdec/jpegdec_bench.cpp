@@ -92,8 +92,9 @@ Input& Get(int w, int h, bool progressive) {
   auto key = std::make_tuple(w, h, progressive);
   auto it = cache.find(key);
   if (it == cache.end())
-    it = cache.emplace(key, Input{w, h, progressive, Encode(w, h, progressive), std::vector<uint8_t>((size_t)w * h * 3)})
-             .first;
+    it =
+        cache.emplace(key, Input{w, h, progressive, Encode(w, h, progressive), std::vector<uint8_t>((size_t)w * h * 3)})
+            .first;
   return it->second;
 }
 

@@ -58,8 +58,8 @@ std::vector<int16_t> Music(int rate, int channels, double seconds) {
   for (size_t i = 0; i < frames; ++i)
     for (int c = 0; c < channels; ++c) {
       const double t = double(i) / rate;
-      v[i * channels + c] = int16_t(5000 * std::sin(2 * M_PI * 220 * t) + 3000 * std::sin(2 * M_PI * (330 + 55 * c) * t) +
-                                    double(int(rng() % 601) - 300));
+      v[i * channels + c] = int16_t(5000 * std::sin(2 * M_PI * 220 * t) +
+                                    3000 * std::sin(2 * M_PI * (330 + 55 * c) * t) + double(int(rng() % 601) - 300));
     }
   return v;
 }
@@ -78,7 +78,8 @@ const Files& TheFiles() {
     x->folder = "/tmp/velmi_mixer_bench_" + std::to_string(getpid());
     mkdir(x->folder.c_str(), 0755);
     auto put = [&](const char* name, const Bytes& b) {
-      std::ofstream(x->folder + "/" + name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), long(b.size()));
+      std::ofstream(x->folder + "/" + name, std::ios::binary)
+          .write(reinterpret_cast<const char*>(b.data()), long(b.size()));
     };
     put("music.mp3", x->music);
     put("voice.ogg", x->voice);

@@ -74,8 +74,7 @@ void TransitionTiles(benchmark::State& state) {
   std::vector<uint8_t> alpha(kW * kH);
   for (int i = 0; i < kW * kH; ++i) alpha[i] = static_cast<uint8_t>((i * 7) % 3 ? 255 : 0);
   const std::string dir = MakeTempDir("movie_bench");
-  WritePack(dir + "/grp.mlz", {{"AdvData\\grp\\SYSTEM\\eff.rbp", MakeRbpJbp1Flat(kW, kH, 0, &alpha, 800, 600)}},
-            true);
+  WritePack(dir + "/grp.mlz", {{"AdvData\\grp\\SYSTEM\\eff.rbp", MakeRbpJbp1Flat(kW, kH, 0, &alpha, 800, 600)}}, true);
   PackReader reader;
   std::vector<uint16_t> old(kW * kH, 0xF0F0), dst(kW * kH, 0x1234);
   double seconds = 0, applies = 0;

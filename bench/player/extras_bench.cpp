@@ -89,8 +89,10 @@ void BM_EndingRollFrame(benchmark::State& state) {
   CGameApp* app = NewApp();
   app->story.frameCounter = 0;
   for (auto _ : state) {
-    if (app->RunEndingRoll(0)) app->story.frameCounter = 0;
-    else ++app->story.frameCounter;
+    if (app->RunEndingRoll(0))
+      app->story.frameCounter = 0;
+    else
+      ++app->story.frameCounter;
     VelmiClockAdvance(16);
     ComposeDirty(app);
     benchmark::ClobberMemory();

@@ -69,8 +69,9 @@ void Ours(benchmark::State& state, int kind) {
 void Sdl(benchmark::State& state, int kind) {
   Pictures& p = P();
   SDL_Surface* dst = SDL_CreateRGBSurfaceWithFormatFrom(p.target.data(), W, H, 16, W * 2, SDL_PIXELFORMAT_RGB565);
-  SDL_Surface* src = kind == 1 ? SDL_CreateRGBSurfaceWithFormatFrom(p.argb.data(), W, H, 32, W * 4, SDL_PIXELFORMAT_ARGB8888)
-                               : SDL_CreateRGBSurfaceWithFormatFrom(p.source.data(), W, H, 16, W * 2, SDL_PIXELFORMAT_RGB565);
+  SDL_Surface* src = kind == 1
+                         ? SDL_CreateRGBSurfaceWithFormatFrom(p.argb.data(), W, H, 32, W * 4, SDL_PIXELFORMAT_ARGB8888)
+                         : SDL_CreateRGBSurfaceWithFormatFrom(p.source.data(), W, H, 16, W * 2, SDL_PIXELFORMAT_RGB565);
   SDL_SetSurfaceBlendMode(src, kind == 0 ? SDL_BLENDMODE_NONE : kind == 1 ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_ADD);
   for (auto _ : state) {
     SDL_BlitSurface(src, nullptr, dst, nullptr);

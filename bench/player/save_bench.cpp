@@ -43,7 +43,9 @@ struct Folder {
     std::memcpy(block.magic, "YMN0", 4);
     block.thumbnailOffset = kSaveStateSize;
     std::strcpy(block.time, "2004-05-06 07:08:10");
-    std::strcpy(block.label, "-5\x8c\x8e" "6\x93\xfa[title]-");
+    std::strcpy(block.label,
+                "-5\x8c\x8e"
+                "6\x93\xfa[title]-");
     for (int i = 0; i < kSaveVariableCount; ++i) block.variables[i] = int16_t(i);
     for (size_t i = 0; i < screen.size(); ++i) screen[i] = uint16_t(i * 2654435761u >> 16);
     // Every numbered slot of the menu and the three auto-save slots.

@@ -45,9 +45,8 @@ constexpr int kW = 640, kH = 480;
 constexpr double kFrameSeconds = 0.016;
 
 void FrameShare(benchmark::State& state) {
-  state.counters["share_of_16ms"] =
-      benchmark::Counter(double(state.iterations()) * kFrameSeconds,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["share_of_16ms"] = benchmark::Counter(double(state.iterations()) * kFrameSeconds,
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 CGameApp* NewApp() {

@@ -91,7 +91,8 @@ void BM_Mp3LameDirect(benchmark::State& state) {
     const size_t frames = s.size() / ch;
     for (size_t i = 0; i < frames; i += frame) {
       const int n = int(std::min<size_t>(frame, frames - i));
-      int k = ch == 2 ? lame_encode_buffer_interleaved(gf, const_cast<short*>(s.data() + i * 2), n, out.data(), int(out.size()))
+      int k = ch == 2 ? lame_encode_buffer_interleaved(gf, const_cast<short*>(s.data() + i * 2), n, out.data(),
+                                                       int(out.size()))
                       : lame_encode_buffer(gf, s.data() + i, s.data() + i, n, out.data(), int(out.size()));
       stream.insert(stream.end(), out.begin(), out.begin() + std::max(k, 0));
     }

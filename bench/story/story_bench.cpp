@@ -106,10 +106,18 @@ void BM_PlainLoopFrame(benchmark::State& state) {
   for (auto _ : state) {
     for (int i = 0; i < 10000; ++i) {
       switch (i % 4) {
-        case 0: vars[1] = int16_t(vars[1] + 3); break;
-        case 1: vars[2] = int16_t(vars[2] * 7); break;
-        case 2: vars[3] = vars[1] ? int16_t(vars[3] / vars[1]) : 0; break;
-        default: flag = vars[1] > 100; break;
+        case 0:
+          vars[1] = int16_t(vars[1] + 3);
+          break;
+        case 1:
+          vars[2] = int16_t(vars[2] * 7);
+          break;
+        case 2:
+          vars[3] = vars[1] ? int16_t(vars[3] / vars[1]) : 0;
+          break;
+        default:
+          flag = vars[1] > 100;
+          break;
       }
       benchmark::ClobberMemory();
     }

@@ -8,19 +8,18 @@
 
 namespace {
 
-const char* const kBgmBitrates[] = {"16/8kbit",   "32/16kbit",   "48/24kbit",   "64/32kbit",   "80/40kbit",
-                                    "96/48kbit",  "112/56kbit",  "128/64kbit",  "160/80kbit",  "192/96kbit",
+const char* const kBgmBitrates[] = {"16/8kbit",    "32/16kbit",   "48/24kbit",   "64/32kbit",  "80/40kbit",
+                                    "96/48kbit",   "112/56kbit",  "128/64kbit",  "160/80kbit", "192/96kbit",
                                     "224/112kbit", "256/128kbit", "320/160kbit", nullptr};
-const char* const kVoiceBitrates[] = {"8kbit",  "16kbit", "24kbit",  "32kbit",  "40kbit",  "48kbit", "56kbit",
+const char* const kVoiceBitrates[] = {"8kbit",  "16kbit", "24kbit", "32kbit",  "40kbit",  "48kbit",  "56kbit",
                                       "64kbit", "80kbit", "96kbit", "112kbit", "128kbit", "160kbit", nullptr};
 const char* const kRates[] = {"22.05kHz", "44.10kHz", nullptr};
 const char* const kScreens[] = {"320*240", "640*480", nullptr};
-const char* const kQualities[] = {
-    "\x8D\x82\x89\xE6\x8E\xBF(100)",         // 高画質(100)
-    "\x95W\x8F\x80(90)",                     // 標準(90)
-    "\x92\xE1\x89\xE6\x8E\xBF(80)",          // 低画質(80)
-    "\x8D\xC5\x92\xE1\x89\xE6\x8E\xBF(70)",  // 最低画質(70)
-    nullptr};
+const char* const kQualities[] = {"\x8D\x82\x89\xE6\x8E\xBF(100)",         // 高画質(100)
+                                  "\x95W\x8F\x80(90)",                     // 標準(90)
+                                  "\x92\xE1\x89\xE6\x8E\xBF(80)",          // 低画質(80)
+                                  "\x8D\xC5\x92\xE1\x89\xE6\x8E\xBF(70)",  // 最低画質(70)
+                                  nullptr};
 
 using K = VelmiControlKind;
 constexpr DWORD kEditStyle = ES_READONLY | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
@@ -30,15 +29,18 @@ const VelmiControlTemplate kControls[] = {
     {K::Edit, IDC_SOURCE_EDIT, nullptr, 4, 5, 199, 14, kEditStyle, WS_EX_ACCEPTFILES, nullptr},
     {K::PushButton, IDC_BROWSE, "\x8EQ\x8F\xC6(&F)", 209, 5, 35, 14, WS_TABSTOP, 0, nullptr},  // 参照(&F)
     {K::DefPushButton, IDC_START, "\x8AJ\x8En(&S)", 209, 28, 35, 34, WS_TABSTOP, 0, nullptr},  // 開始(&S)
-    {K::GroupBox, -1, "\x82" "a\x82" "f\x82l\x90\xDD\x92\xE8", 4, 23, 199, 40, 0, 0, nullptr},  // ＢＧＭ設定
+    {K::GroupBox, -1,
+     "\x82"
+     "a\x82"
+     "f\x82l\x90\xDD\x92\xE8",
+     4, 23, 199, 40, 0, 0, nullptr},  // ＢＧＭ設定
     {K::Label, -1, "BIT", 8, 42, 0, 8, 0, 0, nullptr},
     {K::ComboList, IDC_BGM_BITRATE, nullptr, 23, 39, 65, 198, kComboStyle, 0, kBgmBitrates},
     {K::Label, -1, "RATE", 93, 42, 0, 8, 0, 0, nullptr},
     {K::ComboList, IDC_BGM_RATE, nullptr, 117, 39, 42, 128, kComboStyle, 0, kRates},
     {K::CheckBox, IDC_STEREO, "\xBD\xC3\xDA\xB5", 165, 41, 30, 10, WS_TABSTOP, 0, nullptr},  // ｽﾃﾚｵ
     // 音声設定(モノラル)
-    {K::GroupBox, -1, "\x89\xB9\x90\xBA\x90\xDD\x92\xE8(\x83\x82\x83m\x83\x89\x83\x8B)", 4, 69, 171, 40, 0, 0,
-     nullptr},
+    {K::GroupBox, -1, "\x89\xB9\x90\xBA\x90\xDD\x92\xE8(\x83\x82\x83m\x83\x89\x83\x8B)", 4, 69, 171, 40, 0, 0, nullptr},
     {K::Label, -1, "BIT", 8, 88, 0, 8, 0, 0, nullptr},
     {K::ComboList, IDC_VOICE_BITRATE, nullptr, 23, 85, 65, 198, kComboStyle, 0, kVoiceBitrates},
     {K::Label, -1, "RATE", 93, 88, 0, 8, 0, 0, nullptr},
@@ -48,10 +50,13 @@ const VelmiControlTemplate kControls[] = {
     {K::Label, -1, "\x89\xE6\x8E\xBF", 181, 93, 0, 8, 0, 0, nullptr},  // 画質
     {K::ComboList, IDC_QUALITY, nullptr, 201, 90, 44, 113, kComboStyle, 0, kQualities},
     // 画像＆シナリオ, ＢＧＭ＆効果音, 音声
-    {K::CheckBox, IDC_DO_PICTURES, "\x89\xE6\x91\x9C\x81\x95\x83V\x83i\x83\x8A\x83I", 181, 109, 61, 10, WS_TABSTOP,
-     0, nullptr},
-    {K::CheckBox, IDC_DO_MUSIC, "\x82" "a\x82" "f\x82l\x81\x95\x8C\xF8\x89\xCA\x89\xB9", 181, 123, 60, 10, WS_TABSTOP,
-     0, nullptr},
+    {K::CheckBox, IDC_DO_PICTURES, "\x89\xE6\x91\x9C\x81\x95\x83V\x83i\x83\x8A\x83I", 181, 109, 61, 10, WS_TABSTOP, 0,
+     nullptr},
+    {K::CheckBox, IDC_DO_MUSIC,
+     "\x82"
+     "a\x82"
+     "f\x82l\x81\x95\x8C\xF8\x89\xCA\x89\xB9",
+     181, 123, 60, 10, WS_TABSTOP, 0, nullptr},
     {K::CheckBox, IDC_DO_VOICES, "\x89\xB9\x90\xBA", 181, 136, 30, 10, WS_TABSTOP, 0, nullptr},
     {K::GroupBox, -1, "\x83G\x83\x93\x83R\x81[\x83_\x91I\x91\xF0", 4, 113, 171, 33, 0, 0, nullptr},  // エンコーダ選択
     {K::RadioButton, IDC_ENCODER_MP3, "GOGO.DLL[MP3]", 15, 128, 64, 10, WS_GROUP | WS_TABSTOP, 0, nullptr},
@@ -59,7 +64,8 @@ const VelmiControlTemplate kControls[] = {
     // [OGG]の場合は[32/16kbit]以下は[48/24kbit]に強制設定。
     {K::Label, IDC_OGG_NOTE,
      "[OGG]\x82\xCC\x8F\xEA\x8D\x87\x82\xCD[32/16kbit]\x88\xC8\x89\xBA\x82\xCD[48/24kbit]\x82\xC9\x8B\xAD\x90\xA7"
-     "\x90\xDD\x92\xE8\x81" "B",
+     "\x90\xDD\x92\xE8\x81"
+     "B",
      4, 152, 240, 8, WS_GROUP, 0, nullptr},
     {K::Label, IDC_GOGO_VERSION, nullptr, 6, 165, 113, 8, 0, 0, nullptr},
     {K::Label, IDC_OGGENC_VERSION, nullptr, 125, 165, 118, 8, 0, 0, nullptr},
@@ -68,8 +74,11 @@ const VelmiControlTemplate kControls[] = {
 
 const VelmiDialogTemplate kDialog = {
     // convVelmi[ver.1.01]Ｑ．Ｒ．Ⅱ専用コンバータ
-    "convVelmi[ver.1.01]\x82p\x81" "D\x82q\x81" "D\x87U\x90\xEA\x97p\x83R\x83\x93\x83o\x81[\x83^",
-    "\x82l\x82r \x82o\x83S\x83V\x83" "b\x83N",  // ＭＳ Ｐゴシック
+    "convVelmi[ver.1.01]\x82p\x81"
+    "D\x82q\x81"
+    "D\x87U\x90\xEA\x97p\x83R\x83\x93\x83o\x81[\x83^",
+    "\x82l\x82r \x82o\x83S\x83V\x83"
+    "b\x83N",  // ＭＳ Ｐゴシック
     9,
     251,
     193,

@@ -7,10 +7,9 @@
 namespace {
 
 // Zigzag position -> natural (row-major) index.
-constexpr int kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-                             12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-                             35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-                             58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+constexpr int kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+                             41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+                             30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 // Bytes served as 1-bits after a marker inside entropy data before the
 // stream counts as damaged (valid data never needs any).
@@ -266,8 +265,8 @@ bool CBaselineJpegReader::ReadApp0(uint32_t length) {
   if (std::memcmp(id, "JFIF", 5) == 0 && length >= 9) {
     BYTE major, minor, units, tw, th;
     uint32_t xd, yd;
-    if (!GetByte(&major) || !GetByte(&minor) || !GetByte(&units) || !GetU16(&xd) || !GetU16(&yd) ||
-        !GetByte(&tw) || !GetByte(&th))
+    if (!GetByte(&major) || !GetByte(&minor) || !GetByte(&units) || !GetU16(&xd) || !GetU16(&yd) || !GetByte(&tw) ||
+        !GetByte(&th))
       return false;
     jfifMajor_ = major;
     jfifMinor_ = minor;

@@ -100,8 +100,8 @@ class CBaselineJpegReader {
   BYTE buffer_[4 + 2048] = {};
   int cursor_ = 4;
   int end_ = 4;
-  int current_ = 0;    // current entropy byte
-  int bitsLeft_ = 0;   // its bits not yet used
+  int current_ = 0;   // current entropy byte
+  int bitsLeft_ = 0;  // its bits not yet used
   bool entropy_ = false;
   int pendingMarker_ = 0;
   int phantomBytes_ = 0;

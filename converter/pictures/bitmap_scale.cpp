@@ -151,7 +151,8 @@ BYTE* Scale(BYTE* input, DWORD* size, int percent, Variant variant) {
   // for every row: work them out once.
   std::vector<Tap> columnTaps(static_cast<size_t>(NW) * tx);
   std::vector<int> columnTapCount(NW);
-  for (uint32_t i = 0; i < NW; ++i) columnTapCount[i] = SampleTaps(i, sx, tx, W, &columnTaps[static_cast<size_t>(i) * tx]);
+  for (uint32_t i = 0; i < NW; ++i)
+    columnTapCount[i] = SampleTaps(i, sx, tx, W, &columnTaps[static_cast<size_t>(i) * tx]);
   for (uint32_t y = 0; y < H; ++y) {
     BYTE* row = sourcePixels + uint64_t{y} * W * inBpp;
     BYTE* dst = &inter[uint64_t{y} * NW * mid];
@@ -249,7 +250,8 @@ BYTE* TrimTransparentColumns(const BYTE* bitmap, DWORD* size, int percent) {
   BYTE* out = bmp::NewBitmap(nw, h, 32, false, &outSize);
   if (!out) return nullptr;
   for (uint32_t y = 0; y < h; ++y)
-    std::memcpy(out + bmp::kHeaderBytes + uint64_t{y} * nw * 4, s.pixels + (uint64_t{y} * w + margin) * 4, uint64_t{nw} * 4);
+    std::memcpy(out + bmp::kHeaderBytes + uint64_t{y} * nw * 4, s.pixels + (uint64_t{y} * w + margin) * 4,
+                uint64_t{nw} * 4);
   SetSourceSize(static_cast<int>(uint64_t{nw} * 100 / percent), static_cast<int>(uint64_t{h} * 100 / percent));
   *size = outSize;
   return out;

@@ -23,10 +23,14 @@ inline DWORD Stride24(DWORD w) { return (3 * w + 3) & ~DWORD{3}; }
 
 int JpegQualityForCode(unsigned code) {
   switch (code) {
-    case 1: return 100;
-    case 2: return 90;
-    case 3: return 80;
-    default: return kReferenceQualityDefault;
+    case 1:
+      return 100;
+    case 2:
+      return 90;
+    case 3:
+      return 80;
+    default:
+      return kReferenceQualityDefault;
   }
 }
 
@@ -99,9 +103,8 @@ BYTE* Jbp1FromJpeg(const BYTE* jpeg, DWORD jpegLength, int jpegQuality, bool crF
   const int columns = (W + 15) >> 4, rows = (H + 15) >> 4;
   // JBP1 carries exactly the 4:2:0 layout: Y 2x2 then Cb, Cr.
   if (reader->ScanComponents() != 3 || reader->ScanH(0) != 2 || reader->ScanV(0) != 2 || reader->ScanH(1) != 1 ||
-      reader->ScanV(1) != 1 || reader->ScanH(2) != 1 || reader->ScanV(2) != 1 ||
-      reader->McuColumns() != columns || reader->McuRows() != rows ||
-      reader->BlockCount() != size_t(columns) * size_t(rows) * JBP1_BLOCKS_PER_MCU)
+      reader->ScanV(1) != 1 || reader->ScanH(2) != 1 || reader->ScanV(2) != 1 || reader->McuColumns() != columns ||
+      reader->McuRows() != rows || reader->BlockCount() != size_t(columns) * size_t(rows) * JBP1_BLOCKS_PER_MCU)
     return nullptr;
 
   Jbp1Coefficients picture{};

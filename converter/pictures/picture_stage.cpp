@@ -17,18 +17,53 @@
 namespace {
 
 // Pictures whose colour key becomes alpha, compared whole (ASCII case ignored).
-const char* const kChipNames[] = {
-    "moveisland_chip01.ZEV", "moveland_chip00.ZEV", "moveschool_chip00.ZEV", "moveschool_chip01.ZEV",
-    "movestop.ZEV", "alarm_chip00.ZEV", "bgm_sam.ZEV", "catchy_chip.ZEV", "cgmode_dummychip.ZEV",
-    "charactericom.ZEV", "common_cg_chip00.ZEV", "common_chip00.ZEV", "common_cofing_chip00.ZEV",
-    "common_kaiso_chip00.ZEV", "common_load_chip00.ZEV", "common_save_chip00.ZEV", "eff.ZEV",
-    "interviewChip_00.ZEV", "musicmode_chip00.ZEV", "obake_chip00.ZEV", "obake_chip01.ZEV", "obake_chip02.ZEV",
-    "RainChip.ZEV", "sacra01.ZEV", "sacra02.ZEV", "saku_yuki01.ZEV", "saku_yuki02.ZEV",
-    "saveandload_chip00.ZEV", "scene_sam.ZEV", "scenereplay_chip.ZEV", "scenereplay_dummychip.ZEV",
-    "systemconfig_chip00.ZEV", "systemconfig_chip01.ZEV", "systemconfig_chip02.ZEV", "thumbnail_olw.ZEV",
-    "thumbnail_cmn.ZEV", "thumbnail_lup.ZEV", "thumbnail_fnr.ZEV", "thumbnail_brs.ZEV", "thumbnail_vlm.ZEV",
-    "thumbnail_hsr.ZEV", "thumbnail_dov.ZEV", "voiceconfig_chip00.ZEV", "voiceconfig_chip01.ZEV",
-    "Wintype.ZEV", "yn_chip00.ZEV", "yuki01.ZEV"};
+const char* const kChipNames[] = {"moveisland_chip01.ZEV",
+                                  "moveland_chip00.ZEV",
+                                  "moveschool_chip00.ZEV",
+                                  "moveschool_chip01.ZEV",
+                                  "movestop.ZEV",
+                                  "alarm_chip00.ZEV",
+                                  "bgm_sam.ZEV",
+                                  "catchy_chip.ZEV",
+                                  "cgmode_dummychip.ZEV",
+                                  "charactericom.ZEV",
+                                  "common_cg_chip00.ZEV",
+                                  "common_chip00.ZEV",
+                                  "common_cofing_chip00.ZEV",
+                                  "common_kaiso_chip00.ZEV",
+                                  "common_load_chip00.ZEV",
+                                  "common_save_chip00.ZEV",
+                                  "eff.ZEV",
+                                  "interviewChip_00.ZEV",
+                                  "musicmode_chip00.ZEV",
+                                  "obake_chip00.ZEV",
+                                  "obake_chip01.ZEV",
+                                  "obake_chip02.ZEV",
+                                  "RainChip.ZEV",
+                                  "sacra01.ZEV",
+                                  "sacra02.ZEV",
+                                  "saku_yuki01.ZEV",
+                                  "saku_yuki02.ZEV",
+                                  "saveandload_chip00.ZEV",
+                                  "scene_sam.ZEV",
+                                  "scenereplay_chip.ZEV",
+                                  "scenereplay_dummychip.ZEV",
+                                  "systemconfig_chip00.ZEV",
+                                  "systemconfig_chip01.ZEV",
+                                  "systemconfig_chip02.ZEV",
+                                  "thumbnail_olw.ZEV",
+                                  "thumbnail_cmn.ZEV",
+                                  "thumbnail_lup.ZEV",
+                                  "thumbnail_fnr.ZEV",
+                                  "thumbnail_brs.ZEV",
+                                  "thumbnail_vlm.ZEV",
+                                  "thumbnail_hsr.ZEV",
+                                  "thumbnail_dov.ZEV",
+                                  "voiceconfig_chip00.ZEV",
+                                  "voiceconfig_chip01.ZEV",
+                                  "Wintype.ZEV",
+                                  "yn_chip00.ZEV",
+                                  "yuki01.ZEV"};
 
 // The first four bytes are the three letters (either case) and "_".
 bool HasPrefix(const char* name, const char* letters) {
@@ -100,7 +135,7 @@ void CConvFileMake::ConvertPicture(CPackWriter& pack, const SourceFileNode& node
   char path[kFolderChars * 2 + 256];
   DWORD fileSize = 0;
   LocalBuffer file(SourcePath(path, sizeof path, node.folder, node.fileName) ? ReadWholeFile(path, &fileSize, 0)
-                                                                              : nullptr);
+                                                                             : nullptr);
   DWORD size = 0;
   LocalBuffer bitmap(file.p ? DecodeToPackedBitmap(file.p, fileSize, &size) : nullptr);
   file.reset(nullptr);

@@ -10,10 +10,9 @@
 
 // The picture's width and height at desktop scale, recorded by the scaling
 // step for the writer that follows it (one picture at a time).
-struct SourceSizeRecord
-{
-    int width;
-    int height;
+struct SourceSizeRecord {
+  int width;
+  int height;
 };
 extern SourceSizeRecord SourceSize;
 void SetSourceSize(int width, int height);

@@ -262,8 +262,8 @@ int DecodeZevLz(BYTE* dest, const BYTE* file, DWORD destSize, DWORD inputLength)
   }
   const uint64_t image = r * h;  // the header keeps the unpadded size
   bmp::WriteHeaders(dest, static_cast<uint32_t>(w), static_cast<uint32_t>(h), count ? 8 : 24,
-                    static_cast<uint32_t>(image), static_cast<uint32_t>(offset),
-                    static_cast<uint32_t>(offset + image), static_cast<uint32_t>(count));
+                    static_cast<uint32_t>(image), static_cast<uint32_t>(offset), static_cast<uint32_t>(offset + image),
+                    static_cast<uint32_t>(count));
   return 0;
 }
 

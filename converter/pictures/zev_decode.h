@@ -7,8 +7,8 @@
 
 // ZevHeader fields the converter reads.
 constexpr DWORD kZevHeaderBytes = 20;
-int ZevVariantOf(const BYTE* file, DWORD fileSize);        // i16 at 12; -1 when the file is too short
-DWORD ZevColourCode(const BYTE* file, DWORD fileSize);   // u32 at 16; 0xFFFFFFFF when too short
+int ZevVariantOf(const BYTE* file, DWORD fileSize);     // i16 at 12; -1 when the file is too short
+DWORD ZevColourCode(const BYTE* file, DWORD fileSize);  // u32 at 16; 0xFFFFFFFF when too short
 
 // Deflate variant (variant 2). *size: in, the file's size; out, the bitmap's.
 // Returns a new local-heap bitmap (24-bit, or 32-bit with alpha for colour

@@ -56,8 +56,8 @@ MERET WriteStream(void* bytes, DWORD length) {
   if (uint64_t(g.written) + length > g.capacity) {
     uint64_t want = std::max<uint64_t>(uint64_t(g.capacity) * 2, uint64_t(g.written) + length);
     want = std::min<uint64_t>(want, 0xFFFFFFFFu);
-    BYTE* grown = want >= uint64_t(g.written) + length ? static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, SIZE_T(want)))
-                                                       : nullptr;
+    BYTE* grown =
+        want >= uint64_t(g.written) + length ? static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, SIZE_T(want))) : nullptr;
     if (!grown) {
       g.outOfMemory = true;
       return MPGE_OK;
@@ -94,8 +94,7 @@ int CGogoEncoder::Load() {
   m_module = LoadLibraryA("gogo.dll");
   if (!m_module) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\MarineCat\\GOGO_DLL", 0, KEY_ALL_ACCESS, &key) ==
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\MarineCat\\GOGO_DLL", 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
       char path[1024] = {};
       DWORD type = 0;
       DWORD bytes = sizeof path - 1;  // room for a terminator the value may lack
@@ -115,8 +114,8 @@ int CGogoEncoder::Load() {
   g.getVersion = Bind<MPGE_GETVERSION>(m_module, "MPGE_getVersion");
   g.getUnitStates = Bind<MPGE_GETUNITSTATES>(m_module, "MPGE_getUnitStates");
   // A module without the entry points the encode calls counts as missing.
-  if (!g.initializeWork || !g.setConfigure || !g.detectConfigure || !g.processFrame || !g.closeCoder ||
-      !g.endCoder || !g.getVersion) {
+  if (!g.initializeWork || !g.setConfigure || !g.detectConfigure || !g.processFrame || !g.closeCoder || !g.endCoder ||
+      !g.getVersion) {
     Unload();
     return kModuleMissing;
   }

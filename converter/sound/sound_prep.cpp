@@ -27,8 +27,8 @@ DWORD ConvertThroughStream(const WAVEFORMATEX* source, const WAVEFORMATEX* targe
                            BYTE** out, DWORD extra, bool doubled) {
   *out = nullptr;
   HACMSTREAM stream = nullptr;
-  if (acmStreamOpen(&stream, nullptr, const_cast<WAVEFORMATEX*>(source), const_cast<WAVEFORMATEX*>(target),
-                    nullptr, 0, 0, 0) != MMSYSERR_NOERROR)
+  if (acmStreamOpen(&stream, nullptr, const_cast<WAVEFORMATEX*>(source), const_cast<WAVEFORMATEX*>(target), nullptr, 0,
+                    0, 0) != MMSYSERR_NOERROR)
     return 0;
   if (doubled) acmStreamReset(stream, 0);
   DWORD estimate = 0;

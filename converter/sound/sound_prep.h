@@ -11,8 +11,8 @@ constexpr DWORD kFormatBufferSize = 1024;  // every format description lives in 
 
 // The 28-byte head of a desktop ".pcm" image, read field by field.
 struct PcmHeader {
-  DWORD dataLength;   // bytes of sample data after the head, as the file states it
-  BYTE compressed;    // 0: plain PCM; otherwise transform-coded (voice decoder)
+  DWORD dataLength;  // bytes of sample data after the head, as the file states it
+  BYTE compressed;   // 0: plain PCM; otherwise transform-coded (voice decoder)
   BYTE decoderParam;
   WORD formatTag;
   WORD channels;

@@ -111,8 +111,8 @@ void CConvFileMake::ConvertVoicePack() {
   char indexPath[kFolderChars + 32], packPath[kFolderChars + 32];
   if (!SourcePath(indexPath, sizeof indexPath, "", "AdvData\\voice.dat") || !FileExists(indexPath)) return;
 
-  HANDLE index = CreateFileA(indexPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+  HANDLE index =
+      CreateFileA(indexPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (index == INVALID_HANDLE_VALUE) {
     AddFailure();
     return;

@@ -15,9 +15,7 @@ constexpr int kFade = 32;
 
 alignas(8) BYTE g_table[kVoiceTableBytes];
 
-int32_t TableEntry(int i) {
-  return int32_t(GetLe32(g_table + 4 * i));
-}
+int32_t TableEntry(int i) { return int32_t(GetLe32(g_table + 4 * i)); }
 
 // 32-bit sums wrap as they do on the desktop.
 inline int32_t Add(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }

@@ -19,7 +19,7 @@ struct VoiceRecord {
   bool nameTerminated;             // the stored name ended inside its 60 bytes
   uint64_t offset;                 // body in the file
   uint64_t size;
-  bool bodyInFile;                 // offset <= next offset <= file size
+  bool bodyInFile;  // offset <= next offset <= file size
 };
 
 // Bytes of the index (count and records) for a count.

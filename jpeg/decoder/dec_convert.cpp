@@ -184,8 +184,7 @@ void ColourMcu(const int16_t* __restrict c0, const int16_t* __restrict cb, const
 
 // Whole MCU through the block routine, blocks in the order TL, TR, BL, BR.
 template <Sampling S, Layout L>
-void FullMcu(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16_t* c3, uint8_t* dst,
-             int32_t stride) {
+void FullMcu(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16_t* c3, uint8_t* dst, int32_t stride) {
   constexpr int bpp = BytesPerPixel(L);
   if (L == kRgb || L == kBgr || L == kQuad || L == kYcck) {
     ColourMcu<S, L>(c0, c1, c2, c3, dst, stride);
@@ -195,10 +194,9 @@ void FullMcu(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int1
   if (S == S444) return;
   BlockRoutine<S, L>(c0 + 64, c1 + 4, c2 + 4, c3 ? c3 + 64 : nullptr, dst + 8 * bpp, kFull, stride);
   if (S == S422) return;
-  BlockRoutine<S, L>(c0 + 128, c1 + 32, c2 + 32, c3 ? c3 + 128 : nullptr, dst + (intptr_t)8 * stride, kFull,
+  BlockRoutine<S, L>(c0 + 128, c1 + 32, c2 + 32, c3 ? c3 + 128 : nullptr, dst + (intptr_t)8 * stride, kFull, stride);
+  BlockRoutine<S, L>(c0 + 192, c1 + 36, c2 + 36, c3 ? c3 + 192 : nullptr, dst + (intptr_t)8 * stride + 8 * bpp, kFull,
                      stride);
-  BlockRoutine<S, L>(c0 + 192, c1 + 36, c2 + 36, c3 ? c3 + 192 : nullptr, dst + (intptr_t)8 * stride + 8 * bpp,
-                     kFull, stride);
 }
 
 struct Member {
@@ -209,25 +207,44 @@ struct Member {
 
 constexpr Member MemberOf(int code) {
   switch (code) {
-    case 1: return {S444, kRgb, cvtYcc444Rgb};
-    case 2: return {S444, kBgr, cvtYcc444Bgr};
-    case 3: return {S420, kRgb, cvtYcc420Rgb};
-    case 4: return {S420, kBgr, cvtYcc420Bgr};
-    case 5: return {S422, kRgb, cvtYcc422Rgb};
-    case 6: return {S422, kBgr, cvtYcc422Bgr};
-    case 7: return {S444, kQuad, cvtYcc444Quad};
-    case 8: return {S420, kQuad, cvtYcc420Quad};
-    case 9: return {S422, kQuad, cvtYcc422Quad};
-    case 10: return {S444, kYcck, cvtYcck444Quad};
-    case 11: return {S420, kYcck, cvtYcck420Quad};
-    case 12: return {S422, kYcck, cvtYcck422Quad};
-    case 13: return {S444, kCopy3Quad, cvtCopy3Quad};
-    case 14: return {S444, kCopy4, cvtCopy4};
-    case 15: return {S444, kCopy3, -1};
-    case 16: return {S420, kCopy3, cvtCopy420};
-    case 17: return {S422, kCopy3, cvtCopy422};
-    case 19: return {S422, kPack, cvtPack422};
-    default: return {S444, kGray, cvtGray};
+    case 1:
+      return {S444, kRgb, cvtYcc444Rgb};
+    case 2:
+      return {S444, kBgr, cvtYcc444Bgr};
+    case 3:
+      return {S420, kRgb, cvtYcc420Rgb};
+    case 4:
+      return {S420, kBgr, cvtYcc420Bgr};
+    case 5:
+      return {S422, kRgb, cvtYcc422Rgb};
+    case 6:
+      return {S422, kBgr, cvtYcc422Bgr};
+    case 7:
+      return {S444, kQuad, cvtYcc444Quad};
+    case 8:
+      return {S420, kQuad, cvtYcc420Quad};
+    case 9:
+      return {S422, kQuad, cvtYcc422Quad};
+    case 10:
+      return {S444, kYcck, cvtYcck444Quad};
+    case 11:
+      return {S420, kYcck, cvtYcck420Quad};
+    case 12:
+      return {S422, kYcck, cvtYcck422Quad};
+    case 13:
+      return {S444, kCopy3Quad, cvtCopy3Quad};
+    case 14:
+      return {S444, kCopy4, cvtCopy4};
+    case 15:
+      return {S444, kCopy3, -1};
+    case 16:
+      return {S420, kCopy3, cvtCopy420};
+    case 17:
+      return {S422, kCopy3, cvtCopy422};
+    case 19:
+      return {S422, kPack, cvtPack422};
+    default:
+      return {S444, kGray, cvtGray};
   }
 }
 
@@ -354,9 +371,9 @@ constexpr OutputMember kOutputMembers[] = {
 void JpegCvtGray(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16_t* c3, uint8_t* d, int32_t s) {
   FullMcu<S444, kGray>(c0, c1, c2, c3, d, s);
 }
-#define VELMI_CVT(name, S, L)                                                                                 \
+#define VELMI_CVT(name, S, L)                                                                                    \
   void name(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16_t* c3, uint8_t* d, int32_t s) { \
-    FullMcu<S, L>(c0, c1, c2, c3, d, s);                                                                       \
+    FullMcu<S, L>(c0, c1, c2, c3, d, s);                                                                         \
   }
 VELMI_CVT(JpegCvtYcc444Rgb, S444, kRgb)
 VELMI_CVT(JpegCvtYcc422Rgb, S422, kRgb)

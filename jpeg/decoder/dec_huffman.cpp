@@ -3,10 +3,10 @@
 // The accumulator keeps its valid bits at the low end.
 #include "jpeg/decoder/dec_internal.h"
 
-const int32_t JpegZigzag80[80] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13,
-    6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31,
-    39, 46, 53, 60, 61, 54, 47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
+const int32_t JpegZigzag80[80] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33,
+                                  40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36,
+                                  29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54,
+                                  47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
 const int32_t JpegExtendOffset[16] = {0,    -1,   -3,    -7,    -15,   -31,   -63,    -127,
                                       -255, -511, -1023, -2047, -4095, -8191, -16383, -32767};
@@ -15,9 +15,7 @@ namespace {
 constexpr JpegStatus kStopped = 100;
 
 // v + (1 - 2^s) when the top bit of the s-bit value is clear (branch-free).
-inline int32_t Extend(int32_t v, int32_t s) {
-  return s ? v + (((v - (1 << (s - 1))) >> 31) & JpegExtendOffset[s]) : v;
-}
+inline int32_t Extend(int32_t v, int32_t s) { return s ? v + (((v - (1 << (s - 1))) >> 31) & JpegExtendOffset[s]) : v; }
 }  // namespace
 
 namespace {

@@ -141,9 +141,25 @@ void JpegCvtCopy4(const int16_t*, const int16_t*, const int16_t*, const int16_t*
 
 // Slot index of each converter code inside JpegKernelTable::outputConverters.
 enum : int32_t {
-  cvtGray = 0, cvtYcc444Rgb, cvtYcc422Rgb, cvtYcc420Rgb, cvtYcc444Bgr, cvtYcc422Bgr, cvtYcc420Bgr,
-  cvtYcc444Quad, cvtYcc422Quad, cvtYcc420Quad, cvtCopy3, cvtCopy422, cvtCopy420, cvtCopy3Quad,
-  cvtPack422, cvtYcck444Quad, cvtYcck422Quad, cvtYcck420Quad, cvtCopy4
+  cvtGray = 0,
+  cvtYcc444Rgb,
+  cvtYcc422Rgb,
+  cvtYcc420Rgb,
+  cvtYcc444Bgr,
+  cvtYcc422Bgr,
+  cvtYcc420Bgr,
+  cvtYcc444Quad,
+  cvtYcc422Quad,
+  cvtYcc420Quad,
+  cvtCopy3,
+  cvtCopy422,
+  cvtCopy420,
+  cvtCopy3Quad,
+  cvtPack422,
+  cvtYcck444Quad,
+  cvtYcck422Quad,
+  cvtYcck420Quad,
+  cvtCopy4
 };
 
 // Slots 19-22 hold the transforms bound for the current scan.

@@ -13,8 +13,8 @@ struct HeapGuard {
 };
 
 // Writes an RGB thumbnail (triples in R,G,B order) into the caller's picture.
-void StoreThumbnail(JPEG_PROPERTIES* p, const uint8_t* rgb, const uint8_t* index, const uint8_t* palette,
-                    int32_t w, int32_t h) {
+void StoreThumbnail(JPEG_PROPERTIES* p, const uint8_t* rgb, const uint8_t* index, const uint8_t* palette, int32_t w,
+                    int32_t h) {
   const bool bgr = p->dibColor != 1;
   for (int32_t y = 0; y < h; ++y) {
     uint8_t* row = p->dec.firstRow + (intptr_t)y * p->rowStride;
@@ -78,8 +78,7 @@ JpegStatus JpegReadFrameHeader(JPEG_PROPERTIES* p, int32_t sof) {
   // coefficient planes) cannot take another geometry.
   if (d.coefStore || d.ring) {
     bool same = d.sizedWidth == width && d.sizedHeight == height && d.sizedNcomp == nf;
-    for (int i = 0; same && i < nf; ++i)
-      same = d.sizedFrame[i].h == fc[i].h && d.sizedFrame[i].v == fc[i].v;
+    for (int i = 0; same && i < nf; ++i) same = d.sizedFrame[i].h == fc[i].h && d.sizedFrame[i].v == fc[i].v;
     if (!same) return JPEG_ERR_MULTIPLE_FRAMES;
   }
   if (d.frameLocked) {

@@ -67,7 +67,7 @@ void StorePixel(const JPEG_PROPERTIES* p, uint8_t* px, int32_t x, const int32_t*
 struct CompGeometry {
   int32_t off;  // first sample of the component in the MCU
   int32_t h, v;
-  int32_t bs;   // samples per block side after the transform
+  int32_t bs;  // samples per block side after the transform
   int32_t repH, repV;
 };
 
@@ -162,8 +162,8 @@ void EmitSmoothed(JPEG_PROPERTIES* p, const SmoothContext& ctx, int32_t col, int
   uint8_t* dst;
   JpegRect rect;
   const int32_t* roi = (p->dec.roiEff[2] || p->dec.roiEff[3]) ? p->dec.roiEff : nullptr;
-  if (JpegClipMcu(roi, mw, mh, col, row, p->dibChannels, p->rowStride, p->dec.firstRow, p->dibWidth, p->dibHeight,
-                  &dst, &rect) != 0)
+  if (JpegClipMcu(roi, mw, mh, col, row, p->dibChannels, p->rowStride, p->dec.firstRow, p->dibWidth, p->dibHeight, &dst,
+                  &rect) != 0)
     return;
   int32_t s[4];
   for (int32_t y = rect.top; y < rect.bottom; ++y) {
@@ -225,31 +225,49 @@ JpegStatus JpegSelectOutputConverter(JPEG_PROPERTIES* p) {
   int32_t code = -1;  // -1: none, -2: generic (JpegSmoothMcu), -3: JpegCopyMcu, -4: grey
   if (ups && conv) {
     if (n == 3 && ch == 3 && (dc == 1 || dc == 2)) {
-      if (!smooth && s22) code = dc == 1 ? 3 : 4;
-      else if (!smooth && s21) code = dc == 1 ? 5 : 6;
-      else code = -2;
+      if (!smooth && s22)
+        code = dc == 1 ? 3 : 4;
+      else if (!smooth && s21)
+        code = dc == 1 ? 5 : 6;
+      else
+        code = -2;
     } else if (n == 3 && ch == 4 && dc == 5) {
       code = smooth ? -2 : s22 ? 8 : s21 ? 9 : -2;
     } else if (n == 4 && ch == 4 && dc == 5) {
-      if (!smooth && s21 && is(3, 2, 1)) code = 12;
-      else if (!smooth && s22 && is(3, 2, 2)) code = 11;
-      else code = -2;
+      if (!smooth && s21 && is(3, 2, 1))
+        code = 12;
+      else if (!smooth && s22 && is(3, 2, 2))
+        code = 11;
+      else
+        code = -2;
     }
   } else if (ups) {
-    if (n == 3 && ch == 3 && dc != 2 && !smooth && (s22 || s21)) code = s22 ? 16 : 17;
-    else if ((n == 3 && (ch == 3 || ch == 1 || ch == 4)) || (n == 4 && (ch == 3 || ch == 4))) code = -2;
+    if (n == 3 && ch == 3 && dc != 2 && !smooth && (s22 || s21))
+      code = s22 ? 16 : 17;
+    else if ((n == 3 && (ch == 3 || ch == 1 || ch == 4)) || (n == 4 && (ch == 3 || ch == 4)))
+      code = -2;
   } else if (conv) {
-    if (n == 3 && ch == 3 && (dc == 1 || dc == 2)) code = dc == 1 ? 1 : 2;
-    else if (n == 3 && ch == 4 && dc == 5) code = 7;
-    else if (n == 4 && ch == 4 && dc == 5) code = 10;
+    if (n == 3 && ch == 3 && (dc == 1 || dc == 2))
+      code = dc == 1 ? 1 : 2;
+    else if (n == 3 && ch == 4 && dc == 5)
+      code = 7;
+    else if (n == 4 && ch == 4 && dc == 5)
+      code = 10;
   } else {
-    if (n == 1 && ch == 1) code = -4;
-    else if (n == 1 || n == 2 || (n == 3 && ch == 1)) code = -3;
-    else if (n == 3 && ch == 2 && s21) code = 19;
-    else if (n == 3 && ch == 3) code = dc == 2 ? -3 : 15;
-    else if (n == 3 && ch == 4) code = dc == 5 ? 13 : -3;
-    else if (n == 4 && ch == 3) code = -3;
-    else if (n == 4 && ch == 4) code = 14;
+    if (n == 1 && ch == 1)
+      code = -4;
+    else if (n == 1 || n == 2 || (n == 3 && ch == 1))
+      code = -3;
+    else if (n == 3 && ch == 2 && s21)
+      code = 19;
+    else if (n == 3 && ch == 3)
+      code = dc == 2 ? -3 : 15;
+    else if (n == 3 && ch == 4)
+      code = dc == 5 ? 13 : -3;
+    else if (n == 4 && ch == 3)
+      code = -3;
+    else if (n == 4 && ch == 4)
+      code = 14;
   }
   if (code == -1) {
     // Not a layout this library writes; an image read refuses it (JpegDecodeImage).
@@ -274,8 +292,8 @@ JpegStatus JpegSelectOutputConverter(JPEG_PROPERTIES* p) {
 // ---- Clipping -------------------------------------------------------------------------------
 
 JpegRect JpegRectIntersect(const JpegRect& a, const JpegRect& b) {
-  JpegRect r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
-             a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
+  JpegRect r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top, a.right < b.right ? a.right : b.right,
+             a.bottom < b.bottom ? a.bottom : b.bottom};
   if (r.left > r.right || r.top > r.bottom) return JpegRect{0, 0, 0, 0};
   return r;
 }
@@ -343,8 +361,8 @@ void JpegOutputScaledMcu(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
   uint8_t* dst;
   JpegRect rect;
   const int32_t* roi = (p->dec.roiEff[2] || p->dec.roiEff[3]) ? p->dec.roiEff : nullptr;
-  if (JpegClipMcu(roi, mw, mh, col, row, p->dibChannels, p->rowStride, p->dec.firstRow, p->dibWidth, p->dibHeight,
-                  &dst, &rect) != 0)
+  if (JpegClipMcu(roi, mw, mh, col, row, p->dibChannels, p->rowStride, p->dec.firstRow, p->dibWidth, p->dibHeight, &dst,
+                  &rect) != 0)
     return;
   JpegWritePlane(p, g, dst, rect);
 }
@@ -425,8 +443,8 @@ void BufferedBlock(JPEG_PROPERTIES* p, int32_t col, int32_t row, Store store) {
   uint8_t* dst;
   JpegRect rect;
   const int32_t* roi = (d.roiEff[2] || d.roiEff[3]) ? d.roiEff : nullptr;
-  if (JpegClipMcu(roi, bs * ex, bs * ey, col, row, p->dibChannels, p->rowStride, d.firstRow, p->dibWidth,
-                  p->dibHeight, &dst, &rect) != 0)
+  if (JpegClipMcu(roi, bs * ex, bs * ey, col, row, p->dibChannels, p->rowStride, d.firstRow, p->dibWidth, p->dibHeight,
+                  &dst, &rect) != 0)
     return;
   const int16_t* block = p->work + d.compBlockOffset[ci] * 64;
   for (int32_t y = rect.top; y < rect.bottom; ++y) {

@@ -221,8 +221,7 @@ JpegStatus ReadImpl(JpegJob* job, int32_t io) {
     job->dibColor = p.dibColor;
     job->dibChannels = p.dibChannels;
   }
-  if (st != 1 && (io == 2 || io == 4 || io == 6 || io == 14 || io == 16 || io == 18 || st < 0))
-    CloseInputFile(d, &st);
+  if (st != 1 && (io == 2 || io == 4 || io == 6 || io == 14 || io == 16 || io == 18 || st < 0)) CloseInputFile(d, &st);
   if (st < 0 && d.scan) {
     delete d.scan;
     d.scan = nullptr;
@@ -238,8 +237,8 @@ JpegStatus ReadImpl(JpegJob* job, int32_t io) {
 JpegStatus JpegReadRun(JpegJob* job, int32_t ioType) {
   JPEG_PROPERTIES& p = job->props;
   // Read types move pixels into the caller's picture, or fill coefficient planes.
-  if (!job->useInternal && p.coefPlanes == nullptr && (ioType == 2 || ioType == 3 || ioType == 6 || ioType == 7 ||
-                                                       (ioType >= 14 && ioType <= 21))) {
+  if (!job->useInternal && p.coefPlanes == nullptr &&
+      (ioType == 2 || ioType == 3 || ioType == 6 || ioType == 7 || (ioType >= 14 && ioType <= 21))) {
     if (!job->dibPixels) return JPEG_ERR_INVALID_PROPERTIES;
   }
   return ReadImpl(job, ioType);

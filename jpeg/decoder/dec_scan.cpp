@@ -105,8 +105,8 @@ JpegStatus ConsumeRestartMarker(JpegInStream* s) {
 
 // Decodes one MCU of a sequential scan: full blocks (dequantised, or copied to
 // the planes in coefficients-only mode) or, when `full` is false, only the DC.
-JpegStatus DecodeSequentialMcu(JPEG_PROPERTIES* p, JpegScan* scan, const ScanGeometry& g, int32_t col,
-                               int32_t row, bool full) {
+JpegStatus DecodeSequentialMcu(JPEG_PROPERTIES* p, JpegScan* scan, const ScanGeometry& g, int32_t col, int32_t row,
+                               bool full) {
   JpegDecoderState& d = p->dec;
   JpegKernelTable* t = p->out.kernels;
   for (int32_t i = 0; i < scan->ns; ++i) {
@@ -362,9 +362,7 @@ int16_t* StoreBlock(JPEG_PROPERTIES* p, int32_t comp, int32_t bx, int32_t by) {
   return d.coefStore + ((size_t)d.compBlockOffset[comp] * mcus + (size_t)by * width + (size_t)bx) * 64;
 }
 
-bool ProgressiveReady(const JpegDecoderState& d) {
-  return d.dcComponentsDone >= d.ncomp && d.finishedScans >= d.ncomp;
-}
+bool ProgressiveReady(const JpegDecoderState& d) { return d.dcComponentsDone >= d.ncomp && d.finishedScans >= d.ncomp; }
 
 void OutputFromStore(JPEG_PROPERTIES* p, const JpegScan* scan, int32_t col, int32_t row, int32_t scale) {
   JpegDecoderState& d = p->dec;
@@ -504,8 +502,8 @@ JpegStatus JpegDecodeImage(JpegInStream* s, JpegScan* scan, JPEG_PROPERTIES* p) 
     return JPEG_ERR_INVALID_PROPERTIES;
   }
   const int32_t* roi = d.roi;
-  const bool inForce = (roi[2] != 0 && roi[2] < d.width) || (roi[3] != 0 && roi[3] < d.height) || roi[0] >= 1 ||
-                       roi[1] >= 1;
+  const bool inForce =
+      (roi[2] != 0 && roi[2] < d.width) || (roi[3] != 0 && roi[3] < d.height) || roi[0] >= 1 || roi[1] >= 1;
   JpegStatus st;
   if (inForce) {
     const int32_t sw = (d.width + scale - 1) / scale, sh = (d.height + scale - 1) / scale;

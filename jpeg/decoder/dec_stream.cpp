@@ -119,14 +119,30 @@ JpegStatus JpegDecodeStream(JPEG_PROPERTIES* p) {
         st = JpegSelectOutputConverter(p);
         if (st != 0) return st;
         break;
-      case 0xC3: case 0xC5: case 0xC6: case 0xC7: case 0xC8: case 0xC9: case 0xCA: case 0xCB:
-      case 0xCD: case 0xCE: case 0xCF:
+      case 0xC3:
+      case 0xC5:
+      case 0xC6:
+      case 0xC7:
+      case 0xC8:
+      case 0xC9:
+      case 0xCA:
+      case 0xCB:
+      case 0xCD:
+      case 0xCE:
+      case 0xCF:
         return JPEG_ERR_UNSUPPORTED_FRAME;
       case 0xC4:
         st = JpegReadHuffmanTables(p);
         if (st != 0) return st;
         break;
-      case 0xD0: case 0xD1: case 0xD2: case 0xD3: case 0xD4: case 0xD5: case 0xD6: case 0xD7:
+      case 0xD0:
+      case 0xD1:
+      case 0xD2:
+      case 0xD3:
+      case 0xD4:
+      case 0xD5:
+      case 0xD6:
+      case 0xD7:
         break;
       case 0xD8:
         d.restartInterval = 0;

@@ -12,7 +12,7 @@ struct JpegKernelTable;
 struct JpegHuffDecodeTable;
 struct JpegInStream;
 
-typedef void (*JpegIdctFn)(int16_t* block);                          // slots 10-17
+typedef void (*JpegIdctFn)(int16_t* block);                           // slots 10-17
 typedef void (*JpegDequantFn)(int16_t* block, const int16_t* table);  // slots 67-69
 // Decoder output routine chosen per job (slot 41): places one MCU.  Slots
 // 19-22 hold the inverse transforms bound for the current scan, stored in
@@ -24,24 +24,24 @@ typedef void (*JpegOutputConverterFn)(const int16_t* c0, const int16_t* c1, cons
                                       uint8_t* dst, int32_t stride);
 // Baseline block decoders (slots 62, 63): the full block, or the DC only
 // (then `block` receives the predictor in its first entry).
-typedef int32_t (*JpegHuffDecodeBlockFn)(JpegInStream* s, const JpegHuffDecodeTable* dc,
-                                         const JpegHuffDecodeTable* ac, int16_t* predictor, int16_t* block);
+typedef int32_t (*JpegHuffDecodeBlockFn)(JpegInStream* s, const JpegHuffDecodeTable* dc, const JpegHuffDecodeTable* ac,
+                                         int16_t* predictor, int16_t* block);
 
 // Input stream over the caller's memory or a file.
 struct JpegInStream {
-  uint64_t acc;              // bit accumulator (see the block decoders for the alignment)
+  uint64_t acc;  // bit accumulator (see the block decoders for the alignment)
   JpegKernelTable* kernels;
-  int32_t bits;              // valid bits in acc
-  const uint8_t* ptr;        // next byte of the current buffer
-  const uint8_t* memStart;   // caller's memory (memory mode)
-  const uint8_t* end;        // end of the current buffer
+  int32_t bits;             // valid bits in acc
+  const uint8_t* ptr;       // next byte of the current buffer
+  const uint8_t* memStart;  // caller's memory (memory mode)
+  const uint8_t* end;       // end of the current buffer
   int32_t memSize;
-  int32_t eobRun;            // progressive AC end-of-band run
-  uint8_t marker;            // pending marker code, 0 = none
-  int32_t dataError;         // -21 once a run of 0xFF bytes met the end of memory data
-  int32_t bufferedDone;      // components decoded so far in buffered mode
-  HANDLE file;               // null: memory mode
-  int64_t fileBase;          // file offset of fileBuffer[0]
+  int32_t eobRun;        // progressive AC end-of-band run
+  uint8_t marker;        // pending marker code, 0 = none
+  int32_t dataError;     // -21 once a run of 0xFF bytes met the end of memory data
+  int32_t bufferedDone;  // components decoded so far in buffered mode
+  HANDLE file;           // null: memory mode
+  int64_t fileBase;      // file offset of fileBuffer[0]
   uint8_t fileBuffer[4096];
 };
 
@@ -68,8 +68,8 @@ struct JpegScan {
   int32_t nextCol, nextRow;  // resume position
   int32_t produced;          // something was decoded
   int32_t progressive;
-  int32_t roiFinished;       // returned 2; a further region read starts anew
-  int32_t roiActive;         // interrupted inside a region read
+  int32_t roiFinished;  // returned 2; a further region read starts anew
+  int32_t roiActive;    // interrupted inside a region read
   int16_t pred[4];
   JpegDecScanComponent comp[4];
 };
@@ -100,9 +100,9 @@ struct JpegDecoderState {
   JpegInStream in;
 
   // Picture and stream bookkeeping of the read.
-  uint8_t* firstRow;       // first row to write (the last stored row for bottom-up pictures)
-  int32_t roiEff[4];       // region in force, clamped to the scaled image
-  int64_t savedOffset;     // stream offset when the last call returned
+  uint8_t* firstRow;    // first row to write (the last stored row for bottom-up pictures)
+  int32_t roiEff[4];    // region in force, clamped to the scaled image
+  int64_t savedOffset;  // stream offset when the last call returned
   int32_t scanStartOffset;
 
   // Frame.
@@ -147,7 +147,7 @@ struct JpegDecoderState {
   int32_t scale;
   int32_t fold;
   JpegDequantFn dequant;
-  int64_t consumed;      // stream offset reached by a memory read of type 1 or 21
+  int64_t consumed;  // stream offset reached by a memory read of type 1 or 21
   const uint8_t* consumedBuffer;
 
   // Region-of-interest index.

@@ -74,7 +74,8 @@ void YccMcu(const uint8_t* src, int32_t stride, int16_t* y, int16_t* cb, int16_t
 template <int Bytes, int H, int V>
 void CopyMcu(const uint8_t* src, int32_t stride, int16_t* c0, int16_t* c1, int16_t* c2, int16_t* c3) {
   for (int py = 0; py < 8 * V; ++py)
-    for (int px = 0; px < 8 * H; ++px) c0[BlockPos(px, py, H)] = (int16_t)(src[(intptr_t)py * stride + px * Bytes] - 128);
+    for (int px = 0; px < 8 * H; ++px)
+      c0[BlockPos(px, py, H)] = (int16_t)(src[(intptr_t)py * stride + px * Bytes] - 128);
   int16_t* chroma[2] = {c1, c2};
   for (int i = 0; i < 2; ++i)
     for (int cy = 0; cy < 8; ++cy)
@@ -211,7 +212,8 @@ void PadRaw(const Mcu& m, int32_t stride, int32_t w, int32_t h, int32_t bytes, u
   const int32_t rowBytes = w * bytes;
   for (int y = 0; y < m.rows; ++y) {
     std::memcpy(out + y * rowBytes, m.src + (intptr_t)y * stride, (size_t)(m.cols * bytes));
-    for (int x = m.cols; x < w; ++x) std::memcpy(out + y * rowBytes + x * bytes, out + y * rowBytes + (m.cols - 1) * bytes, (size_t)bytes);
+    for (int x = m.cols; x < w; ++x)
+      std::memcpy(out + y * rowBytes + x * bytes, out + y * rowBytes + (m.cols - 1) * bytes, (size_t)bytes);
   }
   for (int y = m.rows; y < h; ++y) std::memcpy(out + y * rowBytes, out + (y - 1) * rowBytes, (size_t)rowBytes);
 }
@@ -489,44 +491,66 @@ JpegStatus JpegSelectInputConverter(JPEG_PROPERTIES* p) {
     if (n <= 0 || n > 255) return JPEG_ERR_COMP;
     if (n == 3) {
       if (k == 1 && d == 3) {
-        if (h2v2) Use(p, JpegInRgbYccH2V2, 3);
-        else if (h2v1) Use(p, JpegInRgbYccH2V1, 5);
+        if (h2v2)
+          Use(p, JpegInRgbYccH2V2, 3);
+        else if (h2v1)
+          Use(p, JpegInRgbYccH2V1, 5);
       } else if (k == 1 && d == 4) {
         if (h2v2 || h2v1) Use(p, JpegInFourToYcc, 0);
       } else if (k == 2 && d == 3) {
-        if (h2v2) Use(p, JpegInBgrYccH2V2, 4);
-        else if (h2v1) Use(p, JpegInBgrYccH2V1, 6);
+        if (h2v2)
+          Use(p, JpegInBgrYccH2V2, 4);
+        else if (h2v1)
+          Use(p, JpegInBgrYccH2V1, 6);
       }
     } else if (n == 4 && k == 5 && d == 4) {
-      if (h2v2 && comp[3].h == 2 && comp[3].v == 2) Use(p, JpegInYcckH2V2, 11);
-      else if (h2v1 && comp[3].h == 2 && comp[3].v == 1) Use(p, JpegInYcckH2V1, 12);
+      if (h2v2 && comp[3].h == 2 && comp[3].v == 2)
+        Use(p, JpegInYcckH2V2, 11);
+      else if (h2v1 && comp[3].h == 2 && comp[3].v == 1)
+        Use(p, JpegInYcckH2V1, 12);
     }
   } else if (s) {
     if (n == 3 && d == 3 && k != 2) {
-      if (h2v2) Use(p, JpegInCopy3H2V2, 16);
+      if (h2v2)
+        Use(p, JpegInCopy3H2V2, 16);
       else if (h2v1) {
-        if (p->dibSubsampling == 2) Use(p, JpegInPacked422, 18);
-        else Use(p, JpegInCopy3H2V1, 17);
+        if (p->dibSubsampling == 2)
+          Use(p, JpegInPacked422, 18);
+        else
+          Use(p, JpegInCopy3H2V1, 17);
       }
     } else {
       Use(p, JpegInCopySubsampled, 0);
     }
   } else if (c) {
-    if (n == 1 && d == 3) Use(p, JpegInRgbToGrey, 0);
+    if (n == 1 && d == 3)
+      Use(p, JpegInRgbToGrey, 0);
     else if (n == 3 && d == 3) {
-      if (k == 1) Use(p, JpegInRgbYccH1V1, 1);
-      else if (k == 2) Use(p, JpegInBgrYccH1V1, 2);
-    } else if (n == 3 && d == 4) Use(p, JpegInFourToYcc, 0);
-    else if (n == 4 && d == 4 && k == 5) Use(p, JpegInYcckH1V1, 10);
+      if (k == 1)
+        Use(p, JpegInRgbYccH1V1, 1);
+      else if (k == 2)
+        Use(p, JpegInBgrYccH1V1, 2);
+    } else if (n == 3 && d == 4)
+      Use(p, JpegInFourToYcc, 0);
+    else if (n == 4 && d == 4 && k == 5)
+      Use(p, JpegInYcckH1V1, 10);
   } else {
-    if (n == 1 && k == 4 && j == 4) Use(p, JpegInGrey, 20);
-    else if (n == 3 && d == 1 && j == 3) Use(p, JpegInCopy, 0);
-    else if (n == 3 && d == 3 && k == 2) Use(p, JpegInCopy, 0);
-    else if (n == 3 && d == 3) Use(p, JpegInCopy3H1V1, 15);
-    else if (n == 3 && d == 4) Use(p, JpegInCopy, 0);
-    else if (n == 4 && d == 4) Use(p, JpegInCopy4H1V1, 14);
-    else if (n == 4) Use(p, JpegInCopy, 0);
-    else if (j == 255 && k == 255 && d >= n) Use(p, JpegInCopy, 0);
+    if (n == 1 && k == 4 && j == 4)
+      Use(p, JpegInGrey, 20);
+    else if (n == 3 && d == 1 && j == 3)
+      Use(p, JpegInCopy, 0);
+    else if (n == 3 && d == 3 && k == 2)
+      Use(p, JpegInCopy, 0);
+    else if (n == 3 && d == 3)
+      Use(p, JpegInCopy3H1V1, 15);
+    else if (n == 3 && d == 4)
+      Use(p, JpegInCopy, 0);
+    else if (n == 4 && d == 4)
+      Use(p, JpegInCopy4H1V1, 14);
+    else if (n == 4)
+      Use(p, JpegInCopy, 0);
+    else if (j == 255 && k == 255 && d >= n)
+      Use(p, JpegInCopy, 0);
   }
   return JPEG_SUCCESS;
 }

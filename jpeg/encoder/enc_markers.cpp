@@ -23,7 +23,9 @@ void JpegSinkOpen(JpegOutputStream* s, uint8_t* buffer, int32_t size) {
   s->eobRun = 0;
 }
 
-__attribute__((noinline)) JpegStatus JpegEmitWordOutOfLine(JpegOutputStream* s, uint64_t w) { return JpegEmitWord(s, w); }
+__attribute__((noinline)) JpegStatus JpegEmitWordOutOfLine(JpegOutputStream* s, uint64_t w) {
+  return JpegEmitWord(s, w);
+}
 
 JpegStatus JpegWriteFullBuffer(JpegOutputStream* s) {
   const DWORD n = (DWORD)(s->cursor - s->start);
@@ -210,8 +212,7 @@ JpegStatus JpegWriteDhtAll(JPEG_PROPERTIES* p) {
   return Put(p, seg.data(), total + 2);
 }
 
-JpegStatus JpegWriteDhtOne(JPEG_PROPERTIES* p, const uint8_t* counts, const uint8_t* values, int32_t cls,
-                           int32_t id) {
+JpegStatus JpegWriteDhtOne(JPEG_PROPERTIES* p, const uint8_t* counts, const uint8_t* values, int32_t cls, int32_t id) {
   const int32_t n = CountSymbols(counts);
   if (n > 305) return JPEG_ERR_BAD_HUFFMAN;
   uint8_t seg[4 + 17 + 305];

@@ -35,7 +35,8 @@ void CopyFromPlanes(JPEG_PROPERTIES* p, int32_t col, int32_t row) {
     const intptr_t width = (intptr_t)p->mcusPerRow * c.h * 8;
     for (int by = 0; by < c.v; ++by)
       for (int bx = 0; bx < c.h; ++bx) {
-        const int16_t* src = planes->plane[i] + ((intptr_t)(row * c.v + by) * 8) * width + (intptr_t)(col * c.h + bx) * 8;
+        const int16_t* src =
+            planes->plane[i] + ((intptr_t)(row * c.v + by) * 8) * width + (intptr_t)(col * c.h + bx) * 8;
         for (int y = 0; y < 8; ++y)
           for (int x = 0; x < 8; ++x) {
             const int32_t v = src[y * width + x];
@@ -154,8 +155,9 @@ JpegStatus JpegEncodeBaseline(JPEG_PROPERTIES* p) {
         scan->comps[i].h = p->components[i].h;
         scan->comps[i].v = p->components[i].v;
       }
-      if ((st = JpegWriteSof0(p)) == 0 && (p->restartInterval == 0 || (st = JpegWriteDri(p, p->restartInterval)) == 0) &&
-          (st = JpegWriteSos(p)) == 0 && (st = JpegFlushOutput(&p->out)) == 0)
+      if ((st = JpegWriteSof0(p)) == 0 &&
+          (p->restartInterval == 0 || (st = JpegWriteDri(p, p->restartInterval)) == 0) && (st = JpegWriteSos(p)) == 0 &&
+          (st = JpegFlushOutput(&p->out)) == 0)
         st = StartInput(p);
     }
     if (st == 0) st = BaselineLoop(p, p->pendingScan, continuing);
@@ -195,11 +197,12 @@ std::vector<ScanDef> ScanScript(int32_t channels, int32_t color) {
     return ScanDef{{c, 0, 0, 0}, 1, ss, se, ah, al};
   };
   if (channels == 1 && color == 4)
-    return {dc({0}, 0, 1), ac(0, 1, 5, 0, 2), ac(0, 6, 63, 0, 2), ac(0, 1, 63, 2, 1), dc({0}, 1, 0), ac(0, 1, 63, 1, 0)};
+    return {dc({0}, 0, 1),      ac(0, 1, 5, 0, 2), ac(0, 6, 63, 0, 2),
+            ac(0, 1, 63, 2, 1), dc({0}, 1, 0),     ac(0, 1, 63, 1, 0)};
   if (channels == 2 && color == 255)
     return {dc({0, 1}, 0, 0), ac(0, 1, 5, 0, 0), ac(1, 1, 5, 0, 0), ac(0, 6, 63, 0, 0), ac(1, 6, 63, 0, 0)};
   if (channels == 3 && color == 3)
-    return {dc({0, 1, 2}, 0, 1), ac(0, 1, 5, 0, 2),  ac(2, 1, 63, 0, 1), ac(1, 1, 63, 0, 1), ac(0, 6, 63, 0, 2),
+    return {dc({0, 1, 2}, 0, 1), ac(0, 1, 5, 0, 2),   ac(2, 1, 63, 0, 1), ac(1, 1, 63, 0, 1), ac(0, 6, 63, 0, 2),
             ac(0, 1, 63, 2, 1),  dc({0, 1, 2}, 1, 0), ac(2, 1, 63, 1, 0), ac(1, 1, 63, 1, 0), ac(0, 1, 63, 1, 0)};
   if (channels == 3 && (color == 1 || color == 255))
     return {dc({0, 1, 2}, 0, 1), ac(0, 1, 5, 0, 0),  ac(1, 1, 5, 0, 0),  ac(2, 1, 5, 0, 0),
@@ -221,7 +224,9 @@ struct Progressive {
   int32_t offset[4] = {0, 0, 0, 0};  // first block of each component within an MCU
   int32_t blocksW[4] = {0, 0, 0, 0}, blocksH[4] = {0, 0, 0, 0};
 
-  int16_t* Block(int32_t mcu, int32_t comp, int32_t j) { return coef.data() + ((size_t)mcu * bpm + offset[comp] + j) * 64; }
+  int16_t* Block(int32_t mcu, int32_t comp, int32_t j) {
+    return coef.data() + ((size_t)mcu * bpm + offset[comp] + j) * 64;
+  }
 
   // Visits the blocks of a scan in stream order.
   template <typename F>

@@ -15,10 +15,9 @@ constexpr uint8_t kChromaNatural[64] = {17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 
                                         24, 26, 56, 99, 99, 99, 99, 99, 47, 66, 99, 99, 99, 99, 99, 99,
                                         99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
                                         99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
-constexpr int32_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-                                 12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-                                 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-                                 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+constexpr int32_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+                                 41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+                                 30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 constexpr std::array<uint8_t, 64> ToZigzag(const uint8_t (&natural)[64]) {
   std::array<uint8_t, 64> z{};
@@ -77,10 +76,9 @@ const uint8_t JpegStdAcChromaSymbols[162] = {
     0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa};
 
 bool JpegIsStandardTable(const uint8_t* table) {
-  const uint8_t* const standard[] = {JpegStdLumaQuant,      JpegStdChromaQuant,     JpegStdDcLumaCounts,
-                                     JpegStdDcLumaSymbols,  JpegStdDcChromaCounts,  JpegStdDcChromaSymbols,
-                                     JpegStdAcLumaCounts,   JpegStdAcLumaSymbols,   JpegStdAcChromaCounts,
-                                     JpegStdAcChromaSymbols};
+  const uint8_t* const standard[] = {
+      JpegStdLumaQuant,       JpegStdChromaQuant,  JpegStdDcLumaCounts,  JpegStdDcLumaSymbols,  JpegStdDcChromaCounts,
+      JpegStdDcChromaSymbols, JpegStdAcLumaCounts, JpegStdAcLumaSymbols, JpegStdAcChromaCounts, JpegStdAcChromaSymbols};
   for (const uint8_t* s : standard)
     if (table == s) return true;
   return false;
@@ -141,8 +139,7 @@ JpegStatus DerivePairs(JPEG_PROPERTIES* p) {
   for (int k = 0; k < pairs; ++k) {
     const JpegHuffSpec& dc = p->huffSpec[2 * k];
     const JpegHuffSpec& ac = p->huffSpec[2 * k + 1];
-    if (!dc.counts || !dc.symbols || !ac.counts || !ac.symbols || dc.id > 3 || ac.id > 3)
-      return JPEG_ERR_BAD_HUFFMAN;
+    if (!dc.counts || !dc.symbols || !ac.counts || !ac.symbols || dc.id > 3 || ac.id > 3) return JPEG_ERR_BAD_HUFFMAN;
     JpegStatus st = JpegDeriveEncodeTable(dc.counts, dc.symbols, &p->dcEncode[dc.id]);
     if (st != 0) return st;
     p->dcEncodeInUse[dc.id] = &p->dcEncode[dc.id];

@@ -87,8 +87,7 @@ inline void Pixels8(__m128i y, const Terms& t, const int16_t* k, uint8_t* dst) {
 }
 
 template <Sampling S, Layout L>
-void Kernel(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16_t* c3, uint8_t* dst,
-            int32_t stride) {
+void Kernel(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16_t* c3, uint8_t* dst, int32_t stride) {
   constexpr int bpp = (L == kQuad || L == kYcck) ? 4 : 3;
   if (S == S444) {
     for (int y = 0; y < 8; ++y) {
@@ -119,8 +118,7 @@ void Kernel(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16
 
 }  // namespace
 
-void JpegCvtGrayMmx(const int16_t* c0, const int16_t*, const int16_t*, const int16_t*, uint8_t* dst,
-                    int32_t stride) {
+void JpegCvtGrayMmx(const int16_t* c0, const int16_t*, const int16_t*, const int16_t*, uint8_t* dst, int32_t stride) {
   for (int y = 0; y < 8; y += 2) {
     const __m128i v = _mm_packus_epi16(Load8(c0 + 8 * y), Load8(c0 + 8 * y + 8));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + (intptr_t)y * stride), v);
@@ -142,9 +140,9 @@ void JpegCvtPack422Mmx(const int16_t* c0, const int16_t* c1, const int16_t* c2, 
   }
 }
 
-#define VELMI_KERNEL(name, S, L)                                                                                  \
+#define VELMI_KERNEL(name, S, L)                                                                                 \
   void name(const int16_t* c0, const int16_t* c1, const int16_t* c2, const int16_t* c3, uint8_t* d, int32_t s) { \
-    Kernel<S, L>(c0, c1, c2, c3, d, s);                                                                         \
+    Kernel<S, L>(c0, c1, c2, c3, d, s);                                                                          \
   }
 VELMI_KERNEL(JpegCvtYcc444RgbMmx, S444, kRgb)
 VELMI_KERNEL(JpegCvtYcc422RgbSse, S422, kRgb)

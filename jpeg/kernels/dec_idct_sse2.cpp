@@ -88,8 +88,8 @@ __attribute__((always_inline)) inline bool Transform(__m128i* x, int16_t* block)
     high = _mm_max_epi16(high, x[j]);
     low = _mm_min_epi16(low, x[j]);
   }
-  const __m128i ends = _mm_or_si128(_mm_cmpeq_epi16(high, _mm_set1_epi16(32767)),
-                                    _mm_cmpeq_epi16(low, _mm_set1_epi16(-32768)));
+  const __m128i ends =
+      _mm_or_si128(_mm_cmpeq_epi16(high, _mm_set1_epi16(32767)), _mm_cmpeq_epi16(low, _mm_set1_epi16(-32768)));
   if (_mm_movemask_epi8(ends) != 0) return false;
   Transpose8x8Epi16(x);  // x[k] lane j = row-pass output k of column j
   if (UpperZero) {

@@ -108,14 +108,16 @@ inline void Channels(const uint8_t* s, __m128i& r, __m128i& g, __m128i& b, __m12
 // a*ka + b*kb + c*kc + d*kd, then an arithmetic shift, on eight 16-bit lanes
 // (inputs small enough for 16 bits, sums in 32 bits).
 inline __m128i Dot(__m128i a, __m128i b, __m128i c, __m128i d, __m128i kab, __m128i kcd, int shift) {
-  const __m128i lo = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(a, b), kab),
-                                   _mm_madd_epi16(_mm_unpacklo_epi16(c, d), kcd));
-  const __m128i hi = _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(a, b), kab),
-                                   _mm_madd_epi16(_mm_unpackhi_epi16(c, d), kcd));
+  const __m128i lo =
+      _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(a, b), kab), _mm_madd_epi16(_mm_unpacklo_epi16(c, d), kcd));
+  const __m128i hi =
+      _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(a, b), kab), _mm_madd_epi16(_mm_unpackhi_epi16(c, d), kcd));
   return _mm_packs_epi32(_mm_srai_epi32(lo, shift), _mm_srai_epi32(hi, shift));
 }
 
-inline __m128i Pair(int a, int b) { return _mm_set1_epi32((int)((uint32_t)(uint16_t)a | ((uint32_t)(uint16_t)b << 16))); }
+inline __m128i Pair(int a, int b) {
+  return _mm_set1_epi32((int)((uint32_t)(uint16_t)a | ((uint32_t)(uint16_t)b << 16)));
+}
 
 inline __m128i LumaOf(__m128i r, __m128i g, __m128i b) {
   return Dot(r, g, b, _mm_set1_epi16(1), Pair(77, 150), Pair(29, -32640), 8);

@@ -75,9 +75,7 @@ inline __attribute__((always_inline)) void IntPass(__m128i* v) {
   for (int k = 0; k < 8; ++k) v[k] = Fits ? _mm_packs_epi32(ylo[k], yhi[k]) : Narrow(ylo[k], yhi[k]);
 }
 
-inline __m128i M(__m128i v, int k) {
-  return _mm_srai_epi32(_mm_add_epi32(MulK(v, K16(k)), _mm_set1_epi32(16384)), 15);
-}
+inline __m128i M(__m128i v, int k) { return _mm_srai_epi32(_mm_add_epi32(MulK(v, K16(k)), _mm_set1_epi32(16384)), 15); }
 
 inline __attribute__((always_inline)) void ScaledButterfly(const __m128i* x, __m128i* y) {
   const __m128i t0 = _mm_add_epi32(x[0], x[7]), t7 = _mm_sub_epi32(x[0], x[7]);
@@ -179,21 +177,22 @@ inline __attribute__((always_inline)) void IntColHalf(const __m128i* sd, __m128i
   const __m128i m1 = _mm_madd_epi16(s1, ones), m2 = _mm_madd_epi16(s2, ones);
   y[0] = _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(m1, m2), c32), 6);
   y[4] = _mm_srai_epi32(_mm_add_epi32(_mm_sub_epi32(m1, m2), c32), 6);
-  y[2] = _mm_srai_epi32(
-      _mm_add_epi32(_mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(s1, PairK(32767, -32767)), _mm_madd_epi16(s1, PairK(10046, -10046))),
-                                  _mm_madd_epi16(s2, PairK(17734, -17734))),
-                    r),
-      21);
-  y[6] = _mm_srai_epi32(
-      _mm_add_epi32(_mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(s1, PairK(17734, -17734)), _mm_madd_epi16(s2, PairK(-32767, 32767))),
-                                  _mm_madd_epi16(s2, PairK(-10046, 10046))),
-                    r),
-      21);
+  y[2] = _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(s1, PairK(32767, -32767)),
+                                                                  _mm_madd_epi16(s1, PairK(10046, -10046))),
+                                                    _mm_madd_epi16(s2, PairK(17734, -17734))),
+                                      r),
+                        21);
+  y[6] = _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(s1, PairK(17734, -17734)),
+                                                                  _mm_madd_epi16(s2, PairK(-32767, 32767))),
+                                                    _mm_madd_epi16(s2, PairK(-10046, 10046))),
+                                      r),
+                        21);
   const __m128i k46 = PairK(32767, 13574);
   const __m128i p = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(d7, k46), c2048), 12);
   const __m128i q = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(d4, k46), c2048), 12);
   auto out = [&](__m128i pq, __m128i ka, __m128i kb) {
-    return _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(pq, _mm_add_epi32(_mm_madd_epi16(dd, ka), _mm_madd_epi16(dd, kb))), r), 21);
+    return _mm_srai_epi32(
+        _mm_add_epi32(_mm_add_epi32(pq, _mm_add_epi32(_mm_madd_epi16(dd, ka), _mm_madd_epi16(dd, kb))), r), 21);
   };
   y[1] = out(_mm_add_epi32(MulK(p, K16(4017)), MulK(q, K16(799))), PairK(32767, 25744), PairK(5761, 0));
   y[7] = out(_mm_sub_epi32(MulK(p, K16(799)), MulK(q, K16(4017))), PairK(-25744, 32767), PairK(0, 5761));
@@ -231,7 +230,7 @@ void JpegFdctIntSse2(int16_t* block) {
   if (WithinSamples(v)) {
     IntRowPassSmall(v);
     Transpose8x8Epi16(v);  // lanes are columns: the column pass
-    IntColPassSmall(v);  // a transform of samples stays within 16 bits
+    IntColPassSmall(v);    // a transform of samples stays within 16 bits
   } else {
     IntPass<true>(v);
     Transpose8x8Epi16(v);
@@ -273,8 +272,7 @@ void JpegFdctScaledMmx(int16_t* block) {
   __m128i oc[8], od[8];
   ScaledButterfly(c, oc);
   ScaledButterfly(d, od);
-  for (int k = 0; k < 8; ++k)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * k), Narrow(oc[k], od[k]));
+  for (int k = 0; k < 8; ++k) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * k), Narrow(oc[k], od[k]));
 }
 
 void JpegQuantizeRecipSse2(int16_t* block, const int16_t* table) {

@@ -9,10 +9,9 @@
 
 namespace {
 
-constexpr int32_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-                                 12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-                                 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-                                 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+constexpr int32_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+                                 41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+                                 30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 using ZigzagBits = std::array<std::array<uint64_t, 256>, 8>;
 
@@ -218,8 +217,8 @@ __attribute__((noinline)) JpegStatus EncodeRoomy(JpegOutputStream* s, const Jpeg
 // Everything else: the bit writer's checks on every word, and the plain
 // coder's order of failures.
 __attribute__((noinline)) JpegStatus EncodeChecked(JpegOutputStream* s, const JpegHuffEncodeTable* dc,
-                                                   const JpegHuffEncodeTable* ac, int32_t* lastDc,
-                                                   const int16_t* block, uint64_t bits) {
+                                                   const JpegHuffEncodeTable* ac, int32_t* lastDc, const int16_t* block,
+                                                   uint64_t bits) {
   JpegLocalBits b(s);
   JpegStatus st = PutDc(b, dc, lastDc, block);
   int32_t prev = 0;

@@ -27,11 +27,10 @@ struct HWND__ {
   bool invalid = false;
   bool erase = false;
   bool destroyed = false;
-  bool remote = false;     // a window of another copy, found through its lock
-  std::string lockPath;    // remote: the lock file of that copy
+  bool remote = false;   // a window of another copy, found through its lock
+  std::string lockPath;  // remote: the lock file of that copy
   HDC__* dc = nullptr;
 };
-
 
 namespace velmi_device {
 
@@ -73,7 +72,7 @@ uint16_t* FrameBuffer();  // allocates on first use
 bool Headless();
 void EnsureSdl();
 void ShutdownSdl();
-void PumpEvents();       // SDL events and raise requests into the queue
+void PumpEvents();  // SDL events and raise requests into the queue
 void RefreshDisplay(bool force);
 void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 std::u16string FromWide(LPCWSTR s);

@@ -99,20 +99,31 @@ void RefreshDisplay(bool force) {
 
 static WPARAM KeyCode(SDL_Keycode k) {
   switch (k) {
-    case SDLK_UP: return VK_UP;
-    case SDLK_DOWN: return VK_DOWN;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_RIGHT: return VK_RIGHT;
+    case SDLK_UP:
+      return VK_UP;
+    case SDLK_DOWN:
+      return VK_DOWN;
+    case SDLK_LEFT:
+      return VK_LEFT;
+    case SDLK_RIGHT:
+      return VK_RIGHT;
     case SDLK_RETURN:
     case SDLK_KP_ENTER:
-    case SDLK_SPACE: return VK_RETURN;
-    case SDLK_z: return VK_APP1;
+    case SDLK_SPACE:
+      return VK_RETURN;
+    case SDLK_z:
+      return VK_APP1;
     case SDLK_x:
-    case SDLK_ESCAPE: return VK_APP2;
-    case SDLK_c: return VK_APP3;
-    case SDLK_v: return VK_APP4;
-    case SDLK_b: return VK_APP5;
-    default: return 0;
+    case SDLK_ESCAPE:
+      return VK_APP2;
+    case SDLK_c:
+      return VK_APP3;
+    case SDLK_v:
+      return VK_APP4;
+    case SDLK_b:
+      return VK_APP5;
+    default:
+      return 0;
   }
 }
 

@@ -62,8 +62,8 @@ int KeyFromName(const std::string& s) {
   static const struct {
     const char* name;
     int code;
-  } names[] = {{"UP", VK_UP},     {"DOWN", VK_DOWN}, {"LEFT", VK_LEFT}, {"RIGHT", VK_RIGHT}, {"A", VK_APP1},
-               {"B", VK_APP2},    {"C", VK_APP3},    {"D", VK_APP4},    {"E", VK_APP5},      {"START", VK_RETURN}};
+  } names[] = {{"UP", VK_UP},  {"DOWN", VK_DOWN}, {"LEFT", VK_LEFT}, {"RIGHT", VK_RIGHT}, {"A", VK_APP1},
+               {"B", VK_APP2}, {"C", VK_APP3},    {"D", VK_APP4},    {"E", VK_APP5},      {"START", VK_RETURN}};
   for (auto& n : names)
     if (s == n.name) return n.code;
   char* end = nullptr;

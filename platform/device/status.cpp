@@ -48,8 +48,8 @@ std::string ReadLine(const std::string& path) {
 }
 
 struct Power {
-  int percent = -1;   // -1: no battery
-  int onLine = -1;    // -1: no mains supply listed
+  int percent = -1;  // -1: no battery
+  int onLine = -1;   // -1: no mains supply listed
   bool charging = false;
 };
 
@@ -122,7 +122,6 @@ void velmi_device::PinStatusFromEnvironment() {
   s.storeSize = Clamp32((unsigned long long)std::max(storeMb, 0) << 21);
   VelmiDevicePinStatus(s);
 }
-
 
 void VelmiDevicePinStatus(const VelmiDeviceStatus& status) {
   {

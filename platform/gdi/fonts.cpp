@@ -43,8 +43,8 @@ struct Glyph {
   int width = 0;
   int rows = 0;
   int advance = 0;
-  int pitch = 0;                // bytes a row
-  std::vector<uint8_t> bits;    // rows of set bits, most significant first
+  int pitch = 0;              // bytes a row
+  std::vector<uint8_t> bits;  // rows of set bits, most significant first
   bool At(int c, int r) const { return (bits[size_t(r) * pitch + (c >> 3)] >> (7 - (c & 7))) & 1; }
 };
 

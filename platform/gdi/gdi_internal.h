@@ -48,10 +48,10 @@ struct Font : Object {
   Font() : Object(kFont) {}
   LOGFONTW logical{};
   Face* face = nullptr;
-  int cellHeight = 0;   // pixels, ascent + descent
-  int ascent = 0;       // pixels from the cell top to the baseline
-  long emHeight = 0;    // 26.6 pixels
-  int overstrike = 0;   // extra columns of simulated bold
+  int cellHeight = 0;  // pixels, ascent + descent
+  int ascent = 0;      // pixels from the cell top to the baseline
+  long emHeight = 0;   // 26.6 pixels
+  int overstrike = 0;  // extra columns of simulated bold
 };
 
 struct MemoryDc {

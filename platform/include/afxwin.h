@@ -149,19 +149,19 @@
 // Registered with VelmiRegisterResource (velmi_platform.h); the data of
 // these types is one of the structures below, not a packed binary.
 #define VELMI_RT_DIALOG MAKEINTRESOURCEA(5)
-#define VELMI_RT_STRING MAKEINTRESOURCEA(6)   // name: the string's number; data: zero-terminated text
-#define VELMI_RT_ICON MAKEINTRESOURCEA(14)    // data: VelmiIconImage
+#define VELMI_RT_STRING MAKEINTRESOURCEA(6)  // name: the string's number; data: zero-terminated text
+#define VELMI_RT_ICON MAKEINTRESOURCEA(14)   // data: VelmiIconImage
 
 // Kinds of template controls, by their window class and style.
 enum class VelmiControlKind { PushButton, DefPushButton, CheckBox, RadioButton, GroupBox, Label, Edit, ComboList };
 
 struct VelmiControlTemplate {
   VelmiControlKind kind;
-  int id;            // -1 for controls nobody addresses
-  const char* text;  // label, or null
-  short x, y, cx, cy;  // dialog units; cx 0 = the text's own width
-  DWORD style;         // WS_GROUP starts a radio group, WS_DISABLED, ES_READONLY, ...
-  DWORD exStyle;       // WS_EX_ACCEPTFILES
+  int id;                    // -1 for controls nobody addresses
+  const char* text;          // label, or null
+  short x, y, cx, cy;        // dialog units; cx 0 = the text's own width
+  DWORD style;               // WS_GROUP starts a radio group, WS_DISABLED, ES_READONLY, ...
+  DWORD exStyle;             // WS_EX_ACCEPTFILES
   const char* const* items;  // combo items, null-terminated list, or null
 };
 
@@ -200,15 +200,15 @@ struct VelmiClassInit {
 };
 
 #define RUNTIME_CLASS(cls) (&cls::class##cls)
-#define DECLARE_DYNCREATE(cls)                 \
- public:                                       \
-  static CRuntimeClass class##cls;             \
+#define DECLARE_DYNCREATE(cls)                     \
+ public:                                           \
+  static CRuntimeClass class##cls;                 \
   CRuntimeClass* GetRuntimeClass() const override; \
   static CObject* CreateObject();
 #define IMPLEMENT_DYNCREATE(cls, base)                                                      \
   CObject* cls::CreateObject() { return new cls; }                                          \
   CRuntimeClass cls::class##cls = {#cls, &cls::CreateObject, RUNTIME_CLASS(base), nullptr}; \
-  static VelmiClassInit velmi_class_init_##cls(&cls::class##cls);                          \
+  static VelmiClassInit velmi_class_init_##cls(&cls::class##cls);                           \
   CRuntimeClass* cls::GetRuntimeClass() const { return &cls::class##cls; }
 
 class CObject {
@@ -233,30 +233,32 @@ struct VelmiMsgMap {
   const VelmiMsgEntry* entries;
 };
 
-#define DECLARE_MESSAGE_MAP()                      \
- protected:                                        \
-  static const VelmiMsgMap* GetThisMessageMap();   \
+#define DECLARE_MESSAGE_MAP()                    \
+ protected:                                      \
+  static const VelmiMsgMap* GetThisMessageMap(); \
   const VelmiMsgMap* GetMessageMap() const override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                         \
-  const VelmiMsgMap* theClass::GetMessageMap() const { return GetThisMessageMap(); }   \
-  const VelmiMsgMap* theClass::GetThisMessageMap() {                                   \
-    typedef theClass ThisClass;                                                        \
-    typedef baseClass TheBaseClass;                                                    \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                       \
+  const VelmiMsgMap* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
+  const VelmiMsgMap* theClass::GetThisMessageMap() {                                 \
+    typedef theClass ThisClass;                                                      \
+    typedef baseClass TheBaseClass;                                                  \
     static const VelmiMsgEntry entries[] = {
-#define END_MESSAGE_MAP()                                             \
-  {0, 0, 0, nullptr}};                                                \
+#define END_MESSAGE_MAP()                                                     \
+  { 0, 0, 0, nullptr }                                                        \
+  }                                                                           \
+  ;                                                                           \
   static const VelmiMsgMap map = {&TheBaseClass::GetThisMessageMap, entries}; \
-  return &map;                                                        \
+  return &map;                                                                \
   }
 
 #define VELMI_MSG(msg, code, id, expr)                                               \
   {(msg), (code), (id), [](CCmdTarget* t, WPARAM wParam, LPARAM lParam) -> LRESULT { \
-     (void)wParam;                                                                  \
-     (void)lParam;                                                                  \
-     ThisClass* self = static_cast<ThisClass*>(t);                                  \
-     (void)self;                                                                    \
-     return (expr);                                                                 \
+     (void)wParam;                                                                   \
+     (void)lParam;                                                                   \
+     ThisClass* self = static_cast<ThisClass*>(t);                                   \
+     (void)self;                                                                     \
+     return (expr);                                                                  \
    }},
 
 #define ON_WM_SYSCOMMAND() VELMI_MSG(WM_SYSCOMMAND, 0, 0, (self->OnSysCommand(UINT(wParam), lParam), LRESULT(0)))

@@ -10,28 +10,28 @@
 
 #include <windows.h>
 
-typedef UINT MERET;        // every entry point returns a 32-bit result
-typedef UINT_PTR MPARAM;   // configuration values and pointers
+typedef UINT MERET;       // every entry point returns a 32-bit result
+typedef UINT_PTR MPARAM;  // configuration values and pointers
 
 // Results.
-#define MPGE_OK 0            // success; from MPGE_processFrame: call again
-#define MPGE_END 1           // MPGE_processFrame: the input is finished
-#define MPGE_ERR_PARAM 2     // a configuration the module cannot take
-#define MPGE_ERR_RATE 3      // a sample rate MP3 cannot carry
-#define MPGE_ERR_SAMPLES 4   // a sample layout the module cannot read
-#define MPGE_ERR_STATE 5     // called out of order
+#define MPGE_OK 0           // success; from MPGE_processFrame: call again
+#define MPGE_END 1          // MPGE_processFrame: the input is finished
+#define MPGE_ERR_PARAM 2    // a configuration the module cannot take
+#define MPGE_ERR_RATE 3     // a sample rate MP3 cannot carry
+#define MPGE_ERR_SAMPLES 4  // a sample layout the module cannot read
+#define MPGE_ERR_STATE 5    // called out of order
 #define MPGE_ERR_MEMORY 6
-#define MPGE_ERR_ENCODER 7   // the MP3 coder failed
+#define MPGE_ERR_ENCODER 7  // the MP3 coder failed
 
 // MPGE_setConfigure codes.
-#define MPGE_CFG_INPUT 1       // value MPGE_DEV_CALLBACK, pointer to MPGE_INPUT_DESC
-#define MPGE_CFG_OUTPUT 2      // value MPGE_DEV_CALLBACK, pointer: the write callback
-#define MPGE_CFG_CHANNELS 3    // 0 mono, 1 stereo
-#define MPGE_CFG_BITRATE 4     // kbit/s; clamped to the nearest rate the output rate can carry
-#define MPGE_CFG_OUTRATE 6     // output sample rate in Hz (the input's rate when not set)
-#define MPGE_CFG_EFFORT 8      // 0: default search effort, other: higher effort
-#define MPGE_CFG_LOWPASS 9     // 1: the coder's automatic low-pass, 0: none
-#define MPGE_CFG_SIMD 10       // accepted; the coder picks its own SIMD code
+#define MPGE_CFG_INPUT 1     // value MPGE_DEV_CALLBACK, pointer to MPGE_INPUT_DESC
+#define MPGE_CFG_OUTPUT 2    // value MPGE_DEV_CALLBACK, pointer: the write callback
+#define MPGE_CFG_CHANNELS 3  // 0 mono, 1 stereo
+#define MPGE_CFG_BITRATE 4   // kbit/s; clamped to the nearest rate the output rate can carry
+#define MPGE_CFG_OUTRATE 6   // output sample rate in Hz (the input's rate when not set)
+#define MPGE_CFG_EFFORT 8    // 0: default search effort, other: higher effort
+#define MPGE_CFG_LOWPASS 9   // 1: the coder's automatic low-pass, 0: none
+#define MPGE_CFG_SIMD 10     // accepted; the coder picks its own SIMD code
 
 #define MPGE_DEV_CALLBACK 2
 

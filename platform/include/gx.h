@@ -6,7 +6,6 @@
 #ifndef VELMI_GX_H
 #define VELMI_GX_H
 
-
 #define GX_FULLSCREEN 0x01
 #define GX_NORMALKEYS 0x02
 #define GX_LANDSCAPEKEYS 0x03

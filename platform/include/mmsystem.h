@@ -65,8 +65,8 @@ typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT device, UINT message, DWORD_PTR 
                                        DWORD_PTR param2);
 
 // Only 16-bit PCM (1 or 2 channels) is accepted.
-MMRESULT waveOutOpen(LPHWAVEOUT device, UINT deviceId, LPCWAVEFORMATEX format, DWORD_PTR callback,
-                     DWORD_PTR instance, DWORD flags);
+MMRESULT waveOutOpen(LPHWAVEOUT device, UINT deviceId, LPCWAVEFORMATEX format, DWORD_PTR callback, DWORD_PTR instance,
+                     DWORD flags);
 MMRESULT waveOutPrepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size);
 MMRESULT waveOutUnprepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size);
 MMRESULT waveOutWrite(HWAVEOUT device, LPWAVEHDR header, UINT size);

@@ -3,5 +3,5 @@
 
 #include <cstdint>
 
-uintptr_t _beginthreadex(void* security, unsigned stackSize, unsigned (*start)(void*), void* argument,
-                         unsigned flags, unsigned* threadId);
+uintptr_t _beginthreadex(void* security, unsigned stackSize, unsigned (*start)(void*), void* argument, unsigned flags,
+                         unsigned* threadId);

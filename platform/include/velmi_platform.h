@@ -80,10 +80,10 @@ void VelmiRegisterResource(LPCSTR type, LPCSTR name, const void* data, DWORD siz
 // in a static library is linked only when something else in it is used;
 // otherwise call VelmiRegisterResource from code the program runs):
 //   VELMI_RESOURCE(chip80, "Binary", 136, kChip80, sizeof kChip80);
-#define VELMI_RESOURCE(tag, type, id, data, size)                                  \
-  [[maybe_unused]] static const bool velmi_resource_##tag = [] {                          \
-    VelmiRegisterResource((type), MAKEINTRESOURCEA(id), (data), (DWORD)(size));  \
-    return true;                                                                 \
+#define VELMI_RESOURCE(tag, type, id, data, size)                               \
+  [[maybe_unused]] static const bool velmi_resource_##tag = [] {                \
+    VelmiRegisterResource((type), MAKEINTRESOURCEA(id), (data), (DWORD)(size)); \
+    return true;                                                                \
   }()
 
 // ---- Paths ------------------------------------------------------------------

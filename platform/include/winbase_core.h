@@ -122,10 +122,10 @@ typedef struct _FILETIME {
 
 BOOL CloseHandle(HANDLE object);
 
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                   DWORD creation, DWORD flagsAndAttributes, HANDLE templateFile);
-HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                   DWORD creation, DWORD flagsAndAttributes, HANDLE templateFile);
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation,
+                   DWORD flagsAndAttributes, HANDLE templateFile);
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation,
+                   DWORD flagsAndAttributes, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
@@ -228,16 +228,16 @@ BOOL FindClose(HANDLE find);
 #define FILE_MAP_READ 0x0004
 #define FILE_MAP_ALL_ACCESS 0x000F001F
 
-HANDLE CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect,
-                          DWORD maxSizeHigh, DWORD maxSizeLow, LPCSTR name);
-HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect,
-                          DWORD maxSizeHigh, DWORD maxSizeLow, LPCWSTR name);
+HANDLE CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect, DWORD maxSizeHigh,
+                          DWORD maxSizeLow, LPCSTR name);
+HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect, DWORD maxSizeHigh,
+                          DWORD maxSizeLow, LPCWSTR name);
 LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, SIZE_T bytes);
 BOOL UnmapViewOfFile(LPCVOID view);
 // Windows CE: a file handle meant for CreateFileMapping.  The mapping keeps
 // its own reference, so closing this handle afterwards is allowed.
-HANDLE CreateFileForMappingW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                             DWORD creation, DWORD flagsAndAttributes, HANDLE templateFile);
+HANDLE CreateFileForMappingW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation,
+                             DWORD flagsAndAttributes, HANDLE templateFile);
 
 // ---- Code pages (the ANSI code page is 932) -------------------------------
 #define CP_ACP 0
@@ -274,8 +274,8 @@ typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
 
 // A thread ends by returning from its routine; there is deliberately no
 // ExitThread, which would skip C++ unwinding.
-HANDLE CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
-                    LPVOID parameter, DWORD flags, LPDWORD threadId);
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                    DWORD flags, LPDWORD threadId);
 DWORD ResumeThread(HANDLE thread);
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 DWORD GetCurrentThreadId();

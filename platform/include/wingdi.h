@@ -6,7 +6,6 @@
 #ifndef VELMI_WINGDI_H
 #define VELMI_WINGDI_H
 
-
 // A device context.  Backends that make other kinds of context (memory
 // contexts of the text backend) keep their own data behind ext.
 struct HDC__ {

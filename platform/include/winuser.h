@@ -6,8 +6,6 @@
 #ifndef VELMI_WINUSER_H
 #define VELMI_WINUSER_H
 
-
-
 typedef struct HWND__* HWND;
 typedef struct HDC__* HDC;
 typedef struct HBRUSH__* HBRUSH;

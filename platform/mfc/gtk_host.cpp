@@ -145,8 +145,7 @@ gboolean OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer data) {
 // The drop is finished by GTK itself (GTK_DEST_DEFAULT_ALL); the entry's own
 // handler, which would take the data as text and finish it a second time as
 // failed, is kept out.
-void OnDragData(GtkWidget* widget, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint,
-                gpointer user) {
+void OnDragData(GtkWidget* widget, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint, gpointer user) {
   g_signal_stop_emission_by_name(widget, "drag-data-received");
   auto* w = static_cast<Window*>(user);
   std::vector<std::string> paths;
@@ -193,7 +192,8 @@ void RebuildMenu(Window* dialog, HostDialog* g) {
   g->menu = gtk_menu_new();
   gtk_menu_attach_to_widget(GTK_MENU(g->menu), g->window, nullptr);
   for (auto& [id, text] : dialog->sysMenu) {
-    GtkWidget* item = id == 0 ? gtk_separator_menu_item_new() : gtk_menu_item_new_with_mnemonic(GtkMnemonic(text).c_str());
+    GtkWidget* item =
+        id == 0 ? gtk_separator_menu_item_new() : gtk_menu_item_new_with_mnemonic(GtkMnemonic(text).c_str());
     if (id) {
       g_object_set_data(G_OBJECT(item), "velmi-command", GUINT_TO_POINTER(id));
       g_signal_connect(item, "activate", G_CALLBACK(OnMenuItem), dialog);
@@ -273,8 +273,11 @@ void Apply(Window* w, GtkWidget* widget, Change what) {
     case Change::Selection:
       if (GTK_IS_COMBO_BOX(widget)) gtk_combo_box_set_active(GTK_COMBO_BOX(widget), w->selection);
       break;
-    case Change::Style: gtk_widget_set_sensitive(widget, w->Enabled()); break;
-    default: break;
+    case Change::Style:
+      gtk_widget_set_sensitive(widget, w->Enabled());
+      break;
+    default:
+      break;
   }
 }
 
@@ -370,10 +373,17 @@ class GtkHostImpl final : public Host {
     HostDialog* g = Of(owner);
     GtkMessageType kind = GTK_MESSAGE_INFO;
     switch (type & 0xF0) {
-      case 0x10: kind = GTK_MESSAGE_ERROR; break;
-      case 0x20: kind = GTK_MESSAGE_QUESTION; break;
-      case 0x30: kind = GTK_MESSAGE_WARNING; break;
-      default: break;
+      case 0x10:
+        kind = GTK_MESSAGE_ERROR;
+        break;
+      case 0x20:
+        kind = GTK_MESSAGE_QUESTION;
+        break;
+      case 0x30:
+        kind = GTK_MESSAGE_WARNING;
+        break;
+      default:
+        break;
     }
     GtkButtonsType buttons = (type & 0xF) == MB_OKCANCEL ? GTK_BUTTONS_OK_CANCEL
                              : (type & 0xF) == MB_YESNO  ? GTK_BUTTONS_YES_NO
@@ -384,19 +394,23 @@ class GtkHostImpl final : public Host {
     int r = gtk_dialog_run(GTK_DIALOG(box));
     gtk_widget_destroy(box);
     switch (r) {
-      case GTK_RESPONSE_YES: return IDYES;
-      case GTK_RESPONSE_NO: return IDNO;
-      case GTK_RESPONSE_OK: return IDOK;
-      default: return (type & 0xF) == MB_OK ? IDOK : IDCANCEL;
+      case GTK_RESPONSE_YES:
+        return IDYES;
+      case GTK_RESPONSE_NO:
+        return IDNO;
+      case GTK_RESPONSE_OK:
+        return IDOK;
+      default:
+        return (type & 0xF) == MB_OK ? IDOK : IDCANCEL;
     }
   }
 
   bool BrowseFolder(Window* owner, const std::string& title, std::string* path) override {
     HostDialog* g = Of(owner);
-    GtkWidget* chooser = gtk_file_chooser_dialog_new(
-        Utf8(title).c_str(), g ? GTK_WINDOW(g->window) : nullptr, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
-        Utf8("\x83\x4c\x83\x83\x83\x93\x83\x5a\x83\x8b").c_str(), GTK_RESPONSE_CANCEL, "OK", GTK_RESPONSE_ACCEPT,
-        nullptr);
+    GtkWidget* chooser = gtk_file_chooser_dialog_new(Utf8(title).c_str(), g ? GTK_WINDOW(g->window) : nullptr,
+                                                     GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
+                                                     Utf8("\x83\x4c\x83\x83\x83\x93\x83\x5a\x83\x8b").c_str(),
+                                                     GTK_RESPONSE_CANCEL, "OK", GTK_RESPONSE_ACCEPT, nullptr);
     bool picked = false;
     if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
       if (gchar* f = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser))) {

@@ -26,8 +26,8 @@ struct Window {
   bool iconic = false;
   Window* parent = nullptr;
   std::vector<std::unique_ptr<Window>> children;
-  CWnd* attached = nullptr;            // the object bound to the window
-  std::unique_ptr<CWnd> plain;         // FromHandle's object when none is bound
+  CWnd* attached = nullptr;     // the object bound to the window
+  std::unique_ptr<CWnd> plain;  // FromHandle's object when none is bound
   // Dialog only.
   const VelmiDialogTemplate* tmpl = nullptr;
   HICON icons[2] = {nullptr, nullptr};
@@ -71,7 +71,7 @@ Host& HeadlessHost();
 Host* GtkHost();  // null when the toolkit cannot open a display
 
 // Delivers what the user did, as notifications (both hosts).
-void UserClicked(Window* control);        // after the toolkit changed the state
+void UserClicked(Window* control);  // after the toolkit changed the state
 void UserSelected(Window* control, int index);
 void UserDropped(Window* control, const std::vector<std::string>& sjisPaths);
 void DeliverTimer(Window* dialog, UINT_PTR id);

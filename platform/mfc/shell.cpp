@@ -57,8 +57,8 @@ LPITEMIDLIST SHBrowseForFolderA(LPBROWSEINFOA info) {
   if (!info) return nullptr;
   velmi_mfc::Window* owner = velmi_mfc::FromHwnd(info->hwndOwner);
   std::string path;
-  if (!velmi_mfc::CurrentHost().BrowseFolder(owner ? owner->Dialog() : nullptr,
-                                             info->lpszTitle ? info->lpszTitle : "", &path))
+  if (!velmi_mfc::CurrentHost().BrowseFolder(owner ? owner->Dialog() : nullptr, info->lpszTitle ? info->lpszTitle : "",
+                                             &path))
     return nullptr;
   auto* block = static_cast<char*>(g_malloc.Alloc(sizeof kTag + path.size() + 1));
   std::memcpy(block, kTag, sizeof kTag);

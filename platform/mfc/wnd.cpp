@@ -315,13 +315,20 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_SYSCOMMAND:
       switch (wParam & 0xFFF0) {
-        case SC_CLOSE: return SendMessage(WM_CLOSE);
-        case SC_MINIMIZE: w->iconic = true; return 0;
-        case SC_RESTORE: w->iconic = false; return 0;
+        case SC_CLOSE:
+          return SendMessage(WM_CLOSE);
+        case SC_MINIMIZE:
+          w->iconic = true;
+          return 0;
+        case SC_RESTORE:
+          w->iconic = false;
+          return 0;
       }
       return 0;
-    case WM_QUERYDRAGICON: return 0;
-    default: return 0;
+    case WM_QUERYDRAGICON:
+      return 0;
+    default:
+      return 0;
   }
 }
 
@@ -653,13 +660,16 @@ void CDialog::EndDialog(int result) {
 
 LRESULT CDialog::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG: return OnInitDialog();
-    case WM_CLOSE: return SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    case WM_INITDIALOG:
+      return OnInitDialog();
+    case WM_CLOSE:
+      return SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) OnOK();
       if (LOWORD(wParam) == IDCANCEL && HIWORD(wParam) == BN_CLICKED) OnCancel();
       return 0;
-    default: return CWnd::DefWindowProc(message, wParam, lParam);
+    default:
+      return CWnd::DefWindowProc(message, wParam, lParam);
   }
 }
 

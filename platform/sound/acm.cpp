@@ -33,9 +33,7 @@ void Put32(std::vector<BYTE>& v, DWORD x) { AppendLe32(v, x); }
 void PutTag(std::vector<BYTE>& v, const char* tag) { AppendTag(v, tag); }
 
 const BYTE* CodecBytes(const std::vector<BYTE>& fmt) { return fmt.data() + sizeof(WAVEFORMATEX); }
-WORD CodecByteCount(const std::vector<BYTE>& fmt) {
-  return static_cast<WORD>(fmt.size() - sizeof(WAVEFORMATEX));
-}
+WORD CodecByteCount(const std::vector<BYTE>& fmt) { return static_cast<WORD>(fmt.size() - sizeof(WAVEFORMATEX)); }
 
 // Samples per block of the ADPCM encodings: from the codec bytes when they
 // carry it, else from the block size; the larger of both bounds the output.
@@ -177,15 +175,13 @@ bool ValidSource(const std::vector<BYTE>& fmt) {
   if (w->nChannels < 1 || w->nChannels > 2 || w->nSamplesPerSec < 1 || w->nSamplesPerSec > kMaxRate) return false;
   switch (w->wFormatTag) {
     case WAVE_FORMAT_PCM:
-      return w->wBitsPerSample == 8 || w->wBitsPerSample == 16 || w->wBitsPerSample == 24 ||
-             w->wBitsPerSample == 32;
+      return w->wBitsPerSample == 8 || w->wBitsPerSample == 16 || w->wBitsPerSample == 24 || w->wBitsPerSample == 32;
     case WAVE_FORMAT_ALAW:
     case WAVE_FORMAT_MULAW:
       return w->wBitsPerSample == 8 && SndfileAccepts(fmt);
     case WAVE_FORMAT_ADPCM:
     case WAVE_FORMAT_IMA_ADPCM:
-      return w->wBitsPerSample == 4 && w->nBlockAlign > 0 && AdpcmSamplesPerBlock(fmt) > 0 &&
-             SndfileAccepts(fmt);
+      return w->wBitsPerSample == 4 && w->nBlockAlign > 0 && AdpcmSamplesPerBlock(fmt) > 0 && SndfileAccepts(fmt);
     default:
       return false;
   }
@@ -211,10 +207,14 @@ std::vector<BYTE> CopySourceFormat(const WAVEFORMATEX* w) {
 
 int32_t ReadPcmSample(const BYTE* p, unsigned bits) {
   switch (bits) {
-    case 8: return (int32_t(p[0]) - 128) << 8;
-    case 16: return int16_t(GetLe16(p));
-    case 24: return int32_t(uint32_t(GetLe16(p + 1)) << 16 | uint32_t(p[0]) << 8) >> 16;
-    default: return int32_t(GetLe32(p)) >> 16;
+    case 8:
+      return (int32_t(p[0]) - 128) << 8;
+    case 16:
+      return int16_t(GetLe16(p));
+    case 24:
+      return int32_t(uint32_t(GetLe16(p + 1)) << 16 | uint32_t(p[0]) << 8) >> 16;
+    default:
+      return int32_t(GetLe32(p)) >> 16;
   }
 }
 
@@ -310,8 +310,8 @@ MMRESULT acmStreamSize(HACMSTREAM has, DWORD cbInput, LPDWORD pdwOutputBytes, DW
   if (!has) return MMSYSERR_INVALHANDLE;
   if (!pdwOutputBytes) return MMSYSERR_INVALPARAM;
   if (fdwSize != ACM_STREAMSIZEF_SOURCE) return MMSYSERR_NOTSUPPORTED;
-  const uint64_t bytes = DestFrames(*has, SourceFrames(has->src, cbInput)) * has->dst.nChannels *
-                         (has->dst.wBitsPerSample / 8);
+  const uint64_t bytes =
+      DestFrames(*has, SourceFrames(has->src, cbInput)) * has->dst.nChannels * (has->dst.wBitsPerSample / 8);
   if (bytes > kMaxBytes) return ACMERR_NOTPOSSIBLE;
   *pdwOutputBytes = DWORD(bytes);
   return MMSYSERR_NOERROR;
@@ -362,8 +362,8 @@ MMRESULT acmStreamConvert(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD fdwConve
 
 MMRESULT acmFormatSuggest(HACMDRIVER, LPWAVEFORMATEX pwfxSrc, LPWAVEFORMATEX pwfxDst, DWORD cbwfxDst,
                           DWORD fdwSuggest) {
-  const DWORD known = ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_NCHANNELS |
-                      ACM_FORMATSUGGESTF_NSAMPLESPERSEC | ACM_FORMATSUGGESTF_WBITSPERSAMPLE;
+  const DWORD known = ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_NCHANNELS | ACM_FORMATSUGGESTF_NSAMPLESPERSEC |
+                      ACM_FORMATSUGGESTF_WBITSPERSAMPLE;
   if (!pwfxSrc || !pwfxDst || cbwfxDst < 16) return MMSYSERR_INVALPARAM;
   if (fdwSuggest & ~known) return MMSYSERR_INVALFLAG;
   std::vector<BYTE> src = CopySourceFormat(pwfxSrc);

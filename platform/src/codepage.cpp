@@ -151,17 +151,31 @@ bool DecodeUtf8(const unsigned char* s, size_t n, bool strict, std::u16string& o
     unsigned char b = s[i];
     uint32_t cp;
     size_t len;
-    if (b < 0x80) { cp = b; len = 1; }
-    else if (b >= 0xC2 && b <= 0xDF) { cp = b & 0x1F; len = 2; }
-    else if (b >= 0xE0 && b <= 0xEF) { cp = b & 0x0F; len = 3; }
-    else if (b >= 0xF0 && b <= 0xF4) { cp = b & 0x07; len = 4; }
-    else { len = 0; cp = 0; }
+    if (b < 0x80) {
+      cp = b;
+      len = 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      cp = b & 0x1F;
+      len = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      cp = b & 0x0F;
+      len = 3;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      cp = b & 0x07;
+      len = 4;
+    } else {
+      len = 0;
+      cp = 0;
+    }
     bool ok = len != 0 && i + len <= n;
     for (size_t k = 1; ok && k < len; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) ok = false;
-      else cp = cp << 6 | (s[i + k] & 0x3F);
+      if ((s[i + k] & 0xC0) != 0x80)
+        ok = false;
+      else
+        cp = cp << 6 | (s[i + k] & 0x3F);
     }
-    if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
+    if (ok &&
+        ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
       ok = false;
     if (!ok) {
       if (strict) return false;
@@ -192,9 +206,12 @@ bool EncodeUtf8(const char16_t* s, size_t n, bool strict, std::string& out) {
       if (strict) return false;
       cp = 0xFFFD;
     }
-    if (cp < 0x80) out.push_back(char(cp));
-    else if (cp < 0x800) { out.push_back(char(0xC0 | cp >> 6)); out.push_back(char(0x80 | (cp & 0x3F))); }
-    else if (cp < 0x10000) {
+    if (cp < 0x80)
+      out.push_back(char(cp));
+    else if (cp < 0x800) {
+      out.push_back(char(0xC0 | cp >> 6));
+      out.push_back(char(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
       out.push_back(char(0xE0 | cp >> 12));
       out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
       out.push_back(char(0x80 | (cp & 0x3F)));
@@ -226,7 +243,9 @@ std::string WideToAnsiLossy(const std::u16string& text) {
 bool Utf8ToWide(const std::string& text, std::u16string& out) {
   return DecodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(), true, out);
 }
-bool WideToUtf8(const std::u16string& text, std::string& out) { return EncodeUtf8(text.data(), text.size(), true, out); }
+bool WideToUtf8(const std::u16string& text, std::string& out) {
+  return EncodeUtf8(text.data(), text.size(), true, out);
+}
 
 std::string WideToUtf8Lossy(const char16_t* text, size_t units) {
   std::string out;
@@ -261,8 +280,10 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcBytes, LP
   bool strict = (flags & MB_ERR_INVALID_CHARS) != 0;
   std::u16string out;
   bool ok;
-  if (IsAnsiPage(codePage)) ok = DecodeAnsi(reinterpret_cast<const unsigned char*>(src), n, strict, out);
-  else if (codePage == CP_UTF8) ok = DecodeUtf8(reinterpret_cast<const unsigned char*>(src), n, strict, out);
+  if (IsAnsiPage(codePage))
+    ok = DecodeAnsi(reinterpret_cast<const unsigned char*>(src), n, strict, out);
+  else if (codePage == CP_UTF8)
+    ok = DecodeUtf8(reinterpret_cast<const unsigned char*>(src), n, strict, out);
   else {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;

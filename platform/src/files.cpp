@@ -81,7 +81,8 @@ HANDLE OpenFile(const ResolvedPath& path, DWORD access, DWORD share, DWORD creat
   bool existed = true;
   if (creation == CREATE_NEW || creation == CREATE_ALWAYS || creation == OPEN_ALWAYS) {
     fd = open(path.path.c_str(), mode | O_CREAT | O_EXCL, perm);
-    if (fd >= 0) existed = false;
+    if (fd >= 0)
+      existed = false;
     else if (errno != EEXIST || creation == CREATE_NEW) {
       if (errno == EEXIST) {
         SetLastError(ERROR_FILE_EXISTS);
@@ -247,10 +248,13 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOV
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method) {
   Ref<FileObject> f(file, ObjKind::File);
   if (!f) return INVALID_SET_FILE_POINTER;
-  int64_t move = distanceHigh ? int64_t((uint64_t(uint32_t(*distanceHigh)) << 32) | uint32_t(distance)) : int64_t(distance);
+  int64_t move =
+      distanceHigh ? int64_t((uint64_t(uint32_t(*distanceHigh)) << 32) | uint32_t(distance)) : int64_t(distance);
   int64_t base;
-  if (method == FILE_BEGIN) base = 0;
-  else if (method == FILE_CURRENT) base = lseek(f->fd, 0, SEEK_CUR);
+  if (method == FILE_BEGIN)
+    base = 0;
+  else if (method == FILE_CURRENT)
+    base = lseek(f->fd, 0, SEEK_CUR);
   else if (method == FILE_END) {
     struct stat st;
     base = fstat(f->fd, &st) == 0 ? int64_t(st.st_size) : -1;
@@ -325,8 +329,8 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info) 
   if (fstat(f->fd, &st) != 0) return FailErrno();
   std::memset(info, 0, sizeof *info);
   DWORD high = 0, low = 0;
-  FillAttributeData(st, &info->dwFileAttributes, &info->ftCreationTime, &info->ftLastAccessTime,
-                    &info->ftLastWriteTime, &high, &low);
+  FillAttributeData(st, &info->dwFileAttributes, &info->ftCreationTime, &info->ftLastAccessTime, &info->ftLastWriteTime,
+                    &high, &low);
   info->nFileSizeHigh = high;
   info->nFileSizeLow = low;
   const uint64_t device = uint64_t(st.st_dev), index = uint64_t(st.st_ino);
@@ -377,7 +381,7 @@ static BOOL DoMoveFile(const ResolvedPath& from, ResolvedPath to, const std::u16
       to.path = to.path.substr(0, to.path.find_last_of('/') + 1) + last;
     } else if (!(flags & MOVEFILE_REPLACE_EXISTING) || S_ISDIR(b.st_mode)) {
       SetLastError(S_ISDIR(b.st_mode) && (flags & MOVEFILE_REPLACE_EXISTING) ? ERROR_ACCESS_DENIED
-                                                                            : ERROR_ALREADY_EXISTS);
+                                                                             : ERROR_ALREADY_EXISTS);
       return FALSE;
     }
   }
@@ -421,31 +425,29 @@ static BOOL DoGetAttributesEx(const ResolvedPath& p, GET_FILEEX_INFO_LEVELS leve
   ResolvedPath p;                               \
   if (!ResolveAnsi(arg, p)) return failValue;   \
   return expr;
-#define VELMI_WITH_PATH_W(arg, failValue, expr)                         \
-  ResolvedPath p;                                                       \
-  if (!arg) {                                                           \
-    SetLastError(ERROR_INVALID_PARAMETER);                              \
-    return failValue;                                                   \
-  }                                                                     \
-  if (!ResolveWide(arg, p)) return failValue;                           \
+#define VELMI_WITH_PATH_W(arg, failValue, expr) \
+  ResolvedPath p;                               \
+  if (!arg) {                                   \
+    SetLastError(ERROR_INVALID_PARAMETER);      \
+    return failValue;                           \
+  }                                             \
+  if (!ResolveWide(arg, p)) return failValue;   \
   return expr;
 
-BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) { VELMI_WITH_PATH_A(path, FALSE, DoCreateDirectory(p)) }
-BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) { VELMI_WITH_PATH_W(path, FALSE, DoCreateDirectory(p)) }
-BOOL RemoveDirectoryA(LPCSTR path) { VELMI_WITH_PATH_A(path, FALSE, DoRemoveDirectory(p)) }
-BOOL RemoveDirectoryW(LPCWSTR path) { VELMI_WITH_PATH_W(path, FALSE, DoRemoveDirectory(p)) }
-BOOL DeleteFileA(LPCSTR path) { VELMI_WITH_PATH_A(path, FALSE, DoDeleteFile(p)) }
-BOOL DeleteFileW(LPCWSTR path) { VELMI_WITH_PATH_W(path, FALSE, DoDeleteFile(p)) }
-BOOL SetFileAttributesA(LPCSTR path, DWORD a) { VELMI_WITH_PATH_A(path, FALSE, DoSetAttributes(p, a)) }
-BOOL SetFileAttributesW(LPCWSTR path, DWORD a) { VELMI_WITH_PATH_W(path, FALSE, DoSetAttributes(p, a)) }
-DWORD GetFileAttributesA(LPCSTR path) { VELMI_WITH_PATH_A(path, INVALID_FILE_ATTRIBUTES, DoGetAttributes(p)) }
-DWORD GetFileAttributesW(LPCWSTR path) { VELMI_WITH_PATH_W(path, INVALID_FILE_ATTRIBUTES, DoGetAttributes(p)) }
-BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID info) {
-  VELMI_WITH_PATH_A(path, FALSE, DoGetAttributesEx(p, level, info))
-}
-BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID info) {
-  VELMI_WITH_PATH_W(path, FALSE, DoGetAttributesEx(p, level, info))
-}
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES){VELMI_WITH_PATH_A(path, FALSE, DoCreateDirectory(p))} BOOL
+    CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES){VELMI_WITH_PATH_W(path, FALSE, DoCreateDirectory(p))} BOOL
+    RemoveDirectoryA(LPCSTR path){VELMI_WITH_PATH_A(path, FALSE, DoRemoveDirectory(p))} BOOL
+    RemoveDirectoryW(LPCWSTR path){VELMI_WITH_PATH_W(path, FALSE, DoRemoveDirectory(p))} BOOL
+    DeleteFileA(LPCSTR path){VELMI_WITH_PATH_A(path, FALSE, DoDeleteFile(p))} BOOL
+    DeleteFileW(LPCWSTR path){VELMI_WITH_PATH_W(path, FALSE, DoDeleteFile(p))} BOOL
+    SetFileAttributesA(LPCSTR path, DWORD a){VELMI_WITH_PATH_A(path, FALSE, DoSetAttributes(p, a))} BOOL
+    SetFileAttributesW(LPCWSTR path, DWORD a){VELMI_WITH_PATH_W(path, FALSE, DoSetAttributes(p, a))} DWORD
+    GetFileAttributesA(LPCSTR path){VELMI_WITH_PATH_A(path, INVALID_FILE_ATTRIBUTES, DoGetAttributes(p))} DWORD
+    GetFileAttributesW(LPCWSTR path){VELMI_WITH_PATH_W(path, INVALID_FILE_ATTRIBUTES, DoGetAttributes(p))} BOOL
+    GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level,
+                         LPVOID info){VELMI_WITH_PATH_A(path, FALSE, DoGetAttributesEx(p, level, info))} BOOL
+    GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level,
+                         LPVOID info){VELMI_WITH_PATH_W(path, FALSE, DoGetAttributesEx(p, level, info))}
 
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
   ResolvedPath a, b;

@@ -69,8 +69,10 @@ std::string FindOrderKey(const std::u16string& name) {
   // Upper-case ASCII letters at character starts only: trail bytes stay.
   for (size_t i = 0; i < key.size(); ++i) {
     unsigned char b = (unsigned char)key[i];
-    if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) ++i;
-    else key[i] = AsciiUpper(key[i]);
+    if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC))
+      ++i;
+    else
+      key[i] = AsciiUpper(key[i]);
   }
   return key;
 }

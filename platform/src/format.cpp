@@ -40,10 +40,14 @@ int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
     ++p;
     bool left = false, zero = false, hash = false;
     for (;; ++p) {
-      if (*p == '-') left = true;
-      else if (*p == '0') zero = true;
-      else if (*p == '#') hash = true;
-      else break;
+      if (*p == '-')
+        left = true;
+      else if (*p == '0')
+        zero = true;
+      else if (*p == '#')
+        hash = true;
+      else
+        break;
     }
     // Widths beyond the output limit change nothing; capping them keeps the
     // arithmetic in range.

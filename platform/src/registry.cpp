@@ -22,7 +22,7 @@ struct Value {
 };
 
 struct Key {
-  std::string path;  // "ROOT\sub\key", upper-cased
+  std::string path;                     // "ROOT\sub\key", upper-cased
   std::map<std::string, Value> values;  // upper-cased name
 };
 
@@ -40,8 +40,10 @@ bool IsLead(char c) {
 // Names are code page 932: trail bytes are neither folded nor separators.
 std::string Upper(std::string s) {
   for (size_t i = 0; i < s.size(); ++i) {
-    if (IsLead(s[i])) ++i;
-    else s[i] = velmi::AsciiUpper(s[i]);
+    if (IsLead(s[i]))
+      ++i;
+    else
+      s[i] = velmi::AsciiUpper(s[i]);
   }
   return s;
 }
@@ -73,11 +75,16 @@ std::string NormalKey(const std::string& path) {
 
 const char* RootName(HKEY key) {
   switch (uint32_t(uintptr_t(key))) {
-    case 0x80000000u: return "HKEY_CLASSES_ROOT";
-    case 0x80000001u: return "HKEY_CURRENT_USER";
-    case 0x80000002u: return "HKEY_LOCAL_MACHINE";
-    case 0x80000003u: return "HKEY_USERS";
-    default: return nullptr;
+    case 0x80000000u:
+      return "HKEY_CLASSES_ROOT";
+    case 0x80000001u:
+      return "HKEY_CURRENT_USER";
+    case 0x80000002u:
+      return "HKEY_LOCAL_MACHINE";
+    case 0x80000003u:
+      return "HKEY_USERS";
+    default:
+      return nullptr;
   }
 }
 
@@ -166,8 +173,8 @@ bool LoadStoreKey(const std::string& path, Key& key) {
       size_t close = t.rfind(']');
       std::string name = t.substr(1, close == std::string::npos ? std::string::npos : close - 1);
       size_t sep = name.find_first_of("\\/");
-      std::string full = NormalKey(CanonicalRoot(name.substr(0, sep)) +
-                                   (sep == std::string::npos ? std::string() : name.substr(sep)));
+      std::string full =
+          NormalKey(CanonicalRoot(name.substr(0, sep)) + (sep == std::string::npos ? std::string() : name.substr(sep)));
       inKey = full == path;
       if (inKey || IsBelow(full, path)) exists = true;
       continue;

@@ -50,8 +50,8 @@ void* ThreadMain(void* arg) {
   return nullptr;
 }
 
-HANDLE StartThread(SIZE_T stackSize, DWORD (*start)(void*), unsigned (*startCrt)(void*), void* parameter,
-                   DWORD flags, DWORD* threadId) {
+HANDLE StartThread(SIZE_T stackSize, DWORD (*start)(void*), unsigned (*startCrt)(void*), void* parameter, DWORD flags,
+                   DWORD* threadId) {
   if (!start && !startCrt) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;

@@ -68,10 +68,18 @@ std::u16string Unescape(const std::string& s, size_t& i, char end) {
     char e = s[i + 1];
     i += 2;
     switch (e) {
-      case 'n': out += u'\n'; break;
-      case 'r': out += u'\r'; break;
-      case 't': out += u'\t'; break;
-      case '0': out += u'\0'; break;
+      case 'n':
+        out += u'\n';
+        break;
+      case 'r':
+        out += u'\r';
+        break;
+      case 't':
+        out += u'\t';
+        break;
+      case '0':
+        out += u'\0';
+        break;
       case 'x': {
         uint32_t v = 0;
         int n = 0;
@@ -79,7 +87,9 @@ std::u16string Unescape(const std::string& s, size_t& i, char end) {
         out += char16_t(v);
         break;
       }
-      default: out += char16_t((unsigned char)e); break;
+      default:
+        out += char16_t((unsigned char)e);
+        break;
     }
   }
   return out;
@@ -87,8 +97,8 @@ std::u16string Unescape(const std::string& s, size_t& i, char end) {
 
 std::string ToAnsi(const std::u16string& text) {
   if (text.empty()) return {};
-  int n = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(text.data()), int(text.size()), nullptr, 0,
-                              nullptr, nullptr);
+  int n = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(text.data()), int(text.size()), nullptr, 0, nullptr,
+                              nullptr);
   if (n <= 0) return {};
   std::string out(size_t(n), '\0');
   WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(text.data()), int(text.size()), out.data(), n, nullptr,
@@ -284,8 +294,7 @@ std::string VelmiWinePrefix() {
 }
 
 std::string VelmiWineMapDrivePath(const std::string& path) {
-  if (path.size() < 3 || !std::isalpha((unsigned char)path[0]) || path[1] != ':' ||
-      (path[2] != '\\' && path[2] != '/'))
+  if (path.size() < 3 || !std::isalpha((unsigned char)path[0]) || path[1] != ':' || (path[2] != '\\' && path[2] != '/'))
     return path;
   std::string link = VelmiWinePrefix() + "/dosdevices/" + char(std::tolower((unsigned char)path[0])) + ":";
   char real[PATH_MAX];

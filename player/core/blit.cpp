@@ -165,7 +165,7 @@ void PaletteKernel(const Span& s, uint32_t level, int op) {
           break;
         case 1:  // blend by level
           d[i] = PackRgb565((e[2] * l + Red8(d[i]) * (256 - l)) >> 8, (e[1] * l + Green8(d[i]) * (256 - l)) >> 8,
-                         (e[0] * l + Blue8(d[i]) * (256 - l)) >> 8);
+                            (e[0] * l + Blue8(d[i]) * (256 - l)) >> 8);
           break;
         case 2:  // add
           d[i] = AddChannels(d[i], e[2], e[1], e[0]);
@@ -184,8 +184,9 @@ void AddPalette(const Span& s) { PaletteKernel(s, 0, 2); }
 void AddPaletteLevel(const Span& s, uint32_t level) { PaletteKernel(s, level, 3); }
 
 Span MakeSpan(const CPicture* pic, uint16_t* target, int pitch, int x, int y, const RECT* rect) {
-  return Span{pic, target, pitch, x, y, int(rect->right - rect->left), int(rect->bottom - rect->top), int(rect->left),
-              int(rect->top)};
+  return Span{
+      pic,           target, pitch, x, y, int(rect->right - rect->left), int(rect->bottom - rect->top), int(rect->left),
+      int(rect->top)};
 }
 
 inline uint16_t Color565(uint32_t c) { return Rgb565FromRgb(c); }

@@ -85,17 +85,29 @@ void CGameApp::DrawSpriteInRect(SpriteDrawItem* item, const RECT* clipIn) {
   int sl = item->srcLeft, st = item->srcTop, sr = item->srcRight, sb = item->srcBottom;
   if (pic) {
     // Source rectangles stay inside the picture.
-    if (sl < 0) { x -= sl; sl = 0; }
-    if (st < 0) { y -= st; st = 0; }
+    if (sl < 0) {
+      x -= sl;
+      sl = 0;
+    }
+    if (st < 0) {
+      y -= st;
+      st = 0;
+    }
     sr = std::min<int>(sr, int(pic->width));
     sb = std::min<int>(sb, int(pic->height));
   }
   if (sr <= sl || sb <= st) return;
   int right = x - sl + sr, bottom = y - st + sb;
   if (right < c.left || bottom < c.top || x > c.right || y > c.bottom) return;
-  if (x < c.left) { sl += c.left - x; x = c.left; }
+  if (x < c.left) {
+    sl += c.left - x;
+    x = c.left;
+  }
   if (right > c.right) sr -= right - c.right;
-  if (y < c.top) { st += c.top - y; y = c.top; }
+  if (y < c.top) {
+    st += c.top - y;
+    y = c.top;
+  }
   if (bottom > c.bottom) sb -= bottom - c.bottom;
   if (sr <= sl || sb <= st) return;
   RECT src{sl, st, sr, sb};

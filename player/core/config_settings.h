@@ -39,7 +39,7 @@ struct ConfigSetting {
   int32_t low, high;
   SettingStep step;
   int menuId;
-  OptionHandler handler;           // null: stored directly
+  OptionHandler handler;              // null: stored directly
   CharacterHandler characterHandler;  // for a numbered run
 };
 

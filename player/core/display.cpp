@@ -26,9 +26,12 @@ void SetPlayerBuild(PlayerBuild build) { g_build = build; }
 PlayerBuild GetPlayerBuild() { return g_build; }
 const char* PlayerBuildName(PlayerBuild build) {
   switch (build) {
-    case PlayerBuild::Ce30: return "ce30";
-    case PlayerBuild::Ce42: return "ce42";
-    default: return "ce50";
+    case PlayerBuild::Ce30:
+      return "ce30";
+    case PlayerBuild::Ce42:
+      return "ce42";
+    default:
+      return "ce50";
   }
 }
 

@@ -11,7 +11,8 @@
 namespace {
 
 // Counter word of each key-map slot.
-const int kSlotCounter[10] = {IN_UP, IN_DOWN, IN_LEFT, IN_RIGHT, IN_KEY_A, IN_KEY_B, IN_KEY_C, IN_KEY_D, IN_KEY_E, IN_START};
+const int kSlotCounter[10] = {IN_UP,    IN_DOWN,  IN_LEFT,  IN_RIGHT, IN_KEY_A,
+                              IN_KEY_B, IN_KEY_C, IN_KEY_D, IN_KEY_E, IN_START};
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';

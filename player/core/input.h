@@ -15,10 +15,10 @@ struct InputState {
   uint32_t armed[5];
   uint32_t stylusX;
   uint32_t stylusY;
-  uint32_t tap;                // tap in this frame
-  uint32_t wentDown;           // since the last latch
+  uint32_t tap;       // tap in this frame
+  uint32_t wentDown;  // since the last latch
   uint32_t held;
-  uint32_t released;           // in this frame
+  uint32_t released;  // in this frame
   uint32_t releasedSinceLatch;
   uint32_t unused[258];
 };

@@ -10,30 +10,29 @@
 
 #include <windows.h>
 
-struct BlockDecoder
-{
-    DWORD width;
-    DWORD height;
-    DWORD bitsPerPixel;
-    BYTE flagA;                 // header byte 11, bit 7
-    DWORD quality;
-    BYTE flagB;                 // header byte 11, bit 6
-    WORD lumaQuant[64];         // natural order
-    WORD chromaQuant[64];
-    BYTE aligned;               // width and height both multiples of 16
-    const BYTE* input;
-    DWORD inputLength;
-    WORD* output;               // null: DecodeJbp1 allocates it (LocalAlloc; the caller frees it)
-    DWORD outputSize;           // bytes written
-    DWORD rowPitch;             // bytes per output row
-    DWORD roundedWidth;
-    DWORD roundedHeight;
-    BYTE blockFlags[4];
-    // The caller's side of the contract: the picture the stream must match,
-    // and the bytes available at a caller-supplied output.
-    DWORD expectedWidth;
-    DWORD expectedHeight;
-    DWORD outputCapacity;
+struct BlockDecoder {
+  DWORD width;
+  DWORD height;
+  DWORD bitsPerPixel;
+  BYTE flagA;  // header byte 11, bit 7
+  DWORD quality;
+  BYTE flagB;          // header byte 11, bit 6
+  WORD lumaQuant[64];  // natural order
+  WORD chromaQuant[64];
+  BYTE aligned;  // width and height both multiples of 16
+  const BYTE* input;
+  DWORD inputLength;
+  WORD* output;      // null: DecodeJbp1 allocates it (LocalAlloc; the caller frees it)
+  DWORD outputSize;  // bytes written
+  DWORD rowPitch;    // bytes per output row
+  DWORD roundedWidth;
+  DWORD roundedHeight;
+  BYTE blockFlags[4];
+  // The caller's side of the contract: the picture the stream must match,
+  // and the bytes available at a caller-supplied output.
+  DWORD expectedWidth;
+  DWORD expectedHeight;
+  DWORD outputCapacity;
 };
 
 // Shared colour tables: index 256 + v (v = -256..511) gives one RGB565

@@ -38,11 +38,10 @@ int DecodeMovieFrame(BlockDecoder* state);
 
 // The code tree with 16-bit node numbers: symbols 0..n-1, merged nodes from
 // n up.  parent is +k for the bit-0 child of node k, -k for its bit-1 child.
-struct HuffmanTree16
-{
-    uint16_t child0[512];
-    uint16_t child1[512];
-    int16_t parent[512];
+struct HuffmanTree16 {
+  uint16_t child0[512];
+  uint16_t child1[512];
+  int16_t parent[512];
 };
 
 // Builds the tree of n (16 or 256) counts with the merge rule of the JBP1
@@ -51,7 +50,9 @@ struct HuffmanTree16
 // live limit, or a sum reaching it, left the tree incomplete.
 int BuildHuffmanTree16(DWORD* counts, int n, HuffmanTree16* tree);
 
-inline int Jbp1Child(const HuffmanTree16& tree, int node, int bit) { return bit ? tree.child1[node] : tree.child0[node]; }
+inline int Jbp1Child(const HuffmanTree16& tree, int node, int bit) {
+  return bit ? tree.child1[node] : tree.child0[node];
+}
 
 // The shift-and-add inverse DCT of one dequantised block in place: column
 // pass, then the row pass whose results are shifted right by 3.  The block

@@ -10,20 +10,19 @@ constexpr DWORD SHARED_READ_AREA_SIZE = 0x40000;
 // no allocation; valid until the next read into it.
 extern BYTE SharedReadArea[SHARED_READ_AREA_SIZE];
 
-class PackReader
-{
-public:
-    PackReader() = default;
-    ~PackReader();
-    PackReader(const PackReader&) = delete;
-    PackReader& operator=(const PackReader&) = delete;
+class PackReader {
+ public:
+  PackReader() = default;
+  ~PackReader();
+  PackReader(const PackReader&) = delete;
+  PackReader& operator=(const PackReader&) = delete;
 
-    // The pack's header and directory exactly as read, and the path they came
-    // from; null until the first successful open.
-    BYTE* directory = nullptr;
-    char* cachedPath = nullptr;
-    DWORD entryCount = 0;
-    DWORD fileSize = 0;  // when the directory was read
+  // The pack's header and directory exactly as read, and the path they came
+  // from; null until the first successful open.
+  BYTE* directory = nullptr;
+  char* cachedPath = nullptr;
+  DWORD entryCount = 0;
+  DWORD fileSize = 0;  // when the directory was read
 };
 
 // The named entry's bytes in a new LocalAlloc buffer (decoded for method 1),
@@ -37,5 +36,5 @@ BYTE* ReadPackEntry(PackReader* reader, const char* packPath, const char* entryN
 // As ReadPackEntry, but a stored entry of at most capacity bytes is read into
 // buffer, which is then returned with *bufferUsed = 1.  Otherwise *bufferUsed
 // is 0 and a new buffer (to be freed with LocalFree) is returned.
-BYTE* ReadPackEntryInto(PackReader* reader, const char* packPath, const char* entryName, DWORD* sizeOut,
-                        BYTE* buffer, DWORD capacity, int* bufferUsed);
+BYTE* ReadPackEntryInto(PackReader* reader, const char* packPath, const char* entryName, DWORD* sizeOut, BYTE* buffer,
+                        DWORD capacity, int* bufferUsed);

@@ -27,8 +27,19 @@ void Free(BYTE*& p) {
 }  // namespace
 
 CPicture::CPicture()
-    : width(0), height(0), canvasWidth(0), canvasHeight(0), name{}, flags(0), depth(32), pixels(nullptr),
-      palette(nullptr), alpha(nullptr), owned(nullptr), mask(nullptr), maskPitch(0) {}
+    : width(0),
+      height(0),
+      canvasWidth(0),
+      canvasHeight(0),
+      name{},
+      flags(0),
+      depth(32),
+      pixels(nullptr),
+      palette(nullptr),
+      alpha(nullptr),
+      owned(nullptr),
+      mask(nullptr),
+      maskPitch(0) {}
 
 void CPicture::FreePixels() {
   Free(owned);
@@ -120,8 +131,7 @@ static int ReadPicture(CPicture* pic, const char* name, const char* sourcePath, 
       break;
     }
     case RBP_TYPE_RGB565_ALPHA: {
-      if (offset + pixelsCount * 3 > size || !(pixels = Alloc(pixelsCount * 2)) ||
-          !(alphaPlane = Alloc(pixelsCount))) {
+      if (offset + pixelsCount * 3 > size || !(pixels = Alloc(pixelsCount * 2)) || !(alphaPlane = Alloc(pixelsCount))) {
         ok = false;
         break;
       }
@@ -294,10 +304,26 @@ void CPicture::AlphaCompose(CPicture* target, const CPicture* source, int tx, in
                             int height) {
   if (target->depth != 16 || source->depth != 24 || !target->pixels || !source->pixels || !source->alpha) return;
   // Clip the rectangle to both pictures.
-  if (tx < 0) { sx -= tx; width += tx; tx = 0; }
-  if (ty < 0) { sy -= ty; height += ty; ty = 0; }
-  if (sx < 0) { tx -= sx; width += sx; sx = 0; }
-  if (sy < 0) { ty -= sy; height += sy; sy = 0; }
+  if (tx < 0) {
+    sx -= tx;
+    width += tx;
+    tx = 0;
+  }
+  if (ty < 0) {
+    sy -= ty;
+    height += ty;
+    ty = 0;
+  }
+  if (sx < 0) {
+    tx -= sx;
+    width += sx;
+    sx = 0;
+  }
+  if (sy < 0) {
+    ty -= sy;
+    height += sy;
+    sy = 0;
+  }
   width = std::min<int64_t>(width, std::min<int64_t>(int64_t(target->width) - tx, int64_t(source->width) - sx));
   height = std::min<int64_t>(height, std::min<int64_t>(int64_t(target->height) - ty, int64_t(source->height) - sy));
   if (width <= 0 || height <= 0) return;
@@ -312,7 +338,8 @@ void CPicture::AlphaCompose(CPicture* target, const CPicture* source, int tx, in
         d[i] = s[i];
         continue;
       }
-      d[i] = PackRgb565((Red8(d[i]) * (256 - w) + Red8(s[i]) * w) >> 8, (Green8(d[i]) * (256 - w) + Green8(s[i]) * w) >> 8,
+      d[i] =
+          PackRgb565((Red8(d[i]) * (256 - w) + Red8(s[i]) * w) >> 8, (Green8(d[i]) * (256 - w) + Green8(s[i]) * w) >> 8,
                      (Blue8(d[i]) * (256 - w) + Blue8(s[i]) * w) >> 8);
     }
   }

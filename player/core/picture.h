@@ -33,12 +33,12 @@ class CPicture {
   int32_t canvasHeight;
   char name[64];
   uint32_t flags;
-  uint32_t depth;      // 8 palette, 16 RGB565, 24 RGB565 + alpha plane, 32 empty
-  uint8_t* pixels;     // u16 rows for 16/24, index bytes for 8
-  uint8_t* palette;    // depth 8: 256 entries of 4 bytes (blue, green, red, unused)
-  uint8_t* alpha;      // depth 24: one byte a pixel
-  uint8_t* owned;      // the allocation behind pixels
-  uint8_t* mask;       // optional plane laid over the target
+  uint32_t depth;    // 8 palette, 16 RGB565, 24 RGB565 + alpha plane, 32 empty
+  uint8_t* pixels;   // u16 rows for 16/24, index bytes for 8
+  uint8_t* palette;  // depth 8: 256 entries of 4 bytes (blue, green, red, unused)
+  uint8_t* alpha;    // depth 24: one byte a pixel
+  uint8_t* owned;    // the allocation behind pixels
+  uint8_t* mask;     // optional plane laid over the target
   uint32_t maskPitch;
 };
 

@@ -36,10 +36,22 @@ void CScreen::Present(uint8_t* fb, const RECT* target, const RECT* source) const
     s = *source;
   }
   // Keep both rectangles inside the back buffer.
-  if (t.left < 0) { s.left -= t.left; t.left = 0; }
-  if (t.top < 0) { s.top -= t.top; t.top = 0; }
-  if (s.left < 0) { t.left -= s.left; s.left = 0; }
-  if (s.top < 0) { t.top -= s.top; s.top = 0; }
+  if (t.left < 0) {
+    s.left -= t.left;
+    t.left = 0;
+  }
+  if (t.top < 0) {
+    s.top -= t.top;
+    t.top = 0;
+  }
+  if (s.left < 0) {
+    t.left -= s.left;
+    s.left = 0;
+  }
+  if (s.top < 0) {
+    t.top -= s.top;
+    s.top = 0;
+  }
   int cols = std::min<int>(t.right - t.left, std::min<int>(w - t.left, w - s.left));
   int rows = std::min<int>(t.bottom - t.top, std::min<int>(h - t.top, h - s.top));
   if (cols < 1 || rows < 1) return;
@@ -109,10 +121,22 @@ void PresentFrame(CGameApp* app, int whole, const int* shake) {
     RECT t = r, s = r;
     if (shake) {
       int dx = shake[0], dy = shake[1];
-      if (dx < 0) { t.right += dx; s.left -= dx; }
-      if (dx > 0) { t.left += dx; s.right -= dx; }
-      if (dy < 0) { t.bottom += dy; s.top -= dy; }
-      if (dy > 0) { t.top += dy; s.bottom -= dy; }
+      if (dx < 0) {
+        t.right += dx;
+        s.left -= dx;
+      }
+      if (dx > 0) {
+        t.left += dx;
+        s.right -= dx;
+      }
+      if (dy < 0) {
+        t.bottom += dy;
+        s.top -= dy;
+      }
+      if (dy > 0) {
+        t.top += dy;
+        s.bottom -= dy;
+      }
     }
     screen->Present(fb, &t, &s);
   }

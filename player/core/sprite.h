@@ -9,21 +9,21 @@
 // The unit the composition draws: a sprite's head or an effect piece.
 struct SpriteDrawItem {
   SpriteDrawItem* next;
-  uint32_t itemSize;   // 76
-  uint32_t kind;       // 1 picture rectangle, 6 filled rectangle
+  uint32_t itemSize;  // 76
+  uint32_t kind;      // 1 picture rectangle, 6 filled rectangle
   uint32_t reserved;
-  uint32_t color;      // 0x00RRGGBB for kind 6
-  uint16_t blend;      // 0 normal, 1 additive
+  uint32_t color;  // 0x00RRGGBB for kind 6
+  uint16_t blend;  // 0 normal, 1 additive
   uint16_t level2;
-  uint16_t level;      // 0..256
+  uint16_t level;  // 0..256
   uint16_t angle;
   uint16_t originX, originY;
   uint16_t spare;
-  int16_t slot;        // picture slot; negative = nothing to draw
+  int16_t slot;  // picture slot; negative = nothing to draw
   int16_t srcLeft, srcTop, srcRight, srcBottom;
   int16_t drawX, drawY;
   uint16_t zoomX, zoomY;
-  int16_t auxSlot;     // -1 none; -100 the screen capture of a rule transition
+  int16_t auxSlot;  // -1 none; -100 the screen capture of a rule transition
   int32_t prevBounds[4];
   uint32_t changed;
 };
@@ -78,14 +78,14 @@ class CSprite : public SpriteDrawItem {
 
   uint32_t visible;
   uint32_t finished;
-  int32_t x, y;                 // thousandths of a screen pixel
-  int32_t width, height;        // source size, screen pixels
-  int32_t canvasX, canvasY;     // thousandths of a canvas unit
+  int32_t x, y;              // thousandths of a screen pixel
+  int32_t width, height;     // source size, screen pixels
+  int32_t canvasX, canvasY;  // thousandths of a canvas unit
   int32_t canvasWidth, canvasHeight;
   int32_t reqOriginX, reqOriginY;
   int32_t reqZoomX, reqZoomY;
   int32_t reqAngle;
-  int32_t priority;             // 0..127, 127 furthest back
+  int32_t priority;  // 0..127, 127 furthest back
   int16_t savedSource[5];
   SpriteDrawItem* pieces;
   SpriteDrawItem* lastPiece;
@@ -101,7 +101,7 @@ class CSprite : public SpriteDrawItem {
   int32_t effectSavedX, effectSavedY;
   int32_t effectSteps;
   uint32_t effectStart;
-  int32_t effectBounds[4];      // area the pieces covered last; all -1 = none
+  int32_t effectBounds[4];  // area the pieces covered last; all -1 = none
   // Cell animation.
   uint32_t animationOn;
   int16_t animationNumber, currentCell, frameCounter, firstCell;

@@ -275,10 +275,18 @@ void CSprite::LayoutPieces(int elapsed) {
         // First and last within the band, in source lines or columns.
         int from = 0, to = band;
         switch (rule->variant) {
-          case kShowFirst: to = o; break;
-          case kShowLast: from = band - o; break;
-          case kHideFirst: from = o; break;
-          default: to = band - o; break;
+          case kShowFirst:
+            to = o;
+            break;
+          case kShowLast:
+            from = band - o;
+            break;
+          case kHideFirst:
+            from = o;
+            break;
+          default:
+            to = band - o;
+            break;
         }
         if (rows)
           Place(p[k], px, py + start + from, l, t + start + from, l + w, t + start + to);
@@ -313,10 +321,18 @@ void CSprite::LayoutPieces(int elapsed) {
         for (int c = 0; c < C; ++c) {
           int start;
           switch (rule->order) {
-            case 0: start = c + r; break;
-            case 1: start = (C - 1 - c) + (R - 1 - r); break;
-            case 2: start = (R - 1 - r) + c; break;
-            default: start = (C - 1 - c) + r; break;
+            case 0:
+              start = c + r;
+              break;
+            case 1:
+              start = (C - 1 - c) + (R - 1 - r);
+              break;
+            case 2:
+              start = (R - 1 - r) + c;
+              break;
+            default:
+              start = (C - 1 - c) + r;
+              break;
           }
           int v = Clamp(int64_t(rate) * std::max<int64_t>(0, step - start), 0, 256);
           SpriteDrawItem& item = p[r * C + c];

@@ -137,8 +137,10 @@ int ResolveDataPath(CGameApp* app, char* out, const char* folder, const char* fi
     char built[kPathSize];
     if (!PathCopy(built, app->programFolder)) return 0;
     size_t rootEnd = 0;
-    if (built[0] == '\\') rootEnd = 1;
-    else if (built[0] && built[1] == ':') rootEnd = built[2] == '\\' ? 3 : 2;
+    if (built[0] == '\\')
+      rootEnd = 1;
+    else if (built[0] && built[1] == ':')
+      rootEnd = built[2] == '\\' ? 3 : 2;
     const char* p = folder;
     for (;;) {
       if (p[0] == '.' && p[1] == '\\') {
@@ -228,10 +230,11 @@ void AppStartup(CGameApp* app) {
   static const struct {
     const char* key;
     int (KeyMap::*set)(const char*);
-  } keys[] = {{"KEY_UP", &KeyMap::SetKeyUp},       {"KEY_DOWN", &KeyMap::SetKeyDown}, {"KEY_LEFT", &KeyMap::SetKeyLeft},
-              {"KEY_RIGHT", &KeyMap::SetKeyRight}, {"KEY_START", &KeyMap::SetKeyStart}, {"KEY_A", &KeyMap::SetKeyA},
-              {"KEY_B", &KeyMap::SetKeyB},         {"KEY_C", &KeyMap::SetKeyC},       {"KEY_D", &KeyMap::SetKeyD},
-              {"KEY_E", &KeyMap::SetKeyE}};
+  } keys[] = {{"KEY_UP", &KeyMap::SetKeyUp},       {"KEY_DOWN", &KeyMap::SetKeyDown},
+              {"KEY_LEFT", &KeyMap::SetKeyLeft},   {"KEY_RIGHT", &KeyMap::SetKeyRight},
+              {"KEY_START", &KeyMap::SetKeyStart}, {"KEY_A", &KeyMap::SetKeyA},
+              {"KEY_B", &KeyMap::SetKeyB},         {"KEY_C", &KeyMap::SetKeyC},
+              {"KEY_D", &KeyMap::SetKeyD},         {"KEY_E", &KeyMap::SetKeyE}};
   for (auto& k : keys) {
     char value[31];
     IniStore::GetString(kKeys, k.key, "", value, 30, cfg);

@@ -21,13 +21,13 @@ const int FontWeightTable[5] = {0, 200, 400, 600, 900};
 namespace {
 
 // Shift-JIS codes as the records hold them (first byte low).
-constexpr uint16_t kRubyOpen = 0x6F81;      // ｛
-constexpr uint16_t kRubyClose = 0x7081;     // ｝
-constexpr uint16_t kRubySeparator = 0x5E81; // ／
-constexpr uint16_t kEmphasisDot = 0x4581;   // ・
-constexpr uint16_t kCloseQuote = 0x7681;    // 」
-constexpr uint16_t kFullStop = 0x4281;      // 。
-constexpr uint16_t kComma = 0x4181;         // 、
+constexpr uint16_t kRubyOpen = 0x6F81;       // ｛
+constexpr uint16_t kRubyClose = 0x7081;      // ｝
+constexpr uint16_t kRubySeparator = 0x5E81;  // ／
+constexpr uint16_t kEmphasisDot = 0x4581;    // ・
+constexpr uint16_t kCloseQuote = 0x7681;     // 」
+constexpr uint16_t kFullStop = 0x4281;       // 。
+constexpr uint16_t kComma = 0x4181;          // 、
 
 constexpr int kMaxSampleFactor = 16;
 
@@ -35,8 +35,9 @@ constexpr int kMaxSampleFactor = 16;
 constexpr struct BitCounts {
   uint8_t n[256];
   constexpr BitCounts() : n{} {
-    for (int i = 0; i < 256; ++i) n[i] = uint8_t((i & 1) + (i >> 1 & 1) + (i >> 2 & 1) + (i >> 3 & 1) + (i >> 4 & 1) +
-                                                 (i >> 5 & 1) + (i >> 6 & 1) + (i >> 7 & 1));
+    for (int i = 0; i < 256; ++i)
+      n[i] = uint8_t((i & 1) + (i >> 1 & 1) + (i >> 2 & 1) + (i >> 3 & 1) + (i >> 4 & 1) + (i >> 5 & 1) + (i >> 6 & 1) +
+                     (i >> 7 & 1));
   }
   constexpr uint8_t operator[](uint32_t i) const { return n[i]; }
 } kBitCount;
@@ -67,9 +68,7 @@ HFONT MakeFont(int height, int weight, const char* face) {
 
 inline bool IsLead(const char* p) { return IsSjisLeadByte(static_cast<unsigned char>(p[0])) && p[1] != 0; }
 
-inline uint16_t CodeAt(const char* p) {
-  return GetLe16(reinterpret_cast<const uint8_t*>(p));
-}
+inline uint16_t CodeAt(const char* p) { return GetLe16(reinterpret_cast<const uint8_t*>(p)); }
 
 inline bool IsBreak(char c) { return c == '/' || c == '\\' || c == '\n'; }
 

@@ -105,8 +105,8 @@ class CTextWindow {
   // Renders one character into the DIB at sample factor n and returns the
   // converted character (0 when it has no UTF-16 form).
   WCHAR RenderGlyph(uint16_t character, int cellPixels);
-  void DrawStringWith(CPicture* target, const char* text, int size, int spacing, uint32_t colour, int x, int y,
-                      int n, int shadow, HFONT altFont);
+  void DrawStringWith(CPicture* target, const char* text, int size, int spacing, uint32_t colour, int x, int y, int n,
+                      int shadow, HFONT altFont);
   // Set bits of each n x n block of the DIB's top-left cell x n square.
   const uint16_t* Coverage(int cell, int n) const;
 };

@@ -30,8 +30,21 @@ WCHAR* ToWide(const char* text) {
 }  // namespace
 
 CWindowBase::CWindowBase()
-    : hwnd(nullptr), instance(nullptr), owner(this), showCmd(0), registerExtra(0), atom(0), frameCountWord(0),
-      lastSecondFrames(0), counterByte(0), counterStarted(0), timer{}, windowClass{}, afterClass(1), title{}, thunkRecord(nullptr) {
+    : hwnd(nullptr),
+      instance(nullptr),
+      owner(this),
+      showCmd(0),
+      registerExtra(0),
+      atom(0),
+      frameCountWord(0),
+      lastSecondFrames(0),
+      counterByte(0),
+      counterStarted(0),
+      timer{},
+      windowClass{},
+      afterClass(1),
+      title{},
+      thunkRecord(nullptr) {
   StrCopy(title, kTextDefaultTitle);
 }
 

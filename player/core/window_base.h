@@ -17,8 +17,8 @@ class CWindowBase {
   virtual void CounterHook(int event);
 
   ATOM RegisterClass(HINSTANCE instance, int extra, UINT style, const char* className);
-  HWND Create(HINSTANCE instance, int x, int y, int width, int height, DWORD style, const char* className,
-              int showCmd, DWORD exStyle);
+  HWND Create(HINSTANCE instance, int x, int y, int width, int height, DWORD style, const char* className, int showCmd,
+              DWORD exStyle);
   void SetTitle(const char* text);
   LRESULT DefaultHandler(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void OnPaintBase(HWND hwnd);

@@ -98,8 +98,10 @@ void CGameApp::Activate() {
 
 void CGameApp::WatchForeground() {
   HWND front = GetForegroundWindow();
-  if (active && front != hwnd) Deactivate();
-  else if (!active && front == hwnd) Activate();
+  if (active && front != hwnd)
+    Deactivate();
+  else if (!active && front == hwnd)
+    Activate();
 }
 
 int FrameStep(CGameApp* app) {
@@ -234,8 +236,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
     } else {
       GXOpenInput();
       RawFrameBufferDesc desc{};
-      bool described = build == PlayerBuild::Ce30 ? QueryGapiFrameBuffer(&desc) != nullptr
-                                                   : QueryRawFrameBuffer(&desc) != nullptr;
+      bool described =
+          build == PlayerBuild::Ce30 ? QueryGapiFrameBuffer(&desc) != nullptr : QueryRawFrameBuffer(&desc) != nullptr;
       if (app->screen) app->screen->desc = desc;
       // The present writes the whole back buffer turned into the frame buffer.
       if (!described || !app->screen || !app->screen->FitsFrameBuffer()) {

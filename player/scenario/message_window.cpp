@@ -32,16 +32,16 @@ struct WindowPart {
   int priority;
 };
 constexpr WindowPart kWindowParts[] = {
-    {500, 0, 0, 736, 208, -1, -1, 6, 380, 4},          // frame
-    {501, 0, 208, 736, 170, -1, -1, 6, 418, 5},        // text panel
-    {502, 742, 4, 58, 32, 742, 132, 742, 424, 3},      // button 1: quick option menu
-    {503, 742, 36, 58, 32, 742, 164, 742, 460, 3},     // button 2: auto mode
-    {504, 742, 68, 58, 32, 742, 196, 742, 496, 3},     // button 3: skip
-    {505, 742, 100, 58, 32, 742, 228, 742, 532, 3},    // button 4: quick save
-    {506, 744, 283, 24, 24, -1, -1, 716, 448, 3},      // sign beside button 2
-    {507, 744, 307, 24, 24, -1, -1, 716, 482, 3},      // sign beside button 3
-    {508, 747, 261, 18, 18, 772, 261, 720, 422, 3},    // button 0: hide the window
-    {509, 482, 378, 36, 36, -1, -1, 670, 540, 2},      // page cursor
+    {500, 0, 0, 736, 208, -1, -1, 6, 380, 4},        // frame
+    {501, 0, 208, 736, 170, -1, -1, 6, 418, 5},      // text panel
+    {502, 742, 4, 58, 32, 742, 132, 742, 424, 3},    // button 1: quick option menu
+    {503, 742, 36, 58, 32, 742, 164, 742, 460, 3},   // button 2: auto mode
+    {504, 742, 68, 58, 32, 742, 196, 742, 496, 3},   // button 3: skip
+    {505, 742, 100, 58, 32, 742, 228, 742, 532, 3},  // button 4: quick save
+    {506, 744, 283, 24, 24, -1, -1, 716, 448, 3},    // sign beside button 2
+    {507, 744, 307, 24, 24, -1, -1, 716, 482, 3},    // sign beside button 3
+    {508, 747, 261, 18, 18, 772, 261, 720, 422, 3},  // button 0: hide the window
+    {509, 482, 378, 36, 36, -1, -1, 670, 540, 2},    // page cursor
 };
 constexpr int kFrameSprite = 500, kPanelSprite = 501, kPageCursorSprite = 509, kCaptionSprite = 510;
 constexpr int kLastWindowSprite = 510;
@@ -66,9 +66,7 @@ constexpr int kAutoModeCommand = 40205;
 constexpr int kVoiceFadeMs = 1500;
 
 // The renderer's records keep colours as 0x00BBGGRR.
-uint32_t RecordColour(uint32_t rgb) {
-  return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
-}
+uint32_t RecordColour(uint32_t rgb) { return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF); }
 
 template <size_t N>
 void Remember(char (&out)[N], const char* s) {
@@ -273,7 +271,8 @@ int CGameApp::WaitTextPage() {
         const int64_t delay = settings.voiceAutoLock && message.voiceHeard
                                   ? 100
                                   : (int64_t(settings.messageAutoOne) * std::max(0, w->count) +
-                                     (int64_t(settings.messageAutoBase) + 1) * 20) * 10;
+                                     (int64_t(settings.messageAutoBase) + 1) * 20) *
+                                        10;
         if (int64_t(uint32_t(NowMs() - message.pageStartTime)) >= delay) return EndTextPage();
       }
       if (input.count[IN_START] == 1 && settings.centerKeyAction == 2) {

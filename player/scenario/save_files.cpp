@@ -40,7 +40,8 @@ void CopyField(char (&field)[N], const char* name) {
 }
 
 bool IsSaveSlot(int slot) {
-  return (slot >= 0 && slot < kSaveSlotCount) || (slot >= kFirstAutoSaveSlot && slot < kFirstAutoSaveSlot + kAutoSaveSlots);
+  return (slot >= 0 && slot < kSaveSlotCount) ||
+         (slot >= kFirstAutoSaveSlot && slot < kFirstAutoSaveSlot + kAutoSaveSlots);
 }
 
 // 1 when the picture pack holds the script and pc lies inside its byte code.

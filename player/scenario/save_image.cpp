@@ -184,8 +184,8 @@ int MakeSavePath(char* out, size_t capacity, const char* folder, int slot) {
 }
 
 void FormatSaveTime(char* out, const SYSTEMTIME& t) {
-  FormatString(out, "%z4-%z2-%z2 %z2:%z2:%z2", int(t.wYear), int(t.wMonth), int(t.wDay), int(t.wHour),
-               int(t.wMinute), int(t.wSecond));
+  FormatString(out, "%z4-%z2-%z2 %z2:%z2:%z2", int(t.wYear), int(t.wMonth), int(t.wDay), int(t.wHour), int(t.wMinute),
+               int(t.wSecond));
 }
 
 uint32_t PackSaveTime(const char* timeText) { return PackDateTime(timeText); }

@@ -53,12 +53,12 @@ enum SaveStateOffset : uint32_t {
 // Why a save image was refused.
 enum class SaveCheck {
   kOk,
-  kMissing,        // no file, or it cannot be read
-  kShort,          // shorter than the block
-  kBadMagic,       // not "YMN" and a digit
-  kUnterminated,   // a name field without its terminator
-  kBadChoice,      // more than four options, or a chosen index outside them
-  kBadWeather,     // a weather kind the game does not have
+  kMissing,       // no file, or it cannot be read
+  kShort,         // shorter than the block
+  kBadMagic,      // not "YMN" and a digit
+  kUnterminated,  // a name field without its terminator
+  kBadChoice,     // more than four options, or a chosen index outside them
+  kBadWeather,    // a weather kind the game does not have
 };
 
 // The 26,688 bytes of the block; every name is written up to its terminator
@@ -102,9 +102,9 @@ void MakeSceneLabel(char* out, const SceneRecord* table, const char* scriptName,
 
 // What a save and load menu item shows of one save file.
 struct SaveSlotSummary {
-  int used;              // 1: a save that starts with "YMN" and a digit
-  char text[96];         // "%s %s" (time, label), or "---- 未定義 ----"
-  uint32_t packedTime;   // PackSaveTime of the time field
+  int used;                  // 1: a save that starts with "YMN" and a digit
+  char text[96];             // "%s %s" (time, label), or "---- 未定義 ----"
+  uint32_t packedTime;       // PackSaveTime of the time field
   const uint8_t* thumbnail;  // the BMP inside image when it is an uncompressed
                              // 16-bit BMP lying within the file, else null
   uint32_t thumbnailSize;    // bytes from the thumbnail to the file's end

@@ -48,8 +48,8 @@ void CaptureOldScreen(CGameApp* app, bool throughTransition) {
 // KEY_C has just been pressed nor the screen tapped.
 bool MayContinue(const CGameApp* app) {
   const InputState& in = app->input;
-  return app->settings.effectUse && !app->settings.skipRunning && in.count[IN_LEFT] == 0 &&
-         in.count[IN_RIGHT] != 1 && in.count[IN_KEY_C] != 1 && !in.tap;
+  return app->settings.effectUse && !app->settings.skipRunning && in.count[IN_LEFT] == 0 && in.count[IN_RIGHT] != 1 &&
+         in.count[IN_KEY_C] != 1 && !in.tap;
 }
 
 // The end of a fade, wipe or rule transition: the keys that ended it are
@@ -112,8 +112,7 @@ int CGameApp::RuleTransition(int kind, int ms) {
 
 void CGameApp::BeginRuleTransition(int kind) {
   CaptureOldScreen(this, true);
-  if (!LoadRule(transition, kind, TRANSITION_RULE_PICTURE, picturePackPath, picturePack, 2000) ||
-      !transition->Start())
+  if (!LoadRule(transition, kind, TRANSITION_RULE_PICTURE, picturePackPath, picturePack, 2000) || !transition->Start())
     FinishCapture(this);
   InvalidateCanvas(this);
 }

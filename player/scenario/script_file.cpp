@@ -140,12 +140,21 @@ uint32_t ScriptInstructionLength(const uint8_t* code, uint32_t size, uint32_t po
   if (code == nullptr || pos >= size) return 0;
   uint32_t len = 0;
   switch (kOpcodeTable[code[pos]].form) {
-    case OperandForm::NoLength: return 0;
-    case OperandForm::None: len = 1; break;
-    case OperandForm::Byte: len = 2; break;
+    case OperandForm::NoLength:
+      return 0;
+    case OperandForm::None:
+      len = 1;
+      break;
+    case OperandForm::Byte:
+      len = 2;
+      break;
     case OperandForm::Word:
-    case OperandForm::TwoBytes: len = 3; break;
-    case OperandForm::Words4: len = 9; break;
+    case OperandForm::TwoBytes:
+      len = 3;
+      break;
+    case OperandForm::Words4:
+      len = 9;
+      break;
     case OperandForm::Speaker:
       if (pos + 1 < size && code[pos + 1] == kSpeakerHeroByte) {
         len = 4;

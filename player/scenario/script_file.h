@@ -75,9 +75,9 @@ enum class OperandForm : uint8_t {
 };
 
 struct OpcodeInfo {
-  const char* name;   // "OP_..." or null for opcodes without a name of their own
+  const char* name;  // "OP_..." or null for opcodes without a name of their own
   OperandForm form;
-  uint16_t field;     // bytes a string operand may hold before its terminator; 0 = no field
+  uint16_t field;  // bytes a string operand may hold before its terminator; 0 = no field
 };
 
 // The instruction set, indexed by opcode (all 256 entries).

@@ -295,8 +295,8 @@ void CSoundMixer::FeedChannel(SoundChannel* c) {
   if (outputRate == 44100 && rate == 22050) want /= 2;
   if (outputRate == 22050 && rate == 44100) want *= 2;
   want -= want % (channelsIn * 2u);
-  const int got = c->mp3 ? c->mp3->Read(g_decodeBuffer, int(want), c->loop)
-                         : c->ogg->Read(g_decodeBuffer, int(want), c->loop);
+  const int got =
+      c->mp3 ? c->mp3->Read(g_decodeBuffer, int(want), c->loop) : c->ogg->Read(g_decodeBuffer, int(want), c->loop);
   if (got <= 0) return;
   DWORD outBytes = DWORD(got);
   if (channelsIn == 1) outBytes *= 2;
@@ -408,9 +408,7 @@ void CSoundMixer::ReleaseChannel(int channel) {
   SoundChannel* c = channels[channel];
   __atomic_store_n(&channels[channel], nullptr, __ATOMIC_RELEASE);  // the slot first
   if (c) DeleteChannel(c);
-  {
-    std::lock_guard<std::mutex> l(releaseLock);
-  }
+  { std::lock_guard<std::mutex> l(releaseLock); }
   released.notify_all();
 }
 

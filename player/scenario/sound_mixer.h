@@ -34,24 +34,24 @@ struct SoundChannel {
   WAVEFORMATEX format;  // the stream's: channels, rate, bits
   BYTE* pcm;            // one output buffer's worth of converted PCM (+8)
   DWORD pcmLength;
-  BYTE* dataImage;      // the file or pack entry in memory, owned here
+  BYTE* dataImage;  // the file or pack entry in memory, owned here
   DWORD totalPcmBytes;
   DWORD readPos;
   int effectiveVolume;  // fade level x volume / 100, at most 100
   int volume;           // 0..100
   int state;            // SoundChannelState
   int loop;
-  int mixCounter;       // -2 when started; the start stamp is taken at 0
-  DWORD bytesPlayed;    // since the start stamp
+  int mixCounter;     // -2 when started; the start stamp is taken at 0
+  DWORD bytesPlayed;  // since the start stamp
   DWORD lastDevicePos;
   double secondsPerByte;
-  int sourceKind;       // 0 MP3, 1 Ogg
+  int sourceKind;  // 0 MP3, 1 Ogg
   int fadeIn;
   int fadeOut;
   DWORD fadeDuration;
   DWORD fadeStart;
-  int fadeLevel;        // 0..100
-  int restamped;        // the stamp after a resume keeps bytesPlayed
+  int fadeLevel;  // 0..100
+  int restamped;  // the stamp after a resume keeps bytesPlayed
 };
 
 class CSoundMixer {
@@ -84,8 +84,8 @@ class CSoundMixer {
   // Opens `name` (less than 64 bytes, extension optional) from a folder
   // (ending in '\', or empty) or from the pack at `folderOrPack` read through
   // `reader`.  1 on success; 0 leaves the channel empty.
-  int OpenSound(int channel, const char* name, const char* folderOrPack, PackReader* reader, int volume,
-                int fadeInMs, int loop, int start, int inMemory);
+  int OpenSound(int channel, const char* name, const char* folderOrPack, PackReader* reader, int volume, int fadeInMs,
+                int loop, int start, int inMemory);
   int Play(int channel, int loop);
   void StopChannel(int channel);
   void StopAll();

@@ -9,9 +9,9 @@ constexpr int kChannelEffect = 10;
 constexpr int kChannelVoice = 20;
 
 struct SoundRequestState {
-  int32_t currentTrack;  // -1 none
-  int32_t trackMode;     // 1 looping, 0 once
-  int32_t currentEffect; // -1 none
+  int32_t currentTrack;   // -1 none
+  int32_t trackMode;      // 1 looping, 0 once
+  int32_t currentEffect;  // -1 none
   int32_t effectLoop;
   char voiceName[64];
 };

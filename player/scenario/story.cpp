@@ -276,7 +276,8 @@ int OpCharacter(CGameApp* app) {
 int OpCharacter2(CGameApp* app) {
   const uint32_t next = Next(app);
   const int nextOp = OpcodeAt(app, next);
-  if (WindowShown(app) && ((nextOp == OP_TRANSITION && (TransitionWord(app, next) & 0xFF) < 3) || nextOp == OP_BACKGROUND) &&
+  if (WindowShown(app) &&
+      ((nextOp == OP_TRANSITION && (TransitionWord(app, next) & 0xFF) < 3) || nextOp == OP_BACKGROUND) &&
       CloseWindowFirst(app))
     return STEP_RETURN;
   if (FirstFrame(app)) {
@@ -435,12 +436,23 @@ int OpVarOp(CGameApp* app) {
     const int64_t operand = VarOperand(Word(app, 2), mode);
     int64_t result = target;
     switch (mode & 15) {
-      case 0: result = operand; break;
-      case 1: result = target + operand; break;
-      case 2: result = target - operand; break;
-      case 3: result = target * operand; break;
-      case 4: result = operand == 0 ? 0 : target / operand; break;
-      default: break;
+      case 0:
+        result = operand;
+        break;
+      case 1:
+        result = target + operand;
+        break;
+      case 2:
+        result = target - operand;
+        break;
+      case 3:
+        result = target * operand;
+        break;
+      case 4:
+        result = operand == 0 ? 0 : target / operand;
+        break;
+      default:
+        break;
     }
     g_ScriptVariables[n] = int16_t(uint16_t(uint64_t(result) & 0xFFFF));
   }
@@ -462,13 +474,26 @@ int OpVarCmp(CGameApp* app) {
     const int32_t operand = VarOperand(Word(app, 2), mode);
     int result = -1;
     switch (mode & 15) {
-      case 0: result = target == operand; break;
-      case 1: result = target != operand; break;
-      case 2: result = target > operand; break;
-      case 3: result = target < operand; break;
-      case 4: result = target >= operand; break;
-      case 5: result = target <= operand; break;
-      default: break;
+      case 0:
+        result = target == operand;
+        break;
+      case 1:
+        result = target != operand;
+        break;
+      case 2:
+        result = target > operand;
+        break;
+      case 3:
+        result = target < operand;
+        break;
+      case 4:
+        result = target >= operand;
+        break;
+      case 5:
+        result = target <= operand;
+        break;
+      default:
+        break;
     }
     if (result >= 0) app->story.conditionFlag = result;
   }
@@ -583,8 +608,8 @@ void ShowChoiceList(CGameApp* app) {
   for (int i = 0; i < count; ++i) {
     const int x = c.layout[0];
     const int y = ChoiceRowY(c, i);
-    app->MakePictureSprite(kSpriteChoiceFirst + 2 * i, kSlotMessageWindow, 0, 378, kChoiceRowWidth, kChoiceRowHeight,
-                           x, y, 0, 0, 12);
+    app->MakePictureSprite(kSpriteChoiceFirst + 2 * i, kSlotMessageWindow, 0, 378, kChoiceRowWidth, kChoiceRowHeight, x,
+                           y, 0, 0, 12);
     if (CSprite* plate = app->sprites[kSpriteChoiceFirst + 2 * i]) plate->SetLevel(128);
     if (app->textWindow && app->pictures[kSlotChoiceTexts])
       app->textWindow->DrawString(app->pictures[kSlotChoiceTexts], c.texts[i], kChoiceTextSize, 0, kWhite, 0, 32 * i,
@@ -667,8 +692,8 @@ int CGameApp::WaitTenths(int tenths, int skippable) {
   }
   if (NowMs() - story.waitStart >= DWORD(tenths) * 100u) return 1;
   if (tenths >= 256 || skippable) {
-    const int skip = input.tap || input.count[IN_KEY_C] || input.count[IN_RIGHT] || settings.skipRunning ||
-                     input.count[IN_LEFT];
+    const int skip =
+        input.tap || input.count[IN_KEY_C] || input.count[IN_RIGHT] || settings.skipRunning || input.count[IN_LEFT];
     if (skip) {
       input.tap = 0;
       input.count[IN_KEY_C] = input.count[IN_RIGHT] = 0;
@@ -695,16 +720,20 @@ int CGameApp::RunTransition(uint16_t operand, int* windowJustHidden) {
         if (*windowJustHidden) return 0;
       }
       return g_StoryCalls.fadeFromBlack(this, kTransitionMs);
-    case 3: return g_StoryCalls.whiteFlash(this, parameter);
-    case 4: return g_StoryCalls.shakeScreen(this, 0, 2);
-    case 6: return g_StoryCalls.shakeScreen(this, 1, 2);
+    case 3:
+      return g_StoryCalls.whiteFlash(this, parameter);
+    case 4:
+      return g_StoryCalls.shakeScreen(this, 0, 2);
+    case 6:
+      return g_StoryCalls.shakeScreen(this, 1, 2);
     case 13:
       if (first && message.windowShown) g_StoryCalls.showMessageWindow(this, 0);
       return g_StoryCalls.maskWipe(this, parameter, kTransitionMs);
     case 14:
       if (first && message.windowShown) g_StoryCalls.showMessageWindow(this, 0);
       return parameter == 5 ? g_StoryCalls.ruleTransition(this, 2, 2000) : 1;
-    default: return 1;
+    default:
+      return 1;
   }
 }
 

@@ -51,7 +51,7 @@ struct StoryState {
   int32_t readBlock;
   int32_t conditionFlag;
   uint16_t moveKind;
-  uint32_t waitStart;    // NowMs at the first frame of a timed wait
+  uint32_t waitStart;  // NowMs at the first frame of a timed wait
   ChoiceGroup choice;
 };
 

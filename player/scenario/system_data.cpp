@@ -54,9 +54,7 @@ ReadFlagRecord* SetReadFlag(CGameApp* app, const char* scriptName, int block) {
   return CSeenReadLists(&app->systemData).SetReadFlag(scriptName, block);
 }
 
-const SceneRecord* LookupSceneRecord(const char* scriptName) {
-  return LookupSceneRecord(g_SceneTable, scriptName);
-}
+const SceneRecord* LookupSceneRecord(const char* scriptName) { return LookupSceneRecord(g_SceneTable, scriptName); }
 
 int IsEventPictureName(const char* const* list, const char* name) {
   if (!list) return 0;

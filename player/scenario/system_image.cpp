@@ -19,13 +19,9 @@ struct FieldName {
   explicit FieldName(const char* name) { CopyName(text, name); }
 };
 
-uint32_t Link(const uint8_t* next) {
-  return GetLe32(next);
-}
+uint32_t Link(const uint8_t* next) { return GetLe32(next); }
 
-void SetLink(uint8_t* next, uint32_t value) {
-  PutLe32(next, value);
-}
+void SetLink(uint8_t* next, uint32_t value) { PutLe32(next, value); }
 
 bool BlockInRange(int block) { return block >= 0 && block < kReadBlockCount; }
 
@@ -132,9 +128,7 @@ std::vector<uint8_t> BuildSystemImage(const int16_t* persistent, const CSeenRead
     out.insert(out.end(), staging.begin(), staging.end());
     staging.clear();
   };
-  auto stageName = [&](const char* name) {
-    staging.insert(staging.end(), name, name + StrLength(name) + 1);
-  };
+  auto stageName = [&](const char* name) { staging.insert(staging.end(), name, name + StrLength(name) + 1); };
   for (int list = 0; list < 2; ++list) {
     uint32_t count = 0;
     for (const SeenNameNode* n = lists.FirstSeen(list); n; n = lists.NextSeen(n), ++count) stageName(n->name);

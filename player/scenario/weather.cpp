@@ -30,12 +30,18 @@ const ParticleLook& PetalLook(int sizeClass, bool mixed) {
 
 const char* CWeather::PictureName(int kind) {
   switch (kind) {
-    case WEATHER_PETALS: return "AdvData\\grp\\system\\sacra01.ZEV";
-    case WEATHER_SNOW: return "AdvData\\grp\\system\\yuki01.ZEV";
-    case WEATHER_PETALS_2: return "AdvData\\grp\\system\\sacra02.ZEV";
-    case WEATHER_PETALS_SNOW: return "AdvData\\grp\\system\\saku_yuki01.ZEV";
-    case WEATHER_PETALS_SNOW_2: return "AdvData\\grp\\system\\saku_yuki02.ZEV";
-    default: return nullptr;
+    case WEATHER_PETALS:
+      return "AdvData\\grp\\system\\sacra01.ZEV";
+    case WEATHER_SNOW:
+      return "AdvData\\grp\\system\\yuki01.ZEV";
+    case WEATHER_PETALS_2:
+      return "AdvData\\grp\\system\\sacra02.ZEV";
+    case WEATHER_PETALS_SNOW:
+      return "AdvData\\grp\\system\\saku_yuki01.ZEV";
+    case WEATHER_PETALS_SNOW_2:
+      return "AdvData\\grp\\system\\saku_yuki02.ZEV";
+    default:
+      return nullptr;
   }
 }
 
@@ -106,11 +112,18 @@ void CWeather::StepParticles() {
 void CWeather::Spawn() {
   switch (w_.kind) {
     case WEATHER_PETALS:
-    case WEATHER_PETALS_2: SpawnPetal(); break;
-    case WEATHER_SNOW: SpawnSnowflake(); break;
+    case WEATHER_PETALS_2:
+      SpawnPetal();
+      break;
+    case WEATHER_SNOW:
+      SpawnSnowflake();
+      break;
     case WEATHER_PETALS_SNOW:
-    case WEATHER_PETALS_SNOW_2: SpawnPetalOrSnow(); break;
-    default: break;
+    case WEATHER_PETALS_SNOW_2:
+      SpawnPetalOrSnow();
+      break;
+    default:
+      break;
   }
 }
 
@@ -165,7 +178,7 @@ void CWeather::SpawnPetal() {
   p.fallSpeed = (CeRand() % 3 + 2) * (p.sizeClass + 1);
   p.swayRadius = (CeRand() % 3) * 15360 + 28672;
   stage_->MakeSprite(kFirstParticleSprite + k, kWeatherPictureSlot, PetalLook(p.sizeClass, false), p.x / kFixed,
-                    p.y / kFixed);
+                     p.y / kFixed);
 }
 
 void CWeather::SpawnSnowflake() {
@@ -193,7 +206,7 @@ void CWeather::SpawnPetalOrSnow() {
     p.swayRadius = (CeRand() % 3) * 5120 + 14336;
   }
   stage_->MakeSprite(kFirstParticleSprite + k, kWeatherPictureSlot,
-                    p.type == 1 ? kSnowMixed : PetalLook(p.sizeClass, true), p.x / kFixed, p.y / kFixed);
+                     p.type == 1 ? kSnowMixed : PetalLook(p.sizeClass, true), p.x / kFixed, p.y / kFixed);
 }
 
 namespace {
@@ -211,8 +224,8 @@ class GameWeatherStage : public WeatherStage {
     if (!sprite) return;
     sprite->SetLevel(kParticleLevel);
     for (int c = 0; c < look.cellCount; ++c)
-      app_->SetSpriteCell(n, c, (c + 1) % look.cellCount, look.cellMs, pictureSlot, c * 32, look.cellY,
-                          look.cellWidth, look.cellHeight, look.offsetX, look.offsetY, 0);
+      app_->SetSpriteCell(n, c, (c + 1) % look.cellCount, look.cellMs, pictureSlot, c * 32, look.cellY, look.cellWidth,
+                          look.cellHeight, look.offsetX, look.offsetY, 0);
     sprite->StartCellAnimation(0);
   }
   void MoveSprite(int n, int x, int y) override {

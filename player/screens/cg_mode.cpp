@@ -43,8 +43,8 @@ const ItemCells kButtons[3] = {
     {13, kChipSlot, 184, 0, 72, 40, 184, 40, 72, 40},
     {11, kChipSlot, 0, 0, 112, 32, 0, 32, 112, 32},
 };
-const HitBox kButtonBoxes[3] = {{268, 468, 72, 40, kItemPrevious}, {378, 468, 72, 40, kItemNext},
-                                {610, 542, 112, 32, kItemBack}};
+const HitBox kButtonBoxes[3] = {
+    {268, 468, 72, 40, kItemPrevious}, {378, 468, 72, 40, kItemNext}, {610, 542, 112, 32, kItemBack}};
 
 // Tab buttons: source y and position y of tab i (x 78); source x by form.
 const int16_t kTabSourceY[kTabs] = {169, 202, 235, 268, 301, 334, 400, 367};
@@ -71,8 +71,10 @@ void ShowThumbnail(CGameApp* app, int k, int highlighted) {
 }
 
 void ShowItem(CGameApp* app, int item, int highlighted) {
-  if (item >= 0 && item < kPlaces) ShowThumbnail(app, item, highlighted);
-  else if (item >= kItemFirstTab && item < kItemFirstTab + kTabs) ShowTabButton(app, item - kItemFirstTab, highlighted);
+  if (item >= 0 && item < kPlaces)
+    ShowThumbnail(app, item, highlighted);
+  else if (item >= kItemFirstTab && item < kItemFirstTab + kTabs)
+    ShowTabButton(app, item - kItemFirstTab, highlighted);
   else if (item >= kItemPrevious && item <= kItemBack) {
     const ItemCells& b = kButtons[item - kItemPrevious];
     SetChipSource(app, b.sprite, b.picture, highlighted ? b.hx : b.sx, highlighted ? b.hy : b.sy, b.w, b.h);
@@ -198,11 +200,13 @@ void RunViewer(CGameApp* app) {
   }
   const int x = c.viewX, y = c.viewY;
   if (c.viewWidth > 800) {
-    if (in.count[IN_RIGHT] > 0) c.viewX = c.viewX - kScrollStep < 800 - c.viewWidth ? 800 - c.viewWidth : c.viewX - kScrollStep;
+    if (in.count[IN_RIGHT] > 0)
+      c.viewX = c.viewX - kScrollStep < 800 - c.viewWidth ? 800 - c.viewWidth : c.viewX - kScrollStep;
     if (in.count[IN_LEFT] > 0) c.viewX = c.viewX + kScrollStep > 0 ? 0 : c.viewX + kScrollStep;
   }
   if (c.viewHeight > 600) {
-    if (in.count[IN_DOWN] > 0) c.viewY = c.viewY - kScrollStep < 600 - c.viewHeight ? 600 - c.viewHeight : c.viewY - kScrollStep;
+    if (in.count[IN_DOWN] > 0)
+      c.viewY = c.viewY - kScrollStep < 600 - c.viewHeight ? 600 - c.viewHeight : c.viewY - kScrollStep;
     if (in.count[IN_UP] > 0) c.viewY = c.viewY + kScrollStep > 0 ? 0 : c.viewY + kScrollStep;
   }
   if (c.viewX != x || c.viewY != y) SetChipPosition(app, kViewSlot, c.viewX, c.viewY);
@@ -236,8 +240,8 @@ void CGameApp::BuildCgMode(int tab, int page) {
   MakeChip(this, 15, kChipSlot, (page + 1) * 16, 120, 16, 24, 332, 452, 22);
   MakeChip(this, 16, kChipSlot, t.pages * 16, 120, 16, 24, 368, 452, 22);
   for (int i = 0; i < kTabs; ++i)
-    MakeChip(this, TabSprite(i), kTabSlot, i == tab ? kTabCurrentX : kTabNormalX, kTabSourceY[i], 175, 31, 78,
-             TabY(i), 20);
+    MakeChip(this, TabSprite(i), kTabSlot, i == tab ? kTabCurrentX : kTabNormalX, kTabSourceY[i], 175, 31, 78, TabY(i),
+             20);
   c.groupCount = 0;
   for (CgPlace& p : c.places) p = {};
   for (int k = 0; k < wanted; ++k) {
@@ -265,13 +269,20 @@ int CGameApp::RunCgMode() {
       BuildCgMode(cgMode.tab, cgMode.page);
       phase = 1;
       break;
-    case 1: RunMenu(this); break;
-    case 20: ShowNextPicture(this); break;
-    case 21: RunViewer(this); break;
+    case 1:
+      RunMenu(this);
+      break;
+    case 20:
+      ShowNextPicture(this);
+      break;
+    case 21:
+      RunViewer(this);
+      break;
     case 50:
       ReturnToTitleMenu(this);
       break;
-    default: break;
+    default:
+      break;
   }
   return 1;
 }

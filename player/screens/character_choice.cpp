@@ -71,9 +71,7 @@ int RunChooser(CGameApp* app, const ChooserLayout& l, int32_t* selection) {
   return s;
 }
 
-void ShowMascotPortrait(CGameApp* app) {
-  SetChipSource(app, 201, 222, 104 * app->settings.mascotVoice, 0, 104, 104);
-}
+void ShowMascotPortrait(CGameApp* app) { SetChipSource(app, 201, 222, 104 * app->settings.mascotVoice, 0, 104, 104); }
 
 }  // namespace
 

@@ -18,8 +18,8 @@ struct ConfirmQuestion {
 const ConfirmQuestion kQuestions[] = {
     {120, "\x83\x5a\x81\x5b\x83\x75\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81\x48"},  // セーブしますか？
     {125, "\x83\x8d\x81\x5b\x83\x68\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81\x48"},  // ロードしますか？
-    {1, "\x96\xdf\x82\xe8\x82\xdc\x82\xb7\x82\xa9\x81\x48"},                  // 戻りますか？
-    {10, "\x8f\x49\x97\xb9\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81\x48"},          // 終了しますか？
+    {1, "\x96\xdf\x82\xe8\x82\xdc\x82\xb7\x82\xa9\x81\x48"},                    // 戻りますか？
+    {10, "\x8f\x49\x97\xb9\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81\x48"},           // 終了しますか？
 };
 
 constexpr int kConfirmPriority = 1;
@@ -82,8 +82,12 @@ void Answer(CGameApp* app) {
       app->BuildSaveLoadScreen(c.saveTargetPage);
       CloseConfirm(app, true);
       break;
-    case 1: LeaveForScene(app, 1, MODE_BACK_TO_TITLE); break;
-    case 125: LeaveForScene(app, 2, MODE_LOAD); break;
+    case 1:
+      LeaveForScene(app, 1, MODE_BACK_TO_TITLE);
+      break;
+    case 125:
+      LeaveForScene(app, 2, MODE_LOAD);
+      break;
     case 10:
       CloseConfirm(app, false);
       if (app->screen && app->screen->IsMoviePlaying()) app->screen->StopMovie(app->mixer);
@@ -92,7 +96,9 @@ void Answer(CGameApp* app) {
       app->gameMode = MODE_QUIT;
       app->phase = MODE_QUIT;
       break;
-    default: CloseConfirm(app, true); break;
+    default:
+      CloseConfirm(app, true);
+      break;
   }
 }
 

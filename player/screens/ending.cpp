@@ -47,8 +47,6 @@ int TakeSkip(CGameApp* app) {
   return skip;
 }
 
-
-
 void LoadRollPicture(CGameApp* app, int variant, int slot, int number) {
   char name[64];
   std::snprintf(name, sizeof name, kRollNames[variant], number);

@@ -23,9 +23,9 @@ struct InterviewEntry {
   const char* background;  // in "AdvData\grp\SYSTEM\"
 };
 const InterviewEntry kInterviewTable[kInterviews] = {
-    {"velmi.mp3", "interviewBG_vlm"}, {"dova.mp3", "interviewBG_dov"},  {"berisa.mp3", "interviewBG_brs"},
-    {"lupa.mp3", "interviewBG_lup"},  {"olwe.mp3", "interviewBG_olw"},  {"fenira.mp3", "interviewBG_fnr"},
-    {"wenra.mp3", "interviewBG_wnr"}, {"ruwa.mp3", "interviewBG_rwa"},  {"kalva.mp3", "interviewBG_kalv"},
+    {"velmi.mp3", "interviewBG_vlm"},  {"dova.mp3", "interviewBG_dov"}, {"berisa.mp3", "interviewBG_brs"},
+    {"lupa.mp3", "interviewBG_lup"},   {"olwe.mp3", "interviewBG_olw"}, {"fenira.mp3", "interviewBG_fnr"},
+    {"wenra.mp3", "interviewBG_wnr"},  {"ruwa.mp3", "interviewBG_rwa"}, {"kalva.mp3", "interviewBG_kalv"},
     {"hestri.mp3", "interviewBG_hsr"},
 };
 const char* const kPageBackground[2] = {"interviewBG_00", "interviewBG_01"};
@@ -152,11 +152,14 @@ int CGameApp::RunInterview() {
       Rebuild(this);
       phase = 1;
       break;
-    case 1: RunButtons(this); break;
+    case 1:
+      RunButtons(this);
+      break;
     case 50:
       ReturnToTitleMenu(this);
       break;
-    default: break;
+    default:
+      break;
   }
   return 1;
 }

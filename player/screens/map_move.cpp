@@ -19,11 +19,10 @@ constexpr int kVarOnMap = 1280, kVarPlace = 1290, kVarResult = 1300, kVarIsland 
 
 // Slots of the map: picture and sprite alike unless said.
 constexpr int kMapSlot = 28, kPlateSlot = 11, kAreaSlot = 12, kStopSlot = 13, kFirstChipSlot = 14;
-constexpr int kFirstFigureSprite = 10, kFirstSpotSprite = 16, kPlateSprite = 22, kPortraitSprite = 23,
-              kAreaSprite = 24;
+constexpr int kFirstFigureSprite = 10, kFirstSpotSprite = 16, kPlateSprite = 22, kPortraitSprite = 23, kAreaSprite = 24;
 constexpr int kFigureW = 168, kFigureH = 152, kHighlightRows = 762;
 
-const char* const kHeroineChips[kHeroines] = {"chip_velmi", "chip_dova", "chip_olwe",
+const char* const kHeroineChips[kHeroines] = {"chip_velmi",  "chip_dova", "chip_olwe",
                                               "chip_berisa", "chip_lupa", "chip_fenira"};
 // By map kind: the map, the name plates, the area highlights.
 const char* const kMapPictures[2][3] = {
@@ -50,10 +49,18 @@ struct AreaCell {
   int16_t sy, w, h, x, y;
 };
 const AreaCell kAreas[2][kDestinations] = {
-    {{113, 248, 143, 0, 137}, {993, 264, 263, 0, 225}, {417, 208, 151, 144, 217},
-     {0, 208, 112, 320, 0}, {257, 200, 159, 504, 209}, {753, 224, 239, 576, 249}},
-    {{80, 96, 88, 456, 368}, {257, 128, 79, 280, 353}, {168, 104, 88, 384, 304},
-     {337, 192, 127, 128, 289}, {0, 104, 80, 592, 168}, {464, 104, 72, 80, 217}},
+    {{113, 248, 143, 0, 137},
+     {993, 264, 263, 0, 225},
+     {417, 208, 151, 144, 217},
+     {0, 208, 112, 320, 0},
+     {257, 200, 159, 504, 209},
+     {753, 224, 239, 576, 249}},
+    {{80, 96, 88, 456, 368},
+     {257, 128, 79, 280, 353},
+     {168, 104, 88, 384, 304},
+     {337, 192, 127, 128, 289},
+     {0, 104, 80, 592, 168},
+     {464, 104, 72, 80, 217}},
 };
 
 // Figure frames: count and milliseconds each, by heroine.
@@ -94,7 +101,6 @@ void AnimateFigures(CGameApp* app) {
     ShowFigureFrame(app, d);
   }
 }
-
 
 void BuildMap(CGameApp* app) {
   MapState& m = app->map;
@@ -154,7 +160,6 @@ void Highlight(CGameApp* app, int destination) {
   const AreaCell& a = kAreas[m.kind][destination];
   MakeChip(app, kAreaSprite, kAreaSlot, 0, a.sy, a.w, a.h, a.x, a.y, 37);
 }
-
 
 int ChooseDestination(CGameApp* app) {
   MapState& m = app->map;
@@ -245,7 +250,8 @@ int CGameApp::RunMapMove() {
       BuildMap(this);
       phase = 2;
       break;
-    case 2: return ChooseDestination(this);
+    case 2:
+      return ChooseDestination(this);
     case 3:
       if (StepCurtain(this, map.fadeStart)) {
         CloseMap(this);
@@ -257,7 +263,8 @@ int CGameApp::RunMapMove() {
       gameMode = MODE_STORY;
       phase = 0;
       break;
-    default: break;
+    default:
+      break;
   }
   return 1;
 }
@@ -277,7 +284,8 @@ int CGameApp::RunAlarmChoice() {
       alarm.cursor = kCursorNone;
       phase = 1;
       return ChooseAlarm(this);
-    case 1: return ChooseAlarm(this);
+    case 1:
+      return ChooseAlarm(this);
     case 3:
       if (StepCurtain(this, alarm.fadeStart)) {
         ClearStage();
@@ -292,7 +300,8 @@ int CGameApp::RunAlarmChoice() {
       gameMode = MODE_STORY;
       phase = 0;
       break;
-    default: break;
+    default:
+      break;
   }
   return 1;
 }

@@ -46,9 +46,9 @@ const MusicPicture kPictures[4] = {
 // Buttons 16..22 in item order: normal and highlighted cells of the chip
 // picture.  The repeat button's normal cell is its "off" cell.
 const ItemCells kButtons[7] = {
-    {11, kChipSlot, 1, 1, 63, 23, 1, 25, 63, 23},        {12, kChipSlot, 65, 1, 63, 23, 65, 25, 63, 23},
-    {13, kChipSlot, 129, 1, 63, 23, 129, 25, 63, 23},    {14, kChipSlot, 193, 1, 63, 23, 193, 25, 63, 23},
-    {15, kChipSlot, 88, 216, 16, 16, 104, 216, 16, 16},  {16, kChipSlot, 88, 232, 16, 16, 104, 232, 16, 16},
+    {11, kChipSlot, 1, 1, 63, 23, 1, 25, 63, 23},          {12, kChipSlot, 65, 1, 63, 23, 65, 25, 63, 23},
+    {13, kChipSlot, 129, 1, 63, 23, 129, 25, 63, 23},      {14, kChipSlot, 193, 1, 63, 23, 193, 25, 63, 23},
+    {15, kChipSlot, 88, 216, 16, 16, 104, 216, 16, 16},    {16, kChipSlot, 88, 232, 16, 16, 104, 232, 16, 16},
     {17, kChipSlot, 137, 216, 112, 32, 137, 248, 112, 32},
 };
 const int16_t kButtonPlace[7][2] = {{452, 100}, {526, 100}, {600, 100}, {674, 100}, {743, 142}, {743, 484}, {610, 542}};
@@ -94,7 +94,6 @@ void ShowItem(CGameApp* app, int item, int highlighted) {
   if (item == ITEM_REPEAT && app->musicMode.repeat) sy = kRepeatOnY;
   SetChipSource(app, c.sprite, c.picture, highlighted ? c.hx : c.sx, sy, c.w, c.h);
 }
-
 
 void PlayTrack(CGameApp* app, int track) {
   MusicModeState& m = app->musicMode;
@@ -146,8 +145,11 @@ void Choose(CGameApp* app, int item) {
       app->BuildMusicMode(m.scroll, m.repeat);
       ShowItem(app, item, 1);
       break;
-    case ITEM_BACK: app->phase = 50; break;
-    default: break;
+    case ITEM_BACK:
+      app->phase = 50;
+      break;
+    default:
+      break;
   }
 }
 
@@ -198,12 +200,15 @@ int CGameApp::RunMusicMode() {
       BuildMusicMode(0, 0);
       phase = 1;
       break;
-    case 1: RunList(this); break;
+    case 1:
+      RunList(this);
+      break;
     case 50:
       ReturnToTitleMenu(this);
       PlayBgm(kTitleMusic);
       break;
-    default: break;
+    default:
+      break;
   }
   return 1;
 }

@@ -86,8 +86,10 @@ void MakePlates(CGameApp* app) {
 int NextAvailable(const ObakeState& o, int from, int dir) {
   int c = from;
   for (int step = 0; step < kPlaces; ++step) {
-    if (dir < 0) c = (c == kCursorNone || c == 0) ? kPlaces - 1 : c - 1;
-    else c = c == kCursorNone ? 0 : (c + 1) % kPlaces;
+    if (dir < 0)
+      c = (c == kCursorNone || c == 0) ? kPlaces - 1 : c - 1;
+    else
+      c = c == kCursorNone ? 0 : (c + 1) % kPlaces;
     if (o.available[c]) return c;
   }
   return kCursorNone;
@@ -107,8 +109,8 @@ void MakeSecondStep(CGameApp* app) {
   MakeChip(app, 11, kSecondStepSlot, 0, 0, 800, 240, 0, 164, 28);
   MakeChip(app, 12, kSecondStepSlot, 0, 240, 104, 24, kBackBox.x, kBackBox.y, 24);
   for (int i = 0; i < o.pictureCount; ++i)
-    MakeChip(app, 13 + i, kSecondStepSlot, kSpotPictureX[PictureSpot(o, i)], 264, kPictureW, kPictureH,
-             PictureX(o, i), kPictureY, 24);
+    MakeChip(app, 13 + i, kSecondStepSlot, kSpotPictureX[PictureSpot(o, i)], 264, kPictureW, kPictureH, PictureX(o, i),
+             kPictureY, 24);
 }
 
 void Build(CGameApp* app) {
@@ -228,8 +230,10 @@ int CGameApp::RunObakeGame() {
       Build(this);
       phase = 2;
       break;
-    case 2: return ChoosePlace(this);
-    case 3: return ConfirmPlace(this);
+    case 2:
+      return ChoosePlace(this);
+    case 3:
+      return ConfirmPlace(this);
     case 4:
       if (StepCurtain(this, obake.fadeStart)) {
         ClearStage();
@@ -240,8 +244,11 @@ int CGameApp::RunObakeGame() {
         phase = 5;
       }
       break;
-    case 5: StartVisit(this); break;
-    default: break;
+    case 5:
+      StartVisit(this);
+      break;
+    default:
+      break;
   }
   return 1;
 }

@@ -48,12 +48,44 @@ const OptionHandlerEntry kOptions[] = {
 };
 
 enum OptionIndex {
-  kSetTitleImageMode, kSetMapAnimeUse, kSetMannerFullCut, kSetSaveMascotIcon, kSetMascotVoice, kSetWinTransparency,
-  kSetTransMode, kSetTextCutMode, kSetSacraMode, kSetSoundQuality, kSetOggUseLevel, kSetVoiceCutMode, kSetVgaQuality,
-  kSetEffectUse, kSetMusicPlay, kSetVoicePlay, kSetSePlay, kSetMessageShadow, kSetMasterVolume, kSetMusicVolume,
-  kSetVoiceVolume, kSetSeVolume, kSetMovieVolume, kSetDispFreeMode, kSetMannerVoiceCut, kSetVoiceAutoLock,
-  kSetAntialiasLevel, kSetMessageSpeed, kSetMessageAuto, kSetMessageAutoBase, kSetMessageAutoOne, kSetLockSkip,
-  kSetKeyDoubleClick, kSetCenterKeyAction, kSetCursorMode, kSetMessageLogStart, kSetReadSkip, kOptionCount
+  kSetTitleImageMode,
+  kSetMapAnimeUse,
+  kSetMannerFullCut,
+  kSetSaveMascotIcon,
+  kSetMascotVoice,
+  kSetWinTransparency,
+  kSetTransMode,
+  kSetTextCutMode,
+  kSetSacraMode,
+  kSetSoundQuality,
+  kSetOggUseLevel,
+  kSetVoiceCutMode,
+  kSetVgaQuality,
+  kSetEffectUse,
+  kSetMusicPlay,
+  kSetVoicePlay,
+  kSetSePlay,
+  kSetMessageShadow,
+  kSetMasterVolume,
+  kSetMusicVolume,
+  kSetVoiceVolume,
+  kSetSeVolume,
+  kSetMovieVolume,
+  kSetDispFreeMode,
+  kSetMannerVoiceCut,
+  kSetVoiceAutoLock,
+  kSetAntialiasLevel,
+  kSetMessageSpeed,
+  kSetMessageAuto,
+  kSetMessageAutoBase,
+  kSetMessageAutoOne,
+  kSetLockSkip,
+  kSetKeyDoubleClick,
+  kSetCenterKeyAction,
+  kSetCursorMode,
+  kSetMessageLogStart,
+  kSetReadSkip,
+  kOptionCount
 };
 static_assert(kOptionCount == std::size(kOptions), "one index per handler");
 
@@ -70,10 +102,14 @@ const OptionHandlerEntry* OptionHandlerTable(int* count) {
 
 int OptionPosition(const OptionHandlerEntry& e, int value) {
   switch (e.kind) {
-    case OPTION_SWITCH: return 0;
-    case OPTION_VOLUME: return value >= 10 && value <= 100 && value % 10 == 0 ? (100 - value) / 10 : -1;
-    case OPTION_TRANSPARENCY: return value >= 0 && value <= 10 ? 10 - value : -1;
-    default: return value >= 0 && value < e.items ? value : -1;
+    case OPTION_SWITCH:
+      return 0;
+    case OPTION_VOLUME:
+      return value >= 10 && value <= 100 && value % 10 == 0 ? (100 - value) / 10 : -1;
+    case OPTION_TRANSPARENCY:
+      return value >= 0 && value <= 10 ? 10 - value : -1;
+    default:
+      return value >= 0 && value < e.items ? value : -1;
   }
 }
 

@@ -444,8 +444,10 @@ int CPopupMenu::Close() {
 void CPopupMenu::ClearUnder() {
   // Without a saved copy the page left behind is cleared, so that none of
   // its rows stays beside the new page.
-  if (savedScreen) RestoreScreen();
-  else Fill(0, 0, width, height, kMenuBlack);
+  if (savedScreen)
+    RestoreScreen();
+  else
+    Fill(0, 0, width, height, kMenuBlack);
 }
 
 void CPopupMenu::MoveCursor(int backward) {

@@ -112,7 +112,7 @@ class CPopupMenu {
   int32_t cursor = -1;  // highlighted item of the current page, -1 none
   int32_t width = 0;    // of the drawn menu, in pixels
   int32_t height = 0;
-  int32_t depth = 0;    // submenus entered
+  int32_t depth = 0;  // submenus entered
   int32_t indexStack[kMenuDepth] = {};
   char titles[kMenuDepth][kMenuTitleSize] = {};
   CGlyphWriter* glyphs = nullptr;

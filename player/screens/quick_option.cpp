@@ -24,8 +24,13 @@ const ChipLayout kItemChips[kItems] = {
 };
 // A press outside the box is 7; inside, nothing unless an item holds it.
 const HitBox kBoxes[kItems + 1] = {
-    {576, 32, 192, 264, kCursorNone}, {612, 77, 120, 24, 0}, {636, 107, 72, 24, 1}, {636, 137, 72, 24, 2},
-    {628, 167, 88, 24, 3},            {636, 197, 72, 24, 4}, {628, 227, 88, 24, 5},
+    {576, 32, 192, 264, kCursorNone},
+    {612, 77, 120, 24, 0},
+    {636, 107, 72, 24, 1},
+    {636, 137, 72, 24, 2},
+    {628, 167, 88, 24, 3},
+    {636, 197, 72, 24, 4},
+    {628, 227, 88, 24, 5},
 };
 // Modes whose scene has a story date.
 const int kDatedModes[] = {MODE_STORY, MODE_MAP, MODE_ALARM, MODE_MINIGAME};
@@ -92,8 +97,7 @@ int CGameApp::RunQuickOption() {
   const int start = q.cursor;
   int cursor = start;
   if (TakeFreshPress(in, IN_UP)) cursor = (cursor == 0 || cursor == kOutside || cursor == kCursorNone) ? 5 : cursor - 1;
-  if (TakeFreshPress(in, IN_DOWN))
-    cursor = (cursor == kOutside || cursor == kCursorNone) ? 0 : (cursor + 1) % kItems;
+  if (TakeFreshPress(in, IN_DOWN)) cursor = (cursor == kOutside || cursor == kCursorNone) ? 0 : (cursor + 1) % kItems;
   if (in->tap) cursor = PickHitBox(this, kBoxes, kItems + 1, kOutside);
   if (cursor != q.cursor) {
     SetItemCell(this, q.cursor, 0);
@@ -102,13 +106,24 @@ int CGameApp::RunQuickOption() {
   }
   if (TakeChoice(in) && q.cursor == start) {
     switch (q.cursor) {
-      case 1: OpenSaveLoad(0); break;
-      case 2: OpenSaveLoad(1); break;
-      case 3: OpenSystemConfig(); break;
-      case 4: OpenConfirm(1); break;
+      case 1:
+        OpenSaveLoad(0);
+        break;
+      case 2:
+        OpenSaveLoad(1);
+        break;
+      case 3:
+        OpenSystemConfig();
+        break;
+      case 4:
+        OpenConfirm(1);
+        break;
       case 5:
-      case kOutside: CloseQuickOption(this); return 1;
-      default: break;
+      case kOutside:
+        CloseQuickOption(this);
+        return 1;
+      default:
+        break;
     }
   }
   if (gameMode == MODE_QUICK_OPTION) StepOverlayWeather(this);

@@ -107,8 +107,8 @@ int ShowSaveRow(CGameApp* app, int row, int slot) {
   if (scene) CopyField(title, scene->title, sizeof scene->title);
   char time[64];
   FormatStringN(time, sizeof time, "%z4\x94\x4e%d2\x8c\x8e%d2\x93\xfa %d2\x8e\x9e%d2\x95\xaa",  // 年 月 日 時 分
-                2000 + int(stamp >> 25), int((stamp >> 21) & 0xF), int((stamp >> 16) & 0x1F),
-                int((stamp >> 11) & 0x1F), int((stamp >> 5) & 0x3F));
+                2000 + int(stamp >> 25), int((stamp >> 21) & 0xF), int((stamp >> 16) & 0x1F), int((stamp >> 11) & 0x1F),
+                int((stamp >> 5) & 0x3F));
   char date[32];
   if (scene && scene->month != 0)
     FormatStringN(date, sizeof date, "%z2\x8c\x8e%z2\x93\xfa", int(scene->month), int(scene->day));
@@ -216,7 +216,8 @@ void CGameApp::BuildSaveLoadScreen(int page) {
   MakeChip(this, kTextSprite, kTextLayer, 0, 0, 800, 600, 0, 0, kPriority);
   for (const ChipLayout& c : kCounter) MakeChip(this, c);
   const int shown = s.page + 1;
-  if (shown >= 10) MakeChip(this, kTensSprite, kButtonsPicture, 16 * (shown / 10) + 1, 120, 16, 24, kTensX, kDigitY, kPriority);
+  if (shown >= 10)
+    MakeChip(this, kTensSprite, kButtonsPicture, 16 * (shown / 10) + 1, 120, 16, 24, kTensX, kDigitY, kPriority);
   MakeChip(this, kUnitsSprite, kButtonsPicture, 16 * (shown % 10) + 1, 120, 16, 24, kUnitsX, kDigitY, kPriority);
   for (int i = 0; i < 3; ++i) {
     const ItemCells& b = kButtons[i];
@@ -224,8 +225,8 @@ void CGameApp::BuildSaveLoadScreen(int page) {
              kButtonPosition[i][1], kPriority);
   }
   for (int r = 0; r < kRows; ++r)
-    MakeChip(this, kFirstFrameSprite + r, kFrames, 0, 72 * FrameCell(s.page, r, s.direction) + 1, kRowWidth,
-             kRowHeight, kRowX, kRowY + kRowStep * r, kPriority);
+    MakeChip(this, kFirstFrameSprite + r, kFrames, 0, 72 * FrameCell(s.page, r, s.direction) + 1, kRowWidth, kRowHeight,
+             kRowX, kRowY + kRowStep * r, kPriority);
   for (int r = 0; r < kRows; ++r) {
     const int used = ShowSaveRow(this, r, RowSlot(this, s.page, r));
     // Page 0's newest rows are shown when saving but cannot be chosen.

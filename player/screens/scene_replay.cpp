@@ -48,8 +48,8 @@ const ItemCells kButtons[3] = {
     {13, kChipSlot, 184, 0, 72, 40, 184, 40, 72, 40},
     {11, kChipSlot, 0, 0, 112, 32, 0, 33, 112, 31},
 };
-const HitBox kButtonBoxes[3] = {{245, 467, 72, 40, kItemPrevious}, {354, 467, 72, 40, kItemNext},
-                                {610, 542, 112, 32, kItemBack}};
+const HitBox kButtonBoxes[3] = {
+    {245, 467, 72, 40, kItemPrevious}, {354, 467, 72, 40, kItemNext}, {610, 542, 112, 32, kItemBack}};
 
 int EntryX(int i) { return 250 + 258 * (i % 2); }
 int EntryY(int i) { return 115 + 80 * (i / 2); }
@@ -71,8 +71,8 @@ void ShowItem(CGameApp* app, int item, int highlighted) {
     SetChipSource(app, 20 + i, kTabSlot, highlighted || i == s.tab ? 177 : 1, 169 + 33 * i, 175, 31);
   } else if (item >= kItemPrevious && item <= kItemBack) {
     const ItemCells& b = kButtons[item - kItemPrevious];
-    SetChipSource(app, b.sprite, b.picture, highlighted ? b.hx : b.sx, highlighted ? b.hy : b.sy, highlighted ? b.hw : b.w,
-                  highlighted ? b.hh : b.h);
+    SetChipSource(app, b.sprite, b.picture, highlighted ? b.hx : b.sx, highlighted ? b.hy : b.sy,
+                  highlighted ? b.hw : b.w, highlighted ? b.hh : b.h);
   }
 }
 
@@ -91,8 +91,7 @@ void FillEntries(CGameApp* app) {
     const SceneRecord& r = g_SceneTable[s.firstRecord + i];
     s.shown[i] = SeenListHas(app, kSeenListB, r.scriptName);
     if (s.shown[i]) {
-      MakeChip(app, 80 + i, kPageSlot, (i % 2) * 64, (i / 2) * 48, 64, 48, 254 + 258 * (i % 2), 119 + 80 * (i / 2),
-               24);
+      MakeChip(app, 80 + i, kPageSlot, (i % 2) * 64, (i / 2) * 48, 64, 48, 254 + 258 * (i % 2), 119 + 80 * (i / 2), 24);
       CPicture* layer = app->pictures[kTextSlot];
       if (app->textWindow && layer) {
         const int x = 330 + 258 * (i % 2), y = 122 + 80 * (i / 2);
@@ -201,7 +200,9 @@ int CGameApp::RunSceneReplay() {
       BuildSceneReplay(s.tab, s.page);
       phase = 1;
       break;
-    case 1: RunMenu(this); break;
+    case 1:
+      RunMenu(this);
+      break;
     case 10:
       ReleaseTextWindow();
       DeleteAllSprites();
@@ -236,7 +237,8 @@ int CGameApp::RunSceneReplay() {
       ReleaseTextWindow();
       ReturnToTitleMenu(this);
       break;
-    default: break;
+    default:
+      break;
   }
   return 1;
 }

@@ -85,7 +85,7 @@ int TransitionGone(CGameApp* app, uint32_t since);
 // highlighted cell: the old item back to normal, the new one highlighted.
 struct ItemCells {
   int16_t sprite, picture;
-  int16_t sx, sy, w, h;     // normal cell
-  int16_t hx, hy, hw, hh;   // highlighted cell
+  int16_t sx, sy, w, h;    // normal cell
+  int16_t hx, hy, hw, hh;  // highlighted cell
 };
 void SwapHighlight(CGameApp* app, const ItemCells* items, int count, int oldCursor, int newCursor);

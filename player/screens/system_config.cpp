@@ -65,10 +65,14 @@ const HitBox kItemBoxes[4] = {
 
 int SliderLength(const GameSettings& s, int slider) {
   switch (slider) {
-    case MUSIC: return int(uint32_t(s.musicVolume) * kSliderLength / 100);
-    case VOICE: return int(uint32_t(s.voiceVolume) * kSliderLength / 100);
-    case SE: return int(uint32_t(s.seVolume) * kSliderLength / 100);
-    default: return int(uint32_t(s.windowTrans) * kSliderLength / 10);
+    case MUSIC:
+      return int(uint32_t(s.musicVolume) * kSliderLength / 100);
+    case VOICE:
+      return int(uint32_t(s.voiceVolume) * kSliderLength / 100);
+    case SE:
+      return int(uint32_t(s.seVolume) * kSliderLength / 100);
+    default:
+      return int(uint32_t(s.windowTrans) * kSliderLength / 10);
   }
 }
 

@@ -33,12 +33,12 @@ constexpr int kItemPriority = 32;
 
 // Main menu in key order; the second start is drawn above quit.
 const TitleItem kMainFive[5] = {
-    {11, 0, 128, 336, 180}, {12, 40, 104, 348, 230}, {13, 80, 128, 336, 280}, {14, 120, 144, 326, 330},
-    {15, 200, 184, 308, 380},
+    {11, 0, 128, 336, 180},   {12, 40, 104, 348, 230},  {13, 80, 128, 336, 280},
+    {14, 120, 144, 326, 330}, {15, 200, 184, 308, 380},
 };
 const TitleItem kMainSix[6] = {
-    {11, 0, 128, 336, 220},   {12, 40, 104, 348, 270}, {13, 80, 128, 336, 320}, {14, 120, 144, 326, 370},
-    {15, 200, 184, 308, 470}, {16, 160, 96, 352, 420},
+    {11, 0, 128, 336, 220},   {12, 40, 104, 348, 270},  {13, 80, 128, 336, 320},
+    {14, 120, 144, 326, 370}, {15, 200, 184, 308, 470}, {16, 160, 96, 352, 420},
 };
 const TitleItem kExtras[4] = {
     {11, 240, 168, 316, 204}, {12, 280, 256, 272, 256}, {13, 320, 224, 288, 304}, {14, 360, 192, 304, 356}};
@@ -125,13 +125,29 @@ int ProgressFlag(int n) { return g_ScriptVariables[100 * 256 + n] != 0; }
 
 void ChooseMainItem(CGameApp* app, int item) {
   switch (item) {
-    case 0: app->phase = 13; break;
-    case 1: Voice(app, 5); app->OpenSaveLoad(1); break;
-    case 2: Voice(app, 6); ShowMenuLevel(app, 1); break;
-    case 3: Voice(app, 10); app->OpenSystemConfig(); break;
-    case 4: app->OpenConfirm(10); break;
-    case 5: app->phase = 30; break;
-    default: break;
+    case 0:
+      app->phase = 13;
+      break;
+    case 1:
+      Voice(app, 5);
+      app->OpenSaveLoad(1);
+      break;
+    case 2:
+      Voice(app, 6);
+      ShowMenuLevel(app, 1);
+      break;
+    case 3:
+      Voice(app, 10);
+      app->OpenSystemConfig();
+      break;
+    case 4:
+      app->OpenConfirm(10);
+      break;
+    case 5:
+      app->phase = 30;
+      break;
+    default:
+      break;
   }
 }
 
@@ -154,15 +170,13 @@ void RunTitleMenu(CGameApp* app) {
   if (TakeFreshPress(in, IN_UP))
     t.cursor = (start == 0 || start == kSubmenuOutside || start >= kCursorNone) ? t.itemCount - 1 : start - 1;
   if (TakeFreshPress(in, IN_DOWN))
-    t.cursor = (t.cursor == kSubmenuOutside || t.cursor >= kCursorNone || t.itemCount <= 0)
-                   ? 0
-                   : (t.cursor + 1) % t.itemCount;
+    t.cursor =
+        (t.cursor == kSubmenuOutside || t.cursor >= kCursorNone || t.itemCount <= 0) ? 0 : (t.cursor + 1) % t.itemCount;
   if (in->tap) {
     const TitleItem* items = TitleItems(t.menuLevel, t.extrasLevel);
     HitBox boxes[6];
     const int n = t.itemCount < 6 ? t.itemCount : 6;
-    for (int i = 0; i < n; ++i)
-      boxes[i] = {items[i].x, items[i].y, int16_t(items[i].width), kItemHeight, int16_t(i)};
+    for (int i = 0; i < n; ++i) boxes[i] = {items[i].x, items[i].y, int16_t(items[i].width), kItemHeight, int16_t(i)};
     t.cursor = PickHitBox(app, boxes, n, t.menuLevel == 1 ? kSubmenuOutside : kCursorNone);
   }
   if (t.cursor != t.previousCursor) {
@@ -345,19 +359,33 @@ int CGameApp::RunTitle() {
       ShowMenuPictures(this);
       phase = 12;
       break;
-    case 12: RunTitleMenu(this); break;
-    case 13: BeginStart(this, 14, 4); break;
-    case 14: WaitStartTransition(this, 15); break;
+    case 12:
+      RunTitleMenu(this);
+      break;
+    case 13:
+      BeginStart(this, 14, 4);
+      break;
+    case 14:
+      WaitStartTransition(this, 15);
+      break;
     case 15:
       if (elapsed >= 500) phase = 17;
       break;
-    case 17: StartStory(this, "fst_1216_a1_cmn"); break;
-    case 30: BeginStart(this, 31, 11); break;
-    case 31: WaitStartTransition(this, 32); break;
+    case 17:
+      StartStory(this, "fst_1216_a1_cmn");
+      break;
+    case 30:
+      BeginStart(this, 31, 11);
+      break;
+    case 31:
+      WaitStartTransition(this, 32);
+      break;
     case 32:
       if (elapsed >= 500) phase = 33;
       break;
-    case 33: StartStory(this, "0ind_1216_a1_hsr"); break;
+    case 33:
+      StartStory(this, "0ind_1216_a1_hsr");
+      break;
     case 50:
     case 51:
     case 52:
@@ -372,7 +400,8 @@ int CGameApp::RunTitle() {
       phase = 12;
       BuildMessageWindow();
       break;
-    default: break;
+    default:
+      break;
   }
   return 1;
 }

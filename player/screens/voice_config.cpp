@@ -96,8 +96,7 @@ int CGameApp::RunVoiceConfig() {
   if (TakeFreshPress(in, IN_DOWN)) cursor = cursor == kNone ? 0 : (cursor + 1) % kItems;
   if (in->tap) {
     HitBox boxes[kItems];
-    for (int k = 0; k < kCharacters; ++k)
-      boxes[k] = {int16_t(CellX(k)), int16_t(CellY(k)), kCellWidth, 72, int16_t(k)};
+    for (int k = 0; k < kCharacters; ++k) boxes[k] = {int16_t(CellX(k)), int16_t(CellY(k)), kCellWidth, 72, int16_t(k)};
     for (int i = 0; i < 3; ++i) boxes[kCharacters + i] = {kButtonX, kButtonY[i], 176, 32, int16_t(kAllOn + i)};
     cursor = PickHitBox(this, boxes, kItems, kNone);
   }

@@ -62,7 +62,6 @@ std::vector<BYTE> ReadFile(const std::string& path) {
   return std::vector<BYTE>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-
 struct Entry {
   std::string name;
   uint32_t stored, unpacked, method;
@@ -100,7 +99,8 @@ std::string FileNameOf(const std::string& path) {
 bool EndsWithNoCase(const std::string& s, const std::string& tail) {
   if (s.size() < tail.size()) return false;
   for (size_t i = 0; i < tail.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(s[s.size() - tail.size() + i])) != std::tolower(static_cast<unsigned char>(tail[i])))
+    if (std::tolower(static_cast<unsigned char>(s[s.size() - tail.size() + i])) !=
+        std::tolower(static_cast<unsigned char>(tail[i])))
       return false;
   }
   return true;
@@ -111,8 +111,8 @@ enum class Road { Alpha32, Trim, KeyedToAlpha, Keyed24 };
 // The road each sample picture must take, by name.
 Road RoadOf(const std::string& name) {
   static const std::map<std::string, Road> roads = {
-      {"face_alpha.zev", Road::Alpha32}, {"RainChip.ZEV", Road::Alpha32}, {"bst_girl.zev", Road::Trim},
-      {"sam_icon.zev", Road::KeyedToAlpha}, {"SAM_lz.zev", Road::KeyedToAlpha}, {"eff.ZEV", Road::KeyedToAlpha},
+      {"face_alpha.zev", Road::Alpha32},        {"RainChip.ZEV", Road::Alpha32},    {"bst_girl.zev", Road::Trim},
+      {"sam_icon.zev", Road::KeyedToAlpha},     {"SAM_lz.zev", Road::KeyedToAlpha}, {"eff.ZEV", Road::KeyedToAlpha},
       {"common_chip00.ZEV", Road::KeyedToAlpha}};
   const auto it = roads.find(name);
   return it == roads.end() ? Road::Keyed24 : it->second;
@@ -168,9 +168,8 @@ inline void Expand565(WORD v, int* r, int* g, int* b) {
 // Whether the re-coder's JPEG of a scaled bitmap fits its 3 x w x h bytes.
 bool JpegFits(const std::vector<BYTE>& bmp) {
   const int w = ctest::BitmapWidth(bmp.data()), h = ctest::BitmapHeight(bmp.data());
-  const std::vector<BYTE> top = ctest::MakeBitmap(w, h, 24, [&](int x, int y, BYTE* p) {
-    std::memcpy(p, ctest::BitmapPixel(bmp, x, h - 1 - y), 3);
-  });
+  const std::vector<BYTE> top = ctest::MakeBitmap(
+      w, h, 24, [&](int x, int y, BYTE* p) { std::memcpy(p, ctest::BitmapPixel(bmp, x, h - 1 - y), 3); });
   DWORD n = 0;
   BYTE* jpeg = EncodeJpegInMemory(top.data(), &n, 90);
   if (jpeg) LocalFree(jpeg);
@@ -265,7 +264,8 @@ TEST_F(ConversionRun, PackHoldsEveryItemAndReadsBack) {
     EXPECT_EQ(names, expectedNames);
 
     for (const vtools::SampleFile& row : table) {
-      if (!expectedNames.count(row.path) && !expectedNames.count(row.path.substr(0, row.path.rfind('.')) + ".rbp")) continue;
+      if (!expectedNames.count(row.path) && !expectedNames.count(row.path.substr(0, row.path.rfind('.')) + ".rbp"))
+        continue;
       SCOPED_TRACE(row.path);
       const std::vector<BYTE> source = row.make();
       if (!EndsWithNoCase(row.path, ".zev")) {
@@ -305,7 +305,8 @@ TEST_F(ConversionRun, PackHoldsEveryItemAndReadsBack) {
         EXPECT_LT(f.meanError, 20.0);
         if (alpha) {
           std::vector<BYTE> plane(static_cast<size_t>(w) * hh);
-          ASSERT_EQ(LzssDecode(plane.data(), picture.data() + 36 + h.jbp1Length, static_cast<DWORD>(plane.size()), h.alphaLength),
+          ASSERT_EQ(LzssDecode(plane.data(), picture.data() + 36 + h.jbp1Length, static_cast<DWORD>(plane.size()),
+                               h.alphaLength),
                     static_cast<int>(plane.size()));
           for (int y = 0; y < hh; ++y) {
             for (int x = 0; x < w; ++x) {

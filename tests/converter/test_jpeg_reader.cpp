@@ -77,18 +77,18 @@ TEST(BaselineJpegReader, AgreesWithLibjpegTurboOnAMatrix) {
   const Size sizes[] = {{1, 1}, {8, 8}, {17, 17}, {33, 31}, {320, 240}, {641, 481}};
   const char* kinds[] = {"flat", "gradient", "checker", "noise", "photo"};
   std::vector<ctest::LibjpegOptions> options(6);
-  options[0].quality = 75;                                   // 4:2:0
+  options[0].quality = 75;                                           // 4:2:0
   options[1].quality = 90, options[1].hSamp = options[1].vSamp = 1;  // 4:4:4
-  options[2].quality = 50, options[2].vSamp = 1;             // 4:2:2
-  options[3].quality = 100, options[3].restartInterval = 3;  // restart markers
-  options[4].quality = 1, options[4].optimize = true;        // large quantisers, own tables
+  options[2].quality = 50, options[2].vSamp = 1;                     // 4:2:2
+  options[3].quality = 100, options[3].restartInterval = 3;          // restart markers
+  options[4].quality = 1, options[4].optimize = true;                // large quantisers, own tables
   options[5].quality = 80, options[5].restartRows = 1, options[5].comment = "a comment";
   int n = 0;
   for (const Size& s : sizes) {
     for (const char* kind : kinds) {
       const ctest::LibjpegOptions& o = options[n++ % options.size()];
-      SCOPED_TRACE(testing::Message() << s.w << "x" << s.h << " " << kind << " q" << o.quality << " " << o.hSamp
-                                      << "x" << o.vSamp << " rst " << o.restartInterval << "/" << o.restartRows);
+      SCOPED_TRACE(testing::Message() << s.w << "x" << s.h << " " << kind << " q" << o.quality << " " << o.hSamp << "x"
+                                      << o.vSamp << " rst " << o.restartInterval << "/" << o.restartRows);
       const std::vector<BYTE> jpeg = ctest::LibjpegCompress(ctest::MakeRgb(s.w, s.h, kind, n), s.w, s.h, o);
       CBaselineJpegReader reader;
       ASSERT_TRUE(ReadWithOurs(jpeg, &reader));
@@ -115,8 +115,8 @@ TEST(BaselineJpegReader, SkipsThumbnailsAndKeepsStuffedBytes) {
   EXPECT_EQ(reader.BlocksPerMcu(), 6);
   // Quantisation tables come out in zigzag order, as stored.
   const ctest::JpegCoefficients lib = ctest::ReadCoefficients(jpeg);
-  EXPECT_EQ(reader.QuantTable(0)[1], lib.components[0].quant[1]);   // zigzag 1 = natural 1
-  EXPECT_EQ(reader.QuantTable(0)[2], lib.components[0].quant[8]);   // zigzag 2 = natural 8
+  EXPECT_EQ(reader.QuantTable(0)[1], lib.components[0].quant[1]);  // zigzag 1 = natural 1
+  EXPECT_EQ(reader.QuantTable(0)[2], lib.components[0].quant[8]);  // zigzag 2 = natural 8
 }
 
 TEST(BaselineJpegReader, RunsPastTheBlockEndAreRefused) {

@@ -87,8 +87,8 @@ TEST(Jbp1Recoder, CoefficientsEqualLibjpegTurbosReadOfTheJpeg) {
     const char* kind;
     unsigned code;
   };
-  const Case cases[] = {{24, 24, "photo", 2},    {40, 24, "gradient", 1}, {33, 17, "checker", 3},
-                        {320, 240, "photo", 4},  {97, 61, "gradient", 2}, {800, 600, "photo", 2},
+  const Case cases[] = {{24, 24, "photo", 2},   {40, 24, "gradient", 1}, {33, 17, "checker", 3},
+                        {320, 240, "photo", 4}, {97, 61, "gradient", 2}, {800, 600, "photo", 2},
                         {320, 240, "noise", 3}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " " << c.kind << " code " << c.code);

@@ -48,7 +48,8 @@ TEST(Scale, FiveByFiveWithMagentaColumns) {
       p[0] = p[1] = p[2] = 255;
     }
   };
-  const Result alpha = Apply(MakeBitmap(5, 5, 24, fill, true), [](BYTE* b, DWORD* s) { return ScaleKeyedToAlpha(b, s, 40); });
+  const Result alpha =
+      Apply(MakeBitmap(5, 5, 24, fill, true), [](BYTE* b, DWORD* s) { return ScaleKeyedToAlpha(b, s, 40); });
   ASSERT_EQ(alpha.W(), 2);
   ASSERT_EQ(alpha.H(), 2);
   EXPECT_EQ(ctest::BitmapBits(alpha.bmp.data()), 32);
@@ -58,17 +59,21 @@ TEST(Scale, FiveByFiveWithMagentaColumns) {
   }
   EXPECT_EQ(SourceSize.width, 5);
   EXPECT_EQ(SourceSize.height, 5);
-  const Result keyed = Apply(MakeBitmap(5, 5, 24, fill, true), [](BYTE* b, DWORD* s) { return ScaleKeyed24(b, s, 40); });
+  const Result keyed =
+      Apply(MakeBitmap(5, 5, 24, fill, true), [](BYTE* b, DWORD* s) { return ScaleKeyed24(b, s, 40); });
   ASSERT_EQ(keyed.W(), 2);
   for (int y = 0; y < 2; ++y) {
-    for (int x = 0; x < 2; ++x) EXPECT_EQ(std::vector<int>(keyed.Px(x, y), keyed.Px(x, y) + 3), (std::vector<int>{254, 254, 254}));
+    for (int x = 0; x < 2; ++x)
+      EXPECT_EQ(std::vector<int>(keyed.Px(x, y), keyed.Px(x, y) + 3), (std::vector<int>{254, 254, 254}));
   }
 }
 
 TEST(Scale, AllMagentaAndTheAlphaRule) {
   auto all = [](int, int, BYTE* p) { Magenta(p); };
-  const Result keyed = Apply(MakeBitmap(10, 10, 24, all, true), [](BYTE* b, DWORD* s) { return ScaleKeyed24(b, s, 40); });
-  const Result alpha = Apply(MakeBitmap(10, 10, 24, all, true), [](BYTE* b, DWORD* s) { return ScaleKeyedToAlpha(b, s, 40); });
+  const Result keyed =
+      Apply(MakeBitmap(10, 10, 24, all, true), [](BYTE* b, DWORD* s) { return ScaleKeyed24(b, s, 40); });
+  const Result alpha =
+      Apply(MakeBitmap(10, 10, 24, all, true), [](BYTE* b, DWORD* s) { return ScaleKeyedToAlpha(b, s, 40); });
   ASSERT_EQ(keyed.W(), 4);
   ASSERT_EQ(alpha.W(), 4);
   for (int y = 0; y < 4; ++y) {
@@ -79,10 +84,13 @@ TEST(Scale, AllMagentaAndTheAlphaRule) {
   }
   // ScaleAlpha32 at 100 %: translucent magenta turns black in the input itself,
   // opaque magenta stays.
-  std::vector<BYTE> in = MakeBitmap(2, 1, 32, [](int x, int, BYTE* p) {
-    Magenta(p);
-    p[3] = x == 0 ? 128 : 255;
-  }, true);
+  std::vector<BYTE> in = MakeBitmap(
+      2, 1, 32,
+      [](int x, int, BYTE* p) {
+        Magenta(p);
+        p[3] = x == 0 ? 128 : 255;
+      },
+      true);
   DWORD size = static_cast<DWORD>(in.size());
   BYTE* out = ScaleAlpha32(in.data(), &size, 100);
   ASSERT_NE(out, nullptr);
@@ -98,7 +106,8 @@ TEST(Scale, TapWeightsOfTheScreenSizes) {
   // 800 x 600 at 40 %: even columns weigh 1024, 1024, 512, odd 512, 1024, 1024.
   // A row whose column x holds x % 5 * 50 shows the weights in the results.
   auto fill = [](int x, int, BYTE* p) { p[0] = p[1] = p[2] = static_cast<BYTE>(x % 5 * 50); };
-  const Result r = Apply(MakeBitmap(800, 600, 24, fill, true), [](BYTE* b, DWORD* s) { return ScaleKeyed24(b, s, 40); });
+  const Result r =
+      Apply(MakeBitmap(800, 600, 24, fill, true), [](BYTE* b, DWORD* s) { return ScaleKeyed24(b, s, 40); });
   ASSERT_EQ(r.W(), 320);
   ASSERT_EQ(r.H(), 240);
   // Even sample 0: 0*1024/1024 + 50 + 100*512/1024 = 100 -> 100*1024/2560 = 40.
@@ -108,12 +117,14 @@ TEST(Scale, TapWeightsOfTheScreenSizes) {
   // Every row scales alike; every even/odd pair repeats.
   for (int x = 0; x < 320; ++x) ASSERT_EQ(r.Px(x, 100)[1], x % 2 ? 160 : 40) << x;
   // 80 %: two taps of 1024 and 256 or 768 and 512 ...
-  const Result big = Apply(MakeBitmap(800, 600, 24, fill, true), [](BYTE* b, DWORD* s) { return ScaleKeyed24(b, s, 80); });
+  const Result big =
+      Apply(MakeBitmap(800, 600, 24, fill, true), [](BYTE* b, DWORD* s) { return ScaleKeyed24(b, s, 80); });
   EXPECT_EQ(big.W(), 640);
   EXPECT_EQ(big.H(), 480);
   // 801 at 40 %: 320 columns, step 2563; sample 319 starts at 817597 / 1024 = 798.
-  const Result odd = Apply(MakeBitmap(801, 10, 24, [](int x, int, BYTE* p) { p[0] = p[1] = p[2] = x >= 798 ? 200 : 0; }, true),
-                         [](BYTE* b, DWORD* s) { return ScaleKeyed24(b, s, 40); });
+  const Result odd = Apply(MakeBitmap(
+                               801, 10, 24, [](int x, int, BYTE* p) { p[0] = p[1] = p[2] = x >= 798 ? 200 : 0; }, true),
+                           [](BYTE* b, DWORD* s) { return ScaleKeyed24(b, s, 40); });
   ASSERT_EQ(odd.W(), 320);
   // Sample 319: taps 798..800 weigh 579, 1024, 960: 113 + 200 + 187 = 500 ->
   // 199; the rows (10 -> 4, weights 1024, 1024, 512) give 497 -> 198.
@@ -137,7 +148,8 @@ TEST(Scale, TinyPicturesGiveAtLeastOnePixel) {
     EXPECT_EQ(r.Px(0, 0)[2], 30);
   }
   // Inputs a scaler does not take, or shorter than their header says.
-  std::vector<BYTE> b = MakeBitmap(4, 4, 24, [](int, int, BYTE* p) { p[0] = 1; }, true);
+  std::vector<BYTE> b = MakeBitmap(
+      4, 4, 24, [](int, int, BYTE* p) { p[0] = 1; }, true);
   DWORD size = static_cast<DWORD>(b.size());
   EXPECT_EQ(ScaleAlpha32(b.data(), &size, 40), nullptr);
   EXPECT_EQ(ScaleKeyed24(b.data(), &size, 0), nullptr);
@@ -147,7 +159,8 @@ TEST(Scale, TinyPicturesGiveAtLeastOnePixel) {
 
 TEST(Scale, RepackExpandAndTrim) {
   // 24-bit, 5 wide: 16-byte rows become 15-byte rows.
-  std::vector<BYTE> in = MakeBitmap(5, 3, 24, [](int x, int y, BYTE* p) { p[0] = p[1] = p[2] = static_cast<BYTE>(x + 10 * y); });
+  std::vector<BYTE> in =
+      MakeBitmap(5, 3, 24, [](int x, int y, BYTE* p) { p[0] = p[1] = p[2] = static_cast<BYTE>(x + 10 * y); });
   DWORD size = static_cast<DWORD>(in.size());
   ASSERT_EQ(size, 54u + 16 * 3);
   BYTE* packed = RepackBitmap(in.data(), &size);
@@ -157,7 +170,8 @@ TEST(Scale, RepackExpandAndTrim) {
   LocalFree(packed);
   // 8-bit with 3 colours: indices become their entries (padded rows in).
   const std::vector<BYTE> palette = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-  in = MakeBitmap(3, 2, 8, [](int x, int, BYTE* p) { p[0] = static_cast<BYTE>(x); }, false, palette);
+  in = MakeBitmap(
+      3, 2, 8, [](int x, int, BYTE* p) { p[0] = static_cast<BYTE>(x); }, false, palette);
   size = static_cast<DWORD>(in.size());
   packed = RepackBitmap(in.data(), &size);
   ASSERT_NE(packed, nullptr);
@@ -170,10 +184,13 @@ TEST(Scale, RepackExpandAndTrim) {
 
   // Trim: 100 wide with a margin of 5 on every row keeps 96 (2 cut each side).
   auto withMargin = [](int margin) {
-    return MakeBitmap(100, 4, 32, [margin](int x, int, BYTE* p) {
-      p[0] = static_cast<BYTE>(x);
-      p[3] = x < margin || x >= 100 - margin ? 0 : 255;
-    }, true);
+    return MakeBitmap(
+        100, 4, 32,
+        [margin](int x, int, BYTE* p) {
+          p[0] = static_cast<BYTE>(x);
+          p[3] = x < margin || x >= 100 - margin ? 0 : 255;
+        },
+        true);
   };
   in = withMargin(5);
   size = static_cast<DWORD>(in.size());
@@ -191,7 +208,8 @@ TEST(Scale, RepackExpandAndTrim) {
   EXPECT_EQ(ctest::BitmapWidth(trimmed), 100);
   LocalFree(trimmed);
   // Transparent throughout: still a picture, never zero columns.
-  in = MakeBitmap(32, 2, 32, [](int, int, BYTE* p) { p[3] = 0; }, true);
+  in = MakeBitmap(
+      32, 2, 32, [](int, int, BYTE* p) { p[3] = 0; }, true);
   size = static_cast<DWORD>(in.size());
   trimmed = TrimTransparentColumns(in.data(), &size, 40);
   ASSERT_NE(trimmed, nullptr);

@@ -12,7 +12,6 @@
 namespace ctest {
 namespace {
 
-
 struct ErrorManager {
   jpeg_error_mgr pub;
   jmp_buf jump;
@@ -104,14 +103,16 @@ JpegCoefficients ReadCoefficients(const BYTE* data, size_t size) {
     // Whole MCUs, dummy blocks included, as an interleaved scan codes them.
     const int mcuCols = static_cast<int>(cinfo.MCUs_per_row);
     const int mcuRows = static_cast<int>(cinfo.total_iMCU_rows);
-    cc.widthInBlocks = cinfo.comps_in_scan > 1 || cinfo.num_components > 1 ? mcuCols * cc.h : static_cast<int>(comp->width_in_blocks);
+    cc.widthInBlocks =
+        cinfo.comps_in_scan > 1 || cinfo.num_components > 1 ? mcuCols * cc.h : static_cast<int>(comp->width_in_blocks);
     cc.heightInBlocks = cinfo.num_components > 1 ? mcuRows * cc.v : static_cast<int>(comp->height_in_blocks);
     cc.blocks.assign(static_cast<size_t>(cc.widthInBlocks) * cc.heightInBlocks * 64, 0);
     for (int row = 0; row < cc.heightInBlocks; ++row) {
       JBLOCKARRAY rows = (*cinfo.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&cinfo), arrays[c],
-                                                         static_cast<JDIMENSION>(row), 1, FALSE);
+                                                          static_cast<JDIMENSION>(row), 1, FALSE);
       for (int col = 0; col < cc.widthInBlocks; ++col) {
-        for (int i = 0; i < 64; ++i) cc.blocks[(static_cast<size_t>(row) * cc.widthInBlocks + col) * 64 + i] = rows[0][col][i];
+        for (int i = 0; i < 64; ++i)
+          cc.blocks[(static_cast<size_t>(row) * cc.widthInBlocks + col) * 64 + i] = rows[0][col][i];
       }
     }
     for (int i = 0; i < 64; ++i) cc.quant[i] = comp->quant_table ? comp->quant_table->quantval[i] : 0;
@@ -180,16 +181,22 @@ std::vector<BYTE> MakeRgb(int w, int h, const std::string& kind, uint32_t seed) 
     for (int x = 0; x < w; ++x) {
       BYTE* p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
       if (kind == "flat") {
-        p[0] = 200; p[1] = 60; p[2] = 90;
+        p[0] = 200;
+        p[1] = 60;
+        p[2] = 90;
       } else if (kind == "gradient") {
         p[0] = static_cast<BYTE>(255 * x / std::max(1, w - 1));
         p[1] = static_cast<BYTE>(255 * y / std::max(1, h - 1));
         p[2] = static_cast<BYTE>((x + y) * 255 / std::max(1, w + h - 2));
       } else if (kind == "checker") {
         const bool on = ((x / 2) + (y / 2)) & 1;
-        p[0] = on ? 255 : 0; p[1] = on ? 255 : 0; p[2] = on ? 0 : 255;
+        p[0] = on ? 255 : 0;
+        p[1] = on ? 255 : 0;
+        p[2] = on ? 0 : 255;
       } else if (kind == "noise") {
-        p[0] = rnd(); p[1] = rnd(); p[2] = rnd();
+        p[0] = rnd();
+        p[1] = rnd();
+        p[2] = rnd();
       } else {  // photo-like
         const double fx = x / 37.0, fy = y / 23.0;
         p[0] = static_cast<BYTE>(128 + 100 * std::sin(fx) * std::cos(fy));

@@ -87,12 +87,12 @@ TEST(ZevDecode, RoundTripsOfBothVariants) {
   };
   using V = vtools::ZevVariant;
   const Case cases[] = {
-      {V::Deflate, 24, 1, 5, {3, 3, 3}},          // width 1: filter 3 yields the raw pixel
+      {V::Deflate, 24, 1, 5, {3, 3, 3}},  // width 1: filter 3 yields the raw pixel
       {V::Deflate, 24, 5, 7, {0, 1, 2, 3, 4}},
       {V::Deflate, 24, 33, 9, {4, 2, 1}},
       {V::Deflate, 32, 8, 8, {0, 1, 2, 3, 4}},
       {V::Deflate, 32, 801, 3, {4, 3, 2}},
-      {V::Deflate, 8, 5, 6, {}},                  // palette rows padded to 4
+      {V::Deflate, 8, 5, 6, {}},  // palette rows padded to 4
       {V::Deflate, 8, 801, 4, {}},
       {V::Lz, 24, 5, 9, {}},
       {V::Lz, 24, 801, 5, {}},
@@ -208,13 +208,13 @@ TEST(ZevDecode, LzMatchFormsAndPersistentHistory) {
   f[10] = 1;
   f[12] = 1;
   const std::vector<uint8_t> stream = {
-      0x01,                // flags: literal, then matches
-      7,                   // literal 7
-      0xFC, 1,             // length 19, distance 1
-      0xA1,                // length 3, distance 1 (short form)
-      0x80, 2,             // length 2, distance from the next byte (2)
-      0x7F, 30, 0, 1, 0,   // length 32, distance 1
-      0x00, 1, 0,          // length 4, distance 1 (16-bit distance form)
+      0x01,               // flags: literal, then matches
+      7,                  // literal 7
+      0xFC, 1,            // length 19, distance 1
+      0xA1,               // length 3, distance 1 (short form)
+      0x80, 2,            // length 2, distance from the next byte (2)
+      0x7F, 30, 0, 1, 0,  // length 32, distance 1
+      0x00, 1,  0,        // length 4, distance 1 (16-bit distance form)
   };
   f.insert(f.end(), stream.begin(), stream.end());
   const Decoded d = Decode(f);

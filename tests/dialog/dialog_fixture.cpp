@@ -39,7 +39,8 @@ Sandbox::~Sandbox() {
 
 void Sandbox::WriteGame(bool full) {
   std::string error;
-  if (!vtools::WriteSampleGame(GameFolder(), vtools::SampleGameTable(full ? vtools::SampleSize::Full : vtools::SampleSize::Small), &error))
+  if (!vtools::WriteSampleGame(
+          GameFolder(), vtools::SampleGameTable(full ? vtools::SampleSize::Full : vtools::SampleSize::Small), &error))
     throw std::runtime_error(error);
 }
 

@@ -16,7 +16,7 @@ class Sandbox {
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
 
-  const std::string& Root() const { return m_root; }      // Linux path
+  const std::string& Root() const { return m_root; }  // Linux path
   std::string GameFolder() const { return m_root + "/game"; }
   std::string OutputFolder() const { return m_root + "/out"; }
 

@@ -77,9 +77,12 @@ TEST_F(DialogTest, OpensWithTheDefaultsAndTheProposedFolder) {
       const char* first;
       const char* last;
     } combos[] = {
-        {IDC_BGM_BITRATE, 13, 3, "16/8kbit", "320/160kbit"}, {IDC_BGM_RATE, 2, 0, "22.05kHz", "44.10kHz"},
-        {IDC_VOICE_BITRATE, 13, 3, "8kbit", "160kbit"},      {IDC_VOICE_RATE, 2, 0, "22.05kHz", "44.10kHz"},
-        {IDC_SCREEN, 2, 0, "320*240", "640*480"},            {IDC_QUALITY, 4, 1, "高画質(100)", "最低画質(70)"},
+        {IDC_BGM_BITRATE, 13, 3, "16/8kbit", "320/160kbit"},
+        {IDC_BGM_RATE, 2, 0, "22.05kHz", "44.10kHz"},
+        {IDC_VOICE_BITRATE, 13, 3, "8kbit", "160kbit"},
+        {IDC_VOICE_RATE, 2, 0, "22.05kHz", "44.10kHz"},
+        {IDC_SCREEN, 2, 0, "320*240", "640*480"},
+        {IDC_QUALITY, 4, 1, "高画質(100)", "最低画質(70)"},
     };
     for (const Combo& c : combos) {
       SCOPED_TRACE(c.id);
@@ -90,7 +93,8 @@ TEST_F(DialogTest, OpensWithTheDefaultsAndTheProposedFolder) {
       EXPECT_EQ(d.Selection(c.id), c.selection);
     }
     EXPECT_EQ(U8(d.Items(IDC_QUALITY)[1]), "標準(90)");
-    for (int id : {IDC_STEREO, IDC_DO_PICTURES, IDC_DO_MUSIC, IDC_DO_VOICES, IDC_ENCODER_MP3}) EXPECT_EQ(d.Check(id), 1) << id;
+    for (int id : {IDC_STEREO, IDC_DO_PICTURES, IDC_DO_MUSIC, IDC_DO_VOICES, IDC_ENCODER_MP3})
+      EXPECT_EQ(d.Check(id), 1) << id;
     EXPECT_EQ(d.Check(IDC_ENCODER_OGG), 0);
     EXPECT_EQ(U8(d.Text(IDC_STEREO)), "ｽﾃﾚｵ");
     EXPECT_EQ(U8(d.Text(IDC_OGG_NOTE)), "[OGG]の場合は[32/16kbit]以下は[48/24kbit]に強制設定。");
@@ -137,7 +141,7 @@ TEST_F(DialogTest, StartRefusesWithTheExactMessages) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     if (c.game) box.WriteGame();
-    std::string dir = c.dataDir == "game" ? dtest::LayerPath(box.GameFolder())
+    std::string dir = c.dataDir == "game"    ? dtest::LayerPath(box.GameFolder())
                       : c.dataDir == "empty" ? dtest::LayerPath(box.OutputFolder())
                                              : "";
     box.SetDataDir(dir);
@@ -241,7 +245,8 @@ std::vector<std::string> PackNames(const std::string& path) {
   if (b.size() < 16 || std::memcmp(b.data(), "RLZ2", 4) != 0) return names;
   uint32_t n = GetLe32(&b[4]);
   for (uint32_t i = 0; i < n && 16 + 84 * (i + 1) <= b.size(); ++i)
-    names.emplace_back(reinterpret_cast<const char*>(&b[16 + 84 * i]), strnlen(reinterpret_cast<const char*>(&b[16 + 84 * i]), 64));
+    names.emplace_back(reinterpret_cast<const char*>(&b[16 + 84 * i]),
+                       strnlen(reinterpret_cast<const char*>(&b[16 + 84 * i]), 64));
   return names;
 }
 
@@ -348,9 +353,12 @@ TEST_F(DialogTest, HandlersKeepTheSettingsInStep) {
       int id, index;
       int32_t CConvVelmiDlg::*field;
     } sels[] = {
-        {IDC_BGM_BITRATE, 12, &CConvVelmiDlg::m_bgmBitrateIndex}, {IDC_BGM_RATE, 1, &CConvVelmiDlg::m_bgmRateIndex},
-        {IDC_VOICE_BITRATE, 0, &CConvVelmiDlg::m_voiceBitrateIndex}, {IDC_VOICE_RATE, 1, &CConvVelmiDlg::m_voiceRateIndex},
-        {IDC_SCREEN, 1, &CConvVelmiDlg::m_screenIndex},           {IDC_QUALITY, 3, &CConvVelmiDlg::m_qualityIndex},
+        {IDC_BGM_BITRATE, 12, &CConvVelmiDlg::m_bgmBitrateIndex},
+        {IDC_BGM_RATE, 1, &CConvVelmiDlg::m_bgmRateIndex},
+        {IDC_VOICE_BITRATE, 0, &CConvVelmiDlg::m_voiceBitrateIndex},
+        {IDC_VOICE_RATE, 1, &CConvVelmiDlg::m_voiceRateIndex},
+        {IDC_SCREEN, 1, &CConvVelmiDlg::m_screenIndex},
+        {IDC_QUALITY, 3, &CConvVelmiDlg::m_qualityIndex},
     };
     for (const Sel& s : sels) {
       d.Select(s.id, s.index);
@@ -401,9 +409,12 @@ TEST_F(DialogTest, StartHandsTheChosenSettingsToTheJob) {
     SCOPED_TRACE(c.name);
     Run([&](HeadlessDialog& d) {
       for (int id : {IDC_DO_PICTURES, IDC_DO_MUSIC, IDC_DO_VOICES}) d.Click(id);
-      const std::pair<int, int> sels[] = {{IDC_SCREEN, c.screen},           {IDC_QUALITY, c.quality},
-                                          {IDC_BGM_BITRATE, c.bgmBitrate},  {IDC_BGM_RATE, c.bgmRate},
-                                          {IDC_VOICE_BITRATE, c.voiceBitrate}, {IDC_VOICE_RATE, c.voiceRate}};
+      const std::pair<int, int> sels[] = {{IDC_SCREEN, c.screen},
+                                          {IDC_QUALITY, c.quality},
+                                          {IDC_BGM_BITRATE, c.bgmBitrate},
+                                          {IDC_BGM_RATE, c.bgmRate},
+                                          {IDC_VOICE_BITRATE, c.voiceBitrate},
+                                          {IDC_VOICE_RATE, c.voiceRate}};
       for (auto [id, index] : sels)
         if (index >= 0) d.Select(id, index);
       if (c.stereoOff) d.Click(IDC_STEREO);

@@ -82,13 +82,16 @@ TEST_F(RegistryTest, ReadsAWinePrefixBehindTheStore) {
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\TORVAL\\QR2", "DataDir", &type), driveC + "\\Games\\QR2\\" + '\0');
   EXPECT_EQ(type, DWORD(REG_SZ));
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "software\\torval\\qr2", "title"),
-            std::string("\x83N\x83" "C\x81[\x83\x93 \"Q\"") + '\0');  // クイーン "Q"
+            std::string("\x83N\x83"
+                        "C\x81[\x83\x93 \"Q\"") +
+                '\0');  // クイーン "Q"
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\TORVAL\\QR2", "Count", &type), std::string("\x2a\0\0\0", 4));
   EXPECT_EQ(type, DWORD(REG_DWORD));
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\TORVAL\\QR2", "Long", &type), driveC + "\\A" + '\0');
   EXPECT_EQ(type, DWORD(REG_EXPAND_SZ));
   // A drive without a link stays as it was.
-  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\MarineCat\\GOGO_DLL", "INSTPATH"), std::string("D:\\tools\\gogo.dll") + '\0');
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\MarineCat\\GOGO_DLL", "INSTPATH"),
+            std::string("D:\\tools\\gogo.dll") + '\0');
   EXPECT_EQ(Query(HKEY_LOCAL_MACHINE, "Software\\Portable Codecs\\CodecSuite\\JpegLib", "USECPU"),
             std::string("\3\0\0\0", 4));
   EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\TORVAL", "DataDir"), "<no value>");  // a parent key exists

@@ -40,9 +40,9 @@ ProgramRun RunConverter(const std::string& folder, const std::string& game, cons
       out << "[HKEY_CURRENT_USER\\Software\\TORVAL\\QR2]\nDataDir=sz:" << windows << "\\\n";
     }
   }
-  const std::string command = "cd '" + folder + "' && VELMI_HEADLESS=1 VELMI_REGISTRY='" + store +
-                              "' WINEPREFIX='" + folder + "/no-wine' " + prefix + " '" CONV_VELMI "' >'" + folder +
-                              "/out.txt' 2>'" + folder + "/err.txt'";
+  const std::string command = "cd '" + folder + "' && VELMI_HEADLESS=1 VELMI_REGISTRY='" + store + "' WINEPREFIX='" +
+                              folder + "/no-wine' " + prefix + " '" CONV_VELMI "' >'" + folder + "/out.txt' 2>'" +
+                              folder + "/err.txt'";
   const int raw = std::system(command.c_str());
   ProgramRun run;
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -35,8 +35,10 @@ std::string FileNameOf(const std::string& path) {
   size_t start = 0;
   for (size_t i = 0; i < path.size(); ++i) {
     const uint8_t c = static_cast<uint8_t>(path[i]);
-    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) ++i;
-    else if (c == '\\') start = i + 1;
+    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC))
+      ++i;
+    else if (c == '\\')
+      start = i + 1;
   }
   return path.substr(start);
 }
@@ -52,8 +54,8 @@ struct Look {
 };
 Look LookOf(const std::string& fileName) {
   static const std::map<std::string, Look> special = {
-      {"face_alpha.zev", {true, false}}, {"RainChip.ZEV", {true, false}},      {"bst_girl.zev", {true, false}},
-      {"sam_icon.zev", {true, true}},    {"SAM_lz.zev", {true, true}},         {"eff.ZEV", {true, true}},
+      {"face_alpha.zev", {true, false}},   {"RainChip.ZEV", {true, false}}, {"bst_girl.zev", {true, false}},
+      {"sam_icon.zev", {true, true}},      {"SAM_lz.zev", {true, true}},    {"eff.ZEV", {true, true}},
       {"common_chip00.ZEV", {true, true}}, {"sam1.zev", {false, true}}};
   const auto it = special.find(fileName);
   return it == special.end() ? Look{false, false} : it->second;
@@ -85,8 +87,7 @@ TEST_P(ConvertedPack, EveryEntryLoadsInThePlayer) {
   SetScreenWidth(screenW);
   SetScreenHeight(screenH);
 
-  const std::string pack =
-      e2e::PlayerPath(out + (c.percent == 40 ? "/data/grpack.mlz" : "/data/grpack_v.mlz"));
+  const std::string pack = e2e::PlayerPath(out + (c.percent == 40 ? "/data/grpack.mlz" : "/data/grpack_v.mlz"));
   PackReader reader;
   DWORD size = 0;
   BYTE* chip = ReadPackEntry(&reader, pack.c_str(), "chip.rbp", &size);
@@ -202,12 +203,13 @@ TEST_P(ConvertedPack, EveryEntryLoadsInThePlayer) {
   EXPECT_GT(pictures, 15);
   // Quality 0 stores every picture as RGB565; a quality code re-codes the
   // pictures large enough for JPEG blocks.
-  if (c.quality == 0) EXPECT_EQ(jbp1, 0);
-  else EXPECT_GT(jbp1, pictures / 2);
+  if (c.quality == 0)
+    EXPECT_EQ(jbp1, 0);
+  else
+    EXPECT_GT(jbp1, pictures / 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scales, ConvertedPack,
-                         testing::Values(Case{40, 0}, Case{40, 2}, Case{80, 0}, Case{80, 2}),
+INSTANTIATE_TEST_SUITE_P(Scales, ConvertedPack, testing::Values(Case{40, 0}, Case{40, 2}, Case{80, 0}, Case{80, 2}),
                          [](const testing::TestParamInfo<Case>& i) {
                            return "p" + std::to_string(i.param.percent) + "_q" + std::to_string(i.param.quality);
                          });

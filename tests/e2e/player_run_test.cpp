@@ -19,9 +19,7 @@ namespace fs = std::filesystem;
 
 std::string Text(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
 
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 TEST(ConvertedDataFolder, PlayerFindsThePackRunsAndClosesCleanly) {
   const std::string game = vtest::ScratchFolder("e2e", "run-game"), root = vtest::ScratchFolder("e2e", "run");
@@ -43,13 +41,12 @@ TEST(ConvertedDataFolder, PlayerFindsThePackRunsAndClosesCleanly) {
   const std::string exe = root + "/prog/player_ce42";
   fs::copy_file(PLAYER_CE42, exe);
   fs::permissions(exe, fs::perms::owner_exec, fs::perm_options::add);
-  WriteText(root + "/prog/velmi.cfg",
-            "[GAME_INST_FOLDER]\r\nDATA01=..\\missing\\\r\nDATA02=..\\out\\data\\\r\n");
+  WriteText(root + "/prog/velmi.cfg", "[GAME_INST_FOLDER]\r\nDATA01=..\\missing\\\r\nDATA02=..\\out\\data\\\r\n");
   const std::string shot = root + "/shot.png", script = root + "/script.txt", err = root + "/player.err";
   WriteText(script, "10 shot " + shot + "\n40 quit\n");
 
-  const int code = e2e::RunProgram(exe, {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + root, "VELMI_DEVICE_SCRIPT=" + script},
-                              err, 60);
+  const int code =
+      e2e::RunProgram(exe, {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + root, "VELMI_DEVICE_SCRIPT=" + script}, err, 60);
   const std::string log = Text(vtest::ReadBytes(err));
   EXPECT_EQ(code, 0) << log;
   // No start-up message box (the "Error" box of a failed start).

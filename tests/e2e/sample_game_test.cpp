@@ -226,8 +226,8 @@ TEST(SampleScripts, AssembleAndNameWhatTheGameHolds) {
       const size_t end = text.find('\n', start);
       const std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
       start = end == std::string::npos ? text.size() : end + 1;
-      for (const char* op : {"OP_BACKGROUND", "OP_SCROLL_BACKGROUND", "OP_CHARACTER", "OP_CHARACTER2",
-                             "OP_CHARACTER_LAYER"}) {
+      for (const char* op :
+           {"OP_BACKGROUND", "OP_SCROLL_BACKGROUND", "OP_CHARACTER", "OP_CHARACTER2", "OP_CHARACTER_LAYER"}) {
         std::string picture = Operand(line, op);
         if (picture.empty() || picture == "-") continue;
         if (picture.back() == '@' || picture.back() == '*') picture.pop_back();
@@ -243,8 +243,8 @@ TEST(SampleScripts, AssembleAndNameWhatTheGameHolds) {
       }
     }
   }
-  for (const char* name : {"fst_1216_a1_cmn", "0ind_1216_a1_hsr", "mdl_1231_f311_lup", "mdl_1231_f41_lup",
-                           "mdl_1231_f42_brs"})
+  for (const char* name :
+       {"fst_1216_a1_cmn", "0ind_1216_a1_hsr", "mdl_1231_f311_lup", "mdl_1231_f41_lup", "mdl_1231_f42_brs"})
     EXPECT_EQ(scripts.count(name), 1u) << name;
   int scenes = 0;
   for (int i = 0; i < kSceneRecordCount; ++i) {
@@ -253,7 +253,8 @@ TEST(SampleScripts, AssembleAndNameWhatTheGameHolds) {
     const auto it = scripts.find(script);
     ASSERT_NE(it, scripts.end()) << script;
     ++scenes;
-    EXPECT_NE(it->second.find("OP_VAR_CMP 9 7 1 0\nOP_JUMP_IF_FALSE 1 0\nOP_JUMP_SCRIPT \"SC_END\"\n"), std::string::npos)
+    EXPECT_NE(it->second.find("OP_VAR_CMP 9 7 1 0\nOP_JUMP_IF_FALSE 1 0\nOP_JUMP_SCRIPT \"SC_END\"\n"),
+              std::string::npos)
         << script;
   }
   EXPECT_EQ(scenes, kSceneRecordCount);
@@ -264,7 +265,7 @@ TEST(SampleScripts, AssembleAndNameWhatTheGameHolds) {
 TEST(SampleVoices, SystemVoicesOfEveryCharacter) {
   std::set<std::string> names;
   for (const vtools::SampleVoiceOptions& v : vtools::SampleVoices(vtools::SampleSize::Game)) names.insert(v.name);
-  const std::vector<std::pair<int, std::string>> folders = {{0, "vlm"}, {8, "elv"}, {9, "adw"},
+  const std::vector<std::pair<int, std::string>> folders = {{0, "vlm"},  {8, "elv"},  {9, "adw"},
                                                             {10, "hdk"}, {14, "kva"}, {15, "qor"}};
   for (const auto& [character, folder] : folders) {
     for (int n = 1; n <= vtools::kSystemVoiceCount; ++n) {
@@ -274,8 +275,8 @@ TEST(SampleVoices, SystemVoicesOfEveryCharacter) {
       EXPECT_EQ(names.count(want), 1u) << want;
     }
   }
-  for (const char* interview : {"velmi", "dova", "berisa", "lupa", "olwe", "fenira", "wenra", "ruwa", "kalva",
-                                "hestri"})
+  for (const char* interview :
+       {"velmi", "dova", "berisa", "lupa", "olwe", "fenira", "wenra", "ruwa", "kalva", "hestri"})
     EXPECT_EQ(names.count(std::string("interview\\") + interview + ".pcm"), 1u) << interview;
 }
 

@@ -15,7 +15,6 @@
 namespace {
 namespace fs = std::filesystem;
 
-
 struct TitleRun {
   const char* name;
   const char* player;
@@ -38,11 +37,11 @@ class TitleEndToEnd : public ::testing::TestWithParam<int> {
     fs::copy_file(r.player, exe);
     fs::permissions(exe, fs::perms::owner_exec, fs::perm_options::add);
     std::ofstream(root + "/script.txt", std::ios::binary) << script;
-    const int code = e2e::RunProgram(exe,
-                                     {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + root,
-                                      "VELMI_DEVICE_SCRIPT=" + root + "/script.txt",
-                                      "VELMI_DEVICE_REPORT=" + root + "/report.txt"},
-                                     root + "/player.err", 120);
+    const int code =
+        e2e::RunProgram(exe,
+                        {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + root, "VELMI_DEVICE_SCRIPT=" + root + "/script.txt",
+                         "VELMI_DEVICE_REPORT=" + root + "/report.txt"},
+                        root + "/player.err", 120);
     *report = vtest::ReadText(root + "/report.txt");
     return code;
   }

@@ -143,13 +143,13 @@ void PlayTour(const Configuration& c) {
   ASSERT_TRUE(vtest::WriteText(run + "/tour.txt", tour.script));
 
   const auto start = std::chrono::steady_clock::now();
-  const int code = e2e::RunProgram(exe,
-                                   {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + run, "VELMI_DEVICE_SCRIPT=" + run + "/tour.txt",
-                                    "VELMI_DEVICE_REPORT=" + run + "/report.txt",
-                                    "VELMI_WAVE_CAPTURE=" + run + "/sound.pcm",
-                                    // The pop-up menu's status line shows these.
-                                    "VELMI_DEVICE_STATUS=2000-01-01 12:00 80 32 50 256"},
-                                   run + "/player.err", 240);
+  const int code =
+      e2e::RunProgram(exe,
+                      {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + run, "VELMI_DEVICE_SCRIPT=" + run + "/tour.txt",
+                       "VELMI_DEVICE_REPORT=" + run + "/report.txt", "VELMI_WAVE_CAPTURE=" + run + "/sound.pcm",
+                       // The pop-up menu's status line shows these.
+                       "VELMI_DEVICE_STATUS=2000-01-01 12:00 80 32 50 256"},
+                      run + "/player.err", 240);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("tour %s: %.1f s\n", c.name, seconds);
   testing::Test::RecordProperty("seconds", std::to_string(seconds));
@@ -194,7 +194,8 @@ void PlayTour(const Configuration& c) {
   EXPECT_NE(cfg.find("[SYSTEM_CONFIG]\r\n"), std::string::npos) << cfg;
   for (const Step& step : tour.steps)
     for (const std::string& line : step.cfgLines)
-      EXPECT_NE(cfg.find(line + "\r\n"), std::string::npos) << "step " << step.name << ": " << line << " not in\n" << cfg;
+      EXPECT_NE(cfg.find(line + "\r\n"), std::string::npos) << "step " << step.name << ": " << line << " not in\n"
+                                                            << cfg;
   if (music) {
     EXPECT_TRUE(HoldsSound(vtest::ReadBytes(run + "/sound.pcm"))) << "the sound capture is silent";
   }
@@ -213,11 +214,11 @@ TEST(TourFile, ReaderRefusesMalformedSteps) {
     bool ok;
   } cases[] = {
       {"#> a file prog/velmi.cfg\n0 wait 0\n5 shot a.png\n", true},
-      {"0 wait 0\n", false},               // a line before any step
-      {"#>\n0 quit\n", false},             // a step without a name
-      {"#> a sound\n0 quit\n", false},     // an unknown check
-      {"#> a file\n0 quit\n", false},      // a check without its value
-      {"# only comments\n", false},        // no steps at all
+      {"0 wait 0\n", false},            // a line before any step
+      {"#>\n0 quit\n", false},          // a step without a name
+      {"#> a sound\n0 quit\n", false},  // an unknown check
+      {"#> a file\n0 quit\n", false},   // a check without its value
+      {"# only comments\n", false},     // no steps at all
   };
   for (const auto& c : cases) {
     Tour tour;

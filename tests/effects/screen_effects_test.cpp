@@ -47,8 +47,8 @@ class ScreenEffectsTest : public testing::Test {
   std::string RulePack() {
     const std::string dir = MakeTempDir("effects");
     const std::vector<uint8_t> alpha(640 * 480, 255);
-    EXPECT_TRUE(WritePack(dir + "/grp.mlz", {{"AdvData\\grp\\SYSTEM\\eff.rbp", MakeRbpJbp1Flat(640, 480, 0, &alpha, 800, 600)}},
-                          true));
+    EXPECT_TRUE(WritePack(dir + "/grp.mlz",
+                          {{"AdvData\\grp\\SYSTEM\\eff.rbp", MakeRbpJbp1Flat(640, 480, 0, &alpha, 800, 600)}}, true));
     return dir + "/grp.mlz";
   }
   CGameApp* app = nullptr;

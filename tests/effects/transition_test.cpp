@@ -32,8 +32,8 @@ class TransitionTest : public testing::Test {
   std::string RulePack(int w, int h, const std::vector<uint8_t>& alpha, const char* type = nullptr) {
     const std::string dir = MakeTempDir("transition");
     const std::string path = dir + "/grp.mlz";
-    Bytes picture = type ? MakeRbpRaw(type, 30, w, h, Bytes(64, 0), 64, 0, 800, 600)
-                         : MakeRbpJbp1Flat(w, h, 0, &alpha, 800, 600);
+    Bytes picture =
+        type ? MakeRbpRaw(type, 30, w, h, Bytes(64, 0), 64, 0, 800, 600) : MakeRbpJbp1Flat(w, h, 0, &alpha, 800, 600);
     EXPECT_TRUE(WritePack(path, {{"AdvData\\grp\\SYSTEM\\eff.rbp", picture}}, true));
     return path;
   }
@@ -67,8 +67,8 @@ TEST_F(TransitionTest, SoftWipeBlendsInSixtyFourSteps) {
 TEST_F(TransitionTest, MaskKinds) {
   CTransition diagonal(8, 4), unknown(8, 1), horizontal(8, 1);
   ASSERT_EQ(diagonal.MakeMask(2, 500, 1), 1);
-  const uint8_t expect[32] = {0,  16, 32,  48,  64,  80,  96,  112, 32, 48,  64,  80,  96,  112, 128, 144,
-                              64, 80, 96,  112, 128, 144, 160, 176, 96, 112, 128, 144, 160, 176, 192, 208};
+  const uint8_t expect[32] = {0,  16, 32, 48,  64,  80,  96,  112, 32, 48,  64,  80,  96,  112, 128, 144,
+                              64, 80, 96, 112, 128, 144, 160, 176, 96, 112, 128, 144, 160, 176, 192, 208};
   for (int i = 0; i < 32; ++i) EXPECT_EQ(diagonal.Mask()[i], expect[i]) << i;
   // Any other kind gives the left-to-right wipe.
   ASSERT_EQ(unknown.MakeMask(7, 500, 1), 1);

@@ -21,75 +21,70 @@ using vtest::WriteBytes;
 
 // Files of this process may not grow past limit bytes while it lives; a
 // write beyond fails (EFBIG) instead of raising SIGXFSZ.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = limit;
-        active_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    bool Active() const { return active_; }
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t limit) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = limit;
+    active_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+  bool Active() const { return active_; }
 
-private:
-    rlimit saved_{};
-    void (*oldHandler_)(int) = nullptr;
-    bool active_ = false;
+ private:
+  rlimit saved_{};
+  void (*oldHandler_)(int) = nullptr;
+  bool active_ = false;
 };
 
-TEST(PackWriterFailures, WriteCutShortIsReported)
-{
-    TempFolder dir("formats");
-    const std::string pack = dir.File("grpack.mlz");
-    const Bytes older = {'o', 'l', 'd'};
-    WriteBytes(pack, older);
-    const Bytes big(8000, 0x5A), small(100, 0x11);
+TEST(PackWriterFailures, WriteCutShortIsReported) {
+  TempFolder dir("formats");
+  const std::string pack = dir.File("grpack.mlz");
+  const Bytes older = {'o', 'l', 'd'};
+  WriteBytes(pack, older);
+  const Bytes big(8000, 0x5A), small(100, 0x11);
 
-    struct Case {
-        const char* what;
-        rlim_t limit;
-        bool beginOk;
-    };
-    // The directory of 3 entries is 268 bytes.
-    const Case cases[] = {{"directory does not fit", 200, false}, {"entry does not fit", 4096, true}};
-    for (const Case& c : cases) {
-        CPackWriter writer;
-        {
-            FileSizeLimit limit(c.limit);
-            ASSERT_TRUE(limit.Active());
-            EXPECT_EQ(writer.Begin(pack.c_str(), 3), c.beginOk ? TRUE : FALSE) << c.what;
-            if (c.beginOk) {
-                EXPECT_TRUE(writer.AddEntry("a", small.data(), 100, FALSE)) << c.what;
-                EXPECT_FALSE(writer.AddEntry("b", big.data(), 8000, FALSE)) << c.what;
-                EXPECT_FALSE(writer.AddEntry("c", small.data(), 100, FALSE)) << c.what;  // the pack is lost
-                EXPECT_TRUE(writer.Failed()) << c.what;
-            }
-            EXPECT_FALSE(writer.Finish()) << c.what;
-        }
-        EXPECT_EQ(ReadBytes(pack), older) << c.what;
-        EXPECT_FALSE(std::filesystem::exists(pack + ".tmp")) << c.what;
+  struct Case {
+    const char* what;
+    rlim_t limit;
+    bool beginOk;
+  };
+  // The directory of 3 entries is 268 bytes.
+  const Case cases[] = {{"directory does not fit", 200, false}, {"entry does not fit", 4096, true}};
+  for (const Case& c : cases) {
+    CPackWriter writer;
+    {
+      FileSizeLimit limit(c.limit);
+      ASSERT_TRUE(limit.Active());
+      EXPECT_EQ(writer.Begin(pack.c_str(), 3), c.beginOk ? TRUE : FALSE) << c.what;
+      if (c.beginOk) {
+        EXPECT_TRUE(writer.AddEntry("a", small.data(), 100, FALSE)) << c.what;
+        EXPECT_FALSE(writer.AddEntry("b", big.data(), 8000, FALSE)) << c.what;
+        EXPECT_FALSE(writer.AddEntry("c", small.data(), 100, FALSE)) << c.what;  // the pack is lost
+        EXPECT_TRUE(writer.Failed()) << c.what;
+      }
+      EXPECT_FALSE(writer.Finish()) << c.what;
     }
+    EXPECT_EQ(ReadBytes(pack), older) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(pack + ".tmp")) << c.what;
+  }
 }
 
-TEST(PackWriterFailures, FullDeviceIsReported)
-{
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    TempFolder dir("formats");
-    const std::string pack = dir.File("voice.mlz");
-    std::filesystem::create_symlink("/dev/full", pack + ".tmp");
-    CPackWriter writer;
-    EXPECT_FALSE(writer.Begin(pack.c_str(), 1));
-    EXPECT_FALSE(writer.Finish());
-    EXPECT_FALSE(std::filesystem::exists(pack));
-    EXPECT_FALSE(std::filesystem::is_symlink(pack + ".tmp"));
+TEST(PackWriterFailures, FullDeviceIsReported) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  TempFolder dir("formats");
+  const std::string pack = dir.File("voice.mlz");
+  std::filesystem::create_symlink("/dev/full", pack + ".tmp");
+  CPackWriter writer;
+  EXPECT_FALSE(writer.Begin(pack.c_str(), 1));
+  EXPECT_FALSE(writer.Finish());
+  EXPECT_FALSE(std::filesystem::exists(pack));
+  EXPECT_FALSE(std::filesystem::is_symlink(pack + ".tmp"));
 }
 
 }  // namespace

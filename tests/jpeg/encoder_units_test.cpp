@@ -19,9 +19,9 @@ namespace {
 TEST(QualityScaling, TableOfCases) {
   struct {
     int quality, base, expect;
-  } cases[] = {{0, 16, 255},  {-5, 16, 255}, {1, 16, 255}, {1, 5, 250}, {10, 16, 80}, {49, 16, 16}, {50, 16, 16},
-               {50, 99, 99},  {51, 16, 16},  {75, 16, 8},  {75, 99, 50}, {90, 16, 3},  {99, 16, 1},  {100, 99, 1},
-               {250, 255, 1}, {1, 255, 255}, {2, 3, 75}};
+  } cases[] = {{0, 16, 255}, {-5, 16, 255}, {1, 16, 255},  {1, 5, 250},   {10, 16, 80}, {49, 16, 16},
+               {50, 16, 16}, {50, 99, 99},  {51, 16, 16},  {75, 16, 8},   {75, 99, 50}, {90, 16, 3},
+               {99, 16, 1},  {100, 99, 1},  {250, 255, 1}, {1, 255, 255}, {2, 3, 75}};
   for (const auto& c : cases) {
     uint8_t base[64];
     std::memset(base, c.base, sizeof base);
@@ -128,7 +128,8 @@ TEST(InputConversion, PixelFormulasAndBorderRepetition) {
   struct {
     uint8_t b, g, r;
     int y, cb, cr;
-  } cases[] = {{255, 255, 255, 127, 0, 0}, {0, 0, 0, -128, 0, 0}, {255, 0, 0, -99, 128, -21}, {0, 0, 255, -51, -43, 128}};
+  } cases[] = {
+      {255, 255, 255, 127, 0, 0}, {0, 0, 0, -128, 0, 0}, {255, 0, 0, -99, 128, -21}, {0, 0, 255, -51, -43, 128}};
   for (const auto& c : cases) {
     const std::vector<uint8_t> px = {c.b, c.g, c.r};
     const std::vector<int16_t> b = ConvertMcu(px, 1, 1, 3, 2, 3, 3, 1, 0);
@@ -195,8 +196,8 @@ TEST(Kernels, InputKernelsEqualPlainOnRandomMcus) {
       &JpegKernelTable::bgrYccH1V1, &JpegKernelTable::bgrYccH2V1, &JpegKernelTable::bgrYccH2V2,
       &JpegKernelTable::packed422,  &JpegKernelTable::ycckH1V1,   &JpegKernelTable::ycckH2V1,
       &JpegKernelTable::ycckH2V2,   &JpegKernelTable::copy3H1V1,  &JpegKernelTable::copy4H1V1};
-  const char* names[] = {"rgb 1x1", "rgb 2x1", "rgb 2x2", "bgr 1x1", "bgr 2x1", "bgr 2x2",
-                         "packed", "ycck 1x1", "ycck 2x1", "ycck 2x2", "copy3", "copy4"};
+  const char* names[] = {"rgb 1x1", "rgb 2x1",  "rgb 2x2",  "bgr 1x1",  "bgr 2x1", "bgr 2x2",
+                         "packed",  "ycck 1x1", "ycck 2x1", "ycck 2x2", "copy3",   "copy4"};
   for (int round = 0; round < 50; ++round) {
     const int stride = 64 + (int)(rng() % 8);
     std::vector<uint8_t> px((size_t)stride * 16);
@@ -256,7 +257,7 @@ TEST(ForwardDct, FlatBlocksAndTransformsEqualPlainOnRandomBlocks) {
 TEST(Quantiser, IntegerPathAndProcessorRounding) {
   int16_t table[64];
   for (int i = 0; i < 64; ++i) table[i] = 1;
-  table[1] = 2;  // zigzag 1 -> natural 1
+  table[1] = 2;    // zigzag 1 -> natural 1
   table[2] = 255;  // zigzag 2 -> natural 8
   JpegPrepareQuantRecip(table);
   EXPECT_EQ((uint16_t)table[0], 32768);
@@ -433,7 +434,7 @@ TEST(Huffman, ProcessorEncoderOverAStreamAndATightBuffer) {
     for (int i = 0; i < 64; ++i)
       if ((int)(rng() % 64) < density) blocks[b * 64 + i] = (int16_t)((int)(rng() % 2047) - 1023);
     if (b % 5 == 0) blocks[b * 64 + 63] = (int16_t)(b % 2 ? -1 : 1);  // no EOB
-    if (b % 9 == 0) blocks[b * 64 + 9] = -1;                             // a long run first
+    if (b % 9 == 0) blocks[b * 64 + 9] = -1;                          // a long run first
   }
   const StreamResult plain = EncodeStream(JpegEncodeBlock, blocks, 1 << 20, &dc, &ac);
   ASSERT_EQ(plain.st, 0);
@@ -494,7 +495,7 @@ TEST(Huffman, OptimalTablesAndDerivation) {
   JpegHuffDecodeTable d;
   EXPECT_EQ(JpegDeriveDecodeTable(many, syms, 1, 0, &d), JPEG_ERR_BAD_HUFFMAN);
   ASSERT_EQ(JpegDeriveDecodeTable(JpegStdDcLumaCounts, JpegStdDcLumaSymbols, 0, 0, &d), 0);
-  EXPECT_EQ(d.lookahead[0], (2 << 16) | 0);        // code 00
+  EXPECT_EQ(d.lookahead[0], (2 << 16) | 0);  // code 00
   EXPECT_EQ(d.lookahead[0xFE], (8 << 16) | 10);
   EXPECT_EQ(d.lookahead[0xFF], 0);  // 9-bit code: no look-ahead entry
 }
@@ -532,8 +533,9 @@ TEST(Markers, ConverterHeaderBytesAndBanner) {
     }
     expect.insert(expect.end(), syms[t], syms[t] + n);
   }
-  for (uint8_t b : {0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 17, 0x00, 40, 0x03, 0x01, 0x22, 0x00, 0x02, 0x11, 0x01, 0x03,
-                    0x11, 0x01, 0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x01, 0x00, 0x02, 0x11, 0x03, 0x11, 0x00, 0x3F, 0x00})
+  for (uint8_t b :
+       {0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 17,   0x00, 40,   0x03, 0x01, 0x22, 0x00, 0x02, 0x11, 0x01, 0x03,
+        0x11, 0x01, 0xFF, 0xDA, 0x00, 0x0C, 0x03, 0x01, 0x00, 0x02, 0x11, 0x03, 0x11, 0x00, 0x3F, 0x00})
     expect.push_back(b);
   ASSERT_GT(j.size(), expect.size());
   EXPECT_EQ(std::vector<uint8_t>(j.begin(), j.begin() + (long)expect.size()), expect);

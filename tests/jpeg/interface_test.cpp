@@ -47,7 +47,6 @@ std::string TempPath(const char* name) {
   return folder + "/" + name;
 }
 
-
 int CountMarker(const std::vector<uint8_t>& j, uint8_t m) {
   int n = 0;
   for (size_t i = 0; i + 1 < j.size(); ++i)
@@ -76,16 +75,39 @@ TEST(Interface, ValidationTable) {
       {"negative buffer size", 9, [](JpegJob& j) { j.jpegBufferSize = -5; }, -8},
       {"no buffer", 9, [](JpegJob& j) { j.jpegBuffer = nullptr; }, -8},
       {"no file name", 8, [](JpegJob&) {}, -8},
-      {"five JPEG channels", 9, [](JpegJob& j) { j.jpegChannels = 5; j.jpegColor = 255; j.dibColor = 255; j.dibChannels = 5; }, -8},
+      {"five JPEG channels", 9,
+       [](JpegJob& j) {
+         j.jpegChannels = 5;
+         j.jpegColor = 255;
+         j.dibColor = 255;
+         j.dibChannels = 5;
+       },
+       -8},
       {"zero JPEG channels", 9, [](JpegJob& j) { j.jpegChannels = 0; }, -8},
       {"JPEG wider than the bitmap", 9, [](JpegJob& j) { j.jpegWidth = 25; }, -8},
       {"JPEG lower than the bitmap", 9, [](JpegJob& j) { j.jpegHeight = 15; }, -8},
       {"subsampling 3 with 3 channels", 9, [](JpegJob& j) { j.jpegSubsampling = 3; }, -3},
       {"subsampling 2 accepted", 9, [](JpegJob& j) { j.jpegSubsampling = 2; }, 0},
-      {"grey needs subsampling 0", 9, [](JpegJob& j) { j.jpegChannels = 1; j.jpegColor = 4; }, -3},
-      {"pair 2/3 to 5/4", 9, [](JpegJob& j) { j.jpegChannels = 4; j.jpegColor = 5; j.jpegSubsampling = 0; }, -8},
+      {"grey needs subsampling 0", 9,
+       [](JpegJob& j) {
+         j.jpegChannels = 1;
+         j.jpegColor = 4;
+       },
+       -3},
+      {"pair 2/3 to 5/4", 9,
+       [](JpegJob& j) {
+         j.jpegChannels = 4;
+         j.jpegColor = 5;
+         j.jpegSubsampling = 0;
+       },
+       -8},
       {"DCT method 2", 9, [](JpegJob& j) { j.props.dctMethod = 2; }, -8},
-      {"useInternal skips validation", 9, [](JpegJob& j) { j.useInternal = 1; j.jpegChannels = 0; }, -8},
+      {"useInternal skips validation", 9,
+       [](JpegJob& j) {
+         j.useInternal = 1;
+         j.jpegChannels = 0;
+       },
+       -8},
   };
   for (const Case& c : cases) {
     Job j(img);
@@ -362,89 +384,90 @@ TEST(Interface, EveryAdmittedLayoutDecodesWithLibjpeg) {
   // so the kernels read up to the bitmap's very last byte.
   const int sizes[][2] = {{35, 21}, {32, 16}};
   for (const auto& size : sizes)
-  for (const Layout& l : layouts) {
-    const int w = size[0], h = size[1];
-    // Smooth ramps, each channel its own: a swapped channel cannot pass.
-    jt::Image img = jt::MakeImage(jt::Content::kFlat, w, h, l.dibSubsampling == 2 ? 2 : l.dibChannels);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x)
-        for (int k = 0; k < img.ch; ++k) img.Row(y)[x * img.ch + k] = (uint8_t)(20 + k * 45 + (k & 1 ? x * 2 : 40 - y) + y);
-    for (int sub : l.subs)
-      for (int kind : {0, 6})
-        for (bool progressive : {false, true}) {
-          const std::string what = std::string(l.what) + " " + std::to_string(w) + "x" + std::to_string(h) +
-                                   " sub " + std::to_string(sub) + " kind " +
-                                   std::to_string(kind) + (progressive ? " progressive" : "");
-          if (progressive && l.jpegColor == 255 && l.jpegChannels == 1) continue;
-          Job mem(img, kind);
-          JpegJob& job = mem.job;
-          job.dibChannels = l.dibChannels;
-          job.dibColor = l.dibColor;
-          job.dibSubsampling = l.dibSubsampling;
-          job.jpegColor = l.jpegColor;
-          job.jpegChannels = l.jpegChannels;
-          job.jpegSubsampling = sub;
-          job.quality = 95;
-          job.props.progressive = progressive;
-          ASSERT_EQ(JpegWrite(&job, 9), 0) << what;
-          const std::vector<uint8_t> bytes = mem.Bytes();
-          Job file(img, kind);
-          file.job.dibChannels = l.dibChannels;
-          file.job.dibColor = l.dibColor;
-          file.job.dibSubsampling = l.dibSubsampling;
-          file.job.jpegColor = l.jpegColor;
-          file.job.jpegChannels = l.jpegChannels;
-          file.job.jpegSubsampling = sub;
-          file.job.quality = 95;
-          file.job.props.progressive = progressive;
-          file.job.jpegFileName = path.c_str();
-          ASSERT_EQ(JpegWrite(&file.job, 8), 0) << what;
-          EXPECT_EQ(vtest::ReadBytes(path), bytes) << what;
+    for (const Layout& l : layouts) {
+      const int w = size[0], h = size[1];
+      // Smooth ramps, each channel its own: a swapped channel cannot pass.
+      jt::Image img = jt::MakeImage(jt::Content::kFlat, w, h, l.dibSubsampling == 2 ? 2 : l.dibChannels);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          for (int k = 0; k < img.ch; ++k)
+            img.Row(y)[x * img.ch + k] = (uint8_t)(20 + k * 45 + (k & 1 ? x * 2 : 40 - y) + y);
+      for (int sub : l.subs)
+        for (int kind : {0, 6})
+          for (bool progressive : {false, true}) {
+            const std::string what = std::string(l.what) + " " + std::to_string(w) + "x" + std::to_string(h) + " sub " +
+                                     std::to_string(sub) + " kind " + std::to_string(kind) +
+                                     (progressive ? " progressive" : "");
+            if (progressive && l.jpegColor == 255 && l.jpegChannels == 1) continue;
+            Job mem(img, kind);
+            JpegJob& job = mem.job;
+            job.dibChannels = l.dibChannels;
+            job.dibColor = l.dibColor;
+            job.dibSubsampling = l.dibSubsampling;
+            job.jpegColor = l.jpegColor;
+            job.jpegChannels = l.jpegChannels;
+            job.jpegSubsampling = sub;
+            job.quality = 95;
+            job.props.progressive = progressive;
+            ASSERT_EQ(JpegWrite(&job, 9), 0) << what;
+            const std::vector<uint8_t> bytes = mem.Bytes();
+            Job file(img, kind);
+            file.job.dibChannels = l.dibChannels;
+            file.job.dibColor = l.dibColor;
+            file.job.dibSubsampling = l.dibSubsampling;
+            file.job.jpegColor = l.jpegColor;
+            file.job.jpegChannels = l.jpegChannels;
+            file.job.jpegSubsampling = sub;
+            file.job.quality = 95;
+            file.job.props.progressive = progressive;
+            file.job.jpegFileName = path.c_str();
+            ASSERT_EQ(JpegWrite(&file.job, 8), 0) << what;
+            EXPECT_EQ(vtest::ReadBytes(path), bytes) << what;
 
-          const jt::Decoded d = jt::LibjpegDecode(bytes, false);
-          ASSERT_TRUE(d.ok) << what << ": " << d.error;
-          ASSERT_EQ(d.warnings, 0) << what << ": " << d.error;
-          ASSERT_EQ(d.comps, l.jpegChannels) << what;
-          // Expected component values per pixel.
-          std::vector<uint8_t> expect((size_t)w * h * l.jpegChannels);
-          for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-              const uint8_t* s = img.Row(y) + x * img.ch;
-              uint8_t* e = &expect[((size_t)y * w + x) * l.jpegChannels];
-              double r = 0, g = 0, b = 0;
-              if (l.dibColor == 1 || l.dibColor == 255) r = s[0], g = s[1], b = s[2 % img.ch];
-              if (l.dibColor == 2) b = s[0], g = s[1], r = s[2];
-              if (l.dibColor == 5) r = 255 - s[0], g = 255 - s[1], b = 255 - s[2];
-              if (l.dibColor == 4) r = g = b = s[0];
-              const double Y = 0.299 * r + 0.587 * g + 0.114 * b;
-              const double cb = 128 - 0.168736 * r - 0.331264 * g + 0.5 * b;
-              const double cr = 128 + 0.5 * r - 0.418688 * g - 0.081312 * b;
-              auto put = [&](int i, double v) { e[i] = (uint8_t)std::lround(v < 0 ? 0 : v > 255 ? 255 : v); };
-              if (l.dibSubsampling == 2) {
-                const uint8_t* g0 = img.Row(y) + (x & ~1) * 2;
-                put(0, s[0]);
-                put(1, g0[1]);
-                put(2, (x | 1) < w ? g0[3] : g0[-1]);
-              } else if (l.jpegColor == 4) {
-                put(0, Y);
-              } else if (l.jpegColor == 3 && l.dibColor == 3) {
-                for (int i = 0; i < 3; ++i) put(i, s[i]);
-              } else if (l.jpegColor == 3 || l.jpegColor == 6) {
-                put(0, Y);
-                put(1, cb);
-                put(2, cr);
-                if (l.jpegColor == 6) put(3, s[3]);
-              } else if (l.jpegColor == 1) {
-                put(0, r);
-                put(1, g);
-                put(2, b);
-              } else {
-                for (int i = 0; i < l.jpegChannels; ++i) put(i, s[i]);
+            const jt::Decoded d = jt::LibjpegDecode(bytes, false);
+            ASSERT_TRUE(d.ok) << what << ": " << d.error;
+            ASSERT_EQ(d.warnings, 0) << what << ": " << d.error;
+            ASSERT_EQ(d.comps, l.jpegChannels) << what;
+            // Expected component values per pixel.
+            std::vector<uint8_t> expect((size_t)w * h * l.jpegChannels);
+            for (int y = 0; y < h; ++y)
+              for (int x = 0; x < w; ++x) {
+                const uint8_t* s = img.Row(y) + x * img.ch;
+                uint8_t* e = &expect[((size_t)y * w + x) * l.jpegChannels];
+                double r = 0, g = 0, b = 0;
+                if (l.dibColor == 1 || l.dibColor == 255) r = s[0], g = s[1], b = s[2 % img.ch];
+                if (l.dibColor == 2) b = s[0], g = s[1], r = s[2];
+                if (l.dibColor == 5) r = 255 - s[0], g = 255 - s[1], b = 255 - s[2];
+                if (l.dibColor == 4) r = g = b = s[0];
+                const double Y = 0.299 * r + 0.587 * g + 0.114 * b;
+                const double cb = 128 - 0.168736 * r - 0.331264 * g + 0.5 * b;
+                const double cr = 128 + 0.5 * r - 0.418688 * g - 0.081312 * b;
+                auto put = [&](int i, double v) { e[i] = (uint8_t)std::lround(v < 0 ? 0 : v > 255 ? 255 : v); };
+                if (l.dibSubsampling == 2) {
+                  const uint8_t* g0 = img.Row(y) + (x & ~1) * 2;
+                  put(0, s[0]);
+                  put(1, g0[1]);
+                  put(2, (x | 1) < w ? g0[3] : g0[-1]);
+                } else if (l.jpegColor == 4) {
+                  put(0, Y);
+                } else if (l.jpegColor == 3 && l.dibColor == 3) {
+                  for (int i = 0; i < 3; ++i) put(i, s[i]);
+                } else if (l.jpegColor == 3 || l.jpegColor == 6) {
+                  put(0, Y);
+                  put(1, cb);
+                  put(2, cr);
+                  if (l.jpegColor == 6) put(3, s[3]);
+                } else if (l.jpegColor == 1) {
+                  put(0, r);
+                  put(1, g);
+                  put(2, b);
+                } else {
+                  for (int i = 0; i < l.jpegChannels; ++i) put(i, s[i]);
+                }
               }
-            }
-          EXPECT_GT(jt::Psnr(expect, d.pixels), 30.0) << what;
-        }
-  }
+            EXPECT_GT(jt::Psnr(expect, d.pixels), 30.0) << what;
+          }
+    }
   std::remove(path.c_str());
 }
 
@@ -474,7 +497,8 @@ TEST(Interface, CallerCoefficientPlanes) {
       ASSERT_TRUE(d.ok);
       for (int by = 0; by < 2; ++by)
         for (int bx = 0; bx < 3; ++bx)
-          for (int k = 0; k < 64; ++k) plane[(size_t)(by * 8 + k / 8) * pw + bx * 8 + k % 8] = d.coefs[0].Block(bx, by)[k];
+          for (int k = 0; k < 64; ++k)
+            plane[(size_t)(by * 8 + k / 8) * pw + bx * 8 + k % 8] = d.coefs[0].Block(bx, by)[k];
     }
     JpegCoefPlanes planes{kind, {plane.data(), nullptr, nullptr, nullptr}};
     Job j(img);

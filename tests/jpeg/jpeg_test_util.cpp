@@ -19,12 +19,18 @@ namespace jt {
 
 const char* ContentName(Content c) {
   switch (c) {
-    case Content::kFlat: return "flat";
-    case Content::kPure: return "pure";
-    case Content::kGradient: return "gradient";
-    case Content::kChecker: return "checker";
-    case Content::kNoise: return "noise";
-    case Content::kPhoto: return "photo";
+    case Content::kFlat:
+      return "flat";
+    case Content::kPure:
+      return "pure";
+    case Content::kGradient:
+      return "gradient";
+    case Content::kChecker:
+      return "checker";
+    case Content::kNoise:
+      return "noise";
+    case Content::kPhoto:
+      return "photo";
   }
   return "?";
 }
@@ -43,11 +49,21 @@ Image MakeImage(Content c, int w, int h, int ch, uint32_t seed) {
       for (int k = 0; k < ch; ++k) {
         int v = 0;
         switch (c) {
-          case Content::kFlat: v = 40 + 70 * k; break;
-          case Content::kPure: v = kPure[((x / 8) + (y / 8) * 3) % 6][k % 3]; break;
-          case Content::kGradient: v = (x * 255 / (w > 1 ? w - 1 : 1) + k * 60 + y * 128 / (h > 1 ? h - 1 : 1)) % 256; break;
-          case Content::kChecker: v = ((x + y) & 1) ? 255 : 0; break;
-          case Content::kNoise: v = (int)(rng() & 255); break;
+          case Content::kFlat:
+            v = 40 + 70 * k;
+            break;
+          case Content::kPure:
+            v = kPure[((x / 8) + (y / 8) * 3) % 6][k % 3];
+            break;
+          case Content::kGradient:
+            v = (x * 255 / (w > 1 ? w - 1 : 1) + k * 60 + y * 128 / (h > 1 ? h - 1 : 1)) % 256;
+            break;
+          case Content::kChecker:
+            v = ((x + y) & 1) ? 255 : 0;
+            break;
+          case Content::kNoise:
+            v = (int)(rng() & 255);
+            break;
           case Content::kPhoto: {
             const double fx = x / 37.0, fy = y / 23.0;
             double s = 128 + 70 * std::sin(fx + k) * std::cos(fy - k) + 30 * std::sin((x + y) / 11.0);
@@ -144,10 +160,9 @@ void RefFdct(int16_t* blk) {
   for (int c = 0; c < 8; ++c) pass(blk + c, 8, false);
 }
 
-const int kLuma[64] = {16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
-                       14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
-                       18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
-                       49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+const int kLuma[64] = {16, 11,  10,  16, 24, 40, 51, 61, 12,  12,  14,  19,  26, 58, 60, 55,  14,  13,  16,  24, 40, 57,
+                       69, 56,  14,  17, 22, 29, 51, 87, 80,  62,  18,  22,  37, 56, 68, 109, 103, 77,  24,  35, 55, 64,
+                       81, 104, 113, 92, 49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98,  112, 100, 103, 99};
 
 int Step(int natural, bool chroma, int q) {
   const int row = natural / 8, col = natural % 8;
@@ -237,8 +252,8 @@ std::vector<Coefs> ReferenceCoefs(const Image& img, int sub, int quality, bool s
           for (int bx = 0; bx < hs[comp]; ++bx, ++b) {
             int16_t* blk = blocks[b];
             RefFdct(blk);
-            int16_t* dst = out[comp].c.data() +
-                           ((size_t)(my * vs[comp] + by) * out[comp].blocksW + mx * hs[comp] + bx) * 64;
+            int16_t* dst =
+                out[comp].c.data() + ((size_t)(my * vs[comp] + by) * out[comp].blocksW + mx * hs[comp] + bx) * 64;
             for (int k = 0; k < 64; ++k) {
               const int step = Step(k, comp != 0, quality);
               const int r = 32768 / step;
@@ -300,7 +315,8 @@ bool ReadCoefsRaw(jpeg_decompress_struct* cinfo, StrictError* err, const uint8_t
   for (int ci = 0; ci < cinfo->num_components; ++ci) {
     jpeg_component_info* comp = &cinfo->comp_info[ci];
     const int bw = (int)((comp->width_in_blocks + comp->h_samp_factor - 1) / comp->h_samp_factor * comp->h_samp_factor);
-    const int bh = (int)((comp->height_in_blocks + comp->v_samp_factor - 1) / comp->v_samp_factor * comp->v_samp_factor);
+    const int bh =
+        (int)((comp->height_in_blocks + comp->v_samp_factor - 1) / comp->v_samp_factor * comp->v_samp_factor);
     Coefs& c = out->coefs[(size_t)ci];
     c.blocksW = bw;
     c.blocksH = bh;

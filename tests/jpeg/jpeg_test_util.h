@@ -61,9 +61,9 @@ struct Decoded {
   std::string error;
   int w = 0, h = 0, comps = 0;
   bool progressive = false;
-  std::vector<Coefs> coefs;  // per component, MCU-padded block grid
+  std::vector<Coefs> coefs;                   // per component, MCU-padded block grid
   std::vector<int> compBlocksW, compBlocksH;  // blocks inside the component
-  std::vector<uint8_t> pixels;  // decoded pixels (RGB, grey or CMYK)
+  std::vector<uint8_t> pixels;                // decoded pixels (RGB, grey or CMYK)
 };
 Decoded LibjpegReadCoefs(const std::vector<uint8_t>& jpeg);
 // rgb: three components come out as R,G,B; otherwise no colour conversion.

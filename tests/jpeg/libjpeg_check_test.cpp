@@ -136,8 +136,8 @@ TEST(LibjpegCheck, ScaledPathStaysNextToTheIntegerPath) {
         spec.dctMethod = 0;
         JpegStatus st = -99;
         const std::vector<uint8_t> ours = jt::Encode(img, spec, &st);
-        const std::string what = std::string(jt::ContentName(content)) + " q" + std::to_string(quality) + " kind" +
-                                 std::to_string(kind);
+        const std::string what =
+            std::string(jt::ContentName(content)) + " q" + std::to_string(quality) + " kind" + std::to_string(kind);
         ASSERT_EQ(st, 0) << what;
         const jt::Decoded d = jt::LibjpegReadCoefs(ours);
         ASSERT_TRUE(d.ok && d.warnings == 0) << what << ": " << d.error;

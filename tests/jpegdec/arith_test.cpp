@@ -109,8 +109,8 @@ TEST(InverseDct, FullSizeTransformsFollowTheTrueTransform) {
 }
 
 TEST(InverseDct, FarOutOfRangeDcSaturates) {
-  for (auto f : {JpegIdctInt, JpegIdctScaled, JpegIdctIntHalf, JpegIdctScaledHalf, JpegIdctIntQuarter,
-                 JpegIdctScaledQuarter}) {
+  for (auto f :
+       {JpegIdctInt, JpegIdctScaled, JpegIdctIntHalf, JpegIdctScaledHalf, JpegIdctIntQuarter, JpegIdctScaledQuarter}) {
     int16_t lo[64] = {-5000}, hi[64] = {5000};
     f(lo);
     f(hi);
@@ -160,14 +160,15 @@ TEST(Colour, WorkedExamplesOfThePlainConverters) {
   Mcu m;
   struct Row {
     int y, cb, cr, r, g, b;
-  } rows[] = {{100, 128, 128, 100, 101, 100}, {255, 128, 128, 255, 255, 255}, {128, 0, 0, 0, 255, 0},
+  } rows[] = {{100, 128, 128, 100, 101, 100},
+              {255, 128, 128, 255, 255, 255},
+              {128, 0, 0, 0, 255, 0},
               {128, 255, 255, 255, 0, 255}};
   for (const Row& r : rows) {
     m.Fill(r.y, r.cb, r.cr, 40);
     EXPECT_EQ(Run444(JpegCvtYcc444Rgb, m, 3), (std::vector<uint8_t>{(uint8_t)r.r, (uint8_t)r.g, (uint8_t)r.b}));
     EXPECT_EQ(Run444(JpegCvtYcc444Bgr, m, 3), (std::vector<uint8_t>{(uint8_t)r.b, (uint8_t)r.g, (uint8_t)r.r}));
-    EXPECT_EQ(Run444(JpegCvtYcc444Quad, m, 4),
-              (std::vector<uint8_t>{(uint8_t)r.r, (uint8_t)r.g, (uint8_t)r.b, 255}));
+    EXPECT_EQ(Run444(JpegCvtYcc444Quad, m, 4), (std::vector<uint8_t>{(uint8_t)r.r, (uint8_t)r.g, (uint8_t)r.b, 255}));
     EXPECT_EQ(Run444(JpegCvtYcck444Quad, m, 4),
               (std::vector<uint8_t>{(uint8_t)(255 - r.r), (uint8_t)(255 - r.g), (uint8_t)(255 - r.b), 40}));
   }
@@ -188,7 +189,7 @@ TEST(Colour, KernelRoundingDiffersOnlyWhereStated) {
   EXPECT_EQ(Run444(t.outputConverters[cvtYcc444Rgb], m, 3), (std::vector<uint8_t>{100, 101, 100}));
 
   // Every three- and four-byte kernel: G 0 and 255 at the chroma extremes.
-  const int entries[] = {cvtYcc444Rgb, cvtYcc422Rgb, cvtYcc420Rgb, cvtYcc444Bgr, cvtYcc422Bgr,
+  const int entries[] = {cvtYcc444Rgb, cvtYcc422Rgb,  cvtYcc420Rgb,  cvtYcc444Bgr, cvtYcc422Bgr,
                          cvtYcc420Bgr, cvtYcc444Quad, cvtYcc422Quad, cvtYcc420Quad};
   for (int e : entries) {
     const int bpp = e >= cvtYcc444Quad ? 4 : 3;

@@ -162,8 +162,7 @@ std::vector<uint8_t> LjEncode(const Pixels& in, const LjWrite& opt) {
   }
   jpeg_start_compress(&c, TRUE);
   if (!opt.comment.empty())
-    jpeg_write_marker(&c, JPEG_COM, reinterpret_cast<const JOCTET*>(opt.comment.data()),
-                      (unsigned)opt.comment.size());
+    jpeg_write_marker(&c, JPEG_COM, reinterpret_cast<const JOCTET*>(opt.comment.data()), (unsigned)opt.comment.size());
   if (!opt.app0.empty()) jpeg_write_marker(&c, JPEG_APP0, opt.app0.data(), (unsigned)opt.app0.size());
   std::vector<JSAMPROW> rows(in.h);
   for (int y = 0; y < in.h; ++y) rows[y] = const_cast<JSAMPROW>(in.px.data() + (size_t)y * in.w * in.ch);
@@ -411,8 +410,7 @@ std::vector<LjCoefs> OurCoefs(const std::vector<uint8_t>& jpeg, JpegStatus* stat
     for (int by = 0; by < k.blocksH; ++by)
       for (int bx = 0; bx < k.blocksW; ++bx)
         for (int i = 0; i < 64; ++i)
-          k.c[((size_t)by * k.blocksW + bx) * 64 + i] =
-              store[c][(size_t)(by * 8 + i / 8) * planeW + bx * 8 + i % 8];
+          k.c[((size_t)by * k.blocksW + bx) * 64 + i] = store[c][(size_t)(by * 8 + i / 8) * planeW + bx * 8 + i % 8];
     out.push_back(std::move(k));
   }
   JpegFree(&job);

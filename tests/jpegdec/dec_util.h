@@ -22,18 +22,18 @@ Pixels MakePicture(int w, int h, int ch, uint32_t seed);
 
 struct LjWrite {
   int quality = 85;
-  int hs = 2, vs = 2;          // sampling of the first component (and of the fourth)
+  int hs = 2, vs = 2;  // sampling of the first component (and of the fourth)
   bool progressive = false;
-  int restartRows = 0;         // restart interval in MCU rows
-  int restartMcus = 0;         // restart interval in MCUs
+  int restartRows = 0;  // restart interval in MCU rows
+  int restartMcus = 0;  // restart interval in MCUs
   bool optimize = false;
-  int colorSpace = 0;          // J_COLOR_SPACE of the JPEG (0: default for the input)
+  int colorSpace = 0;  // J_COLOR_SPACE of the JPEG (0: default for the input)
   bool jfif = true;
   std::string comment;
-  std::vector<uint8_t> app0;   // extra APP0 body written after the header markers
-  bool nonInterleaved = false; // sequential, one scan per component
-  bool wideQuant0 = false;     // quantisation table 0 with steps above 255 (a 16-bit DQT)
-  bool fullAcTable0 = false;   // AC table 0 with all 256 symbols (255 codes of 8 bits, one of 9)
+  std::vector<uint8_t> app0;    // extra APP0 body written after the header markers
+  bool nonInterleaved = false;  // sequential, one scan per component
+  bool wideQuant0 = false;      // quantisation table 0 with steps above 255 (a 16-bit DQT)
+  bool fullAcTable0 = false;    // AC table 0 with all 256 symbols (255 codes of 8 bits, one of 9)
 };
 // Encodes RGB (ch 3), grey (ch 1) or CMYK (ch 4) pixels.
 std::vector<uint8_t> LjEncode(const Pixels& in, const LjWrite& opt);
@@ -64,8 +64,8 @@ struct Decode {
 };
 
 struct ReadOptions {
-  int io = 3;            // read type (memory)
-  int dibColor = 1;      // 1 RGB, 2 BGR, 4 grey, 5 four channels
+  int io = 3;        // read type (memory)
+  int dibColor = 1;  // 1 RGB, 2 BGR, 4 grey, 5 four channels
   int dibChannels = 3;
   int dctMethod = 1;
   int roi[4] = {0, 0, 0, 0};

@@ -59,16 +59,35 @@ TEST(FastPaths, IntegerTransformShortcutsEqualTheFullArithmetic) {
     for (int i = 0; i < 64; ++i) {
       const int r = i / 8, c = i % 8;
       switch (n % 10) {
-        case 0: if (i) model[i] = 0; break;
-        case 1: if (r) model[i] = 0; break;
-        case 2: if (c) model[i] = 0; break;
-        case 3: if (r >= 4) model[i] = 0; break;
-        case 4: if (c >= 4) model[i] = 0; break;
-        case 5: if (r >= 2) model[i] = 0; break;
-        case 6: if (c >= 2) model[i] = 0; break;
-        case 7: if (r >= 4 || c >= 2) model[i] = 0; break;
-        case 8: if (rng() % 4) model[i] = 0; break;
-        default: break;
+        case 0:
+          if (i) model[i] = 0;
+          break;
+        case 1:
+          if (r) model[i] = 0;
+          break;
+        case 2:
+          if (c) model[i] = 0;
+          break;
+        case 3:
+          if (r >= 4) model[i] = 0;
+          break;
+        case 4:
+          if (c >= 4) model[i] = 0;
+          break;
+        case 5:
+          if (r >= 2) model[i] = 0;
+          break;
+        case 6:
+          if (c >= 2) model[i] = 0;
+          break;
+        case 7:
+          if (r >= 4 || c >= 2) model[i] = 0;
+          break;
+        case 8:
+          if (rng() % 4) model[i] = 0;
+          break;
+        default:
+          break;
       }
     }
     std::memcpy(plain, model, sizeof model);
@@ -114,10 +133,18 @@ TEST(FastPaths, PlainColourConvertersFollowTheFormulas) {
           const uint8_t B = Clamp(Y + ((454 * vb - 57937) >> 8));
           uint8_t* px = want.data() + stride + (size_t)y * stride + (size_t)x * bpp;
           switch (e.layout) {
-            case 0: px[0] = R, px[1] = G, px[2] = B; break;
-            case 1: px[0] = B, px[1] = G, px[2] = R; break;
-            case 2: px[0] = R, px[1] = G, px[2] = B, px[3] = 255; break;
-            default: px[0] = 255 - R, px[1] = 255 - G, px[2] = 255 - B, px[3] = (uint8_t)k[yi]; break;
+            case 0:
+              px[0] = R, px[1] = G, px[2] = B;
+              break;
+            case 1:
+              px[0] = B, px[1] = G, px[2] = R;
+              break;
+            case 2:
+              px[0] = R, px[1] = G, px[2] = B, px[3] = 255;
+              break;
+            default:
+              px[0] = 255 - R, px[1] = 255 - G, px[2] = 255 - B, px[3] = (uint8_t)k[yi];
+              break;
           }
         }
       ASSERT_TRUE(got == want) << "entry " << (&e - entries) << " sample " << n;

@@ -53,7 +53,9 @@ std::vector<uint8_t> Baseline(int w = 32, int h = 24, int ch = 3) {
   return jd::LjEncode(jd::MakePicture(w, h, ch, 2), jd::LjWrite{});
 }
 
-JpegStatus Read(const std::vector<uint8_t>& jpeg, int io = 3) { return jd::OurDecode(jpeg, jd::ReadOptions{io}).status; }
+JpegStatus Read(const std::vector<uint8_t>& jpeg, int io = 3) {
+  return jd::OurDecode(jpeg, jd::ReadOptions{io}).status;
+}
 
 // A full read with fixed picture fields (no parameters read first).
 JpegStatus ReadBlind(const std::vector<uint8_t>& jpeg, int w = 32, int h = 24) {
@@ -156,8 +158,8 @@ TEST(Faults, FrameHeaders) {
     return t.Bytes();
   };
   auto frame = [](int p, int y, int x, std::vector<std::array<int, 3>> comps, int nf = -1) {
-    std::vector<uint8_t> b = {(uint8_t)p, (uint8_t)(y >> 8), (uint8_t)y, (uint8_t)(x >> 8), (uint8_t)x,
-                              (uint8_t)(nf < 0 ? comps.size() : nf)};
+    std::vector<uint8_t> b = {(uint8_t)p,        (uint8_t)(y >> 8), (uint8_t)y,
+                              (uint8_t)(x >> 8), (uint8_t)x,        (uint8_t)(nf < 0 ? comps.size() : nf)};
     for (auto& c : comps) b.insert(b.end(), {(uint8_t)c[0], (uint8_t)c[1], (uint8_t)c[2]});
     return b;
   };
@@ -197,12 +199,12 @@ TEST(Faults, ScanHeaders) {
   EXPECT_EQ(ReadBlind(sos({3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0})), 0);
   EXPECT_EQ(ReadBlind(sos({0, 0, 63, 0})), -21);
   EXPECT_EQ(ReadBlind(sos({5, 1, 0, 2, 0x11, 3, 0x11, 1, 0, 2, 0, 0, 63, 0})), -21);
-  EXPECT_EQ(ReadBlind(sos({3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 62, 0})), -21);   // spectral limits
+  EXPECT_EQ(ReadBlind(sos({3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 62, 0})), -21);  // spectral limits
   EXPECT_EQ(ReadBlind(sos({3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0x10})), -21);
-  EXPECT_EQ(ReadBlind(sos({3, 1, 0x00, 9, 0x11, 3, 0x11, 0, 63, 0})), -21);   // no such component
-  EXPECT_EQ(ReadBlind(sos({3, 1, 0x00, 1, 0x11, 3, 0x11, 0, 63, 0})), -21);   // twice
-  EXPECT_EQ(ReadBlind(sos({3, 1, 0x40, 2, 0x11, 3, 0x11, 0, 63, 0})), -21);   // table 4
-  EXPECT_EQ(ReadBlind(sos({3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63})), -21);      // short
+  EXPECT_EQ(ReadBlind(sos({3, 1, 0x00, 9, 0x11, 3, 0x11, 0, 63, 0})), -21);  // no such component
+  EXPECT_EQ(ReadBlind(sos({3, 1, 0x00, 1, 0x11, 3, 0x11, 0, 63, 0})), -21);  // twice
+  EXPECT_EQ(ReadBlind(sos({3, 1, 0x40, 2, 0x11, 3, 0x11, 0, 63, 0})), -21);  // table 4
+  EXPECT_EQ(ReadBlind(sos({3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63})), -21);     // short
   // Progressive limits.
   jd::LjWrite p;
   p.progressive = true;
@@ -314,7 +316,8 @@ TEST(Faults, TruncatedAndCorruptedStreamsFailCleanly) {
   jd::LjWrite rst;
   rst.restartMcus = 2;
   rst.vs = 1;
-  const std::vector<std::vector<uint8_t>> streams = {Baseline(24, 16), jd::LjEncode(jd::MakePicture(24, 16, 3, 1), prog),
+  const std::vector<std::vector<uint8_t>> streams = {Baseline(24, 16),
+                                                     jd::LjEncode(jd::MakePicture(24, 16, 3, 1), prog),
                                                      jd::LjEncode(jd::MakePicture(24, 16, 3, 1), rst)};
   std::mt19937 rng(1);
   for (int kind : {0, 6}) {

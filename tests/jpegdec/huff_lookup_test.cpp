@@ -123,7 +123,8 @@ TEST(HuffLookup, StreamsDecodeAsThePlainDecoderDoes) {
       const std::vector<jd::LjCoefs> got = jd::OurCoefs(jpeg, &st);
       ASSERT_EQ(st, 0);
       ASSERT_EQ(got.size(), coefs.size());
-      for (size_t c = 0; c < coefs.size(); ++c) EXPECT_TRUE(got[c].c == coefs[c].c) << "kind " << i * 6 << " comp " << c;
+      for (size_t c = 0; c < coefs.size(); ++c)
+        EXPECT_TRUE(got[c].c == coefs[c].c) << "kind " << i * 6 << " comp " << c;
       pixels[i] = jd::OurDecode(jpeg, ro);
       ASSERT_EQ(pixels[i].status, 0);
     }

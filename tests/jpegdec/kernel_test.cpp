@@ -43,10 +43,18 @@ void KernelPixel(int y, int cb, int cr, int k, int layout, uint8_t* px) {
   const int g = (88 * cb + 183 * cr - 34806) >> 8;
   const uint8_t R = clamp(y + r), G = clamp(y - g), B = clamp(y + b);
   switch (layout) {
-    case 0: px[0] = R, px[1] = G, px[2] = B; break;
-    case 1: px[0] = B, px[1] = G, px[2] = R; break;
-    case 2: px[0] = R, px[1] = G, px[2] = B, px[3] = 255; break;
-    default: px[0] = 255 - R, px[1] = 255 - G, px[2] = 255 - B, px[3] = (uint8_t)k; break;
+    case 0:
+      px[0] = R, px[1] = G, px[2] = B;
+      break;
+    case 1:
+      px[0] = B, px[1] = G, px[2] = R;
+      break;
+    case 2:
+      px[0] = R, px[1] = G, px[2] = B, px[3] = 255;
+      break;
+    default:
+      px[0] = 255 - R, px[1] = 255 - G, px[2] = 255 - B, px[3] = (uint8_t)k;
+      break;
   }
 }
 
@@ -57,9 +65,9 @@ TEST(Kernels, OutputKernelsWriteTheStatedBytesOfRandomMcus) {
   JpegFillSimdOutputKernels(&simd, JPEG_CPU_P4_SSE2);
   struct Entry {
     int slot, sampling, layout;  // sampling 0: 1x1, 1: 2x1, 2: 2x2; layout -1 copy-like (plain bytes)
-  } entries[] = {{cvtGray, 0, -1},      {cvtPack422, 1, -1},    {cvtYcc444Rgb, 0, 0},   {cvtYcc422Rgb, 1, 0},
-                 {cvtYcc420Rgb, 2, 0},  {cvtYcc444Bgr, 0, 1},   {cvtYcc422Bgr, 1, 1},   {cvtYcc420Bgr, 2, 1},
-                 {cvtYcc444Quad, 0, 2}, {cvtYcc422Quad, 1, 2},  {cvtYcc420Quad, 2, 2},  {cvtYcck444Quad, 0, 3},
+  } entries[] = {{cvtGray, 0, -1},       {cvtPack422, 1, -1},   {cvtYcc444Rgb, 0, 0},  {cvtYcc422Rgb, 1, 0},
+                 {cvtYcc420Rgb, 2, 0},   {cvtYcc444Bgr, 0, 1},  {cvtYcc422Bgr, 1, 1},  {cvtYcc420Bgr, 2, 1},
+                 {cvtYcc444Quad, 0, 2},  {cvtYcc422Quad, 1, 2}, {cvtYcc420Quad, 2, 2}, {cvtYcck444Quad, 0, 3},
                  {cvtYcck422Quad, 1, 3}, {cvtYcck420Quad, 2, 3}};
   std::mt19937 rng(5);
   for (const Entry& e : entries) {
@@ -145,7 +153,7 @@ TEST(Kernels, BlockDecodersReturnRandomCoefficientsExactly) {
     bool progressive;
     int restart;
   } shapes[] = {{64, 48, 3, 2, 2, false, 0}, {61, 37, 3, 2, 1, false, 3}, {40, 40, 1, 1, 1, false, 1},
-                {48, 32, 3, 1, 1, false, 7},  {52, 36, 3, 2, 2, true, 0},  {33, 17, 1, 1, 1, true, 2}};
+                {48, 32, 3, 1, 1, false, 7}, {52, 36, 3, 2, 2, true, 0},  {33, 17, 1, 1, 1, true, 2}};
   std::mt19937 rng(17);
   for (const Geometry& g : shapes) {
     SCOPED_TRACE(testing::Message() << g.w << "x" << g.h << " comps " << g.comps << " progressive " << g.progressive);

@@ -166,8 +166,8 @@ TEST(LibjpegScaled, ScaledReadsReach35Db) {
         const std::vector<uint8_t> jpeg = jd::LjEncode(jd::MakePicture(160, 120, 3, 5), opt);
         for (int denom : {2, 4, 8}) {
           for (int method : {0, 1}) {
-            SCOPED_TRACE(testing::Message() << "kind " << kind << " " << hs << "x" << vs << " 1/" << denom
-                                            << " method " << method);
+            SCOPED_TRACE(testing::Message()
+                         << "kind " << kind << " " << hs << "x" << vs << " 1/" << denom << " method " << method);
             jd::ReadOptions ro;
             ro.io = denom == 2 ? 15 : denom == 4 ? 17 : 19;
             ro.dctMethod = method;

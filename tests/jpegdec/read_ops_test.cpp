@@ -43,8 +43,8 @@ std::vector<uint8_t> Jfif(int tw, int th, const std::vector<uint8_t>& rgb) {
 TEST(ReadOps, ParametersReportTheFrame) {
   struct Row {
     int ch, hs, vs, space, code, color, dibColor;
-  } rows[] = {{3, 1, 1, 0, 0, 3, 2},       {3, 2, 2, 0, 1, 3, 2},         {3, 2, 1, 0, 2, 3, 2},
-              {1, 1, 1, 0, 0, 4, 2},       {4, 1, 1, JCS_CMYK, 0, 5, 5},  {4, 2, 2, JCS_YCCK, 3, 6, 5},
+  } rows[] = {{3, 1, 1, 0, 0, 3, 2},        {3, 2, 2, 0, 1, 3, 2},        {3, 2, 1, 0, 2, 3, 2},
+              {1, 1, 1, 0, 0, 4, 2},        {4, 1, 1, JCS_CMYK, 0, 5, 5}, {4, 2, 2, JCS_YCCK, 3, 6, 5},
               {4, 2, 1, JCS_YCCK, 4, 6, 5}, {3, 1, 1, JCS_RGB, 0, 1, 2}};
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.ch << " " << r.hs << "x" << r.vs);
@@ -96,11 +96,13 @@ TEST(ReadOps, ParametersThenDataAndTablesThenDataEqualTheWholeRead) {
   {  // tables-only stream, then the abbreviated image
     std::vector<uint8_t> tables, image;
     jd::LjEncodeAbbreviated(src, &tables, &image);
-    const jd::Decode ref = jd::OurDecode(jd::LjEncode(src, [] {
-      jd::LjWrite o;
-      o.quality = 75;
-      return o;
-    }()), ro);
+    const jd::Decode ref = jd::OurDecode(jd::LjEncode(src,
+                                                      [] {
+                                                        jd::LjWrite o;
+                                                        o.quality = 75;
+                                                        return o;
+                                                      }()),
+                                         ro);
     Job j;
     j.Memory(tables);
     ASSERT_EQ(JpegRead(&j.job, 5), 0);

@@ -104,12 +104,12 @@ TEST_P(CaptureRun, MusicEffectAndVoiceFromAConvertedDataFolder) {
     // Levels as the story sets them: kind percent x master percent / 100.
     ASSERT_EQ(mixer.OpenSound(kSoundChannelMusic, "001", bgm.c_str(), nullptr, 60 * 50 / 100, 0, 0, 1, 0), 1);
     ASSERT_EQ(mixer.OpenSound(kSoundChannelEffect, "000", se.c_str(), nullptr, 80 * 50 / 100, 0, 0, 1, 1), 1);
-    ASSERT_EQ(mixer.OpenSound(kSoundChannelVoice, "VOICE\\v0003", voicePack.c_str(), &reader, 100 * 50 / 100, 0, 0, 1, 1),
-              1);
+    ASSERT_EQ(
+        mixer.OpenSound(kSoundChannelVoice, "VOICE\\v0003", voicePack.c_str(), &reader, 100 * 50 / 100, 0, 0, 1, 1), 1);
     int buffers = 0;
-    while (buffers < 200 && (mixer.GetChannelState(0) == CHANNEL_PLAYING ||
-                             mixer.GetChannelState(10) == CHANNEL_PLAYING ||
-                             mixer.GetChannelState(20) == CHANNEL_PLAYING)) {
+    while (buffers < 200 &&
+           (mixer.GetChannelState(0) == CHANNEL_PLAYING || mixer.GetChannelState(10) == CHANNEL_PLAYING ||
+            mixer.GetChannelState(20) == CHANNEL_PLAYING)) {
       VelmiClockAdvance(116);
       ASSERT_EQ(VelmiWaveFakeReturn(1), 1);
       ++buffers;

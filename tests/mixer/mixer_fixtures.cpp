@@ -68,8 +68,16 @@ Bytes EncodeOgg(const std::vector<int16_t>& pcm, int rate, int channels) {
 }
 
 Bytes WithId3v2(const Bytes& mp3, uint32_t bodySize) {
-  Bytes out = {'I', 'D', '3', 3, 0, 0, uint8_t(bodySize >> 21 & 127), uint8_t(bodySize >> 14 & 127),
-               uint8_t(bodySize >> 7 & 127), uint8_t(bodySize & 127)};
+  Bytes out = {'I',
+               'D',
+               '3',
+               3,
+               0,
+               0,
+               uint8_t(bodySize >> 21 & 127),
+               uint8_t(bodySize >> 14 & 127),
+               uint8_t(bodySize >> 7 & 127),
+               uint8_t(bodySize & 127)};
   for (uint32_t i = 0; i < bodySize; ++i) out.push_back(uint8_t(i % 7 == 0 ? 0xFF : 0));
   out.insert(out.end(), mp3.begin(), mp3.end());
   return out;

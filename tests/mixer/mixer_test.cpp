@@ -35,8 +35,8 @@ size_t InputFrame(size_t f, DWORD streamRate, DWORD deviceRate) {
 }
 
 // Device frames (stereo) from stream samples.
-std::vector<int16_t> ModelConvert(const int16_t* in, size_t inFrames, int channels, DWORD streamRate,
-                                  DWORD deviceRate, size_t outFrames) {
+std::vector<int16_t> ModelConvert(const int16_t* in, size_t inFrames, int channels, DWORD streamRate, DWORD deviceRate,
+                                  size_t outFrames) {
   std::vector<int16_t> out(outFrames * 2, 0);
   for (size_t f = 0; f < outFrames; ++f) {
     const size_t i = InputFrame(f, streamRate, deviceRate);
@@ -76,8 +76,10 @@ struct ModelChannel {
     std::vector<int16_t> chunk;
     for (size_t b = 0; b < want / 2; ++b) {
       size_t at = consumed / 2 + b;
-      if (loop) at %= pcm.size();
-      else if (at >= pcm.size()) break;
+      if (loop)
+        at %= pcm.size();
+      else if (at >= pcm.size())
+        break;
       chunk.push_back(pcm[at]);
     }
     consumed += chunk.size() * 2;
@@ -206,8 +208,8 @@ TEST(MixerConversion, NearestNeighbourRateAndChannelConversionMatchesTheModel) {
   for (auto& s : in) s = int16_t(rng());
   for (const Case& c : cases) {
     for (size_t frames : {1u, 2u, 3u, 4097u}) {
-      SCOPED_TRACE(testing::Message() << c.channels << "ch " << c.streamRate << " on " << c.deviceRate << ", "
-                                      << frames << " frames");
+      SCOPED_TRACE(testing::Message() << c.channels << "ch " << c.streamRate << " on " << c.deviceRate << ", " << frames
+                                      << " frames");
       std::vector<int16_t> out(frames * 2, 0x7777);
       CSoundMixer::ConvertToOutput(reinterpret_cast<BYTE*>(out.data()), reinterpret_cast<const BYTE*>(in.data()),
                                    DWORD(frames * 4), c.channels, c.streamRate, c.deviceRate);
@@ -231,7 +233,7 @@ TEST_F(MixerTest, ThreeStreamsMixAsTheModelAtBothDeviceRates) {
     ModelChannel voice = AddOgg("voice", Tone(660, 22050, 1, 0.6), 22050, 1);
     ModelChannel effect = AddMp3("effect", Tone(880, 22050, 1, 0.4, 0.8), 22050, 1);
     ASSERT_EQ(Open(0, "music", 100, 0, 0, 0), 1);  // streamed from the mapped file
-    ASSERT_EQ(Open(20, "voice.wav", 37), 1);     // an extension is replaced
+    ASSERT_EQ(Open(20, "voice.wav", 37), 1);       // an extension is replaced
     ASSERT_EQ(Open(10, "effect", 80), 1);
     EXPECT_EQ(mixer->GetChannel(20)->sourceKind, 1);
     EXPECT_EQ(mixer->GetChannel(0)->sourceKind, 0);
@@ -347,7 +349,7 @@ TEST_F(MixerTest, PlayPositionStartsAtTheThirdMixAndSurvivesSuspend) {
   EXPECT_EQ(mixer->GetPlayPosition(0), 0);
   Pump(2);
   EXPECT_EQ(mixer->GetPlayPosition(0), 0);  // two mixes: no stamp yet
-  Pump(1);                                   // the third mix takes the stamp
+  Pump(1);                                  // the third mix takes the stamp
   EXPECT_EQ(mixer->GetPlayPosition(0), 0);
   Pump(2);
   const auto ms = [&](double buffers) { return int(buffers * n * (1.0 / (44100 * 4)) * 1000); };
@@ -439,8 +441,8 @@ TEST_F(MixerTest, OpenSoundFindsTheKindByExtensionInFoldersAndPacks) {
     int codec;
     const char* name;
     int kind;  // -1: fails
-  } cases[] = {{1, "onlymp3", 0}, {1, "both", 1}, {0, "both", 0}, {2, "both", 0}, {0, "onlyogg.mp3", 1},
-               {0, "missing", -1}, {1, tooLong.c_str(), -1}};
+  } cases[] = {{1, "onlymp3", 0},     {1, "both", 1},     {0, "both", 0},          {2, "both", 0},
+               {0, "onlyogg.mp3", 1}, {0, "missing", -1}, {1, tooLong.c_str(), -1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     mixer->SetPreferredCodec(c.codec);
@@ -456,7 +458,8 @@ TEST_F(MixerTest, OpenSoundFindsTheKindByExtensionInFoldersAndPacks) {
   EXPECT_EQ(mixer->PreferredCodec(), 0);
 
   const Bytes voice = EncodeOgg(Tone(440, 22050, 1, 0.3), 22050, 1);
-  WriteBytes(folder + "/voice.mlz", Pack({{"V001.ogg", voice}, {"V002.mp3", EncodeMp3(Tone(440, 22050, 1, 0.3), 22050, 1)}}));
+  WriteBytes(folder + "/voice.mlz",
+             Pack({{"V001.ogg", voice}, {"V002.mp3", EncodeMp3(Tone(440, 22050, 1, 0.3), 22050, 1)}}));
   PackReader reader;
   const std::string pack = WinPath(folder + "/voice.mlz");
   mixer->SetPreferredCodec(0);

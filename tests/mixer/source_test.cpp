@@ -58,8 +58,10 @@ struct Mp3Case {
 TEST_F(SourceTest, Mp3EqualsMpg123InMemoryAndMappedWithAndWithoutTags) {
   ASSERT_TRUE(Mp3OverlayPresent());
   const Mp3Case cases[] = {
-      {"44k stereo", 44100, 2, 0, false},   {"22k mono", 22050, 1, 0, false},
-      {"44k stereo ID3v2", 44100, 2, 300, false}, {"22k mono ID3v1", 22050, 1, 0, true},
+      {"44k stereo", 44100, 2, 0, false},
+      {"22k mono", 22050, 1, 0, false},
+      {"44k stereo ID3v2", 44100, 2, 300, false},
+      {"22k mono ID3v1", 22050, 1, 0, true},
       {"44k stereo both tags", 44100, 2, 1000, true},
   };
   for (const Mp3Case& c : cases) {
@@ -94,9 +96,7 @@ TEST_F(SourceTest, OggEqualsOggdecFromMemoryAndFile) {
   char version[144];
   GetOggOverlayVersion(version);
   EXPECT_NE(std::string(version).find("Tessaly"), std::string::npos);
-  const struct {
-    int rate, channels;
-  } cases[] = {{44100, 2}, {22050, 1}};
+  const struct { int rate, channels; } cases[] = {{44100, 2}, {22050, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rate);
     const Bytes ogg = EncodeOgg(Tone(523, c.rate, c.channels, 0.8), c.rate, c.channels);
@@ -165,8 +165,7 @@ TEST_F(SourceTest, LoopingSourcesRepeatWithoutGapFromTheFirstFrameAfterTheTag) {
   const size_t oggTotal = oggOnce.size() * 5 / 2;
   const Bytes oggLoop = ReadLooping(o2, oggTotal, 7000);
   ASSERT_GE(oggLoop.size(), oggTotal);
-  for (size_t i = 0; i < oggTotal; ++i)
-    ASSERT_EQ(oggLoop[i], oggOnce[i % oggOnce.size()]) << "Ogg byte " << i;
+  for (size_t i = 0; i < oggTotal; ++i) ASSERT_EQ(oggLoop[i], oggOnce[i % oggOnce.size()]) << "Ogg byte " << i;
   EXPECT_FALSE(o2.IsAtEnd());
 }
 

@@ -82,8 +82,7 @@ TEST_F(WaveOutTest, FakeDeviceReturnsBuffersInOrderOnceAndCountsThePosition) {
   Returns r;
   HWAVEOUT d = nullptr;
   WAVEFORMATEX f = Stereo16(44100);
-  ASSERT_EQ(waveOutOpen(&d, WAVE_MAPPER, &f, DWORD_PTR(&Record), DWORD_PTR(&r), CALLBACK_FUNCTION),
-            MMSYSERR_NOERROR);
+  ASSERT_EQ(waveOutOpen(&d, WAVE_MAPPER, &f, DWORD_PTR(&Record), DWORD_PTR(&r), CALLBACK_FUNCTION), MMSYSERR_NOERROR);
   EXPECT_EQ(r.opens, 1);
   Buffers b(3, 4000);
   EXPECT_EQ(waveOutWrite(d, &b.headers[0], sizeof(WAVEHDR)), WAVERR_UNPREPARED);
@@ -148,8 +147,7 @@ TEST_F(RealDriverTest, DummyDriverPlaysEveryBufferOnItsThreadAndCapturesThem) {
   Returns r;
   HWAVEOUT d = nullptr;
   WAVEFORMATEX f = Stereo16(44100);
-  ASSERT_EQ(waveOutOpen(&d, WAVE_MAPPER, &f, DWORD_PTR(&Record), DWORD_PTR(&r), CALLBACK_FUNCTION),
-            MMSYSERR_NOERROR);
+  ASSERT_EQ(waveOutOpen(&d, WAVE_MAPPER, &f, DWORD_PTR(&Record), DWORD_PTR(&r), CALLBACK_FUNCTION), MMSYSERR_NOERROR);
   Buffers b(4, 2000);
   for (WAVEHDR& h : b.headers) {
     waveOutPrepareHeader(d, &h, sizeof h);

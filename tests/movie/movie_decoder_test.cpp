@@ -57,8 +57,8 @@ void ModelIdct(short* b) {
       in[r] = b[8 * r + c];
       if (r > 0 && in[r] != 0) lowerZero = false;
     }
-    const std::array<int, 8> out = lowerZero ? std::array<int, 8>{in[0], in[0], in[0], in[0], in[0], in[0], in[0], in[0]}
-                                             : ModelPass(in);
+    const std::array<int, 8> out =
+        lowerZero ? std::array<int, 8>{in[0], in[0], in[0], in[0], in[0], in[0], in[0], in[0]} : ModelPass(in);
     for (int r = 0; r < 8; ++r) b[8 * r + c] = static_cast<short>(out[r]);
   }
   for (int r = 0; r < 8; ++r) {
@@ -221,8 +221,8 @@ TEST(MovieFrame, PureColoursComeBack) {
   struct Case {
     const char* name;
     uint8_t r, g, b;
-  } cases[] = {{"red", 255, 0, 0}, {"green", 0, 255, 0}, {"blue", 0, 0, 255}, {"grey", 128, 128, 128},
-               {"white", 255, 255, 255}, {"black", 0, 0, 0}, {"orange", 240, 120, 16}};
+  } cases[] = {{"red", 255, 0, 0},       {"green", 0, 255, 0}, {"blue", 0, 0, 255},     {"grey", 128, 128, 128},
+               {"white", 255, 255, 255}, {"black", 0, 0, 0},   {"orange", 240, 120, 16}};
   for (const Case& c : cases) {
     const Decoded d = Decode(Frame(jmv::MakePicture(48, 32, c.r, c.g, c.b)), 48, 32);
     ASSERT_TRUE(d.ok) << c.name;
@@ -410,7 +410,10 @@ TEST(JmvPack, PacksAFolderOfPictures) {
   writePpm("b.ppm", 32, 16, 0, 0, 255);
   writePpm("a.ppm", 32, 16, 255, 0, 0);
   const std::string out = dir + "/m.jmv";
-  ASSERT_EQ(std::system((std::string(JMV_PACK) + " --jpeg-dir " + dir + "/jpeg " + out + " " + dir + "/in > /dev/null").c_str()), 0);
+  ASSERT_EQ(
+      std::system(
+          (std::string(JMV_PACK) + " --jpeg-dir " + dir + "/jpeg " + out + " " + dir + "/in > /dev/null").c_str()),
+      0);
   FILE* f = std::fopen(out.c_str(), "rb");
   ASSERT_NE(f, nullptr);
   Bytes file;

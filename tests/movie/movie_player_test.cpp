@@ -76,8 +76,8 @@ class MovieTest : public testing::Test {
     wc.lpfnWndProc = Proc;
     wc.lpszClassName = u"MOVIETEST";
     RegisterClassW(&wc);
-    ASSERT_NE(CreateWindowExW(0, u"MOVIETEST", u"movie", WS_VISIBLE, 0, 0, fbWidth, fbHeight, nullptr, nullptr,
-                              nullptr, nullptr),
+    ASSERT_NE(CreateWindowExW(0, u"MOVIETEST", u"movie", WS_VISIBLE, 0, 0, fbWidth, fbHeight, nullptr, nullptr, nullptr,
+                              nullptr),
               nullptr);
   }
   // Writes name with frames of the landscape pictures.

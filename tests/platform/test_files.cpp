@@ -26,8 +26,8 @@ std::string ReadAll(HANDLE h) {
 TEST(Paths, ResolveWithoutCaseTrailBytesAndDoubledSeparators) {
   TempDir t;
   t.file("advdata/Music/000.PCM", "music");
-  t.file("\xE3\x82\xBD/x.txt", "so");        // ソ/x.txt
-  t.file("\xE3\x82\xBDx.txt", "so-x");       // ソx.txt: 83 5C then 'x'
+  t.file("\xE3\x82\xBD/x.txt", "so");   // ソ/x.txt
+  t.file("\xE3\x82\xBDx.txt", "so-x");  // ソx.txt: 83 5C then 'x'
   struct Case {
     std::string win;
     std::string linuxRel;
@@ -91,8 +91,10 @@ TEST(Files, CreationModesAndErrors) {
     EXPECT_EQ(GetLastError(), c.error);
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     std::string rel = c.name;
-    if (c.after) EXPECT_EQ(t.read(rel), c.after);
-    else EXPECT_FALSE(t.exists(rel));
+    if (c.after)
+      EXPECT_EQ(t.read(rel), c.after);
+    else
+      EXPECT_FALSE(t.exists(rel));
   }
   // A folder is no file.
   t.dir("sub");

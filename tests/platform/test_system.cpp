@@ -35,9 +35,9 @@ class RegistryTest : public ::testing::Test {
 TEST_F(RegistryTest, ValuesAndOpens) {
   HKEY key = nullptr;
   // All access is granted: the store is read-only, but only writes would fail.
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software\\portable codecs\\CodecSuite\\JpegLib", 0, KEY_ALL_ACCESS,
-                          &key),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software\\portable codecs\\CodecSuite\\JpegLib", 0, KEY_ALL_ACCESS, &key),
+      ERROR_SUCCESS);
   int cpu = -1;
   DWORD type = 0, size = sizeof cpu;
   EXPECT_EQ(RegQueryValueExA(key, "usecpu", nullptr, &type, reinterpret_cast<BYTE*>(&cpu), &size), ERROR_SUCCESS);
@@ -60,7 +60,8 @@ TEST_F(RegistryTest, ValuesAndOpens) {
   // Too small a buffer: the size needed, nothing written.
   char small[4] = "abc";
   size = sizeof small;
-  EXPECT_EQ(RegQueryValueExA(key, "INSTPATH", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size), ERROR_MORE_DATA);
+  EXPECT_EQ(RegQueryValueExA(key, "INSTPATH", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size),
+            ERROR_MORE_DATA);
   EXPECT_EQ(size, std::strlen(path) + 1);
   EXPECT_STREQ(small, "abc");
   BYTE blob[8];
@@ -76,7 +77,8 @@ TEST_F(RegistryTest, ValuesAndOpens) {
 
   // Roots are kept apart, a parent of a listed key exists, and keys open
   // relative to an open key.
-  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\MarineCat\\GOGO_DLL", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\MarineCat\\GOGO_DLL", 0, KEY_READ, &key),
+            ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(key, nullptr);
   HKEY deep = nullptr, child = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Deep", 0, KEY_READ, &deep), ERROR_SUCCESS);
@@ -107,9 +109,9 @@ TEST_F(RegistryTest, DwordSpellingsAndShiftJisKeys) {
          "TooBig=dword:4294967296\n"
          "Junk=dword:12z\n"
          "Empty=dword:\n"
-         "[HKCU\\Software\\\x83\x5C]\n"        // katakana so: 83 5C
+         "[HKCU\\Software\\\x83\x5C]\n"  // katakana so: 83 5C
          "v=dword:1\n"
-         "[HKCU\\Software\\\x83\x61]\n"        // trail byte 'a'
+         "[HKCU\\Software\\\x83\x61]\n"  // trail byte 'a'
          "v=dword:2\n");
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "software\\numbers", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
@@ -118,7 +120,7 @@ TEST_F(RegistryTest, DwordSpellingsAndShiftJisKeys) {
     LONG status;
     DWORD value;
   } cases[] = {
-      {"Zero8", ERROR_SUCCESS, 8},        {"Zero10", ERROR_SUCCESS, 10},         {"Hex", ERROR_SUCCESS, 31},
+      {"Zero8", ERROR_SUCCESS, 8},        {"Zero10", ERROR_SUCCESS, 10},           {"Hex", ERROR_SUCCESS, 31},
       {"Max", ERROR_SUCCESS, 0xFFFFFFFF}, {"MinusHex", ERROR_SUCCESS, 0xFFFFFFF0}, {"TooBig", ERROR_FILE_NOT_FOUND, 0},
       {"Junk", ERROR_FILE_NOT_FOUND, 0},  {"Empty", ERROR_FILE_NOT_FOUND, 0},
   };

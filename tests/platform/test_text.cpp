@@ -31,11 +31,10 @@ struct RoundTrip {
   char16_t unit;
 };
 const RoundTrip kRoundTrips[] = {
-    {"\x5C", 0x005C},     {"\x7E", 0x007E},     {"\xA1", 0xFF61},     {"\xB1", 0xFF71},
-    {"\xDF", 0xFF9F},     {"\x81\x60", 0xFF5E}, {"\x81\x61", 0x2225}, {"\x81\x7C", 0xFF0D},
-    {"\x81\x91", 0xFFE0}, {"\x81\x92", 0xFFE1}, {"\x81\xCA", 0xFFE2}, {"\x83\x5C", 0x30BD},
-    {"\x87\x40", 0x2460}, {"\x87\x54", 0x2160}, {"\x88\x9F", 0x4E9C}, {"\xEA\xA4", 0x7199},
-    {"\xFA\x40", 0x2170}, {"\xFA\x5C", 0x7E8A}, {"\x81\x40", 0x3000}, {"A", u'A'},
+    {"\x5C", 0x005C},     {"\x7E", 0x007E},     {"\xA1", 0xFF61},     {"\xB1", 0xFF71},     {"\xDF", 0xFF9F},
+    {"\x81\x60", 0xFF5E}, {"\x81\x61", 0x2225}, {"\x81\x7C", 0xFF0D}, {"\x81\x91", 0xFFE0}, {"\x81\x92", 0xFFE1},
+    {"\x81\xCA", 0xFFE2}, {"\x83\x5C", 0x30BD}, {"\x87\x40", 0x2460}, {"\x87\x54", 0x2160}, {"\x88\x9F", 0x4E9C},
+    {"\xEA\xA4", 0x7199}, {"\xFA\x40", 0x2170}, {"\xFA\x5C", 0x7E8A}, {"\x81\x40", 0x3000}, {"A", u'A'},
 };
 
 TEST(CodePage, RoundTripsTheCharactersThatDifferFromShiftJis) {
@@ -91,7 +90,8 @@ TEST(Format, WsprintfConversions) {
   std::vector<Case> cases;
   auto f = [&](const std::string& expected, int n) { cases.push_back({expected, std::string(b, size_t(n))}); };
   f("Portable JPEG Library, version 2.1", wsprintfA(b, "Portable JPEG Library, version %s", "2.1"));
-  f("-42|42|  7|7  |007|ff|FF|0xff|%", wsprintfA(b, "%d|%u|%3d|%-3d|%03d|%x|%X|%#x|%%", -42, 42u, 7, 7, 7, 255u, 255u, 255u));
+  f("-42|42|  7|7  |007|ff|FF|0xff|%",
+    wsprintfA(b, "%d|%u|%3d|%-3d|%03d|%x|%X|%#x|%%", -42, 42u, 7, 7, 7, 255u, 255u, 255u));
   f("-2147483648 4294967295", wsprintfA(b, "%ld %lu", LONG(INT32_MIN), DWORD(0xFFFFFFFF)));
   f("ab|  abc|x|(null)", wsprintfA(b, "%.2s|%5s|%c|%s", "abcd", "abc", 'x', static_cast<const char*>(nullptr)));
   f("\x83\x5C", wsprintfA(b, "%S", u"\u30BD"));

@@ -79,8 +79,9 @@ TEST_F(IniTest, SetKeepsPlacesAndFlushWritesBack) {
   IniStore::Set("NEW", "A", "1", wfile.c_str());
   EXPECT_EQ(AsText(ReadFileBytes(file)), text);  // nothing reaches the disk before Flush
   ASSERT_EQ(IniStore::Flush(), 1);
-  EXPECT_EQ(AsText(ReadFileBytes(file)),
-            "; mine\r\n[MUSIC_CONFIG]\r\nPCM=0\r\nDEVICE_VOL=300\r\n\r\n[KEY_CONFIG]\r\nKEY_A=1b\r\n[NEW]\r\nA=1\r\nB=2\r\n");
+  EXPECT_EQ(
+      AsText(ReadFileBytes(file)),
+      "; mine\r\n[MUSIC_CONFIG]\r\nPCM=0\r\nDEVICE_VOL=300\r\n\r\n[KEY_CONFIG]\r\nKEY_A=1b\r\n[NEW]\r\nA=1\r\nB=2\r\n");
   // Unchanged files round-trip byte for byte.
   IniStore::GetInt("X", "Y", 0, wfile.c_str());
   Bytes before = ReadFileBytes(file);
@@ -165,7 +166,8 @@ TEST_F(StartupTest, ClampsAndSeparateAntialiasKey) {
   Cfg("[MUSIC_CONFIG]\r\nMASTER_VOL=5\r\nMUSIC_VOL=120\r\nSAOUND_QUALITY=1\r\n"
       "[SYSTEM_CONFIG]\r\nTITLE_IMAGE_MODE=-5\r\nCG_MODE_PAGE=2\r\nEV_MODE_PAGE=24\r\nCG_MODE_CHAR=-1\r\n"
       "KET_CUR_MODE=9\r\nKEY_CEN_CTRL=77\r\nMASCOT_VOICE=15\r\nMAP_ANIME_USE=5\r\n"
-      "[MESSAGE_CONFIG]\r\nTRANS_MODE=0\r\nMESSAGE_SPEED=40\r\nWINDOW_TRANS=-3\r\n" ANTIALIAS_KEY "=2\r\n"
+      "[MESSAGE_CONFIG]\r\nTRANS_MODE=0\r\nMESSAGE_SPEED=40\r\nWINDOW_TRANS=-3\r\n" ANTIALIAS_KEY
+      "=2\r\n"
       "[KEY_CONFIG]\r\nKEY_A=START\r\nKEY_B=1b\r\nKEY_C=xyz\r\nKEY_D=\r\n");
   AppStartup(app);
   const GameSettings& s = app->settings;
@@ -195,7 +197,8 @@ TEST_F(StartupTest, ClampsAndSeparateAntialiasKey) {
 TEST_F(StartupTest, IndexWordsClampedOthersKeptAndQuotesRead) {
   Cfg("[SYSTEM_CONFIG]\r\nMASCOT_VOICE=16\r\nSAVE_MASCOT_ICON=15\r\nKET_CUR_MODE=7\r\nDISP_FREE_MODE=4\r\n"
       "KEY_CEN_CTRL=-2\r\n"
-      "[MESSAGE_CONFIG]\r\nWINDOW_TRANS=11\r\n" ANTIALIAS_KEY "=\"3\"\r\nMES_LOG_START=\" 1 \"\r\n"
+      "[MESSAGE_CONFIG]\r\nWINDOW_TRANS=11\r\n" ANTIALIAS_KEY
+      "=\"3\"\r\nMES_LOG_START=\" 1 \"\r\n"
       "[MUSIC_CONFIG]\r\nMASTER_VOL=\"80\"\r\n[VOICE_CONFIG]\r\nVOICE_CUT_MODE=2\r\n");
   AppStartup(app);
   const GameSettings& s = app->settings;
@@ -278,32 +281,37 @@ TEST_F(StartupTest, FreshFileHoldsTheDefaultsInWriteOrderAndRoundTrips) {
     const char* section;
     std::string key, value;
   };
-  std::vector<Entry> order = {
-      {"MUSIC_CONFIG", "PCM", "2"},           {"VOICE_CONFIG", "VOICE_PLAY", "2"},
-      {"SE_CONFIG", "SE_PLAY", "2"},          {"MUSIC_CONFIG", "MASTER_VOL", "100"},
-      {"MUSIC_CONFIG", "MUSIC_VOL", "100"},   {"VOICE_CONFIG", "VOICE_VOL", "100"},
-      {"SE_CONFIG", "SE_VOL", "100"},         {"MOV_CONFIG", "MOV_VOL", "100"},
-      {"VOICE_CONFIG", "VOICE_CUT_MODE", "0"}, {"MOV_CONFIG", "VGA_QUALITY", "1"},
-      {"SYSTEM_CONFIG", "MESSAGE_FONT_NAME", font}, {"MESSAGE_CONFIG", "MES_LOG_START", "0"},
-      {"MESSAGE_CONFIG", "EFFECT_USE", "1"},  {"SYSTEM_CONFIG", "SACRA_MODE", "1"},
-      {"SYSTEM_CONFIG", "MAP_ANIME_USE", "1"}};
+  std::vector<Entry> order = {{"MUSIC_CONFIG", "PCM", "2"},
+                              {"VOICE_CONFIG", "VOICE_PLAY", "2"},
+                              {"SE_CONFIG", "SE_PLAY", "2"},
+                              {"MUSIC_CONFIG", "MASTER_VOL", "100"},
+                              {"MUSIC_CONFIG", "MUSIC_VOL", "100"},
+                              {"VOICE_CONFIG", "VOICE_VOL", "100"},
+                              {"SE_CONFIG", "SE_VOL", "100"},
+                              {"MOV_CONFIG", "MOV_VOL", "100"},
+                              {"VOICE_CONFIG", "VOICE_CUT_MODE", "0"},
+                              {"MOV_CONFIG", "VGA_QUALITY", "1"},
+                              {"SYSTEM_CONFIG", "MESSAGE_FONT_NAME", font},
+                              {"MESSAGE_CONFIG", "MES_LOG_START", "0"},
+                              {"MESSAGE_CONFIG", "EFFECT_USE", "1"},
+                              {"SYSTEM_CONFIG", "SACRA_MODE", "1"},
+                              {"SYSTEM_CONFIG", "MAP_ANIME_USE", "1"}};
   for (int c = 1; c <= 16; ++c)
     order.push_back({"SYSTEM_CONFIG", std::string("CHAR_VOICE_USE_") + char('0' + c / 10) + char('0' + c % 10), "1"});
-  const Entry tail[] = {
-      {"MESSAGE_CONFIG", "READ_SKIP", "0"},        {"MESSAGE_CONFIG", "LOCK_SKIP", "0"},
-      {"MESSAGE_CONFIG", "VOICE_AUTOLOCK", "0"},   {"MESSAGE_CONFIG", ANTIALIAS_KEY, "0"},
-      {"MESSAGE_CONFIG", "MESSAGE_SPEED", "1"},    {"MESSAGE_CONFIG", "MESSAGE_AUTO", "0"},
-      {"MESSAGE_CONFIG", "MESSAGE_AUTO_BASE", "0"}, {"MESSAGE_CONFIG", "MESSAGE_AUTO_ONE", "0"},
-      {"SYSTEM_CONFIG", "TITLE_IMAGE_MODE", "0"},  {"SYSTEM_CONFIG", "CG_MODE_CHAR", "0"},
-      {"SYSTEM_CONFIG", "CG_MODE_PAGE", "0"},      {"SYSTEM_CONFIG", "EV_MODE_CHAR", "0"},
-      {"SYSTEM_CONFIG", "EV_MODE_PAGE", "0"},      {"MESSAGE_CONFIG", "TEXT_CUT_MODE", "0"},
-      {"MESSAGE_CONFIG", "WINDOW_TRANS", "5"},     {"MESSAGE_CONFIG", "TRANS_MODE", "1"},
-      {"SYSTEM_CONFIG", "MASCOT_VOICE", "0"},      {"SYSTEM_CONFIG", "SAVE_MASCOT_ICON", "0"},
-      {"MESSAGE_CONFIG", "MESSAGE_SADOW", "0"},    {"MUSIC_CONFIG", "SAOUND_QUALITY", "0"},
-      {"MUSIC_CONFIG", "OGG_USE_LEVEL", "0"},      {"SYSTEM_CONFIG", "KEY_CEN_CTRL", "1"},
-      {"SYSTEM_CONFIG", "KET_CUR_MODE", "0"},      {"SYSTEM_CONFIG", "KET_DOUBLE_CLICK", "0"},
-      {"SYSTEM_CONFIG", "DISP_FREE_MODE", "0"},    {"SYSTEM_CONFIG", "MANA_VOICE_CUT", "0"},
-      {"SYSTEM_CONFIG", "MANA_FULL_CUT", "0"}};
+  const Entry tail[] = {{"MESSAGE_CONFIG", "READ_SKIP", "0"},         {"MESSAGE_CONFIG", "LOCK_SKIP", "0"},
+                        {"MESSAGE_CONFIG", "VOICE_AUTOLOCK", "0"},    {"MESSAGE_CONFIG", ANTIALIAS_KEY, "0"},
+                        {"MESSAGE_CONFIG", "MESSAGE_SPEED", "1"},     {"MESSAGE_CONFIG", "MESSAGE_AUTO", "0"},
+                        {"MESSAGE_CONFIG", "MESSAGE_AUTO_BASE", "0"}, {"MESSAGE_CONFIG", "MESSAGE_AUTO_ONE", "0"},
+                        {"SYSTEM_CONFIG", "TITLE_IMAGE_MODE", "0"},   {"SYSTEM_CONFIG", "CG_MODE_CHAR", "0"},
+                        {"SYSTEM_CONFIG", "CG_MODE_PAGE", "0"},       {"SYSTEM_CONFIG", "EV_MODE_CHAR", "0"},
+                        {"SYSTEM_CONFIG", "EV_MODE_PAGE", "0"},       {"MESSAGE_CONFIG", "TEXT_CUT_MODE", "0"},
+                        {"MESSAGE_CONFIG", "WINDOW_TRANS", "5"},      {"MESSAGE_CONFIG", "TRANS_MODE", "1"},
+                        {"SYSTEM_CONFIG", "MASCOT_VOICE", "0"},       {"SYSTEM_CONFIG", "SAVE_MASCOT_ICON", "0"},
+                        {"MESSAGE_CONFIG", "MESSAGE_SADOW", "0"},     {"MUSIC_CONFIG", "SAOUND_QUALITY", "0"},
+                        {"MUSIC_CONFIG", "OGG_USE_LEVEL", "0"},       {"SYSTEM_CONFIG", "KEY_CEN_CTRL", "1"},
+                        {"SYSTEM_CONFIG", "KET_CUR_MODE", "0"},       {"SYSTEM_CONFIG", "KET_DOUBLE_CLICK", "0"},
+                        {"SYSTEM_CONFIG", "DISP_FREE_MODE", "0"},     {"SYSTEM_CONFIG", "MANA_VOICE_CUT", "0"},
+                        {"SYSTEM_CONFIG", "MANA_FULL_CUT", "0"}};
   order.insert(order.end(), std::begin(tail), std::end(tail));
   std::vector<std::string> sections;
   for (const Entry& e : order)

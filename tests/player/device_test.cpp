@@ -121,12 +121,13 @@ TEST_F(DeviceTest, ScriptKeysTapsFocusAndShots) {
 // Waits hold the lines after them until the mode is reported; their frames
 // count from the frame of that report.
 TEST_F(DeviceTest, ScriptWaitsForModes) {
-  ASSERT_TRUE(VelmiDeviceLoadScript("1 key down A\n2 wait 80\n1 key down B\n3 key down C\n5 wait 99 2\n"
-                                    "1 key down D\n"));
+  ASSERT_TRUE(
+      VelmiDeviceLoadScript("1 key down A\n2 wait 80\n1 key down B\n3 key down C\n5 wait 99 2\n"
+                            "1 key down D\n"));
   // Mode and phase the game reports at frames 1..12: 80 before the wait
   // began does not count; phase 1 of mode 99 does not end a wait for phase 2.
-  const int modes[][2] = {{80, 0}, {0, 0}, {0, 0}, {80, 0}, {80, 0}, {80, 1}, {80, 1},
-                          {99, 1}, {99, 1}, {99, 2}, {99, 2}, {99, 2}};
+  const int modes[][2] = {{80, 0}, {0, 0},  {0, 0},  {80, 0}, {80, 0}, {80, 1},
+                          {80, 1}, {99, 1}, {99, 1}, {99, 2}, {99, 2}, {99, 2}};
   std::vector<std::pair<int, WPARAM>> keys;  // frame of arrival, key
   for (int f = 1; f <= 12; ++f) {
     SystemIdleTimerReset();

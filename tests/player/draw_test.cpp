@@ -40,7 +40,8 @@ TEST(DirtyList, AddClipsMergesAndRefuses) {
       {"apart kept", {{R(0, 0, 10, 10), 1, 1}, {R(20, 20, 30, 30), 1, 1}}, {R(0, 0, 10, 10), R(20, 20, 30, 30)}},
       {"flag 0 repeats", {{R(0, 0, 10, 10), 0, 1}, {R(0, 0, 10, 10), 0, 1}}, {R(0, 0, 10, 10), R(0, 0, 10, 10)}},
       // A text area never covers or swallows a sprite area.
-      {"flag 1 ignores flag 0", {{R(0, 0, 100, 100), 0, 1}, {R(10, 10, 20, 20), 1, 1}},
+      {"flag 1 ignores flag 0",
+       {{R(0, 0, 100, 100), 0, 1}, {R(10, 10, 20, 20), 1, 1}},
        {R(0, 0, 100, 100), R(10, 10, 20, 20)}},
   };
   for (const Case& c : cases) {
@@ -88,11 +89,11 @@ uint16_t Run1(const CPicture& pic, uint16_t target, int level, bool add = false)
 TEST(BlitKernels, PixelTable) {
   std::vector<uint16_t> white{0xFFFF}, grey{0x8410}, dim{0x4208};
   CPicture w = Pic16(1, 1, white), g = Pic16(1, 1, grey), d = Pic16(1, 1, dim);
-  EXPECT_EQ(Run1(w, 0x0000, 256), 0xFFFF);          // Copy16
-  EXPECT_EQ(Run1(w, 0x0000, 255), 0xF7DE);          // Blend16, 63 of 64
-  EXPECT_EQ(Run1(g, 0x8410, 256, true), 0xFFFF);    // Add16 saturates
-  EXPECT_EQ(Run1(d, 0x4208, 256, true), 0x8410);    // Add16
-  EXPECT_EQ(Run1(w, 0x0000, 128, true), 0x7BEF);    // Add16Level: each channel half of 0xF8/0xFC
+  EXPECT_EQ(Run1(w, 0x0000, 256), 0xFFFF);        // Copy16
+  EXPECT_EQ(Run1(w, 0x0000, 255), 0xF7DE);        // Blend16, 63 of 64
+  EXPECT_EQ(Run1(g, 0x8410, 256, true), 0xFFFF);  // Add16 saturates
+  EXPECT_EQ(Run1(d, 0x4208, 256, true), 0x8410);  // Add16
+  EXPECT_EQ(Run1(w, 0x0000, 128, true), 0x7BEF);  // Add16Level: each channel half of 0xF8/0xFC
   uint8_t a = 0;
   CPicture al = Pic16(1, 1, white);
   al.depth = 24;
@@ -159,8 +160,8 @@ TEST(BlitKernels, Fills) {
 TEST(Present, RotationForEveryGeometry) {
   const struct {
     int fbW, fbH, screenW, screenH;
-  } cases[] = {{480, 640, 640, 480}, {240, 320, 320, 240}, {640, 480, 640, 480}, {320, 240, 320, 240},
-               {480, 640, 320, 240}};
+  } cases[] = {
+      {480, 640, 640, 480}, {240, 320, 320, 240}, {640, 480, 640, 480}, {320, 240, 320, 240}, {480, 640, 320, 240}};
   for (auto& c : cases) {
     VelmiDeviceReset();
     VelmiDeviceSetGeometry(c.fbW, c.fbH);
@@ -171,7 +172,8 @@ TEST(Present, RotationForEveryGeometry) {
     ASSERT_TRUE(QueryRawFrameBuffer(&screen.desc));
     ASSERT_TRUE(screen.FitsFrameBuffer());
     for (uint32_t y = 0; y < screen.GetHeight(); ++y)
-      for (uint32_t x = 0; x < screen.GetWidth(); ++x) screen.GetPixels()[y * screen.GetWidth() + x] = uint16_t(x * 7 + y * 13);
+      for (uint32_t x = 0; x < screen.GetWidth(); ++x)
+        screen.GetPixels()[y * screen.GetWidth() + x] = uint16_t(x * 7 + y * 13);
     screen.Present(GetFrameBufferPointer(), nullptr, nullptr);
     const uint16_t* fb = VelmiDeviceFrameBuffer();
     int stride = VelmiDeviceFrameBufferStride() / 2;

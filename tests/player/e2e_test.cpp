@@ -200,12 +200,22 @@ TEST_P(EndToEnd, SceneSecondStartAndWriteBack) {
     int tolerance;  // in 8-bit channel steps, for the JPEG-coded pictures
   };
   const Expect cases[] = {
-      {0, y0, true, 0xF800, 0},  {0, y0, false, 0x07E0, 0}, {1, y0, true, 0xFFFF, 0}, {1, y0, false, bg, 0},
-      {2, y0, true, PackRgb565(200, 200, 200), 12}, {2, y0, false, PackRgb565(200, 200, 200), 12},
-      {3, y0, true, PackRgb565(100, 100, 100), 12}, {3, y0, false, bg, 0},
-      {4, y0, true, 0xF800, 0},  {4, y0, false, 0x001F, 0}, {5, y0, true, 0xFFFF, 0}, {5, y0, false, 0x0841, 0},
-      {0, y1, true, 0xF810, 0},  {0, y1, false, 0x07F0, 0},
-      {1, y1, true, Blend565(bg, 0xFFFF, 32), 0}, {1, y1, false, Blend565(bg, 0x0841, 32), 0},
+      {0, y0, true, 0xF800, 0},
+      {0, y0, false, 0x07E0, 0},
+      {1, y0, true, 0xFFFF, 0},
+      {1, y0, false, bg, 0},
+      {2, y0, true, PackRgb565(200, 200, 200), 12},
+      {2, y0, false, PackRgb565(200, 200, 200), 12},
+      {3, y0, true, PackRgb565(100, 100, 100), 12},
+      {3, y0, false, bg, 0},
+      {4, y0, true, 0xF800, 0},
+      {4, y0, false, 0x001F, 0},
+      {5, y0, true, 0xFFFF, 0},
+      {5, y0, false, 0x0841, 0},
+      {0, y1, true, 0xF810, 0},
+      {0, y1, false, 0x07F0, 0},
+      {1, y1, true, Blend565(bg, 0xFFFF, 32), 0},
+      {1, y1, false, Blend565(bg, 0x0841, 32), 0},
   };
   for (const Expect& e : cases) {
     int x = b.screenW / 32 + e.col * (b.screenW * 5 / 32) + (e.left ? s / 4 : 3 * s / 4);
@@ -257,21 +267,21 @@ TEST_P(EndToEnd, MenuChangesSettingsWrittenAtExit) {
       frame += 3;
     }
   };
-  press("B", 1);                                     // open
-  press("DOWN", 6);                                  // the settings submenu
+  press("B", 1);     // open
+  press("DOWN", 6);  // the settings submenu
   press("RIGHT", 1);
-  press("DOWN", 2);                                  // music
+  press("DOWN", 2);  // music
   press("RIGHT", 1);
-  press("DOWN", 1);                                  // volume
+  press("DOWN", 1);  // volume
   press("RIGHT", 1);
-  press("DOWN", 2);                                  // 90%
-  press("RIGHT", 1);                                 // chosen: the menu closes
-  press("B", 1);                                     // open again
-  press("DOWN", 7);                                  // the message submenu
+  press("DOWN", 2);   // 90%
+  press("RIGHT", 1);  // chosen: the menu closes
+  press("B", 1);      // open again
+  press("DOWN", 7);   // the message submenu
   press("RIGHT", 1);
-  press("DOWN", 3);                                  // display speed
+  press("DOWN", 3);  // display speed
   press("RIGHT", 1);
-  press("DOWN", 4);                                  // LEVEL3
+  press("DOWN", 4);  // LEVEL3
   script += std::to_string(frame) + " shot " + shot + "\n";
   frame += 2;
   // Lifting the stylus on the row chooses it.

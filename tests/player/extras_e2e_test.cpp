@@ -22,19 +22,33 @@ std::vector<std::pair<std::string, Bytes>> ScreenPictures() {
     for (int x = 0; x < 640; ++x) pixels[size_t(y) * 640 + x] = uint16_t((x / 20) << 11 | (y / 8) << 5 | 0x0A);
   const Bytes picture = MakeRbp565(640, 480, pixels, 800, 600);
   const char* const names[] = {
-      "AdvData\\grp\\SYSTEM\\musicmode_BG00", "AdvData\\grp\\SYSTEM\\musicmode_BG01",
-      "AdvData\\grp\\SYSTEM\\musicmode_chip00", "AdvData\\grp\\SYSTEM\\bgm_sam",
-      "AdvData\\grp\\SYSTEM\\interviewBG_00", "AdvData\\grp\\SYSTEM\\interviewChip_00",
-      "AdvData\\grp\\SYSTEM\\cgmode_BG00", "AdvData\\grp\\SYSTEM\\common_cg_chip00",
-      "AdvData\\grp\\SYSTEM\\cgmode_dummychip", "AdvData\\grp\\SYSTEM\\thumbnail_vlm",
-      "AdvData\\grp\\SYSTEM\\scenereplay_chip", "AdvData\\grp\\SYSTEM\\scenereplay_BG00",
-      "AdvData\\grp\\SYSTEM\\common_kaiso_chip00", "AdvData\\grp\\SYSTEM\\scenereplay_dummychip",
-      "AdvData\\grp\\SYSTEM\\sam_vlm_01", "AdvData\\GRP\\SYSTEM\\Messwin",
-      "AdvData\\GRP\\MAP\\moveschool_BG00", "AdvData\\GRP\\MAP\\moveschool_chip00",
-      "AdvData\\GRP\\MAP\\moveschool_chip01", "AdvData\\GRP\\MAP\\movestop",
-      "AdvData\\GRP\\system\\alarm_chip00", "AdvData\\GRP\\system\\obake_BG00",
-      "AdvData\\GRP\\system\\obake_chip00", "AdvData\\GRP\\system\\obake_chip01",
-      "AdvData\\GRP\\system\\obake_chip02", "AdvData\\GRP\\ED\\Gend_01", "AdvData\\GRP\\ED\\Gend_02",
+      "AdvData\\grp\\SYSTEM\\musicmode_BG00",
+      "AdvData\\grp\\SYSTEM\\musicmode_BG01",
+      "AdvData\\grp\\SYSTEM\\musicmode_chip00",
+      "AdvData\\grp\\SYSTEM\\bgm_sam",
+      "AdvData\\grp\\SYSTEM\\interviewBG_00",
+      "AdvData\\grp\\SYSTEM\\interviewChip_00",
+      "AdvData\\grp\\SYSTEM\\cgmode_BG00",
+      "AdvData\\grp\\SYSTEM\\common_cg_chip00",
+      "AdvData\\grp\\SYSTEM\\cgmode_dummychip",
+      "AdvData\\grp\\SYSTEM\\thumbnail_vlm",
+      "AdvData\\grp\\SYSTEM\\scenereplay_chip",
+      "AdvData\\grp\\SYSTEM\\scenereplay_BG00",
+      "AdvData\\grp\\SYSTEM\\common_kaiso_chip00",
+      "AdvData\\grp\\SYSTEM\\scenereplay_dummychip",
+      "AdvData\\grp\\SYSTEM\\sam_vlm_01",
+      "AdvData\\GRP\\SYSTEM\\Messwin",
+      "AdvData\\GRP\\MAP\\moveschool_BG00",
+      "AdvData\\GRP\\MAP\\moveschool_chip00",
+      "AdvData\\GRP\\MAP\\moveschool_chip01",
+      "AdvData\\GRP\\MAP\\movestop",
+      "AdvData\\GRP\\system\\alarm_chip00",
+      "AdvData\\GRP\\system\\obake_BG00",
+      "AdvData\\GRP\\system\\obake_chip00",
+      "AdvData\\GRP\\system\\obake_chip01",
+      "AdvData\\GRP\\system\\obake_chip02",
+      "AdvData\\GRP\\ED\\Gend_01",
+      "AdvData\\GRP\\ED\\Gend_02",
       "AdvData\\GRP\\ED\\ed_brs_01",
   };
   std::vector<std::pair<std::string, Bytes>> entries;
@@ -73,12 +87,12 @@ TEST(ExtrasEndToEnd, EachScreenIsReachedAndShown) {
     // The screen settles, is shot, and the run is closed.
     const std::string input = std::string("1 wait ") + r.wait + " 600\n30 shot " + shot + "\n31 quit\n";
     ASSERT_TRUE(WriteFileBytes(dir + "/input.txt", Bytes(input.begin(), input.end())));
-    const int code = e2e::RunProgram(exe,
-                                     {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + dir,
-                                      "VELMI_DEVICE_SCRIPT=" + dir + "/input.txt", "VELMI_DEVICE_REPORT=" + report,
-                                      std::string("VELMI_EXTRAS_MODE=") + r.mode,
-                                      std::string("VELMI_EXTRAS_SCRIPT=") + r.script},
-                                     dir + "/" + r.name + ".err", 120);
+    const int code =
+        e2e::RunProgram(exe,
+                        {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + dir + "/input.txt",
+                         "VELMI_DEVICE_REPORT=" + report, std::string("VELMI_EXTRAS_MODE=") + r.mode,
+                         std::string("VELMI_EXTRAS_SCRIPT=") + r.script},
+                        dir + "/" + r.name + ".err", 120);
     const std::string log = Text(ReadFileBytes(report));
     EXPECT_EQ(code, 0) << r.name << ": " << Text(ReadFileBytes(dir + "/" + r.name + ".err"));
     EXPECT_NE(log.find(std::string(" mode ") + r.report), std::string::npos) << r.name << ":\n" << log;

@@ -101,10 +101,17 @@ TEST_F(StageTest, MusicModeLayoutAndHighlights) {
     int sprite;
     const char* text;
   } built[] = {
-      {10, "10 0,0 800x600 @0,0 p32"},   {11, "12 1,1 63x23 @452,100 p28"},  {13, "12 129,1 63x23 @600,100 p28"},
-      {17, "12 137,216 112x32 @610,542 p28"}, {18, "12 40,216 16x16 @743,161 p28"},
-      {20, "13 1,1 295x31 @67,167 p28"}, {21, "13 1,33 295x31 @407,167 p28"}, {35, "13 1,481 295x31 @407,447 p28"},
-      {19, "-"}, {36, "-"}, {45, "-"},
+      {10, "10 0,0 800x600 @0,0 p32"},
+      {11, "12 1,1 63x23 @452,100 p28"},
+      {13, "12 129,1 63x23 @600,100 p28"},
+      {17, "12 137,216 112x32 @610,542 p28"},
+      {18, "12 40,216 16x16 @743,161 p28"},
+      {20, "13 1,1 295x31 @67,167 p28"},
+      {21, "13 1,33 295x31 @407,167 p28"},
+      {35, "13 1,481 295x31 @407,447 p28"},
+      {19, "-"},
+      {36, "-"},
+      {45, "-"},
   };
   for (const Want& w : built) EXPECT_EQ(Sprite(w.sprite), w.text) << w.sprite;
   // Row 1 highlighted, then chosen: its highlighted cell, and track 2 in
@@ -311,7 +318,7 @@ TEST_F(StageTest, GalleryViewerScrollsAnOversizePicture) {
   app->cgMode.tab = 0;
   app->cgMode.page = 0;
   Enter(MODE_CG);
-  EXPECT_EQ(Sprite(64), "13 0,0 96x72 @320,124 p28");   // unlocked: its thumbnail
+  EXPECT_EQ(Sprite(64), "13 0,0 96x72 @320,124 p28");    // unlocked: its thumbnail
   EXPECT_EQ(Sprite(65), "12 176,0 96x72 @450,124 p28");  // locked
   EXPECT_EQ(Sprite(80), "11 0,242 10x16 @366,198 p22");  // seen 01 of the group
   EXPECT_EQ(Sprite(81), "11 10,242 10x16 @376,198 p22");

@@ -48,12 +48,23 @@ class ExtrasTest : public ::testing::Test {
   void Keys(const char* keys) {
     for (const char* k = keys; *k; ++k) {
       switch (*k) {
-        case 'u': Press(IN_UP); break;
-        case 'd': Press(IN_DOWN); break;
-        case 'c': Press(IN_KEY_C); break;
-        case 'r': Press(IN_RIGHT); break;
-        case 'a': Press(IN_KEY_A); break;
-        default: break;
+        case 'u':
+          Press(IN_UP);
+          break;
+        case 'd':
+          Press(IN_DOWN);
+          break;
+        case 'c':
+          Press(IN_KEY_C);
+          break;
+        case 'r':
+          Press(IN_RIGHT);
+          break;
+        case 'a':
+          Press(IN_KEY_A);
+          break;
+        default:
+          break;
       }
       Frame();
     }
@@ -132,9 +143,8 @@ TEST_F(ExtrasTest, MusicModeKeysWrapOverTwentyThreeItems) {
     const char* keys;
     int cursor;
   } cases[] = {
-      {"u", 22},     {"d", 0},      {"du", 22},   {"dd", 1},
-      {"uu", 21},    {"ud", 0},     // 22 + 1 wraps to 0
-      {"a", kCursorNone},           // KEY_A does nothing
+      {"u", 22},          {"d", 0}, {"du", 22}, {"dd", 1}, {"uu", 21}, {"ud", 0},  // 22 + 1 wraps to 0
+      {"a", kCursorNone},                                                          // KEY_A does nothing
   };
   for (const Case& c : cases) {
     Enter(MODE_MUSIC);
@@ -258,8 +268,7 @@ TEST_F(ExtrasTest, MusicModeBackReturnsToTheTitleRebuild) {
 TEST_F(ExtrasTest, MusicModeTrackPlaysToTheDeviceAndAgainAfterItsEnd) {
   mixertest::LoadOverlays();
   const std::string folder = mixertest::TempFolder("music-capture");
-  mixertest::WriteBytes(folder + "/001.mp3",
-                        mixertest::EncodeMp3(mixertest::Tone(440, 22050, 1, 0.5), 22050, 1));
+  mixertest::WriteBytes(folder + "/001.mp3", mixertest::EncodeMp3(mixertest::Tone(440, 22050, 1, 0.5), 22050, 1));
   std::snprintf(app->musicPath, sizeof app->musicPath, "%s\\", mixertest::WinPath(folder).c_str());
   app->settings.musicPlay = 1;
   app->settings.musicVolume = 100;
@@ -299,16 +308,15 @@ TEST_F(ExtrasTest, MusicModeTrackPlaysToTheDeviceAndAgainAfterItsEnd) {
 
 // ---- Interviews
 
-const char* const kInterviewVoices[10] = {"velmi", "dova", "berisa", "lupa", "olwe",
-                                          "fenira", "wenra", "ruwa", "kalva", "hestri"};
+const char* const kInterviewVoices[10] = {"velmi",  "dova",  "berisa", "lupa",  "olwe",
+                                          "fenira", "wenra", "ruwa",   "kalva", "hestri"};
 
 class InterviewTest : public ExtrasTest {
  protected:
   void SetUp() override {
     ExtrasTest::SetUp();
     mixertest::LoadOverlays();
-    const mixertest::Bytes voice =
-        mixertest::EncodeMp3(mixertest::Tone(440, 22050, 1, 0.3), 22050, 1);
+    const mixertest::Bytes voice = mixertest::EncodeMp3(mixertest::Tone(440, 22050, 1, 0.3), 22050, 1);
     std::vector<std::pair<std::string, mixertest::Bytes>> entries;
     for (const char* v : kInterviewVoices) entries.push_back({std::string("VOICE\\interview\\") + v + ".mp3", voice});
     const std::string folder = mixertest::TempFolder("interviews");
@@ -330,10 +338,14 @@ TEST_F(InterviewTest, KeysSkipTheMissingButtonsOfTheSecondPage) {
     const char* keys;
     const char* cursors;
   } cases[] = {
-      {0, "dddddddd", "0 1 2 3 4 5 6 7 "}, {0, "ddddddddd", "0 1 2 3 4 5 6 7 0 "},
-      {0, "uu", "7 6 "},                   {0, "du", "0 7 "},
-      {1, "dddddd", "0 1 2 3 6 7 "},       {1, "uuuu", "7 6 3 2 "},
-      {1, "ddddddd", "0 1 2 3 6 7 0 "},    {0, "a", "100 "},
+      {0, "dddddddd", "0 1 2 3 4 5 6 7 "},
+      {0, "ddddddddd", "0 1 2 3 4 5 6 7 0 "},
+      {0, "uu", "7 6 "},
+      {0, "du", "0 7 "},
+      {1, "dddddd", "0 1 2 3 6 7 "},
+      {1, "uuuu", "7 6 3 2 "},
+      {1, "ddddddd", "0 1 2 3 6 7 0 "},
+      {0, "a", "100 "},
   };
   for (const Case& c : cases) {
     Enter(MODE_INTERVIEW);
@@ -517,8 +529,24 @@ TEST_F(EndingTest, SlidesHoldForTheirVariablesAndSkipTheLastHold) {
       {"two seconds after the first", {{1, 2}}, 20000},
       {"a negative hold counts as 0", {{1, -5}, {4, -32768}}, 18000},
       {"the last hold is not waited", {{18, 30}}, 18000},
-      {"one second after each", {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1}, {8, 1}, {9, 1},
-                                 {10, 1}, {11, 1}, {12, 1}, {13, 1}, {14, 1}, {15, 1}, {16, 1}, {17, 1}},
+      {"one second after each",
+       {{1, 1},
+        {2, 1},
+        {3, 1},
+        {4, 1},
+        {5, 1},
+        {6, 1},
+        {7, 1},
+        {8, 1},
+        {9, 1},
+        {10, 1},
+        {11, 1},
+        {12, 1},
+        {13, 1},
+        {14, 1},
+        {15, 1},
+        {16, 1},
+        {17, 1}},
        35000},
   };
   for (const Case& c : cases)
@@ -559,7 +587,7 @@ TEST_F(EndingTest, SkipInputsEndBothAtOnceAndStopTheMusic) {
     int skipRunning;
     bool skips;
   } cases[] = {
-      {"tap", 1, 0, 0, 0, 0, true},       {"KEY_C pressed", 0, 1, 0, 0, 0, true},
+      {"tap", 1, 0, 0, 0, 0, true},           {"KEY_C pressed", 0, 1, 0, 0, 0, true},
       {"RIGHT pressed", 0, 0, 1, 0, 0, true}, {"LEFT pressed", 0, 0, 0, 1, 0, true},
       {"LEFT held", 0, 0, 0, 40, 0, true},    {"skip mode", 0, 0, 0, 0, 1, true},
       {"KEY_C held", 0, 3, 0, 0, 0, false},   {"RIGHT held", 0, 0, 9, 0, 0, false},
@@ -663,7 +691,7 @@ TEST_F(MapTest, ChoiceStoresThePlaceNumberAfterTheFade) {
     const char* keys;  // moves from nothing highlighted
     int destination, place;
   } cases[] = {
-      {0, "d", 0, 0}, {0, "u", 5, 6}, {0, "dddd", 3, 3}, {0, "ddddd", 4, 5},
+      {0, "d", 0, 0},     {0, "u", 5, 6}, {0, "dddd", 3, 3},    {0, "ddddd", 4, 5},
       {1, "ddddd", 4, 4}, {1, "u", 5, 5}, {1, "ddddddd", 0, 0}, {1, "uu", 4, 4},
   };
   for (const Case& c : cases) {

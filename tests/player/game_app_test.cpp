@@ -18,10 +18,10 @@
 
 namespace {
 
-const int kAllModes[] = {MODE_TITLE,        MODE_MAP,         MODE_ALARM,          MODE_MINIGAME,  MODE_QUICK_OPTION,
-                         MODE_CONFIRM,      MODE_SYSTEM_CONFIG, MODE_MASCOT_VOICE, MODE_VOICE_CONFIG, MODE_SAVE_LOAD,
-                         MODE_SAVE_ICON,    MODE_LOAD,        MODE_BACK_TO_TITLE,  MODE_CG,        MODE_SCENE_REPLAY,
-                         MODE_MUSIC,        MODE_INTERVIEW,   MODE_STORY,          MODE_QUIT};
+const int kAllModes[] = {MODE_TITLE,     MODE_MAP,           MODE_ALARM,         MODE_MINIGAME,     MODE_QUICK_OPTION,
+                         MODE_CONFIRM,   MODE_SYSTEM_CONFIG, MODE_MASCOT_VOICE,  MODE_VOICE_CONFIG, MODE_SAVE_LOAD,
+                         MODE_SAVE_ICON, MODE_LOAD,          MODE_BACK_TO_TITLE, MODE_CG,           MODE_SCENE_REPLAY,
+                         MODE_MUSIC,     MODE_INTERVIEW,     MODE_STORY,         MODE_QUIT};
 
 class GameAppTest : public ::testing::Test {
  protected:
@@ -61,9 +61,14 @@ TEST_F(GameAppTest, DispatchRunsTheCurrentModesEntryOnce) {
     int mode, phase;
     const char* calls;
   } cases[] = {
-      {MODE_TITLE, 0, "0/0 "}, {MODE_STORY, 3, "99/3 "}, {MODE_CONFIRM, 0, "35/0 "}, {MODE_INTERVIEW, 7, "83/7 "},
+      {MODE_TITLE, 0, "0/0 "},
+      {MODE_STORY, 3, "99/3 "},
+      {MODE_CONFIRM, 0, "35/0 "},
+      {MODE_INTERVIEW, 7, "83/7 "},
       {MODE_QUIT, 0, "999/0 "},  // replaced here; the production table runs nothing for it
-      {998, 0, ""},             {-1, 0, ""},       {64, 2, ""},
+      {998, 0, ""},
+      {-1, 0, ""},
+      {64, 2, ""},
   };
   for (const Case& c : cases) {
     g_calls.clear();
@@ -128,13 +133,16 @@ TEST(ConfigSettings, StartupRules) {
     const char* key;
     int32_t read, applied;
   } cases[] = {
-      {"MASTER_VOL", 5, 100},  {"MASTER_VOL", 120, 100}, {"MASTER_VOL", 10, 10},     {"MOV_VOL", 100, 100},
-      {"TITLE_IMAGE_MODE", -5, 1}, {"TITLE_IMAGE_MODE", 7, 3}, {"MESSAGE_SADOW", 9, 1}, {"VGA_QUALITY", -1, 1},
-      {"MEM_STREAM", 0, 0},    {"CG_MODE_CHAR", -1, 0},   {"CG_MODE_CHAR", 8, 0},    {"CG_MODE_CHAR", 7, 7},
-      {"CG_MODE_PAGE", 2, 0},  {"EV_MODE_PAGE", 24, 24},  {"EV_MODE_PAGE", 25, 0},   {"READ_SKIP", 7, 7},
-      {"WINDOW_TRANS", 11, 5}, {"WINDOW_TRANS", 0, 0},   {ANTIALIAS_KEY, 4, 0},     {ANTIALIAS_KEY, 3, 3},
-      {"MASCOT_VOICE", 15, 15}, {"MASCOT_VOICE", 16, 0},  {"SAVE_MASCOT_ICON", 15, 15}, {"SAVE_MASCOT_ICON", -1, 0},
-      {"KET_CUR_MODE", 9, 9},  {"KEY_CEN_CTRL", 77, 77}, {"MESSAGE_SPEED", 10, 1},  {"MESSAGE_AUTO_ONE", 10, 0},
+      {"MASTER_VOL", 5, 100},      {"MASTER_VOL", 120, 100},     {"MASTER_VOL", 10, 10},
+      {"MOV_VOL", 100, 100},       {"TITLE_IMAGE_MODE", -5, 1},  {"TITLE_IMAGE_MODE", 7, 3},
+      {"MESSAGE_SADOW", 9, 1},     {"VGA_QUALITY", -1, 1},       {"MEM_STREAM", 0, 0},
+      {"CG_MODE_CHAR", -1, 0},     {"CG_MODE_CHAR", 8, 0},       {"CG_MODE_CHAR", 7, 7},
+      {"CG_MODE_PAGE", 2, 0},      {"EV_MODE_PAGE", 24, 24},     {"EV_MODE_PAGE", 25, 0},
+      {"READ_SKIP", 7, 7},         {"WINDOW_TRANS", 11, 5},      {"WINDOW_TRANS", 0, 0},
+      {ANTIALIAS_KEY, 4, 0},       {ANTIALIAS_KEY, 3, 3},        {"MASCOT_VOICE", 15, 15},
+      {"MASCOT_VOICE", 16, 0},     {"SAVE_MASCOT_ICON", 15, 15}, {"SAVE_MASCOT_ICON", -1, 0},
+      {"KET_CUR_MODE", 9, 9},      {"KEY_CEN_CTRL", 77, 77},     {"MESSAGE_SPEED", 10, 1},
+      {"MESSAGE_AUTO_ONE", 10, 0},
   };
   for (const Case& c : cases) {
     const ConfigSetting* s = FindConfigSetting(c.key);

@@ -27,8 +27,8 @@ TEST(KeyMap, CodeFromName) {
   const struct {
     const char* text;
     int code;
-  } cases[] = {{"", -1},      {"U", -1},     {"UP", UP},    {"start", START}, {"KEY_A", A},   {"KEY_D", -1},
-               {"1b", 0x1B},  {"C4", 0xC4},  {"1x", 0x10},  {"x5", 5},        {"xy", 0},      {"abc", -1}};
+  } cases[] = {{"", -1},     {"U", -1},    {"UP", UP},   {"start", START}, {"KEY_A", A}, {"KEY_D", -1},
+               {"1b", 0x1B}, {"C4", 0xC4}, {"1x", 0x10}, {"x5", 5},        {"xy", 0},    {"abc", -1}};
   for (auto& c : cases) EXPECT_EQ(k.CodeFromName(c.text), c.code) << c.text;
   EXPECT_EQ(k.SetKeyA("START"), START);
   EXPECT_EQ(k.codes[KS_KEY_A], START);
@@ -143,8 +143,11 @@ TEST_F(AppInput, LatchTapsAndSkipLock) {
 TEST(Display, StylusMapping) {
   const struct {
     int hi, vga, land, cx, x, y, ex, ey;
-  } cases[] = {{0, 0, 0, 240, 10, 20, 299, 10}, {1, 1, 0, 480, 10, 20, 619, 10}, {1, 0, 0, 240, 10, 20, 599, 20},
-               {0, 0, 1, 320, 10, 20, 10, 20},  {1, 1, 1, 640, 10, 20, 10, 20}};
+  } cases[] = {{0, 0, 0, 240, 10, 20, 299, 10},
+               {1, 1, 0, 480, 10, 20, 619, 10},
+               {1, 0, 0, 240, 10, 20, 599, 20},
+               {0, 0, 1, 320, 10, 20, 10, 20},
+               {1, 1, 1, 640, 10, 20, 10, 20}};
   for (auto& c : cases) {
     VelmiDeviceSetGeometry(c.cx, c.land ? c.cx * 3 / 4 : c.cx * 4 / 3);
     DisplayMode m{uint32_t(c.hi), uint32_t(c.vga), uint32_t(c.land)};
@@ -226,9 +229,7 @@ TEST(Polar, Table) {
   PolarToPointDeg(90, 10, &x, &y);
   EXPECT_EQ(x, 0);
   EXPECT_EQ(y, 10);
-  const struct {
-    int x, y, angle;
-  } cases[] = {{10, 0, 0}, {0, 10, 9000}, {0, -10, 27000}, {-10, 0, 18000}};
+  const struct { int x, y, angle; } cases[] = {{10, 0, 0}, {0, 10, 9000}, {0, -10, 27000}, {-10, 0, 18000}};
   for (auto& c : cases) {
     PointToPolar(0, 0, c.x, c.y, &a, &d);
     EXPECT_EQ(a, c.angle);

@@ -144,11 +144,16 @@ TEST(MenuTree, PagesItemsIdsAndLinks) {
     const char* label;
     uint32_t flags;
   } items[] = {
-      {40017, "LOAD_001", kMenuEnabled},      {40046, "SAVE_015", kMenuEnabled},
-      {40069, "100%", kMenuEnabled},          {40078, "10%", kMenuEnabled},
-      {40265, "0%", kMenuEnabled},            {40275, "100%", kMenuEnabled},
-      {40224, "SAVE_AUTO_03", kMenuEnabled},  {40178, "Alpha Gothic", kMenuEnabled},
-      {40180, "Gamma Sans", kMenuEnabled},    {40306, "\xbc\xbd\xc3\xd1\x8bx\x8e~", 0},
+      {40017, "LOAD_001", kMenuEnabled},
+      {40046, "SAVE_015", kMenuEnabled},
+      {40069, "100%", kMenuEnabled},
+      {40078, "10%", kMenuEnabled},
+      {40265, "0%", kMenuEnabled},
+      {40275, "100%", kMenuEnabled},
+      {40224, "SAVE_AUTO_03", kMenuEnabled},
+      {40178, "Alpha Gothic", kMenuEnabled},
+      {40180, "Gamma Sans", kMenuEnabled},
+      {40306, "\xbc\xbd\xc3\xd1\x8bx\x8e~", 0},
       {40285, "\x83\x41\x81\x5b\x83\x68\x83\x45\x83\x42\x83\x93", kMenuEnabled},  // list A, 9
       {40235, "\x8a\xee\x8f\x80\x81\x46\x32\x30\x30ms", kMenuEnabled},
       {40254, "\x95\xb6\x8e\x9a\x81\x46\x39\x30ms", kMenuEnabled},
@@ -174,10 +179,10 @@ TEST(MenuTree, FontLabelsAreCutAtAWholeCharacter) {
   } cases[] = {
       {"Short", "Short"},
       {std::string(30, 'x'), std::string(24, 'x')},
-      {a23 + "\x82\xa0" + "zz", a23 + "\x82\xa0"},       // a double-byte character on the 24th byte
-      {a22 + "\x82\xa0" + "zz", a22 + "\x82\xa0"},       // ends exactly at 24
-      {a23 + "\xb1" + "zz", a23 + "\xb1"},                // half-width katakana is one byte
-      {std::string(12, '\x82') , std::string(12, '\x82')},  // lead bytes pair up with each other
+      {a23 + "\x82\xa0" + "zz", a23 + "\x82\xa0"},         // a double-byte character on the 24th byte
+      {a22 + "\x82\xa0" + "zz", a22 + "\x82\xa0"},         // ends exactly at 24
+      {a23 + "\xb1" + "zz", a23 + "\xb1"},                 // half-width katakana is one byte
+      {std::string(12, '\x82'), std::string(12, '\x82')},  // lead bytes pair up with each other
   };
   for (auto& c : cases) {
     char out[kMenuFontLabelBytes + 2];
@@ -349,14 +354,24 @@ TEST_F(MenuDraw, RootPageLayoutAndColours) {
     int x, y;
     uint16_t colour;
   } px[] = {
-      {0, 0, kMenuFace},        {1, 1, kMenuWhite},          {1, H - 3, kMenuWhite},
-      {W - 2, 5, kMenuDarkGrey}, {W - 1, 5, kMenuBlack},     {5, H - 2, kMenuDarkGrey},
-      {5, H - 1, kMenuBlack},   {6, 29, kMenuGrey},          {W - 7, 30, kMenuWhite},
-      {5, 31, kMenuFace},       {W, 5, 0x1234},              {5, H, 0x1234},
-      {12, 40 + 13 * 4, kMenuGrey}, {W - 13, 41 + 13 * 4, kMenuWhite},  // separator at row 4
+      {0, 0, kMenuFace},
+      {1, 1, kMenuWhite},
+      {1, H - 3, kMenuWhite},
+      {W - 2, 5, kMenuDarkGrey},
+      {W - 1, 5, kMenuBlack},
+      {5, H - 2, kMenuDarkGrey},
+      {5, H - 1, kMenuBlack},
+      {6, 29, kMenuGrey},
+      {W - 7, 30, kMenuWhite},
+      {5, 31, kMenuFace},
+      {W, 5, 0x1234},
+      {5, H, 0x1234},
+      {12, 40 + 13 * 4, kMenuGrey},
+      {W - 13, 41 + 13 * 4, kMenuWhite},  // separator at row 4
       {11, 40 + 13 * 4, kMenuFace},
-      {W - 9, 34 + 3, kMenuBlack}, {W - 9, 34 + 2, kMenuFace},          // submenu arrow of row 0
-      {W - 6, 34 + 13 * 13 + 5, kMenuFace},                              // no arrow on a command
+      {W - 9, 34 + 3, kMenuBlack},
+      {W - 9, 34 + 2, kMenuFace},            // submenu arrow of row 0
+      {W - 6, 34 + 13 * 13 + 5, kMenuFace},  // no arrow on a command
   };
   for (auto& p : px) EXPECT_EQ(Held(p.x, p.y), p.colour) << p.x << "," << p.y;
   // The frame buffer under the menu comes back on close.
@@ -371,9 +386,9 @@ TEST_F(MenuDraw, TicksHighlightAndDisabledItems) {
   menu->SetChecked(nullptr, 40007, kMenuChecked);  // row 13
   menu->Open();
   const int top12 = 34 + 13 * 12, top13 = 34 + 13 * 13;
-  EXPECT_EQ(Held(4 + 4, top13 + 4), kMenuBlack);   // tick
+  EXPECT_EQ(Held(4 + 4, top13 + 4), kMenuBlack);  // tick
   EXPECT_EQ(Held(4 + 1, top13 + 5), kMenuBlack);
-  EXPECT_EQ(Held(4 + 4, top12 + 4), kMenuGrey);    // etched tick of a disabled item
+  EXPECT_EQ(Held(4 + 4, top12 + 4), kMenuGrey);  // etched tick of a disabled item
   EXPECT_EQ(Held(4 + 5, top12 + 5), kMenuWhite);
   menu->MoveCursor(1);  // UP from none lands on the last selectable row
   EXPECT_EQ(menu->cursor, 13);
@@ -436,7 +451,8 @@ TEST_F(MenuDraw, SmallScreenClipsLongAndTallPages) {
   CPopupMenu tall;
   MenuPage* root = tall.AddPage(nullptr, 0);
   const std::string longLabel(95, 'W');
-  for (int i = 0; i < kMenuPageItems; ++i) tall.AddItem(root, 100 + i, i % 2 ? kMenuSubmenu : kMenuCommand, longLabel.c_str());
+  for (int i = 0; i < kMenuPageItems; ++i)
+    tall.AddItem(root, 100 + i, i % 2 ? kMenuSubmenu : kMenuCommand, longLabel.c_str());
   tall.SetChecked(nullptr, 100 + 18, kMenuChecked);
   tall.Open();
   EXPECT_EQ(tall.width, 320);
@@ -480,11 +496,23 @@ TEST_F(MenuDraw, HitTestTable) {
   const struct {
     int x, y, hit;
   } cases[] = {
-      {11, 34, 0},       {10, 34, kMenuHitMargin},   {W - 12, 34, 0},         {W - 11, 34, kMenuHitMargin},
-      {12, 46, 0},       {12, 47, 1},                 {12, 34 + 13 * 4, 4},    {12, 34 + 13 * 12, 12},
-      {12, 33, -1},      {12, 32, kMenuHitHeader},    {W + 1, 40, kMenuHitOutside},
-      {W, 40, kMenuHitMargin}, {12, 34 + 13 * 14, kMenuHitMargin}, {12, H, kMenuHitMargin},
-      {12, H + 1, kMenuHitOutside}, {W + 1, 5, kMenuHitOutside}, {0, 0, kMenuHitHeader},
+      {11, 34, 0},
+      {10, 34, kMenuHitMargin},
+      {W - 12, 34, 0},
+      {W - 11, 34, kMenuHitMargin},
+      {12, 46, 0},
+      {12, 47, 1},
+      {12, 34 + 13 * 4, 4},
+      {12, 34 + 13 * 12, 12},
+      {12, 33, -1},
+      {12, 32, kMenuHitHeader},
+      {W + 1, 40, kMenuHitOutside},
+      {W, 40, kMenuHitMargin},
+      {12, 34 + 13 * 14, kMenuHitMargin},
+      {12, H, kMenuHitMargin},
+      {12, H + 1, kMenuHitOutside},
+      {W + 1, 5, kMenuHitOutside},
+      {0, 0, kMenuHitHeader},
   };
   for (auto& c : cases) EXPECT_EQ(menu->HitTest(c.x, c.y), c.hit) << c.x << "," << c.y;
   menu->Close();
@@ -757,7 +785,7 @@ TEST(OptionHandlers, FontsVoicesAndSaveItems) {
   SetCharVoiceUse(&menu, 40312, &s, 14, 1);
   EXPECT_EQ(flags(40326) & kMenuChecked, kMenuChecked);
   EXPECT_EQ(flags(40327) & kMenuChecked, 0u);  // the next group is not touched
-  SetCharVoiceUse(&menu, 40312, &s, 16, 1);     // no such character
+  SetCharVoiceUse(&menu, 40312, &s, 16, 1);    // no such character
 
   int used[15] = {}, autoUsed[3] = {0, 1, 0};
   used[4] = 1;

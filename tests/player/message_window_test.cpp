@@ -90,13 +90,27 @@ class MessageTest : public ScenarioAppTest {
     app->input.tap = 0;
     for (size_t i = 0; i < keys.size(); ++i) {
       switch (keys[i]) {
-        case 'C': app->input.count[IN_KEY_C] = 1; break;
-        case 'R': app->input.count[IN_RIGHT] = 1; break;
-        case 'L': app->input.count[IN_LEFT] = 1; break;
-        case 'U': app->input.count[IN_UP] = 1; break;
-        case 'D': app->input.count[IN_DOWN] = 1; break;
-        case 'A': app->input.count[IN_KEY_A] = 1; break;
-        case 'S': app->input.count[IN_START] = 1; break;
+        case 'C':
+          app->input.count[IN_KEY_C] = 1;
+          break;
+        case 'R':
+          app->input.count[IN_RIGHT] = 1;
+          break;
+        case 'L':
+          app->input.count[IN_LEFT] = 1;
+          break;
+        case 'U':
+          app->input.count[IN_UP] = 1;
+          break;
+        case 'D':
+          app->input.count[IN_DOWN] = 1;
+          break;
+        case 'A':
+          app->input.count[IN_KEY_A] = 1;
+          break;
+        case 'S':
+          app->input.count[IN_START] = 1;
+          break;
         case 'T': {
           int x = 0, y = 0, used = 0;
           std::sscanf(keys.c_str() + i + 1, " %d %d%n", &x, &y, &used);
@@ -106,7 +120,8 @@ class MessageTest : public ScenarioAppTest {
           i += size_t(used);
           break;
         }
-        default: break;
+        default:
+          break;
       }
     }
     int r = app->WaitTextPage();
@@ -129,7 +144,10 @@ TEST_F(MessageTest, PageWaitTable) {
   auto none = [](CGameApp*, RecordingMixer&) {};
   std::vector<std::string> idle(20, "");
   const WaitCase cases[] = {
-      {"KEY_C ends the page and sets its read flag", none, {"", "C"}, 1,
+      {"KEY_C ends the page and sets its read flag",
+       none,
+       {"", "C"},
+       1,
        [](CGameApp* a, RecordingMixer& m) {
          EXPECT_EQ(m.calls, std::vector<std::string>{"stop 20"});
          EXPECT_NE(TestReadFlag(a, "scene", 2), 0);
@@ -141,11 +159,20 @@ TEST_F(MessageTest, PageWaitTable) {
        }},
       {"RIGHT and a tap end it too", none, {"R"}, 0, none},
       {"tap on the panel", none, {"T 300 500"}, 0, none},
-      {"VOICE_CUT_MODE 1 lets the voice play", [](CGameApp* a, RecordingMixer&) { a->settings.voiceCutMode = 1; },
-       {"C"}, 0, [](CGameApp*, RecordingMixer& m) { EXPECT_TRUE(m.calls.empty()); }},
-      {"VOICE_CUT_MODE 2 fades it", [](CGameApp* a, RecordingMixer&) { a->settings.voiceCutMode = 2; }, {"C"}, 0,
+      {"VOICE_CUT_MODE 1 lets the voice play",
+       [](CGameApp* a, RecordingMixer&) { a->settings.voiceCutMode = 1; },
+       {"C"},
+       0,
+       [](CGameApp*, RecordingMixer& m) { EXPECT_TRUE(m.calls.empty()); }},
+      {"VOICE_CUT_MODE 2 fades it",
+       [](CGameApp* a, RecordingMixer&) { a->settings.voiceCutMode = 2; },
+       {"C"},
+       0,
        [](CGameApp*, RecordingMixer& m) { EXPECT_EQ(m.calls, std::vector<std::string>{"fade 20 1500"}); }},
-      {"skip ends a read page at once", [](CGameApp* a, RecordingMixer&) { a->settings.skipRunning = 1; }, {""}, 0,
+      {"skip ends a read page at once",
+       [](CGameApp* a, RecordingMixer&) { a->settings.skipRunning = 1; },
+       {""},
+       0,
        none},
       {"LEFT skips too", none, {"L"}, 0, none},
       {"READ_SKIP stops the skip at an unread page",
@@ -153,7 +180,8 @@ TEST_F(MessageTest, PageWaitTable) {
          a->settings.skipRunning = 1;
          a->settings.readSkip = 1;
        },
-       {"", "", "L"}, -1,
+       {"", "", "L"},
+       -1,
        [](CGameApp* a, RecordingMixer&) {
          EXPECT_EQ(a->settings.skipRunning, 0);
          EXPECT_EQ(TestReadFlag(a, "scene", 2), 0);
@@ -164,7 +192,9 @@ TEST_F(MessageTest, PageWaitTable) {
          a->settings.readSkip = 1;
          a->story.readBlock = 1;
        },
-       {""}, 0, [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->settings.skipRunning, 1); }},
+       {""},
+       0,
+       [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->settings.skipRunning, 1); }},
       // Auto mode: (MESSAGE_AUTO_ONE x 4 characters + (base + 1) x 20) x 10 ms = 240 ms, 16 ms a frame.
       {"auto mode delay",
        [](CGameApp* a, RecordingMixer&) {
@@ -191,34 +221,54 @@ TEST_F(MessageTest, PageWaitTable) {
        },
        idle, 18, none},
       {"START with KEY_CEN_CTRL 2 hides, KEY_C shows, KEY_C ends",
-       [](CGameApp* a, RecordingMixer&) { a->settings.centerKeyAction = 2; }, {"S", "", "C", "C"}, 3,
+       [](CGameApp* a, RecordingMixer&) { a->settings.centerKeyAction = 2; },
+       {"S", "", "C", "C"},
+       3,
        [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->textWindow->hiddenByPlayer, 0u); }},
-      {"KEY_A hides; the hidden window waits", none, {"A", "", "", ""}, -1,
+      {"KEY_A hides; the hidden window waits",
+       none,
+       {"A", "", "", ""},
+       -1,
        [](CGameApp* a, RecordingMixer&) {
          EXPECT_EQ(a->textWindow->hiddenByPlayer, 1u);
          EXPECT_EQ(a->sprites[500]->visible, 0u);
        }},
-      {"START with KEY_CEN_CTRL 0 does nothing", none, {"S", "S"}, -1,
+      {"START with KEY_CEN_CTRL 0 does nothing",
+       none,
+       {"S", "S"},
+       -1,
        [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->textWindow->hiddenByPlayer, 0u); }},
-      {"UP opens the backlog from the fourth frame", none, {"U", "U", "U", "U", "C"}, -1,
+      {"UP opens the backlog from the fourth frame",
+       none,
+       {"U", "U", "U", "U", "C"},
+       -1,
        [](CGameApp* a, RecordingMixer&) {
          EXPECT_EQ(a->textWindow->backlogView, 1u);
          EXPECT_EQ(a->message.pageCursorShown, 0);
        }},
       {"START with KEY_CEN_CTRL 3 opens the backlog",
        [](CGameApp* a, RecordingMixer&) { a->settings.centerKeyAction = 3; },
-       {"S"}, -1, [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->textWindow->backlogView, 1u); }},
+       {"S"},
+       -1,
+       [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->textWindow->backlogView, 1u); }},
       {"MES_LOG_START: KEY_A on the hidden window shows it and opens the backlog",
-       [](CGameApp* a, RecordingMixer&) { a->settings.mesLogStart = 1; }, {"A", "A", "U", "U", "U", "U"}, -1,
+       [](CGameApp* a, RecordingMixer&) { a->settings.mesLogStart = 1; },
+       {"A", "A", "U", "U", "U", "U"},
+       -1,
        [](CGameApp* a, RecordingMixer&) {
          EXPECT_EQ(a->textWindow->hiddenByPlayer, 0u);
          EXPECT_EQ(a->textWindow->backlogView, 1u);
        }},
       {"MES_LOG_START keeps UP from opening the backlog",
        [](CGameApp* a, RecordingMixer&) { a->settings.mesLogStart = 1; },
-       {"U", "U", "U", "U", "U"}, -1, [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->textWindow->backlogView, 0u); }},
+       {"U", "U", "U", "U", "U"},
+       -1,
+       [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->textWindow->backlogView, 0u); }},
       {"a tap missing every side button is left for the page", none, {"T 10 10"}, 0, none},
-      {"a tap on a side button only highlights it", none, {"T 760 510"}, -1,
+      {"a tap on a side button only highlights it",
+       none,
+       {"T 760 510"},
+       -1,
        [](CGameApp* a, RecordingMixer&) {
          EXPECT_EQ(a->message.highlightedButton, 3);
          ASSERT_NE(a->sprites[510], nullptr);
@@ -226,19 +276,28 @@ TEST_F(MessageTest, PageWaitTable) {
          EXPECT_EQ(a->sprites[504]->srcTop, ScaleY(196));
          EXPECT_EQ(a->settings.skipRunning, 0);
        }},
-      {"a second tap acts: skip on, and the skip then ends the page", none, {"T 760 510", "T 760 510", ""}, 2,
+      {"a second tap acts: skip on, and the skip then ends the page",
+       none,
+       {"T 760 510", "T 760 510", ""},
+       2,
        [](CGameApp* a, RecordingMixer&) {
          EXPECT_EQ(a->settings.skipRunning, 1);
          EXPECT_EQ(a->message.highlightedButton, -1);
          EXPECT_EQ(a->sprites[510], nullptr);
          EXPECT_EQ(a->sprites[504]->srcTop, ScaleY(68));
        }},
-      {"DOWN walks the highlight, KEY_C acts on it", none, {"D", "D", "C"}, -1,
+      {"DOWN walks the highlight, KEY_C acts on it",
+       none,
+       {"D", "D", "C"},
+       -1,
        [](CGameApp* a, RecordingMixer&) {
          // Button 1 opens the quick option menu; the page waits on.
          EXPECT_EQ(a->message.highlightedButton, -1);
        }},
-      {"button 0 hides the window", none, {"T 725 428", "T 725 428", "C"}, -1,
+      {"button 0 hides the window",
+       none,
+       {"T 725 428", "T 725 428", "C"},
+       -1,
        [](CGameApp* a, RecordingMixer&) { EXPECT_EQ(a->textWindow->hiddenByPlayer, 0u); }},
   };
   for (const WaitCase& c : cases) {

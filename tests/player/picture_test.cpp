@@ -147,9 +147,10 @@ TEST_F(PictureTest, DamagedFilesFailAndUnknownTypesAreEmpty) {
 TEST_F(PictureTest, PackEntriesStoredAndCoded) {
   std::string pack = dir + "/grpack_v.mlz";
   Bytes big = MakeRbp565(256, 256, std::vector<uint16_t>(256 * 256, 0x07E0), 320, 320);  // beyond the shared area
-  ASSERT_TRUE(WritePack(pack, {{"a.rbp", MakeRbp565(1, 1, {0x1F}, 1, 1)}, {"big.rbp", big},
-                               {"p.rbp", MakeRbpPalette(1, 1, {0xFF}, {0}, 1, 1)}},
-                        false));
+  ASSERT_TRUE(WritePack(
+      pack,
+      {{"a.rbp", MakeRbp565(1, 1, {0x1F}, 1, 1)}, {"big.rbp", big}, {"p.rbp", MakeRbpPalette(1, 1, {0xFF}, {0}, 1, 1)}},
+      false));
   std::string packWin = folder + "grpack_v.mlz";
   PackReader reader;
   ASSERT_EQ(LoadPicture(&pic, "A.zev", packWin.c_str(), 0, &reader), 1);

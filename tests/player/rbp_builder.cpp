@@ -144,8 +144,7 @@ std::vector<uint16_t> ReadPngFrom(FILE* f, int* w, int* h) {
   std::vector<png_byte> row(png_get_rowbytes(png, info));
   for (int y = 0; y < *h; ++y) {
     png_read_row(png, row.data(), nullptr);
-    for (int x = 0; x < *w; ++x)
-      out.push_back(PackRgb565(row[x * 3], row[x * 3 + 1], row[x * 3 + 2]));
+    for (int x = 0; x < *w; ++x) out.push_back(PackRgb565(row[x * 3], row[x * 3 + 1], row[x * 3 + 2]));
   }
   png_destroy_read_struct(&png, &info, nullptr);
   return out;

@@ -32,7 +32,9 @@ SaveStateBlock GoldenBlock() {
   std::memcpy(b.magic, "YMN0", 4);
   b.thumbnailOffset = 26688;
   SetName(b.time, "2004-05-06 07:08:10");
-  SetName(b.label, "-5\x8c\x8e" "6\x93\xfa[title]-");
+  SetName(b.label,
+          "-5\x8c\x8e"
+          "6\x93\xfa[title]-");
   b.saveIcon = 3;
   b.pc = 0x1234;
   b.frameCounter = 7;
@@ -90,7 +92,9 @@ Bytes GoldenBytes() {
   str(0, "YMN0");
   u32(4, 26688);
   str(8, "2004-05-06 07:08:10");
-  str(28, "-5\x8c\x8e" "6\x93\xfa[title]-");
+  str(28,
+      "-5\x8c\x8e"
+      "6\x93\xfa[title]-");
   u32(92, 3);
   u32(96, 0x1234);
   u32(100, 7);
@@ -175,8 +179,8 @@ TEST(SaveFile, NamesAreZeroFilledAndCutAtAWholeCharacter) {
 TEST(SaveFile, DamagedBlocksAreRefusedAndLeaveTheTargetAlone) {
   struct Case {
     const char* what;
-    size_t at;        // where to damage
-    Bytes bytes;      // what to put there (empty: cut the image at `at`)
+    size_t at;    // where to damage
+    Bytes bytes;  // what to put there (empty: cut the image at `at`)
     SaveCheck expect;
   };
   const Bytes noTerminator(64, 'n');
@@ -240,9 +244,15 @@ TEST(SaveFile, SceneLabelVariants) {
     const char* expect;
   };
   const Case cases[] = {
-      {"a0506_01", 640, "-5\x8c\x8e" "6\x93\xfa[Title]-"},
-      {"A0506_01", 640, "-5\x8c\x8e" "6\x93\xfa[Title]-"},  // ASCII letters fold
-      {"a1231", 800, "-12\x8c\x8e" "31\x93\xfa[\x96\xe9]-"},
+      {"a0506_01", 640,
+       "-5\x8c\x8e"
+       "6\x93\xfa[Title]-"},
+      {"A0506_01", 640,
+       "-5\x8c\x8e"
+       "6\x93\xfa[Title]-"},  // ASCII letters fold
+      {"a1231", 800,
+       "-12\x8c\x8e"
+       "31\x93\xfa[\x96\xe9]-"},
       {"prologue", 640, "-\x81H\x8c\x8e\x81H\x93\xfa[Start]-"},
       {"missing", 640, "-\x81H\x8c\x8e\x81H\x93\xfa[]-"},
       {"a0506_01", 320, "-Title-"},
@@ -301,7 +311,7 @@ TEST(SaveFile, SlotSummaries) {
   std::memcpy(header.data(), "YMN9", 4);
   std::memcpy(header.data() + 8, "2004-05-06 07:08:10", 19);
   std::memset(header.data() + 28, 'L', 64);  // unterminated label
-  header[4] = 10;  // a thumbnail offset inside the header: no BMP there
+  header[4] = 10;                            // a thumbnail offset inside the header: no BMP there
 
   struct Case {
     const char* what;
@@ -311,7 +321,9 @@ TEST(SaveFile, SlotSummaries) {
     long thumbnailAt;  // -1: none
   };
   const std::string undefined = kTextUndefinedSlot;
-  const std::string goldenText = std::string("2004-05-06 07:08:10 -5\x8c\x8e" "6\x93\xfa[title]-");
+  const std::string goldenText = std::string(
+      "2004-05-06 07:08:10 -5\x8c\x8e"
+      "6\x93\xfa[title]-");
   const Case cases[] = {
       {"full", &full, 1, goldenText, 26688},
       {"thumbnail cut", &cut, 1, goldenText, -1},
@@ -373,7 +385,9 @@ TEST_F(SaveFileOnDisk, WrittenFileReadsBackAtPlainOffsets) {
   Bytes f = ReadFileBytes(dir + "/save005.dat");
   ASSERT_EQ(f.size(), 26688u + 54 + 128 * 96 * 2);
   auto u32 = [&](size_t at) { return GetLe32(&f[at]); };
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(&f[28])), "-5\x8c\x8e" "6\x93\xfa[title]-");
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(&f[28])),
+            "-5\x8c\x8e"
+            "6\x93\xfa[title]-");
   auto two = [&](size_t at) { return uint32_t((f[at] - '0') * 10 + (f[at + 1] - '0')); };
   uint32_t packed = two(10) << 25 | two(13) << 21 | two(16) << 16 | two(19) << 11 | two(22) << 5 | two(25) / 2;
   EXPECT_EQ(packed, PackSaveTime(block.time));
@@ -386,7 +400,7 @@ TEST_F(SaveFileOnDisk, WrittenFileReadsBackAtPlainOffsets) {
   EXPECT_EQ(u32(bmp + 14), 40u);                // info header size
   EXPECT_EQ(u32(bmp + 18), 128u);
   EXPECT_EQ(u32(bmp + 22), 96u);
-  EXPECT_EQ(f[bmp + 28], 16);  // bits a pixel
+  EXPECT_EQ(f[bmp + 28], 16);    // bits a pixel
   EXPECT_EQ(u32(bmp + 30), 0u);  // BI_RGB
   EXPECT_EQ(f[bmp + 54] | f[bmp + 55] << 8, 0xF800);
   EXPECT_FALSE(FileExists((folder + "save005.dat.tmp").c_str()));
@@ -428,7 +442,11 @@ TEST_F(SaveFileOnDisk, ScanFindsTheNewestInSlotOrder) {
   struct Slot {
     const char* time;  // null: no file; "" : a file with another magic
   };
-  const Slot slots[] = {{nullptr}, {"2004-05-06 07:08:10"}, {""}, {"2004-05-06 07:08:12"}, {"2004-05-06 07:08:13"},
+  const Slot slots[] = {{nullptr},
+                        {"2004-05-06 07:08:10"},
+                        {""},
+                        {"2004-05-06 07:08:12"},
+                        {"2004-05-06 07:08:13"},
                         {"2004-05-06 07:08:11"}};
   // 07:08:12 and 07:08:13 pack alike (seconds are halved): the lower slot stays newest.
   for (int i = 0; i < 6; ++i) {
@@ -445,13 +463,14 @@ TEST_F(SaveFileOnDisk, ScanFindsTheNewestInSlotOrder) {
     std::vector<std::string> texts;
   } seen;
   int used[6];
-  int newest = ScanSaveSlots(folder.c_str(), 20, 6, used,
-                             [](void* c, int index, const SaveSlotSummary& s) {
-                               auto* v = static_cast<Seen*>(c);
-                               v->order.push_back(index);
-                               v->texts.push_back(std::string(s.text).substr(0, 19));
-                             },
-                             &seen);
+  int newest = ScanSaveSlots(
+      folder.c_str(), 20, 6, used,
+      [](void* c, int index, const SaveSlotSummary& s) {
+        auto* v = static_cast<Seen*>(c);
+        v->order.push_back(index);
+        v->texts.push_back(std::string(s.text).substr(0, 19));
+      },
+      &seen);
   EXPECT_EQ(newest, 3);
   EXPECT_EQ(std::vector<int>(used, used + 6), (std::vector<int>{0, 1, 0, 1, 1, 1}));
   EXPECT_EQ(seen.order, (std::vector<int>{0, 1, 2, 3, 4, 5}));

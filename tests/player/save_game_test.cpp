@@ -116,9 +116,7 @@ class SaveGame : public ::testing::Test {
   std::unique_ptr<CGameApp> app;
 };
 
-uint32_t U32(const Bytes& b, size_t at) {
-  return GetLe32(&b[at]);
-}
+uint32_t U32(const Bytes& b, size_t at) { return GetLe32(&b[at]); }
 
 TEST_F(SaveGame, WrittenSaveHoldsTheSnapshotTimeAndThumbnail) {
   Play(app.get(), 0);
@@ -319,17 +317,22 @@ struct Live {
   std::vector<int16_t> vars;
   std::vector<uint8_t> block;
   explicit Live(const CGameApp& a)
-      : story(a.story), stage(a.stage), sound(a.sound), message(a.message), weatherKind(a.weather.kind),
-        weatherStrength(a.weather.strength), mode(a.gameMode), phase(a.phase),
+      : story(a.story),
+        stage(a.stage),
+        sound(a.sound),
+        message(a.message),
+        weatherKind(a.weather.kind),
+        weatherStrength(a.weather.strength),
+        mode(a.gameMode),
+        phase(a.phase),
         vars(g_ScriptVariables, g_ScriptVariables + kScriptVariables),
         block(reinterpret_cast<const uint8_t*>(&a.saveState),
               reinterpret_cast<const uint8_t*>(&a.saveState) + sizeof a.saveState) {}
   bool operator==(const Live& o) const {
     return std::memcmp(&story, &o.story, sizeof story) == 0 && std::memcmp(&stage, &o.stage, sizeof stage) == 0 &&
-           std::memcmp(&sound, &o.sound, sizeof sound) == 0 &&
-           std::memcmp(&message, &o.message, sizeof message) == 0 && weatherKind == o.weatherKind &&
-           weatherStrength == o.weatherStrength && mode == o.mode && phase == o.phase && vars == o.vars &&
-           block == o.block;
+           std::memcmp(&sound, &o.sound, sizeof sound) == 0 && std::memcmp(&message, &o.message, sizeof message) == 0 &&
+           weatherKind == o.weatherKind && weatherStrength == o.weatherStrength && mode == o.mode && phase == o.phase &&
+           vars == o.vars && block == o.block;
   }
 };
 
@@ -340,7 +343,7 @@ TEST_F(SaveGame, RefusedLoadsChangeNothing) {
   const Bytes good = File(1);
   struct Case {
     const char* what;
-    size_t at;       // where to put bytes (or cut when bytes is empty)
+    size_t at;  // where to put bytes (or cut when bytes is empty)
     Bytes bytes;
   };
   const Case cases[] = {

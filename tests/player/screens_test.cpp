@@ -45,8 +45,10 @@ class ScreenTest : public ::testing::Test {
   std::string Drive(const char* keys, const int32_t* word = nullptr) {
     std::string seen;
     for (const char* k = keys; *k; ++k) {
-      if (*k == 't') TapOutside();
-      else Press(*k == 'u' ? IN_UP : *k == 'd' ? IN_DOWN : *k == 'c' ? IN_KEY_C : *k == 'r' ? IN_RIGHT : IN_KEY_A);
+      if (*k == 't')
+        TapOutside();
+      else
+        Press(*k == 'u' ? IN_UP : *k == 'd' ? IN_DOWN : *k == 'c' ? IN_KEY_C : *k == 'r' ? IN_RIGHT : IN_KEY_A);
       Frame();
       if (word) seen += std::to_string(*word) + " ";
     }
@@ -66,7 +68,10 @@ TEST(ScreenInput, FreshPressesAndChoicesAreConsumed) {
     int choice;
     uint32_t tapAfter, keyCAfter, rightAfter;
   } cases[] = {
-      {0, 0, 0, 0, 0, 0, 0}, {1, 0, 0, 1, 0, 0, 0}, {0, 1, 0, 1, 0, 0, 0}, {0, 0, 1, 1, 0, 0, 0},
+      {0, 0, 0, 0, 0, 0, 0},
+      {1, 0, 0, 1, 0, 0, 0},
+      {0, 1, 0, 1, 0, 0, 0},
+      {0, 0, 1, 1, 0, 0, 0},
       // A held key (count above 1) is no choice and stays.
       {0, 2, 3, 0, 0, 2, 3},
       // One fresh word consumes the other two even when they are held.
@@ -106,7 +111,8 @@ TEST(ScreenSlots, OverlaysShareNoSlotWithTheFullScreens) {
       const bool chooserPictures = i == SLOTS_FULL_SCREEN && j == SLOTS_CHOOSER;
       EXPECT_FALSE(overlap(a.firstSprite, a.lastSprite, b.firstSprite, b.lastSprite)) << a.screen << " " << b.screen;
       if (!chooserPictures)
-        EXPECT_FALSE(overlap(a.firstPicture, a.lastPicture, b.firstPicture, b.lastPicture)) << a.screen << " " << b.screen;
+        EXPECT_FALSE(overlap(a.firstPicture, a.lastPicture, b.firstPicture, b.lastPicture))
+            << a.screen << " " << b.screen;
     }
   }
   // None reaches the message window's, the weather's or the stage's slots.
@@ -154,14 +160,14 @@ TEST_F(ScreenTest, TitleLogoAndScrollPhasesFollowTheClock) {
     DWORD advance;
     int phase;
   } steps[] = {
-      {0, 1},    {499, 1}, {1, 2},  // logo fades in for 500 ms
-      {1499, 2}, {1, 3},            // shown for 1,500 ms
-      {499, 3},  {1, 5},            // fades out
-      {0, 6},                       // title picture set chosen
-      {499, 6},  {1, 7},  {499, 7}, {1, 8},  // fade in, pause
-      {1999, 8}, {500, 8}, {1, 9},  // scroll with trails, then the level rises
-      {499, 9},  {1, 10}, {0, 11},  // the menu picture fades in; the title voice
-      {60000, 11},                  // waits for a choice
+      {0, 1},      {499, 1}, {1, 2},            // logo fades in for 500 ms
+      {1499, 2},   {1, 3},                      // shown for 1,500 ms
+      {499, 3},    {1, 5},                      // fades out
+      {0, 6},                                   // title picture set chosen
+      {499, 6},    {1, 7},   {499, 7}, {1, 8},  // fade in, pause
+      {1999, 8},   {500, 8}, {1, 9},            // scroll with trails, then the level rises
+      {499, 9},    {1, 10},  {0, 11},           // the menu picture fades in; the title voice
+      {60000, 11},                              // waits for a choice
   };
   Frame(0);
   for (const Step& s : steps) {
@@ -194,10 +200,9 @@ TEST_F(ScreenTest, TitleRowAndExtrasFromProgressFlagsAndImageMode) {
     int imageMode;
     int row, extras, items;
   } cases[] = {
-      {"", 0, 0, 0, 5},        {"35", 0, 1, 0, 5},     {"46", 0, 1, 0, 5},    {"3", 0, 0, 0, 5},
-      {"56", 0, 0, 0, 5},      {"123456", 0, 2, 1, 6}, {"7", 0, 0, 2, 6},     {"1234567", 0, 2, 2, 6},
-      {"", 3, 2, 0, 5},        {"", 1, 0, 0, 5},       {"", 2, 1, 0, 5},      {"123456", 1, 0, 1, 6},
-      {"35", 4, 0, 0, 5},
+      {"", 0, 0, 0, 5},       {"35", 0, 1, 0, 5},     {"46", 0, 1, 0, 5},      {"3", 0, 0, 0, 5}, {"56", 0, 0, 0, 5},
+      {"123456", 0, 2, 1, 6}, {"7", 0, 0, 2, 6},      {"1234567", 0, 2, 2, 6}, {"", 3, 2, 0, 5},  {"", 1, 0, 0, 5},
+      {"", 2, 1, 0, 5},       {"123456", 1, 0, 1, 6}, {"35", 4, 0, 0, 5},
   };
   for (const Case& c : cases) {
     for (int n = 1; n <= 7; ++n) g_ScriptVariables[100 * 256 + n] = 0;
@@ -217,7 +222,7 @@ TEST(TitleMenu, BuildCountsTheItemsShown) {
   struct Case {
     int row, level, extras, count;
   } cases[] = {
-      {0, 0, 0, 5}, {1, 0, 1, 6}, {2, 0, 2, 6}, {0, 1, 0, 3}, {2, 1, 1, 3},
+      {0, 0, 0, 5}, {1, 0, 1, 6}, {2, 0, 2, 6},  {0, 1, 0, 3}, {2, 1, 1, 3},
       {2, 1, 2, 4}, {3, 0, 0, 0}, {-1, 0, 0, 0}, {0, 2, 2, 0},
   };
   for (const Case& c : cases)
@@ -529,8 +534,14 @@ TEST_F(ScreenTest, QuickOptionKeysAndOutsidePresses) {
     const char* keys;  // u, d, t (press outside the box)
     const char* cursors;
   } cases[] = {
-      {"u", "5 "},          {"d", "0 "},          {"dddddd", "0 1 2 3 4 5 "}, {"ddddddd", "0 1 2 3 4 5 0 "},
-      {"du", "0 5 "},       {"dt", "0 7 "},       {"tu", "7 5 "},             {"td", "7 0 "},
+      {"u", "5 "},
+      {"d", "0 "},
+      {"dddddd", "0 1 2 3 4 5 "},
+      {"ddddddd", "0 1 2 3 4 5 0 "},
+      {"du", "0 5 "},
+      {"dt", "0 7 "},
+      {"tu", "7 5 "},
+      {"td", "7 0 "},
   };
   for (const Case& c : cases) {
     app->gameMode = MODE_STORY;
@@ -546,9 +557,9 @@ TEST_F(ScreenTest, QuickOptionKeysAndOutsidePresses) {
 
 TEST_F(ScreenTest, QuickOptionChoicesAndClosing) {
   struct Case {
-    int downs;       // items from the top entry
-    bool outside;    // two presses outside instead
-    int mode;        // mode after the choice
+    int downs;     // items from the top entry
+    bool outside;  // two presses outside instead
+    int mode;      // mode after the choice
   } cases[] = {
       {1, false, MODE_QUICK_OPTION},  // the top entry does nothing
       {5, false, MODE_CONFIRM},       // return to the title asks first
@@ -642,10 +653,10 @@ class SaveScreenTest : public ScreenTest {
 
 TEST_F(SaveScreenTest, RowsShowTheSavesOfThePage) {
   Save(0);
-  Save(2, 77);                 // an icon word beyond the sixteen icons counts as none
+  Save(2, 77);  // an icon word beyond the sixteen icons counts as none
   Save(5, -1);
   Save(47);
-  Save(500, 0);                // the first auto-save
+  Save(500, 0);                                                     // the first auto-save
   WriteFileBytes(dir + "/save004.dat", Bytes{'Y', 'M', 'X', '0'});  // damaged: slot 3
   app->saveSlots.newest = 2;
   app->saveSlots.newestAuto = 0;
@@ -803,7 +814,7 @@ TEST_F(ScreenTest, CharacterChoosersCycleAndLeave) {
     int mode;
     const char* keys;  // u, d, t (press outside the panel), c KEY_C, a KEY_A
     const char* selections;
-    int after;       // mode after the keys
+    int after;         // mode after the keys
     int mascot, icon;  // settings after
   } cases[] = {
       {MODE_MASCOT_VOICE, "u", "300 16 ", MODE_MASCOT_VOICE, 2, 4},
@@ -899,10 +910,10 @@ TEST_F(ScreenTest, SystemConfigSliderStepsSetTheSettings) {
     int32_t GameSettings::*word;
     int value;
   } cases[] = {
-      {200, &GameSettings::musicVolume, 10},  {209, &GameSettings::musicVolume, 100},
-      {213, &GameSettings::voiceVolume, 40},  {220, &GameSettings::seVolume, 10},
-      {229, &GameSettings::seVolume, 100},    {230, &GameSettings::windowTrans, 0},
-      {235, &GameSettings::windowTrans, 5},   {240, &GameSettings::windowTrans, 10},
+      {200, &GameSettings::musicVolume, 10}, {209, &GameSettings::musicVolume, 100},
+      {213, &GameSettings::voiceVolume, 40}, {220, &GameSettings::seVolume, 10},
+      {229, &GameSettings::seVolume, 100},   {230, &GameSettings::windowTrans, 0},
+      {235, &GameSettings::windowTrans, 5},  {240, &GameSettings::windowTrans, 10},
   };
   app->gameMode = MODE_STORY;
   app->OpenSystemConfig();
@@ -1004,14 +1015,18 @@ TEST_F(ScreenTest, FullScreensSwitchTheLoadAndSaveSubmenus) {
     bool config;
     bool saveAfter;
   } cases[] = {
-      {MODE_TITLE, false, false}, {MODE_TITLE, true, false}, {MODE_QUICK_OPTION, false, true},
+      {MODE_TITLE, false, false},
+      {MODE_TITLE, true, false},
+      {MODE_QUICK_OPTION, false, true},
       {MODE_QUICK_OPTION, true, true},
   };
   for (const Case& c : cases) {
     app->saveAllowed = 1;
     app->gameMode = c.from;
-    if (c.config) app->OpenSystemConfig();
-    else app->OpenSaveLoad(1);
+    if (c.config)
+      app->OpenSystemConfig();
+    else
+      app->OpenSaveLoad(1);
     EXPECT_FALSE(enabled(0)) << c.from << c.config;
     EXPECT_FALSE(enabled(1)) << c.from << c.config;
     Drive("a");

@@ -51,13 +51,13 @@ bool InRange(int code, std::initializer_list<std::pair<int, int>> ranges) {
 }
 
 TEST_F(EffectTest, CodeTableMatchesTheFamiliesAndTheRemovingCodes) {
-  const std::initializer_list<std::pair<int, int>> none = {
-      {2, 4},     {7, 8},     {15, 15},   {28, 31},   {36, 39},   {42, 47},   {50, 50},   {52, 59},
-      {61, 62},   {64, 128},  {130, 132}, {135, 136}, {143, 143}, {156, 159}, {164, 167}, {170, 177},
-      {179, 190}, {0, 0},     {192, 400}, {-5, -1}};
-  const std::initializer_list<std::pair<int, int>> removing = {
-      {63, 63},   {129, 129}, {133, 134}, {137, 138}, {139, 142}, {144, 155},
-      {160, 163}, {168, 169}, {178, 178}, {191, 191}};
+  const std::initializer_list<std::pair<int, int>> none = {{2, 4},     {7, 8},     {15, 15},   {28, 31},   {36, 39},
+                                                           {42, 47},   {50, 50},   {52, 59},   {61, 62},   {64, 128},
+                                                           {130, 132}, {135, 136}, {143, 143}, {156, 159}, {164, 167},
+                                                           {170, 177}, {179, 190}, {0, 0},     {192, 400}, {-5, -1}};
+  const std::initializer_list<std::pair<int, int>> removing = {{63, 63},   {129, 129}, {133, 134}, {137, 138},
+                                                               {139, 142}, {144, 155}, {160, 163}, {168, 169},
+                                                               {178, 178}, {191, 191}};
   for (int code = -5; code <= 400; ++code) {
     const SpriteEffectRule* rule = FindEffectRule(code);
     EXPECT_EQ(rule == nullptr, InRange(code, none)) << code;
@@ -210,8 +210,8 @@ TEST_F(EffectTest, GridSizesAndSteps) {
   // Grids of the other families.
   const struct {
     int code, p1, columns, rows;
-  } grids[] = {{6, 0, 5, 1}, {13, 16, 3, 1}, {16, 10, 4, 1}, {20, 8, 5, 13}, {40, 8, 1, 12}, {41, 10, 4, 1},
-               {48, 0, 1, 100}, {178, 0, 8, 8}, {32, 0, 1, 1}, {40, 500, 1, 1}};
+  } grids[] = {{6, 0, 5, 1},   {13, 16, 3, 1},  {16, 10, 4, 1}, {20, 8, 5, 13}, {40, 8, 1, 12},
+               {41, 10, 4, 1}, {48, 0, 1, 100}, {178, 0, 8, 8}, {32, 0, 1, 1},  {40, 500, 1, 1}};
   for (auto& g : grids) {
     CSprite t;
     t.InitSource(0, 0, 0, 40, 100);

@@ -50,7 +50,7 @@ TEST_F(SpriteTest, SettersAndBounds) {
   CSprite r;
   r.InitSource(0, 0, 0, 125, 25);  // 100 x 20 screen pixels
   r.reqAngle = 45;
-  r.SetPosition(500, 375);  // (400, 300) on screen
+  r.SetPosition(500, 375);              // (400, 300) on screen
   EXPECT_EQ(r.newBounds[0], 400 - 42);  // turned about its top-left corner
   EXPECT_EQ(r.newBounds[2] - r.newBounds[0], 142);
   EXPECT_EQ(r.newBounds[3] - r.newBounds[1], 142);

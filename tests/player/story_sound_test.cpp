@@ -198,7 +198,8 @@ TEST_F(StorySoundTest, SystemVoicesAndTheirTable) {
     const char* name;
     int index;
   } indices[] = {{"VOICE\\vlm\\a.ogg", 0}, {"voice\\HDK\\x", 9},  {"VOICE\\adw\\x", 10},
-                 {"VOICE\\kva\\x", 14},    {"VOICE\\qor\\x", 15}, {"", 15}, {"VOICE\\vl", 15}};
+                 {"VOICE\\kva\\x", 14},    {"VOICE\\qor\\x", 15}, {"", 15},
+                 {"VOICE\\vl", 15}};
   for (auto& i : indices) EXPECT_EQ(VoiceCharacterIndex(i.name), i.index) << i.name;
   // The voice-name column and the system-voice column agree except on 9 and 10.
   for (int c = 0; c < 15; ++c) {
@@ -214,8 +215,7 @@ TEST_F(StorySoundTest, ChannelVolumesPerKind) {
     int track, effect, movie, kind, percent;
     Calls expect;
   } cases[] = {
-      {"master, music and effect current", 1, 1, 0, VOLUME_MASTER, 50,
-       {"volume 0 25", "volume 10 20", "volume 20 50"}},
+      {"master, music and effect current", 1, 1, 0, VOLUME_MASTER, 50, {"volume 0 25", "volume 10 20", "volume 20 50"}},
       {"master, nothing current", 0, 0, 0, VOLUME_MASTER, 50, {"volume 20 50"}},
       {"master during a movie", 0, 0, 1, VOLUME_MASTER, 80, {"volume 0 20", "volume 20 80"}},
       {"music", 1, 0, 0, VOLUME_MUSIC, 50, {"volume 0 40"}},

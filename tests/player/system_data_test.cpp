@@ -93,7 +93,7 @@ TEST(ReadFlags, BlocksZeroTo511AreRemembered) {
 Bytes GoldenSystem() {
   Bytes g(105476, 0);
   std::memcpy(g.data(), "YMS0", 4);
-  g[4] = 1;  // variable 12,800
+  g[4] = 1;          // variable 12,800
   g[105474] = 0xFE;  // variable 65,535 = -2
   g[105475] = 0xFF;
   auto u32 = [&](uint32_t v) { AppendLe32(g, v); };
@@ -157,7 +157,8 @@ TEST(SystemData, FullPoolsRoundTrip) {
     return s + std::string(63 - s.size(), '_');
   };
   for (int i = 0; i < kSeenNodes; ++i) ASSERT_EQ(l.lists.AddSeenName(i % 3 == 0, name('n', i).c_str()), 1);
-  for (int i = 0; i < kReadFlagRecords; ++i) ASSERT_NE(l.lists.SetReadFlag(name('r', i).c_str(), (i * 13) % 512), nullptr);
+  for (int i = 0; i < kReadFlagRecords; ++i)
+    ASSERT_NE(l.lists.SetReadFlag(name('r', i).c_str(), (i * 13) % 512), nullptr);
   Bytes image = BuildSystemImage(l.vars.data(), l.lists);
   EXPECT_GT(image.size(), 327680u);
 
@@ -175,7 +176,7 @@ TEST(SystemData, DamagedImagesAreReadUpToTheDamage) {
   const size_t aCount = 105476, aLength = 105480, bCount = 105494, rCount = 105508, rLength = 105512;
   struct Case {
     const char* what;
-    size_t cutAt;                 // 0: keep the length
+    size_t cutAt;                                    // 0: keep the length
     std::vector<std::pair<size_t, uint32_t>> words;  // u32 values put at offsets
     SystemCheck expect;
     size_t namesA, namesB, records;
@@ -198,8 +199,7 @@ TEST(SystemData, DamagedImagesAreReadUpToTheDamage) {
   for (const Case& c : cases) {
     Bytes image = golden;
     if (c.cutAt) image.resize(c.cutAt);
-    for (auto [at, v] : c.words)
-      PutLe32(&image[at], v);
+    for (auto [at, v] : c.words) PutLe32(&image[at], v);
     Lists l;
     l.vars[0] = 55;
     EXPECT_EQ(ParseSystemImage(image.data(), image.size(), l.vars.data(), &l.lists), c.expect) << c.what;

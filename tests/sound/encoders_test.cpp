@@ -49,22 +49,25 @@ struct RoadCase {
 Bytes MakeImage(const RoadCase& c, double seconds) {
   Pcm tone = Tone(c.hz, c.srcRate, c.srcCh, seconds);
   switch (c.shape) {
-    case kPcm: return PcmImage(PcmBytes(tone), c.srcRate, c.srcCh);
-    case kWave16: return WaveImage(PcmBytes(tone), c.srcRate, c.srcCh, 16);
-    case kWave8: return WaveImage(PcmBytes8(tone), c.srcRate, c.srcCh, 8);
-    default: return SndfileWave(tone, SF_FORMAT_IMA_ADPCM);
+    case kPcm:
+      return PcmImage(PcmBytes(tone), c.srcRate, c.srcCh);
+    case kWave16:
+      return WaveImage(PcmBytes(tone), c.srcRate, c.srcCh, 16);
+    case kWave8:
+      return WaveImage(PcmBytes8(tone), c.srcRate, c.srcCh, 8);
+    default:
+      return SndfileWave(tone, SF_FORMAT_IMA_ADPCM);
   }
 }
 
 const RoadCase kRoads[] = {
-    {kPcm, 44100, 2, 1, 1, 7, 440},      // already at target: no conversion
-    {kPcm, 22050, 1, 0, 0, 3, 880},      // 22.05 kHz mono at 32 kbit/s
-    {kPcm, 44100, 2, 0, 0, 5, 660},      // down to 22.05 kHz mono
-    {kPcm, 22050, 1, 1, 1, 12, 500},     // up to 44.1 kHz stereo at 320 kbit/s
-    {kWave8, 11025, 1, 0, 0, 4, 750},    // 8-bit 11,025 Hz effect
-    {kImaAdpcm, 22050, 1, 0, 0, 4, 600}, // compressed effect
-    {kImaAdpcm, 22050, 2, 1, 1, 8, 1200},
-    {kWave16, 48000, 2, 1, 0, 0, 300},   // lowest bit rate, mono 44.1 kHz
+    {kPcm, 44100, 2, 1, 1, 7, 440},                                           // already at target: no conversion
+    {kPcm, 22050, 1, 0, 0, 3, 880},                                           // 22.05 kHz mono at 32 kbit/s
+    {kPcm, 44100, 2, 0, 0, 5, 660},                                           // down to 22.05 kHz mono
+    {kPcm, 22050, 1, 1, 1, 12, 500},                                          // up to 44.1 kHz stereo at 320 kbit/s
+    {kWave8, 11025, 1, 0, 0, 4, 750},                                         // 8-bit 11,025 Hz effect
+    {kImaAdpcm, 22050, 1, 0, 0, 4, 600},                                      // compressed effect
+    {kImaAdpcm, 22050, 2, 1, 1, 8, 1200}, {kWave16, 48000, 2, 1, 0, 0, 300},  // lowest bit rate, mono 44.1 kHz
 };
 
 void CheckDecoded(const Pcm& got, const RoadCase& c, double seconds, double slack) {
@@ -155,8 +158,8 @@ FrameInfo FirstFrame(const Bytes& mp3) {
 TEST_F(Encoders, Mp3BitRatesAreClampedAndNoInfoFrameIsWritten) {
   struct {
     int rate44k, stereo, index, kbps, rate;
-  } cases[] = {{1, 1, 0, 32, 44100}, {1, 0, 0, 32, 44100}, {0, 1, 12, 160, 22050}, {0, 0, 3, 32, 22050},
-               {1, 1, 12, 320, 44100}};
+  } cases[] = {
+      {1, 1, 0, 32, 44100}, {1, 0, 0, 32, 44100}, {0, 1, 12, 160, 22050}, {0, 0, 3, 32, 22050}, {1, 1, 12, 320, 44100}};
   for (const auto& c : cases) {
     Bytes img = PcmImage(PcmBytes(Tone(440, 22050, 1, 0.3)), 22050, 1);
     Owned mp3;

@@ -20,8 +20,8 @@ struct Pcm {
 
 // A sine tone; with two channels the right one is the left at half level.
 Pcm Tone(double hz, int rate, int channels, double seconds, double level = 0.5);
-Bytes PcmBytes(const Pcm& pcm);       // 16-bit little-endian
-Bytes PcmBytes8(const Pcm& pcm);      // 8-bit unsigned
+Bytes PcmBytes(const Pcm& pcm);   // 16-bit little-endian
+Bytes PcmBytes8(const Pcm& pcm);  // 8-bit unsigned
 // ".pcm" image: 28-byte head then samples.  `bits` is what the head claims.
 Bytes PcmImage(const Bytes& samples, int rate, int channels, int bits = 16, uint8_t compressed = 0,
                int64_t statedLength = -1);

@@ -99,8 +99,8 @@ class SoundRuns : public ::testing::TestWithParam<int> {
         char name[32];
         std::snprintf(name, sizeof name, "%03d.%s", r.number, ext);
         const fs::path file = root_ / "out" / "data" / (kind == 0 ? "bgm" : "se") / name;
-        const bool converted = r.spec.shape != vtools::SoundShape::Compressed &&
-                               (kind == 1 || r.spec.shape == vtools::SoundShape::Pcm);
+        const bool converted =
+            r.spec.shape != vtools::SoundShape::Compressed && (kind == 1 || r.spec.shape == vtools::SoundShape::Pcm);
         ASSERT_EQ(converted, fs::exists(file)) << r.path;
         if (converted) CheckSound(vtest::ReadBytes(file), encoder, 1, 1, r.spec.seconds, r.spec.hz, r.path);
       }
@@ -192,8 +192,8 @@ TEST_F(SoundRuns, VoiceRecordsThatCannotBeConverted) {
   overclaim[6] = 0xFF;
   const std::vector<std::pair<Bytes, Bytes>> records = {
       {Name("ok.pcm"), good},
-      {Bytes(60, 'a'), good},                                  // no terminator
-      {Name(std::string(55, 'l') + ".pcm"), good},             // too long for the entry
+      {Bytes(60, 'a'), good},                       // no terminator
+      {Name(std::string(55, 'l') + ".pcm"), good},  // too long for the entry
       {Name("broken.pcm"), broken},
       {Name("claims.pcm"), overclaim},
       {Name("short.pcm"), Bytes(10, 0)},
@@ -220,7 +220,8 @@ TEST_F(SoundRuns, VoiceRecordsThatCannotBeConverted) {
 
 TEST_F(SoundRuns, VoiceIndexEdges) {
   // No records: a pack of its 16-byte head; nothing counted.
-  ASSERT_TRUE(vtools::WriteSampleGame((root_ / "game").string(), {vtools::BytesFile("AdvData\\voice.dat", {0, 0, 0, 0})}));
+  ASSERT_TRUE(
+      vtools::WriteSampleGame((root_ / "game").string(), {vtools::BytesFile("AdvData\\voice.dat", {0, 0, 0, 0})}));
   {
     Job j(root_ / "game", root_ / "out", 1);
     j.job->Run();
@@ -257,10 +258,9 @@ TEST_F(SoundRuns, SoundsCutShortAreCodedAndCounted) {
   Bytes effect = vtools::SoundImage({vtools::SoundShape::Wave16, 440, 22050, 1, 0.5});
   effect.resize(effect.size() - 4000);
   const Bytes whole = vtools::SoundImage({vtools::SoundShape::Pcm, 440, 22050, 1, 0.5});
-  ASSERT_TRUE(vtools::WriteSampleGame((root_ / "game").string(),
-                                      {vtools::BytesFile("AdvData\\MUSIC\\001.pcm", track),
-                                       vtools::BytesFile("AdvData\\SE\\002.pcm", effect),
-                                       vtools::BytesFile("AdvData\\SE\\003.pcm", whole)}));
+  ASSERT_TRUE(vtools::WriteSampleGame((root_ / "game").string(), {vtools::BytesFile("AdvData\\MUSIC\\001.pcm", track),
+                                                                  vtools::BytesFile("AdvData\\SE\\002.pcm", effect),
+                                                                  vtools::BytesFile("AdvData\\SE\\003.pcm", whole)}));
   Job j(root_ / "game", root_ / "out", 0);
   j.job->Run();
   EXPECT_EQ(3, j.job->TotalCount());

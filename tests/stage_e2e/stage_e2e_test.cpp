@@ -47,9 +47,9 @@ std::vector<std::pair<std::string, Bytes>> Pictures(int w, int h) {
   std::vector<uint16_t> win(size_t(w) * h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      uint16_t c = 0x0010;                      // frame
-      if (y >= sy(208)) c = 0x2104;             // text panel
-      if (y >= sy(378)) c = 0x7BEF;             // page cursor, plates, captions
+      uint16_t c = 0x0010;                                  // frame
+      if (y >= sy(208)) c = 0x2104;                         // text panel
+      if (y >= sy(378)) c = 0x7BEF;                         // page cursor, plates, captions
       if (x >= sx(742)) c = y < sy(132) ? 0x07E0 : 0xFFE0;  // buttons, highlighted buttons
       win[size_t(y) * w + x] = c;
     }
@@ -99,19 +99,18 @@ TEST_P(StageEndToEnd, SceneScreenshotsMatch) {
   const int shotFrames[] = {120, 200, 290, 360};
   std::string input;
   for (int i = 0; i < 4; ++i) input += std::to_string(shotFrames[i]) + " shot " + dir + "/" + shots[i] + ".png\n";
-  for (int f : {130, 210, 300})
-    input += std::to_string(f) + " key down C\n" + std::to_string(f + 1) + " key up C\n";
+  for (int f : {130, 210, 300}) input += std::to_string(f) + " key down C\n" + std::to_string(f + 1) + " key up C\n";
   // The first option's row (160, 224, 480 x 40): one tap highlights it, the next takes it.
   const std::string row = std::to_string(300 * b.width / 800) + " " + std::to_string(240 * b.height / 600);
   input += "370 tap " + row + "\n400 tap " + row + "\n1500 quit\n";
   ASSERT_TRUE(WriteFileBytes(dir + "/input.txt", Bytes(input.begin(), input.end())));
 
-  const int code = e2e::RunProgram(
-      exe,
-      {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + dir + "/input.txt",
-       // The glyphs of one font whatever else the machine has installed.
-       "FONTCONFIG_FILE=" + std::string(VELMI_SOURCE_DIR) + "/tests/text/fonts.conf"},
-      dir + "/err.txt", 120);
+  const int code =
+      e2e::RunProgram(exe,
+                      {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + dir + "/input.txt",
+                       // The glyphs of one font whatever else the machine has installed.
+                       "FONTCONFIG_FILE=" + std::string(VELMI_SOURCE_DIR) + "/tests/text/fonts.conf"},
+                      dir + "/err.txt", 120);
   const std::string err = Text(ReadFileBytes(dir + "/err.txt"));
   EXPECT_EQ(code, 0) << err;
   // The first option ("yes") was taken, and nothing failed to load.

@@ -11,7 +11,6 @@
 
 namespace {
 
-
 // The code after an empty header.
 std::vector<uint8_t> Code(const std::string& text) {
   std::vector<uint8_t> out = Assemble(text);
@@ -46,8 +45,7 @@ TEST(MesAssembler, OperandForms) {
       {"  ; a comment\n\nOP_END ; trailing\n", {0}},
   };
   for (const auto& c : cases) EXPECT_EQ(Code(c.text), c.code) << c.text;
-  EXPECT_EQ(Assemble(".words 7 0x01020304\nOP_END"),
-            (std::vector<uint8_t>{2, 0, 0, 0, 7, 0, 0, 0, 4, 3, 2, 1, 0}));
+  EXPECT_EQ(Assemble(".words 7 0x01020304\nOP_END"), (std::vector<uint8_t>{2, 0, 0, 0, 7, 0, 0, 0, 4, 3, 2, 1, 0}));
 }
 
 TEST(MesAssembler, RefusesWhatThePlayerCannotReadBack) {
@@ -63,7 +61,11 @@ TEST(MesAssembler, RefusesWhatThePlayerCannotReadBack) {
       {"OP_JUMP_SCRIPT \"" + longName + "\"", "field"},
       {"OP_MESSAGE \"" + longMessage + "\"", "field"},
       {"OP_CHOICE_LABEL \"" + std::string(24, 'x') + "\"", "field"},
-      {"OP_MESSAGE \"あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをんアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワヲンがぎぐげござじずぜぞだぢづでどばびぶべぼぱぴぷぺぽガギグゲゴザジズゼゾダヂヅデドバビブベボパピプペポ\"", "field"},
+      {"OP_MESSAGE "
+       "\"あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをんアイウエオカキク"
+       "ケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワヲンがぎぐげござじずぜぞだぢづでどばび"
+       "ぶべぼぱぴぷぺぽガギグゲゴザジズゼゾダヂヅデドバビブベボパピプペポ\"",
+       "field"},
       {"OP_LABEL \"a\\x00\"", "byte 0"},
       {"OP_LABEL \"a", "closing quote"},
       {"OP_LABEL \"\\q\"", "escape"},
@@ -114,8 +116,8 @@ TEST(MesDisassembler, BytesTheTextCannotHoldStayRaw) {
     const char* shows;
   } cases[] = {
       {{0, 0, 0, 0, 75, 0x00 + 1, 0xE0, 0}, ".byte 0x4B 0x01 0xE0 0x00"},  // a text byte 0 after the shift
-      {{0, 0, 0, 0, 1, 2, 3}, ".byte 0x01 0x02 0x03"},                       // no length: the rest raw
-      {{0, 0, 0, 0, 75, 0x21}, ".byte 0x4B 0x21"},                           // no terminator
+      {{0, 0, 0, 0, 1, 2, 3}, ".byte 0x01 0x02 0x03"},                     // no length: the rest raw
+      {{0, 0, 0, 0, 75, 0x21}, ".byte 0x4B 0x21"},                         // no terminator
       {{9, 0, 0, 0, 0}, "header counts 9"},
       {{1, 0}, "no header"},
   };

@@ -52,11 +52,16 @@ TEST(ScriptFile, EveryOpcodeHasItsLength) {
     CScriptFile f;
     Load(f, {uint8_t(op), 'a', 'b', 'c', 0, 1, 2, 3, 4, 5, 6});
     uint32_t expected = 0;
-    if (op == 0) expected = 1;
-    else if (op == 99) expected = 2;
-    else if (three.count(op)) expected = 3;
-    else if (strings.count(op) || op == 74) expected = 5;
-    else if (nine.count(op)) expected = 9;
+    if (op == 0)
+      expected = 1;
+    else if (op == 99)
+      expected = 2;
+    else if (three.count(op))
+      expected = 3;
+    else if (strings.count(op) || op == 74)
+      expected = 5;
+    else if (nine.count(op))
+      expected = 9;
     EXPECT_EQ(f.InstructionLength(0), expected) << "opcode " << op;
     EXPECT_EQ(f.NextInstruction(0), expected) << "opcode " << op;
     EXPECT_EQ(GetOpcodeInfo(uint8_t(op)).form == OperandForm::NoLength, expected == 0) << "opcode " << op;
@@ -73,8 +78,8 @@ TEST(ScriptFile, StringAndSpeakerForms) {
       {{OP_SPEAKER, 4, 0}, 0},                 // hero form cut short by the end
       {{OP_SPEAKER, 5, 6, 0}, 4},              // shifted text
       {{OP_SPEAKER, 0}, 2},
-      {{OP_MESSAGE, 1, 2, 3}, 0},              // no terminator before the end
-      {{OP_VAR_OP, 1, 2, 3, 4, 5, 6, 7}, 0},   // 8 of 9 bytes
+      {{OP_MESSAGE, 1, 2, 3}, 0},             // no terminator before the end
+      {{OP_VAR_OP, 1, 2, 3, 4, 5, 6, 7}, 0},  // 8 of 9 bytes
       {{OP_WAIT, 1}, 0},
       {{99}, 0},
       {{99, 7}, 2},
@@ -97,7 +102,11 @@ TEST(ScriptFile, HeaderWordCountIsChecked) {
     int ok;
     uint32_t codeSize;
   } cases[] = {
-      {0, 4, 1, 0}, {0, 10, 1, 6}, {2, 12, 1, 0}, {2, 11, 0, 0}, {3, 12, 0, 0},
+      {0, 4, 1, 0},
+      {0, 10, 1, 6},
+      {2, 12, 1, 0},
+      {2, 11, 0, 0},
+      {3, 12, 0, 0},
       {0xFFFFFFFFu, 64, 0, 0},  // 4 (N + 1) wraps in 32 bits
       {0x3FFFFFFFu, 64, 0, 0},
   };
@@ -141,13 +150,13 @@ TEST(ScriptFile, TextShiftAndLineBreak) {
     std::string decoded;
   } cases[] = {
       {{0x21, 0x22}, 1, 256, "AB"},
-      {{0xEA}, 1, 256, "/"},                      // 0x0A after the shift
-      {{0xEA}, 0, 256, "\n"},                     // line breaks only in messages
-      {{0x62, 0x0F, 0x44}, 1, 256, "\x82/d"},     // a lead byte takes the next byte as its trail
-      {{0x62, 0xA0, 0x21}, 1, 3, "\x82\xC0"},     // a whole double-byte character fits
-      {{0x21, 0x62, 0xA0}, 1, 3, "A"},            // it does not: cut before it
-      {{0x21, 0xE0, 0x21}, 1, 256, "A"},          // a stored 0xE0 ends the text
-      {{0x62}, 1, 256, "\x82"},                   // lead byte at the end stands alone
+      {{0xEA}, 1, 256, "/"},                   // 0x0A after the shift
+      {{0xEA}, 0, 256, "\n"},                  // line breaks only in messages
+      {{0x62, 0x0F, 0x44}, 1, 256, "\x82/d"},  // a lead byte takes the next byte as its trail
+      {{0x62, 0xA0, 0x21}, 1, 3, "\x82\xC0"},  // a whole double-byte character fits
+      {{0x21, 0x62, 0xA0}, 1, 3, "A"},         // it does not: cut before it
+      {{0x21, 0xE0, 0x21}, 1, 256, "A"},       // a stored 0xE0 ends the text
+      {{0x62}, 1, 256, "\x82"},                // lead byte at the end stands alone
   };
   for (const auto& c : cases) {
     std::string s(c.stored.begin(), c.stored.end());
@@ -166,7 +175,7 @@ TEST(ScriptFile, BoundedCopyCutsWholeCharacters) {
     std::string copied;
   } cases[] = {
       {"abc", 4, "abc"}, {"abcd", 4, "abc"}, {"ab\x82\xA0", 4, "ab"}, {"a\x82\xA0", 4, "a\x82\xA0"},
-      {"", 1, ""}, {"abc", 1, ""},
+      {"", 1, ""},       {"abc", 1, ""},
   };
   for (const auto& c : cases) {
     char out[64];
@@ -178,15 +187,18 @@ TEST(ScriptFile, BoundedCopyCutsWholeCharacters) {
 TEST(ScriptFile, FindLabelComparesAsShiftJisAndStopsAtTheEnd) {
   CScriptFile f;
   // "ab" then label "\x83a" (trail byte 'a' must not fold) then "Start".
-  Load(f, Cat({Str(OP_LABEL, "ab"), {OP_WAIT, 1, 0}, Str(OP_LABEL, "\x83\x61"), Str(OP_LABEL, "Start"),
+  Load(f, Cat({Str(OP_LABEL, "ab"),
+               {OP_WAIT, 1, 0},
+               Str(OP_LABEL, "\x83\x61"),
+               Str(OP_LABEL, "Start"),
                Str(OP_LABEL, "start")}));
   struct Case {
     const char* name;
     int found;
     uint32_t pos;
   } cases[] = {
-      {"ab", 1, 0}, {"AB", 1, 0}, {"\x83\x61", 1, 7}, {"\x83\x41", 0, 0}, {"START", 1, 11}, {"sta", 0, 0},
-      {"", 0, 0}, {"abc", 0, 0},
+      {"ab", 1, 0},     {"AB", 1, 0},  {"\x83\x61", 1, 7}, {"\x83\x41", 0, 0},
+      {"START", 1, 11}, {"sta", 0, 0}, {"", 0, 0},         {"abc", 0, 0},
   };
   for (const auto& c : cases) {
     uint32_t pos = 999;

@@ -36,9 +36,9 @@ TEST(StoryEndToEnd, AssembledScriptsRunToTheEnd) {
   input += "3000 quit\n";
   ASSERT_TRUE(WriteFileBytes(dir + "/input.txt", Bytes(input.begin(), input.end())));
 
-  const int code = e2e::RunProgram(
-      exe, {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + dir + "/input.txt"}, dir + "/err.txt",
-      120);
+  const int code =
+      e2e::RunProgram(exe, {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + dir + "/input.txt"},
+                      dir + "/err.txt", 120);
   const std::string err = Text(ReadFileBytes(dir + "/err.txt"));
   EXPECT_EQ(code, 0) << err;
   EXPECT_NE(err.find("story: OP_END in e2e_second; v1=80 v2=7 v3=10 v25344=10\n"), std::string::npos) << err;

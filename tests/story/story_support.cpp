@@ -61,9 +61,7 @@ void Reshow(CGameApp*, int on, const char* name, const char* text) {
 }
 void Background(CGameApp*, const char* name) { Log(std::string("ShowBackground(") + name + ")"); }
 void Scroll(CGameApp*, const char* name) { Log(std::string("ShowScrollBackground(") + name + ")"); }
-void Viewport(CGameApp* app) {
-  Log("ApplyViewport(" + N(app->stage.scrollX) + "," + N(app->stage.scrollY) + ")");
-}
+void Viewport(CGameApp* app) { Log("ApplyViewport(" + N(app->stage.scrollX) + "," + N(app->stage.scrollY) + ")"); }
 void Character(CGameApp*, int s, const char* name) { Log("ShowCharacter(" + N(s) + "," + name + ")"); }
 void Layer(CGameApp*, int s, const char* name) { Log("ShowLayer(" + N(s) + "," + name + ")"); }
 int MoveChar(CGameApp*, int s, int x, int y) {

@@ -15,13 +15,13 @@ namespace story_test {
 
 // What the recorders answer and remember.
 struct World {
-  std::vector<std::string> log;                   // calls of the current frame
+  std::vector<std::string> log;                         // calls of the current frame
   std::map<std::string, std::vector<uint8_t>> scripts;  // pack entry name -> file bytes
-  const std::vector<uint8_t>* anyScript = nullptr;       // read for every other name when set
-  std::map<std::string, int> framesToFinish;      // call name -> calls before it answers 1
-  std::map<std::string, int> calls;               // call name -> calls so far
-  std::vector<std::string> seenB;                 // seen-list B in order
-  std::vector<std::string> readFlags;             // "script:block"
+  const std::vector<uint8_t>* anyScript = nullptr;      // read for every other name when set
+  std::map<std::string, int> framesToFinish;            // call name -> calls before it answers 1
+  std::map<std::string, int> calls;                     // call name -> calls so far
+  std::vector<std::string> seenB;                       // seen-list B in order
+  std::vector<std::string> readFlags;                   // "script:block"
   // Answer of a call that runs until done: 1 on its framesToFinish-th call
   // since the instruction began (default: at once).
   int Finish(const std::string& name);

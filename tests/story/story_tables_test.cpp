@@ -51,7 +51,8 @@ TEST(StoryTables, SceneTable) {
   // The tabs of the scene replay: first record, pages of 8, entries on the last page.
   struct Tab {
     int first, pages, last;
-  } tabs[] = {{0, 12, 3}, {91, 11, 6}, {177, 9, 2}, {243, 11, 2}, {325, 11, 8}, {413, 12, 5}, {506, 29, 2}, {732, 4, 2}};
+  } tabs[] = {{0, 12, 3},   {91, 11, 6},  {177, 9, 2},  {243, 11, 2},
+              {325, 11, 8}, {413, 12, 5}, {506, 29, 2}, {732, 4, 2}};
   for (size_t t = 0; t + 1 < std::size(tabs); ++t)
     EXPECT_EQ(tabs[t].first + 8 * (tabs[t].pages - 1) + tabs[t].last, tabs[t + 1].first) << "tab " << t;
   EXPECT_LE(732 + 8 * 3 + 2, kSceneRecordCount);

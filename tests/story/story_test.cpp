@@ -25,7 +25,6 @@ using story_test::TheWorld;
 
 namespace {
 
-
 class StoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -84,15 +83,16 @@ TEST(OpcodeTable, AnEntryForEveryOpcodeWithALength) {
 TEST_F(StoryTest, ContinuingInstructionsShareTheFrameOfTheNextYield) {
   TheWorld().framesToFinish["CrossFade"] = 2;
   TheWorld().framesToFinish["ShowMessageText"] = 2;
-  Start("OP_BACKGROUND \"bg\\\\room\"\n"
-        "OP_CHARACTER \"ch_a\"\n"
-        "OP_CHARACTER2 \"ch_b\"\n"
-        "OP_TRANSITION 0\n"
-        "OP_SPEAKER \"ヴェルミ\"\n"
-        "OP_VOICE \"VOICE\\\\vlm\\\\v001\"\n"
-        "OP_MESSAGE \"こんにちは\\n次\"\n"
-        "OP_WAIT_PAGE 0\n"
-        "OP_END\n");
+  Start(
+      "OP_BACKGROUND \"bg\\\\room\"\n"
+      "OP_CHARACTER \"ch_a\"\n"
+      "OP_CHARACTER2 \"ch_b\"\n"
+      "OP_TRANSITION 0\n"
+      "OP_SPEAKER \"ヴェルミ\"\n"
+      "OP_VOICE \"VOICE\\\\vlm\\\\v001\"\n"
+      "OP_MESSAGE \"こんにちは\\n次\"\n"
+      "OP_WAIT_PAGE 0\n"
+      "OP_END\n");
   struct Step {
     const char* calls;
     int counter;  // frame counter after the frame
@@ -126,20 +126,22 @@ TEST_F(StoryTest, LookAheadRules) {
     std::vector<std::string> frames;
   } cases[] = {
       // The background closes the window first before a transition, a character or a glide into a transition.
-      {"OP_BACKGROUND \"b\"\nOP_TRANSITION 5\nOP_END", 1,
-       {"ShowMessageWindow(0)", "ShowBackground(b)", ""}},
-      {"OP_BACKGROUND \"b\"\nOP_BACKGROUND_MOVE 1 2 1 0\nOP_TRANSITION 5\nOP_END", 1,
+      {"OP_BACKGROUND \"b\"\nOP_TRANSITION 5\nOP_END", 1, {"ShowMessageWindow(0)", "ShowBackground(b)", ""}},
+      {"OP_BACKGROUND \"b\"\nOP_BACKGROUND_MOVE 1 2 1 0\nOP_TRANSITION 5\nOP_END",
+       1,
        {"ShowMessageWindow(0)", "ShowBackground(b) | MoveBackground(1,2,1)"}},
       {"OP_BACKGROUND \"b\"\nOP_CHARACTER_POS 0 0 0 0\nOP_END", 1, {"ShowMessageWindow(0)", "ShowBackground(b)"}},
       {"OP_BACKGROUND \"b\"\nOP_VOICE \"v\"\nOP_END", 1, {"ShowBackground(b) | PlayVoice(v,0)"}},
       // A character before transition 2 shows nothing; with a second character, both are passed over.
       {"OP_CHARACTER \"a\"\nOP_TRANSITION 2\nOP_END", 0, {"FadeFromBlack(1000)"}},
       {"OP_CHARACTER \"a\"\nOP_CHARACTER2 \"b\"\nOP_TRANSITION 2\nOP_END", 0, {"FadeFromBlack(1000)"}},
-      {"OP_CHARACTER \"a\"\nOP_CHARACTER2 \"b\"\nOP_BACKGROUND \"c\"\nOP_END", 1,
+      {"OP_CHARACTER \"a\"\nOP_CHARACTER2 \"b\"\nOP_BACKGROUND \"c\"\nOP_END",
+       1,
        {"ShowMessageWindow(0)", "ShowCharacter(0,a) | ShowCharacter(1,b) | ShowBackground(c)"}},
       // A character alone cross-fades for itself, once shown.
       {"OP_CHARACTER \"a\"\nOP_END", 0, {"ShowCharacter(0,a) | CrossFade(350)", ""}},
-      {"OP_CHARACTER2 \"b\"\nOP_TRANSITION 1\nOP_END", 1,
+      {"OP_CHARACTER2 \"b\"\nOP_TRANSITION 1\nOP_END",
+       1,
        {"ShowMessageWindow(0)", "ShowCharacter(1,b) | CrossFade(1000)"}},
       {"OP_CHARACTER2 \"b\"\nOP_TRANSITION 3\nOP_END", 1, {"ShowCharacter(1,b) | WhiteFlash(0)"}},
       // A layer takes the second character's name as the second layer.
@@ -152,7 +154,8 @@ TEST_F(StoryTest, LookAheadRules) {
       {"OP_TRANSITION 2\nOP_END", 1, {"ShowMessageWindow(0)", "FadeFromBlack(1000)"}},
       {"OP_TRANSITION 0x050E\nOP_END", 1, {"ShowMessageWindow(0) | RuleTransition(2,2000)"}},
       {"OP_TRANSITION 0x030D\nOP_END", 0, {"MaskWipe(3,1000)"}},
-      {"OP_TRANSITION 4\nOP_TRANSITION 6\nOP_TRANSITION 9\nOP_VOICE \"v\"\nOP_END", 0,
+      {"OP_TRANSITION 4\nOP_TRANSITION 6\nOP_TRANSITION 9\nOP_VOICE \"v\"\nOP_END",
+       0,
        {"ShakeScreen(0,2)", "ShakeScreen(1,2)", "", "PlayVoice(v,0)"}},
   };
   for (const Case& c : cases) {
@@ -189,8 +192,8 @@ TEST_F(StoryTest, VariablesAndConditions) {
       // Operations 6-15 leave the flag as it was.
       {"OP_VAR_CMP 0 1 0 0\nOP_VAR_CMP 0 1 5 6", 0, 0, 0, 1},
       // Bank x 256 + index above 65,535 names no variable: nothing happens.
-      {"OP_VAR_CMP 0 1 0 0\nOP_VAR_OP 256 1 5 0\nOP_VAR_OP 255 256 5 0\nOP_VAR_COPY 0 1 256 0\nOP_VAR_CMP 300 0 9 0",
-       0, 0, 0, 1},
+      {"OP_VAR_CMP 0 1 0 0\nOP_VAR_OP 256 1 5 0\nOP_VAR_OP 255 256 5 0\nOP_VAR_COPY 0 1 256 0\nOP_VAR_CMP 300 0 9 0", 0,
+       0, 0, 1},
       {"OP_VAR_OP 0 2 -9 0\nOP_VAR_COPY 0 1 0 2\nOP_VAR_COPY 0 3 0 1", -9, -9, -9, 0},
       // A conditional block: skipped when the flag is 0, entered when 1.
       {"OP_VAR_CMP 0 1 1 0\nOP_JUMP_IF_FALSE 4 0\nOP_VAR_OP 0 2 1 0\nOP_TARGET 0 4\nOP_VAR_OP 0 3 1 0", 0, 0, 1, 0},
@@ -297,7 +300,7 @@ TEST_F(ChoiceTest, ByKeyAndByTwoTaps) {
 TEST_F(ChoiceTest, LayoutsAndOptionCounts) {
   struct Case {
     int options;
-    int kept;     // options in the list
+    int kept;  // options in the list
     int firstY;
   } cases[] = {{1, 1, 224}, {2, 2, 224}, {3, 3, 200}, {4, 4, 168}, {6, 4, 168}};
   for (const Case& c : cases) {
@@ -336,14 +339,13 @@ TEST_F(ChoiceTest, NoOptionsIgnoresKeysAndTaps) {
 TEST_F(StoryTest, WaitsSkippableAndNot) {
   struct Case {
     int tenths;
-    int key;           // pressed on the second frame, or -1
-    int framesToEnd;   // frames until PC moves, each 10 ms apart
+    int key;          // pressed on the second frame, or -1
+    int framesToEnd;  // frames until PC moves, each 10 ms apart
   } cases[] = {
-      {3, -1, 31},        // 300 ms
-      {3, IN_KEY_C, 31},  // below 256 tenths a key does not skip
+      {3, -1, 31},         // 300 ms
+      {3, IN_KEY_C, 31},   // below 256 tenths a key does not skip
       {300, IN_KEY_C, 2},  // from 256 tenths on it does
-      {300, IN_RIGHT, 2},
-      {300, IN_LEFT, 2},
+      {300, IN_RIGHT, 2}, {300, IN_LEFT, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.tenths) + " key " + std::to_string(c.key));
@@ -372,7 +374,7 @@ TEST_F(StoryTest, JumpScriptSpecialNames) {
     int16_t miniGame;
   } cases[] = {
       // Leaving the game clears the play-through's banks, the mini-game word among them.
-      {"title_main", MODE_TITLE, 5, 0}, {"TITLE_MAIN", MODE_TITLE, 5, 0}, {"SC_END", MODE_SCENE_REPLAY, 0, 0},
+      {"title_main", MODE_TITLE, 5, 0},  {"TITLE_MAIN", MODE_TITLE, 5, 0},  {"SC_END", MODE_SCENE_REPLAY, 0, 0},
       {"kimo_lup", MODE_MINIGAME, 0, 0}, {"Kimo_Brs", MODE_MINIGAME, 0, 1},
   };
   for (const Case& c : cases) {
@@ -380,8 +382,8 @@ TEST_F(StoryTest, JumpScriptSpecialNames) {
     app->gameMode = MODE_STORY;
     g_ScriptVariables[kVarMiniGameKind] = -1;
     app->story.readBlock = 0;
-    g_ScriptVariables[5] = 9;       // a play-through variable
-    g_ScriptVariables[13000] = 9;   // a persistent one
+    g_ScriptVariables[5] = 9;      // a play-through variable
+    g_ScriptVariables[13000] = 9;  // a persistent one
     Start(std::string("OP_READ_BLOCK 7\nOP_JUMP_SCRIPT \"") + c.name + "\"\nOP_END");
     TheWorld().readFlags.clear();
     Frame();
@@ -461,12 +463,12 @@ TEST_F(StoryTest, DamagedScriptsStopWhereTheyStand) {
     std::string text;
     int16_t v1;  // variable 1 after five frames
   } cases[] = {
-      {"OP_VAR_OP 0 1 1 0\n.byte 88 0 0 1", 1},                        // last instruction cut short
-      {"OP_VAR_OP 0 1 1 0\n.byte 75 0x21 0x21", 1},                     // message without terminator
+      {"OP_VAR_OP 0 1 1 0\n.byte 88 0 0 1", 1},      // last instruction cut short
+      {"OP_VAR_OP 0 1 1 0\n.byte 75 0x21 0x21", 1},  // message without terminator
       {"OP_VAR_OP 0 1 1 0\nOP_GOTO_LABEL \"nowhere\"\nOP_VAR_OP 0 1 2 0", 1},
       {"OP_VAR_OP 0 1 1 0\nOP_JUMP_IF_FALSE 9 0\nOP_VAR_OP 0 1 2 0", 1},  // no target
-      {"OP_VAR_OP 0 1 1 0\n.byte 1\nOP_LABEL \"x\"", 1},               // opcode without a length
-      {"OP_VAR_OP 0 1 1 0\nOP_10 0\nOP_VAR_OP 0 1 2 0", 1},            // a length but no effect
+      {"OP_VAR_OP 0 1 1 0\n.byte 1\nOP_LABEL \"x\"", 1},                  // opcode without a length
+      {"OP_VAR_OP 0 1 1 0\nOP_10 0\nOP_VAR_OP 0 1 2 0", 1},               // a length but no effect
       {"OP_VAR_OP 0 1 1 0\nOP_21 0\nOP_99 3\nOP_90 1 2 3 4\nOP_47 \"x\"\nOP_VAR_OP 0 1 2 0\nOP_END", 2},  // skipped
   };
   for (const Case& c : cases) {
@@ -548,8 +550,8 @@ TEST_F(StoryTest, OperandsAreBoundedIntoTheirFields) {
   for (char ch : longVoice) bytes += " " + std::to_string(int(ch));
   bytes += " 0\n";
   std::string sjisName = ".byte 45";
-  for (int i = 0; i < 15; ++i) sjisName += " 0x61";                     // 'a' x 15
-  for (int i = 0; i < 9; ++i) sjisName += " 0x82 0xA0";                 // 9 double-byte characters: 33 bytes
+  for (int i = 0; i < 15; ++i) sjisName += " 0x61";      // 'a' x 15
+  for (int i = 0; i < 9; ++i) sjisName += " 0x82 0xA0";  // 9 double-byte characters: 33 bytes
   sjisName += " 0\n";
   Start(bytes + sjisName + "OP_END");
   const std::string got = Frame();
@@ -614,8 +616,9 @@ TEST_F(StoryTest, EndingsAndMovies) {
 
 TEST_F(StoryTest, SoundAndStageWords) {
   app->sound.currentTrack = 4;
-  Start("OP_PLAY_SE 3 1\nOP_PLAY_BGM 0x0205\nOP_VIEWPORT 10 20 3 4\nOP_SCROLL_TO 13 -6 0 0\n"
-        "OP_CHARACTER_POS -5 6 7 -8\nOP_SCROLL_BACKGROUND \"wide\"\nOP_STOP_BGM 0\nOP_END");
+  Start(
+      "OP_PLAY_SE 3 1\nOP_PLAY_BGM 0x0205\nOP_VIEWPORT 10 20 3 4\nOP_SCROLL_TO 13 -6 0 0\n"
+      "OP_CHARACTER_POS -5 6 7 -8\nOP_SCROLL_BACKGROUND \"wide\"\nOP_STOP_BGM 0\nOP_END");
   EXPECT_EQ(Frame(),
             "PlaySe(3,1) | PlayBgm(517) | ApplyViewport(10,-10) | ShowScrollBackground(wide) | StopChannel(0) | "
             "StopParticles");
@@ -628,7 +631,8 @@ TEST_F(StoryTest, SoundAndStageWords) {
 
 TEST_F(StoryTest, SpeakerForms) {
   Start("OP_SPEAKER hero\nOP_CLEAR_CHOICES 0\nOP_SPEAKER \"A\"\nOP_END", 1);
-  EXPECT_EQ(Frame(), "SetSpeakerName(\x83\x51\x83\x43\x83\x8D\x83\x93)");  // the name plate is not set while a list is open
+  EXPECT_EQ(Frame(),
+            "SetSpeakerName(\x83\x51\x83\x43\x83\x8D\x83\x93)");  // the name plate is not set while a list is open
   EXPECT_STREQ(app->story.speakerName, "A");
 }
 

@@ -88,12 +88,12 @@ TEST_F(LayoutTest, BreaksRubyAndEmphasis) {
       // One ruby character spread over two base characters.
       {"｛か／漢字｝", {{"漢", X0, Y0, G}, {"字", X0 + G, Y0, G}, {"か", 50, RUBY_Y, 11}}},
       // Three ruby characters centred over one, overhanging.
-      {"｛かんじ／字｝",
-       {{"字", X0, Y0, G}, {"か", 28, RUBY_Y, 11}, {"ん", 39, RUBY_Y, 11}, {"じ", 50, RUBY_Y, 11}}},
+      {"｛かんじ／字｝", {{"字", X0, Y0, G}, {"か", 28, RUBY_Y, 11}, {"ん", 39, RUBY_Y, 11}, {"じ", 50, RUBY_Y, 11}}},
       // Emphasis dots: size 28, 4 pixels higher.
       {"｛・・／強調｝",
        {{"強", X0, Y0, G}, {"調", X0 + G, Y0, G}, {"・", X0, RUBY_Y - 4, G}, {"・", X0 + G, RUBY_Y - 4, G}}},
-      {"あ｛かん／漢｝", {{"あ", X0, Y0, G}, {"漢", X0 + G, Y0, G}, {"か", X0 + G, RUBY_Y, 11}, {"ん", X0 + G + 11, RUBY_Y, 11}}},
+      {"あ｛かん／漢｝",
+       {{"あ", X0, Y0, G}, {"漢", X0 + G, Y0, G}, {"か", X0 + G, RUBY_Y, 11}, {"ん", X0 + G + 11, RUBY_Y, 11}}},
       // Each group decides by its own first ruby character.
       {"｛・／強｝｛か／漢｝",
        {{"強", X0, Y0, G}, {"・", X0, RUBY_Y - 4, G}, {"漢", X0 + G, Y0, G}, {"か", 61, RUBY_Y, 11}}},

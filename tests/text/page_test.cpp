@@ -31,8 +31,7 @@ std::vector<uint16_t> ReadPng(const std::string& path, int* w, int* h) {
   *w = int(img.width);
   *h = int(img.height);
   std::vector<uint16_t> out(size_t(img.width) * img.height);
-  for (size_t i = 0; i < out.size(); ++i)
-    out[i] = PackRgb565(rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2]);
+  for (size_t i = 0; i < out.size(); ++i) out[i] = PackRgb565(rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2]);
   return out;
 }
 

@@ -34,8 +34,8 @@ bool FrameFromExchangedJpeg(const std::vector<uint8_t>& jpeg, int quality, std::
 bool EncodeFrame(const Picture& picture, int quality, std::vector<uint8_t>* frame);
 
 struct MovieHeader {
-  bool portrait = false;   // ".jmv2": sizes stored bit-inverted
-  uint32_t width = 0;      // frame size as stored in the frames
+  bool portrait = false;  // ".jmv2": sizes stored bit-inverted
+  uint32_t width = 0;     // frame size as stored in the frames
   uint32_t height = 0;
   uint32_t rateNumerator = 15;
   uint32_t rateDenominator = 1;

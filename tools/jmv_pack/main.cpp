@@ -84,8 +84,8 @@ bool WriteTrack(const std::string& path, double seconds) {
   WAVEFORMATEX target = {};
   BuildTargetFormat(&target, 0, 0);
   DWORD size = static_cast<DWORD>(count * 2);
-  BYTE* mp3 = Mp3EncodeBuffer(&target, Mp3BitrateFor(5, 0), reinterpret_cast<const BYTE*>(samples.data()), &source,
-                              &size);
+  BYTE* mp3 =
+      Mp3EncodeBuffer(&target, Mp3BitrateFor(5, 0), reinterpret_cast<const BYTE*>(samples.data()), &source, &size);
   if (!mp3) return false;
   const bool ok = WriteBytes(path, std::vector<uint8_t>(mp3, mp3 + size));
   LocalFree(mp3);

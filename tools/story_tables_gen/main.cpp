@@ -94,7 +94,8 @@ bool Run(const char* inPath, const char* outPath) {
   for (const auto& r : sections["gallery"])
     o << "    {" << std::strtoul(r[0].c_str(), nullptr, 10) << "u, " << std::strtoul(r[1].c_str(), nullptr, 10) << "u, "
       << Literal(r[2]) << "},\n";
-  o << "    {0xFFFFFFFFu, 0xFFFFFFFFu, \"\"},\n};\n\nconst char* const g_EventPictureNames[kEventPictureCount + 1] = {\n";
+  o << "    {0xFFFFFFFFu, 0xFFFFFFFFu, \"\"},\n};\n\nconst char* const g_EventPictureNames[kEventPictureCount + 1] = "
+       "{\n";
   for (const auto& r : sections["event"]) o << "    " << Literal(r[0]) << ",\n";
   o << "    \"\",\n};\n\nconst ScriptReplacement g_ScriptReplacements[kScriptReplacementCount] = {\n";
   for (const auto& r : sections["replacement"]) o << "    {" << Literal(r[0]) << ", " << Literal(r[1]) << "},\n";

@@ -24,9 +24,9 @@ constexpr int kWordChannels = 3;
 constexpr int kWordFrameLength = 12;
 constexpr int kWordBitrate = 15;
 constexpr int kWordRate = 16;
-constexpr int kWordVersion = 0;      // 0 MPEG 1, 1 MPEG 2, 2 MPEG 2.5
-constexpr int kWordLayer = 1;        // 1..3
-constexpr int kWordFrameSamples = 2; // samples a channel of one frame
+constexpr int kWordVersion = 0;       // 0 MPEG 1, 1 MPEG 2, 2 MPEG 2.5
+constexpr int kWordLayer = 1;         // 1..3
+constexpr int kWordFrameSamples = 2;  // samples a channel of one frame
 
 constexpr size_t kOutputBytes = 4608;       // the caller's buffer: 1,152 stereo frames
 constexpr size_t kPendingBytes = 8 * 4608;  // what libmpg123 may release at once
@@ -49,13 +49,12 @@ bool ParseHeader(const unsigned char* b, Header* h) {
   const int rateIndex = (b[2] >> 2) & 3, bitrateIndex = b[2] >> 4, padding = (b[2] >> 1) & 1;
   if (versionBits == 1 || layerBits == 0 || rateIndex == 3 || bitrateIndex == 0 || bitrateIndex == 15) return false;
   static const int kRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
-  static const int kKbps[2][3][15] = {
-      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+  static const int kKbps[2][3][15] = {{{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+                                       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+                                       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+                                      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+                                       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+                                       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
   h->version = versionBits == 3 ? 0 : versionBits == 2 ? 1 : 2;
   h->layer = 4 - layerBits;
   h->rate = kRates[h->version][rateIndex];

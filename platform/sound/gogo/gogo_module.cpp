@@ -24,7 +24,7 @@ struct Session {
   MPGE_USERFUNC_WRITE write = nullptr;
   int channelMode = -1;  // -1: as the input
   int bitrate = 128;
-  int outRate = 0;       // 0: the input's rate
+  int outRate = 0;  // 0: the input's rate
   int effort = 0;
   int lowpass = 1;
   lame_global_flags* coder = nullptr;
@@ -131,12 +131,23 @@ MERET MPGE_getConfigure(MPARAM code, void* out) {
   if (!out) return MPGE_ERR_PARAM;
   MPARAM v;
   switch (code) {
-    case MPGE_CFG_CHANNELS: v = MPARAM(g.channelMode < 0 ? g.input.channels > 1 : g.channelMode); break;
-    case MPGE_CFG_BITRATE: v = MPARAM(g.bitrate); break;
-    case MPGE_CFG_OUTRATE: v = MPARAM(g.outRate ? g.outRate : int(g.input.freq)); break;
-    case MPGE_CFG_EFFORT: v = MPARAM(g.effort); break;
-    case MPGE_CFG_LOWPASS: v = MPARAM(g.lowpass); break;
-    default: return MPGE_ERR_PARAM;
+    case MPGE_CFG_CHANNELS:
+      v = MPARAM(g.channelMode < 0 ? g.input.channels > 1 : g.channelMode);
+      break;
+    case MPGE_CFG_BITRATE:
+      v = MPARAM(g.bitrate);
+      break;
+    case MPGE_CFG_OUTRATE:
+      v = MPARAM(g.outRate ? g.outRate : int(g.input.freq));
+      break;
+    case MPGE_CFG_EFFORT:
+      v = MPARAM(g.effort);
+      break;
+    case MPGE_CFG_LOWPASS:
+      v = MPARAM(g.lowpass);
+      break;
+    default:
+      return MPGE_ERR_PARAM;
   }
   *static_cast<MPARAM*>(out) = v;
   return MPGE_OK;
