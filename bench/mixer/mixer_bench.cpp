@@ -28,24 +28,7 @@
 #include "tests/mixer/mixer_fixtures.h"
 #include "player/scenario/ogg_source.h"
 #include "player/scenario/sound_mixer.h"
-
-// Every heap block the process takes, C and C++ alike.
-static std::atomic<long> g_allocations{0};
-extern "C" void* __libc_malloc(size_t);
-extern "C" void* __libc_calloc(size_t, size_t);
-extern "C" void* __libc_realloc(void*, size_t);
-extern "C" void* malloc(size_t n) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return __libc_malloc(n);
-}
-extern "C" void* calloc(size_t a, size_t b) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return __libc_calloc(a, b);
-}
-extern "C" void* realloc(void* p, size_t n) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return __libc_realloc(p, n);
-}
+#include "bench/support/heap_counter.h"
 
 namespace {
 
@@ -109,13 +92,13 @@ void RunRefills(benchmark::State& state, int channelCount) {
       mixer.OpenSound(c, name, where.c_str(), nullptr, 80, 0, 1, 1, 1);
     }
     for (int i = 0; i < 10; ++i) VelmiWaveFakeReturn(1);  // past the first second
-    const long before = g_allocations.load();
+    const long before = HeapBlocksTaken();
     long refills = 0;
     for (auto _ : state) {
       VelmiWaveFakeReturn(1);
       ++refills;
     }
-    state.counters["allocs_per_refill"] = double(g_allocations.load() - before) / double(refills ? refills : 1);
+    state.counters["allocs_per_refill"] = double(HeapBlocksTaken() - before) / double(refills ? refills : 1);
     const double play = double(mixer.BufferSize()) / (44100.0 * 4);
     state.counters["x_realtime"] = benchmark::Counter(play, benchmark::Counter::kIsIterationInvariantRate);
     mixer.Suspend();  // nothing returns buffers now: stops release at once

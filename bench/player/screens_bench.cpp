@@ -20,24 +20,7 @@
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
 #include "tests/player/rbp_builder.h"
-
-// Every heap block the process takes, C and C++ alike.
-static std::atomic<long> g_screenAllocations{0};
-extern "C" void* __libc_malloc(size_t);
-extern "C" void* __libc_calloc(size_t, size_t);
-extern "C" void* __libc_realloc(void*, size_t);
-extern "C" void* malloc(size_t n) {
-  g_screenAllocations.fetch_add(1, std::memory_order_relaxed);
-  return __libc_malloc(n);
-}
-extern "C" void* calloc(size_t a, size_t b) {
-  g_screenAllocations.fetch_add(1, std::memory_order_relaxed);
-  return __libc_calloc(a, b);
-}
-extern "C" void* realloc(void* p, size_t n) {
-  g_screenAllocations.fetch_add(1, std::memory_order_relaxed);
-  return __libc_realloc(p, n);
-}
+#include "bench/support/heap_counter.h"
 
 namespace {
 
@@ -92,10 +75,10 @@ void TitleScrollFrame(benchmark::State& state) {
   for (auto _ : state) {
     VelmiClockAdvance(16);
     if (NowMs() - app->title.phaseStart >= 1900) app->title.phaseStart = NowMs();
-    const long before = g_screenAllocations.load();
+    const long before = HeapBlocksTaken();
     app->RunTitle();
     ComposeAll(app);
-    blocks += g_screenAllocations.load() - before;
+    blocks += HeapBlocksTaken() - before;
     ++frames;
     benchmark::ClobberMemory();
   }

@@ -19,31 +19,15 @@
 #include "player/scenario/story_tables.h"
 #include "player/screens/screen_common.h"
 #include "tests/mixer/mixer_fixtures.h"
+#include "tests/player/game_frame_fixture.h"
 #include "tests/player/rbp_builder.h"
 #include "tests/story/assemble.h"
 #include "tests/story/story_support.h"
 
 namespace {
 
-class ExtrasTest : public ::testing::Test {
+class ExtrasTest : public GameFrameTest {
  protected:
-  void SetUp() override {
-    VelmiDeviceReset();
-    VelmiClockUseFake(100000);
-    SetPlayerBuild(PlayerBuild::Ce50);
-    SetScreenWidth(640);
-    SetScreenHeight(480);
-    app = new CGameApp;
-  }
-  void TearDown() override {
-    delete app;
-    VelmiClockUseReal();
-  }
-  void Frame(DWORD ms = 16) {
-    VelmiClockAdvance(ms);
-    app->DispatchMode();
-  }
-  void Press(int counter) { app->input.count[counter] = 1; }
   // Keys of one frame each: u up, d down, c KEY_C, r RIGHT, a KEY_A.
   void Keys(const char* keys) {
     for (const char* k = keys; *k; ++k) {
@@ -119,7 +103,6 @@ class ExtrasTest : public ::testing::Test {
     Frame();
     ASSERT_EQ(app->phase, 1);
   }
-  CGameApp* app = nullptr;
 };
 
 // ---- Music mode

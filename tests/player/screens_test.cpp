@@ -15,31 +15,14 @@
 #include "player/screens/popup_menu.h"
 #include "player/scenario/transition.h"
 #include "player/screens/screen_common.h"
+#include "tests/player/game_frame_fixture.h"
 #include "tests/player/rbp_builder.h"
 #include "tests/support/mode_table.h"
 
 namespace {
 
-class ScreenTest : public ::testing::Test {
+class ScreenTest : public GameFrameTest {
  protected:
-  void SetUp() override {
-    VelmiDeviceReset();
-    VelmiClockUseFake(100000);
-    SetPlayerBuild(PlayerBuild::Ce50);
-    SetScreenWidth(640);
-    SetScreenHeight(480);
-    app = new CGameApp;
-  }
-  void TearDown() override {
-    delete app;
-    VelmiClockUseReal();
-  }
-  // One frame after ms of the clock.
-  void Frame(DWORD ms = 16) {
-    VelmiClockAdvance(ms);
-    app->DispatchMode();
-  }
-  void Press(int counter) { app->input.count[counter] = 1; }
   // One frame for each key: u UP, d DOWN, c KEY_C, r RIGHT, a KEY_A, t a
   // press outside; returns the word after each frame.
   std::string Drive(const char* keys, const int32_t* word = nullptr) {
@@ -59,7 +42,6 @@ class ScreenTest : public ::testing::Test {
     app->input.tap = 1;
     app->input.stylusX = app->input.stylusY = 1;
   }
-  CGameApp* app = nullptr;
 };
 
 TEST(ScreenInput, FreshPressesAndChoicesAreConsumed) {
