@@ -6,10 +6,12 @@
 #include <velmi_device.h>
 #include <velmi_platform.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -54,7 +56,14 @@ class SaveGame : public ::testing::Test {
     // A script of one word and 100 bytes of code.
     Bytes script = {1, 0, 0, 0, 0xAA, 0xBB, 0xCC, 0xDD};
     script.resize(8 + kCodeLength, 0);
-    ASSERT_TRUE(WritePack(dir + "/grpack_v.mlz", {{std::string("AdvData\\mes\\") + kScript + ".mes", script}}, false));
+    // Pictures for a stage of a background, two characters and a layer, and
+    // the message window's.
+    std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
+    entries.push_back({std::string("AdvData\\mes\\") + kScript + ".mes", script});
+    const std::vector<uint16_t> flat(8 * 6, 0x1234);
+    for (const char* name : {"bg\\bg01", "ch\\a", "ch\\b", "ch\\b_ly", "system\\yuki01"})
+      entries.push_back({std::string("AdvData\\GRP\\") + name + ".rbp", MakeRbp565(8, 6, flat, 10, 8)});
+    ASSERT_TRUE(WritePack(dir + "/grpack_v.mlz", entries, false));
     app = NewApp();
   }
   void TearDown() override {
@@ -504,6 +513,169 @@ TEST_F(SaveGame, EventPictureRuleDarkensListedBackgrounds) {
   app->pictures[kSlotBackground] = nullptr;
   app->ApplyEventPictureRule();  // no picture: nothing to darken
   EXPECT_EQ(app->systemData.eventPicture, 0);
+}
+
+// One field of the block: its name and where it lies.
+struct BlockField {
+  const char* name;
+  size_t at, size;
+};
+
+#define FIELD(member) \
+  BlockField { #member, offsetof(SaveStateBlock, member), sizeof(SaveStateBlock::member) }
+#define CHARACTER(k, member)                                                                                \
+  BlockField {                                                                                              \
+    "characters[" #k "]." #member,                                                                          \
+        offsetof(SaveStateBlock, characters) + k * sizeof(CharacterSlot) + offsetof(CharacterSlot, member), \
+        sizeof(CharacterSlot::member)                                                                       \
+  }
+#define CHOICE(member)                                                                                               \
+  BlockField {                                                                                                       \
+    "choice." #member, offsetof(SaveStateBlock, choice) + offsetof(ChoiceGroup, member), sizeof(ChoiceGroup::member) \
+  }
+
+const BlockField kBlockFields[] = {
+    FIELD(magic),           FIELD(thumbnailOffset), FIELD(time),
+    FIELD(label),           FIELD(saveIcon),        FIELD(pc),
+    FIELD(frameCounter),    FIELD(moveKind),        FIELD(scriptName),
+    FIELD(voiceName),       FIELD(speakerName),     FIELD(variables),
+    FIELD(reserved),        FIELD(readBlock),       FIELD(weatherKind),
+    FIELD(weatherStrength), FIELD(conditionFlag),   FIELD(windowShown),
+    FIELD(pageCursorShown), FIELD(currentTrack),    FIELD(trackMode),
+    FIELD(currentEffect),   FIELD(effectLoop),      CHARACTER(0, shown),
+    CHARACTER(0, name),     CHARACTER(0, layer),    CHARACTER(0, x),
+    CHARACTER(0, y),        CHARACTER(0, homeX),    CHARACTER(0, homeY),
+    CHARACTER(1, shown),    CHARACTER(1, name),     CHARACTER(1, layer),
+    CHARACTER(1, x),        CHARACTER(1, y),        CHARACTER(1, homeX),
+    CHARACTER(1, homeY),    FIELD(backgroundName),  FIELD(backgroundX),
+    FIELD(backgroundY),     CHOICE(listFlag),       CHOICE(optionCount),
+    CHOICE(chosen),         CHOICE(layout),         CHOICE(texts),
+    CHOICE(labels),         CHOICE(message),        CHOICE(speaker),
+};
+
+#undef FIELD
+#undef CHARACTER
+#undef CHOICE
+
+// The bytes of one field of the block.
+Bytes FieldBytes(const SaveStateBlock& b, const BlockField& f) {
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(&b) + f.at;
+  return Bytes(p, p + f.size);
+}
+
+// Builds a rich game: a script running at a message with speaker and voice,
+// a background moved off its origin, two tinted characters (one with a layer),
+// music played once, an effect, snow, variables, a pending choice and the
+// message window with its page cursor.
+void BuildRichGame(CGameApp* a, int effectLoop) {
+  std::strcpy(a->scriptPackPath, a->picturePackPath);  // the story reads its scripts too
+  ASSERT_EQ(a->LoadScript(kScript), 1);
+  a->settings.sacraMode = 1;
+  a->settings.saveMascotIcon = 2;
+  a->story.pc = 60;
+  a->story.frameCounter = 14;  // part-way through the message
+  a->story.moveKind = 3;
+  a->story.readBlock = 21;
+  a->story.conditionFlag = 1;
+  for (int i = 0; i < kGameVariables; ++i) g_ScriptVariables[i] = int16_t(i * 7 - 3000);
+  a->ShowBackground("bg\\bg01");
+  ASSERT_EQ(a->MoveBackground(-30, 14, 1), 1);
+  a->stage.characters[0].homeX = -120;
+  a->stage.characters[0].homeY = 10;
+  a->stage.characters[1].homeX = 150;
+  a->stage.characters[1].homeY = -6;
+  a->ShowLayer(1, "ch\\b_ly");
+  a->ShowCharacter(0, "ch\\a@");
+  a->ShowCharacter(1, "ch\\b*");
+  ASSERT_NE(a->pictures[kSlotCharacter], nullptr);
+  ASSERT_NE(a->pictures[kSlotLayer + 1], nullptr);
+  a->PlayBgm(0x0200 | 12);  // once
+  PlaySe(a, 33, effectLoop);
+  a->StartParticles(3, 32, 150, 256, 9);  // snow with its own wind
+  a->BuildMessageWindow();
+  a->ShowMessageWindow(1);
+  SetSpeakerName(a, "speaker");
+  PlayVoice(a, "v_0102", 0);
+  a->message.pageCursorShown = 1;
+  a->story.choice.listFlag = 1;
+  a->story.choice.optionCount = 3;
+  a->story.choice.chosen = 2;
+  for (int i = 0; i < 4; ++i) a->story.choice.layout[i] = 10 * (i + 1);
+  for (int i = 0; i < 3; ++i) {
+    std::snprintf(a->story.choice.texts[i], sizeof a->story.choice.texts[i], "option %d", i);
+    std::snprintf(a->story.choice.labels[i], sizeof a->story.choice.labels[i], "L%d", i);
+  }
+  std::strcpy(a->story.choice.message, "which one?");
+  std::strcpy(a->story.choice.speaker, "speaker");
+}
+
+TEST_F(SaveGame, RoundTripsEveryFieldWithOnlyTheDeliberateChanges) {
+  // The table covers the whole block, field after field.
+  size_t end = 0;
+  for (const BlockField& f : kBlockFields) {
+    EXPECT_EQ(f.at, end) << f.name;
+    end = f.at + f.size;
+  }
+  ASSERT_EQ(end, size_t(kSaveStateSize));
+
+  const struct {
+    int slot;  // -1: the next file of the auto-save ring
+    int file;
+    int effectLoop;
+  } cases[] = {
+      {0, 1, 1}, {47, 48, 0}, {-1, 501, 0}, {-1, 502, 1}, {-1, 503, 0},
+  };
+  for (const auto& c : cases) {
+    const std::string what = "file " + std::to_string(c.file) + (c.effectLoop ? ", looping effect" : ", effect once");
+    app = NewApp();
+    if (c.slot < 0)
+      FillAutoSaveMenu(app->menu, kMenuAutoSaveFirst, app->savePath, app->saveSlots.autoUsed,
+                       &app->saveSlots.newestAuto);
+    ASSERT_NO_FATAL_FAILURE(BuildRichGame(app.get(), c.effectLoop)) << what;
+    ASSERT_EQ(app->weather.kind, 3) << what;
+    ASSERT_EQ(app->weather.windDirection, 150) << what;
+    ASSERT_EQ(app->sound.trackMode, 0) << what;
+    app->SnapshotSaveState();
+    VelmiClockAdvance(2000);
+    ASSERT_EQ(c.slot < 0 ? AutoSave(app.get()) : app->WriteSaveFile(c.slot), 1) << what;
+    const SaveStateBlock saved = app->saveState;
+    ASSERT_EQ(File(c.file).size(), kSaveStateSize + 54 + 128 * 96 * 2) << what;
+
+    app.reset();
+    app = NewApp();  // construction clears every variable
+    app->settings.sacraMode = 1;
+    std::strcpy(app->scriptPackPath, app->picturePackPath);
+    ASSERT_EQ(app->RestoreSaveFile(c.slot < 0 ? c.file - 1 : c.slot), 1) << what;
+    EXPECT_EQ(app->weather.windDirection, 180) << what;
+    EXPECT_EQ(app->weather.kind, 3) << what;
+    ASSERT_NE(app->pictures[kSlotBackground], nullptr) << what;
+    ASSERT_NE(app->pictures[kSlotCharacter + 1], nullptr) << what;
+    ASSERT_NE(app->pictures[kSlotLayer + 1], nullptr) << what;
+    app->SnapshotSaveState();
+    const SaveStateBlock restored = app->saveState;
+
+    // The restore's deliberate changes; every other field comes back as saved.
+    SaveStateBlock expected = saved;
+    expected.frameCounter = 0;
+    expected.trackMode = 1;
+    if (!c.effectLoop) {
+      expected.currentEffect = -1;
+      expected.effectLoop = 0;
+    }
+    for (const BlockField& f : kBlockFields)
+      EXPECT_EQ(FieldBytes(restored, f), FieldBytes(expected, f)) << what << ": " << f.name;
+    // The saved game is the rich one built above.
+    EXPECT_EQ(saved.frameCounter, 14) << what;
+    EXPECT_EQ(saved.currentEffect, 33) << what;
+    EXPECT_EQ(saved.weatherKind, 3) << what;
+    EXPECT_EQ(saved.windowShown, 1) << what;
+    EXPECT_EQ(saved.backgroundX, -30) << what;
+    EXPECT_STREQ(saved.characters[0].name, "ch\\a@") << what;
+    EXPECT_STREQ(saved.characters[1].layer, "ch\\b_ly") << what;
+    EXPECT_STREQ(saved.voiceName, "v_0102") << what;
+    EXPECT_STREQ(saved.speakerName, "speaker") << what;
+    app.reset();
+  }
 }
 
 TEST(EventPictures, NamesCompareAsShiftJis) {
