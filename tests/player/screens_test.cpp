@@ -1241,3 +1241,150 @@ TEST_F(ScreenTest, SystemConfigSpriteTable) {
   };
   EXPECT_EQ(Joined(SpriteTable(200, 299)), Joined(want));
 }
+
+// ---- Stylus presses through the screens' touch boxes
+
+// A press at (x, y), then the cursor.
+struct TapCase {
+  int x, y;
+  int cursor;
+};
+
+TEST_F(ScreenTest, StylusOnTheTitleMenu) {
+  ReachTitleMenu(this, app);
+  const TapCase cases[] = {
+      {340, 185, 0},
+      {350, 235, 1},
+      {460, 315, 2},
+      {330, 335, 3},
+      {490, 415, 4},
+      // Between two items and far from all of them: nothing.
+      {400, 225, kCursorNone},
+      {10, 10, kCursorNone},
+  };
+  for (const TapCase& c : cases) {
+    TapAt(c.x, c.y);
+    Frame();
+    EXPECT_EQ(app->title.cursor, c.cursor) << c.x << "," << c.y;
+    EXPECT_EQ(app->phase, 12);
+  }
+  // A press on another item moves there without choosing; a second press on
+  // the highlighted item chooses it.
+  TapAt(350, 235);
+  Frame();
+  TapAt(340, 185);
+  Frame();
+  EXPECT_EQ(app->title.cursor, 0);
+  EXPECT_EQ(app->phase, 12);
+  TapAt(340, 185);
+  Frame();
+  EXPECT_NE(app->phase, 12);
+}
+
+TEST_F(ScreenTest, StylusOnTheConfirmationButtons) {
+  // Each press differs from the one before, so none answers.
+  const TapCase cases[] = {
+      {300, 320, 0}, {498, 345, 1}, {200, 320, kCursorNone}, {402, 317, 1}, {350, 300, kCursorNone},
+  };
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenConfirm(10);
+  for (const TapCase& c : cases) {
+    TapAt(c.x, c.y);
+    Frame();
+    EXPECT_EQ(app->confirm.cursor, c.cursor) << c.x << "," << c.y;
+    EXPECT_EQ(app->gameMode, MODE_CONFIRM);
+  }
+  // Two presses on no answer it.
+  TapAt(450, 330);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_CONFIRM);
+  TapAt(450, 330);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_TITLE);
+  EXPECT_EQ(app->phase, 12);
+}
+
+TEST_F(ScreenTest, StylusOnTheQuickOptionBox) {
+  const TapCase cases[] = {
+      {615, 80, 0},
+      {640, 110, 1},
+      {700, 140, 2},
+      {630, 170, 3},
+      {640, 200, 4},
+      {710, 245, 5},
+      // Inside the box between items: nothing; outside the box: item 7.
+      {580, 40, kCursorNone},
+      {760, 280, kCursorNone},
+      {10, 10, 7},
+      {570, 100, 7},
+      {620, 300, 7},
+  };
+  for (const TapCase& c : cases) {
+    app->gameMode = MODE_STORY;
+    app->OpenQuickOption();
+    TapAt(c.x, c.y);
+    Frame();
+    EXPECT_EQ(app->quickOption.cursor, c.cursor) << c.x << "," << c.y;
+    EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+    Press(IN_KEY_A);
+    Frame();
+    ASSERT_EQ(app->gameMode, MODE_STORY);
+  }
+  // A second press outside closes; a press on an item in between does not.
+  app->OpenQuickOption();
+  TapAt(10, 10);
+  Frame();
+  TapAt(640, 110);
+  Frame();
+  TapAt(10, 10);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+  TapAt(10, 10);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_STORY);
+}
+
+// Slider steps are reached by the stylus only: a press puts the cursor on the
+// step, a second press there sets the setting and clears the cursor.
+TEST_F(ScreenTest, StylusOnTheConfigurationSliders) {
+  struct Case {
+    int x, y;
+    int step;
+    int32_t GameSettings::*word;
+    int value;
+    int knob, knobX;
+  } cases[] = {
+      {543, 109, 200, &GameSettings::musicVolume, 10, 210, 528 + 13},
+      {660, 118, 209, &GameSettings::musicVolume, 100, 210, 528 + 138},
+      {582, 155, 213, &GameSettings::voiceVolume, 40, 212, 528 + 55},
+      {595, 200, 224, &GameSettings::seVolume, 50, 214, 528 + 69},
+      {530, 334, 230, &GameSettings::windowTrans, 0, 220, 528},
+      {660, 340, 240, &GameSettings::windowTrans, 10, 220, 528 + 138},
+  };
+  app->gameMode = MODE_STORY;
+  app->OpenSystemConfig();
+  for (const Case& c : cases) {
+    app->settings.*c.word = 70;
+    TapAt(c.x, c.y);
+    Frame();
+    EXPECT_EQ(app->systemConfig.cursor, c.step) << c.x << "," << c.y;
+    EXPECT_EQ(app->settings.*c.word, 70);
+    TapAt(c.x, c.y);
+    Frame();
+    EXPECT_EQ(app->settings.*c.word, c.value) << c.step;
+    EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone) << c.step;
+    ASSERT_NE(app->sprites[c.knob], nullptr);
+    EXPECT_EQ(app->sprites[c.knob]->canvasX / 1000, c.knobX) << c.step;
+  }
+  // Beside the steps: nothing highlighted, nothing changed.
+  for (const TapCase& c : std::vector<TapCase>{{538, 109, 0}, {543, 125, 0}, {675, 109, 0}}) {
+    app->settings.musicVolume = 70;
+    TapAt(c.x, c.y);
+    Frame();
+    EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone) << c.x << "," << c.y;
+    EXPECT_EQ(app->settings.musicVolume, 70);
+  }
+  // Keys never land on a step.
+  EXPECT_EQ(Drive("dddddddd", &app->systemConfig.cursor), "0 1 2 3 4 5 6 0 ");
+}
