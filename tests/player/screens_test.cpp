@@ -6,14 +6,17 @@
 #include <velmi_platform.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "formats/le_bytes.h"
+#include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/core/menu_commands.h"
 #include "player/core/picture.h"
+#include "player/core/screen.h"
 #include "player/core/sprite.h"
 #include "player/screens/popup_menu.h"
 #include "player/scenario/transition.h"
@@ -1387,4 +1390,62 @@ TEST_F(ScreenTest, StylusOnTheConfigurationSliders) {
   }
   // Keys never land on a step.
   EXPECT_EQ(Drive("dddddddd", &app->systemConfig.cursor), "0 1 2 3 4 5 6 0 ");
+}
+
+// ---- Thumbnails of another screen size
+
+// The 320 x 240 configuration writes 64 x 48 thumbnails; shown on the
+// 640 x 480 screen the thumbnail sprite still asks for 160 x 120 units, and
+// the composition draws only the picture.
+TEST_F(SaveScreenTest, SmallThumbnailIsDrawnClippedToItsPicture) {
+  // The 800 x 600 canvas on the 640 x 480 screen, for this test only.
+  struct CanvasGuard {
+    int w = GetCanvasWidth(), h = GetCanvasHeight();
+    CanvasGuard() {
+      SetCanvasWidth(800);
+      SetCanvasHeight(600);
+    }
+    ~CanvasGuard() {
+      SetCanvasWidth(w);
+      SetCanvasHeight(h);
+    }
+  } canvas;
+  UsePicturePack();
+  ASSERT_TRUE(WriteFileBytes(dir + "/save001.dat", MakeSaveFile(3, "2026-12-10 17:30:08", "fst_1216_a1_cmn", 64, 48)));
+  app->dirty->SetSize(640, 480);
+  app->saveSlots.newest = -1;
+  app->saveSlots.newestAuto = -1;
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenSaveLoad(1);
+  auto compose = [this] {
+    app->ResetDrawBuckets();
+    app->FillDrawBuckets();
+    app->RemoveFinishedSprites();
+    app->InvalidateChangedSprites();
+    ComposeFrame(app, app->DrawChainHead());
+    app->dirty->Clear();
+  };
+  auto pixel = [this](int x, int y) { return app->screen->GetPixels()[y * 640 + x]; };
+  compose();
+  // Inside the thumbnail's 64 x 48 pixels, and inside the asked 128 x 96
+  // pixels but beyond the picture.
+  struct Point {
+    int x, y;
+    bool inside;
+  } points[] = {{175, 207, true},  {234, 207, true},  {175, 250, true},  {234, 250, true},
+                {240, 207, false}, {290, 290, false}, {175, 255, false}, {200, 290, false}};
+  std::vector<uint16_t> before;
+  for (const Point& p : points) before.push_back(pixel(p.x, p.y));
+  EXPECT_EQ(Keys("d"), "2 ");
+  ASSERT_NE(app->pictures[227], nullptr);
+  EXPECT_EQ(app->pictures[227]->width, 64u);
+  EXPECT_EQ(app->pictures[227]->height, 48u);
+  ASSERT_EQ(SpriteTable(240, 240), (std::vector<std::string>{"240  0,0 160x120 @216,256 p4 l256 v1"}));
+  compose();
+  const uint16_t thumb = app->pictures[227]->GetPixels()[0];
+  for (size_t i = 0; i < std::size(points); ++i) {
+    const Point& p = points[i];
+    EXPECT_EQ(pixel(p.x, p.y), p.inside ? thumb : before[i]) << p.x << "," << p.y;
+  }
 }
