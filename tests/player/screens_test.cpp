@@ -6,12 +6,18 @@
 #include <velmi_platform.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "formats/le_bytes.h"
+#include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/game_app.h"
 #include "player/core/menu_commands.h"
+#include "player/core/picture.h"
+#include "player/core/screen.h"
+#include "player/core/sprite.h"
 #include "player/screens/popup_menu.h"
 #include "player/scenario/transition.h"
 #include "player/screens/screen_common.h"
@@ -38,11 +44,65 @@ class ScreenTest : public GameFrameTest {
     return seen;
   }
   // A stylus press far from every item of the screens.
-  void TapOutside() {
+  void TapOutside() { TapAt(0, 0); }
+  // A stylus press on the canvas point (x, y), in screen pixels.
+  void TapAt(int x, int y) {
     app->input.tap = 1;
-    app->input.stylusX = app->input.stylusY = 1;
+    app->input.stylusX = uint32_t(ScaleX(x)) + 1;
+    app->input.stylusY = uint32_t(ScaleY(y)) + 1;
   }
+  // The stage reads its pictures from a pack of small flat pictures named as
+  // the system screens name them.
+  void UsePicturePack() {
+    packDir = MakeTempDir("screenpack");
+    ASSERT_FALSE(packDir.empty());
+    std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
+    for (const char* n : {"systemconfig_bg", "systemconfig_chip00", "systemconfig_chip01", "common_chip00",
+                          "saveandload_chip00", "common_save_chip00", "common_load_chip00", "charactericom",
+                          "save_BG00", "save_BG01", "load_BG00", "load_BG01"})
+      entries.push_back({std::string("AdvData\\grp\\system\\") + n + ".rbp",
+                         MakeRbp565(16, 16, std::vector<uint16_t>(256, 0x39E7), 16, 16)});
+    ASSERT_TRUE(WritePack(packDir + "/grpack_v.mlz", entries, false));
+    std::string path = packDir + "/grpack_v.mlz";
+    for (char& c : path)
+      if (c == '/') c = '\\';
+    std::snprintf(app->picturePackPath, sizeof app->picturePackPath, "%s", path.c_str());
+  }
+  void TearDown() override {
+    GameFrameTest::TearDown();
+    if (!packDir.empty()) (void)!system(("rm -rf '" + packDir + "'").c_str());
+  }
+  // The sprite table from first to last, one line a sprite: "slot picture
+  // sx,sy wxh @x,y pP lL vV" (picture by its file name, "?" when its slot
+  // holds none).
+  std::vector<std::string> SpriteTable(int first, int last) {
+    std::vector<std::string> lines;
+    for (int n = first; n <= last; ++n) {
+      const CSprite* s = app->sprites[n];
+      if (!s) continue;
+      std::string name = "?";
+      if (s->slot >= 0 && s->slot < kPictureSlots && app->pictures[s->slot]) {
+        name = app->pictures[s->slot]->name;
+        const size_t cut = name.find_last_of('\\');
+        if (cut != std::string::npos) name = name.substr(cut + 1);
+      }
+      char line[160];
+      std::snprintf(line, sizeof line, "%d %s %d,%d %dx%d @%d,%d p%d l%d v%u", n, name.c_str(), s->srcLeft, s->srcTop,
+                    int(s->canvasWidth), int(s->canvasHeight), int(s->canvasX / 1000), int(s->canvasY / 1000),
+                    int(s->priority), int(s->level), unsigned(s->visible));
+      lines.push_back(line);
+    }
+    return lines;
+  }
+  std::string packDir;
 };
+
+// Lines of a snapshot, one a line, for a readable failure message.
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& l : lines) out += l + "\n";
+  return out;
+}
 
 TEST(ScreenInput, FreshPressesAndChoicesAreConsumed) {
   struct Case {
@@ -1083,3 +1143,309 @@ TEST_F(SaveScreenTest, SaveMadeOnTheScreenLoadsBack) {
 }
 
 }  // namespace
+
+// ---- Sprite-table snapshots on the real stage
+
+TEST_F(ScreenTest, TitleMenuSpriteTable) {
+  UsePicturePack();
+  ReachTitleMenu(this, app);
+  ASSERT_EQ(app->phase, 12);
+  // Each item's normal cell at x 0 of the chip picture, placed on its touch box.
+  const std::vector<std::string> want = {
+      "10 title_daytime_BG04.rbp 0,0 800x600 @0,0 p48 l256 v1",
+      "11 title_daytime_chip01.rbp 0,0 128x40 @336,180 p32 l256 v1",
+      "12 title_daytime_chip01.rbp 0,40 104x40 @348,230 p32 l256 v1",
+      "13 title_daytime_chip01.rbp 0,80 128x40 @336,280 p32 l256 v1",
+      "14 title_daytime_chip01.rbp 0,120 144x40 @326,330 p32 l256 v1",
+      "15 title_daytime_chip01.rbp 0,200 184x40 @308,380 p32 l256 v1",
+  };
+  EXPECT_EQ(Joined(SpriteTable(0, 16)), Joined(want));
+  // The highlighted cell lies one item width to the right.
+  Drive("dd");
+  EXPECT_EQ(SpriteTable(12, 12)[0], "12 title_daytime_chip01.rbp 104,40 104x40 @348,230 p32 l256 v1");
+  EXPECT_EQ(SpriteTable(11, 11)[0], want[1]);
+}
+
+TEST_F(SaveScreenTest, SavePageSpriteTable) {
+  UsePicturePack();
+  Save(0, 3);
+  Save(1, 12);
+  app->saveSlots.newest = 1;
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenSaveLoad(1);
+  // Page 0 while loading: no auto-save in row 0, the newest save (slot 1) in
+  // row 1, then slots 0-2; the counter reads "01/10".
+  const std::vector<std::string> want = {
+      "200 load_BG00.rbp 0,0 800x600 @0,0 p5 l256 v1",
+      "201 common_load_chip00.rbp 160,120 16x24 @252,422 p4 l256 v1",
+      "202 common_load_chip00.rbp 16,120 16x24 @268,422 p4 l256 v1",
+      "203 common_load_chip00.rbp 0,120 16x24 @284,422 p4 l256 v1",
+      "205 common_load_chip00.rbp 17,120 16x24 @236,422 p4 l256 v1",
+      "206 common_load_chip00.rbp 0,0 112x32 @234,532 p4 l256 v1",
+      "207 common_load_chip00.rbp 112,0 72x40 @172,437 p4 l256 v1",
+      "208 common_load_chip00.rbp 184,0 72x40 @280,437 p4 l256 v1",
+      "221 charactericom.rbp 672,313 56x56 @456,189 p4 l256 v1",
+      "222 charactericom.rbp 168,313 56x56 @456,274 p4 l256 v1",
+      "223 charactericom.rbp 672,313 56x56 @456,359 p4 l256 v1",
+      "250  0,0 800x600 @0,0 p4 l256 v1",
+      "255 saveandload_chip00.rbp 0,1 288x72 @444,97 p4 l256 v1",
+      "256 saveandload_chip00.rbp 0,217 288x72 @444,182 p4 l256 v1",
+      "257 saveandload_chip00.rbp 0,145 288x72 @444,267 p4 l256 v1",
+      "258 saveandload_chip00.rbp 0,145 288x72 @444,352 p4 l256 v1",
+      "259 saveandload_chip00.rbp 0,145 288x72 @444,437 p4 l256 v1",
+  };
+  EXPECT_EQ(Joined(SpriteTable(200, 299)), Joined(want));
+  // Highlighting row 2 shows its thumbnail and its story date, drawn below
+  // the visible part of the text layer.
+  EXPECT_EQ(Keys("d"), "1 ");
+  EXPECT_EQ(Keys("d"), "2 ");
+  const std::vector<std::string> highlighted = {
+      "240  0,0 160x120 @216,256 p4 l256 v1",
+      "241  0,636 96x18 @260,376 p4 l256 v1",
+  };
+  EXPECT_EQ(Joined(SpriteTable(240, 241)), Joined(highlighted));
+  EXPECT_EQ(SpriteTable(256, 257),
+            (std::vector<std::string>{"256 saveandload_chip00.rbp 0,217 288x72 @444,182 p4 l256 v1",
+                                      "257 saveandload_chip00.rbp 288,145 288x72 @444,267 p4 l256 v1"}));
+}
+
+TEST_F(ScreenTest, SystemConfigSpriteTable) {
+  UsePicturePack();
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->settings.musicVolume = 50;
+  app->settings.voiceVolume = 100;
+  app->settings.seVolume = 0;
+  app->settings.windowTrans = 5;
+  app->OpenSystemConfig();
+  // Slider knobs at 528 + 138 x the share of their setting, bars as long.
+  const std::vector<std::string> want = {
+      "200 systemconfig_bg.rbp 0,0 800x600 @0,0 p5 l256 v1",
+      "201 systemconfig_chip01.rbp 0,0 104x104 @168,330 p4 l256 v1",
+      "202 systemconfig_chip00.rbp 0,0 72x24 @250,95 p4 l256 v1",
+      "203 systemconfig_chip00.rbp 0,0 72x24 @250,140 p4 l256 v1",
+      "204 systemconfig_chip00.rbp 72,0 72x24 @250,185 p4 l256 v1",
+      "205 systemconfig_chip00.rbp 72,72 72x24 @250,230 p4 l256 v1",
+      "210 systemconfig_chip00.rbp 144,104 6x14 @597,107 p4 l256 v1",
+      "211 systemconfig_chip00.rbp 144,96 69x8 @528,109 p4 l256 v1",
+      "212 systemconfig_chip00.rbp 144,104 6x14 @666,152 p4 l256 v1",
+      "213 systemconfig_chip00.rbp 144,96 138x8 @528,154 p4 l256 v1",
+      "214 systemconfig_chip00.rbp 144,104 6x14 @528,197 p4 l256 v1",
+      "215 systemconfig_chip00.rbp 144,96 0x8 @528,199 p4 l256 v1",
+      "216 systemconfig_chip00.rbp 305,0 151x24 @528,232 p4 l256 v1",
+      "218 systemconfig_chip00.rbp 144,104 6x14 @666,287 p4 l256 v1",
+      "219 systemconfig_chip00.rbp 144,96 138x8 @528,289 p4 l256 v1",
+      "220 systemconfig_chip00.rbp 144,104 6x14 @597,332 p4 l256 v1",
+      "221 systemconfig_chip00.rbp 144,96 69x8 @528,334 p4 l256 v1",
+      "222 systemconfig_chip00.rbp 633,0 159x32 @514,443 p4 l256 v1",
+      "223 common_chip00.rbp 0,0 112x32 @608,531 p4 l256 v1",
+      "224 systemconfig_chip00.rbp 457,1 175x31 @502,371 p4 l256 v1",
+  };
+  EXPECT_EQ(Joined(SpriteTable(200, 299)), Joined(want));
+}
+
+// ---- Stylus presses through the screens' touch boxes
+
+// A press at (x, y), then the cursor.
+struct TapCase {
+  int x, y;
+  int cursor;
+};
+
+TEST_F(ScreenTest, StylusOnTheTitleMenu) {
+  ReachTitleMenu(this, app);
+  const TapCase cases[] = {
+      {340, 185, 0},
+      {350, 235, 1},
+      {460, 315, 2},
+      {330, 335, 3},
+      {490, 415, 4},
+      // Between two items and far from all of them: nothing.
+      {400, 225, kCursorNone},
+      {10, 10, kCursorNone},
+  };
+  for (const TapCase& c : cases) {
+    TapAt(c.x, c.y);
+    Frame();
+    EXPECT_EQ(app->title.cursor, c.cursor) << c.x << "," << c.y;
+    EXPECT_EQ(app->phase, 12);
+  }
+  // A press on another item moves there without choosing; a second press on
+  // the highlighted item chooses it.
+  TapAt(350, 235);
+  Frame();
+  TapAt(340, 185);
+  Frame();
+  EXPECT_EQ(app->title.cursor, 0);
+  EXPECT_EQ(app->phase, 12);
+  TapAt(340, 185);
+  Frame();
+  EXPECT_NE(app->phase, 12);
+}
+
+TEST_F(ScreenTest, StylusOnTheConfirmationButtons) {
+  // Each press differs from the one before, so none answers.
+  const TapCase cases[] = {
+      {300, 320, 0}, {498, 345, 1}, {200, 320, kCursorNone}, {402, 317, 1}, {350, 300, kCursorNone},
+  };
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenConfirm(10);
+  for (const TapCase& c : cases) {
+    TapAt(c.x, c.y);
+    Frame();
+    EXPECT_EQ(app->confirm.cursor, c.cursor) << c.x << "," << c.y;
+    EXPECT_EQ(app->gameMode, MODE_CONFIRM);
+  }
+  // Two presses on no answer it.
+  TapAt(450, 330);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_CONFIRM);
+  TapAt(450, 330);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_TITLE);
+  EXPECT_EQ(app->phase, 12);
+}
+
+TEST_F(ScreenTest, StylusOnTheQuickOptionBox) {
+  const TapCase cases[] = {
+      {615, 80, 0},
+      {640, 110, 1},
+      {700, 140, 2},
+      {630, 170, 3},
+      {640, 200, 4},
+      {710, 245, 5},
+      // Inside the box between items: nothing; outside the box: item 7.
+      {580, 40, kCursorNone},
+      {760, 280, kCursorNone},
+      {10, 10, 7},
+      {570, 100, 7},
+      {620, 300, 7},
+  };
+  for (const TapCase& c : cases) {
+    app->gameMode = MODE_STORY;
+    app->OpenQuickOption();
+    TapAt(c.x, c.y);
+    Frame();
+    EXPECT_EQ(app->quickOption.cursor, c.cursor) << c.x << "," << c.y;
+    EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+    Press(IN_KEY_A);
+    Frame();
+    ASSERT_EQ(app->gameMode, MODE_STORY);
+  }
+  // A second press outside closes; a press on an item in between does not.
+  app->OpenQuickOption();
+  TapAt(10, 10);
+  Frame();
+  TapAt(640, 110);
+  Frame();
+  TapAt(10, 10);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_QUICK_OPTION);
+  TapAt(10, 10);
+  Frame();
+  EXPECT_EQ(app->gameMode, MODE_STORY);
+}
+
+// Slider steps are reached by the stylus only: a press puts the cursor on the
+// step, a second press there sets the setting and clears the cursor.
+TEST_F(ScreenTest, StylusOnTheConfigurationSliders) {
+  struct Case {
+    int x, y;
+    int step;
+    int32_t GameSettings::*word;
+    int value;
+    int knob, knobX;
+  } cases[] = {
+      {543, 109, 200, &GameSettings::musicVolume, 10, 210, 528 + 13},
+      {660, 118, 209, &GameSettings::musicVolume, 100, 210, 528 + 138},
+      {582, 155, 213, &GameSettings::voiceVolume, 40, 212, 528 + 55},
+      {595, 200, 224, &GameSettings::seVolume, 50, 214, 528 + 69},
+      {530, 334, 230, &GameSettings::windowTrans, 0, 220, 528},
+      {660, 340, 240, &GameSettings::windowTrans, 10, 220, 528 + 138},
+  };
+  app->gameMode = MODE_STORY;
+  app->OpenSystemConfig();
+  for (const Case& c : cases) {
+    app->settings.*c.word = 70;
+    TapAt(c.x, c.y);
+    Frame();
+    EXPECT_EQ(app->systemConfig.cursor, c.step) << c.x << "," << c.y;
+    EXPECT_EQ(app->settings.*c.word, 70);
+    TapAt(c.x, c.y);
+    Frame();
+    EXPECT_EQ(app->settings.*c.word, c.value) << c.step;
+    EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone) << c.step;
+    ASSERT_NE(app->sprites[c.knob], nullptr);
+    EXPECT_EQ(app->sprites[c.knob]->canvasX / 1000, c.knobX) << c.step;
+  }
+  // Beside the steps: nothing highlighted, nothing changed.
+  for (const TapCase& c : std::vector<TapCase>{{538, 109, 0}, {543, 125, 0}, {675, 109, 0}}) {
+    app->settings.musicVolume = 70;
+    TapAt(c.x, c.y);
+    Frame();
+    EXPECT_EQ(app->systemConfig.cursor, kConfigCursorNone) << c.x << "," << c.y;
+    EXPECT_EQ(app->settings.musicVolume, 70);
+  }
+  // Keys never land on a step.
+  EXPECT_EQ(Drive("dddddddd", &app->systemConfig.cursor), "0 1 2 3 4 5 6 0 ");
+}
+
+// ---- Thumbnails of another screen size
+
+// The 320 x 240 configuration writes 64 x 48 thumbnails; shown on the
+// 640 x 480 screen the thumbnail sprite still asks for 160 x 120 units, and
+// the composition draws only the picture.
+TEST_F(SaveScreenTest, SmallThumbnailIsDrawnClippedToItsPicture) {
+  // The 800 x 600 canvas on the 640 x 480 screen, for this test only.
+  struct CanvasGuard {
+    int w = GetCanvasWidth(), h = GetCanvasHeight();
+    CanvasGuard() {
+      SetCanvasWidth(800);
+      SetCanvasHeight(600);
+    }
+    ~CanvasGuard() {
+      SetCanvasWidth(w);
+      SetCanvasHeight(h);
+    }
+  } canvas;
+  UsePicturePack();
+  ASSERT_TRUE(WriteFileBytes(dir + "/save001.dat", MakeSaveFile(3, "2026-12-10 17:30:08", "fst_1216_a1_cmn", 64, 48)));
+  app->dirty->SetSize(640, 480);
+  app->saveSlots.newest = -1;
+  app->saveSlots.newestAuto = -1;
+  app->gameMode = MODE_TITLE;
+  app->phase = 12;
+  app->OpenSaveLoad(1);
+  auto compose = [this] {
+    app->ResetDrawBuckets();
+    app->FillDrawBuckets();
+    app->RemoveFinishedSprites();
+    app->InvalidateChangedSprites();
+    ComposeFrame(app, app->DrawChainHead());
+    app->dirty->Clear();
+  };
+  auto pixel = [this](int x, int y) { return app->screen->GetPixels()[y * 640 + x]; };
+  compose();
+  // Inside the thumbnail's 64 x 48 pixels, and inside the asked 128 x 96
+  // pixels but beyond the picture.
+  struct Point {
+    int x, y;
+    bool inside;
+  } points[] = {{175, 207, true},  {234, 207, true},  {175, 250, true},  {234, 250, true},
+                {240, 207, false}, {290, 290, false}, {175, 255, false}, {200, 290, false}};
+  std::vector<uint16_t> before;
+  for (const Point& p : points) before.push_back(pixel(p.x, p.y));
+  EXPECT_EQ(Keys("d"), "2 ");
+  ASSERT_NE(app->pictures[227], nullptr);
+  EXPECT_EQ(app->pictures[227]->width, 64u);
+  EXPECT_EQ(app->pictures[227]->height, 48u);
+  ASSERT_EQ(SpriteTable(240, 240), (std::vector<std::string>{"240  0,0 160x120 @216,256 p4 l256 v1"}));
+  compose();
+  const uint16_t thumb = app->pictures[227]->GetPixels()[0];
+  for (size_t i = 0; i < std::size(points); ++i) {
+    const Point& p = points[i];
+    EXPECT_EQ(pixel(p.x, p.y), p.inside ? thumb : before[i]) << p.x << "," << p.y;
+  }
+}
