@@ -3,6 +3,8 @@
 // pictures moving, composed; loading the roll's next picture; building a
 // gallery page (five pictures, 531 records against the seen list); beside
 // copying one full screen with memcpy.
+#include <filesystem>
+#include <system_error>
 #include <benchmark/benchmark.h>
 
 #include <velmi_device.h>
@@ -54,7 +56,12 @@ struct ExtrasPack {
     for (char& c : path)
       if (c == '/') c = '\\';
   }
-  ~ExtrasPack() { (void)!system(("rm -rf '" + dir + "'").c_str()); }
+  ~ExtrasPack() {
+    {
+      std::error_code rmError;
+      std::filesystem::remove_all(dir, rmError);
+    }
+  }
 };
 
 ExtrasPack& Pack() {

@@ -2,6 +2,8 @@
 // scroll with trails (the screen captured, the title picture moved and the
 // whole screen composed), with the heap blocks each frame takes, and a save
 // page built from five save files with its text layer drawn.
+#include <filesystem>
+#include <system_error>
 #include <benchmark/benchmark.h>
 
 #include <velmi_device.h>
@@ -129,7 +131,10 @@ void SavePageBuild(benchmark::State& state) {
                                 app->saveLoad.rowUsed[3] + app->saveLoad.rowUsed[4];
   FrameShare(state);
   delete app;
-  (void)!system(("rm -rf '" + dir + "'").c_str());
+  {
+    std::error_code rmError;
+    std::filesystem::remove_all(dir, rmError);
+  }
   VelmiClockUseReal();
 }
 BENCHMARK(SavePageBuild)->Unit(benchmark::kMicrosecond);

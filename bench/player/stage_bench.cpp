@@ -2,6 +2,8 @@
 // the message window and typing text) as a share of the 16 ms frame, and
 // each sprite effect family's step and draw on a full-screen sprite beside
 // the plain blit of the same sprite.
+#include <filesystem>
+#include <system_error>
 #include <benchmark/benchmark.h>
 
 #include <velmi_device.h>
@@ -88,7 +90,12 @@ struct StoryPack {
     for (char& c : pack)
       if (c == '/') c = '\\';
   }
-  ~StoryPack() { (void)!system(("rm -rf '" + dir + "'").c_str()); }
+  ~StoryPack() {
+    {
+      std::error_code rmError;
+      std::filesystem::remove_all(dir, rmError);
+    }
+  }
 };
 
 // A stage built through the story's own operations.

@@ -1,6 +1,8 @@
 // The movie-frame decoder: its shift-and-add transform against a model, its
 // tree builder against the JBP1 coder's, its pictures against libjpeg-turbo
 // and against pure colours, and malformed frames.
+#include <filesystem>
+#include <system_error>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -397,7 +399,9 @@ TEST(JmvPack, WritesMoviesOfBothKinds) {
 // refused with an error.
 TEST(JmvPack, PacksAFolderOfPictures) {
   const std::string dir = testing::TempDir() + "pack_folder_" + std::to_string(::getpid());
-  ASSERT_EQ(std::system(("rm -rf " + dir + " && mkdir -p " + dir + "/in " + dir + "/jpeg").c_str()), 0);
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir + "/in");
+  std::filesystem::create_directories(dir + "/jpeg");
   auto writePpm = [&](const std::string& name, int w, int h, uint8_t r, uint8_t g, uint8_t b) {
     FILE* f = std::fopen((dir + "/in/" + name).c_str(), "wb");
     std::fprintf(f, "P6\n# test\n%d %d\n255\n", w, h);
@@ -436,7 +440,10 @@ TEST(JmvPack, PacksAFolderOfPictures) {
   if (kept) std::fclose(kept);
   writePpm("c.ppm", 16, 16, 0, 255, 0);
   EXPECT_NE(std::system((std::string(JMV_PACK) + " " + out + " " + dir + "/in 2> /dev/null").c_str()), 0);
-  std::system(("rm -rf " + dir).c_str());
+  {
+    std::error_code rmError;
+    std::filesystem::remove_all(dir, rmError);
+  }
 }
 
 // --track writes an MP3 sound track as long as the movie (frames x r2 / r1
@@ -444,7 +451,8 @@ TEST(JmvPack, PacksAFolderOfPictures) {
 // module the tool fails instead of leaving a movie without its track.
 TEST(JmvPack, WritesASoundTrackAsLongAsTheMovie) {
   const std::string dir = testing::TempDir() + "pack_track_" + std::to_string(::getpid());
-  ASSERT_EQ(std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()), 0);
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
   const std::string pack = std::string(JMV_PACK) + " --rate 10 --generate 64x48x25 --track " + dir + "/t.mp3 " + dir +
                            "/m.jmv > /dev/null 2>&1";
   ASSERT_EQ(std::system(("VELMI_MODULE_PATH=" VELMI_MODULE_DIR " " + pack).c_str()), 0);
@@ -460,7 +468,10 @@ TEST(JmvPack, WritesASoundTrackAsLongAsTheMovie) {
   const double seconds = double(wav.size() - 44) / (22050 * 2);
   EXPECT_NEAR(seconds, 2.5, 0.1);
   EXPECT_NE(std::system(("VELMI_MODULE_PATH=" + dir + "/none " + pack).c_str()), 0);
-  std::system(("rm -rf " + dir).c_str());
+  {
+    std::error_code rmError;
+    std::filesystem::remove_all(dir, rmError);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Movie files, the stream reader and the movie player on the headless
 // device: direct decoding, doubling (plain and smoothed), centring and
 // clipping, timing by the clock and by the sound track.
+#include <filesystem>
+#include <system_error>
 #include <gtest/gtest.h>
 
 #include <velmi_device.h>
@@ -64,7 +66,10 @@ class MovieTest : public testing::Test {
     VelmiClockUseReal();
     SetScreenWidth(640);
     SetScreenHeight(480);
-    (void)!system(("rm -rf '" + dir + "'").c_str());
+    {
+      std::error_code rmError;
+      std::filesystem::remove_all(dir, rmError);
+    }
   }
   void UseDevice(int fbWidth, int fbHeight, int screenWidth, int screenHeight) {
     VelmiDeviceReset();

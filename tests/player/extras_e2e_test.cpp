@@ -1,6 +1,8 @@
 // The ce42 player run headless on a pack of the extras' and story screens'
 // pictures: each screen is reached (directly or from an assembled script),
 // screenshot, and the run closes cleanly without a missing picture.
+#include <filesystem>
+#include <system_error>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -67,13 +69,21 @@ struct ScreenRun {
 TEST(ExtrasEndToEnd, EachScreenIsReachedAndShown) {
   const std::string dir = MakeTempDir("extras_e2e");
   ASSERT_FALSE(dir.empty());
-  ASSERT_EQ(system(("mkdir -p '" + dir + "/prog/data'").c_str()), 0);
+  {
+    std::error_code mkError;
+    std::filesystem::create_directories(dir + "/prog/data", mkError);
+    ASSERT_FALSE(mkError) << mkError.message();
+  }
   std::vector<std::pair<std::string, Bytes>> entries = ScreenPictures();
   entries.push_back({"AdvData\\mes\\roll.mes", Assemble("OP_ENDING 12\nOP_END\n")});
   entries.push_back({"AdvData\\mes\\slides.mes", Assemble("OP_ENDING 0x020A\nOP_END\n")});
   ASSERT_TRUE(WritePack(dir + "/prog/data/grpack_v.mlz", entries, true));
   const std::string exe = dir + "/prog/player_extras_ce42";
-  ASSERT_EQ(system(("cp '" EXTRAS_PLAYER "' '" + exe + "'").c_str()), 0);
+  {
+    std::error_code cpError;
+    std::filesystem::copy_file(EXTRAS_PLAYER, exe, std::filesystem::copy_options::overwrite_existing, cpError);
+    ASSERT_FALSE(cpError) << cpError.message();
+  }
 
   const ScreenRun runs[] = {
       {"music", "82", "", "82 1", "82 1"},      {"interviews", "83", "", "83 1", "83 1"},
@@ -105,7 +115,10 @@ TEST(ExtrasEndToEnd, EachScreenIsReachedAndShown) {
     for (uint16_t p : pixels) lit += p != 0;
     EXPECT_GT(lit, pixels.size() / 4) << r.name << " " << w << "x" << h;
   }
-  if (!HasFailure()) (void)!system(("rm -rf '" + dir + "'").c_str());
+  if (!HasFailure()) {
+    std::error_code rmError;
+    std::filesystem::remove_all(dir, rmError);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The pop-up menu: its tree, drawing through the frame buffer's pitches, hit
 // testing, keys and stylus, the option handlers and the command dispatch.
+#include <filesystem>
+#include <system_error>
 #include <gtest/gtest.h>
 
 #include <velmi_device.h>
@@ -549,7 +551,10 @@ TEST_F(MenuDraw, GoldenScreens) {
     EXPECT_EQ(differ, 0u) << c.file << " (pictures in " << dir << ")";
     menu.reset();
   }
-  if (!HasFailure()) (void)!system(("rm -rf '" + dir + "'").c_str());
+  if (!HasFailure()) {
+    std::error_code rmError;
+    std::filesystem::remove_all(dir, rmError);
+  }
 }
 
 // ---- The system menu -----------------------------------------------------------
@@ -1042,7 +1047,8 @@ TEST(DeviceStatus, PinnedAndFromLinux) {
 
   // A made-up power-supply class: one battery, one mains supply; then none.
   const std::string dir = MakeTempDir("power");
-  (void)!system(("mkdir -p '" + dir + "/BAT0' '" + dir + "/AC'").c_str());
+  std::filesystem::create_directories(dir + "/BAT0");
+  std::filesystem::create_directories(dir + "/AC");
   auto write = [&](const std::string& f, const std::string& text) {
     WriteFileBytes(dir + "/" + f, Bytes(text.begin(), text.end()));
   };
@@ -1058,11 +1064,17 @@ TEST(DeviceStatus, PinnedAndFromLinux) {
   EXPECT_EQ(p.BatteryFlag & 8, 8);
   EXPECT_EQ(GetSystemPowerStatusEx2(&p, 2, TRUE), 2u);  // only the bytes asked for
   EXPECT_EQ(GetSystemPowerStatusEx2(nullptr, sizeof p, TRUE), 0u);
-  (void)!system(("rm -rf '" + dir + "/BAT0'").c_str());
+  {
+    std::error_code rmError;
+    std::filesystem::remove_all(dir + "/BAT0", rmError);
+  }
   GetSystemPowerStatusEx2(&p, sizeof p, TRUE);
   EXPECT_EQ(p.BatteryLifePercent, BATTERY_PERCENTAGE_UNKNOWN);
   VelmiDeviceSetPowerSupplyRoot(nullptr);
-  (void)!system(("rm -rf '" + dir + "'").c_str());
+  {
+    std::error_code rmError;
+    std::filesystem::remove_all(dir, rmError);
+  }
 
   GlobalMemoryStatus(&m);
   EXPECT_GT(m.dwTotalPhys, 0u);

@@ -1,5 +1,7 @@
 #include "tests/player/scenario_fixture.h"
 
+#include <filesystem>
+#include <system_error>
 #include <velmi_platform.h>
 
 #include <cstdlib>
@@ -35,5 +37,8 @@ void ScenarioAppTest::TearDown() {
   delete app;
   app = nullptr;
   VelmiClockUseReal();
-  if (!dir.empty()) (void)!system(("rm -rf '" + dir + "'").c_str());
+  if (!dir.empty()) {
+    std::error_code rmError;
+    std::filesystem::remove_all(dir, rmError);
+  }
 }

@@ -1,5 +1,7 @@
 // The system screens driven frame by frame on the fake clock: the shared
 // input and slot rules, and the title's phases and menu.
+#include <filesystem>
+#include <system_error>
 #include <gtest/gtest.h>
 
 #include <velmi_device.h>
@@ -70,7 +72,10 @@ class ScreenTest : public GameFrameTest {
   }
   void TearDown() override {
     GameFrameTest::TearDown();
-    if (!packDir.empty()) (void)!system(("rm -rf '" + packDir + "'").c_str());
+    if (!packDir.empty()) {
+      std::error_code rmError;
+      std::filesystem::remove_all(packDir, rmError);
+    }
   }
   // The sprite table from first to last, one line a sprite: "slot picture
   // sx,sy wxh @x,y pP lL vV" (picture by its file name, "?" when its slot
@@ -675,7 +680,10 @@ class SaveScreenTest : public ScreenTest {
     std::snprintf(app->savePath, sizeof app->savePath, "%s/", dir.c_str());
   }
   void TearDown() override {
-    (void)!system(("rm -rf '" + dir + "'").c_str());
+    {
+      std::error_code rmError;
+      std::filesystem::remove_all(dir, rmError);
+    }
     ScreenTest::TearDown();
   }
   // Writes the file of a save slot.

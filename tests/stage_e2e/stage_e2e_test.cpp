@@ -3,6 +3,8 @@
 // character glide and a choice.  Screenshots at rest points are held
 // against stored images, exactly outside the text areas and with room for
 // the font's rendering inside them.  VELMI_UPDATE_GOLDEN=1 stores them anew.
+#include <filesystem>
+#include <system_error>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -86,13 +88,21 @@ TEST_P(StageEndToEnd, SceneScreenshotsMatch) {
   const Build& b = GetParam();
   const std::string dir = MakeTempDir((std::string("stage_e2e_") + b.name).c_str());
   ASSERT_FALSE(dir.empty());
-  ASSERT_EQ(system(("mkdir -p '" + dir + "/prog/data'").c_str()), 0);
+  {
+    std::error_code mkError;
+    std::filesystem::create_directories(dir + "/prog/data", mkError);
+    ASSERT_FALSE(mkError) << mkError.message();
+  }
   auto entries = Pictures(b.width, b.height);
   entries.push_back({"AdvData\\mes\\stage_scene.mes", ReadFileBytes(STAGE_SCRIPT)});
   for (const auto& e : entries) ASSERT_FALSE(e.second.empty()) << e.first;
   ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, entries, true));
   const std::string exe = dir + "/prog/player_stage";
-  ASSERT_EQ(system(("cp '" + std::string(b.player) + "' '" + exe + "'").c_str()), 0);
+  {
+    std::error_code cpError;
+    std::filesystem::copy_file(b.player, exe, std::filesystem::copy_options::overwrite_existing, cpError);
+    ASSERT_FALSE(cpError) << cpError.message();
+  }
   // Rest points: page 1 with both characters, page 2 on two lines, page 3
   // after the glide, the choice list; then the first option is taken.
   const char* shots[] = {"page1", "page2", "glide", "choice"};
@@ -134,7 +144,10 @@ TEST_P(StageEndToEnd, SceneScreenshotsMatch) {
     EXPECT_EQ(outside, 0) << b.name << " " << s;
     EXPECT_LT(inside, 0.3) << b.name << " " << s;
   }
-  if (!HasFailure()) (void)!system(("rm -rf '" + dir + "'").c_str());
+  if (!HasFailure()) {
+    std::error_code rmError;
+    std::filesystem::remove_all(dir, rmError);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, StageEndToEnd,

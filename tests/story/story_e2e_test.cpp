@@ -1,6 +1,8 @@
 // The ce42 player run headless on a pack of scripts assembled by the build:
 // a test entry starts a new game through the mode table, the story runs
 // both scripts to OP_END, and the program closes with exit code 0.
+#include <filesystem>
+#include <system_error>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,7 +18,11 @@ std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
 TEST(StoryEndToEnd, AssembledScriptsRunToTheEnd) {
   const std::string dir = MakeTempDir("story_e2e");
   ASSERT_FALSE(dir.empty());
-  ASSERT_EQ(system(("mkdir -p '" + dir + "/prog/data'").c_str()), 0);
+  {
+    std::error_code mkError;
+    std::filesystem::create_directories(dir + "/prog/data", mkError);
+    ASSERT_FALSE(mkError) << mkError.message();
+  }
   // The pictures the story shows: the message window and the background.
   const std::vector<uint16_t> grey(640 * 480, 0x8410);
   std::vector<std::pair<std::string, Bytes>> entries = {
@@ -28,7 +34,11 @@ TEST(StoryEndToEnd, AssembledScriptsRunToTheEnd) {
   for (const auto& e : entries) ASSERT_FALSE(e.second.empty()) << e.first;
   ASSERT_TRUE(WritePack(dir + "/prog/data/grpack_v.mlz", entries, true));
   const std::string exe = dir + "/prog/player_story_ce42";
-  ASSERT_EQ(system(("cp '" STORY_PLAYER "' '" + exe + "'").c_str()), 0);
+  {
+    std::error_code cpError;
+    std::filesystem::copy_file(STORY_PLAYER, exe, std::filesystem::copy_options::overwrite_existing, cpError);
+    ASSERT_FALSE(cpError) << cpError.message();
+  }
   // KEY_C now and then moves the message pages on; the close box is the fallback.
   std::string input;
   for (int frame = 20; frame < 1200; frame += 20)
@@ -42,7 +52,10 @@ TEST(StoryEndToEnd, AssembledScriptsRunToTheEnd) {
   const std::string err = Text(ReadFileBytes(dir + "/err.txt"));
   EXPECT_EQ(code, 0) << err;
   EXPECT_NE(err.find("story: OP_END in e2e_second; v1=80 v2=7 v3=10 v25344=10\n"), std::string::npos) << err;
-  if (!HasFailure()) (void)!system(("rm -rf '" + dir + "'").c_str());
+  if (!HasFailure()) {
+    std::error_code rmError;
+    std::filesystem::remove_all(dir, rmError);
+  }
 }
 
 }  // namespace
