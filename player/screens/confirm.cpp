@@ -139,8 +139,7 @@ int CGameApp::RunConfirm() {
   }
   const int start = c.cursor;
   int cursor = start;
-  if (TakeFreshPress(in, IN_UP)) cursor = (cursor == kCursorNone || cursor == 0) ? 1 : 0;
-  if (TakeFreshPress(in, IN_DOWN)) cursor = cursor == kCursorNone ? 0 : (cursor == 0 ? 1 : 0);
+  cursor = MoveCursorByKeys(in, cursor, 2);
   if (in->tap) cursor = PickHitBox(this, kButtonBoxes, 2, kCursorNone);
   if (cursor != c.cursor) {
     SwapHighlight(this, kButtons, 2, c.cursor, cursor);

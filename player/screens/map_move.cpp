@@ -166,9 +166,7 @@ int ChooseDestination(CGameApp* app) {
   if (TakeQuickOption(app)) return 0;
   const int start = m.highlight;
   int cursor = m.highlight;
-  if (TakeFreshPress(&app->input, IN_UP))
-    cursor = (cursor == kCursorNone || cursor == 0) ? kDestinations - 1 : cursor - 1;
-  if (TakeFreshPress(&app->input, IN_DOWN)) cursor = cursor == kCursorNone ? 0 : (cursor + 1) % kDestinations;
+  cursor = MoveCursorByKeys(&app->input, cursor, kDestinations);
   if (app->input.tap) {
     HitBox boxes[kDestinations];
     for (int d = 0; d < kDestinations; ++d) boxes[d] = {kSpots[m.kind][d].x, kSpots[m.kind][d].y, 24, 24, int16_t(d)};
@@ -219,9 +217,7 @@ int ChooseAlarm(CGameApp* app) {
   if (TakeQuickOption(app)) return 0;
   const int start = a.cursor;
   int cursor = a.cursor;
-  if (TakeFreshPress(&app->input, IN_UP))
-    cursor = (cursor == kCursorNone || cursor == 0) ? kAlarmButtons - 1 : cursor - 1;
-  if (TakeFreshPress(&app->input, IN_DOWN)) cursor = cursor == kCursorNone ? 0 : (cursor + 1) % kAlarmButtons;
+  cursor = MoveCursorByKeys(&app->input, cursor, kAlarmButtons);
   if (app->input.tap) {
     HitBox boxes[kAlarmButtons];
     for (int b = 0; b < kAlarmButtons; ++b) boxes[b] = {528, kAlarmButtonY[b], 224, 40, int16_t(b)};

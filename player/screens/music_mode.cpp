@@ -158,8 +158,7 @@ void RunList(CGameApp* app) {
   ForgetEndedTrack(app);
   const int start = m.cursor;
   int cursor = m.cursor;
-  if (TakeFreshPress(&app->input, IN_UP)) cursor = (cursor == kCursorNone || cursor == 0) ? kItemCount - 1 : cursor - 1;
-  if (TakeFreshPress(&app->input, IN_DOWN)) cursor = cursor == kCursorNone ? 0 : (cursor + 1) % kItemCount;
+  cursor = MoveCursorByKeys(&app->input, cursor, kItemCount);
   if (app->input.tap) cursor = PickHitBox(app, kLayout.boxes, kItemCount, kCursorNone);
   if (cursor != m.cursor) {
     ShowItem(app, m.cursor, 0);

@@ -176,8 +176,7 @@ int ConfirmPlace(CGameApp* app) {
   const int n = o.pictureCount;
   const int start = o.cursor;
   int cursor = o.cursor;
-  if (TakeFreshPress(&app->input, IN_UP)) cursor = (cursor == kCursorNone || cursor == 0) ? n : cursor - 1;
-  if (TakeFreshPress(&app->input, IN_DOWN)) cursor = cursor == kCursorNone ? 0 : (cursor + 1) % (n + 1);
+  cursor = MoveCursorByKeys(&app->input, cursor, n + 1);
   if (app->input.tap) {
     HitBox boxes[3];
     for (int i = 0; i < n; ++i) boxes[i] = {int16_t(PictureX(o, i)), kPictureY, kPictureW, kPictureH, int16_t(i)};

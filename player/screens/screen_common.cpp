@@ -56,6 +56,12 @@ int TakeFreshPress(InputState* input, int counter) {
   return 1;
 }
 
+int MoveCursorByKeys(InputState* input, int cursor, int count) {
+  if (TakeFreshPress(input, IN_UP)) cursor = (cursor == kCursorNone || cursor == 0) ? count - 1 : cursor - 1;
+  if (TakeFreshPress(input, IN_DOWN)) cursor = cursor == kCursorNone ? 0 : (cursor + 1) % count;
+  return cursor;
+}
+
 int TakeChoice(InputState* input) {
   const int present = input->tap || input->count[IN_KEY_C] == 1 || input->count[IN_RIGHT] == 1;
   if (!present) return 0;

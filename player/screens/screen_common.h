@@ -49,6 +49,10 @@ void FreePictureSlots(CGameApp* app, int first, int last);
 
 // A fresh press (count exactly 1) of the counter, consumed.
 int TakeFreshPress(InputState* input, int counter);
+// The cursor of a list of count items after fresh UP and DOWN presses: UP
+// from none or the first item goes to the last, DOWN from none to the first,
+// both wrap.
+int MoveCursorByKeys(InputState* input, int cursor, int count);
 // A choice: a stylus press, or KEY_C or RIGHT freshly pressed; when one is
 // present all three words are consumed.
 int TakeChoice(InputState* input);
