@@ -434,8 +434,16 @@ int EnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM data) {
     }
     if (fs) FcFontSetDestroy(fs);
   }
+  // Families that write Japanese come first, as on a Japanese system, whose
+  // own fonts are the ones a caller taking the first family expects.
+  std::vector<std::pair<const std::string*, const Entry*>> order;
+  for (int japaneseFirst = 1; japaneseFirst >= 0; --japaneseFirst)
+    for (const auto& [name, e] : found)
+      if (e.japanese == (japaneseFirst == 1)) order.emplace_back(&name, &e);
   int result = 1;
-  for (const auto& [name, e] : found) {
+  for (const auto& [namePtr, entryPtr] : order) {
+    const std::string& name = *namePtr;
+    const Entry& e = *entryPtr;
     LOGFONTW lf{};
     std::u16string wide = velmi::Utf8ToWideLossy(name);
     size_t n = std::min<size_t>(wide.size(), LF_FACESIZE - 1);
