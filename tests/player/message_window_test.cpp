@@ -424,4 +424,31 @@ TEST_F(MessageTest, TypingNamePlateAndLimits) {
   EXPECT_EQ(app->WaitTextPage(), 1);
 }
 
+// The name plate and every page start a fresh line: the line-length count
+// does not run on from the page before, so neither a name nor the first line
+// of a page breaks early.
+TEST_F(MessageTest, NamesAndPagesStartFreshLines) {
+  auto oneLine = [&](int first, int count) {
+    for (int i = first; i < first + count; ++i)
+      if (app->textWindow->records[i].top != app->textWindow->records[first].top) return false;
+    return true;
+  };
+  for (int page = 0; page < 3; ++page) {
+    SetSpeakerName(app, "ABCDEFGH");
+    ASSERT_EQ(app->textWindow->count, 8);
+    EXPECT_TRUE(oneLine(0, 8)) << "page " << page;
+    Page("abcdefghijklmnopqrst");  // 20 characters: one line of the 24
+    ASSERT_EQ(app->textWindow->count, 8 + 20);
+    EXPECT_TRUE(oneLine(8, 20)) << "page " << page;
+    EXPECT_EQ(app->textWindow->records[8].left, ScaleX(6) + ScaleX(38));
+    while (!Wait("C")) {
+    }
+  }
+  // A choice shows the remembered name and message again, both on one line.
+  app->ReshowMessage(1, "ABCDEFGH", "abcdefghijklmnopqrst");
+  ASSERT_EQ(app->textWindow->count, 8 + 20);
+  EXPECT_TRUE(oneLine(0, 8));
+  EXPECT_TRUE(oneLine(8, 20));
+}
+
 }  // namespace
