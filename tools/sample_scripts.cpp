@@ -120,6 +120,10 @@ OP_SPEAKER "ルパ"
 OP_VOICE "VOICE\\lup\\lup_0001"
 OP_MESSAGE "お化け屋敷へ行きましょう。"
 OP_WAIT_PAGE 0
+; A background change with a transition closes the message window, which
+; the mini game does not use.
+OP_BACKGROUND "bg\\black"
+OP_TRANSITION 0
 OP_JUMP_SCRIPT "kimo_lup"
 OP_END
 )";
@@ -196,8 +200,10 @@ std::string VisitScript(const std::string& script, const std::string& variant, c
          "OP_MESSAGE \"部屋" +
          script +
          "です。\"\n"
-         "OP_WAIT_PAGE 0\n"
-         "OP_JUMP_SCRIPT \"" +
+         "OP_WAIT_PAGE 0\n" +
+         // Back in the house the message window is closed, as before the
+         // first visit.
+         std::string(next == variant ? "OP_BACKGROUND \"bg\\\\black\"\nOP_TRANSITION 0\n" : "") + "OP_JUMP_SCRIPT \"" +
          next + "\"\n";
 }
 
