@@ -1,11 +1,15 @@
 // The tour of the sample game (tests/e2e/tour.txt) played by each player
 // build on the shared converted data folder: every run starts from a clean
 // copy of the data and of the settings, and its report, screenshots, sound
-// capture and written files are checked against the tour's steps.
+// capture and written files are checked against the tour's steps; a few
+// screenshots of screens without text are compared with golden pictures
+// (VELMI_UPDATE_GOLDEN=1 stores them anew).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
@@ -14,6 +18,7 @@
 
 #include "formats/le_bytes.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/player/rbp_builder.h"
 #include "tests/support/file_io.h"
 #include "tests/support/temp_folder.h"
 
@@ -25,6 +30,7 @@ struct Step {
   bool music = false;
   std::vector<std::string> files;  // relative to the run folder
   std::vector<std::string> cfgLines;
+  std::vector<std::string> goldens;  // screenshots compared with golden pictures
   std::vector<int> waitModes;
   std::vector<std::string> shots;
 };
@@ -57,8 +63,8 @@ bool ReadTour(const std::string& text, const std::string& runFolder, Tour* tour,
       for (size_t i = 2; i < w.size(); ++i) {
         if (w[i] == "music") {
           step.music = true;
-        } else if ((w[i] == "file" || w[i] == "cfg") && i + 1 < w.size()) {
-          (w[i] == "file" ? step.files : step.cfgLines).push_back(w[i + 1]);
+        } else if ((w[i] == "file" || w[i] == "cfg" || w[i] == "golden") && i + 1 < w.size()) {
+          (w[i] == "file" ? step.files : w[i] == "cfg" ? step.cfgLines : step.goldens).push_back(w[i + 1]);
           ++i;
         } else {
           return *why = "unknown check in: " + line, false;
@@ -79,7 +85,26 @@ bool ReadTour(const std::string& text, const std::string& runFolder, Tour* tour,
     tour->script += line + "\n";
   }
   if (tour->steps.empty()) return *why = "no steps", false;
+  for (const Step& step : tour->steps)
+    for (const std::string& golden : step.goldens)
+      if (std::find(step.shots.begin(), step.shots.end(), golden) == step.shots.end())
+        return *why = "step " + step.name + " compares " + golden + ", which it does not take", false;
   return true;
+}
+
+// The script with the stylus lines ("tap", "down", "up", "move" x y) moved
+// from canvas units (800x600) to the pixels of a width x height screen.
+std::string ToScreenPixels(const std::string& script, int width, int height) {
+  std::istringstream in(script);
+  std::string out;
+  for (std::string line; std::getline(in, line);) {
+    const std::vector<std::string> w = Words(line);
+    if (w.size() == 4 && (w[1] == "tap" || w[1] == "down" || w[1] == "up" || w[1] == "move"))
+      line = w[0] + " " + w[1] + " " + std::to_string(std::atoi(w[2].c_str()) * width / 800) + " " +
+             std::to_string(std::atoi(w[3].c_str()) * height / 600);
+    out += line + "\n";
+  }
+  return out;
 }
 
 struct Report {
@@ -117,7 +142,30 @@ bool HoldsSound(const std::vector<uint8_t>& pcm) {
 struct Configuration {
   const char* name;
   const char* program;
+  int width, height;  // the screen, as the device is held
 };
+
+// Compares a screenshot with its golden picture, or stores it as the golden
+// picture when asked to.
+void CompareGolden(const Configuration& c, const std::string& stepName, const std::string& shot) {
+  const std::string golden = std::string(VELMI_SOURCE_DIR "/tests/e2e/golden/") + std::to_string(c.width) + "x" +
+                             std::to_string(c.height) + "/" + fs::path(shot).filename().string();
+  if (std::getenv("VELMI_UPDATE_GOLDEN")) {
+    fs::create_directories(fs::path(golden).parent_path());
+    fs::copy_file(shot, golden, fs::copy_options::overwrite_existing);
+    return;
+  }
+  int w = 0, h = 0, gw = 0, gh = 0;
+  const std::vector<uint16_t> have = ReadPng565(shot, &w, &h), want = ReadPng565(golden, &gw, &gh);
+  ASSERT_FALSE(want.empty()) << "step " << stepName << ": no golden picture " << golden;
+  ASSERT_EQ(w, c.width) << shot;
+  ASSERT_EQ(h, c.height) << shot;
+  ASSERT_EQ(gw, w) << golden;
+  ASSERT_EQ(gh, h) << golden;
+  size_t differ = 0;
+  for (size_t i = 0; i < have.size() && i < want.size(); ++i) differ += have[i] != want[i];
+  EXPECT_EQ(differ, 0u) << "step " << stepName << ": " << shot << " differs from " << golden;
+}
 
 // Plays the tour on a clean copy of the shared data folder and checks it.
 void PlayTour(const Configuration& c) {
@@ -140,7 +188,7 @@ void PlayTour(const Configuration& c) {
   Tour tour;
   std::string why;
   ASSERT_TRUE(ReadTour(vtest::ReadText(VELMI_SOURCE_DIR "/tests/e2e/tour.txt"), run, &tour, &why)) << why;
-  ASSERT_TRUE(vtest::WriteText(run + "/tour.txt", tour.script));
+  ASSERT_TRUE(vtest::WriteText(run + "/tour.txt", ToScreenPixels(tour.script, c.width, c.height)));
 
   const auto start = std::chrono::steady_clock::now();
   const int code =
@@ -185,6 +233,7 @@ void PlayTour(const Configuration& c) {
       previous = png;
       previousName = shot;
     }
+    for (const std::string& shot : step.goldens) CompareGolden(c, step.name, run + "/" + shot);
     for (const std::string& file : step.files)
       EXPECT_TRUE(fs::is_regular_file(run + "/" + file)) << "step " << step.name << ": no " << file;
   }
@@ -203,9 +252,9 @@ void PlayTour(const Configuration& c) {
   if (testing::Test::HasFailure()) vtest::KeepScratchFolders();
 }
 
-TEST(Tour, Ce42) { PlayTour({"ce42", PLAYER_CE42}); }
-TEST(Tour, Ce50) { PlayTour({"ce50", PLAYER_CE50}); }
-TEST(Tour, Ce30) { PlayTour({"ce30", PLAYER_CE30}); }
+TEST(Tour, Ce42) { PlayTour({"ce42", PLAYER_CE42, 640, 480}); }
+TEST(Tour, Ce50) { PlayTour({"ce50", PLAYER_CE50, 640, 480}); }
+TEST(Tour, Ce30) { PlayTour({"ce30", PLAYER_CE30, 320, 240}); }
 
 // The tour's reader refuses what would make a run check less than it says.
 TEST(TourFile, ReaderRefusesMalformedSteps) {
@@ -214,11 +263,12 @@ TEST(TourFile, ReaderRefusesMalformedSteps) {
     bool ok;
   } cases[] = {
       {"#> a file prog/velmi.cfg\n0 wait 0\n5 shot a.png\n", true},
-      {"0 wait 0\n", false},            // a line before any step
-      {"#>\n0 quit\n", false},          // a step without a name
-      {"#> a sound\n0 quit\n", false},  // an unknown check
-      {"#> a file\n0 quit\n", false},   // a check without its value
-      {"# only comments\n", false},     // no steps at all
+      {"0 wait 0\n", false},                         // a line before any step
+      {"#>\n0 quit\n", false},                       // a step without a name
+      {"#> a sound\n0 quit\n", false},               // an unknown check
+      {"#> a file\n0 quit\n", false},                // a check without its value
+      {"#> a golden b.png\n5 shot a.png\n", false},  // a golden picture of a shot not taken
+      {"# only comments\n", false},                  // no steps at all
   };
   for (const auto& c : cases) {
     Tour tour;
@@ -232,6 +282,16 @@ TEST(TourFile, ReaderRefusesMalformedSteps) {
   EXPECT_EQ(tour.steps[0].waitModes, std::vector<int>{7});
   EXPECT_EQ(tour.steps[0].cfgLines, std::vector<std::string>{"X=1"});
   EXPECT_EQ(tour.script, "0 wait 7 * 9\n5 shot /run/a.png\n");
+}
+
+// Stylus lines move from canvas units to the screen's pixels; key lines,
+// whose second word may be "up" or "down" too, stay as they are.
+TEST(TourFile, StylusLinesInScreenPixels) {
+  const std::string script = "1 tap 400 300\n2 down 799 599\n3 move 0 10\n4 up 100 200\n5 key up C\n6 key down UP\n";
+  EXPECT_EQ(ToScreenPixels(script, 640, 480),
+            "1 tap 320 240\n2 down 639 479\n3 move 0 8\n4 up 80 160\n5 key up C\n6 key down UP\n");
+  EXPECT_EQ(ToScreenPixels(script, 320, 240),
+            "1 tap 160 120\n2 down 319 239\n3 move 0 4\n4 up 40 80\n5 key up C\n6 key down UP\n");
 }
 
 }  // namespace
