@@ -4,6 +4,7 @@
 // presses, and what velmi.cfg stores afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,32 @@ TEST_F(ConfigScreenTest, SystemVoicesOfTheChooserAndTheVoiceConfiguration) {
     EXPECT_TRUE(mixer.Take().empty());
     Drive("aa");
     EXPECT_EQ(app->gameMode, MODE_TITLE);
+  }
+}
+
+// The title's items that open the load, extras and configuration screens
+// speak the MASCOT_VOICE character's voices 5, 6 and 10 (character 9
+// through its crossed row).
+TEST_F(ConfigScreenTest, TitleItemsSpeakTheSystemVoiceCharacter) {
+  app->settings.mascotVoice = 9;
+  struct Case {
+    const char* keys;
+    const char* voice;
+    int mode;
+  } cases[] = {
+      {"ddc", "VOICE\\adw\\sys_adw_05.mp3", MODE_SAVE_LOAD},
+      {"dddc", "VOICE\\adw\\sys_adw_06.mp3", MODE_TITLE},
+      {"ddddc", "VOICE\\adw\\sys_adw_10.mp3", MODE_SYSTEM_CONFIG},
+  };
+  for (const Case& c : cases) {
+    ReachTitleMenu(this, app);
+    ASSERT_EQ(app->phase, 12);
+    const Calls shown = mixer.Take();
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "open 20 VOICE\\adw\\sys_adw_02.mp3"), shown.end());
+    Drive(c.keys);
+    EXPECT_EQ(mixer.Take(), Calls{std::string("open 20 ") + c.voice}) << c.keys;
+    EXPECT_EQ(app->gameMode, c.mode) << c.keys;
+    if (c.mode != MODE_TITLE) Drive("a");
   }
 }
 
