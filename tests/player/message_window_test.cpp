@@ -17,26 +17,10 @@
 #include "player/core/text_window.h"
 #include "player/scenario/stage.h"
 #include "player/scenario/system_data.h"
+#include "tests/player/recording_mixer.h"
 #include "tests/player/scenario_fixture.h"
 
 namespace {
-
-class RecordingMixer : public SoundRequestPort {
- public:
-  int Open(int channel, const char* file, const char*, PackReader*, int, int, int) override {
-    calls.push_back("open " + std::to_string(channel) + " " + file);
-    return 1;
-  }
-  void Stop(int channel) override { calls.push_back("stop " + std::to_string(channel)); }
-  void FadeOut(int channel, int ms) override {
-    calls.push_back("fade " + std::to_string(channel) + " " + std::to_string(ms));
-  }
-  void SetVolume(int, int) override {}
-  int IsPlaying(int channel) override { return channel == kChannelVoice && voicePlaying; }
-  int IsMoviePlaying() override { return 0; }
-  std::vector<std::string> calls;
-  int voicePlaying = 0;
-};
 
 // The script's form of a text: every byte 0x20 less.
 std::string Stored(const std::string& text) {
@@ -55,6 +39,7 @@ class MessageTest : public ScenarioAppTest {
   void NewApp() {
     RestartApp();
     app->soundRequests.SetPort(&mixer);
+    mixer.detail = false;
     GameSettings& s = app->settings;
     s.messageSpeed = 0;
     s.skipRunning = 0;
