@@ -41,6 +41,8 @@ class DeviceTest : public ::testing::Test {
     ASSERT_NE(hwnd, nullptr);
   }
   void TearDown() override {
+    VelmiClockUseReal();
+    unsetenv("VELMI_FAKE_CLOCK");
     VelmiDeviceReset();
     vtest::RemoveTree(dir);
   }
@@ -207,7 +209,6 @@ TEST_F(DeviceTest, FakeClockFromTheEnvironmentAndClockLines) {
   ASSERT_TRUE(VelmiDeviceLoadScript("6 clock 100000000\n"));
   SystemIdleTimerReset();
   EXPECT_LT(GetTickCount() - before, 100000000u);
-  unsetenv("VELMI_FAKE_CLOCK");
 }
 
 TEST_F(DeviceTest, GapiShellAndFailures) {
