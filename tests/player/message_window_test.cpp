@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -407,6 +408,46 @@ TEST_F(MessageTest, TypingNamePlateAndLimits) {
   app->ReleaseTextWindow();
   EXPECT_EQ(app->textWindow, nullptr);
   EXPECT_EQ(app->WaitTextPage(), 1);
+}
+
+// The name plate and the pages before do not count against the 24
+// characters of a line: a full line stays one line when typed, on the next
+// page, and when re-shown at once beside a choice (also by a fresh window,
+// as after a load), at the places it was typed.
+TEST_F(MessageTest, EveryTextStartsItsOwnLines) {
+  const std::string line(24, 'x');
+  auto lefts = [&](int from) {
+    std::vector<int> l;
+    for (int i = from; i < app->textWindow->count; ++i) l.push_back(app->textWindow->records[i].left);
+    return l;
+  };
+  auto lines = [&](int from) {
+    std::set<int> tops;
+    for (int i = from; i < app->textWindow->count; ++i) tops.insert(app->textWindow->records[i].top);
+    return tops.size();
+  };
+  std::vector<int> typed;
+  for (int page = 0; page < 2; ++page) {
+    SetSpeakerName(app, "NAME");
+    ASSERT_EQ(app->textWindow->count, 4);
+    Page(line);
+    ASSERT_EQ(app->textWindow->count, 4 + 24);
+    EXPECT_EQ(lines(4), 1u) << "page " << page;
+    typed = lefts(4);
+    while (!Wait("C")) {
+    }
+  }
+  for (int fresh = 0; fresh < 2; ++fresh) {
+    if (fresh) {
+      app->ReleaseTextWindow();
+      app->BuildMessageWindow();
+      app->ShowMessageWindow(1);
+    }
+    app->ReshowMessage(1, "NAME", line.c_str());
+    ASSERT_EQ(app->textWindow->count, 4 + 24);
+    EXPECT_EQ(lines(0), 2u) << "fresh " << fresh;  // the name plate's line and the text's
+    EXPECT_EQ(lefts(4), typed) << "fresh " << fresh;
+  }
 }
 
 }  // namespace
