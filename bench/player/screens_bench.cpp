@@ -21,6 +21,7 @@
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
+#include "tests/player/compose_steps.h"
 #include "tests/player/rbp_builder.h"
 #include "bench/support/heap_counter.h"
 
@@ -52,11 +53,7 @@ CGameApp* NewApp() {
 void ComposeAll(CGameApp* app) {
   RECT all{0, 0, kW, kH};
   app->dirty->Add(&all, 1);
-  app->ResetDrawBuckets();
-  app->FillDrawBuckets();
-  app->InvalidateChangedSprites();
-  ComposeFrame(app, app->DrawChainHead());
-  app->dirty->Clear();
+  ComposeDirtyRects(app);
 }
 
 void TitleScrollFrame(benchmark::State& state) {

@@ -23,6 +23,7 @@
 #include "player/core/input.h"
 #include "player/core/picture.h"
 #include "player/core/sprite.h"
+#include "tests/player/compose_steps.h"
 #include "tests/player/game_frame_fixture.h"
 #include "tests/player/rbp_builder.h"
 
@@ -78,14 +79,7 @@ class ScreenTest : public GameFrameTest {
     std::snprintf(app->picturePackPath, sizeof app->picturePackPath, "%s", path.c_str());
   }
   // One frame step's composition into the screen.
-  void Compose() {
-    app->ResetDrawBuckets();
-    app->FillDrawBuckets();
-    app->RemoveFinishedSprites();
-    app->InvalidateChangedSprites();
-    ComposeFrame(app, app->DrawChainHead());
-    app->dirty->Clear();
-  }
+  void Compose() { ComposeDirtyRects(app); }
   void TearDown() override {
     GameFrameTest::TearDown();
     if (!packDir.empty()) {
