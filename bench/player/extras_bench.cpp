@@ -21,6 +21,7 @@
 #include "player/core/pack_reader.h"
 #include "player/scenario/story_tables.h"
 #include "player/scenario/system_data.h"
+#include "tests/player/compose_steps.h"
 #include "tests/player/rbp_builder.h"
 
 namespace {
@@ -82,14 +83,6 @@ CGameApp* NewApp() {
   return app;
 }
 
-void ComposeDirty(CGameApp* app) {
-  app->ResetDrawBuckets();
-  app->FillDrawBuckets();
-  app->InvalidateChangedSprites();
-  ComposeFrame(app, app->DrawChainHead());
-  app->dirty->Clear();
-}
-
 // One roll frame: 16 ms of scrolling, the two pictures placed and the
 // screen composed; the picture loads fall on their frames.
 void BM_EndingRollFrame(benchmark::State& state) {
@@ -101,7 +94,7 @@ void BM_EndingRollFrame(benchmark::State& state) {
     else
       ++app->story.frameCounter;
     VelmiClockAdvance(16);
-    ComposeDirty(app);
+    ComposeDirtyRects(app);
     benchmark::ClobberMemory();
   }
   ReportFrameShare(state);

@@ -21,6 +21,7 @@
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
+#include "tests/player/compose_steps.h"
 #include "tests/player/rbp_builder.h"
 #include "bench/support/heap_counter.h"
 
@@ -52,11 +53,7 @@ CGameApp* NewApp() {
 void ComposeAll(CGameApp* app) {
   RECT all{0, 0, kW, kH};
   app->dirty->Add(&all, 1);
-  app->ResetDrawBuckets();
-  app->FillDrawBuckets();
-  app->InvalidateChangedSprites();
-  ComposeFrame(app, app->DrawChainHead());
-  app->dirty->Clear();
+  ComposeDirtyRects(app);
 }
 
 void TitleScrollFrame(benchmark::State& state) {
@@ -117,13 +114,21 @@ void SavePageBuild(benchmark::State& state) {
     std::snprintf(name, sizeof name, "/save%03d.dat", slot + 1);
     WriteFileBytes(dir + name, SaveFile(slot));
   }
+  // The screen's pictures, from a pack as the game reads them.
+  std::vector<std::pair<std::string, Bytes>> entries;
+  for (const char* n : {"save_BG00", "save_BG01", "load_BG00", "load_BG01", "saveandload_chip00", "common_chip00",
+                        "common_save_chip00", "common_load_chip00", "charactericom"})
+    entries.push_back({std::string("AdvData\\grp\\system\\") + n + ".rbp",
+                       MakeRbp565(800, 600, std::vector<uint16_t>(800 * 600, 0x39E7), 800, 600)});
+  if (!WritePack(dir + "/grpack_v.mlz", entries, false)) state.SkipWithError("cannot write the picture pack");
+  std::string pack = dir + "/grpack_v.mlz";
+  for (char& c : pack)
+    if (c == '/') c = '\\';
+  std::snprintf(app->picturePackPath, sizeof app->picturePackPath, "%s", pack.c_str());
   app->textWindow = new CTextWindow;
-  CPicture* layer = new CPicture;
-  CPicture::CreateBlank(layer, kW, 576, 0, 3);
-  app->pictures[224] = layer;
   app->saveLoad.direction = 1;
+  // Each build frees the page's pictures and text layer and makes them anew.
   for (auto _ : state) {
-    std::memset(layer->GetAlpha(), 0, size_t(layer->width) * layer->height);
     app->BuildSaveLoadScreen(1);
     benchmark::ClobberMemory();
   }

@@ -23,6 +23,7 @@
 #include "player/core/text_window.h"
 #include "player/scenario/stage.h"
 #include "tests/player/rbp_builder.h"
+#include "tests/player/compose_steps.h"
 
 namespace {
 
@@ -45,12 +46,7 @@ void ComposeOnce(CGameApp* app, bool wholeScreen) {
     RECT all{0, 0, W, H};
     app->dirty->Add(&all, 1);
   }
-  app->ResetDrawBuckets();
-  app->FillDrawBuckets();
-  app->RemoveFinishedSprites();
-  app->InvalidateChangedSprites();
-  ComposeFrame(app, app->DrawChainHead());
-  app->dirty->Clear();
+  ComposeDirtyRects(app);
 }
 
 // Measures the loop's wall time per iteration: the share of the 16 ms frame.

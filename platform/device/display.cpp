@@ -5,6 +5,9 @@
 #include <aygshell.h>
 #include <SDL.h>
 
+#include <velmi_platform.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -211,6 +214,18 @@ void VelmiDeviceConfigureFromEnvironment() {
   if (const char* r = std::getenv("VELMI_DEVICE_REPORT")) VelmiDeviceSetReportFile(r);
   PinStatusFromEnvironment();
   Headless();
+  // A headless run on the fake clock goes as fast as it can: the game's
+  // Sleep(1) while it waits for its frame timer moves the clock on.
+  if (const char* c = std::getenv("VELMI_FAKE_CLOCK"); c && *c) {
+    char* end = nullptr;
+    const unsigned long start = std::strtoul(c, &end, 10);
+    if (*end != 0 || start > 0xFFFFFFFFul)
+      std::fprintf(stderr, "velmi-device: VELMI_FAKE_CLOCK=%s is not a tick count; the real clock runs\n", c);
+    else if (!Headless())
+      std::fprintf(stderr, "velmi-device: VELMI_FAKE_CLOCK is for headless runs; the real clock runs\n");
+    else
+      VelmiClockUseFake(DWORD(start));
+  }
 }
 
 uint16_t* VelmiDeviceFrameBuffer() { return FrameBuffer(); }

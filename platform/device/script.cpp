@@ -1,8 +1,23 @@
-// Scripted input of headless runs: keys, taps, screenshots, focus changes
-// and the close box, each at a frame number, and waits for a game mode.
+// Scripted input of headless runs: keys, taps, screenshots, focus changes,
+// the close box and jumps of the fake clock, each at a frame number, and
+// waits for a game mode.  One action a line, "<frame> <verb> <args>":
+//   key down|up <name or code>   UP DOWN LEFT RIGHT A B C D E START, or 1-255
+//   tap <x> <y>                  stylus down at the frame, up at the next
+//   down|up|move <x> <y>         single stylus events
+//   shot|rawshot <file.png>      the screen as held / the frame buffer
+//   focus 0|1                    lose / regain the foreground
+//   quit                         the close box
+//   clock <ms>                   the fake clock jumps forward by ms, so the
+//                                game's timed waits see that time pass;
+//                                nothing under the real clock
+//   wait <mode> [<phase>|*] [<limit>]
+//                                holds the lines after it until the game
+//                                reports the mode (and phase); their frames
+//                                count from the frame that reported it
 #include "device_internal.h"
 
 #include <SDL.h>
+#include <velmi_platform.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -89,6 +104,8 @@ void Run(const Action& a) {
   } else if (a.verb == "shot" || a.verb == "rawshot") {
     if (!VelmiDeviceScreenshot(a.a.c_str(), a.verb == "rawshot"))
       std::fprintf(stderr, "velmi-device: cannot write %s\n", a.a.c_str());
+  } else if (a.verb == "clock") {
+    if (VelmiClockIsFake()) VelmiClockAdvance(DWORD(std::strtoul(a.a.c_str(), nullptr, 10)));
   } else if (a.verb == "focus") {
     st.foreground = a.a != "0";
     if (st.foreground && w) w->minimized = false;
@@ -178,6 +195,11 @@ bool VelmiDeviceLoadScript(const char* text) {
       if (!a.c.empty() && (!ParseNumber(a.c, &limit) || limit < 0)) return false;
       segments.push_back(Segment{a.frame, int(mode), int(phase), unsigned(limit), {}});
       continue;
+    }
+    if (a.verb == "clock") {
+      long ms = 0;
+      if (!ParseNumber(a.a, &ms) || ms < 0 || ms > 0x7FFFFFFFL) return false;
+      a.a = std::to_string(ms);
     }
     (segments.empty() ? running : segments.back().actions).push_back(a);
   }

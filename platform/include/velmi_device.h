@@ -37,7 +37,9 @@ void VelmiDeviceSetHeadless(bool headless);
 bool VelmiDeviceIsHeadless();
 
 // Reads VELMI_HEADLESS, VELMI_DEVICE_GEOMETRY (e.g. "320x240"),
-// VELMI_DEVICE_SCRIPT (a script file) and VELMI_DEVICE_FAIL.
+// VELMI_DEVICE_SCRIPT (a script file), VELMI_DEVICE_FAIL and
+// VELMI_FAKE_CLOCK (a start tick in ms: a headless run then runs on the fake
+// clock, which moves only through Sleep and the script's "clock" lines).
 void VelmiDeviceConfigureFromEnvironment();
 
 // Scripted input, one action a line: "<frame> <action> <args>".  Frames are
@@ -50,6 +52,8 @@ void VelmiDeviceConfigureFromEnvironment();
 //   rawshot <file.png>             screenshot of the frame buffer as stored
 //   focus 0|1                      lose / regain the foreground
 //   quit                           the window is closed (as by its close box)
+//   clock <ms>                     the fake clock jumps forward by ms (nothing
+//                                  under the real clock)
 //   wait <mode> [<phase>|*] [<limit>]
 //                                  from frame N on, hold the lines after it
 //                                  until the game reports the mode (and phase);

@@ -134,9 +134,9 @@ void CGameApp::UpdateMessageWindowAlpha() {
 }
 
 // Starts a text at (x, y) of the text area in the given colour; laid out at
-// once when asked, else typed by the frames that follow.  The name plate and
-// each page begin a line of their own, so the line-length count starts anew
-// (it would otherwise run on across names and pages and break a name in two).
+// once when asked, else typed by the frames that follow.  Its lines are its
+// own: the name plate and the texts before it do not count against the
+// characters of its first line.
 static int StartTextAt(CGameApp* app, const char* text, int x, int y, uint32_t colour, bool atOnce) {
   CTextWindow* w = app->textWindow;
   w->SetPosition(x, y);

@@ -1,8 +1,7 @@
 // The system configuration page: volume and window sliders, three switches,
 // the system-voice portrait and the way to the voice configuration.
 #include "player/core/game_app.h"
-#include "player/core/screen.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/scenario/sound_requests.h"
 #include "player/screens/option_handlers.h"
 #include "player/screens/popup_menu.h"
 #include "player/screens/screen_common.h"
@@ -123,11 +122,6 @@ void UpdateWindowLevel(CGameApp* app) {
   app->sprites[kPanelSprite]->SetLevel(level > 256 ? 256 : int(level));
 }
 
-void SetChannel(CGameApp* app, int channel, int value) {
-  if (!app->mixer) return;
-  app->mixer->SetChannelVolume(app->mixer->GetChannel(channel), app->settings.masterVolume * value / 100);
-}
-
 void CloseSystemConfig(CGameApp* app) {
   const SystemConfigState& c = app->systemConfig;
   CloseFullScreen(app, kPortraits, c.returnMode, c.returnPhase, c.windowWasShown);
@@ -152,18 +146,18 @@ void ChooseStep(CGameApp* app, int step) {
     s.musicVolume = value;
     BuildSlider(app, MUSIC);
     SetMusicVolume(menu, 40069, &s, value);
-    const bool movie = app->screen && app->screen->IsMoviePlaying();
-    if (!movie && app->sound.currentTrack != -1) SetChannel(app, 0, value);
+    // The playing channels take the new volume at once, as from the pop-up menu.
+    app->ApplyChannelVolumes(VOLUME_MUSIC, value);
   } else if (step < kSeSteps) {
     s.voiceVolume = value;
     BuildSlider(app, VOICE);
     SetVoiceVolume(menu, 40079, &s, value);
-    SetChannel(app, 20, value);
+    app->ApplyChannelVolumes(VOLUME_VOICE, value);
   } else {
     s.seVolume = value;
     BuildSlider(app, SE);
     SetSeVolume(menu, 40109, &s, value);
-    if (app->sound.currentEffect != -1) SetChannel(app, 10, value);
+    app->ApplyChannelVolumes(VOLUME_EFFECT, value);
   }
 }
 

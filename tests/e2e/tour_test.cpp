@@ -25,11 +25,19 @@
 namespace {
 namespace fs = std::filesystem;
 
+// A rectangle of canvas units (800 x 600) that the step's last screenshot
+// shares with an earlier one.
+struct SameArea {
+  std::string shot;
+  int x, y, w, h;
+};
+
 struct Step {
   std::string name;
   bool music = false;
   std::vector<std::string> files;  // relative to the run folder
   std::vector<std::string> cfgLines;
+  std::vector<SameArea> same;
   std::vector<std::string> goldens;  // screenshots compared with golden pictures
   std::vector<int> waitModes;
   std::vector<std::string> shots;
@@ -47,16 +55,39 @@ std::vector<std::string> Words(const std::string& line) {
   return w;
 }
 
+bool ParseCount(const std::string& s, int* out) {
+  if (s.empty() || s.size() > 4 || s.find_first_not_of("0123456789") != std::string::npos) return false;
+  *out = std::atoi(s.c_str());
+  return true;
+}
+
+// "same <shot> <x> <y> <w> <h>" from w[i]: a screenshot taken before this
+// step and a rectangle inside the canvas.
+bool ReadSameArea(const std::vector<std::string>& w, size_t i, const Tour& tour, SameArea* area) {
+  if (i + 5 >= w.size()) return false;
+  area->shot = w[i + 1];
+  bool earlier = false;
+  for (const Step& step : tour.steps)
+    for (const std::string& shot : step.shots) earlier = earlier || shot == area->shot;
+  return earlier && ParseCount(w[i + 2], &area->x) && ParseCount(w[i + 3], &area->y) &&
+         ParseCount(w[i + 4], &area->w) && ParseCount(w[i + 5], &area->h) && area->w > 0 && area->h > 0 &&
+         area->x + area->w <= 800 && area->y + area->h <= 600;
+}
+
 // Reads the step headers and the script lines; false (with a reason) on a
 // line the tour's format does not allow.
 bool ReadTour(const std::string& text, const std::string& runFolder, Tour* tour, std::string* why) {
   std::istringstream in(text);
   std::string line;
+  auto stepEnds = [&] {
+    return tour->steps.empty() || tour->steps.back().same.empty() || !tour->steps.back().shots.empty();
+  };
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::vector<std::string> w = Words(line);
     if (w.empty()) continue;
     if (w[0] == "#>") {
+      if (!stepEnds()) return *why = "a \"same\" check without a screenshot in its step", false;
       if (w.size() < 2) return *why = "step without a name", false;
       Step step;
       step.name = w[1];
@@ -66,6 +97,12 @@ bool ReadTour(const std::string& text, const std::string& runFolder, Tour* tour,
         } else if ((w[i] == "file" || w[i] == "cfg" || w[i] == "golden") && i + 1 < w.size()) {
           (w[i] == "file" ? step.files : w[i] == "cfg" ? step.cfgLines : step.goldens).push_back(w[i + 1]);
           ++i;
+        } else if (w[i] == "same") {
+          SameArea area;
+          if (!ReadSameArea(w, i, *tour, &area))
+            return *why = "a \"same\" check needs an earlier shot and a canvas rectangle: " + line, false;
+          step.same.push_back(area);
+          i += 5;
         } else {
           return *why = "unknown check in: " + line, false;
         }
@@ -85,6 +122,7 @@ bool ReadTour(const std::string& text, const std::string& runFolder, Tour* tour,
     tour->script += line + "\n";
   }
   if (tour->steps.empty()) return *why = "no steps", false;
+  if (!stepEnds()) return *why = "a \"same\" check without a screenshot in its step", false;
   for (const Step& step : tour->steps)
     for (const std::string& golden : step.goldens)
       if (std::find(step.shots.begin(), step.shots.end(), golden) == step.shots.end())
@@ -128,6 +166,20 @@ Report ReadReport(const std::string& text) {
     }
   }
   return r;
+}
+
+// Pixels of the area that differ between two screenshots of one size (the
+// area scaled from the canvas to them); -1 when they cannot be compared.
+long DifferingPixels(const std::string& a, const std::string& b, const SameArea& area, std::string* first) {
+  int wa = 0, ha = 0, wb = 0, hb = 0;
+  const std::vector<uint16_t> pa = ReadPng565(a, &wa, &ha), pb = ReadPng565(b, &wb, &hb);
+  if (pa.empty() || pb.empty() || wa != wb || ha != hb) return -1;
+  long differing = 0;
+  for (int y = area.y * ha / 600; y < (area.y + area.h) * ha / 600; ++y)
+    for (int x = area.x * wa / 800; x < (area.x + area.w) * wa / 800; ++x)
+      if (pa[size_t(y) * size_t(wa) + size_t(x)] != pb[size_t(y) * size_t(wa) + size_t(x)] && differing++ == 0)
+        *first = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+  return differing;
 }
 
 // True when some 16-bit sample of the capture is louder than a whisper.
@@ -195,6 +247,8 @@ void PlayTour(const Configuration& c) {
       e2e::RunProgram(exe,
                       {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + run, "VELMI_DEVICE_SCRIPT=" + run + "/tour.txt",
                        "VELMI_DEVICE_REPORT=" + run + "/report.txt", "VELMI_WAVE_CAPTURE=" + run + "/sound.pcm",
+                       // Frames are 16-17 fake ms apart however long each takes.
+                       "VELMI_FAKE_CLOCK=100000",
                        // The pop-up menu's status line shows these.
                        "VELMI_DEVICE_STATUS=2000-01-01 12:00 80 32 50 256"},
                       run + "/player.err", 240);
@@ -236,6 +290,11 @@ void PlayTour(const Configuration& c) {
     for (const std::string& shot : step.goldens) CompareGolden(c, step.name, run + "/" + shot);
     for (const std::string& file : step.files)
       EXPECT_TRUE(fs::is_regular_file(run + "/" + file)) << "step " << step.name << ": no " << file;
+    for (const SameArea& area : step.same) {
+      std::string first;
+      EXPECT_EQ(DifferingPixels(run + "/" + step.shots.back(), run + "/" + area.shot, area, &first), 0)
+          << "step " << step.name << ": " << step.shots.back() << " and " << area.shot << " differ, first at " << first;
+    }
   }
 
   // The settings were written back at the close, with each step's changes.
@@ -267,8 +326,20 @@ TEST(TourFile, ReaderRefusesMalformedSteps) {
       {"#>\n0 quit\n", false},                       // a step without a name
       {"#> a sound\n0 quit\n", false},               // an unknown check
       {"#> a file\n0 quit\n", false},                // a check without its value
-      {"#> a golden b.png\n5 shot a.png\n", false},  // a golden picture of a shot not taken
       {"# only comments\n", false},                  // no steps at all
+      {"#> a golden b.png\n5 shot a.png\n", false},  // a golden picture of a shot not taken
+      // "same": an earlier shot, a rectangle inside the canvas and a shot of
+      // its own step to compare
+      {"#> a\n1 shot a.png\n#> b same a.png 6 380 700 156\n2 shot b.png\n", true},
+      {"#> a\n1 shot a.png\n#> b same a.png 6 380 700 156\n2 quit\n", false},
+      {"#> a\n1 shot a.png\n#> b same a.png 6 380 700 156\n", false},
+      {"#> a\n1 shot a.png\n#> b same c.png 0 0 8 8\n2 shot b.png\n", false},
+      {"#> b same b.png 0 0 8 8\n2 shot b.png\n", false},
+      {"#> a\n1 shot a.png\n#> b same a.png 0 0 8\n2 shot b.png\n", false},
+      {"#> a\n1 shot a.png\n#> b same a.png 0 0 0 8\n2 shot b.png\n", false},
+      {"#> a\n1 shot a.png\n#> b same a.png 0 -1 8 8\n2 shot b.png\n", false},
+      {"#> a\n1 shot a.png\n#> b same a.png 700 0 101 8\n2 shot b.png\n", false},
+      {"#> a\n1 shot a.png\n#> b same a.png 0 0 8 8x\n2 shot b.png\n", false},
   };
   for (const auto& c : cases) {
     Tour tour;
@@ -282,6 +353,16 @@ TEST(TourFile, ReaderRefusesMalformedSteps) {
   EXPECT_EQ(tour.steps[0].waitModes, std::vector<int>{7});
   EXPECT_EQ(tour.steps[0].cfgLines, std::vector<std::string>{"X=1"});
   EXPECT_EQ(tour.script, "0 wait 7 * 9\n5 shot /run/a.png\n");
+  // The area is kept for the step's last screenshot.
+  Tour two;
+  ASSERT_TRUE(
+      ReadTour("#> a\n1 shot a.png\n#> b same a.png 6 380 700 156\n2 shot b.png\n3 shot c.png\n", "/run", &two, &why));
+  ASSERT_EQ(two.steps[1].same.size(), 1u);
+  EXPECT_EQ(two.steps[1].shots.back(), "c.png");
+  const SameArea& area = two.steps[1].same[0];
+  EXPECT_EQ(area.shot + " " + std::to_string(area.x) + " " + std::to_string(area.y) + " " + std::to_string(area.w) +
+                " " + std::to_string(area.h),
+            "a.png 6 380 700 156");
 }
 
 // Stylus lines move from canvas units to the screen's pixels; key lines,

@@ -4,7 +4,9 @@
 
 #include <aygshell.h>
 #include <velmi_device.h>
+#include <velmi_platform.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -39,6 +41,8 @@ class DeviceTest : public ::testing::Test {
     ASSERT_NE(hwnd, nullptr);
   }
   void TearDown() override {
+    VelmiClockUseReal();
+    unsetenv("VELMI_FAKE_CLOCK");
     VelmiDeviceReset();
     vtest::RemoveTree(dir);
   }
@@ -168,6 +172,43 @@ TEST_F(DeviceTest, WaitRunsOutReportsAndCloses) {
   EXPECT_EQ(std::string(text.begin(), text.end()),
             "1 mode 0 0\n3 mode 0 1\n3 picture bg\\x\n4 mode 0 0\n5 timeout 50\n");
   VelmiDeviceSetReportFile("");
+}
+
+// VELMI_FAKE_CLOCK puts a headless run on the fake clock from the tick it
+// names; "clock" lines jump it forward at their frame, after waits too.
+TEST_F(DeviceTest, FakeClockFromTheEnvironmentAndClockLines) {
+  setenv("VELMI_FAKE_CLOCK", "100000", 1);
+  VelmiDeviceConfigureFromEnvironment();
+  ASSERT_TRUE(VelmiClockIsFake());
+  EXPECT_EQ(GetTickCount(), 100000u);
+  Sleep(16);  // the player's wait for its frame timer
+  EXPECT_EQ(GetTickCount(), 100016u);
+  for (const char* bad : {"1 clock\n", "1 clock -1\n", "1 clock 5s\n", "1 clock 3000000000\n"})
+    EXPECT_FALSE(VelmiDeviceLoadScript(bad)) << bad;
+  ASSERT_TRUE(VelmiDeviceLoadScript("1 clock 5000\n1 wait 7\n2 clock 0x10\n"));
+  std::vector<DWORD> ticks;
+  for (int f = 1; f <= 5; ++f) {
+    SystemIdleTimerReset();
+    ticks.push_back(GetTickCount());
+    VelmiDeviceReportMode(f >= 2 ? 7 : 0, 0);
+  }
+  // The wait ends at frame 2, so the second jump comes at frame 4.
+  EXPECT_EQ(ticks, (std::vector<DWORD>{105016, 105016, 105016, 105032, 105032}));
+
+  // A value that is no tick count, or a run with a display, keeps the real
+  // clock, under which "clock" lines change nothing.
+  for (const bool headless : {true, false}) {
+    VelmiClockUseReal();
+    VelmiDeviceSetHeadless(headless);
+    setenv("VELMI_FAKE_CLOCK", headless ? "soon" : "100000", 1);
+    VelmiDeviceConfigureFromEnvironment();
+    EXPECT_FALSE(VelmiClockIsFake()) << headless;
+  }
+  VelmiDeviceSetHeadless(true);
+  const DWORD before = GetTickCount();
+  ASSERT_TRUE(VelmiDeviceLoadScript("6 clock 100000000\n"));
+  SystemIdleTimerReset();
+  EXPECT_LT(GetTickCount() - before, 100000000u);
 }
 
 TEST_F(DeviceTest, GapiShellAndFailures) {

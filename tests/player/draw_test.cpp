@@ -11,6 +11,7 @@
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/screen.h"
+#include "tests/player/compose_steps.h"
 
 namespace {
 
@@ -250,12 +251,7 @@ class ComposeTest : public ::testing::Test {
     return s;
   }
   uint16_t Frame(int x, int y) {
-    app->ResetDrawBuckets();
-    app->FillDrawBuckets();
-    app->RemoveFinishedSprites();
-    app->InvalidateChangedSprites();
-    ComposeFrame(app, app->DrawChainHead());
-    app->dirty->Clear();
+    ComposeDirtyRects(app);
     return app->screen->GetPixels()[y * 640 + x];
   }
   CGameApp* app = nullptr;

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,26 +18,10 @@
 #include "player/core/text_window.h"
 #include "player/scenario/stage.h"
 #include "player/scenario/system_data.h"
+#include "tests/player/recording_mixer.h"
 #include "tests/player/scenario_fixture.h"
 
 namespace {
-
-class RecordingMixer : public SoundRequestPort {
- public:
-  int Open(int channel, const char* file, const char*, PackReader*, int, int, int) override {
-    calls.push_back("open " + std::to_string(channel) + " " + file);
-    return 1;
-  }
-  void Stop(int channel) override { calls.push_back("stop " + std::to_string(channel)); }
-  void FadeOut(int channel, int ms) override {
-    calls.push_back("fade " + std::to_string(channel) + " " + std::to_string(ms));
-  }
-  void SetVolume(int, int) override {}
-  int IsPlaying(int channel) override { return channel == kChannelVoice && voicePlaying; }
-  int IsMoviePlaying() override { return 0; }
-  std::vector<std::string> calls;
-  int voicePlaying = 0;
-};
 
 // The script's form of a text: every byte 0x20 less.
 std::string Stored(const std::string& text) {
@@ -55,6 +40,7 @@ class MessageTest : public ScenarioAppTest {
   void NewApp() {
     RestartApp();
     app->soundRequests.SetPort(&mixer);
+    mixer.detail = false;
     GameSettings& s = app->settings;
     s.messageSpeed = 0;
     s.skipRunning = 0;
@@ -424,31 +410,44 @@ TEST_F(MessageTest, TypingNamePlateAndLimits) {
   EXPECT_EQ(app->WaitTextPage(), 1);
 }
 
-// The name plate and every page start a fresh line: the line-length count
-// does not run on from the page before, so neither a name nor the first line
-// of a page breaks early.
-TEST_F(MessageTest, NamesAndPagesStartFreshLines) {
-  auto oneLine = [&](int first, int count) {
-    for (int i = first; i < first + count; ++i)
-      if (app->textWindow->records[i].top != app->textWindow->records[first].top) return false;
-    return true;
+// The name plate and the pages before do not count against the 24
+// characters of a line: a full line stays one line when typed, on the next
+// page, and when re-shown at once beside a choice (also by a fresh window,
+// as after a load), at the places it was typed.
+TEST_F(MessageTest, EveryTextStartsItsOwnLines) {
+  const std::string line(24, 'x');
+  auto lefts = [&](int from) {
+    std::vector<int> l;
+    for (int i = from; i < app->textWindow->count; ++i) l.push_back(app->textWindow->records[i].left);
+    return l;
   };
-  for (int page = 0; page < 3; ++page) {
-    SetSpeakerName(app, "ABCDEFGH");
-    ASSERT_EQ(app->textWindow->count, 8);
-    EXPECT_TRUE(oneLine(0, 8)) << "page " << page;
-    Page("abcdefghijklmnopqrst");  // 20 characters: one line of the 24
-    ASSERT_EQ(app->textWindow->count, 8 + 20);
-    EXPECT_TRUE(oneLine(8, 20)) << "page " << page;
-    EXPECT_EQ(app->textWindow->records[8].left, ScaleX(6) + ScaleX(38));
+  auto lines = [&](int from) {
+    std::set<int> tops;
+    for (int i = from; i < app->textWindow->count; ++i) tops.insert(app->textWindow->records[i].top);
+    return tops.size();
+  };
+  std::vector<int> typed;
+  for (int page = 0; page < 2; ++page) {
+    SetSpeakerName(app, "NAME");
+    ASSERT_EQ(app->textWindow->count, 4);
+    Page(line);
+    ASSERT_EQ(app->textWindow->count, 4 + 24);
+    EXPECT_EQ(lines(4), 1u) << "page " << page;
+    typed = lefts(4);
     while (!Wait("C")) {
     }
   }
-  // A choice shows the remembered name and message again, both on one line.
-  app->ReshowMessage(1, "ABCDEFGH", "abcdefghijklmnopqrst");
-  ASSERT_EQ(app->textWindow->count, 8 + 20);
-  EXPECT_TRUE(oneLine(0, 8));
-  EXPECT_TRUE(oneLine(8, 20));
+  for (int fresh = 0; fresh < 2; ++fresh) {
+    if (fresh) {
+      app->ReleaseTextWindow();
+      app->BuildMessageWindow();
+      app->ShowMessageWindow(1);
+    }
+    app->ReshowMessage(1, "NAME", line.c_str());
+    ASSERT_EQ(app->textWindow->count, 4 + 24);
+    EXPECT_EQ(lines(0), 2u) << "fresh " << fresh;  // the name plate's line and the text's
+    EXPECT_EQ(lefts(4), typed) << "fresh " << fresh;
+  }
 }
 
 }  // namespace

@@ -175,3 +175,22 @@ std::vector<std::pair<std::string, Bytes>> TitleSystemPictures() {
   entries.push_back({"AdvData\\GRP\\SYSTEM\\Messwin.rbp", MakeRbp565(16, 16, std::vector<uint16_t>(256, 0), 16, 16)});
   return entries;
 }
+
+void CompareOutsideText(const std::vector<uint16_t>& got, const std::vector<uint16_t>& want, int w, int h,
+                        const std::vector<CanvasRect>& textAreas, int* outside, double* insideShare) {
+  std::vector<uint8_t> text(size_t(w) * h, 0);
+  for (const CanvasRect& r : textAreas)
+    for (int y = r.y * h / 600; y < (r.y + r.h) * h / 600 && y < h; ++y)
+      for (int x = r.x * w / 800; x < (r.x + r.w) * w / 800 && x < w; ++x) text[size_t(y) * w + x] = 1;
+  int out = 0, in = 0, inDiffer = 0;
+  for (size_t i = 0; i < got.size() && i < want.size() && i < text.size(); ++i) {
+    if (text[i]) {
+      ++in;
+      inDiffer += got[i] != want[i];
+    } else {
+      out += got[i] != want[i];
+    }
+  }
+  *outside = out;
+  *insideShare = in ? double(inDiffer) / in : 0.0;
+}

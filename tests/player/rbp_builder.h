@@ -43,3 +43,13 @@ std::vector<std::pair<std::string, Bytes>> TitleSystemPictures();
 
 // RGB565 pixels of a PNG (8-bit RGB), rows top-down; empty when unreadable.
 std::vector<uint16_t> ReadPng565(const std::string& path, int* w, int* h);
+
+// A rectangle of the 800 x 600 canvas.
+struct CanvasRect {
+  int x, y, w, h;
+};
+// Two w x h screenshots of the 800 x 600 canvas held against each other:
+// the count of differing pixels outside the text areas, and the share of
+// differing pixels inside them (where the font's rendering may vary).
+void CompareOutsideText(const std::vector<uint16_t>& got, const std::vector<uint16_t>& want, int w, int h,
+                        const std::vector<CanvasRect>& textAreas, int* outside, double* insideShare);

@@ -12,36 +12,9 @@
 #include "player/core/settings.h"
 #include "player/scenario/sound_requests.h"
 #include "player/scenario/system_voices.h"
+#include "tests/player/recording_mixer.h"
 
 namespace {
-
-// Every call as one line: "open 0 005.mp3 bgm\ vol=64 loop=1 mem=0 pack=0".
-class RecordingMixer : public SoundRequestPort {
- public:
-  int Open(int channel, const char* file, const char* from, PackReader* pack, int volume, int loop,
-           int inMemory) override {
-    calls.push_back("open " + std::to_string(channel) + " " + file + " " + from + " vol=" + std::to_string(volume) +
-                    " loop=" + std::to_string(loop) + " mem=" + std::to_string(inMemory) +
-                    " pack=" + std::to_string(pack != nullptr));
-    return 1;
-  }
-  void Stop(int channel) override { calls.push_back("stop " + std::to_string(channel)); }
-  void FadeOut(int channel, int ms) override {
-    calls.push_back("fade " + std::to_string(channel) + " " + std::to_string(ms));
-  }
-  void SetVolume(int channel, int volume) override {
-    calls.push_back("volume " + std::to_string(channel) + " " + std::to_string(volume));
-  }
-  int IsPlaying(int) override { return 0; }
-  int IsMoviePlaying() override { return moviePlaying; }
-  std::vector<std::string> Take() {
-    std::vector<std::string> out;
-    out.swap(calls);
-    return out;
-  }
-  std::vector<std::string> calls;
-  int moviePlaying = 0;
-};
 
 using Calls = std::vector<std::string>;
 

@@ -27,10 +27,7 @@ struct Build {
 
 // Canvas rectangles holding text: the message window's text area (with the
 // name plate) and the two choice rows.
-struct CanvasRect {
-  int x, y, w, h;
-};
-constexpr CanvasRect kTextAreas[] = {{6, 380, 736, 208}, {160, 224, 480, 96}};
+const std::vector<CanvasRect> kTextAreas = {{6, 380, 736, 208}, {160, 224, 480, 96}};
 
 // Pictures at the build's screen size for an 800 x 600 canvas.
 std::vector<std::pair<std::string, Bytes>> Pictures(int w, int h) {
@@ -59,27 +56,6 @@ std::vector<std::pair<std::string, Bytes>> Pictures(int w, int h) {
           {"AdvData\\GRP\\ch\\stage_a.rbp", MakeRbpAlpha(cw, ch, figure, alpha, false, 300, 450)},
           {"AdvData\\GRP\\ch\\stage_b.rbp", MakeRbpAlpha(cw, ch, figure, alpha, false, 300, 450)},
           {"AdvData\\GRP\\SYSTEM\\Messwin.rbp", MakeRbp565(w, h, win, 800, 600)}};
-}
-
-// Differences outside the text areas, and the share of differing pixels
-// inside them.
-void Compare(const std::vector<uint16_t>& got, const std::vector<uint16_t>& want, int w, int h, int* outside,
-             double* insideShare) {
-  std::vector<uint8_t> text(size_t(w) * h, 0);
-  for (const CanvasRect& r : kTextAreas)
-    for (int y = r.y * h / 600; y < (r.y + r.h) * h / 600 && y < h; ++y)
-      for (int x = r.x * w / 800; x < (r.x + r.w) * w / 800 && x < w; ++x) text[size_t(y) * w + x] = 1;
-  int out = 0, in = 0, inDiffer = 0;
-  for (size_t i = 0; i < got.size(); ++i) {
-    if (text[i]) {
-      ++in;
-      inDiffer += got[i] != want[i];
-    } else {
-      out += got[i] != want[i];
-    }
-  }
-  *outside = out;
-  *insideShare = in ? double(inDiffer) / in : 0.0;
 }
 
 class StageEndToEnd : public ::testing::TestWithParam<Build> {};
@@ -140,7 +116,7 @@ TEST_P(StageEndToEnd, SceneScreenshotsMatch) {
     ASSERT_EQ(gh, h) << golden;
     int outside = 0;
     double inside = 0;
-    Compare(have, want, w, h, &outside, &inside);
+    CompareOutsideText(have, want, w, h, kTextAreas, &outside, &inside);
     EXPECT_EQ(outside, 0) << b.name << " " << s;
     EXPECT_LT(inside, 0.3) << b.name << " " << s;
   }

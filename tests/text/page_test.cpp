@@ -16,6 +16,7 @@
 #include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/screen.h"
+#include "tests/player/compose_steps.h"
 #include "tests/text/text_env.h"
 
 namespace {
@@ -75,14 +76,7 @@ class PageTest : public ::testing::Test {
     delete app;
     VelmiClockUseReal();
   }
-  void Frame() {
-    app->ResetDrawBuckets();
-    app->FillDrawBuckets();
-    app->RemoveFinishedSprites();
-    app->InvalidateChangedSprites();
-    ComposeFrame(app, app->DrawChainHead());
-    app->dirty->Clear();
-  }
+  void Frame() { ComposeDirtyRects(app); }
   std::vector<uint16_t> Pixels() const {
     return std::vector<uint16_t>(app->screen->GetPixels(), app->screen->GetPixels() + 640 * 480);
   }
