@@ -3,7 +3,11 @@
 // waits for a game mode.  One action a line, "<frame> <verb> <args>":
 //   key down|up <name or code>   UP DOWN LEFT RIGHT A B C D E START, or 1-255
 //   tap <x> <y>                  stylus down at the frame, up at the next
-//   down|up|move <x> <y>         single stylus events
+//   down|up|move <x> <y>         single stylus events; positions are pixels
+//                                of the screen as held, or after a line
+//   canvas <w> <h>               points of a w x h area scaled to that
+//                                screen, so one script taps the same places
+//                                at every screen size (the frame is unused)
 //   shot|rawshot <file.png>      the screen as held / the frame buffer
 //   focus 0|1                    lose / regain the foreground
 //   quit                         the close box
@@ -35,6 +39,7 @@ struct Action {
   unsigned frame;
   std::string verb;
   std::string a, b, c;
+  int canvasWidth = 0, canvasHeight = 0;  // stylus positions: 0, held pixels
 };
 
 std::vector<Action>& Actions() {
@@ -94,13 +99,25 @@ void Run(const Action& a) {
     int code = KeyFromName(a.b);
     if (w && code > 0) Post(w, a.a == "up" ? WM_KEYUP : WM_KEYDOWN, WPARAM(code), 0);
   } else if (a.verb == "tap" || a.verb == "down" || a.verb == "up" || a.verb == "move") {
-    POINT p = VelmiDeviceHeldToWindow(std::atoi(a.a.c_str()), std::atoi(a.b.c_str()));
+    long x = std::atol(a.a.c_str()), y = std::atol(a.b.c_str());
+    if (a.canvasWidth > 0 && a.canvasHeight > 0) {
+      int width = 0, height = 0;
+      VelmiDeviceHeldSize(&width, &height);
+      x = x * width / a.canvasWidth;
+      y = y * height / a.canvasHeight;
+    }
+    POINT p = VelmiDeviceHeldToWindow(int(x), int(y));
     LPARAM lp = MAKELPARAM(p.x, p.y);
     if (!w) return;
     if (a.verb == "tap" || a.verb == "down") Post(w, WM_LBUTTONDOWN, 1, lp);
     if (a.verb == "up") Post(w, WM_LBUTTONUP, 0, lp);
     if (a.verb == "move") Post(w, WM_MOUSEMOVE, 1, lp);
-    if (a.verb == "tap") Actions().push_back(Action{a.frame + 1, "up", a.a, a.b, ""});
+    if (a.verb == "tap") {
+      Action up = a;
+      up.frame = a.frame + 1;
+      up.verb = "up";
+      Actions().push_back(up);
+    }
   } else if (a.verb == "shot" || a.verb == "rawshot") {
     if (!VelmiDeviceScreenshot(a.a.c_str(), a.verb == "rawshot"))
       std::fprintf(stderr, "velmi-device: cannot write %s\n", a.a.c_str());
@@ -178,6 +195,7 @@ bool VelmiDeviceLoadScript(const char* text) {
   std::string line;
   std::vector<Action> running;
   std::deque<Segment> segments;
+  int canvasWidth = 0, canvasHeight = 0;  // set by a "canvas" line
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     size_t first = line.find_first_not_of(" \t");
@@ -195,6 +213,19 @@ bool VelmiDeviceLoadScript(const char* text) {
       if (!a.c.empty() && (!ParseNumber(a.c, &limit) || limit < 0)) return false;
       segments.push_back(Segment{a.frame, int(mode), int(phase), unsigned(limit), {}});
       continue;
+    }
+    if (a.verb == "canvas") {
+      long width = 0, height = 0;
+      if (!ParseNumber(a.a, &width) || !ParseNumber(a.b, &height) || width <= 0 || height <= 0 || width > 65535 ||
+          height > 65535)
+        return false;
+      canvasWidth = int(width);
+      canvasHeight = int(height);
+      continue;
+    }
+    if (a.verb == "tap" || a.verb == "down" || a.verb == "up" || a.verb == "move") {
+      a.canvasWidth = canvasWidth;
+      a.canvasHeight = canvasHeight;
     }
     if (a.verb == "clock") {
       long ms = 0;

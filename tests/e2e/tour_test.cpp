@@ -130,21 +130,6 @@ bool ReadTour(const std::string& text, const std::string& runFolder, Tour* tour,
   return true;
 }
 
-// The script with the stylus lines ("tap", "down", "up", "move" x y) moved
-// from canvas units (800x600) to the pixels of a width x height screen.
-std::string ToScreenPixels(const std::string& script, int width, int height) {
-  std::istringstream in(script);
-  std::string out;
-  for (std::string line; std::getline(in, line);) {
-    const std::vector<std::string> w = Words(line);
-    if (w.size() == 4 && (w[1] == "tap" || w[1] == "down" || w[1] == "up" || w[1] == "move"))
-      line = w[0] + " " + w[1] + " " + std::to_string(std::atoi(w[2].c_str()) * width / 800) + " " +
-             std::to_string(std::atoi(w[3].c_str()) * height / 600);
-    out += line + "\n";
-  }
-  return out;
-}
-
 struct Report {
   std::vector<int> modes;  // mode of each change, in order
   std::vector<std::string> failedPictures, timeouts;
@@ -240,7 +225,7 @@ void PlayTour(const Configuration& c) {
   Tour tour;
   std::string why;
   ASSERT_TRUE(ReadTour(vtest::ReadText(VELMI_SOURCE_DIR "/tests/e2e/tour.txt"), run, &tour, &why)) << why;
-  ASSERT_TRUE(vtest::WriteText(run + "/tour.txt", ToScreenPixels(tour.script, c.width, c.height)));
+  ASSERT_TRUE(vtest::WriteText(run + "/tour.txt", tour.script));
 
   const auto start = std::chrono::steady_clock::now();
   const int code =
@@ -363,16 +348,6 @@ TEST(TourFile, ReaderRefusesMalformedSteps) {
   EXPECT_EQ(area.shot + " " + std::to_string(area.x) + " " + std::to_string(area.y) + " " + std::to_string(area.w) +
                 " " + std::to_string(area.h),
             "a.png 6 380 700 156");
-}
-
-// Stylus lines move from canvas units to the screen's pixels; key lines,
-// whose second word may be "up" or "down" too, stay as they are.
-TEST(TourFile, StylusLinesInScreenPixels) {
-  const std::string script = "1 tap 400 300\n2 down 799 599\n3 move 0 10\n4 up 100 200\n5 key up C\n6 key down UP\n";
-  EXPECT_EQ(ToScreenPixels(script, 640, 480),
-            "1 tap 320 240\n2 down 639 479\n3 move 0 8\n4 up 80 160\n5 key up C\n6 key down UP\n");
-  EXPECT_EQ(ToScreenPixels(script, 320, 240),
-            "1 tap 160 120\n2 down 319 239\n3 move 0 4\n4 up 40 80\n5 key up C\n6 key down UP\n");
 }
 
 }  // namespace

@@ -122,6 +122,43 @@ TEST_F(DeviceTest, ScriptKeysTapsFocusAndShots) {
   EXPECT_EQ(px[639 * 480], 0xF800);
 }
 
+// After a "canvas" line, stylus positions are points of that area scaled to
+// the screen as held; a bad area refuses the script.
+TEST_F(DeviceTest, ScriptTapsInCanvasUnits) {
+  const struct {
+    int width, height;
+    unsigned x, y;    // window position of a tap at canvas (400, 300)
+    unsigned x2, y2;  // and of a move to canvas (799, 0)
+  } screens[] = {{480, 640, 240, 639 - 320, 0, 639 - 639}, {240, 320, 120, 319 - 160, 0, 319 - 319}};
+  for (const auto& c : screens) {
+    VelmiDeviceSetGeometry(c.width, c.height);
+    const unsigned f = VelmiDeviceFrameCount();
+    const std::string script = std::to_string(f + 1) + " tap 10 20\n0 canvas 800 600\n" + std::to_string(f + 3) +
+                               " tap 400 300\n" + std::to_string(f + 5) + " move 799 0\n";
+    ASSERT_TRUE(VelmiDeviceLoadScript(script.c_str()));
+    std::vector<MSG> got;
+    for (int n = 0; n < 5; ++n) {
+      SystemIdleTimerReset();
+      MSG m;
+      while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        if (m.message != WM_PAINT) got.push_back(m);
+        DispatchMessageW(&m);
+      }
+    }
+    ASSERT_EQ(got.size(), 5u);              // two taps of down and up, one move
+    EXPECT_EQ(LOWORD(got[0].lParam), 20u);  // held pixels before the canvas line
+    EXPECT_EQ(HIWORD(got[0].lParam), unsigned(c.height - 1 - 10));
+    EXPECT_EQ(LOWORD(got[2].lParam), c.x);
+    EXPECT_EQ(HIWORD(got[2].lParam), c.y);
+    EXPECT_EQ(got[3].message, UINT(WM_LBUTTONUP));
+    EXPECT_EQ(got[3].lParam, got[2].lParam);
+    EXPECT_EQ(LOWORD(got[4].lParam), c.x2);
+    EXPECT_EQ(HIWORD(got[4].lParam), c.y2);
+  }
+  for (const char* bad : {"0 canvas 800\n", "0 canvas 0 600\n", "0 canvas 800 -1\n", "0 canvas x 600\n"})
+    EXPECT_FALSE(VelmiDeviceLoadScript(bad)) << bad;
+}
+
 // Waits hold the lines after them until the mode is reported; their frames
 // count from the frame of that report.
 TEST_F(DeviceTest, ScriptWaitsForModes) {
