@@ -434,14 +434,11 @@ LRESULT CALLBACK QuietProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 TEST_F(ScreenTest, ConfirmQuitClosesTheWindow) {
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = QuietProc;
-    wc.lpszClassName = u"SCREENTEST";
-    ASSERT_NE(RegisterClassW(&wc), 0);
-    registered = true;
-  }
+  // The fixture's device reset forgets window classes: register each run.
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = QuietProc;
+  wc.lpszClassName = u"SCREENTEST";
+  ASSERT_NE(RegisterClassW(&wc), 0);
   app->hwnd = CreateWindowExW(0, u"SCREENTEST", u"t", 0, 0, 0, 480, 640, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(app->hwnd, nullptr);
   app->gameMode = MODE_TITLE;
