@@ -41,45 +41,16 @@ void PickTwoSmallest(const DWORD* counts, int nodeCount, int* first, int* second
 }
 
 int BuildHuffmanTree(DWORD* counts, int n, HuffmanTreeLinks* tree) {
-  // Same merges as repeated PickTwoSmallest, without the quadratic scans:
-  // live leaves sorted by (count, index) in one queue, merged nodes in
-  // creation order in another.  Merged counts never decrease and merged
-  // indices grow, so each queue's front is its smallest (count, index).
-  int leaves[JBP1_AC_SYMBOLS];
-  int leafCount = 0;
-  for (int i = 0; i < n; ++i)
-    if (counts[i] < HUFFMAN_LIVE_LIMIT) leaves[leafCount++] = i;
-  std::stable_sort(leaves, leaves + leafCount, [counts](int x, int y) { return counts[x] < counts[y]; });
-  int merged[JBP1_AC_SYMBOLS];
-  int leafHead = 0, mergedHead = 0, mergedTail = 0;
-
-  auto pop = [&]() -> int {
-    const bool haveLeaf = leafHead < leafCount;
-    const bool haveMerged = mergedHead < mergedTail;
-    if (!haveLeaf && !haveMerged) return -100;
-    if (haveLeaf && (!haveMerged || counts[leaves[leafHead]] <= counts[merged[mergedHead]])) return leaves[leafHead++];
-    return merged[mergedHead++];
-  };
-
   for (int i = 0; i < 2 * n - 1; ++i) {
     tree->firstChild[i] = tree->secondChild[i] = -1;
     tree->parent[i] = 0;
   }
-  int k = n;
-  for (; k < 2 * n - 1; ++k) {
-    const int first = pop();
-    const int second = pop();
-    if (first < 0 || second < 0) break;
-    counts[k] = counts[first] + counts[second];
+  return MergeHuffmanNodes(counts, n, [tree](int k, int first, int second) {
     tree->firstChild[k] = static_cast<short>(first);
     tree->secondChild[k] = static_cast<short>(second);
     tree->parent[first] = static_cast<short>(k);
     tree->parent[second] = static_cast<short>(-k);
-    counts[first] = HUFFMAN_USED_COUNT;
-    counts[second] = HUFFMAN_USED_COUNT;
-    if (counts[k] < HUFFMAN_LIVE_LIMIT) merged[mergedTail++] = k;
-  }
-  return k;
+  });
 }
 
 int DcCategory(int value) {

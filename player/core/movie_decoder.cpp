@@ -31,45 +31,16 @@ void InitMovieDecoder(BlockDecoder* state) {
 
 int BuildHuffmanTree16(DWORD* counts, int n, HuffmanTree16* tree) {
   if (n < 2 || n > 256) return 0;
-  // Leaves sorted by (count, index) in one queue, merged nodes in creation
-  // order in another: merged counts never decrease, so the smaller front of
-  // the two is the smallest live node, the lower index first on equal
-  // counts (a leaf always has a lower index than a merged node).
-  uint16_t leaves[256];
-  int leafCount = 0;
-  for (int i = 0; i < n; ++i)
-    if (counts[i] < HUFFMAN_LIVE_LIMIT) leaves[leafCount++] = static_cast<uint16_t>(i);
-  std::stable_sort(leaves, leaves + leafCount, [counts](int x, int y) { return counts[x] < counts[y]; });
-  uint16_t merged[256];
-  int leafHead = 0, mergedHead = 0, mergedTail = 0;
-  auto pop = [&]() -> int {
-    const bool haveLeaf = leafHead < leafCount;
-    const bool haveMerged = mergedHead < mergedTail;
-    if (!haveLeaf && !haveMerged) return -1;
-    if (haveLeaf && (!haveMerged || counts[leaves[leafHead]] <= counts[merged[mergedHead]])) return leaves[leafHead++];
-    return merged[mergedHead++];
-  };
   for (int i = 0; i < 2 * n - 1; ++i) {
     tree->child0[i] = tree->child1[i] = 0;
     tree->parent[i] = 0;
   }
-  int k = n;
-  for (; k < 2 * n - 1; ++k) {
-    const int first = pop();
-    const int second = pop();
-    if (first < 0 || second < 0) break;
-    // Sums are kept below the live limit; a larger one ends the tree.
-    const unsigned long long sum = static_cast<unsigned long long>(counts[first]) + counts[second];
-    counts[k] = sum < HUFFMAN_LIVE_LIMIT ? static_cast<DWORD>(sum) : HUFFMAN_USED_COUNT;
+  return MergeHuffmanNodes(counts, n, [tree](int k, int first, int second) {
     tree->child0[k] = static_cast<uint16_t>(first);
     tree->child1[k] = static_cast<uint16_t>(second);
     tree->parent[first] = static_cast<int16_t>(k);
     tree->parent[second] = static_cast<int16_t>(-k);
-    counts[first] = HUFFMAN_USED_COUNT;
-    counts[second] = HUFFMAN_USED_COUNT;
-    if (counts[k] < HUFFMAN_LIVE_LIMIT) merged[mergedTail++] = static_cast<uint16_t>(k);
-  }
-  return k;
+  });
 }
 
 namespace {
