@@ -45,8 +45,7 @@ std::string PlayerPath(std::string path) {
   return path;
 }
 
-int RunProgram(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile,
-               int seconds) {
+long StartProgram(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile) {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     const std::string s = *e;
@@ -64,7 +63,12 @@ int RunProgram(const std::string& exe, const std::vector<std::string>& extraEnv,
   pid_t pid = -1;
   const int spawned = posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv, envp.data());
   posix_spawn_file_actions_destroy(&fa);
-  if (spawned != 0) return -2;
+  return spawned == 0 ? long(pid) : -1;
+}
+
+int WaitForProgram(long process, int seconds) {
+  if (process <= 0) return -2;
+  const pid_t pid = pid_t(process);
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   for (;;) {
     int status = 0;
@@ -76,6 +80,11 @@ int RunProgram(const std::string& exe, const std::vector<std::string>& extraEnv,
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+}
+
+int RunProgram(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile,
+               int seconds) {
+  return WaitForProgram(StartProgram(exe, extraEnv, errFile), seconds);
 }
 
 }  // namespace e2e

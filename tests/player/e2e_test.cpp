@@ -4,11 +4,6 @@
 // written back by a scripted close.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -19,10 +14,9 @@
 #include "player/core/blit.h"
 #include "player/core/picture.h"
 #include "player/scenario/game_mode.h"
+#include "tests/e2e/e2e_support.h"
 #include "tests/player/rbp_builder.h"
 #include "tests/support/temp_folder.h"
-
-extern char** environ;
 
 namespace {
 
@@ -40,43 +34,13 @@ const Build kBuilds[] = {{"ce30", SCENE_CE30, PLAYER_CE30, 320, "grpack.mlz"},
 
 std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
-pid_t Spawn(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    std::string s = *e;
-    if (s.rfind("VELMI_", 0) == 0 || s.rfind("DISPLAY=", 0) == 0) continue;
-    env.push_back(s);
-  }
-  env.push_back("VELMI_HEADLESS=1");
-  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<char*> envp;
-  for (auto& s : env) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::string arg0 = exe;
-  char* argv[] = {arg0.data(), nullptr};
-  pid_t pid = -1;
-  if (posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv, envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&fa);
-  return pid;
+// The player started headless (see e2e::StartProgram).
+long Spawn(const std::string& exe, std::vector<std::string> extraEnv, const std::string& errFile) {
+  extraEnv.insert(extraEnv.begin(), "VELMI_HEADLESS=1");
+  return e2e::StartProgram(exe, extraEnv, errFile);
 }
 
-// Exit code, or -1 when the process did not end in time (it is then killed).
-int WaitFor(pid_t pid, int seconds) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  for (;;) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-    if (std::chrono::steady_clock::now() > end) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-}
+int WaitFor(long process, int seconds) { return e2e::WaitForProgram(process, seconds); }
 
 // A PNG is whole once it ends with its IEND chunk (empty, fixed CRC).
 bool PngComplete(const Bytes& png) {
@@ -168,13 +132,13 @@ TEST_P(EndToEnd, SceneSecondStartAndWriteBack) {
   // it reports no mode until a second start brings it to the front, and quits
   // only after that, so the second start always finds it running.
   const std::string title = std::to_string(MODE_TITLE);
-  pid_t first =
+  long first =
       Spawn(exe, Env(Script("30 focus 0\n40 shot " + shot + "\n50 wait " + title + "\n1 quit\n")), dir + "/first.err");
   ASSERT_GT(first, 0);
   ASSERT_TRUE(WaitForPng(shot, 30)) << Text(ReadFileBytes(dir + "/first.err"));
 
   // A second copy of the same build from the same folder brings the first forward and ends.
-  pid_t second = Spawn(exe, {"VELMI_LOCK_DIR=" + dir}, dir + "/second.err");
+  long second = Spawn(exe, {"VELMI_LOCK_DIR=" + dir}, dir + "/second.err");
   EXPECT_EQ(WaitFor(second, 20), 0);
   EXPECT_EQ(Text(ReadFileBytes(dir + "/prog/velmi.cfg")), cfg);
 
@@ -233,7 +197,7 @@ TEST_P(EndToEnd, SceneSecondStartAndWriteBack) {
 TEST_P(EndToEnd, PlayerStartsAndClosesAndRefusesABadScreen) {
   std::string exe = Install(b.player);
   std::string shot = dir + "/shot.png";
-  pid_t p = Spawn(exe, Env(Script("5 shot " + shot + "\n30 quit\n")), dir + "/run.err");
+  long p = Spawn(exe, Env(Script("5 shot " + shot + "\n30 quit\n")), dir + "/run.err");
   EXPECT_EQ(WaitFor(p, 60), 0) << Text(ReadFileBytes(dir + "/run.err"));
   EXPECT_GT(ReadFileBytes(dir + "/prog/velmi.cfg").size(), 100u);
   EXPECT_TRUE(std::filesystem::is_directory(dir + "/prog/data/save"));  // made at start
@@ -288,7 +252,7 @@ TEST_P(EndToEnd, MenuChangesSettingsWrittenAtExit) {
   script += std::to_string(frame) + " tap 20 " + std::to_string(34 + 13 * 3 + 5) + "\n";
   frame += 3;
   script += std::to_string(frame + 10) + " quit\n";
-  pid_t p = Spawn(exe, Env(Script(script)), dir + "/menu.err");
+  long p = Spawn(exe, Env(Script(script)), dir + "/menu.err");
   ASSERT_EQ(WaitFor(p, 60), 0) << Text(ReadFileBytes(dir + "/menu.err"));
   std::string cfg = Text(ReadFileBytes(dir + "/prog/velmi.cfg"));
   EXPECT_NE(cfg.find("MUSIC_VOL=90\r\n"), std::string::npos) << cfg;
@@ -318,8 +282,8 @@ TEST(EndToEndChannel, ReportsModesPicturesAndWaits) {
   auto run = [&](const std::string& text, const std::string& name) {
     std::string script = dir + "/" + name + ".txt", report = dir + "/" + name + ".report";
     WriteFileBytes(script, Bytes(text.begin(), text.end()));
-    pid_t p = Spawn(exe, {"VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + script, "VELMI_DEVICE_REPORT=" + report},
-                    dir + "/" + name + ".err");
+    long p = Spawn(exe, {"VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + script, "VELMI_DEVICE_REPORT=" + report},
+                   dir + "/" + name + ".err");
     EXPECT_EQ(WaitFor(p, 60), 0) << Text(ReadFileBytes(dir + "/" + name + ".err"));
     return Text(ReadFileBytes(report));
   };
@@ -344,8 +308,8 @@ TEST(EndToEndLandscape, Ce50OnALandscapePanel) {
   std::string shot = dir + "/shot.png", script = dir + "/s.txt";
   std::string text = "20 shot " + shot + "\n30 quit\n";
   WriteFileBytes(script, Bytes(text.begin(), text.end()));
-  pid_t p = Spawn(exe, {"VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + script, "VELMI_DEVICE_GEOMETRY=640x480"},
-                  dir + "/err");
+  long p = Spawn(exe, {"VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + script, "VELMI_DEVICE_GEOMETRY=640x480"},
+                 dir + "/err");
   ASSERT_EQ(WaitFor(p, 60), 0) << Text(ReadFileBytes(dir + "/err"));
   int w = 0, h = 0;
   std::vector<uint16_t> px = ReadPng565(shot, &w, &h);
