@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/pack_reader.h"
 #include "player/scenario/story_tables.h"
 #include "player/scenario/system_data.h"

@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "player/app/menu_commands.h"
 #include "player/core/display.h"
-#include "player/core/menu_commands.h"
 #include "player/screens/popup_menu.h"
 
 namespace {

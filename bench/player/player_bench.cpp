@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "player/app/game_app.h"
 #include "player/core/blit.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "tests/player/rbp_builder.h"

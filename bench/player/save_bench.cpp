@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "player/core/display.h"
-#include "player/core/menu_commands.h"
+#include "player/app/menu_commands.h"
 #include "player/core/menu_ids.h"
 #include "player/core/picture.h"
 #include "player/scenario/save_file.h"

@@ -18,7 +18,7 @@
 #include "formats/le_bytes.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
 #include "tests/player/compose_steps.h"

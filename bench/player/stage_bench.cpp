@@ -17,7 +17,7 @@
 #include "common/sjis.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "player/core/text_window.h"

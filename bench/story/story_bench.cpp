@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/scenario/script_file.h"
 #include "player/scenario/story.h"
 #include "tools/mes_text.h"

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "common/sjis.h"
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/screen.h"
 #include "player/screens/popup_menu.h"
 

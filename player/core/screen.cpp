@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
-#include "player/core/game_app.h"
 #include "player/scenario/movie_player.h"
 #include "player/scenario/sound_mixer.h"
 

@@ -2,7 +2,7 @@
 // destruction.
 #include <cstring>
 
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/core/screen.h"
 #include "player/core/sprite.h"
 #include "player/scenario/sound_mixer.h"

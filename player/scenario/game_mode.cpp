@@ -1,7 +1,7 @@
 // The mode table and the dispatch of one frame to the current mode.
 #include "player/scenario/game_mode.h"
 
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 
 namespace {
 

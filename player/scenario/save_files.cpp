@@ -11,7 +11,7 @@
 #include "common/sjis.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/core/menu_ids.h"
 #include "player/core/pack_reader.h"
 #include "player/core/picture.h"

@@ -4,8 +4,8 @@
 // call (the instruction's frame counter at 0) sets it up.
 #include <algorithm>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/sprite.h"
 #include "player/scenario/transition.h"

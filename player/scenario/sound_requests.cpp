@@ -4,7 +4,7 @@
 
 #include "common/format.h"
 #include "common/sjis.h"
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/core/input.h"
 #include "player/core/screen.h"
 #include "player/core/settings.h"

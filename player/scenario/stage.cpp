@@ -5,9 +5,9 @@
 
 #include "common/format.h"
 #include "common/sjis.h"
+#include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/polar.h"
 #include "player/core/screen.h"

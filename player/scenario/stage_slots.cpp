@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <new>
 
+#include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/sprite.h"
 

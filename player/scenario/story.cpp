@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "common/sjis.h"
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/sprite.h"
 #include "player/core/text_window.h"

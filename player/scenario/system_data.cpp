@@ -6,7 +6,7 @@
 #include "common/format.h"
 #include "common/local_buffer.h"
 #include "common/sjis.h"
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/core/picture.h"
 #include "player/scenario/save_image.h"
 #include "player/scenario/story_tables.h"

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/polar.h"
 #include "player/core/sprite.h"
 

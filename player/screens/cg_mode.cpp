@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "common/sjis.h"
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/core/picture.h"
 #include "player/scenario/story_tables.h"
 #include "player/screens/extras_list.h"

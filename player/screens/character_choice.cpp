@@ -1,6 +1,6 @@
 // The two panels of sixteen character icons: the system-voice character of
 // the configuration screen and the icon of a save.
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/screens/option_handlers.h"
 #include "player/screens/popup_menu.h"
 #include "player/screens/screen_common.h"

@@ -2,8 +2,8 @@
 // quit questions.
 #include <cstring>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/screen.h"
 #include "player/core/text_window.h"
 #include "player/scenario/sound_mixer.h"

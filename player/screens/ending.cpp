@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <new>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/screens/screen_common.h"

@@ -1,7 +1,7 @@
 // Seen-list look-up and cursor steps of the gallery and the scene replay.
 #include "player/screens/extras_list.h"
 
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/scenario/system_data.h"
 #include "player/scenario/system_image.h"
 

@@ -2,7 +2,7 @@
 // character's background, six on the first page and four on the second.
 #include <cstdio>
 
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/screens/extras_list.h"
 #include "player/screens/screen_common.h"

@@ -4,8 +4,8 @@
 // story.
 #include <cstdio>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/screens/screen_common.h"
 #include "player/screens/story_screens.h"
 

@@ -1,7 +1,7 @@
 // The haunted-house mini game: each visit picks a place not visited so far,
 // confirms it on its picture and runs the place's script, which comes back
 // for the next visit; after two visits the variant's closing script runs.
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/screens/screen_common.h"
 #include "player/screens/story_screens.h"
 

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "player/core/menu_commands.h"
+#include "player/app/menu_commands.h"
 #include "player/screens/popup_menu.h"
 
 namespace {

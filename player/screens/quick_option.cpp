@@ -1,7 +1,7 @@
 // The quick option box at the right of the screen: save, load,
 // configuration, return to the title and close, with the story date.
 #include "common/format.h"
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/core/text_window.h"
 #include "player/screens/screen_common.h"
 

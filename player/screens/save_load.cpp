@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/format.h"
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
 #include "player/screens/screen_common.h"

@@ -3,8 +3,8 @@
 // rule transition.
 #include <cstdio>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
 #include "player/scenario/sound_mixer.h"

@@ -2,8 +2,8 @@
 // the system screens.
 #include "player/screens/screen_common.h"
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/text_window.h"
 #include "player/screens/option_handlers.h"
 #include "player/screens/popup_menu.h"

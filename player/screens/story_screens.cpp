@@ -1,8 +1,8 @@
 // The black curtain of the story screens and forgetting the music.
 #include "player/screens/story_screens.h"
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/screens/screen_common.h"
 

@@ -1,6 +1,6 @@
 // The system configuration page: volume and window sliders, three switches,
 // the system-voice portrait and the way to the voice configuration.
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/scenario/sound_requests.h"
 #include "player/screens/option_handlers.h"
 #include "player/screens/popup_menu.h"

@@ -2,8 +2,8 @@
 // and the title menu with its extras submenu.
 #include <cstdio>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/screens/screen_common.h"

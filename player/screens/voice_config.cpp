@@ -1,6 +1,6 @@
 // The voice configuration: each of sixteen characters' voices on or off,
 // all on, all off; reached from the system configuration and back to it.
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/screens/option_handlers.h"
 #include "player/screens/popup_menu.h"
 #include "player/screens/screen_common.h"

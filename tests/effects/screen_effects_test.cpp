@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/pack_reader.h"
 #include "player/scenario/transition.h"
 #include "tests/player/rbp_builder.h"

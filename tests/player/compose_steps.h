@@ -4,8 +4,8 @@
 // Tests and benchmarks that draw without the main loop call this.
 #pragma once
 
+#include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
-#include "player/core/game_app.h"
 
 inline void ComposeDirtyRects(CGameApp* app) {
   app->ResetDrawBuckets();

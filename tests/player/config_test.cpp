@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
 #include "player/core/font_list.h"
-#include "player/core/game_app.h"
 #include "player/core/ini_store.h"
 #include "player/core/settings.h"
 #include "tests/player/rbp_builder.h"

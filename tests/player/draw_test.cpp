@@ -5,10 +5,10 @@
 
 #include <vector>
 
+#include "player/app/game_app.h"
 #include "player/core/blit.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "tests/player/compose_steps.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/scenario/sound_requests.h"
 #include "player/scenario/story_tables.h"
 #include "player/scenario/system_data.h"

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/scenario/sound_mixer.h"
 #include "player/scenario/story_tables.h"
 #include "player/screens/screen_common.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "player/core/config_settings.h"
+#include "player/app/config_settings.h"
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "tests/support/mode_table.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <velmi_device.h>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 
 class GameFrameTest : public ::testing::Test {
  protected:

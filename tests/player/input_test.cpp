@@ -6,8 +6,8 @@
 
 #include <cstring>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/input.h"
 #include "player/core/polar.h"
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "common/sjis.h"
+#include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
 #include "player/scenario/stage.h"

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "tests/player/rbp_builder.h"
 
 class ScenarioAppTest : public ::testing::Test {

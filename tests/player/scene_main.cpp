@@ -6,8 +6,8 @@
 
 #include <cstring>
 
+#include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
-#include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/sprite.h"
 #include "tests/support/mode_table.h"

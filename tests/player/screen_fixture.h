@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "formats/le_bytes.h"
+#include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/input.h"
 #include "player/core/picture.h"
 #include "player/core/sprite.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "player/scenario/stage.h"

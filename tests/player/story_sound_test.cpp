@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/core/input.h"
 #include "player/core/settings.h"
 #include "player/scenario/sound_requests.h"

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "tests/story/story_support.h"
 
 namespace {

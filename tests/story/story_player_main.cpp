@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "tests/support/mode_table.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/scenario/story.h"
 
 namespace story_test {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "common/sjis.h"
+#include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/scenario/script_file.h"
 #include "player/scenario/story.h"
 #include "player/scenario/story_tables.h"

@@ -2,7 +2,7 @@
 // replacing its entry in the application's mode table.
 #pragma once
 
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 
 // Puts handler in the entry of mode and returns the handler it replaced.
 inline ModeHandler ReplaceModeHandler(int mode, ModeHandler handler) {

@@ -1,11 +1,11 @@
-#include "player/core/menu_commands.h"
+#include "player/app/menu_commands.h"
 
 #include <iterator>
 
+#include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/font_list.h"
-#include "player/core/game_app.h"
 #include "player/core/screen.h"
 #include "player/core/text_window.h"
 #include "player/scenario/sound_mixer.h"

@@ -5,11 +5,11 @@
 #include <new>
 
 #include "common/sjis.h"
+#include "player/app/game_app.h"
+#include "player/app/menu_commands.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
-#include "player/core/game_app.h"
 #include "player/core/ini_store.h"
-#include "player/core/menu_commands.h"
 #include "player/core/screen.h"
 #include "player/core/text_window.h"
 #include "player/core/texts.h"

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "common/sjis.h"
+#include "player/app/game_app.h"
+#include "player/app/menu_commands.h"
 #include "player/core/font_list.h"
-#include "player/core/game_app.h"
-#include "player/core/menu_commands.h"
 #include "player/screens/popup_menu.h"
 
 namespace {

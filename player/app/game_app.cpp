@@ -1,4 +1,4 @@
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 
 #include <cstring>
 #include <new>

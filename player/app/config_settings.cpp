@@ -1,9 +1,9 @@
-#include "player/core/config_settings.h"
+#include "player/app/config_settings.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "player/core/game_app.h"
+#include "player/app/game_app.h"
 #include "player/core/menu_ids.h"
 #include "player/core/settings.h"
 #include "player/screens/option_handlers.h"
