@@ -13,7 +13,7 @@
 
 #include "player/app/menu_commands.h"
 #include "player/core/display.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/popup_menu.h"
 
 namespace {
 

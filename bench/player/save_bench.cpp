@@ -17,7 +17,7 @@
 #include "player/core/menu_ids.h"
 #include "player/core/picture.h"
 #include "player/scenario/save_file.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/popup_menu.h"
 #include "player/scenario/save_image.h"
 #include "tests/player/rbp_builder.h"
 

@@ -6,7 +6,7 @@
 #include "player/core/display.h"
 #include "player/core/input.h"
 #include "player/core/screen.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/popup_menu.h"
 
 LRESULT CGameApp::OnWindowMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

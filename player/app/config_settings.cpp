@@ -6,7 +6,7 @@
 #include "player/app/game_app.h"
 #include "player/core/menu_ids.h"
 #include "player/core/settings.h"
-#include "player/screens/option_handlers.h"
+#include "player/menu/option_handlers.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "player/app/game_app.h"
 #include "player/app/menu_commands.h"
 #include "player/core/font_list.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/popup_menu.h"
 
 namespace {
 

@@ -23,8 +23,8 @@
 #include "player/scenario/sound_requests.h"
 #include "player/scenario/story_tables.h"
 #include "player/scenario/transition.h"
-#include "player/screens/option_handlers.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/option_handlers.h"
+#include "player/menu/popup_menu.h"
 #include "formats/le_bytes.h"
 
 namespace {

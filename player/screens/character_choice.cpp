@@ -1,8 +1,8 @@
 // The two panels of sixteen character icons: the system-voice character of
 // the configuration screen and the icon of a save.
 #include "player/app/game_app.h"
-#include "player/screens/option_handlers.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/option_handlers.h"
+#include "player/menu/popup_menu.h"
 #include "player/screens/screen_common.h"
 
 namespace {

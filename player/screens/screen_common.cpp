@@ -5,8 +5,8 @@
 #include "player/app/game_app.h"
 #include "player/core/display.h"
 #include "player/core/text_window.h"
-#include "player/screens/option_handlers.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/option_handlers.h"
+#include "player/menu/popup_menu.h"
 
 const ScreenSlots kScreenSlots[] = {
     {"title", 0, 16, 0, 11},

@@ -1,9 +1,9 @@
 // The system configuration page: volume and window sliders, three switches,
 // the system-voice portrait and the way to the voice configuration.
 #include "player/app/game_app.h"
+#include "player/menu/option_handlers.h"
+#include "player/menu/popup_menu.h"
 #include "player/scenario/sound_requests.h"
-#include "player/screens/option_handlers.h"
-#include "player/screens/popup_menu.h"
 #include "player/screens/screen_common.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // The voice configuration: each of sixteen characters' voices on or off,
 // all on, all off; reached from the system configuration and back to it.
 #include "player/app/game_app.h"
-#include "player/screens/option_handlers.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/option_handlers.h"
+#include "player/menu/popup_menu.h"
 #include "player/screens/screen_common.h"
 
 namespace {

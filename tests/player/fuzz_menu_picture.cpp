@@ -5,7 +5,7 @@
 #include <string>
 
 #include "player/core/display.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/popup_menu.h"
 
 volatile uint32_t g_sink;
 

@@ -22,8 +22,8 @@
 #include "player/core/display.h"
 #include "player/core/font_list.h"
 #include "player/core/input.h"
-#include "player/screens/option_handlers.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/option_handlers.h"
+#include "player/menu/popup_menu.h"
 #include "tests/player/rbp_builder.h"
 
 namespace {

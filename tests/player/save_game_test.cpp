@@ -26,7 +26,7 @@
 #include "player/scenario/save_image.h"
 #include "player/scenario/story_tables.h"
 #include "player/scenario/system_image.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/popup_menu.h"
 #include "tests/player/rbp_builder.h"
 #include "formats/le_bytes.h"
 #include "formats/rgb565.h"

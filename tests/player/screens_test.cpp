@@ -20,7 +20,7 @@
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "player/core/sprite.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/popup_menu.h"
 #include "player/scenario/transition.h"
 #include "player/screens/screen_common.h"
 #include "tests/player/screen_fixture.h"

@@ -1,4 +1,4 @@
-#include "player/screens/popup_menu.h"
+#include "player/menu/popup_menu.h"
 
 #include "player/core/input.h"
 

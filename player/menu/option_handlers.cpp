@@ -1,9 +1,9 @@
-#include "player/screens/option_handlers.h"
+#include "player/menu/option_handlers.h"
 
 #include <iterator>
 
 #include "player/app/menu_commands.h"
-#include "player/screens/popup_menu.h"
+#include "player/menu/popup_menu.h"
 
 namespace {
 
