@@ -24,10 +24,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "player/scenario/mp3_source.h"
+#include "player/media/mp3_source.h"
 #include "tests/mixer/mixer_fixtures.h"
-#include "player/scenario/ogg_source.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/ogg_source.h"
+#include "player/media/sound_mixer.h"
 #include "bench/support/heap_counter.h"
 
 namespace {

@@ -16,8 +16,8 @@
 #include "player/core/display.h"
 #include "player/core/movie_decoder.h"
 #include "player/core/pack_reader.h"
-#include "player/scenario/movie_player.h"
-#include "player/scenario/transition.h"
+#include "player/media/movie_player.h"
+#include "player/media/transition.h"
 #include "tests/player/rbp_builder.h"
 #include "tools/jmv/jmv_writer.h"
 

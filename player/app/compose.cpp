@@ -8,7 +8,7 @@
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "player/core/text_window.h"
-#include "player/scenario/transition.h"
+#include "player/media/transition.h"
 
 void CGameApp::ResetDrawBuckets() {
   for (int p = 0; p < kPriorities; ++p) {

@@ -10,9 +10,9 @@
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "player/core/text_window.h"
+#include "player/media/sound_mixer.h"
+#include "player/media/transition.h"
 #include "player/menu/popup_menu.h"
-#include "player/scenario/sound_mixer.h"
-#include "player/scenario/transition.h"
 
 CGameApp::CGameApp() { InitGameMembers(); }
 

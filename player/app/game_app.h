@@ -9,6 +9,7 @@
 #include "player/core/settings.h"
 #include "player/core/sprite.h"
 #include "player/core/window_base.h"
+#include "player/media/transition.h"
 #include "player/scenario/game_mode.h"
 #include "player/scenario/message_window.h"
 #include "player/scenario/save_file.h"
@@ -16,7 +17,6 @@
 #include "player/scenario/stage.h"
 #include "player/scenario/story.h"
 #include "player/scenario/system_data.h"
-#include "player/scenario/transition.h"
 #include "player/scenario/weather.h"
 #include "player/screens/screen_state.h"
 

@@ -8,9 +8,9 @@
 #include "player/core/font_list.h"
 #include "player/core/screen.h"
 #include "player/core/text_window.h"
+#include "player/media/sound_mixer.h"
 #include "player/menu/option_handlers.h"
 #include "player/menu/popup_menu.h"
-#include "player/scenario/sound_mixer.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include "player/core/ini_store.h"
 #include "player/core/menu_ids.h"
 #include "player/core/text_window.h"
+#include "player/media/sound_mixer.h"
 #include "player/menu/option_handlers.h"
 #include "player/menu/popup_menu.h"
 #include "player/scenario/save_file.h"
-#include "player/scenario/sound_mixer.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include "player/core/screen.h"
 #include "player/core/text_window.h"
 #include "player/core/texts.h"
+#include "player/media/mp3_source.h"
+#include "player/media/ogg_source.h"
+#include "player/media/sound_mixer.h"
 #include "player/menu/popup_menu.h"
-#include "player/scenario/mp3_source.h"
-#include "player/scenario/ogg_source.h"
-#include "player/scenario/sound_mixer.h"
 
 namespace {
 

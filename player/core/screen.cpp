@@ -5,8 +5,8 @@
 
 #include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
-#include "player/scenario/movie_player.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/movie_player.h"
+#include "player/media/sound_mixer.h"
 
 CScreen::CScreen() : desc{}, mode{}, formatA(16), formatB(16), pixels_(nullptr), movie_(nullptr) {
   DetectDisplayMode(&mode);

@@ -5,10 +5,10 @@
 #include "player/app/game_app.h"
 #include "player/core/screen.h"
 #include "player/core/sprite.h"
+#include "player/media/sound_mixer.h"
+#include "player/media/transition.h"
 #include "player/menu/option_handlers.h"
 #include "player/menu/popup_menu.h"
-#include "player/scenario/sound_mixer.h"
-#include "player/scenario/transition.h"
 
 int16_t g_ScriptVariables[kScriptVariables];
 

@@ -8,7 +8,7 @@
 #include "player/core/display.h"
 #include "player/core/picture.h"
 #include "player/core/sprite.h"
-#include "player/scenario/transition.h"
+#include "player/media/transition.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "player/core/input.h"
 #include "player/core/screen.h"
 #include "player/core/settings.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/sound_mixer.h"
 #include "player/scenario/system_voices.h"
 
 namespace {

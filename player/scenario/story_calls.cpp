@@ -1,7 +1,7 @@
 // The story's requests of the other topics, as the running game makes them.
 #include "player/app/game_app.h"
 #include "player/core/pack_reader.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/sound_mixer.h"
 #include "player/scenario/story.h"
 
 namespace {

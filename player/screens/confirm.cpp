@@ -6,7 +6,7 @@
 #include "player/core/display.h"
 #include "player/core/screen.h"
 #include "player/core/text_window.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/sound_mixer.h"
 #include "player/screens/screen_common.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "player/app/game_app.h"
 #include "player/core/display.h"
 #include "player/core/picture.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/sound_mixer.h"
 #include "player/screens/screen_common.h"
 #include "player/screens/story_screens.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "player/app/game_app.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/sound_mixer.h"
 #include "player/screens/extras_list.h"
 #include "player/screens/screen_common.h"
 

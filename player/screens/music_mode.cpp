@@ -1,7 +1,7 @@
 // Music mode: the 46 music tracks listed two to a line, played once or
 // repeated, from the title's extras.
 #include "player/app/game_app.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/sound_mixer.h"
 #include "player/screens/extras_list.h"
 #include "player/screens/screen_common.h"
 #include "player/screens/story_screens.h"

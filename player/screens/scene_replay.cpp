@@ -7,7 +7,7 @@
 #include "player/core/display.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/sound_mixer.h"
 #include "player/scenario/story_tables.h"
 #include "player/screens/extras_list.h"
 #include "player/screens/screen_common.h"

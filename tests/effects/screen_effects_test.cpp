@@ -12,7 +12,7 @@
 #include "player/app/game_app.h"
 #include "player/core/display.h"
 #include "player/core/pack_reader.h"
-#include "player/scenario/transition.h"
+#include "player/media/transition.h"
 #include "tests/player/rbp_builder.h"
 
 namespace {

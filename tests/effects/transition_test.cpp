@@ -11,7 +11,7 @@
 #include "player/core/display.h"
 #include "player/core/pack_reader.h"
 #include "player/core/polar.h"
-#include "player/scenario/transition.h"
+#include "player/media/transition.h"
 #include "tests/player/rbp_builder.h"
 
 namespace {

@@ -14,9 +14,9 @@
 #include "converter/conv_file_make.h"
 #include "mixer_fixtures.h"
 #include "player/core/pack_reader.h"
-#include "player/scenario/mp3_source.h"
-#include "player/scenario/ogg_source.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/mp3_source.h"
+#include "player/media/ogg_source.h"
+#include "player/media/sound_mixer.h"
 #include "tools/sample_game.h"
 #include "tools/sample_sounds.h"
 

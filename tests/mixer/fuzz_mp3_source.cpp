@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "player/scenario/mp3_source.h"
+#include "player/media/mp3_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool loaded = [] {

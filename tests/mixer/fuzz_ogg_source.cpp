@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "player/scenario/ogg_source.h"
+#include "player/media/ogg_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool loaded = [] {

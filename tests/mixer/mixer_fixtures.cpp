@@ -13,8 +13,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "player/scenario/mp3_source.h"
-#include "player/scenario/ogg_source.h"
+#include "player/media/mp3_source.h"
+#include "player/media/ogg_source.h"
 
 namespace mixertest {
 

@@ -17,9 +17,9 @@
 #include "mixer_fixtures.h"
 #include "player/core/display.h"
 #include "player/core/pack_reader.h"
-#include "player/scenario/mp3_source.h"
-#include "player/scenario/ogg_source.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/mp3_source.h"
+#include "player/media/ogg_source.h"
+#include "player/media/sound_mixer.h"
 
 using namespace mixertest;
 

@@ -8,8 +8,8 @@
 
 #include "common/file.h"
 #include "mixer_fixtures.h"
-#include "player/scenario/mp3_source.h"
-#include "player/scenario/ogg_source.h"
+#include "player/media/mp3_source.h"
+#include "player/media/ogg_source.h"
 
 using namespace mixertest;
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "mixer_fixtures.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/sound_mixer.h"
 
 using namespace mixertest;
 

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "player/core/movie_decoder.h"
-#include "player/scenario/stream_reader.h"
+#include "player/media/stream_reader.h"
 
 volatile uint32_t g_sink;
 

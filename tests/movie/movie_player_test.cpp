@@ -16,8 +16,8 @@
 #include "formats/le_bytes.h"
 #include "player/core/display.h"
 #include "player/core/screen.h"
-#include "player/scenario/movie_player.h"
-#include "player/scenario/stream_reader.h"
+#include "player/media/movie_player.h"
+#include "player/media/stream_reader.h"
 #include "tests/player/rbp_builder.h"
 #include "tools/jmv/jmv_writer.h"
 

@@ -15,7 +15,7 @@
 
 #include "player/app/game_app.h"
 #include "player/core/display.h"
-#include "player/scenario/sound_mixer.h"
+#include "player/media/sound_mixer.h"
 #include "player/scenario/story_tables.h"
 #include "player/screens/screen_common.h"
 #include "tests/mixer/mixer_fixtures.h"

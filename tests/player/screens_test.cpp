@@ -21,7 +21,7 @@
 #include "player/core/screen.h"
 #include "player/core/sprite.h"
 #include "player/menu/popup_menu.h"
-#include "player/scenario/transition.h"
+#include "player/media/transition.h"
 #include "player/screens/screen_common.h"
 #include "tests/player/screen_fixture.h"
 #include "tests/player/rbp_builder.h"

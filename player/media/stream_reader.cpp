@@ -1,4 +1,4 @@
-#include "player/scenario/stream_reader.h"
+#include "player/media/stream_reader.h"
 
 #include <chrono>
 #include <cstring>

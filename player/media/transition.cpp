@@ -1,4 +1,4 @@
-#include "player/scenario/transition.h"
+#include "player/media/transition.h"
 
 #include <cstring>
 #include <string>

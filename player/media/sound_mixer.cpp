@@ -1,4 +1,4 @@
-#include "player/scenario/sound_mixer.h"
+#include "player/media/sound_mixer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,8 +8,8 @@
 #include "common/file.h"
 #include "player/core/display.h"
 #include "player/core/pack_reader.h"
-#include "player/scenario/mp3_source.h"
-#include "player/scenario/ogg_source.h"
+#include "player/media/mp3_source.h"
+#include "player/media/ogg_source.h"
 
 namespace {
 

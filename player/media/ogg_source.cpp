@@ -1,4 +1,4 @@
-#include "player/scenario/ogg_source.h"
+#include "player/media/ogg_source.h"
 
 #include <algorithm>
 #include <cstring>

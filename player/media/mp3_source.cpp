@@ -1,4 +1,4 @@
-#include "player/scenario/mp3_source.h"
+#include "player/media/mp3_source.h"
 
 #include <algorithm>
 #include <cstring>

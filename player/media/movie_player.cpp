@@ -1,13 +1,13 @@
-#include "player/scenario/movie_player.h"
+#include "player/media/movie_player.h"
 
 #include <cstring>
 #include <string>
 
 #include "common/file.h"
-#include "player/core/screen.h"
 #include "player/core/movie_decoder.h"
-#include "player/scenario/sound_mixer.h"
-#include "player/scenario/stream_reader.h"
+#include "player/core/screen.h"
+#include "player/media/sound_mixer.h"
+#include "player/media/stream_reader.h"
 
 namespace {
 
