@@ -152,3 +152,44 @@ int ComposeFrame(CGameApp* app, SpriteDrawItem* head) {
   }
   return 1;
 }
+
+void PresentFrame(CGameApp* app, int whole, const int* shake) {
+  CScreen* screen = app->screen;
+  if (!screen) return;
+  int count = 1;
+  if (!whole) {
+    count = app->dirty ? app->dirty->Count() : 0;
+    if (count == 0) return;
+  }
+  uint8_t* fb = BeginFrameBufferDraw();
+  if (!fb) {
+    EndFrameBufferDraw();
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    RECT r{0, 0, LONG(screen->GetWidth()), LONG(screen->GetHeight())};
+    if (!whole) app->dirty->GetRect(i, &r);
+    RECT t = r, s = r;
+    if (shake) {
+      int dx = shake[0], dy = shake[1];
+      if (dx < 0) {
+        t.right += dx;
+        s.left -= dx;
+      }
+      if (dx > 0) {
+        t.left += dx;
+        s.right -= dx;
+      }
+      if (dy < 0) {
+        t.bottom += dy;
+        s.top -= dy;
+      }
+      if (dy > 0) {
+        t.top += dy;
+        s.bottom -= dy;
+      }
+    }
+    screen->Present(fb, &t, &s);
+  }
+  EndFrameBufferDraw();
+}

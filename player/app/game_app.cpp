@@ -4,6 +4,7 @@
 #include <new>
 
 #include "common/sjis.h"
+#include "player/app/startup.h"
 #include "player/core/dirty_list.h"
 #include "player/core/font_list.h"
 #include "player/core/pack_reader.h"

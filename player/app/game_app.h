@@ -295,6 +295,9 @@ class CGameApp : public CWindowBase {
 // Compose the frame's dirty rectangles; the message text draws itself last.
 int ComposeFrame(CGameApp* app, SpriteDrawItem* head);
 void ClearRect(uint16_t* pixels, int pitch, int height, const RECT* rect);
+// Presents the frame's dirty rectangles, or the whole screen, shifted by the
+// shake offsets when given.
+void PresentFrame(CGameApp* app, int whole, const int* shake);
 
 // One turn of the main loop when no message waits: 1 after a frame turn,
 // 0 after a menu turn.

@@ -6,11 +6,11 @@
 #include <cstdint>
 
 #include "player/core/menu_ids.h"
+#include "player/menu/option_handlers.h"
 
 class CGameApp;
 class CPopupMenu;
 
-constexpr int kMenuFontItems = 15;
 constexpr int kMenuFontLabelBytes = 24;
 
 // One row of the tree, in order: an item on the page of its level; a submenu

@@ -1,4 +1,4 @@
-#include "player/core/settings.h"
+#include "player/app/startup.h"
 
 #include <cstdlib>
 #include <cstring>

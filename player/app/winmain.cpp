@@ -7,6 +7,7 @@
 #include "common/sjis.h"
 #include "player/app/game_app.h"
 #include "player/app/menu_commands.h"
+#include "player/app/startup.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/core/ini_store.h"

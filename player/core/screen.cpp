@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "player/app/game_app.h"
-#include "player/core/dirty_list.h"
-#include "player/media/movie_player.h"
-#include "player/media/sound_mixer.h"
-
 CScreen::CScreen() : desc{}, mode{}, formatA(16), formatB(16), pixels_(nullptr), movie_(nullptr) {
   DetectDisplayMode(&mode);
   width_ = uint32_t(GetScreenWidth());
@@ -16,8 +11,7 @@ CScreen::CScreen() : desc{}, mode{}, formatA(16), formatB(16), pixels_(nullptr),
 }
 
 CScreen::~CScreen() {
-  delete movie_;
-  movie_ = nullptr;
+  StopMovie(nullptr);
   if (pixels_) LocalFree(pixels_);
   pixels_ = nullptr;
 }
@@ -83,62 +77,4 @@ void CScreen::Present(uint8_t* fb, const RECT* target, const RECT* source) const
     const uint16_t* p = src + size_t(r) * w;
     for (int c = 0; c < cols; ++c) std::memcpy(d - intptr_t(c) * yp, p + c, 2);
   }
-}
-
-int CScreen::StepMovie(CSoundMixer* mixer) {
-  if (!movie_) return 0;
-  if (movie_->Step()) return 1;
-  if (mixer) mixer->StopChannel(0);
-  delete movie_;
-  movie_ = nullptr;
-  return 0;
-}
-
-int CScreen::StopMovie(CSoundMixer* mixer) {
-  if (!movie_) return 0;
-  if (mixer) mixer->StopChannel(0);
-  delete movie_;
-  movie_ = nullptr;
-  return 1;
-}
-
-void PresentFrame(CGameApp* app, int whole, const int* shake) {
-  CScreen* screen = app->screen;
-  if (!screen) return;
-  int count = 1;
-  if (!whole) {
-    count = app->dirty ? app->dirty->Count() : 0;
-    if (count == 0) return;
-  }
-  uint8_t* fb = BeginFrameBufferDraw();
-  if (!fb) {
-    EndFrameBufferDraw();
-    return;
-  }
-  for (int i = 0; i < count; ++i) {
-    RECT r{0, 0, LONG(screen->GetWidth()), LONG(screen->GetHeight())};
-    if (!whole) app->dirty->GetRect(i, &r);
-    RECT t = r, s = r;
-    if (shake) {
-      int dx = shake[0], dy = shake[1];
-      if (dx < 0) {
-        t.right += dx;
-        s.left -= dx;
-      }
-      if (dx > 0) {
-        t.left += dx;
-        s.right -= dx;
-      }
-      if (dy < 0) {
-        t.bottom += dy;
-        s.top -= dy;
-      }
-      if (dy > 0) {
-        t.top += dy;
-        s.bottom -= dy;
-      }
-    }
-    screen->Present(fb, &t, &s);
-  }
-  EndFrameBufferDraw();
 }

@@ -10,7 +10,6 @@
 
 class CMoviePlayer;
 class CSoundMixer;
-class CGameApp;
 
 class CScreen {
  public:
@@ -30,6 +29,9 @@ class CScreen {
   // True when the frame buffer can take the back buffer turned.
   bool FitsFrameBuffer() const;
 
+  // The movie members are defined beside the movie player, in
+  // player/media/movie_player.cpp; the back buffer knows the player only by
+  // name.
   // Plays the movie of the name (the part after its last '/') from the data
   // folder; any movie held is deleted first.  1 when it plays.
   int PlayMovie(const char* dataFolder, const char* name, CSoundMixer* mixer, int volume, int ignored, int inMemory,
@@ -51,7 +53,3 @@ class CScreen {
   uint32_t width_;
   uint32_t height_;
 };
-
-// Presents the frame's dirty rectangles, or the whole screen, shifted by the
-// shake offsets when given.
-void PresentFrame(CGameApp* app, int whole, const int* shake);

@@ -1,9 +1,7 @@
-// The 56 settings words of the game, their keys and the start-up sequence.
+// The 56 settings words of the game and their keys.
 #pragma once
 
 #include <cstdint>
-
-class CGameApp;
 
 struct GameSettings {
   int32_t centerKeyAction;   // 0 "KEY_CEN_CTRL"
@@ -52,11 +50,3 @@ static_assert(sizeof(GameSettings) == 56 * 4, "56 settings words");
 
 // Key of the text anti-alias level.  Older files lack it and start at 0.
 #define ANTIALIAS_KEY "TEXT_ANTIALIAS"
-
-void AppStartup(CGameApp* app);
-void SaveConfig(CGameApp* app);
-int FindDataFolder(CGameApp* app, const char* configFile, const char* packName);
-int ResolveDataPath(CGameApp* app, char* out, const char* folder, const char* fileName);
-void SetDataPaths(CGameApp* app, const char* folder);
-// Settings before start-up has read the file.
-void SetFirstSettings(GameSettings* s);

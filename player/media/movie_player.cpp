@@ -278,3 +278,20 @@ int CScreen::PlayMovie(const char* dataFolder, const char* name, CSoundMixer* mi
   }
   return result;
 }
+
+int CScreen::StepMovie(CSoundMixer* mixer) {
+  if (!movie_) return 0;
+  if (movie_->Step()) return 1;
+  if (mixer) mixer->StopChannel(0);
+  delete movie_;
+  movie_ = nullptr;
+  return 0;
+}
+
+int CScreen::StopMovie(CSoundMixer* mixer) {
+  if (!movie_) return 0;
+  if (mixer) mixer->StopChannel(0);
+  delete movie_;
+  movie_ = nullptr;
+  return 1;
+}

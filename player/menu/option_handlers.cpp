@@ -2,7 +2,6 @@
 
 #include <iterator>
 
-#include "player/app/menu_commands.h"
 #include "player/menu/popup_menu.h"
 
 namespace {

@@ -75,6 +75,8 @@ VELMI_OPTION_HANDLER(SetReadSkip);
 #undef VELMI_OPTION_HANDLER
 
 void SetCharVoiceUse(CPopupMenu* menu, int first, GameSettings* settings, int character, int value);
+// The menu has at most this many font items.
+constexpr int kMenuFontItems = 15;
 void SetMessageFont(CPopupMenu* menu, int first, GameSettings* settings, int fontCount, int fontIndex);
 void EnableMenuCommand(CPopupMenu* menu, int commandId);
 void SetSaveLoadEnabled(CPopupMenu* menu, GameSettings* settings, int32_t* saveAllowedWord, int loadAllowed,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "player/app/startup.h"
 #include "player/core/ini_store.h"
 #include "player/core/settings.h"
 #include "player/screens/screen_common.h"

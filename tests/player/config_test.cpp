@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "player/app/game_app.h"
+#include "player/app/startup.h"
 #include "player/core/display.h"
 #include "player/core/font_list.h"
 #include "player/core/ini_store.h"

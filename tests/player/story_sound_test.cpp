@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "player/app/game_app.h"
+#include "player/app/startup.h"
 #include "player/core/input.h"
 #include "player/core/settings.h"
 #include "player/scenario/sound_requests.h"
