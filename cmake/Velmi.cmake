@@ -1,11 +1,17 @@
 # Shared build helpers.  Every library globs its own directory so that
 # adding a source file never needs an edit here.
 
-# velmi_library(<target> [RECURSE] DIRS <dir>... [DEPS <target>...])
+# velmi_library(<target> [RECURSE] [LEAF] DIRS <dir>... [DEPS <target>...])
 # Sources: *.cpp / *.c in each DIR (recursively with RECURSE).  A library
 # without sources becomes an INTERFACE target so dependants still link.
+# Every library sees the project's root folder; all but a LEAF also see the
+# platform's headers (<windows.h> and the rest).
 function(velmi_library target)
-  cmake_parse_arguments(A "RECURSE" "" "DIRS;DEPS;PRIVATE_DEPS" ${ARGN})
+  cmake_parse_arguments(A "RECURSE;LEAF" "" "DIRS;DEPS;PRIVATE_DEPS" ${ARGN})
+  set(includes ${PROJECT_SOURCE_DIR})
+  if(NOT A_LEAF)
+    list(APPEND includes ${PROJECT_SOURCE_DIR}/platform/include)
+  endif()
   set(srcs)
   foreach(d IN LISTS A_DIRS)
     if(A_RECURSE)
@@ -17,11 +23,11 @@ function(velmi_library target)
   endforeach()
   if(srcs)
     add_library(${target} STATIC ${srcs})
-    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/platform/include)
+    target_include_directories(${target} PUBLIC ${includes})
     target_link_libraries(${target} PUBLIC ${A_DEPS} PRIVATE ${A_PRIVATE_DEPS})
   else()
     add_library(${target} INTERFACE)
-    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/platform/include)
+    target_include_directories(${target} INTERFACE ${includes})
     target_link_libraries(${target} INTERFACE ${A_DEPS})
   endif()
 endfunction()

@@ -5,13 +5,13 @@
 
 #include "formats/le_bytes.h"
 
-const BYTE Jbp1ZigzagToNatural[64] = {
+const uint8_t Jbp1ZigzagToNatural[64] = {
     0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
     41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
     30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
 };
 
-void StoreJbp1Header(BYTE* dst, const Jbp1Header& h) {
+void StoreJbp1Header(uint8_t* dst, const Jbp1Header& h) {
   std::memcpy(dst, h.magic, 4);
   PutLe32(dst + 4, h.headerSize);
   PutLe32(dst + 8, h.flags);
@@ -26,7 +26,7 @@ void StoreJbp1Header(BYTE* dst, const Jbp1Header& h) {
   PutLe32(dst + 40, h.value);
 }
 
-void PickTwoSmallest(const DWORD* counts, int nodeCount, int* first, int* second) {
+void PickTwoSmallest(const uint32_t* counts, int nodeCount, int* first, int* second) {
   int a = -100, b = -100;
   for (int i = 0; i < nodeCount; ++i) {
     if (counts[i] >= HUFFMAN_LIVE_LIMIT) continue;
@@ -40,7 +40,7 @@ void PickTwoSmallest(const DWORD* counts, int nodeCount, int* first, int* second
   *second = b;
 }
 
-int BuildHuffmanTree(DWORD* counts, int n, HuffmanTreeLinks* tree) {
+int BuildHuffmanTree(uint32_t* counts, int n, HuffmanTreeLinks* tree) {
   for (int i = 0; i < 2 * n - 1; ++i) {
     tree->firstChild[i] = tree->secondChild[i] = -1;
     tree->parent[i] = 0;
@@ -60,9 +60,9 @@ int DcCategory(int value) {
   return 32 - __builtin_clz(magnitude);
 }
 
-void SplitCategoryBits(int value, int* category, DWORD* bits) {
+void SplitCategoryBits(int value, int* category, uint32_t* bits) {
   const int c = DcCategory(value);
   *category = c;
-  const DWORD mask = (1u << c) - 1;
-  *bits = (value < 0 ? static_cast<DWORD>(value) - 1 : static_cast<DWORD>(value)) & mask;
+  const uint32_t mask = (1u << c) - 1;
+  *bits = (value < 0 ? static_cast<uint32_t>(value) - 1 : static_cast<uint32_t>(value)) & mask;
 }

@@ -7,44 +7,42 @@
 // bit first.
 #pragma once
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdint>
 
-constexpr DWORD JBP1_HEADER_SIZE = 44;
-constexpr DWORD JBP1_FLAGS = 0x08000001;  // bit 27: quantisation tables present
-constexpr DWORD JBP1_FLAG_QUANT_TABLES = 0x08000000;
+constexpr uint32_t JBP1_HEADER_SIZE = 44;
+constexpr uint32_t JBP1_FLAGS = 0x08000001;  // bit 27: quantisation tables present
+constexpr uint32_t JBP1_FLAG_QUANT_TABLES = 0x08000000;
 constexpr int JBP1_DC_SYMBOLS = 16;
 constexpr int JBP1_AC_SYMBOLS = 256;
 constexpr int JBP1_BLOCKS_PER_MCU = 6;  // Y, Y, Y, Y, Cb, Cr
 
-constexpr DWORD HUFFMAN_LIVE_LIMIT = 2099999999u;
-constexpr DWORD HUFFMAN_USED_COUNT = 2100000000u;
+constexpr uint32_t HUFFMAN_LIVE_LIMIT = 2099999999u;
+constexpr uint32_t HUFFMAN_USED_COUNT = 2100000000u;
 constexpr int HUFFMAN_MAX_NODES = 512;
 
 constexpr int AC_RUN_TAG = 100;
 constexpr int AC_END_TAG = 101;
 
 // Natural (row-major) index of each zigzag position.
-extern const BYTE Jbp1ZigzagToNatural[64];
+extern const uint8_t Jbp1ZigzagToNatural[64];
 
 struct Jbp1Header {
-  char magic[4];     // "JBP1"
-  DWORD headerSize;  // offset of the count tables
-  DWORD flags;
-  DWORD quality;
-  WORD width;
-  WORD height;
-  DWORD bitsPerPixel;  // 24
-  DWORD reserved1;
-  DWORD dcLength;  // bytes, a multiple of 4
-  DWORD acLength;
-  DWORD reserved2;
-  DWORD value;  // 0
+  char magic[4];        // "JBP1"
+  uint32_t headerSize;  // offset of the count tables
+  uint32_t flags;
+  uint32_t quality;
+  uint16_t width;
+  uint16_t height;
+  uint32_t bitsPerPixel;  // 24
+  uint32_t reserved1;
+  uint32_t dcLength;  // bytes, a multiple of 4
+  uint32_t acLength;
+  uint32_t reserved2;
+  uint32_t value;  // 0
 };
 
-void StoreJbp1Header(BYTE* dst, const Jbp1Header& header);
+void StoreJbp1Header(uint8_t* dst, const Jbp1Header& header);
 
 // The code tree: nodes 0..n-1 are the symbols, merged nodes follow.  The
 // parent link is +k for a first child of node k (bit 0), -k for a second
@@ -57,7 +55,7 @@ struct HuffmanTreeLinks {
 
 // The two live nodes (count below HUFFMAN_LIVE_LIMIT) of 0..nodeCount-1 with
 // the smallest counts, lowest index first on equal counts; -100 when missing.
-void PickTwoSmallest(const DWORD* counts, int nodeCount, int* first, int* second);
+void PickTwoSmallest(const uint32_t* counts, int nodeCount, int* first, int* second);
 
 // The merges of the code tree over counts[0..n) (n at most JBP1_AC_SYMBOLS;
 // counts has room for 2n - 1 entries and is consumed): the two live nodes
@@ -70,7 +68,7 @@ void PickTwoSmallest(const DWORD* counts, int nodeCount, int* first, int* second
 // order in another.  Merged counts never decrease and a leaf's index is below
 // every merged node's, so the smaller front of the two is the next node.
 template <typename Link>
-int MergeHuffmanNodes(DWORD* counts, int n, Link link) {
+int MergeHuffmanNodes(uint32_t* counts, int n, Link link) {
   if (n < 0 || n > JBP1_AC_SYMBOLS) return 0;
   uint16_t leaves[JBP1_AC_SYMBOLS], merged[JBP1_AC_SYMBOLS];
   int leafCount = 0;
@@ -91,7 +89,7 @@ int MergeHuffmanNodes(DWORD* counts, int n, Link link) {
     const int second = pop();
     if (first < 0 || second < 0) break;
     const unsigned long long sum = static_cast<unsigned long long>(counts[first]) + counts[second];
-    counts[k] = sum < HUFFMAN_LIVE_LIMIT ? static_cast<DWORD>(sum) : HUFFMAN_USED_COUNT;
+    counts[k] = sum < HUFFMAN_LIVE_LIMIT ? static_cast<uint32_t>(sum) : HUFFMAN_USED_COUNT;
     link(k, first, second);
     counts[first] = HUFFMAN_USED_COUNT;
     counts[second] = HUFFMAN_USED_COUNT;
@@ -104,9 +102,9 @@ int MergeHuffmanNodes(DWORD* counts, int n, Link link) {
 // entries and is overwritten).  Returns the number of nodes, 2n - 1 for a
 // complete tree; fewer when counts at or above the live limit stopped the
 // merging (such a tree cannot be decoded).  The root is node 2n - 2.
-int BuildHuffmanTree(DWORD* counts, int n, HuffmanTreeLinks* tree);
+int BuildHuffmanTree(uint32_t* counts, int n, HuffmanTreeLinks* tree);
 
 // Category of a value: 0 for 0, else the bit length of |v| (at most 15).
 int DcCategory(int value);
 // Category and its extra bits (negative values: the low bits of v - 1).
-void SplitCategoryBits(int value, int* category, DWORD* bits);
+void SplitCategoryBits(int value, int* category, uint32_t* bits);

@@ -12,29 +12,29 @@ constexpr unsigned kStart = LZSS_START;
 // The ring is not kept: ring position p holds the output byte written most
 // recently at p, which lies d = 1..2048 bytes back; before the first 2048
 // bytes it holds the zero the ring started with.
-inline void CopyMatch(BYTE* out, size_t o, unsigned p, unsigned length) {
+inline void CopyMatch(uint8_t* out, size_t o, unsigned p, unsigned length) {
   const unsigned w = static_cast<unsigned>((kStart + o) & (kRing - 1));
   const size_t d = ((w - p - 1) & (kRing - 1)) + 1;
   if (d > o) {
     for (unsigned k = 0; k < length; ++k, ++o) out[o] = o >= d ? out[o - d] : 0;
   } else {
-    const BYTE* src = out + o - d;
-    BYTE* dst = out + o;
+    const uint8_t* src = out + o - d;
+    uint8_t* dst = out + o;
     for (unsigned k = 0; k < length; ++k) dst[k] = src[k];
   }
 }
 
 }  // namespace
 
-unsigned long long LzssMaxUnpackedSize(DWORD inputSize) {
+unsigned long long LzssMaxUnpackedSize(uint32_t inputSize) {
   // Densest stream: groups of a flag byte and eight 17-byte matches; an odd
   // byte left in the last group can still be a literal.
   const unsigned long long groups = inputSize / 17, rest = inputSize % 17;
   return groups * 136 + (rest > 1 ? (rest - 1) / 2 * 17 + ((rest - 1) & 1) : 0);
 }
 
-int LzssDecode(BYTE* output, const BYTE* input, DWORD unpackedSize, DWORD inputSize) {
-  if (unpackedSize > static_cast<DWORD>(INT_MAX)) return -1;
+int LzssDecode(uint8_t* output, const uint8_t* input, uint32_t unpackedSize, uint32_t inputSize) {
+  if (unpackedSize > static_cast<uint32_t>(INT_MAX)) return -1;
   if (unpackedSize > LzssMaxUnpackedSize(inputSize)) return -1;
   const size_t outSize = unpackedSize;
   const size_t inSize = inputSize;
@@ -76,11 +76,11 @@ int LzssDecode(BYTE* output, const BYTE* input, DWORD unpackedSize, DWORD inputS
       const size_t d = ((w - p - 1) & (kRing - 1)) + 1;
       // Room for 17 bytes is assured here, so short matches may write
       // past their end; the next items overwrite those bytes.
-      BYTE* dst = output + o;
+      uint8_t* dst = output + o;
       if (d > o) {
         CopyMatch(output, o, p, length);
       } else {
-        const BYTE* src = dst - d;
+        const uint8_t* src = dst - d;
         if (d >= 16) {
           std::memcpy(dst, src, 16);
           dst[16] = src[16];

@@ -4,21 +4,21 @@
 
 #include "formats/le_bytes.h"
 
-void StoreRlzPackHeader(BYTE* dst, const RlzPackHeader& header) {
+void StoreRlzPackHeader(uint8_t* dst, const RlzPackHeader& header) {
   std::memcpy(dst, header.magic, 4);
   PutLe32(dst + 4, header.entryCount);
   PutLe32(dst + 8, header.totalSize);
   PutLe32(dst + 12, header.reserved);
 }
 
-void LoadRlzPackHeader(const BYTE* src, RlzPackHeader* header) {
+void LoadRlzPackHeader(const uint8_t* src, RlzPackHeader* header) {
   std::memcpy(header->magic, src, 4);
   header->entryCount = GetLe32(src + 4);
   header->totalSize = GetLe32(src + 8);
   header->reserved = GetLe32(src + 12);
 }
 
-void StoreRlzPackEntry(BYTE* dst, const RlzPackEntry& entry) {
+void StoreRlzPackEntry(uint8_t* dst, const RlzPackEntry& entry) {
   std::memcpy(dst, entry.name, RLZ_NAME_SIZE);
   PutLe32(dst + 64, entry.storedSize);
   PutLe32(dst + 68, entry.unpackedSize);
@@ -27,7 +27,7 @@ void StoreRlzPackEntry(BYTE* dst, const RlzPackEntry& entry) {
   PutLe32(dst + 80, entry.reserved);
 }
 
-void LoadRlzPackEntry(const BYTE* src, RlzPackEntry* entry) {
+void LoadRlzPackEntry(const uint8_t* src, RlzPackEntry* entry) {
   std::memcpy(entry->name, src, RLZ_NAME_SIZE);
   entry->storedSize = GetLe32(src + 64);
   entry->unpackedSize = GetLe32(src + 68);
@@ -36,6 +36,6 @@ void LoadRlzPackEntry(const BYTE* src, RlzPackEntry* entry) {
   entry->reserved = GetLe32(src + 80);
 }
 
-int IsRlzPackMagic(const BYTE* src) {
+int IsRlzPackMagic(const uint8_t* src) {
   return src[0] == 'R' && src[1] == 'L' && src[2] == 'Z' && (src[3] == '2' || src[3] == '3');
 }

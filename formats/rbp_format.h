@@ -3,11 +3,11 @@
 // chips.  Numbers are little-endian.
 #pragma once
 
-#include <windows.h>
+#include <cstdint>
 
-constexpr DWORD RBP_HEADER_SIZE = 36;
+constexpr uint32_t RBP_HEADER_SIZE = 36;
 
-enum RbpPixelType : DWORD {
+enum RbpPixelType : uint32_t {
   RBP_TYPE_RGB565_ALPHA = 1,  // RGB565 and an alpha byte per pixel
   RBP_TYPE_RGB565 = 13,
   RBP_TYPE_JBP1 = 30,        // a JBP1 stream
@@ -18,22 +18,22 @@ enum RbpPixelType : DWORD {
 
 // Offset of the index bytes of a palette picture: its 256 four-byte entries
 // follow the header.
-constexpr DWORD RBP_PALETTE_PIXELS = RBP_HEADER_SIZE + 256 * 4;
+constexpr uint32_t RBP_PALETTE_PIXELS = RBP_HEADER_SIZE + 256 * 4;
 
 struct RbpHeader {
   char magic[4];
-  DWORD type;  // RbpPixelType
-  DWORD width;
-  DWORD height;
-  DWORD headerSize;   // offset of the body from the start of the file
-  SHORT sourceWidth;  // size at desktop scale (design space for the player)
-  SHORT sourceHeight;
-  SHORT valueA;
-  SHORT valueB;
-  DWORD jbp1Length;
-  DWORD alphaLength;
+  uint32_t type;  // RbpPixelType
+  uint32_t width;
+  uint32_t height;
+  uint32_t headerSize;  // offset of the body from the start of the file
+  int16_t sourceWidth;  // size at desktop scale (design space for the player)
+  int16_t sourceHeight;
+  int16_t valueA;
+  int16_t valueB;
+  uint32_t jbp1Length;
+  uint32_t alphaLength;
 };
 
-void StoreRbpHeader(BYTE* dst, const RbpHeader& header);
-// FALSE when size is below the 36 header bytes.
-BOOL LoadRbpHeader(const BYTE* src, DWORD size, RbpHeader* header);
+void StoreRbpHeader(uint8_t* dst, const RbpHeader& header);
+// 0 when size is below the 36 header bytes, else 1.
+int32_t LoadRbpHeader(const uint8_t* src, uint32_t size, RbpHeader* header);
