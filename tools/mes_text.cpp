@@ -10,7 +10,7 @@
 
 #include "common/sjis.h"
 #include "formats/le_bytes.h"
-#include "player/scenario/script_file.h"
+#include "formats/mes_format.h"
 #include "tools/cp932.h"
 
 namespace vtools {
