@@ -7,6 +7,7 @@
 #include "player/core/screen.h"
 #include "player/core/text_window.h"
 #include "player/media/sound_mixer.h"
+#include "player/screens/save_rows.h"
 #include "player/screens/screen_common.h"
 
 namespace {
@@ -78,7 +79,7 @@ void Answer(CGameApp* app) {
   if (c.cursor != 0) return;
   switch (c.question) {
     case 120:
-      app->WriteSaveFile(c.saveTargetPage * 5 + c.saveTargetRow - 2);
+      app->WriteSaveFile(SaveRowOf(c.saveTargetPage, c.saveTargetRow).slot);
       app->BuildSaveLoadScreen(c.saveTargetPage);
       CloseConfirm(app, true);
       break;

@@ -6,12 +6,11 @@
 #include "player/app/game_app.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
+#include "player/screens/save_rows.h"
 #include "player/screens/screen_common.h"
 
 namespace {
 
-constexpr int kRows = 5;
-constexpr int kPages = 10;
 constexpr int kPrevious = 5, kNext = 6, kBack = 7;
 constexpr int kBackground = 220, kFrames = 221, kButtonsPicture = 222, kIcons = 223, kTextLayer = 224;
 constexpr int kFirstThumbnail = 225;
@@ -52,29 +51,46 @@ const HitBox kButtonBoxes[3] = {{172, 437, 72, 40, kPrevious}, {280, 437, 72, 40
 
 constexpr int kLoading = 1;
 
-// Save slot of a row; -1 when page 0's newest row has no save.
+// Save slot of a row; -1 when a newest row has no save.
 int RowSlot(const CGameApp* app, int page, int row) {
-  if (page == 0 && row == 0) return app->saveSlots.newestAuto < 0 ? -1 : kFirstAutoSaveSlot + app->saveSlots.newestAuto;
-  if (page == 0 && row == 1) return app->saveSlots.newest;
-  return page * kRows + row - 2;
+  const SaveRow r = SaveRowOf(page, row);
+  switch (r.kind) {
+    case SaveRowKind::kNewestAuto:
+      return app->saveSlots.newestAuto < 0 ? -1 : kFirstAutoSaveSlot + app->saveSlots.newestAuto;
+    case SaveRowKind::kNewest:
+      return app->saveSlots.newest;
+    case SaveRowKind::kNumbered:
+      break;
+  }
+  return r.slot;
 }
 
 // Frame cell of a row, shown and after the highlight left it.
 int FrameCell(int page, int row, int direction) {
-  if (page == 0 && row == 0) return 0;
-  if (page == 0 && row == 1) return direction == kLoading ? 3 : 1;
+  switch (SaveRowOf(page, row).kind) {
+    case SaveRowKind::kNewestAuto:
+      return 0;
+    case SaveRowKind::kNewest:
+      return direction == kLoading ? 3 : 1;
+    case SaveRowKind::kNumbered:
+      break;
+  }
   return 2;
 }
 int LeftFrameCell(int page, int row, int direction) {
-  if (page == 0 && row == 0 && direction == kLoading) return 0;
-  if (page == 0 && row == 1 && direction == kLoading) return 3;
-  return 2;
+  if (direction != kLoading) return 2;
+  return FrameCell(page, row, direction);
 }
 
-int LowestSaveRow(const SaveLoadState& s) { return s.page == 0 ? 2 : 0; }
+// The first row that can be saved into: the newest rows cannot.
+int LowestSaveRow(const SaveLoadState& s) {
+  int row = 0;
+  while (SaveRowOf(s.page, row).kind != SaveRowKind::kNumbered) ++row;
+  return row;
+}
 
 bool AnyRowUsed(const SaveLoadState& s) {
-  for (int r = 0; r < kRows; ++r)
+  for (int r = 0; r < kSavePageRows; ++r)
     if (s.rowUsed[r]) return true;
   return false;
 }
@@ -130,12 +146,12 @@ void SetFrameCell(CGameApp* app, int row, int cell, int highlighted) {
 
 void ChangeHighlight(CGameApp* app, int from, int to) {
   SaveLoadState& s = app->saveLoad;
-  if (from >= 0 && from < kRows) {
+  if (from >= 0 && from < kSavePageRows) {
     SetFrameCell(app, from, LeftFrameCell(s.page, from, s.direction), 0);
     RemoveSprites(app, kThumbnailSprite, kDateSprite);
   }
   if (from >= kPrevious && from <= kBack) SwapHighlight(app, kButtons, 3, from - kPrevious, -1);
-  if (to >= 0 && to < kRows) {
+  if (to >= 0 && to < kSavePageRows) {
     SetFrameCell(app, to, FrameCell(s.page, to, s.direction), 1);
     if (s.rowUsed[to]) {
       MakeChip(app, kThumbnailSprite, kFirstThumbnail + to, 0, 0, 160, 120, 216, 256, kPriority);
@@ -151,14 +167,14 @@ int MoveUp(const SaveLoadState& s, int c) {
   do {
     if (c == kCursorNone || c == 0) return kBack;
     --c;
-  } while (c < kRows && !s.rowUsed[c]);
+  } while (c < kSavePageRows && !s.rowUsed[c]);
   return c;
 }
 
 int MoveDown(const SaveLoadState& s, int c) {
   if (s.direction != kLoading) {
     c = c == kCursorNone ? 0 : (c + 1) % 8;
-    return (s.page == 0 && c < 2) ? 2 : c;
+    return c < LowestSaveRow(s) ? LowestSaveRow(s) : c;
   }
   if (!AnyRowUsed(s)) {
     c = c == kCursorNone ? kPrevious : (c + 1) % 8;
@@ -166,7 +182,7 @@ int MoveDown(const SaveLoadState& s, int c) {
   }
   do {
     c = c == kCursorNone ? 0 : (c + 1) % 8;
-  } while (c < kRows && !s.rowUsed[c]);
+  } while (c < kSavePageRows && !s.rowUsed[c]);
   return c;
 }
 
@@ -206,7 +222,7 @@ void CGameApp::BuildSaveLoadScreen(int page) {
   SaveLoadState& s = saveLoad;
   s.cursor = kCursorNone;
   for (int32_t& used : s.rowUsed) used = 0;
-  s.page = page < 0 || page >= kPages ? 0 : page;
+  s.page = page < 0 || page >= kSavePages ? 0 : page;
   RemoveSprites(this, 200, 299);
   FreePictureSlot(kBackground);
   FreePictureSlots(this, kTextLayer, 229);
@@ -224,10 +240,10 @@ void CGameApp::BuildSaveLoadScreen(int page) {
     MakeChip(this, b.sprite, b.picture, b.sx, i == 2 ? kBackFirstY : b.sy, b.w, b.h, kButtonPosition[i][0],
              kButtonPosition[i][1], kPriority);
   }
-  for (int r = 0; r < kRows; ++r)
+  for (int r = 0; r < kSavePageRows; ++r)
     MakeChip(this, kFirstFrameSprite + r, kFrames, 0, 72 * FrameCell(s.page, r, s.direction) + 1, kRowWidth, kRowHeight,
              kRowX, kRowY + kRowStep * r, kPriority);
-  for (int r = 0; r < kRows; ++r) {
+  for (int r = 0; r < kSavePageRows; ++r) {
     const int used = ShowSaveRow(this, r, RowSlot(this, s.page, r));
     // Page 0's newest rows are shown when saving but cannot be chosen.
     if (used && (s.direction == kLoading || r >= LowestSaveRow(s))) s.rowUsed[r] = 1;
@@ -247,9 +263,9 @@ int CGameApp::RunSaveLoad() {
   if (TakeFreshPress(in, IN_UP)) cursor = MoveUp(s, cursor);
   if (TakeFreshPress(in, IN_DOWN)) cursor = MoveDown(s, cursor);
   if (in->tap) {
-    HitBox boxes[kRows + 3];
+    HitBox boxes[kSavePageRows + 3];
     int n = 0;
-    for (int r = s.direction == kLoading ? 0 : LowestSaveRow(s); r < kRows; ++r)
+    for (int r = s.direction == kLoading ? 0 : LowestSaveRow(s); r < kSavePageRows; ++r)
       if (s.direction != kLoading || s.rowUsed[r])
         boxes[n++] = {int16_t(kRowX), int16_t(kRowY + kRowStep * r), int16_t(kRowWidth), int16_t(kRowHeight),
                       int16_t(r)};
@@ -261,12 +277,12 @@ int CGameApp::RunSaveLoad() {
     s.cursor = cursor;
   }
   if (!TakeChoice(in) || s.cursor != start) return 1;
-  if (s.cursor >= 0 && s.cursor < kRows) {
+  if (s.cursor >= 0 && s.cursor < kSavePageRows) {
     ChooseRow(this, s.cursor);
   } else if (s.cursor == kPrevious) {
-    BuildSaveLoadScreen((s.page + kPages - 1) % kPages);
+    BuildSaveLoadScreen((s.page + kSavePages - 1) % kSavePages);
   } else if (s.cursor == kNext) {
-    BuildSaveLoadScreen((s.page + 1) % kPages);
+    BuildSaveLoadScreen((s.page + 1) % kSavePages);
   } else if (s.cursor == kBack) {
     CloseSaveLoad(this);
   }

@@ -20,8 +20,9 @@
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "player/core/sprite.h"
-#include "player/menu/popup_menu.h"
 #include "player/media/transition.h"
+#include "player/menu/popup_menu.h"
+#include "player/screens/save_rows.h"
 #include "player/screens/screen_common.h"
 #include "tests/player/screen_fixture.h"
 #include "tests/player/rbp_builder.h"
@@ -559,6 +560,35 @@ TEST_F(ScreenTest, QuickOptionChoicesAndClosing) {
 
 // ---- Save and load screen
 
+TEST(SaveRows, PageZeroOpensWithTheNewestSavesThenNumberedSlots) {
+  struct Case {
+    int page, row;
+    SaveRowKind kind;
+    int slot;
+  } cases[] = {
+      {0, 0, SaveRowKind::kNewestAuto, -1}, {0, 1, SaveRowKind::kNewest, -1},   {0, 2, SaveRowKind::kNumbered, 0},
+      {0, 4, SaveRowKind::kNumbered, 2},    {1, 0, SaveRowKind::kNumbered, 3},  {1, 1, SaveRowKind::kNumbered, 4},
+      {1, 4, SaveRowKind::kNumbered, 7},    {5, 2, SaveRowKind::kNumbered, 25}, {9, 0, SaveRowKind::kNumbered, 43},
+      {9, 4, SaveRowKind::kNumbered, 47},
+  };
+  for (const Case& c : cases) {
+    const SaveRow r = SaveRowOf(c.page, c.row);
+    EXPECT_EQ(r.kind, c.kind) << c.page << " " << c.row;
+    EXPECT_EQ(r.slot, c.slot) << c.page << " " << c.row;
+  }
+  // Every numbered slot is on exactly one row.
+  std::vector<int> rows(kSavePages * kSavePageRows - 2, 0);
+  for (int page = 0; page < kSavePages; ++page)
+    for (int row = 0; row < kSavePageRows; ++row) {
+      const SaveRow r = SaveRowOf(page, row);
+      if (r.kind != SaveRowKind::kNumbered) continue;
+      ASSERT_GE(r.slot, 0);
+      ASSERT_LT(r.slot, int(rows.size()));
+      ++rows[r.slot];
+    }
+  EXPECT_EQ(rows, std::vector<int>(rows.size(), 1));
+}
+
 TEST_F(SaveScreenTest, RowsShowTheSavesOfThePage) {
   Save(0);
   Save(2, 77);  // an icon word beyond the sixteen icons counts as none
@@ -705,7 +735,7 @@ TEST_F(SaveScreenTest, SaveGoesThroughTheIconChooserAndTheQuestion) {
   EXPECT_EQ(app->confirm.returnMode, MODE_SAVE_LOAD);
   EXPECT_EQ(app->saveLoad.cursor, 2);
   // Page 0 row 2 is slot 0.
-  EXPECT_EQ(app->confirm.saveTargetPage * 5 + app->confirm.saveTargetRow - 2, 0);
+  EXPECT_EQ(SaveRowOf(app->confirm.saveTargetPage, app->confirm.saveTargetRow).slot, 0);
   EXPECT_EQ(app->settings.saveMascotIcon, 1);
   // The icon stays stored when the answer is no.
   Press(IN_KEY_A);
