@@ -68,30 +68,32 @@ void BackToTitle(CGameApp* app, HWND, int) {
 }
 
 void LoadSlot(CGameApp* app, HWND, int id) {
-  if (Services().restoreSaveFile) Services().restoreSaveFile(app, id - 40017);
+  if (Services().restoreSaveFile) Services().restoreSaveFile(app, id - kMenuLoadFirst);
 }
 
 void SaveSlot(CGameApp* app, HWND, int id) {
-  if (Services().writeSaveFile) Services().writeSaveFile(app, id - 40032);
+  if (Services().writeSaveFile) Services().writeSaveFile(app, id - kMenuSaveFirst);
 }
 
 void QuickLoad(CGameApp* app, HWND, int id) {
-  if (Services().restoreSaveFile) Services().restoreSaveFile(app, 500 + id - 40222);
+  if (Services().restoreSaveFile) Services().restoreSaveFile(app, 500 + id - kMenuAutoSaveFirst);
 }
 
 void Antialias(CGameApp* app, HWND, int id) {
-  if (app->settings.antialiasLevel != id - 40051) SetAntialiasLevel(Menu(app), 40051, Settings(app), id - 40051);
+  if (app->settings.antialiasLevel != id - kMenuAntialiasFirst)
+    SetAntialiasLevel(Menu(app), kMenuAntialiasFirst, Settings(app), id - kMenuAntialiasFirst);
   RedrawScreen(app);
 }
 
 void Shadow(CGameApp* app, HWND, int) {
-  Toggle(app, SetMessageShadow, 40125, &GameSettings::messageShadow);
+  Toggle(app, SetMessageShadow, kMenuMessageShadow, &GameSettings::messageShadow);
   RedrawScreen(app);
 }
 
 // The armed direction flags are cleared even when the mode stays.
 void CursorMode(CGameApp* app, HWND, int id) {
-  if (app->settings.cursorMode != id - 40120) SetCursorMode(Menu(app), 40120, Settings(app), id - 40120);
+  if (app->settings.cursorMode != id - kMenuCursorModeFirst)
+    SetCursorMode(Menu(app), kMenuCursorModeFirst, Settings(app), id - kMenuCursorModeFirst);
   for (int d = ARM_UP; d <= ARM_RIGHT; ++d) app->input.armed[d] = 0;
 }
 
@@ -103,18 +105,22 @@ void MessageFont(CGameApp* app, HWND, int id) {
   if (name[0] && Services().setMessageFontFace) Services().setMessageFontFace(name);
 }
 
-void VoiceCutMode(CGameApp* app, HWND, int id) { SetVoiceCutMode(Menu(app), 40193, Settings(app), (id - 40193) % 3); }
-void LogStart(CGameApp* app, HWND, int id) { SetMessageLogStart(Menu(app), 40220, Settings(app), (id - 40220) % 2); }
+void VoiceCutMode(CGameApp* app, HWND, int id) {
+  SetVoiceCutMode(Menu(app), kMenuVoiceCutFirst, Settings(app), (id - kMenuVoiceCutFirst) % 3);
+}
+void LogStart(CGameApp* app, HWND, int id) {
+  SetMessageLogStart(Menu(app), kMenuLogStartFirst, Settings(app), (id - kMenuLogStartFirst) % 2);
+}
 
 void Codec(CGameApp* app, HWND, int id) {
-  if (Services().setPreferredCodec) Services().setPreferredCodec(app, id - 40260);
-  SetOggUseLevel(Menu(app), 40260, Settings(app), id - 40260);
+  if (Services().setPreferredCodec) Services().setPreferredCodec(app, id - kMenuOggUseFirst);
+  SetOggUseLevel(Menu(app), kMenuOggUseFirst, Settings(app), id - kMenuOggUseFirst);
 }
 
 // Weather: forbidding it stops the particles and keeps the kind recorded;
 // allowing it restarts the recorded kind.
 void Weather(CGameApp* app, HWND, int) {
-  Toggle(app, SetSacraMode, 40262, &GameSettings::sacraMode);
+  Toggle(app, SetSacraMode, kMenuSacraMode, &GameSettings::sacraMode);
   MenuCommandServices& s = Services();
   int strength = 0;
   const int kind = s.recordedWeather ? s.recordedWeather(app, &strength) : 0;
@@ -133,12 +139,12 @@ void Weather(CGameApp* app, HWND, int) {
 }
 
 void Transparency(CGameApp* app, HWND, int) {
-  Toggle(app, SetTransMode, 40264, &GameSettings::transMode);
+  Toggle(app, SetTransMode, kMenuTransMode, &GameSettings::transMode);
   WindowAlpha(app);
 }
 
 void WindowTrans(CGameApp* app, HWND, int id) {
-  SetWinTransparency(Menu(app), 40265, Settings(app), 40275 - id);
+  SetWinTransparency(Menu(app), kMenuWindowTransFirst, Settings(app), 10 - (id - kMenuWindowTransFirst));
   WindowAlpha(app);
 }
 
@@ -147,57 +153,60 @@ void Pause(CGameApp* app, HWND, int) {
 }
 
 void CharVoice(CGameApp* app, HWND, int id) {
-  const int c = id - 40312;
-  SetCharVoiceUse(Menu(app), 40312, Settings(app), c, !app->settings.charVoiceUse[c]);
+  const int c = id - kMenuCharVoiceFirst;
+  SetCharVoiceUse(Menu(app), kMenuCharVoiceFirst, Settings(app), c, !app->settings.charVoiceUse[c]);
 }
 
 using G = GameSettings;
 const MenuCommandEntry kCommands[] = {
-    {40007, 40007, Quit},
-    {40008, 40008, BackToTitle},
-    {40017, 40031, LoadSlot},
-    {40032, 40046, SaveSlot},
-    {40049, 40049, ToggleCommand<SetEffectUse, 40049, &G::effectUse>},
-    {40051, 40054, Antialias},
-    {40059, 40059, ToggleCommand<SetReadSkip, 40059, &G::readSkip>},
-    {40067, 40067, ToggleCommand<SetVoicePlay, 40067, &G::voicePlay>},
-    {40068, 40068, ToggleCommand<SetMusicPlay, 40068, &G::musicPlay>},
-    {40069, 40078, Volume<SetMusicVolume, 40069, 1>},
-    {40079, 40088, Volume<SetVoiceVolume, 40079, 2>},
-    {40098, 40098, ToggleCommand<SetVoiceAutoLock, 40098, &G::voiceAutoLock>},
-    {40108, 40108, ToggleCommand<SetSePlay, 40108, &G::sePlay>},
-    {40109, 40118, Volume<SetSeVolume, 40109, 3>},
-    {40120, 40124, CursorMode},
-    {40125, 40125, Shadow},
-    {40126, 40135, Volume<SetMasterVolume, 40126, 0>},
-    {40136, 40145, Volume<SetMovieVolume, 40136, 4>},
-    {40146, 40146, ToggleCommand<SetLockSkip, 40146, &G::lockSkip>},
-    {40158, 40158, ToggleCommand<SetKeyDoubleClick, 40158, &G::keyDoubleClick>},
-    {40160, 40162, RadioIfChanged<SetDispFreeMode, 40160, &G::dispFreeMode>},
-    {40163, 40168, RadioIfChanged<SetCenterKeyAction, 40163, &G::centerKeyAction>},
-    {40177, 40177, ToggleCommand<SetMannerVoiceCut, 40177, &G::mannerVoiceCut>},
-    {40178, 40192, MessageFont},
-    {40193, 40195, VoiceCutMode},
-    {40196, 40196, ToggleCommand<SetVgaQuality, 40196, &G::vgaQuality>},
-    {40205, 40205, ToggleCommand<SetMessageAuto, 40205, &G::messageAuto>},
-    {40220, 40221, LogStart},
-    {40222, 40224, QuickLoad},
-    {40225, 40234, Radio<SetMessageSpeed, 40225>},
-    {40235, 40244, Radio<SetMessageAutoBase, 40235>},
-    {40245, 40254, Radio<SetMessageAutoOne, 40245>},
-    {40258, 40259, Radio<SetSoundQuality, 40258>},
-    {40260, 40261, Codec},
-    {40262, 40262, Weather},
-    {40263, 40263, ToggleCommand<SetTextCutMode, 40263, &G::textCutMode>},
-    {40264, 40264, Transparency},
-    {40265, 40275, WindowTrans},
-    {40276, 40290, Radio<SetMascotVoice, 40276>},
-    {40291, 40305, Radio<SetSaveMascotIcon, 40291>},
-    {40306, 40306, Pause},
-    {40307, 40307, ToggleCommand<SetMapAnimeUse, 40307, &G::mapAnimeUse>},
-    {40308, 40311, Radio<SetTitleImageMode, 40308>},
-    {40312, 40326, CharVoice},
-    {40327, 40327, ToggleCommand<SetMannerFullCut, 40327, &G::mannerFullCut>},
+    {kMenuQuit, kMenuQuit, Quit},
+    {kMenuBackToTitle, kMenuBackToTitle, BackToTitle},
+    {kMenuLoadFirst, kMenuLoadFirst + 14, LoadSlot},
+    {kMenuSaveFirst, kMenuSaveFirst + 14, SaveSlot},
+    {kMenuEffectUse, kMenuEffectUse, ToggleCommand<SetEffectUse, kMenuEffectUse, &G::effectUse>},
+    {kMenuAntialiasFirst, kMenuAntialiasFirst + 3, Antialias},
+    {kMenuReadSkip, kMenuReadSkip, ToggleCommand<SetReadSkip, kMenuReadSkip, &G::readSkip>},
+    {kMenuVoicePlay, kMenuVoicePlay, ToggleCommand<SetVoicePlay, kMenuVoicePlay, &G::voicePlay>},
+    {kMenuMusicPlay, kMenuMusicPlay, ToggleCommand<SetMusicPlay, kMenuMusicPlay, &G::musicPlay>},
+    {kMenuMusicVolumeFirst, kMenuMusicVolumeFirst + 9, Volume<SetMusicVolume, kMenuMusicVolumeFirst, 1>},
+    {kMenuVoiceVolumeFirst, kMenuVoiceVolumeFirst + 9, Volume<SetVoiceVolume, kMenuVoiceVolumeFirst, 2>},
+    {kMenuVoiceAutoLock, kMenuVoiceAutoLock, ToggleCommand<SetVoiceAutoLock, kMenuVoiceAutoLock, &G::voiceAutoLock>},
+    {kMenuSePlay, kMenuSePlay, ToggleCommand<SetSePlay, kMenuSePlay, &G::sePlay>},
+    {kMenuSeVolumeFirst, kMenuSeVolumeFirst + 9, Volume<SetSeVolume, kMenuSeVolumeFirst, 3>},
+    {kMenuCursorModeFirst, kMenuCursorModeFirst + 4, CursorMode},
+    {kMenuMessageShadow, kMenuMessageShadow, Shadow},
+    {kMenuMasterVolumeFirst, kMenuMasterVolumeFirst + 9, Volume<SetMasterVolume, kMenuMasterVolumeFirst, 0>},
+    {kMenuMovieVolumeFirst, kMenuMovieVolumeFirst + 9, Volume<SetMovieVolume, kMenuMovieVolumeFirst, 4>},
+    {kMenuLockSkip, kMenuLockSkip, ToggleCommand<SetLockSkip, kMenuLockSkip, &G::lockSkip>},
+    {kMenuKeyDoubleClick, kMenuKeyDoubleClick,
+     ToggleCommand<SetKeyDoubleClick, kMenuKeyDoubleClick, &G::keyDoubleClick>},
+    {kMenuDispFreeFirst, kMenuDispFreeFirst + 2, RadioIfChanged<SetDispFreeMode, kMenuDispFreeFirst, &G::dispFreeMode>},
+    {kMenuCenterKeyFirst, kMenuCenterKeyFirst + 5,
+     RadioIfChanged<SetCenterKeyAction, kMenuCenterKeyFirst, &G::centerKeyAction>},
+    {kMenuMannerVoiceCut, kMenuMannerVoiceCut,
+     ToggleCommand<SetMannerVoiceCut, kMenuMannerVoiceCut, &G::mannerVoiceCut>},
+    {kMenuFontFirst, kMenuFontFirst + 14, MessageFont},
+    {kMenuVoiceCutFirst, kMenuVoiceCutFirst + 2, VoiceCutMode},
+    {kMenuVgaQuality, kMenuVgaQuality, ToggleCommand<SetVgaQuality, kMenuVgaQuality, &G::vgaQuality>},
+    {kMenuMessageAuto, kMenuMessageAuto, ToggleCommand<SetMessageAuto, kMenuMessageAuto, &G::messageAuto>},
+    {kMenuLogStartFirst, kMenuLogStartFirst + 1, LogStart},
+    {kMenuAutoSaveFirst, kMenuAutoSaveFirst + 2, QuickLoad},
+    {kMenuMessageSpeedFirst, kMenuMessageSpeedFirst + 9, Radio<SetMessageSpeed, kMenuMessageSpeedFirst>},
+    {kMenuAutoBaseFirst, kMenuAutoBaseFirst + 9, Radio<SetMessageAutoBase, kMenuAutoBaseFirst>},
+    {kMenuAutoOneFirst, kMenuAutoOneFirst + 9, Radio<SetMessageAutoOne, kMenuAutoOneFirst>},
+    {kMenuSoundQualityFirst, kMenuSoundQualityFirst + 1, Radio<SetSoundQuality, kMenuSoundQualityFirst>},
+    {kMenuOggUseFirst, kMenuOggUseFirst + 1, Codec},
+    {kMenuSacraMode, kMenuSacraMode, Weather},
+    {kMenuTextCutMode, kMenuTextCutMode, ToggleCommand<SetTextCutMode, kMenuTextCutMode, &G::textCutMode>},
+    {kMenuTransMode, kMenuTransMode, Transparency},
+    {kMenuWindowTransFirst, kMenuWindowTransFirst + 10, WindowTrans},
+    {kMenuMascotVoiceFirst, kMenuMascotVoiceFirst + 14, Radio<SetMascotVoice, kMenuMascotVoiceFirst>},
+    {kMenuSaveIconFirst, kMenuSaveIconFirst + 14, Radio<SetSaveMascotIcon, kMenuSaveIconFirst>},
+    {kMenuPause, kMenuPause, Pause},
+    {kMenuMapAnimeUse, kMenuMapAnimeUse, ToggleCommand<SetMapAnimeUse, kMenuMapAnimeUse, &G::mapAnimeUse>},
+    {kMenuTitleImageFirst, kMenuTitleImageFirst + 3, Radio<SetTitleImageMode, kMenuTitleImageFirst>},
+    {kMenuCharVoiceFirst, kMenuCharVoiceFirst + 14, CharVoice},
+    {kMenuMannerFullCut, kMenuMannerFullCut, ToggleCommand<SetMannerFullCut, kMenuMannerFullCut, &G::mannerFullCut>},
 };
 
 }  // namespace

@@ -14,448 +14,470 @@ namespace {
 
 const MenuTreeEntry kTree[] = {
     {0, kMenuSubmenu, 0, "\xdb\xb0\xc4\xde", kMenuEnabled},                                          // ﾛｰﾄﾞ
-    {1, kMenuCommand, 40017, "LOAD_001", kMenuEnabled},                                              //   LOAD_001
-    {1, kMenuCommand, 40018, "LOAD_002", kMenuEnabled},                                              //   LOAD_002
-    {1, kMenuCommand, 40019, "LOAD_003", kMenuEnabled},                                              //   LOAD_003
-    {1, kMenuCommand, 40020, "LOAD_004", kMenuEnabled},                                              //   LOAD_004
-    {1, kMenuCommand, 40021, "LOAD_005", kMenuEnabled},                                              //   LOAD_005
-    {1, kMenuCommand, 40022, "LOAD_006", kMenuEnabled},                                              //   LOAD_006
-    {1, kMenuCommand, 40023, "LOAD_007", kMenuEnabled},                                              //   LOAD_007
-    {1, kMenuCommand, 40024, "LOAD_008", kMenuEnabled},                                              //   LOAD_008
-    {1, kMenuCommand, 40025, "LOAD_009", kMenuEnabled},                                              //   LOAD_009
-    {1, kMenuCommand, 40026, "LOAD_010", kMenuEnabled},                                              //   LOAD_010
-    {1, kMenuCommand, 40027, "LOAD_011", kMenuEnabled},                                              //   LOAD_011
-    {1, kMenuCommand, 40028, "LOAD_012", kMenuEnabled},                                              //   LOAD_012
-    {1, kMenuCommand, 40029, "LOAD_013", kMenuEnabled},                                              //   LOAD_013
-    {1, kMenuCommand, 40030, "LOAD_014", kMenuEnabled},                                              //   LOAD_014
-    {1, kMenuCommand, 40031, "LOAD_015", kMenuEnabled},                                              //   LOAD_015
+    {1, kMenuCommand, kMenuLoadFirst, "LOAD_001", kMenuEnabled},                                     //   LOAD_001
+    {1, kMenuCommand, kMenuLoadFirst + 1, "LOAD_002", kMenuEnabled},                                 //   LOAD_002
+    {1, kMenuCommand, kMenuLoadFirst + 2, "LOAD_003", kMenuEnabled},                                 //   LOAD_003
+    {1, kMenuCommand, kMenuLoadFirst + 3, "LOAD_004", kMenuEnabled},                                 //   LOAD_004
+    {1, kMenuCommand, kMenuLoadFirst + 4, "LOAD_005", kMenuEnabled},                                 //   LOAD_005
+    {1, kMenuCommand, kMenuLoadFirst + 5, "LOAD_006", kMenuEnabled},                                 //   LOAD_006
+    {1, kMenuCommand, kMenuLoadFirst + 6, "LOAD_007", kMenuEnabled},                                 //   LOAD_007
+    {1, kMenuCommand, kMenuLoadFirst + 7, "LOAD_008", kMenuEnabled},                                 //   LOAD_008
+    {1, kMenuCommand, kMenuLoadFirst + 8, "LOAD_009", kMenuEnabled},                                 //   LOAD_009
+    {1, kMenuCommand, kMenuLoadFirst + 9, "LOAD_010", kMenuEnabled},                                 //   LOAD_010
+    {1, kMenuCommand, kMenuLoadFirst + 10, "LOAD_011", kMenuEnabled},                                //   LOAD_011
+    {1, kMenuCommand, kMenuLoadFirst + 11, "LOAD_012", kMenuEnabled},                                //   LOAD_012
+    {1, kMenuCommand, kMenuLoadFirst + 12, "LOAD_013", kMenuEnabled},                                //   LOAD_013
+    {1, kMenuCommand, kMenuLoadFirst + 13, "LOAD_014", kMenuEnabled},                                //   LOAD_014
+    {1, kMenuCommand, kMenuLoadFirst + 14, "LOAD_015", kMenuEnabled},                                //   LOAD_015
     {0, kMenuSubmenu, 0, "\xbe\xb0\xcc\xde", kMenuEnabled},                                          // ｾｰﾌﾞ
-    {1, kMenuCommand, 40032, "SAVE_001", kMenuEnabled},                                              //   SAVE_001
-    {1, kMenuCommand, 40033, "SAVE_002", kMenuEnabled},                                              //   SAVE_002
-    {1, kMenuCommand, 40034, "SAVE_003", kMenuEnabled},                                              //   SAVE_003
-    {1, kMenuCommand, 40035, "SAVE_004", kMenuEnabled},                                              //   SAVE_004
-    {1, kMenuCommand, 40036, "SAVE_005", kMenuEnabled},                                              //   SAVE_005
-    {1, kMenuCommand, 40037, "SAVE_006", kMenuEnabled},                                              //   SAVE_006
-    {1, kMenuCommand, 40038, "SAVE_007", kMenuEnabled},                                              //   SAVE_007
-    {1, kMenuCommand, 40039, "SAVE_008", kMenuEnabled},                                              //   SAVE_008
-    {1, kMenuCommand, 40040, "SAVE_009", kMenuEnabled},                                              //   SAVE_009
-    {1, kMenuCommand, 40041, "SAVE_010", kMenuEnabled},                                              //   SAVE_010
-    {1, kMenuCommand, 40042, "SAVE_011", kMenuEnabled},                                              //   SAVE_011
-    {1, kMenuCommand, 40043, "SAVE_012", kMenuEnabled},                                              //   SAVE_012
-    {1, kMenuCommand, 40044, "SAVE_013", kMenuEnabled},                                              //   SAVE_013
-    {1, kMenuCommand, 40045, "SAVE_014", kMenuEnabled},                                              //   SAVE_014
-    {1, kMenuCommand, 40046, "SAVE_015", kMenuEnabled},                                              //   SAVE_015
+    {1, kMenuCommand, kMenuSaveFirst, "SAVE_001", kMenuEnabled},                                     //   SAVE_001
+    {1, kMenuCommand, kMenuSaveFirst + 1, "SAVE_002", kMenuEnabled},                                 //   SAVE_002
+    {1, kMenuCommand, kMenuSaveFirst + 2, "SAVE_003", kMenuEnabled},                                 //   SAVE_003
+    {1, kMenuCommand, kMenuSaveFirst + 3, "SAVE_004", kMenuEnabled},                                 //   SAVE_004
+    {1, kMenuCommand, kMenuSaveFirst + 4, "SAVE_005", kMenuEnabled},                                 //   SAVE_005
+    {1, kMenuCommand, kMenuSaveFirst + 5, "SAVE_006", kMenuEnabled},                                 //   SAVE_006
+    {1, kMenuCommand, kMenuSaveFirst + 6, "SAVE_007", kMenuEnabled},                                 //   SAVE_007
+    {1, kMenuCommand, kMenuSaveFirst + 7, "SAVE_008", kMenuEnabled},                                 //   SAVE_008
+    {1, kMenuCommand, kMenuSaveFirst + 8, "SAVE_009", kMenuEnabled},                                 //   SAVE_009
+    {1, kMenuCommand, kMenuSaveFirst + 9, "SAVE_010", kMenuEnabled},                                 //   SAVE_010
+    {1, kMenuCommand, kMenuSaveFirst + 10, "SAVE_011", kMenuEnabled},                                //   SAVE_011
+    {1, kMenuCommand, kMenuSaveFirst + 11, "SAVE_012", kMenuEnabled},                                //   SAVE_012
+    {1, kMenuCommand, kMenuSaveFirst + 12, "SAVE_013", kMenuEnabled},                                //   SAVE_013
+    {1, kMenuCommand, kMenuSaveFirst + 13, "SAVE_014", kMenuEnabled},                                //   SAVE_014
+    {1, kMenuCommand, kMenuSaveFirst + 14, "SAVE_015", kMenuEnabled},                                //   SAVE_015
     {0, kMenuSubmenu, 0, "\xb8\xb2\xaf\xb8\xbe\xb0\xcc\xde\x82\xcc\xdb\xb0\xc4\xde", kMenuEnabled},  // ｸｲｯｸｾｰﾌﾞのﾛｰﾄﾞ
-    {1, kMenuCommand, 40222, "SAVE_AUTO_01", kMenuEnabled},                                          //   SAVE_AUTO_01
-    {1, kMenuCommand, 40223, "SAVE_AUTO_02", kMenuEnabled},                                          //   SAVE_AUTO_02
-    {1, kMenuCommand, 40224, "SAVE_AUTO_03", kMenuEnabled},                                          //   SAVE_AUTO_03
+    {1, kMenuCommand, kMenuAutoSaveFirst, "SAVE_AUTO_01", kMenuEnabled},                             //   SAVE_AUTO_01
+    {1, kMenuCommand, kMenuAutoSaveFirst + 1, "SAVE_AUTO_02", kMenuEnabled},                         //   SAVE_AUTO_02
+    {1, kMenuCommand, kMenuAutoSaveFirst + 2, "SAVE_AUTO_03", kMenuEnabled},                         //   SAVE_AUTO_03
     {0, kMenuSubmenu, 0, "\xbe\xb0\xcc\xde\xb7\xac\xd7\xb1\xb2\xba\xdd", kMenuEnabled},  // ｾｰﾌﾞｷｬﾗｱｲｺﾝ
-    {1, kMenuCommand, 40291,
+    {1, kMenuCommand, kMenuSaveIconFirst,
      "\x9e\xbe\x8c\xb4\x83\x94\x83"
      "F\x83\x8b\x83~",
-     kMenuEnabled},                                                                //   楡原ヴェルミ
-    {1, kMenuCommand, 40292, "\x9e\xbe\x8c\xb4\x83h\x83\x94\x83@", kMenuEnabled},  //   楡原ドヴァ
-    {1, kMenuCommand, 40293,
+     kMenuEnabled},  //   楡原ヴェルミ
+    {1, kMenuCommand, kMenuSaveIconFirst + 1, "\x9e\xbe\x8c\xb4\x83h\x83\x94\x83@", kMenuEnabled},  //   楡原ドヴァ
+    {1, kMenuCommand, kMenuSaveIconFirst + 2,
      "\x8f\xc9\x93\xb0\x83t\x83"
      "F\x83j\x83\x89",
-     kMenuEnabled},                                                        //   硝堂フェニラ
-    {1, kMenuCommand, 40294, "\x92\xd1\x92J\x83\x8b\x83p", kMenuEnabled},  //   柘谷ルパ
-    {1, kMenuCommand, 40295,
+     kMenuEnabled},                                                                         //   硝堂フェニラ
+    {1, kMenuCommand, kMenuSaveIconFirst + 3, "\x92\xd1\x92J\x83\x8b\x83p", kMenuEnabled},  //   柘谷ルパ
+    {1, kMenuCommand, kMenuSaveIconFirst + 4,
      "\x91h\x96"
      "F\x83x\x83\x8a\x83T",
      kMenuEnabled},  //   蘇芳ベリサ
-    {1, kMenuCommand, 40296,
+    {1, kMenuCommand, kMenuSaveIconFirst + 5,
      "\x96\xb8\x96\xd8\x83I\x83\x8b\x83"
      "E\x83"
      "F",
      kMenuEnabled},  //   椋木オルウェ
-    {1, kMenuCommand, 40297,
+    {1, kMenuCommand, kMenuSaveIconFirst + 6,
      "\x95"
      "A\x90X\x83"
      "E\x83"
      "F\x83\x93\x83\x89",
-     kMenuEnabled},                                                           //   柊森ウェンラ
-    {1, kMenuCommand, 40298, "\xeaI\x96\xec\x83\x8b\x83\x8f", kMenuEnabled},  //   鶫野ルワ
-    {1, kMenuCommand, 40299, "\x8e\xc2\x95\xd3\x83G\x83\x8b\x83\x94\x83@\x83\x93", kMenuEnabled},  //   篠辺エルヴァン
-    {1, kMenuCommand, 40300,
+     kMenuEnabled},                                                                            //   柊森ウェンラ
+    {1, kMenuCommand, kMenuSaveIconFirst + 7, "\xeaI\x96\xec\x83\x8b\x83\x8f", kMenuEnabled},  //   鶫野ルワ
+    {1, kMenuCommand, kMenuSaveIconFirst + 8, "\x8e\xc2\x95\xd3\x83G\x83\x8b\x83\x94\x83@\x83\x93",
+     kMenuEnabled},  //   篠辺エルヴァン
+    {1, kMenuCommand, kMenuSaveIconFirst + 9,
      "\x83"
      "A\x81[\x83h\x83"
      "E\x83"
      "B\x83\x93",
-     kMenuEnabled},                                                                     //   アードウィン
-    {1, kMenuCommand, 40301, "\x8e\xe0\x8d]\x83n\x83h\x83\x8a\x83N", kMenuEnabled},     //   錫江ハドリク
-    {1, kMenuCommand, 40302, "\x93\xc9\x90\xa3\x83w\x83X\x83g\x83\x8a", kMenuEnabled},  //   橡瀬ヘストリ
-    {1, kMenuCommand, 40303,
+     kMenuEnabled},  //   アードウィン
+    {1, kMenuCommand, kMenuSaveIconFirst + 10, "\x8e\xe0\x8d]\x83n\x83h\x83\x8a\x83N", kMenuEnabled},  //   錫江ハドリク
+    {1, kMenuCommand, kMenuSaveIconFirst + 11, "\x93\xc9\x90\xa3\x83w\x83X\x83g\x83\x8a",
+     kMenuEnabled},  //   橡瀬ヘストリ
+    {1, kMenuCommand, kMenuSaveIconFirst + 12,
      "\x8f\xaa\x91\xd2\x83"
      "C\x83t\x83@",
-     kMenuEnabled},                                                                     //   宵待イファ
-    {1, kMenuCommand, 40304, "\x83\xc4\x81i\x83[\x81[\x83^\x81j", kMenuEnabled},        //   ζ（ゼータ）
-    {1, kMenuCommand, 40305, "\xe0Y\x90\xec\x83J\x83\x8b\x83\x94\x83@", kMenuEnabled},  //   澪川カルヴァ
+     kMenuEnabled},                                                                                 //   宵待イファ
+    {1, kMenuCommand, kMenuSaveIconFirst + 13, "\x83\xc4\x81i\x83[\x81[\x83^\x81j", kMenuEnabled},  //   ζ（ゼータ）
+    {1, kMenuCommand, kMenuSaveIconFirst + 14, "\xe0Y\x90\xec\x83J\x83\x8b\x83\x94\x83@",
+     kMenuEnabled},  //   澪川カルヴァ
     {0, kMenuSeparator, 0, nullptr, kMenuEnabled},
-    {0, kMenuSubmenu, 0, "\x95\x5c\x8e\xa6\x8c\xf8\x89\xca", kMenuEnabled},       // 表示効果
-    {1, kMenuCommand, 40049, "\xb4\xcc\xaa\xb8\xc4\x97L\x8c\xf8", kMenuEnabled},  //   ｴﾌｪｸﾄ有効
-    {0, kMenuSubmenu, 0, "\x90\xdd\x92\xe8", kMenuEnabled},                       // 設定
-    {1, kMenuSubmenu, 0, "\x8a\xee\x8f\x80\x89\xb9\x97\xca", kMenuEnabled},       //   基準音量
-    {2, kMenuCommand, 40126, "100%", kMenuEnabled},                               //     100%
-    {2, kMenuCommand, 40127, "90%", kMenuEnabled},                                //     90%
-    {2, kMenuCommand, 40128, "80%", kMenuEnabled},                                //     80%
-    {2, kMenuCommand, 40129, "70%", kMenuEnabled},                                //     70%
-    {2, kMenuCommand, 40130, "60%", kMenuEnabled},                                //     60%
-    {2, kMenuCommand, 40131, "50%", kMenuEnabled},                                //     50%
-    {2, kMenuCommand, 40132, "40%", kMenuEnabled},                                //     40%
-    {2, kMenuCommand, 40133, "30%", kMenuEnabled},                                //     30%
-    {2, kMenuCommand, 40134, "20%", kMenuEnabled},                                //     20%
-    {2, kMenuCommand, 40135, "10%", kMenuEnabled},                                //     10%
-    {1, kMenuSubmenu, 0, "\xd0\xad\xb0\xbc\xde\xaf\xb8", kMenuEnabled},           //   ﾐｭｰｼﾞｯｸ
-    {2, kMenuSubmenu, 0, "\x89\xb9\x97\xca", kMenuEnabled},                       //     音量
-    {3, kMenuCommand, 40069, "100%", kMenuEnabled},                               //       100%
-    {3, kMenuCommand, 40070, "90%", kMenuEnabled},                                //       90%
-    {3, kMenuCommand, 40071, "80%", kMenuEnabled},                                //       80%
-    {3, kMenuCommand, 40072, "70%", kMenuEnabled},                                //       70%
-    {3, kMenuCommand, 40073, "60%", kMenuEnabled},                                //       60%
-    {3, kMenuCommand, 40074, "50%", kMenuEnabled},                                //       50%
-    {3, kMenuCommand, 40075, "40%", kMenuEnabled},                                //       40%
-    {3, kMenuCommand, 40076, "30%", kMenuEnabled},                                //       30%
-    {3, kMenuCommand, 40077, "20%", kMenuEnabled},                                //       20%
-    {3, kMenuCommand, 40078, "10%", kMenuEnabled},                                //       10%
+    {0, kMenuSubmenu, 0, "\x95\x5c\x8e\xa6\x8c\xf8\x89\xca", kMenuEnabled},                // 表示効果
+    {1, kMenuCommand, kMenuEffectUse, "\xb4\xcc\xaa\xb8\xc4\x97L\x8c\xf8", kMenuEnabled},  //   ｴﾌｪｸﾄ有効
+    {0, kMenuSubmenu, 0, "\x90\xdd\x92\xe8", kMenuEnabled},                                // 設定
+    {1, kMenuSubmenu, 0, "\x8a\xee\x8f\x80\x89\xb9\x97\xca", kMenuEnabled},                //   基準音量
+    {2, kMenuCommand, kMenuMasterVolumeFirst, "100%", kMenuEnabled},                       //     100%
+    {2, kMenuCommand, kMenuMasterVolumeFirst + 1, "90%", kMenuEnabled},                    //     90%
+    {2, kMenuCommand, kMenuMasterVolumeFirst + 2, "80%", kMenuEnabled},                    //     80%
+    {2, kMenuCommand, kMenuMasterVolumeFirst + 3, "70%", kMenuEnabled},                    //     70%
+    {2, kMenuCommand, kMenuMasterVolumeFirst + 4, "60%", kMenuEnabled},                    //     60%
+    {2, kMenuCommand, kMenuMasterVolumeFirst + 5, "50%", kMenuEnabled},                    //     50%
+    {2, kMenuCommand, kMenuMasterVolumeFirst + 6, "40%", kMenuEnabled},                    //     40%
+    {2, kMenuCommand, kMenuMasterVolumeFirst + 7, "30%", kMenuEnabled},                    //     30%
+    {2, kMenuCommand, kMenuMasterVolumeFirst + 8, "20%", kMenuEnabled},                    //     20%
+    {2, kMenuCommand, kMenuMasterVolumeFirst + 9, "10%", kMenuEnabled},                    //     10%
+    {1, kMenuSubmenu, 0, "\xd0\xad\xb0\xbc\xde\xaf\xb8", kMenuEnabled},                    //   ﾐｭｰｼﾞｯｸ
+    {2, kMenuSubmenu, 0, "\x89\xb9\x97\xca", kMenuEnabled},                                //     音量
+    {3, kMenuCommand, kMenuMusicVolumeFirst, "100%", kMenuEnabled},                        //       100%
+    {3, kMenuCommand, kMenuMusicVolumeFirst + 1, "90%", kMenuEnabled},                     //       90%
+    {3, kMenuCommand, kMenuMusicVolumeFirst + 2, "80%", kMenuEnabled},                     //       80%
+    {3, kMenuCommand, kMenuMusicVolumeFirst + 3, "70%", kMenuEnabled},                     //       70%
+    {3, kMenuCommand, kMenuMusicVolumeFirst + 4, "60%", kMenuEnabled},                     //       60%
+    {3, kMenuCommand, kMenuMusicVolumeFirst + 5, "50%", kMenuEnabled},                     //       50%
+    {3, kMenuCommand, kMenuMusicVolumeFirst + 6, "40%", kMenuEnabled},                     //       40%
+    {3, kMenuCommand, kMenuMusicVolumeFirst + 7, "30%", kMenuEnabled},                     //       30%
+    {3, kMenuCommand, kMenuMusicVolumeFirst + 8, "20%", kMenuEnabled},                     //       20%
+    {3, kMenuCommand, kMenuMusicVolumeFirst + 9, "10%", kMenuEnabled},                     //       10%
     {2, kMenuSeparator, 0, nullptr, kMenuEnabled},
-    {2, kMenuCommand, 40068, "\x8d\xc4\x90\xb6", kMenuEnabled},                           //     再生
+    {2, kMenuCommand, kMenuMusicPlay, "\x8d\xc4\x90\xb6", kMenuEnabled},                  //     再生
     {1, kMenuSubmenu, 0, "\x89\xb9\x90\xba", kMenuEnabled},                               //   音声
     {2, kMenuSubmenu, 0, "\x89\xb9\x97\xca", kMenuEnabled},                               //     音量
-    {3, kMenuCommand, 40079, "100%", kMenuEnabled},                                       //       100%
-    {3, kMenuCommand, 40080, "90%", kMenuEnabled},                                        //       90%
-    {3, kMenuCommand, 40081, "80%", kMenuEnabled},                                        //       80%
-    {3, kMenuCommand, 40082, "70%", kMenuEnabled},                                        //       70%
-    {3, kMenuCommand, 40083, "60%", kMenuEnabled},                                        //       60%
-    {3, kMenuCommand, 40084, "50%", kMenuEnabled},                                        //       50%
-    {3, kMenuCommand, 40085, "40%", kMenuEnabled},                                        //       40%
-    {3, kMenuCommand, 40086, "30%", kMenuEnabled},                                        //       30%
-    {3, kMenuCommand, 40087, "20%", kMenuEnabled},                                        //       20%
-    {3, kMenuCommand, 40088, "10%", kMenuEnabled},                                        //       10%
+    {3, kMenuCommand, kMenuVoiceVolumeFirst, "100%", kMenuEnabled},                       //       100%
+    {3, kMenuCommand, kMenuVoiceVolumeFirst + 1, "90%", kMenuEnabled},                    //       90%
+    {3, kMenuCommand, kMenuVoiceVolumeFirst + 2, "80%", kMenuEnabled},                    //       80%
+    {3, kMenuCommand, kMenuVoiceVolumeFirst + 3, "70%", kMenuEnabled},                    //       70%
+    {3, kMenuCommand, kMenuVoiceVolumeFirst + 4, "60%", kMenuEnabled},                    //       60%
+    {3, kMenuCommand, kMenuVoiceVolumeFirst + 5, "50%", kMenuEnabled},                    //       50%
+    {3, kMenuCommand, kMenuVoiceVolumeFirst + 6, "40%", kMenuEnabled},                    //       40%
+    {3, kMenuCommand, kMenuVoiceVolumeFirst + 7, "30%", kMenuEnabled},                    //       30%
+    {3, kMenuCommand, kMenuVoiceVolumeFirst + 8, "20%", kMenuEnabled},                    //       20%
+    {3, kMenuCommand, kMenuVoiceVolumeFirst + 9, "10%", kMenuEnabled},                    //       10%
     {2, kMenuSubmenu, 0, "\x83L\x83\x83\x83\x89\x95\xca\x8d\xc4\x90\xb6", kMenuEnabled},  //     キャラ別再生
-    {3, kMenuCommand, 40312,
+    {3, kMenuCommand, kMenuCharVoiceFirst,
      "\x9e\xbe\x8c\xb4\x83\x94\x83"
      "F\x83\x8b\x83~",
-     kMenuEnabled},                                                                //       楡原ヴェルミ
-    {3, kMenuCommand, 40313, "\x9e\xbe\x8c\xb4\x83h\x83\x94\x83@", kMenuEnabled},  //       楡原ドヴァ
-    {3, kMenuCommand, 40314,
+     kMenuEnabled},  //       楡原ヴェルミ
+    {3, kMenuCommand, kMenuCharVoiceFirst + 1, "\x9e\xbe\x8c\xb4\x83h\x83\x94\x83@", kMenuEnabled},  //       楡原ドヴァ
+    {3, kMenuCommand, kMenuCharVoiceFirst + 2,
      "\x8f\xc9\x93\xb0\x83t\x83"
      "F\x83j\x83\x89",
-     kMenuEnabled},                                                        //       硝堂フェニラ
-    {3, kMenuCommand, 40315, "\x92\xd1\x92J\x83\x8b\x83p", kMenuEnabled},  //       柘谷ルパ
-    {3, kMenuCommand, 40316,
+     kMenuEnabled},                                                                          //       硝堂フェニラ
+    {3, kMenuCommand, kMenuCharVoiceFirst + 3, "\x92\xd1\x92J\x83\x8b\x83p", kMenuEnabled},  //       柘谷ルパ
+    {3, kMenuCommand, kMenuCharVoiceFirst + 4,
      "\x91h\x96"
      "F\x83x\x83\x8a\x83T",
      kMenuEnabled},  //       蘇芳ベリサ
-    {3, kMenuCommand, 40317,
+    {3, kMenuCommand, kMenuCharVoiceFirst + 5,
      "\x96\xb8\x96\xd8\x83I\x83\x8b\x83"
      "E\x83"
      "F",
      kMenuEnabled},  //       椋木オルウェ
-    {3, kMenuCommand, 40318,
+    {3, kMenuCommand, kMenuCharVoiceFirst + 6,
      "\x95"
      "A\x90X\x83"
      "E\x83"
      "F\x83\x93\x83\x89",
-     kMenuEnabled},                                                           //       柊森ウェンラ
-    {3, kMenuCommand, 40319, "\xeaI\x96\xec\x83\x8b\x83\x8f", kMenuEnabled},  //       鶫野ルワ
-    {3, kMenuCommand, 40320, "\x8e\xc2\x95\xd3\x83G\x83\x8b\x83\x94\x83@\x83\x93",
-     kMenuEnabled},                                                                  //       篠辺エルヴァン
-    {3, kMenuCommand, 40321, "\x8e\xe0\x8d]\x83n\x83h\x83\x8a\x83N", kMenuEnabled},  //       錫江ハドリク
-    {3, kMenuCommand, 40322,
+     kMenuEnabled},  //       柊森ウェンラ
+    {3, kMenuCommand, kMenuCharVoiceFirst + 7, "\xeaI\x96\xec\x83\x8b\x83\x8f", kMenuEnabled},  //       鶫野ルワ
+    {3, kMenuCommand, kMenuCharVoiceFirst + 8, "\x8e\xc2\x95\xd3\x83G\x83\x8b\x83\x94\x83@\x83\x93",
+     kMenuEnabled},  //       篠辺エルヴァン
+    {3, kMenuCommand, kMenuCharVoiceFirst + 9, "\x8e\xe0\x8d]\x83n\x83h\x83\x8a\x83N",
+     kMenuEnabled},  //       錫江ハドリク
+    {3, kMenuCommand, kMenuCharVoiceFirst + 10,
      "\x83"
      "A\x81[\x83h\x83"
      "E\x83"
      "B\x83\x93",
-     kMenuEnabled},                                                                     //       アードウィン
-    {3, kMenuCommand, 40323, "\x93\xc9\x90\xa3\x83w\x83X\x83g\x83\x8a", kMenuEnabled},  //       橡瀬ヘストリ
-    {3, kMenuCommand, 40324,
+     kMenuEnabled},  //       アードウィン
+    {3, kMenuCommand, kMenuCharVoiceFirst + 11, "\x93\xc9\x90\xa3\x83w\x83X\x83g\x83\x8a",
+     kMenuEnabled},  //       橡瀬ヘストリ
+    {3, kMenuCommand, kMenuCharVoiceFirst + 12,
      "\x8f\xaa\x91\xd2\x83"
      "C\x83t\x83@",
-     kMenuEnabled},                                                                     //       宵待イファ
-    {3, kMenuCommand, 40325, "\x83\xc4\x81i\x83[\x81[\x83^\x81j", kMenuEnabled},        //       ζ（ゼータ）
-    {3, kMenuCommand, 40326, "\xe0Y\x90\xec\x83J\x83\x8b\x83\x94\x83@", kMenuEnabled},  //       澪川カルヴァ
+     kMenuEnabled},  //       宵待イファ
+    {3, kMenuCommand, kMenuCharVoiceFirst + 13, "\x83\xc4\x81i\x83[\x81[\x83^\x81j",
+     kMenuEnabled},  //       ζ（ゼータ）
+    {3, kMenuCommand, kMenuCharVoiceFirst + 14, "\xe0Y\x90\xec\x83J\x83\x8b\x83\x94\x83@",
+     kMenuEnabled},  //       澪川カルヴァ
     {2, kMenuSeparator, 0, nullptr, kMenuEnabled},
-    {2, kMenuCommand, 40067, "\x8d\xc4\x90\xb6", kMenuEnabled},      //     再生
-    {1, kMenuSubmenu, 0, "\x8c\xf8\x89\xca\x89\xb9", kMenuEnabled},  //   効果音
-    {2, kMenuSubmenu, 0, "\x89\xb9\x97\xca", kMenuEnabled},          //     音量
-    {3, kMenuCommand, 40109, "100%", kMenuEnabled},                  //       100%
-    {3, kMenuCommand, 40110, "90%", kMenuEnabled},                   //       90%
-    {3, kMenuCommand, 40111, "80%", kMenuEnabled},                   //       80%
-    {3, kMenuCommand, 40112, "70%", kMenuEnabled},                   //       70%
-    {3, kMenuCommand, 40113, "60%", kMenuEnabled},                   //       60%
-    {3, kMenuCommand, 40114, "50%", kMenuEnabled},                   //       50%
-    {3, kMenuCommand, 40115, "40%", kMenuEnabled},                   //       40%
-    {3, kMenuCommand, 40116, "30%", kMenuEnabled},                   //       30%
-    {3, kMenuCommand, 40117, "20%", kMenuEnabled},                   //       20%
-    {3, kMenuCommand, 40118, "10%", kMenuEnabled},                   //       10%
+    {2, kMenuCommand, kMenuVoicePlay, "\x8d\xc4\x90\xb6", kMenuEnabled},  //     再生
+    {1, kMenuSubmenu, 0, "\x8c\xf8\x89\xca\x89\xb9", kMenuEnabled},       //   効果音
+    {2, kMenuSubmenu, 0, "\x89\xb9\x97\xca", kMenuEnabled},               //     音量
+    {3, kMenuCommand, kMenuSeVolumeFirst, "100%", kMenuEnabled},          //       100%
+    {3, kMenuCommand, kMenuSeVolumeFirst + 1, "90%", kMenuEnabled},       //       90%
+    {3, kMenuCommand, kMenuSeVolumeFirst + 2, "80%", kMenuEnabled},       //       80%
+    {3, kMenuCommand, kMenuSeVolumeFirst + 3, "70%", kMenuEnabled},       //       70%
+    {3, kMenuCommand, kMenuSeVolumeFirst + 4, "60%", kMenuEnabled},       //       60%
+    {3, kMenuCommand, kMenuSeVolumeFirst + 5, "50%", kMenuEnabled},       //       50%
+    {3, kMenuCommand, kMenuSeVolumeFirst + 6, "40%", kMenuEnabled},       //       40%
+    {3, kMenuCommand, kMenuSeVolumeFirst + 7, "30%", kMenuEnabled},       //       30%
+    {3, kMenuCommand, kMenuSeVolumeFirst + 8, "20%", kMenuEnabled},       //       20%
+    {3, kMenuCommand, kMenuSeVolumeFirst + 9, "10%", kMenuEnabled},       //       10%
     {2, kMenuSeparator, 0, nullptr, kMenuEnabled},
-    {2, kMenuCommand, 40108, "\x8d\xc4\x90\xb6", kMenuEnabled},                          //     再生
-    {1, kMenuSubmenu, 0, "\x93\xae\x89\xe6", kMenuEnabled},                              //   動画
-    {2, kMenuSubmenu, 0, "\x89\xb9\x97\xca", kMenuEnabled},                              //     音量
-    {3, kMenuCommand, 40136, "100%", kMenuEnabled},                                      //       100%
-    {3, kMenuCommand, 40137, "90%", kMenuEnabled},                                       //       90%
-    {3, kMenuCommand, 40138, "80%", kMenuEnabled},                                       //       80%
-    {3, kMenuCommand, 40139, "70%", kMenuEnabled},                                       //       70%
-    {3, kMenuCommand, 40140, "60%", kMenuEnabled},                                       //       60%
-    {3, kMenuCommand, 40141, "50%", kMenuEnabled},                                       //       50%
-    {3, kMenuCommand, 40142, "40%", kMenuEnabled},                                       //       40%
-    {3, kMenuCommand, 40143, "30%", kMenuEnabled},                                       //       30%
-    {3, kMenuCommand, 40144, "20%", kMenuEnabled},                                       //       20%
-    {3, kMenuCommand, 40145, "10%", kMenuEnabled},                                       //       10%
-    {2, kMenuCommand, 40196, "\x90\xfc\x8c`\x95\xe2\x8a\xd4[VGA]", kMenuEnabled},        //     線形補間[VGA]
+    {2, kMenuCommand, kMenuSePlay, "\x8d\xc4\x90\xb6", kMenuEnabled},                        //     再生
+    {1, kMenuSubmenu, 0, "\x93\xae\x89\xe6", kMenuEnabled},                                  //   動画
+    {2, kMenuSubmenu, 0, "\x89\xb9\x97\xca", kMenuEnabled},                                  //     音量
+    {3, kMenuCommand, kMenuMovieVolumeFirst, "100%", kMenuEnabled},                          //       100%
+    {3, kMenuCommand, kMenuMovieVolumeFirst + 1, "90%", kMenuEnabled},                       //       90%
+    {3, kMenuCommand, kMenuMovieVolumeFirst + 2, "80%", kMenuEnabled},                       //       80%
+    {3, kMenuCommand, kMenuMovieVolumeFirst + 3, "70%", kMenuEnabled},                       //       70%
+    {3, kMenuCommand, kMenuMovieVolumeFirst + 4, "60%", kMenuEnabled},                       //       60%
+    {3, kMenuCommand, kMenuMovieVolumeFirst + 5, "50%", kMenuEnabled},                       //       50%
+    {3, kMenuCommand, kMenuMovieVolumeFirst + 6, "40%", kMenuEnabled},                       //       40%
+    {3, kMenuCommand, kMenuMovieVolumeFirst + 7, "30%", kMenuEnabled},                       //       30%
+    {3, kMenuCommand, kMenuMovieVolumeFirst + 8, "20%", kMenuEnabled},                       //       20%
+    {3, kMenuCommand, kMenuMovieVolumeFirst + 9, "10%", kMenuEnabled},                       //       10%
+    {2, kMenuCommand, kMenuVgaQuality, "\x90\xfc\x8c`\x95\xe2\x8a\xd4[VGA]", kMenuEnabled},  //     線形補間[VGA]
     {1, kMenuSubmenu, 0, "\x89\xb9\x90\xba\xb6\xaf\xc4\xd3\xb0\xc4\xde", kMenuEnabled},  //   音声ｶｯﾄﾓｰﾄﾞ
-    {2, kMenuCommand, 40193, "\xc3\xb7\xbd\xc4\x91\x97\x82\xe8\x82\xc5\x92\xe2\x8e~",
+    {2, kMenuCommand, kMenuVoiceCutFirst, "\xc3\xb7\xbd\xc4\x91\x97\x82\xe8\x82\xc5\x92\xe2\x8e~",
      kMenuEnabled},  //     ﾃｷｽﾄ送りで停止
-    {2, kMenuCommand, 40194, "\x8e\x9f\x82\xcc\x91\xe4\x8e\x8c\x82\xcc\x89\xb9\x90\xba\x82\xdc\x82\xc5",
+    {2, kMenuCommand, kMenuVoiceCutFirst + 1,
+     "\x8e\x9f\x82\xcc\x91\xe4\x8e\x8c\x82\xcc\x89\xb9\x90\xba\x82\xdc\x82\xc5",
      kMenuEnabled},  //     次の台詞の音声まで
-    {2, kMenuCommand, 40195, "\x89\xb9\x90\xba\xcc\xaa\xb0\xc4\xde\xb1\xb3\xc4", kMenuEnabled},  //     音声ﾌｪｰﾄﾞｱｳﾄ
-    {1, kMenuSubmenu, 0, "\x89\xb9\x8e\xbf", kMenuEnabled},                                      //   音質
-    {2, kMenuCommand, 40258, "\x95W\x8f\x80", kMenuEnabled},                                     //     標準
-    {2, kMenuCommand, 40259, "\x8d\x82\x89\xb9\x8e\xbf", kMenuEnabled},                          //     高音質
-    {1, kMenuSubmenu, 0, "\xbb\xb3\xdd\xc4\xde\x8c\x9f\x8d\xf5", kMenuEnabled},  //   ｻｳﾝﾄﾞ検索
-    {2, kMenuCommand, 40260,
+    {2, kMenuCommand, kMenuVoiceCutFirst + 2, "\x89\xb9\x90\xba\xcc\xaa\xb0\xc4\xde\xb1\xb3\xc4",
+     kMenuEnabled},                                                            //     音声ﾌｪｰﾄﾞｱｳﾄ
+    {1, kMenuSubmenu, 0, "\x89\xb9\x8e\xbf", kMenuEnabled},                    //   音質
+    {2, kMenuCommand, kMenuSoundQualityFirst, "\x95W\x8f\x80", kMenuEnabled},  //     標準
+    {2, kMenuCommand, kMenuSoundQualityFirst + 1, "\x8d\x82\x89\xb9\x8e\xbf", kMenuEnabled},  //     高音質
+    {1, kMenuSubmenu, 0, "\xbb\xb3\xdd\xc4\xde\x8c\x9f\x8d\xf5", kMenuEnabled},               //   ｻｳﾝﾄﾞ検索
+    {2, kMenuCommand, kMenuOggUseFirst,
      "MP3\x97"
      "D\x90\xe6",
      kMenuEnabled},  //     MP3優先
-    {2, kMenuCommand, 40261,
+    {2, kMenuCommand, kMenuOggUseFirst + 1,
      "OGG\x97"
      "D\x90\xe6",
-     kMenuEnabled},                                                                      //     OGG優先
-    {1, kMenuSubmenu, 0, "\xb6\xb0\xbf\xd9\x92\x86\x89\x9b", kMenuEnabled},              //   ｶｰｿﾙ中央
-    {2, kMenuCommand, 40163, "\x96\xb3\x8c\xf8", kMenuEnabled},                          //     無効
-    {2, kMenuCommand, 40164, "\xd2\xc6\xad\xb0\x95\x5c\x8e\xa6", kMenuEnabled},          //     ﾒﾆｭｰ表示
-    {2, kMenuCommand, 40165, "\xb3\xa8\xdd\xc4\xde\xb3\x8f\xc1\x8b\x8e", kMenuEnabled},  //     ｳｨﾝﾄﾞｳ消去
-    {2, kMenuCommand, 40166, "\xc3\xb7\xbd\xc4\x89\xf1\x91z", kMenuEnabled},             //     ﾃｷｽﾄ回想
-    {2, kMenuCommand, 40167, "\xb8\xb2\xaf\xb8\xbe\xb0\xcc\xde", kMenuEnabled},          //     ｸｲｯｸｾｰﾌﾞ
-    {2, kMenuCommand, 40168, "\xb8\xb2\xaf\xb8\xdb\xb0\xc4\xde", kMenuEnabled},          //     ｸｲｯｸﾛｰﾄﾞ
+     kMenuEnabled},                                                            //     OGG優先
+    {1, kMenuSubmenu, 0, "\xb6\xb0\xbf\xd9\x92\x86\x89\x9b", kMenuEnabled},    //   ｶｰｿﾙ中央
+    {2, kMenuCommand, kMenuCenterKeyFirst, "\x96\xb3\x8c\xf8", kMenuEnabled},  //     無効
+    {2, kMenuCommand, kMenuCenterKeyFirst + 1, "\xd2\xc6\xad\xb0\x95\x5c\x8e\xa6", kMenuEnabled},  //     ﾒﾆｭｰ表示
+    {2, kMenuCommand, kMenuCenterKeyFirst + 2, "\xb3\xa8\xdd\xc4\xde\xb3\x8f\xc1\x8b\x8e",
+     kMenuEnabled},  //     ｳｨﾝﾄﾞｳ消去
+    {2, kMenuCommand, kMenuCenterKeyFirst + 3, "\xc3\xb7\xbd\xc4\x89\xf1\x91z", kMenuEnabled},  //     ﾃｷｽﾄ回想
+    {2, kMenuCommand, kMenuCenterKeyFirst + 4, "\xb8\xb2\xaf\xb8\xbe\xb0\xcc\xde", kMenuEnabled},  //     ｸｲｯｸｾｰﾌﾞ
+    {2, kMenuCommand, kMenuCenterKeyFirst + 5, "\xb8\xb2\xaf\xb8\xdb\xb0\xc4\xde", kMenuEnabled},  //     ｸｲｯｸﾛｰﾄﾞ
     {2, kMenuSeparator, 0, nullptr, kMenuEnabled},
-    {2, kMenuCommand, 40158, "\x93\xf1\x93x\x89\x9f\x82\xb5\x90\xdd\x92\xe8", kMenuEnabled},  //     二度押し設定
+    {2, kMenuCommand, kMenuKeyDoubleClick, "\x93\xf1\x93x\x89\x9f\x82\xb5\x90\xdd\x92\xe8",
+     kMenuEnabled},                                                                          //     二度押し設定
     {1, kMenuSubmenu, 0, "\xb6\xb0\xbf\xd9\x93\xae\x8d\xec\xd3\xb0\xc4\xde", kMenuEnabled},  //   ｶｰｿﾙ動作ﾓｰﾄﾞ
-    {2, kMenuCommand, 40120, "\x92\xca\x8f\xed", kMenuEnabled},                              //     通常
-    {2, kMenuCommand, 40121, "\x8a\xee\x96{\x97}\x90\xa7", kMenuEnabled},                    //     基本抑制
-    {2, kMenuCommand, 40122,
+    {2, kMenuCommand, kMenuCursorModeFirst, "\x92\xca\x8f\xed", kMenuEnabled},               //     通常
+    {2, kMenuCommand, kMenuCursorModeFirst + 1, "\x8a\xee\x96{\x97}\x90\xa7", kMenuEnabled},  //     基本抑制
+    {2, kMenuCommand, kMenuCursorModeFirst + 2,
      "\x89\xa1\x97"
      "D\x90\xe6",
      kMenuEnabled},  //     横優先
-    {2, kMenuCommand, 40123,
+    {2, kMenuCommand, kMenuCursorModeFirst + 3,
      "\x8f"
      "c\x97"
      "D\x90\xe6",
-     kMenuEnabled},                                                        //     縦優先
-    {2, kMenuCommand, 40124, "\x8a\xae\x91S\x97}\x90\xa7", kMenuEnabled},  //     完全抑制
-    {1, kMenuSubmenu, 0, "\xcf\xc5\xb0\xd3\xb0\xc4\xde", kMenuEnabled},    //   ﾏﾅｰﾓｰﾄﾞ
-    {2, kMenuCommand, 40160,
+     kMenuEnabled},                                                                           //     縦優先
+    {2, kMenuCommand, kMenuCursorModeFirst + 4, "\x8a\xae\x91S\x97}\x90\xa7", kMenuEnabled},  //     完全抑制
+    {1, kMenuSubmenu, 0, "\xcf\xc5\xb0\xd3\xb0\xc4\xde", kMenuEnabled},                       //   ﾏﾅｰﾓｰﾄﾞ
+    {2, kMenuCommand, kMenuDispFreeFirst,
      "\x8b"
      "C\x82\xc9\x82\xb5\x82\xc8\x82\xa2\x82\xe6",
      kMenuEnabled},  //     気にしないよ
-    {2, kMenuCommand, 40161,
+    {2, kMenuCommand, kMenuDispFreeFirst + 1,
      "\x8f\xad\x82\xb5\x82\xad\x82\xe7\x82\xa2\x82\xc8\x82\xe7\x81"
      "c\x81"
      "c",
      kMenuEnabled},  //     少しくらいなら……
-    {2, kMenuCommand, 40162, "\x8c\xa9\x82\xbf\x82\xe1\x83_\x83\x81\x82\xa8\x8cZ\x82\xbf\x82\xe1\x82\xf1\x81I",
+    {2, kMenuCommand, kMenuDispFreeFirst + 2,
+     "\x8c\xa9\x82\xbf\x82\xe1\x83_\x83\x81\x82\xa8\x8cZ\x82\xbf\x82\xe1\x82\xf1\x81I",
      kMenuEnabled},  //     見ちゃダメお兄ちゃん！
     {2, kMenuSeparator, 0, nullptr, kMenuEnabled},
-    {2, kMenuCommand, 40177,
+    {2, kMenuCommand, kMenuMannerVoiceCut,
      "\x89\xb9\x90\xba\x82\xe0\x92p\x82\xb8\x82\xa9\x82\xb5\x82\xa2\x82\xcc\x81"
      "c\x81"
      "c",
      kMenuEnabled},  //     音声も恥ずかしいの……
     {2, kMenuSeparator, 0, nullptr, kMenuEnabled},
-    {2, kMenuCommand, 40327,
+    {2, kMenuCommand, kMenuMannerFullCut,
      "\x83G\x83"
      "b\x83`\x82\xc8\x82\xcc\x82\xcd\x82\xa2\x82\xaf\x82\xdc\x82\xb9\x82\xf1\x81I\x81I",
      kMenuEnabled},                                                      //     エッチなのはいけません！！
     {1, kMenuSubmenu, 0, "\xd2\xd3\xd8\x90\xdf\x96\xf1", kMenuEnabled},  //   ﾒﾓﾘ節約
-    {2, kMenuCommand, 40307, "\xcf\xaf\xcc\xdf\xb7\xac\xd7\x95\x5c\x8e\xa6", kMenuEnabled},  //     ﾏｯﾌﾟｷｬﾗ表示
-    {1, kMenuSubmenu, 0, "\xc0\xb2\xc4\xd9\x89\xe6\x96\xca", kMenuEnabled},                  //   ﾀｲﾄﾙ画面
-    {2, kMenuCommand, 40308, "\xb5\xd8\xbc\xde\xc5\xd9\x8f\x80\x8b\x92", kMenuEnabled},  //     ｵﾘｼﾞﾅﾙ準拠
-    {2, kMenuCommand, 40309, "\x8a\xee\x96{\x89\xe6\x96\xca", kMenuEnabled},             //     基本画面
-    {2, kMenuCommand, 40310, "\x83\x8b\x81[\x83g\x89\xf0\x95\xfa\x89\xe6\x96\xca", kMenuEnabled},  //     ルート解放画面
-    {2, kMenuCommand, 40311, "\xba\xdd\xcc\xdf\xd8\xb0\xc4\x89\xe6\x96\xca", kMenuEnabled},  //     ｺﾝﾌﾟﾘｰﾄ画面
-    {1, kMenuCommand, 40264, "\x93\xa7\x96\xbe\x8f\x88\x97\x9d", kMenuEnabled},              //   透明処理
-    {1, kMenuCommand, 40262, "\x93V\x8c\xf3\x8c\xf8\x89\xca\x82\xf0\x8b\x96\x89\xc2",
-     kMenuEnabled},                                                          //   天候効果を許可
-    {0, kMenuSubmenu, 0, "\xd2\xaf\xbe\xb0\xbc\xde", kMenuEnabled},          // ﾒｯｾｰｼﾞ
-    {1, kMenuSubmenu, 0, "\xcc\xab\xdd\xc4\x91I\x91\xf0", kMenuEnabled},     //   ﾌｫﾝﾄ選択
-    {2, kTreeFonts, 0, nullptr, kMenuEnabled},                               // one item per listed font
-    {1, kMenuSubmenu, 0, "\xb1\xdd\xc1\xb4\xb2\xd8\xb1\xbd", kMenuEnabled},  //   ｱﾝﾁｴｲﾘｱｽ
-    {2, kMenuCommand, 40051, "\x96\xb3\x8c\xf8", kMenuEnabled},              //     無効
-    {2, kMenuCommand, 40052, "\x8e\xe3", kMenuEnabled},                      //     弱
-    {2, kMenuCommand, 40053, "\x92\x86", kMenuEnabled},                      //     中
-    {2, kMenuCommand, 40054, "\x8b\xad", kMenuEnabled},                      //     強
+    {2, kMenuCommand, kMenuMapAnimeUse, "\xcf\xaf\xcc\xdf\xb7\xac\xd7\x95\x5c\x8e\xa6",
+     kMenuEnabled},                                                          //     ﾏｯﾌﾟｷｬﾗ表示
+    {1, kMenuSubmenu, 0, "\xc0\xb2\xc4\xd9\x89\xe6\x96\xca", kMenuEnabled},  //   ﾀｲﾄﾙ画面
+    {2, kMenuCommand, kMenuTitleImageFirst, "\xb5\xd8\xbc\xde\xc5\xd9\x8f\x80\x8b\x92",
+     kMenuEnabled},  //     ｵﾘｼﾞﾅﾙ準拠
+    {2, kMenuCommand, kMenuTitleImageFirst + 1, "\x8a\xee\x96{\x89\xe6\x96\xca", kMenuEnabled},  //     基本画面
+    {2, kMenuCommand, kMenuTitleImageFirst + 2, "\x83\x8b\x81[\x83g\x89\xf0\x95\xfa\x89\xe6\x96\xca",
+     kMenuEnabled},  //     ルート解放画面
+    {2, kMenuCommand, kMenuTitleImageFirst + 3, "\xba\xdd\xcc\xdf\xd8\xb0\xc4\x89\xe6\x96\xca",
+     kMenuEnabled},  //     ｺﾝﾌﾟﾘｰﾄ画面
+    {1, kMenuCommand, kMenuTransMode, "\x93\xa7\x96\xbe\x8f\x88\x97\x9d", kMenuEnabled},  //   透明処理
+    {1, kMenuCommand, kMenuSacraMode, "\x93V\x8c\xf3\x8c\xf8\x89\xca\x82\xf0\x8b\x96\x89\xc2",
+     kMenuEnabled},                                                            //   天候効果を許可
+    {0, kMenuSubmenu, 0, "\xd2\xaf\xbe\xb0\xbc\xde", kMenuEnabled},            // ﾒｯｾｰｼﾞ
+    {1, kMenuSubmenu, 0, "\xcc\xab\xdd\xc4\x91I\x91\xf0", kMenuEnabled},       //   ﾌｫﾝﾄ選択
+    {2, kTreeFonts, 0, nullptr, kMenuEnabled},                                 // one item per listed font
+    {1, kMenuSubmenu, 0, "\xb1\xdd\xc1\xb4\xb2\xd8\xb1\xbd", kMenuEnabled},    //   ｱﾝﾁｴｲﾘｱｽ
+    {2, kMenuCommand, kMenuAntialiasFirst, "\x96\xb3\x8c\xf8", kMenuEnabled},  //     無効
+    {2, kMenuCommand, kMenuAntialiasFirst + 1, "\x8e\xe3", kMenuEnabled},      //     弱
+    {2, kMenuCommand, kMenuAntialiasFirst + 2, "\x92\x86", kMenuEnabled},      //     中
+    {2, kMenuCommand, kMenuAntialiasFirst + 3, "\x8b\xad", kMenuEnabled},      //     強
     {2, kMenuSeparator, 0, nullptr, kMenuEnabled},
-    {2, kMenuCommand, 40125,
+    {2, kMenuCommand, kMenuMessageShadow,
      "\x89"
      "e\x95\xb6\x8e\x9a",
-     kMenuEnabled},                                                                   //     影文字
-    {1, kMenuSubmenu, 0, "\x95\x5c\x8e\xa6\x91\xac\x93x", kMenuEnabled},              //   表示速度
-    {2, kMenuCommand, 40225, "LEVEL0(\x8d\xc5\x91\xac)", kMenuEnabled},               //     LEVEL0(最速)
-    {2, kMenuCommand, 40226, "LEVEL1", kMenuEnabled},                                 //     LEVEL1
-    {2, kMenuCommand, 40227, "LEVEL2", kMenuEnabled},                                 //     LEVEL2
-    {2, kMenuCommand, 40228, "LEVEL3", kMenuEnabled},                                 //     LEVEL3
-    {2, kMenuCommand, 40229, "LEVEL4", kMenuEnabled},                                 //     LEVEL4
-    {2, kMenuCommand, 40230, "LEVEL5", kMenuEnabled},                                 //     LEVEL5
-    {2, kMenuCommand, 40231, "LEVEL6", kMenuEnabled},                                 //     LEVEL6
-    {2, kMenuCommand, 40232, "LEVEL7", kMenuEnabled},                                 //     LEVEL7
-    {2, kMenuCommand, 40233, "LEVEL8", kMenuEnabled},                                 //     LEVEL8
-    {2, kMenuCommand, 40234, "LEVEL9(\x8c\x83\x92x)", kMenuEnabled},                  //     LEVEL9(激遅)
-    {1, kMenuSubmenu, 0, "\x8e\xa9\x93\xae\x91\x97\x82\xe8", kMenuEnabled},           //   自動送り
-    {2, kMenuCommand, 40205, "\x97L\x8c\xf8\x82\xc9\x82\xb7\x82\xe9", kMenuEnabled},  //     有効にする
-    {2, kMenuSubmenu, 0, "\x8a\xee\x8f\x80", kMenuEnabled},                           //     基準
-    {3, kMenuCommand, 40235,
+     kMenuEnabled},                                                                              //     影文字
+    {1, kMenuSubmenu, 0, "\x95\x5c\x8e\xa6\x91\xac\x93x", kMenuEnabled},                         //   表示速度
+    {2, kMenuCommand, kMenuMessageSpeedFirst, "LEVEL0(\x8d\xc5\x91\xac)", kMenuEnabled},         //     LEVEL0(最速)
+    {2, kMenuCommand, kMenuMessageSpeedFirst + 1, "LEVEL1", kMenuEnabled},                       //     LEVEL1
+    {2, kMenuCommand, kMenuMessageSpeedFirst + 2, "LEVEL2", kMenuEnabled},                       //     LEVEL2
+    {2, kMenuCommand, kMenuMessageSpeedFirst + 3, "LEVEL3", kMenuEnabled},                       //     LEVEL3
+    {2, kMenuCommand, kMenuMessageSpeedFirst + 4, "LEVEL4", kMenuEnabled},                       //     LEVEL4
+    {2, kMenuCommand, kMenuMessageSpeedFirst + 5, "LEVEL5", kMenuEnabled},                       //     LEVEL5
+    {2, kMenuCommand, kMenuMessageSpeedFirst + 6, "LEVEL6", kMenuEnabled},                       //     LEVEL6
+    {2, kMenuCommand, kMenuMessageSpeedFirst + 7, "LEVEL7", kMenuEnabled},                       //     LEVEL7
+    {2, kMenuCommand, kMenuMessageSpeedFirst + 8, "LEVEL8", kMenuEnabled},                       //     LEVEL8
+    {2, kMenuCommand, kMenuMessageSpeedFirst + 9, "LEVEL9(\x8c\x83\x92x)", kMenuEnabled},        //     LEVEL9(激遅)
+    {1, kMenuSubmenu, 0, "\x8e\xa9\x93\xae\x91\x97\x82\xe8", kMenuEnabled},                      //   自動送り
+    {2, kMenuCommand, kMenuMessageAuto, "\x97L\x8c\xf8\x82\xc9\x82\xb7\x82\xe9", kMenuEnabled},  //     有効にする
+    {2, kMenuSubmenu, 0, "\x8a\xee\x8f\x80", kMenuEnabled},                                      //     基準
+    {3, kMenuCommand, kMenuAutoBaseFirst,
      "\x8a\xee\x8f\x80\x81"
      "F200ms",
      kMenuEnabled},  //       基準：200ms
-    {3, kMenuCommand, 40236,
+    {3, kMenuCommand, kMenuAutoBaseFirst + 1,
      "\x8a\xee\x8f\x80\x81"
      "F400ms",
      kMenuEnabled},  //       基準：400ms
-    {3, kMenuCommand, 40237,
+    {3, kMenuCommand, kMenuAutoBaseFirst + 2,
      "\x8a\xee\x8f\x80\x81"
      "F600ms",
      kMenuEnabled},  //       基準：600ms
-    {3, kMenuCommand, 40238,
+    {3, kMenuCommand, kMenuAutoBaseFirst + 3,
      "\x8a\xee\x8f\x80\x81"
      "F800ms",
      kMenuEnabled},  //       基準：800ms
-    {3, kMenuCommand, 40239,
+    {3, kMenuCommand, kMenuAutoBaseFirst + 4,
      "\x8a\xee\x8f\x80\x81"
      "F1000ms",
      kMenuEnabled},  //       基準：1000ms
-    {3, kMenuCommand, 40240,
+    {3, kMenuCommand, kMenuAutoBaseFirst + 5,
      "\x8a\xee\x8f\x80\x81"
      "F1200ms",
      kMenuEnabled},  //       基準：1200ms
-    {3, kMenuCommand, 40241,
+    {3, kMenuCommand, kMenuAutoBaseFirst + 6,
      "\x8a\xee\x8f\x80\x81"
      "F1400ms",
      kMenuEnabled},  //       基準：1400ms
-    {3, kMenuCommand, 40242,
+    {3, kMenuCommand, kMenuAutoBaseFirst + 7,
      "\x8a\xee\x8f\x80\x81"
      "F1600ms",
      kMenuEnabled},  //       基準：1600ms
-    {3, kMenuCommand, 40243,
+    {3, kMenuCommand, kMenuAutoBaseFirst + 8,
      "\x8a\xee\x8f\x80\x81"
      "F1800ms",
      kMenuEnabled},  //       基準：1800ms
-    {3, kMenuCommand, 40244,
+    {3, kMenuCommand, kMenuAutoBaseFirst + 9,
      "\x8a\xee\x8f\x80\x81"
      "F2000ms",
      kMenuEnabled},                                          //       基準：2000ms
     {2, kMenuSubmenu, 0, "\x95\xb6\x8e\x9a", kMenuEnabled},  //     文字
-    {3, kMenuCommand, 40245,
+    {3, kMenuCommand, kMenuAutoOneFirst,
      "\x95\xb6\x8e\x9a\x81"
      "F0ms",
      kMenuEnabled},  //       文字：0ms
-    {3, kMenuCommand, 40246,
+    {3, kMenuCommand, kMenuAutoOneFirst + 1,
      "\x95\xb6\x8e\x9a\x81"
      "F10ms",
      kMenuEnabled},  //       文字：10ms
-    {3, kMenuCommand, 40247,
+    {3, kMenuCommand, kMenuAutoOneFirst + 2,
      "\x95\xb6\x8e\x9a\x81"
      "F20ms",
      kMenuEnabled},  //       文字：20ms
-    {3, kMenuCommand, 40248,
+    {3, kMenuCommand, kMenuAutoOneFirst + 3,
      "\x95\xb6\x8e\x9a\x81"
      "F30ms",
      kMenuEnabled},  //       文字：30ms
-    {3, kMenuCommand, 40249,
+    {3, kMenuCommand, kMenuAutoOneFirst + 4,
      "\x95\xb6\x8e\x9a\x81"
      "F40ms",
      kMenuEnabled},  //       文字：40ms
-    {3, kMenuCommand, 40250,
+    {3, kMenuCommand, kMenuAutoOneFirst + 5,
      "\x95\xb6\x8e\x9a\x81"
      "F50ms",
      kMenuEnabled},  //       文字：50ms
-    {3, kMenuCommand, 40251,
+    {3, kMenuCommand, kMenuAutoOneFirst + 6,
      "\x95\xb6\x8e\x9a\x81"
      "F60ms",
      kMenuEnabled},  //       文字：60ms
-    {3, kMenuCommand, 40252,
+    {3, kMenuCommand, kMenuAutoOneFirst + 7,
      "\x95\xb6\x8e\x9a\x81"
      "F70ms",
      kMenuEnabled},  //       文字：70ms
-    {3, kMenuCommand, 40253,
+    {3, kMenuCommand, kMenuAutoOneFirst + 8,
      "\x95\xb6\x8e\x9a\x81"
      "F80ms",
      kMenuEnabled},  //       文字：80ms
-    {3, kMenuCommand, 40254,
+    {3, kMenuCommand, kMenuAutoOneFirst + 9,
      "\x95\xb6\x8e\x9a\x81"
      "F90ms",
      kMenuEnabled},  //       文字：90ms
-    {2, kMenuCommand, 40098, "\x89\xb9\x90\xba\x82\xc6\x93\xaf\x8a\xfa\x82\xb3\x82\xb9\x82\xe9",
+    {2, kMenuCommand, kMenuVoiceAutoLock, "\x89\xb9\x90\xba\x82\xc6\x93\xaf\x8a\xfa\x82\xb3\x82\xb9\x82\xe9",
      kMenuEnabled},  //     音声と同期させる
     {1, kMenuSubmenu, 0, "\xb3\xa8\xdd\xc4\xde\xb3\x93\xa7\x89\xdf\x92l", kMenuEnabled},  //   ｳｨﾝﾄﾞｳ透過値
-    {2, kMenuCommand, 40265, "0%", kMenuEnabled},                                         //     0%
-    {2, kMenuCommand, 40266, "10%", kMenuEnabled},                                        //     10%
-    {2, kMenuCommand, 40267, "20%", kMenuEnabled},                                        //     20%
-    {2, kMenuCommand, 40268, "30%", kMenuEnabled},                                        //     30%
-    {2, kMenuCommand, 40269, "40%", kMenuEnabled},                                        //     40%
-    {2, kMenuCommand, 40270, "50%", kMenuEnabled},                                        //     50%
-    {2, kMenuCommand, 40271, "60%", kMenuEnabled},                                        //     60%
-    {2, kMenuCommand, 40272, "70%", kMenuEnabled},                                        //     70%
-    {2, kMenuCommand, 40273, "80%", kMenuEnabled},                                        //     80%
-    {2, kMenuCommand, 40274, "90%", kMenuEnabled},                                        //     90%
-    {2, kMenuCommand, 40275, "100%", kMenuEnabled},                                       //     100%
+    {2, kMenuCommand, kMenuWindowTransFirst, "0%", kMenuEnabled},                         //     0%
+    {2, kMenuCommand, kMenuWindowTransFirst + 1, "10%", kMenuEnabled},                    //     10%
+    {2, kMenuCommand, kMenuWindowTransFirst + 2, "20%", kMenuEnabled},                    //     20%
+    {2, kMenuCommand, kMenuWindowTransFirst + 3, "30%", kMenuEnabled},                    //     30%
+    {2, kMenuCommand, kMenuWindowTransFirst + 4, "40%", kMenuEnabled},                    //     40%
+    {2, kMenuCommand, kMenuWindowTransFirst + 5, "50%", kMenuEnabled},                    //     50%
+    {2, kMenuCommand, kMenuWindowTransFirst + 6, "60%", kMenuEnabled},                    //     60%
+    {2, kMenuCommand, kMenuWindowTransFirst + 7, "70%", kMenuEnabled},                    //     70%
+    {2, kMenuCommand, kMenuWindowTransFirst + 8, "80%", kMenuEnabled},                    //     80%
+    {2, kMenuCommand, kMenuWindowTransFirst + 9, "90%", kMenuEnabled},                    //     90%
+    {2, kMenuCommand, kMenuWindowTransFirst + 10, "100%", kMenuEnabled},                  //     100%
     {1, kMenuSubmenu, 0, "\xbd\xb7\xaf\xcc\xdf\x90\xa7\x8c\xe4", kMenuEnabled},           //   ｽｷｯﾌﾟ制御
-    {2, kMenuCommand, 40059, "\x96\xa2\x93\xc7\x92\xe2\x8e~", kMenuEnabled},              //     未読停止
-    {2, kMenuCommand, 40146, "\xbd\xb7\xaf\xcc\xdf\xdb\xaf\xb8", kMenuEnabled},  //     ｽｷｯﾌﾟﾛｯｸ
-    {1, kMenuSubmenu, 0, "\x83\x8d\x83O\x83\x82\x81[\x83h", kMenuEnabled},       //   ログモード
-    {2, kMenuCommand, 40220, "\xb6\xb0\xbf\xd9\x8f\xe3\x82\xc5\x8bN\x93\xae", kMenuEnabled},  //     ｶｰｿﾙ上で起動
-    {2, kMenuCommand, 40221,
+    {2, kMenuCommand, kMenuReadSkip, "\x96\xa2\x93\xc7\x92\xe2\x8e~", kMenuEnabled},      //     未読停止
+    {2, kMenuCommand, kMenuLockSkip, "\xbd\xb7\xaf\xcc\xdf\xdb\xaf\xb8", kMenuEnabled},  //     ｽｷｯﾌﾟﾛｯｸ
+    {1, kMenuSubmenu, 0, "\x83\x8d\x83O\x83\x82\x81[\x83h", kMenuEnabled},               //   ログモード
+    {2, kMenuCommand, kMenuLogStartFirst, "\xb6\xb0\xbf\xd9\x8f\xe3\x82\xc5\x8bN\x93\xae",
+     kMenuEnabled},  //     ｶｰｿﾙ上で起動
+    {2, kMenuCommand, kMenuLogStartFirst + 1,
      "\x82"
      "a\xce\xde\xc0\xdd\x82\xc5\x8bN\x93\xae",
      kMenuEnabled},  //     Ｂﾎﾞﾀﾝで起動
-    {1, kMenuCommand, 40263, "\x82\xa0\x82\xe7\x82\xb7\x82\xb6\x8b@\x94\x5c", kMenuEnabled},  //   あらすじ機能
-    {0, kMenuSubmenu, 0, "\xbc\xbd\xc3\xd1\x89\xb9\x90\xba", kMenuEnabled},                   // ｼｽﾃﾑ音声
-    {1, kMenuCommand, 40276,
+    {1, kMenuCommand, kMenuTextCutMode, "\x82\xa0\x82\xe7\x82\xb7\x82\xb6\x8b@\x94\x5c",
+     kMenuEnabled},                                                          //   あらすじ機能
+    {0, kMenuSubmenu, 0, "\xbc\xbd\xc3\xd1\x89\xb9\x90\xba", kMenuEnabled},  // ｼｽﾃﾑ音声
+    {1, kMenuCommand, kMenuMascotVoiceFirst,
      "\x9e\xbe\x8c\xb4\x83\x94\x83"
      "F\x83\x8b\x83~",
-     kMenuEnabled},                                                                //   楡原ヴェルミ
-    {1, kMenuCommand, 40277, "\x9e\xbe\x8c\xb4\x83h\x83\x94\x83@", kMenuEnabled},  //   楡原ドヴァ
-    {1, kMenuCommand, 40278,
+     kMenuEnabled},  //   楡原ヴェルミ
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 1, "\x9e\xbe\x8c\xb4\x83h\x83\x94\x83@", kMenuEnabled},  //   楡原ドヴァ
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 2,
      "\x8f\xc9\x93\xb0\x83t\x83"
      "F\x83j\x83\x89",
-     kMenuEnabled},                                                        //   硝堂フェニラ
-    {1, kMenuCommand, 40279, "\x92\xd1\x92J\x83\x8b\x83p", kMenuEnabled},  //   柘谷ルパ
-    {1, kMenuCommand, 40280,
+     kMenuEnabled},                                                                            //   硝堂フェニラ
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 3, "\x92\xd1\x92J\x83\x8b\x83p", kMenuEnabled},  //   柘谷ルパ
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 4,
      "\x91h\x96"
      "F\x83x\x83\x8a\x83T",
      kMenuEnabled},  //   蘇芳ベリサ
-    {1, kMenuCommand, 40281,
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 5,
      "\x96\xb8\x96\xd8\x83I\x83\x8b\x83"
      "E\x83"
      "F",
      kMenuEnabled},  //   椋木オルウェ
-    {1, kMenuCommand, 40282,
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 6,
      "\x95"
      "A\x90X\x83"
      "E\x83"
      "F\x83\x93\x83\x89",
-     kMenuEnabled},                                                           //   柊森ウェンラ
-    {1, kMenuCommand, 40283, "\xeaI\x96\xec\x83\x8b\x83\x8f", kMenuEnabled},  //   鶫野ルワ
-    {1, kMenuCommand, 40284, "\x8e\xc2\x95\xd3\x83G\x83\x8b\x83\x94\x83@\x83\x93", kMenuEnabled},  //   篠辺エルヴァン
-    {1, kMenuCommand, 40285,
+     kMenuEnabled},  //   柊森ウェンラ
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 7, "\xeaI\x96\xec\x83\x8b\x83\x8f", kMenuEnabled},  //   鶫野ルワ
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 8, "\x8e\xc2\x95\xd3\x83G\x83\x8b\x83\x94\x83@\x83\x93",
+     kMenuEnabled},  //   篠辺エルヴァン
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 9,
      "\x83"
      "A\x81[\x83h\x83"
      "E\x83"
      "B\x83\x93",
-     kMenuEnabled},                                                                     //   アードウィン
-    {1, kMenuCommand, 40286, "\x8e\xe0\x8d]\x83n\x83h\x83\x8a\x83N", kMenuEnabled},     //   錫江ハドリク
-    {1, kMenuCommand, 40287, "\x93\xc9\x90\xa3\x83w\x83X\x83g\x83\x8a", kMenuEnabled},  //   橡瀬ヘストリ
-    {1, kMenuCommand, 40288,
+     kMenuEnabled},  //   アードウィン
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 10, "\x8e\xe0\x8d]\x83n\x83h\x83\x8a\x83N",
+     kMenuEnabled},  //   錫江ハドリク
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 11, "\x93\xc9\x90\xa3\x83w\x83X\x83g\x83\x8a",
+     kMenuEnabled},  //   橡瀬ヘストリ
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 12,
      "\x8f\xaa\x91\xd2\x83"
      "C\x83t\x83@",
-     kMenuEnabled},                                                                     //   宵待イファ
-    {1, kMenuCommand, 40289, "\x83\xc4\x81i\x83[\x81[\x83^\x81j", kMenuEnabled},        //   ζ（ゼータ）
-    {1, kMenuCommand, 40290, "\xe0Y\x90\xec\x83J\x83\x8b\x83\x94\x83@", kMenuEnabled},  //   澪川カルヴァ
+     kMenuEnabled},  //   宵待イファ
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 13, "\x83\xc4\x81i\x83[\x81[\x83^\x81j", kMenuEnabled},  //   ζ（ゼータ）
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 14, "\xe0Y\x90\xec\x83J\x83\x8b\x83\x94\x83@",
+     kMenuEnabled},  //   澪川カルヴァ
     {0, kMenuSeparator, 0, nullptr, kMenuEnabled},
-    {0, kMenuCommand, 40008, "\xc0\xb2\xc4\xd9\x82\xc9\x96\xdf\x82\xe9", kMenuEnabled},  // ﾀｲﾄﾙに戻る
+    {0, kMenuCommand, kMenuBackToTitle, "\xc0\xb2\xc4\xd9\x82\xc9\x96\xdf\x82\xe9", kMenuEnabled},  // ﾀｲﾄﾙに戻る
     {0, kMenuSeparator, 0, nullptr, kMenuEnabled},
-    {0, kMenuCommand, 40306, "\xbc\xbd\xc3\xd1\x8bx\x8e~", 0},  // ｼｽﾃﾑ休止
-    {0, kMenuCommand, 40007, "\x8fI\x97\xb9", kMenuEnabled},    // 終了
+    {0, kMenuCommand, kMenuPause, "\xbc\xbd\xc3\xd1\x8bx\x8e~", 0},  // ｼｽﾃﾑ休止
+    {0, kMenuCommand, kMenuQuit, "\x8fI\x97\xb9", kMenuEnabled},     // 終了
 };
 
 }  // namespace

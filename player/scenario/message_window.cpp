@@ -62,7 +62,6 @@ constexpr int kPanelX = 6, kPanelY = 418, kPanelW = 736, kPanelH = 170;
 constexpr int kTextX = 38, kTextY = 76, kFontSize = 28;
 constexpr uint32_t kTextColour = 0xFFFFFF;
 constexpr uint32_t kNameColour = 0xF0FFD0;
-constexpr int kAutoModeCommand = 40205;
 constexpr int kVoiceFadeMs = 1500;
 
 // The renderer's records keep colours as 0x00BBGGRR.
@@ -378,7 +377,7 @@ int CGameApp::HitSideButton() {
       OpenQuickOption();
       break;
     case 2:
-      HandleMenuCommand(this, hwnd, kAutoModeCommand, 0);
+      HandleMenuCommand(this, hwnd, kMenuMessageAuto, 0);
       break;
     case 3:
       settings.skipRunning = !settings.skipRunning;

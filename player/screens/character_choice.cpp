@@ -1,6 +1,7 @@
 // The two panels of sixteen character icons: the system-voice character of
 // the configuration screen and the icon of a save.
 #include "player/app/game_app.h"
+#include "player/core/menu_ids.h"
 #include "player/menu/option_handlers.h"
 #include "player/menu/popup_menu.h"
 #include "player/screens/screen_common.h"
@@ -86,7 +87,7 @@ int CGameApp::RunMascotVoiceScreen() {
   if (choice < 0) return 1;
   if (choice < kIcons) {
     PlaySystemVoice(choice, 12);
-    SetMascotVoice(menu, 40276, &settings, choice);
+    SetMascotVoice(menu, kMenuMascotVoiceFirst, &settings, choice);
   }
   RemoveSprites(this, kFirstIconSprite, kLastSprite);
   ShowMascotPortrait(this);
@@ -111,7 +112,7 @@ int CGameApp::RunSaveIconScreen() {
   confirm.saveTargetRow = saveLoad.chosenRow;
   confirm.saveTargetPage = saveLoad.page;
   // Stored before the question, so it stays even when the answer is no.
-  SetSaveMascotIcon(menu, 40291, &settings, choice);
+  SetSaveMascotIcon(menu, kMenuSaveIconFirst, &settings, choice);
   OpenConfirm(120);
   return 1;
 }

@@ -1,6 +1,7 @@
 // The system configuration page: volume and window sliders, three switches,
 // the system-voice portrait and the way to the voice configuration.
 #include "player/app/game_app.h"
+#include "player/core/menu_ids.h"
 #include "player/menu/option_handlers.h"
 #include "player/menu/popup_menu.h"
 #include "player/scenario/sound_requests.h"
@@ -135,7 +136,7 @@ void ChooseStep(CGameApp* app, int step) {
     const int value = step - kWindowSteps;
     s.windowTrans = value;
     BuildSlider(app, WINDOW);
-    SetWinTransparency(menu, 40265, &s, value);
+    SetWinTransparency(menu, kMenuWindowTransFirst, &s, value);
     c.cursor = kNone;
     UpdateWindowLevel(app);
     return;
@@ -145,18 +146,18 @@ void ChooseStep(CGameApp* app, int step) {
   if (step < kVoiceSteps) {
     s.musicVolume = value;
     BuildSlider(app, MUSIC);
-    SetMusicVolume(menu, 40069, &s, value);
+    SetMusicVolume(menu, kMenuMusicVolumeFirst, &s, value);
     // The playing channels take the new volume at once, as from the pop-up menu.
     app->ApplyChannelVolumes(VOLUME_MUSIC, value);
   } else if (step < kSeSteps) {
     s.voiceVolume = value;
     BuildSlider(app, VOICE);
-    SetVoiceVolume(menu, 40079, &s, value);
+    SetVoiceVolume(menu, kMenuVoiceVolumeFirst, &s, value);
     app->ApplyChannelVolumes(VOLUME_VOICE, value);
   } else {
     s.seVolume = value;
     BuildSlider(app, SE);
-    SetSeVolume(menu, 40109, &s, value);
+    SetSeVolume(menu, kMenuSeVolumeFirst, &s, value);
     app->ApplyChannelVolumes(VOLUME_EFFECT, value);
   }
 }
@@ -165,9 +166,9 @@ void ChooseSwitch(CGameApp* app, int item) {
   GameSettings& s = app->settings;
   app->systemConfig.cursor = kNone;
   const int value = s.*kSwitches[item - 1].word ? 0 : 1;
-  if (item == 1) SetTransMode(app->menu, 40264, &s, value);
-  if (item == 2) SetEffectUse(app->menu, 40049, &s, value);
-  if (item == 3) SetTextCutMode(app->menu, 40263, &s, value);
+  if (item == 1) SetTransMode(app->menu, kMenuTransMode, &s, value);
+  if (item == 2) SetEffectUse(app->menu, kMenuEffectUse, &s, value);
+  if (item == 3) SetTextCutMode(app->menu, kMenuTextCutMode, &s, value);
   SetItemCell(app, item, 0);
   if (item == 1) UpdateWindowLevel(app);
 }

@@ -1,6 +1,7 @@
 // The voice configuration: each of sixteen characters' voices on or off,
 // all on, all off; reached from the system configuration and back to it.
 #include "player/app/game_app.h"
+#include "player/core/menu_ids.h"
 #include "player/menu/option_handlers.h"
 #include "player/menu/popup_menu.h"
 #include "player/screens/screen_common.h"
@@ -43,7 +44,7 @@ void SetItemCell(CGameApp* app, int item, int highlighted) {
 
 void SetAll(CGameApp* app, int value) {
   for (int k = 0; k < kCharacters; ++k) {
-    SetCharVoiceUse(app->menu, 40312, &app->settings, k, value);
+    SetCharVoiceUse(app->menu, kMenuCharVoiceFirst, &app->settings, k, value);
     SetCell(app, k, 0);
   }
 }
@@ -109,7 +110,7 @@ int CGameApp::RunVoiceConfig() {
   const int item = cursorWord;
   if (item >= 0 && item < kCharacters) {
     const int on = settings.charVoiceUse[item] ? 0 : 1;
-    SetCharVoiceUse(menu, 40312, &settings, item, on);
+    SetCharVoiceUse(menu, kMenuCharVoiceFirst, &settings, item, on);
     SetCell(this, item, 1);
     PlaySystemVoice(VoiceCharacter(item), on ? 12 : 13);
   } else if (item == kAllOn) {

@@ -126,6 +126,7 @@ TEST(MenuTree, PagesItemsIdsAndLinks) {
   EXPECT_TRUE(w.childrenOk);
   std::set<int> unique(w.ids.begin(), w.ids.end());
   EXPECT_EQ(unique.size(), w.ids.size());
+  // The command ids the window receives run from 40007 to 40327.
   EXPECT_EQ(*unique.begin(), 40007);
   EXPECT_EQ(*unique.rbegin(), 40327);
   for (int id : w.ids) EXPECT_EQ(menu.FindMenuItem(nullptr, id)->id, id);
@@ -137,7 +138,7 @@ TEST(MenuTree, PagesItemsIdsAndLinks) {
     for (int id = table[i].first; id <= table[i].last; ++id) dispatched.insert(id);
   for (int id : w.ids) EXPECT_TRUE(dispatched.count(id)) << id;
   for (int id : dispatched)
-    if (id < 40181 || id > 40192) {  // three fonts listed
+    if (id < kMenuFontFirst + 3 || id > kMenuFontFirst + 14) {  // three fonts listed
       EXPECT_TRUE(unique.count(id)) << id;
     }
   // Fixed items and labels the dispatch depends on.
@@ -146,19 +147,19 @@ TEST(MenuTree, PagesItemsIdsAndLinks) {
     const char* label;
     uint32_t flags;
   } items[] = {
-      {40017, "LOAD_001", kMenuEnabled},
-      {40046, "SAVE_015", kMenuEnabled},
-      {40069, "100%", kMenuEnabled},
-      {40078, "10%", kMenuEnabled},
-      {40265, "0%", kMenuEnabled},
-      {40275, "100%", kMenuEnabled},
-      {40224, "SAVE_AUTO_03", kMenuEnabled},
-      {40178, "Alpha Gothic", kMenuEnabled},
-      {40180, "Gamma Sans", kMenuEnabled},
-      {40306, "\xbc\xbd\xc3\xd1\x8bx\x8e~", 0},
-      {40285, "\x83\x41\x81\x5b\x83\x68\x83\x45\x83\x42\x83\x93", kMenuEnabled},  // list A, 9
-      {40235, "\x8a\xee\x8f\x80\x81\x46\x32\x30\x30ms", kMenuEnabled},
-      {40254, "\x95\xb6\x8e\x9a\x81\x46\x39\x30ms", kMenuEnabled},
+      {kMenuLoadFirst, "LOAD_001", kMenuEnabled},
+      {kMenuSaveFirst + 14, "SAVE_015", kMenuEnabled},
+      {kMenuMusicVolumeFirst, "100%", kMenuEnabled},
+      {kMenuMusicVolumeFirst + 9, "10%", kMenuEnabled},
+      {kMenuWindowTransFirst, "0%", kMenuEnabled},
+      {kMenuWindowTransFirst + 10, "100%", kMenuEnabled},
+      {kMenuAutoSaveFirst + 2, "SAVE_AUTO_03", kMenuEnabled},
+      {kMenuFontFirst, "Alpha Gothic", kMenuEnabled},
+      {kMenuFontFirst + 2, "Gamma Sans", kMenuEnabled},
+      {kMenuPause, "\xbc\xbd\xc3\xd1\x8bx\x8e~", 0},
+      {kMenuMascotVoiceFirst + 9, "\x83\x41\x81\x5b\x83\x68\x83\x45\x83\x42\x83\x93", kMenuEnabled},  // list A, 9
+      {kMenuAutoBaseFirst, "\x8a\xee\x8f\x80\x81\x46\x32\x30\x30ms", kMenuEnabled},
+      {kMenuAutoOneFirst + 9, "\x95\xb6\x8e\x9a\x81\x46\x39\x30ms", kMenuEnabled},
   };
   for (auto& c : items) {
     const MenuItem* it = menu.FindMenuItem(nullptr, c.id);
@@ -167,10 +168,12 @@ TEST(MenuTree, PagesItemsIdsAndLinks) {
     EXPECT_EQ(it->flags, c.flags) << c.id;
   }
   // Character list B exchanges indices 9 and 10 of list A.
-  EXPECT_STREQ(menu.FindMenuItem(nullptr, 40321)->label, menu.FindMenuItem(nullptr, 40286)->label);
-  EXPECT_STREQ(menu.FindMenuItem(nullptr, 40322)->label, menu.FindMenuItem(nullptr, 40285)->label);
-  EXPECT_EQ(menu.FindMenuItem(nullptr, 40181), nullptr);  // only three fonts listed
-  EXPECT_EQ(menu.FindMenuItem(nullptr, 40009), nullptr);
+  EXPECT_STREQ(menu.FindMenuItem(nullptr, kMenuCharVoiceFirst + 9)->label,
+               menu.FindMenuItem(nullptr, kMenuMascotVoiceFirst + 10)->label);
+  EXPECT_STREQ(menu.FindMenuItem(nullptr, kMenuCharVoiceFirst + 10)->label,
+               menu.FindMenuItem(nullptr, kMenuMascotVoiceFirst + 9)->label);
+  EXPECT_EQ(menu.FindMenuItem(nullptr, kMenuFontFirst + 3), nullptr);  // only three fonts listed
+  EXPECT_EQ(menu.FindMenuItem(nullptr, kMenuBackToTitle + 1), nullptr);
 }
 
 TEST(MenuTree, FontLabelsAreCutAtAWholeCharacter) {
@@ -199,9 +202,9 @@ TEST(MenuTree, FontLabelsAreCutAtAWholeCharacter) {
   for (auto& s : names) ptrs.push_back(s.c_str());
   CPopupMenu menu;
   BuildMenuTreeInto(&menu, ptrs.data(), 20);
-  EXPECT_NE(menu.FindMenuItem(nullptr, 40192), nullptr);
-  EXPECT_EQ(std::strlen(menu.FindMenuItem(nullptr, 40192)->label), 24u);
-  EXPECT_EQ(menu.FindMenuItem(nullptr, 40193)->label[0], '\xc3');  // the voice cut mode item, not a font
+  EXPECT_NE(menu.FindMenuItem(nullptr, kMenuFontFirst + 14), nullptr);
+  EXPECT_EQ(std::strlen(menu.FindMenuItem(nullptr, kMenuFontFirst + 14)->label), 24u);
+  EXPECT_EQ(menu.FindMenuItem(nullptr, kMenuVoiceCutFirst)->label[0], '\xc3');  // the voice cut mode item, not a font
 }
 
 // ---- Building and changing -----------------------------------------------------
@@ -384,8 +387,8 @@ TEST_F(MenuDraw, RootPageLayoutAndColours) {
 
 TEST_F(MenuDraw, TicksHighlightAndDisabledItems) {
   Use(kPortrait640);
-  menu->SetChecked(nullptr, 40306, kMenuChecked);  // row 12, disabled
-  menu->SetChecked(nullptr, 40007, kMenuChecked);  // row 13
+  menu->SetChecked(nullptr, kMenuPause, kMenuChecked);  // row 12, disabled
+  menu->SetChecked(nullptr, kMenuQuit, kMenuChecked);   // row 13
   menu->Open();
   const int top12 = 34 + 13 * 12, top13 = 34 + 13 * 13;
   EXPECT_EQ(Held(4 + 4, top13 + 4), kMenuBlack);  // tick
@@ -632,7 +635,7 @@ TEST_F(SystemMenuTest, KeysInOrder) {
   // RIGHT on a command chooses it: WM_COMMAND after the close.
   menu->Open();
   EXPECT_EQ(Keys({IN_UP, IN_RIGHT, IN_KEY_B}), 0);
-  EXPECT_EQ(g_commands, std::vector<int>{40007});
+  EXPECT_EQ(g_commands, std::vector<int>{kMenuQuit});
   EXPECT_FALSE(menu->savedScreen);
   EXPECT_EQ(Held(5, 5), 0x1234);
   // LEFT at the root closes; KEY_B closes anywhere.
@@ -703,7 +706,7 @@ TEST_F(SystemMenuTest, StylusPressHighlightsAndLiftActs) {
   EXPECT_EQ(Stylus(menu->width + 5, 10, false, true), 0);  // lifted outside: closes
   menu->Open();
   EXPECT_EQ(Stylus(20, y0, false, true), 0);  // lifted on 終了: chosen
-  EXPECT_EQ(g_commands, std::vector<int>{40007});
+  EXPECT_EQ(g_commands, std::vector<int>{kMenuQuit});
 }
 
 // ---- Option handlers -----------------------------------------------------------
@@ -721,34 +724,34 @@ TEST(OptionHandlers, StoreAndTick) {
     int stored;
     int checked;  // id checked in the group, 0 for none
   } cases[] = {
-      {SetMasterVolume, 40126, 10, 100, &GameSettings::masterVolume, 100, 40126},
-      {SetMasterVolume, 40126, 10, 10, &GameSettings::masterVolume, 10, 40135},
-      {SetMasterVolume, 40126, 10, 55, &GameSettings::masterVolume, 55, 0},
-      {SetMusicVolume, 40069, 10, 90, &GameSettings::musicVolume, 90, 40070},
-      {SetMovieVolume, 40136, 10, 0, &GameSettings::movieVolume, 0, 0},
-      {SetWinTransparency, 40265, 11, 10, &GameSettings::windowTrans, 10, 40265},
-      {SetWinTransparency, 40265, 11, 0, &GameSettings::windowTrans, 0, 40275},
-      {SetWinTransparency, 40265, 11, 11, &GameSettings::windowTrans, 11, 0},
-      {SetSoundQuality, 40258, 2, 5, &GameSettings::soundQuality, 0, 40258},
-      {SetSoundQuality, 40258, 2, 1, &GameSettings::soundQuality, 1, 40259},
-      {SetOggUseLevel, 40260, 2, -1, &GameSettings::oggUseLevel, 0, 40260},
-      {SetMessageLogStart, 40220, 2, 1, &GameSettings::mesLogStart, 1, 40221},
-      {SetVoiceCutMode, 40193, 3, 3, &GameSettings::voiceCutMode, 0, 40193},
-      {SetVoiceCutMode, 40193, 3, 2, &GameSettings::voiceCutMode, 2, 40195},
-      {SetTitleImageMode, 40308, 4, 5, &GameSettings::titleImageMode, 5, 0},
-      {SetTitleImageMode, 40308, 4, 3, &GameSettings::titleImageMode, 3, 40311},
-      {SetCursorMode, 40120, 5, 4, &GameSettings::cursorMode, 4, 40124},
-      {SetCenterKeyAction, 40163, 6, 5, &GameSettings::centerKeyAction, 5, 40168},
-      {SetMessageSpeed, 40225, 10, 9, &GameSettings::messageSpeed, 9, 40234},
-      {SetMessageAutoOne, 40245, 10, 0, &GameSettings::messageAutoOne, 0, 40245},
-      {SetMascotVoice, 40276, 15, 14, &GameSettings::mascotVoice, 14, 40290},
-      {SetSaveMascotIcon, 40291, 15, 15, &GameSettings::saveMascotIcon, 15, 0},
-      {SetAntialiasLevel, 40051, 4, 2, &GameSettings::antialiasLevel, 2, 40053},
-      {SetDispFreeMode, 40160, 3, 1, &GameSettings::dispFreeMode, 1, 40161},
-      {SetEffectUse, 40049, 1, 7, &GameSettings::effectUse, 7, 40049},
-      {SetEffectUse, 40049, 1, 0, &GameSettings::effectUse, 0, 0},
-      {SetSacraMode, 40262, 1, 1, &GameSettings::sacraMode, 1, 40262},
-      {SetMannerFullCut, 40327, 1, 1, &GameSettings::mannerFullCut, 1, 40327},
+      {SetMasterVolume, kMenuMasterVolumeFirst, 10, 100, &GameSettings::masterVolume, 100, kMenuMasterVolumeFirst},
+      {SetMasterVolume, kMenuMasterVolumeFirst, 10, 10, &GameSettings::masterVolume, 10, kMenuMasterVolumeFirst + 9},
+      {SetMasterVolume, kMenuMasterVolumeFirst, 10, 55, &GameSettings::masterVolume, 55, 0},
+      {SetMusicVolume, kMenuMusicVolumeFirst, 10, 90, &GameSettings::musicVolume, 90, kMenuMusicVolumeFirst + 1},
+      {SetMovieVolume, kMenuMovieVolumeFirst, 10, 0, &GameSettings::movieVolume, 0, 0},
+      {SetWinTransparency, kMenuWindowTransFirst, 11, 10, &GameSettings::windowTrans, 10, kMenuWindowTransFirst},
+      {SetWinTransparency, kMenuWindowTransFirst, 11, 0, &GameSettings::windowTrans, 0, kMenuWindowTransFirst + 10},
+      {SetWinTransparency, kMenuWindowTransFirst, 11, 11, &GameSettings::windowTrans, 11, 0},
+      {SetSoundQuality, kMenuSoundQualityFirst, 2, 5, &GameSettings::soundQuality, 0, kMenuSoundQualityFirst},
+      {SetSoundQuality, kMenuSoundQualityFirst, 2, 1, &GameSettings::soundQuality, 1, kMenuSoundQualityFirst + 1},
+      {SetOggUseLevel, kMenuOggUseFirst, 2, -1, &GameSettings::oggUseLevel, 0, kMenuOggUseFirst},
+      {SetMessageLogStart, kMenuLogStartFirst, 2, 1, &GameSettings::mesLogStart, 1, kMenuLogStartFirst + 1},
+      {SetVoiceCutMode, kMenuVoiceCutFirst, 3, 3, &GameSettings::voiceCutMode, 0, kMenuVoiceCutFirst},
+      {SetVoiceCutMode, kMenuVoiceCutFirst, 3, 2, &GameSettings::voiceCutMode, 2, kMenuVoiceCutFirst + 2},
+      {SetTitleImageMode, kMenuTitleImageFirst, 4, 5, &GameSettings::titleImageMode, 5, 0},
+      {SetTitleImageMode, kMenuTitleImageFirst, 4, 3, &GameSettings::titleImageMode, 3, kMenuTitleImageFirst + 3},
+      {SetCursorMode, kMenuCursorModeFirst, 5, 4, &GameSettings::cursorMode, 4, kMenuCursorModeFirst + 4},
+      {SetCenterKeyAction, kMenuCenterKeyFirst, 6, 5, &GameSettings::centerKeyAction, 5, kMenuCenterKeyFirst + 5},
+      {SetMessageSpeed, kMenuMessageSpeedFirst, 10, 9, &GameSettings::messageSpeed, 9, kMenuMessageSpeedFirst + 9},
+      {SetMessageAutoOne, kMenuAutoOneFirst, 10, 0, &GameSettings::messageAutoOne, 0, kMenuAutoOneFirst},
+      {SetMascotVoice, kMenuMascotVoiceFirst, 15, 14, &GameSettings::mascotVoice, 14, kMenuMascotVoiceFirst + 14},
+      {SetSaveMascotIcon, kMenuSaveIconFirst, 15, 15, &GameSettings::saveMascotIcon, 15, 0},
+      {SetAntialiasLevel, kMenuAntialiasFirst, 4, 2, &GameSettings::antialiasLevel, 2, kMenuAntialiasFirst + 2},
+      {SetDispFreeMode, kMenuDispFreeFirst, 3, 1, &GameSettings::dispFreeMode, 1, kMenuDispFreeFirst + 1},
+      {SetEffectUse, kMenuEffectUse, 1, 7, &GameSettings::effectUse, 7, kMenuEffectUse},
+      {SetEffectUse, kMenuEffectUse, 1, 0, &GameSettings::effectUse, 0, 0},
+      {SetSacraMode, kMenuSacraMode, 1, 1, &GameSettings::sacraMode, 1, kMenuSacraMode},
+      {SetMannerFullCut, kMenuMannerFullCut, 1, 1, &GameSettings::mannerFullCut, 1, kMenuMannerFullCut},
   };
   for (auto& c : cases) {
     GameSettings s{};
@@ -778,30 +781,31 @@ TEST(OptionHandlers, FontsVoicesAndSaveItems) {
   BuildMenuTreeInto(&menu, fonts, 15);
   GameSettings s{};
   auto flags = [&](int id) { return menu.FindMenuItem(nullptr, id)->flags; };
-  for (int id = 40182; id <= 40192; ++id) menu.SetChecked(nullptr, id, kMenuChecked);
-  SetMessageFont(&menu, 40178, &s, 4, 2);
+  for (int id = kMenuFontFirst + 4; id <= kMenuFontFirst + 14; ++id) menu.SetChecked(nullptr, id, kMenuChecked);
+  SetMessageFont(&menu, kMenuFontFirst, &s, 4, 2);
   EXPECT_EQ(s.messageFont, 2);
-  EXPECT_EQ(flags(40180), kMenuChecked);
-  for (int id : {40178, 40179, 40181}) EXPECT_EQ(flags(id), kMenuEnabled) << id;
-  for (int id = 40182; id <= 40192; ++id) EXPECT_EQ(flags(id), kMenuChecked | kMenuEnabled) << id;
+  EXPECT_EQ(flags(kMenuFontFirst + 2), kMenuChecked);
+  for (int font : {0, 1, 3}) EXPECT_EQ(flags(kMenuFontFirst + font), kMenuEnabled) << font;
+  for (int id = kMenuFontFirst + 4; id <= kMenuFontFirst + 14; ++id)
+    EXPECT_EQ(flags(id), kMenuChecked | kMenuEnabled) << id;
 
-  SetCharVoiceUse(&menu, 40312, &s, 15, 1);
+  SetCharVoiceUse(&menu, kMenuCharVoiceFirst, &s, 15, 1);
   EXPECT_EQ(s.charVoiceUse[15], 1);
-  SetCharVoiceUse(&menu, 40312, &s, 14, 1);
-  EXPECT_EQ(flags(40326) & kMenuChecked, kMenuChecked);
-  EXPECT_EQ(flags(40327) & kMenuChecked, 0u);  // the next group is not touched
-  SetCharVoiceUse(&menu, 40312, &s, 16, 1);    // no such character
+  SetCharVoiceUse(&menu, kMenuCharVoiceFirst, &s, 14, 1);
+  EXPECT_EQ(flags(kMenuCharVoiceFirst + 14) & kMenuChecked, kMenuChecked);
+  EXPECT_EQ(flags(kMenuMannerFullCut) & kMenuChecked, 0u);  // the next group is not touched
+  SetCharVoiceUse(&menu, kMenuCharVoiceFirst, &s, 16, 1);   // no such character
 
   int used[15] = {}, autoUsed[3] = {0, 1, 0};
   used[4] = 1;
-  UpdateSaveSlotItems(&menu, 40017, 40032, used, 4);
+  UpdateSaveSlotItems(&menu, kMenuLoadFirst, kMenuSaveFirst, used, 4);
   for (int k = 0; k < 15; ++k) {
-    EXPECT_EQ(flags(40017 + k), (k == 4 ? kMenuEnabled | kMenuChecked : 0u)) << k;
-    EXPECT_EQ(flags(40032 + k), kMenuEnabled | (k == 4 ? kMenuChecked : 0u)) << k;
+    EXPECT_EQ(flags(kMenuLoadFirst + k), (k == 4 ? kMenuEnabled | kMenuChecked : 0u)) << k;
+    EXPECT_EQ(flags(kMenuSaveFirst + k), kMenuEnabled | (k == 4 ? kMenuChecked : 0u)) << k;
   }
-  UpdateAutoSaveItems(&menu, 40222, autoUsed, 1);
-  EXPECT_EQ(flags(40222), 0u);
-  EXPECT_EQ(flags(40223), kMenuEnabled | kMenuChecked);
+  UpdateAutoSaveItems(&menu, kMenuAutoSaveFirst, autoUsed, 1);
+  EXPECT_EQ(flags(kMenuAutoSaveFirst), 0u);
+  EXPECT_EQ(flags(kMenuAutoSaveFirst + 1), kMenuEnabled | kMenuChecked);
 
   int32_t saveAllowed = 7;
   SetSaveLoadEnabled(&menu, &s, &saveAllowed, 0, 1);
@@ -812,8 +816,8 @@ TEST(OptionHandlers, FontsVoicesAndSaveItems) {
   EXPECT_EQ(menu.root->items[0].flags & kMenuEnabled, kMenuEnabled);
   EXPECT_EQ(menu.root->items[1].flags & kMenuEnabled, 0u);
   EXPECT_EQ(saveAllowed, 0);
-  EnableMenuCommand(&menu, 40306);
-  EXPECT_EQ(flags(40306), kMenuEnabled);
+  EnableMenuCommand(&menu, kMenuPause);
+  EXPECT_EQ(flags(kMenuPause), kMenuEnabled);
 }
 
 // ---- Commands ------------------------------------------------------------------
@@ -889,61 +893,62 @@ TEST_F(MenuCommands, EveryCommandTable) {
     int checked;  // item checked afterwards (0: none asked)
     std::vector<std::string> calls;
   } cases[] = {
-      {40007, nullptr, 0, 0, 0, {"stopMovie", "stopAll", "close"}},
-      {40008, nullptr, 0, 0, 0, {"leaveGame"}},
-      {40017, nullptr, 0, 0, 0, {"restore 0"}},
-      {40031, nullptr, 0, 0, 0, {"restore 14"}},
-      {40032, nullptr, 0, 0, 0, {"write 0"}},
-      {40046, nullptr, 0, 0, 0, {"write 14"}},
-      {40222, nullptr, 0, 0, 0, {"restore 500"}},
-      {40224, nullptr, 0, 0, 0, {"restore 502"}},
-      {40049, &G::effectUse, 1, 0, 0, {}},
-      {40049, &G::effectUse, 5, 0, 0, {}},
-      {40049, &G::effectUse, 0, 1, 40049, {}},
-      {40052, &G::antialiasLevel, 0, 1, 40052, {"redraw"}},
-      {40052, &G::antialiasLevel, 1, 1, 0, {"redraw"}},
-      {40059, &G::readSkip, 0, 1, 40059, {}},
-      {40067, &G::voicePlay, 1, 0, 0, {}},
-      {40068, &G::musicPlay, 0, 1, 40068, {}},
-      {40070, &G::musicVolume, 100, 90, 40070, {"volumes 1 90"}},
-      {40088, &G::voiceVolume, 100, 10, 40088, {"volumes 2 10"}},
-      {40098, &G::voiceAutoLock, 0, 1, 40098, {}},
-      {40108, &G::sePlay, 0, 1, 40108, {}},
-      {40109, &G::seVolume, 50, 100, 40109, {"volumes 3 100"}},
-      {40122, &G::cursorMode, 0, 2, 40122, {}},
-      {40125, &G::messageShadow, 0, 1, 40125, {"redraw"}},
-      {40127, &G::masterVolume, 100, 90, 40127, {"volumes 0 90"}},
-      {40145, &G::movieVolume, 100, 10, 40145, {"volumes 4 10"}},
-      {40146, &G::lockSkip, 1, 0, 0, {}},
-      {40158, &G::keyDoubleClick, 0, 1, 40158, {}},
-      {40162, &G::dispFreeMode, 0, 2, 40162, {}},
-      {40165, &G::centerKeyAction, 1, 2, 40165, {}},
-      {40177, &G::mannerVoiceCut, 0, 1, 40177, {}},
-      {40179, &G::messageFont, 0, 1, 40179, {"face Beta"}},
-      {40183, &G::messageFont, 0, 5, 0, {}},  // no font listed there
-      {40195, &G::voiceCutMode, 0, 2, 40195, {}},
-      {40196, &G::vgaQuality, 1, 0, 0, {}},
-      {40205, &G::messageAuto, 0, 1, 40205, {}},
-      {40221, &G::mesLogStart, 0, 1, 40221, {}},
-      {40228, &G::messageSpeed, 1, 3, 40228, {}},
-      {40244, &G::messageAutoBase, 0, 9, 40244, {}},
-      {40246, &G::messageAutoOne, 0, 1, 40246, {}},
-      {40259, &G::soundQuality, 0, 1, 40259, {}},
-      {40261, &G::oggUseLevel, 0, 1, 40261, {"codec 1"}},
-      {40263, &G::textCutMode, 0, 1, 40263, {}},
-      {40264, &G::transMode, 1, 0, 0, {"alpha"}},
-      {40265, &G::windowTrans, 5, 10, 40265, {"alpha"}},
-      {40275, &G::windowTrans, 5, 0, 40275, {"alpha"}},
-      {40280, &G::mascotVoice, 0, 4, 40280, {}},
-      {40305, &G::saveMascotIcon, 0, 14, 40305, {}},
-      {40306, nullptr, 0, 0, 0, {"deactivate"}},
-      {40307, &G::mapAnimeUse, 1, 0, 0, {}},
-      {40310, &G::titleImageMode, 0, 2, 40310, {}},
-      {40327, &G::mannerFullCut, 0, 1, 40327, {}},
-      {40009, nullptr, 0, 0, 0, {}},
-      {40006, nullptr, 0, 0, 0, {}},
-      {40328, nullptr, 0, 0, 0, {}},
-      {40255, nullptr, 0, 0, 0, {}},
+      {kMenuQuit, nullptr, 0, 0, 0, {"stopMovie", "stopAll", "close"}},
+      {kMenuBackToTitle, nullptr, 0, 0, 0, {"leaveGame"}},
+      {kMenuLoadFirst, nullptr, 0, 0, 0, {"restore 0"}},
+      {kMenuLoadFirst + 14, nullptr, 0, 0, 0, {"restore 14"}},
+      {kMenuSaveFirst, nullptr, 0, 0, 0, {"write 0"}},
+      {kMenuSaveFirst + 14, nullptr, 0, 0, 0, {"write 14"}},
+      {kMenuAutoSaveFirst, nullptr, 0, 0, 0, {"restore 500"}},
+      {kMenuAutoSaveFirst + 2, nullptr, 0, 0, 0, {"restore 502"}},
+      {kMenuEffectUse, &G::effectUse, 1, 0, 0, {}},
+      {kMenuEffectUse, &G::effectUse, 5, 0, 0, {}},
+      {kMenuEffectUse, &G::effectUse, 0, 1, kMenuEffectUse, {}},
+      {kMenuAntialiasFirst + 1, &G::antialiasLevel, 0, 1, kMenuAntialiasFirst + 1, {"redraw"}},
+      {kMenuAntialiasFirst + 1, &G::antialiasLevel, 1, 1, 0, {"redraw"}},
+      {kMenuReadSkip, &G::readSkip, 0, 1, kMenuReadSkip, {}},
+      {kMenuVoicePlay, &G::voicePlay, 1, 0, 0, {}},
+      {kMenuMusicPlay, &G::musicPlay, 0, 1, kMenuMusicPlay, {}},
+      {kMenuMusicVolumeFirst + 1, &G::musicVolume, 100, 90, kMenuMusicVolumeFirst + 1, {"volumes 1 90"}},
+      {kMenuVoiceVolumeFirst + 9, &G::voiceVolume, 100, 10, kMenuVoiceVolumeFirst + 9, {"volumes 2 10"}},
+      {kMenuVoiceAutoLock, &G::voiceAutoLock, 0, 1, kMenuVoiceAutoLock, {}},
+      {kMenuSePlay, &G::sePlay, 0, 1, kMenuSePlay, {}},
+      {kMenuSeVolumeFirst, &G::seVolume, 50, 100, kMenuSeVolumeFirst, {"volumes 3 100"}},
+      {kMenuCursorModeFirst + 2, &G::cursorMode, 0, 2, kMenuCursorModeFirst + 2, {}},
+      {kMenuMessageShadow, &G::messageShadow, 0, 1, kMenuMessageShadow, {"redraw"}},
+      {kMenuMasterVolumeFirst + 1, &G::masterVolume, 100, 90, kMenuMasterVolumeFirst + 1, {"volumes 0 90"}},
+      {kMenuMovieVolumeFirst + 9, &G::movieVolume, 100, 10, kMenuMovieVolumeFirst + 9, {"volumes 4 10"}},
+      {kMenuLockSkip, &G::lockSkip, 1, 0, 0, {}},
+      {kMenuKeyDoubleClick, &G::keyDoubleClick, 0, 1, kMenuKeyDoubleClick, {}},
+      {kMenuDispFreeFirst + 2, &G::dispFreeMode, 0, 2, kMenuDispFreeFirst + 2, {}},
+      {kMenuCenterKeyFirst + 2, &G::centerKeyAction, 1, 2, kMenuCenterKeyFirst + 2, {}},
+      {kMenuMannerVoiceCut, &G::mannerVoiceCut, 0, 1, kMenuMannerVoiceCut, {}},
+      {kMenuFontFirst + 1, &G::messageFont, 0, 1, kMenuFontFirst + 1, {"face Beta"}},
+      {kMenuFontFirst + 5, &G::messageFont, 0, 5, 0, {}},  // no font listed there
+      {kMenuVoiceCutFirst + 2, &G::voiceCutMode, 0, 2, kMenuVoiceCutFirst + 2, {}},
+      {kMenuVgaQuality, &G::vgaQuality, 1, 0, 0, {}},
+      {kMenuMessageAuto, &G::messageAuto, 0, 1, kMenuMessageAuto, {}},
+      {kMenuLogStartFirst + 1, &G::mesLogStart, 0, 1, kMenuLogStartFirst + 1, {}},
+      {kMenuMessageSpeedFirst + 3, &G::messageSpeed, 1, 3, kMenuMessageSpeedFirst + 3, {}},
+      {kMenuAutoBaseFirst + 9, &G::messageAutoBase, 0, 9, kMenuAutoBaseFirst + 9, {}},
+      {kMenuAutoOneFirst + 1, &G::messageAutoOne, 0, 1, kMenuAutoOneFirst + 1, {}},
+      {kMenuSoundQualityFirst + 1, &G::soundQuality, 0, 1, kMenuSoundQualityFirst + 1, {}},
+      {kMenuOggUseFirst + 1, &G::oggUseLevel, 0, 1, kMenuOggUseFirst + 1, {"codec 1"}},
+      {kMenuTextCutMode, &G::textCutMode, 0, 1, kMenuTextCutMode, {}},
+      {kMenuTransMode, &G::transMode, 1, 0, 0, {"alpha"}},
+      {kMenuWindowTransFirst, &G::windowTrans, 5, 10, kMenuWindowTransFirst, {"alpha"}},
+      {kMenuWindowTransFirst + 10, &G::windowTrans, 5, 0, kMenuWindowTransFirst + 10, {"alpha"}},
+      {kMenuMascotVoiceFirst + 4, &G::mascotVoice, 0, 4, kMenuMascotVoiceFirst + 4, {}},
+      {kMenuSaveIconFirst + 14, &G::saveMascotIcon, 0, 14, kMenuSaveIconFirst + 14, {}},
+      {kMenuPause, nullptr, 0, 0, 0, {"deactivate"}},
+      {kMenuMapAnimeUse, &G::mapAnimeUse, 1, 0, 0, {}},
+      {kMenuTitleImageFirst + 2, &G::titleImageMode, 0, 2, kMenuTitleImageFirst + 2, {}},
+      {kMenuMannerFullCut, &G::mannerFullCut, 0, 1, kMenuMannerFullCut, {}},
+      // Ids without an item: in a gap, outside the range, just past a group.
+      {kMenuBackToTitle + 1, nullptr, 0, 0, 0, {}},
+      {kMenuFirstId - 1, nullptr, 0, 0, 0, {}},
+      {kMenuLastId + 1, nullptr, 0, 0, 0, {}},
+      {kMenuAutoOneFirst + 10, nullptr, 0, 0, 0, {}},
   };
   for (auto& c : cases) {
     g_calls.clear();
@@ -965,16 +970,16 @@ TEST_F(MenuCommands, EveryCommandTable) {
 TEST_F(MenuCommands, CursorModeClearsArmedFlagsEvenWhenUnchanged) {
   app->settings.cursorMode = 2;
   for (int d = 0; d < 5; ++d) app->input.armed[d] = 1;
-  HandleMenuCommand(app.get(), nullptr, 40122, 0);
+  HandleMenuCommand(app.get(), nullptr, kMenuCursorModeFirst + 2, 0);
   EXPECT_EQ(app->settings.cursorMode, 2);
   for (int d = ARM_UP; d <= ARM_RIGHT; ++d) EXPECT_EQ(app->input.armed[d], 0u);
   EXPECT_EQ(app->input.armed[ARM_START], 1u);
 }
 
 TEST_F(MenuCommands, FontChoiceDisablesTheChosenItem) {
-  HandleMenuCommand(app.get(), nullptr, 40179, 0);
-  EXPECT_EQ(Flags(40179), kMenuChecked);
-  EXPECT_EQ(Flags(40178), kMenuEnabled);
+  HandleMenuCommand(app.get(), nullptr, kMenuFontFirst + 1, 0);
+  EXPECT_EQ(Flags(kMenuFontFirst + 1), kMenuChecked);
+  EXPECT_EQ(Flags(kMenuFontFirst), kMenuEnabled);
 }
 
 TEST_F(MenuCommands, WeatherSwitchStopsAndRestartsTheRecordedKind) {
@@ -998,7 +1003,7 @@ TEST_F(MenuCommands, WeatherSwitchStopsAndRestartsTheRecordedKind) {
     g_calls.clear();
     g_weatherKind = c.kind;
     app->settings.sacraMode = c.sacraBefore;
-    HandleMenuCommand(app.get(), nullptr, 40262, 0);
+    HandleMenuCommand(app.get(), nullptr, kMenuSacraMode, 0);
     EXPECT_EQ(app->settings.sacraMode, !c.sacraBefore);
     EXPECT_EQ(g_calls, c.calls) << c.kind << " " << c.sacraBefore;
   }
@@ -1010,7 +1015,7 @@ TEST_F(MenuCommands, DefaultServicesReachTheGame) {
   GetMenuCommandServices() = DefaultMenuCommandServices();
   app->dirty->SetSize(640, 480);
   app->dirty->Clear();
-  HandleMenuCommand(app.get(), nullptr, 40051, 0);
+  HandleMenuCommand(app.get(), nullptr, kMenuAntialiasFirst, 0);
   ASSERT_EQ(app->dirty->Count(), 1);
   RECT r{};
   EXPECT_EQ(app->dirty->GetRect(0, &r), 1u);
@@ -1018,10 +1023,10 @@ TEST_F(MenuCommands, DefaultServicesReachTheGame) {
   EXPECT_EQ(r.bottom - r.top, 480);
   app->weather.kind = 3;
   app->settings.sacraMode = 1;
-  HandleMenuCommand(app.get(), nullptr, 40262, 0);
+  HandleMenuCommand(app.get(), nullptr, kMenuSacraMode, 0);
   EXPECT_EQ(app->weather.kind, 3);
   EXPECT_EQ(app->active, 1);
-  HandleMenuCommand(app.get(), nullptr, 40306, 0);
+  HandleMenuCommand(app.get(), nullptr, kMenuPause, 0);
   EXPECT_EQ(app->active, 0);
 }
 
