@@ -12,6 +12,27 @@
 
 namespace {
 
+// The fifteen characters of the save icons, the system voices and the
+// per-character voice switches, Shift-JIS, in the order of the first two.
+constexpr int kCharacters = 15;
+constexpr const char* kCharacterNames[kCharacters] = {
+    "\x9e\xbe\x8c\xb4\x83\x94\x83\x46\x83\x8b\x83\x7e",          // 0 楡原ヴェルミ
+    "\x9e\xbe\x8c\xb4\x83\x68\x83\x94\x83\x40",                  // 1 楡原ドヴァ
+    "\x8f\xc9\x93\xb0\x83\x74\x83\x46\x83\x6a\x83\x89",          // 2 硝堂フェニラ
+    "\x92\xd1\x92\x4a\x83\x8b\x83\x70",                          // 3 柘谷ルパ
+    "\x91\x68\x96\x46\x83\x78\x83\x8a\x83\x54",                  // 4 蘇芳ベリサ
+    "\x96\xb8\x96\xd8\x83\x49\x83\x8b\x83\x45\x83\x46",          // 5 椋木オルウェ
+    "\x95\x41\x90\x58\x83\x45\x83\x46\x83\x93\x83\x89",          // 6 柊森ウェンラ
+    "\xea\x49\x96\xec\x83\x8b\x83\x8f",                          // 7 鶫野ルワ
+    "\x8e\xc2\x95\xd3\x83\x47\x83\x8b\x83\x94\x83\x40\x83\x93",  // 8 篠辺エルヴァン
+    "\x83\x41\x81\x5b\x83\x68\x83\x45\x83\x42\x83\x93",          // 9 アードウィン
+    "\x8e\xe0\x8d\x5d\x83\x6e\x83\x68\x83\x8a\x83\x4e",          // 10 錫江ハドリク
+    "\x93\xc9\x90\xa3\x83\x77\x83\x58\x83\x67\x83\x8a",          // 11 橡瀬ヘストリ
+    "\x8f\xaa\x91\xd2\x83\x43\x83\x74\x83\x40",                  // 12 宵待イファ
+    "\x83\xc4\x81\x69\x83\x5b\x81\x5b\x83\x5e\x81\x6a",          // 13 ζ（ゼータ）
+    "\xe0\x59\x90\xec\x83\x4a\x83\x8b\x83\x94\x83\x40",          // 14 澪川カルヴァ
+};
+
 const MenuTreeEntry kTree[] = {
     {0, kMenuSubmenu, 0, "\xdb\xb0\xc4\xde", kMenuEnabled},                                          // ﾛｰﾄﾞ
     {1, kMenuCommand, kMenuLoadFirst, "LOAD_001", kMenuEnabled},                                     //   LOAD_001
@@ -50,50 +71,21 @@ const MenuTreeEntry kTree[] = {
     {1, kMenuCommand, kMenuAutoSaveFirst + 1, "SAVE_AUTO_02", kMenuEnabled},                         //   SAVE_AUTO_02
     {1, kMenuCommand, kMenuAutoSaveFirst + 2, "SAVE_AUTO_03", kMenuEnabled},                         //   SAVE_AUTO_03
     {0, kMenuSubmenu, 0, "\xbe\xb0\xcc\xde\xb7\xac\xd7\xb1\xb2\xba\xdd", kMenuEnabled},  // ｾｰﾌﾞｷｬﾗｱｲｺﾝ
-    {1, kMenuCommand, kMenuSaveIconFirst,
-     "\x9e\xbe\x8c\xb4\x83\x94\x83"
-     "F\x83\x8b\x83~",
-     kMenuEnabled},  //   楡原ヴェルミ
-    {1, kMenuCommand, kMenuSaveIconFirst + 1, "\x9e\xbe\x8c\xb4\x83h\x83\x94\x83@", kMenuEnabled},  //   楡原ドヴァ
-    {1, kMenuCommand, kMenuSaveIconFirst + 2,
-     "\x8f\xc9\x93\xb0\x83t\x83"
-     "F\x83j\x83\x89",
-     kMenuEnabled},                                                                         //   硝堂フェニラ
-    {1, kMenuCommand, kMenuSaveIconFirst + 3, "\x92\xd1\x92J\x83\x8b\x83p", kMenuEnabled},  //   柘谷ルパ
-    {1, kMenuCommand, kMenuSaveIconFirst + 4,
-     "\x91h\x96"
-     "F\x83x\x83\x8a\x83T",
-     kMenuEnabled},  //   蘇芳ベリサ
-    {1, kMenuCommand, kMenuSaveIconFirst + 5,
-     "\x96\xb8\x96\xd8\x83I\x83\x8b\x83"
-     "E\x83"
-     "F",
-     kMenuEnabled},  //   椋木オルウェ
-    {1, kMenuCommand, kMenuSaveIconFirst + 6,
-     "\x95"
-     "A\x90X\x83"
-     "E\x83"
-     "F\x83\x93\x83\x89",
-     kMenuEnabled},                                                                            //   柊森ウェンラ
-    {1, kMenuCommand, kMenuSaveIconFirst + 7, "\xeaI\x96\xec\x83\x8b\x83\x8f", kMenuEnabled},  //   鶫野ルワ
-    {1, kMenuCommand, kMenuSaveIconFirst + 8, "\x8e\xc2\x95\xd3\x83G\x83\x8b\x83\x94\x83@\x83\x93",
-     kMenuEnabled},  //   篠辺エルヴァン
-    {1, kMenuCommand, kMenuSaveIconFirst + 9,
-     "\x83"
-     "A\x81[\x83h\x83"
-     "E\x83"
-     "B\x83\x93",
-     kMenuEnabled},  //   アードウィン
-    {1, kMenuCommand, kMenuSaveIconFirst + 10, "\x8e\xe0\x8d]\x83n\x83h\x83\x8a\x83N", kMenuEnabled},  //   錫江ハドリク
-    {1, kMenuCommand, kMenuSaveIconFirst + 11, "\x93\xc9\x90\xa3\x83w\x83X\x83g\x83\x8a",
-     kMenuEnabled},  //   橡瀬ヘストリ
-    {1, kMenuCommand, kMenuSaveIconFirst + 12,
-     "\x8f\xaa\x91\xd2\x83"
-     "C\x83t\x83@",
-     kMenuEnabled},                                                                                 //   宵待イファ
-    {1, kMenuCommand, kMenuSaveIconFirst + 13, "\x83\xc4\x81i\x83[\x81[\x83^\x81j", kMenuEnabled},  //   ζ（ゼータ）
-    {1, kMenuCommand, kMenuSaveIconFirst + 14, "\xe0Y\x90\xec\x83J\x83\x8b\x83\x94\x83@",
-     kMenuEnabled},  //   澪川カルヴァ
+    {1, kMenuCommand, kMenuSaveIconFirst, kCharacterNames[0], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 1, kCharacterNames[1], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 2, kCharacterNames[2], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 3, kCharacterNames[3], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 4, kCharacterNames[4], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 5, kCharacterNames[5], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 6, kCharacterNames[6], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 7, kCharacterNames[7], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 8, kCharacterNames[8], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 9, kCharacterNames[9], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 10, kCharacterNames[10], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 11, kCharacterNames[11], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 12, kCharacterNames[12], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 13, kCharacterNames[13], kMenuEnabled},
+    {1, kMenuCommand, kMenuSaveIconFirst + 14, kCharacterNames[14], kMenuEnabled},
     {0, kMenuSeparator, 0, nullptr, kMenuEnabled},
     {0, kMenuSubmenu, 0, "\x95\x5c\x8e\xa6\x8c\xf8\x89\xca", kMenuEnabled},                // 表示効果
     {1, kMenuCommand, kMenuEffectUse, "\xb4\xcc\xaa\xb8\xc4\x97L\x8c\xf8", kMenuEnabled},  //   ｴﾌｪｸﾄ有効
@@ -136,52 +128,22 @@ const MenuTreeEntry kTree[] = {
     {3, kMenuCommand, kMenuVoiceVolumeFirst + 8, "20%", kMenuEnabled},                    //       20%
     {3, kMenuCommand, kMenuVoiceVolumeFirst + 9, "10%", kMenuEnabled},                    //       10%
     {2, kMenuSubmenu, 0, "\x83L\x83\x83\x83\x89\x95\xca\x8d\xc4\x90\xb6", kMenuEnabled},  //     キャラ別再生
-    {3, kMenuCommand, kMenuCharVoiceFirst,
-     "\x9e\xbe\x8c\xb4\x83\x94\x83"
-     "F\x83\x8b\x83~",
-     kMenuEnabled},  //       楡原ヴェルミ
-    {3, kMenuCommand, kMenuCharVoiceFirst + 1, "\x9e\xbe\x8c\xb4\x83h\x83\x94\x83@", kMenuEnabled},  //       楡原ドヴァ
-    {3, kMenuCommand, kMenuCharVoiceFirst + 2,
-     "\x8f\xc9\x93\xb0\x83t\x83"
-     "F\x83j\x83\x89",
-     kMenuEnabled},                                                                          //       硝堂フェニラ
-    {3, kMenuCommand, kMenuCharVoiceFirst + 3, "\x92\xd1\x92J\x83\x8b\x83p", kMenuEnabled},  //       柘谷ルパ
-    {3, kMenuCommand, kMenuCharVoiceFirst + 4,
-     "\x91h\x96"
-     "F\x83x\x83\x8a\x83T",
-     kMenuEnabled},  //       蘇芳ベリサ
-    {3, kMenuCommand, kMenuCharVoiceFirst + 5,
-     "\x96\xb8\x96\xd8\x83I\x83\x8b\x83"
-     "E\x83"
-     "F",
-     kMenuEnabled},  //       椋木オルウェ
-    {3, kMenuCommand, kMenuCharVoiceFirst + 6,
-     "\x95"
-     "A\x90X\x83"
-     "E\x83"
-     "F\x83\x93\x83\x89",
-     kMenuEnabled},  //       柊森ウェンラ
-    {3, kMenuCommand, kMenuCharVoiceFirst + 7, "\xeaI\x96\xec\x83\x8b\x83\x8f", kMenuEnabled},  //       鶫野ルワ
-    {3, kMenuCommand, kMenuCharVoiceFirst + 8, "\x8e\xc2\x95\xd3\x83G\x83\x8b\x83\x94\x83@\x83\x93",
-     kMenuEnabled},  //       篠辺エルヴァン
-    {3, kMenuCommand, kMenuCharVoiceFirst + 9, "\x8e\xe0\x8d]\x83n\x83h\x83\x8a\x83N",
-     kMenuEnabled},  //       錫江ハドリク
-    {3, kMenuCommand, kMenuCharVoiceFirst + 10,
-     "\x83"
-     "A\x81[\x83h\x83"
-     "E\x83"
-     "B\x83\x93",
-     kMenuEnabled},  //       アードウィン
-    {3, kMenuCommand, kMenuCharVoiceFirst + 11, "\x93\xc9\x90\xa3\x83w\x83X\x83g\x83\x8a",
-     kMenuEnabled},  //       橡瀬ヘストリ
-    {3, kMenuCommand, kMenuCharVoiceFirst + 12,
-     "\x8f\xaa\x91\xd2\x83"
-     "C\x83t\x83@",
-     kMenuEnabled},  //       宵待イファ
-    {3, kMenuCommand, kMenuCharVoiceFirst + 13, "\x83\xc4\x81i\x83[\x81[\x83^\x81j",
-     kMenuEnabled},  //       ζ（ゼータ）
-    {3, kMenuCommand, kMenuCharVoiceFirst + 14, "\xe0Y\x90\xec\x83J\x83\x8b\x83\x94\x83@",
-     kMenuEnabled},  //       澪川カルヴァ
+    {3, kMenuCommand, kMenuCharVoiceFirst, kCharacterNames[0], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 1, kCharacterNames[1], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 2, kCharacterNames[2], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 3, kCharacterNames[3], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 4, kCharacterNames[4], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 5, kCharacterNames[5], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 6, kCharacterNames[6], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 7, kCharacterNames[7], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 8, kCharacterNames[8], kMenuEnabled},
+    // The voice switches exchange characters 9 and 10.
+    {3, kMenuCommand, kMenuCharVoiceFirst + 9, kCharacterNames[10], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 10, kCharacterNames[9], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 11, kCharacterNames[11], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 12, kCharacterNames[12], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 13, kCharacterNames[13], kMenuEnabled},
+    {3, kMenuCommand, kMenuCharVoiceFirst + 14, kCharacterNames[14], kMenuEnabled},
     {2, kMenuSeparator, 0, nullptr, kMenuEnabled},
     {2, kMenuCommand, kMenuVoicePlay, "\x8d\xc4\x90\xb6", kMenuEnabled},  //     再生
     {1, kMenuSubmenu, 0, "\x8c\xf8\x89\xca\x89\xb9", kMenuEnabled},       //   効果音
@@ -428,51 +390,21 @@ const MenuTreeEntry kTree[] = {
     {1, kMenuCommand, kMenuTextCutMode, "\x82\xa0\x82\xe7\x82\xb7\x82\xb6\x8b@\x94\x5c",
      kMenuEnabled},                                                          //   あらすじ機能
     {0, kMenuSubmenu, 0, "\xbc\xbd\xc3\xd1\x89\xb9\x90\xba", kMenuEnabled},  // ｼｽﾃﾑ音声
-    {1, kMenuCommand, kMenuMascotVoiceFirst,
-     "\x9e\xbe\x8c\xb4\x83\x94\x83"
-     "F\x83\x8b\x83~",
-     kMenuEnabled},  //   楡原ヴェルミ
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 1, "\x9e\xbe\x8c\xb4\x83h\x83\x94\x83@", kMenuEnabled},  //   楡原ドヴァ
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 2,
-     "\x8f\xc9\x93\xb0\x83t\x83"
-     "F\x83j\x83\x89",
-     kMenuEnabled},                                                                            //   硝堂フェニラ
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 3, "\x92\xd1\x92J\x83\x8b\x83p", kMenuEnabled},  //   柘谷ルパ
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 4,
-     "\x91h\x96"
-     "F\x83x\x83\x8a\x83T",
-     kMenuEnabled},  //   蘇芳ベリサ
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 5,
-     "\x96\xb8\x96\xd8\x83I\x83\x8b\x83"
-     "E\x83"
-     "F",
-     kMenuEnabled},  //   椋木オルウェ
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 6,
-     "\x95"
-     "A\x90X\x83"
-     "E\x83"
-     "F\x83\x93\x83\x89",
-     kMenuEnabled},  //   柊森ウェンラ
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 7, "\xeaI\x96\xec\x83\x8b\x83\x8f", kMenuEnabled},  //   鶫野ルワ
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 8, "\x8e\xc2\x95\xd3\x83G\x83\x8b\x83\x94\x83@\x83\x93",
-     kMenuEnabled},  //   篠辺エルヴァン
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 9,
-     "\x83"
-     "A\x81[\x83h\x83"
-     "E\x83"
-     "B\x83\x93",
-     kMenuEnabled},  //   アードウィン
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 10, "\x8e\xe0\x8d]\x83n\x83h\x83\x8a\x83N",
-     kMenuEnabled},  //   錫江ハドリク
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 11, "\x93\xc9\x90\xa3\x83w\x83X\x83g\x83\x8a",
-     kMenuEnabled},  //   橡瀬ヘストリ
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 12,
-     "\x8f\xaa\x91\xd2\x83"
-     "C\x83t\x83@",
-     kMenuEnabled},  //   宵待イファ
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 13, "\x83\xc4\x81i\x83[\x81[\x83^\x81j", kMenuEnabled},  //   ζ（ゼータ）
-    {1, kMenuCommand, kMenuMascotVoiceFirst + 14, "\xe0Y\x90\xec\x83J\x83\x8b\x83\x94\x83@",
-     kMenuEnabled},  //   澪川カルヴァ
+    {1, kMenuCommand, kMenuMascotVoiceFirst, kCharacterNames[0], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 1, kCharacterNames[1], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 2, kCharacterNames[2], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 3, kCharacterNames[3], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 4, kCharacterNames[4], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 5, kCharacterNames[5], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 6, kCharacterNames[6], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 7, kCharacterNames[7], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 8, kCharacterNames[8], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 9, kCharacterNames[9], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 10, kCharacterNames[10], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 11, kCharacterNames[11], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 12, kCharacterNames[12], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 13, kCharacterNames[13], kMenuEnabled},
+    {1, kMenuCommand, kMenuMascotVoiceFirst + 14, kCharacterNames[14], kMenuEnabled},
     {0, kMenuSeparator, 0, nullptr, kMenuEnabled},
     {0, kMenuCommand, kMenuBackToTitle, "\xc0\xb2\xc4\xd9\x82\xc9\x96\xdf\x82\xe9", kMenuEnabled},  // ﾀｲﾄﾙに戻る
     {0, kMenuSeparator, 0, nullptr, kMenuEnabled},
