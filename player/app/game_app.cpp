@@ -51,7 +51,6 @@ void CGameApp::InitPlatformMembers() {
   picturePack = new (std::nothrow) PackReader;
   clearFirst = 1;
   active = 1;
-  frameTime = 0;
   shakeX = shakeY = 0;
   SetFirstSettings(&settings);
   CeSrand(1);

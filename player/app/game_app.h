@@ -232,7 +232,6 @@ class CGameApp : public CWindowBase {
   PackReader* voicePack;
   FontList* fontList;
   int32_t active;
-  DWORD frameTime;
   GameSettings settings;
   SpriteDrawItem buckets[kPriorities];
   SpriteDrawItem* insertAfter[kPriorities];

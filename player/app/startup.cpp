@@ -203,7 +203,7 @@ int FindDataFolder(CGameApp* app, const char* configFile, const char* packName) 
 }
 
 void AppStartup(CGameApp* app) {
-  FrameTimer::Start(&app->timer, 16);
+  FrameTimer::Start(&app->timer, kFrameIntervalMs);
   if (app->dirty) app->dirty->SetSize(uint32_t(GetScreenWidth()), uint32_t(GetScreenHeight()));
   char cfg[kPathSize];
   ConfigPath(app, cfg);

@@ -106,7 +106,6 @@ void CGameApp::WatchForeground() {
 }
 
 int FrameStep(CGameApp* app) {
-  app->frameTime = NowMs();
   if (app->menu && app->menu->IsOpen()) {
     // The open menu takes whole frame steps, the game frozen under it.
     if (!FrameTimer::IsDue()) {

@@ -61,6 +61,9 @@ void MapStylusPoint(const DisplayMode* mode, int* x, int* y);
 DWORD NowMs();
 void SetClockFrozen(int frozen);
 
+// The game runs one frame every 16 ms, about 60 a second.
+constexpr uint32_t kFrameIntervalMs = 16;
+
 struct FrameTimer {
   uint32_t frameCount;
   uint32_t lastTest;

@@ -23,7 +23,7 @@ class GameFrameTest : public ::testing::Test {
     VelmiClockUseReal();
   }
   // One frame after ms of the clock.
-  void Frame(DWORD ms = 16) {
+  void Frame(DWORD ms = kFrameIntervalMs) {
     VelmiClockAdvance(ms);
     app->DispatchMode();
   }
