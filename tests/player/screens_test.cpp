@@ -78,9 +78,10 @@ TEST(ScreenSlots, OverlaysShareNoSlotWithTheFullScreens) {
       // The character choosers open over a full screen and borrow its pictures.
       const bool chooserPictures = i == SLOTS_FULL_SCREEN && j == SLOTS_CHOOSER;
       EXPECT_FALSE(overlap(a.firstSprite, a.lastSprite, b.firstSprite, b.lastSprite)) << a.screen << " " << b.screen;
-      if (!chooserPictures)
+      if (!chooserPictures) {
         EXPECT_FALSE(overlap(a.firstPicture, a.lastPicture, b.firstPicture, b.lastPicture))
             << a.screen << " " << b.screen;
+      }
     }
   }
   // None reaches the message window's, the weather's or the stage's slots.
@@ -413,7 +414,9 @@ TEST_F(ScreenTest, ConfirmNoAndCancelReturnToTheCaller) {
       Drive(std::string(1, *k).c_str());
     }
     EXPECT_EQ(app->gameMode, c.open ? MODE_CONFIRM : MODE_SAVE_LOAD) << c.keys;
-    if (!c.open) EXPECT_EQ(app->phase, 4) << c.keys;
+    if (!c.open) {
+      EXPECT_EQ(app->phase, 4) << c.keys;
+    }
     EXPECT_EQ(app->input.count[IN_RIGHT], 0u) << c.keys;
   }
 }
@@ -540,7 +543,9 @@ TEST_F(ScreenTest, QuickOptionChoicesAndClosing) {
       Frame();
     }
     EXPECT_EQ(app->gameMode, c.mode) << c.downs;
-    if (c.mode == MODE_STORY) EXPECT_EQ(app->phase, 6);
+    if (c.mode == MODE_STORY) {
+      EXPECT_EQ(app->phase, 6);
+    }
     if (c.mode == MODE_CONFIRM) {
       EXPECT_EQ(app->confirm.question, 1);
       EXPECT_EQ(app->confirm.returnMode, MODE_QUICK_OPTION);
