@@ -18,6 +18,9 @@
 //                                holds the lines after it until the game
 //                                reports the mode (and phase); their frames
 //                                count from the frame that reported it
+//   waitfile <path> [<limit>]    holds the lines after it until the file
+//                                exists: the program that started this one
+//                                makes it when the run may go on
 #include "device_internal.h"
 
 #include <SDL.h>
@@ -52,8 +55,9 @@ std::vector<Action>& Actions() {
 struct Segment {
   unsigned waitFrame;
   int mode;
-  int phase;       // -1: any phase
-  unsigned limit;  // 0: none
+  int phase;         // -1: any phase
+  unsigned limit;    // 0: none
+  std::string file;  // a wait for this file, not for a mode
   std::vector<Action> actions;
 };
 
@@ -90,6 +94,45 @@ int KeyFromName(const std::string& s) {
   long v = std::strtol(s.c_str(), &end, 0);
   if (end && *end == 0 && v > 0 && v < 256) return int(v);
   return -1;
+}
+
+void Run(const Action& a);
+
+// Ends the running wait at the frame: the lines after it join the actions.
+void EndWait(unsigned frame) {
+  Waits& w = W();
+  w.base = frame;
+  for (Action a : w.pending.front().actions) {
+    a.frame += frame;
+    Actions().push_back(a);
+  }
+  w.pending.pop_front();
+  SortActions();
+}
+
+// A wait whose limit has passed reports what it waited for (a mode's
+// number or a file) and closes the program.
+void WaitRanOut(unsigned frame, const std::string& what, const char* kind) {
+  ReportLine(std::to_string(frame) + " timeout " + what);
+  std::fprintf(stderr, "velmi-device: wait for %s %s ran out at frame %u\n", kind, what.c_str(), frame);
+  W().pending.clear();
+  Run(Action{frame, "quit", "", "", ""});
+}
+
+// File waits are looked at once a frame, before the frame's actions.
+void CheckFileWait(unsigned frame) {
+  Waits& w = W();
+  while (!w.pending.empty() && !w.pending.front().file.empty()) {
+    const Segment& next = w.pending.front();
+    const unsigned from = w.base + next.waitFrame;
+    if (frame < from) return;
+    if (std::ifstream(next.file, std::ios::binary)) {
+      EndWait(frame);
+      continue;
+    }
+    if (next.limit && frame >= from + next.limit) WaitRanOut(frame, next.file, "file");
+    return;
+  }
 }
 
 void Run(const Action& a) {
@@ -140,6 +183,7 @@ void Run(const Action& a) {
 }  // namespace
 
 void RunScriptFrame(unsigned frame) {
+  CheckFileWait(frame);
   auto& list = Actions();
   // Actions may add actions (a tap's release); walk by index.
   for (size_t i = 0; i < list.size();) {
@@ -162,25 +206,15 @@ void ResetScript() {
 void ScriptModeReported(unsigned frame, int mode, int phase) {
   Waits& w = W();
   while (!w.pending.empty()) {
-    Segment& next = w.pending.front();
+    const Segment& next = w.pending.front();
+    if (!next.file.empty()) return;  // a file wait holds the mode waits after it
     unsigned from = w.base + next.waitFrame;
     if (frame < from) return;
     if (mode == next.mode && (next.phase < 0 || phase == next.phase)) {
-      w.base = frame;
-      for (Action a : next.actions) {
-        a.frame += frame;
-        Actions().push_back(a);
-      }
-      w.pending.pop_front();
-      SortActions();
+      EndWait(frame);
       continue;
     }
-    if (next.limit && frame >= from + next.limit) {
-      ReportLine(std::to_string(frame) + " timeout " + std::to_string(next.mode));
-      std::fprintf(stderr, "velmi-device: wait for mode %d ran out at frame %u\n", next.mode, frame);
-      w.pending.clear();
-      Run(Action{frame, "quit", "", "", ""});
-    }
+    if (next.limit && frame >= from + next.limit) WaitRanOut(frame, std::to_string(next.mode), "mode");
     return;
   }
 }
@@ -211,7 +245,13 @@ bool VelmiDeviceLoadScript(const char* text) {
       if (!ParseNumber(a.a, &mode)) return false;
       if (!a.b.empty() && a.b != "*" && !ParseNumber(a.b, &phase)) return false;
       if (!a.c.empty() && (!ParseNumber(a.c, &limit) || limit < 0)) return false;
-      segments.push_back(Segment{a.frame, int(mode), int(phase), unsigned(limit), {}});
+      segments.push_back(Segment{a.frame, int(mode), int(phase), unsigned(limit), {}, {}});
+      continue;
+    }
+    if (a.verb == "waitfile") {
+      long limit = 0;
+      if (a.a.empty() || (!a.b.empty() && (!ParseNumber(a.b, &limit) || limit < 0))) return false;
+      segments.push_back(Segment{a.frame, 0, -1, unsigned(limit), a.a, {}});
       continue;
     }
     if (a.verb == "canvas") {

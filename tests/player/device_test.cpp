@@ -211,6 +211,48 @@ TEST_F(DeviceTest, WaitRunsOutReportsAndCloses) {
   VelmiDeviceSetReportFile("");
 }
 
+// A file wait holds the lines after it, and the mode waits after it, until
+// the file is there; their frames count from the frame that found it.
+TEST_F(DeviceTest, ScriptWaitsForAFile) {
+  const std::string go = dir + "/go";
+  ASSERT_TRUE(
+      VelmiDeviceLoadScript(("1 key down A\n2 waitfile " + go + "\n1 key down B\n0 wait 80\n2 key down C\n").c_str()));
+  for (const char* bad : {"1 waitfile\n", "1 waitfile x y\n", "1 waitfile x -1\n"})
+    EXPECT_FALSE(VelmiDeviceLoadScript(bad)) << bad;
+  std::vector<std::pair<int, WPARAM>> keys;  // frame of arrival, key
+  for (int f = 1; f <= 10; ++f) {
+    if (f == 5) {
+      ASSERT_TRUE(WriteFileBytes(go, {}));
+    }
+    SystemIdleTimerReset();
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (m.message == WM_KEYDOWN) keys.push_back({f, m.wParam});
+      DispatchMessageW(&m);
+    }
+    VelmiDeviceReportMode(80, 0);  // the mode wait's mode, from the first frame on
+  }
+  const std::vector<std::pair<int, WPARAM>> want = {{1, VK_APP1}, {6, VK_APP2}, {7, VK_APP3}};
+  EXPECT_EQ(keys, want);
+}
+
+TEST_F(DeviceTest, FileWaitRunsOutReportsAndCloses) {
+  const std::string report = dir + "/report.txt", never = dir + "/never";
+  VelmiDeviceSetReportFile(report.c_str());
+  ASSERT_TRUE(VelmiDeviceLoadScript(("2 waitfile " + never + " 3\n1 key down A\n").c_str()));
+  int quit = -1, frames = 0;
+  while (quit < 0 && frames < 20) {
+    SystemIdleTimerReset();
+    ++frames;
+    quit = Pump();
+  }
+  EXPECT_EQ(frames, 5);  // waiting from frame 2, three frames without the file
+  EXPECT_EQ(quit, 7);
+  std::vector<uint8_t> text = ReadFileBytes(report);
+  EXPECT_EQ(std::string(text.begin(), text.end()), "5 timeout " + never + "\n");
+  VelmiDeviceSetReportFile("");
+}
+
 // VELMI_FAKE_CLOCK puts a headless run on the fake clock from the tick it
 // names; "clock" lines jump it forward at their frame, after waits too.
 TEST_F(DeviceTest, FakeClockFromTheEnvironmentAndClockLines) {
