@@ -108,7 +108,9 @@ TEST(Jbp1Recoder, CoefficientsEqualLibjpegTurbosReadOfTheJpeg) {
     const std::vector<short> theirs = LibjpegBlocks(lib);
     ASSERT_EQ(ours.size(), theirs.size());
     ASSERT_TRUE(ours == theirs);
-    if (c.w == 40) EXPECT_EQ(ours.size(), 36u * 64);  // 3 x 2 MCUs
+    if (c.w == 40) {
+      EXPECT_EQ(ours.size(), 36u * 64);  // 3 x 2 MCUs
+    }
     // The stored quantisers are the JPEG's own (luma at 108 + P, natural order).
   }
 }

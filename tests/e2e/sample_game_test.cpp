@@ -162,7 +162,7 @@ TEST(SamplePictures, EveryCutFitsItsPicture) {
       {"grp\\system\\sam_other_", 29}, {"grp\\ed\\gend_", 19}, {"grp\\ed\\gend_hsr_", 19}, {"grp\\ed\\ed_vlm_", 24}};
   for (const auto& [stem, count] : families) {
     for (int n = 1; n <= count + 1; ++n) {
-      char number[8];
+      char number[12];  // room for any int
       std::snprintf(number, sizeof number, "%02d", n);
       EXPECT_EQ(pictures.count("advdata\\" + stem + number), n <= count ? 1u : 0u) << stem << number;
     }

@@ -158,9 +158,11 @@ TEST_F(SourceTest, LoopingSourcesRepeatWithoutGapFromTheFirstFrameAfterTheTag) {
   // The decoder runs on across the loop point, so the first frame of a new
   // pass blends with the end of the last one; every later byte repeats.
   const size_t blend = 2 * 1152 * 2;
-  for (size_t i = 0; i < total; ++i)
-    if (i < mp3Once.size() || i % mp3Once.size() >= blend)
+  for (size_t i = 0; i < total; ++i) {
+    if (i < mp3Once.size() || i % mp3Once.size() >= blend) {
       ASSERT_EQ(mp3Loop[i], mp3Once[i % mp3Once.size()]) << "MP3 byte " << i;
+    }
+  }
   EXPECT_FALSE(m2.IsAtEnd());
   const size_t oggTotal = oggOnce.size() * 5 / 2;
   const Bytes oggLoop = ReadLooping(o2, oggTotal, 7000);

@@ -267,8 +267,12 @@ TEST_F(ChooserTest, StylusChoosesOrLeaves) {
         }
         Frame();
         if (app->gameMode != col.mode) break;
-        if (*p == 'b') EXPECT_EQ(Selection(col), none) << c.presses;
-        if (*p == 'o') EXPECT_EQ(Selection(col), 16) << c.presses;
+        if (*p == 'b') {
+          EXPECT_EQ(Selection(col), none) << c.presses;
+        }
+        if (*p == 'o') {
+          EXPECT_EQ(Selection(col), 16) << c.presses;
+        }
       }
       const int mascot = voice && c.outcome == CHOSEN ? c.chosen : 2;
       const int icon = !voice && c.outcome == CHOSEN ? c.chosen : 4;
@@ -277,7 +281,9 @@ TEST_F(ChooserTest, StylusChoosesOrLeaves) {
       const int back = voice ? MODE_SYSTEM_CONFIG : MODE_SAVE_LOAD;
       const int after = c.outcome == STAYS ? col.mode : c.outcome == LEAVES || voice ? back : MODE_CONFIRM;
       EXPECT_EQ(app->gameMode, after) << c.presses;
-      if (after == MODE_CONFIRM) EXPECT_EQ(app->confirm.question, 120);
+      if (after == MODE_CONFIRM) {
+        EXPECT_EQ(app->confirm.question, 120);
+      }
       // The portrait shows the system-voice character after the chooser.
       if (voice && after == back) {
         ASSERT_NE(app->sprites[201], nullptr);

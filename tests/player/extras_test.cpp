@@ -1052,7 +1052,9 @@ TEST_F(GalleryTest, ViewerShowsAtMostTwentyFourNamesAndKeepsTheNextPlace) {
   ASSERT_EQ(c.places[k].unlocked, 1);
   EXPECT_EQ(c.places[k].seenCount, int(records.size()));
   EXPECT_EQ(c.places[k].totalCount, int(records.size()));
-  if (k + 1 < c.groupCount) EXPECT_EQ(c.places[k + 1].names[0][0], 0);
+  if (k + 1 < c.groupCount) {
+    EXPECT_EQ(c.places[k + 1].names[0][0], 0);
+  }
   // Open it: each KEY_C shows the next name; after 24 the list returns.
   app->cgMode.highlight = app->cgMode.cursor = k;
   Keys("c");
