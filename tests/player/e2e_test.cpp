@@ -130,18 +130,24 @@ TEST_P(EndToEnd, SceneSecondStartAndWriteBack) {
   std::string shot = dir + "/shot.png";
   // The first copy steps into the background and takes its picture there;
   // it reports no mode until a second start brings it to the front, and quits
-  // only after that, so the second start always finds it running.
-  const std::string title = std::to_string(MODE_TITLE);
-  long first =
-      Spawn(exe, Env(Script("30 focus 0\n40 shot " + shot + "\n50 wait " + title + "\n1 quit\n")), dir + "/first.err");
+  // only after that and once the test has made the file "go", so the second
+  // start always finds it running and velmi.cfg is read before the first
+  // copy writes it at its close.
+  const std::string title = std::to_string(MODE_TITLE), go = dir + "/go";
+  long first = Spawn(
+      exe, Env(Script("30 focus 0\n40 shot " + shot + "\n50 wait " + title + "\n0 waitfile " + go + "\n1 quit\n")),
+      dir + "/first.err");
   ASSERT_GT(first, 0);
   ASSERT_TRUE(WaitForPng(shot, 30)) << Text(ReadFileBytes(dir + "/first.err"));
 
-  // A second copy of the same build from the same folder brings the first forward and ends.
+  // A second copy of the same build from the same folder brings the first
+  // forward and ends, leaving velmi.cfg as it was.
   long second = Spawn(exe, {"VELMI_LOCK_DIR=" + dir}, dir + "/second.err");
   EXPECT_EQ(WaitFor(second, 20), 0);
   EXPECT_EQ(Text(ReadFileBytes(dir + "/prog/velmi.cfg")), cfg);
 
+  // The first copy closes and writes its settings back.
+  EXPECT_TRUE(WriteFileBytes(go, Bytes()));
   EXPECT_EQ(WaitFor(first, 60), 0) << Text(ReadFileBytes(dir + "/first.err"));
   EXPECT_NE(Text(ReadFileBytes(dir + "/first.err")).find("brought to the front"), std::string::npos);
   std::string written = Text(ReadFileBytes(dir + "/prog/velmi.cfg"));
