@@ -297,7 +297,7 @@ TEST(SaveFile, SlotSummaries) {
   bmp[28] = 16;
   full.insert(full.end(), bmp.begin(), bmp.end());
   Bytes cut = full;  // the pixels pass the end of the file
-  cut.pop_back();
+  cut.resize(full.size() - 1);
   Bytes wide = full;  // not 16 bits a pixel
   wide[26688 + 28] = 24;
   Bytes packed = full;  // compressed

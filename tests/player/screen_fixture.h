@@ -152,8 +152,8 @@ inline Bytes MakeSaveFile(int icon, const char* time, const char* script, int w 
   std::memcpy(b.data() + 8, time, std::strlen(time) < 20 ? std::strlen(time) : 20);
   PutLe32(b.data() + 92, uint32_t(icon));
   std::memcpy(b.data() + 106, script, std::strlen(script) < 32 ? std::strlen(script) : 32);
-  Bytes bmp(54 + size_t(w) * h * 2, 0x11);
-  std::memset(bmp.data(), 0, 54);
+  Bytes bmp(54, 0);  // the header, then the pixels
+  bmp.resize(54 + size_t(w) * h * 2, 0x11);
   bmp[0] = 'B';
   bmp[1] = 'M';
   PutLe32(bmp.data() + 18, uint32_t(w));

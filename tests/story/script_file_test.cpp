@@ -2,6 +2,7 @@
 // decoding and the two scans, with their bounds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -30,9 +31,9 @@ void Load(CScriptFile& f, const std::vector<uint8_t>& code, uint32_t words = 0) 
 }
 
 std::vector<uint8_t> Str(uint8_t op, const std::string& s) {
-  std::vector<uint8_t> v{op};
-  v.insert(v.end(), s.begin(), s.end());
-  v.push_back(0);
+  std::vector<uint8_t> v(s.size() + 2, 0);  // op, the text, its 0
+  v[0] = op;
+  std::copy(s.begin(), s.end(), v.begin() + 1);
   return v;
 }
 
