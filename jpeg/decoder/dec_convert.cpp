@@ -337,7 +337,8 @@ constexpr EdgeFn JpegEdgeCopy3 = Edge<15>;
 constexpr EdgeFn JpegEdgeCopy420 = Edge<16>;
 constexpr EdgeFn JpegEdgeCopy422 = Edge<17>;
 constexpr EdgeFn JpegEdgePack422 = Edge<19>;
-constexpr EdgeFn JpegEdgeGray = Edge<0>;
+// Named with the others; the table below holds the colour outputs only.
+[[maybe_unused]] constexpr EdgeFn JpegEdgeGray = Edge<0>;
 struct OutputMember {
   int32_t code;
   JpegDecoderRoutineFn driver;

@@ -13,7 +13,7 @@ constexpr int kVisitsBeforeClosing = 2;
 constexpr int kPlaces = 4;
 constexpr int kMiniGameMusic = 32;
 constexpr int kBackgroundSlot = 10, kPlateSlot = 12, kSecondStepSlot = 13;
-constexpr int kFirstPlateSprite = 11, kPictureHighlightSprite = 15;
+constexpr int kPictureHighlightSprite = 15;
 
 // Visited words: place 0, place 1, place 2, first room, second room.
 enum Spot { SPOT_PLACE0, SPOT_PLACE1, SPOT_PLACE2, SPOT_FIRST_ROOM, SPOT_SECOND_ROOM, kSpots };
