@@ -211,7 +211,9 @@ int OpWeather(CGameApp* app) {
   return OpNop(app);
 }
 
-// Bounded copies of the string operand into the fields the Parts give.
+// Copies the instruction's string operand into a name buffer of the given
+// capacity (a picture, layer, voice, script or movie name, a choice label),
+// cut at a whole Shift-JIS character when it is longer.
 void CopyName(CGameApp* app, char* dst, size_t capacity) { CopySjisBounded(dst, capacity, String(app)); }
 
 int OpBackground(CGameApp* app) {
