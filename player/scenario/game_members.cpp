@@ -24,6 +24,9 @@ void ClearPlayThrough(CGameApp* app) {
   app->stage = {};
   app->weather = {};
   app->sound.voiceName[0] = 0;
+  // The message and speaker a choice shows belong to the play-through too.
+  app->message.text[0] = 0;
+  app->message.speaker[0] = 0;
   ClearGameVariables();
 }
 

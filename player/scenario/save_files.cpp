@@ -180,6 +180,9 @@ int CGameApp::RestoreSaveFile(int slot) {
   ReleaseTextWindow();
   message.windowShown = 0;
   message.pageCursorShown = 0;
+  // The message the abandoned game showed last is not the saved choice's.
+  message.text[0] = 0;
+  message.speaker[0] = 0;
   StopParticles();
   weather.kind = 0;
   weather.strength = 0;

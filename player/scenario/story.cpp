@@ -14,6 +14,7 @@
 #include "player/core/text_window.h"
 #include "player/scenario/script_file.h"
 #include "player/scenario/story_tables.h"
+#include "player/screens/screen_common.h"
 
 int32_t g_ChoiceHighlight = kNoChoiceOption;
 int32_t g_ChoicePrevious = kNoChoiceOption;
@@ -123,8 +124,21 @@ int OpClearChoices(CGameApp* app) {
   return OpNop(app);
 }
 
+// The message on show stays on show while choosing and is saved with the
+// list, so it joins the list before the snapshot; a choice restored from a
+// save has no message on show and keeps the saved one.
+void RememberChoiceMessage(CGameApp* app) {
+  ChoiceGroup& c = app->story.choice;
+  if (!app->message.text[0]) return;
+  CopySjisBounded(c.message, sizeof c.message, app->message.text);
+  CopySjisBounded(c.speaker, sizeof c.speaker, app->message.speaker);
+}
+
 int OpChoice(CGameApp* app) {
-  if (FirstFrame(app)) g_StoryCalls.snapshotSaveState(app);
+  if (FirstFrame(app)) {
+    RememberChoiceMessage(app);
+    g_StoryCalls.snapshotSaveState(app);
+  }
   if (app->RunChoice()) {
     const ChoiceGroup& c = app->story.choice;
     uint32_t pos = 0;
@@ -630,12 +644,6 @@ int CGameApp::RunChoice() {
   ChoiceGroup& c = story.choice;
   const int count = ChoiceCount(c);
   if (story.frameCounter == 0) {
-    // The message on show stays on show while choosing, and is saved with
-    // the list; a choice restored from a save keeps the saved one.
-    if (message.text[0]) {
-      CopySjisBounded(c.message, sizeof c.message, message.text);
-      CopySjisBounded(c.speaker, sizeof c.speaker, message.speaker);
-    }
     if (count > 0) ShowChoiceList(this);
     g_StoryCalls.reshowMessage(this, 1, c.speaker, c.message);
     g_ChoiceHighlight = g_ChoicePrevious = kNoChoiceOption;
@@ -655,11 +663,11 @@ int CGameApp::RunChoice() {
   }
   const int before = g_ChoiceHighlight;
   int highlight = before;
-  if (input.count[IN_UP] == 1) {
+  // A direction key is consumed by its step, so a held key moves once: its
+  // count stays 1 until it is released.
+  if (TakeFreshPress(&input, IN_UP))
     highlight = (highlight == kNoChoiceOption || highlight <= 0) ? count - 1 : highlight - 1;
-  } else if (input.count[IN_DOWN] == 1) {
-    highlight = (highlight == kNoChoiceOption) ? 0 : (highlight + 1) % count;
-  }
+  if (TakeFreshPress(&input, IN_DOWN)) highlight = (highlight == kNoChoiceOption) ? 0 : (highlight + 1) % count;
   if (input.tap) {
     highlight = kNoChoiceOption;
     for (int i = 0; i < count; ++i)

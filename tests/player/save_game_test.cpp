@@ -1,6 +1,7 @@
 // The game's save and system-data topics: snapshot, writing with the fake
 // clock's local time and the held thumbnail, the auto-save ring, the checked
-// restore, the save and load menu items and system.dat through the game.
+// restore, the save and load menu items and system.dat through the game; and
+// a story choice played frame by frame, saved and resumed, and its keys.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <velmi_device.h>
@@ -23,11 +24,15 @@
 #include "player/core/menu_ids.h"
 #include "player/core/picture.h"
 #include "player/core/screen.h"
+#include "player/core/text_window.h"
 #include "player/scenario/save_image.h"
+#include "player/scenario/script_file.h"
+#include "player/scenario/story.h"
 #include "player/scenario/story_tables.h"
 #include "player/scenario/system_image.h"
 #include "player/menu/popup_menu.h"
 #include "tests/player/rbp_builder.h"
+#include "tests/story/assemble.h"
 #include "formats/le_bytes.h"
 #include "formats/rgb565.h"
 
@@ -676,6 +681,202 @@ TEST_F(SaveGame, RoundTripsEveryFieldWithOnlyTheDeliberateChanges) {
     EXPECT_STREQ(saved.speakerName, "speaker") << what;
     app.reset();
   }
+}
+
+// Stories played frame by frame from assembled scripts, saved and loaded
+// through the pop-up menu's items.
+class StoryChoiceGame : public SaveGame {
+ protected:
+  void SetUp() override {
+    SaveGame::SetUp();
+    std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
+    // Two pages (the second asks the question), then a choice of two.
+    entries.push_back({"AdvData\\mes\\asking.mes", Assemble(R"(OP_SPEAKER "Ann"
+OP_MESSAGE "Firstpage."
+OP_WAIT_PAGE 0
+OP_SPEAKER "Bob"
+OP_MESSAGE "Whichway?"
+OP_WAIT_PAGE 0
+OP_CLEAR_CHOICES 0
+OP_CHOICE_LABEL "left"
+OP_CHOICE_TEXT "Left"
+OP_CHOICE_LABEL "right"
+OP_CHOICE_TEXT "Right"
+OP_CHOICE 0
+OP_LABEL "left"
+OP_VAR_OP 0 1 1 0
+OP_END
+OP_LABEL "right"
+OP_VAR_OP 0 1 2 0
+OP_END
+)")});
+    // Another game's page.
+    entries.push_back({"AdvData\\mes\\elsewhere.mes", Assemble(R"(OP_SPEAKER "Zed"
+OP_MESSAGE "Otherpage."
+OP_WAIT_PAGE 0
+OP_END
+)")});
+    // A choice of three with no question.
+    entries.push_back({"AdvData\\mes\\three.mes", Assemble(R"(OP_CLEAR_CHOICES 0
+OP_CHOICE_LABEL "a"
+OP_CHOICE_TEXT "One"
+OP_CHOICE_LABEL "b"
+OP_CHOICE_TEXT "Two"
+OP_CHOICE_LABEL "c"
+OP_CHOICE_TEXT "Three"
+OP_CHOICE 0
+OP_LABEL "a"
+OP_VAR_OP 0 1 1 0
+OP_END
+OP_LABEL "b"
+OP_VAR_OP 0 1 2 0
+OP_END
+OP_LABEL "c"
+OP_VAR_OP 0 1 3 0
+OP_END
+)")});
+    ASSERT_TRUE(WritePack(dir + "/grpack_v.mlz", entries, false));
+    app = StoryApp();
+  }
+  std::unique_ptr<CGameApp> StoryApp() {
+    auto a = NewApp();
+    std::strcpy(a->scriptPackPath, a->picturePackPath);
+    return a;
+  }
+  void Frame() {
+    VelmiClockAdvance(16);
+    app->DispatchMode();
+  }
+  // A new game on the script, as the title starts one.
+  void Begin(const char* script) {
+    app->NewGame();
+    ASSERT_EQ(app->LoadScript(script), 1);
+  }
+  // The story waits on an instruction of this opcode.
+  bool WaitsOn(int opcode) const {
+    return app->gameMode == MODE_STORY && app->script.Opcode(app->story.pc) == opcode && app->story.frameCounter > 0;
+  }
+  bool AtChoice() const { return WaitsOn(OP_CHOICE); }
+  // Frames without keys until the page is typed out and waits.
+  void PlayToPageWait() {
+    for (int i = 0; i < 100 && !WaitsOn(OP_WAIT_PAGE); ++i) Frame();
+    ASSERT_TRUE(WaitsOn(OP_WAIT_PAGE));
+  }
+  // Pages ended with KEY_C until the story waits at its choice.
+  void PlayToChoice() {
+    for (int i = 0; i < 100 && !AtChoice(); ++i) {
+      app->input.count[IN_KEY_C] = 1;
+      Frame();
+    }
+    ASSERT_TRUE(AtChoice());
+    app->input.count[IN_KEY_C] = 0;
+  }
+  // The characters laid out in the message window, and how many of them are
+  // on the name plate (in its colour, 0xF0FFD0 kept as 0x00BBGGRR).
+  std::string Shown(int* nameChars) const {
+    std::string text;
+    *nameChars = 0;
+    const CTextWindow* w = app->textWindow;
+    for (int i = 0; w && i < w->count && i < kTextRecords; ++i) {
+      const TextCharRecord& r = w->records[i];
+      if (!r.inUse) continue;
+      text += char(r.character & 0xFF);
+      if (r.character > 0xFF) text += char(r.character >> 8);
+      if (r.colour == 0xD0FFF0u) ++*nameChars;
+    }
+    return text;
+  }
+};
+
+// A save at a choice holds the question shown with it; loading it shows the
+// same choice with that question and one name, in a fresh start and after
+// another game's page.
+TEST_F(StoryChoiceGame, SaveAtAChoiceResumesWithItsQuestion) {
+  Begin("asking");
+  PlayToChoice();
+  int names = 0;
+  EXPECT_EQ(Shown(&names), "BobWhichway?");
+  HandleMenuCommand(app.get(), nullptr, kMenuSaveFirst, 0);
+  ASSERT_GT(File(1).size(), size_t(kSaveStateSize));
+  EXPECT_STREQ(app->saveState.choice.message, "Whichway?");
+  EXPECT_STREQ(app->saveState.choice.speaker, "Bob");
+
+  const struct {
+    const char* what;
+    bool otherPageFirst;
+  } cases[] = {{"fresh start", false}, {"after another game's page", true}};
+  for (const auto& c : cases) {
+    app = StoryApp();
+    if (c.otherPageFirst) {
+      Begin("elsewhere");
+      PlayToPageWait();
+      ASSERT_EQ(Shown(&names), "ZedOtherpage.") << c.what;
+    }
+    HandleMenuCommand(app.get(), nullptr, kMenuLoadFirst, 0);
+    ASSERT_EQ(app->gameMode, MODE_STORY) << c.what;
+    ASSERT_STREQ(app->story.scriptName, "asking") << c.what;
+    Frame();
+    EXPECT_TRUE(AtChoice()) << c.what;
+    EXPECT_EQ(Shown(&names), "BobWhichway?") << c.what;
+    EXPECT_EQ(names, 3) << c.what;
+    EXPECT_NE(app->sprites[480], nullptr) << c.what;  // the first option's plate
+    EXPECT_NE(app->sprites[482], nullptr) << c.what;
+    // The resumed choice is saved with its question again.
+    HandleMenuCommand(app.get(), nullptr, kMenuSaveFirst + 1, 0);
+    EXPECT_STREQ(app->saveState.choice.message, "Whichway?") << c.what;
+    // And it is taken as before.
+    app->input.count[IN_DOWN] = 1;
+    Frame();
+    app->input.count[IN_KEY_C] = 1;
+    Frame();
+    Frame();
+    EXPECT_EQ(g_ScriptVariables[1], 1) << c.what;
+  }
+
+  // A game left for the title leaves no message behind for the next game's
+  // choice without a question.
+  Begin("elsewhere");
+  PlayToPageWait();
+  app->LeaveGame();
+  Begin("three");
+  Frame();
+  ASSERT_TRUE(AtChoice());
+  EXPECT_EQ(Shown(&names), "");
+  EXPECT_STREQ(app->story.choice.message, "");
+}
+
+// A direction key held at a choice moves the highlight once, however many
+// frames it is held; the next press moves it again.
+TEST_F(StoryChoiceGame, HeldDirectionKeyStepsTheChoiceOnce) {
+  for (int held = 1; held <= 4; ++held) {
+    for (int key : {IN_DOWN, IN_UP}) {
+      SCOPED_TRACE(std::to_string(held) + (key == IN_DOWN ? " frames of DOWN" : " frames of UP"));
+      Begin("three");
+      Frame();
+      ASSERT_TRUE(AtChoice());
+      app->input.count[key] = 1;  // held: the count stays until the key is released
+      for (int f = 0; f < held; ++f) Frame();
+      const int first = key == IN_DOWN ? 0 : 2;
+      EXPECT_EQ(g_ChoiceHighlight, first);
+      app->input.count[key] = 0;  // released
+      Frame();
+      EXPECT_EQ(g_ChoiceHighlight, first);
+      app->input.count[IN_KEY_C] = 1;
+      Frame();
+      Frame();
+      EXPECT_EQ(g_ScriptVariables[1], first + 1);
+    }
+  }
+  // Two presses, two steps.
+  Begin("three");
+  Frame();
+  for (int press = 0; press < 2; ++press) {
+    app->input.count[IN_DOWN] = 1;
+    Frame();
+    Frame();
+    app->input.count[IN_DOWN] = 0;
+  }
+  EXPECT_EQ(g_ChoiceHighlight, 1);
 }
 
 TEST(EventPictures, NamesCompareAsShiftJis) {
