@@ -7,6 +7,7 @@
 #include "player/core/menu_ids.h"
 #include "player/core/settings.h"
 #include "player/menu/option_handlers.h"
+#include "player/screens/screen_state.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ const ConfigSetting kConfigSettings[] = {
     {kSystem, "CG_MODE_CHAR", 1, APP_WORD(cgMode.tab), 0, R::kRange, 0, 7, S::kPlain, 0, nullptr, nullptr},
     {kSystem, "CG_MODE_PAGE", 1, APP_WORD(cgMode.page), 0, R::kRange, 0, 1, S::kPlain, 0, nullptr, nullptr},
     {kSystem, "EV_MODE_CHAR", 1, APP_WORD(sceneReplay.tab), 0, R::kRange, 0, 7, S::kPlain, 0, nullptr, nullptr},
-    {kSystem, "EV_MODE_PAGE", 1, APP_WORD(sceneReplay.page), 0, R::kRange, 0, 24, S::kPlain, 0, nullptr, nullptr},
+    {kSystem, "EV_MODE_PAGE", 1, APP_WORD(sceneReplay.page), 0, R::kReplayPage, 0, 0, S::kPlain, 0, nullptr, nullptr},
     {kMov, "VGA_QUALITY", 1, WORD(vgaQuality), 1, R::kFlag, 0, 0, S::kPlain, kMenuVgaQuality, SetVgaQuality, nullptr},
     {kSystem, "MESSAGE_FONT_NAME", 1, WORD(messageFont), 0, R::kAsRead, 0, 0, S::kFontName, kMenuFontFirst, nullptr,
      nullptr},
@@ -213,7 +214,7 @@ const ConfigSetting* FindConfigSetting(const char* key) {
   return nullptr;
 }
 
-int32_t ApplySettingRule(const ConfigSetting& s, int32_t v) {
+int32_t ApplySettingRule(const ConfigSetting& s, int32_t v, const CGameApp& app) {
   switch (s.rule) {
     case SettingRule::kFlag:
       return v != 0;
@@ -221,6 +222,9 @@ int32_t ApplySettingRule(const ConfigSetting& s, int32_t v) {
       return v < s.low || v > s.high ? s.defaultValue : v;
     case SettingRule::kAbsMod4:
       return int32_t(std::llabs(int64_t(v)) % 4);
+    case SettingRule::kReplayPage:
+      // Each tab has its own page count, up to 29.
+      return v < 0 || v >= SceneReplayPageCount(app.sceneReplay.tab) ? s.defaultValue : v;
     case SettingRule::kAsRead:
       break;
   }

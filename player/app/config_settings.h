@@ -15,6 +15,9 @@ enum class SettingRule : uint8_t {
   kFlag,     // non-zero becomes 1
   kRange,    // outside low..high becomes the default
   kAbsMod4,  // absolute value modulo 4
+  // A scene replay page: below 0, or at or beyond the page count of the
+  // scene replay tab read before it, becomes the default.
+  kReplayPage,
 };
 
 // Steps of the read beyond storing through the handler.
@@ -53,5 +56,6 @@ extern const char* const kConfigWriteOrder[];
 extern const int kConfigWriteCount;
 
 const ConfigSetting* FindConfigSetting(const char* key);
-// The value start-up applies for a value read.
-int32_t ApplySettingRule(const ConfigSetting& setting, int32_t value);
+// The value start-up applies for a value read; app holds the words read
+// before it.
+int32_t ApplySettingRule(const ConfigSetting& setting, int32_t value, const CGameApp& app);

@@ -65,7 +65,7 @@ void ReadSetting(CGameApp* app, const ConfigSetting& e, const char* cfg) {
   for (int i = 0; i < e.count; ++i) {
     char key[32];
     SettingKey(e, i, key);
-    int32_t v = ApplySettingRule(e, IniStore::GetInt(e.section, key, e.defaultValue, cfg));
+    int32_t v = ApplySettingRule(e, IniStore::GetInt(e.section, key, e.defaultValue, cfg), *app);
     switch (e.step) {
       case SettingStep::kSoundQuality: {
         unsigned rate = app->mixer ? app->mixer->OpenOutput(v ? 44100 : 22050) : 22050;

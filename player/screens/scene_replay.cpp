@@ -152,6 +152,8 @@ void RunMenu(CGameApp* app) {
 
 }  // namespace
 
+int SceneReplayPageCount(int tab) { return tab >= 0 && tab < kTabs ? kReplayTabs[tab].pages : 0; }
+
 void CGameApp::BuildSceneReplay(int tab, int page) {
   SceneReplayState& s = sceneReplay;
   if (tab < 0 || tab >= kTabs) tab = 0;

@@ -89,6 +89,9 @@ struct SceneReplayState {
   uint32_t phaseClock;
 };
 
+// The page count of scene replay tab 0-7; 0 for any other tab.
+int SceneReplayPageCount(int tab);
+
 // Map movement.
 struct MapState {
   int32_t cursor, highlight;

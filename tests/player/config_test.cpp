@@ -166,6 +166,7 @@ TEST_F(StartupTest, DefaultsWithoutAFile) {
 TEST_F(StartupTest, ClampsAndSeparateAntialiasKey) {
   Cfg("[MUSIC_CONFIG]\r\nMASTER_VOL=5\r\nMUSIC_VOL=120\r\nSAOUND_QUALITY=1\r\n"
       "[SYSTEM_CONFIG]\r\nTITLE_IMAGE_MODE=-5\r\nCG_MODE_PAGE=2\r\nEV_MODE_PAGE=24\r\nCG_MODE_CHAR=-1\r\n"
+      "EV_MODE_CHAR=6\r\n"
       "KET_CUR_MODE=9\r\nKEY_CEN_CTRL=77\r\nMASCOT_VOICE=15\r\nMAP_ANIME_USE=5\r\n"
       "[MESSAGE_CONFIG]\r\nTRANS_MODE=0\r\nMESSAGE_SPEED=40\r\nWINDOW_TRANS=-3\r\n" ANTIALIAS_KEY
       "=2\r\n"
@@ -177,7 +178,7 @@ TEST_F(StartupTest, ClampsAndSeparateAntialiasKey) {
   EXPECT_EQ(s.soundQuality, 1);
   EXPECT_EQ(s.titleImageMode, 1);
   EXPECT_EQ(app->cgMode.page, 0);
-  EXPECT_EQ(app->sceneReplay.page, 24);
+  EXPECT_EQ(app->sceneReplay.page, 24);  // tab 6, read first, has 29 pages
   EXPECT_EQ(app->cgMode.tab, 0);
   EXPECT_EQ(s.cursorMode, 9);        // kept as read
   EXPECT_EQ(s.centerKeyAction, 77);  // kept as read

@@ -15,6 +15,8 @@
 
 #include "player/app/game_app.h"
 #include "player/core/display.h"
+#include "player/core/ini_store.h"
+#include "player/core/settings.h"
 #include "player/media/sound_mixer.h"
 #include "player/scenario/story_tables.h"
 #include "player/screens/screen_common.h"
@@ -1182,6 +1184,47 @@ TEST_F(ReplayTest, PagesOfEveryTab) {
   EXPECT_EQ(Cursors("ddc"), "8 9 100 ");
   EXPECT_EQ(app->sceneReplay.tab, 1);
   EXPECT_EQ(app->sceneReplay.page, 0);
+}
+
+// The tab and page the replay was left on are written to velmi.cfg at exit
+// and read back at the next start, the late pages of the 29-page tab too.
+TEST_F(ReplayTest, TabAndPageLeftComeBackAfterARestart) {
+  std::string folder = MakeTempDir("replaycfg");
+  ASSERT_FALSE(folder.empty());
+  folder += "/";
+  for (char& c : folder)
+    if (c == '/') c = '\\';
+  const struct {
+    int tab;
+    const char* keys;  // from page 0
+    int page;
+  } cases[] = {
+      // Previous page from the first: the last; next page: the second.
+      {6, "uuuc", 28}, {6, "uuucuuuc", 27}, {6, "", 0}, {7, "uuuc", 3}, {0, "uuuc", 11}, {0, "uuc", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.tab) + " " + c.keys);
+    EnterReplay(c.tab, 0);
+    Cursors(c.keys);
+    ASSERT_EQ(app->sceneReplay.page, c.page);
+    Keys("uc");  // back
+    Frame();
+    ASSERT_EQ(app->gameMode, MODE_TITLE);
+    std::strcpy(app->programFolder, folder.c_str());
+    SaveConfig(app);
+    ASSERT_EQ(IniStore::Flush(), 1);
+
+    delete app;
+    app = new CGameApp;
+    std::strcpy(app->programFolder, folder.c_str());
+    AppStartup(app);
+    EXPECT_EQ(app->sceneReplay.tab, c.tab);
+    EXPECT_EQ(app->sceneReplay.page, c.page);
+    Enter(MODE_SCENE_REPLAY);
+    EXPECT_EQ(app->sceneReplay.page, c.page);
+    EXPECT_EQ(app->sceneReplay.firstRecord, kSceneTabFirst[c.tab] + 8 * c.page);
+  }
+  IniStore::Flush();
 }
 
 TEST_F(ReplayTest, ReplayRunsItsScriptFlaggedAndReturnsAtTheEnd) {

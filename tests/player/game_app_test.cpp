@@ -104,6 +104,8 @@ TEST_F(GameAppTest, ConstructionStartsEveryTopicEmpty) {
 }
 
 TEST(ConfigSettings, ReadAndWriteOrdersNameTheTable) {
+  VelmiDeviceReset();
+  const CGameApp app;
   std::set<std::string> read, written;
   for (int i = 0; i < kConfigReadCount; ++i) {
     EXPECT_NE(FindConfigSetting(kConfigReadOrder[i]), nullptr) << kConfigReadOrder[i];
@@ -123,12 +125,14 @@ TEST(ConfigSettings, ReadAndWriteOrdersNameTheTable) {
     // Defaults lie within their range.
     const ConfigSetting& s = kConfigSettings[i];
     if (s.rule == SettingRule::kRange) {
-      EXPECT_EQ(ApplySettingRule(s, s.defaultValue), s.defaultValue) << key;
+      EXPECT_EQ(ApplySettingRule(s, s.defaultValue, app), s.defaultValue) << key;
     }
   }
 }
 
 TEST(ConfigSettings, StartupRules) {
+  VelmiDeviceReset();
+  CGameApp app;
   struct Case {
     const char* key;
     int32_t read, applied;
@@ -137,7 +141,7 @@ TEST(ConfigSettings, StartupRules) {
       {"MOV_VOL", 100, 100},       {"TITLE_IMAGE_MODE", -5, 1},  {"TITLE_IMAGE_MODE", 7, 3},
       {"MESSAGE_SADOW", 9, 1},     {"VGA_QUALITY", -1, 1},       {"MEM_STREAM", 0, 0},
       {"CG_MODE_CHAR", -1, 0},     {"CG_MODE_CHAR", 8, 0},       {"CG_MODE_CHAR", 7, 7},
-      {"CG_MODE_PAGE", 2, 0},      {"EV_MODE_PAGE", 24, 24},     {"EV_MODE_PAGE", 25, 0},
+      {"CG_MODE_PAGE", 2, 0},      {"CG_MODE_PAGE", 1, 1},       {"EV_MODE_CHAR", 8, 0},
       {"READ_SKIP", 7, 7},         {"WINDOW_TRANS", 11, 5},      {"WINDOW_TRANS", 0, 0},
       {ANTIALIAS_KEY, 4, 0},       {ANTIALIAS_KEY, 3, 3},        {"MASCOT_VOICE", 15, 15},
       {"MASCOT_VOICE", 16, 0},     {"SAVE_MASCOT_ICON", 15, 15}, {"SAVE_MASCOT_ICON", -1, 0},
@@ -147,7 +151,22 @@ TEST(ConfigSettings, StartupRules) {
   for (const Case& c : cases) {
     const ConfigSetting* s = FindConfigSetting(c.key);
     ASSERT_NE(s, nullptr) << c.key;
-    EXPECT_EQ(ApplySettingRule(*s, c.read), c.applied) << c.key << " " << c.read;
+    EXPECT_EQ(ApplySettingRule(*s, c.read, app), c.applied) << c.key << " " << c.read;
+  }
+  // A scene replay page is kept below the page count of the tab read before
+  // it (12, 11, 9, 11, 11, 12, 29, 4 pages); others become 0.
+  const struct {
+    int tab;
+    int32_t read, applied;
+  } pages[] = {
+      {0, 11, 11}, {0, 12, 0},  {0, -1, 0}, {2, 8, 8}, {2, 9, 0}, {6, 24, 24},
+      {6, 25, 25}, {6, 28, 28}, {6, 29, 0}, {7, 3, 3}, {7, 4, 0}, {6, 100, 0},
+  };
+  const ConfigSetting* page = FindConfigSetting("EV_MODE_PAGE");
+  ASSERT_NE(page, nullptr);
+  for (const auto& p : pages) {
+    app.sceneReplay.tab = p.tab;
+    EXPECT_EQ(ApplySettingRule(*page, p.read, app), p.applied) << "tab " << p.tab << " page " << p.read;
   }
 }
 
