@@ -26,6 +26,21 @@ int Mp3Name(char* out, size_t capacity, const char* name) {
   return 1;
 }
 
+// A name inside the effect folder: no leading separator, no drive and no
+// "..", so that a script cannot lead a read outside the data folder.
+bool StaysInFolder(const char* name) {
+  if (name[0] == '\\' || name[0] == '/') return false;
+  for (const char* p = name; *p;) {
+    if (IsSjisLeadByte(static_cast<unsigned char>(*p)) && p[1]) {
+      p += 2;
+      continue;
+    }
+    if (*p == ':' || (p[0] == '.' && p[1] == '.')) return false;
+    ++p;
+  }
+  return true;
+}
+
 }  // namespace
 
 void CStorySound::Bind(SoundRequestState* state, const GameSettings* settings, const InputState* input,
@@ -109,6 +124,12 @@ void CStorySound::PlayVoice(const char* name, int force) {
   if (!Mp3Name(file, sizeof file, name)) return;
   const int volume = MasterShare(settings_->voiceVolume);
   if (SjisStartsWith(file, "SE\\")) {
+    // A refused name plays nothing and leaves the voice channel stopped, as
+    // a missing file does (a request that is not forced stopped it above).
+    if (!StaysInFolder(name + 3)) {
+      if (force) port_->Stop(kChannelVoice);
+      return;
+    }
     port_->Open(kChannelVoice, file + 3, effectFolder_, nullptr, volume, 0, 1);
     return;
   }

@@ -154,6 +154,37 @@ TEST_F(StorySoundTest, VoiceSuppressionRules) {
   EXPECT_EQ(std::strlen(state.voiceName), 63u);
 }
 
+// An effect named as a voice stays inside the effect folder: a name that
+// climbs out of it, names a drive or starts at a root plays nothing, as a
+// missing file.
+TEST_F(StorySoundTest, EffectVoiceNamesStayInTheEffectFolder) {
+  const struct {
+    const char* name;
+    const char* opened;  // null: refused
+  } cases[] = {
+      {"SE\\bell", "bell.mp3"},
+      {"SE\\door\\open.ogg", "door\\open.mp3"},
+      {"SE\\..\\..\\save\\save001.dat", nullptr},
+      {"SE\\door\\..\\bell", nullptr},
+      {"se\\..", nullptr},
+      {"SE\\\\etc\\passwd", nullptr},
+      {"SE\\/etc/passwd", nullptr},
+      {"SE\\C:\\boot", nullptr},
+      {"SE\\c:bell", nullptr},
+  };
+  for (const auto& c : cases) {
+    for (int force : {0, 1}) {
+      ResetState();
+      sound.PlayVoice(c.name, force);
+      Calls expect{"stop 20"};
+      if (c.opened) expect.push_back(std::string("open 20 ") + c.opened + " se\\ vol=80 loop=0 mem=1 pack=0");
+      // The forced request stops nothing before it opens.
+      if (force && c.opened) expect.erase(expect.begin());
+      EXPECT_EQ(mixer.Take(), expect) << c.name << " force " << force;
+    }
+  }
+}
+
 TEST_F(StorySoundTest, SystemVoicesAndTheirTable) {
   sound.PlaySystemVoice(0, 7);
   EXPECT_EQ(mixer.Take(), Calls{"open 20 VOICE\\vlm\\sys_vlm_07.mp3 voice.mlz vol=80 loop=0 mem=1 pack=1"});
