@@ -48,5 +48,14 @@ struct GameSettings {
 };
 static_assert(sizeof(GameSettings) == 56 * 4, "56 settings words");
 
+// Drawing level of the message window's panel: opaque (256) while the
+// transparency switch is off, else WINDOW_TRANS tenths of opaque, at most
+// opaque.  The window, the configuration screen and the menu share it.
+inline int WindowTransLevel(const GameSettings& s) {
+  if (s.transMode == 0) return 256;
+  const int64_t level = int64_t(s.windowTrans) * 256 / 10;
+  return level < 0 ? 0 : level > 256 ? 256 : int(level);
+}
+
 // Key of the text anti-alias level.  Older files lack it and start at 0.
 #define ANTIALIAS_KEY "TEXT_ANTIALIAS"

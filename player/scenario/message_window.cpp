@@ -129,7 +129,7 @@ void CGameApp::ReleaseTextWindow() {
 void CGameApp::UpdateMessageWindowAlpha() {
   CSprite* panel = sprites[kPanelSprite];
   if (!panel) return;
-  panel->SetLevel(settings.windowTrans ? std::min(256, settings.windowTrans * 256 / 10) : 256);
+  panel->SetLevel(WindowTransLevel(settings));
 }
 
 // Starts a text at (x, y) of the text area in the given colour; laid out at

@@ -118,9 +118,7 @@ void MakeItem(CGameApp* app, int item, int x, int y) {
 
 void UpdateWindowLevel(CGameApp* app) {
   if (!app->sprites[kPanelSprite]) return;
-  const GameSettings& s = app->settings;
-  uint32_t level = s.transMode == 0 ? 256 : uint32_t(s.windowTrans) * 256 / 10;
-  app->sprites[kPanelSprite]->SetLevel(level > 256 ? 256 : int(level));
+  app->sprites[kPanelSprite]->SetLevel(WindowTransLevel(app->settings));
 }
 
 void CloseSystemConfig(CGameApp* app) {

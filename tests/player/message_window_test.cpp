@@ -14,6 +14,7 @@
 #include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
+#include "player/app/menu_commands.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
 #include "player/scenario/stage.h"
@@ -393,13 +394,22 @@ TEST_F(MessageTest, TypingNamePlateAndLimits) {
   while (!Show(longText)) {
   }
   EXPECT_LE(app->textWindow->count, kTextRecords);
-  // Window transparency on the text panel.
-  app->settings.windowTrans = 5;
-  app->UpdateMessageWindowAlpha();
-  EXPECT_EQ(app->sprites[501]->level, 128);
-  app->settings.windowTrans = 20;
-  app->UpdateMessageWindowAlpha();
-  EXPECT_EQ(app->sprites[501]->level, 256);
+  // Window transparency on the text panel: opaque while the switch is off,
+  // else WINDOW_TRANS tenths of opaque, at most opaque.  The menu's switch
+  // (40264) turns it over and applies the level at once.
+  const struct {
+    int transMode, windowTrans, level, afterSwitch;
+  } levels[] = {{1, 5, 128, 256}, {1, 0, 0, 256}, {1, 10, 256, 256}, {1, 20, 256, 256},
+                {0, 5, 256, 128}, {0, 0, 256, 0}, {0, 3, 256, 76}};
+  for (const auto& c : levels) {
+    app->settings.transMode = c.transMode;
+    app->settings.windowTrans = c.windowTrans;
+    app->UpdateMessageWindowAlpha();
+    EXPECT_EQ(app->sprites[501]->level, c.level) << c.transMode << " " << c.windowTrans;
+    HandleMenuCommand(app, nullptr, 40264, 0);
+    EXPECT_EQ(app->settings.transMode, c.transMode ? 0 : 1);
+    EXPECT_EQ(app->sprites[501]->level, c.afterSwitch) << c.transMode << " " << c.windowTrans;
+  }
   // Re-showing a remembered message lays it out at once; 0 clears it.
   app->ReshowMessage(1, "NAME", "hello");
   EXPECT_EQ(app->textWindow->count, 4 + 5);
