@@ -86,9 +86,15 @@ void CGameApp::ApplyViewport() {
   CPicture* target = pictures[kSlotBackground];
   const CPicture* source = pictures[kSlotScrollBackground];
   if (!target || !source) return;
-  // AlphaCompose clips the rectangle to both pictures.
-  CPicture::AlphaCompose(target, source, ScaleX(stage.viewportX), ScaleY(stage.viewportY), ScaleX(stage.scrollX),
-                         ScaleY(stage.scrollY), ScaleX(stage.originX), ScaleY(stage.originY));
+  // Picture 21 from the scroll position goes to the viewport position of
+  // picture 28, as far as picture 28's right and bottom edges; AlphaCompose
+  // clips that to both pictures, and a negative scroll position moves the
+  // target start by as much.  The compose works in place: each scroll draws
+  // over picture 28 as it stands, so where picture 21 is partly transparent
+  // an earlier scroll position stays visible beneath the new one.
+  const int tx = ScaleX(stage.viewportX), ty = ScaleY(stage.viewportY);
+  CPicture::AlphaCompose(target, source, tx, ty, ScaleX(stage.scrollX), ScaleY(stage.scrollY),
+                         int(int64_t(target->width) - tx), int(int64_t(target->height) - ty));
   if (CSprite* s = sprites[kSlotBackground]) {
     RECT r;
     s->GetDirtyRect(&r);

@@ -4,6 +4,7 @@
 
 #include <velmi_platform.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "player/core/display.h"
 #include "player/core/picture.h"
 #include "player/core/screen.h"
+#include "player/core/sprite.h"
 #include "player/scenario/stage.h"
 #include "player/scenario/system_data.h"
 #include "tests/player/scenario_fixture.h"
@@ -20,12 +22,18 @@ namespace {
 
 constexpr uint16_t kGrey = 0x8410;
 
+// The scroll picture's pixel (x, y): never the background's blue.
+constexpr uint16_t ScrollPixel(int x, int y) { return uint16_t(0x8000 | y << 8 | x); }
+
 class StageTest : public ScenarioAppTest {
  protected:
   void SetUp() override {
-    std::vector<uint16_t> bg(80 * 60, 0x001F), ch(40 * 60, kGrey), scroll(20 * 10, 0xF800), event(80 * 60, kGrey);
+    std::vector<uint16_t> bg(80 * 60, 0x001F), ch(40 * 60, kGrey), scroll(20 * 10), event(80 * 60, kGrey);
+    // Each scroll pixel tells where it comes from; its first row is clear.
     std::vector<uint8_t> alpha(20 * 10, 255);
-    for (int x = 0; x < 20; ++x) alpha[x] = 0;  // the first row clear
+    for (int y = 0; y < 10; ++y)
+      for (int x = 0; x < 20; ++x) scroll[y * 20 + x] = ScrollPixel(x, y);
+    for (int x = 0; x < 20; ++x) alpha[x] = 0;
     StartApp({{"AdvData\\GRP\\bg\\bg01.rbp", MakeRbp565(80, 60, bg, 100, 75)},
               {"AdvData\\GRP\\bg\\bg02.rbp", MakeRbp565(80, 60, bg, 100, 75)},
               {"AdvData\\GRP\\ch\\a.rbp", MakeRbp565(40, 60, ch, 50, 75)},
@@ -182,45 +190,62 @@ TEST_F(StageTest, GlidesOnTheFakeClock) {
   EXPECT_EQ(app->stage.backgroundX, 10);
 }
 
+// OP_VIEWPORT and OP_SCROLL_TO as the story runs them: the scroll picture
+// from the scroll position is composed into the scene background from the
+// viewport position to the background's right and bottom edges, clipped to
+// both pictures, over the background as it stands (its clear first row
+// leaves what an earlier position drew).
 TEST_F(StageTest, ScrollBackgroundComposedIntoTheScene) {
   app->ShowScrollBackground("sc\\s");
   ASSERT_TRUE(app->IsPictureSlotUsed(kSlotScrollBackground));
   EXPECT_EQ(app->sprites[kSlotScrollBackground], nullptr);
   app->ApplyViewport();  // no scene background yet: nothing
   app->ShowBackground("bg\\bg01");
-  // Viewport at (25, 10) canvas = (20, 8) screen, 12 x 4 screen pixels from
-  // the scroll picture's (4, 0): its clear first row leaves the background.
-  app->stage.viewportX = 25;
-  app->stage.viewportY = 10;
-  app->stage.originX = 15;
-  app->stage.originY = 5;
-  app->stage.scrollX = 5;
-  app->stage.scrollY = 0;
-  app->dirty->Clear();
-  app->ApplyViewport();
+  // The scene background as the rule makes it, in screen pixels.
+  std::vector<uint16_t> want(80 * 60, 0x001F);
   const struct {
-    int x, y;
-    uint16_t colour;
-  } after[] = {{20, 8, 0x001F}, {20, 9, 0xF800}, {31, 11, 0xF800}, {32, 9, 0x001F}, {20, 12, 0x001F}, {19, 9, 0x001F}};
-  for (auto& p : after) EXPECT_EQ(Pixel(kSlotBackground, p.y * 80 + p.x), p.colour) << p.x << "," << p.y;
-  EXPECT_GT(app->dirty->Count(), 0);
-  // A viewport reaching past both pictures is clipped to them.
-  app->stage.viewportX = 90;
-  app->stage.viewportY = 50;
-  app->stage.originX = 10000;
-  app->stage.originY = 10000;
-  app->stage.scrollX = 0;
-  app->ApplyViewport();
-  EXPECT_EQ(Pixel(kSlotBackground, 49 * 80 + 79), 0xF800);
-  EXPECT_EQ(Pixel(kSlotBackground, 50 * 80 + 79), 0x001F);
-  app->stage.scrollX = -50;
-  app->stage.scrollY = -5000;
-  app->ApplyViewport();
-  app->stage.scrollX = 50000;
-  app->ApplyViewport();
+    int viewportX, viewportY, originX, originY;  // OP_VIEWPORT, canvas units
+    int scrollToX, scrollToY;                    // OP_SCROLL_TO
+  } steps[] = {
+      {0, 0, 0, 0, 0, 0},          // the whole scroll picture at the corner
+      {0, 0, 0, 0, 5, 0},          // 4 pixels further into it
+      {0, 0, 0, 0, 10, 5},         // and 4 lower
+      {0, 0, 0, 0, -10, -5},       // before its start: drawn 8 right, 4 down
+      {25, 10, 15, 5, 20, 7},      // viewport at (20, 8); scroll (4, 1)
+      {90, 50, 0, 0, 0, 0},        // at (72, 40): cut by the right edge
+      {-25, 0, 0, 0, 0, 0},        // left of the background: its first 20 columns cut
+      {0, 0, 0, 0, 25, 0},         // past the scroll picture's right edge: nothing
+      {0, 0, 0, 0, 10000, 10000},  // far past it: nothing
+  };
+  for (const auto& c : steps) {
+    app->stage.viewportX = c.viewportX;
+    app->stage.viewportY = c.viewportY;
+    app->stage.originX = c.originX;
+    app->stage.originY = c.originY;
+    app->stage.scrollX = c.scrollToX - c.originX;
+    app->stage.scrollY = c.scrollToY - c.originY;
+    app->dirty->Clear();
+    app->ApplyViewport();
+    EXPECT_GT(app->dirty->Count(), 0);
+    const int tx = ScaleX(c.viewportX), ty = ScaleY(c.viewportY);
+    const int sx = ScaleX(app->stage.scrollX), sy = ScaleY(app->stage.scrollY);
+    for (int y = std::max(ty, 0); y < 60; ++y)
+      for (int x = std::max(tx, 0); x < 80; ++x) {
+        const int u = x - tx + sx, v = y - ty + sy;
+        if (u >= 0 && u < 20 && v >= 1 && v < 10) want[y * 80 + x] = ScrollPixel(u, v);
+      }
+    int differ = 0, first = -1;
+    for (int i = 0; i < 80 * 60; ++i)
+      if (Pixel(kSlotBackground, i) != want[i] && differ++ == 0) first = i;
+    EXPECT_EQ(differ, 0) << "viewport " << c.viewportX << "," << c.viewportY << " scroll " << c.scrollToX << ","
+                         << c.scrollToY << ": first at " << first % 80 << "," << first / 80;
+  }
+  // Under the clear first row of the negative position, drawn from (8, 4),
+  // the position before it shows.
+  EXPECT_EQ(Pixel(kSlotBackground, 4 * 80 + 8), ScrollPixel(16, 8));
   // The same name again keeps the scroll words; another resets them.
   app->ShowScrollBackground("sc\\s");
-  EXPECT_EQ(app->stage.scrollX, 50000);
+  EXPECT_EQ(app->stage.scrollX, 10000);
   app->ShowScrollBackground("");
   EXPECT_EQ(app->stage.scrollX, 0);
   EXPECT_FALSE(app->IsPictureSlotUsed(kSlotScrollBackground));
