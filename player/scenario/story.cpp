@@ -348,6 +348,11 @@ void ChangeScript(CGameApp* app, char* name, size_t capacity) {
     app->gameMode = MODE_SCENE_REPLAY;
     app->phase = 0;
   } else if (SjisEqual(name, "kimo_lup") || SjisEqual(name, "kimo_brs")) {
+    // The mini game covers the screen with its own pictures: the message
+    // window closes, as before the map, until the next message opens it; a
+    // save made before then keeps it closed.
+    if (WindowShown(app)) g_StoryCalls.showMessageWindow(app, 0);
+    app->saveState.windowShown = 0;
     g_ScriptVariables[kVarMiniGameKind] = SjisEqual(name, "kimo_brs") ? 1 : 0;
     app->gameMode = MODE_MINIGAME;
     app->phase = 0;

@@ -17,9 +17,12 @@
 #include "player/core/display.h"
 #include "player/core/ini_store.h"
 #include "player/core/settings.h"
+#include "player/core/sprite.h"
 #include "player/media/sound_mixer.h"
+#include "player/scenario/story.h"
 #include "player/scenario/story_tables.h"
 #include "player/screens/screen_common.h"
+#include "formats/le_bytes.h"
 #include "tests/mixer/mixer_fixtures.h"
 #include "tests/player/game_frame_fixture.h"
 #include "tests/player/rbp_builder.h"
@@ -926,6 +929,81 @@ TEST_F(ObakeTest, SecondStepPicturesAndBack) {
   ExpectQuickOptionBackTo(MODE_MINIGAME, 3);
   Keys("uu");
   EXPECT_EQ(app->obake.cursor, 0);
+}
+
+// Scripts read from the test instead of the pack.
+std::vector<std::pair<std::string, std::vector<uint8_t>>>& TestScripts() {
+  static std::vector<std::pair<std::string, std::vector<uint8_t>>> scripts;
+  return scripts;
+}
+
+BYTE* ReadTestScript(CGameApp*, const char* entry, DWORD* size) {
+  for (const auto& [name, bytes] : TestScripts()) {
+    if (name != entry) continue;
+    BYTE* p = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, bytes.size()));
+    std::memcpy(p, bytes.data(), bytes.size());
+    *size = DWORD(bytes.size());
+    return p;
+  }
+  *size = 0;
+  return nullptr;
+}
+
+// A script that leaves a page straight for the mini game (or the map): the
+// screen opens with the message window closed, a save made there stores it
+// closed, and the next message opens it again.
+TEST_F(ObakeTest, StoryScreensOpenWithTheMessageWindowClosed) {
+  const StoryCalls production = g_StoryCalls;
+  g_StoryCalls.readScript = ReadTestScript;
+  const std::string page = "OP_SPEAKER \"a\"\nOP_MESSAGE \"b\"\nOP_WAIT_PAGE 0\n";
+  TestScripts() = {
+      {"AdvData\\mes\\to_house.mes", Assemble(page + "OP_JUMP_SCRIPT \"kimo_lup\"\nOP_END\n")},
+      {"AdvData\\mes\\to_map.mes", Assemble(page + "OP_SET_MOVE_KIND 0\nOP_MOVE 0\n" + page + "OP_END\n")},
+      {"AdvData\\mes\\mdl_1231_f314_lup.mes", Assemble(page + "OP_END\n")},
+  };
+  const std::string folder = mixertest::TempFolder("storyscreens");
+  std::snprintf(app->savePath, sizeof app->savePath, "%s\\", mixertest::WinPath(folder).c_str());
+  const struct {
+    const char* script;
+    int mode;
+  } cases[] = {{"to_house", MODE_MINIGAME}, {"to_map", MODE_MAP}};
+  for (const auto& c : cases) {
+    std::memset(g_ScriptVariables, 0, sizeof g_ScriptVariables);
+    app->settings.messageSpeed = 0;
+    app->settings.skipRunning = 0;
+    app->BuildMessageWindow();
+    ASSERT_EQ(app->LoadScript(c.script), 1);
+    app->gameMode = MODE_STORY;
+    app->phase = 0;
+    bool pageShown = false;
+    for (int f = 0; f < 200 && app->gameMode == MODE_STORY; ++f) {
+      pageShown = pageShown || app->message.windowShown;
+      if (f % 10 == 9) Press(IN_KEY_C);
+      Frame();
+      std::memset(app->input.count, 0, sizeof app->input.count);
+    }
+    ASSERT_TRUE(pageShown) << c.script;
+    ASSERT_EQ(app->gameMode, c.mode) << c.script;
+    Frame();
+    EXPECT_EQ(app->message.windowShown, 0) << c.script;
+    for (int n = 500; n <= 510; ++n) {
+      if (app->sprites[n]) {
+        EXPECT_EQ(app->sprites[n]->visible, 0u) << c.script << " sprite " << n;
+      }
+    }
+    ASSERT_EQ(app->WriteSaveFile(0), 1) << c.script;
+    const mixertest::Bytes saved = mixertest::ReadBytes(folder + "/save001.dat");
+    ASSERT_GT(saved.size(), 25856u);
+    EXPECT_EQ(GetLe32(&saved[25852]), 0u) << c.script << ": the window word of the save";
+    if (c.mode != MODE_MINIGAME) continue;
+    // A visit: its page opens the window again.
+    Visit(1, 1);
+    ASSERT_EQ(app->gameMode, MODE_STORY);
+    ASSERT_STREQ(app->story.scriptName, "mdl_1231_f314_lup");
+    for (int f = 0; f < 20 && !app->message.windowShown; ++f) Frame();
+    EXPECT_EQ(app->message.windowShown, 1);
+  }
+  g_StoryCalls = production;
 }
 
 // ---- Gallery
