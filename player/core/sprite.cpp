@@ -232,6 +232,11 @@ void CSprite::ComputeBounds(int usePieces, int toPrevious) {
     }
   }
   int64_t px = x / 1000, py = y / 1000;
+  // A running cell animation draws the sprite moved by its cell's offset.
+  if (animationOn && currentCell >= 0 && currentCell < kSpriteCells) {
+    px += cells[currentCell].offsetX;
+    py += cells[currentCell].offsetY;
+  }
   if (reqAngle == 0) {
     int64_t left = px - int64_t(reqZoomX) * reqOriginX / 1000;
     int64_t top = py - int64_t(reqZoomY) * reqOriginY / 1000;

@@ -223,9 +223,10 @@ class GameWeatherStage : public WeatherStage {
     CSprite* sprite = app_->sprites[n];
     if (!sprite) return;
     sprite->SetLevel(kParticleLevel);
+    // The look's offset is the sprite's drawing offset; the cells add none.
     for (int c = 0; c < look.cellCount; ++c)
       app_->SetSpriteCell(n, c, (c + 1) % look.cellCount, look.cellMs, pictureSlot, c * 32, look.cellY, look.cellWidth,
-                          look.cellHeight, look.offsetX, look.offsetY, 0);
+                          look.cellHeight, 0, 0, 0);
     sprite->StartCellAnimation(0);
   }
   void MoveSprite(int n, int x, int y) override {

@@ -8,8 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "player/core/dirty_list.h"
+#include "player/core/display.h"
+#include "player/app/game_app.h"
+#include "player/core/picture.h"
 #include "player/core/polar.h"
+#include "player/core/screen.h"
+#include "player/core/sprite.h"
 #include "player/scenario/weather.h"
+#include "tests/player/compose_steps.h"
 
 namespace {
 
@@ -256,6 +263,61 @@ TEST_F(WeatherTest, NeverMoreThanTheMaximumAndOnlyTheFirstSlots) {
   EXPECT_EQ(record.kind, 0);
   EXPECT_EQ(record.maximum, 0);
   EXPECT_EQ(weather.CountActiveParticles(), 0);
+}
+
+// The game's own particles on the screen, at 640 x 480 and 320 x 240: each
+// is drawn where its sprite stands less the look's drawing offset (the
+// cells add none), and the frames composed one after another show what one
+// whole redraw shows: no particle leaves a trail.
+TEST(WeatherOnScreen, ParticlesDrawWhereTheyStandAndLeaveNoTrails) {
+  const struct {
+    int width, height;
+    PlayerBuild build;
+  } screens[] = {{640, 480, PlayerBuild::Ce42}, {320, 240, PlayerBuild::Ce30}};
+  for (const auto& sc : screens) {
+    VelmiClockUseFake(50000);
+    SetPlayerBuild(sc.build);
+    SetCanvasWidth(800);
+    SetCanvasHeight(600);
+    SetScreenWidth(sc.width);
+    SetScreenHeight(sc.height);
+    CGameApp app;
+    app.dirty->SetSize(sc.width, sc.height);
+    CeSrand(11);
+    for (int kind : {1, 3}) {
+      app.StopParticles();
+      app.StartParticles(kind, 32, kind == 1 ? 180 : 150, 256, 1);
+      // The pack holds no weather picture: a plain white one in its slot.
+      delete app.pictures[kWeatherPictureSlot];
+      app.pictures[kWeatherPictureSlot] = new CPicture;
+      ASSERT_EQ(CPicture::CreateBlank(app.pictures[kWeatherPictureSlot], 320, 240, 0xFF, 2), 1);
+      int drawn = 0;
+      for (int frame = 0; frame < 400; ++frame) {
+        VelmiClockAdvance(16);
+        app.StepParticles();
+        ComposeDirtyRects(&app);
+        for (int k = 0; k < kParticles; ++k) {
+          const CSprite* s = app.sprites[kFirstParticleSprite + k];
+          if (!s || !s->visible) continue;
+          ++drawn;
+          ASSERT_EQ(s->drawX, s->x / 1000 - s->reqOriginX) << sc.width << " kind " << kind << " particle " << k;
+          ASSERT_EQ(s->drawY, s->y / 1000 - s->reqOriginY) << sc.width << " kind " << kind << " particle " << k;
+        }
+      }
+      EXPECT_GT(drawn, 400) << sc.width << " kind " << kind;
+      const uint16_t* bb = app.screen->GetPixels();
+      const size_t n = size_t(sc.width) * size_t(sc.height);
+      const std::vector<uint16_t> stepped(bb, bb + n);
+      RECT all{0, 0, sc.width, sc.height};
+      app.dirty->Add(&all, 1);
+      ComposeDirtyRects(&app);
+      size_t trails = 0;
+      for (size_t i = 0; i < n; ++i) trails += stepped[i] != bb[i];
+      EXPECT_EQ(trails, 0u) << sc.width << " kind " << kind;
+    }
+    app.StopParticles();
+  }
+  VelmiClockUseReal();
 }
 
 }  // namespace

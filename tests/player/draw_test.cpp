@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <velmi_device.h>
+#include <velmi_platform.h>
 
 #include <vector>
 
@@ -254,8 +255,42 @@ class ComposeTest : public ::testing::Test {
     ComposeDirtyRects(app);
     return app->screen->GetPixels()[y * 640 + x];
   }
+  // Back-buffer pixels that a whole redraw changes: what the frames before
+  // it drew and did not redraw.
+  int Trails() {
+    const uint16_t* bb = app->screen->GetPixels();
+    const std::vector<uint16_t> stepped(bb, bb + 640 * 480);
+    RECT all{0, 0, 640, 480};
+    app->dirty->Add(&all, 1);
+    ComposeDirtyRects(app);
+    int differ = 0;
+    for (int i = 0; i < 640 * 480; ++i) differ += stepped[size_t(i)] != bb[i];
+    return differ;
+  }
   CGameApp* app = nullptr;
 };
+
+// A cell animation draws its sprite moved by each cell's offset; the areas
+// redrawn cover it there, so a sprite going back and forth leaves nothing
+// behind.
+TEST_F(ComposeTest, CellOffsetsAreRedrawnWhereTheyAreDrawn) {
+  VelmiClockUseFake(1000);
+  CSprite* s = Make(0, 0, 300, 300, 5);
+  s->InitSource(0, 0, 0, 25, 25);  // 20 x 20 screen pixels
+  s->SetCell(0, 1, 50, 0, 0, 0, 25, 25, 10, 5, 0);
+  s->SetCell(1, 0, 50, 0, 0, 0, 25, 25, 25, 20, -1);
+  s->StartCellAnimation(0);
+  EXPECT_EQ(s->newBounds[0], 240 + 8);
+  EXPECT_EQ(s->newBounds[1], 240 + 4);
+  const int path[] = {0, -10, -20, -30, -20, -10, 0, 10, 20, 10, 0, -15, -30, -15};
+  for (int d : path) {
+    VelmiClockAdvance(17);
+    s->SetPosition(300 + d, 300 - d);
+    ComposeDirtyRects(app);
+  }
+  EXPECT_EQ(Trails(), 0);
+  VelmiClockUseReal();
+}
 
 TEST_F(ComposeTest, PriorityThenLowerSlotInFront) {
   Make(9, 1, 0, 0, 5);
