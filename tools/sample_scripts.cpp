@@ -100,6 +100,9 @@ OP_SET_MOVE_KIND 0
 OP_MOVE 0
 OP_PLAY_BGM 3
 OP_BACKGROUND "bg\\iv_vlm00a"
+; Petals fall over the scene for four seconds before its page opens.
+OP_WEATHER 1 4
+OP_WAIT 40
 OP_SPEAKER "ヴェルミ"
 OP_MESSAGE "着きました。明日は何時に起きますか。"
 OP_WAIT_PAGE 0
