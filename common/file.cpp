@@ -138,8 +138,17 @@ DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   DWORD written = 0;
-  if (Seek(file, origin, offset) && WriteFile(file, buffer, count, &written, nullptr) == 0) written = 0;
+  if (!Seek(file, origin, offset)) {
+    written = 0;
+  } else if (WriteFile(file, buffer, count, &written, nullptr) == 0) {
+    written = 0;
+  } else if (written < count) {
+    SetLastError(ERROR_DISK_FULL);  // a short write that names no error
+  }
+  // The caller reads why a write fell short; closing must not overwrite it.
+  const DWORD error = GetLastError();
   CloseHandle(file);
+  SetLastError(error);
   return written;
 }
 
@@ -156,7 +165,11 @@ int WriteFileReplacing(const char* path, const void* buffer, DWORD count) {
     if (from.get() != nullptr && to.get() != nullptr) {
       ok = WriteFileAt(name, buffer, 0, 0, count, 1) == count &&
            MoveFileExW(from.get(), to.get(), MOVEFILE_REPLACE_EXISTING) != 0;
-      if (!ok) DeleteFileW(from.get());
+      if (!ok) {
+        const DWORD error = GetLastError();
+        DeleteFileW(from.get());
+        SetLastError(error);
+      }
     }
   }
   LocalFree(temp);

@@ -25,13 +25,14 @@ BYTE* ReadWholeFile(const char* path, DWORD* size, DWORD extra);
 // Writes count bytes at origin/offset (as ReadFilePart).  create = 1 empties or
 // creates the file first; any other value keeps its content (creating it when
 // missing).  Returns the bytes written; 0 when it cannot be opened, the path
-// does not convert or the seek fails.
+// does not convert or the seek fails; GetLastError then tells why (a short
+// write without an error of its own reads as ERROR_DISK_FULL).
 DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset, DWORD count, int create);
 
 // Writes count bytes as the whole new content of path: into path + ".tmp"
 // first, then renamed over path, so that a failed write leaves the older file
 // whole (the temporary file is removed).  1 when every byte was written and
-// the rename succeeded, else 0.
+// the rename succeeded, else 0, GetLastError telling why.
 int WriteFileReplacing(const char* path, const void* buffer, DWORD count);
 
 // UTF-16 form of a Shift-JIS text in one static buffer of 2048 units, valid

@@ -423,6 +423,16 @@ int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
   {
     std::lock_guard<std::recursive_mutex> g(st.lock);
     st.messageBoxes.push_back(c + ": " + t);
+    // The report holds one line per event: the text's line breaks become " | ".
+    std::string line;
+    for (char ch : t) {
+      if (ch == '\r') continue;
+      if (ch == '\n')
+        line += " | ";
+      else
+        line += ch;
+    }
+    ReportLine(std::to_string(st.frameCount) + " message [" + c + "] " + line);
   }
   if (Headless()) {
     std::fprintf(stderr, "velmi-device: message box [%s] %s\n", c.c_str(), t.c_str());

@@ -78,7 +78,7 @@ std::string VelmiDeviceLockDir();
 bool VelmiDeviceTakeRaiseRequest();
 
 // Message boxes shown so far ("caption: text", UTF-8); headless runs also
-// print them on stderr and never wait.
+// print them on stderr and never wait.  Each is a line of the report file.
 std::vector<std::string> VelmiDeviceMessageBoxes();
 
 // The emulated frame buffer (16-bit pixels) and its stride in bytes.
@@ -116,10 +116,13 @@ void VelmiDeviceSetPowerSupplyRoot(const char* path);
 
 // ---- Test-support channel --------------------------------------------------
 // The game reports its mode and phase once per frame, and the name of every
-// picture that fails to load.  Runs keep a log of the changes; with
-// VELMI_DEVICE_REPORT naming a file, each is also appended to it as a line:
+// picture that fails to load; message boxes are reported too.  Runs keep a
+// log of the changes; with VELMI_DEVICE_REPORT naming a file, each is also
+// appended to it as a line:
 //   <frame> mode <mode> <phase>    the mode or phase differs from the last report
 //   <frame> picture <name>         a picture failed to load
+//   <frame> message [<caption>] <text>
+//                                  a message box (UTF-8, line breaks as " | ")
 //   <frame> timeout <mode>         a script's wait ran out
 void VelmiDeviceReportMode(int mode, int phase);
 void VelmiDeviceReportPictureFailure(const char* name);

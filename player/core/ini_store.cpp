@@ -253,6 +253,7 @@ int IniStore::Set(const char* section, const char* key, const char* value, const
 
 int IniStore::Flush() {
   int ok = 1;
+  DWORD error = NO_ERROR;
   if (g_head && g_name) {
     DWORD size = 0;
     BYTE* buf = JoinLines(g_head, &size);
@@ -263,21 +264,32 @@ int IniStore::Flush() {
       char* temp = static_cast<char*>(LocalAlloc(0, n + 5));
       if (temp) {
         StrAppend(StrCopy(temp, g_name), ".tmp");
-        if (WriteFileAt(temp, buf, 0, 0, size, 1) == size && MoveFileExA(temp, g_name, MOVEFILE_REPLACE_EXISTING))
+        if (WriteFileAt(temp, buf, 0, 0, size, 1) == size && MoveFileExA(temp, g_name, MOVEFILE_REPLACE_EXISTING)) {
           ok = 1;
-        else
+        } else {
+          error = GetLastError();
           DeleteFileA(temp);
+        }
         LocalFree(temp);
+      } else {
+        error = GetLastError();
       }
       LocalFree(buf);
+    } else {
+      error = GetLastError();
     }
   }
+  Discard();
+  if (!ok) SetLastError(error);
+  return ok;
+}
+
+void IniStore::Discard() {
   FreeLines(g_head);
   g_head = nullptr;
   if (g_name) LocalFree(g_name);
   g_name = nullptr;
   g_size = 0;
-  return ok;
 }
 
 void IniStore::Reset() {

@@ -17,8 +17,11 @@ class IniStore {
                        const char* file);
   static int Set(const char* section, const char* key, const char* value, const char* file);
   // Writes the cached file through a temporary file and empties the cache.
-  // 1 when written (or nothing to write), 0 when the write failed.
+  // 1 when written (or nothing to write), 0 when the write failed
+  // (GetLastError tells why; the older file stays whole).
   static int Flush();
+  // Empties the cache without writing it.
+  static void Discard();
   static void Reset();
 
   static Line* SplitLines(const BYTE* image, DWORD size);
