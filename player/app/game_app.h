@@ -138,7 +138,9 @@ class CGameApp : public CWindowBase {
 
   // ---- Save files
   void SnapshotSaveState();
-  // 1 when written whole; a failed write keeps the older file and the menus.
+  // A SaveWriteResult: refused without a snapshot of a game (the title,
+  // before the first message of a new game, after leaving a game); a failed
+  // write keeps the older file and the menus and records the file and error.
   int WriteSaveFile(int slot);
   // 1 when restored; a refused file changes nothing of the running game.
   int RestoreSaveFile(int slot);
@@ -147,7 +149,9 @@ class CGameApp : public CWindowBase {
   int LoadSlotThumbnail(int pictureSlot, int saveSlot);
 
   // ---- System data
-  void WriteSystemData();
+  // 1 when system.dat was written whole; 0 leaves the older file and
+  // GetLastError tells why.
+  int WriteSystemData();
   void ReadSystemData();
   void ApplyEventPictureRule();
 

@@ -224,7 +224,7 @@ MenuCommandServices DefaultMenuCommandServices() {
   };
   s.leaveGame = [](CGameApp* app) { app->LeaveGame(); };
   s.restoreSaveFile = [](CGameApp* app, int slot) { app->RestoreSaveFile(slot); };
-  s.writeSaveFile = [](CGameApp* app, int slot) { app->WriteSaveFile(slot); };
+  s.writeSaveFile = [](CGameApp* app, int slot) { TellSaveResult(app, app->WriteSaveFile(slot)); };
   s.applyChannelVolumes = [](CGameApp* app, int kind, int value) { app->ApplyChannelVolumes(kind, value); };
   s.recordedWeather = [](CGameApp* app, int* strength) {
     *strength = app->weather.strength;

@@ -383,7 +383,7 @@ int CGameApp::HitSideButton() {
       settings.skipRunning = !settings.skipRunning;
       break;
     default:
-      AutoSave(this);
+      TellSaveResult(this, AutoSave(this));
       break;
   }
   HighlightSideButton(-1);

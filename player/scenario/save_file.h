@@ -73,6 +73,8 @@ static_assert(offsetof(SaveStateBlock, backgroundX) == 26076);
 static_assert(offsetof(SaveStateBlock, backgroundY) == 26080);
 static_assert(offsetof(SaveStateBlock, choice) == 26084);
 
+constexpr size_t kFailedFileSize = 1024;
+
 struct SaveSlotState {
   int32_t used[kMenuSaveSlots];
   int32_t autoUsed[kAutoSaveSlots];
@@ -80,13 +82,29 @@ struct SaveSlotState {
   int32_t newestAuto;  // -1 none
   uint8_t* thumbnail;  // held for the next save (LocalAlloc, owned)
   uint32_t thumbnailSize;
+  // The file the last save could not write and the system's error code.
+  char failedFile[kFailedFileSize];
+  uint32_t failedError;
+};
+
+// How a save ended (CGameApp::WriteSaveFile, AutoSave): positive when the
+// save file holds the game.
+enum SaveWriteResult : int {
+  kSaveNothingToSave = -1,    // no snapshot of a game yet: nothing written
+  kSaveFailed = 0,            // the save file was not written; the older one is whole
+  kSaveWritten = 1,           // the save file and system.dat were written
+  kSaveSystemDataFailed = 2,  // the save file was written, system.dat was not
 };
 
 class CGameApp;
 class CPopupMenu;
 
-// Writes the next slot of the auto-save ring; 1 when written.
+// Writes the next slot of the auto-save ring; a SaveWriteResult.
 int AutoSave(CGameApp* app);
+// Tells the player of a save that failed (kSaveFailed, kSaveSystemDataFailed)
+// in a message box naming the file and the reason; the other results are
+// not told.
+void TellSaveResult(CGameApp* app, int result);
 // Fill the save and load items from the save files; the result is the newest slot.
 int FillSaveMenus(CPopupMenu* menu, int firstLoadId, int firstSaveId, const char* saveFolder, int loadAllowed,
                   int* usedOut, int* newestOut);

@@ -12,11 +12,13 @@
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
 #include "player/app/game_app.h"
+#include "player/core/error_box.h"
 #include "player/core/menu_ids.h"
 #include "player/core/pack_reader.h"
 #include "player/core/picture.h"
 #include "player/core/screen.h"
 #include "player/core/sprite.h"
+#include "player/core/texts.h"
 #include "player/scenario/message_window.h"
 #include "player/scenario/save_image.h"
 #include "player/media/sound_mixer.h"
@@ -37,6 +39,11 @@ constexpr int kThumbnailHeight = 120;
 template <size_t N>
 void CopyField(char (&field)[N], const char* name) {
   SjisCopyField(field, N, name, N);
+}
+
+void RecordWriteFailure(CGameApp* app, const char* path, DWORD error) {
+  SjisCopyField(app->saveSlots.failedFile, sizeof app->saveSlots.failedFile, path, StrLength(path));
+  app->saveSlots.failedError = error;
 }
 
 bool IsSaveSlot(int slot) {
@@ -122,8 +129,16 @@ void CGameApp::SnapshotSaveState() {
 }
 
 int CGameApp::WriteSaveFile(int slot) {
+  // Without a snapshot there is no game to save: the title, a new game
+  // before its first message, a game just left.  A file written now would
+  // lack the signature and make a real save of the slot look empty.
+  if (!HasSaveMagic(reinterpret_cast<const uint8_t*>(saveState.magic), sizeof saveState.magic))
+    return kSaveNothingToSave;
   char path[kPathSize];
-  if (!IsSaveSlot(slot) || !MakeSavePath(path, sizeof path, savePath, slot)) return 0;
+  if (!IsSaveSlot(slot) || !MakeSavePath(path, sizeof path, savePath, slot)) {
+    RecordWriteFailure(this, savePath, ERROR_INVALID_PARAMETER);
+    return kSaveFailed;
+  }
   SYSTEMTIME now;
   GetLocalTime(&now);
   FormatSaveTime(saveState.time, now);
@@ -138,7 +153,10 @@ int CGameApp::WriteSaveFile(int slot) {
     thumbnail = made.p;
     if (!thumbnail) thumbnailSize = 0;
   }
-  if (!WriteSaveImage(path, saveState, thumbnail, thumbnailSize)) return 0;
+  if (!WriteSaveImage(path, saveState, thumbnail, thumbnailSize)) {
+    RecordWriteFailure(this, path, GetLastError());
+    return kSaveFailed;
+  }
   if (slot < kMenuSaveSlots) {
     saveSlots.used[slot] = 1;
     FillSaveMenus(menu, kMenuLoadFirst, kMenuSaveFirst, savePath, loadAllowed, saveSlots.used, &saveSlots.newest);
@@ -148,14 +166,28 @@ int CGameApp::WriteSaveFile(int slot) {
     FillAutoSaveMenu(menu, kMenuAutoSaveFirst, savePath, saveSlots.autoUsed, &saveSlots.newestAuto);
     UpdateAutoSaveItems(menu, kMenuAutoSaveFirst, saveSlots.autoUsed, saveSlots.newestAuto);
   }
-  WriteSystemData();
-  return 1;
+  if (!WriteSystemData()) {
+    const DWORD error = GetLastError();
+    char systemPath[kPathSize];
+    if (!SystemDataPath(this, systemPath, sizeof systemPath)) StrCopy(systemPath, savePath);
+    RecordWriteFailure(this, systemPath, error);
+    return kSaveSystemDataFailed;
+  }
+  return kSaveWritten;
 }
 
 int AutoSave(CGameApp* app) {
   SaveSlotState& s = app->saveSlots;
   int next = s.newestAuto < 0 || s.newestAuto > 2 ? 0 : (s.newestAuto + 1) % kAutoSaveSlots;
   return app->WriteSaveFile(kFirstAutoSaveSlot + next);
+}
+
+void TellSaveResult(CGameApp* app, int result) {
+  const SaveSlotState& s = app->saveSlots;
+  if (result == kSaveFailed)
+    ShowWriteFailureBox(kTextSaveFailed, s.failedFile, s.failedError);
+  else if (result == kSaveSystemDataFailed)
+    ShowWriteFailureBox(kTextSystemDataFailed, s.failedFile, s.failedError);
 }
 
 int CGameApp::RestoreSaveFile(int slot) {

@@ -12,26 +12,25 @@
 #include "player/scenario/story_tables.h"
 #include "player/scenario/system_image.h"
 
-namespace {
-
-// "system.dat" in the save folder; 0 when the path does not fit.
-int SystemDataPath(const CGameApp* app, char* out) {
-  return FormatStringN(out, kPathSize, "%ssystem.dat", app->savePath);
-}
-
-}  // namespace
-
-void CGameApp::WriteSystemData() {
-  if (!systemData.block) return;
+int CGameApp::WriteSystemData() {
+  if (!systemData.block) return 1;  // no history is kept: nothing to write
   CSeenReadLists lists(&systemData);
   std::vector<uint8_t> image = BuildSystemImage(g_ScriptVariables + kPersistentVariableFirst, lists);
   char path[kPathSize];
-  if (SystemDataPath(this, path)) WriteFileReplacing(path, image.data(), DWORD(image.size()));
+  if (!SystemDataPath(this, path, sizeof path)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return WriteFileReplacing(path, image.data(), DWORD(image.size()));
+}
+
+int SystemDataPath(const CGameApp* app, char* out, size_t capacity) {
+  return FormatStringN(out, capacity, "%ssystem.dat", app->savePath);
 }
 
 void CGameApp::ReadSystemData() {
   char path[kPathSize];
-  if (!systemData.block || !SystemDataPath(this, path)) return;
+  if (!systemData.block || !SystemDataPath(this, path, sizeof path)) return;
   DWORD size = 0;
   LocalBuffer image(ReadWholeFile(path, &size, 0));
   if (!image.p) return;  // no history yet

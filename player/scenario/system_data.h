@@ -61,5 +61,7 @@ constexpr int kSeenListB = 1;  // scripts loaded
 int AddSeenName(CGameApp* app, int list, const char* name);
 int TestReadFlag(CGameApp* app, const char* scriptName, int block);
 ReadFlagRecord* SetReadFlag(CGameApp* app, const char* scriptName, int block);
+// "system.dat" in the save folder into out; 0 when it does not fit.
+int SystemDataPath(const CGameApp* app, char* out, size_t capacity);
 // The scene record of a script, or null when the table has none.
 const SceneRecord* LookupSceneRecord(const char* scriptName);

@@ -79,7 +79,7 @@ void Answer(CGameApp* app) {
   if (c.cursor != 0) return;
   switch (c.question) {
     case 120:
-      app->WriteSaveFile(SaveRowOf(c.saveTargetPage, c.saveTargetRow).slot);
+      TellSaveResult(app, app->WriteSaveFile(SaveRowOf(c.saveTargetPage, c.saveTargetRow).slot));
       app->BuildSaveLoadScreen(c.saveTargetPage);
       CloseConfirm(app, true);
       break;

@@ -4,6 +4,7 @@
 // a story choice played frame by frame, saved and resumed, and its keys.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <velmi_device.h>
 #include <velmi_platform.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <utility>
 #include <string>
@@ -246,6 +248,124 @@ TEST_F(SaveGame, FailedWriteKeepsFileFlagsAndMenus) {
   EXPECT_EQ(File(3), before);
   EXPECT_EQ(std::string(Item(kMenuLoadFirst + 2)->label), labelBefore);
   for (int slot : {-1, 48, 499, 503}) EXPECT_EQ(app->WriteSaveFile(slot), 0) << slot;
+}
+
+// Without a snapshot there is no game to save: at the title, between a new
+// game and its first message, after leaving a game.  Every way of asking
+// (the pop-up menu's item, the quick-save button's ring, the call itself)
+// leaves a real save of the slot and system.dat as they were, and tells
+// nothing.
+TEST_F(SaveGame, NothingIsSavedWithoutASnapshot) {
+  Play(app.get(), 0);
+  app->SnapshotSaveState();
+  ASSERT_EQ(app->WriteSaveFile(0), kSaveWritten);
+  const Bytes real = File(1);
+  const Bytes history = ReadFileBytes(dir + "/system.dat");
+  enum When { kTitle, kNewGame, kLeft };
+  const struct {
+    When when;
+    const char* what;
+  } cases[] = {{kTitle, "at the title"}, {kNewGame, "before the first message"}, {kLeft, "after leaving a game"}};
+  for (const auto& c : cases) {
+    app = NewApp();
+    if (c.when != kTitle) app->NewGame();
+    if (c.when == kLeft) {
+      Play(app.get(), 1);
+      app->SnapshotSaveState();
+      app->LeaveGame();
+    }
+    VelmiClockAdvance(2000);
+    EXPECT_EQ(app->WriteSaveFile(0), kSaveNothingToSave) << c.what;
+    HandleMenuCommand(app.get(), nullptr, kMenuSaveFirst, 0);
+    EXPECT_EQ(AutoSave(app.get()), kSaveNothingToSave) << c.what;
+    EXPECT_EQ(File(1), real) << c.what;
+    EXPECT_TRUE(File(501).empty()) << c.what;
+    EXPECT_EQ(ReadFileBytes(dir + "/system.dat"), history) << c.what;
+    EXPECT_TRUE(VelmiDeviceMessageBoxes().empty()) << c.what;
+  }
+}
+
+// A save the disk refuses is told in a message box naming the file and the
+// reason, and the older file stays whole; a save followed by a system.dat
+// that could not be written says that in its own words.  Each way of saving
+// tells it: the pop-up menu's item and the message window's quick-save
+// button (the save question: the screen tests).
+TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
+  // 書き込みが許可されていません / ディスクの空きが足りません
+  const std::string noPermission =
+      "\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC\xE3\x81\xBF\xE3\x81\x8C\xE8\xA8\xB1\xE5\x8F\xAF";
+  const std::string diskFull = "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAE\xE7\xA9\xBA\xE3\x81\x8D";
+  // セーブできませんでした / セーブはできましたが
+  const std::string notSaved =
+      "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93";
+  const std::string savedButSystem =
+      "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xAF\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3"
+      "\x81\x8C";
+  enum Blocker { kDiskFull, kFolderInTheWay, kSystemDataInTheWay };
+  const struct {
+    Blocker blocker;
+    bool quickSave;  // the message window's button, else the menu item of slot 0
+    int result;
+    const std::string* headline;
+    const std::string* reason;
+  } cases[] = {
+      {kDiskFull, false, kSaveFailed, &notSaved, &diskFull},
+      {kFolderInTheWay, false, kSaveFailed, &notSaved, &noPermission},
+      {kSystemDataInTheWay, false, kSaveSystemDataFailed, &savedButSystem, &noPermission},
+      {kDiskFull, true, kSaveFailed, &notSaved, &diskFull},
+      {kSystemDataInTheWay, true, kSaveSystemDataFailed, &savedButSystem, &noPermission},
+  };
+  for (const auto& c : cases) {
+    const std::string what = std::to_string(c.blocker) + (c.quickSave ? " quick save" : " menu");
+    for (const char* name : {"save001.dat", "save501.dat", "system.dat"}) {
+      std::filesystem::remove(dir + "/" + name);
+      std::filesystem::remove(dir + "/" + name + ".tmp");
+    }
+    app.reset();
+    VelmiDeviceReset();
+    VelmiDeviceSetHeadless(true);
+    app = NewApp();
+    app->NewGame();
+    Play(app.get(), 0);
+    app->SnapshotSaveState();
+    const int file = c.quickSave ? 501 : 1;
+    ASSERT_EQ(app->WriteSaveFile(file - 1), kSaveWritten) << what;
+    app->saveSlots.newestAuto = -1;  // the ring writes save501.dat again
+    const Bytes before = File(file);
+    char name[32];
+    std::snprintf(name, sizeof name, "save%03d.dat", file);
+    const std::string failed = c.blocker == kSystemDataInTheWay ? "system.dat" : name;
+    const std::string tmp = dir + "/" + failed + ".tmp";
+    // A failed write removes its temporary file: a link is made again.
+    auto block = [&] {
+      if (c.blocker == kDiskFull) return symlink("/dev/full", tmp.c_str()) == 0 || errno == EEXIST;
+      return mkdir(tmp.c_str(), 0700) == 0 || errno == EEXIST;
+    };
+    ASSERT_TRUE(block()) << what;
+    app->story.pc = 9;
+    app->SnapshotSaveState();
+    VelmiClockAdvance(5000);
+    if (c.quickSave) {
+      app->message.highlightedButton = 4;
+      app->input.count[IN_KEY_C] = 1;
+      EXPECT_EQ(app->HitSideButton(), 4) << what;
+    } else {
+      HandleMenuCommand(app.get(), nullptr, kMenuSaveFirst, 0);
+    }
+    const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u) << what;
+    EXPECT_EQ(boxes[0].rfind("Error: " + *c.headline, 0), 0u) << what << ": " << boxes[0];
+    EXPECT_NE(boxes[0].find("\n" + folder + failed + "\n" + *c.reason), std::string::npos) << what << ": " << boxes[0];
+    if (c.result == kSaveFailed) {
+      EXPECT_EQ(File(file), before) << what;  // the older file, whole
+    } else {
+      EXPECT_EQ(U32(File(file), 96), 9u) << what;  // the save itself was written
+    }
+    // The call's own result tells the two failures apart.
+    ASSERT_TRUE(block()) << what;
+    EXPECT_EQ(app->WriteSaveFile(file - 1), c.result) << what;
+    std::filesystem::remove(tmp);
+  }
 }
 
 TEST_F(SaveGame, MenusListSlotsInOrderWithTheNewestChecked) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <velmi_device.h>
 #include <velmi_platform.h>
@@ -979,6 +980,36 @@ TEST_F(ScreenTest, FullScreensSwitchTheLoadAndSaveSubmenus) {
     // The game's own word is left as it was.
     EXPECT_EQ(app->saveAllowed, 1);
   }
+}
+
+// A yes to the save question that the disk refuses: the message box names
+// the file and the reason, the older save stays, and the screen comes back.
+TEST_F(SaveScreenTest, RefusedSaveQuestionIsTold) {
+  VelmiDeviceSetHeadless(true);
+  Save(0);
+  const Bytes before = ReadFileBytes(dir + "/save001.dat");
+  ASSERT_EQ(mkdir((dir + "/save001.dat.tmp").c_str(), 0700), 0);
+  std::strcpy(app->story.scriptName, "fst_1216_a1_cmn");
+  app->SnapshotSaveState();
+  app->gameMode = MODE_STORY;
+  app->OpenQuickOption();
+  Drive("ddc");
+  ASSERT_EQ(app->gameMode, MODE_SAVE_LOAD);
+  Drive("dc");
+  ASSERT_EQ(app->gameMode, MODE_SAVE_ICON);
+  Drive("dddc");
+  ASSERT_EQ(app->gameMode, MODE_CONFIRM);
+  EXPECT_TRUE(VelmiDeviceMessageBoxes().empty());
+  Drive("dc");
+  EXPECT_EQ(app->gameMode, MODE_SAVE_LOAD);
+  EXPECT_EQ(ReadFileBytes(dir + "/save001.dat"), before);
+  const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find(dir + "/save001.dat"), std::string::npos) << boxes[0];
+  // 書き込みが許可されていません
+  EXPECT_NE(boxes[0].find("\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC\xE3\x81\xBF\xE3\x81\x8C\xE8\xA8\xB1\xE5\x8F\xAF"),
+            std::string::npos)
+      << boxes[0];
 }
 
 // A save made on the screen from the quick option box, loaded back from the

@@ -1,0 +1,24 @@
+// The player's error messages: the message box captioned "Error" (headless
+// runs print it on the error stream and the device report) and the reasons
+// of writes that failed.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+// Shows the box with a Shift-JIS text; waits until it is closed.
+void ShowErrorBox(const char* text);
+
+// Appends the reason of a failed write (a system error code) as the box
+// tells it, in Shift-JIS, to the text in out (capacity bytes, cut at a whole
+// character when it does not fit).
+void AppendWriteFailureReason(char* out, size_t capacity, DWORD error);
+
+// One line on the error stream: "<what> could not be written: <path>:
+// <reason>", the reason in plain words.
+void PrintWriteFailure(const char* what, const char* path, DWORD error);
+
+// The message box of a failed write: the headline, the file and the reason,
+// one a line.
+void ShowWriteFailureBox(const char* headline, const char* path, DWORD error);
