@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "common/file.h"
@@ -15,7 +16,9 @@
 #include "player/core/font_list.h"
 #include "player/core/ini_store.h"
 #include "player/core/menu_ids.h"
+#include "player/core/pack_reader.h"
 #include "player/core/text_window.h"
+#include "player/core/texts.h"
 #include "player/media/sound_mixer.h"
 #include "player/menu/option_handlers.h"
 #include "player/menu/popup_menu.h"
@@ -177,37 +180,114 @@ void SetDataPaths(CGameApp* app, const char* folder) {
   PathCopy(app->musicPath, base, "bgm\\");
   PathCopy(app->sePath, base, "se\\");
   PathCopy(app->dataPath, base);
-  if (PathCopy(app->savePath, base, "save")) {
-    if (!FileExists(app->savePath)) {
-      const WCHAR* w = SjisToWide(app->savePath);
-      if (w) CreateDirectoryW(w, nullptr);
-    }
-    PathCopy(app->savePath, app->savePath, "\\");
-  }
+  if (!PathCopy(app->savePath, base, "save\\")) app->savePath[0] = 0;
 }
 
-int FindDataFolder(CGameApp* app, const char* configFile, const char* packName) {
+void MakeSaveFolder(CGameApp* app) {
+  char folder[kPathSize];
+  size_t n = StrLength(app->savePath);
+  if (n < 2) return;
+  PathCopy(folder, app->savePath);
+  folder[n - 1] = 0;  // without the closing backslash
+  if (FileExists(folder)) return;
+  const WCHAR* w = SjisToWide(folder);
+  if (w) CreateDirectoryW(w, nullptr);
+}
+
+void NormaliseFolderValue(char* value) {
+  // '/' is never the second byte of a double-byte character, but a
+  // backslash can be: the last character is found by walking the text.
+  const char* last = nullptr;
+  for (char* p = value; *p;) {
+    last = p;
+    if (IsSjisLeadByte(static_cast<unsigned char>(*p)) && p[1]) {
+      p += 2;
+      continue;
+    }
+    if (*p == '/') *p = '\\';
+    ++p;
+  }
+  if (last && *last != '\\') StrAppend(value, "\\");
+}
+
+int FindDataFolder(CGameApp* app, const char* configFile, const char* packName, DataFolderSearch* search) {
+  if (search) search->count = 0;
   for (int n = 1; n <= 5; ++n) {
-    char key[16], value[128], folder[kPathSize];
+    // One byte more than a value may hold, for the closing backslash.
+    char key[16], value[129], folder[kPathSize];
     FormatString(key, "DATA%z2", n);
     IniStore::GetString(kFolders, key, "", value, 127, configFile);
-    if (value[0] && ResolveDataPath(app, folder, value, packName)) {
+    if (!value[0]) continue;
+    NormaliseFolderValue(value);
+    const int found = ResolveDataPath(app, folder, value, packName);
+    if (search && search->count < DataFolderSearch::kMost) {
+      DataFolderSearch::Tried& t = search->tried[search->count++];
+      t.key = n;
+      PathCopy(t.folder, folder[0] ? folder : value);
+    }
+    if (found) {
       SetDataPaths(app, folder);
       return 1;
     }
   }
   char folder[kPathSize];
   PathCopy(folder, app->programFolder, "data\\");
+  if (search && search->count < DataFolderSearch::kMost) {
+    DataFolderSearch::Tried& t = search->tried[search->count++];
+    t.key = 0;
+    PathCopy(t.folder, folder);
+  }
   SetDataPaths(app, folder);
   return 0;
 }
 
-void AppStartup(CGameApp* app) {
+void DescribeDataFailure(const DataFolderSearch& search, const char* packName, int packExists, char* out,
+                         size_t capacity) {
+  if (!capacity) return;
+  out[0] = 0;
+  auto add = [&](const char* text) {
+    size_t used = StrLength(out);
+    if (used + 1 < capacity) SjisCopyField(out + used, capacity - used, text, StrLength(text));
+  };
+  add(packExists ? kTextDataDamaged : kTextDataNotFound);
+  add("\n");
+  add(kTextDataPackLabel);
+  add(packName);
+  add("\n");
+  add(kTextDataFoldersTried);
+  add("\n");
+  for (int i = 0; i < search.count; ++i) {
+    const DataFolderSearch::Tried& t = search.tried[i];
+    char key[24] = "";
+    if (t.key) FormatString(key, "DATA%z2: ", t.key);
+    add("  ");
+    add(key);
+    add(t.folder);
+    add("\n");
+  }
+  add(kTextDataHowToMake);
+}
+
+int AppStartup(CGameApp* app, char* failure, size_t failureCapacity) {
+  if (failure && failureCapacity) failure[0] = 0;
   FrameTimer::Start(&app->timer, kFrameIntervalMs);
   if (app->dirty) app->dirty->SetSize(uint32_t(GetScreenWidth()), uint32_t(GetScreenHeight()));
   char cfg[kPathSize];
   ConfigPath(app, cfg);
-  FindDataFolder(app, cfg, GetScreenWidth() < 640 ? "grpack.mlz" : "grpack_v.mlz");
+  const char* packName = GetScreenWidth() < 640 ? "grpack.mlz" : "grpack_v.mlz";
+  // The search is kept for the message of a start without game data.
+  std::unique_ptr<DataFolderSearch> search(new (std::nothrow) DataFolderSearch);
+  FindDataFolder(app, cfg, packName, search.get());
+  // Without a pack that reads there is no game to start; nothing is written
+  // then (no save folder, no system.dat, no velmi.cfg).
+  PackReader local;
+  if (!OpenPackChecked(app->picturePack ? app->picturePack : &local, app->picturePackPath)) {
+    if (failure && search) {
+      DescribeDataFailure(*search, packName, FileExists(app->picturePackPath), failure, failureCapacity);
+    }
+    return 0;
+  }
+  MakeSaveFolder(app);
 
   app->fontList = new (std::nothrow) FontList;
   if (app->fontList) {
@@ -248,10 +328,12 @@ void AppStartup(CGameApp* app) {
   UpdateSaveSlotItems(m, kMenuLoadFirst, kMenuSaveFirst, slots.used, slots.newest);
   FillAutoSaveMenu(m, kMenuAutoSaveFirst, app->savePath, slots.autoUsed, &slots.newestAuto);
   UpdateAutoSaveItems(m, kMenuAutoSaveFirst, slots.autoUsed, slots.newestAuto);
-  SetSaveLoadEnabled(m, s, &app->saveAllowed, app->loadAllowed, app->saveAllowed);
+  // No game runs yet: the save submenu opens once a play-through begins.
+  SetSaveLoadEnabled(m, s, &app->saveAllowed, app->loadAllowed, 0);
   app->ReadSystemData();
   app->gameMode = MODE_TITLE;
   app->phase = 0;
+  return 1;
 }
 
 void SaveConfig(CGameApp* app) {

@@ -3,15 +3,19 @@
 
 #include <cstring>
 #include <new>
+#include <vector>
 
+#include "common/format.h"
 #include "common/sjis.h"
 #include "player/app/game_app.h"
 #include "player/app/menu_commands.h"
 #include "player/app/startup.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
+#include "player/core/error_box.h"
 #include "player/core/ini_store.h"
 #include "player/core/screen.h"
+#include "player/core/settings.h"
 #include "player/core/text_window.h"
 #include "player/core/texts.h"
 #include "player/media/mp3_source.h"
@@ -24,13 +28,13 @@ namespace {
 CGameApp* g_app = nullptr;
 
 int ErrorBox(const char* text) {
-  const WCHAR* w = nullptr;
-  WCHAR buf[256] = {};
-  if (MultiByteToWideChar(CP_ACP, 0, text, -1, buf, 255) > 0) w = buf;
-  static const WCHAR caption[] = u"Error";
-  MessageBoxW(nullptr, w, caption, 0);
+  ShowErrorBox(text);
   return 0;
 }
+
+// Exit status of a run that ended on a failure: game data missing, a
+// picture or script that failed in play, a file not written at exit.
+constexpr int kExitFailure = 1;
 
 // Takes the window down without running the game's shut-down (nothing was started).
 void DestroyWindowQuietly(CGameApp* app) {
@@ -68,11 +72,19 @@ LRESULT AppWindowProc(CGameApp* app, HWND h, UINT message, WPARAM wParam, LPARAM
       if (app->mixer) app->mixer->CloseOutput();
       DestroyWindow(h);
       return 0;
-    case WM_DESTROY:
-      app->WriteSystemData();
+    case WM_DESTROY: {
+      int failed = app->errorWord != 0;
+      if (!app->WriteSystemData()) {
+        const DWORD error = GetLastError();
+        char path[kPathSize];
+        if (!SystemDataPath(app, path, sizeof path)) StrCopy(path, app->savePath);
+        PrintWriteFailure("system.dat", path, error);
+        failed = 1;
+      }
       SaveConfig(app);
-      PostQuitMessage(0);
+      PostQuitMessage(failed ? kExitFailure : 0);
       return 0;
+    }
     default:
       return app->OnWindowMessage(h, message, wParam, lParam);
   }
@@ -260,7 +272,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
   SetForegroundWindow(h);
   ShowWindow(h, app->showCmd);
   UpdateWindow(h);
-  AppStartup(app);
+  std::vector<char> failureText(16384, 0);
+  if (!AppStartup(app, failureText.data(), failureText.size())) {
+    // No game data: said, and the program ends without writing anything.
+    ErrorBox(failureText.data());
+    GXCloseInput();
+    GXCloseDisplay();
+    IniStore::Discard();
+    ImmAssociateContext(h, previousImc);
+    DestroyWindowQuietly(app);
+    delete app;
+    g_app = nullptr;
+    unwind();
+    DeleteMessageFont();
+    return kExitFailure;
+  }
 
   MSG msg{};
   for (;;) {
@@ -275,7 +301,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
   }
   GXCloseInput();
   GXCloseDisplay();
-  IniStore::Flush();
+  int status = int(msg.wParam);
+  char cfg[kPathSize];
+  if (!FormatStringN(cfg, sizeof cfg, "%svelmi.cfg", app->programFolder)) StrCopy(cfg, "velmi.cfg");
+  if (!IniStore::Flush()) {
+    PrintWriteFailure("velmi.cfg", cfg, GetLastError());
+    status = kExitFailure;
+  }
   ImmAssociateContext(h, previousImc);
   if (period) timeEndPeriod(period);
   delete app;
@@ -283,5 +315,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
   DeleteMessageFont();
   UnloadOggOverlay();
   UnloadMp3Overlay();
-  return int(msg.wParam);
+  return status;
 }

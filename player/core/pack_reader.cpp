@@ -129,6 +129,18 @@ BYTE* ReadEntry(PackReader* reader, const char* packPath, const char* entryName,
 
 }  // namespace
 
+int OpenPackChecked(PackReader* reader, const char* packPath) {
+  if (reader == nullptr || packPath == nullptr || !OpenDirectory(reader, packPath)) return 0;
+  if (reader->entryCount == 0) return 0;
+  const unsigned long long dataStart = RlzDirectorySize(reader->entryCount);
+  for (DWORD i = 0; i < reader->entryCount; ++i) {
+    RlzPackEntry entry;
+    LoadRlzPackEntry(reader->directory + RlzDirectorySize(i), &entry);
+    if (dataStart + entry.dataOffset + entry.storedSize > reader->fileSize) return 0;
+  }
+  return 1;
+}
+
 BYTE* ReadPackEntry(PackReader* reader, const char* packPath, const char* entryName, DWORD* sizeOut) {
   return ReadEntry(reader, packPath, entryName, sizeOut, nullptr, 0, nullptr);
 }

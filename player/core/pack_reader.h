@@ -25,6 +25,11 @@ class PackReader {
   DWORD fileSize = 0;  // when the directory was read
 };
 
+// Opens the pack's directory into the reader: 1 when it reads, holds at
+// least one entry and every entry's stored bytes lie inside the file (a pack
+// cut short fails), else 0.
+int OpenPackChecked(PackReader* reader, const char* packPath);
+
 // The named entry's bytes in a new LocalAlloc buffer (decoded for method 1),
 // or null.  *sizeOut, when given, receives the unpacked size (0 on failure).
 // The first entry whose name matches (ASCII letters without case, double-byte

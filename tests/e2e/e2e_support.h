@@ -30,4 +30,28 @@ int WaitForProgram(long process, int seconds);
 int RunProgram(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile,
                int seconds);
 
+// A device script: frames count from the start, and after a wait from the
+// frame that reported its mode.
+struct DeviceScript {
+  std::string text;
+  int frame = 0;
+  DeviceScript& Wait(const char* what) {
+    text += std::to_string(frame + 1) + " wait " + what + "\n";
+    frame = 0;
+    return *this;
+  }
+  // One frame down, released the frame after, two frames apart.
+  DeviceScript& Press(const char* key) {
+    frame += 2;
+    text += std::to_string(frame) + " key down " + key + "\n" + std::to_string(frame + 1) + " key up " + key + "\n";
+    frame += 1;
+    return *this;
+  }
+  DeviceScript& Line(int after, const std::string& action) {
+    frame += after;
+    text += std::to_string(frame) + " " + action + "\n";
+    return *this;
+  }
+};
+
 }  // namespace e2e

@@ -48,29 +48,7 @@ class TitleEndToEnd : public ::testing::TestWithParam<int> {
   std::string root;
 };
 
-// A device script: frames count from the start, and after a wait from the
-// frame that reported its mode.
-struct Script {
-  std::string text;
-  int frame = 0;
-  Script& Wait(const char* what) {
-    text += std::to_string(frame + 1) + " wait " + what + "\n";
-    frame = 0;
-    return *this;
-  }
-  // One frame down, released the frame after, two frames apart.
-  Script& Press(const char* key) {
-    frame += 2;
-    text += std::to_string(frame) + " key down " + key + "\n" + std::to_string(frame + 1) + " key up " + key + "\n";
-    frame += 1;
-    return *this;
-  }
-  Script& Line(int after, const std::string& action) {
-    frame += after;
-    text += std::to_string(frame) + " " + action + "\n";
-    return *this;
-  }
-};
+using Script = e2e::DeviceScript;
 
 TEST_P(TitleEndToEnd, QuitFromTheTitleMenuClosesAndWritesTheSettings) {
   std::string report;

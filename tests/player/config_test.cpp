@@ -16,6 +16,8 @@
 #include "player/core/font_list.h"
 #include "player/core/ini_store.h"
 #include "player/core/settings.h"
+#include "player/core/texts.h"
+#include "player/menu/popup_menu.h"
 #include "tests/player/rbp_builder.h"
 #include "tests/support/temp_folder.h"
 
@@ -131,6 +133,12 @@ class StartupTest : public ::testing::Test {
     app = new CGameApp;
     std::string prog = Win(dir + "/game/prog/");
     std::strcpy(app->programFolder, prog.c_str());
+    // The game's pack beside the program, where the search ends.
+    std::filesystem::create_directories(dir + "/game/prog/data");
+    ASSERT_TRUE(WritePack(dir + "/game/prog/data/grpack_v.mlz", Pack(), false));
+  }
+  static std::vector<std::pair<std::string, Bytes>> Pack() {
+    return {{"AdvData\\mes\\a.mes", Bytes(300, 7)}, {"AdvData\\mes\\b.mes", Bytes(200, 9)}};
   }
   void TearDown() override {
     IniStore::Flush();
@@ -229,7 +237,8 @@ TEST_F(StartupTest, DataFolderSearch) {
   Cfg("[GAME_INST_FOLDER]\r\nDATA01=nothere\\\r\nDATA02=..\\shared\\\r\n");
   EXPECT_EQ(FindDataFolder(app, Win(dir + "/game/prog/velmi.cfg").c_str(), "grpack_v.mlz"), 1);
   EXPECT_STREQ(app->dataPath, Win(dir + "/game/shared/").c_str());
-  EXPECT_TRUE(std::filesystem::is_directory(dir + "/game/shared/save"));
+  // The save folder waits for the start-up to find a pack that reads.
+  EXPECT_FALSE(std::filesystem::exists(dir + "/game/shared/save"));
   IniStore::Flush();
   Cfg("[GAME_INST_FOLDER]\r\nDATA03=" + Win(dir + "/abs/") + "\r\n");
   EXPECT_EQ(FindDataFolder(app, Win(dir + "/game/prog/velmi.cfg").c_str(), "grpack_v.mlz"), 1);
@@ -243,6 +252,102 @@ TEST_F(StartupTest, DataFolderSearch) {
   EXPECT_STREQ(out, "\\a\\y\\");
   std::string huge(3000, 'd');
   EXPECT_EQ(ResolveDataPath(app, out, huge.c_str(), ""), 0);
+}
+
+// A DATA value takes '/' as well as '\' and needs no closing separator.
+TEST_F(StartupTest, DataFolderValuesTakeEitherSeparator) {
+  std::filesystem::create_directories(dir + "/game/shared");
+  ASSERT_TRUE(WritePack(dir + "/game/shared/grpack_v.mlz", Pack(), false));
+  const std::string cfg = Win(dir + "/game/prog/velmi.cfg");
+  const std::string values[] = {dir + "/game/shared/", dir + "/game/shared", Win(dir + "/game/shared"),
+                                "../shared",           "..\\shared",         "./../shared/"};
+  for (const std::string& v : values) {
+    IniStore::Discard();
+    Cfg("[GAME_INST_FOLDER]\r\nDATA02=" + v + "\r\n");
+    app->dataPath[0] = 0;
+    EXPECT_EQ(FindDataFolder(app, cfg.c_str(), "grpack_v.mlz"), 1) << v;
+    EXPECT_STREQ(app->dataPath, Win(dir + "/game/shared/").c_str()) << v;
+    EXPECT_STREQ(app->picturePackPath, Win(dir + "/game/shared/grpack_v.mlz").c_str()) << v;
+  }
+  // A closing backslash is looked for as a character: the second byte of
+  // ソ (83 5C) is not one.
+  char value[8] = "a\x83\x5C";
+  NormaliseFolderValue(value);
+  EXPECT_STREQ(value, "a\x83\x5C\\");
+  char slashes[8] = "a/b/";
+  NormaliseFolderValue(slashes);
+  EXPECT_STREQ(slashes, "a\\b\\");
+}
+
+// A start without a pack that reads tells what is missing, where it was
+// looked for and how to make one, and writes nothing; the save submenu
+// stays closed at the title of a good start until a game begins.
+TEST_F(StartupTest, UnusablePackIsToldAndNothingIsWritten) {
+  const std::string data = dir + "/game/prog/data", shared = dir + "/game/shared";
+  Bytes good;
+  ASSERT_TRUE(WritePack(dir + "/good.mlz", Pack(), false));
+  good = ReadFileBytes(dir + "/good.mlz");
+  Bytes cut(good.begin(), good.end() - 50);
+  Bytes badMagic = good;
+  badMagic[0] = 'X';
+  enum PackKind { kNone, kEmpty, kCut, kMagic };
+  const struct {
+    const char* what;
+    const char* cfg;
+    PackKind pack;  // what data\ beside the program holds
+    bool damaged;   // told as damaged, not as missing
+  } cases[] = {
+      {"no data folder", "", kNone, false},
+      {"a DATA folder that is missing", "[GAME_INST_FOLDER]\r\nDATA01=..\\missing\\\r\nDATA03=..\\shared\r\n", kNone,
+       false},
+      {"an empty pack", "", kEmpty, true},
+      {"a pack cut short", "", kCut, true},
+      {"not a pack", "", kMagic, true},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(data);
+    if (c.pack != kNone) {
+      std::filesystem::create_directories(data);
+      const Bytes bytes = c.pack == kEmpty ? Bytes{} : c.pack == kCut ? cut : badMagic;
+      ASSERT_TRUE(WriteFileBytes(data + "/grpack_v.mlz", bytes)) << c.what;
+    }
+    IniStore::Discard();
+    Cfg(c.cfg);
+    delete app;
+    app = new CGameApp;
+    std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
+    std::vector<char> text(16384, 'x');
+    EXPECT_EQ(AppStartup(app, text.data(), text.size()), 0) << c.what;
+    const std::string told(text.data());
+    EXPECT_EQ(told.rfind(c.damaged ? kTextDataDamaged : kTextDataNotFound, 0), 0u) << c.what << "\n" << told;
+    EXPECT_NE(told.find("grpack_v.mlz\n"), std::string::npos) << c.what << "\n" << told;
+    EXPECT_NE(told.find("convVelmi"), std::string::npos) << c.what << "\n" << told;
+    const size_t own = told.find("  " + Win(dir + "/game/prog/data/") + "\n");
+    EXPECT_NE(own, std::string::npos) << c.what << "\n" << told;
+    if (c.cfg[0]) {
+      const size_t first = told.find("  DATA01: " + Win(dir + "/game/missing/") + "\n");
+      const size_t third = told.find("  DATA03: " + Win(dir + "/game/shared/") + "\n");
+      EXPECT_NE(first, std::string::npos) << told;
+      EXPECT_LT(first, third) << told;
+      EXPECT_LT(third, own) << told;
+    }
+    EXPECT_FALSE(std::filesystem::exists(data + "/save")) << c.what;
+    IniStore::Discard();
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir + "/game/prog/velmi.cfg.tmp"));
+
+  // A pack that reads: the start goes on, makes the save folder and leaves
+  // the save submenu closed (the load submenu open) at the title.
+  ASSERT_TRUE(WriteFileBytes(data + "/grpack_v.mlz", good));
+  delete app;
+  app = new CGameApp;
+  std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
+  EXPECT_EQ(AppStartup(app), 1);
+  EXPECT_TRUE(std::filesystem::is_directory(data + "/save"));
+  ASSERT_NE(app->menu, nullptr);
+  EXPECT_NE(app->menu->root->items[0].flags & kMenuEnabled, 0u);
+  EXPECT_EQ(app->menu->root->items[1].flags & kMenuEnabled, 0u);
+  EXPECT_EQ(app->saveAllowed, 0);
 }
 
 TEST_F(StartupTest, SaveConfigWritesEverySettingAndKeepsUserLines) {

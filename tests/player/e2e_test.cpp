@@ -3,6 +3,7 @@
 // against the expected pixels, a refused second start, and velmi.cfg
 // written back by a scripted close.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include "tests/e2e/e2e_support.h"
 #include "tests/player/rbp_builder.h"
 #include "tests/support/temp_folder.h"
+#include "tools/mes_text.h"
 
 namespace {
 
@@ -201,6 +203,7 @@ TEST_P(EndToEnd, SceneSecondStartAndWriteBack) {
 }
 
 TEST_P(EndToEnd, PlayerStartsAndClosesAndRefusesABadScreen) {
+  ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, TitleSystemPictures(), false));
   std::string exe = Install(b.player);
   std::string shot = dir + "/shot.png";
   long p = Spawn(exe, Env(Script("5 shot " + shot + "\n30 quit\n")), dir + "/run.err");
@@ -237,8 +240,9 @@ TEST_P(EndToEnd, MenuChangesSettingsWrittenAtExit) {
       frame += 3;
     }
   };
+  // At the title the save submenu is closed, and the cursor passes it by.
   press("B", 1);     // open
-  press("DOWN", 6);  // the settings submenu
+  press("DOWN", 5);  // the settings submenu
   press("RIGHT", 1);
   press("DOWN", 2);  // music
   press("RIGHT", 1);
@@ -247,7 +251,7 @@ TEST_P(EndToEnd, MenuChangesSettingsWrittenAtExit) {
   press("DOWN", 2);   // 90%
   press("RIGHT", 1);  // chosen: the menu closes
   press("B", 1);      // open again
-  press("DOWN", 7);   // the message submenu
+  press("DOWN", 6);   // the message submenu
   press("RIGHT", 1);
   press("DOWN", 3);  // display speed
   press("RIGHT", 1);
@@ -272,6 +276,186 @@ TEST_P(EndToEnd, MenuChangesSettingsWrittenAtExit) {
   EXPECT_EQ(px[size_t(34 + 13 * 2 + 5) * w + 11], 0xD699);
 }
 
+// Without game data the start says what is missing, where it was looked for
+// and how to make it, ends with a failure status and writes nothing: the
+// user's velmi.cfg stays as it was, no save folder, no system.dat.  A DATA
+// value with '/' and no closing separator is found.
+TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
+  const std::string data = dir + "/prog/data", game = dir + "/game";
+  ASSERT_TRUE(WritePack(dir + "/good.mlz", TitleSystemPictures(), false));
+  const Bytes good = ReadFileBytes(dir + "/good.mlz");
+  std::filesystem::create_directories(game);
+  ASSERT_TRUE(WriteFileBytes(game + "/" + b.pack, good));
+  enum PackKind { kNone, kEmpty, kCut };
+  const struct {
+    const char* what;
+    std::string folders;  // the GAME_INST_FOLDER lines
+    PackKind pack;        // what data/ beside the program holds
+    int status;
+  } cases[] = {
+      {"no data folder", "", kNone, 1},
+      {"a DATA folder that is missing", "DATA01=..\\missing\\\r\n", kNone, 1},
+      {"an empty pack", "", kEmpty, 1},
+      {"a pack cut short", "", kCut, 1},
+      {"a DATA folder named with slashes", "DATA02=" + game + "\r\n", kNone, 0},
+  };
+  std::string exe = Install(b.player);
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(data);
+    std::filesystem::remove_all(game + "/save");
+    if (c.pack != kNone) {
+      std::filesystem::create_directories(data);
+      const Bytes bytes = c.pack == kEmpty ? Bytes{} : Bytes(good.begin(), good.end() - 40);
+      ASSERT_TRUE(WriteFileBytes(data + "/" + b.pack, bytes));
+    }
+    const std::string cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n[GAME_INST_FOLDER]\r\n" + c.folders;
+    WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end()));
+    std::vector<std::string> env = Env(Script("30 quit\n"));
+    env.push_back("VELMI_DEVICE_REPORT=" + dir + "/report.txt");
+    std::filesystem::remove(dir + "/report.txt");
+    long p = Spawn(exe, env, dir + "/run.err");
+    const int status = WaitFor(p, 60);
+    const std::string err = Text(ReadFileBytes(dir + "/run.err"));
+    EXPECT_EQ(status, c.status) << c.what << "\n" << err;
+    if (c.status == 0) {
+      EXPECT_EQ(err.find("message box"), std::string::npos) << c.what << "\n" << err;
+      EXPECT_TRUE(std::filesystem::is_directory(game + "/save")) << c.what;
+      continue;
+    }
+    // The box, on the error stream and in the report, names the pack, the
+    // folders tried in order and the converter.
+    const size_t box = err.find("message box [Error] ");
+    ASSERT_NE(box, std::string::npos) << c.what << "\n" << err;
+    const std::string own = e2e::PlayerPath(dir + "/prog/data/");
+    EXPECT_NE(err.find(std::string(": ") + b.pack + "\n", box), std::string::npos) << c.what << "\n" << err;
+    EXPECT_NE(err.find("  " + own + "\n", box), std::string::npos) << c.what << "\n" << err;
+    EXPECT_NE(err.find("convVelmi", box), std::string::npos) << c.what << "\n" << err;
+    if (!c.folders.empty()) {
+      EXPECT_LT(err.find("  DATA01: " + e2e::PlayerPath(dir + "/missing/") + "\n", box), err.find("  " + own))
+          << c.what << "\n"
+          << err;
+    }
+    const std::string report = Text(ReadFileBytes(dir + "/report.txt"));
+    EXPECT_NE(report.find(" message [Error] "), std::string::npos) << c.what << "\n" << report;
+    EXPECT_NE(report.find(b.pack), std::string::npos) << c.what << "\n" << report;
+    // Nothing written.
+    EXPECT_EQ(Text(ReadFileBytes(dir + "/prog/velmi.cfg")), cfg) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(data + "/save")) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(dir + "/prog/velmi.cfg.tmp")) << c.what;
+  }
+}
+
+// Saves that cannot be made.  The pop-up menu's SAVE_001 at the title right
+// after the start leaves a real save of slot 1 alone (no game to save).  In a
+// game, a save the disk refuses is told in a message box naming the file and
+// the reason, the older file stays whole; system.dat and velmi.cfg that
+// cannot be written at the end each give a line on the error stream and a
+// failure status.
+TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
+  std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
+  std::string error;
+  Bytes story;
+  // セーブのテスト
+  ASSERT_TRUE(
+      vtools::AssembleMes("OP_MESSAGE \"\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\"\nOP_WAIT_PAGE 0\n", &story, &error))
+      << error;
+  entries.push_back({"AdvData\\mes\\fst_1216_a1_cmn.mes", story});
+  ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, entries, false));
+  const std::string save = dir + "/prog/data/save";
+  std::filesystem::create_directories(save);
+  Bytes real(26688 + 100, 0x5A);
+  std::memcpy(real.data(), "YMN0", 4);
+  std::string exe = Install(b.player);
+  auto prepare = [&] {
+    std::filesystem::remove_all(save);
+    std::filesystem::create_directories(save);
+    ASSERT_TRUE(WriteFileBytes(save + "/save001.dat", real));
+  };
+  // Opens the pop-up menu and chooses SAVE_001: the second item of the root
+  // page opens the save submenu, its first item is slot 1.  A closed save
+  // submenu is passed by: the keys then open the quick-save loads, which
+  // hold nothing to choose.
+  auto saveOne = [](e2e::DeviceScript& s) {
+    s.Press("B").Press("DOWN").Press("DOWN").Press("RIGHT").Press("DOWN").Press("RIGHT");
+    s.frame += 5;
+  };
+
+  // At the title, right after the start.
+  prepare();
+  e2e::DeviceScript title;
+  title.frame = 10;
+  saveOne(title);
+  title.Press("B").Line(10, "quit");
+  long p = Spawn(exe, Env(Script(title.text)), dir + "/title.err");
+  EXPECT_EQ(WaitFor(p, 60), 0) << Text(ReadFileBytes(dir + "/title.err"));
+  EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
+  EXPECT_EQ(Text(ReadFileBytes(dir + "/title.err")).find("message box"), std::string::npos);
+
+  // In a game, at its first message.
+  e2e::DeviceScript play;
+  play.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600");
+  play.frame += 40;  // the first message is on
+  saveOne(play);
+  play.Line(10, "quit");
+  // A full disk under the save, and system.dat and velmi.cfg kept from being
+  // replaced (a folder stands where each is written first).
+  prepare();
+  ASSERT_EQ(symlink("/dev/full", (save + "/save001.dat.tmp").c_str()), 0);
+  std::filesystem::create_directories(save + "/system.dat.tmp");
+  std::filesystem::create_directories(dir + "/prog/velmi.cfg.tmp");
+  p = Spawn(exe, Env(Script(play.text)), dir + "/full.err");
+  std::string err;
+  EXPECT_EQ(WaitFor(p, 120), 1) << Text(ReadFileBytes(dir + "/full.err"));
+  err = Text(ReadFileBytes(dir + "/full.err"));
+  // ディスクの空きが足りません
+  const std::string diskFull = "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAE\xE7\xA9\xBA\xE3\x81\x8D";
+  const size_t box = err.find("message box [Error] ");
+  ASSERT_NE(box, std::string::npos) << err;
+  EXPECT_NE(err.find(e2e::PlayerPath(save + "/save001.dat") + "\n" + diskFull, box), std::string::npos) << err;
+  EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
+  EXPECT_NE(err.find("system.dat could not be written: " + e2e::PlayerPath(save + "/system.dat") + ": no permission\n"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(
+      err.find("velmi.cfg could not be written: " + e2e::PlayerPath(dir + "/prog/velmi.cfg") + ": no permission\n"),
+      std::string::npos)
+      << err;
+  std::filesystem::remove(dir + "/prog/velmi.cfg.tmp");
+
+  // A save folder the program may not write to.  Root writes anywhere: the
+  // program then runs as an ordinary user.
+  prepare();
+  std::string run = exe;
+  if (geteuid() == 0) {
+    if (std::system("command -v setpriv >/dev/null 2>&1") != 0) GTEST_SKIP() << "setpriv is not installed";
+    run = dir + "/as_user.sh";
+    const std::string wrapper =
+        "#!/bin/sh\nexec setpriv --reuid=65534 --regid=65534 --clear-groups '" + exe + "' \"$@\"\n";
+    ASSERT_TRUE(WriteFileBytes(run, Bytes(wrapper.begin(), wrapper.end())));
+    std::filesystem::permissions(run, std::filesystem::perms::owner_all);
+    for (const std::string& d : {dir, dir + "/prog", dir + "/prog/data"})
+      std::filesystem::permissions(d, std::filesystem::perms::all);
+    std::filesystem::permissions(dir + "/prog/velmi.cfg", std::filesystem::perms::all);
+  }
+  std::filesystem::permissions(save, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                                         std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+  std::filesystem::permissions(save + "/save001.dat",
+                               std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
+  p = Spawn(run, Env(Script(play.text)), dir + "/locked.err");
+  const int status = WaitFor(p, 120);
+  std::filesystem::permissions(save, std::filesystem::perms::owner_all);
+  err = Text(ReadFileBytes(dir + "/locked.err"));
+  EXPECT_EQ(status, 1) << err;
+  // 書き込みが許可されていません
+  const std::string noPermission =
+      "\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC\xE3\x81\xBF\xE3\x81\x8C\xE8\xA8\xB1\xE5\x8F\xAF";
+  EXPECT_NE(err.find(e2e::PlayerPath(save + "/save001.dat") + "\n" + noPermission), std::string::npos) << err;
+  EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
+  EXPECT_NE(err.find("system.dat could not be written: " + e2e::PlayerPath(save + "/system.dat") + ": no permission\n"),
+            std::string::npos)
+      << err;
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, EndToEnd, ::testing::Values(0, 1, 2),
                          [](const ::testing::TestParamInfo<int>& i) { return std::string(kBuilds[i.param].name); });
 
@@ -285,16 +469,17 @@ TEST(EndToEndChannel, ReportsModesPicturesAndWaits) {
   ASSERT_TRUE(WritePack(dir + "/prog/data/grpack_v.mlz", pictures, false));
   std::string exe = dir + "/prog/player_scene_ce50";
   ASSERT_TRUE(InstallProgram(SCENE_CE50, exe));
-  auto run = [&](const std::string& text, const std::string& name) {
+  auto run = [&](const std::string& text, const std::string& name, int status = 0) {
     std::string script = dir + "/" + name + ".txt", report = dir + "/" + name + ".report";
     WriteFileBytes(script, Bytes(text.begin(), text.end()));
     long p = Spawn(exe, {"VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + script, "VELMI_DEVICE_REPORT=" + report},
                    dir + "/" + name + ".err");
-    EXPECT_EQ(WaitFor(p, 60), 0) << Text(ReadFileBytes(dir + "/" + name + ".err"));
+    EXPECT_EQ(WaitFor(p, 60), status) << Text(ReadFileBytes(dir + "/" + name + ".err"));
     return Text(ReadFileBytes(report));
   };
-  // The missing picture ends the scene at its first frame.
-  EXPECT_EQ(run("600 quit\n", "missing"), "1 picture t90\n1 mode 0 1\n");
+  // The missing picture ends the scene at its first frame, and the program
+  // with a failure status.
+  EXPECT_EQ(run("600 quit\n", "missing", 1), "1 picture t90\n1 mode 0 1\n");
 
   WritePack(dir + "/prog/data/grpack_v.mlz", ScenePictures(80), false);
   // Tapped at frame 5, the gallery's mode comes at frame 6 and the quit 3

@@ -9,12 +9,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "player/app/game_app.h"
 #include "player/core/display.h"
+#include "player/app/startup.h"
 #include "player/core/ini_store.h"
 #include "player/core/settings.h"
 #include "player/core/sprite.h"
@@ -1269,6 +1271,9 @@ TEST_F(ReplayTest, PagesOfEveryTab) {
 TEST_F(ReplayTest, TabAndPageLeftComeBackAfterARestart) {
   std::string folder = MakeTempDir("replaycfg");
   ASSERT_FALSE(folder.empty());
+  // Start-up reads the settings only where a pack of game data is found.
+  std::filesystem::create_directories(folder + "/data");
+  ASSERT_TRUE(WritePack(folder + "/data/grpack_v.mlz", {{"AdvData\\mes\\a.mes", Bytes(16, 7)}}, false));
   folder += "/";
   for (char& c : folder)
     if (c == '/') c = '\\';
