@@ -61,6 +61,10 @@ struct State {
   uint32_t lastRefresh = 0;
   uint32_t lastLockPoll = 0;
   bool stylusDown = false;
+  // Presses delivered since the last frame: a release of one of them waits
+  // for the next frame, so that the frame sees the press.
+  std::vector<WPARAM> keysPressed;
+  bool stylusPressed = false;
   // start lock held by this copy
   int lockFd = -1;
   std::string lockPath;

@@ -57,16 +57,32 @@ LRESULT Call(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return hwnd->proc(hwnd, message, wParam, lParam);
 }
 
+// A release whose press was delivered since the last frame: the game reads
+// its input once a frame, and a press released before that frame would never
+// be seen.
+bool ReleaseOfFreshPress(const State& st, const MSG& m) {
+  if (m.message == WM_LBUTTONUP) return st.stylusPressed;
+  if (m.message != WM_KEYUP) return false;
+  return std::find(st.keysPressed.begin(), st.keysPressed.end(), m.wParam) != st.keysPressed.end();
+}
+
 // Takes the next message that matches the filter, synthesising WM_PAINT and
-// WM_QUIT as the system does when nothing else waits.
+// WM_QUIT as the system does when nothing else waits.  A release of a fresh
+// press waits for the next frame, and so does everything queued behind it, so
+// that the input keeps its order.
 bool Take(MSG* msg, HWND hwnd, UINT lo, UINT hi, bool remove) {
   State& st = S();
   std::lock_guard<std::recursive_mutex> g(st.lock);
   for (auto it = st.queue.begin(); it != st.queue.end(); ++it) {
+    if (ReleaseOfFreshPress(st, *it)) break;
     bool inRange = (lo == 0 && hi == 0) || (it->message >= lo && it->message <= hi);
     if (!inRange || (hwnd && it->hwnd != hwnd)) continue;
     *msg = *it;
-    if (remove) st.queue.erase(it);
+    if (remove) {
+      if (it->message == WM_KEYDOWN) st.keysPressed.push_back(it->wParam);
+      if (it->message == WM_LBUTTONDOWN) st.stylusPressed = true;
+      st.queue.erase(it);
+    }
     return true;
   }
   if (st.quitPosted && (lo == 0 && hi == 0)) {
@@ -455,6 +471,9 @@ void SystemIdleTimerReset(void) {
   {
     std::lock_guard<std::recursive_mutex> g(st.lock);
     frame = ++st.frameCount;
+    // The frame about to run takes in every press delivered so far.
+    st.keysPressed.clear();
+    st.stylusPressed = false;
   }
   RunScriptFrame(frame);
 }
@@ -493,6 +512,8 @@ void VelmiDeviceReset() {
   st.gxOpen = st.gxSuspended = false;
   st.failure.clear();
   st.stylusDown = false;
+  st.keysPressed.clear();
+  st.stylusPressed = false;
   ResetScript();
   ResetReports();
 }

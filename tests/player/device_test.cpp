@@ -122,6 +122,68 @@ TEST_F(DeviceTest, ScriptKeysTapsFocusAndShots) {
   EXPECT_EQ(px[639 * 480], 0xF800);
 }
 
+// A press and its release that arrive between two frames reach the program
+// in two turns of its message loop, a frame apart: the frame after the press
+// sees it held.  What is queued behind such a release waits with it.
+TEST_F(DeviceTest, QuickPressesReachTheNextFrame) {
+  const struct {
+    const char* name;
+    const char* script;  // input of frame 1 on, or "post": posted between frames 1 and 2
+    const char* want;    // per frame, what its turn of the loop delivered
+  } cases[] = {
+      {"a key pressed and released at once", "1 key down C\n1 key up C\n", "1: C+ | 2: C- | 3:"},
+      {"quick presses in a row keep their order", "1 key down C\n1 key up C\n1 key down A\n1 key up A\n",
+       "1: C+ | 2: C- A+ | 3: A-"},
+      {"a double press of the centre key", "1 key down START\n1 key up START\n1 key down START\n1 key up START\n",
+       "1: S+ | 2: S- S+ | 3: S-"},
+      {"a click with a move", "1 down 10 10\n1 move 20 20\n1 up 20 20\n", "1: T+ T~ | 2: T- | 3:"},
+      {"a held key is released at once", "1 key down C\n2 key up C\n2 key down A\n", "1: C+ | 2: C- A+ | 3:"},
+      {"auto-repeat counts before the release", "1 key down C\n1 key down C\n1 key up C\n",
+       "1: C+ C+ | 2: C- | 3:"},
+      {"a release of another key passes", "1 key down C\n1 key up A\n", "1: C+ A- | 2: | 3:"},
+      {"a drag", "1 down 10 10\n2 move 20 20\n3 up 20 20\n", "1: T+ | 2: T~ | 3: T-"},
+      {"events from the desktop between frames", "post", "1: | 2: C+ T+ | 3: C- T- | 4:"},
+  };
+  for (const auto& c : cases) {
+    VelmiDeviceReset();
+    VelmiDeviceSetHeadless(true);
+    VelmiDeviceSetGeometry(480, 640);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Proc;
+    wc.lpszClassName = u"TESTCLASS";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    hwnd = CreateWindowExW(0, u"TESTCLASS", u"title", WS_VISIBLE, 0, 0, 480, 640, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    const bool post = std::string(c.script) == "post";
+    if (!post) {
+      ASSERT_TRUE(VelmiDeviceLoadScript(c.script)) << c.name;
+    }
+    std::string got;
+    for (int f = 1; f <= (post ? 4 : 3); ++f) {
+      SystemIdleTimerReset();
+      got += std::string(f > 1 ? " | " : "") + std::to_string(f) + ":";
+      MSG m;
+      while (PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE) && GetMessageW(&m, nullptr, 0, 0)) {
+        const char* key = m.wParam == VK_APP3 ? "C" : m.wParam == VK_APP1 ? "A" : "S";
+        if (m.message == WM_KEYDOWN) got += std::string(" ") + key + "+";
+        if (m.message == WM_KEYUP) got += std::string(" ") + key + "-";
+        if (m.message == WM_LBUTTONDOWN) got += " T+";
+        if (m.message == WM_MOUSEMOVE) got += " T~";
+        if (m.message == WM_LBUTTONUP) got += " T-";
+        DispatchMessageW(&m);
+      }
+      if (post && f == 1) {
+        // A key and a touchpad tap as the desktop delivers them: both ends at once.
+        PostMessageW(hwnd, WM_KEYDOWN, VK_APP3, 0);
+        PostMessageW(hwnd, WM_LBUTTONDOWN, 1, MAKELPARAM(5, 5));
+        PostMessageW(hwnd, WM_KEYUP, VK_APP3, 0);
+        PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+      }
+    }
+    EXPECT_EQ(got, c.want) << c.name;
+  }
+}
+
 // After a "canvas" line, stylus positions are points of that area scaled to
 // the screen as held; a bad area refuses the script.
 TEST_F(DeviceTest, ScriptTapsInCanvasUnits) {
