@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "common/file.h"
 #include "common/sjis.h"
@@ -30,6 +31,57 @@ bool Join(char* out, size_t capacity, std::initializer_list<const char*> parts) 
 
 }  // namespace
 
+std::string ErrorReason(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return "not found";
+    case ERROR_ACCESS_DENIED:
+      return "no permission (or a read-only disk)";
+    case ERROR_DISK_FULL:
+      return "disk full";
+    case ERROR_FILENAME_EXCED_RANGE:
+      return "name too long";
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return "too many open files";
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return "out of memory";
+    default:
+      return "system error " + std::to_string(error);
+  }
+}
+
+std::string ShownPath(const std::string& path) {
+  std::string utf8;
+  const int wide = MultiByteToWideChar(932, 0, path.data(), int(path.size()), nullptr, 0);
+  if (wide > 0) {
+    std::vector<WCHAR> w(size_t(wide) + 1);
+    MultiByteToWideChar(932, 0, path.data(), int(path.size()), w.data(), wide);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+    if (bytes > 0) {
+      utf8.resize(size_t(bytes));
+      WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, utf8.data(), bytes, nullptr, nullptr);
+    }
+  }
+  if (utf8.empty()) utf8 = path;  // not code page 932: shown as it is
+  // UTF-8 has no byte 0x5C inside a character: every '\' separates.
+  std::string shown;
+  for (char c : utf8) {
+    if (c == '\\' || c == '/') {
+      if (!shown.empty() && shown.back() == '/') continue;  // "a\\b" (an empty folder part) is "a/b"
+      shown += '/';
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+std::string FailureText(const CConvFileMake::Failure& failure) {
+  return ShownPath(failure.item) + ": " + failure.reason;
+}
+
 CConvFileMake::CConvFileMake(const int bitrateIndices[2], const int rate44k[2], int bgmStereo, int scalePercent)
     : m_scalePercent(scalePercent),
       m_sourceFolder{},
@@ -57,6 +109,19 @@ void CConvFileMake::FreeSourceList() {
   }
   m_first = m_last = nullptr;
   m_nodeCount = 0;
+}
+
+void CConvFileMake::AddFailure(const std::string& item, const std::string& reason) {
+  {
+    std::lock_guard<std::mutex> lock(m_failureLock);
+    m_failures.push_back(Failure{item, reason});
+  }
+  m_failureCount.fetch_add(1, std::memory_order_relaxed);
+}
+
+std::vector<CConvFileMake::Failure> CConvFileMake::TakeFailures() {
+  std::lock_guard<std::mutex> lock(m_failureLock);
+  return std::exchange(m_failures, {});
 }
 
 void CConvFileMake::SetCurrentName(const char* name) {
@@ -154,8 +219,9 @@ bool CConvFileMake::LeadsIntoSource(const char* folder) const {
 int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubPath, int flag) {
   // With an empty folder the pattern holds "\\", which the file system takes.
   char pattern[kFolderChars + 8];
+  const std::string here = std::string(m_sourceFolder) + "\\" + folder;
   if (!Join(pattern, sizeof pattern, {m_sourceFolder, "\\", folder, "\\*.*"})) {
-    AddFailure();  // a folder too deep to name is not walked
+    AddFailure(here, "folder not listed: its path is too long");  // a folder too deep to name is not walked
     return 0;
   }
   // A folder reached again through a link (a link back into the walk) is not
@@ -167,7 +233,7 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
   HANDLE find = FindFirstFileA(pattern, &data);
   if (find == INVALID_HANDLE_VALUE) {
     // A folder always lists "." and "..": it could not be read at all.
-    AddFailure();
+    AddFailure(here, "folder cannot be listed (" + ErrorReason(GetLastError()) + "); nothing in it was converted");
     return 0;
   }
   if (known) m_walkStack.push_back(id);
@@ -179,7 +245,7 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
       char sub[kFolderChars];
       const bool fits = folder[0] ? Join(sub, sizeof sub, {folder, "\\", name}) : Join(sub, sizeof sub, {name});
       if (!fits) {
-        AddFailure();
+        AddFailure(here + "\\" + name, "folder not listed: its path is too long");
         continue;
       }
       // A link to a folder of the game itself is passed over: that folder is
@@ -189,7 +255,7 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
       continue;
     }
     if (std::strlen(name) >= sizeof(SourceFileNode::fileName)) {
-      AddFailure();  // a name the list cannot hold is never converted
+      AddFailure(here + "\\" + name, "file name too long");  // a name the list cannot hold is never converted
       continue;
     }
     AppendSourceFile(folder, name, outputSubPath, flag);
@@ -209,10 +275,22 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
   return found;
 }
 
-void CConvFileMake::FailEntry(CPackWriter& pack, const char* entryName) {
+void CConvFileMake::FailEntry(CPackWriter& pack, const char* entryName, const std::string& item,
+                              const std::string& reason) {
   static const BYTE kNothing[1] = {0};
   pack.AddEntry(entryName, kNothing, 0, FALSE);
-  AddFailure();
+  AddFailure(item, reason);
+}
+
+void CConvFileMake::StoreEntry(CPackWriter& pack, const char* entryName, const BYTE* data, DWORD length,
+                               BOOL compress, const std::string& item) {
+  if (pack.AddEntry(entryName, data, length, compress)) {
+    AddConverted();
+  } else if (std::strlen(entryName) > 63) {
+    AddFailure(item, std::string("its name in the pack, ") + entryName + ", is longer than 63 bytes");
+  } else {
+    AddFailure(item, "the pack could not be written (" + ErrorReason(GetLastError()) + ")");
+  }
 }
 
 void CConvFileMake::ConvertScript(CPackWriter& pack, const SourceFileNode& node) {
@@ -224,12 +302,16 @@ void CConvFileMake::ConvertScript(CPackWriter& pack, const SourceFileNode& node)
   BYTE* bytes = nullptr;
   const bool named = SourcePath(path, sizeof path, node.folder, node.fileName);
   if (named) bytes = ReadWholeFile(path, &size, 0);
+  const DWORD readError = GetLastError();
+  const std::string item = named ? std::string(path) : std::string(m_sourceFolder) + "\\" + entryName;
   // An empty file may come back as no buffer; only a real failure counts.
-  if (!named || (!bytes && GetFileSizeByName(path) != 0)) {
-    FailEntry(pack, entryName);
-  } else if (!pack.AddEntry(entryName, bytes, bytes ? size : 0, TRUE)) {
+  if (!named) {
+    FailEntry(pack, entryName, item, "path too long");
+  } else if (!bytes && GetFileSizeByName(path) != 0) {
+    FailEntry(pack, entryName, item, "cannot be read (" + ErrorReason(readError) + ")");
+  } else {
     // A name too long for the directory (its slot stays empty) or a write failure.
-    AddFailure();
+    StoreEntry(pack, entryName, bytes, bytes ? size : 0, TRUE, item);
   }
   if (bytes) LocalFree(bytes);
   AddDone();
@@ -249,7 +331,7 @@ void CConvFileMake::WritePicturePack() {
   m_doneCount.store(0, std::memory_order_relaxed);
   if (!pack.Begin(packPath, static_cast<DWORD>(entries))) {
     // Nothing can be written: every item counts as handled, the pack as failed.
-    AddFailure();
+    AddFailure(packPath, "cannot be created (" + ErrorReason(GetLastError()) + "); no picture or script was converted");
     m_doneCount.store(entries, std::memory_order_relaxed);
     return;
   }
@@ -266,7 +348,7 @@ void CConvFileMake::WritePicturePack() {
         break;
     }
   }
-  if (!pack.Finish()) AddFailure();
+  if (!pack.Finish()) AddFailure(packPath, "could not be finished (" + ErrorReason(GetLastError()) + ")");
 }
 
 DWORD CConvFileMake::Run() {

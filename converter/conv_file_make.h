@@ -9,7 +9,8 @@
 //   CThreadCtrl(job).StartChecked();            // throws CCtrlFailed
 //   poll DoneCount(), TotalCount(), GetCurrentName(), IsFinished();
 //   once IsFinished(): CThreadCtrl(job).WaitChecked(INFINITE), Close(), delete.
-// FailureCount() tells how many items could not be converted.
+// FailureCount() tells how many items could not be converted, TakeFailures()
+// which and why; ConvertedCount() how many were.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "common/thread.h"
@@ -38,6 +40,13 @@ class CConvFileMake : public CWinThreadMaster {
  public:
   static constexpr int kNameChars = 128;
   static constexpr int kFolderChars = 2048;
+
+  // Something the run could not do: the item (a source path, a pack, a folder
+  // that could not be listed; code page 932) and why (plain text).
+  struct Failure {
+    std::string item;
+    std::string reason;
+  };
 
   // bitrateIndices and rate44k are {BGM, voice} pairs; scalePercent 40
   // (320 x 240 screen) or 80 (640 x 480).
@@ -62,6 +71,9 @@ class CConvFileMake : public CWinThreadMaster {
   int32_t DoneCount() const { return m_doneCount.load(std::memory_order_relaxed); }
   int32_t TotalCount() const { return m_totalCount.load(std::memory_order_relaxed); }
   int32_t FailureCount() const { return m_failureCount.load(std::memory_order_relaxed); }
+  int32_t ConvertedCount() const { return m_convertedCount.load(std::memory_order_relaxed); }
+  // The failures recorded since the last call, in the order they happened.
+  std::vector<Failure> TakeFailures();
   // Published last: once it reads true every other field is final.
   bool IsFinished() const { return m_finished.load(std::memory_order_acquire) != 0; }
   // Copies the current item's name (terminated, cut to capacity).
@@ -71,7 +83,8 @@ class CConvFileMake : public CWinThreadMaster {
   void SetCurrentName(const char* name);
   void AddTotal(int32_t n) { m_totalCount.fetch_add(n, std::memory_order_relaxed); }
   void AddDone() { m_doneCount.fetch_add(1, std::memory_order_relaxed); }
-  void AddFailure() { m_failureCount.fetch_add(1, std::memory_order_relaxed); }
+  void AddFailure(const std::string& item, const std::string& reason);
+  void AddConverted() { m_convertedCount.fetch_add(1, std::memory_order_relaxed); }
   // source folder + "\" + folder + "\" (when folder is not empty) + name;
   // false when it does not fit.
   bool SourcePath(char* out, size_t capacity, const char* folder, const char* name) const;
@@ -105,7 +118,11 @@ class CConvFileMake : public CWinThreadMaster {
   void ConvertScript(CPackWriter& pack, const SourceFileNode& node);
   // Records an item that could not be converted: an empty entry keeps its
   // place in the directory.
-  void FailEntry(CPackWriter& pack, const char* entryName);
+  void FailEntry(CPackWriter& pack, const char* entryName, const std::string& item, const std::string& reason);
+  // Stores a converted item as the pack's next entry; a refused entry is a
+  // failure of the item.
+  void StoreEntry(CPackWriter& pack, const char* entryName, const BYTE* data, DWORD length, BOOL compress,
+                  const std::string& item);
 
   // Which object a folder is (volume and file index), to notice a folder
   // reached again through a link.
@@ -130,4 +147,15 @@ class CConvFileMake : public CWinThreadMaster {
   std::atomic<int32_t> m_doneCount{0};
   std::atomic<int32_t> m_totalCount{0};
   std::atomic<int32_t> m_failureCount{0};
+  std::atomic<int32_t> m_convertedCount{0};
+  std::mutex m_failureLock;
+  std::vector<Failure> m_failures;
 };
+
+// Why a file function failed, in words, from its GetLastError code.
+std::string ErrorReason(DWORD error);
+// A path of the run (code page 932, '\' or '/' between folders) as a terminal
+// shows it: UTF-8, '/' between folders.
+std::string ShownPath(const std::string& path);
+// "<item>: <reason>" as a terminal shows it.
+std::string FailureText(const CConvFileMake::Failure& failure);

@@ -8,8 +8,12 @@ class CConvVelmiApp : public CWinApp {
   CConvVelmiApp();
   ~CConvVelmiApp() override;
   BOOL InitInstance() override;
+  int ExitInstance() override;
 
   DECLARE_MESSAGE_MAP()
+
+ private:
+  int m_exitCode = 0;
 };
 
 extern CConvVelmiApp ApplicationObject;

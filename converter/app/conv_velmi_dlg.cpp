@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <string>
 
 #include "common/file.h"
 #include "common/format.h"
@@ -208,6 +209,12 @@ void CConvVelmiDlg::OnStart() {
   std::strcat(exePath, "QR2.exe");
   if (!FileExists(exePath)) {
     MessageBox(TEXT_NO_GAME_FOLDER, TEXT_FOLDER_CAPTION, MB_ICONWARNING | MB_OK);
+    // Without a window the user cannot browse for another folder: say which
+    // one was tried and how to name another.
+    velmi_mfc::ConsoleReport(velmi_mfc::Utf8ToSjis(
+        "convVelmi: tried " + ShownPath(m_sourceFolder) +
+        " (it holds no QR2.exe); name the game's folder as DataDir in the registry store that VELMI_REGISTRY names, "
+        "or convert it with convert_game <game folder> <output folder>"));
     return;
   }
   // The current directory did not fit or could not be read: an empty
@@ -251,7 +258,11 @@ void CConvVelmiDlg::OnTimer(UINT_PTR id) {
     ctrl.Stop();
     ctrl.WaitChecked(INFINITE);
     ctrl.Close();
-    const int failures = m_job->FailureCount();
+    const int failures = m_job->FailureCount(), converted = m_job->ConvertedCount();
+    // Without a window, each failure is named on the error stream.
+    for (const CConvFileMake::Failure& f : m_job->TakeFailures())
+      velmi_mfc::ConsoleReport(velmi_mfc::Utf8ToSjis("convVelmi: " + FailureText(f)));
+    const std::string dataFolder = ShownPath(std::string(m_job->m_outputFolder) + "\\data");
     delete m_job;
     m_job = nullptr;
     m_startButton.ModifyStyle(WS_DISABLED, 0);
@@ -263,6 +274,8 @@ void CConvVelmiDlg::OnTimer(UINT_PTR id) {
       FormatStringN(text, sizeof text, TEXT_FAILURES, failures);
       MessageBox(text, TEXT_RUN_CAPTION, MB_ICONWARNING | MB_OK);
     }
+    velmi_mfc::ConsoleSay(velmi_mfc::Utf8ToSjis("convVelmi: " + std::to_string(converted) + " items converted, " +
+                                                std::to_string(failures) + " failed; data folder: " + dataFolder));
   } else if (m_job) {
     char name[CConvFileMake::kNameChars];
     m_job->GetCurrentName(name, sizeof name);

@@ -111,9 +111,9 @@ void CConvFileMake::WriteChipEntry(CPackWriter& pack) {
   DWORD length = 0;
   LocalBuffer picture(sheet && sheetSize >= bmp::kHeaderBytes ? MakeChipPicture(sheet, &length) : nullptr);
   if (!picture.p) {
-    FailEntry(pack, "chip.rbp");
-  } else if (!pack.AddEntry("chip.rbp", picture.p, length, TRUE)) {
-    AddFailure();
+    FailEntry(pack, "chip.rbp", "chip.rbp", "the program's chip picture could not be made");
+  } else {
+    StoreEntry(pack, "chip.rbp", picture.p, length, TRUE, "chip.rbp");
   }
   AddDone();
 }
@@ -125,19 +125,22 @@ void CConvFileMake::ConvertPicture(CPackWriter& pack, const SourceFileNode& node
   const bool named = EntryName(entryName, sizeof entryName - 8, node);
   char* dot = SjisFindLastChar(entryName, '.');
   if (dot) std::strcpy(dot, ".rbp");
+  char path[kFolderChars * 2 + 256];
+  const bool found = SourcePath(path, sizeof path, node.folder, node.fileName);
+  const std::string item = found ? std::string(path) : std::string(m_sourceFolder) + "\\" + node.fileName;
   if (!named || std::strlen(entryName) > 63) {
     // Too long for the directory's 64-byte names.
-    FailEntry(pack, entryName);
+    FailEntry(pack, entryName, item, std::string("its name in the pack, ") + entryName + ", is longer than 63 bytes");
     AddDone();
     return;
   }
 
-  char path[kFolderChars * 2 + 256];
   DWORD fileSize = 0;
-  LocalBuffer file(SourcePath(path, sizeof path, node.folder, node.fileName) ? ReadWholeFile(path, &fileSize, 0)
-                                                                             : nullptr);
+  LocalBuffer file(found ? ReadWholeFile(path, &fileSize, 0) : nullptr);
+  const DWORD readError = GetLastError();
   DWORD size = 0;
   LocalBuffer bitmap(file.p ? DecodeToPackedBitmap(file.p, fileSize, &size) : nullptr);
+  const bool read = file.p != nullptr, decoded = bitmap.p != nullptr;
   file.reset(nullptr);
 
   LocalBuffer scaled;
@@ -160,9 +163,13 @@ void CConvFileMake::ConvertPicture(CPackWriter& pack, const SourceFileNode& node
   LocalBuffer picture(scaled.p ? MakeRbpPicture(scaled.p, &length, static_cast<unsigned>(m_qualityCode), 0, 0)
                                : nullptr);
   if (!picture.p) {
-    FailEntry(pack, entryName);
-  } else if (!pack.AddEntry(entryName, picture.p, length, FALSE)) {
-    AddFailure();
+    const char* why = !found  ? "path too long"
+                      : !read ? nullptr
+                      : !decoded ? "not a picture the converter can decode (damaged or of an unknown kind)"
+                              : "could not be scaled or coded";
+    FailEntry(pack, entryName, item, why ? why : "cannot be read (" + ErrorReason(readError) + ")");
+  } else {
+    StoreEntry(pack, entryName, picture.p, length, FALSE, item);
   }
   AddDone();
 }

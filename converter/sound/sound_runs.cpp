@@ -4,12 +4,14 @@
 // the voice pack) and counts as a failure.
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "common/file.h"
 #include "common/format.h"
 #include "common/local_buffer.h"
 #include "converter/conv_file_make.h"
 #include "converter/pack_writer.h"
+#include "converter/sound/mp3_encoder.h"
 #include "converter/sound/ogg_encoder.h"
 #include "converter/sound/sound_prep.h"
 #include "converter/sound/voice_decoder.h"
@@ -26,6 +28,15 @@ bool StartsWithRiff(const BYTE* image, DWORD size) { return size >= 4 && std::me
 struct EncodeSettings {
   int encoder, bitrateIndex, rate44k, stereo;
 };
+
+// Why an encoder gave nothing: its module is missing, or it refused the sound.
+std::string EncodeFailure(const EncodeSettings& s) {
+  if (s.encoder != 0) return "the Ogg encoder refused the sound";
+  char version[512] = {};
+  CGogoEncoder(0).GetVersionText(version);
+  return version[0] ? "the MP3 encoder refused the sound (damaged or of an unknown format)"
+                    : "the MP3 encoder (gogo.dll) was not found: name its folder in VELMI_MODULE_PATH";
+}
 
 BYTE* EncodePcmImage(const EncodeSettings& s, const BYTE* image, DWORD* size) {
   return s.encoder == 0 ? EncodeMp3FromPcm(image, s.bitrateIndex, s.rate44k, s.stereo, size)
@@ -59,6 +70,7 @@ static void ConvertSoundFiles(CConvFileMake& job, int count, const char* sourceF
     if (!job.SourcePath(path, sizeof path, "", relative)) continue;
     DWORD size = 0;
     LocalBuffer file(ReadWholeFile(path, &size, 0));
+    const DWORD readError = GetLastError();
     if (!file.p && !FileExists(path)) continue;  // a missing track is passed over
 
     char tail[64], outPath[CConvFileMake::kFolderChars + 64];
@@ -70,25 +82,32 @@ static void ConvertSoundFiles(CConvFileMake& job, int count, const char* sourceF
 
     BYTE* coded = nullptr;
     DWORD codedSize = size;
-    bool failed = !file.p || !named;
-    if (!failed && wavesToo && StartsWithRiff(file.p, size)) {
+    std::string why = !file.p  ? "cannot be read (" + ErrorReason(readError) + ")"
+                      : !named ? "output path too long"
+                               : "";
+    const bool encoded = why.empty() && ((wavesToo && StartsWithRiff(file.p, size)) || (size > 8 && file.p[8] == 0));
+    if (why.empty() && wavesToo && StartsWithRiff(file.p, size)) {
       coded = EncodeWaveImage(s, file.p, &codedSize);
-      failed = !coded;
-    } else if (!failed && size > 8 && file.p[8] == 0) {
+    } else if (why.empty() && size > 8 && file.p[8] == 0) {
       coded = EncodePcmImage(s, file.p, &codedSize);
-      failed = !coded;
-    } else if (!failed && size <= 8) {
-      failed = true;  // too short to say what it holds
+    } else if (why.empty() && size <= 8) {
+      why = "too short to be a sound";
     }
+    if (encoded && !coded) why = EncodeFailure(s);
     // Any other compressed flag: no file, as the desktop game's own tracks.
     LocalBuffer codedBlock(coded);
-    if (coded && WriteFileAt(outPath, coded, 0, 0, codedSize, 1) != codedSize) failed = true;
-    if (failed) {
+    if (coded && WriteFileAt(outPath, coded, 0, 0, codedSize, 1) != codedSize)
+      why = "cannot write " + ShownPath(outPath) + " (" + ErrorReason(GetLastError()) + ")";
+    if (!why.empty()) {
       // Never leave a file from an earlier run (or a partial one) behind.
       if (named) DeleteFileA(outPath);
-      job.AddFailure();
+      job.AddFailure(path, why);
     } else if (SoundImageIsShort(file.p, size)) {
-      job.AddFailure();  // written as far as it goes, but the file was cut short
+      // Written as far as it goes, but the file was cut short.
+      job.AddFailure(path, coded ? "the sound data is cut short; converted as far as it goes"
+                                 : "the sound data is cut short");
+    } else if (coded) {
+      job.AddConverted();
     }
   }
 }
@@ -114,7 +133,7 @@ void CConvFileMake::ConvertVoicePack() {
   HANDLE index =
       CreateFileA(indexPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (index == INVALID_HANDLE_VALUE) {
-    AddFailure();
+    AddFailure(indexPath, "cannot be opened (" + ErrorReason(GetLastError()) + "); no voice was converted");
     return;
   }
   DWORD high = 0;
@@ -136,9 +155,16 @@ void CConvFileMake::ConvertVoicePack() {
     }
   }
   CPackWriter pack;
-  if (!readable || !OutputPath(packPath, sizeof packPath, "\\data\\voice.mlz") ||
-      !pack.Begin(packPath, DWORD(records.size()))) {
-    AddFailure();
+  if (!readable) {
+    AddFailure(indexPath, "the voice index is damaged; no voice was converted");
+    CloseHandle(index);
+    return;
+  }
+  const bool packNamed = OutputPath(packPath, sizeof packPath, "\\data\\voice.mlz");
+  if (!packNamed || !pack.Begin(packPath, DWORD(records.size()))) {
+    AddFailure(packNamed ? std::string(packPath) : std::string(m_outputFolder) + "\\data\\voice.mlz",
+               (packNamed ? "cannot be created (" + ErrorReason(GetLastError()) + ")" : std::string("path too long")) +
+                   "; no voice was converted");
     CloseHandle(index);
     return;
   }
@@ -146,25 +172,36 @@ void CConvFileMake::ConvertVoicePack() {
 
   const EncodeSettings s{m_encoder, m_bitrateIndex[1], m_rate44k[1], m_stereo[1]};
   std::vector<BYTE> scratch;  // the inflating buffer, made once a deflated voice needs it
-  for (const VoiceRecord& r : records) {
+  for (size_t i = 0; i < records.size(); ++i) {
+    const VoiceRecord& r = records[i];
     char entry[64];
-    bool failed = false;
+    std::string why;
     bool cutShort = false;  // converted as far as it goes, still counted
     BYTE* coded = nullptr;
     DWORD codedSize = 0;
+    const std::string item = std::string(indexPath) + " (voice " +
+                             (r.nameTerminated ? std::string(r.name) : "record " + std::to_string(i)) + ")";
     if (!r.nameTerminated) {
-      failed = true;  // no name to give the entry
+      why = "the record has no name";  // no name to give the entry
     } else if (IsVoiceSoundName(r.name)) {
       SetCurrentName(r.name);
-      failed = !VoiceEntryName(entry, sizeof entry, r.name, m_encoder) || !r.bodyInFile || r.size > 0xFFFFFFFFu;
-      LocalBuffer body(failed ? nullptr
-                              : static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, SIZE_T(std::max<uint64_t>(r.size, 1)))));
-      failed = failed || !body.p || !ReadAt(index, r.offset, body.p, DWORD(r.size));
-      if (!failed && StartsWithRiff(body.p, DWORD(r.size))) {
+      if (!VoiceEntryName(entry, sizeof entry, r.name, m_encoder)) {
+        why = "its name is too long for the voice pack";
+      } else if (!r.bodyInFile || r.size > 0xFFFFFFFFu) {
+        why = "its sound lies outside the index file";
+      }
+      LocalBuffer body(!why.empty() ? nullptr
+                                    : static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, SIZE_T(std::max<uint64_t>(r.size, 1)))));
+      if (why.empty() && !body.p) {
+        why = "out of memory";
+      } else if (why.empty() && !ReadAt(index, r.offset, body.p, DWORD(r.size))) {
+        why = "cannot be read (" + ErrorReason(GetLastError()) + ")";
+      }
+      if (why.empty() && StartsWithRiff(body.p, DWORD(r.size))) {
         codedSize = DWORD(r.size);
         coded = EncodeWaveImage(s, body.p, &codedSize);
         cutShort = SoundImageIsShort(body.p, DWORD(r.size));
-      } else if (!failed) {
+      } else if (why.empty()) {
         // Transform-coded voices cannot be expanded without the table.
         const bool compressed = r.size > 8 && body.p[8] != 0;
         if (scratch.empty()) scratch.resize(kVoiceInflateBytes);
@@ -176,19 +213,29 @@ void CConvFileMake::ConvertVoicePack() {
           cutShort = SoundImageIsShort(image.p, imageSize);
           codedSize = imageSize;
           coded = EncodePcmImage(s, image.p, &codedSize);
+        } else {
+          why = compressed && !tableReady ? "the voice decoder's table is missing"
+                                          : "the voice data is damaged (it does not inflate)";
         }
       }
-      failed = failed || !coded;
+      if (why.empty() && !coded) why = EncodeFailure(s);
     }
     LocalBuffer codedBlock(coded);
-    if (coded && !failed) {
-      if (!pack.AddEntry(entry, coded, codedSize, FALSE)) failed = true;
+    if (coded && why.empty()) {
+      if (!pack.AddEntry(entry, coded, codedSize, FALSE))
+        why = "the voice pack could not be written (" + ErrorReason(GetLastError()) + ")";
     } else {
       pack.AddEntry("", nullptr, 0, FALSE);  // placeholder: keeps the record's place
     }
-    if (failed || cutShort) AddFailure();
+    if (!why.empty()) {
+      AddFailure(item, why);
+    } else if (cutShort) {
+      AddFailure(item, "the sound data is cut short; converted as far as it goes");
+    } else if (coded) {
+      AddConverted();
+    }
     AddDone();
   }
-  if (!pack.Finish()) AddFailure();
+  if (!pack.Finish()) AddFailure(packPath, "could not be finished (" + ErrorReason(GetLastError()) + ")");
   CloseHandle(index);
 }

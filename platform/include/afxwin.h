@@ -458,8 +458,12 @@ class CWinApp : public CCmdTarget {
 CWinApp* AfxGetApp();
 BOOL AfxEnableControlContainer();
 // The program's entry: InitInstance, then Run when it returned TRUE; the
-// result is the exit code.
+// result is the exit code.  It keeps the arguments in __argc and __argv.
 int AfxWinMain(int argc, char** argv);
+// The program's arguments, the program's own name first, as the run-time
+// library of Windows keeps them.
+extern int __argc;
+extern char** __argv;
 
 // Strings from VELMI_RT_STRING; the length copied, 0 when missing.
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int capacity);

@@ -82,6 +82,9 @@ bool ConsoleRunFailed();
 // the error stream (text in code page 932) and marks the run as failed; the
 // windowed and test hosts ignore it.
 void ConsoleReport(const std::string& text);
+// Under the console driver: writes a line (code page 932) where the progress
+// goes, without failing the run; the windowed and test hosts ignore it.
+void ConsoleSay(const std::string& text);
 
 // Answers the headless folder browser: return true and a path (code page
 // 932) to pick a folder; the default cancels.  The title is recorded.

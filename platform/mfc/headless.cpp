@@ -103,6 +103,9 @@ void ConsoleReport(const std::string& text) {
   g_consoleFailed = true;
   std::fprintf(stderr, "%s\n", SjisToUtf8(text).c_str());
 }
+void ConsoleSay(const std::string& text) {
+  if (g_console) Print(text);
+}
 void SetFolderAnswer(std::function<bool(const std::string&, std::string*)> answer) { g_folder = std::move(answer); }
 
 CWnd* HeadlessDialog::Window() const { return CWnd::FromHandle(m_dialog); }

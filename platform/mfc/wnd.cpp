@@ -699,7 +699,12 @@ void CWinApp::OnHelp() {}
 CWinApp* AfxGetApp() { return g_app; }
 BOOL AfxEnableControlContainer() { return TRUE; }
 
-int AfxWinMain(int, char**) {
+int __argc = 0;
+char** __argv = nullptr;
+
+int AfxWinMain(int argc, char** argv) {
+  __argc = argc;
+  __argv = argv;
   CWinApp* app = AfxGetApp();
   if (!app) return 1;
   if (!app->InitInstance()) return app->ExitInstance();

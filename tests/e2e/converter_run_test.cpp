@@ -1,5 +1,6 @@
-// The converter program run without a display, as a script would run it: its
-// exit status and error stream tell whether the data folder is complete.
+// The converter programs run without a display, as a script would run them:
+// their exit status and error stream tell whether the data folder is complete,
+// and what failed.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -7,7 +8,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/file_io.h"
@@ -21,7 +24,15 @@ namespace fs = std::filesystem;
 struct ProgramRun {
   int status = -1;
   std::string errors;
+  std::string output;
 };
+
+// A word of a shell command line.
+std::string Quoted(const std::string& word) {
+  std::string q = "'";
+  for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
 
 std::string Slurp(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -30,8 +41,9 @@ std::string Slurp(const fs::path& p) {
 
 // Runs convVelmi headless in `folder` (where it writes "data"), proposing
 // `game` through a registry store (none when game is empty); `prefix` goes
-// before the program (another user's identity).
-ProgramRun RunConverter(const std::string& folder, const std::string& game, const std::string& prefix = "") {
+// before the program (another user's identity), `arguments` after it.
+ProgramRun RunConverter(const std::string& folder, const std::string& game, const std::string& prefix = "",
+                        const std::string& arguments = "") {
   const std::string store = folder + "/registry.txt";
   {
     std::ofstream out(store, std::ios::binary);
@@ -41,13 +53,42 @@ ProgramRun RunConverter(const std::string& folder, const std::string& game, cons
     }
   }
   const std::string command = "cd '" + folder + "' && VELMI_HEADLESS=1 VELMI_REGISTRY='" + store + "' WINEPREFIX='" +
-                              folder + "/no-wine' " + prefix + " '" CONV_VELMI "' >'" + folder + "/out.txt' 2>'" +
-                              folder + "/err.txt'";
+                              folder + "/no-wine' " + prefix + " '" CONV_VELMI "' " + arguments + " >'" + folder +
+                              "/out.txt' 2>'" + folder + "/err.txt'";
   const int raw = std::system(command.c_str());
   ProgramRun run;
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   run.errors = Slurp(folder + "/err.txt");
+  run.output = Slurp(folder + "/out.txt");
   return run;
+}
+
+// Runs a program with its arguments (and `environment` assignments before
+// it: the caller's VELMI_ variables do not reach it), its streams kept in
+// `folder`.
+ProgramRun RunTool(const std::string& folder, const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& environment = "", const std::string& prefix = "") {
+  std::string command = "env -u VELMI_MODULE_PATH -u VELMI_REGISTRY " + environment + " " + prefix + " " +
+                        Quoted(program);
+  for (const std::string& a : arguments) command += " " + Quoted(a);
+  command += " >" + Quoted(folder + "/out.txt") + " 2>" + Quoted(folder + "/err.txt");
+  const int raw = std::system(command.c_str());
+  ProgramRun run;
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.errors = Slurp(folder + "/err.txt");
+  run.output = Slurp(folder + "/out.txt");
+  return run;
+}
+
+bool Holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Root writes where permissions forbid it: a test of an unwritable or
+// unlistable folder runs the program as an ordinary user.  The prefix that
+// does so ("" when not root), or nullopt when it cannot be done.
+std::optional<std::string> OrdinaryUser() {
+  if (geteuid() != 0) return std::string();
+  if (std::system("command -v setpriv >/dev/null 2>&1") != 0) return std::nullopt;
+  return std::string("setpriv --reuid=65534 --regid=65534 --clear-groups");
 }
 
 vtools::SampleTable SmallGame() {
@@ -75,13 +116,48 @@ TEST(ConverterProgram, CleanRunSucceedsAndRefusalsFail) {
   EXPECT_NE(refused.errors.find("no desktop game folder"), std::string::npos) << refused.errors;
   EXPECT_FALSE(fs::exists(none + "/data/grpack.mlz"));
 
-  // A folder without the game's program is refused with the dialog's text.
+  // A folder without the game's program is refused with the dialog's text,
+  // and a line that names the folder tried and the ways to name another.
   const std::string wrong = vtest::ScratchFolder("e2e", "conv-wrong");
   const ProgramRun notGame = RunConverter(wrong, wrong);
   EXPECT_EQ(notGame.status, 1);
   EXPECT_NE(notGame.errors.find("\xE3\x81\xAE\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80"),  // "のフォルダ"
             std::string::npos)
       << notGame.errors;
+  EXPECT_TRUE(Holds(notGame.errors, "tried " + wrong)) << notGame.errors;
+  EXPECT_TRUE(Holds(notGame.errors, "VELMI_REGISTRY")) << notGame.errors;
+  EXPECT_TRUE(Holds(notGame.errors, "convert_game")) << notGame.errors;
+
+  // The clean run ends with one summary line.
+  EXPECT_TRUE(Holds(clean.output, "convVelmi: 3 items converted, 0 failed; data folder: " + ok + "/data"))
+      << clean.output;
+}
+
+// Arguments are answered before anything is done: in a folder where a game is
+// known, "--help" tells the usage and any other argument is refused; neither
+// starts a conversion.
+TEST(ConverterProgram, ArgumentsAreAnsweredBeforeAnythingStarts) {
+  const std::string game = vtest::ScratchFolder("e2e", "conv-args-game");
+  ASSERT_TRUE(vtools::WriteSampleGame(game, SmallGame()));
+  const struct {
+    const char* arguments;
+    int status;
+    const char* output;  // on the standard output
+    const char* errors;  // on the error stream
+  } cases[] = {
+      {"--help", 0, "usage: convVelmi", ""},
+      {"-h", 0, "VELMI_REGISTRY", ""},
+      {"--bogus", 2, "", "unknown argument: --bogus"},
+      {"somewhere", 2, "", "unknown argument: somewhere"},
+  };
+  for (const auto& c : cases) {
+    const std::string folder = vtest::ScratchFolder("e2e", std::string("conv-args") + c.arguments);
+    const ProgramRun run = RunConverter(folder, game, "", c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments << ": " << run.errors;
+    EXPECT_TRUE(Holds(run.output, c.output)) << c.arguments << ": " << run.output;
+    EXPECT_TRUE(Holds(run.errors, c.errors)) << c.arguments << ": " << run.errors;
+    EXPECT_FALSE(fs::exists(folder + "/data")) << c.arguments;
+  }
 }
 
 // A folder the converter may not list: the run ends, counts it, and the
@@ -90,18 +166,99 @@ TEST(ConverterProgram, UnlistableFolderFailsTheRun) {
   const std::string game = vtest::ScratchFolder("e2e", "conv-locked-game");
   ASSERT_TRUE(vtools::WriteSampleGame(game, SmallGame()));
   const std::string folder = vtest::ScratchFolder("e2e", "conv-locked");
-  std::string prefix;
-  if (geteuid() == 0) {
-    // Root lists any folder: run the program as an ordinary user instead.
-    if (std::system("command -v setpriv >/dev/null 2>&1") != 0) GTEST_SKIP() << "setpriv is not installed";
-    prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups";
-    fs::permissions(folder, fs::perms::all);
-  }
+  // Root lists any folder: the program runs as an ordinary user instead.
+  const std::optional<std::string> prefix = OrdinaryUser();
+  if (!prefix) GTEST_SKIP() << "setpriv is not installed";
+  if (!prefix->empty()) fs::permissions(folder, fs::perms::all);
   fs::permissions(fs::path(game) / "AdvData" / "CG", fs::perms::none);
-  const ProgramRun run = RunConverter(folder, game, prefix);
+  const ProgramRun run = RunConverter(folder, game, *prefix);
   fs::permissions(fs::path(game) / "AdvData" / "CG", fs::perms::owner_all);
   EXPECT_EQ(run.status, 1) << run.errors;
   // 変換できなかったデータが 1 件ありました。
   EXPECT_NE(run.errors.find("\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x81\x8C 1 "), std::string::npos) << run.errors;
   EXPECT_TRUE(fs::exists(folder + "/data/grpack.mlz"));
+  // The folder is named as one that could not be listed, and the run ends
+  // with its summary.
+  EXPECT_TRUE(Holds(run.errors, "convVelmi: " + game + "/AdvData/CG: folder cannot be listed")) << run.errors;
+  EXPECT_TRUE(Holds(run.output, "convVelmi: 2 items converted, 1 failed; data folder: " + folder + "/data"))
+      << run.output;
+}
+
+// convert_game checks its folders and the encoder module before it converts
+// anything: each refusal names what it refused, with status 2 and no data
+// folder written.
+TEST(ConvertGameProgram, RefusesBeforeConverting) {
+  const std::string game = vtest::ScratchFolder("e2e", "cg-game");
+  ASSERT_TRUE(vtools::WriteSampleGame(game, SmallGame()));
+  const std::string notGame = vtest::ScratchFolder("e2e", "cg-not-game");
+  const std::string root = vtest::ScratchFolder("e2e", "cg-refusals");
+  const std::string locked = root + "/locked";
+  fs::create_directories(locked);
+  const std::optional<std::string> user = OrdinaryUser();
+  // The encoder module is looked for beside the program: a copy of it alone.
+  const std::string alone = root + "/alone";
+  fs::create_directories(alone);
+  fs::copy_file(CONVERT_GAME, alone + "/convert_game");
+  const std::string lone = alone + "/convert_game";
+
+  const struct {
+    const char* name;
+    std::string program;
+    std::vector<std::string> arguments;
+    std::string environment, prefix;
+    int status;
+    std::string output, errors;  // parts of what the streams must hold
+  } cases[] = {
+      {"help", CONVERT_GAME, {"--help"}, "", "", 0, "VELMI_MODULE_PATH", ""},
+      {"short help", CONVERT_GAME, {"-h"}, "", "", 0, "usage: convert_game", ""},
+      {"unknown argument", CONVERT_GAME, {"--fast", game, root}, "", "", 2, "", "unknown argument: --fast"},
+      {"bad screen", CONVERT_GAME, {"--screen", "800x600", game, root}, "", "", 2, "", "800x600"},
+      {"one folder", CONVERT_GAME, {game}, "", "", 2, "", "the output folder is missing"},
+      {"missing game folder", CONVERT_GAME, {"--no-sound", root + "/none", root}, "", "", 2, "",
+       "the game folder " + root + "/none does not exist"},
+      {"game folder without QR2.exe", CONVERT_GAME, {"--no-sound", notGame, root}, "", "", 2, "",
+       "the game folder " + notGame + " holds no QR2.exe"},
+      {"missing output folder", CONVERT_GAME, {"--no-sound", game, root + "/none"}, "", "", 2, "",
+       "the output folder " + root + "/none does not exist"},
+      {"output folder not writable", CONVERT_GAME, {"--no-sound", game, locked}, "", user.value_or(""), 2, "",
+       "cannot write in the folder " + locked + " ("},
+      {"no encoder module", lone, {game, root}, "", "", 2, "", "VELMI_MODULE_PATH (not set)"},
+      {"a wrong module folder", lone, {game, root}, "VELMI_MODULE_PATH=" + root, "", 2, "",
+       "VELMI_MODULE_PATH (" + root + ")"},
+  };
+  for (const auto& c : cases) {
+    if (c.name == std::string("output folder not writable")) {
+      if (!user) continue;  // root without setpriv: the folder is writable to it
+      fs::permissions(root, fs::perms::all);
+      fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                  fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    }
+    const std::string streams = vtest::ScratchFolder("e2e", std::string("cg-streams-") + std::to_string(&c - cases));
+    fs::permissions(streams, fs::perms::all);
+    const ProgramRun run = RunTool(streams, c.program, c.arguments, c.environment, c.prefix);
+    fs::permissions(locked, fs::perms::owner_all);
+    EXPECT_EQ(run.status, c.status) << c.name << ": " << run.errors;
+    EXPECT_TRUE(Holds(run.output, c.output)) << c.name << ": " << run.output;
+    EXPECT_TRUE(Holds(run.errors, c.errors)) << c.name << ": " << run.errors;
+    EXPECT_FALSE(fs::exists(root + "/data")) << c.name;
+    EXPECT_FALSE(fs::exists(locked + "/data")) << c.name;
+  }
+}
+
+// A run of convert_game names each item it could not convert, says where
+// the data folder is, and fails.
+TEST(ConvertGameProgram, NamesFailedItems) {
+  const std::string game = vtest::ScratchFolder("e2e", "cg-bad-game");
+  vtools::SampleTable table = SmallGame();
+  table.push_back(vtools::TextFile("AdvData\\CG\\broken.zev", "not a picture"));
+  ASSERT_TRUE(vtools::WriteSampleGame(game, table));
+  const std::string out = vtest::ScratchFolder("e2e", "cg-bad-out");
+  const ProgramRun run = RunTool(out, CONVERT_GAME, {"--no-sound", "--screen", "320x240", game, out});
+  EXPECT_EQ(run.status, 1) << run.errors;
+  EXPECT_TRUE(Holds(run.errors, "convert_game: failed: " + game + "/AdvData/CG/broken.zev: not a picture"))
+      << run.errors;
+  EXPECT_TRUE(Holds(run.errors, "convert_game: 3 of 4 items converted, 1 failed; data folder: " + out + "/data"))
+      << run.errors;
+  EXPECT_FALSE(Holds(run.errors, " 0 / 0")) << run.errors;
+  EXPECT_TRUE(fs::exists(out + "/data/grpack.mlz"));
 }

@@ -7,23 +7,105 @@
 // The job writes "data" below the output folder, which must exist: the
 // picture and script pack ("grpack_v.mlz" for 640x480, "grpack.mlz" for
 // 320x240) and, unless --no-sound, the voice pack, music and effects with the
-// dialog's default sound settings (MP3).  Exit status 0 when every item was
-// converted, 1 when some were not, 2 for a bad command line.
+// dialog's default sound settings (MP3).  Before it converts anything it
+// checks the game folder (it exists and holds "QR2.exe", the dialog's own
+// test), the output folder (it exists and a file can be made in it) and, for
+// a run with sound, the MP3 encoder module.  Each item that could not be
+// converted is named on the error stream; the run ends with one summary line.
+// Exit status 0 when every item was converted, 1 when some were not, 2 when
+// nothing was converted: a bad command line or a refused folder or module.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "common/file.h"
 #include "converter/conv_file_make.h"
+#include "converter/sound/mp3_encoder.h"
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: convert_game [--screen 640x480|320x240] [--no-sound] [--quality 1-4] <game folder> <output "
-               "folder>\n");
+const char kUsage[] =
+    "usage: convert_game [--screen 640x480|320x240] [--no-sound] [--quality 1-4]\n"
+    "                    <game folder> <output folder>\n"
+    "Converts the desktop game in <game folder> (the folder that holds QR2.exe)\n"
+    "into the handheld data folder <output folder>/data, as the converter's dialog\n"
+    "does; <output folder> must exist and be writable.\n"
+    "  --screen 640x480   the screen of player_ce42 and player_ce50 (the default):\n"
+    "                     writes grpack_v.mlz\n"
+    "  --screen 320x240   the screen of player_ce30: writes grpack.mlz\n"
+    "  --no-sound         pictures and scripts only; without it the music, the\n"
+    "                     sound effects and the voices are converted too (MP3)\n"
+    "  --quality 1-4      picture quality, 1 the highest, 4 the lowest (default 2)\n"
+    "The MP3 encoder module (gogo.dll.so), which a run with sound needs, is looked\n"
+    "for beside convert_game (the build puts it there), then in each folder named\n"
+    "in VELMI_MODULE_PATH (folders separated by ':').\n"
+    "Exit status: 0 every item was converted; 1 some were not (each is named on\n"
+    "the error stream); 2 nothing was converted (a bad command line, or a folder\n"
+    "or the encoder module refused).\n";
+
+int BadArgument(const std::string& what) {
+  std::fprintf(stderr, "convert_game: %s (convert_game --help tells the arguments)\n", what.c_str());
   return 2;
+}
+
+int Refuse(const std::string& what) {
+  std::fprintf(stderr, "convert_game: %s; nothing was converted\n", what.c_str());
+  return 2;
+}
+
+// A folder named on the command line (UTF-8) as the job's paths take it
+// (code page 932); unchanged when it is not UTF-8 or has no such form.
+std::string JobPath(const std::string& utf8) {
+  const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+  if (wide <= 0) return utf8;
+  std::vector<WCHAR> w(static_cast<size_t>(wide));
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), wide);
+  BOOL lost = FALSE;
+  const int bytes = WideCharToMultiByte(932, 0, w.data(), wide, nullptr, 0, nullptr, &lost);
+  if (bytes <= 0 || lost) return utf8;
+  std::string out(size_t(bytes), '\0');
+  WideCharToMultiByte(932, 0, w.data(), wide, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Makes and removes a file in the folder: the one test of writing that also
+// holds for a user whom permissions do not stop.  "" when it worked, else why.
+std::string WriteProbe(const std::string& folder) {
+  std::string probe;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  DWORD error = ERROR_ALREADY_EXISTS;
+  // A name nobody uses: the probe never touches a file of someone else.
+  for (int n = 0; n < 100 && h == INVALID_HANDLE_VALUE; ++n) {
+    probe = folder + "\\convert_game-probe-" + std::to_string(n) + ".tmp";
+    h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    error = GetLastError();
+    if (h == INVALID_HANDLE_VALUE && error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+  }
+  if (h == INVALID_HANDLE_VALUE) return ErrorReason(error);
+  const BYTE byte = 0;
+  DWORD written = 0;
+  const bool wrote = WriteFile(h, &byte, 1, &written, nullptr) && written == 1;
+  error = GetLastError();
+  CloseHandle(h);
+  DeleteFileA(probe.c_str());
+  return wrote ? std::string() : ErrorReason(error);
+}
+
+void PrintFailures(CConvFileMake& job, bool* lineOpen) {
+  for (const CConvFileMake::Failure& f : job.TakeFailures()) {
+    if (*lineOpen) std::fputc('\n', stderr);
+    *lineOpen = false;
+    std::fprintf(stderr, "convert_game: failed: %s\n", FailureText(f).c_str());
+  }
 }
 
 }  // namespace
@@ -35,39 +117,72 @@ int main(int argc, char** argv) {
   int found = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--screen" && i + 1 < argc) {
-      const std::string s = argv[++i];
-      if (s == "640x480") {
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--screen" || a == "--quality") {
+      if (i + 1 >= argc) return BadArgument(a + " needs a value");
+      const std::string v = argv[++i];
+      if (a == "--screen" && v == "640x480") {
         percent = 80;
-      } else if (s == "320x240") {
+      } else if (a == "--screen" && v == "320x240") {
         percent = 40;
+      } else if (a == "--quality" && v.size() == 1 && v[0] >= '1' && v[0] <= '4') {
+        quality = v[0] - '0';
       } else {
-        return Usage();
+        return BadArgument("unknown value of " + a + ": " + v);
       }
     } else if (a == "--no-sound") {
       sound = false;
-    } else if (a == "--quality" && i + 1 < argc) {
-      quality = std::atoi(argv[++i]);
-      if (quality < 1 || quality > 4) return Usage();
     } else if (!a.empty() && a[0] != '-' && found < 2) {
       folders[found++] = a;
+    } else if (!a.empty() && a[0] != '-') {
+      return BadArgument("one folder too many: " + a);
     } else {
-      return Usage();
+      return BadArgument("unknown argument: " + a);
     }
   }
-  if (found != 2) return Usage();
-  for (const std::string& f : folders)
-    if (f.size() >= CConvFileMake::kFolderChars) {
-      std::fprintf(stderr, "convert_game: folder name too long: %s\n", f.c_str());
-      return 2;
+  if (found != 2) return BadArgument(found == 0 ? "the game folder and the output folder are missing"
+                                                : "the output folder is missing");
+  const std::string game = JobPath(folders[0]), output = JobPath(folders[1]);
+  for (const std::string& f : {game, output})
+    if (f.size() >= CConvFileMake::kFolderChars) return Refuse("folder name too long: " + ShownPath(f));
+
+  // Everything the run needs is checked before it starts, so that a wrong
+  // folder is said at once and not found item by item.
+  if (!IsFolder(game)) return Refuse("the game folder " + ShownPath(game) + " does not exist or is not a folder");
+  if (!FileExists((game + "\\QR2.exe").c_str()))
+    return Refuse("the game folder " + ShownPath(game) +
+                  " holds no QR2.exe: name the folder of the installed desktop game");
+  if (!IsFolder(output))
+    return Refuse("the output folder " + ShownPath(output) + " does not exist or is not a folder: create it first");
+  for (const std::string& f : {output, output + "\\data"}) {
+    if (f != output && !IsFolder(f)) break;
+    const std::string why = WriteProbe(f);
+    if (!why.empty()) return Refuse("cannot write in the folder " + ShownPath(f) + " (" + why + ")");
+  }
+  if (sound) {
+    char version[512] = {};
+    CGogoEncoder(0).GetVersionText(version);
+    if (!version[0]) {
+      const char* path = std::getenv("VELMI_MODULE_PATH");
+      return Refuse(std::string("the MP3 encoder module gogo.dll.so is neither beside convert_game nor in ") +
+                    (path ? "VELMI_MODULE_PATH (" + std::string(path) + ")" : "VELMI_MODULE_PATH (not set)") +
+                    ": name its folder in VELMI_MODULE_PATH (the build's converter folder holds one), or add "
+                    "--no-sound");
     }
+  }
 
   // The dialog's defaults: bit rate item 3 for music and voices, 22,050 Hz,
   // stereo music, MP3.
   const int bitrates[2] = {3, 3}, rates[2] = {0, 0};
   auto* job = new CConvFileMake(bitrates, rates, 1, percent);
-  std::snprintf(job->m_sourceFolder, sizeof job->m_sourceFolder, "%s", folders[0].c_str());
-  std::snprintf(job->m_outputFolder, sizeof job->m_outputFolder, "%s", folders[1].c_str());
+  std::snprintf(job->m_sourceFolder, sizeof job->m_sourceFolder, "%s", game.c_str());
+  std::snprintf(job->m_outputFolder, sizeof job->m_outputFolder, "%s", output.c_str());
   job->m_qualityCode = quality;
   job->m_doPictures = 1;
   job->m_doMusic = sound ? 1 : 0;
@@ -82,17 +197,24 @@ int main(int argc, char** argv) {
     return 1;
   }
   int shown = -1;
+  bool lineOpen = false;
   while (!job->IsFinished()) {
     Sleep(100);
-    if (job->DoneCount() / 50 != shown) {
+    PrintFailures(*job, &lineOpen);
+    // The first line once the run knows how much there is to do.
+    if (job->TotalCount() > 0 && job->DoneCount() / 50 != shown) {
       shown = job->DoneCount() / 50;
       std::fprintf(stderr, "\rconvert_game: %d / %d", job->DoneCount(), job->TotalCount());
+      lineOpen = true;
     }
   }
   ctrl.WaitChecked(INFINITE);
   ctrl.Close();
-  const int done = job->DoneCount(), total = job->TotalCount(), failures = job->FailureCount();
+  PrintFailures(*job, &lineOpen);
+  const int converted = job->ConvertedCount(), total = job->TotalCount(), failures = job->FailureCount();
   delete job;
-  std::fprintf(stderr, "\rconvert_game: %d / %d converted, %d failed\n", done, total, failures);
+  // The summary takes the progress line's place.
+  std::fprintf(stderr, "%sconvert_game: %d of %d items converted, %d failed; data folder: %s\n", lineOpen ? "\r" : "",
+               converted, total, failures, ShownPath(output + "\\data").c_str());
   return failures == 0 ? 0 : 1;
 }
