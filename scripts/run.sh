@@ -50,7 +50,7 @@ fi
 # The dialog converts for the 320x240 screen ("grpack.mlz"); the 640x480
 # configurations read "grpack_v.mlz", which convert_game writes beside it
 # (the sounds and voices of the first run serve both).
-VELMI_MODULE_PATH=$out/converter "$out/tools/convert_game" --screen 640x480 --no-sound "$game" "$player_dir"
+"$out/tools/convert_game" --screen 640x480 --no-sound "$game" "$player_dir"
 
 # The converter does not carry movies: the opening movie and its sound track
 # go straight into the data folder, where the story's movie request looks.
