@@ -282,8 +282,8 @@ void CConvFileMake::FailEntry(CPackWriter& pack, const char* entryName, const st
   AddFailure(item, reason);
 }
 
-void CConvFileMake::StoreEntry(CPackWriter& pack, const char* entryName, const BYTE* data, DWORD length,
-                               BOOL compress, const std::string& item) {
+void CConvFileMake::StoreEntry(CPackWriter& pack, const char* entryName, const BYTE* data, DWORD length, BOOL compress,
+                               const std::string& item) {
   if (pack.AddEntry(entryName, data, length, compress)) {
     AddConverted();
   } else if (std::strlen(entryName) > 63) {

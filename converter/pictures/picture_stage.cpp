@@ -163,10 +163,10 @@ void CConvFileMake::ConvertPicture(CPackWriter& pack, const SourceFileNode& node
   LocalBuffer picture(scaled.p ? MakeRbpPicture(scaled.p, &length, static_cast<unsigned>(m_qualityCode), 0, 0)
                                : nullptr);
   if (!picture.p) {
-    const char* why = !found  ? "path too long"
-                      : !read ? nullptr
+    const char* why = !found     ? "path too long"
+                      : !read    ? nullptr
                       : !decoded ? "not a picture the converter can decode (damaged or of an unknown kind)"
-                              : "could not be scaled or coded";
+                                 : "could not be scaled or coded";
     FailEntry(pack, entryName, item, why ? why : "cannot be read (" + ErrorReason(readError) + ")");
   } else {
     StoreEntry(pack, entryName, picture.p, length, FALSE, item);

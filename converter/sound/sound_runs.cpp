@@ -104,8 +104,8 @@ static void ConvertSoundFiles(CConvFileMake& job, int count, const char* sourceF
       job.AddFailure(path, why);
     } else if (SoundImageIsShort(file.p, size)) {
       // Written as far as it goes, but the file was cut short.
-      job.AddFailure(path, coded ? "the sound data is cut short; converted as far as it goes"
-                                 : "the sound data is cut short");
+      job.AddFailure(
+          path, coded ? "the sound data is cut short; converted as far as it goes" : "the sound data is cut short");
     } else if (coded) {
       job.AddConverted();
     }
@@ -190,8 +190,8 @@ void CConvFileMake::ConvertVoicePack() {
       } else if (!r.bodyInFile || r.size > 0xFFFFFFFFu) {
         why = "its sound lies outside the index file";
       }
-      LocalBuffer body(!why.empty() ? nullptr
-                                    : static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, SIZE_T(std::max<uint64_t>(r.size, 1)))));
+      LocalBuffer body(
+          !why.empty() ? nullptr : static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, SIZE_T(std::max<uint64_t>(r.size, 1)))));
       if (why.empty() && !body.p) {
         why = "out of memory";
       } else if (why.empty() && !ReadAt(index, r.offset, body.p, DWORD(r.size))) {

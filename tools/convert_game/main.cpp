@@ -146,8 +146,9 @@ int main(int argc, char** argv) {
       return BadArgument("unknown argument: " + a);
     }
   }
-  if (found != 2) return BadArgument(found == 0 ? "the game folder and the output folder are missing"
-                                                : "the output folder is missing");
+  if (found != 2)
+    return BadArgument(found == 0 ? "the game folder and the output folder are missing"
+                                  : "the output folder is missing");
   const std::string game = JobPath(folders[0]), output = JobPath(folders[1]);
   for (const std::string& f : {game, output})
     if (f.size() >= CConvFileMake::kFolderChars) return Refuse("folder name too long: " + ShownPath(f));
@@ -163,7 +164,7 @@ int main(int argc, char** argv) {
   for (const std::string& f : {output, output + "\\data"}) {
     if (f != output && !IsFolder(f)) break;
     const std::string why = WriteProbe(f);
-    if (!why.empty()) return Refuse("cannot write in the folder " + ShownPath(f) + " (" + why + ")");
+    if (!why.empty()) return Refuse("cannot write in " + ShownPath(f) + " (" + why + ")");
   }
   if (sound) {
     char version[512] = {};
