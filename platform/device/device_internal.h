@@ -65,6 +65,7 @@ struct State {
   // for the next frame, so that the frame sees the press.
   std::vector<WPARAM> keysPressed;
   bool stylusPressed = false;
+  DWORD pressedAt = 0;  // tick of the first of them
   // start lock held by this copy
   int lockFd = -1;
   std::string lockPath;

@@ -57,10 +57,20 @@ LRESULT Call(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return hwnd->proc(hwnd, message, wParam, lParam);
 }
 
+// Longest hold of a release: the player's frames stand still while a movie
+// plays, and a quick press of a key that leaves the movie playing must not
+// hold back the input behind it until the movie ends.
+constexpr DWORD kReleaseHoldMs = 100;
+
 // A release whose press was delivered since the last frame: the game reads
 // its input once a frame, and a press released before that frame would never
-// be seen.
-bool ReleaseOfFreshPress(const State& st, const MSG& m) {
+// be seen.  After kReleaseHoldMs without a frame the presses count as seen.
+bool ReleaseOfFreshPress(State& st, const MSG& m) {
+  if (m.message != WM_LBUTTONUP && m.message != WM_KEYUP) return false;
+  if ((st.stylusPressed || !st.keysPressed.empty()) && GetTickCount() - st.pressedAt >= kReleaseHoldMs) {
+    st.keysPressed.clear();
+    st.stylusPressed = false;
+  }
   if (m.message == WM_LBUTTONUP) return st.stylusPressed;
   if (m.message != WM_KEYUP) return false;
   return std::find(st.keysPressed.begin(), st.keysPressed.end(), m.wParam) != st.keysPressed.end();
@@ -79,6 +89,8 @@ bool Take(MSG* msg, HWND hwnd, UINT lo, UINT hi, bool remove) {
     if (!inRange || (hwnd && it->hwnd != hwnd)) continue;
     *msg = *it;
     if (remove) {
+      const bool press = it->message == WM_KEYDOWN || it->message == WM_LBUTTONDOWN;
+      if (press && !st.stylusPressed && st.keysPressed.empty()) st.pressedAt = GetTickCount();
       if (it->message == WM_KEYDOWN) st.keysPressed.push_back(it->wParam);
       if (it->message == WM_LBUTTONDOWN) st.stylusPressed = true;
       st.queue.erase(it);

@@ -145,6 +145,7 @@ TEST_F(DeviceTest, QuickPressesReachTheNextFrame) {
   };
   for (const auto& c : cases) {
     VelmiDeviceReset();
+    VelmiClockUseFake(1000);  // the hold's time limit never runs out here
     VelmiDeviceSetHeadless(true);
     VelmiDeviceSetGeometry(480, 640);
     WNDCLASSW wc{};
@@ -181,6 +182,20 @@ TEST_F(DeviceTest, QuickPressesReachTheNextFrame) {
     }
     EXPECT_EQ(got, c.want) << c.name;
   }
+
+  // While a movie plays the program reads input without frames: after 100 ms
+  // a held release goes through, and what waited behind it follows.
+  ASSERT_TRUE(VelmiDeviceLoadScript("1 key down A\n1 key up A\n1 key down C\n"));
+  SystemIdleTimerReset();
+  std::string got;
+  MSG m;
+  for (const DWORD step : {0u, 99u, 1u}) {
+    VelmiClockAdvance(step);
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE) && GetMessageW(&m, nullptr, 0, 0))
+      got += m.message == WM_KEYDOWN ? "+" : m.message == WM_KEYUP ? "-" : "";
+    got += "|";
+  }
+  EXPECT_EQ(got, "+||-+|");
 }
 
 // After a "canvas" line, stylus positions are points of that area scaled to
