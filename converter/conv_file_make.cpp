@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "common/file.h"
 #include "common/sjis.h"
 #include "converter/pack_writer.h"
+#include "converter/pictures/picture_scratch.h"
 
 namespace {
 
@@ -336,10 +338,11 @@ void CConvFileMake::WritePicturePack() {
     return;
   }
   WriteChipEntry(pack);
+  auto scratch = std::make_unique<PictureScratch>();
   for (const SourceFileNode* n = m_first; n; n = n->next) {
     switch (Classify(n->fileName)) {
       case Item::Picture:
-        ConvertPicture(pack, *n);
+        ConvertPicture(pack, *n, *scratch);
         break;
       case Item::Script:
         ConvertScript(pack, *n);

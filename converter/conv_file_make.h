@@ -25,6 +25,7 @@
 #include "common/thread.h"
 
 class CPackWriter;
+struct PictureScratch;
 
 // One file met by the walk, in the walk's order.
 struct SourceFileNode {
@@ -114,7 +115,8 @@ class CConvFileMake : public CWinThreadMaster {
 
   void WritePicturePack();
   void WriteChipEntry(CPackWriter& pack);
-  void ConvertPicture(CPackWriter& pack, const SourceFileNode& node);
+  // scratch: the picture road's working memory, kept by the pack's run.
+  void ConvertPicture(CPackWriter& pack, const SourceFileNode& node, PictureScratch& scratch);
   void ConvertScript(CPackWriter& pack, const SourceFileNode& node);
   // Records an item that could not be converted: an empty entry keeps its
   // place in the directory.

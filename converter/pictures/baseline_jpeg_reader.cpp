@@ -27,7 +27,7 @@ DWORD CMemoryByteSource::Read(BYTE* buffer, DWORD n) {
   return count;
 }
 
-CBaselineJpegReader::CBaselineJpegReader() = default;
+CBaselineJpegReader::CBaselineJpegReader(std::vector<int32_t>* store) : store_(store ? store : &ownStore_) {}
 CBaselineJpegReader::~CBaselineJpegReader() = default;
 
 bool CBaselineJpegReader::Refill() {
@@ -361,11 +361,12 @@ bool CBaselineJpegReader::DecodeBlock(int c, int32_t* block) {
 }
 
 bool CBaselineJpegReader::DecodeMcu() {
+  // The MCU's blocks start zeroed: a block holds only the values decoded.
+  size_t at = store_->size();
+  store_->resize(at + size_t(blocksPerMcu_) * kBlockSize);
   for (int c = 0; c < scanCount_; ++c) {
-    for (int n = scan_[c].h * scan_[c].v; n > 0; --n) {
-      const size_t at = store_.size();
-      store_.resize(at + kBlockSize, 0);
-      if (!DecodeBlock(c, &store_[at])) return false;
+    for (int n = scan_[c].h * scan_[c].v; n > 0; --n, at += kBlockSize) {
+      if (!DecodeBlock(c, store_->data() + at)) return false;
     }
   }
   return true;
@@ -389,8 +390,9 @@ bool CBaselineJpegReader::DecodeScan() {
   mcuColumns_ = (width_ + 8 * hMax_ - 1) / (8 * hMax_);
   mcuRows_ = (height_ + 8 * vMax_ - 1) / (8 * vMax_);
   const uint64_t blocks = uint64_t(mcuColumns_) * uint64_t(mcuRows_) * uint64_t(blocksPerMcu_);
-  // The store grows with the data; reserve only what a modest picture needs.
-  store_.reserve(static_cast<size_t>(blocks < (1u << 16) ? blocks : (1u << 16)) * kBlockSize);
+  // The store grows with the data; reserve only what a modest picture needs
+  // (a store kept from an earlier picture usually holds that already).
+  store_->reserve(static_cast<size_t>(blocks < (1u << 16) ? blocks : (1u << 16)) * kBlockSize);
   std::memset(predictor_, 0, sizeof predictor_);
   restartCount_ = 0;
   EnterEntropy();
@@ -426,7 +428,7 @@ bool CBaselineJpegReader::Parse(CMemoryByteSource* source) {
   flags_ = 0;
   restartInterval_ = 0;
   frameMarker_ = precision_ = width_ = height_ = frameCount_ = scanCount_ = 0;
-  store_.clear();
+  store_->clear();
   if (!ReadHeaders()) return false;
   return DecodeScan();
 }

@@ -29,7 +29,9 @@ class CBaselineJpegReader {
   static constexpr int kBlockSize = 64;
   static constexpr int kMaxBlocksPerMcu = 10;
 
-  CBaselineJpegReader();
+  // The coefficient store is the reader's own, or the caller's vector when
+  // one is given: a caller that reads many pictures keeps its memory.
+  explicit CBaselineJpegReader(std::vector<int32_t>* store = nullptr);
   ~CBaselineJpegReader();
   CBaselineJpegReader(const CBaselineJpegReader&) = delete;
   CBaselineJpegReader& operator=(const CBaselineJpegReader&) = delete;
@@ -43,8 +45,8 @@ class CBaselineJpegReader {
   // Quantisation table n (0..3) in zigzag order, as read.
   const uint16_t* QuantTable(int n) const { return quant_[n & 3]; }
   // Blocks in decode order; each 64 values in natural order.
-  size_t BlockCount() const { return store_.size() / kBlockSize; }
-  const int32_t* Block(size_t i) const { return &store_[i * kBlockSize]; }
+  size_t BlockCount() const { return store_->size() / kBlockSize; }
+  const int32_t* Block(size_t i) const { return store_->data() + i * kBlockSize; }
   int BlocksPerMcu() const { return blocksPerMcu_; }
   int McuColumns() const { return mcuColumns_; }
   int McuRows() const { return mcuRows_; }
@@ -122,5 +124,6 @@ class CBaselineJpegReader {
   int32_t predictor_[4] = {};
   uint32_t restartCount_ = 0;
   int hMax_ = 1, vMax_ = 1, blocksPerMcu_ = 0, mcuColumns_ = 0, mcuRows_ = 0;
-  std::vector<int32_t> store_;
+  std::vector<int32_t> ownStore_;
+  std::vector<int32_t>* store_;
 };

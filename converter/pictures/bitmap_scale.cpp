@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "converter/pictures/bmp_image.h"
+#include "converter/pictures/picture_scratch.h"
 #include "converter/pictures/rbp_writer.h"
 
 namespace {
@@ -98,7 +99,7 @@ int SampleTaps(uint32_t i, int step, int taps, uint32_t sourceSize, Tap* out) {
   return n;
 }
 
-BYTE* Scale(BYTE* input, DWORD* size, int percent, Variant variant) {
+BYTE* Scale(BYTE* input, DWORD* size, int percent, Variant variant, PictureScratch* scratch) {
   if (!input || !size || percent <= 0) return nullptr;
   Shape s;
   if (!ReadShape(input, *size, false, &s)) return nullptr;
@@ -136,9 +137,12 @@ BYTE* Scale(BYTE* input, DWORD* size, int percent, Variant variant) {
   const int ty = sy / 1024 + (sy % 1024 ? 1 : 0);
   std::vector<Tap> taps(static_cast<size_t>(std::max(tx, ty)));
 
+  // The intermediate picture (every row at NW pixels) is written whole by
+  // the first pass.
+  ScratchArray<BYTE> ownRows;
+  BYTE* inter = (scratch ? scratch->scaleRows : ownRows).Get(static_cast<size_t>(NW) * H * mid);
   DWORD outSize = 0;
-  BYTE* out = bmp::NewBitmap(NW, NH, mid * 8, true, &outSize);
-  std::vector<BYTE> inter(static_cast<size_t>(NW) * H * mid);
+  BYTE* out = inter ? bmp::NewBitmap(NW, NH, mid * 8, true, &outSize) : nullptr;
   if (!out) {
     if (expanded) LocalFree(expanded);
     return nullptr;
@@ -155,7 +159,7 @@ BYTE* Scale(BYTE* input, DWORD* size, int percent, Variant variant) {
     columnTapCount[i] = SampleTaps(i, sx, tx, W, &columnTaps[static_cast<size_t>(i) * tx]);
   for (uint32_t y = 0; y < H; ++y) {
     BYTE* row = sourcePixels + uint64_t{y} * W * inBpp;
-    BYTE* dst = &inter[uint64_t{y} * NW * mid];
+    BYTE* dst = inter + uint64_t{y} * NW * mid;
     for (uint32_t i = 0; i < NW; ++i) {
       const Tap* t = &columnTaps[static_cast<size_t>(i) * tx];
       const int n = columnTapCount[i];
@@ -197,7 +201,7 @@ BYTE* Scale(BYTE* input, DWORD* size, int percent, Variant variant) {
       unsigned acc[4] = {0, 0, 0, 0};
       unsigned total = 0;
       for (int k = 0; k < n; ++k) {
-        const BYTE* px = &inter[(uint64_t{taps[k].index} * NW + x) * mid];
+        const BYTE* px = inter + (uint64_t{taps[k].index} * NW + x) * mid;
         const unsigned wgt = static_cast<unsigned>(taps[k].weight);
         if (variant == Variant::Keyed24 && IsKey(px)) continue;
         for (int c = 0; c < mid; ++c) acc[c] += px[c] * wgt / 1024;
@@ -221,16 +225,18 @@ BYTE* ExpandPalette8(const BYTE* bitmap, DWORD* size) {
   return Expand(bitmap, size, false);
 }
 
-BYTE* ScaleKeyed24(const BYTE* bitmap, DWORD* size, int percent) {
+BYTE* ScaleKeyed24(const BYTE* bitmap, DWORD* size, int percent, PictureScratch* scratch) {
   // The keyed scalers only read their input.
-  return Scale(const_cast<BYTE*>(bitmap), size, percent, Variant::Keyed24);
+  return Scale(const_cast<BYTE*>(bitmap), size, percent, Variant::Keyed24, scratch);
 }
 
-BYTE* ScaleKeyedToAlpha(const BYTE* bitmap, DWORD* size, int percent) {
-  return Scale(const_cast<BYTE*>(bitmap), size, percent, Variant::KeyedToAlpha);
+BYTE* ScaleKeyedToAlpha(const BYTE* bitmap, DWORD* size, int percent, PictureScratch* scratch) {
+  return Scale(const_cast<BYTE*>(bitmap), size, percent, Variant::KeyedToAlpha, scratch);
 }
 
-BYTE* ScaleAlpha32(BYTE* bitmap, DWORD* size, int percent) { return Scale(bitmap, size, percent, Variant::Alpha32); }
+BYTE* ScaleAlpha32(BYTE* bitmap, DWORD* size, int percent, PictureScratch* scratch) {
+  return Scale(bitmap, size, percent, Variant::Alpha32, scratch);
+}
 
 BYTE* TrimTransparentColumns(const BYTE* bitmap, DWORD* size, int percent) {
   Shape s;

@@ -8,12 +8,16 @@
 
 #include <windows.h>
 
+struct PictureScratch;
+
 BYTE* RepackBitmap(const BYTE* bitmap, DWORD* size);
 BYTE* ExpandPalette8(const BYTE* bitmap, DWORD* size);
-BYTE* ScaleKeyed24(const BYTE* bitmap, DWORD* size, int percent);
-BYTE* ScaleKeyedToAlpha(const BYTE* bitmap, DWORD* size, int percent);
+// The scalers keep their intermediate picture in the scratch memory when
+// given some.
+BYTE* ScaleKeyed24(const BYTE* bitmap, DWORD* size, int percent, PictureScratch* scratch = nullptr);
+BYTE* ScaleKeyedToAlpha(const BYTE* bitmap, DWORD* size, int percent, PictureScratch* scratch = nullptr);
 // Blackens translucent magenta pixels of its input in place before averaging.
-BYTE* ScaleAlpha32(BYTE* bitmap, DWORD* size, int percent);
+BYTE* ScaleAlpha32(BYTE* bitmap, DWORD* size, int percent, PictureScratch* scratch = nullptr);
 BYTE* TrimTransparentColumns(const BYTE* bitmap, DWORD* size, int percent);
 
 // Each scaler records its input's size as the picture's size at desktop

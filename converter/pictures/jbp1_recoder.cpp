@@ -2,13 +2,13 @@
 
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "common/local_buffer.h"
 #include "converter/lzss_compressor.h"
 #include "converter/pictures/baseline_jpeg_reader.h"
 #include "converter/pictures/bmp_image.h"
 #include "converter/pictures/jbp1_writer.h"
+#include "converter/pictures/picture_scratch.h"
 #include "converter/pictures/rbp_writer.h"
 #include "jpeg/jpeglib_api.h"
 
@@ -82,20 +82,26 @@ BYTE* EncodeJpegInMemory(const BYTE* bitmap, DWORD* outLength, int jpegQuality) 
   return jpeg.release();
 }
 
-BYTE* EncodeJbp1(const BYTE* bitmap, DWORD* outLength, int jpegQuality) {
+BYTE* EncodeJbp1(const BYTE* bitmap, DWORD* outLength, int jpegQuality, PictureScratch* scratch) {
   if (outLength) *outLength = 0;
   if (!outLength) return nullptr;
   DWORD jpegLength = 0;
   LocalBuffer jpeg(EncodeJpegInMemory(bitmap, &jpegLength, jpegQuality));
   if (!jpeg.p) return nullptr;
-  return Jbp1FromJpeg(jpeg.p, jpegLength, jpegQuality, false, outLength);
+  return Jbp1FromJpeg(jpeg.p, jpegLength, jpegQuality, false, outLength, scratch);
 }
 
-BYTE* Jbp1FromJpeg(const BYTE* jpeg, DWORD jpegLength, int jpegQuality, bool crFirst, DWORD* outLength) {
+BYTE* Jbp1FromJpeg(const BYTE* jpeg, DWORD jpegLength, int jpegQuality, bool crFirst, DWORD* outLength,
+                   PictureScratch* scratch) {
   if (outLength) *outLength = 0;
   if (!jpeg || !outLength) return nullptr;
+  std::unique_ptr<PictureScratch> own;
+  if (!scratch) {
+    own = std::make_unique<PictureScratch>();
+    scratch = own.get();
+  }
   CMemoryByteSource source(jpeg, jpegLength);
-  auto reader = std::make_unique<CBaselineJpegReader>();
+  auto reader = std::make_unique<CBaselineJpegReader>(&scratch->jpegStore);
   reader->quality = jpegQuality;
   if (!reader->Parse(&source)) return nullptr;
 
@@ -119,7 +125,8 @@ BYTE* Jbp1FromJpeg(const BYTE* jpeg, DWORD jpegLength, int jpegQuality, bool crF
     picture.chromaQuant[Jbp1ZigzagToNatural[k]] = static_cast<BYTE>(chroma);
   }
   const size_t blocks = reader->BlockCount();
-  std::vector<int> coefficients(blocks * 64);
+  int* coefficients = scratch->coefficients.Get(blocks * 64);
+  if (!coefficients) return nullptr;
   for (size_t b = 0; b < blocks; ++b) {
     // The chroma pair may be stored in the other order (Cr, then Cb).
     const size_t inBlock = crFirst && b % JBP1_BLOCKS_PER_MCU >= 4 ? (b % JBP1_BLOCKS_PER_MCU == 4 ? b + 1 : b - 1) : b;
@@ -128,11 +135,12 @@ BYTE* Jbp1FromJpeg(const BYTE* jpeg, DWORD jpegLength, int jpegQuality, bool crF
     // The reader stored value x quantiser: the quotient is the JPEG's own value.
     for (int i = 0; i < 64; ++i) coefficients[b * 64 + i] = in[i] / q[i];
   }
-  picture.blocks = coefficients.data();
-  return WriteJbp1Stream(picture, outLength);
+  picture.blocks = coefficients;
+  return WriteJbp1Stream(picture, outLength, &scratch->writer);
 }
 
-BYTE* MakeRbpJbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, SHORT valueA, SHORT valueB) {
+BYTE* MakeRbpJbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, SHORT valueA, SHORT valueB,
+                        PictureScratch* scratch) {
   if (outLength) *outLength = 0;
   if (!bitmap || !outLength) return nullptr;
   const int jpegQuality = JpegQualityForCode(quality);
@@ -144,24 +152,32 @@ BYTE* MakeRbpJbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, 
   const DWORD inBpp = static_cast<DWORD>(bits / 8);
   const uint64_t inStride = (uint64_t{inBpp} * w + 3) & ~uint64_t{3};
 
-  // 24-bit copy with the top row stored first (the height stays positive).
+  std::unique_ptr<PictureScratch> own;
+  if (!scratch) {
+    own = std::make_unique<PictureScratch>();
+    scratch = own.get();
+  }
+
+  // 24-bit copy with the top row stored first (the height stays positive);
+  // every byte is written, the row padding as zeros.
   const DWORD R = Stride24(static_cast<DWORD>(w));
-  LocalBuffer copy(static_cast<BYTE*>(LocalAlloc(LPTR, bmp::kHeaderBytes + uint64_t{R} * h)));
-  if (!copy.p) return nullptr;
-  std::memcpy(copy.p, bitmap, bmp::kHeaderBytes);
-  PutLe32(copy.p + 2, static_cast<uint32_t>(bmp::kHeaderBytes + uint64_t{R} * h));
-  PutLe16(copy.p + 28, 24);
-  PutLe32(copy.p + 34, static_cast<uint32_t>(uint64_t{R} * h));
-  PutLe32(copy.p + 10, bmp::kHeaderBytes);
+  BYTE* copy = scratch->bitmapCopy.Get(static_cast<size_t>(bmp::kHeaderBytes + uint64_t{R} * h));
+  if (!copy) return nullptr;
+  std::memcpy(copy, bitmap, bmp::kHeaderBytes);
+  PutLe32(copy + 2, static_cast<uint32_t>(bmp::kHeaderBytes + uint64_t{R} * h));
+  PutLe16(copy + 28, 24);
+  PutLe32(copy + 34, static_cast<uint32_t>(uint64_t{R} * h));
+  PutLe32(copy + 10, bmp::kHeaderBytes);
   const BYTE* src = bitmap + bmp::kHeaderBytes;
   for (int32_t y = 0; y < h; ++y) {
     const BYTE* s = src + (h - 1 - y) * inStride;
-    BYTE* d = copy.p + bmp::kHeaderBytes + uint64_t{R} * y;
+    BYTE* d = copy + bmp::kHeaderBytes + uint64_t{R} * y;
     for (int32_t x = 0; x < w; ++x) std::memcpy(d + 3 * x, s + inBpp * x, 3);
+    std::memset(d + 3 * uint64_t(w), 0, R - 3 * uint64_t(w));
   }
 
   DWORD jbpLength = 0;
-  LocalBuffer jbp(EncodeJbp1(copy.p, &jbpLength, jpegQuality));
+  LocalBuffer jbp(EncodeJbp1(copy, &jbpLength, jpegQuality, scratch));
   if (!jbp.p) return nullptr;
 
   // Alpha plane of type 32: top row first, 0 stays 0, others get their low bits set.
@@ -169,7 +185,8 @@ BYTE* MakeRbpJbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, 
   DWORD alphaLength = 0;
   if (type == RBP_TYPE_JBP1_ALPHA) {
     const DWORD n = static_cast<DWORD>(w) * static_cast<DWORD>(h);
-    std::vector<BYTE> plane(n);
+    BYTE* plane = scratch->alphaPlane.Get(n);
+    if (!plane) return nullptr;
     for (int32_t y = 0; y < h; ++y) {
       const BYTE* s = src + (h - 1 - y) * inStride;
       for (int32_t x = 0; x < w; ++x) {
@@ -179,7 +196,7 @@ BYTE* MakeRbpJbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, 
     }
     alpha.p = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, LzssMaxCompressedSize(n)));
     if (!alpha.p) return nullptr;
-    const int coded = LzssCompress(alpha.p, plane.data(), n);
+    const int coded = LzssCompress(alpha.p, plane, n);
     if (coded <= 0) return nullptr;
     alphaLength = static_cast<DWORD>(coded);
   }

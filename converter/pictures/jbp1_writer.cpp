@@ -119,17 +119,20 @@ std::vector<BYTE> PackAcCounts(const DWORD* counts) {
   return packed;
 }
 
-BYTE* WriteJbp1Stream(const Jbp1Coefficients& pic, DWORD* outLength) {
+BYTE* WriteJbp1Stream(const Jbp1Coefficients& pic, DWORD* outLength, Jbp1WriterScratch* scratch) {
   if (outLength != nullptr) *outLength = 0;
   if (outLength == nullptr || pic.blocks == nullptr || pic.width == 0 || pic.height == 0 || pic.width > 0xFFFF ||
       pic.height > 0xFFFF)
     return nullptr;
   const size_t mcus = static_cast<size_t>((pic.width + 15) >> 4) * ((pic.height + 15) >> 4);
   const size_t blockCount = mcus * JBP1_BLOCKS_PER_MCU;
+  Jbp1WriterScratch own;
+  Jbp1WriterScratch& work = scratch ? *scratch : own;
 
   // DC: one predictor through all blocks.
   DWORD dcCounts[2 * JBP1_DC_SYMBOLS - 1] = {};
-  std::vector<int> dcDiffs(blockCount);
+  int* dcDiffs = work.dcDiffs.Get(blockCount);
+  if (!dcDiffs) return nullptr;
   int previous = 0;
   for (size_t b = 0; b < blockCount; ++b) {
     const int dc = pic.blocks[b * 64];
@@ -139,9 +142,11 @@ BYTE* WriteJbp1Stream(const Jbp1Coefficients& pic, DWORD* outLength) {
   }
 
   // AC: the same symbols are counted first and written after.
-  std::vector<AcPair> pairs;
+  std::vector<AcPair>& pairs = work.pairs;
+  pairs.clear();
   for (size_t b = 0; b < blockCount; ++b) ScanAcRuns(pic.blocks + b * 64, &pairs);
-  std::vector<AcSymbol> symbols;
+  std::vector<AcSymbol>& symbols = work.symbols;
+  symbols.clear();
   DWORD acCounts[2 * JBP1_AC_SYMBOLS - 1] = {};
   AcSymbolCursor cursor{pairs.data(), pairs.size()};
   AcSymbol symbol;
@@ -159,12 +164,15 @@ BYTE* WriteJbp1Stream(const Jbp1Coefficients& pic, DWORD* outLength) {
   const int acNodes = BuildHuffmanTree(acCounts, JBP1_AC_SYMBOLS, &acTree);
   if (dcNodes != 2 * JBP1_DC_SYMBOLS - 1 || acNodes != 2 * JBP1_AC_SYMBOLS - 1) return nullptr;
 
-  std::vector<BYTE> dcStream, acStream;
+  std::vector<BYTE>& dcStream = work.dcStream;
+  std::vector<BYTE>& acStream = work.acStream;
+  dcStream.clear();
+  acStream.clear();
   BitWriter dcWriter(&dcStream), acWriter(&acStream);
-  for (int diff : dcDiffs) {
+  for (size_t b = 0; b < blockCount; ++b) {
     int category;
     DWORD bits;
-    SplitCategoryBits(diff, &category, &bits);
+    SplitCategoryBits(dcDiffs[b], &category, &bits);
     dcWriter.PutCode(category, dcNodes, dcTree);
     if (category != 0) dcWriter.PutBits(bits, category);
   }

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "converter/pictures/scratch_array.h"
 #include "formats/jbp1_stream.h"
 
 // One step of a block's AC scan: a run pair (AC_RUN_TAG, run), a value pair
@@ -66,6 +67,15 @@ struct Jbp1Coefficients {
   const int* blocks;
 };
 
+// The writer's lists and bit streams, kept by a caller that writes many
+// streams so that their memory serves every one of them.
+struct Jbp1WriterScratch {
+  ScratchArray<int> dcDiffs;
+  std::vector<AcPair> pairs;
+  std::vector<AcSymbol> symbols;
+  std::vector<BYTE> dcStream, acStream;
+};
+
 // A new LocalAlloc'd JBP1 stream and its length; null when the sizes are out
-// of range or allocation fails.
-BYTE* WriteJbp1Stream(const Jbp1Coefficients& picture, DWORD* outLength);
+// of range or allocation fails.  Without scratch the writer uses its own.
+BYTE* WriteJbp1Stream(const Jbp1Coefficients& picture, DWORD* outLength, Jbp1WriterScratch* scratch = nullptr);

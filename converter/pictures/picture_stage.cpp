@@ -11,6 +11,7 @@
 #include "converter/pack_writer.h"
 #include "converter/pictures/bitmap_scale.h"
 #include "converter/pictures/bmp_image.h"
+#include "converter/pictures/picture_scratch.h"
 #include "converter/pictures/rbp_writer.h"
 #include "converter/pictures/zev_decode.h"
 
@@ -118,7 +119,7 @@ void CConvFileMake::WriteChipEntry(CPackWriter& pack) {
   AddDone();
 }
 
-void CConvFileMake::ConvertPicture(CPackWriter& pack, const SourceFileNode& node) {
+void CConvFileMake::ConvertPicture(CPackWriter& pack, const SourceFileNode& node, PictureScratch& scratch) {
   SetCurrentName(node.fileName);
   // Entry name: the relative path with ".rbp" from the last "." on.
   char entryName[kFolderChars + 256 + 8];
@@ -149,18 +150,18 @@ void CConvFileMake::ConvertPicture(CPackWriter& pack, const SourceFileNode& node
     // The scaler follows the bitmap's real depth: only a decoded 32-bit
     // picture has alpha, whatever the file's colour code said.
     if (bmp::BitCount(bitmap.p) == 32) {
-      scaled.reset(ScaleAlpha32(bitmap.p, &size, m_scalePercent));
+      scaled.reset(ScaleAlpha32(bitmap.p, &size, m_scalePercent, &scratch));
       bitmap.reset(nullptr);
       if (trim && scaled.p) scaled.reset(TrimTransparentColumns(scaled.p, &size, m_scalePercent));
     } else if (IsChipName(node.fileName)) {
-      scaled.reset(ScaleKeyedToAlpha(bitmap.p, &size, m_scalePercent));
+      scaled.reset(ScaleKeyedToAlpha(bitmap.p, &size, m_scalePercent, &scratch));
     } else {
-      scaled.reset(ScaleKeyed24(bitmap.p, &size, m_scalePercent));
+      scaled.reset(ScaleKeyed24(bitmap.p, &size, m_scalePercent, &scratch));
     }
     bitmap.reset(nullptr);
   }
   DWORD length = 0;
-  LocalBuffer picture(scaled.p ? MakeRbpPicture(scaled.p, &length, static_cast<unsigned>(m_qualityCode), 0, 0)
+  LocalBuffer picture(scaled.p ? MakeRbpPicture(scaled.p, &length, static_cast<unsigned>(m_qualityCode), 0, 0, &scratch)
                                : nullptr);
   if (!picture.p) {
     const char* why = !found     ? "path too long"

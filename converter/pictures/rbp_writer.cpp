@@ -38,11 +38,12 @@ void SetSourceSize(int width, int height) {
   SourceSize.height = height;
 }
 
-BYTE* MakeRbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, SHORT valueA, SHORT valueB) {
+BYTE* MakeRbpPicture(const BYTE* bitmap, DWORD* outLength, unsigned quality, SHORT valueA, SHORT valueB,
+                     PictureScratch* scratch) {
   if (outLength != nullptr) *outLength = 0;
   if (bitmap == nullptr || outLength == nullptr) return nullptr;
   if (quality != 0) {
-    BYTE* jbp = MakeRbpJbpPicture(bitmap, outLength, quality, valueA, valueB);
+    BYTE* jbp = MakeRbpJbpPicture(bitmap, outLength, quality, valueA, valueB, scratch);
     if (jbp != nullptr) return jbp;
     *outLength = 0;
   }

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "converter/pictures/bitmap_scale.h"
 #include "converter/pictures/jbp1_recoder.h"
+#include "converter/pictures/picture_scratch.h"
 #include "converter/pictures/rbp_writer.h"
 #include "formats/le_bytes.h"
 #include "formats/lzss.h"
@@ -176,4 +179,46 @@ TEST(Jbp1Recoder, PictureFormsAndFallbacks) {
   ASSERT_FALSE(clearPic.Empty());
   ASSERT_TRUE(LoadRbpHeader(clearPic.bytes.data(), static_cast<DWORD>(clearPic.bytes.size()), &h));
   EXPECT_EQ(h.type, 32u);
+}
+
+TEST(Jbp1Recoder, OneScratchServesARunOfPictures) {
+  // A run keeps one scratch from picture to picture: busy pictures leave
+  // their coefficients, lists and rows behind, and the next, smaller or flat
+  // or of other sizes, must come out as it does in fresh memory.
+  struct Case {
+    int w, h, bits;
+    const char* kind;  // "flat": one colour, nearly every coefficient 0
+  };
+  const Case cases[] = {{320, 240, 24, "noise"}, {64, 48, 24, "flat"},     {320, 240, 24, "flat"},
+                        {97, 61, 32, "photo"},   {800, 600, 24, "noise"},  {800, 600, 32, "flat"},
+                        {33, 17, 24, "checker"}, {48, 32, 32, "gradient"}, {640, 480, 24, "photo"}};
+  PictureScratch scratch;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << "x" << c.bits << " " << c.kind);
+    const bool flat = std::string(c.kind) == "flat";
+    const std::vector<BYTE> rgb = flat ? std::vector<BYTE>() : ctest::MakeRgb(c.w, c.h, c.kind, c.w);
+    const std::vector<BYTE> bmp = ctest::MakeBitmap(c.w, c.h, c.bits, [&](int x, int y, BYTE* p) {
+      const size_t i = static_cast<size_t>(y) * c.w + x;
+      for (int k = 0; k < 3; ++k) p[k] = flat ? BYTE(90 + 40 * k) : rgb[i * 3 + 2 - k];
+      if (c.bits == 32) p[3] = BYTE(i * 7);
+    });
+    for (const int percent : {40, 80}) {
+      DWORD fresh = static_cast<DWORD>(bmp.size()), kept = fresh;
+      std::vector<BYTE> in(bmp);
+      const Buffer scaledFresh = Take(
+          c.bits == 32 ? ScaleAlpha32(in.data(), &fresh, percent) : ScaleKeyed24(bmp.data(), &fresh, percent), fresh);
+      in = bmp;
+      const Buffer scaledKept = Take(c.bits == 32 ? ScaleAlpha32(in.data(), &kept, percent, &scratch)
+                                                  : ScaleKeyed24(bmp.data(), &kept, percent, &scratch),
+                                     kept);
+      ASSERT_FALSE(scaledFresh.Empty());
+      ASSERT_TRUE(scaledKept.bytes == scaledFresh.bytes) << percent << " %";
+    }
+    DWORD n = 0;
+    const Buffer fresh = Take(MakeRbpPicture(bmp.data(), &n, 2, 0, 0), n);
+    const Buffer kept = Take(MakeRbpPicture(bmp.data(), &n, 2, 0, 0, &scratch), n);
+    ASSERT_FALSE(fresh.Empty());
+    EXPECT_EQ(std::string(fresh.bytes.begin(), fresh.bytes.begin() + 4), "RBP7");
+    ASSERT_TRUE(kept.bytes == fresh.bytes);
+  }
 }
