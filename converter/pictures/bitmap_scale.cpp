@@ -99,7 +99,36 @@ int SampleTaps(uint32_t i, int step, int taps, uint32_t sourceSize, Tap* out) {
   return n;
 }
 
-BYTE* Scale(BYTE* input, DWORD* size, int percent, Variant variant, PictureScratch* scratch) {
+// The output sample of a pixel's channel sums and weight total; empty when
+// no weight counted. The divider of the last total met is kept: most pixels
+// of a pass share their total.
+template <int kChannels>
+class SampleWriter {
+ public:
+  explicit SampleWriter(const BYTE* empty) : empty_(empty) {}
+  void Write(const unsigned* acc, unsigned total, BYTE* out) {
+    if (total == 0) {
+      for (int c = 0; c < kChannels; ++c) out[c] = empty_[c];
+    } else if (total == 1024) {
+      for (int c = 0; c < kChannels; ++c) out[c] = static_cast<BYTE>(acc[c]);
+    } else {
+      if (total != total_) {
+        divider_ = WeightDivider(total);
+        total_ = total;
+      }
+      for (int c = 0; c < kChannels; ++c) out[c] = static_cast<BYTE>(divider_(acc[c]));
+    }
+  }
+
+ private:
+  const BYTE* empty_;
+  unsigned total_ = 1;
+  WeightDivider divider_{1};
+};
+
+// One scaler per variant, so that the channel loops have fixed counts.
+template <Variant variant>
+BYTE* Scale(BYTE* input, DWORD* size, int percent, PictureScratch* scratch) {
   if (!input || !size || percent <= 0) return nullptr;
   Shape s;
   if (!ReadShape(input, *size, false, &s)) return nullptr;
@@ -122,7 +151,7 @@ BYTE* Scale(BYTE* input, DWORD* size, int percent, Variant variant, PictureScrat
     }
   }
   const int inBpp = s.bits / 8;
-  const int mid = variant == Variant::Keyed24 ? 3 : 4;  // intermediate and output bytes a pixel
+  constexpr int mid = variant == Variant::Keyed24 ? 3 : 4;  // intermediate and output bytes a pixel
   const uint32_t W = s.width, H = s.height;
   const uint32_t NW = std::max<uint32_t>(1, static_cast<uint32_t>(uint64_t{W} * percent / 100));
   const uint32_t NH = std::max<uint32_t>(1, static_cast<uint32_t>(uint64_t{H} * percent / 100));
@@ -133,6 +162,12 @@ BYTE* Scale(BYTE* input, DWORD* size, int percent, Variant variant, PictureScrat
   SetSourceSize(static_cast<int>(W), static_cast<int>(H));
   const int sx = static_cast<int>(uint64_t{W} * 1024 / NW);
   const int sy = static_cast<int>(uint64_t{H} * 1024 / NH);
+  // A sample's weights add up to at most the step, which for any percent of
+  // 1 or more stays below 200 source pixels: inside the divider's range.
+  if (uint32_t(sx) >= WeightDivider::kMaxWeightTotal || uint32_t(sy) >= WeightDivider::kMaxWeightTotal) {
+    if (expanded) LocalFree(expanded);
+    return nullptr;
+  }
   const int tx = sx / 1024 + (sx % 1024 ? 1 : 0);
   const int ty = sy / 1024 + (sy % 1024 ? 1 : 0);
   std::vector<Tap> taps(static_cast<size_t>(std::max(tx, ty)));
@@ -155,6 +190,7 @@ BYTE* Scale(BYTE* input, DWORD* size, int percent, Variant variant, PictureScrat
   // for every row: work them out once.
   std::vector<Tap> columnTaps(static_cast<size_t>(NW) * tx);
   std::vector<int> columnTapCount(NW);
+  SampleWriter<mid> writer(emptyPixel);
   for (uint32_t i = 0; i < NW; ++i)
     columnTapCount[i] = SampleTaps(i, sx, tx, W, &columnTaps[static_cast<size_t>(i) * tx]);
   for (uint32_t y = 0; y < H; ++y) {
@@ -187,8 +223,7 @@ BYTE* Scale(BYTE* input, DWORD* size, int percent, Variant variant, PictureScrat
             break;
         }
       }
-      BYTE* o = dst + uint64_t{i} * mid;
-      for (int c = 0; c < mid; ++c) o[c] = total > 0 ? static_cast<BYTE>(acc[c] * 1024 / total) : emptyPixel[c];
+      writer.Write(acc, total, dst + uint64_t{i} * mid);
     }
   }
 
@@ -207,8 +242,7 @@ BYTE* Scale(BYTE* input, DWORD* size, int percent, Variant variant, PictureScrat
         for (int c = 0; c < mid; ++c) acc[c] += px[c] * wgt / 1024;
         total += wgt;
       }
-      BYTE* o = dst + uint64_t{x} * mid;
-      for (int c = 0; c < mid; ++c) o[c] = total > 0 ? static_cast<BYTE>(acc[c] * 1024 / total) : emptyPixel[c];
+      writer.Write(acc, total, dst + uint64_t{x} * mid);
     }
   }
   if (expanded) LocalFree(expanded);
@@ -227,15 +261,15 @@ BYTE* ExpandPalette8(const BYTE* bitmap, DWORD* size) {
 
 BYTE* ScaleKeyed24(const BYTE* bitmap, DWORD* size, int percent, PictureScratch* scratch) {
   // The keyed scalers only read their input.
-  return Scale(const_cast<BYTE*>(bitmap), size, percent, Variant::Keyed24, scratch);
+  return Scale<Variant::Keyed24>(const_cast<BYTE*>(bitmap), size, percent, scratch);
 }
 
 BYTE* ScaleKeyedToAlpha(const BYTE* bitmap, DWORD* size, int percent, PictureScratch* scratch) {
-  return Scale(const_cast<BYTE*>(bitmap), size, percent, Variant::KeyedToAlpha, scratch);
+  return Scale<Variant::KeyedToAlpha>(const_cast<BYTE*>(bitmap), size, percent, scratch);
 }
 
 BYTE* ScaleAlpha32(BYTE* bitmap, DWORD* size, int percent, PictureScratch* scratch) {
-  return Scale(bitmap, size, percent, Variant::Alpha32, scratch);
+  return Scale<Variant::Alpha32>(bitmap, size, percent, scratch);
 }
 
 BYTE* TrimTransparentColumns(const BYTE* bitmap, DWORD* size, int percent) {

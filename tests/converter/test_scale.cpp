@@ -1,6 +1,8 @@
 // Scaling and repacking: the worked examples, exactly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -215,4 +217,43 @@ TEST(Scale, RepackExpandAndTrim) {
   ASSERT_NE(trimmed, nullptr);
   EXPECT_EQ(ctest::BitmapWidth(trimmed), 16);
   LocalFree(trimmed);
+}
+
+TEST(Scale, DividerEqualsTheDivisionOverEveryTotalAndSum) {
+  // Every total up to 2^14 (all the converter's steps at 40 and 80 % are at
+  // most 4 x 1024) with every sum it can meet, 0 .. 255 x total / 1024.
+  for (uint32_t total = 1; total <= (1u << 14); ++total) {
+    const WeightDivider divide(total);
+    const uint32_t top = 255 * total / 1024;
+    for (uint32_t sum = 0; sum <= top; ++sum) {
+      if (divide(sum) != sum * 1024 / total) FAIL() << sum << " / " << total;
+    }
+  }
+  // Above, up to the divider's bound: both ends of every run of sums that
+  // share a quotient. The divider grows with the sum, so a run whose ends
+  // are right is right throughout.
+  for (uint32_t total = (1u << 14) + 1; total < WeightDivider::kMaxWeightTotal; ++total) {
+    const WeightDivider divide(total);
+    const uint64_t top = uint64_t{255} * total / 1024;
+    for (uint64_t q = 0; q <= 255; ++q) {
+      const uint64_t first = (q * total + 1023) / 1024;
+      const uint64_t last = std::min(((q + 1) * total - 1) / 1024, top);
+      if (first > last) continue;
+      if (divide(uint32_t(first)) != q || divide(uint32_t(last)) != q) FAIL() << q << " of " << total;
+    }
+  }
+}
+
+TEST(Scale, OnePercentTakesTheWidestStep) {
+  // 199 source pixels to one: the largest step any percent makes (199 x
+  // 1024), every weight counted.
+  const std::vector<BYTE> in = MakeBitmap(
+      199, 2, 24, [](int x, int, BYTE* p) { p[0] = p[1] = p[2] = x == 0 ? 0 : 255; }, true);
+  DWORD size = static_cast<DWORD>(in.size());
+  BYTE* out = ScaleKeyed24(in.data(), &size, 1);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(ctest::BitmapWidth(out), 1);
+  // 198 x 255 x 1024 / (199 x 1024) = 253.7
+  EXPECT_EQ(ctest::BitmapPixel(out, 0, 0)[0], 253);
+  LocalFree(out);
 }
