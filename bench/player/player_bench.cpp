@@ -1,5 +1,6 @@
-// Drawing costs of the player: blit kernels beside SDL2's blits of the same
-// pictures onto an RGB565 surface, the rotating present beside memcpy, a
+// Drawing costs of the player: blit kernels (with their vector row loops and
+// with the scalar ones) beside SDL2's blits of the same pictures onto an
+// RGB565 surface and memcpy of the frame, the rotating present, a
 // full story frame composed, and LoadPicture per picture type.
 #include <benchmark/benchmark.h>
 
@@ -61,9 +62,17 @@ void Ours(benchmark::State& state, int kind) {
     if (kind == 0) BlitNormal(&p.opaque, p.target.data(), W, 0, 0, &r, 256);
     if (kind == 1) BlitNormal(&p.alphaPic, p.target.data(), W, 0, 0, &r, 256);
     if (kind == 2) BlitAdd(&p.opaque, p.target.data(), W, 0, 0, &r, 256);
+    if (kind == 3) BlitNormal(&p.opaque, p.target.data(), W, 0, 0, &r, 128);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * W * H);
+}
+
+// The same kernels with the vector row loops switched off.
+void OursScalar(benchmark::State& state, int kind) {
+  SetVectorBlendRows(false);
+  Ours(state, kind);
+  SetVectorBlendRows(true);
 }
 
 void Sdl(benchmark::State& state, int kind) {
@@ -72,7 +81,10 @@ void Sdl(benchmark::State& state, int kind) {
   SDL_Surface* src = kind == 1
                          ? SDL_CreateRGBSurfaceWithFormatFrom(p.argb.data(), W, H, 32, W * 4, SDL_PIXELFORMAT_ARGB8888)
                          : SDL_CreateRGBSurfaceWithFormatFrom(p.source.data(), W, H, 16, W * 2, SDL_PIXELFORMAT_RGB565);
-  SDL_SetSurfaceBlendMode(src, kind == 0 ? SDL_BLENDMODE_NONE : kind == 1 ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_ADD);
+  SDL_SetSurfaceBlendMode(src, kind == 0                ? SDL_BLENDMODE_NONE
+                               : kind == 1 || kind == 3 ? SDL_BLENDMODE_BLEND
+                                                        : SDL_BLENDMODE_ADD);
+  if (kind == 3) SDL_SetSurfaceAlphaMod(src, 128);  // a fade: the whole picture at half strength
   for (auto _ : state) {
     SDL_BlitSurface(src, nullptr, dst, nullptr);
     benchmark::ClobberMemory();
@@ -88,6 +100,11 @@ BENCHMARK_CAPTURE(Ours, alpha_blend, 1);
 BENCHMARK_CAPTURE(Sdl, alpha_blend, 1);
 BENCHMARK_CAPTURE(Ours, additive, 2);
 BENCHMARK_CAPTURE(Sdl, additive, 2);
+BENCHMARK_CAPTURE(Ours, fade, 3);
+BENCHMARK_CAPTURE(Sdl, fade, 3);
+BENCHMARK_CAPTURE(OursScalar, alpha_blend, 1);
+BENCHMARK_CAPTURE(OursScalar, additive, 2);
+BENCHMARK_CAPTURE(OursScalar, fade, 3);
 
 void PresentFull(benchmark::State& state) {
   VelmiDeviceSetGeometry(480, 640);
