@@ -136,3 +136,9 @@ void KeyMap::OnKey(InputState* in, int code, int down, int cursorMode, int doubl
   for (int s = KS_KEY_A; s <= KS_KEY_E; ++s)
     if (codes[s] == code) ++in->count[kSlotCounter[s]];
 }
+
+int TakeFreshPress(InputState* input, int counter) {
+  if (input->count[counter] != 1) return 0;
+  input->count[counter] = 0;
+  return 1;
+}

@@ -24,6 +24,10 @@ struct InputState {
 };
 static_assert(sizeof(InputState) == 1120, "the input block keeps its size");
 
+// A fresh press (count exactly 1) of the counter, consumed, so that one
+// press moves one step however many frames it is held.
+int TakeFreshPress(InputState* input, int counter);
+
 // Slots of the key map.
 enum KeySlot { KS_UP = 0, KS_DOWN, KS_LEFT, KS_RIGHT, KS_KEY_A, KS_KEY_B, KS_KEY_C, KS_KEY_D, KS_KEY_E, KS_START };
 

@@ -14,7 +14,7 @@
 #include "player/core/text_window.h"
 #include "player/scenario/script_file.h"
 #include "player/scenario/story_tables.h"
-#include "player/screens/screen_common.h"
+#include "player/core/input.h"
 
 int32_t g_ChoiceHighlight = kNoChoiceOption;
 int32_t g_ChoicePrevious = kNoChoiceOption;

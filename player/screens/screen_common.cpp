@@ -50,12 +50,6 @@ void FreePictureSlots(CGameApp* app, int first, int last) {
   for (int n = first; n <= last; ++n) app->FreePictureSlot(n);
 }
 
-int TakeFreshPress(InputState* input, int counter) {
-  if (input->count[counter] != 1) return 0;
-  input->count[counter] = 0;
-  return 1;
-}
-
 int MoveCursorByKeys(InputState* input, int cursor, int count) {
   if (TakeFreshPress(input, IN_UP)) cursor = (cursor == kCursorNone || cursor == 0) ? count - 1 : cursor - 1;
   if (TakeFreshPress(input, IN_DOWN)) cursor = cursor == kCursorNone ? 0 : (cursor + 1) % count;

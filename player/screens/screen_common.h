@@ -47,8 +47,6 @@ void SetChipPosition(CGameApp* app, int sprite, int x, int y);
 void RemoveSprites(CGameApp* app, int first, int last);
 void FreePictureSlots(CGameApp* app, int first, int last);
 
-// A fresh press (count exactly 1) of the counter, consumed.
-int TakeFreshPress(InputState* input, int counter);
 // The cursor of a list of count items after fresh UP and DOWN presses: UP
 // from none or the first item goes to the last, DOWN from none to the first,
 // both wrap.
