@@ -39,6 +39,16 @@ std::string Slurp(const fs::path& p) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// Runs a shell command whose streams go to out.txt and err.txt in folder.
+ProgramRun Run(const std::string& command, const std::string& folder) {
+  const int raw = std::system(command.c_str());
+  ProgramRun run;
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.errors = Slurp(folder + "/err.txt");
+  run.output = Slurp(folder + "/out.txt");
+  return run;
+}
+
 // Runs convVelmi headless in `folder` (where it writes "data"), proposing
 // `game` through a registry store (none when game is empty); `prefix` goes
 // before the program (another user's identity), `arguments` after it.
@@ -55,12 +65,7 @@ ProgramRun RunConverter(const std::string& folder, const std::string& game, cons
   const std::string command = "cd '" + folder + "' && VELMI_HEADLESS=1 VELMI_REGISTRY='" + store + "' WINEPREFIX='" +
                               folder + "/no-wine' " + prefix + " '" CONV_VELMI "' " + arguments + " >'" + folder +
                               "/out.txt' 2>'" + folder + "/err.txt'";
-  const int raw = std::system(command.c_str());
-  ProgramRun run;
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.errors = Slurp(folder + "/err.txt");
-  run.output = Slurp(folder + "/out.txt");
-  return run;
+  return Run(command, folder);
 }
 
 // Runs a program with its arguments (and `environment` assignments before
@@ -72,12 +77,7 @@ ProgramRun RunTool(const std::string& folder, const std::string& program, const 
       "env -u VELMI_MODULE_PATH -u VELMI_REGISTRY " + environment + " " + prefix + " " + Quoted(program);
   for (const std::string& a : arguments) command += " " + Quoted(a);
   command += " >" + Quoted(folder + "/out.txt") + " 2>" + Quoted(folder + "/err.txt");
-  const int raw = std::system(command.c_str());
-  ProgramRun run;
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.errors = Slurp(folder + "/err.txt");
-  run.output = Slurp(folder + "/out.txt");
-  return run;
+  return Run(command, folder);
 }
 
 bool Holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

@@ -33,6 +33,10 @@ class DeviceTest : public ::testing::Test {
     dir = MakeTempDir("device");
     VelmiDeviceSetLockDir(dir.c_str());
     g_seen.clear();
+    OpenWindow();
+  }
+  // Registers the test's window class and opens its window.
+  void OpenWindow() {
     WNDCLASSW wc{};
     wc.lpfnWndProc = Proc;
     wc.lpszClassName = u"TESTCLASS";
@@ -148,12 +152,7 @@ TEST_F(DeviceTest, QuickPressesReachTheNextFrame) {
     VelmiClockUseFake(1000);  // the hold's time limit never runs out here
     VelmiDeviceSetHeadless(true);
     VelmiDeviceSetGeometry(480, 640);
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = Proc;
-    wc.lpszClassName = u"TESTCLASS";
-    ASSERT_NE(RegisterClassW(&wc), 0);
-    hwnd = CreateWindowExW(0, u"TESTCLASS", u"title", WS_VISIBLE, 0, 0, 480, 640, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(hwnd, nullptr);
+    OpenWindow();
     const bool post = std::string(c.script) == "post";
     if (!post) {
       ASSERT_TRUE(VelmiDeviceLoadScript(c.script)) << c.name;
