@@ -16,6 +16,7 @@
 #include "player/core/font_list.h"
 #include "player/core/ini_store.h"
 #include "player/core/menu_ids.h"
+#include "player/core/error_box.h"
 #include "player/core/pack_reader.h"
 #include "player/core/text_window.h"
 #include "player/core/texts.h"
@@ -245,10 +246,7 @@ void DescribeDataFailure(const DataFolderSearch& search, const char* packName, i
                          size_t capacity) {
   if (!capacity) return;
   out[0] = 0;
-  auto add = [&](const char* text) {
-    size_t used = StrLength(out);
-    if (used + 1 < capacity) SjisCopyField(out + used, capacity - used, text, StrLength(text));
-  };
+  auto add = [&](const char* text) { AppendText(out, capacity, text); };
   add(packExists ? kTextDataDamaged : kTextDataNotFound);
   add("\n");
   add(kTextDataPackLabel);

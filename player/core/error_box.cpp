@@ -9,16 +9,52 @@
 
 namespace {
 
-// Appends text to out (capacity bytes), cut at a whole character.
-void Append(char* out, size_t capacity, const char* text) {
-  const size_t used = StrLength(out);
-  if (used + 1 >= capacity) return;
-  const size_t room = capacity - used;
-  // SjisCopyField zero-fills the rest of the field; only the text is wanted.
-  SjisCopyField(out + used, room, text, StrLength(text));
+enum class WriteFailure { kDiskFull, kNoPermission, kNoFolder, kOther };
+
+WriteFailure Classify(DWORD error) {
+  switch (error) {
+    case ERROR_DISK_FULL:
+      return WriteFailure::kDiskFull;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return WriteFailure::kNoPermission;
+    case ERROR_PATH_NOT_FOUND:
+      return WriteFailure::kNoFolder;
+    default:
+      return WriteFailure::kOther;
+  }
+}
+
+// The reason of a failed write as the box tells it, in Shift-JIS.
+void AppendWriteFailureReason(char* out, size_t capacity, DWORD error) {
+  switch (Classify(error)) {
+    case WriteFailure::kDiskFull:
+      AppendText(out, capacity, kTextReasonDiskFull);
+      return;
+    case WriteFailure::kNoPermission:
+      AppendText(out, capacity, kTextReasonNoPermission);
+      return;
+    case WriteFailure::kNoFolder:
+      AppendText(out, capacity, kTextReasonNoFolder);
+      return;
+    case WriteFailure::kOther: {
+      char number[16];
+      FormatString(number, "%u", unsigned(error));
+      AppendText(out, capacity, kTextReasonOther);
+      AppendText(out, capacity, number);
+      return;
+    }
+  }
 }
 
 }  // namespace
+
+void AppendText(char* out, size_t capacity, const char* text) {
+  const size_t used = StrLength(out);
+  if (used + 1 >= capacity) return;
+  // SjisCopyField zero-fills the rest of the field; only the text is wanted.
+  SjisCopyField(out + used, capacity - used, text, StrLength(text));
+}
 
 void ShowErrorBox(const char* text) {
   static const WCHAR caption[] = u"Error";
@@ -28,57 +64,21 @@ void ShowErrorBox(const char* text) {
   MessageBoxW(nullptr, wide.data(), caption, 0);
 }
 
-void AppendWriteFailureReason(char* out, size_t capacity, DWORD error) {
-  switch (error) {
-    case ERROR_DISK_FULL:
-      Append(out, capacity, kTextReasonDiskFull);
-      return;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-      Append(out, capacity, kTextReasonNoPermission);
-      return;
-    case ERROR_PATH_NOT_FOUND:
-      Append(out, capacity, kTextReasonNoFolder);
-      return;
-    default: {
-      char number[16];
-      FormatString(number, "%u", unsigned(error));
-      Append(out, capacity, kTextReasonOther);
-      Append(out, capacity, number);
-      return;
-    }
-  }
-}
-
 void PrintWriteFailure(const char* what, const char* path, DWORD error) {
-  const char* reason;
-  switch (error) {
-    case ERROR_DISK_FULL:
-      reason = "disk full";
-      break;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-      reason = "no permission";
-      break;
-    case ERROR_PATH_NOT_FOUND:
-      reason = "folder not found";
-      break;
-    default:
-      reason = nullptr;
-      break;
-  }
-  if (reason)
-    std::fprintf(stderr, "%s could not be written: %s: %s\n", what, path, reason);
+  static const char* const kReasons[] = {"disk full", "no permission", "folder not found"};
+  const WriteFailure kind = Classify(error);
+  if (kind != WriteFailure::kOther)
+    std::fprintf(stderr, "%s could not be written: %s: %s\n", what, path, kReasons[int(kind)]);
   else
     std::fprintf(stderr, "%s could not be written: %s: error %u\n", what, path, unsigned(error));
 }
 
 void ShowWriteFailureBox(const char* headline, const char* path, DWORD error) {
   char text[1536] = "";
-  Append(text, sizeof text, headline);
-  Append(text, sizeof text, "\n");
-  Append(text, sizeof text, path);
-  Append(text, sizeof text, "\n");
+  AppendText(text, sizeof text, headline);
+  AppendText(text, sizeof text, "\n");
+  AppendText(text, sizeof text, path);
+  AppendText(text, sizeof text, "\n");
   AppendWriteFailureReason(text, sizeof text, error);
   ShowErrorBox(text);
 }

@@ -10,10 +10,9 @@
 // Shows the box with a Shift-JIS text; waits until it is closed.
 void ShowErrorBox(const char* text);
 
-// Appends the reason of a failed write (a system error code) as the box
-// tells it, in Shift-JIS, to the text in out (capacity bytes, cut at a whole
-// character when it does not fit).
-void AppendWriteFailureReason(char* out, size_t capacity, DWORD error);
+// Appends a Shift-JIS text to the text in out (capacity bytes), cut at a
+// whole character when it does not fit.
+void AppendText(char* out, size_t capacity, const char* text);
 
 // One line on the error stream: "<what> could not be written: <path>:
 // <reason>", the reason in plain words.
