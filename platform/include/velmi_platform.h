@@ -24,6 +24,8 @@
 // sz data is the rest of the line, bytes as they stand.  Key paths and value
 // names compare without regard to ASCII case.  A key exists when it or a key
 // below it appears.
+// A store file that is named but cannot be read (missing, a folder, no
+// permission) holds no key; VelmiRegistryStoreUnread tells it.
 //
 // Modules.  LoadLibrary keeps only the file name of what it is given; the
 // names "user32" and "advapi32" (with or without ".dll", any case) are served
@@ -85,6 +87,20 @@ void VelmiRegisterResource(LPCSTR type, LPCSTR name, const void* data, DWORD siz
     VelmiRegisterResource((type), MAKEINTRESOURCEA(id), (data), (DWORD)(size)); \
     return true;                                                                \
   }()
+
+// ---- Registry store --------------------------------------------------------
+// True when the last key lookup found the store file that VELMI_REGISTRY
+// names unreadable: that file (as the variable names it) and why, in plain
+// words ("not found", "a folder, not a file", "no permission", ...).  False
+// when it was read or no store is named.
+#include <string>
+bool VelmiRegistryStoreUnread(std::string* file, std::string* reason);
+
+// ---- Standard streams -------------------------------------------------------
+// Whether the C stream with this descriptor (1 standard output, 2 the error
+// stream) is a terminal: progress goes there as one line updated in place,
+// to a file or a pipe as whole lines.
+bool VelmiStreamIsTerminal(int descriptor);
 
 // ---- Paths ------------------------------------------------------------------
 // The Linux path (UTF-8) that a Windows path resolves to, exactly as the file

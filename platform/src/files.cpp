@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "internal.h"
+#include <velmi_platform.h>
 
 namespace velmi {
 namespace {
@@ -495,4 +496,8 @@ DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer) {
   if (!buffer || w.size() + 1 > size) return DWORD(w.size() + 1);
   std::memcpy(buffer, w.c_str(), (w.size() + 1) * sizeof(char16_t));
   return DWORD(w.size());
+}
+
+bool VelmiStreamIsTerminal(int descriptor) {
+  return (descriptor == STDOUT_FILENO || descriptor == STDERR_FILENO) && isatty(descriptor) == 1;
 }

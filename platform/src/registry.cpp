@@ -4,14 +4,17 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <sstream>
 #include <map>
 #include <mutex>
 #include <set>
 #include <vector>
 
 #include "internal.h"
+#include <velmi_platform.h>
 #include "velmi_registry_source.h"
 
 namespace {
@@ -157,13 +160,57 @@ bool IsBelow(const std::string& full, const std::string& path) {
   return i == path.size() && full[i] == '\\';
 }
 
+// What the last read of the store met: the file that could not be read and
+// why, or nothing.
+std::mutex g_storeLock;
+std::string g_unreadStore, g_unreadReason;
+
+std::string StoreFailure(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+      return "not found";
+    case EISDIR:
+      return "a folder, not a file";
+    case EACCES:
+    case EPERM:
+      return "no permission";
+    default:
+      return std::strerror(err);
+  }
+}
+
+// The whole store file; false (and the failure kept) when it cannot be read.
+bool ReadStore(const char* file, std::string& text) {
+  std::string reason;
+  if (std::FILE* f = std::fopen(file, "rb")) {
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, got);
+    if (std::ferror(f)) reason = StoreFailure(errno);
+    std::fclose(f);
+  } else {
+    reason = StoreFailure(errno);
+  }
+  std::lock_guard<std::mutex> lock(g_storeLock);
+  g_unreadStore = reason.empty() ? std::string() : std::string(file);
+  g_unreadReason = reason;
+  return reason.empty();
+}
+
 // Loads the key at path (normalised) from the store: exists when the key
 // or a key below it is named.
 bool LoadStoreKey(const std::string& path, Key& key) {
   const char* file = std::getenv("VELMI_REGISTRY");
-  if (!file || !*file) return false;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
+  if (!file || !*file) {
+    std::lock_guard<std::mutex> lock(g_storeLock);
+    g_unreadStore.clear();
+    g_unreadReason.clear();
+    return false;
+  }
+  std::string text;
+  if (!ReadStore(file, text)) return false;
+  std::istringstream in(text);
   bool exists = false, inKey = false;
   std::string line;
   while (std::getline(in, line)) {
@@ -214,6 +261,14 @@ Key* LiveKey(HKEY key) {
 }  // namespace
 
 void VelmiSetRegistrySource(VelmiRegistrySource source) { g_source.store(source); }
+
+bool VelmiRegistryStoreUnread(std::string* file, std::string* reason) {
+  std::lock_guard<std::mutex> lock(g_storeLock);
+  if (g_unreadStore.empty()) return false;
+  if (file) *file = g_unreadStore;
+  if (reason) *reason = g_unreadReason;
+  return true;
+}
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
   if (!result) return ERROR_INVALID_PARAMETER;

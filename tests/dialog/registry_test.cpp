@@ -13,6 +13,7 @@
 #include "converter/conv_file_make.h"
 #include "tests/dialog/dialog_fixture.h"
 #include "velmi_mfc.h"
+#include "velmi_platform.h"
 #include "velmi_registry_source.h"
 #include "velmi_wine.h"
 
@@ -159,6 +160,35 @@ TEST_F(RegistryTest, ValuesAreBoundedAndTerminated) {
   EXPECT_EQ(ReadRegistryValue("QR2", "Other", buffer, sizeof buffer), 1);
   EXPECT_STREQ(buffer, "kept");
   EXPECT_EQ(ReadRegistryValue("QR9", "DataDir", buffer, sizeof buffer), 0);
+}
+
+// A store that VELMI_REGISTRY names but that cannot be read holds no key,
+// and the layer tells which file it was and why; a store read clears it.
+TEST_F(RegistryTest, AnUnreadableStoreIsTold) {
+  const std::string missing = box.Root() + "/no-such-store.txt";
+  const struct {
+    std::string store;
+    const char* reason;  // null: the store was read
+  } cases[] = {{missing, "not found"}, {box.Root(), "a folder, not a file"}, {box.Root() + "/registry.txt", nullptr}};
+  box.SetDataDir("\\game\\");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.store);
+    setenv("VELMI_REGISTRY", c.store.c_str(), 1);
+    const std::string value = Query(HKEY_CURRENT_USER, "Software\\TORVAL\\QR2", "DataDir");
+    std::string file, reason;
+    EXPECT_EQ(VelmiRegistryStoreUnread(&file, &reason), c.reason != nullptr);
+    if (c.reason) {
+      EXPECT_EQ(value, "<no key>");
+      EXPECT_EQ(file, c.store);
+      EXPECT_EQ(reason, c.reason);
+    } else {
+      EXPECT_EQ(value, std::string("\\game\\") + '\0');
+    }
+  }
+  // No store named: nothing to tell.
+  unsetenv("VELMI_REGISTRY");
+  EXPECT_EQ(Query(HKEY_CURRENT_USER, "Software\\TORVAL\\QR2", "DataDir"), "<no key>");
+  EXPECT_FALSE(VelmiRegistryStoreUnread(nullptr, nullptr));
 }
 
 }  // namespace
