@@ -161,6 +161,29 @@ bool CConvFileMake::OutputPath(char* out, size_t capacity, const char* tail) con
   return Join(out, capacity, {m_outputFolder, tail});
 }
 
+void CConvFileMake::BeginStage(Stage stage, int32_t items) {
+  std::lock_guard<std::mutex> lock(m_stageLock);
+  m_stageBegun[stage] = true;
+  m_stageItems[stage] = items;
+  m_stageFirstDone[stage] = DoneCount();
+}
+
+std::array<CConvFileMake::StageProgress, CConvFileMake::kStages> CConvFileMake::Stages() const {
+  std::array<StageProgress, kStages> stages;
+  std::lock_guard<std::mutex> lock(m_stageLock);
+  // The stages run one after the other: a stage has ended where the next
+  // began, and the last one begun is going on.
+  int32_t end = DoneCount();
+  for (int s = kStages - 1; s >= 0; --s) {
+    if (!m_stageBegun[s]) continue;
+    stages[s].begun = true;
+    stages[s].items = m_stageItems[s];
+    stages[s].done = std::clamp(end - m_stageFirstDone[s], 0, m_stageItems[s]);
+    end = m_stageFirstDone[s];
+  }
+  return stages;
+}
+
 int CConvFileMake::AppendSourceFile(const char* folder, const char* fileName, const char* outputSubPath, int flag) {
   auto* node = new SourceFileNode{};
   Join(node->folder, sizeof node->folder, {folder});
@@ -331,6 +354,7 @@ void CConvFileMake::WritePicturePack() {
   CPackWriter pack;
   m_totalCount.store(entries, std::memory_order_relaxed);
   m_doneCount.store(0, std::memory_order_relaxed);
+  BeginStage(kPictureStage, entries);
   if (!pack.Begin(packPath, static_cast<DWORD>(entries))) {
     // Nothing can be written: every item counts as handled, the pack as failed.
     AddFailure(packPath, "cannot be created (" + ErrorReason(GetLastError()) + "); no picture or script was converted");

@@ -15,6 +15,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -80,12 +81,26 @@ class CConvFileMake : public CWinThreadMaster {
   // Copies the current item's name (terminated, cut to capacity).
   void GetCurrentName(char* out, size_t capacity) const;
 
+  // The run's stages, in the order it takes them.  A stage begins when its
+  // items are known: the picture pack's entries, the music tracks and sound
+  // effects found, the voice index's records; a stage turned off never begins.
+  enum Stage { kPictureStage, kMusicStage, kEffectStage, kVoiceStage, kStages };
+  struct StageProgress {
+    bool begun = false;
+    int32_t items = 0;  // what the stage has to handle
+    int32_t done = 0;   // handled so far, at most items
+  };
+  std::array<StageProgress, kStages> Stages() const;
+
   // ---- Used by the run's steps (worker thread) ----
   void SetCurrentName(const char* name);
   void AddTotal(int32_t n) { m_totalCount.fetch_add(n, std::memory_order_relaxed); }
   void AddDone() { m_doneCount.fetch_add(1, std::memory_order_relaxed); }
   void AddFailure(const std::string& item, const std::string& reason);
   void AddConverted() { m_convertedCount.fetch_add(1, std::memory_order_relaxed); }
+  // The stage starts now with this many items; each counts in the done
+  // count as it is handled.
+  void BeginStage(Stage stage, int32_t items);
   // source folder + "\" + folder + "\" (when folder is not empty) + name;
   // false when it does not fit.
   bool SourcePath(char* out, size_t capacity, const char* folder, const char* name) const;
@@ -152,6 +167,11 @@ class CConvFileMake : public CWinThreadMaster {
   std::atomic<int32_t> m_convertedCount{0};
   std::mutex m_failureLock;
   std::vector<Failure> m_failures;
+
+  mutable std::mutex m_stageLock;
+  std::array<bool, kStages> m_stageBegun{};
+  std::array<int32_t, kStages> m_stageItems{};
+  std::array<int32_t, kStages> m_stageFirstDone{};  // the done count when the stage began
 };
 
 // Why a file function failed, in words, from its GetLastError code.

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -16,11 +17,30 @@
 #include "converter/sound/mp3_encoder.h"
 #include "converter/sound/ogg_encoder.h"
 #include "velmi_mfc.h"
+#include "velmi_platform.h"
 
 namespace {
 
 // Copies src into dst (capacity bytes), cut at a character boundary.
 void CopyText(char* dst, size_t capacity, const char* src) { FormatStringN(dst, capacity, "%s", src); }
+
+// The current folder as the system names it, UTF-8 with '/' between folders,
+// when code page 932 cannot hold it; empty when it can (or is unknown).
+std::string UnholdableCurrentFolder() {
+  WCHAR wide[1024];
+  const DWORD n = GetCurrentDirectoryW(1024, wide);
+  if (n == 0 || n >= 1024) return {};
+  BOOL lost = FALSE;
+  WideCharToMultiByte(932, 0, wide, int(n), nullptr, 0, nullptr, &lost);
+  if (!lost) return {};
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, int(n), nullptr, 0, nullptr, nullptr);
+  std::string utf8(size_t(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, wide, int(n), utf8.data(), bytes, nullptr, nullptr);
+  // UTF-8 has no byte 0x5C inside a character: every '\' separates.
+  for (char& c : utf8)
+    if (c == '\\') c = '/';
+  return utf8;
+}
 
 // True when the text ends in a single-byte '\' (a trail byte 0x5C does not count).
 bool EndsInBackslash(const char* text) {
@@ -119,6 +139,10 @@ BOOL CConvVelmiDlg::OnInitDialog() {
   m_qualityIndex = 1;
   DWORD n = GetCurrentDirectoryA(1023, m_outputFolder);
   if (n == 0 || n >= 1023) m_outputFolder[0] = 0;
+  // A name code page 932 cannot hold comes back with '?' in its place,
+  // which names another folder: the dialog has no output folder then.
+  m_unholdableOutput = UnholdableCurrentFolder();
+  if (!m_unholdableOutput.empty()) m_outputFolder[0] = 0;
 
   m_stereoCheck.SetCheck(m_stereo);
   m_bgmBitrateCombo.SetCurSel(3);
@@ -134,6 +158,13 @@ BOOL CConvVelmiDlg::OnInitDialog() {
 
   SetRegistryRoot("TORVAL");
   if (!ReadRegistryValue("QR2", "DataDir", m_sourceFolder, sizeof m_sourceFolder)) m_sourceFolder[0] = 0;
+  // The dialog shows nothing of it, but whoever started the program named
+  // a store that it could not read: said where errors go.
+  std::string store, why;
+  if (VelmiRegistryStoreUnread(&store, &why))
+    std::fprintf(stderr,
+                 "convVelmi: VELMI_REGISTRY names %s, which cannot be read (%s): no game folder is taken from it\n",
+                 store.c_str(), why.c_str());
   ShowSourceFolder();
 
   m_pictureCheck.SetCheck(1);
@@ -211,14 +242,23 @@ void CConvVelmiDlg::OnStart() {
     MessageBox(TEXT_NO_GAME_FOLDER, TEXT_FOLDER_CAPTION, MB_ICONWARNING | MB_OK);
     // Without a window the user cannot browse for another folder: say which
     // one was tried and how to name another.
-    velmi_mfc::ConsoleReport(velmi_mfc::Utf8ToSjis(
+    velmi_mfc::ConsoleReportUtf8(
         "convVelmi: tried " + ShownPath(m_sourceFolder) +
         " (it holds no QR2.exe); name the game's folder as DataDir in the registry store that VELMI_REGISTRY names, "
-        "or convert it with convert_game <game folder> <output folder>"));
+        "or convert it with convert_game <game folder> <output folder>");
     return;
   }
-  // The current directory did not fit or could not be read: an empty
-  // output folder would put the data at the root of the drive.
+  // The current directory did not fit, could not be read or has a name
+  // that code page 932 cannot hold: an empty output folder would put the
+  // data at the root of the drive.
+  if (m_outputFolder[0] == 0 && !m_unholdableOutput.empty()) {
+    MessageBox(TEXT_OUTPUT_FOLDER_NAME, TEXT_FOLDER_CAPTION, MB_ICONWARNING | MB_OK);
+    velmi_mfc::ConsoleReportUtf8("convVelmi: the output folder (the current folder) " + m_unholdableOutput +
+                                 " has a name that code page 932 (Shift-JIS, which the converter's paths use) cannot "
+                                 "hold: run convVelmi from a folder whose name, and the names of the folders above "
+                                 "it, are in Japanese or ASCII characters");
+    return;
+  }
   if (m_outputFolder[0] == 0) {
     MessageBox(TEXT_NO_OUTPUT_FOLDER, TEXT_FOLDER_CAPTION, MB_ICONWARNING | MB_OK);
     return;
@@ -235,6 +275,7 @@ void CConvVelmiDlg::OnStart() {
   m_job->m_doVoices = m_voiceCheck.GetCheck() ? 1 : 0;
   if (GetCheckedRadioButton(IDC_ENCODER_MP3, IDC_ENCODER_OGG) == IDC_ENCODER_OGG) m_job->m_encoder = 1;
   m_job->m_qualityCode = m_qualityIndex + 1;
+  m_progressLines = CProgressLines();
 
   try {
     CThreadCtrl(m_job).StartChecked();
@@ -252,6 +293,16 @@ void CConvVelmiDlg::OnStart() {
 }
 
 void CConvVelmiDlg::OnTimer(UINT_PTR id) {
+  // A log gets the run's stages and tenths as lines; once the run has
+  // ended (seen before the lines are taken) the last ones too.
+  if (m_job) {
+    const auto logLines = [this] {
+      for (const std::string& line : m_progressLines.Take(*m_job)) velmi_mfc::ConsoleProgressLine("convVelmi: " + line);
+    };
+    const bool ended = m_job->IsFinished();
+    logLines();
+    if (!ended && m_job->IsFinished()) logLines();
+  }
   if (m_job && m_job->IsFinished()) {
     m_progressLabel.SetWindowText("");
     CThreadCtrl ctrl(m_job);

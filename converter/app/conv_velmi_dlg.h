@@ -5,9 +5,11 @@
 #include <afxwin.h>
 
 #include <cstdint>
+#include <string>
 
 #include "converter/app/resource.h"
 #include "converter/app/win_edit.h"
+#include "converter/progress_lines.h"
 
 class CConvFileMake;
 
@@ -69,6 +71,12 @@ class CConvVelmiDlg : public CDialog {
   CButton m_musicCheck;
   CButton m_voiceCheck;
   CWinEdit m_sourceEdit;
+
+  // The current folder as the system names it (UTF-8, '/' between folders)
+  // when code page 932 cannot hold its name: the output folder stays empty.
+  std::string m_unholdableOutput;
+  // The running job's progress as lines for a log.
+  CProgressLines m_progressLines;
 
   DECLARE_MESSAGE_MAP()
 };

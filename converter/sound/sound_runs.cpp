@@ -61,9 +61,17 @@ bool ReadAt(HANDLE file, uint64_t offset, BYTE* out, DWORD size) {
 }  // namespace
 
 // Music tracks (".pcm" images only) or sound effects (".pcm" or WAVE).
-static void ConvertSoundFiles(CConvFileMake& job, int count, const char* sourceFormat, const char* outputFormat,
-                              bool wavesToo) {
+static void ConvertSoundFiles(CConvFileMake& job, CConvFileMake::Stage stage, int count, const char* sourceFormat,
+                              const char* outputFormat, bool wavesToo) {
   const EncodeSettings s{job.m_encoder, job.m_bitrateIndex[0], job.m_rate44k[0], job.m_stereo[0]};
+  // The stage's items are the files there, each counted as it is met below.
+  int32_t present = 0;
+  for (int n = 0; n < count; ++n) {
+    char relative[64], path[CConvFileMake::kFolderChars + 64];
+    FormatStringN(relative, sizeof relative, sourceFormat, n);
+    if (job.SourcePath(path, sizeof path, "", relative) && FileExists(path)) ++present;
+  }
+  job.BeginStage(stage, present);
   for (int n = 0; n < count; ++n) {
     char relative[64], path[CConvFileMake::kFolderChars + 64];
     FormatStringN(relative, sizeof relative, sourceFormat, n);
@@ -115,13 +123,13 @@ static void ConvertSoundFiles(CConvFileMake& job, int count, const char* sourceF
 void CConvFileMake::ConvertBgm() {
   if (!m_doMusic) return;
   LoadVoiceDecodeTable();
-  ConvertSoundFiles(*this, kMusicTracks, "AdvData\\MUSIC\\%z3.pcm", "\\data\\bgm\\%z3.%s", false);
+  ConvertSoundFiles(*this, kMusicStage, kMusicTracks, "AdvData\\MUSIC\\%z3.pcm", "\\data\\bgm\\%z3.%s", false);
 }
 
 void CConvFileMake::ConvertSoundEffects() {
   if (!m_doMusic) return;
   LoadVoiceDecodeTable();
-  ConvertSoundFiles(*this, kSoundEffects, "AdvData\\SE\\%z3.pcm", "\\data\\se\\%z3.%s", true);
+  ConvertSoundFiles(*this, kEffectStage, kSoundEffects, "AdvData\\SE\\%z3.pcm", "\\data\\se\\%z3.%s", true);
 }
 
 void CConvFileMake::ConvertVoicePack() {
@@ -169,6 +177,7 @@ void CConvFileMake::ConvertVoicePack() {
     return;
   }
   AddTotal(int32_t(records.size()));
+  BeginStage(kVoiceStage, int32_t(records.size()));
 
   const EncodeSettings s{m_encoder, m_bitrateIndex[1], m_rate44k[1], m_stereo[1]};
   std::vector<BYTE> scratch;  // the inflating buffer, made once a deflated voice needs it

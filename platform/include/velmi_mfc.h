@@ -5,9 +5,10 @@
 // there (DISPLAY or WAYLAND_DISPLAY) and VELMI_HEADLESS is not "1".  The
 // headless host keeps the controls in memory.  A dialog run headless without
 // a driver runs the console driver: it presses the dialog's default button,
-// ticks its timers every 100 ms, prints every new text of its labels and
-// every message box to stdout, and closes the dialog once the default button,
-// disabled by the press, is enabled again (or was never disabled).
+// ticks its timers every 100 ms, prints every message box to stdout (and
+// every new text of its labels when stdout is a terminal), and closes the
+// dialog once the default button, disabled by the press, is enabled again (or
+// was never disabled).
 #pragma once
 
 #include <afxwin.h>
@@ -82,9 +83,15 @@ bool ConsoleRunFailed();
 // the error stream (text in code page 932) and marks the run as failed; the
 // windowed and test hosts ignore it.
 void ConsoleReport(const std::string& text);
+// ConsoleReport of a text in UTF-8, for texts that code page 932 may not hold
+// (a folder's name as the system gives it).
+void ConsoleReportUtf8(const std::string& utf8);
 // Under the console driver: writes a line (code page 932) where the progress
 // goes, without failing the run; the windowed and test hosts ignore it.
 void ConsoleSay(const std::string& text);
+// Under the console driver, when stdout is not a terminal: writes a progress
+// line (UTF-8) there; on a terminal the labels' texts show the progress.
+void ConsoleProgressLine(const std::string& utf8);
 
 // Answers the headless folder browser: return true and a path (code page
 // 932) to pick a folder; the default cancels.  The title is recorded.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "mfc_internal.h"
+#include "velmi_platform.h"
 
 namespace velmi_mfc {
 
@@ -62,7 +63,10 @@ class Headless final : public Host {
   }
   void Destroy(Window*) override {}
   void Changed(Window* w, Change what) override {
-    if (g_console && what == Change::Text && w->kind == VelmiControlKind::Label && !w->isDialog && !w->text.empty())
+    // On a terminal every new text shows; a log gets the dialog's own
+    // progress lines (ConsoleProgressLine) instead of one line a tick.
+    if (g_console && what == Change::Text && w->kind == VelmiControlKind::Label && !w->isDialog && !w->text.empty() &&
+        VelmiStreamIsTerminal(1))
       Print(w->text);
   }
   void Ended(Window*) override {}
@@ -103,8 +107,18 @@ void ConsoleReport(const std::string& text) {
   g_consoleFailed = true;
   std::fprintf(stderr, "%s\n", SjisToUtf8(text).c_str());
 }
+void ConsoleReportUtf8(const std::string& utf8) {
+  if (!g_console) return;
+  g_consoleFailed = true;
+  std::fprintf(stderr, "%s\n", utf8.c_str());
+}
 void ConsoleSay(const std::string& text) {
   if (g_console) Print(text);
+}
+void ConsoleProgressLine(const std::string& utf8) {
+  if (!g_console || VelmiStreamIsTerminal(1)) return;
+  std::printf("%s\n", utf8.c_str());
+  std::fflush(stdout);
 }
 void SetFolderAnswer(std::function<bool(const std::string&, std::string*)> answer) { g_folder = std::move(answer); }
 

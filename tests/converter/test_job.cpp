@@ -16,6 +16,7 @@
 #include "converter/pictures/jbp1_recoder.h"
 #include "converter/pictures/rbp_writer.h"
 #include "converter/pictures/zev_decode.h"
+#include "converter/progress_lines.h"
 #include "formats/le_bytes.h"
 #include "formats/lzss.h"
 #include "formats/rgb565.h"
@@ -484,4 +485,33 @@ TEST(ConversionWalk, UnlistableSourceFolderIsCounted) {
   const std::vector<Entry> dir = Directory(ReadFile(out + "/data/grpack.mlz"));
   ASSERT_EQ(dir.size(), 1u);
   EXPECT_EQ(dir[0].name, "chip.rbp");
+}
+
+// The progress lines of a log follow the stages: one as each begins, one at
+// each further tenth of its items, none twice, and a stage that the next one
+// followed ends on its last item even when no tenth of it was seen.
+TEST(ConversionProgress, LinesAtEachStageStartAndTenth) {
+  const int bitrates[2] = {3, 3}, rates[2] = {0, 0};
+  CConvFileMake job(bitrates, rates, 1, 40);
+  CProgressLines lines;
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(lines.Take(job), Lines{});  // nothing begun
+  job.BeginStage(CConvFileMake::kPictureStage, 20);
+  EXPECT_EQ(lines.Take(job), Lines{"pictures and scripts: 20 items"});
+  job.AddDone();  // 1 of 20: not yet a tenth
+  EXPECT_EQ(lines.Take(job), Lines{});
+  job.AddDone();
+  EXPECT_EQ(lines.Take(job), Lines{"pictures and scripts: 2 / 20"});
+  for (int i = 0; i < 5; ++i) job.AddDone();  // three tenths passed at once: one line
+  EXPECT_EQ(lines.Take(job), Lines{"pictures and scripts: 7 / 20"});
+  EXPECT_EQ(lines.Take(job), Lines{});
+  for (int i = 0; i < 13; ++i) job.AddDone();
+  job.BeginStage(CConvFileMake::kMusicStage, 0);
+  job.BeginStage(CConvFileMake::kEffectStage, 1);
+  EXPECT_EQ(lines.Take(job), (Lines{"pictures and scripts: 20 / 20", "music: 0 items", "sound effects: 1 item"}));
+  job.AddDone();
+  job.BeginStage(CConvFileMake::kVoiceStage, 3);
+  for (int i = 0; i < 3; ++i) job.AddDone();
+  EXPECT_EQ(lines.Take(job), (Lines{"sound effects: 1 / 1", "voices: 3 items", "voices: 3 / 3"}));
+  EXPECT_EQ(lines.Take(job), Lines{});
 }

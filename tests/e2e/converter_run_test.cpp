@@ -50,12 +50,13 @@ ProgramRun Run(const std::string& command, const std::string& folder) {
 }
 
 // Runs convVelmi headless in `folder` (where it writes "data"), proposing
-// `game` through a registry store (none when game is empty); `prefix` goes
-// before the program (another user's identity), `arguments` after it.
+// `game` (code page 932) through a registry store (none when game is empty);
+// `prefix` goes before the program (another user's identity), `arguments`
+// after it.  A `store` given is named in VELMI_REGISTRY as it is.
 ProgramRun RunConverter(const std::string& folder, const std::string& game, const std::string& prefix = "",
-                        const std::string& arguments = "") {
-  const std::string store = folder + "/registry.txt";
-  {
+                        const std::string& arguments = "", std::string store = "") {
+  if (store.empty()) {
+    store = folder + "/registry.txt";
     std::ofstream out(store, std::ios::binary);
     if (!game.empty()) {
       std::string windows = e2e::PlayerPath(game);
@@ -202,6 +203,15 @@ TEST(ConvertGameProgram, RefusesBeforeConverting) {
   const std::string lone = alone + "/convert_game";
 
   const std::string none = root + "/none";
+  // An output folder whose "data" is a file.
+  const std::string dataFile = root + "/data-file";
+  fs::create_directories(dataFile);
+  std::ofstream(dataFile + "/data") << "not a folder";
+  // A game, whole but for its folder's name: "gamé".
+  const std::string accented = root + "/gam\xC3\xA9";
+  ASSERT_TRUE(vtools::WriteSampleGame(accented, SmallGame()));
+  const std::string katakana = root + "/\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88";  // ソフト
+  fs::create_directories(katakana);
   const struct {
     const char* name;
     std::string program;
@@ -211,6 +221,7 @@ TEST(ConvertGameProgram, RefusesBeforeConverting) {
     std::string said;  // on the standard output with status 0, else on the error stream
   } cases[] = {
       {"help", CONVERT_GAME, {"--help"}, "", 0, "VELMI_MODULE_PATH"},
+      {"help on the exit status", CONVERT_GAME, {"--help"}, "", 0, "2: refused before anything was converted"},
       {"short help", CONVERT_GAME, {"-h"}, "", 0, "usage: convert_game"},
       {"unknown argument", CONVERT_GAME, {"--fast", game, root}, "", 2, "unknown argument: --fast"},
       {"bad screen", CONVERT_GAME, {"--screen", "800x600", game, root}, "", 2, "800x600"},
@@ -219,6 +230,35 @@ TEST(ConvertGameProgram, RefusesBeforeConverting) {
       {"game folder without QR2.exe", CONVERT_GAME, {"--no-sound", notGame, root}, "", 2, notGame + " holds no QR2"},
       {"missing output folder", CONVERT_GAME, {"--no-sound", game, none}, "", 2, none + " does not exist"},
       {"output folder not writable", CONVERT_GAME, {"--no-sound", game, locked}, "", 2, "cannot write in " + locked},
+      {"data is not a folder",
+       CONVERT_GAME,
+       {"--no-sound", game, dataFile},
+       "",
+       2,
+       dataFile + "/data exists and is not a folder"},
+      // Folders that code page 932 cannot hold are named as they are, not
+      // through Shift-JIS (which made "gamé" "gamﾃｩ", said to be missing).
+      {"game folder code page 932 cannot hold",
+       CONVERT_GAME,
+       {"--no-sound", accented, root},
+       "",
+       2,
+       "the game folder " + accented +
+           " has a name that code page 932 (Shift-JIS, which the converter's paths use) "
+           "cannot hold: use a folder whose name, and the names of the folders above it, are in Japanese or ASCII "
+           "characters; nothing was converted"},
+      {"output folder code page 932 cannot hold",
+       CONVERT_GAME,
+       {"--no-sound", game, accented},
+       "",
+       2,
+       "the output folder " + accented + " has a name that code page 932"},
+      {"game folder ソフト without QR2.exe",
+       CONVERT_GAME,
+       {"--no-sound", katakana, root},
+       "",
+       2,
+       "the game folder " + katakana + " holds no QR2.exe"},
       {"no encoder module", lone, {game, root}, "", 2, "VELMI_MODULE_PATH (not set)"},
       {"a wrong module folder", lone, {game, root}, "VELMI_MODULE_PATH=" + root, 2, "VELMI_MODULE_PATH (" + root},
   };
@@ -239,6 +279,132 @@ TEST(ConvertGameProgram, RefusesBeforeConverting) {
     EXPECT_TRUE(Holds(c.status == 0 ? run.output : run.errors, c.said)) << c.name << ": " << run.output << run.errors;
     EXPECT_FALSE(fs::exists(root + "/data")) << c.name;
     EXPECT_FALSE(fs::exists(locked + "/data")) << c.name;
+    EXPECT_FALSE(fs::exists(accented + "/data")) << c.name;
+    EXPECT_TRUE(fs::is_regular_file(dataFile + "/data")) << c.name;
+  }
+}
+
+// A run that cannot start its worker (no thread may be made) is refused as
+// the others are: status 2, nothing written.
+TEST(ConvertGameProgram, RefusesWhenTheRunCannotStart) {
+  const std::optional<std::string> user = OrdinaryUser();
+  if (!user || std::system("command -v prlimit >/dev/null 2>&1") != 0) GTEST_SKIP() << "setpriv or prlimit missing";
+  // As root, a user of its own: another test's process of the same user
+  // would use up the one process the limit allows.
+  const std::string uid = std::to_string(61000 + getpid() % 1000);
+  const std::string identity =
+      user->empty() ? std::string() : "setpriv --reuid=" + uid + " --regid=" + uid + " --clear-groups";
+  const std::string game = vtest::ScratchFolder("e2e", "cg-nothread-game");
+  ASSERT_TRUE(vtools::WriteSampleGame(game, SmallGame()));
+  const std::string out = vtest::ScratchFolder("e2e", "cg-nothread-out");
+  fs::permissions(out, fs::perms::all);
+  // One process for the user: the program runs, its worker thread cannot.
+  // The leak check would need a thread of its own.
+  const ProgramRun run = RunTool(out, CONVERT_GAME, {"--no-sound", game, out}, "ASAN_OPTIONS=detect_leaks=0",
+                                 "prlimit --nproc=1 " + identity);
+  EXPECT_EQ(run.status, 2) << run.errors;
+  EXPECT_TRUE(Holds(run.errors, "convert_game: the conversion could not start")) << run.errors;
+  EXPECT_TRUE(Holds(run.errors, "nothing was converted")) << run.errors;
+  EXPECT_FALSE(fs::exists(out + "/data"));
+}
+
+// Names that code page 932 holds work, those whose Shift-JIS ends in the
+// byte 0x5C too (ソ is 83 5C, 表 95 5C, 能 94 5C): the data folder is written
+// where it was named and the summary names it in UTF-8 with '/'.
+TEST(ConvertGameProgram, JapaneseFolderNamesWork) {
+  const std::string root = vtest::ScratchFolder("e2e", "cg-japanese");
+  const std::string game = root + "/\xE8\x83\xBD/\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88";  // 能/ソフト
+  ASSERT_TRUE(vtools::WriteSampleGame(game, SmallGame()));
+  const std::string out = root + "/\xE8\xA1\xA8";  // 表
+  fs::create_directories(out);
+  const ProgramRun run = RunTool(root, CONVERT_GAME, {"--no-sound", "--screen", "320x240", game, out});
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_TRUE(Holds(run.errors, "convert_game: 3 of 3 items converted, 0 failed; data folder: " + out + "/data"))
+      << run.errors;
+  EXPECT_TRUE(fs::exists(out + "/data/grpack.mlz"));
+}
+
+// Where the progress goes to a file or a pipe, each stage is a line as it
+// starts and its items are counted in whole lines (no carriage returns
+// running into one line); the same for headless convVelmi's standard output.
+TEST(ConverterPrograms, ProgressInALogIsWholeLines) {
+  const std::string game = vtest::ScratchFolder("e2e", "progress-game");
+  ASSERT_TRUE(vtools::WriteSampleGame(game, SmallGame()));
+  const std::string out = vtest::ScratchFolder("e2e", "progress-cg");
+  const ProgramRun cg = RunTool(out, CONVERT_GAME, {"--screen", "320x240", game, out});
+  EXPECT_EQ(cg.status, 0) << cg.errors;
+  EXPECT_EQ(cg.errors.find('\r'), std::string::npos) << cg.errors;
+  for (const char* line :
+       {"convert_game: pictures and scripts: 3 items\n", "convert_game: pictures and scripts: 3 / 3\n",
+        "convert_game: music: 0 items\n", "convert_game: sound effects: 0 items\n"})
+    EXPECT_TRUE(Holds(cg.errors, line)) << line << cg.errors;
+  EXPECT_LT(cg.errors.find("pictures and scripts: 3 items"), cg.errors.find("pictures and scripts: 3 / 3"));
+
+  const std::string folder = vtest::ScratchFolder("e2e", "progress-cv");
+  const ProgramRun cv = RunConverter(folder, game);
+  EXPECT_EQ(cv.status, 0) << cv.errors;
+  for (const char* line : {"convVelmi: pictures and scripts: 3 items\n", "convVelmi: pictures and scripts: 3 / 3\n",
+                           "convVelmi: music: 0 items\n", "convVelmi: sound effects: 0 items\n"})
+    EXPECT_TRUE(Holds(cv.output, line)) << line << cv.output;
+  // Not the label's text at every tick: 変換データ数
+  EXPECT_FALSE(Holds(cv.output, "\xE5\xA4\x89\xE6\x8F\x9B\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE6\x95\xB0"))
+      << cv.output;
+}
+
+// convVelmi's folders reach the user in UTF-8 with '/': a proposed folder
+// and an output folder with Japanese names work; an output folder (its
+// current folder) whose name code page 932 cannot hold is refused, named as
+// it is, with what to do; a store named in VELMI_REGISTRY that cannot be read
+// is named on the error stream.
+TEST(ConverterProgram, FolderNamesAndStoresAreToldTruly) {
+  const std::string root = vtest::ScratchFolder("e2e", "conv-names");
+  const std::string katakana = "/\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88";  // ソフト
+  const std::string sjisKatakana = "/\x83\x5C\x83t\x83g";                // the same in code page 932
+  const std::string game = root + "/game" + katakana;
+  ASSERT_TRUE(vtools::WriteSampleGame(game, SmallGame()));
+
+  // A game in ソフト converted into 表.
+  const std::string table = root + "/\xE8\xA1\xA8";
+  fs::create_directories(table);
+  const ProgramRun japanese = RunConverter(table, root + "/game" + sjisKatakana);
+  EXPECT_EQ(japanese.status, 0) << japanese.errors;
+  EXPECT_TRUE(Holds(japanese.output, "convVelmi: 3 items converted, 0 failed; data folder: " + table + "/data"))
+      << japanese.output;
+
+  // No QR2.exe in a folder named ソフト: the folder tried, as it is named.
+  const std::string empty = root + "/empty" + katakana;
+  fs::create_directories(empty);
+  const std::string tried = vtest::ScratchFolder("e2e", "conv-names-tried");
+  const ProgramRun notGame = RunConverter(tried, root + "/empty" + sjisKatakana);
+  EXPECT_EQ(notGame.status, 1);
+  EXPECT_TRUE(Holds(notGame.errors, "convVelmi: tried " + empty + "/ (it holds no QR2.exe)")) << notGame.errors;
+
+  // Run from "outé": refused before anything is written there or elsewhere.
+  const std::string accented = root + "/out\xC3\xA9";
+  fs::create_directories(accented);
+  const ProgramRun refused = RunConverter(accented, root + "/game" + sjisKatakana);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(Holds(refused.errors, "convVelmi: the output folder (the current folder) " + accented +
+                                        " has a name that code page 932 (Shift-JIS, which the converter's paths use) "
+                                        "cannot hold: run convVelmi from a folder whose name"))
+      << refused.errors;
+  EXPECT_TRUE(Holds(refused.errors, "Japanese or ASCII characters")) << refused.errors;
+  EXPECT_FALSE(fs::exists(accented + "/data"));
+  EXPECT_FALSE(fs::exists(root + "/out?"));
+
+  // A store that is missing, or a folder: named, with why.
+  const struct {
+    std::string store;
+    const char* why;
+  } stores[] = {{root + "/no-store.txt", "not found"}, {root, "a folder, not a file"}};
+  for (const auto& c : stores) {
+    const std::string folder = vtest::ScratchFolder("e2e", "conv-names-store");
+    const ProgramRun run = RunConverter(folder, "", "", "", c.store);
+    EXPECT_EQ(run.status, 1) << c.store;
+    EXPECT_TRUE(Holds(run.errors, "convVelmi: VELMI_REGISTRY names " + c.store + ", which cannot be read (" + c.why +
+                                      "): no game folder is taken from it"))
+        << run.errors;
+    EXPECT_TRUE(Holds(run.errors, "no desktop game folder")) << run.errors;
   }
 }
 

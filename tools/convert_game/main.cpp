@@ -12,8 +12,12 @@
 // test), the output folder (it exists and a file can be made in it) and, for
 // a run with sound, the MP3 encoder module.  Each item that could not be
 // converted is named on the error stream; the run ends with one summary line.
+// Progress goes to the error stream: one line updated in place on a terminal,
+// whole lines (each stage's start and tenths) to a file or a pipe.
 // Exit status 0 when every item was converted, 1 when some were not, 2 when
-// nothing was converted: a bad command line or a refused folder or module.
+// the run was refused before anything was converted: a bad command line, a
+// refused folder or module, or a conversion that could not start.
+#include <velmi_platform.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -24,6 +28,7 @@
 
 #include "common/file.h"
 #include "converter/conv_file_make.h"
+#include "converter/progress_lines.h"
 #include "converter/sound/mp3_encoder.h"
 
 namespace {
@@ -43,9 +48,13 @@ const char kUsage[] =
     "The MP3 encoder module (gogo.dll.so), which a run with sound needs, is looked\n"
     "for beside convert_game (the build puts it there), then in each folder named\n"
     "in VELMI_MODULE_PATH (folders separated by ':').\n"
-    "Exit status: 0 every item was converted; 1 some were not (each is named on\n"
-    "the error stream); 2 nothing was converted (a bad command line, or a folder\n"
-    "or the encoder module refused).\n";
+    "Folder names must be ones that code page 932 (Shift-JIS) can hold: Japanese\n"
+    "or ASCII characters.\n"
+    "Exit status:\n"
+    "  0: every item was converted\n"
+    "  1: some items were not (each is named on the error stream)\n"
+    "  2: refused before anything was converted (a bad command line, a folder or\n"
+    "     the encoder module refused, or the conversion could not start)\n";
 
 int BadArgument(const std::string& what) {
   std::fprintf(stderr, "convert_game: %s (convert_game --help tells the arguments)\n", what.c_str());
@@ -58,18 +67,29 @@ int Refuse(const std::string& what) {
 }
 
 // A folder named on the command line (UTF-8) as the job's paths take it
-// (code page 932); unchanged when it is not UTF-8 or has no such form.
-std::string JobPath(const std::string& utf8) {
-  const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  if (wide <= 0) return utf8;
+// (code page 932) in *path; an argument that is not UTF-8 is taken as it
+// stands.  False when it is UTF-8 with a character code page 932 lacks: no
+// path of the job could name that folder.
+bool JobPath(const std::string& utf8, std::string* path) {
+  *path = utf8;
+  const int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
+  if (wide <= 0) return true;
   std::vector<WCHAR> w(static_cast<size_t>(wide));
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), wide);
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), w.data(), wide);
   BOOL lost = FALSE;
   const int bytes = WideCharToMultiByte(932, 0, w.data(), wide, nullptr, 0, nullptr, &lost);
-  if (bytes <= 0 || lost) return utf8;
-  std::string out(size_t(bytes), '\0');
-  WideCharToMultiByte(932, 0, w.data(), wide, out.data(), bytes, nullptr, nullptr);
-  return out;
+  if (bytes <= 0 || lost) return false;
+  path->assign(size_t(bytes), '\0');
+  WideCharToMultiByte(932, 0, w.data(), wide, path->data(), bytes, nullptr, nullptr);
+  return true;
+}
+
+// A folder as the user named it (UTF-8), '/' between folders: never through
+// code page 932, which may not hold it.
+std::string ShownArgument(std::string utf8) {
+  for (char& c : utf8)
+    if (c == '\\') c = '/';
+  return utf8;
 }
 
 bool IsFolder(const std::string& path) {
@@ -149,7 +169,15 @@ int main(int argc, char** argv) {
   if (found != 2)
     return BadArgument(found == 0 ? "the game folder and the output folder are missing"
                                   : "the output folder is missing");
-  const std::string game = JobPath(folders[0]), output = JobPath(folders[1]);
+  std::string game, output;
+  const char* const roles[2] = {"game", "output"};
+  for (int f = 0; f < 2; ++f) {
+    if (!JobPath(folders[f], f == 0 ? &game : &output))
+      return Refuse(std::string("the ") + roles[f] + " folder " + ShownArgument(folders[f]) +
+                    " has a name that code page 932 (Shift-JIS, which the converter's paths use) cannot hold: "
+                    "use a folder whose name, and the names of the folders above it, are in Japanese or ASCII "
+                    "characters");
+  }
   for (const std::string& f : {game, output})
     if (f.size() >= CConvFileMake::kFolderChars) return Refuse("folder name too long: " + ShownPath(f));
 
@@ -161,6 +189,9 @@ int main(int argc, char** argv) {
                   " holds no QR2.exe: name the folder of the installed desktop game");
   if (!IsFolder(output))
     return Refuse("the output folder " + ShownPath(output) + " does not exist or is not a folder: create it first");
+  if (FileExists((output + "\\data").c_str()) && !IsFolder(output + "\\data"))
+    return Refuse(ShownPath(output + "\\data") +
+                  " exists and is not a folder: move it away, or name another output folder");
   for (const std::string& f : {output, output + "\\data"}) {
     if (f != output && !IsFolder(f)) break;
     const std::string why = WriteProbe(f);
@@ -194,16 +225,23 @@ int main(int argc, char** argv) {
     ctrl.StartChecked();
   } catch (const CCtrlFailed&) {
     delete job;
-    std::fprintf(stderr, "convert_game: the conversion could not start\n");
-    return 1;
+    return Refuse("the conversion could not start (no worker thread)");
   }
+  // A terminal shows one line updated in place; a log gets whole lines.
+  const bool terminal = VelmiStreamIsTerminal(2);
+  CProgressLines stageLines;
+  const auto printStageLines = [&] {
+    for (const std::string& line : stageLines.Take(*job)) std::fprintf(stderr, "convert_game: %s\n", line.c_str());
+  };
   int shown = -1;
   bool lineOpen = false;
   while (!job->IsFinished()) {
     Sleep(100);
     PrintFailures(*job, &lineOpen);
-    // The first line once the run knows how much there is to do.
-    if (job->TotalCount() > 0 && job->DoneCount() / 50 != shown) {
+    if (!terminal) {
+      printStageLines();
+    } else if (job->TotalCount() > 0 && job->DoneCount() / 50 != shown) {
+      // The first line once the run knows how much there is to do.
       shown = job->DoneCount() / 50;
       std::fprintf(stderr, "\rconvert_game: %d / %d", job->DoneCount(), job->TotalCount());
       lineOpen = true;
@@ -212,6 +250,7 @@ int main(int argc, char** argv) {
   ctrl.WaitChecked(INFINITE);
   ctrl.Close();
   PrintFailures(*job, &lineOpen);
+  if (!terminal) printStageLines();
   const int converted = job->ConvertedCount(), total = job->TotalCount(), failures = job->FailureCount();
   delete job;
   // The summary takes the progress line's place.
