@@ -389,6 +389,12 @@ TEST(ConverterProgram, FolderNamesAndStoresAreToldTruly) {
                                         "cannot hold: run convVelmi from a folder whose name"))
       << refused.errors;
   EXPECT_TRUE(Holds(refused.errors, "Japanese or ASCII characters")) << refused.errors;
+  // The box says it too: 出力先のフォルダ名に使えない文字があります。
+  EXPECT_TRUE(Holds(refused.errors,
+                    "\xE5\x87\xBA\xE5\x8A\x9B\xE5\x85\x88\xE3\x81\xAE\xE3\x83\x95\xE3\x82"
+                    "\xA9\xE3\x83\xAB\xE3\x83\x80\xE5\x90\x8D\xE3\x81\xAB\xE4\xBD\xBF\xE3"
+                    "\x81\x88\xE3\x81\xAA\xE3\x81\x84\xE6\x96\x87\xE5\xAD\x97"))
+      << refused.errors;
   EXPECT_FALSE(fs::exists(accented + "/data"));
   EXPECT_FALSE(fs::exists(root + "/out?"));
 
