@@ -130,7 +130,11 @@ BYTE* ReadWholeFile(const char* path, DWORD* size, DWORD extra) {
   return buffer;
 }
 
-DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset, DWORD count, int create) {
+namespace {
+
+// WriteFileAt's work; with flush, the bytes are also on the disk before the
+// file is closed, and a flush that fails makes the write a failure (0).
+DWORD WriteAt(const char* path, const void* buffer, int origin, LONG offset, DWORD count, int create, bool flush) {
   const WCHAR* wide = SjisToWide(path);
   if (wide == nullptr) return 0;
   DWORD share = g_profile.load(std::memory_order_relaxed) == FileProfile::Converter ? 0 : FILE_SHARE_WRITE;
@@ -144,12 +148,20 @@ DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset,
     written = 0;
   } else if (written < count) {
     SetLastError(ERROR_DISK_FULL);  // a short write that names no error
+  } else if (flush && FlushFileBuffers(file) == 0) {
+    written = 0;
   }
   // The caller reads why a write fell short; closing must not overwrite it.
   const DWORD error = GetLastError();
   CloseHandle(file);
   SetLastError(error);
   return written;
+}
+
+}  // namespace
+
+DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset, DWORD count, int create) {
+  return WriteAt(path, buffer, origin, offset, count, create, false);
 }
 
 int WriteFileReplacing(const char* path, const void* buffer, DWORD count) {
@@ -163,8 +175,11 @@ int WriteFileReplacing(const char* path, const void* buffer, DWORD count) {
   {
     WidePath from(name), to(path);
     if (from.get() != nullptr && to.get() != nullptr) {
-      ok = WriteFileAt(name, buffer, 0, 0, count, 1) == count &&
-           MoveFileExW(from.get(), to.get(), MOVEFILE_REPLACE_EXISTING) != 0;
+      // The new content is on the disk before its name replaces the old
+      // file's, and the rename is on the disk before the call returns: a
+      // power cut leaves either file whole, never an empty one.
+      ok = WriteAt(name, buffer, 0, 0, count, 1, true) == count &&
+           MoveFileExW(from.get(), to.get(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
       if (!ok) {
         const DWORD error = GetLastError();
         DeleteFileW(from.get());

@@ -30,9 +30,10 @@ BYTE* ReadWholeFile(const char* path, DWORD* size, DWORD extra);
 DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset, DWORD count, int create);
 
 // Writes count bytes as the whole new content of path: into path + ".tmp"
-// first, then renamed over path, so that a failed write leaves the older file
-// whole (the temporary file is removed).  1 when every byte was written and
-// the rename succeeded, else 0, GetLastError telling why.
+// first, flushed to the disk, then renamed over path with the rename flushed
+// too, so that a failed write or a power cut leaves the older file whole (the
+// temporary file is removed after a failure).  1 when every byte was written
+// and flushed and the rename succeeded, else 0, GetLastError telling why.
 int WriteFileReplacing(const char* path, const void* buffer, DWORD count);
 
 // UTF-16 form of a Shift-JIS text in one static buffer of 2048 units, valid

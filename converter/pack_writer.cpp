@@ -117,8 +117,12 @@ BOOL CPackWriter::Finish() {
     else
       WriteBytes(directory_.data(), static_cast<DWORD>(directory_.size()));
   }
+  // The pack is on the disk before its name replaces the previous pack's.
+  if (!failed_ && !FlushFileBuffers(file_)) failed_ = TRUE;
   if (failed_) {
+    const DWORD error = GetLastError();
     Abandon();
+    SetLastError(error);
     return FALSE;
   }
   const BOOL closed = CloseHandle(file_);
@@ -130,8 +134,9 @@ BOOL CPackWriter::Finish() {
     DeleteFileA(tempPath_.c_str());
     return FALSE;
   }
-  // One rename replaces the previous pack: it is whole until the new one is.
-  if (!MoveFileExA(tempPath_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  // One rename replaces the previous pack: it is whole until the new one is,
+  // and the rename itself is on the disk when the call returns.
+  if (!MoveFileExA(tempPath_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     failed_ = TRUE;
     DeleteFileA(tempPath_.c_str());
     return FALSE;

@@ -42,6 +42,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 // ---- Clock ----------------------------------------------------------------
 // Installs a fake clock: GetTickCount and timeGetTime return start_ms and move
 // only through VelmiClockAdvance or Sleep.  Under the fake clock Sleep(n)
@@ -61,6 +64,19 @@ void VelmiClockSetLocalTime(const SYSTEMTIME* now);
 // Tests of out-of-memory paths: after the next `after` LocalAlloc calls
 // succeed, the one that follows fails (once); -1 ends a pending failure.
 void VelmiFailLocalAlloc(int after);
+
+// ---- Flushes to the disk -----------------------------------------------------
+// Tests of the order in which written files reach the disk.  While the log
+// is on, each FlushFileBuffers that succeeds adds "flush <file>", each
+// MoveFileEx that succeeds adds "move <from> <to>", and each folder that a
+// MoveFileEx with MOVEFILE_WRITE_THROUGH flushes adds "folder <folder>" (after
+// its "move" line); the names are Linux paths.  Turning the log on empties it.
+void VelmiLogDiskFlushes(bool on);
+std::vector<std::string> VelmiDiskFlushLog();
+// Tests of a disk that fails to flush: after the next `after` FlushFileBuffers
+// calls on writable handles succeed, the one that follows fails (once) as an
+// I/O error of the disk does; -1 ends a pending failure.
+void VelmiFailFlushFileBuffers(int after);
 
 // ---- System modules -----------------------------------------------------
 // Replaces one entry point of a system module's table (e.g. the window

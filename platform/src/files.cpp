@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <map>
 #include <mutex>
@@ -54,6 +55,38 @@ struct FileObject : KernelObject {
   std::pair<dev_t, ino_t> key{};
   OpenRecord record{};
 };
+
+// The test log of flushes and moves, and a pending injected flush failure.
+std::atomic<bool> g_logFlushes{false};
+std::atomic<int> g_flushesBeforeFailure{-1};
+std::mutex g_flushLogLock;
+std::vector<std::string>& FlushLog() {
+  static auto* log = new std::vector<std::string>;
+  return *log;
+}
+
+void LogFlushEvent(std::string line) {
+  if (!g_logFlushes.load()) return;
+  std::lock_guard<std::mutex> lock(g_flushLogLock);
+  FlushLog().push_back(std::move(line));
+}
+
+// The Linux path an open descriptor names (for the log only).
+std::string DescriptorPath(int fd) {
+  char link[64];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  std::vector<char> target(PATH_MAX + 1);
+  const ssize_t n = readlink(link, target.data(), target.size() - 1);
+  return n > 0 ? std::string(target.data(), size_t(n)) : std::string();
+}
+
+// True when the test hook makes this flush fail.
+bool InjectedFlushFailure() {
+  int left = g_flushesBeforeFailure.load();
+  while (left >= 0 && !g_flushesBeforeFailure.compare_exchange_weak(left, left - 1)) {
+  }
+  return left == 0;
+}
 
 bool ShareConflict(const OpenRecord& a, const OpenRecord& b) {
   if (WantsRead(b.access) && !(a.share & FILE_SHARE_READ)) return true;
@@ -301,7 +334,12 @@ BOOL FlushFileBuffers(HANDLE file) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
+  if (InjectedFlushFailure()) {
+    errno = EIO;
+    return FailErrno();
+  }
   if (fsync(f->fd) != 0) return FailErrno();
+  if (g_logFlushes.load()) LogFlushEvent("flush " + DescriptorPath(f->fd));
   return TRUE;
 }
 
@@ -367,6 +405,28 @@ static BOOL DoDeleteFile(const ResolvedPath& p) {
   if (unlink(p.path.c_str()) != 0) return FailPath(p);
   return TRUE;
 }
+// The folder part of a Linux path ("." for a bare name, "/" for the root's
+// entries).
+static std::string FolderOf(const std::string& path) {
+  const size_t cut = path.find_last_of('/');
+  if (cut == std::string::npos) return ".";
+  return cut == 0 ? std::string("/") : path.substr(0, cut);
+}
+// Flushes a folder's entries to the disk.  A folder that cannot be opened
+// for reading, or a file system that has no way to flush folders, leaves
+// nothing that could be done: only an error of the flush itself fails.
+static bool FlushFolder(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return true;
+  bool ok = true;
+  if (fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP) {
+    FailErrno();
+    ok = false;
+  }
+  close(fd);
+  if (ok) LogFlushEvent("folder " + folder);
+  return ok;
+}
 static BOOL DoMoveFile(const ResolvedPath& from, ResolvedPath to, const std::u16string& toGiven, DWORD flags) {
   struct stat a, b;
   if (lstat(from.path.c_str(), &a) != 0) return FailPath(from);
@@ -389,6 +449,14 @@ static BOOL DoMoveFile(const ResolvedPath& from, ResolvedPath to, const std::u16
   if (rename(from.path.c_str(), to.path.c_str()) != 0) {
     if (errno == ENOENT) return FailPath(to);
     return FailErrno();
+  }
+  LogFlushEvent("move " + from.path + " " + to.path);
+  if (flags & MOVEFILE_WRITE_THROUGH) {
+    // The rename is on the disk only once the folders holding the two names
+    // are: the new name's first, then the old name's when it is another.
+    const std::string toFolder = FolderOf(to.path), fromFolder = FolderOf(from.path);
+    if (!FlushFolder(toFolder)) return FALSE;
+    if (fromFolder != toFolder && !FlushFolder(fromFolder)) return FALSE;
   }
   return TRUE;
 }
@@ -501,3 +569,16 @@ DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer) {
 bool VelmiStreamIsTerminal(int descriptor) {
   return (descriptor == STDOUT_FILENO || descriptor == STDERR_FILENO) && isatty(descriptor) == 1;
 }
+
+void VelmiLogDiskFlushes(bool on) {
+  std::lock_guard<std::mutex> lock(g_flushLogLock);
+  FlushLog().clear();
+  g_logFlushes.store(on);
+}
+
+std::vector<std::string> VelmiDiskFlushLog() {
+  std::lock_guard<std::mutex> lock(g_flushLogLock);
+  return FlushLog();
+}
+
+void VelmiFailFlushFileBuffers(int after) { g_flushesBeforeFailure = after < 0 ? -1 : after; }

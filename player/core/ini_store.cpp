@@ -259,18 +259,10 @@ int IniStore::Flush() {
     BYTE* buf = JoinLines(g_head, &size);
     ok = 0;
     if (buf) {
-      // Written whole under another name first, so a failed write keeps the old file.
-      size_t n = StrLength(g_name);
-      char* temp = static_cast<char*>(LocalAlloc(0, n + 5));
-      if (temp) {
-        StrAppend(StrCopy(temp, g_name), ".tmp");
-        if (WriteFileAt(temp, buf, 0, 0, size, 1) == size && MoveFileExA(temp, g_name, MOVEFILE_REPLACE_EXISTING)) {
-          ok = 1;
-        } else {
-          error = GetLastError();
-          DeleteFileA(temp);
-        }
-        LocalFree(temp);
+      // Written whole and flushed under another name first, so that a failed
+      // write or a power cut keeps the old file.
+      if (WriteFileReplacing(g_name, buf, size)) {
+        ok = 1;
       } else {
         error = GetLastError();
       }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/disk_flushes.h"
 #include "tests/support/file_io.h"
 #include "tests/support/temp_folder.h"
 
@@ -175,6 +176,28 @@ TEST_F(FileTest, WriteFileReplacingKeepsTheOldFileOnFailure) {
   EXPECT_FALSE(fs::exists(dir_ / "sub.tmp"));
   EXPECT_EQ(WriteFileReplacing(Path("nodir\\x.dat").c_str(), "new", 3), 0);
   EXPECT_EQ(WriteFileReplacing(nullptr, "new", 3), 0);
+}
+
+// The new content is on the disk before the rename, and the rename before
+// the call returns; a flush that fails is a failed write that keeps the
+// older file.
+TEST_F(FileTest, WriteFileReplacingFlushesBeforeTheRename) {
+  Put("sys.dat", "old");
+  vtest::DiskFlushLog log;
+  EXPECT_EQ(WriteFileReplacing(Path("sys.dat").c_str(), "new", 3), 1);
+  EXPECT_EQ(Get("sys.dat"), "new");
+  const std::string folder = dir_.filename().string();
+  EXPECT_EQ(log.Lines(),
+            (std::vector<std::string>{"flush sys.dat.tmp", "move sys.dat.tmp sys.dat", "folder " + folder}));
+
+  log.Clear();
+  VelmiFailFlushFileBuffers(0);
+  SetLastError(NO_ERROR);
+  EXPECT_EQ(WriteFileReplacing(Path("sys.dat").c_str(), "newer", 5), 0);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_FUNCTION));
+  EXPECT_EQ(Get("sys.dat"), "new");
+  EXPECT_FALSE(fs::exists(dir_ / "sys.dat.tmp"));
+  EXPECT_TRUE(log.Lines().empty());
 }
 
 TEST_F(FileTest, ShiftJisNamesAndConverterProfile) {

@@ -431,3 +431,23 @@ TEST(ConvertGameProgram, NamesFailedItems) {
   EXPECT_FALSE(Holds(run.errors, " 0 / 0")) << run.errors;
   EXPECT_TRUE(fs::exists(out + "/data/grpack.mlz"));
 }
+
+// A pack that cannot be flushed to the disk is a failed pack: the run names
+// it and fails, and no older pack is replaced by what did not reach the disk.
+// The temporary name is a link to /dev/null, which takes every byte but
+// refuses the flush (EINVAL).
+TEST(ConvertGameProgram, PackThatCannotBeFlushedFails) {
+  const std::string game = vtest::ScratchFolder("e2e", "cg-flush-game");
+  ASSERT_TRUE(vtools::WriteSampleGame(game, SmallGame()));
+  const std::string out = vtest::ScratchFolder("e2e", "cg-flush-out");
+  fs::create_directories(out + "/data");
+  const std::string pack = out + "/data/grpack.mlz";
+  std::ofstream(pack, std::ios::binary) << "older";
+  fs::create_symlink("/dev/null", pack + ".tmp");
+  const ProgramRun run = RunTool(out, CONVERT_GAME, {"--no-sound", "--screen", "320x240", game, out});
+  EXPECT_EQ(run.status, 1) << run.errors;
+  EXPECT_TRUE(Holds(run.errors, "grpack.mlz: could not be finished (system error 87)")) << run.errors;
+  EXPECT_FALSE(fs::is_symlink(pack));
+  EXPECT_EQ(Slurp(pack), "older");
+  EXPECT_FALSE(fs::is_symlink(pack + ".tmp"));
+}

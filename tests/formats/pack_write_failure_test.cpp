@@ -6,9 +6,11 @@
 
 #include <csignal>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "converter/pack_writer.h"
+#include "tests/support/disk_flushes.h"
 #include "tests/support/file_io.h"
 #include "tests/support/temp_folder.h"
 
@@ -85,6 +87,53 @@ TEST(PackWriterFailures, FullDeviceIsReported) {
   EXPECT_FALSE(writer.Finish());
   EXPECT_FALSE(std::filesystem::exists(pack));
   EXPECT_FALSE(std::filesystem::is_symlink(pack + ".tmp"));
+}
+
+// A finished pack is on the disk before its name replaces the older pack,
+// and the rename before Finish returns.  A flush that fails, the test hook's
+// or a real one (a link to /dev/null takes every byte but cannot flush
+// them), fails the pack and keeps the older one.
+TEST(PackWriterFailures, FlushComesBeforeTheRenameAndItsFailureIsReported) {
+  TempFolder dir("formats");
+  const std::string pack = dir.File("grpack.mlz");
+  const std::string folder = std::filesystem::path(pack).parent_path().filename().string();
+  const Bytes older = {'o', 'l', 'd'}, small(100, 0x11);
+  WriteBytes(pack, older);
+  {
+    vtest::DiskFlushLog log;
+    CPackWriter writer;
+    ASSERT_TRUE(writer.Begin(pack.c_str(), 1));
+    ASSERT_TRUE(writer.AddEntry("a", small.data(), 100, FALSE));
+    EXPECT_TRUE(writer.Finish());
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{"flush grpack.mlz.tmp", "move grpack.mlz.tmp grpack.mlz", "folder " + folder}));
+  }
+  WriteBytes(pack, older);
+
+  struct Case {
+    const char* what;
+    bool hook;
+    DWORD error;
+  };
+  const Case cases[] = {{"the hook", true, ERROR_INVALID_FUNCTION}, {"/dev/null", false, ERROR_INVALID_PARAMETER}};
+  for (const Case& c : cases) {
+    vtest::DiskFlushLog log;
+    if (c.hook)
+      VelmiFailFlushFileBuffers(0);
+    else
+      std::filesystem::create_symlink("/dev/null", pack + ".tmp");
+    CPackWriter writer;
+    ASSERT_TRUE(writer.Begin(pack.c_str(), 1)) << c.what;
+    ASSERT_TRUE(writer.AddEntry("a", small.data(), 100, FALSE)) << c.what;
+    SetLastError(NO_ERROR);
+    EXPECT_FALSE(writer.Finish()) << c.what;
+    EXPECT_EQ(GetLastError(), c.error) << c.what;
+    EXPECT_TRUE(writer.Failed()) << c.what;
+    EXPECT_EQ(ReadBytes(pack), older) << c.what;
+    EXPECT_FALSE(std::filesystem::is_symlink(pack + ".tmp")) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(pack + ".tmp")) << c.what;
+    EXPECT_TRUE(log.Lines().empty()) << c.what;
+  }
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "test_support.h"
+#include "tests/support/disk_flushes.h"
 
 namespace {
 
@@ -213,6 +215,47 @@ TEST(Files, NameOperations) {
   t.file("sized", std::string(1234, 'z'));
   ASSERT_TRUE(GetFileAttributesExA(t.win("SIZED").c_str(), GetFileExInfoStandard, &info));
   EXPECT_EQ(info.nFileSizeLow, 1234u);
+}
+
+// FlushFileBuffers reaches the disk; a move with MOVEFILE_WRITE_THROUGH
+// flushes the folders of both names after the rename (one when they are the
+// same), a move without it flushes none.  The test hook makes one flush fail
+// as a disk's I/O error does, and read-only handles do not count towards it.
+TEST(Files, FlushesAndWriteThroughMoves) {
+  TempDir t;
+  t.dir("Save");
+  t.dir("Other");
+  vtest::DiskFlushLog log;
+  HANDLE h = Open(t.win("save\\a.tmp"), GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD n = 0;
+  ASSERT_TRUE(WriteFile(h, "abc", 3, &n, nullptr));
+  EXPECT_TRUE(FlushFileBuffers(h));
+  CloseHandle(h);
+  EXPECT_TRUE(MoveFileExA(t.win("save\\a.tmp").c_str(), t.win("save\\a").c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_TRUE(MoveFileExA(t.win("save\\a").c_str(), t.win("save\\b").c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  EXPECT_TRUE(MoveFileExW(Wide(t.win("save\\b")).c_str(), Wide(t.win("other\\c")).c_str(), MOVEFILE_WRITE_THROUGH));
+  // A move that fails flushes nothing.
+  EXPECT_FALSE(MoveFileExA(t.win("save\\none").c_str(), t.win("save\\d").c_str(), MOVEFILE_WRITE_THROUGH));
+  EXPECT_EQ(t.read("Other/c"), "abc");
+  const std::vector<std::string> expected = {"flush a.tmp", "move a.tmp a", "move a b",   "folder Save",
+                                             "move b c",    "folder Other", "folder Save"};
+  EXPECT_EQ(log.Lines(), expected);
+
+  log.Clear();
+  VelmiFailFlushFileBuffers(1);
+  h = Open(t.win("other\\c"), GENERIC_READ, OPEN_EXISTING, FILE_SHARE_READ);
+  EXPECT_FALSE(FlushFileBuffers(h));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+  CloseHandle(h);
+  h = Open(t.win("other\\c"), GENERIC_WRITE, OPEN_EXISTING);
+  EXPECT_TRUE(FlushFileBuffers(h));
+  EXPECT_FALSE(FlushFileBuffers(h));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_FUNCTION));  // as fsync's EIO maps
+  EXPECT_TRUE(FlushFileBuffers(h));
+  CloseHandle(h);
+  EXPECT_EQ(log.Lines(), (std::vector<std::string>{"flush c", "flush c"}));
 }
 
 TEST(Files, ProgramAndCurrentPaths) {

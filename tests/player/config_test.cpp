@@ -19,6 +19,7 @@
 #include "player/core/texts.h"
 #include "player/menu/popup_menu.h"
 #include "tests/player/rbp_builder.h"
+#include "tests/support/disk_flushes.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -116,6 +117,31 @@ TEST_F(IniTest, AnotherFileDropsUnsavedChangesAndFailedWriteReports) {
   std::string missing = Win(dir + "/no/such/dir/x.cfg");
   IniStore::Set("S", "K", "1", missing.c_str());
   EXPECT_EQ(IniStore::Flush(), 0);
+}
+
+// velmi.cfg is on the disk before its name replaces the older file, and the
+// rename before Flush returns; a flush that fails is a failed write that
+// keeps the older file.
+TEST_F(IniTest, FlushReachesTheDiskBeforeTheRename) {
+  const std::string text = "[S]\r\nK=0\r\n";
+  WriteFileBytes(file, Bytes(text.begin(), text.end()));
+  const std::string folder = std::filesystem::path(dir).filename().string();
+  vtest::DiskFlushLog log;
+  IniStore::Set("S", "K", "1", wfile.c_str());
+  ASSERT_EQ(IniStore::Flush(), 1);
+  EXPECT_EQ(AsText(ReadFileBytes(file)), "[S]\r\nK=1\r\n");
+  EXPECT_EQ(log.Lines(),
+            (std::vector<std::string>{"flush velmi.cfg.tmp", "move velmi.cfg.tmp velmi.cfg", "folder " + folder}));
+
+  log.Clear();
+  VelmiFailFlushFileBuffers(0);
+  IniStore::Set("S", "K", "2", wfile.c_str());
+  SetLastError(NO_ERROR);
+  EXPECT_EQ(IniStore::Flush(), 0);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_FUNCTION));
+  EXPECT_EQ(AsText(ReadFileBytes(file)), "[S]\r\nK=1\r\n");
+  EXPECT_FALSE(std::filesystem::exists(file + ".tmp"));
+  EXPECT_TRUE(log.Lines().empty());
 }
 
 class StartupTest : public ::testing::Test {

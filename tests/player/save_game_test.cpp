@@ -35,6 +35,7 @@
 #include "player/menu/popup_menu.h"
 #include "tests/player/rbp_builder.h"
 #include "tests/story/assemble.h"
+#include "tests/support/disk_flushes.h"
 #include "formats/le_bytes.h"
 #include "formats/rgb565.h"
 
@@ -301,7 +302,12 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
   const std::string savedButSystem =
       "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xAF\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3"
       "\x81\x8C";
-  enum Blocker { kDiskFull, kFolderInTheWay, kSystemDataInTheWay };
+  // 書き込みに失敗しました。エラー番号 87: a flush that fails (EINVAL)
+  const std::string notFlushed =
+      "\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC\xE3\x81\xBF\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97\xE3\x81\x97\xE3\x81\xBE"
+      "\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC\xE7\x95\xAA\xE5\x8F\xB7 87";
+  // A link to /dev/null takes every byte but cannot flush them.
+  enum Blocker { kDiskFull, kFolderInTheWay, kSystemDataInTheWay, kNoFlush, kSystemDataNoFlush };
   const struct {
     Blocker blocker;
     bool quickSave;  // the message window's button, else the menu item of slot 0
@@ -314,6 +320,8 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
       {kSystemDataInTheWay, false, kSaveSystemDataFailed, &savedButSystem, &noPermission},
       {kDiskFull, true, kSaveFailed, &notSaved, &diskFull},
       {kSystemDataInTheWay, true, kSaveSystemDataFailed, &savedButSystem, &noPermission},
+      {kNoFlush, false, kSaveFailed, &notSaved, &notFlushed},
+      {kSystemDataNoFlush, true, kSaveSystemDataFailed, &savedButSystem, &notFlushed},
   };
   for (const auto& c : cases) {
     const std::string what = std::to_string(c.blocker) + (c.quickSave ? " quick save" : " menu");
@@ -334,11 +342,14 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
     const Bytes before = File(file);
     char name[32];
     std::snprintf(name, sizeof name, "save%03d.dat", file);
-    const std::string failed = c.blocker == kSystemDataInTheWay ? "system.dat" : name;
+    const bool systemData = c.blocker == kSystemDataInTheWay || c.blocker == kSystemDataNoFlush;
+    const std::string failed = systemData ? "system.dat" : name;
     const std::string tmp = dir + "/" + failed + ".tmp";
     // A failed write removes its temporary file: a link is made again.
     auto block = [&] {
       if (c.blocker == kDiskFull) return symlink("/dev/full", tmp.c_str()) == 0 || errno == EEXIST;
+      if (c.blocker == kNoFlush || c.blocker == kSystemDataNoFlush)
+        return symlink("/dev/null", tmp.c_str()) == 0 || errno == EEXIST;
       return mkdir(tmp.c_str(), 0700) == 0 || errno == EEXIST;
     };
     ASSERT_TRUE(block()) << what;
@@ -366,6 +377,20 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
     EXPECT_EQ(app->WriteSaveFile(file - 1), c.result) << what;
     std::filesystem::remove(tmp);
   }
+}
+
+// A save and the system.dat written after it are each on the disk before
+// their names replace the older files, and each rename before the save ends.
+TEST_F(SaveGame, SavesReachTheDiskBeforeTheirNames) {
+  Play(app.get(), 0);
+  app->SnapshotSaveState();
+  const std::string folder = std::filesystem::path(dir).filename().string();
+  vtest::DiskFlushLog log;
+  ASSERT_EQ(app->WriteSaveFile(0), kSaveWritten);
+  const std::vector<std::string> expected = {
+      "flush save001.dat.tmp", "move save001.dat.tmp save001.dat", "folder " + folder,
+      "flush system.dat.tmp",  "move system.dat.tmp system.dat",   "folder " + folder};
+  EXPECT_EQ(log.Lines(), expected);
 }
 
 TEST_F(SaveGame, MenusListSlotsInOrderWithTheNewestChecked) {
