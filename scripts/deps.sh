@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build needs; "test" adds the tools
-# that the tests use to judge our output (decoders, fuzzing compiler, Xvfb).
+# that the tests use to judge our output (decoders, fuzzing compiler, Xvfb)
+# and Droid Sans Fallback, the font beside IPA Gothic of the default-font test.
 set -euo pipefail
 mode=${1:-build}
 build_pkgs=(build-essential cmake ninja-build pkg-config
@@ -8,7 +9,8 @@ build_pkgs=(build-essential cmake ninja-build pkg-config
   zlib1g-dev libpng-dev libsdl2-dev libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libjpeg62-turbo-dev libmpg123-dev libvorbis-dev libmp3lame-dev
   libsamplerate0-dev libsndfile1-dev libgtk-3-dev)
-test_pkgs=(clang-14 libclang-rt-14-dev libjpeg-turbo-progs mpg123 vorbis-tools xvfb xauth)
+test_pkgs=(clang-14 libclang-rt-14-dev libjpeg-turbo-progs mpg123 vorbis-tools xvfb xauth
+  fonts-droid-fallback)
 pkgs=("${build_pkgs[@]}")
 [ "$mode" = test ] && pkgs+=("${test_pkgs[@]}")
 missing=()

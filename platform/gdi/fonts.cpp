@@ -74,6 +74,7 @@ struct Backend {
   bool fontconfigReady = false;
   std::map<std::string, Face*> faces;     // by file and index
   std::map<std::string, Face*> resolved;  // by request
+  std::map<std::string, int> coverage;    // by file and index: see CodePageCoverage
   std::unordered_map<GlyphKey, Glyph, GlyphKeyHash> glyphs;
   Font* stockFont = nullptr;
   bool stockTried = false;
@@ -176,6 +177,53 @@ static Face* OpenFace(const std::string& path, int index) {
     f->weight = (ft->style_flags & FT_STYLE_FLAG_BOLD) ? 700 : 400;
   b.faces[key] = f;
   return f;
+}
+
+// The characters of code page 932's non-kanji rows: JIS rows 1 to 8 (lead
+// bytes 0x81 to 0x84) and the NEC special row 13 (lead byte 0x87), each
+// character once.  Game texts draw their symbols from these rows.
+static const std::vector<uint32_t>& NonKanjiCharacters() {
+  static const std::vector<uint32_t> characters = [] {
+    std::vector<uint32_t> out;
+    for (int lead : {0x81, 0x82, 0x83, 0x84, 0x87})
+      for (int trail = 0x40; trail <= 0xFC; ++trail) {
+        if (trail == 0x7F) continue;
+        const char bytes[2] = {char(lead), char(trail)};
+        WCHAR wide = 0;
+        if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, 2, &wide, 1) == 1) out.push_back(wide);
+      }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+  }();
+  return characters;
+}
+
+// How many of NonKanjiCharacters the face's character map holds; counted
+// once for each face file and index.
+static int CodePageCoverage(const std::string& path, int index) {
+  Backend& b = B();
+  const std::string key = path + '\n' + std::to_string(index);
+  auto it = b.coverage.find(key);
+  if (it != b.coverage.end()) return it->second;
+  auto count = [](FT_Face ft) {
+    int n = 0;
+    for (uint32_t c : NonKanjiCharacters()) n += FT_Get_Char_Index(ft, c) != 0;
+    return n;
+  };
+  int n = 0;
+  auto open = b.faces.find(key);
+  if (open != b.faces.end()) {
+    n = count(open->second->ft);
+  } else {
+    FT_Face ft = nullptr;
+    if (FT_New_Face(b.library, path.c_str(), index, &ft) == 0) {
+      n = count(ft);
+      FT_Done_Face(ft);
+    }
+  }
+  b.coverage[key] = n;
+  return n;
 }
 
 static Face* Resolve(const std::string& name, int weight, bool fixed, bool japanese) {
@@ -380,8 +428,11 @@ int EnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM data) {
     bool japanese = false;
     bool fixed = true;
     int weight = FW_NORMAL;
+    std::vector<std::pair<std::string, int>> files;  // of its faces: file and index
+    int coverage = 0;                                // NonKanjiCharacters its poorest face draws
   };
   std::map<std::string, Entry> found;
+  size_t japaneseCount = 0;
   {
     std::lock_guard<std::recursive_mutex> g(Lock());
     if (!FontconfigReady()) return 1;
@@ -393,8 +444,8 @@ int EnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM data) {
       std::string name = velmi::WideToUtf8Lossy(family, n);
       FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
     }
-    FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_FONTFORMAT, FC_SPACING, FC_LANG, FC_WEIGHT,
-                                       static_cast<char*>(nullptr));
+    FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_FONTFORMAT, FC_SPACING, FC_LANG, FC_WEIGHT, FC_FILE,
+                                       FC_INDEX, static_cast<char*>(nullptr));
     FcFontSet* fs = FcFontList(nullptr, p, os);
     FcObjectSetDestroy(os);
     FcPatternDestroy(p);
@@ -431,15 +482,36 @@ int EnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM data) {
         e.fixed = false;
       int w = 0;
       if (FcPatternGetInteger(f, FC_WEIGHT, 0, &w) == FcResultMatch) e.weight = FcWeightToOpenType(w);
+      FcChar8* file = nullptr;
+      int index = 0;
+      if (FcPatternGetString(f, FC_FILE, 0, &file) == FcResultMatch && file) {
+        FcPatternGetInteger(f, FC_INDEX, 0, &index);
+        e.files.emplace_back(reinterpret_cast<char*>(file), index);
+      }
     }
     if (fs) FcFontSetDestroy(fs);
+    for (const auto& entry : found) japaneseCount += entry.second.japanese;
+    // Only the order of several Japanese families depends on the counts.
+    if (japaneseCount > 1)
+      for (auto& entry : found) {
+        Entry& e = entry.second;
+        if (!e.japanese) continue;
+        e.coverage = e.files.empty() ? 0 : int(NonKanjiCharacters().size());
+        for (const auto& [path, index] : e.files) e.coverage = std::min(e.coverage, CodePageCoverage(path, index));
+      }
   }
   // Families that write Japanese come first, as on a Japanese system, whose
-  // own fonts are the ones a caller taking the first family expects.
+  // own fonts are the ones a caller taking the first family expects.  Among
+  // them, those whose every face draws every character of code page 932's
+  // non-kanji rows lead, the others follow by how many of those characters
+  // they draw: a family that writes kana and kanji but lacks "…" or "♪"
+  // (Droid Sans Fallback) would otherwise be taken by name order.
   std::vector<std::pair<const std::string*, const Entry*>> order;
   for (int japaneseFirst = 1; japaneseFirst >= 0; --japaneseFirst)
     for (const auto& [name, e] : found)
       if (e.japanese == (japaneseFirst == 1)) order.emplace_back(&name, &e);
+  std::stable_sort(order.begin(), order.begin() + std::ptrdiff_t(japaneseCount),
+                   [](const auto& a, const auto& b) { return a.second->coverage > b.second->coverage; });
   int result = 1;
   for (const auto& [namePtr, entryPtr] : order) {
     const std::string& name = *namePtr;
