@@ -254,7 +254,6 @@ class CGameApp : public CWindowBase {
   static ModeEntry modeTable[kModeCount];
   uint32_t errorWord;       // kErrorPicture... bits; non-zero: the frame step closes the window
   int32_t damagedDataTold;  // the damaged-data box was shown in this run
-  int32_t damagedPicture;   // a picture of damaged data failed: the run ends writing nothing
   int32_t gameMode;
   int32_t phase;
   int32_t saveAllowed;

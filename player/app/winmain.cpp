@@ -73,13 +73,6 @@ LRESULT AppWindowProc(CGameApp* app, HWND h, UINT message, WPARAM wParam, LPARAM
       DestroyWindow(h);
       return 0;
     case WM_DESTROY: {
-      if (app->errorWord && app->damagedPicture) {
-        // The run ends on damaged game data, which is to be made again: as at
-        // a start without data, neither system.dat nor velmi.cfg is written.
-        IniStore::Discard();
-        PostQuitMessage(kExitFailure);
-        return 0;
-      }
       int failed = app->errorWord != 0;
       if (!app->WriteSystemData()) {
         const DWORD error = GetLastError();

@@ -36,7 +36,6 @@ void CGameApp::InitGameMembers() {
   InitPlatformMembers();
   errorWord = 0;
   damagedDataTold = 0;
-  damagedPicture = 0;
   gameMode = MODE_TITLE;
   phase = 0;
   saveAllowed = 1;

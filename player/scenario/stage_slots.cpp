@@ -86,7 +86,7 @@ int CGameApp::LoadPictureSlot(int n, const char* name, int flag) {
     errorWord |= kErrorPictureLoad;
     std::fprintf(stderr, "picture not loaded: %s\n", name);
     // The picture's name field holds the entry name read, ".rbp" forced.
-    if (TellDamagedEntry(picturePackPath, picture->name)) damagedPicture = 1;
+    TellDamagedEntry(picturePackPath, picture->name);
   }
   return ok;
 }
