@@ -5,6 +5,7 @@
 
 #include "common/format.h"
 #include "common/sjis.h"
+#include "player/core/display.h"
 #include "player/core/texts.h"
 
 namespace {
@@ -80,5 +81,24 @@ void ShowWriteFailureBox(const char* headline, const char* path, DWORD error) {
   AppendText(text, sizeof text, path);
   AppendText(text, sizeof text, "\n");
   AppendWriteFailureReason(text, sizeof text, error);
+  ShowErrorBox(text);
+}
+
+void ShowDamagedEntryBox(const char* entryName, const char* packPath) {
+  char text[2560] = "";
+  auto add = [&](const char* part) { AppendText(text, sizeof text, part); };
+  add(kTextDataDamaged);
+  add("\n");
+  add(kTextDamagedEntryLabel);
+  add(entryName);
+  add("\n");
+  add(kTextDamagedPackLabel);
+  add(packPath);
+  add("\n");
+  // The pack of this build is made for its screen: grpack.mlz for 320x240,
+  // grpack_v.mlz for 640x480.
+  add(kTextDamagedRemakeBefore);
+  add(GetScreenWidth() < 640 ? "320x240" : "640x480");
+  add(kTextDamagedRemakeAfter);
   ShowErrorBox(text);
 }

@@ -21,3 +21,8 @@ void PrintWriteFailure(const char* what, const char* path, DWORD error);
 // The message box of a failed write: the headline, the file and the reason,
 // one a line.
 void ShowWriteFailureBox(const char* headline, const char* path, DWORD error);
+
+// The box of a pack entry that the directory lists but that does not read or
+// decode: the data is damaged, which entry, which pack file, and how to make
+// the data again (the converter, with the screen size of this build).
+void ShowDamagedEntryBox(const char* entryName, const char* packPath);

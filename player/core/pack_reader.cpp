@@ -141,6 +141,12 @@ int OpenPackChecked(PackReader* reader, const char* packPath) {
   return 1;
 }
 
+int PackListsEntry(PackReader* reader, const char* packPath, const char* entryName) {
+  if (reader == nullptr || packPath == nullptr || entryName == nullptr || !OpenDirectory(reader, packPath)) return 0;
+  RlzPackEntry entry;
+  return FindEntry(reader, entryName, &entry) && entry.storedSize != 0 ? 1 : 0;
+}
+
 BYTE* ReadPackEntry(PackReader* reader, const char* packPath, const char* entryName, DWORD* sizeOut) {
   return ReadEntry(reader, packPath, entryName, sizeOut, nullptr, 0, nullptr);
 }

@@ -30,6 +30,12 @@ class PackReader {
 // cut short fails), else 0.
 int OpenPackChecked(PackReader* reader, const char* packPath);
 
+// 1 when the pack's directory lists an entry of that name that has stored
+// bytes (the entry a read takes), whether or not those bytes read or decode;
+// 0 when it lists none or the pack does not open.  Tells a damaged entry
+// from a missing one after a read failed.
+int PackListsEntry(PackReader* reader, const char* packPath, const char* entryName);
+
 // The named entry's bytes in a new LocalAlloc buffer (decoded for method 1),
 // or null.  *sizeOut, when given, receives the unpacked size (0 on failure).
 // The first entry whose name matches (ASCII letters without case, double-byte

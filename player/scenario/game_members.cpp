@@ -35,6 +35,7 @@ void ClearPlayThrough(CGameApp* app) {
 void CGameApp::InitGameMembers() {
   InitPlatformMembers();
   errorWord = 0;
+  damagedDataTold = 0;
   gameMode = MODE_TITLE;
   phase = 0;
   saveAllowed = 1;

@@ -8,7 +8,9 @@
 
 #include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
+#include "player/core/error_box.h"
 #include "player/core/display.h"
+#include "player/core/pack_reader.h"
 #include "player/core/picture.h"
 #include "player/core/sprite.h"
 
@@ -83,8 +85,20 @@ int CGameApp::LoadPictureSlot(int n, const char* name, int flag) {
     // The program ends after this frame; the name tells which asset was missing.
     errorWord |= kErrorPictureLoad;
     std::fprintf(stderr, "picture not loaded: %s\n", name);
+    // The picture's name field holds the entry name read, ".rbp" forced.
+    TellDamagedEntry(picturePackPath, picture->name);
   }
   return ok;
+}
+
+int CGameApp::TellDamagedEntry(const char* packPath, const char* entryName) {
+  if (!entryName || !entryName[0]) return 0;
+  if (!PackListsEntry(picturePack, packPath, entryName)) return 0;  // missing: the caller's own rule
+  if (!damagedDataTold) {
+    damagedDataTold = 1;
+    ShowDamagedEntryBox(entryName, packPath);
+  }
+  return 1;
 }
 
 int CGameApp::CreateAlphaPicture(int n, int w, int h) { return CreateBlankPicture(n, w, h, 3); }

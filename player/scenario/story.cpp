@@ -815,6 +815,7 @@ int CGameApp::LoadScript(const char* name) {
       g_ScriptVariables[kVarTextCut] = int16_t(settings.textCutMode ? 1 : 0);
       return 1;
     }
+    g_StoryCalls.scriptNotLoaded(this, entry);
   }
   // No code: the story stands still as on OP_END.
   return 0;

@@ -123,5 +123,7 @@ struct StoryCalls {
   void (*buildAlarmScreen)(CGameApp* app);
   int (*runEndingSlides)(CGameApp* app, int set);
   int (*runEndingRoll)(CGameApp* app, int variant);
+  // The script entry read gave no code (missing, unreadable or not a script).
+  void (*scriptNotLoaded)(CGameApp* app, const char* entryName);
 };
 extern StoryCalls g_StoryCalls;

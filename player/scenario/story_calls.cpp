@@ -9,6 +9,9 @@ namespace {
 BYTE* ReadScript(CGameApp* app, const char* entryName, DWORD* size) {
   return ReadPackEntry(app->picturePack, app->scriptPackPath, entryName, size);
 }
+// A script the pack lists that gave no code is damaged data; a missing one
+// is not told.
+void ScriptNotLoaded(CGameApp* app, const char* entryName) { app->TellDamagedEntry(app->scriptPackPath, entryName); }
 void ShowWindow(CGameApp* app, int on) { app->ShowMessageWindow(on); }
 int WaitPage(CGameApp* app) { return app->WaitTextPage(); }
 void Reshow(CGameApp* app, int on, const char* name, const char* text) { app->ReshowMessage(on, name, text); }
@@ -79,6 +82,7 @@ constexpr StoryCalls kProduction = {
     .buildAlarmScreen = Alarm,
     .runEndingSlides = Slides,
     .runEndingRoll = Roll,
+    .scriptNotLoaded = ScriptNotLoaded,
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "formats/pack_format.h"
 #include "player/core/blit.h"
 #include "player/core/picture.h"
 #include "player/scenario/game_mode.h"
@@ -485,6 +486,114 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   EXPECT_NE(err.find("system.dat could not be written: " + e2e::PlayerPath(save + "/system.dat") + ": no permission\n"),
             std::string::npos)
       << err;
+}
+
+// The file span [first, end) of a pack entry's stored bytes, or the whole
+// data area after the directory for an empty name.
+std::pair<size_t, size_t> PackSpan(const Bytes& pack, const std::string& name) {
+  RlzPackHeader header;
+  LoadRlzPackHeader(pack.data(), &header);
+  const size_t dataStart = size_t(RlzDirectorySize(header.entryCount));
+  if (name.empty()) return {dataStart, pack.size()};
+  for (uint32_t i = 0; i < header.entryCount; ++i) {
+    RlzPackEntry e;
+    LoadRlzPackEntry(pack.data() + RlzDirectorySize(i), &e);
+    if (name == e.name) return {dataStart + e.dataOffset, dataStart + e.dataOffset + e.storedSize};
+  }
+  return {0, 0};
+}
+
+// Every 7th byte of the span (its 1st, 8th, ...) turned over.
+void FlipEvery7th(Bytes& bytes, std::pair<size_t, size_t> span) {
+  for (size_t i = span.first; i < span.second; i += 7) bytes[i] ^= 0xFF;
+}
+
+size_t CountOf(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// A pack whose directory reads but whose entries do not passes the start-up
+// check.  A listed picture that does not load is told once in the
+// damaged-data box naming the entry, the pack and the converter with this
+// build's screen, and the run ends with status 1 as on any failed picture.  A listed
+// script that does not read is told the same way and the game goes on with
+// no code; a script the pack lacks is no damage and tells nothing.
+TEST_P(EndToEnd, DamagedPackEntriesAreToldOnce) {
+  const std::string script = "AdvData\\mes\\fst_1216_a1_cmn.mes";
+  std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
+  std::string error;
+  Bytes story;
+  ASSERT_TRUE(vtools::AssembleMes("OP_MESSAGE \"abc\"\nOP_WAIT_PAGE 0\n", &story, &error)) << error;
+  ASSERT_TRUE(WritePack(dir + "/title.mlz", entries, true));
+  entries.push_back({script, story});
+  ASSERT_TRUE(WritePack(dir + "/story.mlz", entries, true));
+  const Bytes title = ReadFileBytes(dir + "/title.mlz"), good = ReadFileBytes(dir + "/story.mlz");
+  const std::string screen = b.screenW == 640 ? "--screen 640x480" : "--screen 320x240";
+  const std::string pack = e2e::PlayerPath(dir + "/prog/data/" + b.pack);
+  e2e::DeviceScript newGame;
+  newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
+  const std::string logo = "AdvData\\grp\\system\\logo.rbp";
+  enum Damage { kNone, kEveryEntry, kAfterLogo, kScript };
+  const struct {
+    const char* what;
+    Damage damage;
+    bool withScript;
+    std::string told;  // the entry the box names; empty: no box
+    int status;
+  } cases[] = {
+      {"every entry damaged", kEveryEntry, true, logo, 1},
+      // The message window and the title pictures of one frame each fail.
+      {"every entry after the logo damaged", kAfterLogo, true, "AdvData\\GRP\\SYSTEM\\Messwin.rbp", 1},
+      {"the script damaged", kScript, true, script, 0},
+      {"the script missing", kNone, false, "", 0},
+  };
+  const std::string exe = Install(b.player), cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes bytes = c.withScript ? good : title;
+    const std::pair<size_t, size_t> all = PackSpan(bytes, "");
+    if (c.damage == kEveryEntry) FlipEvery7th(bytes, all);
+    if (c.damage == kAfterLogo) FlipEvery7th(bytes, {PackSpan(bytes, logo).second, all.second});
+    if (c.damage == kScript) FlipEvery7th(bytes, PackSpan(bytes, script));
+    ASSERT_TRUE(WriteFileBytes(dir + "/prog/data/" + b.pack, bytes));
+    std::filesystem::remove_all(dir + "/prog/data/save");
+    ASSERT_TRUE(WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end())));
+    std::filesystem::remove(dir + "/report.txt");
+    std::vector<std::string> env = Env(Script(newGame.text));
+    env.push_back("VELMI_DEVICE_REPORT=" + dir + "/report.txt");
+    env.push_back("VELMI_FAKE_CLOCK=100000");
+    const int status = WaitFor(Spawn(exe, env, dir + "/run.err"), 120);
+    const std::string err = Text(ReadFileBytes(dir + "/run.err")), report = Text(ReadFileBytes(dir + "/report.txt"));
+    EXPECT_EQ(status, c.status) << err;
+    if (c.told.empty()) {
+      EXPECT_EQ(report.find(" message ["), std::string::npos) << report;
+      EXPECT_NE(report.find(" mode 99 "), std::string::npos) << report;
+      continue;
+    }
+    ASSERT_EQ(CountOf(report, " message [Error] "), 1u) << report;
+    const std::string box = report.substr(report.find(" message [Error] "));
+    const std::string line = box.substr(0, box.find('\n'));
+    EXPECT_NE(line.find(": " + c.told + " | "), std::string::npos) << line;
+    EXPECT_NE(line.find(": " + pack + " | "), std::string::npos) << line;
+    EXPECT_NE(line.find("convVelmi"), std::string::npos) << line;
+    EXPECT_NE(line.find(screen), std::string::npos) << line;
+    EXPECT_NE(err.find("message box [Error] "), std::string::npos) << err;
+    if (c.damage == kAfterLogo) {
+      EXPECT_GT(CountOf(err, "picture not loaded: "), 1u) << err;
+    }
+    if (c.status == 0) {
+      // The story goes on without code until the scripted close.
+      EXPECT_NE(report.find(" mode 99 "), std::string::npos) << report;
+      EXPECT_NE(Text(ReadFileBytes(dir + "/prog/velmi.cfg")).find("[SYSTEM_CONFIG]"), std::string::npos);
+      continue;
+    }
+    // The run ends as any run on a failed picture: its files are written
+    // whole, no temporary file is left.
+    EXPECT_FALSE(std::filesystem::exists(dir + "/prog/velmi.cfg.tmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/prog/data/save/system.dat.tmp"));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, EndToEnd, ::testing::Values(0, 1, 2),

@@ -2,6 +2,7 @@
 // picture slots with their error bits, and picture and rectangle sprites.
 #include <gtest/gtest.h>
 
+#include <velmi_device.h>
 #include <velmi_platform.h>
 
 #include <string>
@@ -93,6 +94,44 @@ TEST_F(SlotTest, PictureSlotsAndErrorBits) {
   EXPECT_EQ(app->pictures[kSlotChoiceTexts]->alpha, nullptr);
   app->FreeAllPictureSlots();
   for (int n = 0; n < kPictureSlots; ++n) ASSERT_FALSE(app->IsPictureSlotUsed(n));
+}
+
+// A picture the pack lists whose bytes do not make a picture is damaged
+// data: one box a run names the first such entry and the pack, and the run is
+// marked to end without writing.  A name the pack lacks tells nothing.
+class DamagedSlotTest : public ScenarioAppTest {
+ protected:
+  void SetUp() override {
+    std::vector<uint16_t> px(40 * 30, 0x07E0);
+    Bytes cut = MakeRbp565(40, 30, px, 50, 37);
+    cut.resize(cut.size() / 2);
+    StartApp({{"AdvData\\GRP\\bg01.rbp", MakeRbp565(40, 30, px, 50, 37)},
+              {"AdvData\\GRP\\cut1.rbp", cut},
+              {"AdvData\\GRP\\cut2.rbp", cut}});
+  }
+};
+
+TEST_F(DamagedSlotTest, ListedPicturesThatFailAreToldOnce) {
+  const size_t before = VelmiDeviceMessageBoxes().size();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(app->LoadPictureSlot(3, "AdvData\\GRP\\missing.zev", 0), 0);
+  EXPECT_EQ(VelmiDeviceMessageBoxes().size(), before);
+  EXPECT_EQ(app->damagedPicture, 0);
+  EXPECT_EQ(app->LoadPictureSlot(3, "AdvData\\GRP\\cut1.zev", 0), 0);
+  EXPECT_EQ(app->LoadPictureSlot(4, "AdvData\\GRP\\CUT2", 0), 0);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(app->errorWord, kErrorPictureLoad);
+  EXPECT_EQ(app->damagedPicture, 1);
+  const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
+  ASSERT_EQ(boxes.size(), before + 1);
+  const std::string& box = boxes.back();
+  EXPECT_EQ(box.rfind("Error: ", 0), 0u) << box;
+  EXPECT_NE(box.find(": AdvData\\GRP\\cut1.rbp\n"), std::string::npos) << box;
+  EXPECT_EQ(box.find("cut2"), std::string::npos) << box;
+  EXPECT_NE(box.find(packPath + "\n"), std::string::npos) << box;
+  EXPECT_NE(box.find("convert_game --screen 640x480"), std::string::npos) << box;
+  // The good picture still loads.
+  EXPECT_EQ(app->LoadPictureSlot(5, "AdvData\\GRP\\bg01", 0), 1);
 }
 
 TEST_F(SlotTest, SpritesOfPicturesAndRectangles) {

@@ -137,6 +137,7 @@ int Roll(CGameApp*, int variant) {
   Log("RunEndingRoll(" + N(variant) + ")");
   return TheWorld().Finish("RunEndingRoll");
 }
+void NotLoaded(CGameApp*, const char* entry) { Log(std::string("ScriptNotLoaded(") + entry + ")"); }
 
 constexpr StoryCalls kRecorders = {
     .readScript = ReadScript,
@@ -174,6 +175,7 @@ constexpr StoryCalls kRecorders = {
     .buildAlarmScreen = Alarm,
     .runEndingSlides = Slides,
     .runEndingRoll = Roll,
+    .scriptNotLoaded = NotLoaded,
 };
 
 }  // namespace
