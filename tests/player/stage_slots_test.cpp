@@ -68,6 +68,11 @@ TEST_F(SlotTest, PictureSlotsAndErrorBits) {
   std::string said = testing::internal::GetCapturedStderr();
   EXPECT_NE(said.find("AdvData\\GRP\\missing.zev"), std::string::npos) << said;
   EXPECT_EQ(app->errorWord, kErrorPictureLoad);
+  // A name in Japanese is written in UTF-8: 背景.zev
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(app->LoadPictureSlot(kSlotBackground, "AdvData\\GRP\\\x94w\x8ci.zev", 0), 0);
+  said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("picture not loaded: AdvData\\GRP\\\xE8\x83\x8C\xE6\x99\xAF.zev\n"), std::string::npos) << said;
   ASSERT_TRUE(app->IsPictureSlotUsed(kSlotBackground));
   EXPECT_EQ(app->pictures[kSlotBackground]->GetPixels(), nullptr);
   app->errorWord = 0;
