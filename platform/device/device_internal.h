@@ -95,5 +95,16 @@ void ScriptModeReported(unsigned frame, int mode, int phase);
 void ReportLine(const std::string& line);
 void ResetReports();
 bool Fails(const char* what);
+// What every message box tells, headless or on a display: its text is kept
+// for VelmiDeviceMessageBoxes, written to the report (line breaks as " | ")
+// and to the error stream as it is, unwrapped.
+void TellMessageBox(const std::string& caption, const std::string& text);
+// A UTF-8 text wrapped at about `columns` columns for SDL's box, which is as
+// wide as its longest line: a full-width character takes two columns; a line
+// breaks at its last space after a word, else between two characters, never
+// inside a UTF-8 sequence.
+std::string WrapBoxText(const std::string& text, int columns);
+// The column count of the box handed to SDL: it fits a 1280-pixel screen.
+constexpr int kBoxColumns = 60;
 
 }  // namespace velmi_device

@@ -445,28 +445,31 @@ int SetBkMode(HDC hdc, int mode) {
   return old;
 }
 
-int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
+void velmi_device::TellMessageBox(const std::string& caption, const std::string& text) {
   State& st = S();
-  std::string t = velmi::WideToUtf8Lossy(FromWide(text)), c = velmi::WideToUtf8Lossy(FromWide(caption));
   {
     std::lock_guard<std::recursive_mutex> g(st.lock);
-    st.messageBoxes.push_back(c + ": " + t);
+    st.messageBoxes.push_back(caption + ": " + text);
     // The report holds one line per event: the text's line breaks become " | ".
     std::string line;
-    for (char ch : t) {
+    for (char ch : text) {
       if (ch == '\r') continue;
       if (ch == '\n')
         line += " | ";
       else
         line += ch;
     }
-    ReportLine(std::to_string(st.frameCount) + " message [" + c + "] " + line);
+    ReportLine(std::to_string(st.frameCount) + " message [" + caption + "] " + line);
   }
-  if (Headless()) {
-    std::fprintf(stderr, "velmi-device: message box [%s] %s\n", c.c_str(), t.c_str());
-    return IDOK;
-  }
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, c.c_str(), t.c_str(), st.sdlWindow);
+  std::fprintf(stderr, "velmi-device: message box [%s] %s\n", caption.c_str(), text.c_str());
+}
+
+int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
+  State& st = S();
+  std::string t = velmi::WideToUtf8Lossy(FromWide(text)), c = velmi::WideToUtf8Lossy(FromWide(caption));
+  TellMessageBox(c, t);
+  if (Headless()) return IDOK;
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, c.c_str(), WrapBoxText(t, kBoxColumns).c_str(), st.sdlWindow);
   return IDOK;
 }
 

@@ -77,8 +77,10 @@ std::string VelmiDeviceLockDir();
 // True while a raise request from a second start waits for this copy.
 bool VelmiDeviceTakeRaiseRequest();
 
-// Message boxes shown so far ("caption: text", UTF-8); headless runs also
-// print them on stderr and never wait.  Each is a line of the report file.
+// Message boxes shown so far ("caption: text", UTF-8).  Every box is also
+// printed on stderr as it is; headless runs never wait, a display shows the
+// box with its lines wrapped to fit the screen.  Each is a line of the
+// report file.
 std::vector<std::string> VelmiDeviceMessageBoxes();
 
 // The emulated frame buffer (16-bit pixels) and its stride in bytes.

@@ -54,21 +54,33 @@ void CGameApp::InitPlatformMembers() {
   shakeX = shakeY = 0;
   SetFirstSettings(&settings);
   CeSrand(1);
-  // Program folder, cut after its last backslash.
+  // Program folder, cut after its last backslash.  Its name is kept as the
+  // system gives it too: a name that code page 932 cannot hold (the
+  // conversion does not come back to the same name) is told by that name.
   std::memset(programFolder, 0, sizeof programFolder);
+  std::memset(programFolderWide, 0, sizeof programFolderWide);
   programFolderOk = 0;
-  WCHAR module[kPathSize];
-  DWORD n = GetModuleFileNameW(nullptr, module, kPathSize - 1);
+  programFolderNotSjis = 0;
+  DWORD n = GetModuleFileNameW(nullptr, programFolderWide, kPathSize - 1);
   if (n > 0 && n < kPathSize - 1) {
-    module[n] = 0;
-    int bytes = WideCharToMultiByte(CP_ACP, 0, module, -1, programFolder, kPathSize, nullptr, nullptr);
-    char* cut = bytes > 0 ? SjisFindLastChar(programFolder, '\\') : nullptr;
-    if (cut) {
-      cut[1] = 0;
-      programFolderOk = 1;
-    } else {
-      programFolder[0] = 0;
+    DWORD cut = n;
+    while (cut > 0 && programFolderWide[cut - 1] != u'\\') --cut;
+    programFolderWide[cut] = 0;
+    BOOL lossy = FALSE;
+    const int bytes =
+        cut ? WideCharToMultiByte(CP_ACP, 0, programFolderWide, -1, programFolder, kPathSize, nullptr, &lossy) : 0;
+    if (bytes > 0 && !lossy) {
+      WCHAR back[kPathSize];
+      const int units = MultiByteToWideChar(CP_ACP, 0, programFolder, -1, back, kPathSize);
+      lossy = units != int(cut) + 1 || std::memcmp(back, programFolderWide, (cut + 1) * sizeof(WCHAR)) != 0;
     }
+    if (bytes > 0 && !lossy)
+      programFolderOk = 1;
+    else
+      programFolder[0] = 0;
+    programFolderNotSjis = bytes > 0 && lossy;
+  } else {
+    programFolderWide[0] = 0;
   }
   CeSrand(GetTickCount());
 }

@@ -246,6 +246,10 @@ class CGameApp : public CWindowBase {
   SpriteDrawItem* insertAfter[kPriorities];
   char programFolder[kPathSize];
   int32_t programFolderOk;
+  // The program folder as the system names it; programFolderNotSjis is 1
+  // when code page 932 cannot hold that name (programFolderOk is then 0).
+  WCHAR programFolderWide[kPathSize];
+  int32_t programFolderNotSjis;
   int32_t clearFirst;
   int32_t shakeX, shakeY;
   GXKeyList gxKeys;

@@ -211,6 +211,53 @@ void NormaliseFolderValue(char* value) {
   if (last && *last != '\\') StrAppend(value, "\\");
 }
 
+namespace {
+
+// One folder named twice: '/' and '\\' alike, a run of separators as one, the
+// closing separator left out and ASCII letters in either case (the device's
+// file system ignores it).  Double-byte characters are compared whole.
+bool SameFolder(const char* a, const char* b) {
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  // The next character of a folder name: its bytes in out, 0 at the end.
+  auto next = [&](const char*& p, unsigned char out[2]) -> int {
+    while (separator(p[0]) && separator(p[1])) ++p;
+    if (separator(p[0]) && !p[1]) ++p;  // the closing separator
+    if (!*p) return 0;
+    if (separator(*p)) {
+      ++p;
+      out[0] = '\\';
+      return 1;
+    }
+    if (IsSjisLeadByte(static_cast<unsigned char>(*p)) && p[1]) {
+      out[0] = static_cast<unsigned char>(p[0]);
+      out[1] = static_cast<unsigned char>(p[1]);
+      p += 2;
+      return 2;
+    }
+    unsigned char c = static_cast<unsigned char>(*p++);
+    out[0] = c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+    return 1;
+  };
+  for (;;) {
+    unsigned char ca[2] = {}, cb[2] = {};
+    const int na = next(a, ca), nb = next(b, cb);
+    if (na != nb || ca[0] != cb[0] || ca[1] != cb[1]) return false;
+    if (na == 0) return true;
+  }
+}
+
+// Adds a folder to the search's list unless the list names it already.
+void NoteTried(DataFolderSearch* search, int key, const char* folder) {
+  if (!search || search->count >= DataFolderSearch::kMost) return;
+  for (int i = 0; i < search->count; ++i)
+    if (SameFolder(search->tried[i].folder, folder)) return;
+  DataFolderSearch::Tried& t = search->tried[search->count++];
+  t.key = key;
+  PathCopy(t.folder, folder);
+}
+
+}  // namespace
+
 int FindDataFolder(CGameApp* app, const char* configFile, const char* packName, DataFolderSearch* search) {
   if (search) search->count = 0;
   for (int n = 1; n <= 5; ++n) {
@@ -221,11 +268,7 @@ int FindDataFolder(CGameApp* app, const char* configFile, const char* packName, 
     if (!value[0]) continue;
     NormaliseFolderValue(value);
     const int found = ResolveDataPath(app, folder, value, packName);
-    if (search && search->count < DataFolderSearch::kMost) {
-      DataFolderSearch::Tried& t = search->tried[search->count++];
-      t.key = n;
-      PathCopy(t.folder, folder[0] ? folder : value);
-    }
+    NoteTried(search, n, folder[0] ? folder : value);
     if (found) {
       SetDataPaths(app, folder);
       return 1;
@@ -233,41 +276,39 @@ int FindDataFolder(CGameApp* app, const char* configFile, const char* packName, 
   }
   char folder[kPathSize];
   PathCopy(folder, app->programFolder, "data\\");
-  if (search && search->count < DataFolderSearch::kMost) {
-    DataFolderSearch::Tried& t = search->tried[search->count++];
-    t.key = 0;
-    PathCopy(t.folder, folder);
-  }
+  NoteTried(search, 0, folder);
   SetDataPaths(app, folder);
   return 0;
 }
 
-void DescribeDataFailure(const DataFolderSearch& search, const char* packName, int packExists, char* out,
-                         size_t capacity) {
-  if (!capacity) return;
-  out[0] = 0;
-  auto add = [&](const char* text) { AppendText(out, capacity, text); };
-  add(packExists ? kTextDataDamaged : kTextDataNotFound);
-  add("\n");
-  add(kTextDataPackLabel);
-  add(packName);
-  add("\n");
-  add(kTextDataFoldersTried);
-  add("\n");
+void DescribeDataFailure(const DataFolderSearch& search, const char* packName, int packExists, std::u16string* out) {
+  if (!out) return;
+  out->clear();
+  std::u16string& text = *out;
+  AppendWide(text, packExists ? kTextDataDamaged : kTextDataNotFound);
+  text += u'\n';
+  AppendWide(text, kTextDataPackLabel);
+  AppendWide(text, packName);
+  text += u'\n';
+  AppendWide(text, kTextDataFoldersTried);
+  text += u'\n';
   for (int i = 0; i < search.count; ++i) {
     const DataFolderSearch::Tried& t = search.tried[i];
     char key[24] = "";
     if (t.key) FormatString(key, "DATA%z2: ", t.key);
-    add("  ");
-    add(key);
-    add(t.folder);
-    add("\n");
+    text += u"  ";
+    AppendWide(text, key);
+    AppendShownPath(text, t.folder);
+    text += u'\n';
   }
-  add(kTextDataHowToMake);
+  AppendWide(text, kTextDataHowToMake);
+  text += u'\n';
+  // The pack's name follows the screen chosen in the converter.
+  AppendWide(text, std::strcmp(packName, "grpack.mlz") == 0 ? kTextPackMadeNarrow : kTextPackMadeWide);
 }
 
-int AppStartup(CGameApp* app, char* failure, size_t failureCapacity) {
-  if (failure && failureCapacity) failure[0] = 0;
+int AppStartup(CGameApp* app, std::u16string* failure) {
+  if (failure) failure->clear();
   FrameTimer::Start(&app->timer, kFrameIntervalMs);
   if (app->dirty) app->dirty->SetSize(uint32_t(GetScreenWidth()), uint32_t(GetScreenHeight()));
   char cfg[kPathSize];
@@ -281,7 +322,7 @@ int AppStartup(CGameApp* app, char* failure, size_t failureCapacity) {
   PackReader local;
   if (!OpenPackChecked(app->picturePack ? app->picturePack : &local, app->picturePackPath)) {
     if (failure && search) {
-      DescribeDataFailure(*search, packName, FileExists(app->picturePackPath), failure, failureCapacity);
+      DescribeDataFailure(*search, packName, FileExists(app->picturePackPath), failure);
     }
     return 0;
   }

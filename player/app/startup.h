@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "player/core/settings.h"
 
@@ -20,13 +21,13 @@ struct DataFolderSearch {
 };
 
 // The start of the game once the window is open.  0 when the data folder
-// holds no pack that reads: failure (capacity bytes, may be null) then
-// receives the message for the player, and nothing has been written.
-int AppStartup(CGameApp* app, char* failure = nullptr, size_t failureCapacity = 0);
+// holds no pack that reads: failure (may be null) then receives the message
+// for the player, and nothing has been written.
+int AppStartup(CGameApp* app, std::u16string* failure = nullptr);
 void SaveConfig(CGameApp* app);
 // DATA01-DATA05, then data\ beside the program; search (may be null)
-// receives the folders looked in.  A value takes '/' or '\' and needs no
-// closing separator.
+// receives the folders looked in, each folder once.  A value takes '/' or
+// '\' and needs no closing separator.
 int FindDataFolder(CGameApp* app, const char* configFile, const char* packName, DataFolderSearch* search = nullptr);
 int ResolveDataPath(CGameApp* app, char* out, const char* folder, const char* fileName);
 // Sets the data paths below folder; the save folder is made by MakeSaveFolder.
@@ -36,8 +37,8 @@ void MakeSaveFolder(CGameApp* app);
 // holds one byte more than its text.
 void NormaliseFolderValue(char* value);
 // The message of a start without game data: not found (or damaged when
-// packExists), the pack named, each folder tried, how to make one.
-void DescribeDataFailure(const DataFolderSearch& search, const char* packName, int packExists, char* out,
-                         size_t capacity);
+// packExists), the pack named, each folder tried (with '/' between its
+// folders), how to make one and the converter's screen that makes this pack.
+void DescribeDataFailure(const DataFolderSearch& search, const char* packName, int packExists, std::u16string* out);
 // Settings before start-up has read the file.
 void SetFirstSettings(GameSettings* s);

@@ -3,7 +3,7 @@
 
 #include <cstring>
 #include <new>
-#include <vector>
+#include <string>
 
 #include "common/format.h"
 #include "common/sjis.h"
@@ -203,6 +203,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
     delete app;
     return 0;
   }
+  if (app->programFolderNotSjis) {
+    // The game's files are named in code page 932: a program folder whose
+    // name it cannot hold is told by the name the system gives it, and the
+    // program ends as without game data, having written nothing.
+    std::u16string text;
+    AppendWide(text, kTextFolderNotSjis);
+    text += u"\n  ";
+    AppendShownPath(text, std::u16string(app->programFolderWide));
+    text += u'\n';
+    AppendWide(text, kTextFolderNameAdvice);
+    delete app;
+    ShowErrorBoxWide(text);
+    return kExitFailure;
+  }
   if (!app->programFolderOk) {
     delete app;
     return ErrorBox(kTextFolderTooLong);
@@ -272,10 +286,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
   SetForegroundWindow(h);
   ShowWindow(h, app->showCmd);
   UpdateWindow(h);
-  std::vector<char> failureText(16384, 0);
-  if (!AppStartup(app, failureText.data(), failureText.size())) {
+  std::u16string failureText;
+  if (!AppStartup(app, &failureText)) {
     // No game data: said, and the program ends without writing anything.
-    ErrorBox(failureText.data());
+    ShowErrorBoxWide(failureText);
     GXCloseInput();
     GXCloseDisplay();
     IniStore::Discard();

@@ -1,7 +1,6 @@
 #include "player/core/error_box.h"
 
 #include <cstdio>
-#include <vector>
 
 #include "common/format.h"
 #include "common/sjis.h"
@@ -26,23 +25,23 @@ WriteFailure Classify(DWORD error) {
   }
 }
 
-// The reason of a failed write as the box tells it, in Shift-JIS.
-void AppendWriteFailureReason(char* out, size_t capacity, DWORD error) {
+// The reason of a failed write as the box tells it.
+void AppendWriteFailureReason(std::u16string& out, DWORD error) {
   switch (Classify(error)) {
     case WriteFailure::kDiskFull:
-      AppendText(out, capacity, kTextReasonDiskFull);
+      AppendWide(out, kTextReasonDiskFull);
       return;
     case WriteFailure::kNoPermission:
-      AppendText(out, capacity, kTextReasonNoPermission);
+      AppendWide(out, kTextReasonNoPermission);
       return;
     case WriteFailure::kNoFolder:
-      AppendText(out, capacity, kTextReasonNoFolder);
+      AppendWide(out, kTextReasonNoFolder);
       return;
     case WriteFailure::kOther: {
       char number[16];
       FormatString(number, "%u", unsigned(error));
-      AppendText(out, capacity, kTextReasonOther);
-      AppendText(out, capacity, number);
+      AppendWide(out, kTextReasonOther);
+      AppendWide(out, number);
       return;
     }
   }
@@ -57,48 +56,97 @@ void AppendText(char* out, size_t capacity, const char* text) {
   SjisCopyField(out + used, capacity - used, text, StrLength(text));
 }
 
-void ShowErrorBox(const char* text) {
-  static const WCHAR caption[] = u"Error";
+void AppendWide(std::u16string& out, const char* text) {
+  if (!text || !*text) return;
   const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  std::vector<WCHAR> wide(units > 0 ? size_t(units) : 1, 0);
-  if (units <= 0 || MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), units) <= 0) wide[0] = 0;
-  MessageBoxW(nullptr, wide.data(), caption, 0);
+  if (units <= 1) return;
+  const size_t at = out.size();
+  out.resize(at + size_t(units));
+  if (MultiByteToWideChar(CP_ACP, 0, text, -1, out.data() + at, units) <= 0) {
+    out.resize(at);
+    return;
+  }
+  out.resize(at + size_t(units) - 1);  // without the terminator
+}
+
+void AppendShownPath(std::u16string& out, const std::u16string& path) {
+  for (char16_t c : path) out.push_back(c == u'\\' ? u'/' : c);
+}
+
+void AppendShownPath(std::u16string& out, const char* path) {
+  std::u16string wide;
+  AppendWide(wide, path);
+  AppendShownPath(out, wide);
+}
+
+void PrintErrorLine(const std::u16string& text) {
+  std::string line;
+  if (!text.empty()) {
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+    if (bytes > 0) {
+      line.resize(size_t(bytes));
+      if (WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), line.data(), bytes, nullptr, nullptr) <= 0)
+        line.clear();
+    }
+  }
+  line += '\n';
+  std::fputs(line.c_str(), stderr);
+}
+
+void ShowErrorBoxWide(const std::u16string& text) {
+  static const WCHAR caption[] = u"Error";
+  MessageBoxW(nullptr, text.c_str(), caption, 0);
+}
+
+void ShowErrorBox(const char* text) {
+  std::u16string wide;
+  AppendWide(wide, text);
+  ShowErrorBoxWide(wide);
 }
 
 void PrintWriteFailure(const char* what, const char* path, DWORD error) {
   static const char* const kReasons[] = {"disk full", "no permission", "folder not found"};
+  std::u16string line;
+  AppendWide(line, what);
+  AppendWide(line, " could not be written: ");
+  AppendShownPath(line, path);
+  AppendWide(line, ": ");
   const WriteFailure kind = Classify(error);
-  if (kind != WriteFailure::kOther)
-    std::fprintf(stderr, "%s could not be written: %s: %s\n", what, path, kReasons[int(kind)]);
-  else
-    std::fprintf(stderr, "%s could not be written: %s: error %u\n", what, path, unsigned(error));
+  if (kind != WriteFailure::kOther) {
+    AppendWide(line, kReasons[int(kind)]);
+  } else {
+    char number[24];
+    FormatString(number, "error %u", unsigned(error));
+    AppendWide(line, number);
+  }
+  PrintErrorLine(line);
 }
 
 void ShowWriteFailureBox(const char* headline, const char* path, DWORD error) {
-  char text[1536] = "";
-  AppendText(text, sizeof text, headline);
-  AppendText(text, sizeof text, "\n");
-  AppendText(text, sizeof text, path);
-  AppendText(text, sizeof text, "\n");
-  AppendWriteFailureReason(text, sizeof text, error);
-  ShowErrorBox(text);
+  std::u16string text;
+  AppendWide(text, headline);
+  text += u'\n';
+  AppendShownPath(text, path);
+  text += u'\n';
+  AppendWriteFailureReason(text, error);
+  ShowErrorBoxWide(text);
 }
 
 void ShowDamagedEntryBox(const char* entryName, const char* packPath) {
-  char text[2560] = "";
-  auto add = [&](const char* part) { AppendText(text, sizeof text, part); };
-  add(kTextDataDamaged);
-  add("\n");
-  add(kTextDamagedEntryLabel);
-  add(entryName);
-  add("\n");
-  add(kTextDamagedPackLabel);
-  add(packPath);
-  add("\n");
+  std::u16string text;
+  AppendWide(text, kTextDataDamaged);
+  text += u'\n';
+  AppendWide(text, kTextDamagedEntryLabel);
+  // The entry keeps the pack's own name, '\' and all: it is no folder path.
+  AppendWide(text, entryName);
+  text += u'\n';
+  AppendWide(text, kTextDamagedPackLabel);
+  AppendShownPath(text, packPath);
+  text += u'\n';
   // The pack of this build is made for its screen: grpack.mlz for 320x240,
   // grpack_v.mlz for 640x480.
-  add(kTextDamagedRemakeBefore);
-  add(GetScreenWidth() < 640 ? "320x240" : "640x480");
-  add(kTextDamagedRemakeAfter);
-  ShowErrorBox(text);
+  AppendWide(text, kTextDamagedRemakeBefore);
+  AppendWide(text, GetScreenWidth() < 640 ? "320x240" : "640x480");
+  AppendWide(text, kTextDamagedRemakeAfter);
+  ShowErrorBoxWide(text);
 }

@@ -1,18 +1,33 @@
 // The player's error messages: the message box captioned "Error" (headless
 // runs print it on the error stream and the device report) and the reasons
-// of writes that failed.
+// of writes that failed.  Paths are shown with '/' between folders, the form
+// a user writes back into velmi.cfg; the separators are turned only once the
+// text is UTF-16, never on Shift-JIS bytes.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 
 // Shows the box with a Shift-JIS text; waits until it is closed.
 void ShowErrorBox(const char* text);
+// Shows the box with a UTF-16 text; waits until it is closed.
+void ShowErrorBoxWide(const std::u16string& text);
 
 // Appends a Shift-JIS text to the text in out (capacity bytes), cut at a
 // whole character when it does not fit.
 void AppendText(char* out, size_t capacity, const char* text);
+
+// Appends a Shift-JIS text to a UTF-16 text.
+void AppendWide(std::u16string& out, const char* text);
+// Appends a Shift-JIS path to a UTF-16 text, '/' between its folders.
+void AppendShownPath(std::u16string& out, const char* path);
+// Appends a UTF-16 path, '/' between its folders.
+void AppendShownPath(std::u16string& out, const std::u16string& path);
+
+// Writes a UTF-16 text as one UTF-8 line on the error stream.
+void PrintErrorLine(const std::u16string& text);
 
 // One line on the error stream: "<what> could not be written: <path>:
 // <reason>", the reason in plain words.

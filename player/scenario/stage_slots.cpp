@@ -3,13 +3,13 @@
 // outside the tables are refused.
 #include "player/scenario/stage.h"
 
-#include <cstdio>
 #include <new>
+#include <string>
 
 #include "player/app/game_app.h"
 #include "player/core/dirty_list.h"
-#include "player/core/error_box.h"
 #include "player/core/display.h"
+#include "player/core/error_box.h"
 #include "player/core/pack_reader.h"
 #include "player/core/picture.h"
 #include "player/core/sprite.h"
@@ -20,6 +20,14 @@ namespace {
 RECT ScreenRect(int x, int y, int w, int h) {
   const int l = ScaleX(x), t = ScaleY(y);
   return RECT{l, t, l + ScaleX(w), t + ScaleY(h)};
+}
+
+// The error stream's line of a picture that did not load; the name (a pack
+// entry, Shift-JIS) is written in UTF-8.
+void PrintNotLoaded(const char* name) {
+  std::u16string line = u"picture not loaded: ";
+  AppendWide(line, name);
+  PrintErrorLine(line);
 }
 
 }  // namespace
@@ -77,14 +85,14 @@ int CGameApp::LoadPictureSlot(int n, const char* name, int flag) {
   stage.pictureLoadTime = NowMs();
   if (!picture) {
     errorWord |= kErrorPictureLoad;
-    std::fprintf(stderr, "picture not loaded: %s\n", name);
+    PrintNotLoaded(name);
     return 0;
   }
   pictures[n] = picture;  // an empty picture when the load failed
   if (!ok) {
     // The program ends after this frame; the name tells which asset was missing.
     errorWord |= kErrorPictureLoad;
-    std::fprintf(stderr, "picture not loaded: %s\n", name);
+    PrintNotLoaded(name);
     // The picture's name field holds the entry name read, ".rbp" forced.
     TellDamagedEntry(picturePackPath, picture->name);
   }

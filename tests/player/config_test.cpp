@@ -32,6 +32,22 @@ std::string Win(std::string p) {
 
 std::string AsText(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
+std::string Utf8(const std::u16string& w) {
+  if (w.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(size_t(n > 0 ? n : 0), 0);
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+// A Shift-JIS text of the player in UTF-8.
+std::string Utf8(const char* sjis) {
+  std::u16string w(std::strlen(sjis) + 1, 0);
+  const int n = MultiByteToWideChar(CP_ACP, 0, sjis, -1, w.data(), int(w.size()));
+  w.resize(n > 0 ? size_t(n) - 1 : 0);
+  return Utf8(w);
+}
+
 class IniTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -306,8 +322,9 @@ TEST_F(StartupTest, DataFolderValuesTakeEitherSeparator) {
 }
 
 // A start without a pack that reads tells what is missing, where it was
-// looked for and how to make one, and writes nothing; the save submenu
-// stays closed at the title of a good start until a game begins.
+// looked for (each folder once, with '/' between folders) and how to make
+// one, and writes nothing; the save submenu stays closed at the title of a
+// good start until a game begins.
 TEST_F(StartupTest, UnusablePackIsToldAndNothingIsWritten) {
   const std::string data = dir + "/game/prog/data", shared = dir + "/game/shared";
   Bytes good;
@@ -320,15 +337,23 @@ TEST_F(StartupTest, UnusablePackIsToldAndNothingIsWritten) {
   const struct {
     const char* what;
     const char* cfg;
-    PackKind pack;  // what data\ beside the program holds
-    bool damaged;   // told as damaged, not as missing
+    PackKind pack;    // what data\ beside the program holds
+    bool damaged;     // told as damaged, not as missing
+    const char* key;  // the list's key for data\ beside the program
+    const char* own;  // and its name there
   } cases[] = {
-      {"no data folder", "", kNone, false},
+      {"no data folder", "", kNone, false, "", "data"},
       {"a DATA folder that is missing", "[GAME_INST_FOLDER]\r\nDATA01=..\\missing\\\r\nDATA03=..\\shared\r\n", kNone,
-       false},
-      {"an empty pack", "", kEmpty, true},
-      {"a pack cut short", "", kCut, true},
-      {"not a pack", "", kMagic, true},
+       false, "", "data"},
+      {"an empty pack", "", kEmpty, true, "", "data"},
+      {"a pack cut short", "", kCut, true, "", "data"},
+      {"not a pack", "", kMagic, true, "", "data"},
+      // The folders the search tried are compared, not their texts.
+      {"DATA01 names data\\ beside the program", "[GAME_INST_FOLDER]\r\nDATA01=data\\\r\n", kNone, false,
+       "DATA01: ", "data"},
+      {"DATA folders written otherwise",
+       "[GAME_INST_FOLDER]\r\nDATA02=./Data\r\nDATA04=..\\prog\\data\r\nDATA05=data//\r\n", kNone, false,
+       "DATA02: ", "Data"},
   };
   for (const auto& c : cases) {
     std::filesystem::remove_all(data);
@@ -342,17 +367,23 @@ TEST_F(StartupTest, UnusablePackIsToldAndNothingIsWritten) {
     delete app;
     app = new CGameApp;
     std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
-    std::vector<char> text(16384, 'x');
-    EXPECT_EQ(AppStartup(app, text.data(), text.size()), 0) << c.what;
-    const std::string told(text.data());
-    EXPECT_EQ(told.rfind(c.damaged ? kTextDataDamaged : kTextDataNotFound, 0), 0u) << c.what << "\n" << told;
+    std::u16string text = u"x";
+    EXPECT_EQ(AppStartup(app, &text), 0) << c.what;
+    const std::string told = Utf8(text);
+    EXPECT_EQ(told.rfind(Utf8(c.damaged ? kTextDataDamaged : kTextDataNotFound), 0), 0u) << c.what << "\n" << told;
     EXPECT_NE(told.find("grpack_v.mlz\n"), std::string::npos) << c.what << "\n" << told;
     EXPECT_NE(told.find("convVelmi"), std::string::npos) << c.what << "\n" << told;
-    const size_t own = told.find("  " + Win(dir + "/game/prog/data/") + "\n");
+    // The converter's screen that makes this pack.
+    EXPECT_NE(told.find("640*480"), std::string::npos) << c.what << "\n" << told;
+    EXPECT_NE(told.find("--screen 640x480"), std::string::npos) << c.what << "\n" << told;
+    EXPECT_EQ(told.find('\\'), std::string::npos) << c.what << "\n" << told;
+    // Each folder is named once.
+    const size_t own = told.find(std::string("  ") + c.key + dir + "/game/prog/" + c.own + "/\n");
     EXPECT_NE(own, std::string::npos) << c.what << "\n" << told;
-    if (c.cfg[0]) {
-      const size_t first = told.find("  DATA01: " + Win(dir + "/game/missing/") + "\n");
-      const size_t third = told.find("  DATA03: " + Win(dir + "/game/shared/") + "\n");
+    EXPECT_EQ(told.find("/game/prog/"), told.rfind("/game/prog/")) << c.what << "\n" << told;
+    if (c.cfg == std::string(cases[1].cfg)) {
+      const size_t first = told.find("  DATA01: " + dir + "/game/missing/\n");
+      const size_t third = told.find("  DATA03: " + dir + "/game/shared/\n");
       EXPECT_NE(first, std::string::npos) << told;
       EXPECT_LT(first, third) << told;
       EXPECT_LT(third, own) << told;

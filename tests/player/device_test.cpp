@@ -6,11 +6,13 @@
 #include <velmi_device.h>
 #include <velmi_platform.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/device/device_internal.h"
 #include "player/core/display.h"
 #include "tests/player/rbp_builder.h"
 #include "tests/support/temp_folder.h"
@@ -390,6 +392,88 @@ TEST_F(DeviceTest, GapiShellAndFailures) {
   MessageBoxW(nullptr, u"text", u"Error", 0);  // headless: recorded, never waits
   ASSERT_FALSE(VelmiDeviceMessageBoxes().empty());
   EXPECT_EQ(VelmiDeviceMessageBoxes().back(), "Error: text");
+}
+
+// The text of a box shown on a display is wrapped for SDL's box, which is as
+// wide as its longest line; a full-width character takes two columns.
+TEST(MessageBoxText, WrapsAtSpacesElseBetweenCharacters) {
+  const struct {
+    const char* what;
+    const char* text;
+    int columns;
+    const char* want;
+  } cases[] = {
+      {"a short line", "short line", 10, "short line"},
+      {"words", "aaaa bbbb cccc dddd", 10, "aaaa bbbb\ncccc dddd"},
+      {"a space at the end of a line", "aaaa bbbbb cc", 10, "aaaa bbbbb\ncc"},
+      // あいうえおかきく
+      {"full-width characters",
+       "\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86\xE3\x81\x88\xE3\x81\x8A\xE3\x81\x8B\xE3\x81\x8D\xE3\x81\x8F", 10,
+       "\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86\xE3\x81\x88\xE3\x81\x8A\n\xE3\x81\x8B\xE3\x81\x8D\xE3\x81\x8F"},
+      // 一 fits no more after nine columns: it goes whole to the next line.
+      {"an odd column left", "abcdefghi\xE4\xB8\x80", 10, "abcdefghi\n\xE4\xB8\x80"},
+      {"a word longer than a line", "/tmp/abcdefghijkl", 10, "/tmp/abcde\nfghijkl"},
+      {"a path after its key", "  DATA01: /tmp/abcdef/", 10, "  DATA01:\n/tmp/abcde\nf/"},
+      {"an indented path", "  /tmp/aaaaaaaaaa", 10, "  /tmp/aaa\naaaaaaa"},
+      {"line breaks of the text", "ab\ncdefghijkl", 10, "ab\ncdefghijkl"},
+      // データ convVelmi で作れます
+      {"mixed",
+       "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF convVelmi "
+       "\xE3\x81\xA7\xE4\xBD\x9C\xE3\x82\x8C\xE3\x81\xBE\xE3\x81\x99",
+       12,
+       "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\nconvVelmi\n"
+       "\xE3\x81\xA7\xE4\xBD\x9C\xE3\x82\x8C\xE3\x81\xBE\xE3\x81\x99"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(velmi_device::WrapBoxText(c.text, c.columns), c.want) << c.what;
+
+  // A long box text: every line fits the columns, nothing is lost and no
+  // UTF-8 sequence is split.
+  std::string text = "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0\n  DATA01: /";
+  for (int i = 0; i < 30; ++i) text += "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88/folder" + std::to_string(i) + "/";
+  text += "\n";
+  for (int i = 0; i < 40; ++i) text += "\xE4\xBD\x9C\xE3\x81\xA3\xE3\x81\x9F data convVelmi ";
+  const std::string wrapped = velmi_device::WrapBoxText(text, velmi_device::kBoxColumns);
+  ASSERT_GT(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, wrapped.c_str(), -1, nullptr, 0), 0);
+  int columns = 0, widest = 0;
+  for (size_t i = 0; i < wrapped.size(); ++i) {
+    const unsigned char b = static_cast<unsigned char>(wrapped[i]);
+    if (b == '\n') {
+      columns = 0;
+      continue;
+    }
+    if ((b & 0xC0) == 0x80) continue;
+    columns += b >= 0xE0 ? 2 : 1;  // the Japanese here is all full-width
+    widest = std::max(widest, columns);
+  }
+  EXPECT_LE(widest, velmi_device::kBoxColumns);
+  EXPECT_GT(widest, velmi_device::kBoxColumns - 12);
+  auto bare = [](std::string s) {
+    s.erase(std::remove_if(s.begin(), s.end(), [](char ch) { return ch == '\n' || ch == ' '; }), s.end());
+    return s;
+  };
+  EXPECT_EQ(bare(wrapped), bare(text));
+}
+
+// Every box tells its text, unwrapped, on the error stream, in the report
+// and in the list of boxes: the headless box and the one on a display both
+// go through this.
+TEST(MessageBoxText, EveryBoxIsToldOnTheErrorStream) {
+  VelmiDeviceReset();
+  const std::string dir = MakeTempDir("box");
+  VelmiDeviceSetReportFile((dir + "/report.txt").c_str());
+  const std::string text(150, 'x');
+  ::testing::internal::CaptureStderr();
+  velmi_device::TellMessageBox("Error", "first\n" + text);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "velmi-device: message box [Error] first\n" + text + "\n");
+  ASSERT_EQ(VelmiDeviceMessageBoxes().size(), 1u);
+  EXPECT_EQ(VelmiDeviceMessageBoxes()[0], "Error: first\n" + text);
+  const Bytes report = ReadFileBytes(dir + "/report.txt");
+  EXPECT_NE(std::string(report.begin(), report.end()).find(" message [Error] first | " + text + "\n"),
+            std::string::npos);
+  VelmiDeviceSetReportFile("");
+  VelmiDeviceReset();
+  vtest::RemoveTree(dir);
 }
 
 }  // namespace

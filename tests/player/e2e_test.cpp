@@ -107,8 +107,11 @@ class EndToEnd : public ::testing::TestWithParam<int> {
     else
       vtest::RemoveTree(dir);
   }
-  std::string Install(const char* exe) {
-    std::string target = dir + "/prog/" + std::string(std::strrchr(exe, '/') + 1);
+  // Into dir/prog, or into the folder given.
+  std::string Install(const char* exe, std::string folder = "") {
+    if (folder.empty()) folder = dir + "/prog";
+    std::filesystem::create_directories(folder);
+    std::string target = folder + "/" + std::string(std::strrchr(exe, '/') + 1);
     EXPECT_TRUE(InstallProgram(exe, target));
     return target;
   }
@@ -278,7 +281,8 @@ TEST_P(EndToEnd, MenuChangesSettingsWrittenAtExit) {
 }
 
 // Without game data the start says what is missing, where it was looked for
-// and how to make it, ends with a failure status and writes nothing: the
+// (each folder once, in the form a DATA value takes) and how to make it with
+// the build's screen, ends with a failure status and writes nothing: the
 // user's velmi.cfg stays as it was, no save folder, no system.dat.  A DATA
 // value with '/' and no closing separator is found.
 TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
@@ -293,11 +297,13 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
     std::string folders;  // the GAME_INST_FOLDER lines
     PackKind pack;        // what data/ beside the program holds
     int status;
+    const char* key = "";  // the key the list names data/ beside the program by
   } cases[] = {
       {"no data folder", "", kNone, 1},
       {"a DATA folder that is missing", "DATA01=..\\missing\\\r\n", kNone, 1},
       {"an empty pack", "", kEmpty, 1},
       {"a pack cut short", "", kCut, 1},
+      {"DATA01 naming data/ beside the program", "DATA01=.\\data\r\n", kNone, 1, "DATA01: "},
       {"a DATA folder named with slashes", "DATA02=" + game + "\r\n", kNone, 0},
   };
   std::string exe = Install(b.player);
@@ -324,17 +330,22 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
       continue;
     }
     // The box, on the error stream and in the report, names the pack, the
-    // folders tried in order and the converter.
+    // folders tried in order, each once and with '/' between its folders,
+    // and the converter's screen that makes the pack.
     const size_t box = err.find("message box [Error] ");
     ASSERT_NE(box, std::string::npos) << c.what << "\n" << err;
-    const std::string own = e2e::PlayerPath(dir + "/prog/data/");
+    const std::string own = dir + "/prog/data/";
     EXPECT_NE(err.find(std::string(": ") + b.pack + "\n", box), std::string::npos) << c.what << "\n" << err;
-    EXPECT_NE(err.find("  " + own + "\n", box), std::string::npos) << c.what << "\n" << err;
+    EXPECT_NE(err.find("  " + std::string(c.key) + own + "\n", box), std::string::npos) << c.what << "\n" << err;
+    EXPECT_EQ(err.find(own, box), err.rfind(own)) << c.what << "\n" << err;
+    EXPECT_EQ(err.find('\\', box), std::string::npos) << c.what << "\n" << err;
     EXPECT_NE(err.find("convVelmi", box), std::string::npos) << c.what << "\n" << err;
-    if (!c.folders.empty()) {
-      EXPECT_LT(err.find("  DATA01: " + e2e::PlayerPath(dir + "/missing/") + "\n", box), err.find("  " + own))
-          << c.what << "\n"
-          << err;
+    const bool narrow = b.screenW == 320;
+    EXPECT_NE(err.find(narrow ? "320*240" : "640*480", box), std::string::npos) << c.what << "\n" << err;
+    EXPECT_NE(err.find(narrow ? "--screen 320x240" : "--screen 640x480", box), std::string::npos) << c.what << "\n"
+                                                                                                  << err;
+    if (c.folders.find("missing") != std::string::npos) {
+      EXPECT_LT(err.find("  DATA01: " + dir + "/missing/\n", box), err.find("  " + own)) << c.what << "\n" << err;
     }
     const std::string report = Text(ReadFileBytes(dir + "/report.txt"));
     EXPECT_NE(report.find(" message [Error] "), std::string::npos) << c.what << "\n" << report;
@@ -346,6 +357,58 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
   }
 }
 
+// The program's folder: a name that code page 932 cannot hold is told as
+// that, by its own name, and the start ends as without game data (failure
+// status, nothing written) though the data is there; names it holds work,
+// those whose Shift-JIS ends in the byte of '\\' too.
+TEST_P(EndToEnd, ProgramFolderNamesOutsideCodePage932AreTold) {
+  ASSERT_TRUE(WritePack(dir + "/good.mlz", TitleSystemPictures(), false));
+  const Bytes good = ReadFileBytes(dir + "/good.mlz");
+  const struct {
+    const char* what;
+    std::string folder;
+    int status;
+  } cases[] = {
+      // pé
+      {"a folder named outside code page 932", dir + "/p\xC3\xA9", 1},
+      // ソフト/表/能: 83 5C, 95 5C and 94 5C end in the byte of '\\'.
+      {"folders whose names end in the byte of a backslash",
+       dir + "/\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88/\xE8\xA1\xA8/\xE8\x83\xBD", 0},
+  };
+  // コードページ 932 / 見つかりません
+  const std::string codePage = "\xE3\x82\xB3\xE3\x83\xBC\xE3\x83\x89\xE3\x83\x9A\xE3\x83\xBC\xE3\x82\xB8 932";
+  const std::string notFound = "\xE8\xA6\x8B\xE3\x81\xA4\xE3\x81\x8B\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93";
+  for (const auto& c : cases) {
+    std::filesystem::create_directories(c.folder + "/data");
+    ASSERT_TRUE(WriteFileBytes(c.folder + "/data/" + b.pack, good));
+    const std::string exe = Install(b.player, c.folder);
+    std::vector<std::string> env = Env(Script("30 quit\n"));
+    env.push_back("VELMI_DEVICE_REPORT=" + dir + "/report.txt");
+    std::filesystem::remove(dir + "/report.txt");
+    long p = Spawn(exe, env, dir + "/run.err");
+    const int status = WaitFor(p, 60);
+    const std::string err = Text(ReadFileBytes(dir + "/run.err"));
+    EXPECT_EQ(status, c.status) << c.what << "\n" << err;
+    if (c.status == 0) {
+      EXPECT_EQ(err.find("message box"), std::string::npos) << c.what << "\n" << err;
+      EXPECT_TRUE(std::filesystem::is_directory(c.folder + "/data/save")) << c.what;
+      EXPECT_GT(ReadFileBytes(c.folder + "/velmi.cfg").size(), 100u) << c.what;
+      continue;
+    }
+    const size_t box = err.find("message box [Error] ");
+    ASSERT_NE(box, std::string::npos) << c.what << "\n" << err;
+    EXPECT_NE(err.find(codePage, box), std::string::npos) << c.what << "\n" << err;
+    EXPECT_NE(err.find("\n  " + c.folder + "/\n", box), std::string::npos) << c.what << "\n" << err;
+    EXPECT_EQ(err.find(notFound), std::string::npos) << c.what << "\n" << err;
+    const std::string report = Text(ReadFileBytes(dir + "/report.txt"));
+    EXPECT_NE(report.find(" message [Error] "), std::string::npos) << c.what << "\n" << report;
+    EXPECT_NE(report.find(c.folder + "/ | "), std::string::npos) << c.what << "\n" << report;
+    // Nothing written.
+    EXPECT_FALSE(std::filesystem::exists(c.folder + "/velmi.cfg")) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(c.folder + "/data/save")) << c.what;
+  }
+}
+
 // Saves that cannot be made.  The pop-up menu's SAVE_001 at the title right
 // after the start leaves a real save of slot 1 alone (no game to save).  In a
 // game, a save the disk refuses is told in a message box naming the file and
@@ -353,6 +416,9 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
 // cannot be written at the end each give a line on the error stream and a
 // failure status.
 TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
+  // The program in a folder named ソフト, whose Shift-JIS ends in the byte of
+  // '\': the error stream and the boxes name its files in UTF-8, with '/'.
+  const std::string prog = dir + "/\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88";
   std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
   std::string error;
   Bytes story;
@@ -361,12 +427,15 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       vtools::AssembleMes("OP_MESSAGE \"\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\"\nOP_WAIT_PAGE 0\n", &story, &error))
       << error;
   entries.push_back({"AdvData\\mes\\fst_1216_a1_cmn.mes", story});
-  ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, entries, false));
-  const std::string save = dir + "/prog/data/save";
+  std::filesystem::create_directories(prog + "/data");
+  // The pack writer takes code page 932 paths: the pack is written elsewhere.
+  ASSERT_TRUE(WritePack(dir + "/pack.mlz", entries, false));
+  std::filesystem::rename(dir + "/pack.mlz", prog + "/data/" + b.pack);
+  const std::string save = prog + "/data/save";
   std::filesystem::create_directories(save);
   Bytes real(26688 + 100, 0x5A);
   std::memcpy(real.data(), "YMN0", 4);
-  std::string exe = Install(b.player);
+  std::string exe = Install(b.player, prog);
   auto prepare = [&] {
     std::filesystem::remove_all(save);
     std::filesystem::create_directories(save);
@@ -403,7 +472,7 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   prepare();
   ASSERT_EQ(symlink("/dev/full", (save + "/save001.dat.tmp").c_str()), 0);
   std::filesystem::create_directories(save + "/system.dat.tmp");
-  std::filesystem::create_directories(dir + "/prog/velmi.cfg.tmp");
+  std::filesystem::create_directories(prog + "/velmi.cfg.tmp");
   p = Spawn(exe, Env(Script(play.text)), dir + "/full.err");
   std::string err;
   EXPECT_EQ(WaitFor(p, 120), 1) << Text(ReadFileBytes(dir + "/full.err"));
@@ -412,16 +481,14 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   const std::string diskFull = "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAE\xE7\xA9\xBA\xE3\x81\x8D";
   const size_t box = err.find("message box [Error] ");
   ASSERT_NE(box, std::string::npos) << err;
-  EXPECT_NE(err.find(e2e::PlayerPath(save + "/save001.dat") + "\n" + diskFull, box), std::string::npos) << err;
+  EXPECT_NE(err.find(save + "/save001.dat" + "\n" + diskFull, box), std::string::npos) << err;
   EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
-  EXPECT_NE(err.find("system.dat could not be written: " + e2e::PlayerPath(save + "/system.dat") + ": no permission\n"),
+  EXPECT_NE(err.find("system.dat could not be written: " + save + "/system.dat" + ": no permission\n"),
             std::string::npos)
       << err;
-  EXPECT_NE(
-      err.find("velmi.cfg could not be written: " + e2e::PlayerPath(dir + "/prog/velmi.cfg") + ": no permission\n"),
-      std::string::npos)
+  EXPECT_NE(err.find("velmi.cfg could not be written: " + prog + "/velmi.cfg" + ": no permission\n"), std::string::npos)
       << err;
-  std::filesystem::remove(dir + "/prog/velmi.cfg.tmp");
+  std::filesystem::remove(prog + "/velmi.cfg.tmp");
 
   // Writes that cannot be flushed to the disk: each temporary name is a link
   // to /dev/null, which takes every byte but refuses the flush (EINVAL).  The
@@ -465,9 +532,9 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
         "#!/bin/sh\nexec setpriv --reuid=65534 --regid=65534 --clear-groups '" + exe + "' \"$@\"\n";
     ASSERT_TRUE(WriteFileBytes(run, Bytes(wrapper.begin(), wrapper.end())));
     std::filesystem::permissions(run, std::filesystem::perms::owner_all);
-    for (const std::string& d : {dir, dir + "/prog", dir + "/prog/data"})
+    for (const std::string& d : {dir, prog, prog + "/data"})
       std::filesystem::permissions(d, std::filesystem::perms::all);
-    std::filesystem::permissions(dir + "/prog/velmi.cfg", std::filesystem::perms::all);
+    std::filesystem::permissions(prog + "/velmi.cfg", std::filesystem::perms::all);
   }
   std::filesystem::permissions(save, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
                                          std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
@@ -481,9 +548,9 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   // 書き込みが許可されていません
   const std::string noPermission =
       "\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC\xE3\x81\xBF\xE3\x81\x8C\xE8\xA8\xB1\xE5\x8F\xAF";
-  EXPECT_NE(err.find(e2e::PlayerPath(save + "/save001.dat") + "\n" + noPermission), std::string::npos) << err;
+  EXPECT_NE(err.find(save + "/save001.dat" + "\n" + noPermission), std::string::npos) << err;
   EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
-  EXPECT_NE(err.find("system.dat could not be written: " + e2e::PlayerPath(save + "/system.dat") + ": no permission\n"),
+  EXPECT_NE(err.find("system.dat could not be written: " + save + "/system.dat" + ": no permission\n"),
             std::string::npos)
       << err;
 }
@@ -531,7 +598,7 @@ TEST_P(EndToEnd, DamagedPackEntriesAreToldOnce) {
   ASSERT_TRUE(WritePack(dir + "/story.mlz", entries, true));
   const Bytes title = ReadFileBytes(dir + "/title.mlz"), good = ReadFileBytes(dir + "/story.mlz");
   const std::string screen = b.screenW == 640 ? "--screen 640x480" : "--screen 320x240";
-  const std::string pack = e2e::PlayerPath(dir + "/prog/data/" + b.pack);
+  const std::string pack = dir + "/prog/data/" + b.pack;
   e2e::DeviceScript newGame;
   newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
   const std::string logo = "AdvData\\grp\\system\\logo.rbp";

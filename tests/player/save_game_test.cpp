@@ -366,7 +366,9 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
     const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
     ASSERT_EQ(boxes.size(), 1u) << what;
     EXPECT_EQ(boxes[0].rfind("Error: " + *c.headline, 0), 0u) << what << ": " << boxes[0];
-    EXPECT_NE(boxes[0].find("\n" + folder + failed + "\n" + *c.reason), std::string::npos) << what << ": " << boxes[0];
+    // The box names the file with '/' between its folders.
+    EXPECT_NE(boxes[0].find("\n" + dir + "/" + failed + "\n" + *c.reason), std::string::npos)
+        << what << ": " << boxes[0];
     if (c.result == kSaveFailed) {
       EXPECT_EQ(File(file), before) << what;  // the older file, whole
     } else {

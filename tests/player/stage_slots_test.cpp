@@ -2,6 +2,8 @@
 // picture slots with their error bits, and picture and rectangle sprites.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <velmi_device.h>
 #include <velmi_platform.h>
 
@@ -69,6 +71,11 @@ TEST_F(SlotTest, PictureSlotsAndErrorBits) {
   std::string said = testing::internal::GetCapturedStderr();
   EXPECT_NE(said.find("AdvData\\GRP\\missing.zev"), std::string::npos) << said;
   EXPECT_EQ(app->errorWord, kErrorPictureLoad);
+  // A name in Japanese is written in UTF-8: 背景.zev
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(app->LoadPictureSlot(kSlotBackground, "AdvData\\GRP\\\x94w\x8ci.zev", 0), 0);
+  said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("picture not loaded: AdvData\\GRP\\\xE8\x83\x8C\xE6\x99\xAF.zev\n"), std::string::npos) << said;
   ASSERT_TRUE(app->IsPictureSlotUsed(kSlotBackground));
   EXPECT_EQ(app->pictures[kSlotBackground]->GetPixels(), nullptr);
   app->errorWord = 0;
@@ -97,8 +104,8 @@ TEST_F(SlotTest, PictureSlotsAndErrorBits) {
 }
 
 // A picture the pack lists whose bytes do not make a picture is damaged
-// data: one box a run names the first such entry and the pack, and the run is
-// marked to end without writing.  A name the pack lacks tells nothing.
+// data: one box a run names the first such entry and the pack.  A name the
+// pack lacks tells nothing.
 class DamagedSlotTest : public ScenarioAppTest {
  protected:
   void SetUp() override {
@@ -121,14 +128,15 @@ TEST_F(DamagedSlotTest, ListedPicturesThatFailAreToldOnce) {
   EXPECT_EQ(app->LoadPictureSlot(4, "AdvData\\GRP\\CUT2", 0), 0);
   testing::internal::GetCapturedStderr();
   EXPECT_EQ(app->errorWord, kErrorPictureLoad);
-  EXPECT_EQ(app->damagedPicture, 1);
   const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
   ASSERT_EQ(boxes.size(), before + 1);
   const std::string& box = boxes.back();
   EXPECT_EQ(box.rfind("Error: ", 0), 0u) << box;
   EXPECT_NE(box.find(": AdvData\\GRP\\cut1.rbp\n"), std::string::npos) << box;
   EXPECT_EQ(box.find("cut2"), std::string::npos) << box;
-  EXPECT_NE(box.find(packPath + "\n"), std::string::npos) << box;
+  std::string shownPack = packPath;  // '/' between folders, as a user writes it
+  std::replace(shownPack.begin(), shownPack.end(), '\\', '/');
+  EXPECT_NE(box.find(shownPack + "\n"), std::string::npos) << box;
   EXPECT_NE(box.find("convert_game --screen 640x480"), std::string::npos) << box;
   // The good picture still loads.
   EXPECT_EQ(app->LoadPictureSlot(5, "AdvData\\GRP\\bg01", 0), 1);
