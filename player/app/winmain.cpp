@@ -27,14 +27,16 @@ namespace {
 
 CGameApp* g_app = nullptr;
 
+// Exit status of a run that ended on a failure: game data missing, a
+// picture or script that failed in play, a file not written at exit, a
+// start-up step that failed.
+constexpr int kExitFailure = 1;
+
+// A start-up failure: its box, then the failure status.
 int ErrorBox(const char* text) {
   ShowErrorBox(text);
-  return 0;
+  return kExitFailure;
 }
-
-// Exit status of a run that ended on a failure: game data missing, a
-// picture or script that failed in play, a file not written at exit.
-constexpr int kExitFailure = 1;
 
 // Takes the window down without running the game's shut-down (nothing was started).
 void DestroyWindowQuietly(CGameApp* app) {
@@ -193,7 +195,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
     SetScreenHeight(240);
   }
   CGameApp* app = new (std::nothrow) CGameApp;
-  if (!app) return 0;
+  if (!app) return kExitFailure;
 
   WCHAR cls[16] = {}, title[64] = {};
   MultiByteToWideChar(CP_ACP, 0, "MYSYSTEM", -1, cls, 16);
@@ -246,7 +248,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
     delete app;
     g_app = nullptr;
     unwind();
-    return 0;
+    return kExitFailure;
   }
   HWND h = app->Create(instance, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), WS_VISIBLE,
                        "MYSYSTEM", showCmd, WS_EX_TOPMOST);
@@ -279,7 +281,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
     delete app;
     g_app = nullptr;
     unwind();
-    return 0;
+    return kExitFailure;
   }
   IniStore::Reset();
   HIMC previousImc = ImmAssociateContext(h, nullptr);

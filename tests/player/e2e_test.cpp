@@ -215,18 +215,19 @@ TEST_P(EndToEnd, PlayerStartsAndClosesAndRefusesABadScreen) {
   EXPECT_GT(ReadFileBytes(dir + "/prog/velmi.cfg").size(), 100u);
   EXPECT_TRUE(std::filesystem::is_directory(dir + "/prog/data/save"));  // made at start
   std::filesystem::remove(dir + "/prog/velmi.cfg");
-  // A failing display ends start-up with its message and leaves no velmi.cfg.
+  // A failing display ends start-up with its message, status 1 and no
+  // velmi.cfg.
   std::vector<std::string> env = Env(Script("30 quit\n"));
   env.push_back("VELMI_DEVICE_FAIL=gapi");
   p = Spawn(exe, env, dir + "/fail.err");
-  EXPECT_EQ(WaitFor(p, 60), 0);
+  EXPECT_EQ(WaitFor(p, 60), 1);
   EXPECT_NE(Text(ReadFileBytes(dir + "/fail.err")).find("[Error] GAPI"), std::string::npos);
   EXPECT_TRUE(ReadFileBytes(dir + "/prog/velmi.cfg").empty());
   // A panel too small for the back buffer is refused the same way.
   env = Env(Script("30 quit\n"));
   env.push_back(std::string("VELMI_DEVICE_GEOMETRY=") + (b.screenW == 640 ? "240x320" : "120x160"));
   p = Spawn(exe, env, dir + "/small.err");
-  EXPECT_EQ(WaitFor(p, 60), 0);
+  EXPECT_EQ(WaitFor(p, 60), 1);
   EXPECT_NE(Text(ReadFileBytes(dir + "/small.err")).find("[Error] GAPI"), std::string::npos);
 }
 
