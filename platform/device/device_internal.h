@@ -61,11 +61,16 @@ struct State {
   uint32_t lastRefresh = 0;
   uint32_t lastLockPoll = 0;
   bool stylusDown = false;
-  // Presses delivered since the last frame: a release of one of them waits
-  // for the next frame, so that the frame sees the press.
-  std::vector<WPARAM> keysPressed;
+  // Presses delivered since the last frame, each with the tick of its latest
+  // delivery: a release of one of them waits for the next frame, so that the
+  // frame sees the press.
+  struct FreshPress {
+    WPARAM key;
+    DWORD at;
+  };
+  std::vector<FreshPress> keysPressed;
   bool stylusPressed = false;
-  DWORD pressedAt = 0;  // tick of the first of them
+  DWORD stylusPressedAt = 0;
   // start lock held by this copy
   int lockFd = -1;
   std::string lockPath;

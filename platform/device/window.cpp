@@ -64,16 +64,37 @@ constexpr DWORD kReleaseHoldMs = 100;
 
 // A release whose press was delivered since the last frame: the game reads
 // its input once a frame, and a press released before that frame would never
-// be seen.  After kReleaseHoldMs without a frame the presses count as seen.
+// be seen.  kReleaseHoldMs after that press (its latest repeat, for a key) it
+// counts as seen, whatever other keys are held.
 bool ReleaseOfFreshPress(State& st, const MSG& m) {
-  if (m.message != WM_LBUTTONUP && m.message != WM_KEYUP) return false;
-  if ((st.stylusPressed || !st.keysPressed.empty()) && GetTickCount() - st.pressedAt >= kReleaseHoldMs) {
-    st.keysPressed.clear();
-    st.stylusPressed = false;
+  const DWORD now = GetTickCount();
+  if (m.message == WM_LBUTTONUP) {
+    if (st.stylusPressed && now - st.stylusPressedAt >= kReleaseHoldMs) st.stylusPressed = false;
+    return st.stylusPressed;
   }
-  if (m.message == WM_LBUTTONUP) return st.stylusPressed;
   if (m.message != WM_KEYUP) return false;
-  return std::find(st.keysPressed.begin(), st.keysPressed.end(), m.wParam) != st.keysPressed.end();
+  auto press = std::find_if(st.keysPressed.begin(), st.keysPressed.end(),
+                            [&](const State::FreshPress& p) { return p.key == m.wParam; });
+  if (press == st.keysPressed.end()) return false;
+  if (now - press->at < kReleaseHoldMs) return true;
+  st.keysPressed.erase(press);
+  return false;
+}
+
+// Notes a press delivered to the program, for ReleaseOfFreshPress.
+void NoteFreshPress(State& st, const MSG& m) {
+  const DWORD now = GetTickCount();
+  if (m.message == WM_LBUTTONDOWN) {
+    st.stylusPressed = true;
+    st.stylusPressedAt = now;
+  }
+  if (m.message != WM_KEYDOWN) return;
+  auto press = std::find_if(st.keysPressed.begin(), st.keysPressed.end(),
+                            [&](const State::FreshPress& p) { return p.key == m.wParam; });
+  if (press != st.keysPressed.end())
+    press->at = now;
+  else
+    st.keysPressed.push_back(State::FreshPress{m.wParam, now});
 }
 
 // Takes the next message that matches the filter, synthesising WM_PAINT and
@@ -89,10 +110,7 @@ bool Take(MSG* msg, HWND hwnd, UINT lo, UINT hi, bool remove) {
     if (!inRange || (hwnd && it->hwnd != hwnd)) continue;
     *msg = *it;
     if (remove) {
-      const bool press = it->message == WM_KEYDOWN || it->message == WM_LBUTTONDOWN;
-      if (press && !st.stylusPressed && st.keysPressed.empty()) st.pressedAt = GetTickCount();
-      if (it->message == WM_KEYDOWN) st.keysPressed.push_back(it->wParam);
-      if (it->message == WM_LBUTTONDOWN) st.stylusPressed = true;
+      NoteFreshPress(st, *it);
       st.queue.erase(it);
     }
     return true;

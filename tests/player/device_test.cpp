@@ -9,6 +9,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <iterator>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -197,6 +201,169 @@ TEST_F(DeviceTest, QuickPressesReachTheNextFrame) {
     got += "|";
   }
   EXPECT_EQ(got, "+||-+|");
+}
+
+// Names an input message as the tests above write it: C+ for a press of the
+// C key, A- for a release of A, T+ T~ T- for the stylus.
+std::string InputLabel(const MSG& m) {
+  const char* key = m.wParam == VK_APP3 ? "C" : m.wParam == VK_APP1 ? "A" : m.wParam == VK_UP ? "U" : "S";
+  switch (m.message) {
+    case WM_KEYDOWN:
+      return std::string(key) + "+";
+    case WM_KEYUP:
+      return std::string(key) + "-";
+    case WM_LBUTTONDOWN:
+      return "T+";
+    case WM_MOUSEMOVE:
+      return "T~";
+    case WM_LBUTTONUP:
+      return "T-";
+    default:
+      return "";
+  }
+}
+
+// While a movie plays frames stand still, and a key may be held for long:
+// a quick press after it still waits 100 ms from its own press, so that the
+// program's input turns see it held.
+TEST_F(DeviceTest, AQuickPressWaitsFromItsOwnPress) {
+  const struct {
+    const char* name;
+    UINT heldDown;       // pressed first, held past the time limit
+    UINT quickDown, up;  // then pressed and released at once
+    WPARAM heldKey, quickKey;
+    const char* want;  // what each turn delivered: after the press, 150 ms on, then 99 and 1 ms more
+  } cases[] = {
+      {"a tap of C while A is held", WM_KEYDOWN, WM_KEYDOWN, WM_KEYUP, VK_APP1, VK_APP3, "A+|C+||C-|"},
+      {"a stylus tap while A is held", WM_KEYDOWN, WM_LBUTTONDOWN, WM_LBUTTONUP, VK_APP1, 0, "A+|T+||T-|"},
+      {"a tap of C while the stylus is held", WM_LBUTTONDOWN, WM_KEYDOWN, WM_KEYUP, 0, VK_APP3, "T+|C+||C-|"},
+      {"a press of A again while A is held", WM_KEYDOWN, WM_KEYDOWN, WM_KEYUP, VK_APP1, VK_APP1, "A+|A+||A-|"},
+  };
+  for (const auto& c : cases) {
+    VelmiClockUseFake(1000);
+    SystemIdleTimerReset();
+    std::string got;
+    auto turns = [&](DWORD step) {
+      VelmiClockAdvance(step);
+      MSG m;
+      while (PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE) && GetMessageW(&m, nullptr, 0, 0)) {
+        got += InputLabel(m);
+        DispatchMessageW(&m);
+      }
+      got += "|";
+    };
+    PostMessageW(hwnd, c.heldDown, c.heldKey, 0);
+    turns(0);
+    VelmiClockAdvance(150);
+    PostMessageW(hwnd, c.quickDown, c.quickKey, 0);
+    PostMessageW(hwnd, c.up, c.quickKey, 0);
+    turns(0);
+    turns(99);
+    turns(1);
+    EXPECT_EQ(got, c.want) << c.name;
+    // The next frame takes in what is left: the first key's release.
+    SystemIdleTimerReset();
+    PostMessageW(hwnd, c.heldDown == WM_KEYDOWN ? WM_KEYUP : WM_LBUTTONUP, c.heldKey, 0);
+    got.clear();
+    turns(0);
+    EXPECT_EQ(got, c.heldDown == WM_KEYDOWN ? "A-|" : "T-|") << c.name;
+  }
+}
+
+// Random runs of presses, releases, moves, frames and clock steps, checked
+// against what a frame may see.  A release waits only while its press (the
+// latest press of that key, or of the stylus) came in the same frame interval
+// less than 100 ms before; everything else arrives in the order posted, and
+// nothing is left held after a frame.
+TEST_F(DeviceTest, RandomInputReachesFramesInOrder) {
+  struct Event {
+    UINT message;
+    WPARAM key;
+  };
+  const Event kinds[] = {{WM_KEYDOWN, VK_APP1}, {WM_KEYUP, VK_APP1}, {WM_KEYDOWN, VK_APP3},
+                         {WM_KEYUP, VK_APP3},   {WM_KEYDOWN, VK_UP}, {WM_KEYUP, VK_UP},
+                         {WM_LBUTTONDOWN, 0},   {WM_MOUSEMOVE, 0},   {WM_LBUTTONUP, 0}};
+  constexpr WPARAM kStylus = ~WPARAM(0);
+  constexpr DWORD kStart = 1000;
+  VelmiClockUseFake(kStart);
+  SystemIdleTimerReset();
+
+  // The reference: the clock, the frame interval, when each key and the
+  // stylus were last pressed, and what was posted and has not arrived.
+  DWORD now = kStart;
+  unsigned frame = 0;
+  struct Press {
+    unsigned frame;
+    DWORD at;
+  };
+  std::map<WPARAM, Press> lastPress;
+  std::deque<Event> pending;
+  auto source = [&](const Event& e) { return e.message == WM_KEYDOWN || e.message == WM_KEYUP ? e.key : kStylus; };
+  auto isRelease = [](UINT message) { return message == WM_KEYUP || message == WM_LBUTTONUP; };
+  auto waits = [&](const Event& e) {
+    if (!isRelease(e.message)) return false;
+    auto p = lastPress.find(source(e));
+    return p != lastPress.end() && p->second.frame == frame && now - p->second.at < 100;
+  };
+
+  int early = 0;      // releases that arrived while they had to wait
+  int heldBack = 0;   // turns that found no input while the first posted could go
+  std::string error;  // the first message out of order, lost or never posted
+  // One turn of the program's loop; false when it found no input.
+  auto turn = [&]() {
+    MSG m{};
+    if (!PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE) || !GetMessageW(&m, nullptr, 0, 0) || m.message == WM_PAINT) {
+      if (m.message == WM_PAINT) DispatchMessageW(&m);
+      if (!pending.empty() && !waits(pending.front())) ++heldBack;
+      return false;
+    }
+    const bool key = m.message == WM_KEYDOWN || m.message == WM_KEYUP;
+    if (pending.empty() || m.message != pending.front().message || (key && m.wParam != pending.front().key)) {
+      error = "got " + InputLabel(m) + (pending.empty() ? " with nothing posted" : " out of order");
+      return false;
+    }
+    const Event e = pending.front();
+    pending.pop_front();
+    if (waits(e)) ++early;
+    if (e.message == WM_KEYDOWN || e.message == WM_LBUTTONDOWN) lastPress[source(e)] = Press{frame, now};
+    DispatchMessageW(&m);
+    return true;
+  };
+
+  std::mt19937 rng(35);
+  for (int run = 0; run < 20000 && error.empty(); ++run) {
+    for (int op = 0; op < 40 && error.empty(); ++op) {
+      const unsigned r = rng() % 100;
+      if (r < 40) {
+        const Event e = kinds[rng() % std::size(kinds)];
+        PostMessageW(hwnd, e.message, e.key, 0);
+        pending.push_back(e);
+      } else if (r < 80) {
+        turn();
+      } else if (r < 86) {
+        SystemIdleTimerReset();
+        ++frame;
+      } else {
+        const DWORD step = rng() % 2 ? rng() % 50 : 10 * (rng() % 12);
+        VelmiClockAdvance(step);
+        now += step;
+      }
+    }
+    // Each frame lets through at least what waited at its start, up to the
+    // release of a press taken after that frame.
+    while (error.empty() && !pending.empty()) {
+      const size_t before = pending.size();
+      SystemIdleTimerReset();
+      ++frame;
+      while (error.empty() && turn()) {
+      }
+      if (pending.size() == before) error = "input left held after a frame";
+    }
+  }
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(early, 0);
+  EXPECT_EQ(heldBack, 0);
+  EXPECT_EQ(GetTickCount(), now);
 }
 
 // After a "canvas" line, stylus positions are points of that area scaled to
