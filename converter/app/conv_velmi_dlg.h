@@ -33,6 +33,9 @@ class CConvVelmiDlg : public CDialog {
   int32_t m_qualityIndex;
   int32_t m_mp3Present;
 
+  // A run since the dialog opened could not convert everything.
+  bool HadFailures() const { return m_hadFailures; }
+
  protected:
   void DoDataExchange(CDataExchange* dx) override;
   BOOL OnInitDialog() override;
@@ -69,6 +72,7 @@ class CConvVelmiDlg : public CDialog {
   CButton m_musicCheck;
   CButton m_voiceCheck;
   CWinEdit m_sourceEdit;
+  bool m_hadFailures = false;
 
   DECLARE_MESSAGE_MAP()
 };
