@@ -33,27 +33,6 @@ bool Join(char* out, size_t capacity, std::initializer_list<const char*> parts) 
 
 }  // namespace
 
-std::string ErrorReason(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return "not found";
-    case ERROR_ACCESS_DENIED:
-      return "no permission (or a read-only disk)";
-    case ERROR_DISK_FULL:
-      return "disk full";
-    case ERROR_FILENAME_EXCED_RANGE:
-      return "name too long";
-    case ERROR_TOO_MANY_OPEN_FILES:
-      return "too many open files";
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-      return "out of memory";
-    default:
-      return "system error " + std::to_string(error);
-  }
-}
-
 std::string ShownPath(const std::string& path) {
   std::string utf8;
   const int wide = MultiByteToWideChar(932, 0, path.data(), int(path.size()), nullptr, 0);
@@ -78,10 +57,6 @@ std::string ShownPath(const std::string& path) {
     }
   }
   return shown;
-}
-
-std::string FailureText(const CConvFileMake::Failure& failure) {
-  return ShownPath(failure.item) + ": " + failure.reason;
 }
 
 CConvFileMake::CConvFileMake(const int bitrateIndices[2], const int rate44k[2], int bgmStereo, int scalePercent)
@@ -113,12 +88,25 @@ void CConvFileMake::FreeSourceList() {
   m_nodeCount = 0;
 }
 
-void CConvFileMake::AddFailure(const std::string& item, const std::string& reason) {
+void CConvFileMake::AddFailure(const Failure& failure, int32_t items) {
   {
     std::lock_guard<std::mutex> lock(m_failureLock);
-    m_failures.push_back(Failure{item, reason});
+    m_failures.push_back(failure);
+  }
+  // A failure that takes no counted item with it is counted on its own.
+  if (items > 0) {
+    AddFailedItems(items);
+  } else if (failure.notWritten == 0) {
+    m_uncountedFailures.fetch_add(1, std::memory_order_relaxed);
   }
   m_failureCount.fetch_add(1, std::memory_order_relaxed);
+}
+
+void CConvFileMake::FailItem(const std::string& item, FailureReason why, DWORD error, const std::string& detail,
+                             const std::string& leftBehind) {
+  Failure f{item, why, error, detail};
+  f.leftBehind = leftBehind;
+  AddFailure(f, 1);
 }
 
 std::vector<CConvFileMake::Failure> CConvFileMake::TakeFailures() {
@@ -246,7 +234,9 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
   char pattern[kFolderChars + 8];
   const std::string here = std::string(m_sourceFolder) + "\\" + folder;
   if (!Join(pattern, sizeof pattern, {m_sourceFolder, "\\", folder, "\\*.*"})) {
-    AddFailure(here, "folder not listed: its path is too long");  // a folder too deep to name is not walked
+    // A folder too deep to name is not walked.
+    m_unlistedFolders.fetch_add(1, std::memory_order_relaxed);
+    AddFailure(Failure{here, FailureReason::kFolderPathTooLong});
     return 0;
   }
   // A folder reached again through a link (a link back into the walk) is not
@@ -258,7 +248,8 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
   HANDLE find = FindFirstFileA(pattern, &data);
   if (find == INVALID_HANDLE_VALUE) {
     // A folder always lists "." and "..": it could not be read at all.
-    AddFailure(here, "folder cannot be listed (" + ErrorReason(GetLastError()) + "); nothing in it was converted");
+    m_unlistedFolders.fetch_add(1, std::memory_order_relaxed);
+    AddFailure(Failure{here, FailureReason::kFolderUnlistable, GetLastError()});
     return 0;
   }
   if (known) m_walkStack.push_back(id);
@@ -270,7 +261,8 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
       char sub[kFolderChars];
       const bool fits = folder[0] ? Join(sub, sizeof sub, {folder, "\\", name}) : Join(sub, sizeof sub, {name});
       if (!fits) {
-        AddFailure(here + "\\" + name, "folder not listed: its path is too long");
+        m_unlistedFolders.fetch_add(1, std::memory_order_relaxed);
+        AddFailure(Failure{here + "\\" + name, FailureReason::kFolderPathTooLong});
         continue;
       }
       // A link to a folder of the game itself is passed over: that folder is
@@ -280,7 +272,7 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
       continue;
     }
     if (std::strlen(name) >= sizeof(SourceFileNode::fileName)) {
-      AddFailure(here + "\\" + name, "file name too long");  // a name the list cannot hold is never converted
+      FailItem(here + "\\" + name, FailureReason::kFileNameTooLong);  // a name the list cannot hold is never converted
       continue;
     }
     AppendSourceFile(folder, name, outputSubPath, flag);
@@ -300,22 +292,44 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
   return found;
 }
 
-void CConvFileMake::FailEntry(CPackWriter& pack, const char* entryName, const std::string& item,
-                              const std::string& reason) {
+void CConvFileMake::FailEntry(CPackWriter& pack, const char* entryName, const std::string& item, FailureReason why,
+                              DWORD error, const std::string& detail) {
   static const BYTE kNothing[1] = {0};
   pack.AddEntry(entryName, kNothing, 0, FALSE);
-  AddFailure(item, reason);
+  FailItem(item, why, error, detail);
 }
 
 void CConvFileMake::StoreEntry(CPackWriter& pack, const char* entryName, const BYTE* data, DWORD length, BOOL compress,
-                               const std::string& item) {
+                               const std::string& item, FailureReason writeReason) {
+  const bool lostBefore = pack.Failed() != FALSE;
   if (pack.AddEntry(entryName, data, length, compress)) {
-    AddConverted();
+    ++m_packTally.stored;
   } else if (std::strlen(entryName) > 63) {
-    AddFailure(item, std::string("its name in the pack, ") + entryName + ", is longer than 63 bytes");
+    FailItem(item, FailureReason::kEntryNameTooLong, 0, entryName);
+  } else if (lostBefore) {
+    SkipLostEntry();
   } else {
-    AddFailure(item, "the pack could not be written (" + ErrorReason(GetLastError()) + ")");
+    FailItem(item, writeReason, pack.Failed() ? pack.Error() : GetLastError());
   }
+}
+
+void CConvFileMake::SkipLostEntry() {
+  ++m_packTally.notWritten;
+  AddFailedItems(1);
+}
+
+void CConvFileMake::FinishPack(CPackWriter& pack, const std::string& packPath) {
+  if (pack.Finish()) {
+    AddConverted(m_packTally.stored);
+    return;
+  }
+  Failure f{packPath, FailureReason::kPackNotFinished, pack.Error() != 0 ? pack.Error() : GetLastError()};
+  f.lost = m_packTally.stored;
+  f.notWritten = m_packTally.notWritten;
+  f.leftBehind = pack.LeftBehind();
+  // The entries not written were counted as they came; the written ones
+  // are lost with the pack.
+  AddFailure(f, m_packTally.stored);
 }
 
 void CConvFileMake::ConvertScript(CPackWriter& pack, const SourceFileNode& node) {
@@ -331,9 +345,9 @@ void CConvFileMake::ConvertScript(CPackWriter& pack, const SourceFileNode& node)
   const std::string item = named ? std::string(path) : std::string(m_sourceFolder) + "\\" + entryName;
   // An empty file may come back as no buffer; only a real failure counts.
   if (!named) {
-    FailEntry(pack, entryName, item, "path too long");
+    FailEntry(pack, entryName, item, FailureReason::kPathTooLong);
   } else if (!bytes && GetFileSizeByName(path) != 0) {
-    FailEntry(pack, entryName, item, "cannot be read (" + ErrorReason(readError) + ")");
+    FailEntry(pack, entryName, item, FailureReason::kUnreadable, readError);
   } else {
     // A name too long for the directory (its slot stays empty) or a write failure.
     StoreEntry(pack, entryName, bytes, bytes ? size : 0, TRUE, item);
@@ -355,16 +369,27 @@ void CConvFileMake::WritePicturePack() {
   m_totalCount.store(entries, std::memory_order_relaxed);
   m_doneCount.store(0, std::memory_order_relaxed);
   BeginStage(kPictureStage, entries);
+  BeginPackTally();
   if (!pack.Begin(packPath, static_cast<DWORD>(entries))) {
-    // Nothing can be written: every item counts as handled, the pack as failed.
-    AddFailure(packPath, "cannot be created (" + ErrorReason(GetLastError()) + "); no picture or script was converted");
+    // Nothing can be written: every item counts as handled and failed.
+    Failure f{packPath, FailureReason::kPicturePackNotCreated, pack.Error()};
+    f.leftBehind = pack.LeftBehind();
+    AddFailure(f, entries);
     m_doneCount.store(entries, std::memory_order_relaxed);
     return;
   }
   WriteChipEntry(pack);
   auto scratch = std::make_unique<PictureScratch>();
   for (const SourceFileNode* n = m_first; n; n = n->next) {
-    switch (Classify(n->fileName)) {
+    const Item kind = Classify(n->fileName);
+    if (kind != Item::None && pack.Failed()) {
+      // The pack is lost: its later items are not converted, only counted.
+      SetCurrentName(n->fileName);
+      SkipLostEntry();
+      AddDone();
+      continue;
+    }
+    switch (kind) {
       case Item::Picture:
         ConvertPicture(pack, *n, *scratch);
         break;
@@ -375,7 +400,7 @@ void CConvFileMake::WritePicturePack() {
         break;
     }
   }
-  if (!pack.Finish()) AddFailure(packPath, "could not be finished (" + ErrorReason(GetLastError()) + ")");
+  FinishPack(pack, packPath);
 }
 
 DWORD CConvFileMake::Run() {

@@ -9,8 +9,9 @@
 //   CThreadCtrl(job).StartChecked();            // throws CCtrlFailed
 //   poll DoneCount(), TotalCount(), GetCurrentName(), IsFinished();
 //   once IsFinished(): CThreadCtrl(job).WaitChecked(INFINITE), Close(), delete.
-// FailureCount() tells how many items could not be converted, TakeFailures()
-// which and why; ConvertedCount() how many were.
+// FailureCount() tells how many failures were recorded, TakeFailures() which
+// and why; ConvertedCount(), FailedItemCount() and PassedOverCount() what
+// became of the items.
 #pragma once
 
 #include <windows.h>
@@ -21,12 +22,49 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/thread.h"
 
 class CPackWriter;
 struct PictureScratch;
+
+// Why something could not be converted.  Each reason has an English text
+// (the error stream) and a Japanese one (the dialog's box) in one table.
+enum class FailureReason : uint8_t {
+  kFolderPathTooLong,
+  kFolderUnlistable,
+  kFileNameTooLong,
+  kEntryNameTooLong,
+  kPackWrite,
+  kVoicePackWrite,
+  kPathTooLong,
+  kUnreadable,
+  kPicturePackNotCreated,
+  kVoicePackNotCreated,
+  kVoicePackPathTooLong,
+  kPackNotFinished,
+  kChipPicture,
+  kNotAPicture,
+  kNotScaled,
+  kOggRefused,
+  kMp3Refused,
+  kMp3Missing,
+  kOutputPathTooLong,
+  kTooShort,
+  kNotWritten,
+  kCutShortConverted,
+  kCutShort,
+  kVoiceIndexUnopenable,
+  kVoiceIndexDamaged,
+  kVoiceNoName,
+  kVoiceNameTooLong,
+  kVoiceOutside,
+  kOutOfMemory,
+  kVoiceTableMissing,
+  kVoiceDamaged,
+};
 
 // One file met by the walk, in the walk's order.
 struct SourceFileNode {
@@ -44,10 +82,17 @@ class CConvFileMake : public CWinThreadMaster {
   static constexpr int kFolderChars = 2048;
 
   // Something the run could not do: the item (a source path, a pack, a folder
-  // that could not be listed; code page 932) and why (plain text).
+  // that could not be listed; code page 932) and why.
   struct Failure {
+    Failure(std::string item_, FailureReason why_, DWORD error_ = 0, std::string detail_ = {})
+        : item(std::move(item_)), why(why_), error(error_), detail(std::move(detail_)) {}
     std::string item;
-    std::string reason;
+    FailureReason why;
+    DWORD error = 0;         // the system's code, for the reasons that name one
+    std::string detail;      // a name the reason tells (code page 932)
+    int32_t lost = 0;        // a pack not finished: the items written to it
+    int32_t notWritten = 0;  // a pack not finished: the items after its first failure
+    std::string leftBehind;  // a file of the run that could not be removed (code page 932)
   };
 
   // bitrateIndices and rate44k are {BGM, voice} pairs; scalePercent 40
@@ -72,8 +117,22 @@ class CConvFileMake : public CWinThreadMaster {
   // ---- Read by the dialog's timer (any thread) ----
   int32_t DoneCount() const { return m_doneCount.load(std::memory_order_relaxed); }
   int32_t TotalCount() const { return m_totalCount.load(std::memory_order_relaxed); }
+  // Failures recorded: one per item, folder or pack named on the error stream.
   int32_t FailureCount() const { return m_failureCount.load(std::memory_order_relaxed); }
+  // Items in a file or pack that was finished.
   int32_t ConvertedCount() const { return m_convertedCount.load(std::memory_order_relaxed); }
+  // Items that failed, on their own or with the pack that held them.
+  int32_t FailedItemCount() const { return m_failedItems.load(std::memory_order_relaxed); }
+  // Items that by design give nothing: sounds whose flag means no file,
+  // voice index records that are not sounds.
+  int32_t PassedOverCount() const { return m_passedOver.load(std::memory_order_relaxed); }
+  // Folders that could not be listed: their files were not counted.
+  int32_t UnlistedFolderCount() const { return m_unlistedFolders.load(std::memory_order_relaxed); }
+  // The failed items, plus each folder, voice index or empty pack that failed
+  // without items to count: the number the dialog's box tells.
+  int32_t UnconvertedCount() const { return FailedItemCount() + m_uncountedFailures.load(std::memory_order_relaxed); }
+  // Once finished: why the voices were not counted (English), or empty.
+  const std::string& VoicesNotCounted() const { return m_voicesNotCounted; }
   // The failures recorded since the last call, in the order they happened.
   std::vector<Failure> TakeFailures();
   // Published last: once it reads true every other field is final.
@@ -96,8 +155,29 @@ class CConvFileMake : public CWinThreadMaster {
   void SetCurrentName(const char* name);
   void AddTotal(int32_t n) { m_totalCount.fetch_add(n, std::memory_order_relaxed); }
   void AddDone() { m_doneCount.fetch_add(1, std::memory_order_relaxed); }
-  void AddFailure(const std::string& item, const std::string& reason);
-  void AddConverted() { m_convertedCount.fetch_add(1, std::memory_order_relaxed); }
+  // Records a failure that is not one item's (a folder, a pack, the voice
+  // index); `items` are the items it takes with it, counted as failed (the
+  // failure's notWritten ones are counted already).
+  void AddFailure(const Failure& failure, int32_t items = 0);
+  // Records an item that could not be converted.
+  void FailItem(const std::string& item, FailureReason why, DWORD error = 0, const std::string& detail = {},
+                const std::string& leftBehind = {});
+  void AddConverted(int32_t n = 1) { m_convertedCount.fetch_add(n, std::memory_order_relaxed); }
+  void AddFailedItems(int32_t n) { m_failedItems.fetch_add(n, std::memory_order_relaxed); }
+  void AddPassedOver(int32_t n = 1) { m_passedOver.fetch_add(n, std::memory_order_relaxed); }
+  // Stores a converted item as the pack's next entry: it counts as converted
+  // once the pack is finished.  A refused entry is a failure of the item,
+  // named unless the pack was already lost (the pack's line counts those).
+  // reason: what a failed write is called.
+  void StoreEntry(CPackWriter& pack, const char* entryName, const BYTE* data, DWORD length, BOOL compress,
+                  const std::string& item, FailureReason writeReason = FailureReason::kPackWrite);
+  // An item of a pack already lost: not converted, counted with the pack.
+  void SkipLostEntry();
+  // Starts the counts of a pack's entries.
+  void BeginPackTally() { m_packTally = PackTally{}; }
+  // Finishes the pack: its stored entries become converted, or, when it
+  // cannot be finished, failed with the pack, which is named once.
+  void FinishPack(CPackWriter& pack, const std::string& packPath);
   // The stage starts now with this many items; each counts in the done
   // count as it is handled.
   void BeginStage(Stage stage, int32_t items);
@@ -135,11 +215,15 @@ class CConvFileMake : public CWinThreadMaster {
   void ConvertScript(CPackWriter& pack, const SourceFileNode& node);
   // Records an item that could not be converted: an empty entry keeps its
   // place in the directory.
-  void FailEntry(CPackWriter& pack, const char* entryName, const std::string& item, const std::string& reason);
-  // Stores a converted item as the pack's next entry; a refused entry is a
-  // failure of the item.
-  void StoreEntry(CPackWriter& pack, const char* entryName, const BYTE* data, DWORD length, BOOL compress,
-                  const std::string& item);
+  void FailEntry(CPackWriter& pack, const char* entryName, const std::string& item, FailureReason why, DWORD error = 0,
+                 const std::string& detail = {});
+
+  // What became of the entries of the pack being written.
+  struct PackTally {
+    int32_t stored = 0;      // written: converted once the pack is finished
+    int32_t notWritten = 0;  // not written because the pack was already lost
+  };
+  PackTally m_packTally;
 
   // Which object a folder is (volume and file index), to notice a folder
   // reached again through a link.
@@ -165,6 +249,11 @@ class CConvFileMake : public CWinThreadMaster {
   std::atomic<int32_t> m_totalCount{0};
   std::atomic<int32_t> m_failureCount{0};
   std::atomic<int32_t> m_convertedCount{0};
+  std::atomic<int32_t> m_failedItems{0};
+  std::atomic<int32_t> m_passedOver{0};
+  std::atomic<int32_t> m_unlistedFolders{0};
+  std::atomic<int32_t> m_uncountedFailures{0};
+  std::string m_voicesNotCounted;
   std::mutex m_failureLock;
   std::vector<Failure> m_failures;
 
@@ -176,8 +265,16 @@ class CConvFileMake : public CWinThreadMaster {
 
 // Why a file function failed, in words, from its GetLastError code.
 std::string ErrorReason(DWORD error);
+// The same in Japanese (Shift-JIS), as the dialog's box tells it.
+std::string ErrorReasonJapanese(DWORD error);
 // A path of the run (code page 932, '\' or '/' between folders) as a terminal
 // shows it: UTF-8, '/' between folders.
 std::string ShownPath(const std::string& path);
+// Why, in English, as a terminal shows it.
+std::string FailureReasonText(const CConvFileMake::Failure& failure);
 // "<item>: <reason>" as a terminal shows it.
 std::string FailureText(const CConvFileMake::Failure& failure);
+// "<item>: <reason>" in Japanese (Shift-JIS) for the dialog's box, paths
+// relative to the game folder (or, for what the run writes, to the output
+// folder).
+std::string FailureBoxLine(const CConvFileMake::Failure& failure, const char* gameFolder, const char* outputFolder);

@@ -25,11 +25,13 @@ class CPackWriter {
   // field (63 bytes of text): the entry's slot stays an empty placeholder so
   // that later entries keep their indices.  FALSE when all reserved slots are
   // used, or when a write fails (the pack is then lost: Finish fails).
+  // Every FALSE sets the last error; once the pack is lost, to Error().
   BOOL AddEntry(LPCSTR name, const BYTE* data, DWORD length, BOOL compress);
 
   // Writes the final directory (slots never filled stay empty placeholders),
-  // closes the file and renames it over <path>.  FALSE when anything failed;
-  // the temporary file is then removed and <path> is left as it was.
+  // closes the file and renames it over <path>.  FALSE, with the last error
+  // set to Error(), when anything failed; the temporary file is then removed
+  // (LeftBehind() names it when it could not be) and <path> is left as it was.
   BOOL Finish();
 
   // Closes and removes the temporary file.
@@ -38,17 +40,28 @@ class CPackWriter {
   DWORD EntryCount() const { return count_; }
   DWORD EntriesAdded() const { return index_; }
   BOOL Failed() const { return failed_; }
+  // Why the pack was lost (the error of the first failure), 0 while it is not.
+  DWORD Error() const { return error_; }
+  // The temporary file of a lost pack that could not be removed; else empty.
+  const std::string& LeftBehind() const { return leftBehind_; }
 
  private:
   BOOL WriteBytes(const BYTE* data, DWORD length);
+  // Marks the pack as lost for `error` (the first failure's is kept), sets
+  // the last error to it and returns FALSE.
+  BOOL Fail(DWORD error);
+  // Deletes the temporary file; remembers it in leftBehind_ when it stays.
+  void RemoveTemporary();
 
   HANDLE file_ = nullptr;
   std::string path_;
   std::string tempPath_;
+  std::string leftBehind_;
   std::vector<BYTE> directory_;
   std::vector<BYTE> coded_;
   DWORD count_ = 0;
   DWORD index_ = 0;
   unsigned long long dataOffset_ = 0;
   BOOL failed_ = FALSE;
+  DWORD error_ = 0;
 };

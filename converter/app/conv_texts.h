@@ -53,6 +53,8 @@
   "f\x81[\x83^\x82\xAA %d \x8C\x8F"                                      \
   "\x82\xA0\x82\xE8\x82\xDC\x82\xB5\x82\xBD\x81"                         \
   "B"
+// ほか %d 件
+#define TEXT_MORE_FAILURES "\x82\xD9\x82\xA9 %d \x8C\x8F"
 // 変換エラー
 #define TEXT_RUN_CAPTION "\x95\xCF\x8A\xB7\x83G\x83\x89\x81["
 // Said on the error stream when no window shows the dialog and no game folder

@@ -52,6 +52,9 @@ BOOL CConvVelmiApp::InitInstance() {
   m_pMainWnd = &dlg;
   dlg.DoModal();
   m_pMainWnd = nullptr;
+  // A run that left items unconverted fails the program, with or without a
+  // window.
+  if (dlg.HadFailures()) m_exitCode = 1;
   // The program ends with its dialog.
   return FALSE;
 }

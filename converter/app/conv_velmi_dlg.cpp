@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/file.h"
 #include "common/format.h"
@@ -309,10 +310,26 @@ void CConvVelmiDlg::OnTimer(UINT_PTR id) {
     ctrl.Stop();
     ctrl.WaitChecked(INFINITE);
     ctrl.Close();
-    const int failures = m_job->FailureCount(), converted = m_job->ConvertedCount();
-    // Without a window, each failure is named on the error stream.
-    for (const CConvFileMake::Failure& f : m_job->TakeFailures())
-      velmi_mfc::ConsoleReport(velmi_mfc::Utf8ToSjis("convVelmi: " + FailureText(f)));
+    const int failures = m_job->UnconvertedCount(), converted = m_job->ConvertedCount();
+    const std::vector<CConvFileMake::Failure> lines = m_job->TakeFailures();
+    // Each failure is named on the error stream, with or without a window.
+    for (const CConvFileMake::Failure& f : lines) std::fprintf(stderr, "convVelmi: %s\n", FailureText(f).c_str());
+    std::string box;
+    if (!lines.empty()) {
+      m_hadFailures = true;
+      char text[256];
+      FormatStringN(text, sizeof text, TEXT_FAILURES, failures);
+      box = text;
+      // The first lines name what failed; the rest are counted.
+      constexpr size_t kBoxLines = 10;
+      for (size_t i = 0; i < lines.size() && i < kBoxLines; ++i)
+        box += "\n" + FailureBoxLine(lines[i], m_job->m_sourceFolder, m_job->m_outputFolder);
+      if (lines.size() > kBoxLines) {
+        FormatStringN(text, sizeof text, TEXT_MORE_FAILURES, int(lines.size() - kBoxLines));
+        box += "\n";
+        box += text;
+      }
+    }
     const std::string dataFolder = ShownPath(std::string(m_job->m_outputFolder) + "\\data");
     delete m_job;
     m_job = nullptr;
@@ -320,11 +337,7 @@ void CConvVelmiDlg::OnTimer(UINT_PTR id) {
     Invalidate();
     UpdateData(FALSE);
     // Shown last: timer ticks that arrive while the box is open find no job.
-    if (failures > 0) {
-      char text[256];
-      FormatStringN(text, sizeof text, TEXT_FAILURES, failures);
-      MessageBox(text, TEXT_RUN_CAPTION, MB_ICONWARNING | MB_OK);
-    }
+    if (!box.empty()) MessageBox(box.c_str(), TEXT_RUN_CAPTION, MB_ICONWARNING | MB_OK);
     velmi_mfc::ConsoleSay(velmi_mfc::Utf8ToSjis("convVelmi: " + std::to_string(converted) + " items converted, " +
                                                 std::to_string(failures) + " failed; data folder: " + dataFolder));
   } else if (m_job) {

@@ -35,6 +35,9 @@ class CConvVelmiDlg : public CDialog {
   int32_t m_qualityIndex;
   int32_t m_mp3Present;
 
+  // A run since the dialog opened could not convert everything.
+  bool HadFailures() const { return m_hadFailures; }
+
  protected:
   void DoDataExchange(CDataExchange* dx) override;
   BOOL OnInitDialog() override;
@@ -71,6 +74,7 @@ class CConvVelmiDlg : public CDialog {
   CButton m_musicCheck;
   CButton m_voiceCheck;
   CWinEdit m_sourceEdit;
+  bool m_hadFailures = false;
 
   // The current folder as the system names it (UTF-8, '/' between folders)
   // when code page 932 cannot hold its name: the output folder stays empty.

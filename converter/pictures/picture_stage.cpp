@@ -112,7 +112,7 @@ void CConvFileMake::WriteChipEntry(CPackWriter& pack) {
   DWORD length = 0;
   LocalBuffer picture(sheet && sheetSize >= bmp::kHeaderBytes ? MakeChipPicture(sheet, &length) : nullptr);
   if (!picture.p) {
-    FailEntry(pack, "chip.rbp", "chip.rbp", "the program's chip picture could not be made");
+    FailEntry(pack, "chip.rbp", "chip.rbp", FailureReason::kChipPicture);
   } else {
     StoreEntry(pack, "chip.rbp", picture.p, length, TRUE, "chip.rbp");
   }
@@ -131,7 +131,7 @@ void CConvFileMake::ConvertPicture(CPackWriter& pack, const SourceFileNode& node
   const std::string item = found ? std::string(path) : std::string(m_sourceFolder) + "\\" + node.fileName;
   if (!named || std::strlen(entryName) > 63) {
     // Too long for the directory's 64-byte names.
-    FailEntry(pack, entryName, item, std::string("its name in the pack, ") + entryName + ", is longer than 63 bytes");
+    FailEntry(pack, entryName, item, FailureReason::kEntryNameTooLong, 0, entryName);
     AddDone();
     return;
   }
@@ -164,11 +164,11 @@ void CConvFileMake::ConvertPicture(CPackWriter& pack, const SourceFileNode& node
   LocalBuffer picture(scaled.p ? MakeRbpPicture(scaled.p, &length, static_cast<unsigned>(m_qualityCode), 0, 0, &scratch)
                                : nullptr);
   if (!picture.p) {
-    const char* why = !found     ? "path too long"
-                      : !read    ? nullptr
-                      : !decoded ? "not a picture the converter can decode (damaged or of an unknown kind)"
-                                 : "could not be scaled or coded";
-    FailEntry(pack, entryName, item, why ? why : "cannot be read (" + ErrorReason(readError) + ")");
+    const FailureReason why = !found     ? FailureReason::kPathTooLong
+                              : !read    ? FailureReason::kUnreadable
+                              : !decoded ? FailureReason::kNotAPicture
+                                         : FailureReason::kNotScaled;
+    FailEntry(pack, entryName, item, why, why == FailureReason::kUnreadable ? readError : 0);
   } else {
     StoreEntry(pack, entryName, picture.p, length, FALSE, item);
   }

@@ -4,6 +4,7 @@
 // the voice pack) and counts as a failure.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "common/file.h"
@@ -30,12 +31,11 @@ struct EncodeSettings {
 };
 
 // Why an encoder gave nothing: its module is missing, or it refused the sound.
-std::string EncodeFailure(const EncodeSettings& s) {
-  if (s.encoder != 0) return "the Ogg encoder refused the sound";
+FailureReason EncodeFailure(const EncodeSettings& s) {
+  if (s.encoder != 0) return FailureReason::kOggRefused;
   char version[512] = {};
   CGogoEncoder(0).GetVersionText(version);
-  return version[0] ? "the MP3 encoder refused the sound (damaged or of an unknown format)"
-                    : "the MP3 encoder (gogo.dll) was not found: name its folder in VELMI_MODULE_PATH";
+  return version[0] ? FailureReason::kMp3Refused : FailureReason::kMp3Missing;
 }
 
 BYTE* EncodePcmImage(const EncodeSettings& s, const BYTE* image, DWORD* size) {
@@ -90,32 +90,43 @@ static void ConvertSoundFiles(CConvFileMake& job, CConvFileMake::Stage stage, in
 
     BYTE* coded = nullptr;
     DWORD codedSize = size;
-    std::string why = !file.p  ? "cannot be read (" + ErrorReason(readError) + ")"
-                      : !named ? "output path too long"
-                               : "";
-    const bool encoded = why.empty() && ((wavesToo && StartsWithRiff(file.p, size)) || (size > 8 && file.p[8] == 0));
-    if (why.empty() && wavesToo && StartsWithRiff(file.p, size)) {
+    std::optional<FailureReason> why;
+    DWORD error = 0;
+    std::string detail, leftBehind;
+    if (!file.p) {
+      why = FailureReason::kUnreadable;
+      error = readError;
+    } else if (!named) {
+      why = FailureReason::kOutputPathTooLong;
+    }
+    const bool encoded = !why && ((wavesToo && StartsWithRiff(file.p, size)) || (size > 8 && file.p[8] == 0));
+    if (!why && wavesToo && StartsWithRiff(file.p, size)) {
       coded = EncodeWaveImage(s, file.p, &codedSize);
-    } else if (why.empty() && size > 8 && file.p[8] == 0) {
+    } else if (!why && size > 8 && file.p[8] == 0) {
       coded = EncodePcmImage(s, file.p, &codedSize);
-    } else if (why.empty() && size <= 8) {
-      why = "too short to be a sound";
+    } else if (!why && size <= 8) {
+      why = FailureReason::kTooShort;
     }
     if (encoded && !coded) why = EncodeFailure(s);
     // Any other compressed flag: no file, as the desktop game's own tracks.
     LocalBuffer codedBlock(coded);
-    if (coded && WriteFileAt(outPath, coded, 0, 0, codedSize, 1) != codedSize)
-      why = "cannot write " + ShownPath(outPath) + " (" + ErrorReason(GetLastError()) + ")";
-    if (!why.empty()) {
-      // Never leave a file from an earlier run (or a partial one) behind.
-      if (named) DeleteFileA(outPath);
-      job.AddFailure(path, why);
+    if (coded && WriteFileAt(outPath, coded, 0, 0, codedSize, 1) != codedSize) {
+      why = FailureReason::kNotWritten;
+      error = GetLastError();
+      detail = outPath;
+    }
+    if (why) {
+      // Never leave a file from an earlier run (or a partial one) behind;
+      // one that cannot be removed is named.
+      if (named && !DeleteFileA(outPath) && FileExists(outPath)) leftBehind = outPath;
+      job.FailItem(path, *why, error, detail, leftBehind);
     } else if (SoundImageIsShort(file.p, size)) {
       // Written as far as it goes, but the file was cut short.
-      job.AddFailure(
-          path, coded ? "the sound data is cut short; converted as far as it goes" : "the sound data is cut short");
+      job.FailItem(path, coded ? FailureReason::kCutShortConverted : FailureReason::kCutShort);
     } else if (coded) {
       job.AddConverted();
+    } else {
+      job.AddPassedOver();  // a flag that means no file
     }
   }
 }
@@ -141,7 +152,9 @@ void CConvFileMake::ConvertVoicePack() {
   HANDLE index =
       CreateFileA(indexPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (index == INVALID_HANDLE_VALUE) {
-    AddFailure(indexPath, "cannot be opened (" + ErrorReason(GetLastError()) + "); no voice was converted");
+    const DWORD error = GetLastError();
+    m_voicesNotCounted = "the voice index cannot be opened (" + ErrorReason(error) + ")";
+    AddFailure(Failure{indexPath, FailureReason::kVoiceIndexUnopenable, error});
     return;
   }
   DWORD high = 0;
@@ -164,53 +177,72 @@ void CConvFileMake::ConvertVoicePack() {
   }
   CPackWriter pack;
   if (!readable) {
-    AddFailure(indexPath, "the voice index is damaged; no voice was converted");
+    m_voicesNotCounted = "the voice index is damaged";
+    AddFailure(Failure{indexPath, FailureReason::kVoiceIndexDamaged});
     CloseHandle(index);
     return;
   }
+  // The pack's items: the records that name a sound, and those without a
+  // name; the others keep their places as placeholders, passed over.
+  int32_t items = 0;
+  for (const VoiceRecord& r : records) items += !r.nameTerminated || IsVoiceSoundName(r.name) ? 1 : 0;
   const bool packNamed = OutputPath(packPath, sizeof packPath, "\\data\\voice.mlz");
   if (!packNamed || !pack.Begin(packPath, DWORD(records.size()))) {
-    AddFailure(packNamed ? std::string(packPath) : std::string(m_outputFolder) + "\\data\\voice.mlz",
-               (packNamed ? "cannot be created (" + ErrorReason(GetLastError()) + ")" : std::string("path too long")) +
-                   "; no voice was converted");
+    Failure f = packNamed
+                    ? Failure{packPath, FailureReason::kVoicePackNotCreated, pack.Error()}
+                    : Failure{std::string(m_outputFolder) + "\\data\\voice.mlz", FailureReason::kVoicePackPathTooLong};
+    f.leftBehind = pack.LeftBehind();
+    AddFailure(f, items);
+    AddPassedOver(int32_t(records.size()) - items);
     CloseHandle(index);
     return;
   }
   AddTotal(int32_t(records.size()));
   BeginStage(kVoiceStage, int32_t(records.size()));
+  BeginPackTally();
 
   const EncodeSettings s{m_encoder, m_bitrateIndex[1], m_rate44k[1], m_stereo[1]};
   std::vector<BYTE> scratch;  // the inflating buffer, made once a deflated voice needs it
   for (size_t i = 0; i < records.size(); ++i) {
     const VoiceRecord& r = records[i];
     char entry[64];
-    std::string why;
-    bool cutShort = false;  // converted as far as it goes, still counted
+    std::optional<FailureReason> why;
+    DWORD error = 0;
+    bool cutShort = false;  // converted as far as it goes, still a failure
     BYTE* coded = nullptr;
     DWORD codedSize = 0;
     const std::string item = std::string(indexPath) + " (voice " +
                              (r.nameTerminated ? std::string(r.name) : "record " + std::to_string(i)) + ")";
+    const bool sound = r.nameTerminated && IsVoiceSoundName(r.name);
+    if (sound && pack.Failed()) {
+      // The pack is lost: its later voices are not converted, only counted.
+      SetCurrentName(r.name);
+      SkipLostEntry();
+      AddDone();
+      continue;
+    }
     if (!r.nameTerminated) {
-      why = "the record has no name";  // no name to give the entry
-    } else if (IsVoiceSoundName(r.name)) {
+      why = FailureReason::kVoiceNoName;  // no name to give the entry
+    } else if (sound) {
       SetCurrentName(r.name);
       if (!VoiceEntryName(entry, sizeof entry, r.name, m_encoder)) {
-        why = "its name is too long for the voice pack";
+        why = FailureReason::kVoiceNameTooLong;
       } else if (!r.bodyInFile || r.size > 0xFFFFFFFFu) {
-        why = "its sound lies outside the index file";
+        why = FailureReason::kVoiceOutside;
       }
-      LocalBuffer body(
-          !why.empty() ? nullptr : static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, SIZE_T(std::max<uint64_t>(r.size, 1)))));
-      if (why.empty() && !body.p) {
-        why = "out of memory";
-      } else if (why.empty() && !ReadAt(index, r.offset, body.p, DWORD(r.size))) {
-        why = "cannot be read (" + ErrorReason(GetLastError()) + ")";
+      LocalBuffer body(why ? nullptr
+                           : static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, SIZE_T(std::max<uint64_t>(r.size, 1)))));
+      if (!why && !body.p) {
+        why = FailureReason::kOutOfMemory;
+      } else if (!why && !ReadAt(index, r.offset, body.p, DWORD(r.size))) {
+        why = FailureReason::kUnreadable;
+        error = GetLastError();
       }
-      if (why.empty() && StartsWithRiff(body.p, DWORD(r.size))) {
+      if (!why && StartsWithRiff(body.p, DWORD(r.size))) {
         codedSize = DWORD(r.size);
         coded = EncodeWaveImage(s, body.p, &codedSize);
         cutShort = SoundImageIsShort(body.p, DWORD(r.size));
-      } else if (why.empty()) {
+      } else if (!why) {
         // Transform-coded voices cannot be expanded without the table.
         const bool compressed = r.size > 8 && body.p[8] != 0;
         if (scratch.empty()) scratch.resize(kVoiceInflateBytes);
@@ -223,28 +255,31 @@ void CConvFileMake::ConvertVoicePack() {
           codedSize = imageSize;
           coded = EncodePcmImage(s, image.p, &codedSize);
         } else {
-          why = compressed && !tableReady ? "the voice decoder's table is missing"
-                                          : "the voice data is damaged (it does not inflate)";
+          why = compressed && !tableReady ? FailureReason::kVoiceTableMissing : FailureReason::kVoiceDamaged;
         }
       }
-      if (why.empty() && !coded) why = EncodeFailure(s);
+      if (!why && !coded) why = EncodeFailure(s);
     }
     LocalBuffer codedBlock(coded);
-    if (coded && why.empty()) {
-      if (!pack.AddEntry(entry, coded, codedSize, FALSE))
-        why = "the voice pack could not be written (" + ErrorReason(GetLastError()) + ")";
+    if (coded && !why && !cutShort) {
+      StoreEntry(pack, entry, coded, codedSize, FALSE, item, FailureReason::kVoicePackWrite);
+    } else if (coded && !why) {
+      // Written as far as it goes, and still a failure of the voice.
+      if (pack.AddEntry(entry, coded, codedSize, FALSE)) {
+        FailItem(item, FailureReason::kCutShortConverted);
+      } else {
+        FailItem(item, FailureReason::kVoicePackWrite, GetLastError());
+      }
     } else {
       pack.AddEntry("", nullptr, 0, FALSE);  // placeholder: keeps the record's place
-    }
-    if (!why.empty()) {
-      AddFailure(item, why);
-    } else if (cutShort) {
-      AddFailure(item, "the sound data is cut short; converted as far as it goes");
-    } else if (coded) {
-      AddConverted();
+      if (why) {
+        FailItem(item, *why, error);
+      } else {
+        AddPassedOver();  // not a sound
+      }
     }
     AddDone();
   }
-  if (!pack.Finish()) AddFailure(packPath, "could not be finished (" + ErrorReason(GetLastError()) + ")");
+  FinishPack(pack, packPath);
   CloseHandle(index);
 }

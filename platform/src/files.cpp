@@ -1,5 +1,6 @@
 // File handles and file-system operations on POSIX descriptors.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,9 +95,23 @@ bool ShareConflict(const OpenRecord& a, const OpenRecord& b) {
   return false;
 }
 
+// A write past the process's file-size limit fails with EFBIG, as on Windows
+// a write that cannot be done fails, instead of ending the process half-way
+// through a file (SIGXFSZ).  A handler the program set itself is kept.
+void LetOversizedWritesFail() {
+  struct sigaction current {};
+  if (sigaction(SIGXFSZ, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) || current.sa_handler != SIG_DFL)
+    return;
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
 HANDLE OpenFile(const ResolvedPath& path, DWORD access, DWORD share, DWORD creation, DWORD flags) {
   int mode = O_CLOEXEC;
   bool r = WantsRead(access), w = WantsWrite(access);
+  if (w) LetOversizedWritesFail();
   mode |= (r && w) ? O_RDWR : w ? O_WRONLY : O_RDONLY;
   if (creation < CREATE_NEW || creation > TRUNCATE_EXISTING || (creation == TRUNCATE_EXISTING && !w)) {
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -96,6 +96,8 @@ DWORD ErrnoToWin32(int err) {
     case ENOSPC:
     case EDQUOT:
       return ERROR_DISK_FULL;
+    case EFBIG:
+      return ERROR_FILE_TOO_LARGE;
     case ENAMETOOLONG:
       return ERROR_FILENAME_EXCED_RANGE;
     case EBADF:

@@ -515,3 +515,32 @@ TEST(ConversionProgress, LinesAtEachStageStartAndTenth) {
   EXPECT_EQ(lines.Take(job), (Lines{"sound effects: 1 / 1", "voices: 3 items", "voices: 3 / 3"}));
   EXPECT_EQ(lines.Take(job), Lines{});
 }
+
+// Every reason reads whole in both languages: the English text with the
+// error's reason and the name put in, the box's line valid Shift-JIS with
+// its paths relative to the game folder or the output folder.
+TEST(ConversionFailures, EveryReasonHasBothTexts) {
+  for (int i = 0; i <= int(FailureReason::kVoiceDamaged); ++i) {
+    CConvFileMake::Failure f("C:\\game\\AdvData\\a.zev", FailureReason(i), ERROR_DISK_FULL,
+                             "C:\\out\\data\\se\\001.mp3");
+    f.lost = 2;
+    f.notWritten = 3;
+    f.leftBehind = "C:\\out\\data\\grpack.mlz.tmp";
+    const std::string english = FailureText(f);
+    SCOPED_TRACE(english);
+    EXPECT_EQ(english.rfind("C:/game/AdvData/a.zev: ", 0), 0u);
+    EXPECT_EQ(english.find_first_of("\x01\x02\x03"), std::string::npos);
+    EXPECT_NE(english.find("; the 2 items written to it are lost; 3 later items were not written; "
+                           "C:/out/data/grpack.mlz.tmp was left behind"),
+              std::string::npos);
+    const std::string box = FailureBoxLine(f, "C:\\game\\", "C:\\out");
+    EXPECT_EQ(box.rfind("AdvData\\a.zev: ", 0), 0u);
+    EXPECT_EQ(box.find_first_of("\x01\x02\x03"), std::string::npos);
+    EXPECT_NE(box.find("data\\grpack.mlz.tmp"), std::string::npos);
+    EXPECT_GT(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, box.data(), int(box.size()), nullptr, 0), 0);
+  }
+  // The reasons of the system's errors.
+  EXPECT_EQ(ErrorReason(ERROR_DISK_FULL), "disk full");
+  EXPECT_EQ(ErrorReason(ERROR_FILE_TOO_LARGE), "file too large");
+  EXPECT_EQ(ErrorReason(ERROR_NO_DATA), "system error 232");
+}

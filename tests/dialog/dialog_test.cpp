@@ -346,6 +346,50 @@ TEST_F(DialogTest, RunWithFailuresSaysSo) {
   EXPECT_NE(U8(boxes[0].text).find("変換できなかったデータが 1 件"), std::string::npos) << U8(boxes[0].text);
 }
 
+// The box names the first ten failures, relative to the game folder and in
+// its own language, then counts the rest; the dialog remembers that a run
+// failed after a later clean run, for the program's exit status.
+TEST_F(DialogTest, FailureBoxNamesTheFailedItems) {
+  box.WriteGame();
+  const int broken = 12;
+  for (int i = 0; i < broken; ++i)
+    std::ofstream(box.GameFolder() + "/AdvData/broken" + std::to_string(100 + i) + ".zev", std::ios::binary)
+        << "not a picture";
+  box.SetDataDir(dtest::LayerPath(box.GameFolder()));
+  bool failedAfterCleanRun = false;
+  Run([&](HeadlessDialog& d) {
+    d.Click(IDC_DO_MUSIC);
+    d.Click(IDC_DO_VOICES);
+    EXPECT_FALSE(Dlg(d)->HadFailures());
+    d.Click(IDC_START);
+    FollowRun(d);
+    EXPECT_TRUE(Dlg(d)->HadFailures());
+    for (int i = 0; i < broken; ++i)
+      fs::remove(box.GameFolder() + "/AdvData/broken" + std::to_string(100 + i) + ".zev");
+    d.Click(IDC_START);
+    FollowRun(d);
+    failedAfterCleanRun = Dlg(d)->HadFailures();
+  });
+  EXPECT_TRUE(failedAfterCleanRun);
+  auto boxes = velmi_mfc::TakeMessageBoxLog();
+  ASSERT_EQ(boxes.size(), 1u);  // the clean run shows none
+  const std::string text = U8(boxes[0].text);
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; start <= text.size(); start = end + 1) {
+    end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+  }
+  ASSERT_EQ(lines.size(), 12u) << text;
+  EXPECT_EQ(lines[0], "変換できなかったデータが 12 件ありました。");
+  for (size_t i = 1; i <= 10; ++i) {
+    EXPECT_EQ(lines[i].rfind("AdvData\\broken1", 0), 0u) << lines[i];
+    EXPECT_NE(lines[i].find(".zev: 変換できる画像ではありません（壊れているか、未知の形式です）"), std::string::npos)
+        << lines[i];
+  }
+  EXPECT_EQ(lines[11], "ほか 2 件");
+}
+
 TEST_F(DialogTest, HandlersKeepTheSettingsInStep) {
   Run([&](HeadlessDialog& d) {
     CConvVelmiDlg* dlg = Dlg(d);

@@ -451,3 +451,201 @@ TEST(ConvertGameProgram, PackThatCannotBeFlushedFails) {
   EXPECT_EQ(Slurp(pack), "older");
   EXPECT_FALSE(fs::is_symlink(pack + ".tmp"));
 }
+
+namespace {
+
+// Bytes no coder makes smaller: a script of them grows in the pack.
+std::string Noise(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  for (char& c : bytes) {
+    seed = seed * 1664525u + 1013904223u;
+    c = char(seed >> 24);
+  }
+  return bytes;
+}
+
+// SmallGame with eight scripts of 24 KB of noise: a pack of about 200 KB,
+// which a 64 KB disk or file-size limit stops part-way, with items after it.
+vtools::SampleTable OutgrowingGame() {
+  vtools::SampleTable table = SmallGame();
+  for (int i = 0; i < 8; ++i)
+    table.push_back(vtools::TextFile("AdvData\\SCRIPT\\big" + std::to_string(i) + ".mes", Noise(24 * 1024, i + 1)));
+  return table;
+}
+constexpr int kOutgrowingItems = 11;  // chip.rbp, a.zev, a.mes and the eight scripts
+
+int CountOf(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+  return n;
+}
+
+// What a run left in a folder.
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) names.push_back(entry.path().filename().string());
+  return names;
+}
+
+bool AnyTemporary(const std::vector<std::string>& names) {
+  for (const std::string& n : names)
+    if (n.size() > 4 && n.compare(n.size() - 4, 4, ".tmp") == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+// A disk that fills during the pack: the item that met it and the pack are
+// named with the true reason, once each; the items after it are counted in
+// the pack's line, not named one by one; no temporary file stays.
+TEST(ConvertGameProgram, AFullDiskIsNamedOnceWithItsReason) {
+  const std::string game = vtest::ScratchFolder("e2e", "cg-full-game");
+  ASSERT_TRUE(vtools::WriteSampleGame(game, OutgrowingGame()));
+  const std::string out = vtest::ScratchFolder("e2e", "cg-full-out");
+  const std::string streams = vtest::ScratchFolder("e2e", "cg-full-streams");
+  // A 64 KB disk of its own, mounted in a mount namespace of the run: the
+  // listing of its data folder is taken before the namespace goes.
+  std::string script = "mount -t tmpfs -o size=64k tmpfs " + Quoted(out) + " || exit 99; env -u VELMI_MODULE_PATH " +
+                       Quoted(CONVERT_GAME) + " --no-sound --screen 320x240 " + Quoted(game) + " " + Quoted(out) +
+                       " >" + Quoted(streams + "/out.txt") + " 2>" + Quoted(streams + "/err.txt") +
+                       "; status=$?; ls -A " + Quoted(out + "/data") + " >" + Quoted(streams + "/listing.txt") +
+                       "; exit $status";
+  const int raw = std::system(("unshare -m sh -c " + Quoted(script) + " 2>/dev/null").c_str());
+  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  if (status == 99 || status == 127 || (status == 1 && !fs::exists(streams + "/err.txt")))
+    GTEST_SKIP() << "no mount namespace with a tmpfs here (unshare -m and mount need privileges)";
+  const std::string errors = Slurp(streams + "/err.txt"), listing = Slurp(streams + "/listing.txt");
+
+  EXPECT_EQ(status, 1) << errors;
+  EXPECT_EQ(CountOf(errors, ": the pack could not be written (disk full)"), 1) << errors;
+  EXPECT_TRUE(Holds(errors, "convert_game: failed: " + out + "/data/grpack.mlz: could not be finished (disk full)"))
+      << errors;
+  EXPECT_TRUE(Holds(errors, " later items were not written")) << errors;
+  EXPECT_FALSE(Holds(errors, "system error")) << errors;
+  EXPECT_LE(CountOf(errors, "convert_game: failed: "), 2) << errors;
+  // No item counts as converted in a pack that was not finished.
+  const std::string items = std::to_string(kOutgrowingItems);
+  EXPECT_TRUE(Holds(errors, "convert_game: 0 of " + items + " items converted, " + items + " failed; data folder: "))
+      << errors;
+  EXPECT_FALSE(Holds(listing, ".tmp")) << listing;
+  EXPECT_FALSE(Holds(listing, "grpack.mlz")) << listing;
+}
+
+// A file-size limit stops the pack: both programs end (they are not killed
+// half-way), name it "file too large" and leave no temporary file.
+TEST(ConverterPrograms, AFileSizeLimitIsNamedAndLeavesNoTemporaryFile) {
+  if (std::system("command -v prlimit >/dev/null 2>&1") != 0) GTEST_SKIP() << "prlimit is not installed";
+  const std::string game = vtest::ScratchFolder("e2e", "fsize-game");
+  ASSERT_TRUE(vtools::WriteSampleGame(game, OutgrowingGame()));
+  const std::string limit = "prlimit --fsize=65536";
+
+  const std::string out = vtest::ScratchFolder("e2e", "fsize-cg");
+  const ProgramRun tool = RunTool(out, CONVERT_GAME, {"--no-sound", "--screen", "320x240", game, out}, "", limit);
+  const std::string folder = vtest::ScratchFolder("e2e", "fsize-velmi");
+  const ProgramRun dialog = RunConverter(folder, game, limit);
+
+  const struct {
+    const char* name;
+    const ProgramRun& run;
+    std::string data;
+  } cases[] = {{"convert_game", tool, out + "/data"}, {"convVelmi", dialog, folder + "/data"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.run.status, 1) << c.name << ": " << c.run.errors;
+    EXPECT_TRUE(Holds(c.run.errors, "/data/grpack.mlz: could not be finished (file too large)"))
+        << c.name << ": " << c.run.errors;
+    EXPECT_FALSE(Holds(c.run.errors, "system error")) << c.name << ": " << c.run.errors;
+    EXPECT_FALSE(AnyTemporary(Listing(c.data))) << c.name;
+    EXPECT_FALSE(fs::exists(c.data + "/grpack.mlz")) << c.name;
+  }
+  EXPECT_TRUE(Holds(tool.errors, "convert_game: 0 of " + std::to_string(kOutgrowingItems) + " items converted"))
+      << tool.errors;
+}
+
+// The summary counts each item once: converted, failed or passed over by
+// design (a track whose flag means no file, a voice record that is not a
+// sound), adding up to the total; voices it could not count are said.
+TEST(ConvertGameProgram, SummaryCountsEachItemOnce) {
+  std::vector<uint8_t> track(32, 0);
+  track[8] = 1;  // transform-coded: the game's own tracks of this kind give no file
+  std::vector<uint8_t> index = {1, 0, 0, 0};
+  const std::string name = "a.txt";
+  index.insert(index.end(), name.begin(), name.end());
+  index.resize(4 + 60, 0);
+  index.insert(index.end(), {68, 0, 0, 0, 'b', 'o', 'd', 'y'});  // offset 68: the body after the record
+  const struct {
+    const char* name;
+    std::vector<vtools::SampleFile> extra;
+    int status;
+    std::string summary;
+  } cases[] = {
+      {"passed over",
+       {vtools::BytesFile("AdvData\\MUSIC\\000.pcm", track), vtools::BytesFile("AdvData\\voice.dat", index)},
+       0,
+       "convert_game: 3 of 5 items converted, 0 failed, 2 passed over; data folder: "},
+      {"damaged voice index",
+       {vtools::BytesFile("AdvData\\voice.dat", {0xFF, 0xFF, 0xFF, 0x7F, 1, 2})},
+       1,
+       "convert_game: 3 of 3 items converted, 0 failed; the voices were not counted: the voice index is damaged; "
+       "data folder: "},
+  };
+  for (const auto& c : cases) {
+    const std::string game = vtest::ScratchFolder("e2e", std::string("sum-game-") + c.name);
+    vtools::SampleTable table = SmallGame();
+    table.insert(table.end(), c.extra.begin(), c.extra.end());
+    ASSERT_TRUE(vtools::WriteSampleGame(game, table)) << c.name;
+    const std::string out = vtest::ScratchFolder("e2e", std::string("sum-out-") + c.name);
+    const ProgramRun run = RunTool(out, CONVERT_GAME, {"--screen", "320x240", game, out});
+    EXPECT_EQ(run.status, c.status) << c.name << ": " << run.errors;
+    EXPECT_TRUE(Holds(run.errors, c.summary)) << c.name << ": " << run.errors;
+  }
+}
+
+// A pack whose temporary file cannot be removed (its folder is read-only
+// to the user) is named with that file; the dialog's box names the failed
+// items relative to the game's and the output folder.
+TEST(ConverterProgram, NamesTheFileLeftBehind) {
+  const std::optional<std::string> user = OrdinaryUser();
+  if (!user || user->empty()) GTEST_SKIP() << "needs root and setpriv to make a folder read-only to the run";
+  const std::string game = vtest::ScratchFolder("e2e", "left-game");
+  vtools::SampleTable table = SmallGame();
+  table.push_back(vtools::TextFile("AdvData\\CG\\broken.zev", "not a picture"));
+  ASSERT_TRUE(vtools::WriteSampleGame(game, table));
+  const std::string folder = vtest::ScratchFolder("e2e", "left-run");
+  // The data folder is the owner's and read-only to the run; the pack's
+  // temporary file is there already, writable to all: it is written, but
+  // neither renamed nor removed.
+  for (const char* sub : {"/data", "/data/bgm", "/data/se"}) fs::create_directories(folder + sub);
+  const std::string temporary = folder + "/data/grpack.mlz.tmp";
+  { std::ofstream(temporary) << "old"; }
+  fs::permissions(folder, fs::perms::all);
+  fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                 fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+  fs::permissions(folder + "/data", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                        fs::perms::others_read | fs::perms::others_exec);
+  const ProgramRun run = RunConverter(folder, game, *user);
+  fs::permissions(folder + "/data", fs::perms::owner_all);
+
+  EXPECT_EQ(run.status, 1) << run.errors;
+  EXPECT_TRUE(Holds(run.errors, "convVelmi: " + folder +
+                                    "/data/grpack.mlz: could not be finished (no permission (or a read-only disk)); "
+                                    "the 3 items written to it are lost; " +
+                                    temporary + " was left behind"))
+      << run.errors;
+  EXPECT_GT(fs::file_size(temporary), 3u);
+  // The box: its count, then each failure, relative to the game folder or
+  // the output folder, in Japanese.
+  // 変換できなかったデータが 4 件ありました。
+  EXPECT_TRUE(Holds(run.errors,
+                    "\xE5\xA4\x89\xE6\x8F\x9B\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xAA\xE3\x81\x8B\xE3\x81\xA3"
+                    "\xE3\x81\x9F\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x81\x8C 4 "))
+      << run.errors;
+  // "AdvData\CG\broken.zev: 変換できる画像ではありません"
+  EXPECT_TRUE(Holds(run.errors,
+                    "\nAdvData\\CG\\broken.zev: \xE5\xA4\x89\xE6\x8F\x9B\xE3\x81\xA7\xE3\x81\x8D\xE3\x82\x8B"
+                    "\xE7\x94\xBB\xE5\x83\x8F"))
+      << run.errors;
+  // "data\grpack.mlz: 完成できませんでした"
+  EXPECT_TRUE(Holds(run.errors, "\ndata\\grpack.mlz: \xE5\xAE\x8C\xE6\x88\x90\xE3\x81\xA7\xE3\x81\x8D")) << run.errors;
+  EXPECT_TRUE(Holds(run.output, "convVelmi: 0 items converted, 4 failed; data folder: ")) << run.output;
+}

@@ -67,10 +67,16 @@ TEST(PackWriterFailures, WriteCutShortIsReported) {
       if (c.beginOk) {
         EXPECT_TRUE(writer.AddEntry("a", small.data(), 100, FALSE)) << c.what;
         EXPECT_FALSE(writer.AddEntry("b", big.data(), 8000, FALSE)) << c.what;
+        SetLastError(NO_ERROR);
         EXPECT_FALSE(writer.AddEntry("c", small.data(), 100, FALSE)) << c.what;  // the pack is lost
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_TOO_LARGE)) << c.what;        // and says why, each time
         EXPECT_TRUE(writer.Failed()) << c.what;
       }
+      SetLastError(NO_ERROR);
       EXPECT_FALSE(writer.Finish()) << c.what;
+      EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_TOO_LARGE)) << c.what;
+      EXPECT_EQ(writer.Error(), DWORD(ERROR_FILE_TOO_LARGE)) << c.what;
+      EXPECT_EQ(writer.LeftBehind(), "") << c.what;
     }
     EXPECT_EQ(ReadBytes(pack), older) << c.what;
     EXPECT_FALSE(std::filesystem::exists(pack + ".tmp")) << c.what;
