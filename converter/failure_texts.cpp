@@ -21,6 +21,7 @@ struct ReasonTexts {
 
 struct ErrorTexts {
   DWORD error;
+  const char* english;
   const char* japanese;
 };
 
@@ -162,34 +163,40 @@ constexpr ReasonTexts kReasonTexts[] = {
 
 const ErrorTexts kErrorTexts[] = {
     // 見つかりません
-    {ERROR_FILE_NOT_FOUND, "\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
+    {ERROR_FILE_NOT_FOUND, "not found", "\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
     // 見つかりません
-    {ERROR_PATH_NOT_FOUND, "\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
+    {ERROR_PATH_NOT_FOUND, "not found", "\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
     // 権限がないか、読み取り専用のディスクです
-    {ERROR_ACCESS_DENIED,
+    {ERROR_ACCESS_DENIED, "no permission (or a read-only disk)",
      "\x8C\xA0\x8C\xC0\x82\xAA\x82\xC8\x82\xA2\x82\xA9\x81"
      "A\x93\xC7\x82\xDD\x8E\xE6\x82\xE8\x90\xEA\x97p\x82\xCC\x83"
      "f\x83"
      "B\x83X\x83N\x82\xC5\x82\xB7"},
     // ディスクに空きがありません
-    {ERROR_DISK_FULL,
+    {ERROR_DISK_FULL, "disk full",
      "\x83"
      "f\x83"
      "B\x83X\x83N\x82\xC9\x8B\xF3\x82\xAB\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
     // ファイルが大きすぎます
-    {ERROR_FILE_TOO_LARGE,
+    {ERROR_FILE_TOO_LARGE, "file too large",
      "\x83t\x83@\x83"
      "C\x83\x8B\x82\xAA\x91\xE5\x82\xAB\x82\xB7\x82\xAC\x82\xDC\x82\xB7"},
     // 名前が長すぎます
-    {ERROR_FILENAME_EXCED_RANGE, "\x96\xBC\x91O\x82\xAA\x92\xB7\x82\xB7\x82\xAC\x82\xDC\x82\xB7"},
+    {ERROR_FILENAME_EXCED_RANGE, "name too long", "\x96\xBC\x91O\x82\xAA\x92\xB7\x82\xB7\x82\xAC\x82\xDC\x82\xB7"},
     // 開いているファイルが多すぎます
-    {ERROR_TOO_MANY_OPEN_FILES,
+    {ERROR_TOO_MANY_OPEN_FILES, "too many open files",
      "\x8AJ\x82\xA2\x82\xC4\x82\xA2\x82\xE9\x83t\x83@\x83"
      "C\x83\x8B\x82\xAA\x91\xBD\x82\xB7\x82\xAC\x82\xDC\x82\xB7"},
     // メモリが足りません
-    {ERROR_NOT_ENOUGH_MEMORY, "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
+    {ERROR_NOT_ENOUGH_MEMORY, "out of memory",
+     "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
     // メモリが足りません
-    {ERROR_OUTOFMEMORY, "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
+    {ERROR_OUTOFMEMORY, "out of memory", "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
+    // ディスクの読み書きに失敗しました
+    {ERROR_IO_DEVICE, "input/output error (the disk failed)",
+     "\x83"
+     "f\x83"
+     "B\x83X\x83N\x82\xCC\x93\xC7\x82\xDD\x8F\x91\x82\xAB\x82\xC9\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD"},
 };
 
 // システムエラー
@@ -264,26 +271,9 @@ std::string BoxPath(const std::string& path, const char* gameFolder, const char*
 }  // namespace
 
 std::string ErrorReason(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return "not found";
-    case ERROR_ACCESS_DENIED:
-      return "no permission (or a read-only disk)";
-    case ERROR_DISK_FULL:
-      return "disk full";
-    case ERROR_FILE_TOO_LARGE:
-      return "file too large";
-    case ERROR_FILENAME_EXCED_RANGE:
-      return "name too long";
-    case ERROR_TOO_MANY_OPEN_FILES:
-      return "too many open files";
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-      return "out of memory";
-    default:
-      return "system error " + std::to_string(error);
-  }
+  for (const ErrorTexts& t : kErrorTexts)
+    if (t.error == error) return t.english;
+  return "system error " + std::to_string(error);
 }
 
 std::string ErrorReasonJapanese(DWORD error) {

@@ -98,6 +98,8 @@ DWORD ErrnoToWin32(int err) {
       return ERROR_DISK_FULL;
     case EFBIG:
       return ERROR_FILE_TOO_LARGE;
+    case EIO:
+      return ERROR_IO_DEVICE;
     case ENAMETOOLONG:
       return ERROR_FILENAME_EXCED_RANGE;
     case EBADF:

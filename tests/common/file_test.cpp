@@ -194,7 +194,7 @@ TEST_F(FileTest, WriteFileReplacingFlushesBeforeTheRename) {
   VelmiFailFlushFileBuffers(0);
   SetLastError(NO_ERROR);
   EXPECT_EQ(WriteFileReplacing(Path("sys.dat").c_str(), "newer", 5), 0);
-  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_FUNCTION));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_IO_DEVICE));
   EXPECT_EQ(Get("sys.dat"), "new");
   EXPECT_FALSE(fs::exists(dir_ / "sys.dat.tmp"));
   EXPECT_TRUE(log.Lines().empty());

@@ -121,7 +121,7 @@ TEST(PackWriterFailures, FlushComesBeforeTheRenameAndItsFailureIsReported) {
     bool hook;
     DWORD error;
   };
-  const Case cases[] = {{"the hook", true, ERROR_INVALID_FUNCTION}, {"/dev/null", false, ERROR_INVALID_PARAMETER}};
+  const Case cases[] = {{"the hook", true, ERROR_IO_DEVICE}, {"/dev/null", false, ERROR_INVALID_PARAMETER}};
   for (const Case& c : cases) {
     vtest::DiskFlushLog log;
     if (c.hook)

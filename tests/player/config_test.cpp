@@ -154,7 +154,7 @@ TEST_F(IniTest, FlushReachesTheDiskBeforeTheRename) {
   IniStore::Set("S", "K", "2", wfile.c_str());
   SetLastError(NO_ERROR);
   EXPECT_EQ(IniStore::Flush(), 0);
-  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_FUNCTION));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_IO_DEVICE));
   EXPECT_EQ(AsText(ReadFileBytes(file)), "[S]\r\nK=1\r\n");
   EXPECT_FALSE(std::filesystem::exists(file + ".tmp"));
   EXPECT_TRUE(log.Lines().empty());
