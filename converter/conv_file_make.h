@@ -278,3 +278,7 @@ std::string FailureText(const CConvFileMake::Failure& failure);
 // relative to the game folder (or, for what the run writes, to the output
 // folder).
 std::string FailureBoxLine(const CConvFileMake::Failure& failure, const char* gameFolder, const char* outputFolder);
+// The run's summary: "C of T items converted, F failed[, P passed over]",
+// C + F + P = T, and what the counts leave out (folders not listed, voices
+// not counted) with why.
+std::string RunSummary(const CConvFileMake& job);

@@ -301,3 +301,15 @@ std::string FailureBoxLine(const CConvFileMake::Failure& f, const char* gameFold
   if (!f.leftBehind.empty()) text += Fill(kJaLeftBehind, "", BoxPath(f.leftBehind, gameFolder, outputFolder), 0);
   return text;
 }
+
+std::string RunSummary(const CConvFileMake& job) {
+  const int converted = job.ConvertedCount(), failed = job.FailedItemCount(), passed = job.PassedOverCount();
+  std::string text = std::to_string(converted) + " of " + std::to_string(converted + failed + passed) +
+                     " items converted, " + std::to_string(failed) + " failed";
+  if (passed > 0) text += ", " + std::to_string(passed) + " passed over";
+  if (const int folders = job.UnlistedFolderCount(); folders > 0)
+    text += "; the files of " + std::to_string(folders) + (folders == 1 ? " folder" : " folders") +
+            " that could not be listed were not counted";
+  if (!job.VoicesNotCounted().empty()) text += "; the voices were not counted: " + job.VoicesNotCounted();
+  return text;
+}

@@ -310,7 +310,7 @@ void CConvVelmiDlg::OnTimer(UINT_PTR id) {
     ctrl.Stop();
     ctrl.WaitChecked(INFINITE);
     ctrl.Close();
-    const int failures = m_job->UnconvertedCount(), converted = m_job->ConvertedCount();
+    const int failures = m_job->UnconvertedCount();
     const std::vector<CConvFileMake::Failure> lines = m_job->TakeFailures();
     // Each failure is named on the error stream, with or without a window.
     for (const CConvFileMake::Failure& f : lines) std::fprintf(stderr, "convVelmi: %s\n", FailureText(f).c_str());
@@ -331,6 +331,7 @@ void CConvVelmiDlg::OnTimer(UINT_PTR id) {
       }
     }
     const std::string dataFolder = ShownPath(std::string(m_job->m_outputFolder) + "\\data");
+    const std::string summary = RunSummary(*m_job);
     delete m_job;
     m_job = nullptr;
     m_startButton.ModifyStyle(WS_DISABLED, 0);
@@ -338,8 +339,7 @@ void CConvVelmiDlg::OnTimer(UINT_PTR id) {
     UpdateData(FALSE);
     // Shown last: timer ticks that arrive while the box is open find no job.
     if (!box.empty()) MessageBox(box.c_str(), TEXT_RUN_CAPTION, MB_ICONWARNING | MB_OK);
-    velmi_mfc::ConsoleSay(velmi_mfc::Utf8ToSjis("convVelmi: " + std::to_string(converted) + " items converted, " +
-                                                std::to_string(failures) + " failed; data folder: " + dataFolder));
+    velmi_mfc::ConsoleSay(velmi_mfc::Utf8ToSjis("convVelmi: " + summary + "; data folder: " + dataFolder));
   } else if (m_job) {
     char name[CConvFileMake::kNameChars];
     m_job->GetCurrentName(name, sizeof name);

@@ -130,7 +130,7 @@ TEST(ConverterProgram, CleanRunSucceedsAndRefusalsFail) {
   EXPECT_TRUE(Holds(notGame.errors, "convert_game")) << notGame.errors;
 
   // The clean run ends with one summary line.
-  EXPECT_TRUE(Holds(clean.output, "convVelmi: 3 items converted, 0 failed; data folder: " + ok + "/data"))
+  EXPECT_TRUE(Holds(clean.output, "convVelmi: 3 of 3 items converted, 0 failed; data folder: " + ok + "/data"))
       << clean.output;
 }
 
@@ -181,7 +181,10 @@ TEST(ConverterProgram, UnlistableFolderFailsTheRun) {
   // The folder is named as one that could not be listed, and the run ends
   // with its summary.
   EXPECT_TRUE(Holds(run.errors, "convVelmi: " + game + "/AdvData/CG: folder cannot be listed")) << run.errors;
-  EXPECT_TRUE(Holds(run.output, "convVelmi: 2 items converted, 1 failed; data folder: " + folder + "/data"))
+  EXPECT_TRUE(Holds(run.output,
+                    "convVelmi: 2 of 2 items converted, 0 failed; the files of 1 folder that could not be listed were "
+                    "not counted; data folder: " +
+                        folder + "/data"))
       << run.output;
 }
 
@@ -368,7 +371,7 @@ TEST(ConverterProgram, FolderNamesAndStoresAreToldTruly) {
   fs::create_directories(table);
   const ProgramRun japanese = RunConverter(table, root + "/game" + sjisKatakana);
   EXPECT_EQ(japanese.status, 0) << japanese.errors;
-  EXPECT_TRUE(Holds(japanese.output, "convVelmi: 3 items converted, 0 failed; data folder: " + table + "/data"))
+  EXPECT_TRUE(Holds(japanese.output, "convVelmi: 3 of 3 items converted, 0 failed; data folder: " + table + "/data"))
       << japanese.output;
 
   // No QR2.exe in a folder named ソフト: the folder tried, as it is named.
@@ -647,5 +650,5 @@ TEST(ConverterProgram, NamesTheFileLeftBehind) {
       << run.errors;
   // "data\grpack.mlz: 完成できませんでした"
   EXPECT_TRUE(Holds(run.errors, "\ndata\\grpack.mlz: \xE5\xAE\x8C\xE6\x88\x90\xE3\x81\xA7\xE3\x81\x8D")) << run.errors;
-  EXPECT_TRUE(Holds(run.output, "convVelmi: 0 items converted, 4 failed; data folder: ")) << run.output;
+  EXPECT_TRUE(Holds(run.output, "convVelmi: 0 of 4 items converted, 4 failed; data folder: ")) << run.output;
 }

@@ -128,21 +128,6 @@ void PrintFailures(CConvFileMake& job, bool* lineOpen) {
   }
 }
 
-// What became of the items: each counts once, as converted (its file or
-// pack was finished), failed or passed over by design; what the run could
-// not count is said.
-std::string Summary(const CConvFileMake& job) {
-  const int converted = job.ConvertedCount(), failed = job.FailedItemCount(), passed = job.PassedOverCount();
-  std::string text = std::to_string(converted) + " of " + std::to_string(converted + failed + passed) +
-                     " items converted, " + std::to_string(failed) + " failed";
-  if (passed > 0) text += ", " + std::to_string(passed) + " passed over";
-  if (const int folders = job.UnlistedFolderCount(); folders > 0)
-    text += "; the files of " + std::to_string(folders) + (folders == 1 ? " folder" : " folders") +
-            " that could not be listed were not counted";
-  if (!job.VoicesNotCounted().empty()) text += "; the voices were not counted: " + job.VoicesNotCounted();
-  return text;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -267,7 +252,7 @@ int main(int argc, char** argv) {
   PrintFailures(*job, &lineOpen);
   if (!terminal) printStageLines();
   const int failures = job->FailureCount();
-  const std::string summary = Summary(*job);
+  const std::string summary = RunSummary(*job);
   delete job;
   // The summary takes the progress line's place.
   std::fprintf(stderr, "%sconvert_game: %s; data folder: %s\n", lineOpen ? "\r" : "", summary.c_str(),
