@@ -123,6 +123,21 @@ class EndToEnd : public ::testing::TestWithParam<int> {
   std::vector<std::string> Env(const std::string& script) {
     return {"VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + script};
   }
+  // A run of exe on a device script with a fresh device report: its exit
+  // status, its error stream and the report.
+  struct ReportedRun {
+    int status;
+    std::string err, report;
+  };
+  ReportedRun RunReported(const std::string& exe, const std::string& script, std::vector<std::string> extraEnv = {},
+                          int seconds = 60) {
+    std::vector<std::string> env = Env(Script(script));
+    env.push_back("VELMI_DEVICE_REPORT=" + dir + "/report.txt");
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    std::filesystem::remove(dir + "/report.txt");
+    const int status = WaitFor(Spawn(exe, env, dir + "/run.err"), seconds);
+    return {status, Text(ReadFileBytes(dir + "/run.err")), Text(ReadFileBytes(dir + "/report.txt"))};
+  }
   Build b;
   std::string dir;
 };
@@ -318,12 +333,9 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
     }
     const std::string cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n[GAME_INST_FOLDER]\r\n" + c.folders;
     WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end()));
-    std::vector<std::string> env = Env(Script("30 quit\n"));
-    env.push_back("VELMI_DEVICE_REPORT=" + dir + "/report.txt");
-    std::filesystem::remove(dir + "/report.txt");
-    long p = Spawn(exe, env, dir + "/run.err");
-    const int status = WaitFor(p, 60);
-    const std::string err = Text(ReadFileBytes(dir + "/run.err"));
+    const ReportedRun run = RunReported(exe, "30 quit\n");
+    const int status = run.status;
+    const std::string& err = run.err;
     EXPECT_EQ(status, c.status) << c.what << "\n" << err;
     if (c.status == 0) {
       EXPECT_EQ(err.find("message box"), std::string::npos) << c.what << "\n" << err;
@@ -348,7 +360,7 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
     if (c.folders.find("missing") != std::string::npos) {
       EXPECT_LT(err.find("  DATA01: " + dir + "/missing/\n", box), err.find("  " + own)) << c.what << "\n" << err;
     }
-    const std::string report = Text(ReadFileBytes(dir + "/report.txt"));
+    const std::string& report = run.report;
     EXPECT_NE(report.find(" message [Error] "), std::string::npos) << c.what << "\n" << report;
     EXPECT_NE(report.find(b.pack), std::string::npos) << c.what << "\n" << report;
     // Nothing written.
@@ -383,12 +395,9 @@ TEST_P(EndToEnd, ProgramFolderNamesOutsideCodePage932AreTold) {
     std::filesystem::create_directories(c.folder + "/data");
     ASSERT_TRUE(WriteFileBytes(c.folder + "/data/" + b.pack, good));
     const std::string exe = Install(b.player, c.folder);
-    std::vector<std::string> env = Env(Script("30 quit\n"));
-    env.push_back("VELMI_DEVICE_REPORT=" + dir + "/report.txt");
-    std::filesystem::remove(dir + "/report.txt");
-    long p = Spawn(exe, env, dir + "/run.err");
-    const int status = WaitFor(p, 60);
-    const std::string err = Text(ReadFileBytes(dir + "/run.err"));
+    const ReportedRun run = RunReported(exe, "30 quit\n");
+    const int status = run.status;
+    const std::string& err = run.err;
     EXPECT_EQ(status, c.status) << c.what << "\n" << err;
     if (c.status == 0) {
       EXPECT_EQ(err.find("message box"), std::string::npos) << c.what << "\n" << err;
@@ -401,7 +410,7 @@ TEST_P(EndToEnd, ProgramFolderNamesOutsideCodePage932AreTold) {
     EXPECT_NE(err.find(codePage, box), std::string::npos) << c.what << "\n" << err;
     EXPECT_NE(err.find("\n  " + c.folder + "/\n", box), std::string::npos) << c.what << "\n" << err;
     EXPECT_EQ(err.find(notFound), std::string::npos) << c.what << "\n" << err;
-    const std::string report = Text(ReadFileBytes(dir + "/report.txt"));
+    const std::string& report = run.report;
     EXPECT_NE(report.find(" message [Error] "), std::string::npos) << c.what << "\n" << report;
     EXPECT_NE(report.find(c.folder + "/ | "), std::string::npos) << c.what << "\n" << report;
     // Nothing written.
@@ -626,12 +635,9 @@ TEST_P(EndToEnd, DamagedPackEntriesAreToldOnce) {
     ASSERT_TRUE(WriteFileBytes(dir + "/prog/data/" + b.pack, bytes));
     std::filesystem::remove_all(dir + "/prog/data/save");
     ASSERT_TRUE(WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end())));
-    std::filesystem::remove(dir + "/report.txt");
-    std::vector<std::string> env = Env(Script(newGame.text));
-    env.push_back("VELMI_DEVICE_REPORT=" + dir + "/report.txt");
-    env.push_back("VELMI_FAKE_CLOCK=100000");
-    const int status = WaitFor(Spawn(exe, env, dir + "/run.err"), 120);
-    const std::string err = Text(ReadFileBytes(dir + "/run.err")), report = Text(ReadFileBytes(dir + "/report.txt"));
+    const ReportedRun run = RunReported(exe, newGame.text, {"VELMI_FAKE_CLOCK=100000"}, 120);
+    const int status = run.status;
+    const std::string &err = run.err, &report = run.report;
     EXPECT_EQ(status, c.status) << err;
     if (c.told.empty()) {
       EXPECT_EQ(report.find(" message ["), std::string::npos) << report;
