@@ -3,6 +3,7 @@
 // shake.  Each returns 0 while it runs and 1 when it has finished; the first
 // call (the instruction's frame counter at 0) sets it up.
 #include <algorithm>
+#include <string>
 
 #include "player/app/game_app.h"
 #include "player/core/display.h"
@@ -100,20 +101,34 @@ int CGameApp::MaskWipe(int kind, int ms) {
   return 0;
 }
 
+// A rule picture the pack lists that does not load is damaged data, told
+// once a run; a pack without one is normal and the transition simply ends.
+static void TellDamagedRule(CGameApp* app) {
+  static const std::string entry = std::string(TRANSITION_RULE_PICTURE) + ".rbp";
+  app->TellDamagedEntry(app->picturePackPath, entry.c_str());
+}
+
 int CGameApp::RuleTransition(int kind, int ms) {
   if (story.frameCounter != 0) return RunMaskTransition(this);
   ClearStage();
   InvalidateCanvas(this);
   CaptureOldScreen(this, true);
-  if (!LoadRule(transition, kind, TRANSITION_RULE_PICTURE, picturePackPath, picturePack, ms) || !transition->Start())
+  if (!LoadRule(transition, kind, TRANSITION_RULE_PICTURE, picturePackPath, picturePack, ms)) {
+    TellDamagedRule(this);
     return FinishCapture(this);
+  }
+  if (!transition->Start()) return FinishCapture(this);
   return 0;
 }
 
 void CGameApp::BeginRuleTransition(int kind) {
   CaptureOldScreen(this, true);
-  if (!LoadRule(transition, kind, TRANSITION_RULE_PICTURE, picturePackPath, picturePack, 2000) || !transition->Start())
+  if (!LoadRule(transition, kind, TRANSITION_RULE_PICTURE, picturePackPath, picturePack, 2000)) {
+    TellDamagedRule(this);
     FinishCapture(this);
+  } else if (!transition->Start()) {
+    FinishCapture(this);
+  }
   InvalidateCanvas(this);
 }
 

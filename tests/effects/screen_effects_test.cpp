@@ -130,6 +130,31 @@ TEST_F(ScreenEffectsTest, RuleTransitionsThatCannotStartFinishAtOnce) {
   EXPECT_EQ(app->transition->Mask()[639], 639 * 256 / 640);
 }
 
+// A rule picture the pack lists but that does not load is damaged data: one
+// box a run names it; a pack without one tells nothing.
+TEST_F(ScreenEffectsTest, DamagedRulePictureIsToldOnce) {
+  const std::string dir = MakeTempDir("effects");
+  const std::vector<uint8_t> alpha(640 * 480, 255);
+  std::vector<uint8_t> cut = MakeRbpJbp1Flat(640, 480, 0, &alpha, 800, 600);
+  cut.resize(cut.size() / 2);
+  ASSERT_TRUE(WritePack(dir + "/none.mlz", {{"AdvData\\grp\\SYSTEM\\other.rbp", cut}}, true));
+  ASSERT_TRUE(WritePack(dir + "/cut.mlz", {{"AdvData\\grp\\SYSTEM\\eff.rbp", cut}}, true));
+  const size_t before = VelmiDeviceMessageBoxes().size();
+  std::snprintf(app->picturePackPath, sizeof app->picturePackPath, "%s", (dir + "/none.mlz").c_str());
+  auto rule = [&] { return app->RuleTransition(2, 2000); };
+  StartInstruction();
+  EXPECT_EQ(Frame(rule), 1);
+  EXPECT_EQ(VelmiDeviceMessageBoxes().size(), before);
+  std::snprintf(app->picturePackPath, sizeof app->picturePackPath, "%s", (dir + "/cut.mlz").c_str());
+  StartInstruction();
+  EXPECT_EQ(Frame(rule), 1);
+  app->BeginRuleTransition(1);
+  EXPECT_EQ(app->transition, nullptr);
+  const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
+  ASSERT_EQ(boxes.size(), before + 1);
+  EXPECT_NE(boxes.back().find("AdvData\\grp\\SYSTEM\\eff.rbp"), std::string::npos) << boxes.back();
+}
+
 TEST_F(ScreenEffectsTest, BeginRuleTransitionRunsWithoutACaller) {
   const std::string pack = RulePack();
   std::snprintf(app->picturePackPath, sizeof app->picturePackPath, "%s", pack.c_str());
