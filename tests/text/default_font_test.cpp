@@ -17,6 +17,7 @@
 #include "player/core/font_list.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
+#include "tests/text/sjis_text.h"
 
 namespace {
 
@@ -24,15 +25,6 @@ const bool kFontsConfigured = [] {
   setenv("FONTCONFIG_FILE", VELMI_TEXT_DIR "/fonts_fallback.conf", 1);
   return true;
 }();
-
-std::string Sjis(const char* utf8) {
-  WCHAR wide[256];
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 256);
-  if (n <= 0) return {};
-  char out[512];
-  int m = WideCharToMultiByte(CP_ACP, 0, wide, -1, out, sizeof out, nullptr, nullptr);
-  return m > 0 ? std::string(out) : std::string();
-}
 
 struct Family {
   std::string name;  // UTF-8
