@@ -354,6 +354,11 @@ TEST_F(StartupTest, UnusablePackIsToldAndNothingIsWritten) {
       {"DATA folders written otherwise",
        "[GAME_INST_FOLDER]\r\nDATA02=./Data\r\nDATA04=..\\prog\\data\r\nDATA05=data//\r\n", kNone, false,
        "DATA02: ", "Data"},
+      // ソ is 83 5C: the byte of '\\' that ends it is no separator, so
+      // ..\ソ\ソ and ..\ソソ are two folders.
+      {"DATA folders whose names end in the byte of a backslash",
+       "[GAME_INST_FOLDER]\r\nDATA01=..\\\x83\x5C\\\x83\x5C\r\nDATA02=..\\\x83\x5C\x83\x5C\r\n", kNone, false, "",
+       "data"},
   };
   for (const auto& c : cases) {
     std::filesystem::remove_all(data);
@@ -387,6 +392,14 @@ TEST_F(StartupTest, UnusablePackIsToldAndNothingIsWritten) {
       EXPECT_NE(first, std::string::npos) << told;
       EXPECT_LT(first, third) << told;
       EXPECT_LT(third, own) << told;
+    }
+    if (c.cfg == std::string(cases[7].cfg)) {
+      const std::string so = "\xE3\x82\xBD";  // ソ
+      const size_t first = told.find("  DATA01: " + dir + "/game/" + so + "/" + so + "/\n");
+      const size_t second = told.find("  DATA02: " + dir + "/game/" + so + so + "/\n");
+      EXPECT_NE(first, std::string::npos) << told;
+      EXPECT_LT(first, second) << told;
+      EXPECT_LT(second, own) << told;
     }
     EXPECT_FALSE(std::filesystem::exists(data + "/save")) << c.what;
     IniStore::Discard();
