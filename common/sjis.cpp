@@ -53,6 +53,14 @@ const char* SjisFindLastChar(const char* s, char c) {
 
 char* SjisFindLastChar(char* s, char c) { return const_cast<char*>(SjisFindLastChar(static_cast<const char*>(s), c)); }
 
+void SjisSlashSeparators(char* s) {
+  while (*s != 0) {
+    size_t n = CharLength(s);
+    if (n == 1 && *s == '\\') *s = '/';
+    s += n;
+  }
+}
+
 int SjisEqual(const char* a, const char* b) {
   while (*a != 0) {
     if (CharLength(a) == 2) {

@@ -22,6 +22,10 @@ char* StrAppend(char* dst, const char* src);
 const char* SjisFindLastChar(const char* s, char c);
 char* SjisFindLastChar(char* s, char c);
 
+// Replaces every single-byte '\' with '/' in place (a trail byte 0x5C stays):
+// a path as the user is shown it.
+void SjisSlashSeparators(char* s);
+
 // 1 when a and b hold the same characters (ASCII letters folded), else 0.
 int SjisEqual(const char* a, const char* b);
 

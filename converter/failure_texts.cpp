@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/sjis.h"
 #include "converter/conv_file_make.h"
 
 namespace {
@@ -249,23 +250,28 @@ static_assert(TableInOrder());
 
 const ReasonTexts& TextsOf(FailureReason why) { return kReasonTexts[size_t(why)]; }
 
-// The path without the folder it lies in, when it lies in it.
+// The path without the folder it lies in, when it lies in it.  Only the
+// folder's last character can end it with a separator: a last byte 0x5C may
+// be the trail byte of ソ, and ".../ソ" does not hold ".../ソフト/data".
 std::string RelativeTo(const std::string& path, const char* folder) {
   const size_t n = folder ? std::strlen(folder) : 0;
   if (n == 0 || path.compare(0, n, folder) != 0) return std::string();
   size_t start = n;
-  if (folder[n - 1] != '\\' && folder[n - 1] != '/' && start < path.size() && path[start] != '\\' && path[start] != '/')
-    return std::string();
+  const bool endsInSeparator = folder[n - 1] == '/' || SjisFindLastChar(folder, '\\') == folder + n - 1;
+  if (!endsInSeparator && start < path.size() && path[start] != '\\' && path[start] != '/') return std::string();
   while (start < path.size() && (path[start] == '\\' || path[start] == '/')) ++start;
   return start < path.size() ? path.substr(start) : std::string();
 }
 
 // A path of the run as the box shows it: inside the game folder or the
-// output folder, relative to it.
+// output folder, relative to it; '/' between folders, as the converter's
+// other lines show them.
 std::string BoxPath(const std::string& path, const char* gameFolder, const char* outputFolder) {
   std::string relative = RelativeTo(path, gameFolder);
   if (relative.empty()) relative = RelativeTo(path, outputFolder);
-  return relative.empty() ? path : relative;
+  std::string shown = relative.empty() ? path : relative;
+  SjisSlashSeparators(shown.data());
+  return shown;
 }
 
 }  // namespace

@@ -43,10 +43,19 @@ std::string UnholdableCurrentFolder() {
   return utf8;
 }
 
-// True when the text ends in a single-byte '\' (a trail byte 0x5C does not count).
-bool EndsInBackslash(const char* text) {
+// True when the text ends in a separator: '/' or a single-byte '\' (a trail
+// byte 0x5C, as in ソ, does not count).
+bool EndsInSeparator(const char* text) {
   size_t n = std::strlen(text);
-  return n > 0 && SjisFindLastChar(text, '\\') == text + n - 1;
+  return n > 0 && (text[n - 1] == '/' || SjisFindLastChar(text, '\\') == text + n - 1);
+}
+
+// A path of code page 932 as the dialog shows it: '/' between folders, as
+// the converter's other lines show them; the path itself keeps its bytes.
+std::string Shown(const char* path) {
+  std::string shown = path;
+  SjisSlashSeparators(shown.data());
+  return shown;
 }
 
 }  // namespace
@@ -195,10 +204,10 @@ void CConvVelmiDlg::ShowEncoderVersions() {
 }
 
 void CConvVelmiDlg::ShowSourceFolder() {
-  char shown[sizeof m_sourceFolder];
-  CopyText(shown, sizeof shown, m_sourceFolder);
-  if (EndsInBackslash(shown)) shown[std::strlen(shown) - 1] = 0;
-  m_sourceEdit.SetWindowText(shown);
+  char folder[sizeof m_sourceFolder];
+  CopyText(folder, sizeof folder, m_sourceFolder);
+  if (EndsInSeparator(folder)) folder[std::strlen(folder) - 1] = 0;
+  m_sourceEdit.SetWindowText(Shown(folder).c_str());
   UpdateData(FALSE);
 }
 
@@ -237,7 +246,7 @@ void CConvVelmiDlg::OnStart() {
   }
   char exePath[sizeof m_sourceFolder + 16];
   CopyText(exePath, sizeof exePath, m_sourceFolder);
-  if (!EndsInBackslash(exePath)) std::strcat(exePath, "\\");
+  if (!EndsInSeparator(exePath)) std::strcat(exePath, "\\");
   std::strcat(exePath, "QR2.exe");
   if (!FileExists(exePath)) {
     MessageBox(TEXT_NO_GAME_FOLDER, TEXT_FOLDER_CAPTION, MB_ICONWARNING | MB_OK);
@@ -253,8 +262,10 @@ void CConvVelmiDlg::OnStart() {
   // that code page 932 cannot hold: an empty output folder would put the
   // data at the root of the drive.
   if (m_outputFolder[0] == 0 && !m_unholdableOutput.empty()) {
-    MessageBox(TEXT_OUTPUT_FOLDER_NAME, TEXT_FOLDER_CAPTION, MB_ICONWARNING | MB_OK);
-    velmi_mfc::ConsoleReportUtf8("convVelmi: the output folder (the current folder) " + m_unholdableOutput +
+    // The box names the folder as the system does: code page 932 cannot.
+    velmi_mfc::MessageBoxUtf8(this, velmi_mfc::SjisToUtf8(TEXT_OUTPUT_FOLDER_NAME) + "\n" + m_unholdableOutput,
+                              TEXT_FOLDER_CAPTION, MB_ICONWARNING | MB_OK);
+    velmi_mfc::ReportUtf8("convVelmi: the output folder (the current folder) " + m_unholdableOutput +
                                  " has a name that code page 932 (Shift-JIS, which the converter's paths use) cannot "
                                  "hold: run convVelmi from a folder whose name, and the names of the folders above "
                                  "it, are in Japanese or ASCII characters");
@@ -344,7 +355,7 @@ void CConvVelmiDlg::OnTimer(UINT_PTR id) {
     char name[CConvFileMake::kNameChars];
     m_job->GetCurrentName(name, sizeof name);
     char text[256];
-    FormatStringN(text, sizeof text, TEXT_PROGRESS, m_job->DoneCount(), m_job->TotalCount(), name);
+    FormatStringN(text, sizeof text, TEXT_PROGRESS, m_job->DoneCount(), m_job->TotalCount(), Shown(name).c_str());
     m_progressLabel.SetWindowText(text);
   }
   CDialog::OnTimer(id);

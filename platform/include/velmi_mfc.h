@@ -5,10 +5,10 @@
 // there (DISPLAY or WAYLAND_DISPLAY) and VELMI_HEADLESS is not "1".  The
 // headless host keeps the controls in memory.  A dialog run headless without
 // a driver runs the console driver: it presses the dialog's default button,
-// ticks its timers every 100 ms, prints every message box to stdout (and
-// every new text of its labels when stdout is a terminal), and closes the
-// dialog once the default button, disabled by the press, is enabled again (or
-// was never disabled).
+// ticks its timers every 100 ms, prints every message box (a warning or an
+// error on stderr, any other on stdout) and, when stdout is a terminal, every
+// new text of its labels, and closes the dialog once the default button,
+// disabled by the press, is enabled again (or was never disabled).
 #pragma once
 
 #include <afxwin.h>
@@ -72,7 +72,12 @@ void SetHeadlessDriver(Driver driver);
 struct MessageBoxCall {
   std::string text, caption;  // code page 932
   UINT type;
+  std::string utf8;  // the text as shown (it may hold what code page 932 cannot)
 };
+// CWnd::MessageBox with a text in UTF-8, for a text that names what code page
+// 932 cannot hold (a folder's name as the system gives it); the caption is
+// code page 932.
+int MessageBoxUtf8(CWnd* owner, const std::string& utf8, LPCSTR caption, UINT type);
 // Answers headless message boxes (default: IDOK) and records them.
 void SetMessageBoxAnswer(std::function<int(const MessageBoxCall&)> answer);
 std::vector<MessageBoxCall> TakeMessageBoxLog();
@@ -86,8 +91,13 @@ void ConsoleReport(const std::string& text);
 // ConsoleReport of a text in UTF-8, for texts that code page 932 may not hold
 // (a folder's name as the system gives it).
 void ConsoleReportUtf8(const std::string& utf8);
-// Under the console driver: writes a line (code page 932) where the progress
-// goes, without failing the run; the windowed and test hosts ignore it.
+// ConsoleReportUtf8, and in a window too: the line goes to the error stream
+// of a user who started the program from a terminal (a window's run is not
+// failed by it); a test's driver sees nothing.
+void ReportUtf8(const std::string& utf8);
+// Under the console driver and in a window: writes a line (code page 932) on
+// stdout, where the progress goes, without failing the run; a test's driver
+// sees nothing.
 void ConsoleSay(const std::string& text);
 // Under the console driver, when stdout is not a terminal: writes a progress
 // line (UTF-8) there; on a terminal the labels' texts show the progress.
@@ -113,6 +123,13 @@ RECT DialogClientRect(int cxDialogUnits, int cyDialogUnits);
 // dialog.  Without a hook the dialog runs until the user closes it.
 using ShownHook = std::function<void(HWND dialog)>;
 void SetShownHook(ShownHook hook);
+// Called once a message box of the toolkit host is drawn, with its title and
+// text as the toolkit shows them (UTF-8); the box then closes as if OK were
+// pressed.  Without a hook a box waits for the user.
+using BoxShownHook = std::function<void(const std::string& title, const std::string& text)>;
+void SetBoxShownHook(BoxShownHook hook);
+// Saves the message box being shown (from a BoxShownHook) as a PNG file.
+bool ToolkitBoxScreenshot(const char* pngPath);
 // The text the toolkit widget of a control shows (UTF-8, mnemonic marks
 // removed); id 0 is the window title.  Empty with no widget.
 bool ToolkitWidgetText(HWND dialog, int id, std::string* utf8);

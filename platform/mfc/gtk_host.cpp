@@ -369,8 +369,9 @@ class GtkHostImpl final : public Host {
     g->timers.erase(it);
   }
 
-  int MessageBox(Window* owner, const std::string& text, const std::string& caption, UINT type) override {
+  int MessageBox(Window* owner, const MessageBoxCall& call) override {
     HostDialog* g = Of(owner);
+    const UINT type = call.type;
     GtkMessageType kind = GTK_MESSAGE_INFO;
     switch (type & 0xF0) {
       case 0x10:
@@ -389,9 +390,22 @@ class GtkHostImpl final : public Host {
                              : (type & 0xF) == MB_YESNO  ? GTK_BUTTONS_YES_NO
                                                          : GTK_BUTTONS_OK;
     GtkWidget* box = gtk_message_dialog_new(g ? GTK_WINDOW(g->window) : nullptr, GTK_DIALOG_MODAL, kind, buttons, "%s",
-                                            Utf8(text).c_str());
-    gtk_window_set_title(GTK_WINDOW(box), Utf8(caption).c_str());
-    int r = gtk_dialog_run(GTK_DIALOG(box));
+                                            call.utf8.c_str());
+    gtk_window_set_title(GTK_WINDOW(box), Utf8(call.caption).c_str());
+    int r = GTK_RESPONSE_OK;
+    if (g_boxShown) {
+      // A test looks at the box as drawn, then it closes as if OK were pressed.
+      gtk_widget_show_all(box);
+      g_openBox = box;
+      ToolkitPump(300);
+      gchar* shown = nullptr;
+      g_object_get(box, "text", &shown, nullptr);
+      g_boxShown(gtk_window_get_title(GTK_WINDOW(box)), shown ? shown : "");
+      g_free(shown);
+      g_openBox = nullptr;
+    } else {
+      r = gtk_dialog_run(GTK_DIALOG(box));
+    }
     gtk_widget_destroy(box);
     switch (r) {
       case GTK_RESPONSE_YES:
@@ -424,9 +438,13 @@ class GtkHostImpl final : public Host {
   }
 
   static ShownHook g_shown;
+  static BoxShownHook g_boxShown;
+  static GtkWidget* g_openBox;
 };
 
 ShownHook GtkHostImpl::g_shown;
+BoxShownHook GtkHostImpl::g_boxShown;
+GtkWidget* GtkHostImpl::g_openBox = nullptr;
 
 }  // namespace
 
@@ -439,6 +457,7 @@ Host* GtkHost() {
 }
 
 void SetShownHook(ShownHook hook) { GtkHostImpl::g_shown = std::move(hook); }
+void SetBoxShownHook(BoxShownHook hook) { GtkHostImpl::g_boxShown = std::move(hook); }
 
 bool ToolkitWidgetText(HWND dialog, int id, std::string* utf8) {
   Window* d = FromHwnd(dialog);
@@ -479,10 +498,10 @@ bool ToolkitClick(HWND dialog, int id) {
   return true;
 }
 
-bool ToolkitScreenshot(HWND dialog, const char* pngPath) {
-  HostDialog* g = Of(FromHwnd(dialog));
-  if (!g) return false;
-  GdkWindow* win = gtk_widget_get_window(g->window);
+namespace {
+
+bool SaveWindow(GtkWidget* window, const char* pngPath) {
+  GdkWindow* win = window ? gtk_widget_get_window(window) : nullptr;
   if (!win) return false;
   int w = gdk_window_get_width(win), h = gdk_window_get_height(win);
   GdkPixbuf* shot = gdk_pixbuf_get_from_window(win, 0, 0, w, h);
@@ -491,6 +510,15 @@ bool ToolkitScreenshot(HWND dialog, const char* pngPath) {
   g_object_unref(shot);
   return ok;
 }
+
+}  // namespace
+
+bool ToolkitScreenshot(HWND dialog, const char* pngPath) {
+  HostDialog* g = Of(FromHwnd(dialog));
+  return g && SaveWindow(g->window, pngPath);
+}
+
+bool ToolkitBoxScreenshot(const char* pngPath) { return SaveWindow(GtkHostImpl::g_openBox, pngPath); }
 
 void ToolkitPump(int milliseconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);

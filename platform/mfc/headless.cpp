@@ -72,16 +72,17 @@ class Headless final : public Host {
   void Ended(Window*) override {}
   void TimerSet(Window*, UINT_PTR, UINT) override {}
   void TimerKilled(Window*, UINT_PTR) override {}
-  int MessageBox(Window*, const std::string& text, const std::string& caption, UINT type) override {
-    MessageBoxCall call{text, caption, type};
+  int MessageBox(Window*, const MessageBoxCall& call) override {
     g_boxes.push_back(call);
     if (g_console) {
-      Print("[" + caption + "] " + text);
-      // A warning or an error is what went wrong: say it where errors go.
-      const UINT icon = type & 0xF0;
+      // A warning or an error is what went wrong: said once, where errors go.
+      const UINT icon = call.type & 0xF0;
       if (icon == MB_ICONWARNING || icon == MB_ICONERROR) {
         g_consoleFailed = true;
-        std::fprintf(stderr, "%s: %s\n", SjisToUtf8(caption).c_str(), SjisToUtf8(text).c_str());
+        std::fprintf(stderr, "%s: %s\n", SjisToUtf8(call.caption).c_str(), call.utf8.c_str());
+      } else {
+        std::printf("[%s] %s\n", SjisToUtf8(call.caption).c_str(), call.utf8.c_str());
+        std::fflush(stdout);
       }
     }
     return g_answer ? g_answer(call) : IDOK;
@@ -112,8 +113,14 @@ void ConsoleReportUtf8(const std::string& utf8) {
   g_consoleFailed = true;
   std::fprintf(stderr, "%s\n", utf8.c_str());
 }
+void ReportUtf8(const std::string& utf8) {
+  if (g_console)
+    ConsoleReportUtf8(utf8);
+  else if (InWindow())
+    std::fprintf(stderr, "%s\n", utf8.c_str());
+}
 void ConsoleSay(const std::string& text) {
-  if (g_console) Print(text);
+  if (g_console || InWindow()) Print(text);
 }
 void ConsoleProgressLine(const std::string& utf8) {
   if (!g_console || VelmiStreamIsTerminal(1)) return;

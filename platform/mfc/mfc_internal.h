@@ -61,13 +61,15 @@ class Host {
   virtual void Ended(Window* dialog) = 0;
   virtual void TimerSet(Window* dialog, UINT_PTR id, UINT ms) = 0;
   virtual void TimerKilled(Window* dialog, UINT_PTR id) = 0;
-  virtual int MessageBox(Window* owner, const std::string& text, const std::string& caption, UINT type) = 0;
+  virtual int MessageBox(Window* owner, const MessageBoxCall& call) = 0;
   virtual bool BrowseFolder(Window* owner, const std::string& title, std::string* path) = 0;
   virtual void Invalidate(Window*) {}
 };
 
 Host& CurrentHost();
 Host& HeadlessHost();
+// The dialogs show in a window (the toolkit host), not headless.
+bool InWindow();
 Host* GtkHost();  // null when the toolkit cannot open a display
 
 // Delivers what the user did, as notifications (both hosts).

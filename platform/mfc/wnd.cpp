@@ -184,6 +184,8 @@ Host& CurrentHost() {
   return HeadlessHost();
 }
 
+bool InWindow() { return &CurrentHost() != &HeadlessHost(); }
+
 RECT DialogClientRect(int cxDialogUnits, int cyDialogUnits) {
   RECT r{0, 0, DuToPixelsX(cxDialogUnits), DuToPixelsY(cyDialogUnits)};
   return r;
@@ -488,12 +490,31 @@ BOOL CWnd::KillTimer(UINT_PTR id) {
   return TRUE;
 }
 
+namespace {
+
+std::string BoxCaption(LPCSTR caption) {
+  CWinApp* app = AfxGetApp();
+  return caption ? caption : (app && app->m_pszAppName ? app->m_pszAppName : "");
+}
+
+}  // namespace
+
 int CWnd::MessageBox(LPCSTR text, LPCSTR caption, UINT type) {
   Window* w = FromHwnd(m_hWnd);
-  CWinApp* app = AfxGetApp();
-  std::string cap = caption ? caption : (app && app->m_pszAppName ? app->m_pszAppName : "");
-  return CurrentHost().MessageBox(w ? w->Dialog() : nullptr, text ? text : "", cap, type);
+  const std::string sjis = text ? text : "";
+  return CurrentHost().MessageBox(w ? w->Dialog() : nullptr,
+                                  MessageBoxCall{sjis, BoxCaption(caption), type, SjisToUtf8(sjis)});
 }
+
+namespace velmi_mfc {
+
+int MessageBoxUtf8(CWnd* owner, const std::string& utf8, LPCSTR caption, UINT type) {
+  Window* w = owner ? FromHwnd(owner->m_hWnd) : nullptr;
+  return CurrentHost().MessageBox(w ? w->Dialog() : nullptr,
+                                  MessageBoxCall{Utf8ToSjis(utf8), BoxCaption(caption), type, utf8});
+}
+
+}  // namespace velmi_mfc
 
 CMenu* CWnd::GetSystemMenu(BOOL) const {
   Window* w = FromHwnd(m_hWnd);

@@ -106,6 +106,26 @@ TEST(SjisTest, FindLastChar) {
   }
 }
 
+// Only single-byte '\\' become '/': ソ and 表 (trail byte 0x5C) keep their bytes.
+TEST(SjisTest, SlashSeparators) {
+  const std::string kHyo = "\x95\x5c";  // 表
+  struct {
+    std::string s, shown;
+  } cases[] = {
+      {"C:\\game\\AdvData\\a.zev", "C:/game/AdvData/a.zev"},
+      {"\\" + kSo + "\\" + kHyo + "\\", "/" + kSo + "/" + kHyo + "/"},
+      {kSo + kHyo, kSo + kHyo},
+      {"a/b\\c", "a/b/c"},
+      {"x\\" + kLead, "x/" + kLead},
+      {"", ""},
+  };
+  for (auto& c : cases) {
+    std::string s = c.s;
+    SjisSlashSeparators(s.data());
+    EXPECT_EQ(s, c.shown) << c.s;
+  }
+}
+
 TEST(SjisTest, CopyToken) {
   struct {
     std::string src;

@@ -534,9 +534,9 @@ TEST(ConversionFailures, EveryReasonHasBothTexts) {
                            "C:/out/data/grpack.mlz.tmp was left behind"),
               std::string::npos);
     const std::string box = FailureBoxLine(f, "C:\\game\\", "C:\\out");
-    EXPECT_EQ(box.rfind("AdvData\\a.zev: ", 0), 0u);
+    EXPECT_EQ(box.rfind("AdvData/a.zev: ", 0), 0u);
     EXPECT_EQ(box.find_first_of("\x01\x02\x03"), std::string::npos);
-    EXPECT_NE(box.find("data\\grpack.mlz.tmp"), std::string::npos);
+    EXPECT_NE(box.find("data/grpack.mlz.tmp"), std::string::npos);
     EXPECT_GT(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, box.data(), int(box.size()), nullptr, 0), 0);
   }
   // The reasons of the system's errors.
@@ -545,4 +545,26 @@ TEST(ConversionFailures, EveryReasonHasBothTexts) {
   EXPECT_EQ(ErrorReason(ERROR_IO_DEVICE), "input/output error (the disk failed)");
   EXPECT_EQ(ErrorReasonJapanese(ERROR_IO_DEVICE).find("1117"), std::string::npos);
   EXPECT_EQ(ErrorReason(ERROR_NO_DATA), "system error 232");
+}
+
+// The box's paths show '/' between folders and keep the bytes of names whose
+// Shift-JIS ends in 0x5C (ソ, 表, 能); a game folder ending in ソ does not hold
+// the output folder ソフト beside it.
+TEST(ConversionFailures, BoxPathsFollowCharactersNotBytes) {
+  const std::string so = "\x83\x5C", hyo = "\x95\x5C", no = "\x94\x5C", futo = "\x83t\x83g";
+  struct Case {
+    std::string item, game, output, shown;
+  } cases[] = {
+      {"C:\\x\\" + so + futo + "\\data\\grpack.mlz", "C:\\x\\" + so, "C:\\x\\" + so + futo, "data/grpack.mlz"},
+      {"C:\\x\\" + so + "\\AdvData\\" + hyo + ".zev", "C:\\x\\" + so, "C:\\x\\" + so + futo, "AdvData/" + hyo + ".zev"},
+      {"C:\\x\\" + so + "\\AdvData\\a.zev", "C:\\x\\" + so + "\\", "C:\\out", "AdvData/a.zev"},
+      {"C:\\x\\" + no + "\\" + so + ".zev", "C:\\game", "C:\\out", "C:/x/" + no + "/" + so + ".zev"},
+      {"C:/x/" + so + "/a.zev", "C:/x/" + so + "/", "C:/out", "a.zev"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    const CConvFileMake::Failure f(c.item, FailureReason::kNotAPicture);
+    const std::string box = FailureBoxLine(f, c.game.c_str(), c.output.c_str());
+    EXPECT_EQ(box.substr(0, box.find(": ")), c.shown);
+  }
 }

@@ -17,6 +17,7 @@
 #include "converter/conv_file_make.h"
 #include "formats/le_bytes.h"
 #include "tests/dialog/dialog_fixture.h"
+#include "tools/sample_game.h"
 #include "velmi_mfc.h"
 
 // Thread creation fails while this is set (the C runtime's thread call
@@ -105,8 +106,8 @@ TEST_F(DialogTest, OpensWithTheDefaultsAndTheProposedFolder) {
     EXPECT_GT(d.Text(IDC_GOGO_VERSION).size(), std::strlen("GOGO.DLL : "));
     EXPECT_EQ(d.Text(IDC_OGGENC_VERSION).rfind("OGGENC.DLL : ", 0), 0u);
     EXPECT_GT(d.Text(IDC_OGGENC_VERSION).size(), std::strlen("OGGENC.DLL : "));
-    // The folder keeps its trailing '\'; the edit shows it without.
-    EXPECT_EQ(d.Text(IDC_SOURCE_EDIT), dtest::LayerPath(box.GameFolder()));
+    // The folder keeps its trailing '\'; the edit shows it without, with '/'.
+    EXPECT_EQ(d.Text(IDC_SOURCE_EDIT), box.GameFolder());
     EXPECT_EQ(std::string(Dlg(d)->m_sourceFolder), dtest::LayerPath(box.GameFolder()) + "\\");
     EXPECT_EQ(fs::path(std::string(Dlg(d)->m_outputFolder)), fs::path(dtest::LayerPath(box.OutputFolder())));
     EXPECT_EQ(Dlg(d)->m_mp3Present, 1);
@@ -269,8 +270,10 @@ TEST_F(DialogTest, RunsTheSampleGameShowingProgressUntilTheEnd) {
   EXPECT_TRUE(p.enabledAfter);
   EXPECT_TRUE(p.labelEmptiedAfter);
   ASSERT_GE(p.lines.size(), 2u);  // the line moves
-  // "変換データ数：done / total (name)", done never going back.
+  // "変換データ数：done / total (name)", done never going back; a name
+  // below a folder shows '/'.
   int lastDone = -1;
+  bool sawFolder = false;
   for (const std::string& line : p.lines) {
     SCOPED_TRACE(line);
     const std::string head = "変換データ数：";
@@ -280,8 +283,11 @@ TEST_F(DialogTest, RunsTheSampleGameShowingProgressUntilTheEnd) {
     EXPECT_LE(done, total);
     EXPECT_GE(done, lastDone);
     EXPECT_EQ(line.back(), ')');
+    EXPECT_EQ(line.find('\\'), std::string::npos);
+    if (line.find('/', head.size() + used) != std::string::npos) sawFolder = true;
     lastDone = done;
   }
+  EXPECT_TRUE(sawFolder);
   EXPECT_TRUE(velmi_mfc::TakeMessageBoxLog().empty());  // no failures to report
   const std::string pack = box.OutputFolder() + "/data/grpack_v.mlz";
   auto names = PackNames(pack);
@@ -383,7 +389,7 @@ TEST_F(DialogTest, FailureBoxNamesTheFailedItems) {
   ASSERT_EQ(lines.size(), 12u) << text;
   EXPECT_EQ(lines[0], "変換できなかったデータが 12 件ありました。");
   for (size_t i = 1; i <= 10; ++i) {
-    EXPECT_EQ(lines[i].rfind("AdvData\\broken1", 0), 0u) << lines[i];
+    EXPECT_EQ(lines[i].rfind("AdvData/broken1", 0), 0u) << lines[i];
     EXPECT_NE(lines[i].find(".zev: 変換できる画像ではありません（壊れているか、未知の形式です）"), std::string::npos)
         << lines[i];
   }
@@ -482,6 +488,58 @@ TEST_F(DialogTest, StartHandsTheChosenSettingsToTheJob) {
   }
 }
 
+// The field shows '/' between folders whichever separator DataDir uses;
+// names whose Shift-JIS ends in the byte 0x5C (ソ, 表, 能) keep their bytes,
+// in the field and in the run, which converts the game.
+TEST_F(DialogTest, FolderFieldShowsSlashesAndKeepsTrailBytes) {
+  const std::string game = box.Root() + "/\xE3\x82\xBD\xE8\xA1\xA8/\xE8\x83\xBD";  // ソ表/能
+  std::string error;
+  ASSERT_TRUE(vtools::WriteSampleGame(game, vtools::SampleGameTable(vtools::SampleSize::Small), &error)) << error;
+  const std::string sjisGame = velmi_mfc::Utf8ToSjis(game);
+  ASSERT_EQ(sjisGame.find("\x83\x5C\x95\x5C/\x94\x5C"), sjisGame.size() - 7);
+  for (const std::string& dataDir : {dtest::LayerPath(sjisGame) + "\\", sjisGame, sjisGame + "/"}) {
+    SCOPED_TRACE(dataDir);
+    box.SetDataDir(dataDir);
+    fs::remove_all(box.OutputFolder() + "/data");
+    Run([&](HeadlessDialog& d) {
+      EXPECT_EQ(d.Text(IDC_SOURCE_EDIT), sjisGame);
+      EXPECT_EQ(std::string(Dlg(d)->m_sourceFolder), dataDir);
+      EXPECT_EQ(d.Style(IDC_SOURCE_EDIT) & ES_READONLY, DWORD(ES_READONLY));
+      d.Click(IDC_DO_MUSIC);
+      d.Click(IDC_DO_VOICES);
+      d.Click(IDC_START);
+      ASSERT_NE(Dlg(d)->m_job, nullptr);
+      FollowRun(d);
+      EXPECT_FALSE(Dlg(d)->HadFailures());
+    });
+    EXPECT_TRUE(velmi_mfc::TakeMessageBoxLog().empty());
+    EXPECT_FALSE(PackNames(box.OutputFolder() + "/data/grpack.mlz").empty());
+  }
+}
+
+// Run from a folder whose name code page 932 cannot hold: the box names it
+// as the system does, and nothing is written.
+TEST_F(DialogTest, AnUnholdableOutputFolderIsNamedInTheBox) {
+  ProposeGame();
+  const std::string accented = box.Root() + "/out\xC3\xA9";
+  fs::create_directories(accented);
+  fs::current_path(accented);
+  Run([&](HeadlessDialog& d) {
+    d.Click(IDC_START);
+    EXPECT_EQ(Dlg(d)->m_job, nullptr);
+    EXPECT_TRUE(d.IsEnabled(IDC_START));
+  });
+  fs::current_path(box.OutputFolder());
+  auto boxes = velmi_mfc::TakeMessageBoxLog();
+  ASSERT_EQ(boxes.size(), 1u);
+  // 出力先のフォルダ名に使えない文字があります。…
+  EXPECT_EQ(boxes[0].utf8.rfind("出力先のフォルダ名に使えない文字があります。", 0), 0u) << boxes[0].utf8;
+  EXPECT_EQ(boxes[0].utf8.substr(boxes[0].utf8.find('\n') + 1), accented);
+  EXPECT_EQ(U8(boxes[0].caption), "フォルダ異常");
+  EXPECT_EQ(boxes[0].type, UINT(MB_ICONWARNING | MB_OK));
+  EXPECT_TRUE(fs::is_empty(accented));
+}
+
 TEST_F(DialogTest, BrowseAndDropTouchOnlyWhatTheyShould) {
   box.WriteGame();
   const std::string game = dtest::LayerPath(box.GameFolder());
@@ -496,7 +554,7 @@ TEST_F(DialogTest, BrowseAndDropTouchOnlyWhatTheyShould) {
     d.Click(IDC_BROWSE);
     EXPECT_EQ(U8(title), "フォルダを選択して下さい。");
     EXPECT_EQ(std::string(Dlg(d)->m_sourceFolder), game);
-    EXPECT_EQ(d.Text(IDC_SOURCE_EDIT), game);
+    EXPECT_EQ(d.Text(IDC_SOURCE_EDIT), box.GameFolder());
     // A cancelled browser keeps the folder.
     velmi_mfc::SetFolderAnswer(nullptr);
     d.Click(IDC_BROWSE);
@@ -510,7 +568,7 @@ TEST_F(DialogTest, BrowseAndDropTouchOnlyWhatTheyShould) {
     d.DropFiles(IDC_SOURCE_EDIT, {dropped, "\\elsewhere"});
     EXPECT_EQ(edit->m_dropped, 1);
     EXPECT_EQ(std::string(edit->m_droppedPath), dropped);
-    EXPECT_EQ(d.Text(IDC_SOURCE_EDIT), game);
+    EXPECT_EQ(d.Text(IDC_SOURCE_EDIT), box.GameFolder());
     EXPECT_EQ(std::string(Dlg(d)->m_sourceFolder), game);
   });
   // The class is creatable by its name.

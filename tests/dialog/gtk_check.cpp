@@ -1,9 +1,16 @@
 // Opens the converter's dialog on the GTK host (run under Xvfb), checks the
-// widgets GTK shows, clicks through GTK, and saves a screenshot:
+// widgets GTK shows, clicks through GTK, follows a run and a refusal, and
+// saves screenshots (the dialog after the run, during it, and the refusal's
+// box beside the first, "-progress" and "-refusal" added to its name):
 //   dialog_gtk_check <png path>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "converter/app/conv_velmi_dlg.h"
@@ -32,6 +39,42 @@ void Expect(HWND dialog, int id, const std::string& utf8) {
   Check(got == utf8, "widget " + std::to_string(id) + " shows \"" + utf8 + "\", got \"" + got + "\"");
 }
 
+// What the program writes on one of its streams (1 or 2) while it lives,
+// kept in a file; the stream comes back at Take.
+class Captured {
+ public:
+  Captured(int fd, const std::string& file) : m_fd(fd), m_file(file) {
+    std::fflush(nullptr);
+    m_saved = dup(fd);
+    const int to = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(to, fd);
+    close(to);
+  }
+  ~Captured() { Take(); }
+  std::string Take() {
+    if (m_saved >= 0) {
+      std::fflush(nullptr);
+      dup2(m_saved, m_fd);
+      close(m_saved);
+      m_saved = -1;
+    }
+    std::ifstream in(m_file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+ private:
+  int m_fd, m_saved = -1;
+  std::string m_file;
+};
+
+// png with a word put before its extension.
+std::string Beside(const std::string& png, const std::string& word) {
+  const size_t dot = png.rfind(".png");
+  return dot == std::string::npos ? png + "-" + word : png.substr(0, dot) + "-" + word + ".png";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,8 +82,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s <png path>\n", argv[0]);
     return 2;
   }
-  const std::string png = argv[1];
-  std::remove(png.c_str());
+  const std::string png = argv[1], progressPng = Beside(png, "progress"), refusalPng = Beside(png, "refusal");
+  for (const std::string& p : {png, progressPng, refusalPng}) std::remove(p.c_str());
   velmi_mfc::UseHeadless(false);
   if (velmi_mfc::IsHeadless()) {
     std::fprintf(stderr, "no display: run under xvfb-run\n");
@@ -69,7 +112,7 @@ int main(int argc, char** argv) {
     Expect(h, IDC_BGM_RATE, "22.05kHz");
     Expect(h, IDC_SCREEN, "320*240");
     Expect(h, IDC_QUALITY, "標準(90)");
-    Expect(h, IDC_SOURCE_EDIT, dtest::LayerPath(box.GameFolder()));
+    Expect(h, IDC_SOURCE_EDIT, box.GameFolder());  // '/' between folders
     Check(Widget(h, IDC_GOGO_VERSION).rfind("GOGO.DLL : libmp3lame", 0) == 0, "gogo version shown");
     Check(Widget(h, IDC_OGGENC_VERSION).rfind("OGGENC.DLL : ", 0) == 0, "oggenc version shown");
 
@@ -90,16 +133,35 @@ int main(int argc, char** argv) {
 
     // The timer runs on GTK's loop: a run started from the widget moves the
     // progress line and ends with Start enabled again.
+    // The run's summary line goes to stdout, for a user who started the
+    // program from a terminal; a clean run shows no box.
+    int boxes = 0;
+    velmi_mfc::SetBoxShownHook([&](const std::string&, const std::string&) { ++boxes; });
+    Captured out(1, box.Root() + "/stdout.txt");
     Check(velmi_mfc::ToolkitClick(h, IDC_START), "start clicked");
     Check(!dlg.GetDlgItem(IDC_START)->IsWindowEnabled(), "start disabled during the run");
-    bool sawProgress = false;
+    bool sawProgress = false, sawBackslash = false, photographed = false;
     for (int i = 0; i < 3000 && dlg.m_job; ++i) {
       velmi_mfc::ToolkitPump(20);
-      if (Widget(h, IDC_PROGRESS).rfind("変換データ数：", 0) == 0) sawProgress = true;
+      const std::string line = Widget(h, IDC_PROGRESS);
+      if (line.rfind("変換データ数：", 0) == 0) sawProgress = true;
+      if (line.find('\\') != std::string::npos) sawBackslash = true;
+      // A name below a folder, '/' between them.
+      const size_t name = line.find('(');
+      if (!photographed && name != std::string::npos && line.find('/', name) != std::string::npos)
+        photographed = velmi_mfc::ToolkitScreenshot(h, progressPng.c_str());
     }
+    const std::string said = out.Take();
     Check(sawProgress, "progress line shown by GTK");
+    Check(!sawBackslash, "progress line shows no '\\'");
+    Check(photographed, "a progress line with a folder photographed");
     Check(dlg.m_job == nullptr && dlg.GetDlgItem(IDC_START)->IsWindowEnabled(), "start enabled after the run");
     Check(Widget(h, IDC_PROGRESS).empty(), "progress line emptied");
+    Check(boxes == 0, "a clean run shows no box");
+    const std::string dataFolder = "; data folder: " + box.OutputFolder() + "/data\n";
+    Check(said.rfind("convVelmi: ", 0) == 0 && said.find(" items converted, 0 failed") != std::string::npos &&
+              said.size() > dataFolder.size() && said.compare(said.size() - dataFolder.size(), dataFolder.size(), dataFolder) == 0,
+          "stdout holds the summary line \"convVelmi: ... items converted, 0 failed..." + dataFolder + "\", got \"" + said + "\"");
 
     velmi_mfc::ToolkitPump(200);
     Check(velmi_mfc::ToolkitScreenshot(h, png.c_str()), "screenshot saved");
@@ -107,6 +169,44 @@ int main(int argc, char** argv) {
   });
   dlg.DoModal();
   Check(shown, "dialog shown");
+
+  // Started from a folder whose name code page 932 cannot hold: the box
+  // names the folder as the system does, the error stream says it too, and
+  // nothing is written; the window's run has not failed.
+  const std::string accented = box.Root() + "/out\xC3\xA9";
+  std::filesystem::create_directories(accented);
+  std::filesystem::current_path(accented);
+  bool refusalShown = false;
+  std::string boxTitle, boxText;
+  velmi_mfc::SetBoxShownHook([&](const std::string& title, const std::string& text) {
+    boxTitle = title;
+    boxText = text;
+    Check(velmi_mfc::ToolkitBoxScreenshot(refusalPng.c_str()), "refusal box photographed");
+  });
+  {
+    CConvVelmiDlg refusing;
+    velmi_mfc::SetShownHook([&](HWND h) {
+      refusalShown = true;
+      Captured errors(2, box.Root() + "/stderr.txt");
+      Check(velmi_mfc::ToolkitClick(h, IDC_START), "start clicked in the unholdable folder");
+      const std::string said = errors.Take();
+      Check(refusing.m_job == nullptr && refusing.GetDlgItem(IDC_START)->IsWindowEnabled(), "no run started");
+      Check(boxTitle == "フォルダ異常", "refusal box titled フォルダ異常, got \"" + boxTitle + "\"");
+      Check(boxText.rfind("出力先のフォルダ名に使えない文字があります。", 0) == 0 &&
+                boxText.substr(boxText.find('\n') + 1) == accented,
+            "refusal box names " + accented + ", got \"" + boxText + "\"");
+      const std::string line = "convVelmi: the output folder (the current folder) " + accented +
+                               " has a name that code page 932";
+      Check(said.find(line) != std::string::npos, "stderr holds \"" + line + "\", got \"" + said + "\"");
+      Check(!refusing.HadFailures() && !velmi_mfc::ConsoleRunFailed(), "the window's run has not failed");
+      refusing.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
+    refusing.DoModal();
+  }
+  velmi_mfc::SetBoxShownHook(nullptr);
+  std::filesystem::current_path(box.OutputFolder());
+  Check(refusalShown, "refusing dialog shown");
+  Check(std::filesystem::is_empty(accented), "nothing written in the unholdable folder");
   std::ifstream in(png, std::ios::binary);
   char magic[8] = {};
   in.read(magic, 8);

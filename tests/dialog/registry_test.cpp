@@ -111,7 +111,8 @@ TEST_F(RegistryTest, ReadsAWinePrefixBehindTheStore) {
 TEST_F(RegistryTest, TheDialogProposesTheWineGameFolder) {
   WinePrefix wine(box.Root());
   velmi_mfc::UseHeadless(true);
-  const std::string expected = dtest::LayerPath(fs::canonical(wine.Dir() + "/drive_c").string()) + "\\Games\\QR2";
+  // Shown with '/' between folders.
+  const std::string expected = fs::canonical(wine.Dir() + "/drive_c").string() + "/Games/QR2";
   velmi_mfc::SetHeadlessDriver([&](velmi_mfc::HeadlessDialog& d) {
     EXPECT_EQ(d.Text(IDC_SOURCE_EDIT), expected);
     // The folder passes the QR2.exe test: Start begins a run.

@@ -128,6 +128,8 @@ TEST(ConverterProgram, CleanRunSucceedsAndRefusalsFail) {
   EXPECT_TRUE(Holds(notGame.errors, "tried " + wrong)) << notGame.errors;
   EXPECT_TRUE(Holds(notGame.errors, "VELMI_REGISTRY")) << notGame.errors;
   EXPECT_TRUE(Holds(notGame.errors, "convert_game")) << notGame.errors;
+  // The warning box is printed once, where errors go.
+  EXPECT_FALSE(Holds(notGame.output, "\xE3\x81\xAE\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80")) << notGame.output;
 
   // The clean run ends with one summary line.
   EXPECT_TRUE(Holds(clean.output, "convVelmi: 3 of 3 items converted, 0 failed; data folder: " + ok + "/data"))
@@ -392,12 +394,14 @@ TEST(ConverterProgram, FolderNamesAndStoresAreToldTruly) {
                                         "cannot hold: run convVelmi from a folder whose name"))
       << refused.errors;
   EXPECT_TRUE(Holds(refused.errors, "Japanese or ASCII characters")) << refused.errors;
-  // The box says it too: 出力先のフォルダ名に使えない文字があります。
+  // The box says it too, naming the folder: 出力先のフォルダ名に使えない文字があります。
   EXPECT_TRUE(Holds(refused.errors,
                     "\xE5\x87\xBA\xE5\x8A\x9B\xE5\x85\x88\xE3\x81\xAE\xE3\x83\x95\xE3\x82"
                     "\xA9\xE3\x83\xAB\xE3\x83\x80\xE5\x90\x8D\xE3\x81\xAB\xE4\xBD\xBF\xE3"
                     "\x81\x88\xE3\x81\xAA\xE3\x81\x84\xE6\x96\x87\xE5\xAD\x97"))
       << refused.errors;
+  EXPECT_TRUE(Holds(refused.errors, "\n" + accented + "\n")) << refused.errors;
+  EXPECT_FALSE(Holds(refused.output, accented)) << refused.output;
   EXPECT_FALSE(fs::exists(accented + "/data"));
   EXPECT_FALSE(fs::exists(root + "/out?"));
 
@@ -643,12 +647,12 @@ TEST(ConverterProgram, NamesTheFileLeftBehind) {
                     "\xE5\xA4\x89\xE6\x8F\x9B\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xAA\xE3\x81\x8B\xE3\x81\xA3"
                     "\xE3\x81\x9F\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x81\x8C 4 "))
       << run.errors;
-  // "AdvData\CG\broken.zev: 変換できる画像ではありません"
+  // "AdvData/CG/broken.zev: 変換できる画像ではありません"
   EXPECT_TRUE(Holds(run.errors,
-                    "\nAdvData\\CG\\broken.zev: \xE5\xA4\x89\xE6\x8F\x9B\xE3\x81\xA7\xE3\x81\x8D\xE3\x82\x8B"
+                    "\nAdvData/CG/broken.zev: \xE5\xA4\x89\xE6\x8F\x9B\xE3\x81\xA7\xE3\x81\x8D\xE3\x82\x8B"
                     "\xE7\x94\xBB\xE5\x83\x8F"))
       << run.errors;
-  // "data\grpack.mlz: 完成できませんでした"
-  EXPECT_TRUE(Holds(run.errors, "\ndata\\grpack.mlz: \xE5\xAE\x8C\xE6\x88\x90\xE3\x81\xA7\xE3\x81\x8D")) << run.errors;
+  // "data/grpack.mlz: 完成できませんでした"
+  EXPECT_TRUE(Holds(run.errors, "\ndata/grpack.mlz: \xE5\xAE\x8C\xE6\x88\x90\xE3\x81\xA7\xE3\x81\x8D")) << run.errors;
   EXPECT_TRUE(Holds(run.output, "convVelmi: 0 of 4 items converted, 4 failed; data folder: ")) << run.output;
 }
