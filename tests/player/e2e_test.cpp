@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -299,15 +300,19 @@ TEST_P(EndToEnd, MenuChangesSettingsWrittenAtExit) {
 // Without game data the start says what is missing, where it was looked for
 // (each folder once, in the form a DATA value takes) and how to make it with
 // the build's screen, ends with a failure status and writes nothing: the
-// user's velmi.cfg stays as it was, no save folder, no system.dat.  A DATA
-// value with '/' and no closing separator is found.
+// user's velmi.cfg stays as it was, no save folder, no system.dat.  A pack
+// whose directory holds a name that does not end within its field is
+// refused at the start like a pack cut short.  A DATA value with '/' and no
+// closing separator is found.
 TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
   const std::string data = dir + "/prog/data", game = dir + "/game";
   ASSERT_TRUE(WritePack(dir + "/good.mlz", TitleSystemPictures(), false));
   const Bytes good = ReadFileBytes(dir + "/good.mlz");
   std::filesystem::create_directories(game);
   ASSERT_TRUE(WriteFileBytes(game + "/" + b.pack, good));
-  enum PackKind { kNone, kEmpty, kCut };
+  Bytes unterminated = good;
+  std::fill_n(unterminated.begin() + RLZ_HEADER_SIZE, RLZ_NAME_SIZE, uint8_t('x'));
+  enum PackKind { kNone, kEmpty, kCut, kUnterminated };
   const struct {
     const char* what;
     std::string folders;  // the GAME_INST_FOLDER lines
@@ -319,6 +324,7 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
       {"a DATA folder that is missing", "DATA01=..\\missing\\\r\n", kNone, 1},
       {"an empty pack", "", kEmpty, 1},
       {"a pack cut short", "", kCut, 1},
+      {"a name without its end", "", kUnterminated, 1},
       {"DATA01 naming data/ beside the program", "DATA01=.\\data\r\n", kNone, 1, "DATA01: "},
       {"a DATA folder named with slashes", "DATA02=" + game + "\r\n", kNone, 0},
   };
@@ -328,7 +334,9 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
     std::filesystem::remove_all(game + "/save");
     if (c.pack != kNone) {
       std::filesystem::create_directories(data);
-      const Bytes bytes = c.pack == kEmpty ? Bytes{} : Bytes(good.begin(), good.end() - 40);
+      const Bytes bytes = c.pack == kEmpty          ? Bytes{}
+                          : c.pack == kUnterminated ? unterminated
+                                                    : Bytes(good.begin(), good.end() - 40);
       ASSERT_TRUE(WriteFileBytes(data + "/" + b.pack, bytes));
     }
     const std::string cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n[GAME_INST_FOLDER]\r\n" + c.folders;
@@ -363,6 +371,8 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
     const std::string& report = run.report;
     EXPECT_NE(report.find(" message [Error] "), std::string::npos) << c.what << "\n" << report;
     EXPECT_NE(report.find(b.pack), std::string::npos) << c.what << "\n" << report;
+    // Told before the first frame is drawn.
+    EXPECT_EQ(report.rfind("0 message [Error] ", 0), 0u) << c.what << "\n" << report;
     // Nothing written.
     EXPECT_EQ(Text(ReadFileBytes(dir + "/prog/velmi.cfg")), cfg) << c.what;
     EXPECT_FALSE(std::filesystem::exists(data + "/save")) << c.what;
