@@ -112,6 +112,10 @@ class CGameApp : public CWindowBase {
   // when the pack lists the entry (damaged data), and the damaged-data box
   // names it, once a run; 0 for an entry the pack lacks.
   int TellDamagedEntry(const char* packPath, const char* entryName);
+  // As TellDamagedEntry for a picture entry (a rule picture too) of the
+  // picture pack; an entry listed without bytes, a picture the converter
+  // could not make, is told as such in the same box, once a run.
+  int TellDamagedPicture(const char* entryName);
   int CreateAlphaPicture(int n, int w, int h);
   int CreatePlainPicture(int n, int w, int h);
   void FreePictureSlot(int n);

@@ -132,11 +132,15 @@ void ShowWriteFailureBox(const char* headline, const char* path, DWORD error) {
   ShowErrorBoxWide(text);
 }
 
-void ShowDamagedEntryBox(const char* entryName, const char* packPath) {
+namespace {
+
+// The damaged-data box: the headline, the entry after its label, the pack
+// file and how to make the data again.
+void ShowDataBox(const char* entryLabel, const char* entryName, const char* packPath) {
   std::u16string text;
   AppendWide(text, kTextDataDamaged);
   text += u'\n';
-  AppendWide(text, kTextDamagedEntryLabel);
+  AppendWide(text, entryLabel);
   // The entry keeps the pack's own name, '\' and all: it is no folder path.
   AppendWide(text, entryName);
   text += u'\n';
@@ -149,4 +153,14 @@ void ShowDamagedEntryBox(const char* entryName, const char* packPath) {
   AppendWide(text, GetScreenWidth() < 640 ? "320x240" : "640x480");
   AppendWide(text, kTextDamagedRemakeAfter);
   ShowErrorBoxWide(text);
+}
+
+}  // namespace
+
+void ShowDamagedEntryBox(const char* entryName, const char* packPath) {
+  ShowDataBox(kTextDamagedEntryLabel, entryName, packPath);
+}
+
+void ShowUnconvertedPictureBox(const char* entryName, const char* packPath) {
+  ShowDataBox(kTextUnconvertedPictureLabel, entryName, packPath);
 }

@@ -41,3 +41,8 @@ void ShowWriteFailureBox(const char* headline, const char* path, DWORD error);
 // decode: the data is damaged, which entry, which pack file, and how to make
 // the data again (the converter, with the screen size of this build).
 void ShowDamagedEntryBox(const char* entryName, const char* packPath);
+
+// The same box for a picture entry the pack lists without bytes: the
+// converter could not make that picture.  It names the entry as a picture
+// whose conversion failed, the pack file and how to convert again.
+void ShowUnconvertedPictureBox(const char* entryName, const char* packPath);

@@ -134,8 +134,11 @@ int OpenPackChecked(PackReader* reader, const char* packPath) {
   if (reader->entryCount == 0) return 0;
   const unsigned long long dataStart = RlzDirectorySize(reader->entryCount);
   for (DWORD i = 0; i < reader->entryCount; ++i) {
+    const BYTE* record = reader->directory + RlzDirectorySize(i);
+    // A name the converter writes always ends within its field.
+    if (std::memchr(record, 0, RLZ_NAME_SIZE) == nullptr) return 0;
     RlzPackEntry entry;
-    LoadRlzPackEntry(reader->directory + RlzDirectorySize(i), &entry);
+    LoadRlzPackEntry(record, &entry);
     if (dataStart + entry.dataOffset + entry.storedSize > reader->fileSize) return 0;
   }
   return 1;
@@ -145,6 +148,12 @@ int PackListsEntry(PackReader* reader, const char* packPath, const char* entryNa
   if (reader == nullptr || packPath == nullptr || entryName == nullptr || !OpenDirectory(reader, packPath)) return 0;
   RlzPackEntry entry;
   return FindEntry(reader, entryName, &entry) && entry.storedSize != 0 ? 1 : 0;
+}
+
+int PackListsEmptyEntry(PackReader* reader, const char* packPath, const char* entryName) {
+  if (reader == nullptr || packPath == nullptr || entryName == nullptr || !OpenDirectory(reader, packPath)) return 0;
+  RlzPackEntry entry;
+  return FindEntry(reader, entryName, &entry) && entry.storedSize == 0 ? 1 : 0;
 }
 
 BYTE* ReadPackEntry(PackReader* reader, const char* packPath, const char* entryName, DWORD* sizeOut) {

@@ -26,8 +26,9 @@ class PackReader {
 };
 
 // Opens the pack's directory into the reader: 1 when it reads, holds at
-// least one entry and every entry's stored bytes lie inside the file (a pack
-// cut short fails), else 0.
+// least one entry, every entry's name field holds its terminating zero and
+// every entry's stored bytes lie inside the file (a pack cut short fails),
+// else 0.
 int OpenPackChecked(PackReader* reader, const char* packPath);
 
 // 1 when the pack's directory lists an entry of that name that has stored
@@ -35,6 +36,11 @@ int OpenPackChecked(PackReader* reader, const char* packPath);
 // 0 when it lists none or the pack does not open.  Tells a damaged entry
 // from a missing one after a read failed.
 int PackListsEntry(PackReader* reader, const char* packPath, const char* entryName);
+
+// 1 when the entry of that name a read takes has no stored bytes (the
+// converter's mark of an item it could not make); 0 when it has bytes, the
+// pack lists no such name or does not open.
+int PackListsEmptyEntry(PackReader* reader, const char* packPath, const char* entryName);
 
 // The named entry's bytes in a new LocalAlloc buffer (decoded for method 1),
 // or null.  *sizeOut, when given, receives the unpacked size (0 on failure).

@@ -103,6 +103,9 @@ inline constexpr char kTextReasonOther[] =
 inline constexpr char kTextDamagedEntryLabel[] =
     "\x93\xc7\x82\xdf\x82\xc8\x82\xa2\x83"
     "f\x81[\x83^: ";
+// 変換に失敗した画像:
+inline constexpr char kTextUnconvertedPictureLabel[] =
+    "\x95\xcf\x8a\xb7\x82\xc9\x8e\xb8\x94s\x82\xb5\x82\xbd\x89\xe6\x91\x9c: ";
 // 入っているファイル:
 inline constexpr char kTextDamagedPackLabel[] =
     "\x93\xfc\x82\xc1\x82\xc4\x82\xa2\x82\xe9\x83t\x83@\x83"

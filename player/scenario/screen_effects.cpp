@@ -101,11 +101,12 @@ int CGameApp::MaskWipe(int kind, int ms) {
   return 0;
 }
 
-// A rule picture the pack lists that does not load is damaged data, told
-// once a run; a pack without one is normal and the transition simply ends.
+// A rule picture the pack lists that does not load is damaged data (or a
+// picture the converter could not make), told once a run; a pack without one
+// is normal and the transition simply ends.
 static void TellDamagedRule(CGameApp* app) {
   static const std::string entry = std::string(TRANSITION_RULE_PICTURE) + ".rbp";
-  app->TellDamagedEntry(app->picturePackPath, entry.c_str());
+  app->TellDamagedPicture(entry.c_str());
 }
 
 int CGameApp::RuleTransition(int kind, int ms) {

@@ -94,7 +94,7 @@ int CGameApp::LoadPictureSlot(int n, const char* name, int flag) {
     errorWord |= kErrorPictureLoad;
     PrintNotLoaded(name);
     // The picture's name field holds the entry name read, ".rbp" forced.
-    TellDamagedEntry(picturePackPath, picture->name);
+    TellDamagedPicture(picture->name);
   }
   return ok;
 }
@@ -105,6 +105,17 @@ int CGameApp::TellDamagedEntry(const char* packPath, const char* entryName) {
   if (!damagedDataTold) {
     damagedDataTold = 1;
     ShowDamagedEntryBox(entryName, packPath);
+  }
+  return 1;
+}
+
+int CGameApp::TellDamagedPicture(const char* entryName) {
+  if (!entryName || !entryName[0]) return 0;
+  if (!PackListsEmptyEntry(picturePack, picturePackPath, entryName))
+    return TellDamagedEntry(picturePackPath, entryName);
+  if (!damagedDataTold) {
+    damagedDataTold = 1;
+    ShowUnconvertedPictureBox(entryName, picturePackPath);
   }
   return 1;
 }

@@ -158,6 +158,30 @@ TEST_F(ScreenEffectsTest, DamagedRulePictureIsToldOnce) {
   EXPECT_EQ(VelmiDeviceMessageBoxes().size(), before + 1);
 }
 
+// A rule picture the pack lists without bytes (the converter could not make
+// it) is told once a run as a picture whose conversion failed; the
+// transition runs without it and finishes at once.
+TEST_F(ScreenEffectsTest, UnconvertedRulePictureIsToldOnce) {
+  const std::string dir = MakeTempDir("effects");
+  ASSERT_TRUE(WritePack(dir + "/none.mlz", {{"AdvData\\grp\\SYSTEM\\eff.rbp", {}}}, true));
+  const size_t before = VelmiDeviceMessageBoxes().size();
+  std::snprintf(app->picturePackPath, sizeof app->picturePackPath, "%s", (dir + "/none.mlz").c_str());
+  auto rule = [&] { return app->RuleTransition(2, 2000); };
+  StartInstruction();
+  EXPECT_EQ(Frame(rule), 1);
+  EXPECT_EQ(app->transition, nullptr);
+  app->BeginRuleTransition(1);
+  EXPECT_EQ(app->transition, nullptr);
+  const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
+  ASSERT_EQ(boxes.size(), before + 1);
+  // 変換に失敗した画像: the rule picture's entry.
+  EXPECT_NE(boxes.back().find("\xe5\xa4\x89\xe6\x8f\x9b\xe3\x81\xab\xe5\xa4\xb1\xe6\x95\x97\xe3\x81\x97\xe3\x81\x9f"
+                              "\xe7\x94\xbb\xe5\x83\x8f: AdvData\\grp\\SYSTEM\\eff.rbp\n"),
+            std::string::npos)
+      << boxes.back();
+  EXPECT_NE(boxes.back().find("convert_game --screen 640x480"), std::string::npos) << boxes.back();
+}
+
 TEST_F(ScreenEffectsTest, BeginRuleTransitionRunsWithoutACaller) {
   const std::string pack = RulePack();
   std::snprintf(app->picturePackPath, sizeof app->picturePackPath, "%s", pack.c_str());

@@ -323,6 +323,36 @@ TEST(PackReader, RefusesDamagedPacks) {
   EXPECT_FALSE(Read(reader, pack, (full + "X").c_str()).found);
 }
 
+// An entry listed without bytes reads as not found but is told apart from a
+// missing one; a name field without its terminating zero fails the check of
+// the whole directory.
+TEST(PackReader, EmptyEntriesAndUnterminatedNames) {
+  TempFolder dir("formats");
+  const std::string pack = dir.File("p.mlz");
+  const Bytes data = Pattern(40, 11);
+  WriteBytes(pack, BuildPack("RLZ2", {{"e", 40, 40, 0, 0}, {"none", 0, 0, 0, 40}}, data));
+  PackReader reader;
+  EXPECT_EQ(OpenPackChecked(&reader, pack.c_str()), 1);
+  struct Case {
+    const char* name;
+    int listed, empty;
+  };
+  const Case cases[] = {{"e", 1, 0}, {"NONE", 0, 1}, {"missing", 0, 0}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(PackListsEntry(&reader, pack.c_str(), c.name), c.listed) << c.name;
+    EXPECT_EQ(PackListsEmptyEntry(&reader, pack.c_str(), c.name), c.empty) << c.name;
+  }
+  EXPECT_FALSE(Read(reader, pack, "none").found);
+  EXPECT_EQ(PackListsEmptyEntry(&reader, dir.File("absent.mlz").c_str(), "none"), 0);
+
+  const std::string longest(63, 'N'), full(64, 'N');
+  for (const std::string* name : {&longest, &full}) {
+    WriteBytes(pack, BuildPack("RLZ2", {{"e", 40, 40, 0, 0}, {*name, 0, 0, 0, 40}}, data));
+    PackReader fresh;
+    EXPECT_EQ(OpenPackChecked(&fresh, pack.c_str()), name == &longest ? 1 : 0) << name->size();
+  }
+}
+
 TEST(PackReader, FailedOpenKeepsThePreviousDirectory) {
   TempFolder dir("formats");
   const std::string good = dir.File("good.mlz"), bad = dir.File("bad.mlz");

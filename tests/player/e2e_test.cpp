@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -299,15 +300,19 @@ TEST_P(EndToEnd, MenuChangesSettingsWrittenAtExit) {
 // Without game data the start says what is missing, where it was looked for
 // (each folder once, in the form a DATA value takes) and how to make it with
 // the build's screen, ends with a failure status and writes nothing: the
-// user's velmi.cfg stays as it was, no save folder, no system.dat.  A DATA
-// value with '/' and no closing separator is found.
+// user's velmi.cfg stays as it was, no save folder, no system.dat.  A pack
+// whose directory holds a name that does not end within its field is
+// refused at the start like a pack cut short.  A DATA value with '/' and no
+// closing separator is found.
 TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
   const std::string data = dir + "/prog/data", game = dir + "/game";
   ASSERT_TRUE(WritePack(dir + "/good.mlz", TitleSystemPictures(), false));
   const Bytes good = ReadFileBytes(dir + "/good.mlz");
   std::filesystem::create_directories(game);
   ASSERT_TRUE(WriteFileBytes(game + "/" + b.pack, good));
-  enum PackKind { kNone, kEmpty, kCut };
+  Bytes unterminated = good;
+  std::fill_n(unterminated.begin() + RLZ_HEADER_SIZE, RLZ_NAME_SIZE, uint8_t('x'));
+  enum PackKind { kNone, kEmpty, kCut, kUnterminated };
   const struct {
     const char* what;
     std::string folders;  // the GAME_INST_FOLDER lines
@@ -319,6 +324,7 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
       {"a DATA folder that is missing", "DATA01=..\\missing\\\r\n", kNone, 1},
       {"an empty pack", "", kEmpty, 1},
       {"a pack cut short", "", kCut, 1},
+      {"a name without its end", "", kUnterminated, 1},
       {"DATA01 naming data/ beside the program", "DATA01=.\\data\r\n", kNone, 1, "DATA01: "},
       {"a DATA folder named with slashes", "DATA02=" + game + "\r\n", kNone, 0},
   };
@@ -328,7 +334,9 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
     std::filesystem::remove_all(game + "/save");
     if (c.pack != kNone) {
       std::filesystem::create_directories(data);
-      const Bytes bytes = c.pack == kEmpty ? Bytes{} : Bytes(good.begin(), good.end() - 40);
+      const Bytes bytes = c.pack == kEmpty          ? Bytes{}
+                          : c.pack == kUnterminated ? unterminated
+                                                    : Bytes(good.begin(), good.end() - 40);
       ASSERT_TRUE(WriteFileBytes(data + "/" + b.pack, bytes));
     }
     const std::string cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n[GAME_INST_FOLDER]\r\n" + c.folders;
@@ -363,6 +371,8 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
     const std::string& report = run.report;
     EXPECT_NE(report.find(" message [Error] "), std::string::npos) << c.what << "\n" << report;
     EXPECT_NE(report.find(b.pack), std::string::npos) << c.what << "\n" << report;
+    // Told before the first frame is drawn.
+    EXPECT_EQ(report.rfind("0 message [Error] ", 0), 0u) << c.what << "\n" << report;
     // Nothing written.
     EXPECT_EQ(Text(ReadFileBytes(dir + "/prog/velmi.cfg")), cfg) << c.what;
     EXPECT_FALSE(std::filesystem::exists(data + "/save")) << c.what;
@@ -665,6 +675,69 @@ TEST_P(EndToEnd, DamagedPackEntriesAreToldOnce) {
     // whole, no temporary file is left.
     EXPECT_FALSE(std::filesystem::exists(dir + "/prog/velmi.cfg.tmp"));
     EXPECT_FALSE(std::filesystem::exists(dir + "/prog/data/save/system.dat.tmp"));
+  }
+}
+
+// A picture the converter could not make is left in the pack without bytes.
+// The damaged-data box tells it once a run as a picture whose conversion
+// failed, with the pack and the converter with this build's screen; the run
+// then goes on as for any failed picture of its kind: a picture ends it with
+// status 1, the rule picture's transition runs without it and the game goes
+// on.  An empty script is no picture: nothing is told, as for a missing one.
+TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
+  const std::string script = "AdvData\\mes\\fst_1216_a1_cmn.mes", logo = "AdvData\\grp\\system\\logo.rbp",
+                    rule = "AdvData\\grp\\SYSTEM\\eff.rbp";
+  std::string error;
+  Bytes story;
+  ASSERT_TRUE(vtools::AssembleMes("OP_MESSAGE \"abc\"\nOP_WAIT_PAGE 0\n", &story, &error)) << error;
+  const std::string screen = b.screenW == 640 ? "--screen 640x480" : "--screen 320x240";
+  const std::string pack = dir + "/prog/data/" + b.pack;
+  // 変換に失敗した画像:
+  const std::string label =
+      "\xe5\xa4\x89\xe6\x8f\x9b\xe3\x81\xab\xe5\xa4\xb1\xe6\x95\x97\xe3\x81\x97\xe3\x81\x9f\xe7\x94\xbb\xe5\x83\x8f: ";
+  e2e::DeviceScript newGame;
+  newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
+  const struct {
+    const char* what;
+    std::string empty;  // the entry the pack lists without bytes
+    bool told;
+    int status;
+  } cases[] = {
+      {"the logo", logo, true, 1},
+      {"the rule picture", rule, true, 0},
+      {"the script", script, false, 0},
+  };
+  const std::string exe = Install(b.player), cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
+    entries.push_back({script, story});
+    if (c.empty == rule) entries.push_back({rule, {}});
+    for (auto& e : entries)
+      if (e.first == c.empty) e.second.clear();
+    ASSERT_TRUE(WritePack(pack, entries, true));
+    std::filesystem::remove_all(dir + "/prog/data/save");
+    ASSERT_TRUE(WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end())));
+    const ReportedRun run = RunReported(exe, newGame.text, {"VELMI_FAKE_CLOCK=100000"}, 120);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    if (!c.told) {
+      EXPECT_EQ(run.report.find(" message ["), std::string::npos) << run.report;
+    } else {
+      ASSERT_EQ(CountOf(run.report, " message [Error] "), 1u) << run.report;
+      const std::string box = run.report.substr(run.report.find(" message [Error] "));
+      const std::string line = box.substr(0, box.find('\n'));
+      EXPECT_NE(line.find(" | " + label + c.empty + " | "), std::string::npos) << line;
+      EXPECT_NE(line.find(": " + pack + " | "), std::string::npos) << line;
+      EXPECT_NE(line.find(screen), std::string::npos) << line;
+      EXPECT_EQ(CountOf(run.err, "message box [Error] "), 1u) << run.err;
+    }
+    if (c.status == 0) {
+      // The story reaches its page and the run ends at the scripted close.
+      EXPECT_NE(run.report.find(" mode 99 "), std::string::npos) << run.report;
+      EXPECT_NE(Text(ReadFileBytes(dir + "/prog/velmi.cfg")).find("[SYSTEM_CONFIG]"), std::string::npos);
+    } else {
+      EXPECT_EQ(CountOf(run.err, "picture not loaded: "), 1u) << run.err;
+    }
   }
 }
 

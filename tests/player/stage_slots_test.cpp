@@ -141,6 +141,47 @@ TEST_F(DamagedSlotTest, ListedPicturesThatFailAreToldOnce) {
   EXPECT_EQ(app->LoadPictureSlot(5, "AdvData\\GRP\\bg01", 0), 1);
 }
 
+// A picture the pack lists without bytes is one the converter could not
+// make: the damaged-data box says so, names it and how to convert again, and
+// shares the once-a-run rule with damaged pictures.
+class UnconvertedSlotTest : public ScenarioAppTest {
+ protected:
+  void SetUp() override {
+    std::vector<uint16_t> px(40 * 30, 0x07E0);
+    Bytes cut = MakeRbp565(40, 30, px, 50, 37);
+    cut.resize(cut.size() / 2);
+    StartApp({{"AdvData\\GRP\\bg01.rbp", MakeRbp565(40, 30, px, 50, 37)},
+              {"AdvData\\GRP\\none1.rbp", {}},
+              {"AdvData\\GRP\\cut1.rbp", cut},
+              {"AdvData\\GRP\\none2.rbp", {}}});
+  }
+};
+
+TEST_F(UnconvertedSlotTest, EmptyPictureEntriesAreToldAsUnconvertedOnce) {
+  const size_t before = VelmiDeviceMessageBoxes().size();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(app->LoadPictureSlot(3, "AdvData\\GRP\\NONE1.zev", 0), 0);
+  EXPECT_EQ(app->LoadPictureSlot(4, "AdvData\\GRP\\cut1", 0), 0);
+  EXPECT_EQ(app->LoadPictureSlot(5, "AdvData\\GRP\\none2", 0), 0);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(app->errorWord, kErrorPictureLoad);
+  EXPECT_NE(err.find("AdvData\\GRP\\NONE1.zev"), std::string::npos) << err;
+  const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
+  ASSERT_EQ(boxes.size(), before + 1);
+  const std::string& box = boxes.back();
+  // 変換に失敗した画像: the entry as read, ".rbp" forced.
+  EXPECT_NE(box.find("\n\xe5\xa4\x89\xe6\x8f\x9b\xe3\x81\xab\xe5\xa4\xb1\xe6\x95\x97\xe3\x81\x97\xe3\x81\x9f"
+                     "\xe7\x94\xbb\xe5\x83\x8f: AdvData\\GRP\\NONE1.rbp\n"),
+            std::string::npos)
+      << box;
+  std::string shownPack = packPath;
+  std::replace(shownPack.begin(), shownPack.end(), '\\', '/');
+  EXPECT_NE(box.find(shownPack + "\n"), std::string::npos) << box;
+  EXPECT_NE(box.find("convert_game --screen 640x480"), std::string::npos) << box;
+  EXPECT_EQ(box.find("cut1"), std::string::npos) << box;
+  EXPECT_EQ(app->LoadPictureSlot(6, "AdvData\\GRP\\bg01", 0), 1);
+}
+
 TEST_F(SlotTest, SpritesOfPicturesAndRectangles) {
   ASSERT_EQ(app->LoadPictureSlot(kSlotBackground, "AdvData\\GRP\\bg01.zev", 0), 1);
   // Negative source size: the picture's whole canvas size; negative source position: 0.
