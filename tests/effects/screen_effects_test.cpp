@@ -152,7 +152,7 @@ TEST_F(ScreenEffectsTest, DamagedRulePictureIsToldOnce) {
   EXPECT_EQ(app->transition, nullptr);
   const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
   ASSERT_EQ(boxes.size(), before + 1);
-  EXPECT_NE(boxes.back().find("AdvData\\grp\\SYSTEM\\eff.rbp"), std::string::npos) << boxes.back();
+  EXPECT_NE(boxes.back().find("AdvData/grp/SYSTEM/eff.rbp"), std::string::npos) << boxes.back();
 }
 
 TEST_F(ScreenEffectsTest, BeginRuleTransitionRunsWithoutACaller) {
