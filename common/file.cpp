@@ -172,22 +172,24 @@ int WriteFileReplacing(const char* path, const void* buffer, DWORD count) {
   char* name = reinterpret_cast<char*>(temp);
   StrAppend(StrCopy(name, path), ".tmp");
   int ok = 0;
+  DWORD error = NO_ERROR;
   {
     WidePath from(name), to(path);
     if (from.get() != nullptr && to.get() != nullptr) {
       // The new content is on the disk before its name replaces the old
       // file's, and the rename is on the disk before the call returns: a
-      // power cut leaves either file whole, never an empty one.
+      // power cut leaves either file whole, never an empty one.  A rename
+      // whose folder flush failed is done all the same, its error kept.
       ok = WriteAt(name, buffer, 0, 0, count, 1, true) == count &&
            MoveFileExW(from.get(), to.get(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-      if (!ok) {
-        const DWORD error = GetLastError();
-        DeleteFileW(from.get());
-        SetLastError(error);
-      }
+      error = GetLastError();
+      if (!ok) DeleteFileW(from.get());
+    } else {
+      error = GetLastError();  // why the path did not convert
     }
   }
   LocalFree(temp);
+  SetLastError(error);
   return ok;
 }
 

@@ -34,6 +34,8 @@ DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset,
 // too, so that a failed write or a power cut leaves the older file whole (the
 // temporary file is removed after a failure).  1 when every byte was written
 // and flushed and the rename succeeded, else 0, GetLastError telling why.
+// After 1, GetLastError is NO_ERROR when the rename is on the disk too, else
+// why the disk did not confirm it (the new content is under path all the same).
 int WriteFileReplacing(const char* path, const void* buffer, DWORD count);
 
 // UTF-16 form of a Shift-JIS text in one static buffer of 2048 units, valid

@@ -321,6 +321,8 @@ void CConvFileMake::SkipLostEntry() {
 void CConvFileMake::FinishPack(CPackWriter& pack, const std::string& packPath) {
   if (pack.Finish()) {
     AddConverted(m_packTally.stored);
+    // In place, its items converted; the disk's silence is told all the same.
+    if (pack.Unconfirmed() != 0) AddFailure(Failure{packPath, FailureReason::kPackUnconfirmed, pack.Unconfirmed()});
     return;
   }
   Failure f{packPath, FailureReason::kPackNotFinished, pack.Error() != 0 ? pack.Error() : GetLastError()};

@@ -45,6 +45,7 @@ enum class FailureReason : uint8_t {
   kVoicePackNotCreated,
   kVoicePackPathTooLong,
   kPackNotFinished,
+  kPackUnconfirmed,
   kChipPicture,
   kNotAPicture,
   kNotScaled,
@@ -176,7 +177,8 @@ class CConvFileMake : public CWinThreadMaster {
   // Starts the counts of a pack's entries.
   void BeginPackTally() { m_packTally = PackTally{}; }
   // Finishes the pack: its stored entries become converted, or, when it
-  // cannot be finished, failed with the pack, which is named once.
+  // cannot be finished, failed with the pack, which is named once.  A pack
+  // in place whose rename the disk did not confirm is named too.
   void FinishPack(CPackWriter& pack, const std::string& packPath);
   // The stage starts now with this many items; each counts in the done
   // count as it is handled.

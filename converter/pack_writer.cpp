@@ -37,6 +37,7 @@ BOOL CPackWriter::Begin(LPCSTR path, DWORD entryCount) {
   Abandon();
   failed_ = FALSE;
   error_ = 0;
+  unconfirmed_ = 0;
   leftBehind_.clear();
   count_ = 0;
   index_ = 0;
@@ -163,5 +164,7 @@ BOOL CPackWriter::Finish() {
     SetLastError(error_);
     return FALSE;
   }
+  // The pack is in place even when the disk did not confirm the rename.
+  unconfirmed_ = GetLastError();
   return TRUE;
 }

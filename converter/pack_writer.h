@@ -32,6 +32,8 @@ class CPackWriter {
   // closes the file and renames it over <path>.  FALSE, with the last error
   // set to Error(), when anything failed; the temporary file is then removed
   // (LeftBehind() names it when it could not be) and <path> is left as it was.
+  // TRUE also when the pack is in place but the disk did not confirm the
+  // rename: Unconfirmed() then tells why.
   BOOL Finish();
 
   // Closes and removes the temporary file.
@@ -42,6 +44,9 @@ class CPackWriter {
   BOOL Failed() const { return failed_; }
   // Why the pack was lost (the error of the first failure), 0 while it is not.
   DWORD Error() const { return error_; }
+  // After a Finish that succeeded: why the disk did not confirm the pack's
+  // rename, 0 when it did.
+  DWORD Unconfirmed() const { return unconfirmed_; }
   // The temporary file of a lost pack that could not be removed; else empty.
   const std::string& LeftBehind() const { return leftBehind_; }
 
@@ -64,4 +69,5 @@ class CPackWriter {
   unsigned long long dataOffset_ = 0;
   BOOL failed_ = FALSE;
   DWORD error_ = 0;
+  DWORD unconfirmed_ = 0;
 };

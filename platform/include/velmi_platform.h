@@ -77,6 +77,13 @@ std::vector<std::string> VelmiDiskFlushLog();
 // calls on writable handles succeed, the one that follows fails (once) as an
 // I/O error of the disk does; -1 ends a pending failure.
 void VelmiFailFlushFileBuffers(int after);
+// Tests of a disk that fails to flush a folder: after the next `after` folder
+// flushes of MoveFileEx with MOVEFILE_WRITE_THROUGH succeed, the one that
+// follows fails (once) as an I/O error of the disk does; -1 ends a pending
+// failure.  Such a move is done all the same: MoveFileEx returns TRUE with
+// the flush's error as the last error (NO_ERROR after a move on the disk).
+// A program started with VELMI_FAIL_FOLDER_FLUSH=<after> begins with this set.
+void VelmiFailFolderFlush(int after);
 
 // ---- System modules -----------------------------------------------------
 // Replaces one entry point of a system module's table (e.g. the window

@@ -15,6 +15,7 @@
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_OUTOFMEMORY 14
 #define ERROR_NO_MORE_FILES 18
+#define ERROR_WRITE_PROTECT 19
 #define ERROR_WRITE_FAULT 29
 #define ERROR_READ_FAULT 30
 #define ERROR_SHARING_VIOLATION 32
@@ -160,6 +161,9 @@ BOOL DeleteFileA(LPCSTR path);
 BOOL DeleteFileW(LPCWSTR path);
 BOOL MoveFileA(LPCSTR existing, LPCSTR newName);
 BOOL MoveFileW(LPCWSTR existing, LPCWSTR newName);
+// With MOVEFILE_WRITE_THROUGH the folders' entries are flushed after the
+// rename; when that flush fails the move is done all the same: TRUE, with the
+// flush's error as the last error (NO_ERROR after any move that is on the disk).
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
 BOOL MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags);
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <climits>
 #include <map>
 #include <mutex>
@@ -57,9 +58,11 @@ struct FileObject : KernelObject {
   OpenRecord record{};
 };
 
-// The test log of flushes and moves, and a pending injected flush failure.
+// The test log of flushes and moves, and pending injected flush failures
+// (of FlushFileBuffers, of the folder flush of a written-through move).
 std::atomic<bool> g_logFlushes{false};
 std::atomic<int> g_flushesBeforeFailure{-1};
+std::atomic<int> g_folderFlushesBeforeFailure{-1};
 std::mutex g_flushLogLock;
 std::vector<std::string>& FlushLog() {
   static auto* log = new std::vector<std::string>;
@@ -81,12 +84,26 @@ std::string DescriptorPath(int fd) {
   return n > 0 ? std::string(target.data(), size_t(n)) : std::string();
 }
 
-// True when the test hook makes this flush fail.
-bool InjectedFlushFailure() {
-  int left = g_flushesBeforeFailure.load();
-  while (left >= 0 && !g_flushesBeforeFailure.compare_exchange_weak(left, left - 1)) {
+// True when the test hook counting down in `left` makes this flush fail.
+bool InjectedFailure(std::atomic<int>& count) {
+  int left = count.load();
+  while (left >= 0 && !count.compare_exchange_weak(left, left - 1)) {
   }
   return left == 0;
+}
+
+bool InjectedFlushFailure() { return InjectedFailure(g_flushesBeforeFailure); }
+
+// A program started with VELMI_FAIL_FOLDER_FLUSH=n has its folder flush
+// after n successful ones fail, as VelmiFailFolderFlush(n) does in a test.
+bool InjectedFolderFlushFailure() {
+  static const bool fromEnvironment = [] {
+    const char* text = std::getenv("VELMI_FAIL_FOLDER_FLUSH");
+    if (text && *text >= '0' && *text <= '9') g_folderFlushesBeforeFailure.store(std::atoi(text));
+    return true;
+  }();
+  (void)fromEnvironment;
+  return InjectedFailure(g_folderFlushesBeforeFailure);
 }
 
 bool ShareConflict(const OpenRecord& a, const OpenRecord& b) {
@@ -434,7 +451,11 @@ static bool FlushFolder(const std::string& folder) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return true;
   bool ok = true;
-  if (fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP) {
+  if (InjectedFolderFlushFailure()) {
+    errno = EIO;
+    FailErrno();
+    ok = false;
+  } else if (fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP) {
     FailErrno();
     ok = false;
   }
@@ -466,12 +487,14 @@ static BOOL DoMoveFile(const ResolvedPath& from, ResolvedPath to, const std::u16
     return FailErrno();
   }
   LogFlushEvent("move " + from.path + " " + to.path);
+  SetLastError(NO_ERROR);
   if (flags & MOVEFILE_WRITE_THROUGH) {
     // The rename is on the disk only once the folders holding the two names
     // are: the new name's first, then the old name's when it is another.
+    // The file is under its new name either way: a flush that fails leaves
+    // the move done, its error the last error.
     const std::string toFolder = FolderOf(to.path), fromFolder = FolderOf(from.path);
-    if (!FlushFolder(toFolder)) return FALSE;
-    if (fromFolder != toFolder && !FlushFolder(fromFolder)) return FALSE;
+    if (FlushFolder(toFolder) && fromFolder != toFolder) FlushFolder(fromFolder);
   }
   return TRUE;
 }
@@ -597,3 +620,5 @@ std::vector<std::string> VelmiDiskFlushLog() {
 }
 
 void VelmiFailFlushFileBuffers(int after) { g_flushesBeforeFailure = after < 0 ? -1 : after; }
+
+void VelmiFailFolderFlush(int after) { g_folderFlushesBeforeFailure = after < 0 ? -1 : after; }

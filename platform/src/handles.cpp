@@ -81,9 +81,10 @@ DWORD ErrnoToWin32(int err) {
       return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EROFS:
     case EISDIR:
       return ERROR_ACCESS_DENIED;
+    case EROFS:
+      return ERROR_WRITE_PROTECT;
     case EEXIST:
       return ERROR_ALREADY_EXISTS;
     case ENOTEMPTY:

@@ -158,7 +158,8 @@ class CGameApp : public CWindowBase {
   int LoadSlotThumbnail(int pictureSlot, int saveSlot);
 
   // ---- System data
-  // 1 when system.dat was written whole; 0 leaves the older file and
+  // 1 when system.dat was written whole (GetLastError then tells NO_ERROR, or
+  // why the disk did not confirm its rename); 0 leaves the older file and
   // GetLastError tells why.
   int WriteSystemData();
   void ReadSystemData();

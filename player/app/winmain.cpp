@@ -76,11 +76,15 @@ LRESULT AppWindowProc(CGameApp* app, HWND h, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_DESTROY: {
       int failed = app->errorWord != 0;
-      if (!app->WriteSystemData()) {
-        const DWORD error = GetLastError();
+      const int written = app->WriteSystemData();
+      const DWORD error = GetLastError();
+      if (!written || error != NO_ERROR) {
         char path[kPathSize];
         if (!SystemDataPath(app, path, sizeof path)) StrCopy(path, app->savePath);
-        PrintWriteFailure("system.dat", path, error);
+        if (written)
+          PrintWriteUnconfirmed("system.dat", path, error);
+        else
+          PrintWriteFailure("system.dat", path, error);
         failed = 1;
       }
       SaveConfig(app);
@@ -320,8 +324,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
   int status = int(msg.wParam);
   char cfg[kPathSize];
   if (!FormatStringN(cfg, sizeof cfg, "%svelmi.cfg", app->programFolder)) StrCopy(cfg, "velmi.cfg");
-  if (!IniStore::Flush()) {
-    PrintWriteFailure("velmi.cfg", cfg, GetLastError());
+  const int flushed = IniStore::Flush();
+  const DWORD error = GetLastError();
+  if (!flushed) {
+    PrintWriteFailure("velmi.cfg", cfg, error);
+    status = kExitFailure;
+  } else if (error != NO_ERROR) {
+    PrintWriteUnconfirmed("velmi.cfg", cfg, error);
     status = kExitFailure;
   }
   ImmAssociateContext(h, previousImc);

@@ -9,42 +9,105 @@
 
 namespace {
 
-enum class WriteFailure { kDiskFull, kNoPermission, kNoFolder, kOther };
+enum class WriteFailure {
+  kDiskFull,
+  kNoPermission,
+  kNoFolder,
+  kFileTooLarge,
+  kFolderInTheWay,
+  kReadOnlyDisk,
+  kDiskFailed,
+  kOther
+};
 
-WriteFailure Classify(DWORD error) {
+// Each reason in the error stream's words (the converter's where it has
+// them) and the box's.
+struct ReasonTexts {
+  const char* english;
+  const char* japanese;
+};
+constexpr ReasonTexts kReasons[] = {
+    {"disk full", kTextReasonDiskFull},
+    {"no permission", kTextReasonNoPermission},
+    {"folder not found", kTextReasonNoFolder},
+    {"file too large", kTextReasonFileTooLarge},
+    {"a folder has that name", kTextReasonFolderInTheWay},
+    {"read-only disk", kTextReasonReadOnlyDisk},
+    {"input/output error (the disk failed)", kTextReasonDiskFailed},
+};
+static_assert(sizeof kReasons / sizeof kReasons[0] == size_t(WriteFailure::kOther));
+
+bool IsFolder(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str()));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A file is replaced through path + ".tmp" (WriteFileReplacing): a folder
+// under either name refuses the write as a lack of permission would.
+WriteFailure Classify(const char* path, DWORD error) {
   switch (error) {
     case ERROR_DISK_FULL:
       return WriteFailure::kDiskFull;
-    case ERROR_ACCESS_DENIED:
+    case ERROR_ACCESS_DENIED: {
+      std::u16string name;
+      AppendWide(name, path);
+      if (!name.empty() && (IsFolder(name) || IsFolder(name + u".tmp"))) return WriteFailure::kFolderInTheWay;
+      return WriteFailure::kNoPermission;
+    }
     case ERROR_SHARING_VIOLATION:
       return WriteFailure::kNoPermission;
     case ERROR_PATH_NOT_FOUND:
       return WriteFailure::kNoFolder;
+    case ERROR_FILE_TOO_LARGE:
+      return WriteFailure::kFileTooLarge;
+    case ERROR_WRITE_PROTECT:
+      return WriteFailure::kReadOnlyDisk;
+    case ERROR_IO_DEVICE:
+      return WriteFailure::kDiskFailed;
     default:
       return WriteFailure::kOther;
   }
 }
 
 // The reason of a failed write as the box tells it.
-void AppendWriteFailureReason(std::u16string& out, DWORD error) {
-  switch (Classify(error)) {
-    case WriteFailure::kDiskFull:
-      AppendWide(out, kTextReasonDiskFull);
-      return;
-    case WriteFailure::kNoPermission:
-      AppendWide(out, kTextReasonNoPermission);
-      return;
-    case WriteFailure::kNoFolder:
-      AppendWide(out, kTextReasonNoFolder);
-      return;
-    case WriteFailure::kOther: {
-      char number[16];
-      FormatString(number, "%u", unsigned(error));
-      AppendWide(out, kTextReasonOther);
-      AppendWide(out, number);
-      return;
-    }
+void AppendWriteFailureReason(std::u16string& out, const char* path, DWORD error) {
+  const WriteFailure kind = Classify(path, error);
+  if (kind != WriteFailure::kOther) {
+    AppendWide(out, kReasons[int(kind)].japanese);
+    return;
   }
+  char number[16];
+  FormatString(number, "%u", unsigned(error));
+  AppendWide(out, kTextReasonOther);
+  AppendWide(out, number);
+}
+
+// "<what><middle><path>: <reason>" on the error stream.
+void PrintWriteLine(const char* what, const char* middle, const char* path, DWORD error) {
+  std::u16string line;
+  AppendWide(line, what);
+  AppendWide(line, middle);
+  AppendShownPath(line, path);
+  AppendWide(line, ": ");
+  const WriteFailure kind = Classify(path, error);
+  if (kind != WriteFailure::kOther) {
+    AppendWide(line, kReasons[int(kind)].english);
+  } else {
+    char number[24];
+    FormatString(number, "error %u", unsigned(error));
+    AppendWide(line, number);
+  }
+  PrintErrorLine(line);
+}
+
+// The program's file name, which starts each line of the error stream.
+std::u16string ProgramName() {
+  WCHAR path[1024];
+  const DWORD n = GetModuleFileNameW(nullptr, path, DWORD(sizeof path / sizeof path[0]));
+  if (n == 0 || n >= sizeof path / sizeof path[0]) return u"player";
+  std::u16string name(reinterpret_cast<const char16_t*>(path), n);
+  const size_t cut = name.find_last_of(u"\\/");
+  return cut == std::u16string::npos ? name : name.substr(cut + 1);
 }
 
 }  // namespace
@@ -80,14 +143,13 @@ void AppendShownPath(std::u16string& out, const char* path) {
 }
 
 void PrintErrorLine(const std::u16string& text) {
+  std::u16string whole = ProgramName() + u": " + text;
   std::string line;
-  if (!text.empty()) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    if (bytes > 0) {
-      line.resize(size_t(bytes));
-      if (WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), line.data(), bytes, nullptr, nullptr) <= 0)
-        line.clear();
-    }
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, whole.data(), int(whole.size()), nullptr, 0, nullptr, nullptr);
+  if (bytes > 0) {
+    line.resize(size_t(bytes));
+    if (WideCharToMultiByte(CP_UTF8, 0, whole.data(), int(whole.size()), line.data(), bytes, nullptr, nullptr) <= 0)
+      line.clear();
   }
   line += '\n';
   std::fputs(line.c_str(), stderr);
@@ -105,21 +167,11 @@ void ShowErrorBox(const char* text) {
 }
 
 void PrintWriteFailure(const char* what, const char* path, DWORD error) {
-  static const char* const kReasons[] = {"disk full", "no permission", "folder not found"};
-  std::u16string line;
-  AppendWide(line, what);
-  AppendWide(line, " could not be written: ");
-  AppendShownPath(line, path);
-  AppendWide(line, ": ");
-  const WriteFailure kind = Classify(error);
-  if (kind != WriteFailure::kOther) {
-    AppendWide(line, kReasons[int(kind)]);
-  } else {
-    char number[24];
-    FormatString(number, "error %u", unsigned(error));
-    AppendWide(line, number);
-  }
-  PrintErrorLine(line);
+  PrintWriteLine(what, " could not be written: ", path, error);
+}
+
+void PrintWriteUnconfirmed(const char* what, const char* path, DWORD error) {
+  PrintWriteLine(what, " was written but the disk did not confirm it: ", path, error);
 }
 
 void ShowWriteFailureBox(const char* headline, const char* path, DWORD error) {
@@ -128,7 +180,7 @@ void ShowWriteFailureBox(const char* headline, const char* path, DWORD error) {
   text += u'\n';
   AppendShownPath(text, path);
   text += u'\n';
-  AppendWriteFailureReason(text, error);
+  AppendWriteFailureReason(text, path, error);
   ShowErrorBoxWide(text);
 }
 
@@ -141,8 +193,8 @@ void ShowDataBox(const char* entryLabel, const char* entryName, const char* pack
   AppendWide(text, kTextDataDamaged);
   text += u'\n';
   AppendWide(text, entryLabel);
-  // The entry keeps the pack's own name, '\' and all: it is no folder path.
-  AppendWide(text, entryName);
+  // Shown as the error stream names every path, '/' between its folders.
+  AppendShownPath(text, entryName);
   text += u'\n';
   AppendWide(text, kTextDamagedPackLabel);
   AppendShownPath(text, packPath);

@@ -26,20 +26,26 @@ void AppendShownPath(std::u16string& out, const char* path);
 // Appends a UTF-16 path, '/' between its folders.
 void AppendShownPath(std::u16string& out, const std::u16string& path);
 
-// Writes a UTF-16 text as one UTF-8 line on the error stream.
+// Writes a UTF-16 text as one UTF-8 line on the error stream, after the
+// program's name and ": ".
 void PrintErrorLine(const std::u16string& text);
 
 // One line on the error stream: "<what> could not be written: <path>:
 // <reason>", the reason in plain words.
 void PrintWriteFailure(const char* what, const char* path, DWORD error);
+// One line on the error stream of a file written whose rename the disk did
+// not confirm: "<what> was written but the disk did not confirm it: <path>:
+// <reason>".
+void PrintWriteUnconfirmed(const char* what, const char* path, DWORD error);
 
 // The message box of a failed write: the headline, the file and the reason,
 // one a line.
 void ShowWriteFailureBox(const char* headline, const char* path, DWORD error);
 
 // The box of a pack entry that the directory lists but that does not read or
-// decode: the data is damaged, which entry, which pack file, and how to make
-// the data again (the converter, with the screen size of this build).
+// decode: the data is damaged, which entry ('/' between its folders), which
+// pack file, and how to make the data again (the converter, with the screen
+// size of this build).
 void ShowDamagedEntryBox(const char* entryName, const char* packPath);
 
 // The same box for a picture entry the pack lists without bytes: the

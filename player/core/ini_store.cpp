@@ -261,18 +261,16 @@ int IniStore::Flush() {
     if (buf) {
       // Written whole and flushed under another name first, so that a failed
       // write or a power cut keeps the old file.
-      if (WriteFileReplacing(g_name, buf, size)) {
-        ok = 1;
-      } else {
-        error = GetLastError();
-      }
+      // Written but not confirmed by the disk: 1, with the reason kept.
+      ok = WriteFileReplacing(g_name, buf, size);
+      error = GetLastError();
       LocalFree(buf);
     } else {
       error = GetLastError();
     }
   }
   Discard();
-  if (!ok) SetLastError(error);
+  SetLastError(error);
   return ok;
 }
 

@@ -18,7 +18,8 @@ class IniStore {
   static int Set(const char* section, const char* key, const char* value, const char* file);
   // Writes the cached file through a temporary file and empties the cache.
   // 1 when written (or nothing to write), 0 when the write failed
-  // (GetLastError tells why; the older file stays whole).
+  // (GetLastError tells why; the older file stays whole).  After 1,
+  // GetLastError is NO_ERROR unless the disk did not confirm the new file.
   static int Flush();
   // Empties the cache without writing it.
   static void Discard();

@@ -94,6 +94,7 @@ enum SaveWriteResult : int {
   kSaveFailed = 0,            // the save file was not written; the older one is whole
   kSaveWritten = 1,           // the save file and system.dat were written
   kSaveSystemDataFailed = 2,  // the save file was written, system.dat was not
+  kSaveUnconfirmed = 3,       // both were written; the disk did not confirm one of them
 };
 
 class CGameApp;
@@ -102,8 +103,8 @@ class CPopupMenu;
 // Writes the next slot of the auto-save ring; a SaveWriteResult.
 int AutoSave(CGameApp* app);
 // Tells the player of a save that failed (kSaveFailed, kSaveSystemDataFailed)
-// in a message box naming the file and the reason; the other results are
-// not told.
+// or that the disk did not confirm (kSaveUnconfirmed) in a message box naming
+// the file and the reason; the other results are not told.
 void TellSaveResult(CGameApp* app, int result);
 // Fill the save and load items from the save files; the result is the newest slot.
 int FillSaveMenus(CPopupMenu* menu, int firstLoadId, int firstSaveId, const char* saveFolder, int loadAllowed,

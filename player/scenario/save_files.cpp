@@ -157,6 +157,8 @@ int CGameApp::WriteSaveFile(int slot) {
     RecordWriteFailure(this, path, GetLastError());
     return kSaveFailed;
   }
+  // The save is under its name even when the disk did not confirm the rename.
+  const DWORD saveUnconfirmed = GetLastError();
   if (slot < kMenuSaveSlots) {
     saveSlots.used[slot] = 1;
     FillSaveMenus(menu, kMenuLoadFirst, kMenuSaveFirst, savePath, loadAllowed, saveSlots.used, &saveSlots.newest);
@@ -166,14 +168,19 @@ int CGameApp::WriteSaveFile(int slot) {
     FillAutoSaveMenu(menu, kMenuAutoSaveFirst, savePath, saveSlots.autoUsed, &saveSlots.newestAuto);
     UpdateAutoSaveItems(menu, kMenuAutoSaveFirst, saveSlots.autoUsed, saveSlots.newestAuto);
   }
-  if (!WriteSystemData()) {
-    const DWORD error = GetLastError();
+  const int systemWritten = WriteSystemData();
+  const DWORD systemError = GetLastError();
+  if (!systemWritten || systemError != NO_ERROR) {
     char systemPath[kPathSize];
     if (!SystemDataPath(this, systemPath, sizeof systemPath)) StrCopy(systemPath, savePath);
-    RecordWriteFailure(this, systemPath, error);
-    return kSaveSystemDataFailed;
+    RecordWriteFailure(this, systemPath, systemError);
+    if (!systemWritten) return kSaveSystemDataFailed;
   }
-  return kSaveWritten;
+  if (saveUnconfirmed != NO_ERROR) {
+    RecordWriteFailure(this, path, saveUnconfirmed);
+    return kSaveUnconfirmed;
+  }
+  return systemError != NO_ERROR ? kSaveUnconfirmed : kSaveWritten;
 }
 
 int AutoSave(CGameApp* app) {
@@ -188,6 +195,8 @@ void TellSaveResult(CGameApp* app, int result) {
     ShowWriteFailureBox(kTextSaveFailed, s.failedFile, s.failedError);
   else if (result == kSaveSystemDataFailed)
     ShowWriteFailureBox(kTextSystemDataFailed, s.failedFile, s.failedError);
+  else if (result == kSaveUnconfirmed)
+    ShowWriteFailureBox(kTextSaveUnconfirmed, s.failedFile, s.failedError);
 }
 
 int CGameApp::RestoreSaveFile(int slot) {

@@ -75,7 +75,8 @@ int HasSaveMagic(const uint8_t* image, size_t size);
 
 // Writes the block and the thumbnail (size 0: none) to a temporary file
 // beside path and renames it over path, so that a failed write leaves the
-// older file whole.  1 when every byte was written and the rename succeeded.
+// older file whole.  1 when every byte was written and the rename succeeded;
+// GetLastError then tells NO_ERROR, or why the disk did not confirm the rename.
 int WriteSaveImage(const char* path, const SaveStateBlock& block, const uint8_t* thumbnail, uint32_t thumbnailSize);
 
 // Reads the file at path and decodes its block.

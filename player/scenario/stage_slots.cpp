@@ -23,10 +23,10 @@ RECT ScreenRect(int x, int y, int w, int h) {
 }
 
 // The error stream's line of a picture that did not load; the name (a pack
-// entry, Shift-JIS) is written in UTF-8.
+// entry, Shift-JIS) is written in UTF-8, '/' between its folders.
 void PrintNotLoaded(const char* name) {
   std::u16string line = u"picture not loaded: ";
-  AppendWide(line, name);
+  AppendShownPath(line, name);
   PrintErrorLine(line);
 }
 

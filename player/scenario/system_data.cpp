@@ -13,7 +13,10 @@
 #include "player/scenario/system_image.h"
 
 int CGameApp::WriteSystemData() {
-  if (!systemData.block) return 1;  // no history is kept: nothing to write
+  if (!systemData.block) {  // no history is kept: nothing to write
+    SetLastError(NO_ERROR);
+    return 1;
+  }
   CSeenReadLists lists(&systemData);
   std::vector<uint8_t> image = BuildSystemImage(g_ScriptVariables + kPersistentVariableFirst, lists);
   char path[kPathSize];

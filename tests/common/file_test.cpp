@@ -198,6 +198,19 @@ TEST_F(FileTest, WriteFileReplacingFlushesBeforeTheRename) {
   EXPECT_EQ(Get("sys.dat"), "new");
   EXPECT_FALSE(fs::exists(dir_ / "sys.dat.tmp"));
   EXPECT_TRUE(log.Lines().empty());
+
+  // The folder's flush fails after the rename: the new content is in place,
+  // the write done, and the last error tells that the disk did not confirm it.
+  VelmiFailFolderFlush(0);
+  EXPECT_EQ(WriteFileReplacing(Path("sys.dat").c_str(), "newest", 6), 1);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_IO_DEVICE));
+  EXPECT_EQ(Get("sys.dat"), "newest");
+  EXPECT_FALSE(fs::exists(dir_ / "sys.dat.tmp"));
+  EXPECT_EQ(log.Lines(), (std::vector<std::string>{"flush sys.dat.tmp", "move sys.dat.tmp sys.dat"}));
+  // One flush failed; the next write is confirmed.
+  SetLastError(ERROR_IO_DEVICE);
+  EXPECT_EQ(WriteFileReplacing(Path("sys.dat").c_str(), "last", 4), 1);
+  EXPECT_EQ(GetLastError(), DWORD(NO_ERROR));
 }
 
 TEST_F(FileTest, ShiftJisNamesAndConverterProfile) {

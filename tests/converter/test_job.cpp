@@ -542,6 +542,7 @@ TEST(ConversionFailures, EveryReasonHasBothTexts) {
   // The reasons of the system's errors.
   EXPECT_EQ(ErrorReason(ERROR_DISK_FULL), "disk full");
   EXPECT_EQ(ErrorReason(ERROR_FILE_TOO_LARGE), "file too large");
+  EXPECT_EQ(ErrorReason(ERROR_WRITE_PROTECT), "read-only disk");
   EXPECT_EQ(ErrorReason(ERROR_IO_DEVICE), "input/output error (the disk failed)");
   EXPECT_EQ(ErrorReasonJapanese(ERROR_IO_DEVICE).find("1117"), std::string::npos);
   EXPECT_EQ(ErrorReason(ERROR_NO_DATA), "system error 232");

@@ -459,6 +459,26 @@ TEST(ConvertGameProgram, PackThatCannotBeFlushedFails) {
   EXPECT_FALSE(fs::is_symlink(pack + ".tmp"));
 }
 
+// A pack renamed into place whose folder the disk fails to flush is written:
+// its items count as converted, and its line says the disk did not confirm
+// it, with the reason; the run fails as on any failure line.
+TEST(ConvertGameProgram, PackTheDiskDidNotConfirmIsNamed) {
+  const std::string game = vtest::ScratchFolder("e2e", "cg-folder-game");
+  ASSERT_TRUE(vtools::WriteSampleGame(game, SmallGame()));
+  const std::string out = vtest::ScratchFolder("e2e", "cg-folder-out");
+  const ProgramRun run =
+      RunTool(out, CONVERT_GAME, {"--no-sound", "--screen", "320x240", game, out}, "VELMI_FAIL_FOLDER_FLUSH=0");
+  EXPECT_EQ(run.status, 1) << run.errors;
+  EXPECT_TRUE(Holds(run.errors, "convert_game: failed: " + out +
+                                    "/data/grpack.mlz: was written but the disk did not confirm it (input/output "
+                                    "error (the disk failed))\n"))
+      << run.errors;
+  EXPECT_TRUE(Holds(run.errors, "convert_game: 3 of 3 items converted, 0 failed; data folder: " + out + "/data"))
+      << run.errors;
+  EXPECT_GT(fs::file_size(out + "/data/grpack.mlz"), 16u);
+  EXPECT_FALSE(fs::exists(out + "/data/grpack.mlz.tmp"));
+}
+
 namespace {
 
 // Bytes no coder makes smaller: a script of them grows in the pack.

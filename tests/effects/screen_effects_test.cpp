@@ -152,7 +152,7 @@ TEST_F(ScreenEffectsTest, DamagedRulePictureIsToldOnce) {
   // after it tells nothing more.
   const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
   ASSERT_EQ(boxes.size(), before + 1);
-  EXPECT_NE(boxes.back().find("AdvData\\grp\\SYSTEM\\eff.rbp"), std::string::npos) << boxes.back();
+  EXPECT_NE(boxes.back().find("AdvData/grp/SYSTEM/eff.rbp"), std::string::npos) << boxes.back();
   app->BeginRuleTransition(1);
   EXPECT_EQ(app->transition, nullptr);
   EXPECT_EQ(VelmiDeviceMessageBoxes().size(), before + 1);
@@ -176,7 +176,7 @@ TEST_F(ScreenEffectsTest, UnconvertedRulePictureIsToldOnce) {
   ASSERT_EQ(boxes.size(), before + 1);
   // 変換に失敗した画像: the rule picture's entry.
   EXPECT_NE(boxes.back().find("\xe5\xa4\x89\xe6\x8f\x9b\xe3\x81\xab\xe5\xa4\xb1\xe6\x95\x97\xe3\x81\x97\xe3\x81\x9f"
-                              "\xe7\x94\xbb\xe5\x83\x8f: AdvData\\grp\\SYSTEM\\eff.rbp\n"),
+                              "\xe7\x94\xbb\xe5\x83\x8f: AdvData/grp/SYSTEM/eff.rbp\n"),
             std::string::npos)
       << boxes.back();
   EXPECT_NE(boxes.back().find("convert_game --screen 640x480"), std::string::npos) << boxes.back();

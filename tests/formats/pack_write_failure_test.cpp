@@ -140,6 +140,26 @@ TEST(PackWriterFailures, FlushComesBeforeTheRenameAndItsFailureIsReported) {
     EXPECT_FALSE(std::filesystem::exists(pack + ".tmp")) << c.what;
     EXPECT_TRUE(log.Lines().empty()) << c.what;
   }
+
+  // The folder's flush fails after the rename: the pack is in place and
+  // Finish succeeds, Unconfirmed() telling why the disk did not confirm it.
+  {
+    vtest::DiskFlushLog log;
+    VelmiFailFolderFlush(0);
+    CPackWriter writer;
+    ASSERT_TRUE(writer.Begin(pack.c_str(), 1));
+    ASSERT_TRUE(writer.AddEntry("a", small.data(), 100, FALSE));
+    EXPECT_TRUE(writer.Finish());
+    EXPECT_EQ(writer.Unconfirmed(), DWORD(ERROR_IO_DEVICE));
+    EXPECT_FALSE(writer.Failed());
+    EXPECT_NE(ReadBytes(pack), older);
+    EXPECT_FALSE(std::filesystem::exists(pack + ".tmp"));
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"flush grpack.mlz.tmp", "move grpack.mlz.tmp grpack.mlz"}));
+    // Begin starts afresh.
+    ASSERT_TRUE(writer.Begin(pack.c_str(), 1));
+    EXPECT_EQ(writer.Unconfirmed(), 0u);
+    writer.Abandon();
+  }
 }
 
 }  // namespace

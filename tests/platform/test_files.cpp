@@ -256,6 +256,24 @@ TEST(Files, FlushesAndWriteThroughMoves) {
   EXPECT_TRUE(FlushFileBuffers(h));
   CloseHandle(h);
   EXPECT_EQ(log.Lines(), (std::vector<std::string>{"flush c", "flush c"}));
+
+  // A folder flush that fails leaves the move done: TRUE, the flush's error
+  // the last error; a move whose folders reach the disk leaves NO_ERROR.  The
+  // second folder of a move across folders fails as the first does.
+  log.Clear();
+  VelmiFailFolderFlush(0);
+  SetLastError(ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(MoveFileExA(t.win("other\\c").c_str(), t.win("other\\d").c_str(), MOVEFILE_WRITE_THROUGH));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_IO_DEVICE));
+  EXPECT_EQ(t.read("Other/d"), "abc");
+  EXPECT_TRUE(MoveFileExA(t.win("other\\d").c_str(), t.win("save\\e").c_str(), MOVEFILE_WRITE_THROUGH));
+  EXPECT_EQ(GetLastError(), DWORD(NO_ERROR));
+  VelmiFailFolderFlush(1);
+  EXPECT_TRUE(MoveFileExA(t.win("save\\e").c_str(), t.win("other\\f").c_str(), MOVEFILE_WRITE_THROUGH));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_IO_DEVICE));
+  EXPECT_EQ(t.read("Other/f"), "abc");
+  EXPECT_EQ(log.Lines(), (std::vector<std::string>{"move c d", "move d e", "folder Save", "folder Other", "move e f",
+                                                   "folder Other"}));
 }
 
 TEST(Files, ProgramAndCurrentPaths) {

@@ -306,8 +306,30 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
   const std::string notFlushed =
       "\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC\xE3\x81\xBF\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97\xE3\x81\x97\xE3\x81\xBE"
       "\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC\xE7\x95\xAA\xE5\x8F\xB7 87";
-  // A link to /dev/null takes every byte but cannot flush them.
-  enum Blocker { kDiskFull, kFolderInTheWay, kSystemDataInTheWay, kNoFlush, kSystemDataNoFlush };
+  // 同じ名前のフォルダがあります
+  const std::string folderInTheWay =
+      "\xE5\x90\x8C\xE3\x81\x98\xE5\x90\x8D\xE5\x89\x8D\xE3\x81\xAE\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB"
+      "\xE3\x83\x80\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x99";
+  // セーブしましたが、ディスクが書き込みを確かめられませんでした / ディスクの読み書きに失敗しました
+  const std::string unconfirmed =
+      "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x81\x8C"
+      "\xE3\x80\x81\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D"
+      "\xE8\xBE\xBC\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C"
+      "\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F";
+  const std::string diskFailed =
+      "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAE\xE8\xAA\xAD\xE3\x81\xBF\xE6\x9B\xB8"
+      "\xE3\x81\x8D\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97";
+  // A link to /dev/null takes every byte but cannot flush them.  A save of
+  // kUnconfirmed is renamed, but the flush of its folder fails.
+  enum Blocker {
+    kDiskFull,
+    kFolderInTheWay,
+    kSystemDataInTheWay,
+    kNoFlush,
+    kSystemDataNoFlush,
+    kNameIsFolder,
+    kUnconfirmed
+  };
   const struct {
     Blocker blocker;
     bool quickSave;  // the message window's button, else the menu item of slot 0
@@ -316,10 +338,13 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
     const std::string* reason;
   } cases[] = {
       {kDiskFull, false, kSaveFailed, &notSaved, &diskFull},
-      {kFolderInTheWay, false, kSaveFailed, &notSaved, &noPermission},
-      {kSystemDataInTheWay, false, kSaveSystemDataFailed, &savedButSystem, &noPermission},
+      {kFolderInTheWay, false, kSaveFailed, &notSaved, &folderInTheWay},
+      {kNameIsFolder, false, kSaveFailed, &notSaved, &folderInTheWay},
+      {kSystemDataInTheWay, false, kSaveSystemDataFailed, &savedButSystem, &folderInTheWay},
+      {kUnconfirmed, false, kSaveUnconfirmed, &unconfirmed, &diskFailed},
+      {kUnconfirmed, true, kSaveUnconfirmed, &unconfirmed, &diskFailed},
       {kDiskFull, true, kSaveFailed, &notSaved, &diskFull},
-      {kSystemDataInTheWay, true, kSaveSystemDataFailed, &savedButSystem, &noPermission},
+      {kSystemDataInTheWay, true, kSaveSystemDataFailed, &savedButSystem, &folderInTheWay},
       {kNoFlush, false, kSaveFailed, &notSaved, &notFlushed},
       {kSystemDataNoFlush, true, kSaveSystemDataFailed, &savedButSystem, &notFlushed},
   };
@@ -340,13 +365,20 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
     ASSERT_EQ(app->WriteSaveFile(file - 1), kSaveWritten) << what;
     app->saveSlots.newestAuto = -1;  // the ring writes save501.dat again
     const Bytes before = File(file);
+    const int slotItem = c.quickSave ? kMenuAutoSaveFirst : kMenuLoadFirst;
+    const std::string labelBefore = Item(slotItem) ? Item(slotItem)->label : "";
     char name[32];
     std::snprintf(name, sizeof name, "save%03d.dat", file);
     const bool systemData = c.blocker == kSystemDataInTheWay || c.blocker == kSystemDataNoFlush;
     const std::string failed = systemData ? "system.dat" : name;
-    const std::string tmp = dir + "/" + failed + ".tmp";
+    const std::string tmp = dir + "/" + failed + (c.blocker == kNameIsFolder ? "" : ".tmp");
     // A failed write removes its temporary file: a link is made again.
     auto block = [&] {
+      if (c.blocker == kUnconfirmed) {
+        VelmiFailFolderFlush(0);
+        return true;
+      }
+      if (c.blocker == kNameIsFolder) std::filesystem::remove(tmp);
       if (c.blocker == kDiskFull) return symlink("/dev/full", tmp.c_str()) == 0 || errno == EEXIST;
       if (c.blocker == kNoFlush || c.blocker == kSystemDataNoFlush)
         return symlink("/dev/null", tmp.c_str()) == 0 || errno == EEXIST;
@@ -369,14 +401,22 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
     // The box names the file with '/' between its folders.
     EXPECT_NE(boxes[0].find("\n" + dir + "/" + failed + "\n" + *c.reason), std::string::npos)
         << what << ": " << boxes[0];
-    if (c.result == kSaveFailed) {
+    if (c.blocker == kNameIsFolder) {
+      EXPECT_TRUE(std::filesystem::is_directory(tmp)) << what;
+    } else if (c.result == kSaveFailed) {
       EXPECT_EQ(File(file), before) << what;  // the older file, whole
     } else {
       EXPECT_EQ(U32(File(file), 96), 9u) << what;  // the save itself was written
     }
+    if (c.result == kSaveUnconfirmed) {
+      // The slot shows the new save, written 5 s after the older one.
+      ASSERT_NE(Item(slotItem), nullptr) << what;
+      EXPECT_NE(std::string(Item(slotItem)->label), labelBefore) << what;
+    }
     // The call's own result tells the two failures apart.
     ASSERT_TRUE(block()) << what;
     EXPECT_EQ(app->WriteSaveFile(file - 1), c.result) << what;
+    VelmiFailFolderFlush(-1);
     std::filesystem::remove(tmp);
   }
 }

@@ -1006,8 +1006,9 @@ TEST_F(SaveScreenTest, RefusedSaveQuestionIsTold) {
   const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].find(dir + "/save001.dat"), std::string::npos) << boxes[0];
-  // 書き込みが許可されていません
-  EXPECT_NE(boxes[0].find("\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC\xE3\x81\xBF\xE3\x81\x8C\xE8\xA8\xB1\xE5\x8F\xAF"),
+  // 同じ名前のフォルダがあります: a folder stands at the temporary name
+  EXPECT_NE(boxes[0].find("\xE5\x90\x8C\xE3\x81\x98\xE5\x90\x8D\xE5\x89\x8D\xE3\x81\xAE\xE3\x83\x95\xE3\x82\xA9"
+                          "\xE3\x83\xAB\xE3\x83\x80"),
             std::string::npos)
       << boxes[0];
 }

@@ -143,7 +143,7 @@ TEST_F(StageTest, TintsRemovalAndMissingPictures) {
   app->ShowCharacter(0, "ch\\nobody@");
   std::string said = testing::internal::GetCapturedStderr();
   EXPECT_EQ(app->errorWord, kErrorPictureLoad);
-  EXPECT_NE(said.find("AdvData\\GRP\\ch\\nobody.zev"), std::string::npos) << said;
+  EXPECT_NE(said.find("AdvData/GRP/ch/nobody.zev"), std::string::npos) << said;
 }
 
 TEST_F(StageTest, GlidesOnTheFakeClock) {

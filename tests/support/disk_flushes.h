@@ -9,14 +9,15 @@
 
 namespace vtest {
 
-// Logs the flushes and moves made while it lives; ends a pending injected
-// flush failure when it goes.
+// Logs the flushes and moves made while it lives; ends pending injected
+// flush failures (of files and of folders) when it goes.
 class DiskFlushLog {
  public:
   DiskFlushLog() { VelmiLogDiskFlushes(true); }
   ~DiskFlushLog() {
     VelmiLogDiskFlushes(false);
     VelmiFailFlushFileBuffers(-1);
+    VelmiFailFolderFlush(-1);
   }
   DiskFlushLog(const DiskFlushLog&) = delete;
   DiskFlushLog& operator=(const DiskFlushLog&) = delete;
