@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -681,6 +682,32 @@ TEST(ConverterProgram, NamesTheFileLeftBehind) {
 
 namespace {
 
+// The items of the stages a program's log announces ("<stage>: N items"):
+// the run's total, when its walk named no file it could not take.
+int StageItems(const std::string& log) {
+  int items = 0;
+  for (size_t start = 0, end; start < log.size(); start = end + 1) {
+    end = log.find('\n', start);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(start, end - start);
+    const size_t colon = line.rfind(": ");
+    if (colon == std::string::npos) continue;
+    const std::string tail = line.substr(colon + 2);
+    const size_t space = tail.find(' ');
+    if (space == 0 || space == std::string::npos || tail.find_first_not_of("0123456789") != space) continue;
+    if (tail.compare(space, std::string::npos, " items") == 0 || tail.compare(space, std::string::npos, " item") == 0)
+      items += std::stoi(tail.substr(0, space));
+  }
+  return items;
+}
+
+// The summary's total ("C of T items converted").
+int SummaryTotal(const std::string& text) {
+  const size_t at = text.rfind(" items converted, ");
+  const size_t of = at == std::string::npos ? at : text.rfind(" of ", at);
+  return of == std::string::npos ? -1 : std::atoi(text.c_str() + of + 4);
+}
+
 // The dialog's box as a run without a window writes it on the error stream
 // ("変換エラー: " and its text): its lines, the count first.
 std::vector<std::string> BoxLines(const std::string& errors) {
@@ -798,6 +825,9 @@ TEST(ConverterPrograms, AFullDiskIsToldOncePerCause) {
     EXPECT_EQ(CountOf(errors, " later sound effects were not written " + said), 1) << errors;
     EXPECT_TRUE(SummaryAddsUp(errors)) << errors;
     EXPECT_TRUE(SummaryAddsUp(runs->dialogOutput)) << runs->dialogOutput;
+    // Every stage's items are in the total, the voices of the pack that
+    // could not be created too.
+    EXPECT_EQ(SummaryTotal(errors), StageItems(errors)) << errors;
     // Under the limit the short effect, after the first that failed, fits.
     if (c.setup.empty()) {
       EXPECT_TRUE(Holds(runs->effects, shortEffect + ".mp3")) << runs->effects;
