@@ -193,9 +193,8 @@ class CConvFileMake : public CWinThreadMaster {
   // The stage starts now with this many items; each counts in the done
   // count as it is handled.  Ends the stage before it.
   void BeginStage(Stage stage, int32_t items);
-  // The stage has ended: the later items that met the full disk or the
-  // file-size limit its first failure of that kind named are told in one
-  // line each.
+  // The stage has ended: for a full disk and for the file-size limit, the
+  // items after the first one it stopped are told in one line.
   void EndStage();
   // source folder + "\" + folder + "\" (when folder is not empty) + name;
   // false when it does not fit.
@@ -308,6 +307,6 @@ std::string FailureText(const CConvFileMake::Failure& failure);
 // folder).
 std::string FailureBoxLine(const CConvFileMake::Failure& failure, const char* gameFolder, const char* outputFolder);
 // The run's summary: "C of T items converted, F failed[, P passed over]",
-// T the run's total count (C + F + P = T), and what the counts leave out (folders not listed, voices
-// not counted) with why.
+// T the run's total count (C + F + P = T), and what the counts leave out
+// (folders not listed, voices not counted) with why.
 std::string RunSummary(const CConvFileMake& job);

@@ -174,9 +174,12 @@ struct StageItemNames {
 };
 constexpr StageItemNames kStageItemNames[CConvFileMake::kStages] = {
     {"picture or script", "pictures and scripts", "\x89\xE6\x91\x9C\x82\xC6\x83V\x83i\x83\x8A\x83I"},  // 画像とシナリオ
-    {"music track", "music tracks", "\x82" "a\x82" "f\x82l"},                                           // ＢＧＭ
-    {"sound effect", "sound effects", "\x8C\xF8\x89\xCA\x89\xB9"},                                   // 効果音
-    {"voice", "voices", "\x89\xB9\x90\xBA"},                                                           // 音声
+    {"music track", "music tracks",
+     "\x82"
+     "a\x82"
+     "f\x82l"},                                                     // ＢＧＭ
+    {"sound effect", "sound effects", "\x8C\xF8\x89\xCA\x89\xB9"},  // 効果音
+    {"voice", "voices", "\x89\xB9\x90\xBA"},                        // 音声
 };
 
 const ErrorTexts kErrorTexts[] = {
@@ -332,9 +335,8 @@ std::string FailureBoxLine(const CConvFileMake::Failure& f, const char* gameFold
   const std::string path = BoxPath(f.item, gameFolder, outputFolder) + Joint(f);
   if (f.why == FailureReason::kLaterNotWritten)
     return path + Fill(TextsOf(f.why).japanese, ErrorReasonJapanese(f.error), StageItemsOf(f).japanese, f.items);
-  std::string text =
-      path +
-      Fill(TextsOf(f.why).japanese, ErrorReasonJapanese(f.error), BoxPath(f.detail, gameFolder, outputFolder), 0);
+  std::string text = path + Fill(TextsOf(f.why).japanese, ErrorReasonJapanese(f.error),
+                                 BoxPath(f.detail, gameFolder, outputFolder), 0);
   // A pack that was never made tells how many items it took with it.
   const bool packNotMade = f.why == FailureReason::kPicturePackNotCreated ||
                            f.why == FailureReason::kVoicePackNotCreated ||
@@ -348,8 +350,8 @@ std::string FailureBoxLine(const CConvFileMake::Failure& f, const char* gameFold
 
 std::string RunSummary(const CConvFileMake& job) {
   const int converted = job.ConvertedCount(), failed = job.FailedItemCount(), passed = job.PassedOverCount();
-  std::string text = std::to_string(converted) + " of " + std::to_string(job.TotalCount()) +
-                     " items converted, " + std::to_string(failed) + " failed";
+  std::string text = std::to_string(converted) + " of " + std::to_string(job.TotalCount()) + " items converted, " +
+                     std::to_string(failed) + " failed";
   if (passed > 0) text += ", " + std::to_string(passed) + " passed over";
   if (const int folders = job.UnlistedFolderCount(); folders > 0)
     text += "; the files of " + std::to_string(folders) + (folders == 1 ? " folder" : " folders") +

@@ -612,8 +612,8 @@ TEST(ConversionFailures, LaterItemsAFullDiskStopsAreToldInOneLine) {
 
     const std::vector<CConvFileMake::Failure> lines = job.TakeFailures();
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(FailureText(lines[1]), "C:/game/AdvData/SE/000.pcm: cannot write C:/out/data/se/000.mp3 (" +
-                                         ErrorReason(c.error) + ")");
+    EXPECT_EQ(FailureText(lines[1]),
+              "C:/game/AdvData/SE/000.pcm: cannot write C:/out/data/se/000.mp3 (" + ErrorReason(c.error) + ")");
     EXPECT_EQ(FailureText(lines[2]), c.english);
     EXPECT_EQ(lines[3].why, FailureReason::kVoicePackWrite);
     EXPECT_EQ(job.FailureCount(), 4);

@@ -770,8 +770,8 @@ TEST(ConverterPrograms, AFullDiskIsToldOncePerCause) {
   ASSERT_TRUE(vtools::WriteSampleGame(game, table));
   const std::string root = vtest::ScratchFolder("e2e", "cause");
   const std::string registry = root + "/registry.txt";
-  std::ofstream(registry, std::ios::binary) << "[HKEY_CURRENT_USER\\Software\\TORVAL\\QR2]\nDataDir=sz:"
-                                            << e2e::PlayerPath(game) << "\\\n";
+  std::ofstream(registry, std::ios::binary)
+      << "[HKEY_CURRENT_USER\\Software\\TORVAL\\QR2]\nDataDir=sz:" << e2e::PlayerPath(game) << "\\\n";
   struct Runs {
     std::string toolErrors, dialogErrors, dialogOutput;
     std::string effects;  // the sound effects convert_game wrote
@@ -782,14 +782,14 @@ TEST(ConverterPrograms, AFullDiskIsToldOncePerCause) {
                       streams = root + "/" + name;
     for (const std::string& f : {tool, dialog, streams}) fs::create_directories(f);
     // The streams go through pipes: a file-size limit is the programs' own.
-    const std::string script =
-        setup + " env -u VELMI_MODULE_PATH -u VELMI_REGISTRY " + prefix + " " + Quoted(CONVERT_GAME) +
-        " --screen 320x240 " + Quoted(game) + " " + Quoted(tool) + " 2>&1 >/dev/null | cat >" +
-        Quoted(streams + "/tool-err.txt") + "; ls " + Quoted(tool + "/data/se") + " >" +
-        Quoted(streams + "/effects.txt") + "; cd " + Quoted(dialog) + " && { VELMI_HEADLESS=1 VELMI_REGISTRY=" +
-        Quoted(registry) + " WINEPREFIX=" + Quoted(dialog + "/no-wine") + " " + prefix + " " + Quoted(CONV_VELMI) +
-        " 2>&1 1>&3 3>&- | cat >" + Quoted(streams + "/dialog-err.txt") + "; } 3>&1 | cat >" +
-        Quoted(streams + "/dialog-out.txt") + "; exit 0";
+    const std::string script = setup + " env -u VELMI_MODULE_PATH -u VELMI_REGISTRY " + prefix + " " +
+                               Quoted(CONVERT_GAME) + " --screen 320x240 " + Quoted(game) + " " + Quoted(tool) +
+                               " 2>&1 >/dev/null | cat >" + Quoted(streams + "/tool-err.txt") + "; ls " +
+                               Quoted(tool + "/data/se") + " >" + Quoted(streams + "/effects.txt") + "; cd " +
+                               Quoted(dialog) + " && { VELMI_HEADLESS=1 VELMI_REGISTRY=" + Quoted(registry) +
+                               " WINEPREFIX=" + Quoted(dialog + "/no-wine") + " " + prefix + " " + Quoted(CONV_VELMI) +
+                               " 2>&1 1>&3 3>&- | cat >" + Quoted(streams + "/dialog-err.txt") + "; } 3>&1 | cat >" +
+                               Quoted(streams + "/dialog-out.txt") + "; exit 0";
     // A disk of its own is mounted in a mount namespace of the runs.
     const int raw =
         std::system(((setup.empty() ? "sh -c " : "unshare -m sh -c ") + Quoted(script) + " 2>/dev/null").c_str());
