@@ -88,25 +88,69 @@ void CConvFileMake::FreeSourceList() {
   m_nodeCount = 0;
 }
 
-void CConvFileMake::AddFailure(const Failure& failure, int32_t items) {
-  {
-    std::lock_guard<std::mutex> lock(m_failureLock);
-    m_failures.push_back(failure);
-  }
+void CConvFileMake::Record(Failure failure, int32_t items, bool cause) {
   // A failure that takes no counted item with it is counted on its own.
   if (items > 0) {
     AddFailedItems(items);
   } else if (failure.notWritten == 0) {
     m_uncountedFailures.fetch_add(1, std::memory_order_relaxed);
   }
+  failure.items = std::max(items + failure.notWritten, 1);
+  failure.cause = cause;
+  {
+    std::lock_guard<std::mutex> lock(m_failureLock);
+    m_failures.push_back(std::move(failure));
+  }
   m_failureCount.fetch_add(1, std::memory_order_relaxed);
 }
+
+void CConvFileMake::AddFailure(const Failure& failure, int32_t items) { Record(failure, items, true); }
 
 void CConvFileMake::FailItem(const std::string& item, FailureReason why, DWORD error, const std::string& detail,
                              const std::string& leftBehind) {
   Failure f{item, why, error, detail};
   f.leftBehind = leftBehind;
-  AddFailure(f, 1);
+  // A full disk or the file-size limit stops every later file of the stage
+  // that does not fit: the first is named, the others told in one line at
+  // the stage's end.  A file left behind is always named.
+  for (Fold& fold : m_folds) {
+    if (m_stage < 0 || fold.error != error || !leftBehind.empty()) continue;
+    if (!fold.named) {
+      fold.named = true;
+      break;
+    }
+    if (!fold.later) fold.later = f;
+    ++fold.laterCount;
+    AddFailedItems(1);
+    return;
+  }
+  Record(std::move(f), 1, false);
+}
+
+void CConvFileMake::EndStage() {
+  for (Fold& fold : m_folds) {
+    if (fold.laterCount > 0) {
+      // Its items were counted one by one.  A single one keeps its own
+      // line; more are told from the first of them, by the file that was
+      // not written where the reason names one.
+      Failure line = *fold.later;
+      if (fold.laterCount > 1) {
+        line = Failure{line.detail.empty() ? line.item : line.detail, FailureReason::kLaterNotWritten, fold.error};
+        line.items = fold.laterCount;
+        line.cause = true;
+        line.stage = m_stage;
+      }
+      {
+        std::lock_guard<std::mutex> lock(m_failureLock);
+        m_failures.push_back(std::move(line));
+      }
+      m_failureCount.fetch_add(1, std::memory_order_relaxed);
+    }
+    fold.named = false;
+    fold.later.reset();
+    fold.laterCount = 0;
+  }
+  m_stage = -1;
 }
 
 std::vector<CConvFileMake::Failure> CConvFileMake::TakeFailures() {
@@ -150,6 +194,8 @@ bool CConvFileMake::OutputPath(char* out, size_t capacity, const char* tail) con
 }
 
 void CConvFileMake::BeginStage(Stage stage, int32_t items) {
+  EndStage();
+  m_stage = stage;
   std::lock_guard<std::mutex> lock(m_stageLock);
   m_stageBegun[stage] = true;
   m_stageItems[stage] = items;
@@ -272,7 +318,11 @@ int CConvFileMake::CollectSourceFiles(const char* folder, const char* outputSubP
       continue;
     }
     if (std::strlen(name) >= sizeof(SourceFileNode::fileName)) {
-      FailItem(here + "\\" + name, FailureReason::kFileNameTooLong);  // a name the list cannot hold is never converted
+      // A name the list cannot hold is never converted: an item of the
+      // run's total, handled and failed.
+      AddTotal(1);
+      AddDone();
+      FailItem(here + "\\" + name, FailureReason::kFileNameTooLong);
       continue;
     }
     AppendSourceFile(folder, name, outputSubPath, flag);
@@ -368,8 +418,7 @@ void CConvFileMake::WritePicturePack() {
   for (const SourceFileNode* n = m_first; n; n = n->next) entries += Classify(n->fileName) != Item::None;
 
   CPackWriter pack;
-  m_totalCount.store(entries, std::memory_order_relaxed);
-  m_doneCount.store(0, std::memory_order_relaxed);
+  AddTotal(entries);
   BeginStage(kPictureStage, entries);
   BeginPackTally();
   if (!pack.Begin(packPath, static_cast<DWORD>(entries))) {
@@ -377,7 +426,7 @@ void CConvFileMake::WritePicturePack() {
     Failure f{packPath, FailureReason::kPicturePackNotCreated, pack.Error()};
     f.leftBehind = pack.LeftBehind();
     AddFailure(f, entries);
-    m_doneCount.store(entries, std::memory_order_relaxed);
+    m_doneCount.fetch_add(entries, std::memory_order_relaxed);
     return;
   }
   WriteChipEntry(pack);
@@ -420,10 +469,13 @@ DWORD CConvFileMake::Run() {
   ++m_pictureCount;  // "chip.rbp"
 
   if (m_doPictures) WritePicturePack();
-
+  EndStage();
   ConvertBgm();
+  EndStage();
   ConvertSoundEffects();
+  EndStage();
   ConvertVoicePack();
+  EndStage();
 
   m_finished.store(1, std::memory_order_release);
   return 0;

@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,6 +66,7 @@ enum class FailureReason : uint8_t {
   kOutOfMemory,
   kVoiceTableMissing,
   kVoiceDamaged,
+  kLaterNotWritten,
 };
 
 // One file met by the walk, in the walk's order.
@@ -94,6 +96,14 @@ class CConvFileMake : public CWinThreadMaster {
     int32_t lost = 0;        // a pack not finished: the items written to it
     int32_t notWritten = 0;  // a pack not finished: the items after its first failure
     std::string leftBehind;  // a file of the run that could not be removed (code page 932)
+    // Set as it is recorded: the items the failure stands for in the
+    // unconverted count (a folder, voice index or empty pack stands for
+    // itself, one); whether it is a cause (a folder, a pack, the voice
+    // index, a stage's later items that met the same full disk) rather
+    // than one item's failure; a folded line's stage.
+    int32_t items = 1;
+    bool cause = false;
+    int32_t stage = -1;
   };
 
   // bitrateIndices and rate44k are {BGM, voice} pairs; scalePercent 40
@@ -160,7 +170,9 @@ class CConvFileMake : public CWinThreadMaster {
   // index); `items` are the items it takes with it, counted as failed (the
   // failure's notWritten ones are counted already).
   void AddFailure(const Failure& failure, int32_t items = 0);
-  // Records an item that could not be converted.
+  // Records an item that could not be converted.  Within a stage, the items
+  // after the first that a full disk or the file-size limit stops are only
+  // counted, and told together when the stage ends.
   void FailItem(const std::string& item, FailureReason why, DWORD error = 0, const std::string& detail = {},
                 const std::string& leftBehind = {});
   void AddConverted(int32_t n = 1) { m_convertedCount.fetch_add(n, std::memory_order_relaxed); }
@@ -181,8 +193,11 @@ class CConvFileMake : public CWinThreadMaster {
   // in place whose rename the disk did not confirm is named too.
   void FinishPack(CPackWriter& pack, const std::string& packPath);
   // The stage starts now with this many items; each counts in the done
-  // count as it is handled.
+  // count as it is handled.  Ends the stage before it.
   void BeginStage(Stage stage, int32_t items);
+  // The stage has ended: for a full disk and for the file-size limit, the
+  // items after the first one it stopped are told in one line.
+  void EndStage();
   // source folder + "\" + folder + "\" (when folder is not empty) + name;
   // false when it does not fit.
   bool SourcePath(char* out, size_t capacity, const char* folder, const char* name) const;
@@ -258,6 +273,19 @@ class CConvFileMake : public CWinThreadMaster {
   std::string m_voicesNotCounted;
   std::mutex m_failureLock;
   std::vector<Failure> m_failures;
+  void Record(Failure failure, int32_t items, bool cause);
+
+  // Failures of a stage's items for a full disk or the file-size limit: the
+  // first is named; the later ones wait in `later` for the stage's end.
+  struct Fold {
+    explicit Fold(DWORD error_) : error(error_) {}
+    DWORD error;
+    bool named = false;
+    std::optional<Failure> later;  // the first of the later ones, as it was recorded
+    int32_t laterCount = 0;
+  };
+  int m_stage = -1;  // the stage going on, -1 between stages
+  std::array<Fold, 2> m_folds{Fold{ERROR_DISK_FULL}, Fold{ERROR_FILE_TOO_LARGE}};
 
   mutable std::mutex m_stageLock;
   std::array<bool, kStages> m_stageBegun{};
@@ -281,6 +309,6 @@ std::string FailureText(const CConvFileMake::Failure& failure);
 // folder).
 std::string FailureBoxLine(const CConvFileMake::Failure& failure, const char* gameFolder, const char* outputFolder);
 // The run's summary: "C of T items converted, F failed[, P passed over]",
-// C + F + P = T, and what the counts leave out (folders not listed, voices
-// not counted) with why.
+// T the run's total count (C + F + P = T), and what the counts leave out
+// (folders not listed, voices not counted) with why.
 std::string RunSummary(const CConvFileMake& job);

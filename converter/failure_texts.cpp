@@ -167,6 +167,27 @@ constexpr ReasonTexts kReasonTexts[] = {
      "f\x81[\x83^"
      "\x82\xAA\x89\xF3\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81i\x93W\x8AJ\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1"
      "\x81j"},
+    // 以降の<kind> <count> 件は書き込まれていません（<error>）
+    {FailureReason::kLaterNotWritten, "and \x03 later \x02 were not written (\x01)",
+     "\x88\xC8\x8D~\x82\xCC\x02 \x03 \x8C\x8F\x82\xCD\x8F\x91\x82\xAB\x8D\x9E\x82\xDC\x82\xEA\x82\xC4\x82\xA2\x82\xDC"
+     "\x82\xB9\x82\xF1\x81i\x01\x81j"},
+};
+
+// What the items of each stage are called in a line that tells the stage's
+// later items together: English one, English more, Japanese (Shift-JIS).
+struct StageItemNames {
+  const char* one;
+  const char* more;
+  const char* japanese;
+};
+constexpr StageItemNames kStageItemNames[CConvFileMake::kStages] = {
+    {"picture or script", "pictures and scripts", "\x89\xE6\x91\x9C\x82\xC6\x83V\x83i\x83\x8A\x83I"},  // 画像とシナリオ
+    {"music track", "music tracks",
+     "\x82"
+     "a\x82"
+     "f\x82l"},                                                     // ＢＧＭ
+    {"sound effect", "sound effects", "\x8C\xF8\x89\xCA\x89\xB9"},  // 効果音
+    {"voice", "voices", "\x89\xB9\x90\xBA"},                        // 音声
 };
 
 const ErrorTexts kErrorTexts[] = {
@@ -225,6 +246,8 @@ const char kJaNotWritten[] =
     "\x81"
     "B\x82\xBB\x82\xCC\x8C\xE3\x82\xCC \x03 "
     "\x8C\x8F\x82\xCD\x8F\x91\x82\xAB\x8D\x9E\x82\xDC\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB9\x82\xF1";
+// （<count> 件）: the items a cause stands for, where its text has no count
+const char kJaItems[] = "\x81i\x03 \x8C\x8F\x81j";
 // 。<name> が残っています
 const char kJaLeftBehind[] =
     "\x81"
@@ -256,7 +279,7 @@ std::string Fill(const char* text, const std::string& error, const std::string& 
 constexpr bool TableInOrder() {
   for (size_t i = 0; i < sizeof kReasonTexts / sizeof kReasonTexts[0]; ++i)
     if (kReasonTexts[i].why != FailureReason(i)) return false;
-  return sizeof kReasonTexts / sizeof kReasonTexts[0] == size_t(FailureReason::kVoiceDamaged) + 1;
+  return sizeof kReasonTexts / sizeof kReasonTexts[0] == size_t(FailureReason::kLaterNotWritten) + 1;
 }
 static_assert(TableInOrder());
 
@@ -300,7 +323,23 @@ std::string ErrorReasonJapanese(DWORD error) {
   return kJaSystemError + std::to_string(error);
 }
 
+namespace {
+
+const StageItemNames& StageItemsOf(const CConvFileMake::Failure& f) {
+  return kStageItemNames[f.stage >= 0 && f.stage < CConvFileMake::kStages ? f.stage : CConvFileMake::kEffectStage];
+}
+
+// A line that tells a stage's later items reads "<first> and N later
+// <items> were not written (<error>)"; every other "<item>: <reason>".
+const char* Joint(const CConvFileMake::Failure& f) { return f.why == FailureReason::kLaterNotWritten ? " " : ": "; }
+
+}  // namespace
+
 std::string FailureReasonText(const CConvFileMake::Failure& f) {
+  if (f.why == FailureReason::kLaterNotWritten) {
+    const StageItemNames& names = StageItemsOf(f);
+    return Fill(TextsOf(f.why).english, ErrorReason(f.error), f.items == 2 ? names.one : names.more, f.items - 1);
+  }
   std::string text = Fill(TextsOf(f.why).english, ErrorReason(f.error), ShownPath(f.detail), 0);
   if (f.lost > 0) text += Fill(kEnLost, "", "", f.lost);
   if (f.notWritten > 0) text += Fill(kEnNotWritten, "", "", f.notWritten);
@@ -308,12 +347,19 @@ std::string FailureReasonText(const CConvFileMake::Failure& f) {
   return text;
 }
 
-std::string FailureText(const CConvFileMake::Failure& f) { return ShownPath(f.item) + ": " + FailureReasonText(f); }
+std::string FailureText(const CConvFileMake::Failure& f) { return ShownPath(f.item) + Joint(f) + FailureReasonText(f); }
 
 std::string FailureBoxLine(const CConvFileMake::Failure& f, const char* gameFolder, const char* outputFolder) {
-  std::string text =
-      BoxPath(f.item, gameFolder, outputFolder) + ": " +
-      Fill(TextsOf(f.why).japanese, ErrorReasonJapanese(f.error), BoxPath(f.detail, gameFolder, outputFolder), 0);
+  const std::string path = BoxPath(f.item, gameFolder, outputFolder) + Joint(f);
+  if (f.why == FailureReason::kLaterNotWritten)
+    return path + Fill(TextsOf(f.why).japanese, ErrorReasonJapanese(f.error), StageItemsOf(f).japanese, f.items);
+  std::string text = path + Fill(TextsOf(f.why).japanese, ErrorReasonJapanese(f.error),
+                                 BoxPath(f.detail, gameFolder, outputFolder), 0);
+  // A pack that was never made tells how many items it took with it.
+  const bool packNotMade = f.why == FailureReason::kPicturePackNotCreated ||
+                           f.why == FailureReason::kVoicePackNotCreated ||
+                           f.why == FailureReason::kVoicePackPathTooLong;
+  if (packNotMade && f.items > 1) text += Fill(kJaItems, "", "", f.items);
   if (f.lost > 0) text += Fill(kJaLost, "", "", f.lost);
   if (f.notWritten > 0) text += Fill(kJaNotWritten, "", "", f.notWritten);
   if (!f.leftBehind.empty()) text += Fill(kJaLeftBehind, "", BoxPath(f.leftBehind, gameFolder, outputFolder), 0);
@@ -322,8 +368,8 @@ std::string FailureBoxLine(const CConvFileMake::Failure& f, const char* gameFold
 
 std::string RunSummary(const CConvFileMake& job) {
   const int converted = job.ConvertedCount(), failed = job.FailedItemCount(), passed = job.PassedOverCount();
-  std::string text = std::to_string(converted) + " of " + std::to_string(converted + failed + passed) +
-                     " items converted, " + std::to_string(failed) + " failed";
+  std::string text = std::to_string(converted) + " of " + std::to_string(job.TotalCount()) + " items converted, " +
+                     std::to_string(failed) + " failed";
   if (passed > 0) text += ", " + std::to_string(passed) + " passed over";
   if (const int folders = job.UnlistedFolderCount(); folders > 0)
     text += "; the files of " + std::to_string(folders) + (folders == 1 ? " folder" : " folders") +

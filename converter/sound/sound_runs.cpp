@@ -187,18 +187,20 @@ void CConvFileMake::ConvertVoicePack() {
   int32_t items = 0;
   for (const VoiceRecord& r : records) items += !r.nameTerminated || IsVoiceSoundName(r.name) ? 1 : 0;
   const bool packNamed = OutputPath(packPath, sizeof packPath, "\\data\\voice.mlz");
+  AddTotal(int32_t(records.size()));
+  BeginStage(kVoiceStage, int32_t(records.size()));
   if (!packNamed || !pack.Begin(packPath, DWORD(records.size()))) {
+    // Nothing can be written: every record counts as handled.
     Failure f = packNamed
                     ? Failure{packPath, FailureReason::kVoicePackNotCreated, pack.Error()}
                     : Failure{std::string(m_outputFolder) + "\\data\\voice.mlz", FailureReason::kVoicePackPathTooLong};
     f.leftBehind = pack.LeftBehind();
     AddFailure(f, items);
     AddPassedOver(int32_t(records.size()) - items);
+    m_doneCount.fetch_add(int32_t(records.size()), std::memory_order_relaxed);
     CloseHandle(index);
     return;
   }
-  AddTotal(int32_t(records.size()));
-  BeginStage(kVoiceStage, int32_t(records.size()));
   BeginPackTally();
 
   const EncodeSettings s{m_encoder, m_bitrateIndex[1], m_rate44k[1], m_stereo[1]};

@@ -569,3 +569,84 @@ TEST(ConversionFailures, BoxPathsFollowCharactersNotBytes) {
     EXPECT_EQ(box.substr(0, box.find(": ")), c.shown);
   }
 }
+
+namespace {
+
+// Shift-JIS text as UTF-8.
+std::string Utf8(const std::string& sjis) {
+  const int wide = MultiByteToWideChar(932, 0, sjis.data(), int(sjis.size()), nullptr, 0);
+  std::vector<WCHAR> w(size_t(wide) + 1);
+  MultiByteToWideChar(932, 0, sjis.data(), int(sjis.size()), w.data(), wide);
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  std::string utf8(size_t(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, utf8.data(), bytes, nullptr, nullptr);
+  return utf8;
+}
+
+}  // namespace
+
+// Within a stage, the first item that a full disk (or the file-size limit)
+// stops is named; the later ones are counted and told in one line when the
+// stage ends, by the first file that was not written; a single later one
+// keeps its own line.  Every line stands for its items, which add up to the
+// unconverted count.
+TEST(ConversionFailures, LaterItemsAFullDiskStopsAreToldInOneLine) {
+  const struct {
+    CConvFileMake::Stage stage;
+    DWORD error;
+    int stopped;
+    const char* english;  // the stage's last line
+    const char* box;      // the same in the box (UTF-8)
+  } cases[] = {
+      {CConvFileMake::kEffectStage, ERROR_DISK_FULL, 196,
+       "C:/out/data/se/001.mp3 and 194 later sound effects were not written (disk full)",
+       "data/se/001.mp3 以降の効果音 195 件は書き込まれていません（ディスクに空きがありません）"},
+      {CConvFileMake::kMusicStage, ERROR_FILE_TOO_LARGE, 3,
+       "C:/out/data/se/001.mp3 and 1 later music track were not written (file too large)",
+       "data/se/001.mp3 以降のＢＧＭ 2 件は書き込まれていません（ファイルが大きすぎます）"},
+      {CConvFileMake::kPictureStage, ERROR_DISK_FULL, 4,
+       "C:/out/data/se/001.mp3 and 2 later pictures and scripts were not written (disk full)",
+       "data/se/001.mp3 以降の画像とシナリオ 3 件は書き込まれていません（ディスクに空きがありません）"},
+      {CConvFileMake::kVoiceStage, ERROR_DISK_FULL, 3,
+       "C:/out/data/se/001.mp3 and 1 later voice were not written (disk full)",
+       "data/se/001.mp3 以降の音声 2 件は書き込まれていません（ディスクに空きがありません）"},
+      {CConvFileMake::kEffectStage, ERROR_DISK_FULL, 2,
+       "C:/game/AdvData/SE/001.pcm: cannot write C:/out/data/se/001.mp3 (disk full)", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.english);
+    const int bitrates[2] = {3, 3}, rates[2] = {0, 0};
+    CConvFileMake job(bitrates, rates, 1, 40);
+    std::strcpy(job.m_sourceFolder, "C:\\game");
+    std::strcpy(job.m_outputFolder, "C:\\out");
+    job.BeginStage(c.stage, c.stopped + 1);
+    job.FailItem("C:\\game\\AdvData\\SE\\x.pcm", FailureReason::kMp3Refused);
+    for (int i = 0; i < c.stopped; ++i) {
+      char name[16];
+      std::snprintf(name, sizeof name, "%03d", i);
+      job.FailItem(std::string("C:\\game\\AdvData\\SE\\") + name + ".pcm", FailureReason::kNotWritten, c.error,
+                   std::string("C:\\out\\data\\se\\") + name + ".mp3");
+    }
+    job.EndStage();
+    // The next stage names its own first file again.
+    job.BeginStage(CConvFileMake::kVoiceStage, 1);
+    job.FailItem("C:\\game\\AdvData\\voice.dat (voice a)", FailureReason::kVoicePackWrite, c.error);
+    job.EndStage();
+
+    const std::vector<CConvFileMake::Failure> lines = job.TakeFailures();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(FailureText(lines[1]),
+              "C:/game/AdvData/SE/000.pcm: cannot write C:/out/data/se/000.mp3 (" + ErrorReason(c.error) + ")");
+    EXPECT_EQ(FailureText(lines[2]), c.english);
+    EXPECT_EQ(lines[3].why, FailureReason::kVoicePackWrite);
+    EXPECT_EQ(job.FailureCount(), 4);
+    int32_t items = 0;
+    for (const CConvFileMake::Failure& f : lines) items += f.items;
+    EXPECT_EQ(items, c.stopped + 2);
+    EXPECT_EQ(job.UnconvertedCount(), c.stopped + 2);
+    if (c.box) {
+      EXPECT_TRUE(lines[2].cause);
+      EXPECT_EQ(Utf8(FailureBoxLine(lines[2], job.m_sourceFolder, job.m_outputFolder)), c.box);
+    }
+  }
+}

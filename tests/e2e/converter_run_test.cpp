@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +18,7 @@
 #include "tests/support/file_io.h"
 #include "tests/support/temp_folder.h"
 #include "tools/sample_game.h"
+#include "tools/sample_sounds.h"
 
 namespace {
 
@@ -83,6 +86,21 @@ ProgramRun RunTool(const std::string& folder, const std::string& program, const 
 
 bool Holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// The last summary in a program's stream, "C of T items converted, F failed
+// [, P passed over]", adds up: C + F + P = T.
+::testing::AssertionResult SummaryAddsUp(const std::string& text) {
+  const size_t at = text.rfind(" items converted, ");
+  const size_t start = at == std::string::npos ? at : text.rfind(": ", at);
+  int converted = 0, total = 0, failed = 0, passed = 0;
+  if (start == std::string::npos ||
+      std::sscanf(text.c_str() + start + 2, "%d of %d items converted, %d failed, %d passed over", &converted, &total,
+                  &failed, &passed) < 3)
+    return ::testing::AssertionFailure() << "no summary in: " << text;
+  if (converted + failed + passed != total)
+    return ::testing::AssertionFailure() << converted << " + " << failed << " + " << passed << " is not " << total;
+  return ::testing::AssertionSuccess();
+}
+
 // Root writes where permissions forbid it: a test of an unwritable or
 // unlistable folder runs the program as an ordinary user.  The prefix that
 // does so ("" when not root), or nullopt when it cannot be done.
@@ -134,6 +152,7 @@ TEST(ConverterProgram, CleanRunSucceedsAndRefusalsFail) {
   // The clean run ends with one summary line.
   EXPECT_TRUE(Holds(clean.output, "convVelmi: 3 of 3 items converted, 0 failed; data folder: " + ok + "/data"))
       << clean.output;
+  EXPECT_TRUE(SummaryAddsUp(clean.output)) << clean.output;
 }
 
 // Arguments are answered before anything is done: in a folder where a game is
@@ -188,6 +207,7 @@ TEST(ConverterProgram, UnlistableFolderFailsTheRun) {
                     "not counted; data folder: " +
                         folder + "/data"))
       << run.output;
+  EXPECT_TRUE(SummaryAddsUp(run.output)) << run.output;
 }
 
 // convert_game checks its folders and the encoder module before it converts
@@ -326,6 +346,7 @@ TEST(ConvertGameProgram, JapaneseFolderNamesWork) {
   EXPECT_EQ(run.status, 0) << run.errors;
   EXPECT_TRUE(Holds(run.errors, "convert_game: 3 of 3 items converted, 0 failed; data folder: " + out + "/data"))
       << run.errors;
+  EXPECT_TRUE(SummaryAddsUp(run.errors)) << run.errors;
   EXPECT_TRUE(fs::exists(out + "/data/grpack.mlz"));
 }
 
@@ -375,6 +396,7 @@ TEST(ConverterProgram, FolderNamesAndStoresAreToldTruly) {
   EXPECT_EQ(japanese.status, 0) << japanese.errors;
   EXPECT_TRUE(Holds(japanese.output, "convVelmi: 3 of 3 items converted, 0 failed; data folder: " + table + "/data"))
       << japanese.output;
+  EXPECT_TRUE(SummaryAddsUp(japanese.output)) << japanese.output;
 
   // No QR2.exe in a folder named ソフト: the folder tried, as it is named.
   const std::string empty = root + "/empty" + katakana;
@@ -435,6 +457,7 @@ TEST(ConvertGameProgram, NamesFailedItems) {
       << run.errors;
   EXPECT_TRUE(Holds(run.errors, "convert_game: 3 of 4 items converted, 1 failed; data folder: " + out + "/data"))
       << run.errors;
+  EXPECT_TRUE(SummaryAddsUp(run.errors)) << run.errors;
   EXPECT_FALSE(Holds(run.errors, " 0 / 0")) << run.errors;
   EXPECT_TRUE(fs::exists(out + "/data/grpack.mlz"));
 }
@@ -555,6 +578,7 @@ TEST(ConvertGameProgram, AFullDiskIsNamedOnceWithItsReason) {
   const std::string items = std::to_string(kOutgrowingItems);
   EXPECT_TRUE(Holds(errors, "convert_game: 0 of " + items + " items converted, " + items + " failed; data folder: "))
       << errors;
+  EXPECT_TRUE(SummaryAddsUp(errors)) << errors;
   EXPECT_FALSE(Holds(listing, ".tmp")) << listing;
   EXPECT_FALSE(Holds(listing, "grpack.mlz")) << listing;
 }
@@ -587,6 +611,7 @@ TEST(ConverterPrograms, AFileSizeLimitIsNamedAndLeavesNoTemporaryFile) {
   }
   EXPECT_TRUE(Holds(tool.errors, "convert_game: 0 of " + std::to_string(kOutgrowingItems) + " items converted"))
       << tool.errors;
+  EXPECT_TRUE(SummaryAddsUp(tool.errors)) << tool.errors;
 }
 
 // The summary counts each item once: converted, failed or passed over by
@@ -625,6 +650,7 @@ TEST(ConvertGameProgram, SummaryCountsEachItemOnce) {
     const ProgramRun run = RunTool(out, CONVERT_GAME, {"--screen", "320x240", game, out});
     EXPECT_EQ(run.status, c.status) << c.name << ": " << run.errors;
     EXPECT_TRUE(Holds(run.errors, c.summary)) << c.name << ": " << run.errors;
+    EXPECT_TRUE(SummaryAddsUp(run.errors)) << c.name << ": " << run.errors;
   }
 }
 
@@ -675,4 +701,168 @@ TEST(ConverterProgram, NamesTheFileLeftBehind) {
   // "data/grpack.mlz: 完成できませんでした"
   EXPECT_TRUE(Holds(run.errors, "\ndata/grpack.mlz: \xE5\xAE\x8C\xE6\x88\x90\xE3\x81\xA7\xE3\x81\x8D")) << run.errors;
   EXPECT_TRUE(Holds(run.output, "convVelmi: 0 of 4 items converted, 4 failed; data folder: ")) << run.output;
+  EXPECT_TRUE(SummaryAddsUp(run.output)) << run.output;
+}
+
+namespace {
+
+// The items of the stages a program's log announces ("<stage>: N items"):
+// the run's total, when its walk named no file it could not take.
+int StageItems(const std::string& log) {
+  int items = 0;
+  for (size_t start = 0, end; start < log.size(); start = end + 1) {
+    end = log.find('\n', start);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(start, end - start);
+    const size_t colon = line.rfind(": ");
+    if (colon == std::string::npos) continue;
+    const std::string tail = line.substr(colon + 2);
+    const size_t space = tail.find(' ');
+    if (space == 0 || space == std::string::npos || tail.find_first_not_of("0123456789") != space) continue;
+    if (tail.compare(space, std::string::npos, " items") == 0 || tail.compare(space, std::string::npos, " item") == 0)
+      items += std::stoi(tail.substr(0, space));
+  }
+  return items;
+}
+
+// The summary's total ("C of T items converted").
+int SummaryTotal(const std::string& text) {
+  const size_t at = text.rfind(" items converted, ");
+  const size_t of = at == std::string::npos ? at : text.rfind(" of ", at);
+  return of == std::string::npos ? -1 : std::atoi(text.c_str() + of + 4);
+}
+
+// The dialog's box as a run without a window writes it on the error stream
+// ("変換エラー: " and its text): its lines, the count first.
+std::vector<std::string> BoxLines(const std::string& errors) {
+  std::vector<std::string> lines;
+  const std::string caption = "\xE5\xA4\x89\xE6\x8F\x9B\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC: ";  // 変換エラー
+  size_t at = errors.rfind(caption);
+  if (at == std::string::npos) return lines;
+  for (at += caption.size(); at < errors.size();) {
+    size_t end = errors.find('\n', at);
+    if (end == std::string::npos) end = errors.size();
+    const std::string line = errors.substr(at, end - at);
+    if (line.rfind("convVelmi: ", 0) == 0) break;
+    lines.push_back(line);
+    at = end + 1;
+  }
+  return lines;
+}
+
+// The items a line of the box stands for: the counts it shows ("N 件")
+// added, or one when it shows none.
+int ItemsShown(const std::string& line) {
+  const std::string ken = " \xE4\xBB\xB6";  // " 件"
+  int items = 0;
+  bool any = false;
+  for (size_t at = line.find(ken); at != std::string::npos; at = line.find(ken, at + ken.size())) {
+    size_t start = at;
+    while (start > 0 && std::isdigit(static_cast<unsigned char>(line[start - 1]))) --start;
+    if (start == at) continue;
+    items += std::stoi(line.substr(start, at - start));
+    any = true;
+  }
+  return any ? items : 1;
+}
+
+// The box's first line is its count; the counts of the other lines, "ほか N
+// 件" included, add up to it.
+::testing::AssertionResult BoxAddsUp(const std::vector<std::string>& box) {
+  if (box.size() < 2) return ::testing::AssertionFailure() << "no box";
+  int shown = 0;
+  for (size_t i = 1; i < box.size(); ++i) shown += ItemsShown(box[i]);
+  if (shown != ItemsShown(box[0])) return ::testing::AssertionFailure() << shown << " shown, " << box[0];
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+// A disk that fills during the sound effects, or a file-size limit that
+// stops the larger files: each cause is told once (the first file of a stage
+// that could not be written, one line for the stage's later ones, a pack),
+// the stage goes on with the files that fit, the box puts the causes first
+// and its counts add up to its first line's, and the summary's to its total.
+// The full-count folder's pictures and music take about 350 KB; its sound
+// effects about 2 KB each, the one short one far less.
+TEST(ConverterPrograms, AFullDiskIsToldOncePerCause) {
+  const std::string game = vtest::ScratchFolder("e2e", "cause-game");
+  vtools::SampleTable table = vtools::SampleGameTable(vtools::SampleSize::Full);
+  const std::string shortEffect = "220";
+  table.push_back(vtools::BytesFile("AdvData\\SE\\" + shortEffect + ".pcm",
+                                    vtools::SoundImage({vtools::SoundShape::Pcm, 440, 22050, 1, 0.01})));
+  ASSERT_TRUE(vtools::WriteSampleGame(game, table));
+  const std::string root = vtest::ScratchFolder("e2e", "cause");
+  const std::string registry = root + "/registry.txt";
+  std::ofstream(registry, std::ios::binary)
+      << "[HKEY_CURRENT_USER\\Software\\TORVAL\\QR2]\nDataDir=sz:" << e2e::PlayerPath(game) << "\\\n";
+  struct Runs {
+    std::string toolErrors, dialogErrors, dialogOutput;
+    std::string effects;  // the sound effects convert_game wrote
+  };
+  // Both programs, each in an output folder of its own, after `setup`.
+  const auto runBoth = [&](const std::string& name, const std::string& setup, const std::string& prefix) {
+    const std::string tool = root + "/" + name + "-tool", dialog = root + "/" + name + "-dialog",
+                      streams = root + "/" + name;
+    for (const std::string& f : {tool, dialog, streams}) fs::create_directories(f);
+    // The streams go through pipes: a file-size limit is the programs' own.
+    const std::string script = setup + " env -u VELMI_MODULE_PATH -u VELMI_REGISTRY " + prefix + " " +
+                               Quoted(CONVERT_GAME) + " --screen 320x240 " + Quoted(game) + " " + Quoted(tool) +
+                               " 2>&1 >/dev/null | cat >" + Quoted(streams + "/tool-err.txt") + "; ls " +
+                               Quoted(tool + "/data/se") + " >" + Quoted(streams + "/effects.txt") + "; cd " +
+                               Quoted(dialog) + " && { VELMI_HEADLESS=1 VELMI_REGISTRY=" + Quoted(registry) +
+                               " WINEPREFIX=" + Quoted(dialog + "/no-wine") + " " + prefix + " " + Quoted(CONV_VELMI) +
+                               " 2>&1 1>&3 3>&- | cat >" + Quoted(streams + "/dialog-err.txt") + "; } 3>&1 | cat >" +
+                               Quoted(streams + "/dialog-out.txt") + "; exit 0";
+    // A disk of its own is mounted in a mount namespace of the runs.
+    const int raw =
+        std::system(((setup.empty() ? "sh -c " : "unshare -m sh -c ") + Quoted(script) + " 2>/dev/null").c_str());
+    std::optional<Runs> runs;
+    if (!WIFEXITED(raw) || WEXITSTATUS(raw) != 0) return runs;
+    runs = Runs{Slurp(streams + "/tool-err.txt"), Slurp(streams + "/dialog-err.txt"),
+                Slurp(streams + "/dialog-out.txt"), Slurp(streams + "/effects.txt")};
+    return runs;
+  };
+  const auto disk = [&](const std::string& folder) {
+    return "mount -t tmpfs -o size=640k tmpfs " + Quoted(root + "/" + folder) + " || exit 99;";
+  };
+  const struct {
+    const char* name;
+    std::string setup, prefix, reason;
+    int mostLines;  // the disk: an effect, the later ones, the voice pack; the limit: two a stage
+  } cases[] = {
+      {"disk", disk("disk-tool") + disk("disk-dialog"), "", "disk full", 3},
+      {"limit", "", "prlimit --fsize=1024", "file too large", 8},
+  };
+  bool noDisk = false;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::optional<Runs> runs = runBoth(c.name, c.setup, c.prefix);
+    if (!runs) {
+      EXPECT_FALSE(c.setup.empty()) << "the runs did not start";
+      noDisk = true;
+      continue;
+    }
+    const std::string& errors = runs->toolErrors;
+    const std::string said = "(" + c.reason + ")";
+    EXPECT_LE(CountOf(errors, said), c.mostLines) << errors;
+    EXPECT_EQ(CountOf(errors, " later sound effects were not written " + said), 1) << errors;
+    EXPECT_TRUE(SummaryAddsUp(errors)) << errors;
+    EXPECT_TRUE(SummaryAddsUp(runs->dialogOutput)) << runs->dialogOutput;
+    // Every stage's items are in the total, the voices of the pack that
+    // could not be created too.
+    EXPECT_EQ(SummaryTotal(errors), StageItems(errors)) << errors;
+    // Under the limit the short effect, after the first that failed, fits.
+    if (c.setup.empty()) {
+      EXPECT_TRUE(Holds(runs->effects, shortEffect + ".mp3")) << runs->effects;
+    }
+    // The box: the voice pack is shown, not counted among the rest.
+    const std::vector<std::string> box = BoxLines(runs->dialogErrors);
+    EXPECT_TRUE(BoxAddsUp(box)) << runs->dialogErrors;
+    ASSERT_GE(box.size(), 3u) << runs->dialogErrors;
+    bool voicePackShown = false;
+    for (const std::string& line : box) voicePackShown = voicePackShown || Holds(line, "voice.mlz");
+    EXPECT_TRUE(voicePackShown) << runs->dialogErrors;
+  }
+  if (noDisk) GTEST_SKIP() << "no mount namespace with a tmpfs here (unshare -m and mount need privileges)";
 }
