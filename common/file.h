@@ -34,7 +34,13 @@ DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset,
 // too, so that a failed write or a power cut leaves the older file whole (the
 // temporary file is removed after a failure).  1 when every byte was written
 // and flushed and the rename succeeded, else 0, GetLastError telling why.
-int WriteFileReplacing(const char* path, const void* buffer, DWORD count);
+// With flushRename 0 the rename is not flushed: a caller that replaces many
+// files in one folder flushes the folder once after the last (FlushFolder).
+int WriteFileReplacing(const char* path, const void* buffer, DWORD count, int flushRename = 1);
+
+// Flushes a folder's entries (the renames made in it) to the disk.  1 when
+// they are there, else 0, GetLastError telling why.
+int FlushFolder(const char* folder);
 
 // UTF-16 form of a Shift-JIS text in one static buffer of 2048 units, valid
 // until the next call; null when the text does not fit or does not convert.
