@@ -93,6 +93,8 @@ class CConvFileMake : public CWinThreadMaster {
     int32_t lost = 0;        // a pack not finished: the items written to it
     int32_t notWritten = 0;  // a pack not finished: the items after its first failure
     std::string leftBehind;  // a file of the run that could not be removed (code page 932)
+    // A file that could not be written: the earlier file of its name stays whole.
+    bool earlierKept = false;
   };
 
   // bitrateIndices and rate44k are {BGM, voice} pairs; scalePercent 40
