@@ -164,7 +164,7 @@ DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset,
   return WriteAt(path, buffer, origin, offset, count, create, false);
 }
 
-int WriteFileReplacing(const char* path, const void* buffer, DWORD count) {
+int WriteFileReplacing(const char* path, const void* buffer, DWORD count, int flushRename) {
   if (path == nullptr) return 0;
   size_t length = StrLength(path);
   BYTE* temp = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, length + 5));
@@ -177,11 +177,13 @@ int WriteFileReplacing(const char* path, const void* buffer, DWORD count) {
     WidePath from(name), to(path);
     if (from.get() != nullptr && to.get() != nullptr) {
       // The new content is on the disk before its name replaces the old
-      // file's, and the rename is on the disk before the call returns: a
-      // power cut leaves either file whole, never an empty one.  A rename
-      // whose folder flush failed is done all the same, its error kept.
-      ok = WriteAt(name, buffer, 0, 0, count, 1, true) == count &&
-           MoveFileExW(from.get(), to.get(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+      // file's, and the rename is on the disk before the call returns (or
+      // once the caller flushes the folder): a power cut leaves either file
+      // whole, never an empty one.  A rename whose folder flush failed is
+      // done all the same, its error kept.  The temporary file is created
+      // empty: it is written from its start without a seek.
+      const DWORD flags = MOVEFILE_REPLACE_EXISTING | (flushRename ? MOVEFILE_WRITE_THROUGH : 0);
+      ok = WriteAt(name, buffer, -1, 0, count, 1, true) == count && MoveFileExW(from.get(), to.get(), flags) != 0;
       error = GetLastError();
       if (!ok) DeleteFileW(from.get());
     } else {
@@ -189,6 +191,21 @@ int WriteFileReplacing(const char* path, const void* buffer, DWORD count) {
     }
   }
   LocalFree(temp);
+  SetLastError(error);
+  return ok;
+}
+
+int FlushFolder(const char* folder) {
+  WidePath wide(folder);
+  if (wide.get() == nullptr) return 0;
+  // A folder opens as a file only with backup semantics; its handle flushes
+  // its entries.
+  HANDLE handle = CreateFileW(wide.get(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  const int ok = FlushFileBuffers(handle) != 0;
+  const DWORD error = GetLastError();
+  CloseHandle(handle);
   SetLastError(error);
   return ok;
 }

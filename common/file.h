@@ -36,7 +36,13 @@ DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset,
 // and flushed and the rename succeeded, else 0, GetLastError telling why.
 // After 1, GetLastError is NO_ERROR when the rename is on the disk too, else
 // why the disk did not confirm it (the new content is under path all the same).
-int WriteFileReplacing(const char* path, const void* buffer, DWORD count);
+// With flushRename 0 the rename is not flushed: a caller that replaces many
+// files in one folder flushes the folder once after the last (FlushFolder).
+int WriteFileReplacing(const char* path, const void* buffer, DWORD count, int flushRename = 1);
+
+// Flushes a folder's entries (the renames made in it) to the disk.  1 when
+// they are there, else 0, GetLastError telling why.
+int FlushFolder(const char* folder);
 
 // UTF-16 form of a Shift-JIS text in one static buffer of 2048 units, valid
 // until the next call; null when the text does not fit or does not convert.

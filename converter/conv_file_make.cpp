@@ -110,11 +110,16 @@ void CConvFileMake::FailItem(const std::string& item, FailureReason why, DWORD e
                              const std::string& leftBehind) {
   Failure f{item, why, error, detail};
   f.leftBehind = leftBehind;
+  FailItem(std::move(f));
+}
+
+void CConvFileMake::FailItem(Failure f) {
+  const DWORD error = f.error;
   // A full disk or the file-size limit stops every later file of the stage
   // that does not fit: the first is named, the others told in one line at
   // the stage's end.  A file left behind is always named.
   for (Fold& fold : m_folds) {
-    if (m_stage < 0 || fold.error != error || !leftBehind.empty()) continue;
+    if (m_stage < 0 || fold.error != error || !f.leftBehind.empty()) continue;
     if (!fold.named) {
       fold.named = true;
       break;

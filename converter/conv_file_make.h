@@ -104,6 +104,8 @@ class CConvFileMake : public CWinThreadMaster {
     int32_t items = 1;
     bool cause = false;
     int32_t stage = -1;
+    // A file that could not be written: the earlier file of its name stays whole.
+    bool earlierKept = false;
   };
 
   // bitrateIndices and rate44k are {BGM, voice} pairs; scalePercent 40
@@ -175,6 +177,8 @@ class CConvFileMake : public CWinThreadMaster {
   // counted, and told together when the stage ends.
   void FailItem(const std::string& item, FailureReason why, DWORD error = 0, const std::string& detail = {},
                 const std::string& leftBehind = {});
+  // The same for a failure that carries more (a file whose earlier one stays).
+  void FailItem(Failure f);
   void AddConverted(int32_t n = 1) { m_convertedCount.fetch_add(n, std::memory_order_relaxed); }
   void AddFailedItems(int32_t n) { m_failedItems.fetch_add(n, std::memory_order_relaxed); }
   void AddPassedOver(int32_t n = 1) { m_passedOver.fetch_add(n, std::memory_order_relaxed); }

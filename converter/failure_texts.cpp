@@ -254,9 +254,17 @@ const char kJaLeftBehind[] =
     "B\x02 \x82\xAA\x8E"
     "c\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7";
 
+// 。以前のファイルはそのまま残っています
+const char kJaEarlierKept[] =
+    "\x81"
+    "B\x88\xC8\x91O\x82\xCC\x83t\x83@\x83"
+    "C\x83\x8B\x82\xCD\x82\xBB\x82\xCC\x82\xDC\x82\xDC\x8E"
+    "c\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7";
+
 const char kEnLost[] = "; the \x03 items written to it are lost";
 const char kEnNotWritten[] = "; \x03 later items were not written";
 const char kEnLeftBehind[] = "; \x02 was left behind";
+const char kEnEarlierKept[] = "; the earlier file was kept";
 
 // The text with its marks replaced.
 std::string Fill(const char* text, const std::string& error, const std::string& detail, int32_t count) {
@@ -344,6 +352,7 @@ std::string FailureReasonText(const CConvFileMake::Failure& f) {
   if (f.lost > 0) text += Fill(kEnLost, "", "", f.lost);
   if (f.notWritten > 0) text += Fill(kEnNotWritten, "", "", f.notWritten);
   if (!f.leftBehind.empty()) text += Fill(kEnLeftBehind, "", ShownPath(f.leftBehind), 0);
+  if (f.earlierKept) text += kEnEarlierKept;
   return text;
 }
 
@@ -363,6 +372,7 @@ std::string FailureBoxLine(const CConvFileMake::Failure& f, const char* gameFold
   if (f.lost > 0) text += Fill(kJaLost, "", "", f.lost);
   if (f.notWritten > 0) text += Fill(kJaNotWritten, "", "", f.notWritten);
   if (!f.leftBehind.empty()) text += Fill(kJaLeftBehind, "", BoxPath(f.leftBehind, gameFolder, outputFolder), 0);
+  if (f.earlierKept) text += kJaEarlierKept;
   return text;
 }
 

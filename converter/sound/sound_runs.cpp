@@ -1,10 +1,14 @@
 // The three sound steps of a conversion run: music tracks and sound effects
 // become one MP3 or Ogg file each, voices the entries of the voice pack.
 // A sound that cannot be read or coded writes no file (a placeholder entry in
-// the voice pack) and counts as a failure.
+// the voice pack) and counts as a failure.  Each music or effect file is
+// written under a temporary name, flushed and renamed over the earlier one,
+// and its folder flushed once at the end of the stage: a run that stops or
+// fails leaves each file whole, the earlier one or the new one.
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <string>
 
 #include "common/file.h"
@@ -25,6 +29,12 @@ constexpr int kMusicTracks = 48;
 constexpr int kSoundEffects = 230;
 
 bool StartsWithRiff(const BYTE* image, DWORD size) { return size >= 4 && std::memcmp(image, "RIFF", 4) == 0; }
+
+// True when path names a file (not a folder).
+bool IsFile(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 struct EncodeSettings {
   int encoder, bitrateIndex, rate44k, stereo;
@@ -62,7 +72,7 @@ bool ReadAt(HANDLE file, uint64_t offset, BYTE* out, DWORD size) {
 
 // Music tracks (".pcm" images only) or sound effects (".pcm" or WAVE).
 static void ConvertSoundFiles(CConvFileMake& job, CConvFileMake::Stage stage, int count, const char* sourceFormat,
-                              const char* outputFormat, bool wavesToo) {
+                              const char* outputFolder, const char* outputFormat, bool wavesToo) {
   const EncodeSettings s{job.m_encoder, job.m_bitrateIndex[0], job.m_rate44k[0], job.m_stereo[0]};
   // The stage's items are the files there, each counted as it is met below.
   int32_t present = 0;
@@ -72,6 +82,7 @@ static void ConvertSoundFiles(CConvFileMake& job, CConvFileMake::Stage stage, in
     if (job.SourcePath(path, sizeof path, "", relative) && FileExists(path)) ++present;
   }
   job.BeginStage(stage, present);
+  bool renamed = false;  // a file was renamed in the folder: it is flushed at the end
   for (int n = 0; n < count; ++n) {
     char relative[64], path[CConvFileMake::kFolderChars + 64];
     FormatStringN(relative, sizeof relative, sourceFormat, n);
@@ -110,16 +121,28 @@ static void ConvertSoundFiles(CConvFileMake& job, CConvFileMake::Stage stage, in
     if (encoded && !coded) why = EncodeFailure(s);
     // Any other compressed flag: no file, as the desktop game's own tracks.
     LocalBuffer codedBlock(coded);
-    if (coded && WriteFileAt(outPath, coded, 0, 0, codedSize, 1) != codedSize) {
+    bool earlierKept = false;
+    if (coded && !WriteFileReplacing(outPath, coded, codedSize, 0)) {
       why = FailureReason::kNotWritten;
       error = GetLastError();
       detail = outPath;
+      // The earlier file stays whole; the temporary file is gone unless it
+      // could not be removed.
+      earlierKept = IsFile(outPath);
+      const std::string temporary = std::string(outPath) + ".tmp";
+      if (IsFile(temporary.c_str())) leftBehind = temporary;
+    } else if (coded) {
+      renamed = true;
     }
     if (why) {
-      // Never leave a file from an earlier run (or a partial one) behind;
-      // one that cannot be removed is named.
-      if (named && !DeleteFileA(outPath) && FileExists(outPath)) leftBehind = outPath;
-      job.FailItem(path, *why, error, detail, leftBehind);
+      // A sound that gives no file leaves no file from an earlier run
+      // behind; one that cannot be removed is named.
+      if (named && *why != FailureReason::kNotWritten && !DeleteFileA(outPath) && FileExists(outPath))
+        leftBehind = outPath;
+      CConvFileMake::Failure f{path, *why, error, detail};
+      f.leftBehind = leftBehind;
+      f.earlierKept = earlierKept;
+      job.FailItem(std::move(f));
     } else if (SoundImageIsShort(file.p, size)) {
       // Written as far as it goes, but the file was cut short.
       job.FailItem(path, coded ? FailureReason::kCutShortConverted : FailureReason::kCutShort);
@@ -129,18 +152,26 @@ static void ConvertSoundFiles(CConvFileMake& job, CConvFileMake::Stage stage, in
       job.AddPassedOver();  // a flag that means no file
     }
   }
+  // The renames are on the disk once their folder is.
+  char folder[CConvFileMake::kFolderChars + 64];
+  if (renamed && job.OutputPath(folder, sizeof folder, outputFolder) && !FlushFolder(folder)) {
+    const DWORD error = GetLastError();
+    job.AddFailure(CConvFileMake::Failure{folder, FailureReason::kNotWritten, error, folder});
+  }
 }
 
 void CConvFileMake::ConvertBgm() {
   if (!m_doMusic) return;
   LoadVoiceDecodeTable();
-  ConvertSoundFiles(*this, kMusicStage, kMusicTracks, "AdvData\\MUSIC\\%z3.pcm", "\\data\\bgm\\%z3.%s", false);
+  ConvertSoundFiles(*this, kMusicStage, kMusicTracks, "AdvData\\MUSIC\\%z3.pcm", "\\data\\bgm", "\\data\\bgm\\%z3.%s",
+                    false);
 }
 
 void CConvFileMake::ConvertSoundEffects() {
   if (!m_doMusic) return;
   LoadVoiceDecodeTable();
-  ConvertSoundFiles(*this, kEffectStage, kSoundEffects, "AdvData\\SE\\%z3.pcm", "\\data\\se\\%z3.%s", true);
+  ConvertSoundFiles(*this, kEffectStage, kSoundEffects, "AdvData\\SE\\%z3.pcm", "\\data\\se", "\\data\\se\\%z3.%s",
+                    true);
 }
 
 void CConvFileMake::ConvertVoicePack() {

@@ -370,7 +370,16 @@ BOOL FlushFileBuffers(HANDLE file) {
     errno = EIO;
     return FailErrno();
   }
-  if (fsync(f->fd) != 0) return FailErrno();
+  if (fsync(f->fd) != 0) {
+    // A folder on a file system that has no way to flush folders leaves
+    // nothing that could be done, as in MoveFileEx's write-through.
+    const int error = errno;
+    struct stat st;
+    if (!((error == EINVAL || error == ENOTSUP) && fstat(f->fd, &st) == 0 && S_ISDIR(st.st_mode))) {
+      errno = error;
+      return FailErrno();
+    }
+  }
   if (g_logFlushes.load()) LogFlushEvent("flush " + DescriptorPath(f->fd));
   return TRUE;
 }

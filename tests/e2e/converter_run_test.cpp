@@ -3,13 +3,21 @@
 // and what failed.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -865,4 +873,154 @@ TEST(ConverterPrograms, AFullDiskIsToldOncePerCause) {
     EXPECT_TRUE(voicePackShown) << runs->dialogErrors;
   }
   if (noDisk) GTEST_SKIP() << "no mount namespace with a tmpfs here (unshare -m and mount need privileges)";
+}
+
+namespace {
+
+// SmallGame with music tracks 001 and 003 and effect 002; track 003 lasts
+// `longSeconds`.
+vtools::SampleTable GameWithSounds(double longSeconds) {
+  vtools::SampleTable table = SmallGame();
+  table.push_back(
+      vtools::BytesFile("AdvData\\MUSIC\\001.pcm", vtools::SoundImage({vtools::SoundShape::Pcm, 440, 22050, 1, 0.3})));
+  table.push_back(vtools::BytesFile("AdvData\\MUSIC\\003.pcm",
+                                    vtools::SoundImage({vtools::SoundShape::Pcm, 550, 22050, 1, longSeconds})));
+  table.push_back(
+      vtools::BytesFile("AdvData\\SE\\002.pcm", vtools::SoundImage({vtools::SoundShape::Wave16, 660, 22050, 1, 0.3})));
+  return table;
+}
+
+// The files below a folder, by their paths relative to it.
+std::map<std::string, std::vector<uint8_t>> FilesBelow(const std::string& folder) {
+  std::map<std::string, std::vector<uint8_t>> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (!entry.is_directory())
+      files[fs::relative(entry.path(), folder).string()] = vtest::ReadBytes(entry.path().string());
+  return files;
+}
+
+}  // namespace
+
+// A music or effect file that cannot be written is named with the system's
+// reason (a folder at its name, a disk that fills); an earlier file of its
+// name is kept whole, and said to be; no temporary file stays.
+TEST(ConvertGameProgram, MusicAndEffectWritesThatFailAreNamedWithTheirReason) {
+  const std::string game = vtest::ScratchFolder("e2e", "sound-fail-game");
+  // Track 003 codes to about 100 KB: more than the small disk below holds.
+  ASSERT_TRUE(vtools::WriteSampleGame(game, GameWithSounds(12)));
+
+  // A folder at the name of track 001.
+  const std::string out = vtest::ScratchFolder("e2e", "sound-fail-folder");
+  fs::create_directories(out + "/data/bgm/001.mp3");
+  const ProgramRun run = RunTool(out, CONVERT_GAME, {"--screen", "320x240", game, out});
+  EXPECT_EQ(run.status, 1) << run.errors;
+  EXPECT_TRUE(Holds(run.errors, "convert_game: failed: " + game + "/AdvData/MUSIC/001.pcm: cannot write " + out +
+                                    "/data/bgm/001.mp3 (no permission (or a read-only disk))\n"))
+      << run.errors;
+  EXPECT_FALSE(Holds(run.errors, "system error")) << run.errors;
+  EXPECT_TRUE(fs::is_directory(out + "/data/bgm/001.mp3"));
+  EXPECT_FALSE(AnyTemporary(Listing(out + "/data/bgm")));
+  EXPECT_TRUE(Holds(run.errors, "convert_game: 5 of 6 items converted, 1 failed; data folder: ")) << run.errors;
+
+  // A 64 KB disk of its own that holds an earlier track 003: the new one
+  // does not fit.  What the run left is read before the namespace goes.
+  const std::string full = vtest::ScratchFolder("e2e", "sound-fail-full");
+  const std::string streams = vtest::ScratchFolder("e2e", "sound-fail-streams");
+  const std::string script =
+      "mount -t tmpfs -o size=64k tmpfs " + Quoted(full) + " || exit 99; mkdir -p " + Quoted(full + "/data/bgm") +
+      " && printf earlier >" + Quoted(full + "/data/bgm/003.mp3") + " || exit 99; env -u VELMI_MODULE_PATH " +
+      Quoted(CONVERT_GAME) + " --screen 320x240 " + Quoted(game) + " " + Quoted(full) + " >" +
+      Quoted(streams + "/out.txt") + " 2>" + Quoted(streams + "/err.txt") + "; status=$?; ls -A " +
+      Quoted(full + "/data/bgm") + " " + Quoted(full + "/data/se") + " >" + Quoted(streams + "/listing.txt") +
+      "; cat " + Quoted(full + "/data/bgm/003.mp3") + " >" + Quoted(streams + "/003.mp3") + "; exit $status";
+  const int raw = std::system(("unshare -m sh -c " + Quoted(script) + " 2>/dev/null").c_str());
+  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  if (status == 99 || status == 127 || (status == 1 && !fs::exists(streams + "/err.txt")))
+    GTEST_SKIP() << "no mount namespace with a tmpfs here (unshare -m and mount need privileges)";
+  const std::string errors = Slurp(streams + "/err.txt"), listing = Slurp(streams + "/listing.txt");
+  EXPECT_EQ(status, 1) << errors;
+  EXPECT_TRUE(Holds(errors, "convert_game: failed: " + game + "/AdvData/MUSIC/003.pcm: cannot write " + full +
+                                "/data/bgm/003.mp3 (disk full); the earlier file was kept\n"))
+      << errors;
+  EXPECT_FALSE(Holds(errors, "system error")) << errors;
+  EXPECT_EQ(Slurp(streams + "/003.mp3"), "earlier");
+  EXPECT_FALSE(Holds(listing, ".tmp")) << listing;
+}
+
+// A run killed while it writes a music file leaves every file whole: the
+// earlier one or the new one.  The next run replaces what the killed one
+// left (its temporary file too) and leaves the data folder byte for byte as
+// a clean run does.  The temporary name of track 003 is a pipe the test
+// reads: the run blocks in its write once the pipe is full, and is killed
+// there; what it wrote becomes the temporary file it left.
+TEST(ConvertGameProgram, ARunKilledMidWriteLeavesWholeFilesAndTheNextRunEndsClean) {
+  const std::string game = vtest::ScratchFolder("e2e", "killed-game");
+  ASSERT_TRUE(vtools::WriteSampleGame(game, GameWithSounds(3)));  // track 003: about 24 KB
+  const std::string clean = vtest::ScratchFolder("e2e", "killed-clean");
+  const ProgramRun reference = RunTool(clean, CONVERT_GAME, {"--screen", "320x240", game, clean});
+  ASSERT_EQ(reference.status, 0) << reference.errors;
+  const auto cleanFiles = FilesBelow(clean + "/data");
+  ASSERT_EQ(cleanFiles.count("bgm/003.mp3"), 1u);
+  ASSERT_GT(cleanFiles.at("bgm/003.mp3").size(), 16384u);
+  EXPECT_FALSE(AnyTemporary(Listing(clean + "/data/bgm")));
+  EXPECT_FALSE(AnyTemporary(Listing(clean + "/data/se")));
+
+  // An earlier run's files, and the pipe at 003's temporary name.
+  const std::string out = vtest::ScratchFolder("e2e", "killed-out");
+  const std::map<std::string, std::string> earlier = {
+      {"bgm/001.mp3", "earlier 001"}, {"bgm/003.mp3", "earlier 003"}, {"se/002.mp3", "earlier 002"}};
+  for (const auto& [name, text] : earlier) ASSERT_TRUE(vtest::WriteText(out + "/data/" + name, text));
+  const std::string pipe = out + "/data/bgm/003.mp3.tmp";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  ASSERT_GT(fcntl(reader, F_SETPIPE_SZ, 4096), 0);
+
+  const std::vector<std::string> words = {"env",        "-u",       "VELMI_MODULE_PATH", "-u", "VELMI_REGISTRY",
+                                          CONVERT_GAME, "--screen", "320x240",           game, out};
+  std::vector<char*> argv;
+  for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, (out + "/out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, (out + "/err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t child = -1;
+  ASSERT_EQ(posix_spawnp(&child, "env", &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  const int ended = int(syscall(SYS_pidfd_open, child, 0));
+  ASSERT_GE(ended, 0);
+  // The first bytes in the pipe, or the run's end when it never writes there.
+  pollfd waits[2] = {{reader, POLLIN, 0}, {ended, POLLIN, 0}};
+  while (poll(waits, 2, -1) < 0 && errno == EINTR) {
+  }
+  std::vector<uint8_t> written(1024);
+  const ssize_t got = (waits[0].revents & POLLIN) ? read(reader, written.data(), written.size()) : -1;
+  kill(child, SIGKILL);
+  int raw = 0;
+  waitpid(child, &raw, 0);
+  close(ended);
+  close(reader);
+  ASSERT_GT(got, 0) << "the run did not write track 003 through its temporary name: " << Slurp(out + "/err.txt");
+  ASSERT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == SIGKILL) << "the run ended before it was killed";
+
+  // Track 001 was replaced before the kill, 003 and 002 not yet: each file
+  // is whole, the earlier one or the clean run's.
+  EXPECT_EQ(vtest::ReadBytes(out + "/data/bgm/001.mp3"), cleanFiles.at("bgm/001.mp3"));
+  EXPECT_EQ(vtest::ReadText(out + "/data/bgm/003.mp3"), "earlier 003");
+  EXPECT_EQ(vtest::ReadText(out + "/data/se/002.mp3"), "earlier 002");
+
+  // What the killed run left at the temporary name: the bytes it wrote.
+  written.resize(size_t(got));
+  fs::remove(pipe);
+  ASSERT_TRUE(vtest::WriteBytes(pipe, written));
+  const ProgramRun again = RunTool(out, CONVERT_GAME, {"--screen", "320x240", game, out});
+  EXPECT_EQ(again.status, 0) << again.errors;
+  const auto files = FilesBelow(out + "/data");
+  EXPECT_EQ(files.size(), cleanFiles.size());
+  for (const auto& [name, bytes] : cleanFiles) {
+    ASSERT_EQ(files.count(name), 1u) << name;
+    EXPECT_TRUE(files.at(name) == bytes) << name;
+  }
+  for (const auto& entry : files) EXPECT_EQ(cleanFiles.count(entry.first), 1u) << entry.first;
 }

@@ -276,6 +276,28 @@ TEST(Files, FlushesAndWriteThroughMoves) {
                                                    "folder Other"}));
 }
 
+// A folder opened with backup semantics flushes its entries; on a file
+// system that has no way to flush folders (procfs) there is nothing to do,
+// which is no failure.  A file that cannot be flushed still fails.
+TEST(Files, FoldersFlush) {
+  TempDir t;
+  t.dir("Save");
+  vtest::DiskFlushLog log;
+  for (const std::string& folder : {t.win("save"), std::string("/proc/sys")}) {
+    HANDLE h = CreateFileA(folder.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << folder;
+    EXPECT_TRUE(FlushFileBuffers(h)) << folder;
+    CloseHandle(h);
+  }
+  EXPECT_EQ(log.Lines(), (std::vector<std::string>{"flush Save", "flush sys"}));
+  HANDLE h = Open("/dev/null", GENERIC_WRITE, OPEN_EXISTING, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(FlushFileBuffers(h));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+  CloseHandle(h);
+}
+
 TEST(Files, ProgramAndCurrentPaths) {
   char path[1024];
   DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);

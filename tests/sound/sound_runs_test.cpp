@@ -12,6 +12,7 @@
 #include "formats/pack_format.h"
 #include "sound_fixtures.h"
 #include "tools/sample_sounds.h"
+#include "tests/support/disk_flushes.h"
 #include "tests/support/file_io.h"
 
 namespace {
@@ -267,6 +268,116 @@ TEST_F(SoundRuns, SoundsCutShortAreCodedAndCounted) {
   EXPECT_EQ(2, j.job->FailureCount());
   for (const char* f : {"bgm/001.mp3", "se/002.mp3", "se/003.mp3"})
     EXPECT_TRUE(fs::exists(root_ / "out" / "data" / f)) << f;
+}
+
+// A game of one music track (001) and one effect (002), converted to MP3.
+void WriteTrackAndEffect(const fs::path& game) {
+  ASSERT_TRUE(vtools::WriteSampleGame(
+      game.string(),
+      {vtools::BytesFile("AdvData\\MUSIC\\001.pcm", vtools::SoundImage({vtools::SoundShape::Pcm, 440, 22050, 1, 0.3})),
+       vtools::BytesFile("AdvData\\SE\\002.pcm",
+                         vtools::SoundImage({vtools::SoundShape::Wave16, 660, 22050, 1, 0.3}))}));
+}
+
+bool AnyTemporary(const fs::path& folder) {
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().extension() == ".tmp") return true;
+  return false;
+}
+
+// Each music and effect file is on the disk under its temporary name before
+// the rename replaces the earlier file; each folder is flushed once, at the
+// end of its stage, and no temporary file stays.
+TEST_F(SoundRuns, EachFileIsFlushedBeforeItReplacesTheEarlierOne) {
+  WriteTrackAndEffect(root_ / "game");
+  const fs::path data = root_ / "out" / "data";
+  ASSERT_TRUE(vtest::WriteText((data / "bgm" / "001.mp3").string(), "earlier"));
+  vtest::DiskFlushLog log;
+  Job j(root_ / "game", root_ / "out", 0);
+  j.job->Run();
+  EXPECT_EQ(0, j.job->FailureCount());
+  EXPECT_EQ(log.Lines(), (std::vector<std::string>{"flush 001.mp3.tmp", "move 001.mp3.tmp 001.mp3", "flush bgm",
+                                                   "flush 002.mp3.tmp", "move 002.mp3.tmp 002.mp3", "flush se"}));
+  CheckSound(vtest::ReadBytes(data / "bgm" / "001.mp3"), 0, 1, 1, 0.3, 440, "001");
+  CheckSound(vtest::ReadBytes(data / "se" / "002.mp3"), 0, 1, 1, 0.3, 660, "002");
+  EXPECT_FALSE(AnyTemporary(data / "bgm"));
+  EXPECT_FALSE(AnyTemporary(data / "se"));
+
+  // A folder that cannot be flushed is a failure, named with why.
+  log.Clear();
+  VelmiFailFlushFileBuffers(1);  // 001.mp3.tmp is flushed, its folder is not
+  Job again(root_ / "game", root_ / "out", 0);
+  again.job->Run();
+  const std::vector<CConvFileMake::Failure> failures = again.job->TakeFailures();
+  ASSERT_EQ(1u, failures.size());
+  const std::string bgm = (data / "bgm").string();
+  EXPECT_EQ(FailureText(failures[0]), bgm + ": cannot write " + bgm + " (input/output error (the disk failed))");
+}
+
+// A music or effect file that cannot be written is named with the system's
+// reason; the earlier file of its name stays byte for byte, with the line
+// saying so, and its temporary file is removed.  The other file is written.
+TEST_F(SoundRuns, AFailedWriteKeepsTheEarlierFileAndSaysWhy) {
+  WriteTrackAndEffect(root_ / "game");
+  const fs::path data = root_ / "out" / "data";
+  const std::string game = (root_ / "game").string(), out = (root_ / "out").string();
+  const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+  enum class Setup { kFlushFails, kDiskFull, kFolderAtTheName };
+  const struct {
+    const char* what;
+    Setup setup;
+    const char* file;    // below data
+    const char* source;  // below the game folder
+    std::string reason;
+    bool kept;
+  } cases[] = {
+      {"the disk fails the flush", Setup::kFlushFails, "bgm/001.mp3", "AdvData/MUSIC/001.pcm",
+       "input/output error (the disk failed)", true},
+      {"a full disk", Setup::kDiskFull, "se/002.mp3", "AdvData/SE/002.pcm", "disk full", true},
+      {"a folder at the name", Setup::kFolderAtTheName, "bgm/001.mp3", "AdvData/MUSIC/001.pcm",
+       "no permission (or a read-only disk)", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(data);
+    fs::create_directories(data / "bgm");
+    fs::create_directories(data / "se");
+    const fs::path file = data / c.file;
+    const fs::path other = data / (std::string(c.file) == "bgm/001.mp3" ? "se/002.mp3" : "bgm/001.mp3");
+    vtest::DiskFlushLog log;
+    if (c.setup == Setup::kFolderAtTheName) {
+      fs::create_directories(file);
+    } else {
+      ASSERT_TRUE(vtest::WriteBytes(file.string(), earlier));
+    }
+    if (c.setup == Setup::kFlushFails) VelmiFailFlushFileBuffers(0);
+    if (c.setup == Setup::kDiskFull) {
+      if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+      fs::create_symlink("/dev/full", file.string() + ".tmp");
+    }
+    Job j(root_ / "game", root_ / "out", 0);
+    j.job->Run();
+    EXPECT_EQ(1, j.job->FailureCount());
+    const std::vector<CConvFileMake::Failure> failures = j.job->TakeFailures();
+    ASSERT_EQ(1u, failures.size());
+    EXPECT_EQ(FailureText(failures[0]), game + "/" + c.source + ": cannot write " + out + "/data/" + c.file + " (" +
+                                            c.reason + ")" + (c.kept ? "; the earlier file was kept" : ""));
+    // 。以前のファイルはそのまま残っています
+    const std::string kept =
+        "\x81\x42\x88\xC8\x91O\x82\xCC\x83t\x83@\x83\x43\x83\x8B\x82\xCD\x82\xBB\x82\xCC\x82\xDC\x82\xDC"
+        "\x8E\x63\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7";
+    const std::string box = FailureBoxLine(failures[0], game.c_str(), out.c_str());
+    EXPECT_EQ(c.kept, box.size() > kept.size() && box.compare(box.size() - kept.size(), kept.size(), kept) == 0) << box;
+    if (c.kept) {
+      EXPECT_EQ(earlier, vtest::ReadBytes(file));
+    } else {
+      EXPECT_TRUE(fs::is_directory(file));
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(file.string() + ".tmp")));
+    EXPECT_FALSE(AnyTemporary(data / "bgm"));
+    EXPECT_FALSE(AnyTemporary(data / "se"));
+    EXPECT_TRUE(fs::is_regular_file(other));
+  }
 }
 
 // The full-count folder: 48 tracks and 230 effects (the compressed ones
