@@ -1,5 +1,5 @@
-// The text of a message box as SDL's box shows it: SDL sizes the box to its
-// longest line, so long lines are wrapped before they are handed over.
+// Wrapping of a message box's text: by drawn width for the device's own box,
+// by columns for SDL's box, which sizes itself to its longest line.
 #include "device_internal.h"
 
 namespace velmi_device {
@@ -40,7 +40,7 @@ int Columns(char32_t cp) {
 
 }  // namespace
 
-std::string WrapBoxText(const std::string& text, int columns) {
+std::string WrapBoxText(const std::string& text, int limit, const std::function<int(char32_t)>& widthOf) {
   std::string out;
   out.reserve(text.size() + text.size() / 16);
   int used = 0;                        // columns of the output line so far
@@ -61,14 +61,14 @@ std::string WrapBoxText(const std::string& text, int columns) {
       newLine();
       continue;
     }
-    const int width = Columns(cp);
+    const int width = widthOf(cp);
     const bool space = cp == ' ';
-    if (space && word && used + width > columns) {
+    if (space && word && used + width > limit) {
       out += '\n';  // in place of the space
       newLine();
       continue;
     }
-    while (used > 0 && used + width > columns) {
+    while (used > 0 && used + width > limit) {
       if (breakAt != std::string::npos) {
         out[breakAt] = '\n';
         used = afterBreak;
@@ -91,5 +91,7 @@ std::string WrapBoxText(const std::string& text, int columns) {
   }
   return out;
 }
+
+std::string WrapBoxText(const std::string& text, int columns) { return WrapBoxText(text, columns, Columns); }
 
 }  // namespace velmi_device

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -51,6 +52,8 @@ struct State {
   unsigned frameCount = 0;
   unsigned raiseRequests = 0;
   std::vector<std::string> messageBoxes;
+  std::u16string boxFace;  // the face message boxes draw with
+  VelmiDeviceBoxLayout lastShownBox;
   bool gxOpen = false;
   bool gxSuspended = false;
   // SDL presentation
@@ -104,10 +107,12 @@ bool Fails(const char* what);
 // for VelmiDeviceMessageBoxes, written to the report (line breaks as " | ")
 // and to the error stream as it is, unwrapped.
 void TellMessageBox(const std::string& caption, const std::string& text);
-// A UTF-8 text wrapped at about `columns` columns for SDL's box, which is as
-// wide as its longest line: a full-width character takes two columns; a line
-// breaks at its last space after a word, else between two characters, never
-// inside a UTF-8 sequence.
+// A UTF-8 text wrapped so that no line is wider than `limit`, each character
+// as wide as widthOf says: a line breaks at its last space after a word, else
+// between two characters, never inside a UTF-8 sequence.
+std::string WrapBoxText(const std::string& text, int limit, const std::function<int(char32_t)>& widthOf);
+// The same at about `columns` columns, for SDL's box, which is as wide as its
+// longest line: a full-width character takes two columns.
 std::string WrapBoxText(const std::string& text, int columns);
 // The column count of the box handed to SDL: it fits a 1280-pixel screen.
 constexpr int kBoxColumns = 60;

@@ -482,15 +482,6 @@ void velmi_device::TellMessageBox(const std::string& caption, const std::string&
   std::fprintf(stderr, "velmi-device: message box [%s] %s\n", caption.c_str(), text.c_str());
 }
 
-int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
-  State& st = S();
-  std::string t = velmi::WideToUtf8Lossy(FromWide(text)), c = velmi::WideToUtf8Lossy(FromWide(caption));
-  TellMessageBox(c, t);
-  if (Headless()) return IDOK;
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, c.c_str(), WrapBoxText(t, kBoxColumns).c_str(), st.sdlWindow);
-  return IDOK;
-}
-
 int GetSystemMetrics(int index) {
   VelmiDeviceGeometry g = S().geometry;
   if (index == SM_CXSCREEN) return g.width;
@@ -542,6 +533,8 @@ void VelmiDeviceReset() {
   st.frameCount = 0;
   st.raiseRequests = 0;
   st.messageBoxes.clear();
+  st.boxFace.clear();
+  st.lastShownBox = VelmiDeviceBoxLayout{};
   st.gxOpen = st.gxSuspended = false;
   st.failure.clear();
   st.stylusDown = false;

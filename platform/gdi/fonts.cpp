@@ -533,3 +533,36 @@ int EnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM data) {
   }
   return result;
 }
+
+BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, LPSIZE size) {
+  if (!size || count < 0 || (count && !text)) return FALSE;
+  std::lock_guard<std::recursive_mutex> g(Lock());
+  MemoryDc* m = FindMemoryDc(hdc);
+  if (!m || !m->font) return FALSE;
+  int64_t width = 0;
+  for (int i = 0; i < count; ++i) {
+    uint32_t code = text[i];
+    if (code >= 0xD800 && code < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    }
+    width += GlyphFor(*m->font, code).advance;
+  }
+  size->cx = LONG(std::min<int64_t>(width, 0x7FFFFFFF));
+  size->cy = m->font->cellHeight;
+  return TRUE;
+}
+
+DWORD GetGlyphIndicesW(HDC hdc, LPCWSTR text, int count, LPWORD indices, DWORD flags) {
+  if (count < 0 || (count && (!text || !indices))) return GDI_ERROR;
+  std::lock_guard<std::recursive_mutex> g(Lock());
+  MemoryDc* m = FindMemoryDc(hdc);
+  if (!m || !m->font) return GDI_ERROR;
+  const FT_Face ft = m->font->face->ft;
+  for (int i = 0; i < count; ++i) {
+    const FT_UInt index = FT_Get_Char_Index(ft, text[i]);
+    indices[i] =
+        index == 0 ? WORD((flags & GGI_MARK_NONEXISTING_GLYPHS) ? 0xFFFF : 0) : WORD(std::min<FT_UInt>(index, 0xFFFE));
+  }
+  return DWORD(count);
+}

@@ -78,10 +78,42 @@ std::string VelmiDeviceLockDir();
 bool VelmiDeviceTakeRaiseRequest();
 
 // Message boxes shown so far ("caption: text", UTF-8).  Every box is also
-// printed on stderr as it is; headless runs never wait, a display shows the
-// box with its lines wrapped to fit the screen.  Each is a line of the
-// report file.
+// printed on stderr as it is; headless runs never wait.  Each is a line of
+// the report file.
 std::vector<std::string> VelmiDeviceMessageBoxes();
+
+// On a display a box is a window of its own, centred on the display and kept
+// above the program's window, its text drawn by the text backend in the
+// message font and wrapped by drawn width within 90% of the display's width
+// and height (a taller text is cut, its last line saying that the rest is on
+// the error stream), with an OK button.  Enter, Space, Esc, a click on OK or
+// the window's close button close it; the program waits until then and sees
+// none of that input.  Where no face with Japanese glyphs loads, SDL's own
+// box shows the text instead.
+//
+// The face the boxes draw with: the program's message font.  Until it is
+// named (or when it lacks Japanese glyphs), the first family of
+// EnumFontFamiliesW that draws Japanese.
+void VelmiDeviceSetMessageBoxFace(LPCWSTR face);
+
+// A box as a display of the given size shows it.
+struct VelmiDeviceBoxLayout {
+  int width = 0;  // pixels of the box's window (0: none shown)
+  int height = 0;
+  int textLimit = 0;               // the widest a line may be drawn
+  int textWidth = 0;               // the widest line as drawn
+  std::vector<std::string> lines;  // the text as drawn, a line each (UTF-8)
+  bool cut = false;                // the text did not fit; the last line says so
+  RECT ok{};                       // the OK button, in box coordinates
+  std::string face;                // the family asked for
+};
+// Lays out and draws a box's text for a display of the given size; the
+// pixels are 0x00RRGGBB, rows top-down.  False when no face with Japanese
+// glyphs loads.
+bool VelmiDeviceDrawMessageBox(const char* text, int displayWidth, int displayHeight, VelmiDeviceBoxLayout* layout,
+                               std::vector<uint32_t>* pixels);
+// The last box shown in a window of its own (width 0 when none was).
+VelmiDeviceBoxLayout VelmiDeviceLastShownBox();
 
 // The emulated frame buffer (16-bit pixels) and its stride in bytes.
 uint16_t* VelmiDeviceFrameBuffer();

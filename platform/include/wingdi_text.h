@@ -150,6 +150,22 @@ BOOL DeleteObject(HGDIOBJ object);
 #define DSTINVERT 0x00550009u
 BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop);
 
+typedef struct tagSIZE {
+  LONG cx;
+  LONG cy;
+} SIZE, *PSIZE, *LPSIZE;
+
+// The width of the text as ExtTextOutW lays it out (the sum of its
+// characters' advances) and the height of the font's cell.
+BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, LPSIZE size);
+
+#define GGI_MARK_NONEXISTING_GLYPHS 0x0001
+#define GDI_ERROR 0xFFFFFFFFu
+// The glyph index of each UTF-16 unit in the selected font; a character the
+// font lacks gets 0xFFFF with GGI_MARK_NONEXISTING_GLYPHS, else 0.  Returns
+// the count of indices written, GDI_ERROR on failure.
+DWORD GetGlyphIndicesW(HDC hdc, LPCWSTR text, int count, LPWORD indices, DWORD flags);
+
 #define ETO_OPAQUE 0x0002
 #define ETO_CLIPPED 0x0004
 // The reference point (x, y) is the top left of the character cell; the

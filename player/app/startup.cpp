@@ -52,16 +52,23 @@ void SettingKey(const ConfigSetting& e, int i, char* out) {
     StrCopy(out, e.key);
 }
 
+// The message font the configuration chooses: the family it names when the
+// font list holds it, else the list's first.  Returns its index in the list.
+int ChooseMessageFont(const CGameApp* app, const ConfigSetting& e, const char* cfg, char* fontName) {
+  IniStore::GetString(e.section, e.key, "", fontName, 127, cfg);
+  const int index = fontName[0] ? app->fontList->FindName(fontName) : 0;
+  app->fontList->GetName(index, fontName);
+  return index;
+}
+
 // Reads one setting, applies its start-up rule and hands it to its handler.
 void ReadSetting(CGameApp* app, const ConfigSetting& e, const char* cfg) {
   CPopupMenu* m = app->menu;
   GameSettings* s = &app->settings;
   if (e.step == SettingStep::kFontName) {
     char fontName[128];
-    IniStore::GetString(e.section, e.key, "", fontName, 127, cfg);
     if (!app->fontList) return;
-    int index = fontName[0] ? app->fontList->FindName(fontName) : 0;
-    app->fontList->GetName(index, fontName);
+    const int index = ChooseMessageFont(app, e, cfg, fontName);
     SetMessageFont(m, e.menuId, s, app->fontList->Count(), index);
     if (fontName[0]) SetMessageFontFace(fontName);
     return;
@@ -314,6 +321,24 @@ int AppStartup(CGameApp* app, std::u16string* failure) {
   char cfg[kPathSize];
   ConfigPath(app, cfg);
   const char* packName = GetScreenWidth() < 640 ? "grpack.mlz" : "grpack_v.mlz";
+  // The font list comes before the data: the message boxes write in the
+  // message font, the box of a start without game data too.
+  app->fontList = new (std::nothrow) FontList;
+  if (app->fontList) {
+    for (int n = 0; n <= 14; ++n) {
+      char key[16], name[128];
+      FormatString(key, "PUT_LIST_%z2", n);
+      IniStore::GetString(kFonts, key, "", name, 127, cfg);
+      if (!name[0]) break;
+      app->fontList->AddPreferred(name);
+    }
+    app->fontList->Build();
+    char face[128];
+    if (const ConfigSetting* font = FindConfigSetting("MESSAGE_FONT_NAME")) {
+      ChooseMessageFont(app, *font, cfg, face);
+      if (face[0]) SetErrorBoxFace(face);
+    }
+  }
   // The search is kept for the message of a start without game data.
   std::unique_ptr<DataFolderSearch> search(new (std::nothrow) DataFolderSearch);
   FindDataFolder(app, cfg, packName, search.get());
@@ -327,18 +352,6 @@ int AppStartup(CGameApp* app, std::u16string* failure) {
     return 0;
   }
   MakeSaveFolder(app);
-
-  app->fontList = new (std::nothrow) FontList;
-  if (app->fontList) {
-    for (int n = 0; n <= 14; ++n) {
-      char key[16], name[128];
-      FormatString(key, "PUT_LIST_%z2", n);
-      IniStore::GetString(kFonts, key, "", name, 127, cfg);
-      if (!name[0]) break;
-      app->fontList->AddPreferred(name);
-    }
-    app->fontList->Build();
-  }
   BuildMenuTree(app);
   CPopupMenu* m = app->menu;
   GameSettings* s = &app->settings;

@@ -1,5 +1,7 @@
 #include "player/core/error_box.h"
 
+#include <velmi_device.h>
+
 #include <cstdio>
 
 #include "common/format.h"
@@ -158,6 +160,12 @@ void PrintErrorLine(const std::u16string& text) {
 void ShowErrorBoxWide(const std::u16string& text) {
   static const WCHAR caption[] = u"Error";
   MessageBoxW(nullptr, text.c_str(), caption, 0);
+}
+
+void SetErrorBoxFace(const char* face) {
+  std::u16string wide;
+  AppendWide(wide, face);
+  VelmiDeviceSetMessageBoxFace(wide.c_str());
 }
 
 void ShowErrorBox(const char* text) {

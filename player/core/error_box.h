@@ -15,6 +15,10 @@ void ShowErrorBox(const char* text);
 // Shows the box with a UTF-16 text; waits until it is closed.
 void ShowErrorBoxWide(const std::u16string& text);
 
+// Names the face the boxes draw their text with (Shift-JIS): the message
+// font's, so that the boxes write Japanese in a font the player has.
+void SetErrorBoxFace(const char* face);
+
 // Appends a Shift-JIS text to the text in out (capacity bytes), cut at a
 // whole character when it does not fit.
 void AppendText(char* out, size_t capacity, const char* text);

@@ -8,6 +8,7 @@
 #include "formats/rgb565.h"
 #include "player/core/dirty_list.h"
 #include "player/core/display.h"
+#include "player/core/error_box.h"
 #include "player/core/glyph_dib.h"
 #include "player/core/input.h"
 #include "player/core/picture.h"
@@ -108,6 +109,7 @@ int CreateMessageFont(int height, int weightIndex) {
     StrCopy(g_messageFontFace, kTextGothic);
     g_messageFont = MakeFont(height, FontWeightTable[g_messageFontWeight], g_messageFontFace);
   }
+  if (g_messageFont) SetErrorBoxFace(FaceName());
   return g_messageFont ? 1 : 0;
 }
 

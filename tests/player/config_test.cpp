@@ -420,6 +420,46 @@ TEST_F(StartupTest, UnusablePackIsToldAndNothingIsWritten) {
   EXPECT_EQ(app->saveAllowed, 0);
 }
 
+// The boxes write in the message font from the first box on: a start
+// without data tells the device the face MESSAGE_FONT_NAME names when the
+// font list holds it, else the list's first.
+TEST_F(StartupTest, BoxesDrawInTheMessageFontBeforeThePackOpens) {
+  std::filesystem::remove_all(dir + "/game/prog/data");
+  AppStartup(app);
+  ASSERT_NE(app->fontList, nullptr);
+  char first[128] = "", other[128] = "";
+  app->fontList->GetName(0, first);
+  // Another family of the list that draws Japanese (the IPA fonts come in pairs).
+  for (int i = 1; i < app->fontList->Count() && !other[0]; ++i) {
+    app->fontList->GetName(i, other);
+    if (Utf8(other).rfind("IPA", 0) != 0) other[0] = 0;
+  }
+  if (!other[0] || Utf8(first).rfind("IPA", 0) != 0) GTEST_SKIP() << "needs two IPA families";
+  const struct {
+    const char* what;
+    std::string cfg;
+    const char* face;
+  } cases[] = {
+      {"no font named", "", first},
+      {"an installed family", std::string("[SYSTEM_CONFIG]\r\nMESSAGE_FONT_NAME=") + other + "\r\n", other},
+      {"a family not installed", "[SYSTEM_CONFIG]\r\nMESSAGE_FONT_NAME=No Such Family\r\n", first},
+      {"the list's first preferred", std::string("[FONT_LIST_CONFIG]\r\nPUT_LIST_00=") + other + "\r\n", other},
+  };
+  for (const auto& c : cases) {
+    IniStore::Discard();
+    Cfg(c.cfg);
+    VelmiDeviceSetMessageBoxFace(u"");
+    delete app;
+    app = new CGameApp;
+    std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
+    EXPECT_EQ(AppStartup(app), 0) << c.what;
+    VelmiDeviceBoxLayout layout;
+    ASSERT_TRUE(VelmiDeviceDrawMessageBox("x", 1024, 768, &layout, nullptr)) << c.what;
+    EXPECT_EQ(layout.face, Utf8(c.face)) << c.what;
+  }
+  IniStore::Discard();
+}
+
 TEST_F(StartupTest, SaveConfigWritesEverySettingAndKeepsUserLines) {
   Cfg("[KEY_CONFIG]\r\nKEY_A=1b\r\n[MUSIC_CONFIG]\r\nDEVICE_VOL=300\r\nPCM=0\r\n");
   AppStartup(app);

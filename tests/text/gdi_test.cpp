@@ -1,6 +1,6 @@
 // The GDI text layer: one-bit DIB sections, PatBlt, fonts resolved through
-// fontconfig, ExtTextOutW's cell and baseline, emboldening, object lifetime
-// and the family enumeration.
+// fontconfig, ExtTextOutW's cell and baseline, text extents and glyph
+// indices, emboldening, object lifetime and the family enumeration.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -273,6 +273,40 @@ TEST(GdiFont, ColoursModesAndClipping) {
   EXPECT_GT(one.Ink(), 0);
   EXPECT_EQ(small.Ink(), 2 * one.Ink());
   DeleteObject(f);  // freed with the last context holding it
+}
+
+// The width of a text is where ExtTextOutW's pen ends: a character drawn
+// at the extent of the text before it lands where the whole text puts it.
+// Characters the font lacks are marked when asked.
+TEST(GdiFont, TextExtentAndGlyphIndices) {
+  HFONT f = Font("IPAGothic", 20);
+  ASSERT_NE(f, nullptr);
+  Dib whole(128, 24), parts(128, 24);
+  Draw(whole, f, u"aW漢x");
+  SelectObject(parts.dc, f);
+  SIZE size{};
+  ASSERT_TRUE(GetTextExtentPoint32W(parts.dc, u"aW漢", 3, &size));
+  EXPECT_EQ(size.cy, 20);
+  EXPECT_GT(size.cx, 30);
+  Draw(parts, f, u"aW漢");
+  Draw(parts, f, u"x", int(size.cx));
+  EXPECT_EQ(parts.Copy(), whole.Copy());
+  SIZE none{};
+  ASSERT_TRUE(GetTextExtentPoint32W(parts.dc, u"", 0, &none));
+  EXPECT_EQ(none.cx, 0);
+  EXPECT_EQ(none.cy, 20);
+  EXPECT_FALSE(GetTextExtentPoint32W(nullptr, u"a", 1, &size));
+
+  WORD indices[3] = {};
+  ASSERT_EQ(GetGlyphIndicesW(parts.dc, u"あ\u0378a", 3, indices, GGI_MARK_NONEXISTING_GLYPHS), 3u);
+  EXPECT_NE(indices[0], 0xFFFF);
+  EXPECT_NE(indices[0], 0);
+  EXPECT_EQ(indices[1], 0xFFFF);
+  EXPECT_NE(indices[2], 0xFFFF);
+  ASSERT_EQ(GetGlyphIndicesW(parts.dc, u"\u0378", 1, indices, 0), 1u);
+  EXPECT_EQ(indices[0], 0);
+  EXPECT_EQ(GetGlyphIndicesW(nullptr, u"a", 1, indices, 0), GDI_ERROR);
+  DeleteObject(f);
 }
 
 TEST(GdiFont, SelectedObjectsOutliveDeleteObject) {
