@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include <velmi_platform.h>
+
 #include "platform/gdi/gdi_internal.h"
 #include "platform/src/utf8.h"
 
@@ -74,7 +76,6 @@ struct Backend {
   bool fontconfigReady = false;
   std::map<std::string, Face*> faces;     // by file and index
   std::map<std::string, Face*> resolved;  // by request
-  std::map<std::string, int> coverage;    // by file and index: see CodePageCoverage
   std::unordered_map<GlyphKey, Glyph, GlyphKeyHash> glyphs;
   Font* stockFont = nullptr;
   bool stockTried = false;
@@ -199,30 +200,12 @@ static const std::vector<uint32_t>& NonKanjiCharacters() {
   return characters;
 }
 
-// How many of NonKanjiCharacters the face's character map holds; counted
-// once for each face file and index.
-static int CodePageCoverage(const std::string& path, int index) {
-  Backend& b = B();
-  const std::string key = path + '\n' + std::to_string(index);
-  auto it = b.coverage.find(key);
-  if (it != b.coverage.end()) return it->second;
-  auto count = [](FT_Face ft) {
-    int n = 0;
-    for (uint32_t c : NonKanjiCharacters()) n += FT_Get_Char_Index(ft, c) != 0;
-    return n;
-  };
+// How many of NonKanjiCharacters a face's character set holds.  The set is
+// the one fontconfig lists from its cache, so no font file is opened.
+static int CodePageCoverage(const FcCharSet* set) {
   int n = 0;
-  auto open = b.faces.find(key);
-  if (open != b.faces.end()) {
-    n = count(open->second->ft);
-  } else {
-    FT_Face ft = nullptr;
-    if (FT_New_Face(b.library, path.c_str(), index, &ft) == 0) {
-      n = count(ft);
-      FT_Done_Face(ft);
-    }
-  }
-  b.coverage[key] = n;
+  if (set)
+    for (uint32_t c : NonKanjiCharacters()) n += FcCharSetHasChar(set, c) == FcTrue;
   return n;
 }
 
@@ -421,101 +404,140 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
   return TRUE;
 }
 
+namespace velmi_gdi {
+
+struct FamilyEntry {
+  bool trueType = false;
+  bool japanese = false;
+  bool fixed = true;
+  int weight = FW_NORMAL;
+  std::vector<VelmiFaceCoverage> faces;  // characters counted when asked for
+  int coverage = 0;                      // NonKanjiCharacters its poorest face draws
+};
+
+// The scalable families fontconfig lists (or the one named), by the name a
+// Japanese system shows.  The faces' NonKanjiCharacters are counted for the
+// Japanese families when several of them are listed, since only their order
+// depends on the counts, or for every family when countAlways is set.
+// Returns false when fontconfig is not available.
+static bool ListFamilies(const std::string* family, bool countAlways, std::map<std::string, FamilyEntry>* found,
+                         size_t* japaneseCount) {
+  std::lock_guard<std::recursive_mutex> g(Lock());
+  if (!FontconfigReady()) return false;
+  FcPattern* p = FcPatternCreate();
+  FcPatternAddBool(p, FC_SCALABLE, FcTrue);
+  if (family) FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(family->c_str()));
+  FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_FONTFORMAT, FC_SPACING, FC_LANG, FC_WEIGHT, FC_FILE,
+                                     FC_INDEX, FC_CHARSET, static_cast<char*>(nullptr));
+  FcFontSet* fs = FcFontList(nullptr, p, os);
+  FcObjectSetDestroy(os);
+  FcPatternDestroy(p);
+  // Each listed face's character set, held by the font set until it is destroyed.
+  struct FaceSet {
+    FamilyEntry* family;
+    size_t face;
+    const FcCharSet* set;
+  };
+  std::vector<FaceSet> sets;
+  for (int i = 0; fs && i < fs->nfont; ++i) {
+    FcPattern* f = fs->fonts[i];
+    // The family's name as a Japanese system shows it.
+    FcChar8* name = nullptr;
+    FcChar8* first = nullptr;
+    for (int k = 0;; ++k) {
+      FcChar8* v = nullptr;
+      if (FcPatternGetString(f, FC_FAMILY, k, &v) != FcResultMatch) break;
+      if (k == 0) first = v;
+      FcChar8* lang = nullptr;
+      if (FcPatternGetString(f, FC_FAMILYLANG, k, &lang) == FcResultMatch &&
+          std::string(reinterpret_cast<char*>(lang)) == "ja") {
+        name = v;
+        break;
+      }
+    }
+    if (!name) name = first;
+    if (!name) continue;
+    FamilyEntry& e = (*found)[reinterpret_cast<char*>(name)];
+    FcChar8* format = nullptr;
+    if (FcPatternGetString(f, FC_FONTFORMAT, 0, &format) == FcResultMatch) {
+      std::string fmt = reinterpret_cast<char*>(format);
+      if (fmt == "TrueType" || fmt == "CFF") e.trueType = true;
+    }
+    FcLangSet* langs = nullptr;
+    if (FcPatternGetLangSet(f, FC_LANG, 0, &langs) == FcResultMatch &&
+        FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>("ja")) == FcLangEqual)
+      e.japanese = true;
+    int spacing = FC_PROPORTIONAL;
+    if (FcPatternGetInteger(f, FC_SPACING, 0, &spacing) != FcResultMatch || spacing == FC_PROPORTIONAL)
+      e.fixed = false;
+    int w = 0;
+    if (FcPatternGetInteger(f, FC_WEIGHT, 0, &w) == FcResultMatch) e.weight = FcWeightToOpenType(w);
+    VelmiFaceCoverage face{};
+    FcChar8* file = nullptr;
+    if (FcPatternGetString(f, FC_FILE, 0, &file) == FcResultMatch && file) face.file = reinterpret_cast<char*>(file);
+    FcPatternGetInteger(f, FC_INDEX, 0, &face.index);
+    FcCharSet* set = nullptr;
+    if (FcPatternGetCharSet(f, FC_CHARSET, 0, &set) != FcResultMatch) set = nullptr;
+    e.faces.push_back(face);
+    sets.push_back({&e, e.faces.size() - 1, set});
+  }
+  *japaneseCount = 0;
+  for (const auto& entry : *found) *japaneseCount += entry.second.japanese;
+  // A family counts as its poorest face; one with no face listed draws none.
+  for (auto& entry : *found) entry.second.coverage = entry.second.faces.empty() ? 0 : int(NonKanjiCharacters().size());
+  for (const FaceSet& s : sets) {
+    FamilyEntry& e = *s.family;
+    if (!countAlways && !(e.japanese && *japaneseCount > 1)) continue;
+    e.faces[s.face].characters = CodePageCoverage(s.set);
+    e.coverage = std::min(e.coverage, e.faces[s.face].characters);
+  }
+  if (fs) FcFontSetDestroy(fs);
+  return true;
+}
+
+}  // namespace velmi_gdi
+
+std::vector<VelmiFaceCoverage> VelmiCodePageCoverage(const std::string& family) {
+  std::map<std::string, FamilyEntry> found;
+  size_t japaneseCount = 0;
+  if (!ListFamilies(nullptr, true, &found, &japaneseCount)) return {};
+  auto it = found.find(family);
+  return it == found.end() ? std::vector<VelmiFaceCoverage>{} : it->second.faces;
+}
+
 int EnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM data) {
   if (!proc) return 0;
-  struct Entry {
-    bool trueType = false;
-    bool japanese = false;
-    bool fixed = true;
-    int weight = FW_NORMAL;
-    std::vector<std::pair<std::string, int>> files;  // of its faces: file and index
-    int coverage = 0;                                // NonKanjiCharacters its poorest face draws
-  };
-  std::map<std::string, Entry> found;
+  std::map<std::string, FamilyEntry> found;
   size_t japaneseCount = 0;
-  {
-    std::lock_guard<std::recursive_mutex> g(Lock());
-    if (!FontconfigReady()) return 1;
-    FcPattern* p = FcPatternCreate();
-    FcPatternAddBool(p, FC_SCALABLE, FcTrue);
-    if (family) {
-      size_t n = 0;
-      while (family[n]) ++n;
-      std::string name = velmi::WideToUtf8Lossy(family, n);
-      FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
-    }
-    FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_FONTFORMAT, FC_SPACING, FC_LANG, FC_WEIGHT, FC_FILE,
-                                       FC_INDEX, static_cast<char*>(nullptr));
-    FcFontSet* fs = FcFontList(nullptr, p, os);
-    FcObjectSetDestroy(os);
-    FcPatternDestroy(p);
-    for (int i = 0; fs && i < fs->nfont; ++i) {
-      FcPattern* f = fs->fonts[i];
-      // The family's name as a Japanese system shows it.
-      FcChar8* name = nullptr;
-      FcChar8* first = nullptr;
-      for (int k = 0;; ++k) {
-        FcChar8* v = nullptr;
-        if (FcPatternGetString(f, FC_FAMILY, k, &v) != FcResultMatch) break;
-        if (k == 0) first = v;
-        FcChar8* lang = nullptr;
-        if (FcPatternGetString(f, FC_FAMILYLANG, k, &lang) == FcResultMatch &&
-            std::string(reinterpret_cast<char*>(lang)) == "ja") {
-          name = v;
-          break;
-        }
-      }
-      if (!name) name = first;
-      if (!name) continue;
-      Entry& e = found[reinterpret_cast<char*>(name)];
-      FcChar8* format = nullptr;
-      if (FcPatternGetString(f, FC_FONTFORMAT, 0, &format) == FcResultMatch) {
-        std::string fmt = reinterpret_cast<char*>(format);
-        if (fmt == "TrueType" || fmt == "CFF") e.trueType = true;
-      }
-      FcLangSet* langs = nullptr;
-      if (FcPatternGetLangSet(f, FC_LANG, 0, &langs) == FcResultMatch &&
-          FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>("ja")) == FcLangEqual)
-        e.japanese = true;
-      int spacing = FC_PROPORTIONAL;
-      if (FcPatternGetInteger(f, FC_SPACING, 0, &spacing) != FcResultMatch || spacing == FC_PROPORTIONAL)
-        e.fixed = false;
-      int w = 0;
-      if (FcPatternGetInteger(f, FC_WEIGHT, 0, &w) == FcResultMatch) e.weight = FcWeightToOpenType(w);
-      FcChar8* file = nullptr;
-      int index = 0;
-      if (FcPatternGetString(f, FC_FILE, 0, &file) == FcResultMatch && file) {
-        FcPatternGetInteger(f, FC_INDEX, 0, &index);
-        e.files.emplace_back(reinterpret_cast<char*>(file), index);
-      }
-    }
-    if (fs) FcFontSetDestroy(fs);
-    for (const auto& entry : found) japaneseCount += entry.second.japanese;
-    // Only the order of several Japanese families depends on the counts.
-    if (japaneseCount > 1)
-      for (auto& entry : found) {
-        Entry& e = entry.second;
-        if (!e.japanese) continue;
-        e.coverage = e.files.empty() ? 0 : int(NonKanjiCharacters().size());
-        for (const auto& [path, index] : e.files) e.coverage = std::min(e.coverage, CodePageCoverage(path, index));
-      }
+  std::string wanted;
+  if (family) {
+    size_t n = 0;
+    while (family[n]) ++n;
+    wanted = velmi::WideToUtf8Lossy(family, n);
   }
+  if (!ListFamilies(family ? &wanted : nullptr, false, &found, &japaneseCount)) return 1;
   // Families that write Japanese come first, as on a Japanese system, whose
   // own fonts are the ones a caller taking the first family expects.  Among
   // them, those whose every face draws every character of code page 932's
   // non-kanji rows lead, the others follow by how many of those characters
   // they draw: a family that writes kana and kanji but lacks "…" or "♪"
-  // (Droid Sans Fallback) would otherwise be taken by name order.
-  std::vector<std::pair<const std::string*, const Entry*>> order;
+  // (Droid Sans Fallback) would otherwise be taken by name order.  Between
+  // families that draw as many, a fixed-pitch one comes first, as the
+  // Japanese system's own default face is a fixed-pitch Gothic; then the
+  // names' order.
+  std::vector<std::pair<const std::string*, const FamilyEntry*>> order;
   for (int japaneseFirst = 1; japaneseFirst >= 0; --japaneseFirst)
     for (const auto& [name, e] : found)
       if (e.japanese == (japaneseFirst == 1)) order.emplace_back(&name, &e);
   std::stable_sort(order.begin(), order.begin() + std::ptrdiff_t(japaneseCount),
-                   [](const auto& a, const auto& b) { return a.second->coverage > b.second->coverage; });
+                   [](const auto& a, const auto& b) {
+                     if (a.second->coverage != b.second->coverage) return a.second->coverage > b.second->coverage;
+                     return a.second->fixed && !b.second->fixed;
+                   });
   int result = 1;
   for (const auto& [namePtr, entryPtr] : order) {
     const std::string& name = *namePtr;
-    const Entry& e = *entryPtr;
+    const FamilyEntry& e = *entryPtr;
     LOGFONTW lf{};
     std::u16string wide = velmi::Utf8ToWideLossy(name);
     size_t n = std::min<size_t>(wide.size(), LF_FACESIZE - 1);

@@ -60,6 +60,20 @@ void VelmiClockPinLocalTime(const SYSTEMTIME* time);
 // the call; until it is called, 2000-01-01 00:00:00 at the fake start.
 void VelmiClockSetLocalTime(const SYSTEMTIME* now);
 
+// ---- Font families -----------------------------------------------------------
+// Tests of the order EnumFontFamiliesW gives Japanese families: the faces of
+// the family it names `family` (UTF-8), each with its font file, its index in
+// that file and how many characters of code page 932's non-kanji rows (JIS
+// rows 1 to 8 and the NEC special row 13) the character set fontconfig lists
+// for it holds.  A family draws as many as its poorest face.  Empty when no
+// family has that name.
+struct VelmiFaceCoverage {
+  std::string file;
+  int index = 0;
+  int characters = 0;
+};
+std::vector<VelmiFaceCoverage> VelmiCodePageCoverage(const std::string& family);
+
 // ---- Allocation failures ------------------------------------------------------
 // Tests of out-of-memory paths: after the next `after` LocalAlloc calls
 // succeed, the one that follows fails (once); -1 ends a pending failure.

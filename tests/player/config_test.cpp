@@ -16,6 +16,7 @@
 #include "player/core/font_list.h"
 #include "player/core/ini_store.h"
 #include "player/core/settings.h"
+#include "player/core/text_window.h"
 #include "player/core/texts.h"
 #include "player/menu/popup_menu.h"
 #include "tests/player/rbp_builder.h"
@@ -242,6 +243,35 @@ TEST_F(StartupTest, ClampsAndSeparateAntialiasKey) {
   EXPECT_EQ(app->keyMap.codes[KS_KEY_B], 0x1B);
   EXPECT_EQ(app->keyMap.codes[KS_KEY_C], app->keyMap.defaults[KS_KEY_C]);
   EXPECT_EQ(app->keyMap.codes[KS_KEY_D], 0);
+}
+
+// A font name saved by an earlier run is kept wherever the list now places
+// it; a name no longer listed gives way to the list's first.
+TEST_F(StartupTest, SavedFontNameIsKept) {
+  FontList fonts;
+  fonts.Build();
+  ASSERT_GE(fonts.Count(), 2) << "two font families are needed (bash scripts/deps.sh test installs them)";
+  char first[kFontNameSize], second[kFontNameSize];
+  fonts.GetName(0, first);
+  fonts.GetName(1, second);
+  struct Case {
+    std::string saved, kept;
+    int index;
+  } cases[] = {{second, second, 1}, {"No Such Family", first, 0}};
+  for (const Case& c : cases) {
+    Cfg("[SYSTEM_CONFIG]\r\nMESSAGE_FONT_NAME=" + c.saved + "\r\n");
+    AppStartup(app);
+    EXPECT_EQ(app->settings.messageFont, c.index) << c.saved;
+    EXPECT_EQ(std::string(GetMessageFontFace()), c.kept) << c.saved;
+    SaveConfig(app);
+    ASSERT_EQ(IniStore::Flush(), 1);
+    EXPECT_NE(AsText(ReadFileBytes(dir + "/game/prog/velmi.cfg")).find("MESSAGE_FONT_NAME=" + c.kept + "\r\n"),
+              std::string::npos)
+        << c.saved;
+    delete app;
+    app = new CGameApp;
+    std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
+  }
 }
 
 // Words used as indices are clamped at the read; the others are kept as read

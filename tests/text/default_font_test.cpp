@@ -5,6 +5,7 @@
 // fonts-droid-fallback is not installed.
 #include <gtest/gtest.h>
 
+#include <velmi_platform.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "player/core/font_list.h"
 #include "player/core/picture.h"
 #include "player/core/text_window.h"
+#include "tests/text/freetype_coverage.h"
 #include "tests/text/sjis_text.h"
 
 namespace {
@@ -57,13 +59,28 @@ constexpr const char* kMissing =
 TEST(DefaultFont, FamiliesDrawingTheCodePageComeFirst) {
   ASSERT_TRUE(DroidInstalled()) << kMissing;
   // Both IPA families draw all but one character of the code page's
-  // non-kanji rows, Droid Sans Fallback barely more than half of them.
+  // non-kanji rows, Droid Sans Fallback barely more than half of them; of
+  // the two IPA families the fixed-pitch one leads.
   std::vector<std::string> order;
   for (const Family& f : Families()) {
     EXPECT_TRUE(f.japanese) << f.name;
     order.push_back(f.name);
   }
-  EXPECT_EQ(order, (std::vector<std::string>{"IPA Pゴシック", "IPAゴシック", "Droid Sans Fallback"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"IPAゴシック", "IPA Pゴシック", "Droid Sans Fallback"}));
+}
+
+TEST(DefaultFont, CountsAreFreeTypesCounts) {
+  ASSERT_TRUE(DroidInstalled()) << kMissing;
+  const struct {
+    const char* family;
+    int characters;
+  } cases[] = {{"IPAゴシック", 597}, {"IPA Pゴシック", 597}, {"Droid Sans Fallback", 332}};
+  for (const auto& c : cases) {
+    const std::vector<VelmiFaceCoverage> faces = VelmiCodePageCoverage(c.family);
+    ASSERT_EQ(faces.size(), 1u) << c.family;
+    EXPECT_EQ(faces[0].characters, c.characters) << c.family;
+    EXPECT_EQ(faces[0].characters, FreeTypeCoverage(faces[0].file, faces[0].index)) << faces[0].file;
+  }
 }
 
 TEST(DefaultFont, WithNoFontChosenTheMessageTextDrawsRealGlyphs) {

@@ -349,14 +349,16 @@ TEST(GdiFont, EnumeratesTheInstalledScalableFamilies) {
   };
   EXPECT_EQ(EnumFontFamiliesW(GetDC(nullptr), nullptr, collect, LPARAM(&seen)), 1);
   ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0].name, "IPA Pゴシック");  // the names a Japanese system shows
-  EXPECT_EQ(seen[1].name, "IPAゴシック");
+  // The names a Japanese system shows; both draw as many of the code page's
+  // characters, and the fixed-pitch family leads.
+  EXPECT_EQ(seen[0].name, "IPAゴシック");
+  EXPECT_EQ(seen[1].name, "IPA Pゴシック");
   for (const Seen& s : seen) {
     EXPECT_EQ(s.type, DWORD(TRUETYPE_FONTTYPE));
     EXPECT_EQ(s.charset, SHIFTJIS_CHARSET);
   }
-  EXPECT_EQ(seen[0].pitch, VARIABLE_PITCH);
-  EXPECT_EQ(seen[1].pitch, FIXED_PITCH);
+  EXPECT_EQ(seen[0].pitch, FIXED_PITCH);
+  EXPECT_EQ(seen[1].pitch, VARIABLE_PITCH);
   // One family by name; a callback's 0 stops the walk and is returned.
   seen.clear();
   EXPECT_EQ(EnumFontFamiliesW(nullptr, u"IPAGothic", collect, LPARAM(&seen)), 1);

@@ -346,7 +346,7 @@ TEST(FontListTest, PreferredFirstThenTheRest) {
     std::vector<const char*> preferred;
     std::vector<const char*> listed;
   } cases[] = {
-      {{}, {"IPA Pゴシック", "IPAゴシック"}},
+      {{}, {"IPAゴシック", "IPA Pゴシック"}},
       {{"IPAゴシック"}, {"IPAゴシック", "IPA Pゴシック"}},
       {{"ＭＳ 明朝", "ipaゴシック", ""}, {"IPAゴシック", "IPA Pゴシック"}},
   };
