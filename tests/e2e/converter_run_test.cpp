@@ -552,6 +552,16 @@ bool AnyTemporary(const std::vector<std::string>& names) {
   return false;
 }
 
+// Runs a shell script in a mount namespace of its own, where it mounts a
+// small disk (exit 99 when it cannot); its exit status, or none when no such
+// namespace could be had (the script's error stream file was never written).
+std::optional<int> RunWithOwnMounts(const std::string& script, const std::string& errFile) {
+  const int raw = std::system(("unshare -m sh -c " + Quoted(script) + " 2>/dev/null").c_str());
+  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  if (status == 99 || status == 127 || (status == 1 && !fs::exists(errFile))) return std::nullopt;
+  return status;
+}
+
 }  // namespace
 
 // A disk that fills during the pack: the item that met it and the pack are
@@ -569,13 +579,11 @@ TEST(ConvertGameProgram, AFullDiskIsNamedOnceWithItsReason) {
                        " >" + Quoted(streams + "/out.txt") + " 2>" + Quoted(streams + "/err.txt") +
                        "; status=$?; ls -A " + Quoted(out + "/data") + " >" + Quoted(streams + "/listing.txt") +
                        "; exit $status";
-  const int raw = std::system(("unshare -m sh -c " + Quoted(script) + " 2>/dev/null").c_str());
-  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  if (status == 99 || status == 127 || (status == 1 && !fs::exists(streams + "/err.txt")))
-    GTEST_SKIP() << "no mount namespace with a tmpfs here (unshare -m and mount need privileges)";
+  const std::optional<int> status = RunWithOwnMounts(script, streams + "/err.txt");
+  if (!status) GTEST_SKIP() << "no mount namespace with a tmpfs here (unshare -m and mount need privileges)";
   const std::string errors = Slurp(streams + "/err.txt"), listing = Slurp(streams + "/listing.txt");
 
-  EXPECT_EQ(status, 1) << errors;
+  EXPECT_EQ(*status, 1) << errors;
   EXPECT_EQ(CountOf(errors, ": the pack could not be written (disk full)"), 1) << errors;
   EXPECT_TRUE(Holds(errors, "convert_game: failed: " + out + "/data/grpack.mlz: could not be finished (disk full)"))
       << errors;
@@ -933,12 +941,10 @@ TEST(ConvertGameProgram, MusicAndEffectWritesThatFailAreNamedWithTheirReason) {
       Quoted(streams + "/out.txt") + " 2>" + Quoted(streams + "/err.txt") + "; status=$?; ls -A " +
       Quoted(full + "/data/bgm") + " " + Quoted(full + "/data/se") + " >" + Quoted(streams + "/listing.txt") +
       "; cat " + Quoted(full + "/data/bgm/003.mp3") + " >" + Quoted(streams + "/003.mp3") + "; exit $status";
-  const int raw = std::system(("unshare -m sh -c " + Quoted(script) + " 2>/dev/null").c_str());
-  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  if (status == 99 || status == 127 || (status == 1 && !fs::exists(streams + "/err.txt")))
-    GTEST_SKIP() << "no mount namespace with a tmpfs here (unshare -m and mount need privileges)";
+  const std::optional<int> status = RunWithOwnMounts(script, streams + "/err.txt");
+  if (!status) GTEST_SKIP() << "no mount namespace with a tmpfs here (unshare -m and mount need privileges)";
   const std::string errors = Slurp(streams + "/err.txt"), listing = Slurp(streams + "/listing.txt");
-  EXPECT_EQ(status, 1) << errors;
+  EXPECT_EQ(*status, 1) << errors;
   EXPECT_TRUE(Holds(errors, "convert_game: failed: " + game + "/AdvData/MUSIC/003.pcm: cannot write " + full +
                                 "/data/bgm/003.mp3 (disk full); the earlier file was kept\n"))
       << errors;
