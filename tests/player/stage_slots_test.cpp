@@ -113,7 +113,7 @@ TEST_F(SlotTest, PictureSlotsAndErrorBits) {
 
 // A picture the pack lists whose bytes do not make a picture is damaged
 // data: one box a run names the first such entry and the pack.  A name the
-// pack lacks tells nothing.
+// pack lacks tells nothing.  The pack also lists two pictures without bytes.
 class DamagedSlotTest : public ScenarioAppTest {
  protected:
   void SetUp() override {
@@ -121,8 +121,10 @@ class DamagedSlotTest : public ScenarioAppTest {
     Bytes cut = MakeRbp565(40, 30, px, 50, 37);
     cut.resize(cut.size() / 2);
     StartApp({{"AdvData\\GRP\\bg01.rbp", MakeRbp565(40, 30, px, 50, 37)},
+              {"AdvData\\GRP\\none1.rbp", {}},
               {"AdvData\\GRP\\cut1.rbp", cut},
-              {"AdvData\\GRP\\cut2.rbp", cut}});
+              {"AdvData\\GRP\\cut2.rbp", cut},
+              {"AdvData\\GRP\\none2.rbp", {}}});
   }
 };
 
@@ -152,20 +154,7 @@ TEST_F(DamagedSlotTest, ListedPicturesThatFailAreToldOnce) {
 // A picture the pack lists without bytes is one the converter could not
 // make: the damaged-data box says so, names it and how to convert again, and
 // shares the once-a-run rule with damaged pictures.
-class UnconvertedSlotTest : public ScenarioAppTest {
- protected:
-  void SetUp() override {
-    std::vector<uint16_t> px(40 * 30, 0x07E0);
-    Bytes cut = MakeRbp565(40, 30, px, 50, 37);
-    cut.resize(cut.size() / 2);
-    StartApp({{"AdvData\\GRP\\bg01.rbp", MakeRbp565(40, 30, px, 50, 37)},
-              {"AdvData\\GRP\\none1.rbp", {}},
-              {"AdvData\\GRP\\cut1.rbp", cut},
-              {"AdvData\\GRP\\none2.rbp", {}}});
-  }
-};
-
-TEST_F(UnconvertedSlotTest, EmptyPictureEntriesAreToldAsUnconvertedOnce) {
+TEST_F(DamagedSlotTest, EmptyPictureEntriesAreToldAsUnconvertedOnce) {
   const size_t before = VelmiDeviceMessageBoxes().size();
   testing::internal::CaptureStderr();
   EXPECT_EQ(app->LoadPictureSlot(3, "AdvData\\GRP\\NONE1.zev", 0), 0);
