@@ -106,6 +106,20 @@ void CConvFileMake::Record(Failure failure, int32_t items, bool cause) {
 
 void CConvFileMake::AddFailure(const Failure& failure, int32_t items) { Record(failure, items, true); }
 
+void CConvFileMake::AddUnconfirmed(const std::string& path, DWORD error, int32_t files) {
+  // Its items are converted: the failure counts files, apart from the data
+  // not converted.
+  Failure f{path, FailureReason::kPackUnconfirmed, error};
+  f.items = std::max(files, 1);
+  f.cause = true;
+  m_unconfirmedFiles.fetch_add(f.items, std::memory_order_relaxed);
+  {
+    std::lock_guard<std::mutex> lock(m_failureLock);
+    m_failures.push_back(std::move(f));
+  }
+  m_failureCount.fetch_add(1, std::memory_order_relaxed);
+}
+
 void CConvFileMake::FailItem(const std::string& item, FailureReason why, DWORD error, const std::string& detail,
                              const std::string& leftBehind) {
   Failure f{item, why, error, detail};
@@ -377,7 +391,7 @@ void CConvFileMake::FinishPack(CPackWriter& pack, const std::string& packPath) {
   if (pack.Finish()) {
     AddConverted(m_packTally.stored);
     // In place, its items converted; the disk's silence is told all the same.
-    if (pack.Unconfirmed() != 0) AddFailure(Failure{packPath, FailureReason::kPackUnconfirmed, pack.Unconfirmed()});
+    if (pack.Unconfirmed() != 0) AddUnconfirmed(packPath, pack.Unconfirmed(), 1);
     return;
   }
   Failure f{packPath, FailureReason::kPackNotFinished, pack.Error() != 0 ? pack.Error() : GetLastError()};

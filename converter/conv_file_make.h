@@ -11,7 +11,8 @@
 //   once IsFinished(): CThreadCtrl(job).WaitChecked(INFINITE), Close(), delete.
 // FailureCount() tells how many failures were recorded, TakeFailures() which
 // and why; ConvertedCount(), FailedItemCount() and PassedOverCount() what
-// became of the items.
+// became of the items, UnconfirmedFileCount() how many files written the disk
+// did not confirm.
 #pragma once
 
 #include <windows.h>
@@ -98,9 +99,10 @@ class CConvFileMake : public CWinThreadMaster {
     std::string leftBehind;  // a file of the run that could not be removed (code page 932)
     // Set as it is recorded: the items the failure stands for in the
     // unconverted count (a folder, voice index or empty pack stands for
-    // itself, one); whether it is a cause (a folder, a pack, the voice
-    // index, a stage's later items that met the same full disk) rather
-    // than one item's failure; a folded line's stage.
+    // itself, one), or, for a file the disk did not confirm
+    // (kPackUnconfirmed), the files it stands for; whether it is a cause (a
+    // folder, a pack, the voice index, a stage's later items that met the
+    // same full disk) rather than one item's failure; a folded line's stage.
     int32_t items = 1;
     bool cause = false;
     int32_t stage = -1;
@@ -144,6 +146,10 @@ class CConvFileMake : public CWinThreadMaster {
   // The failed items, plus each folder, voice index or empty pack that failed
   // without items to count: the number the dialog's box tells.
   int32_t UnconvertedCount() const { return FailedItemCount() + m_uncountedFailures.load(std::memory_order_relaxed); }
+  // Files written and renamed into place, their items converted, whose
+  // rename the disk did not confirm: a pack counts one, a folder whose flush
+  // failed the files renamed into it in that stage.
+  int32_t UnconfirmedFileCount() const { return m_unconfirmedFiles.load(std::memory_order_relaxed); }
   // Once finished: why the voices were not counted (English), or empty.
   const std::string& VoicesNotCounted() const { return m_voicesNotCounted; }
   // The failures recorded since the last call, in the order they happened.
@@ -172,6 +178,11 @@ class CConvFileMake : public CWinThreadMaster {
   // index); `items` are the items it takes with it, counted as failed (the
   // failure's notWritten ones are counted already).
   void AddFailure(const Failure& failure, int32_t items = 0);
+  // Records that the disk did not confirm `files` files written and renamed
+  // into place (a pack, or the files renamed into a folder): told as
+  // kPackUnconfirmed, a failure of the run, but not among the data not
+  // converted.
+  void AddUnconfirmed(const std::string& path, DWORD error, int32_t files);
   // Records an item that could not be converted.  Within a stage, the items
   // after the first that a full disk or the file-size limit stops are only
   // counted, and told together when the stage ends.
@@ -274,6 +285,7 @@ class CConvFileMake : public CWinThreadMaster {
   std::atomic<int32_t> m_passedOver{0};
   std::atomic<int32_t> m_unlistedFolders{0};
   std::atomic<int32_t> m_uncountedFailures{0};
+  std::atomic<int32_t> m_unconfirmedFiles{0};
   std::string m_voicesNotCounted;
   std::mutex m_failureLock;
   std::vector<Failure> m_failures;
@@ -312,7 +324,16 @@ std::string FailureText(const CConvFileMake::Failure& failure);
 // relative to the game folder (or, for what the run writes, to the output
 // folder).
 std::string FailureBoxLine(const CConvFileMake::Failure& failure, const char* gameFolder, const char* outputFolder);
-// The run's summary: "C of T items converted, F failed[, P passed over]",
-// T the run's total count (C + F + P = T), and what the counts leave out
-// (folders not listed, voices not counted) with why.
+// The dialog's failure box (Shift-JIS) for a run's failures, empty when there
+// are none: a line with the items not converted when there are some, a line
+// with the files the disk did not confirm when there are some, then the
+// first ten failures (the causes first, then single items) and a last line
+// that counts what the rest stand for, items and files apart, so that every
+// count adds up to its first line's.
+std::string FailureBox(std::vector<CConvFileMake::Failure> failures, const char* gameFolder,
+                       const char* outputFolder);
+// The run's summary: "C of T items converted, F failed[, P passed over][, U
+// files not confirmed by the disk]", T the run's total count (C + F + P = T),
+// and what the counts leave out (folders not listed, voices not counted) with
+// why.
 std::string RunSummary(const CConvFileMake& job);

@@ -1,7 +1,10 @@
 // The texts of a failure: English for the error stream, Japanese (Shift-JIS)
 // for the dialog's box, from one table.
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/sjis.h"
 #include "converter/conv_file_make.h"
@@ -189,6 +192,10 @@ constexpr StageItemNames kStageItemNames[CConvFileMake::kStages] = {
     {"sound effect", "sound effects", "\x8C\xF8\x89\xCA\x89\xB9"},  // 効果音
     {"voice", "voices", "\x89\xB9\x90\xBA"},                        // 音声
 };
+// A line of no known stage: the run's items.
+constexpr StageItemNames kItemNames = {"item", "items",
+                                       "\x83"
+                                       "f\x81[\x83^"};  // データ
 
 const ErrorTexts kErrorTexts[] = {
     // 見つかりません
@@ -261,10 +268,39 @@ const char kJaEarlierKept[] =
     "C\x83\x8B\x82\xCD\x82\xBB\x82\xCC\x82\xDC\x82\xDC\x8E"
     "c\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7";
 
+// 変換できなかったデータが <count> 件ありました。
+const char kJaNotConverted[] =
+    "\x95\xCF\x8A\xB7\x82\xC5\x82\xAB\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x83"
+    "f\x81[\x83^\x82\xAA \x03 \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB5\x82\xBD\x81"
+    "B";
+// 書き込みましたが、ディスクが確かめられなかったファイルが <count> 件ありました。
+const char kJaUnconfirmedFiles[] =
+    "\x8F\x91\x82\xAB\x8D\x9E\x82\xDD\x82\xDC\x82\xB5\x82\xBD\x82\xAA\x81"
+    "A\x83"
+    "f\x83"
+    "B\x83X\x83N\x82\xAA\x8Am\x82\xA9\x82\xDF\x82\xE7\x82\xEA\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x83t\x83@\x83"
+    "C\x83\x8B\x82\xAA \x03 \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB5\x82\xBD\x81"
+    "B";
+// ほか : the box's last line, before what the rest stand for
+const char kJaMore[] = "\x82\xD9\x82\xA9 ";
+// <count> 件
+const char kJaMoreItems[] = "\x03 \x8C\x8F";
+// 、
+const char kJaAnd[] =
+    "\x81"
+    "A";
+// ディスクが確かめられなかったファイル <count> 件
+const char kJaMoreFiles[] =
+    "\x83"
+    "f\x83"
+    "B\x83X\x83N\x82\xAA\x8Am\x82\xA9\x82\xDF\x82\xE7\x82\xEA\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x83t\x83@\x83"
+    "C\x83\x8B \x03 \x8C\x8F";
+
 const char kEnLost[] = "; the \x03 items written to it are lost";
 const char kEnNotWritten[] = "; \x03 later items were not written";
 const char kEnLeftBehind[] = "; \x02 was left behind";
 const char kEnEarlierKept[] = "; the earlier file was kept";
+const char kEnRenamedFiles[] = "; \x03 files were renamed into it";
 
 // The text with its marks replaced.
 std::string Fill(const char* text, const std::string& error, const std::string& detail, int32_t count) {
@@ -334,7 +370,12 @@ std::string ErrorReasonJapanese(DWORD error) {
 namespace {
 
 const StageItemNames& StageItemsOf(const CConvFileMake::Failure& f) {
-  return kStageItemNames[f.stage >= 0 && f.stage < CConvFileMake::kStages ? f.stage : CConvFileMake::kEffectStage];
+  return f.stage >= 0 && f.stage < CConvFileMake::kStages ? kStageItemNames[f.stage] : kItemNames;
+}
+
+// A folder whose flush failed stands for the files renamed into it.
+bool UnconfirmedFolder(const CConvFileMake::Failure& f) {
+  return f.why == FailureReason::kPackUnconfirmed && f.items > 1;
 }
 
 // A line that tells a stage's later items reads "<first> and N later
@@ -353,6 +394,7 @@ std::string FailureReasonText(const CConvFileMake::Failure& f) {
   if (f.notWritten > 0) text += Fill(kEnNotWritten, "", "", f.notWritten);
   if (!f.leftBehind.empty()) text += Fill(kEnLeftBehind, "", ShownPath(f.leftBehind), 0);
   if (f.earlierKept) text += kEnEarlierKept;
+  if (UnconfirmedFolder(f)) text += Fill(kEnRenamedFiles, "", "", f.items);
   return text;
 }
 
@@ -364,11 +406,12 @@ std::string FailureBoxLine(const CConvFileMake::Failure& f, const char* gameFold
     return path + Fill(TextsOf(f.why).japanese, ErrorReasonJapanese(f.error), StageItemsOf(f).japanese, f.items);
   std::string text = path + Fill(TextsOf(f.why).japanese, ErrorReasonJapanese(f.error),
                                  BoxPath(f.detail, gameFolder, outputFolder), 0);
-  // A pack that was never made tells how many items it took with it.
+  // A pack that was never made tells how many items it took with it, a
+  // folder the disk did not confirm how many files were renamed into it.
   const bool packNotMade = f.why == FailureReason::kPicturePackNotCreated ||
                            f.why == FailureReason::kVoicePackNotCreated ||
                            f.why == FailureReason::kVoicePackPathTooLong;
-  if (packNotMade && f.items > 1) text += Fill(kJaItems, "", "", f.items);
+  if ((packNotMade && f.items > 1) || UnconfirmedFolder(f)) text += Fill(kJaItems, "", "", f.items);
   if (f.lost > 0) text += Fill(kJaLost, "", "", f.lost);
   if (f.notWritten > 0) text += Fill(kJaNotWritten, "", "", f.notWritten);
   if (!f.leftBehind.empty()) text += Fill(kJaLeftBehind, "", BoxPath(f.leftBehind, gameFolder, outputFolder), 0);
@@ -376,11 +419,51 @@ std::string FailureBoxLine(const CConvFileMake::Failure& f, const char* gameFold
   return text;
 }
 
+std::string FailureBox(std::vector<CConvFileMake::Failure> failures, const char* gameFolder,
+                       const char* outputFolder) {
+  if (failures.empty()) return {};
+  const auto unconfirmed = [](const CConvFileMake::Failure& f) { return f.why == FailureReason::kPackUnconfirmed; };
+  // Each line stands for its items (or, the disk not confirming, its files).
+  int32_t items = 0, files = 0;
+  for (const CConvFileMake::Failure& f : failures) (unconfirmed(f) ? files : items) += f.items;
+  std::string box;
+  const auto addLine = [&box](const std::string& line) {
+    if (!box.empty()) box += '\n';
+    box += line;
+  };
+  if (items > 0) addLine(Fill(kJaNotConverted, "", "", items));
+  if (files > 0) addLine(Fill(kJaUnconfirmedFiles, "", "", files));
+  // The causes (a pack, a folder, a stage's later items) come first, then
+  // the single items; the first lines name what failed, and what the rest
+  // stand for is counted, items and files apart.
+  std::stable_partition(failures.begin(), failures.end(), [](const CConvFileMake::Failure& f) { return f.cause; });
+  constexpr size_t kBoxLines = 10;
+  int32_t moreItems = 0, moreFiles = 0;
+  for (size_t i = 0; i < failures.size(); ++i) {
+    if (i < kBoxLines) {
+      addLine(FailureBoxLine(failures[i], gameFolder, outputFolder));
+    } else {
+      (unconfirmed(failures[i]) ? moreFiles : moreItems) += failures[i].items;
+    }
+  }
+  if (failures.size() > kBoxLines) {
+    std::string rest = kJaMore;
+    if (moreItems > 0 || moreFiles == 0) rest += Fill(kJaMoreItems, "", "", moreItems);
+    if (moreItems > 0 && moreFiles > 0) rest += kJaAnd;
+    if (moreFiles > 0) rest += Fill(kJaMoreFiles, "", "", moreFiles);
+    addLine(rest);
+  }
+  return box;
+}
+
 std::string RunSummary(const CConvFileMake& job) {
   const int converted = job.ConvertedCount(), failed = job.FailedItemCount(), passed = job.PassedOverCount();
   std::string text = std::to_string(converted) + " of " + std::to_string(job.TotalCount()) + " items converted, " +
                      std::to_string(failed) + " failed";
   if (passed > 0) text += ", " + std::to_string(passed) + " passed over";
+  // Written, their items converted, and still a failure of the run.
+  if (const int files = job.UnconfirmedFileCount(); files > 0)
+    text += ", " + std::to_string(files) + (files == 1 ? " file" : " files") + " not confirmed by the disk";
   if (const int folders = job.UnlistedFolderCount(); folders > 0)
     text += "; the files of " + std::to_string(folders) + (folders == 1 ? " folder" : " folders") +
             " that could not be listed were not counted";

@@ -47,14 +47,6 @@
   "\x95\xCF\x8A\xB7\x83X\x83\x8C\x83"                                                            \
   "b\x83h\x82\xF0\x8AJ\x8En\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81" \
   "B"
-// 変換できなかったデータが %d 件ありました。
-#define TEXT_FAILURES                                                    \
-  "\x95\xCF\x8A\xB7\x82\xC5\x82\xAB\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x83" \
-  "f\x81[\x83^\x82\xAA %d \x8C\x8F"                                      \
-  "\x82\xA0\x82\xE8\x82\xDC\x82\xB5\x82\xBD\x81"                         \
-  "B"
-// ほか %d 件
-#define TEXT_MORE_FAILURES "\x82\xD9\x82\xA9 %d \x8C\x8F"
 // 変換エラー
 #define TEXT_RUN_CAPTION "\x95\xCF\x8A\xB7\x83G\x83\x89\x81["
 // Said on the error stream when no window shows the dialog and no game folder

@@ -2,10 +2,10 @@
 
 #include <shlobj.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/file.h"
@@ -322,36 +322,11 @@ void CConvVelmiDlg::OnTimer(UINT_PTR id) {
     ctrl.Stop();
     ctrl.WaitChecked(INFINITE);
     ctrl.Close();
-    const int failures = m_job->UnconvertedCount();
     std::vector<CConvFileMake::Failure> lines = m_job->TakeFailures();
     // Each failure is named on the error stream, with or without a window.
     for (const CConvFileMake::Failure& f : lines) std::fprintf(stderr, "convVelmi: %s\n", FailureText(f).c_str());
-    std::string box;
-    if (!lines.empty()) {
-      m_hadFailures = true;
-      char text[256];
-      FormatStringN(text, sizeof text, TEXT_FAILURES, failures);
-      box = text;
-      // The causes (a pack, a folder, a stage's later items) come first,
-      // then the single items; the first lines name what failed, and the
-      // items of the rest are counted, so that the counts add up to the
-      // first line's.
-      std::stable_partition(lines.begin(), lines.end(), [](const CConvFileMake::Failure& f) { return f.cause; });
-      constexpr size_t kBoxLines = 10;
-      int32_t more = 0;
-      for (size_t i = 0; i < lines.size(); ++i) {
-        if (i < kBoxLines) {
-          box += "\n" + FailureBoxLine(lines[i], m_job->m_sourceFolder, m_job->m_outputFolder);
-        } else {
-          more += lines[i].items;
-        }
-      }
-      if (lines.size() > kBoxLines) {
-        FormatStringN(text, sizeof text, TEXT_MORE_FAILURES, int(more));
-        box += "\n";
-        box += text;
-      }
-    }
+    if (!lines.empty()) m_hadFailures = true;
+    const std::string box = FailureBox(std::move(lines), m_job->m_sourceFolder, m_job->m_outputFolder);
     const std::string dataFolder = ShownPath(std::string(m_job->m_outputFolder) + "\\data");
     const std::string summary = RunSummary(*m_job);
     delete m_job;

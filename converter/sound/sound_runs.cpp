@@ -82,7 +82,7 @@ static void ConvertSoundFiles(CConvFileMake& job, CConvFileMake::Stage stage, in
     if (job.SourcePath(path, sizeof path, "", relative) && FileExists(path)) ++present;
   }
   job.BeginStage(stage, present);
-  bool renamed = false;  // a file was renamed in the folder: it is flushed at the end
+  int32_t renamed = 0;  // files renamed into the folder: it is flushed at the end
   for (int n = 0; n < count; ++n) {
     char relative[64], path[CConvFileMake::kFolderChars + 64];
     FormatStringN(relative, sizeof relative, sourceFormat, n);
@@ -132,7 +132,7 @@ static void ConvertSoundFiles(CConvFileMake& job, CConvFileMake::Stage stage, in
       const std::string temporary = std::string(outPath) + ".tmp";
       if (IsFile(temporary.c_str())) leftBehind = temporary;
     } else if (coded) {
-      renamed = true;
+      ++renamed;
     }
     if (why) {
       // A sound that gives no file leaves no file from an earlier run
@@ -152,12 +152,12 @@ static void ConvertSoundFiles(CConvFileMake& job, CConvFileMake::Stage stage, in
       job.AddPassedOver();  // a flag that means no file
     }
   }
-  // The renames are on the disk once their folder is.
+  // The renames are on the disk once their folder is.  A flush that fails
+  // leaves every file written and in place, its item converted: the disk
+  // did not confirm the files renamed into the folder.
   char folder[CConvFileMake::kFolderChars + 64];
-  if (renamed && job.OutputPath(folder, sizeof folder, outputFolder) && !FlushFolder(folder)) {
-    const DWORD error = GetLastError();
-    job.AddFailure(CConvFileMake::Failure{folder, FailureReason::kNotWritten, error, folder});
-  }
+  if (renamed > 0 && job.OutputPath(folder, sizeof folder, outputFolder) && !FlushFolder(folder))
+    job.AddUnconfirmed(folder, GetLastError(), renamed);
 }
 
 void CConvFileMake::ConvertBgm() {

@@ -650,3 +650,148 @@ TEST(ConversionFailures, LaterItemsAFullDiskStopsAreToldInOneLine) {
     }
   }
 }
+
+namespace {
+
+// A failure as the run records it: the items (or, the disk not confirming,
+// the files) it stands for, whether it is a cause, its stage.
+CConvFileMake::Failure Recorded(const std::string& item, FailureReason why, int32_t items, bool cause,
+                                DWORD error = 0, int32_t stage = -1) {
+  CConvFileMake::Failure f(item, why, error);
+  f.items = items;
+  f.cause = cause;
+  f.stage = stage;
+  return f;
+}
+
+}  // namespace
+
+// The dialog's box: a line with the items not converted when there are
+// some, a line with the files the disk did not confirm when there are some,
+// then ten lines, the causes first, and a last line that counts what the
+// rest stand for (items, not lines), items and files apart.
+TEST(ConversionFailures, FailureBoxPutsCausesFirstAndCountsWhatTheRestStandFor) {
+  using R = FailureReason;
+  const std::string game = "C:\\game", out = "C:\\out";
+  const std::string notFound = "（見つかりません）。中のデータは変換されていません";
+  const std::string folderLine = ": フォルダの中を調べられませんでした" + notFound;
+  const std::string unconfirmed = ": 書き込みましたが、ディスクが書き込みを確かめられませんでした（ディスクの読み書きに失敗しました）";
+  const std::string notAPicture = ".zev: 変換できる画像ではありません（壊れているか、未知の形式です）";
+  const auto folder = [&](int n) {
+    return Recorded(game + "\\AdvData\\F" + std::to_string(n), R::kFolderUnlistable, 1, true, ERROR_PATH_NOT_FOUND);
+  };
+  const auto picture = [&](int n) {
+    return Recorded(game + "\\AdvData\\CG\\b" + std::to_string(n) + ".zev", R::kNotAPicture, 1, false);
+  };
+
+  std::vector<CConvFileMake::Failure> several = {picture(0)};
+  for (int n = 0; n < 8; ++n) several.push_back(folder(n));
+  several.push_back(picture(1));
+  several.push_back(Recorded(out + "\\data\\se\\010.mp3", R::kLaterNotWritten, 5, true, ERROR_DISK_FULL,
+                             CConvFileMake::kEffectStage));
+  several.push_back(Recorded(out + "\\data\\bgm\\003.mp3", R::kLaterNotWritten, 3, true, ERROR_DISK_FULL,
+                             CConvFileMake::kMusicStage));
+  several.push_back(Recorded(out + "\\data\\voice.mlz", R::kVoicePackNotCreated, 7, true, ERROR_ACCESS_DENIED));
+  several.push_back(Recorded(out + "\\data\\bgm", R::kPackUnconfirmed, 2, true, ERROR_IO_DEVICE));
+  std::vector<std::string> severalBox = {"変換できなかったデータが 25 件ありました。",
+                                         "書き込みましたが、ディスクが確かめられなかったファイルが 2 件ありました。"};
+  for (int n = 0; n < 8; ++n) severalBox.push_back("AdvData/F" + std::to_string(n) + folderLine);
+  severalBox.push_back("data/se/010.mp3 以降の効果音 5 件は書き込まれていません（ディスクに空きがありません）");
+  severalBox.push_back("data/bgm/003.mp3 以降のＢＧＭ 3 件は書き込まれていません（ディスクに空きがありません）");
+  severalBox.push_back("ほか 9 件、ディスクが確かめられなかったファイル 2 件");
+
+  std::vector<CConvFileMake::Failure> tenCausesThenAPack;
+  for (int n = 0; n < 10; ++n) tenCausesThenAPack.push_back(folder(n));
+  tenCausesThenAPack.push_back(Recorded(out + "\\data\\grpack.mlz", R::kPackUnconfirmed, 1, true, ERROR_IO_DEVICE));
+  std::vector<std::string> tenCausesBox = {"変換できなかったデータが 10 件ありました。",
+                                           "書き込みましたが、ディスクが確かめられなかったファイルが 1 件ありました。"};
+  for (int n = 0; n < 10; ++n) tenCausesBox.push_back("AdvData/F" + std::to_string(n) + folderLine);
+  tenCausesBox.push_back("ほか ディスクが確かめられなかったファイル 1 件");
+
+  std::vector<CConvFileMake::Failure> elevenPictures;
+  std::vector<std::string> elevenBox = {"変換できなかったデータが 11 件ありました。"};
+  for (int n = 0; n < 11; ++n) elevenPictures.push_back(picture(n));
+  for (int n = 0; n < 10; ++n) elevenBox.push_back("AdvData/CG/b" + std::to_string(n) + notAPicture);
+  elevenBox.push_back("ほか 1 件");
+
+  const struct {
+    const char* what;
+    std::vector<CConvFileMake::Failure> failures;
+    std::vector<std::string> box;  // UTF-8, one element a line
+  } cases[] = {
+      {"causes of several items each beyond the tenth line", several, severalBox},
+      {"only a pack the disk did not confirm",
+       {Recorded(out + "\\data\\grpack.mlz", R::kPackUnconfirmed, 1, true, ERROR_IO_DEVICE)},
+       {"書き込みましたが、ディスクが確かめられなかったファイルが 1 件ありました。", "data/grpack.mlz" + unconfirmed}},
+      {"a folder the disk did not confirm and an item",
+       {Recorded(game + "\\AdvData\\SE\\001.pcm", R::kMp3Refused, 1, false),
+        Recorded(out + "\\data\\se", R::kPackUnconfirmed, 3, true, ERROR_IO_DEVICE)},
+       {"変換できなかったデータが 1 件ありました。",
+        "書き込みましたが、ディスクが確かめられなかったファイルが 3 件ありました。", "data/se" + unconfirmed + "（3 件）",
+        "AdvData/SE/001.pcm: MP3エンコーダがこの音を受け付けませんでした（壊れているか、未知の形式です）"}},
+      {"ten causes, then a pack the disk did not confirm", tenCausesThenAPack, tenCausesBox},
+      {"eleven single items", elevenPictures, elevenBox},
+      {"no failure", {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string expected;
+    for (const std::string& line : c.box) expected += (expected.empty() ? "" : "\n") + line;
+    const std::string box = FailureBox(c.failures, game.c_str(), out.c_str());
+    EXPECT_EQ(Utf8(box), expected);
+    EXPECT_GT(box.empty() ? 1 : MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, box.data(), int(box.size()), nullptr, 0),
+              0);
+  }
+}
+
+// A line of later items with no known stage calls them items (データ).
+TEST(ConversionFailures, LaterItemsOfNoKnownStageAreItems) {
+  const struct {
+    int32_t items;
+    const char* english;
+    const char* box;
+  } cases[] = {
+      {3, "C:/out/data/x.mp3 and 2 later items were not written (disk full)",
+       "data/x.mp3 以降のデータ 3 件は書き込まれていません（ディスクに空きがありません）"},
+      {2, "C:/out/data/x.mp3 and 1 later item were not written (disk full)",
+       "data/x.mp3 以降のデータ 2 件は書き込まれていません（ディスクに空きがありません）"},
+  };
+  for (const auto& c : cases) {
+    const CConvFileMake::Failure f =
+        Recorded("C:\\out\\data\\x.mp3", FailureReason::kLaterNotWritten, c.items, true, ERROR_DISK_FULL);
+    EXPECT_EQ(FailureText(f), c.english);
+    EXPECT_EQ(Utf8(FailureBoxLine(f, "C:\\game", "C:\\out")), c.box);
+  }
+}
+
+// The summary counts the files the disk did not confirm apart from the
+// items, which still add up to the total; each such file is a failure of the
+// run (its exit status), not an item not converted.
+TEST(ConversionFailures, SummaryCountsFilesTheDiskDidNotConfirm) {
+  const struct {
+    int converted, failed, passed;
+    std::vector<int32_t> unconfirmed;  // the files of each line
+    const char* summary;
+  } cases[] = {
+      {3, 0, 0, {1}, "3 of 3 items converted, 0 failed, 1 file not confirmed by the disk"},
+      {2, 1, 1, {1, 2}, "2 of 4 items converted, 1 failed, 1 passed over, 3 files not confirmed by the disk"},
+      {3, 0, 0, {}, "3 of 3 items converted, 0 failed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.summary);
+    const int bitrates[2] = {3, 3}, rates[2] = {0, 0};
+    CConvFileMake job(bitrates, rates, 1, 40);
+    job.AddTotal(c.converted + c.failed + c.passed);
+    job.AddConverted(c.converted);
+    job.AddPassedOver(c.passed);
+    for (int i = 0; i < c.failed; ++i) job.FailItem("C:\\game\\AdvData\\CG\\b.zev", FailureReason::kNotAPicture);
+    for (int32_t files : c.unconfirmed) job.AddUnconfirmed("C:\\out\\data\\bgm", ERROR_IO_DEVICE, files);
+    EXPECT_EQ(RunSummary(job), c.summary);
+    EXPECT_EQ(job.UnconvertedCount(), c.failed);
+    EXPECT_EQ(job.FailureCount(), c.failed + int(c.unconfirmed.size()));
+    int32_t files = 0;
+    for (const CConvFileMake::Failure& f : job.TakeFailures())
+      if (f.why == FailureReason::kPackUnconfirmed) files += f.items;
+    EXPECT_EQ(files, job.UnconfirmedFileCount());
+  }
+}

@@ -19,6 +19,7 @@
 #include "tests/dialog/dialog_fixture.h"
 #include "tools/sample_game.h"
 #include "velmi_mfc.h"
+#include "velmi_platform.h"
 
 // Thread creation fails while this is set (the C runtime's thread call
 // reports an error, as when the system is out of threads).
@@ -394,6 +395,32 @@ TEST_F(DialogTest, FailureBoxNamesTheFailedItems) {
         << lines[i];
   }
   EXPECT_EQ(lines[11], "ほか 2 件");
+}
+
+// A run whose only failure is a pack the disk did not confirm: every item
+// was converted, so the box tells no data not converted, only the file; the
+// run still counts as failed, for the program's exit status.
+TEST_F(DialogTest, APackTheDiskDidNotConfirmIsNoDataNotConverted) {
+  box.WriteGame();
+  box.SetDataDir(dtest::LayerPath(box.GameFolder()));
+  VelmiFailFolderFlush(0);  // the pack's rename is not confirmed
+  bool failed = false;
+  Run([&](HeadlessDialog& d) {
+    d.Click(IDC_DO_MUSIC);
+    d.Click(IDC_DO_VOICES);
+    d.Click(IDC_START);
+    FollowRun(d);
+    failed = Dlg(d)->HadFailures();
+  });
+  VelmiFailFolderFlush(-1);
+  EXPECT_TRUE(failed);
+  EXPECT_FALSE(PackNames(box.OutputFolder() + "/data/grpack.mlz").empty());
+  auto boxes = velmi_mfc::TakeMessageBoxLog();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(U8(boxes[0].caption), "変換エラー");
+  EXPECT_EQ(U8(boxes[0].text),
+            "書き込みましたが、ディスクが確かめられなかったファイルが 1 件ありました。\n"
+            "data/grpack.mlz: 書き込みましたが、ディスクが書き込みを確かめられませんでした（ディスクの読み書きに失敗しました）");
 }
 
 TEST_F(DialogTest, HandlersKeepTheSettingsInStep) {

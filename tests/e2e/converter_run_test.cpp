@@ -95,15 +95,21 @@ ProgramRun RunTool(const std::string& folder, const std::string& program, const 
 bool Holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The last summary in a program's stream, "C of T items converted, F failed
-// [, P passed over]", adds up: C + F + P = T.
+// [, P passed over][, U files not confirmed by the disk]", adds up: C + F + P
+// = T.
 ::testing::AssertionResult SummaryAddsUp(const std::string& text) {
   const size_t at = text.rfind(" items converted, ");
   const size_t start = at == std::string::npos ? at : text.rfind(": ", at);
-  int converted = 0, total = 0, failed = 0, passed = 0;
+  int converted = 0, total = 0, failed = 0, passed = 0, length = 0;
   if (start == std::string::npos ||
-      std::sscanf(text.c_str() + start + 2, "%d of %d items converted, %d failed, %d passed over", &converted, &total,
-                  &failed, &passed) < 3)
+      std::sscanf(text.c_str() + start + 2, "%d of %d items converted, %d failed%n", &converted, &total, &failed,
+                  &length) < 3 ||
+      length == 0)
     return ::testing::AssertionFailure() << "no summary in: " << text;
+  // Passed over, when the summary tells it, comes next.
+  int read = 0;
+  if (std::sscanf(text.c_str() + start + 2 + length, ", %d passed over%n", &passed, &read) < 1 || read == 0)
+    passed = 0;
   if (converted + failed + passed != total)
     return ::testing::AssertionFailure() << converted << " + " << failed << " + " << passed << " is not " << total;
   return ::testing::AssertionSuccess();
@@ -491,23 +497,47 @@ TEST(ConvertGameProgram, PackThatCannotBeFlushedFails) {
 }
 
 // A pack renamed into place whose folder the disk fails to flush is written:
-// its items count as converted, and its line says the disk did not confirm
-// it, with the reason; the run fails as on any failure line.
-TEST(ConvertGameProgram, PackTheDiskDidNotConfirmIsNamed) {
+// its items count as converted, its line says the disk did not confirm it,
+// with the reason, and the summary counts the file apart from the items; the
+// run fails as on any failure line.  The dialog's box tells the file, and no
+// data not converted.
+TEST(ConverterPrograms, PackTheDiskDidNotConfirmIsNamedAndCountedApart) {
   const std::string game = vtest::ScratchFolder("e2e", "cg-folder-game");
   ASSERT_TRUE(vtools::WriteSampleGame(game, SmallGame()));
   const std::string out = vtest::ScratchFolder("e2e", "cg-folder-out");
-  const ProgramRun run =
+  const ProgramRun tool =
       RunTool(out, CONVERT_GAME, {"--no-sound", "--screen", "320x240", game, out}, "VELMI_FAIL_FOLDER_FLUSH=0");
-  EXPECT_EQ(run.status, 1) << run.errors;
-  EXPECT_TRUE(Holds(run.errors, "convert_game: failed: " + out +
-                                    "/data/grpack.mlz: was written but the disk did not confirm it (input/output "
-                                    "error (the disk failed))\n"))
-      << run.errors;
-  EXPECT_TRUE(Holds(run.errors, "convert_game: 3 of 3 items converted, 0 failed; data folder: " + out + "/data"))
-      << run.errors;
-  EXPECT_GT(fs::file_size(out + "/data/grpack.mlz"), 16u);
-  EXPECT_FALSE(fs::exists(out + "/data/grpack.mlz.tmp"));
+  const std::string folder = vtest::ScratchFolder("e2e", "velmi-folder-out");
+  const ProgramRun dialog = RunConverter(folder, game, "VELMI_FAIL_FOLDER_FLUSH=0");
+  const struct {
+    const char* name;
+    const ProgramRun& run;
+    const std::string& said;  // the stream with the summary
+    std::string lineHead;     // what begins a failure's line
+    std::string data;
+  } cases[] = {{"convert_game", tool, tool.errors, "convert_game: failed: ", out + "/data"},
+               {"convVelmi", dialog, dialog.output, "convVelmi: ", folder + "/data"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.run.status, 1) << c.run.errors;
+    EXPECT_TRUE(Holds(c.run.errors, c.lineHead + c.data +
+                                        "/grpack.mlz: was written but the disk did not confirm it (input/output "
+                                        "error (the disk failed))\n"))
+        << c.run.errors;
+    EXPECT_TRUE(Holds(c.said, std::string(c.name) +
+                                  ": 3 of 3 items converted, 0 failed, 1 file not confirmed by the disk; data folder: " +
+                                  c.data + "\n"))
+        << c.said;
+    EXPECT_TRUE(SummaryAddsUp(c.said)) << c.said;
+    EXPECT_GT(fs::file_size(c.data + "/grpack.mlz"), 16u);
+    EXPECT_FALSE(fs::exists(c.data + "/grpack.mlz.tmp"));
+  }
+  EXPECT_TRUE(Holds(dialog.errors,
+                    "変換エラー: 書き込みましたが、ディスクが確かめられなかったファイルが 1 件ありました。\n"
+                    "data/grpack.mlz: 書き込みましたが、ディスクが書き込みを確かめられませんでした"
+                    "（ディスクの読み書きに失敗しました）\n"))
+      << dialog.errors;
+  EXPECT_FALSE(Holds(dialog.errors, "変換できなかったデータ")) << dialog.errors;
 }
 
 namespace {

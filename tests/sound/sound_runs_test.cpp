@@ -303,15 +303,39 @@ TEST_F(SoundRuns, EachFileIsFlushedBeforeItReplacesTheEarlierOne) {
   EXPECT_FALSE(AnyTemporary(data / "bgm"));
   EXPECT_FALSE(AnyTemporary(data / "se"));
 
-  // A folder that cannot be flushed is a failure, named with why.
+  // A folder that cannot be flushed holds files written and renamed, their
+  // items converted: the disk did not confirm the files renamed into it in
+  // the stage, a failure of the run told with why, apart from the data not
+  // converted.
+  ASSERT_TRUE(vtools::WriteSampleGame(
+      (root_ / "game").string(),
+      {vtools::BytesFile("AdvData\\MUSIC\\003.pcm", vtools::SoundImage({vtools::SoundShape::Pcm, 550, 22050, 1, 0.3}))}));
   log.Clear();
-  VelmiFailFlushFileBuffers(1);  // 001.mp3.tmp is flushed, its folder is not
+  VelmiFailFlushFileBuffers(2);  // 001.mp3.tmp and 003.mp3.tmp are flushed, their folder is not
   Job again(root_ / "game", root_ / "out", 0);
   again.job->Run();
   const std::vector<CConvFileMake::Failure> failures = again.job->TakeFailures();
   ASSERT_EQ(1u, failures.size());
   const std::string bgm = (data / "bgm").string();
-  EXPECT_EQ(FailureText(failures[0]), bgm + ": cannot write " + bgm + " (input/output error (the disk failed))");
+  EXPECT_EQ(FailureText(failures[0]), bgm +
+                                          ": was written but the disk did not confirm it (input/output error (the "
+                                          "disk failed)); 2 files were renamed into it");
+  EXPECT_EQ(1, again.job->FailureCount());
+  EXPECT_EQ(0, again.job->UnconvertedCount());
+  EXPECT_EQ(2, again.job->UnconfirmedFileCount());
+  EXPECT_EQ(RunSummary(*again.job), "3 of 3 items converted, 0 failed, 2 files not confirmed by the disk");
+  // 書き込みましたが、ディスクが確かめられなかったファイルが 2 件ありました。
+  const std::string filesLine =
+      "\x8F\x91\x82\xAB\x8D\x9E\x82\xDD\x82\xDC\x82\xB5\x82\xBD\x82\xAA\x81"
+      "A\x83"
+      "f\x83"
+      "B\x83X\x83N\x82\xAA\x8Am\x82\xA9\x82\xDF\x82\xE7\x82\xEA\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x83t\x83@\x83"
+      "C\x83\x8B\x82\xAA 2 \x8C\x8F\x82\xA0\x82\xE8\x82\xDC\x82\xB5\x82\xBD\x81"
+      "B";
+  const std::string game = (root_ / "game").string(), out = (root_ / "out").string();
+  EXPECT_EQ(FailureBox(failures, game.c_str(), out.c_str()),
+            filesLine + "\n" + FailureBoxLine(failures[0], game.c_str(), out.c_str()));
+  CheckSound(vtest::ReadBytes(data / "bgm" / "003.mp3"), 0, 1, 1, 0.3, 550, "003");
 }
 
 // A music or effect file that cannot be written is named with the system's
