@@ -261,6 +261,8 @@ TEST(ConvertGameProgram, RefusesBeforeConverting) {
   } cases[] = {
       {"help", CONVERT_GAME, {"--help"}, "", 0, "VELMI_MODULE_PATH"},
       {"help on the exit status", CONVERT_GAME, {"--help"}, "", 0, "2: refused before anything was converted"},
+      {"help on a file not confirmed", CONVERT_GAME, {"--help"}, "", 0,
+       "1: some items were not, or the disk did not confirm a file written"},
       {"short help", CONVERT_GAME, {"-h"}, "", 0, "usage: convert_game"},
       {"unknown argument", CONVERT_GAME, {"--fast", game, root}, "", 2, "unknown argument: --fast"},
       {"bad screen", CONVERT_GAME, {"--screen", "800x600", game, root}, "", 2, "800x600"},

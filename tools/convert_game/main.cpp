@@ -14,9 +14,11 @@
 // converted is named on the error stream; the run ends with one summary line.
 // Progress goes to the error stream: one line updated in place on a terminal,
 // whole lines (each stage's start and tenths) to a file or a pipe.
-// Exit status 0 when every item was converted, 1 when some were not, 2 when
-// the run was refused before anything was converted: a bad command line, a
-// refused folder or module, or a conversion that could not start.
+// Exit status 0 when every item was converted and the disk confirmed every
+// file, 1 when some were not converted or the disk did not confirm a file
+// written, 2 when the run was refused before anything was converted: a bad
+// command line, a refused folder or module, or a conversion that could not
+// start.
 #include <velmi_platform.h>
 #include <windows.h>
 
@@ -51,8 +53,9 @@ const char kUsage[] =
     "Folder names must be ones that code page 932 (Shift-JIS) can hold: Japanese\n"
     "or ASCII characters.\n"
     "Exit status:\n"
-    "  0: every item was converted\n"
-    "  1: some items were not (each is named on the error stream)\n"
+    "  0: every item was converted and the disk confirmed every file\n"
+    "  1: some items were not, or the disk did not confirm a file written (each\n"
+    "     is named on the error stream)\n"
     "  2: refused before anything was converted (a bad command line, a folder or\n"
     "     the encoder module refused, or the conversion could not start)\n";
 
