@@ -330,8 +330,7 @@ std::string FailureBoxLine(const CConvFileMake::Failure& failure, const char* ga
 // first ten failures (the causes first, then single items) and a last line
 // that counts what the rest stand for, items and files apart, so that every
 // count adds up to its first line's.
-std::string FailureBox(std::vector<CConvFileMake::Failure> failures, const char* gameFolder,
-                       const char* outputFolder);
+std::string FailureBox(std::vector<CConvFileMake::Failure> failures, const char* gameFolder, const char* outputFolder);
 // The run's summary: "C of T items converted, F failed[, P passed over][, U
 // files not confirmed by the disk]", T the run's total count (C + F + P = T),
 // and what the counts leave out (folders not listed, voices not counted) with

@@ -419,8 +419,7 @@ std::string FailureBoxLine(const CConvFileMake::Failure& f, const char* gameFold
   return text;
 }
 
-std::string FailureBox(std::vector<CConvFileMake::Failure> failures, const char* gameFolder,
-                       const char* outputFolder) {
+std::string FailureBox(std::vector<CConvFileMake::Failure> failures, const char* gameFolder, const char* outputFolder) {
   if (failures.empty()) return {};
   const auto unconfirmed = [](const CConvFileMake::Failure& f) { return f.why == FailureReason::kPackUnconfirmed; };
   // Each line stands for its items (or, the disk not confirming, its files).

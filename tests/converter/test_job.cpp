@@ -655,8 +655,8 @@ namespace {
 
 // A failure as the run records it: the items (or, the disk not confirming,
 // the files) it stands for, whether it is a cause, its stage.
-CConvFileMake::Failure Recorded(const std::string& item, FailureReason why, int32_t items, bool cause,
-                                DWORD error = 0, int32_t stage = -1) {
+CConvFileMake::Failure Recorded(const std::string& item, FailureReason why, int32_t items, bool cause, DWORD error = 0,
+                                int32_t stage = -1) {
   CConvFileMake::Failure f(item, why, error);
   f.items = items;
   f.cause = cause;
@@ -675,7 +675,8 @@ TEST(ConversionFailures, FailureBoxPutsCausesFirstAndCountsWhatTheRestStandFor) 
   const std::string game = "C:\\game", out = "C:\\out";
   const std::string notFound = "（見つかりません）。中のデータは変換されていません";
   const std::string folderLine = ": フォルダの中を調べられませんでした" + notFound;
-  const std::string unconfirmed = ": 書き込みましたが、ディスクが書き込みを確かめられませんでした（ディスクの読み書きに失敗しました）";
+  const std::string unconfirmed =
+      ": 書き込みましたが、ディスクが書き込みを確かめられませんでした（ディスクの読み書きに失敗しました）";
   const std::string notAPicture = ".zev: 変換できる画像ではありません（壊れているか、未知の形式です）";
   const auto folder = [&](int n) {
     return Recorded(game + "\\AdvData\\F" + std::to_string(n), R::kFolderUnlistable, 1, true, ERROR_PATH_NOT_FOUND);
@@ -727,7 +728,8 @@ TEST(ConversionFailures, FailureBoxPutsCausesFirstAndCountsWhatTheRestStandFor) 
        {Recorded(game + "\\AdvData\\SE\\001.pcm", R::kMp3Refused, 1, false),
         Recorded(out + "\\data\\se", R::kPackUnconfirmed, 3, true, ERROR_IO_DEVICE)},
        {"変換できなかったデータが 1 件ありました。",
-        "書き込みましたが、ディスクが確かめられなかったファイルが 3 件ありました。", "data/se" + unconfirmed + "（3 件）",
+        "書き込みましたが、ディスクが確かめられなかったファイルが 3 件ありました。",
+        "data/se" + unconfirmed + "（3 件）",
         "AdvData/SE/001.pcm: MP3エンコーダがこの音を受け付けませんでした（壊れているか、未知の形式です）"}},
       {"ten causes, then a pack the disk did not confirm", tenCausesThenAPack, tenCausesBox},
       {"eleven single items", elevenPictures, elevenBox},

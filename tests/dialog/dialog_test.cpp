@@ -420,7 +420,8 @@ TEST_F(DialogTest, APackTheDiskDidNotConfirmIsNoDataNotConverted) {
   EXPECT_EQ(U8(boxes[0].caption), "変換エラー");
   EXPECT_EQ(U8(boxes[0].text),
             "書き込みましたが、ディスクが確かめられなかったファイルが 1 件ありました。\n"
-            "data/grpack.mlz: 書き込みましたが、ディスクが書き込みを確かめられませんでした（ディスクの読み書きに失敗しました）");
+            "data/grpack.mlz: "
+            "書き込みましたが、ディスクが書き込みを確かめられませんでした（ディスクの読み書きに失敗しました）");
 }
 
 TEST_F(DialogTest, HandlersKeepTheSettingsInStep) {

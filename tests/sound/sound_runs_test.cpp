@@ -307,9 +307,10 @@ TEST_F(SoundRuns, EachFileIsFlushedBeforeItReplacesTheEarlierOne) {
   // items converted: the disk did not confirm the files renamed into it in
   // the stage, a failure of the run told with why, apart from the data not
   // converted.
-  ASSERT_TRUE(vtools::WriteSampleGame(
-      (root_ / "game").string(),
-      {vtools::BytesFile("AdvData\\MUSIC\\003.pcm", vtools::SoundImage({vtools::SoundShape::Pcm, 550, 22050, 1, 0.3}))}));
+  ASSERT_TRUE(
+      vtools::WriteSampleGame((root_ / "game").string(),
+                              {vtools::BytesFile("AdvData\\MUSIC\\003.pcm",
+                                                 vtools::SoundImage({vtools::SoundShape::Pcm, 550, 22050, 1, 0.3}))}));
   log.Clear();
   VelmiFailFlushFileBuffers(2);  // 001.mp3.tmp and 003.mp3.tmp are flushed, their folder is not
   Job again(root_ / "game", root_ / "out", 0);
