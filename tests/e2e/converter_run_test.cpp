@@ -697,7 +697,7 @@ TEST(ConverterProgram, NamesTheFileLeftBehind) {
 
   EXPECT_EQ(run.status, 1) << run.errors;
   EXPECT_TRUE(Holds(run.errors, "convVelmi: " + folder +
-                                    "/data/grpack.mlz: could not be finished (no permission (or a read-only disk)); "
+                                    "/data/grpack.mlz: could not be finished (no permission); "
                                     "the 3 items written to it are lost; " +
                                     temporary + " was left behind"))
       << run.errors;
@@ -923,7 +923,7 @@ TEST(ConvertGameProgram, MusicAndEffectWritesThatFailAreNamedWithTheirReason) {
   const ProgramRun run = RunTool(out, CONVERT_GAME, {"--screen", "320x240", game, out});
   EXPECT_EQ(run.status, 1) << run.errors;
   EXPECT_TRUE(Holds(run.errors, "convert_game: failed: " + game + "/AdvData/MUSIC/001.pcm: cannot write " + out +
-                                    "/data/bgm/001.mp3 (no permission (or a read-only disk))\n"))
+                                    "/data/bgm/001.mp3 (a folder has that name)\n"))
       << run.errors;
   EXPECT_FALSE(Holds(run.errors, "system error")) << run.errors;
   EXPECT_TRUE(fs::is_directory(out + "/data/bgm/001.mp3"));
