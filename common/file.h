@@ -40,8 +40,9 @@ DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset,
 // files in one folder flushes the folder once after the last (FlushFolder).
 int WriteFileReplacing(const char* path, const void* buffer, DWORD count, int flushRename = 1);
 
-// Flushes a folder's entries (the renames made in it) to the disk.  1 when
-// they are there, else 0, GetLastError telling why.
+// Flushes a folder's entries (the renames made in it) to the disk.  0 when
+// the flush failed, GetLastError telling why; else 1, also for a folder that
+// cannot be opened, which leaves nothing that could be flushed.
 int FlushFolder(const char* folder);
 
 // UTF-16 form of a Shift-JIS text in one static buffer of 2048 units, valid

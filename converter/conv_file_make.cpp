@@ -104,7 +104,39 @@ void CConvFileMake::Record(Failure failure, int32_t items, bool cause) {
   m_failureCount.fetch_add(1, std::memory_order_relaxed);
 }
 
-void CConvFileMake::AddFailure(const Failure& failure, int32_t items) { Record(failure, items, true); }
+namespace {
+
+// The path a failure's error concerns: the file not written, else the item
+// itself; none for a write to a pack, which the failure does not name.
+const char* ErrorPath(const CConvFileMake::Failure& f) {
+  switch (f.why) {
+    case FailureReason::kNotWritten:
+      return f.detail.c_str();
+    case FailureReason::kPackWrite:
+    case FailureReason::kVoicePackWrite:
+      return nullptr;
+    default:
+      return f.item.c_str();
+  }
+}
+
+// The error's meaning, with a look at its path as it is now, just after the
+// failure.
+void LookAtError(CConvFileMake::Failure& f) {
+  if (f.error != 0) f.errorKind = ClassifyFileFailure(ErrorPath(f), f.error);
+}
+
+bool IsWrite(FailureReason why) {
+  return why == FailureReason::kNotWritten || why == FailureReason::kPackWrite || why == FailureReason::kVoicePackWrite;
+}
+
+}  // namespace
+
+void CConvFileMake::AddFailure(const Failure& failure, int32_t items) {
+  Failure f = failure;
+  LookAtError(f);
+  Record(std::move(f), items, true);
+}
 
 void CConvFileMake::AddUnconfirmed(const std::string& path, DWORD error, int32_t files) {
   // Its items are converted: the failure counts files, apart from the data
@@ -128,47 +160,49 @@ void CConvFileMake::FailItem(const std::string& item, FailureReason why, DWORD e
 }
 
 void CConvFileMake::FailItem(Failure f) {
-  const DWORD error = f.error;
-  // A full disk or the file-size limit stops every later file of the stage
-  // that does not fit: the first is named, the others told in one line at
-  // the stage's end.  A file left behind is always named.
-  for (Fold& fold : m_folds) {
-    if (m_stage < 0 || fold.error != error || !f.leftBehind.empty()) continue;
-    if (!fold.named) {
-      fold.named = true;
-      break;
+  LookAtError(f);
+  // A cause of the folder or the disk stops every later write of the stage
+  // there: the first is named, the others told in one line per cause at the
+  // stage's end.  A cause of the one file (a folder or a read-only file at
+  // its name) is named with each file, and so is a file left behind.
+  if (m_stage >= 0 && IsWrite(f.why) && f.error != 0 && f.leftBehind.empty() && IsFolderOrDiskCause(f.errorKind)) {
+    auto fold = std::find_if(m_folds.begin(), m_folds.end(), [&](const Fold& x) { return x.kind == f.errorKind; });
+    if (fold == m_folds.end()) {
+      m_folds.emplace_back(f.errorKind);
+    } else {
+      if (f.earlierKept) ++fold->earlierKept;
+      if (!fold->later) fold->later = std::move(f);
+      ++fold->laterCount;
+      AddFailedItems(1);
+      return;
     }
-    if (!fold.later) fold.later = f;
-    ++fold.laterCount;
-    AddFailedItems(1);
-    return;
   }
   Record(std::move(f), 1, false);
 }
 
 void CConvFileMake::EndStage() {
   for (Fold& fold : m_folds) {
-    if (fold.laterCount > 0) {
-      // Its items were counted one by one.  A single one keeps its own
-      // line; more are told from the first of them, by the file that was
-      // not written where the reason names one.
-      Failure line = *fold.later;
-      if (fold.laterCount > 1) {
-        line = Failure{line.detail.empty() ? line.item : line.detail, FailureReason::kLaterNotWritten, fold.error};
-        line.items = fold.laterCount;
-        line.cause = true;
-        line.stage = m_stage;
-      }
-      {
-        std::lock_guard<std::mutex> lock(m_failureLock);
-        m_failures.push_back(std::move(line));
-      }
-      m_failureCount.fetch_add(1, std::memory_order_relaxed);
+    if (fold.laterCount == 0) continue;
+    // Its items were counted one by one.  A single one keeps its own line;
+    // more are told from the first of them, by the file that was not
+    // written where the reason names one.
+    Failure line = std::move(*fold.later);
+    if (fold.laterCount > 1) {
+      const FileFailure kind = line.errorKind;
+      line = Failure{line.detail.empty() ? line.item : line.detail, FailureReason::kLaterNotWritten, line.error};
+      line.errorKind = kind;
+      line.items = fold.laterCount;
+      line.cause = true;
+      line.stage = m_stage;
+      line.earlierFilesKept = fold.earlierKept;
     }
-    fold.named = false;
-    fold.later.reset();
-    fold.laterCount = 0;
+    {
+      std::lock_guard<std::mutex> lock(m_failureLock);
+      m_failures.push_back(std::move(line));
+    }
+    m_failureCount.fetch_add(1, std::memory_order_relaxed);
   }
+  m_folds.clear();
   m_stage = -1;
 }
 
@@ -213,7 +247,7 @@ bool CConvFileMake::OutputPath(char* out, size_t capacity, const char* tail) con
 }
 
 void CConvFileMake::BeginStage(Stage stage, int32_t items) {
-  EndStage();
+  if (m_stage >= 0) EndStage();
   m_stage = stage;
   std::lock_guard<std::mutex> lock(m_stageLock);
   m_stageBegun[stage] = true;
@@ -487,6 +521,8 @@ DWORD CConvFileMake::Run() {
   CollectSourceFiles("", "", 0);
   ++m_pictureCount;  // "chip.rbp"
 
+  // Each stage ends as its step returns: what it folded is told before the
+  // next stage begins.
   if (m_doPictures) WritePicturePack();
   EndStage();
   ConvertBgm();

@@ -27,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/file_failure.h"
 #include "common/thread.h"
 
 class CPackWriter;
@@ -89,7 +90,11 @@ class CConvFileMake : public CWinThreadMaster {
   // that could not be listed; code page 932) and why.
   struct Failure {
     Failure(std::string item_, FailureReason why_, DWORD error_ = 0, std::string detail_ = {})
-        : item(std::move(item_)), why(why_), error(error_), detail(std::move(detail_)) {}
+        : item(std::move(item_)),
+          why(why_),
+          error(error_),
+          detail(std::move(detail_)),
+          errorKind(ClassifyFileFailure(nullptr, error_)) {}
     std::string item;
     FailureReason why;
     DWORD error = 0;         // the system's code, for the reasons that name one
@@ -108,6 +113,11 @@ class CConvFileMake : public CWinThreadMaster {
     int32_t stage = -1;
     // A file that could not be written: the earlier file of its name stays whole.
     bool earlierKept = false;
+    // A folded line: how many of its files kept an earlier one.
+    int32_t earlierFilesKept = 0;
+    // What the error means: from the code alone, then, as the failure is
+    // recorded, with a look at the path it concerns.
+    FileFailure errorKind;
   };
 
   // bitrateIndices and rate44k are {BGM, voice} pairs; scalePercent 40
@@ -184,8 +194,10 @@ class CConvFileMake : public CWinThreadMaster {
   // converted.
   void AddUnconfirmed(const std::string& path, DWORD error, int32_t files);
   // Records an item that could not be converted.  Within a stage, the items
-  // after the first that a full disk or the file-size limit stops are only
-  // counted, and told together when the stage ends.
+  // after the first whose write a cause of the folder or the disk stops (the
+  // folder missing, refused or shadowed by a file, the disk read-only or
+  // full, the file-size limit) are only counted, and told together, one line
+  // per cause, when the stage ends.
   void FailItem(const std::string& item, FailureReason why, DWORD error = 0, const std::string& detail = {},
                 const std::string& leftBehind = {});
   // The same for a failure that carries more (a file whose earlier one stays).
@@ -208,10 +220,10 @@ class CConvFileMake : public CWinThreadMaster {
   // in place whose rename the disk did not confirm is named too.
   void FinishPack(CPackWriter& pack, const std::string& packPath);
   // The stage starts now with this many items; each counts in the done
-  // count as it is handled.  Ends the stage before it.
+  // count as it is handled.  A stage still going on is ended first.
   void BeginStage(Stage stage, int32_t items);
-  // The stage has ended: for a full disk and for the file-size limit, the
-  // items after the first one it stopped are told in one line.
+  // The stage has ended: for each cause of the folder or the disk, the items
+  // after the first one it stopped are told in one line.
   void EndStage();
   // source folder + "\" + folder + "\" (when folder is not empty) + name;
   // false when it does not fit.
@@ -249,6 +261,9 @@ class CConvFileMake : public CWinThreadMaster {
   // place in the directory.
   void FailEntry(CPackWriter& pack, const char* entryName, const std::string& item, FailureReason why, DWORD error = 0,
                  const std::string& detail = {});
+  // Adds the failure to the list and the counts: `items` failed items go
+  // with it; `cause` as in Failure.
+  void Record(Failure failure, int32_t items, bool cause);
 
   // What became of the entries of the pack being written.
   struct PackTally {
@@ -289,19 +304,18 @@ class CConvFileMake : public CWinThreadMaster {
   std::string m_voicesNotCounted;
   std::mutex m_failureLock;
   std::vector<Failure> m_failures;
-  void Record(Failure failure, int32_t items, bool cause);
 
-  // Failures of a stage's items for a full disk or the file-size limit: the
-  // first is named; the later ones wait in `later` for the stage's end.
+  // Failures of a stage's writes for one cause of the folder or the disk:
+  // the first is named; the later ones wait in `later` for the stage's end.
   struct Fold {
-    explicit Fold(DWORD error_) : error(error_) {}
-    DWORD error;
-    bool named = false;
+    explicit Fold(FileFailure kind_) : kind(kind_) {}
+    FileFailure kind;
     std::optional<Failure> later;  // the first of the later ones, as it was recorded
     int32_t laterCount = 0;
+    int32_t earlierKept = 0;  // later ones whose earlier file stayed whole
   };
-  int m_stage = -1;  // the stage going on, -1 between stages
-  std::array<Fold, 2> m_folds{Fold{ERROR_DISK_FULL}, Fold{ERROR_FILE_TOO_LARGE}};
+  int m_stage = -1;           // the stage going on, -1 between stages
+  std::vector<Fold> m_folds;  // the stage's causes, in the order they were first met
 
   mutable std::mutex m_stageLock;
   std::array<bool, kStages> m_stageBegun{};
@@ -309,10 +323,11 @@ class CConvFileMake : public CWinThreadMaster {
   std::array<int32_t, kStages> m_stageFirstDone{};  // the done count when the stage began
 };
 
-// Why a file function failed, in words, from its GetLastError code.
-std::string ErrorReason(DWORD error);
+// Why a file function failed, in words, from its GetLastError code and,
+// where the code leaves it open, a look at the path it was given.
+std::string ErrorReason(DWORD error, const char* path = nullptr);
 // The same in Japanese (Shift-JIS), as the dialog's box tells it.
-std::string ErrorReasonJapanese(DWORD error);
+std::string ErrorReasonJapanese(DWORD error, const char* path = nullptr);
 // A path of the run (code page 932, '\' or '/' between folders) as a terminal
 // shows it: UTF-8, '/' between folders.
 std::string ShownPath(const std::string& path);

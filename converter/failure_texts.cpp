@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/file_failure.h"
 #include "common/sjis.h"
 #include "converter/conv_file_make.h"
 
@@ -19,12 +20,6 @@ constexpr char kCountMark = '\x03';
 
 struct ReasonTexts {
   FailureReason why;
-  const char* english;
-  const char* japanese;
-};
-
-struct ErrorTexts {
-  DWORD error;
   const char* english;
   const char* japanese;
 };
@@ -197,53 +192,6 @@ constexpr StageItemNames kItemNames = {"item", "items",
                                        "\x83"
                                        "f\x81[\x83^"};  // データ
 
-const ErrorTexts kErrorTexts[] = {
-    // 見つかりません
-    {ERROR_FILE_NOT_FOUND, "not found", "\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
-    // 見つかりません
-    {ERROR_PATH_NOT_FOUND, "not found", "\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
-    // 権限がないか、読み取り専用のディスクです
-    {ERROR_ACCESS_DENIED, "no permission (or a read-only disk)",
-     "\x8C\xA0\x8C\xC0\x82\xAA\x82\xC8\x82\xA2\x82\xA9\x81"
-     "A\x93\xC7\x82\xDD\x8E\xE6\x82\xE8\x90\xEA\x97p\x82\xCC\x83"
-     "f\x83"
-     "B\x83X\x83N\x82\xC5\x82\xB7"},
-    // 読み取り専用のディスクです
-    {ERROR_WRITE_PROTECT, "read-only disk",
-     "\x93\xC7\x82\xDD\x8E\xE6\x82\xE8\x90\xEA\x97p\x82\xCC\x83"
-     "f\x83"
-     "B\x83X\x83N\x82\xC5\x82\xB7"},
-    // ディスクに空きがありません
-    {ERROR_DISK_FULL, "disk full",
-     "\x83"
-     "f\x83"
-     "B\x83X\x83N\x82\xC9\x8B\xF3\x82\xAB\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
-    // ファイルが大きすぎます
-    {ERROR_FILE_TOO_LARGE, "file too large",
-     "\x83t\x83@\x83"
-     "C\x83\x8B\x82\xAA\x91\xE5\x82\xAB\x82\xB7\x82\xAC\x82\xDC\x82\xB7"},
-    // 名前が長すぎます
-    {ERROR_FILENAME_EXCED_RANGE, "name too long", "\x96\xBC\x91O\x82\xAA\x92\xB7\x82\xB7\x82\xAC\x82\xDC\x82\xB7"},
-    // 開いているファイルが多すぎます
-    {ERROR_TOO_MANY_OPEN_FILES, "too many open files",
-     "\x8AJ\x82\xA2\x82\xC4\x82\xA2\x82\xE9\x83t\x83@\x83"
-     "C\x83\x8B\x82\xAA\x91\xBD\x82\xB7\x82\xAC\x82\xDC\x82\xB7"},
-    // メモリが足りません
-    {ERROR_NOT_ENOUGH_MEMORY, "out of memory",
-     "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
-    // メモリが足りません
-    {ERROR_OUTOFMEMORY, "out of memory", "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
-    // ディスクの読み書きに失敗しました
-    {ERROR_IO_DEVICE, "input/output error (the disk failed)",
-     "\x83"
-     "f\x83"
-     "B\x83X\x83N\x82\xCC\x93\xC7\x82\xDD\x8F\x91\x82\xAB\x82\xC9\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD"},
-};
-
-// システムエラー
-const char kJaSystemError[] =
-    "\x83V\x83X\x83"
-    "e\x83\x80\x83G\x83\x89\x81[ ";
 // 。書き込んだ <count> 件は失われました
 const char kJaLost[] =
     "\x81"
@@ -259,6 +207,14 @@ const char kJaItems[] = "\x81i\x03 \x8C\x8F\x81j";
 const char kJaLeftBehind[] =
     "\x81"
     "B\x02 \x82\xAA\x8E"
+    "c\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7";
+
+// 。<folder> には以前のファイルが <count> 個そのまま残っています: of a folded
+// line's files
+const char kJaEarlierFilesKept[] =
+    "\x81"
+    "B\x02 \x82\xC9\x82\xCD\x88\xC8\x91O\x82\xCC\x83t\x83@\x83"
+    "C\x83\x8B\x82\xAA \x03 \x8C\xC2\x82\xBB\x82\xCC\x82\xDC\x82\xDC\x8E"
     "c\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7";
 
 // 。以前のファイルはそのまま残っています
@@ -301,6 +257,8 @@ const char kEnNotWritten[] = "; \x03 later items were not written";
 const char kEnLeftBehind[] = "; \x02 was left behind";
 const char kEnEarlierKept[] = "; the earlier file was kept";
 const char kEnRenamedFiles[] = "; \x03 files were renamed into it";
+const char kEnEarlierFileKept[] = "; 1 earlier file was kept in \x02";
+const char kEnEarlierFilesKept[] = "; \x03 earlier files were kept in \x02";
 
 // The text with its marks replaced.
 std::string Fill(const char* text, const std::string& error, const std::string& detail, int32_t count) {
@@ -355,16 +313,32 @@ std::string BoxPath(const std::string& path, const char* gameFolder, const char*
 
 }  // namespace
 
-std::string ErrorReason(DWORD error) {
-  for (const ErrorTexts& t : kErrorTexts)
-    if (t.error == error) return t.english;
-  return "system error " + std::to_string(error);
+namespace {
+
+// The error's words from the table both programs share.
+std::string ErrorWords(FileFailure kind, DWORD error, bool japanese) {
+  char words[kFileFailureChars];
+  FileFailureReason(words, sizeof words, kind, error, japanese ? 1 : 0);
+  return words;
 }
 
-std::string ErrorReasonJapanese(DWORD error) {
-  for (const ErrorTexts& t : kErrorTexts)
-    if (t.error == error) return t.japanese;
-  return kJaSystemError + std::to_string(error);
+// The folder that holds the path (code page 932, '\' or '/' between
+// folders), or the path when it names none.
+std::string FolderOf(const std::string& path) {
+  const char* back = SjisFindLastChar(path.c_str(), '\\');
+  const char* slash = SjisFindLastChar(path.c_str(), '/');
+  const char* cut = !back || (slash && slash > back) ? slash : back;
+  return cut ? path.substr(0, size_t(cut - path.c_str())) : path;
+}
+
+}  // namespace
+
+std::string ErrorReason(DWORD error, const char* path) {
+  return ErrorWords(ClassifyFileFailure(path, error), error, false);
+}
+
+std::string ErrorReasonJapanese(DWORD error, const char* path) {
+  return ErrorWords(ClassifyFileFailure(path, error), error, true);
 }
 
 namespace {
@@ -385,11 +359,16 @@ const char* Joint(const CConvFileMake::Failure& f) { return f.why == FailureReas
 }  // namespace
 
 std::string FailureReasonText(const CConvFileMake::Failure& f) {
+  const std::string error = ErrorWords(f.errorKind, f.error, false);
   if (f.why == FailureReason::kLaterNotWritten) {
     const StageItemNames& names = StageItemsOf(f);
-    return Fill(TextsOf(f.why).english, ErrorReason(f.error), f.items == 2 ? names.one : names.more, f.items - 1);
+    std::string text = Fill(TextsOf(f.why).english, error, f.items == 2 ? names.one : names.more, f.items - 1);
+    if (f.earlierFilesKept > 0)
+      text += Fill(f.earlierFilesKept == 1 ? kEnEarlierFileKept : kEnEarlierFilesKept, "", ShownPath(FolderOf(f.item)),
+                   f.earlierFilesKept);
+    return text;
   }
-  std::string text = Fill(TextsOf(f.why).english, ErrorReason(f.error), ShownPath(f.detail), 0);
+  std::string text = Fill(TextsOf(f.why).english, error, ShownPath(f.detail), 0);
   if (f.lost > 0) text += Fill(kEnLost, "", "", f.lost);
   if (f.notWritten > 0) text += Fill(kEnNotWritten, "", "", f.notWritten);
   if (!f.leftBehind.empty()) text += Fill(kEnLeftBehind, "", ShownPath(f.leftBehind), 0);
@@ -402,10 +381,14 @@ std::string FailureText(const CConvFileMake::Failure& f) { return ShownPath(f.it
 
 std::string FailureBoxLine(const CConvFileMake::Failure& f, const char* gameFolder, const char* outputFolder) {
   const std::string path = BoxPath(f.item, gameFolder, outputFolder) + Joint(f);
-  if (f.why == FailureReason::kLaterNotWritten)
-    return path + Fill(TextsOf(f.why).japanese, ErrorReasonJapanese(f.error), StageItemsOf(f).japanese, f.items);
-  std::string text = path + Fill(TextsOf(f.why).japanese, ErrorReasonJapanese(f.error),
-                                 BoxPath(f.detail, gameFolder, outputFolder), 0);
+  const std::string error = ErrorWords(f.errorKind, f.error, true);
+  if (f.why == FailureReason::kLaterNotWritten) {
+    std::string text = path + Fill(TextsOf(f.why).japanese, error, StageItemsOf(f).japanese, f.items);
+    if (f.earlierFilesKept > 0)
+      text += Fill(kJaEarlierFilesKept, "", BoxPath(FolderOf(f.item), gameFolder, outputFolder), f.earlierFilesKept);
+    return text;
+  }
+  std::string text = path + Fill(TextsOf(f.why).japanese, error, BoxPath(f.detail, gameFolder, outputFolder), 0);
   // A pack that was never made tells how many items it took with it, a
   // folder the disk did not confirm how many files were renamed into it.
   const bool packNotMade = f.why == FailureReason::kPicturePackNotCreated ||

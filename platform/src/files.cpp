@@ -456,7 +456,7 @@ static std::string FolderOf(const std::string& path) {
 // Flushes a folder's entries to the disk.  A folder that cannot be opened
 // for reading, or a file system that has no way to flush folders, leaves
 // nothing that could be done: only an error of the flush itself fails.
-static bool FlushFolder(const std::string& folder) {
+static bool FlushFolderEntries(const std::string& folder) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return true;
   bool ok = true;
@@ -503,7 +503,7 @@ static BOOL DoMoveFile(const ResolvedPath& from, ResolvedPath to, const std::u16
     // The file is under its new name either way: a flush that fails leaves
     // the move done, its error the last error.
     const std::string toFolder = FolderOf(to.path), fromFolder = FolderOf(from.path);
-    if (FlushFolder(toFolder) && fromFolder != toFolder) FlushFolder(fromFolder);
+    if (FlushFolderEntries(toFolder) && fromFolder != toFolder) FlushFolderEntries(fromFolder);
   }
   return TRUE;
 }

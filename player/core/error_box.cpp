@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "common/file_failure.h"
 #include "common/format.h"
 #include "common/sjis.h"
 #include "player/core/display.h"
@@ -11,77 +12,18 @@
 
 namespace {
 
-enum class WriteFailure {
-  kDiskFull,
-  kNoPermission,
-  kNoFolder,
-  kFileTooLarge,
-  kFolderInTheWay,
-  kReadOnlyDisk,
-  kDiskFailed,
-  kOther
-};
-
-// Each reason in the error stream's words (the converter's where it has
-// them) and the box's.
-struct ReasonTexts {
-  const char* english;
-  const char* japanese;
-};
-constexpr ReasonTexts kReasons[] = {
-    {"disk full", kTextReasonDiskFull},
-    {"no permission", kTextReasonNoPermission},
-    {"folder not found", kTextReasonNoFolder},
-    {"file too large", kTextReasonFileTooLarge},
-    {"a folder has that name", kTextReasonFolderInTheWay},
-    {"read-only disk", kTextReasonReadOnlyDisk},
-    {"input/output error (the disk failed)", kTextReasonDiskFailed},
-};
-static_assert(sizeof kReasons / sizeof kReasons[0] == size_t(WriteFailure::kOther));
-
-bool IsFolder(const std::u16string& path) {
-  const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str()));
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+// The reason of a failed write in the words both programs use, from one
+// table: the code and a look at the path tell the cause.
+void AppendReasonWords(std::u16string& out, const char* path, DWORD error, int japanese) {
+  char words[kFileFailureChars];
+  FileFailureReason(words, sizeof words, ClassifyFileFailure(path, error), error, japanese);
+  AppendWide(out, words);
 }
 
-// A file is replaced through path + ".tmp" (WriteFileReplacing): a folder
-// under either name refuses the write as a lack of permission would.
-WriteFailure Classify(const char* path, DWORD error) {
-  switch (error) {
-    case ERROR_DISK_FULL:
-      return WriteFailure::kDiskFull;
-    case ERROR_ACCESS_DENIED: {
-      std::u16string name;
-      AppendWide(name, path);
-      if (!name.empty() && (IsFolder(name) || IsFolder(name + u".tmp"))) return WriteFailure::kFolderInTheWay;
-      return WriteFailure::kNoPermission;
-    }
-    case ERROR_SHARING_VIOLATION:
-      return WriteFailure::kNoPermission;
-    case ERROR_PATH_NOT_FOUND:
-      return WriteFailure::kNoFolder;
-    case ERROR_FILE_TOO_LARGE:
-      return WriteFailure::kFileTooLarge;
-    case ERROR_WRITE_PROTECT:
-      return WriteFailure::kReadOnlyDisk;
-    case ERROR_IO_DEVICE:
-      return WriteFailure::kDiskFailed;
-    default:
-      return WriteFailure::kOther;
-  }
-}
-
-// The reason of a failed write as the box tells it.
+// The reason of a failed write as the box tells it: a sentence.
 void AppendWriteFailureReason(std::u16string& out, const char* path, DWORD error) {
-  const WriteFailure kind = Classify(path, error);
-  if (kind != WriteFailure::kOther) {
-    AppendWide(out, kReasons[int(kind)].japanese);
-    return;
-  }
-  char number[16];
-  FormatString(number, "%u", unsigned(error));
-  AppendWide(out, kTextReasonOther);
-  AppendWide(out, number);
+  AppendReasonWords(out, path, error, 1);
+  AppendWide(out, kTextFullStop);
 }
 
 // "<what><middle><path>: <reason>" on the error stream.
@@ -91,14 +33,7 @@ void PrintWriteLine(const char* what, const char* middle, const char* path, DWOR
   AppendWide(line, middle);
   AppendShownPath(line, path);
   AppendWide(line, ": ");
-  const WriteFailure kind = Classify(path, error);
-  if (kind != WriteFailure::kOther) {
-    AppendWide(line, kReasons[int(kind)].english);
-  } else {
-    char number[24];
-    FormatString(number, "error %u", unsigned(error));
-    AppendWide(line, number);
-  }
+  AppendReasonWords(line, path, error, 0);
   PrintErrorLine(line);
 }
 

@@ -213,6 +213,32 @@ TEST_F(FileTest, WriteFileReplacingFlushesBeforeTheRename) {
   EXPECT_EQ(GetLastError(), DWORD(NO_ERROR));
 }
 
+// A folder's flush fails only when the flush itself fails: a folder that
+// cannot be opened leaves nothing that could be flushed.
+TEST_F(FileTest, FlushFolderFailsOnlyOnAFailedFlush) {
+  vtest::DiskFlushLog log;
+  const struct {
+    const char* what;
+    std::string folder;
+    bool flushFails;
+    int result;
+    DWORD error;
+  } cases[] = {
+      {"a folder", Path("sub"), false, 1, NO_ERROR},
+      {"a folder whose flush fails", Path("sub"), true, 0, ERROR_IO_DEVICE},
+      {"a missing folder", Path("none"), false, 1, NO_ERROR},
+      {"below a missing folder", Path("none\\deeper"), false, 1, NO_ERROR},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.flushFails) VelmiFailFlushFileBuffers(0);
+    SetLastError(ERROR_INVALID_FUNCTION);
+    EXPECT_EQ(FlushFolder(c.folder.c_str()), c.result);
+    EXPECT_EQ(GetLastError(), c.error);
+    VelmiFailFlushFileBuffers(-1);
+  }
+}
+
 TEST_F(FileTest, ShiftJisNamesAndConverterProfile) {
   const std::string name = "\x83\x5c\x95\x5c.dat";  // katakana so and the kanji hyou, both with trail 0x5C
   for (FileProfile profile : {FileProfile::Player, FileProfile::Converter}) {

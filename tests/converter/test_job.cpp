@@ -673,7 +673,7 @@ CConvFileMake::Failure Recorded(const std::string& item, FailureReason why, int3
 TEST(ConversionFailures, FailureBoxPutsCausesFirstAndCountsWhatTheRestStandFor) {
   using R = FailureReason;
   const std::string game = "C:\\game", out = "C:\\out";
-  const std::string notFound = "（見つかりません）。中のデータは変換されていません";
+  const std::string notFound = "（フォルダが見つかりません）。中のデータは変換されていません";
   const std::string folderLine = ": フォルダの中を調べられませんでした" + notFound;
   const std::string unconfirmed =
       ": 書き込みましたが、ディスクが書き込みを確かめられませんでした（ディスクの読み書きに失敗しました）";
@@ -796,4 +796,161 @@ TEST(ConversionFailures, SummaryCountsFilesTheDiskDidNotConfirm) {
       if (f.why == FailureReason::kPackUnconfirmed) files += f.items;
     EXPECT_EQ(files, job.UnconfirmedFileCount());
   }
+}
+
+namespace {
+
+// One write that failed: the file, its folder below the output's "data" and
+// the system's code.
+struct FailedWrite {
+  std::string folder;
+  DWORD error;
+  bool earlierKept;
+};
+
+}  // namespace
+
+// Within a stage, each cause of the folder or the disk is named with its
+// first file and told in one line for the stage's later files, saying how
+// many of them kept an earlier file; a cause of one file (a folder at its
+// name, the file in use) and a failing disk keep a line per file.  Causes
+// that take turns in one stage are folded apart; the lines stand for every
+// item.
+TEST(ConversionFailures, OneLinePerCauseOfTheFolderOrTheDisk) {
+  vtest::TempFolder scratch("converter");
+  const std::string out = scratch.Str();
+  fs::create_directories(scratch.Path() / "data" / "bgm");
+  for (int i = 0; i < 5; ++i)
+    fs::create_directories(scratch.Path() / "data" / "named" / ("00" + std::to_string(i) + ".mp3"));
+  std::ofstream(scratch.Path() / "data" / "se") << "a file where a folder goes";
+  const std::string shownOut = ShownPath(out);
+  const auto shownFile = [&](const std::string& folder, int i) {
+    return shownOut + "/data/" + folder + "/00" + std::to_string(i) + ".mp3";
+  };
+  // A file's own line, and the line of a stage's later files from the i-th.
+  const auto line = [&](const std::string& folder, int i, const std::string& reason, bool kept) {
+    return "C:/game/AdvData/MUSIC/00" + std::to_string(i) + ".pcm: cannot write " + shownFile(folder, i) + " (" +
+           reason + ")" + (kept ? "; the earlier file was kept" : "");
+  };
+  const auto folded = [&](const std::string& folder, int i, const std::string& later, const std::string& reason,
+                          int kept) {
+    std::string text = shownFile(folder, i) + " and " + later + " were not written (" + reason + ")";
+    if (kept == 1) text += "; 1 earlier file was kept in " + shownOut + "/data/" + folder;
+    if (kept > 1) text += "; " + std::to_string(kept) + " earlier files were kept in " + shownOut + "/data/" + folder;
+    return text;
+  };
+  using Lines = std::vector<std::string>;
+  // Five writes of one cause, the first three over an earlier file.
+  const auto same = [](const std::string& folder, DWORD error) {
+    std::vector<FailedWrite> writes;
+    for (int i = 0; i < 5; ++i) writes.push_back({folder, error, i < 3});
+    return writes;
+  };
+  const std::string inTheWay = "a folder has that name", io = "input/output error (the disk failed)";
+  const struct {
+    const char* what;
+    CConvFileMake::Stage stage;
+    std::vector<FailedWrite> writes;
+    Lines lines;
+  } cases[] = {
+      {"a read-only disk",
+       CConvFileMake::kMusicStage,
+       same("bgm", ERROR_WRITE_PROTECT),
+       {line("bgm", 0, "read-only disk", true), folded("bgm", 1, "3 later music tracks", "read-only disk", 2)}},
+      {"a folder that may not be written",
+       CConvFileMake::kEffectStage,
+       same("bgm", ERROR_ACCESS_DENIED),
+       {line("bgm", 0, "no permission", true), folded("bgm", 1, "3 later sound effects", "no permission", 2)}},
+      {"the folder missing",
+       CConvFileMake::kMusicStage,
+       same("none", ERROR_PATH_NOT_FOUND),
+       {line("none", 0, "folder not found", true), folded("none", 1, "3 later music tracks", "folder not found", 2)}},
+      {"a file in the folder's place",
+       CConvFileMake::kEffectStage,
+       {{"se", ERROR_PATH_NOT_FOUND, false}, {"se", ERROR_PATH_NOT_FOUND, false}, {"se", ERROR_PATH_NOT_FOUND, false}},
+       {line("se", 0, "a file has the folder's name", false),
+        folded("se", 1, "1 later sound effect", "a file has the folder's name", 0)}},
+      {"a full disk",
+       CConvFileMake::kMusicStage,
+       same("bgm", ERROR_DISK_FULL),
+       {line("bgm", 0, "disk full", true), folded("bgm", 1, "3 later music tracks", "disk full", 2)}},
+      {"the file-size limit, one later file",
+       CConvFileMake::kMusicStage,
+       {{"bgm", ERROR_FILE_TOO_LARGE, false}, {"bgm", ERROR_FILE_TOO_LARGE, true}},
+       {line("bgm", 0, "file too large", false), line("bgm", 1, "file too large", true)}},
+      {"two causes taking turns",
+       CConvFileMake::kMusicStage,
+       {{"bgm", ERROR_DISK_FULL, false},
+        {"none", ERROR_PATH_NOT_FOUND, false},
+        {"bgm", ERROR_DISK_FULL, true},
+        {"none", ERROR_PATH_NOT_FOUND, false},
+        {"bgm", ERROR_DISK_FULL, false},
+        {"none", ERROR_PATH_NOT_FOUND, false}},
+       {line("bgm", 0, "disk full", false), line("none", 1, "folder not found", false),
+        folded("bgm", 2, "1 later music track", "disk full", 1),
+        folded("none", 3, "1 later music track", "folder not found", 0)}},
+      {"a folder at each file's name",
+       CConvFileMake::kMusicStage,
+       same("named", ERROR_ACCESS_DENIED),
+       {line("named", 0, inTheWay, true), line("named", 1, inTheWay, true), line("named", 2, inTheWay, true),
+        line("named", 3, inTheWay, false), line("named", 4, inTheWay, false)}},
+      {"each file in use",
+       CConvFileMake::kMusicStage,
+       {{"bgm", ERROR_SHARING_VIOLATION, false}, {"bgm", ERROR_SHARING_VIOLATION, false}},
+       {line("bgm", 0, "no permission", false), line("bgm", 1, "no permission", false)}},
+      {"a failing disk",
+       CConvFileMake::kMusicStage,
+       {{"bgm", ERROR_IO_DEVICE, false}, {"bgm", ERROR_IO_DEVICE, false}},
+       {line("bgm", 0, io, false), line("bgm", 1, io, false)}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int bitrates[2] = {3, 3}, rates[2] = {0, 0};
+    CConvFileMake job(bitrates, rates, 1, 40);
+    std::strcpy(job.m_sourceFolder, "C:\\game");
+    std::strcpy(job.m_outputFolder, out.c_str());
+    job.BeginStage(c.stage, int32_t(c.writes.size()));
+    for (size_t i = 0; i < c.writes.size(); ++i) {
+      const FailedWrite& w = c.writes[i];
+      CConvFileMake::Failure f("C:\\game\\AdvData\\MUSIC\\00" + std::to_string(i) + ".pcm", FailureReason::kNotWritten,
+                               w.error, out + "\\data\\" + w.folder + "\\00" + std::to_string(i) + ".mp3");
+      f.earlierKept = w.earlierKept;
+      job.FailItem(std::move(f));
+    }
+    job.EndStage();
+    const std::vector<CConvFileMake::Failure> failures = job.TakeFailures();
+    Lines lines;
+    int32_t items = 0;
+    for (const CConvFileMake::Failure& f : failures) {
+      lines.push_back(FailureText(f));
+      items += f.items;
+    }
+    EXPECT_EQ(lines, c.lines);
+    EXPECT_EQ(job.FailureCount(), int32_t(c.lines.size()));
+    EXPECT_EQ(items, int32_t(c.writes.size()));
+    EXPECT_EQ(job.UnconvertedCount(), int32_t(c.writes.size()));
+  }
+}
+
+// The box tells a folded line's earlier files in Japanese, by the folder
+// relative to the output folder, without a count of items ("件") that would
+// add to the box's count.
+TEST(ConversionFailures, FoldedLineTellsTheEarlierFilesKeptInTheBox) {
+  const int bitrates[2] = {3, 3}, rates[2] = {0, 0};
+  CConvFileMake job(bitrates, rates, 1, 40);
+  std::strcpy(job.m_sourceFolder, "C:\\game");
+  std::strcpy(job.m_outputFolder, "C:\\out");
+  job.BeginStage(CConvFileMake::kMusicStage, 4);
+  for (int i = 0; i < 4; ++i) {
+    CConvFileMake::Failure f("C:\\game\\AdvData\\MUSIC\\00" + std::to_string(i) + ".pcm", FailureReason::kNotWritten,
+                             ERROR_WRITE_PROTECT, "C:\\out\\data\\bgm\\00" + std::to_string(i) + ".mp3");
+    f.earlierKept = true;
+    job.FailItem(std::move(f));
+  }
+  job.EndStage();
+  const std::vector<CConvFileMake::Failure> lines = job.TakeFailures();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(Utf8(FailureBoxLine(lines[1], job.m_sourceFolder, job.m_outputFolder)),
+            "data/bgm/001.mp3 以降のＢＧＭ 3 件は書き込まれていません（読み取り専用のディスクです）。"
+            "data/bgm には以前のファイルが 3 個そのまま残っています");
 }

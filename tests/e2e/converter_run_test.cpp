@@ -728,7 +728,7 @@ TEST(ConverterProgram, NamesTheFileLeftBehind) {
 
   EXPECT_EQ(run.status, 1) << run.errors;
   EXPECT_TRUE(Holds(run.errors, "convVelmi: " + folder +
-                                    "/data/grpack.mlz: could not be finished (no permission (or a read-only disk)); "
+                                    "/data/grpack.mlz: could not be finished (no permission); "
                                     "the 3 items written to it are lost; " +
                                     temporary + " was left behind"))
       << run.errors;
@@ -954,7 +954,7 @@ TEST(ConvertGameProgram, MusicAndEffectWritesThatFailAreNamedWithTheirReason) {
   const ProgramRun run = RunTool(out, CONVERT_GAME, {"--screen", "320x240", game, out});
   EXPECT_EQ(run.status, 1) << run.errors;
   EXPECT_TRUE(Holds(run.errors, "convert_game: failed: " + game + "/AdvData/MUSIC/001.pcm: cannot write " + out +
-                                    "/data/bgm/001.mp3 (no permission (or a read-only disk))\n"))
+                                    "/data/bgm/001.mp3 (a folder has that name)\n"))
       << run.errors;
   EXPECT_FALSE(Holds(run.errors, "system error")) << run.errors;
   EXPECT_TRUE(fs::is_directory(out + "/data/bgm/001.mp3"));
@@ -1060,4 +1060,96 @@ TEST(ConvertGameProgram, ARunKilledMidWriteLeavesWholeFilesAndTheNextRunEndsClea
     EXPECT_TRUE(files.at(name) == bytes) << name;
   }
   for (const auto& entry : files) EXPECT_EQ(cleanFiles.count(entry.first), 1u) << entry.first;
+}
+
+// A cause of the music folder stops every track: the first is named, the
+// later ones are told in one line with how many of them kept the file of an
+// earlier run, whatever the cause (a read-only disk mounted over the folder,
+// a folder the run may not write, a file where the folder goes); the effects
+// are written all the same.
+TEST(ConvertGameProgram, EachCauseOfTheMusicFolderIsToldInTwoLines) {
+  const std::string game = vtest::ScratchFolder("e2e", "bgm-cause-game");
+  vtools::SampleTable table = SmallGame();
+  constexpr int kTracks = 6;
+  for (int i = 0; i < kTracks; ++i)
+    table.push_back(vtools::BytesFile("AdvData\\MUSIC\\00" + std::to_string(i) + ".pcm",
+                                      vtools::SoundImage({vtools::SoundShape::Pcm, 440.0 + 20 * i, 22050, 1, 0.2})));
+  table.push_back(
+      vtools::BytesFile("AdvData\\SE\\002.pcm", vtools::SoundImage({vtools::SoundShape::Wave16, 660, 22050, 1, 0.2})));
+  ASSERT_TRUE(vtools::WriteSampleGame(game, table));
+  const std::optional<std::string> user = OrdinaryUser();
+  enum class Setup { kReadOnlyMount, kNoWritePermission, kFileAtTheFolder };
+  const struct {
+    const char* name;
+    Setup setup;
+    std::string reason;
+  } cases[] = {
+      {"read-only", Setup::kReadOnlyMount, "read-only disk"},
+      {"unwritable", Setup::kNoWritePermission, "no permission"},
+      {"file", Setup::kFileAtTheFolder, "a file has the folder's name"},
+  };
+  std::vector<std::string> skipped;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string out = vtest::ScratchFolder("e2e", std::string("bgm-cause-") + c.name);
+    const std::string bgm = out + "/data/bgm";
+    // An earlier run's data folder, where the folder stays one.
+    const bool earlier = c.setup != Setup::kFileAtTheFolder;
+    if (earlier) {
+      const ProgramRun first = RunTool(out, CONVERT_GAME, {"--screen", "320x240", game, out});
+      ASSERT_EQ(first.status, 0) << first.errors;
+    }
+    ProgramRun run;
+    if (c.setup == Setup::kReadOnlyMount) {
+      const std::string script = "mount --bind " + Quoted(bgm) + " " + Quoted(bgm) + " && mount -o remount,ro,bind " +
+                                 Quoted(bgm) + " " + Quoted(bgm) + " || exit 99; env -u VELMI_MODULE_PATH " +
+                                 Quoted(CONVERT_GAME) + " --screen 320x240 " + Quoted(game) + " " + Quoted(out) + " >" +
+                                 Quoted(out + "/out.txt") + " 2>" + Quoted(out + "/err.txt");
+      const std::optional<int> status = RunWithOwnMounts(script, out + "/err.txt");
+      if (!status) {
+        skipped.push_back(std::string(c.name) + ": no mount namespace here (unshare -m and mount need privileges)");
+        continue;
+      }
+      run = {*status, Slurp(out + "/err.txt"), Slurp(out + "/out.txt")};
+    } else if (c.setup == Setup::kNoWritePermission) {
+      if (!user || user->empty()) {
+        skipped.push_back(std::string(c.name) + ": needs root and setpriv to keep the run from writing a folder");
+        continue;
+      }
+      // The rest of the data folder is the run's to write; the music folder
+      // is not.
+      for (const std::string& f : {out, out + "/data", out + "/data/se"}) fs::permissions(f, fs::perms::all);
+      fs::permissions(bgm, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
+      run = RunTool(out, CONVERT_GAME, {"--screen", "320x240", game, out}, "", *user);
+    } else {
+      ASSERT_TRUE(vtest::WriteText(bgm, "a file where the music folder goes"));
+      run = RunTool(out, CONVERT_GAME, {"--screen", "320x240", game, out});
+    }
+
+    const std::string said = "(" + c.reason + ")";
+    EXPECT_EQ(run.status, 1) << run.errors;
+    EXPECT_EQ(CountOf(run.errors, said), 2) << run.errors;
+    EXPECT_EQ(CountOf(run.errors, "convert_game: failed: "), 2) << run.errors;
+    EXPECT_TRUE(Holds(run.errors, "convert_game: failed: " + game + "/AdvData/MUSIC/000.pcm: cannot write " + bgm +
+                                      "/000.mp3 " + said + (earlier ? "; the earlier file was kept" : "") + "\n"))
+        << run.errors;
+    EXPECT_TRUE(Holds(run.errors,
+                      "convert_game: failed: " + bgm + "/001.mp3 and " + std::to_string(kTracks - 2) +
+                          " later music tracks were not written " + said +
+                          (earlier ? "; " + std::to_string(kTracks - 1) + " earlier files were kept in " + bgm + "\n"
+                                   : std::string("\n"))))
+        << run.errors;
+    const std::string total = std::to_string(3 + kTracks + 1);
+    EXPECT_TRUE(Holds(run.errors, "convert_game: 4 of " + total + " items converted, " + std::to_string(kTracks) +
+                                      " failed; data folder: "))
+        << run.errors;
+    EXPECT_TRUE(SummaryAddsUp(run.errors)) << run.errors;
+    if (earlier) {
+      EXPECT_FALSE(AnyTemporary(Listing(bgm)));
+      fs::permissions(bgm, fs::perms::owner_all);
+    }
+  }
+  for (const std::string& s : skipped) std::fprintf(stderr, "skipped %s\n", s.c_str());
+  if (!skipped.empty()) GTEST_SKIP() << skipped.size() << " cases could not be set up here";
 }

@@ -499,8 +499,10 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   std::string err;
   EXPECT_EQ(WaitFor(p, 120), 1) << Text(ReadFileBytes(dir + "/full.err"));
   err = Text(ReadFileBytes(dir + "/full.err"));
-  // ディスクの空きが足りません
-  const std::string diskFull = "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAE\xE7\xA9\xBA\xE3\x81\x8D";
+  // ディスクに空きがありません
+  const std::string diskFull =
+      "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAB\xE7\xA9\xBA\xE3\x81\x8D\xE3\x81\x8C\xE3\x81\x82"
+      "\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93";
   const size_t box = err.find("message box [Error] ");
   ASSERT_NE(box, std::string::npos) << err;
   EXPECT_NE(err.find(save + "/save001.dat" + "\n" + diskFull, box), std::string::npos) << err;
@@ -530,15 +532,16 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
     p = Spawn(exe, Env(Script(play.text)), dir + "/noflush.err");
     EXPECT_EQ(WaitFor(p, 120), 1) << Text(ReadFileBytes(dir + "/noflush.err"));
     err = Text(ReadFileBytes(dir + "/noflush.err"));
-    // 書き込みに失敗しました。エラー番号 87
+    // システムエラー 87。
     const std::string notFlushed =
-        "\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC\xE3\x81\xBF\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97\xE3\x81\x97\xE3\x81\xBE"
-        "\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC\xE7\x95\xAA\xE5\x8F\xB7 87";
+        "\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC 87\xE3\x80\x82";
     EXPECT_NE(err.find(save + "/save001.dat" + "\n" + notFlushed), std::string::npos) << err;
     EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
-    EXPECT_NE(err.find("system.dat could not be written: " + save + "/system.dat" + ": error 87\n"), std::string::npos)
+    EXPECT_NE(err.find("system.dat could not be written: " + save + "/system.dat" + ": system error 87\n"),
+              std::string::npos)
         << err;
-    EXPECT_NE(err.find("velmi.cfg could not be written: " + prog + "/velmi.cfg" + ": error 87\n"), std::string::npos)
+    EXPECT_NE(err.find("velmi.cfg could not be written: " + prog + "/velmi.cfg" + ": system error 87\n"),
+              std::string::npos)
         << err;
     EXPECT_EQ(ReadFileBytes(prog + "/velmi.cfg"), cfgBefore);
     for (const std::string& name : {save + "/save001.dat", save + "/system.dat", prog + "/velmi.cfg"}) {
@@ -571,6 +574,11 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
     const std::string tooLarge =
         "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\x8C\xE5\xA4\xA7\xE3\x81\x8D\xE3\x81\x99"
         "\xE3\x81\x8E\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82";
+    // フォルダと同じ名前のファイルがあります。
+    const std::string fileAtFolder =
+        "\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80\xE3\x81\xA8\xE5\x90\x8C\xE3\x81\x98\xE5\x90\x8D\xE5\x89\x8D"
+        "\xE3\x81\xAE\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE"
+        "\xE3\x81\x99\xE3\x80\x82";
     // 読み取り専用のディスクです。
     const std::string readOnly =
         "\xE8\xAA\xAD\xE3\x81\xBF\xE5\x8F\x96\xE3\x82\x8A\xE5\xB0\x82\xE7\x94\xA8\xE3\x81\xAE\xE3\x83\x87"
@@ -597,12 +605,15 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       const std::string* reason;
       bool saved;            // save001.dat holds the new save
       const char* exitLine;  // system.dat's line at the end, or null
+      bool saveIsFile;       // a file stands where the save folder goes
     } cases[] = {
-        {"unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=0", "true", 0, &unconfirmed, &diskFailed, true, nullptr},
+        {"unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=0", "true", 0, &unconfirmed, &diskFailed, true, nullptr, false},
         {"file too large", limited, "", "command -v prlimit >/dev/null 2>&1", 1, &notSaved, &tooLarge, false,
-         ": file too large\n"},
+         ": file too large\n", false},
         {"read-only disk", outer, "", "[ \"$(id -u)\" = 0 ] && unshare -m true >/dev/null 2>&1", 1, &notSaved, &readOnly,
-         false, ": read-only disk\n"},
+         false, ": read-only disk\n", false},
+        {"a file at the save folder's name", exe, "", "true", 1, &notSaved, &fileAtFolder, false,
+         ": a file has the folder's name\n", true},
     };
     for (const auto& c : cases) {
       if (std::system((std::string("sh -c '") + c.skip + "'").c_str()) != 0) {
@@ -610,6 +621,11 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
         continue;
       }
       prepare();
+      const Bytes notAFolder = {'f', 'i', 'l', 'e'};
+      if (c.saveIsFile) {
+        std::filesystem::remove_all(save);
+        ASSERT_TRUE(WriteFileBytes(save, notAFolder));
+      }
       std::vector<std::string> env = Env(Script(play.text));
       if (*c.environment) env.push_back(c.environment);
       const std::string errFile = dir + "/reason.err";
@@ -619,21 +635,25 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       EXPECT_EQ(status, c.status) << c.what << "\n" << err;
       const size_t box = err.find("message box [Error] " + *c.headline + "\n" + save + "/save001.dat\n" + *c.reason);
       EXPECT_NE(box, std::string::npos) << c.what << "\n" << err;
-      // No number instead of words: エラー番号, "error <n>".
-      EXPECT_EQ(err.find("\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC\xE7\x95\xAA\xE5\x8F\xB7"), std::string::npos)
+      // No number instead of words: システムエラー, "system error <n>".
+      EXPECT_EQ(err.find("\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC"),
+                std::string::npos)
           << c.what << "\n" << err;
-      EXPECT_EQ(err.find(": error "), std::string::npos) << c.what << "\n" << err;
-      const Bytes now = ReadFileBytes(save + "/save001.dat");
-      if (c.saved) {
+      EXPECT_EQ(err.find("system error "), std::string::npos) << c.what << "\n" << err;
+      const Bytes now = ReadFileBytes(c.saveIsFile ? save : save + "/save001.dat");
+      if (c.saveIsFile) {
+        EXPECT_EQ(now, notAFolder) << c.what;
+      } else if (c.saved) {
         EXPECT_EQ(now.size() > 4 ? std::string(now.begin(), now.begin() + 4) : "", "YMN0") << c.what;
         EXPECT_NE(now, real) << c.what;
       } else {
         EXPECT_EQ(now, real) << c.what;
       }
-      if (c.exitLine)
+      if (c.exitLine) {
         EXPECT_NE(err.find("\n" + player + ": system.dat could not be written: " + save + "/system.dat" + c.exitLine),
                   std::string::npos)
             << c.what << "\n" << err;
+      }
       for (const std::string& name : {save + "/save001.dat.tmp", save + "/system.dat.tmp", prog + "/velmi.cfg.tmp"})
         EXPECT_FALSE(std::filesystem::exists(name)) << c.what << ": " << name;
     }
@@ -663,9 +683,9 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   std::filesystem::permissions(save, std::filesystem::perms::owner_all);
   err = Text(ReadFileBytes(dir + "/locked.err"));
   EXPECT_EQ(status, 1) << err;
-  // 書き込みが許可されていません
+  // 権限がありません
   const std::string noPermission =
-      "\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC\xE3\x81\xBF\xE3\x81\x8C\xE8\xA8\xB1\xE5\x8F\xAF";
+      "\xE6\xA8\xA9\xE9\x99\x90\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93";
   EXPECT_NE(err.find(save + "/save001.dat" + "\n" + noPermission), std::string::npos) << err;
   EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
   EXPECT_NE(err.find("system.dat could not be written: " + save + "/system.dat" + ": no permission\n"),

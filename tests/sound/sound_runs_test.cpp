@@ -360,7 +360,7 @@ TEST_F(SoundRuns, AFailedWriteKeepsTheEarlierFileAndSaysWhy) {
        "input/output error (the disk failed)", true},
       {"a full disk", Setup::kDiskFull, "se/002.mp3", "AdvData/SE/002.pcm", "disk full", true},
       {"a folder at the name", Setup::kFolderAtTheName, "bgm/001.mp3", "AdvData/MUSIC/001.pcm",
-       "no permission (or a read-only disk)", false},
+       "a folder has that name", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
