@@ -194,17 +194,18 @@ void ShowWriteFailureBox(const char* headline, const char* path, DWORD error) {
 
 namespace {
 
-// The damaged-data box: the headline, the entry after its label, the pack
-// file and how to make the data again.
-void ShowDataBox(const char* entryLabel, const char* entryName, const char* packPath) {
+// The box of a pack entry that did not load: the headline, the entry after
+// its label, the pack file after its label and how to make the data again.
+void ShowDataBox(const char* headline, const char* entryLabel, const char* entryName, const char* packLabel,
+                 const char* packPath) {
   std::u16string text;
-  AppendWide(text, kTextDataDamaged);
+  AppendWide(text, headline);
   text += u'\n';
   AppendWide(text, entryLabel);
   // Shown as the error stream names every path, '/' between its folders.
   AppendShownPath(text, entryName);
   text += u'\n';
-  AppendWide(text, kTextDamagedPackLabel);
+  AppendWide(text, packLabel);
   AppendShownPath(text, packPath);
   text += u'\n';
   // The pack of this build is made for its screen: grpack.mlz for 320x240,
@@ -218,9 +219,13 @@ void ShowDataBox(const char* entryLabel, const char* entryName, const char* pack
 }  // namespace
 
 void ShowDamagedEntryBox(const char* entryName, const char* packPath) {
-  ShowDataBox(kTextDamagedEntryLabel, entryName, packPath);
+  ShowDataBox(kTextDataDamaged, kTextDamagedEntryLabel, entryName, kTextDamagedPackLabel, packPath);
 }
 
 void ShowUnconvertedPictureBox(const char* entryName, const char* packPath) {
-  ShowDataBox(kTextUnconvertedPictureLabel, entryName, packPath);
+  ShowDataBox(kTextDataDamaged, kTextUnconvertedPictureLabel, entryName, kTextDamagedPackLabel, packPath);
+}
+
+void ShowMissingPictureBox(const char* entryName, const char* packPath) {
+  ShowDataBox(kTextPictureNotInPack, kTextMissingPictureLabel, entryName, kTextSearchedPackLabel, packPath);
 }

@@ -56,3 +56,9 @@ void ShowDamagedEntryBox(const char* entryName, const char* packPath);
 // converter could not make that picture.  It names the entry as a picture
 // whose conversion failed, the pack file and how to convert again.
 void ShowUnconvertedPictureBox(const char* entryName, const char* packPath);
+
+// The same box for a picture entry the pack does not list: the headline
+// says the pack does not hold the picture and that the data may come from
+// another version of the game or be damaged; it names the entry looked for,
+// the pack file searched and how to convert again.
+void ShowMissingPictureBox(const char* entryName, const char* packPath);
