@@ -183,12 +183,21 @@ void PrintWriteUnconfirmed(const char* what, const char* path, DWORD error) {
 }
 
 void ShowWriteFailureBox(const char* headline, const char* path, DWORD error) {
+  const WriteFailureItem item{headline, path, error};
+  ShowWriteFailuresBox(&item, 1);
+}
+
+void ShowWriteFailuresBox(const WriteFailureItem* items, size_t count) {
+  if (!items || count == 0) return;
   std::u16string text;
-  AppendWide(text, headline);
-  text += u'\n';
-  AppendShownPath(text, path);
-  text += u'\n';
-  AppendWriteFailureReason(text, path, error);
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0) text += u"\n\n";
+    AppendWide(text, items[i].headline);
+    text += u'\n';
+    AppendShownPath(text, items[i].path);
+    text += u'\n';
+    AppendWriteFailureReason(text, items[i].path, items[i].error);
+  }
   ShowErrorBoxWide(text);
 }
 
