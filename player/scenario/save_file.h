@@ -106,7 +106,7 @@ struct SaveSlotState {
 // save file holds the game.
 enum SaveWriteResult : int {
   kSaveNothingToSave = -1,    // no snapshot of a game yet: nothing written
-  kSaveFailed = 0,            // the save file was not written; the older one is whole (system.dat: as recorded)
+  kSaveFailed = 0,            // the save file was not written; the older one is whole
   kSaveWritten = 1,           // the save file and system.dat were written
   kSaveSystemDataFailed = 2,  // the save file was written, system.dat was not
   kSaveUnconfirmed = 3,       // both were written; the disk did not confirm one or both of them

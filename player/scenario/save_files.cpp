@@ -162,23 +162,23 @@ int CGameApp::WriteSaveFile(int slot) {
   // After a write the error is that of the folder flush: the save is under
   // its name even when the disk did not confirm the rename.
   RecordFileResult(&saveSlots.saveFile, saveWritten, path, GetLastError());
-  if (saveWritten && slot < kMenuSaveSlots) {
+  // A save not written leaves its slot and system.dat as they were;
+  // system.dat is written again when the window closes.
+  if (!saveWritten) return kSaveFailed;
+  if (slot < kMenuSaveSlots) {
     saveSlots.used[slot] = 1;
     FillSaveMenus(menu, kMenuLoadFirst, kMenuSaveFirst, savePath, loadAllowed, saveSlots.used, &saveSlots.newest);
     UpdateSaveSlotItems(menu, kMenuLoadFirst, kMenuSaveFirst, saveSlots.used, saveSlots.newest);
-  } else if (saveWritten && slot >= kFirstAutoSaveSlot) {
+  } else if (slot >= kFirstAutoSaveSlot) {
     saveSlots.autoUsed[slot - kFirstAutoSaveSlot] = 1;
     FillAutoSaveMenu(menu, kMenuAutoSaveFirst, savePath, saveSlots.autoUsed, &saveSlots.newestAuto);
     UpdateAutoSaveItems(menu, kMenuAutoSaveFirst, saveSlots.autoUsed, saveSlots.newestAuto);
   }
-  // system.dat follows every save, one not written too: what was seen and
-  // read in this run is kept whatever became of the save.
   const int systemWritten = WriteSystemData();
   const DWORD systemError = GetLastError();
   char systemPath[kPathSize];
   if (!SystemDataPath(this, systemPath, sizeof systemPath)) StrCopy(systemPath, savePath);
   RecordFileResult(&saveSlots.systemFile, systemWritten, systemPath, systemError);
-  if (!saveWritten) return kSaveFailed;
   if (!systemWritten) return kSaveSystemDataFailed;
   if (saveSlots.saveFile.state != kFileWritten || saveSlots.systemFile.state != kFileWritten) return kSaveUnconfirmed;
   return kSaveWritten;
@@ -194,9 +194,6 @@ void TellSaveResult(CGameApp* app, int result) {
   if (result != kSaveFailed && result != kSaveSystemDataFailed && result != kSaveUnconfirmed) return;
   const SaveFileFailure& save = app->saveSlots.saveFile;
   const SaveFileFailure& system = app->saveSlots.systemFile;
-  // system.dat not written is told after a save not written as a second
-  // failure, and otherwise as the failure of a save that was made.
-  const char* systemFailed = save.state == kFileNotWritten ? kTextSystemDataAlsoFailed : kTextSystemDataFailed;
   WriteFailureItem items[2];
   size_t count = 0;
   // The files not written come first, then those the disk did not confirm;
@@ -205,7 +202,7 @@ void TellSaveResult(CGameApp* app, int result) {
     if (save.state == state)
       items[count++] = {state == kFileNotWritten ? kTextSaveFailed : kTextSaveUnconfirmed, save.file, save.error};
     if (system.state == state)
-      items[count++] = {state == kFileNotWritten ? systemFailed : kTextSystemDataUnconfirmed, system.file,
+      items[count++] = {state == kFileNotWritten ? kTextSystemDataFailed : kTextSystemDataUnconfirmed, system.file,
                         system.error};
   }
   ShowWriteFailuresBox(items, count);
