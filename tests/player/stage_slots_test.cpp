@@ -201,6 +201,9 @@ TEST_F(DamagedSlotTest, PicturesThePackLacksAreToldOnce) {
       {"AdvData\\GRP\\ch\\gone", "AdvData/GRP/ch/gone.rbp"},
       // 背景: the box is UTF-16, shown here in UTF-8.
       {"AdvData\\GRP\\\x94w\x8ci.zev", "AdvData/GRP/\xE8\x83\x8C\xE6\x99\xAF.rbp"},
+      // Cut after the lead byte of 背: the byte is shown as the code page's
+      // default character, ・.
+      {"AdvData\\GRP\\bg\x94", "AdvData/GRP/bg\xE3\x83\xBB.rbp"},
       {longName, "AdvData/GRP/" + std::string(60, 'x') + ".zev"},
   };
   std::string shownPack = packPath;
