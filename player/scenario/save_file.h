@@ -77,7 +77,7 @@ constexpr size_t kFailedFileSize = 1024;
 
 // How one file of the last save ended.
 enum SaveFileState : int32_t {
-  kFileWritten = 0,      // written and confirmed, or not written at all
+  kFileWritten = 0,      // written and confirmed, or not tried
   kFileNotWritten = 1,   // the write failed; the older file is whole
   kFileUnconfirmed = 2,  // in place, but the disk did not confirm the rename
 };

@@ -871,7 +871,8 @@ TEST_P(EndToEnd, PicturesThePackLacksAreToldOnce) {
   // 見つからない画像: / 探したファイル:
   const std::string entryLabel =
       "\xE8\xA6\x8B\xE3\x81\xA4\xE3\x81\x8B\xE3\x82\x89\xE3\x81\xAA\xE3\x81\x84\xE7\x94\xBB\xE5\x83\x8F: ";
-  const std::string packLabel = "\xE6\x8E\xA2\xE3\x81\x97\xE3\x81\x9F\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB: ";
+  const std::string packLabel =
+      "\xE6\x8E\xA2\xE3\x81\x97\xE3\x81\x9F\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB: ";
   e2e::DeviceScript newGame;
   newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
   const struct {

@@ -191,7 +191,8 @@ TEST_F(DamagedSlotTest, PicturesThePackLacksAreToldOnce) {
       "\xE5\x85\xA5\xE3\x81\xA3\xE3\x81\xA6\xE3\x81\x84\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82";
   const std::string entryLabel =
       "\xE8\xA6\x8B\xE3\x81\xA4\xE3\x81\x8B\xE3\x82\x89\xE3\x81\xAA\xE3\x81\x84\xE7\x94\xBB\xE5\x83\x8F: ";
-  const std::string packLabel = "\xE6\x8E\xA2\xE3\x81\x97\xE3\x81\x9F\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB: ";
+  const std::string packLabel =
+      "\xE6\x8E\xA2\xE3\x81\x97\xE3\x81\x9F\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB: ";
   const std::string longName = "AdvData\\GRP\\" + std::string(60, 'x') + ".zev";
   const struct {
     std::string name;  // as the story gives it
@@ -213,7 +214,7 @@ TEST_F(DamagedSlotTest, PicturesThePackLacksAreToldOnce) {
     const size_t before = VelmiDeviceMessageBoxes().size();
     testing::internal::CaptureStderr();
     EXPECT_EQ(app->LoadPictureSlot(3, c.name.c_str(), 0), 0) << c.name;
-    // Later failures of the run, missing or damaged, add no box.
+    // Failures after it in the run, missing or damaged, add no box.
     EXPECT_EQ(app->LoadPictureSlot(4, "AdvData\\GRP\\other.zev", 0), 0);
     EXPECT_EQ(app->LoadPictureSlot(5, "AdvData\\GRP\\cut1.zev", 0), 0);
     testing::internal::GetCapturedStderr();
