@@ -558,6 +558,13 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
         "\xE3\x80\x81\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D"
         "\xE8\xBE\xBC\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C"
         "\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
+    // システムデータを保存しましたが、ディスクが書き込みを確かめられませんでした。
+    const std::string systemUnconfirmed =
+        "\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x82\x92"
+        "\xE4\xBF\x9D\xE5\xAD\x98\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x81\x8C\xE3\x80\x81"
+        "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC"
+        "\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C\xE3\x81\xBE"
+        "\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
     // セーブできませんでした。
     const std::string notSaved =
         "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93"
@@ -597,8 +604,13 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       const std::string* reason;
       bool saved;            // save001.dat holds the new save
       const char* exitLine;  // system.dat's line at the end, or null
+      const char* boxFile = "save001.dat";  // the file the box names
     } cases[] = {
         {"unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=0", "true", 0, &unconfirmed, &diskFailed, true, nullptr},
+        // The second folder flush of the run is that of system.dat after the
+        // save; system.dat is written again at the end.
+        {"system.dat unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=1", "true", 0, &systemUnconfirmed, &diskFailed, true,
+         nullptr, "system.dat"},
         {"file too large", limited, "", "command -v prlimit >/dev/null 2>&1", 1, &notSaved, &tooLarge, false,
          ": file too large\n"},
         {"read-only disk", outer, "", "[ \"$(id -u)\" = 0 ] && unshare -m true >/dev/null 2>&1", 1, &notSaved, &readOnly,
@@ -617,8 +629,13 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       const int status = WaitFor(p, 120);
       err = Text(ReadFileBytes(errFile));
       EXPECT_EQ(status, c.status) << c.what << "\n" << err;
-      const size_t box = err.find("message box [Error] " + *c.headline + "\n" + save + "/save001.dat\n" + *c.reason);
+      const size_t box =
+          err.find("message box [Error] " + *c.headline + "\n" + save + "/" + c.boxFile + "\n" + *c.reason);
       EXPECT_NE(box, std::string::npos) << c.what << "\n" << err;
+      // One box, this one.
+      EXPECT_EQ(err.find("message box [Error] "), box) << c.what << "\n" << err;
+      if (box != std::string::npos)
+        EXPECT_EQ(err.find("message box [Error] ", box + 1), std::string::npos) << c.what << "\n" << err;
       // No number instead of words: エラー番号, "error <n>".
       EXPECT_EQ(err.find("\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC\xE7\x95\xAA\xE5\x8F\xB7"), std::string::npos)
           << c.what << "\n" << err;
