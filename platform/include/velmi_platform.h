@@ -98,6 +98,8 @@ void VelmiFailFlushFileBuffers(int after);
 // the flush's error as the last error (NO_ERROR after a move on the disk).
 // A program started with VELMI_FAIL_FOLDER_FLUSH=<after> begins with this set.
 void VelmiFailFolderFlush(int after);
+// As VelmiFailFolderFlush, with `count` folder flushes in a row failing.
+void VelmiFailFolderFlushes(int after, int count);
 
 // ---- System modules -----------------------------------------------------
 // Replaces one entry point of a system module's table (e.g. the window

@@ -63,6 +63,7 @@ struct FileObject : KernelObject {
 std::atomic<bool> g_logFlushes{false};
 std::atomic<int> g_flushesBeforeFailure{-1};
 std::atomic<int> g_folderFlushesBeforeFailure{-1};
+std::atomic<int> g_folderFlushFailuresInARow{1};
 std::mutex g_flushLogLock;
 std::vector<std::string>& FlushLog() {
   static auto* log = new std::vector<std::string>;
@@ -103,7 +104,10 @@ bool InjectedFolderFlushFailure() {
     return true;
   }();
   (void)fromEnvironment;
-  return InjectedFailure(g_folderFlushesBeforeFailure);
+  if (!InjectedFailure(g_folderFlushesBeforeFailure)) return false;
+  // Each further failure asked for fails the flush that follows.
+  if (g_folderFlushFailuresInARow.fetch_sub(1) > 1) g_folderFlushesBeforeFailure.store(0);
+  return true;
 }
 
 bool ShareConflict(const OpenRecord& a, const OpenRecord& b) {
@@ -630,4 +634,9 @@ std::vector<std::string> VelmiDiskFlushLog() {
 
 void VelmiFailFlushFileBuffers(int after) { g_flushesBeforeFailure = after < 0 ? -1 : after; }
 
-void VelmiFailFolderFlush(int after) { g_folderFlushesBeforeFailure = after < 0 ? -1 : after; }
+void VelmiFailFolderFlush(int after) { VelmiFailFolderFlushes(after, 1); }
+
+void VelmiFailFolderFlushes(int after, int count) {
+  g_folderFlushFailuresInARow = count < 1 ? 1 : count;
+  g_folderFlushesBeforeFailure = after < 0 ? -1 : after;
+}

@@ -106,7 +106,8 @@ class CGameApp : public CWindowBase {
   void SetSpriteCell(int n, int cell, int nextCell, int durationMs, int pictureSlot, int x, int y, int w, int h,
                      int offsetX, int offsetY);
   // ".rbp" in place of the name's extension; 0 (error bit set) on failure.
-  // A picture the pack lists that does not load is told as damaged data.
+  // A picture the pack lists that does not load is told as damaged data,
+  // one the pack does not list in the missing-picture box, once a run.
   int LoadPictureSlot(int n, const char* name, int flag);
   // After a read of entryName from the picture pack at packPath failed: 1
   // when the pack lists the entry (damaged data), and the damaged-data box
@@ -262,7 +263,7 @@ class CGameApp : public CWindowBase {
   // Game life.
   static ModeEntry modeTable[kModeCount];
   uint32_t errorWord;       // kErrorPicture... bits; non-zero: the frame step closes the window
-  int32_t damagedDataTold;  // the damaged-data box was shown in this run
+  int32_t damagedDataTold;  // a box of pack data that did not load was shown in this run
   int32_t gameMode;
   int32_t phase;
   int32_t saveAllowed;

@@ -118,28 +118,38 @@ void PrintWriteUnconfirmed(const char* what, const char* path, DWORD error) {
 }
 
 void ShowWriteFailureBox(const char* headline, const char* path, DWORD error) {
+  const WriteFailureItem item{headline, path, error};
+  ShowWriteFailuresBox(&item, 1);
+}
+
+void ShowWriteFailuresBox(const WriteFailureItem* items, size_t count) {
+  if (!items || count == 0) return;
   std::u16string text;
-  AppendWide(text, headline);
-  text += u'\n';
-  AppendShownPath(text, path);
-  text += u'\n';
-  AppendWriteFailureReason(text, path, error);
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0) text += u"\n\n";
+    AppendWide(text, items[i].headline);
+    text += u'\n';
+    AppendShownPath(text, items[i].path);
+    text += u'\n';
+    AppendWriteFailureReason(text, items[i].path, items[i].error);
+  }
   ShowErrorBoxWide(text);
 }
 
 namespace {
 
-// The damaged-data box: the headline, the entry after its label, the pack
-// file and how to make the data again.
-void ShowDataBox(const char* entryLabel, const char* entryName, const char* packPath) {
+// The box of a pack entry that did not load: the headline, the entry after
+// its label, the pack file after its label and how to make the data again.
+void ShowDataBox(const char* headline, const char* entryLabel, const char* entryName, const char* packLabel,
+                 const char* packPath) {
   std::u16string text;
-  AppendWide(text, kTextDataDamaged);
+  AppendWide(text, headline);
   text += u'\n';
   AppendWide(text, entryLabel);
   // Shown as the error stream names every path, '/' between its folders.
   AppendShownPath(text, entryName);
   text += u'\n';
-  AppendWide(text, kTextDamagedPackLabel);
+  AppendWide(text, packLabel);
   AppendShownPath(text, packPath);
   text += u'\n';
   // The pack of this build is made for its screen: grpack.mlz for 320x240,
@@ -153,9 +163,13 @@ void ShowDataBox(const char* entryLabel, const char* entryName, const char* pack
 }  // namespace
 
 void ShowDamagedEntryBox(const char* entryName, const char* packPath) {
-  ShowDataBox(kTextDamagedEntryLabel, entryName, packPath);
+  ShowDataBox(kTextDataDamaged, kTextDamagedEntryLabel, entryName, kTextDamagedPackLabel, packPath);
 }
 
 void ShowUnconvertedPictureBox(const char* entryName, const char* packPath) {
-  ShowDataBox(kTextUnconvertedPictureLabel, entryName, packPath);
+  ShowDataBox(kTextDataDamaged, kTextUnconvertedPictureLabel, entryName, kTextDamagedPackLabel, packPath);
+}
+
+void ShowMissingPictureBox(const char* entryName, const char* packPath) {
+  ShowDataBox(kTextPictureNotInPack, kTextMissingPictureLabel, entryName, kTextSearchedPackLabel, packPath);
 }

@@ -46,6 +46,17 @@ void PrintWriteUnconfirmed(const char* what, const char* path, DWORD error);
 // one a line.
 void ShowWriteFailureBox(const char* headline, const char* path, DWORD error);
 
+// One file of a box of several failed writes.
+struct WriteFailureItem {
+  const char* headline;  // Shift-JIS
+  const char* path;
+  DWORD error;
+};
+// One message box for several files: each file's headline, path and reason
+// as ShowWriteFailureBox gives them, in the order given, a blank line
+// between files.
+void ShowWriteFailuresBox(const WriteFailureItem* items, size_t count);
+
 // The box of a pack entry that the directory lists but that does not read or
 // decode: the data is damaged, which entry ('/' between its folders), which
 // pack file, and how to make the data again (the converter, with the screen
@@ -56,3 +67,9 @@ void ShowDamagedEntryBox(const char* entryName, const char* packPath);
 // converter could not make that picture.  It names the entry as a picture
 // whose conversion failed, the pack file and how to convert again.
 void ShowUnconvertedPictureBox(const char* entryName, const char* packPath);
+
+// The same box for a picture entry the pack does not list: the headline
+// says the pack does not hold the picture and that the data may come from
+// another version of the game or be damaged; it names the entry looked for,
+// the pack file searched and how to convert again.
+void ShowMissingPictureBox(const char* entryName, const char* packPath);

@@ -75,6 +75,21 @@ static_assert(offsetof(SaveStateBlock, choice) == 26084);
 
 constexpr size_t kFailedFileSize = 1024;
 
+// How one file of the last save ended.
+enum SaveFileState : int32_t {
+  kFileWritten = 0,      // written and confirmed, or not tried
+  kFileNotWritten = 1,   // the write failed; the older file is whole
+  kFileUnconfirmed = 2,  // in place, but the disk did not confirm the rename
+};
+
+// A file the last save could not write or whose write the disk did not
+// confirm: its path and the system's error code.
+struct SaveFileFailure {
+  int32_t state;  // SaveFileState
+  char file[kFailedFileSize];
+  uint32_t error;
+};
+
 struct SaveSlotState {
   int32_t used[kMenuSaveSlots];
   int32_t autoUsed[kAutoSaveSlots];
@@ -82,9 +97,9 @@ struct SaveSlotState {
   int32_t newestAuto;  // -1 none
   uint8_t* thumbnail;  // held for the next save (LocalAlloc, owned)
   uint32_t thumbnailSize;
-  // The file the last save could not write and the system's error code.
-  char failedFile[kFailedFileSize];
-  uint32_t failedError;
+  // The save file and system.dat of the last save.
+  SaveFileFailure saveFile;
+  SaveFileFailure systemFile;
 };
 
 // How a save ended (CGameApp::WriteSaveFile, AutoSave): positive when the
@@ -94,7 +109,7 @@ enum SaveWriteResult : int {
   kSaveFailed = 0,            // the save file was not written; the older one is whole
   kSaveWritten = 1,           // the save file and system.dat were written
   kSaveSystemDataFailed = 2,  // the save file was written, system.dat was not
-  kSaveUnconfirmed = 3,       // both were written; the disk did not confirm one of them
+  kSaveUnconfirmed = 3,       // both were written; the disk did not confirm one or both of them
 };
 
 class CGameApp;
@@ -103,8 +118,10 @@ class CPopupMenu;
 // Writes the next slot of the auto-save ring; a SaveWriteResult.
 int AutoSave(CGameApp* app);
 // Tells the player of a save that failed (kSaveFailed, kSaveSystemDataFailed)
-// or that the disk did not confirm (kSaveUnconfirmed) in a message box naming
-// the file and the reason; the other results are not told.
+// or that the disk did not confirm (kSaveUnconfirmed) in one message box
+// naming each of the save file and system.dat that was not written or not
+// confirmed, with its path and the reason, those not written first; the
+// other results are not told.
 void TellSaveResult(CGameApp* app, int result);
 // Fill the save and load items from the save files; the result is the newest slot.
 int FillSaveMenus(CPopupMenu* menu, int firstLoadId, int firstSaveId, const char* saveFolder, int loadAllowed,

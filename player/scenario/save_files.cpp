@@ -41,9 +41,12 @@ void CopyField(char (&field)[N], const char* name) {
   SjisCopyField(field, N, name, N);
 }
 
-void RecordWriteFailure(CGameApp* app, const char* path, DWORD error) {
-  SjisCopyField(app->saveSlots.failedFile, sizeof app->saveSlots.failedFile, path, StrLength(path));
-  app->saveSlots.failedError = error;
+// Records how one file of a save ended: not written when the write failed,
+// unconfirmed when it is in place with an error left by the folder flush.
+void RecordFileResult(SaveFileFailure* record, int written, const char* path, DWORD error) {
+  record->state = !written ? kFileNotWritten : error != NO_ERROR ? kFileUnconfirmed : kFileWritten;
+  SjisCopyField(record->file, sizeof record->file, path, StrLength(path));
+  record->error = error;
 }
 
 bool IsSaveSlot(int slot) {
@@ -129,6 +132,8 @@ void CGameApp::SnapshotSaveState() {
 }
 
 int CGameApp::WriteSaveFile(int slot) {
+  saveSlots.saveFile = {};
+  saveSlots.systemFile = {};
   // Without a snapshot there is no game to save: the title, a new game
   // before its first message, a game just left.  A file written now would
   // lack the signature and make a real save of the slot look empty.
@@ -136,7 +141,7 @@ int CGameApp::WriteSaveFile(int slot) {
     return kSaveNothingToSave;
   char path[kPathSize];
   if (!IsSaveSlot(slot) || !MakeSavePath(path, sizeof path, savePath, slot)) {
-    RecordWriteFailure(this, savePath, ERROR_INVALID_PARAMETER);
+    RecordFileResult(&saveSlots.saveFile, 0, savePath, ERROR_INVALID_PARAMETER);
     return kSaveFailed;
   }
   SYSTEMTIME now;
@@ -153,12 +158,13 @@ int CGameApp::WriteSaveFile(int slot) {
     thumbnail = made.p;
     if (!thumbnail) thumbnailSize = 0;
   }
-  if (!WriteSaveImage(path, saveState, thumbnail, thumbnailSize)) {
-    RecordWriteFailure(this, path, GetLastError());
-    return kSaveFailed;
-  }
-  // The save is under its name even when the disk did not confirm the rename.
-  const DWORD saveUnconfirmed = GetLastError();
+  const int saveWritten = WriteSaveImage(path, saveState, thumbnail, thumbnailSize);
+  // After a write the error is that of the folder flush: the save is under
+  // its name even when the disk did not confirm the rename.
+  RecordFileResult(&saveSlots.saveFile, saveWritten, path, GetLastError());
+  // A save not written leaves its slot and system.dat as they were;
+  // system.dat is written again when the window closes.
+  if (!saveWritten) return kSaveFailed;
   if (slot < kMenuSaveSlots) {
     saveSlots.used[slot] = 1;
     FillSaveMenus(menu, kMenuLoadFirst, kMenuSaveFirst, savePath, loadAllowed, saveSlots.used, &saveSlots.newest);
@@ -170,17 +176,12 @@ int CGameApp::WriteSaveFile(int slot) {
   }
   const int systemWritten = WriteSystemData();
   const DWORD systemError = GetLastError();
-  if (!systemWritten || systemError != NO_ERROR) {
-    char systemPath[kPathSize];
-    if (!SystemDataPath(this, systemPath, sizeof systemPath)) StrCopy(systemPath, savePath);
-    RecordWriteFailure(this, systemPath, systemError);
-    if (!systemWritten) return kSaveSystemDataFailed;
-  }
-  if (saveUnconfirmed != NO_ERROR) {
-    RecordWriteFailure(this, path, saveUnconfirmed);
-    return kSaveUnconfirmed;
-  }
-  return systemError != NO_ERROR ? kSaveUnconfirmed : kSaveWritten;
+  char systemPath[kPathSize];
+  if (!SystemDataPath(this, systemPath, sizeof systemPath)) StrCopy(systemPath, savePath);
+  RecordFileResult(&saveSlots.systemFile, systemWritten, systemPath, systemError);
+  if (!systemWritten) return kSaveSystemDataFailed;
+  if (saveSlots.saveFile.state != kFileWritten || saveSlots.systemFile.state != kFileWritten) return kSaveUnconfirmed;
+  return kSaveWritten;
 }
 
 int AutoSave(CGameApp* app) {
@@ -190,13 +191,21 @@ int AutoSave(CGameApp* app) {
 }
 
 void TellSaveResult(CGameApp* app, int result) {
-  const SaveSlotState& s = app->saveSlots;
-  if (result == kSaveFailed)
-    ShowWriteFailureBox(kTextSaveFailed, s.failedFile, s.failedError);
-  else if (result == kSaveSystemDataFailed)
-    ShowWriteFailureBox(kTextSystemDataFailed, s.failedFile, s.failedError);
-  else if (result == kSaveUnconfirmed)
-    ShowWriteFailureBox(kTextSaveUnconfirmed, s.failedFile, s.failedError);
+  if (result != kSaveFailed && result != kSaveSystemDataFailed && result != kSaveUnconfirmed) return;
+  const SaveFileFailure& save = app->saveSlots.saveFile;
+  const SaveFileFailure& system = app->saveSlots.systemFile;
+  WriteFailureItem items[2];
+  size_t count = 0;
+  // The files not written come first, then those the disk did not confirm;
+  // the save before system.dat within each.
+  for (int32_t state : {kFileNotWritten, kFileUnconfirmed}) {
+    if (save.state == state)
+      items[count++] = {state == kFileNotWritten ? kTextSaveFailed : kTextSaveUnconfirmed, save.file, save.error};
+    if (system.state == state)
+      items[count++] = {state == kFileNotWritten ? kTextSystemDataFailed : kTextSystemDataUnconfirmed, system.file,
+                        system.error};
+  }
+  ShowWriteFailuresBox(items, count);
 }
 
 int CGameApp::RestoreSaveFile(int slot) {

@@ -30,6 +30,15 @@ void PrintNotLoaded(const char* name) {
   PrintErrorLine(line);
 }
 
+// Shows one of the boxes of pack data that did not load, unless one was
+// shown in this run: the first such failure is the one the user acts on.
+void ShowDataBoxOnce(CGameApp* app, void (*show)(const char* entryName, const char* packPath), const char* entryName,
+                     const char* packPath) {
+  if (app->damagedDataTold) return;
+  app->damagedDataTold = 1;
+  show(entryName, packPath);
+}
+
 }  // namespace
 
 void CGameApp::InvalidateVirtualRect(int x, int y, int w, int h) {
@@ -93,8 +102,12 @@ int CGameApp::LoadPictureSlot(int n, const char* name, int flag) {
     // The program ends after this frame; the name tells which asset was missing.
     errorWord |= kErrorPictureLoad;
     PrintNotLoaded(name);
-    // The picture's name field holds the entry name read, ".rbp" forced.
-    TellDamagedPicture(picture->name);
+    // The picture's name field holds the entry name read, ".rbp" forced; it
+    // stays empty for a name too long to look up, told as given.
+    const char* entry = picture->name[0] ? picture->name : name;
+    // A picture the pack does not list at all: the box says so, as a run
+    // ending with only the line above would look like a crash.
+    if (!TellDamagedPicture(entry)) ShowDataBoxOnce(this, ShowMissingPictureBox, entry, picturePackPath);
   }
   return ok;
 }
@@ -102,10 +115,7 @@ int CGameApp::LoadPictureSlot(int n, const char* name, int flag) {
 int CGameApp::TellDamagedEntry(const char* packPath, const char* entryName) {
   if (!entryName || !entryName[0]) return 0;
   if (!PackListsEntry(picturePack, packPath, entryName)) return 0;  // missing: the caller's own rule
-  if (!damagedDataTold) {
-    damagedDataTold = 1;
-    ShowDamagedEntryBox(entryName, packPath);
-  }
+  ShowDataBoxOnce(this, ShowDamagedEntryBox, entryName, packPath);
   return 1;
 }
 
@@ -113,10 +123,7 @@ int CGameApp::TellDamagedPicture(const char* entryName) {
   if (!entryName || !entryName[0]) return 0;
   if (!PackListsEmptyEntry(picturePack, picturePackPath, entryName))
     return TellDamagedEntry(picturePackPath, entryName);
-  if (!damagedDataTold) {
-    damagedDataTold = 1;
-    ShowUnconvertedPictureBox(entryName, picturePackPath);
-  }
+  ShowDataBoxOnce(this, ShowUnconvertedPictureBox, entryName, picturePackPath);
   return 1;
 }
 

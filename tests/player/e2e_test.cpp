@@ -561,6 +561,13 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
         "\xE3\x80\x81\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D"
         "\xE8\xBE\xBC\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C"
         "\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
+    // システムデータを保存しましたが、ディスクが書き込みを確かめられませんでした。
+    const std::string systemUnconfirmed =
+        "\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x82\x92"
+        "\xE4\xBF\x9D\xE5\xAD\x98\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x81\x8C\xE3\x80\x81"
+        "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC"
+        "\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C\xE3\x81\xBE"
+        "\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
     // セーブできませんでした。
     const std::string notSaved =
         "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93"
@@ -606,8 +613,13 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       bool saved;            // save001.dat holds the new save
       const char* exitLine;  // system.dat's line at the end, or null
       bool saveIsFile;       // a file stands where the save folder goes
+      const char* boxFile = "save001.dat";  // the file the box names
     } cases[] = {
         {"unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=0", "true", 0, &unconfirmed, &diskFailed, true, nullptr, false},
+        // The second folder flush of the run is that of system.dat after the
+        // save; system.dat is written again at the end.
+        {"system.dat unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=1", "true", 0, &systemUnconfirmed, &diskFailed, true,
+         nullptr, false, "system.dat"},
         {"file too large", limited, "", "command -v prlimit >/dev/null 2>&1", 1, &notSaved, &tooLarge, false,
          ": file too large\n", false},
         {"read-only disk", outer, "", "[ \"$(id -u)\" = 0 ] && unshare -m true >/dev/null 2>&1", 1, &notSaved, &readOnly,
@@ -633,8 +645,13 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       const int status = WaitFor(p, 120);
       err = Text(ReadFileBytes(errFile));
       EXPECT_EQ(status, c.status) << c.what << "\n" << err;
-      const size_t box = err.find("message box [Error] " + *c.headline + "\n" + save + "/save001.dat\n" + *c.reason);
+      const size_t box =
+          err.find("message box [Error] " + *c.headline + "\n" + save + "/" + c.boxFile + "\n" + *c.reason);
       EXPECT_NE(box, std::string::npos) << c.what << "\n" << err;
+      // One box, this one.
+      EXPECT_EQ(err.find("message box [Error] "), box) << c.what << "\n" << err;
+      if (box != std::string::npos)
+        EXPECT_EQ(err.find("message box [Error] ", box + 1), std::string::npos) << c.what << "\n" << err;
       // No number instead of words: システムエラー, "system error <n>".
       EXPECT_EQ(err.find("\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC"),
                 std::string::npos)
@@ -870,6 +887,69 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
     } else {
       EXPECT_EQ(CountOf(run.err, "picture not loaded: "), 1u) << run.err;
     }
+  }
+}
+
+// A story naming a picture the pack does not list (data converted from
+// another version of the game, a damaged name) ends the run with status 1
+// after a box that names the entry looked for, the pack and how to convert
+// again, told once however many pictures of the frame are missing.
+TEST_P(EndToEnd, PicturesThePackLacksAreToldOnce) {
+  const std::string screen = b.screenW == 640 ? "--screen 640x480" : "--screen 320x240";
+  const std::string pack = dir + "/prog/data/" + b.pack;
+  // パックにこの画像が入っていません。別の版のゲームから変換したデータか、壊れたデータかもしれません。
+  const std::string headline =
+      "\xE3\x83\x91\xE3\x83\x83\xE3\x82\xAF\xE3\x81\xAB\xE3\x81\x93\xE3\x81\xAE\xE7\x94\xBB\xE5\x83\x8F\xE3\x81\x8C"
+      "\xE5\x85\xA5\xE3\x81\xA3\xE3\x81\xA6\xE3\x81\x84\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82\xE5\x88\xA5"
+      "\xE3\x81\xAE\xE7\x89\x88\xE3\x81\xAE\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0\xE3\x81\x8B\xE3\x82\x89\xE5\xA4\x89"
+      "\xE6\x8F\x9B\xE3\x81\x97\xE3\x81\x9F\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x81\x8B\xE3\x80\x81\xE5\xA3\x8A"
+      "\xE3\x82\x8C\xE3\x81\x9F\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x81\x8B\xE3\x82\x82\xE3\x81\x97\xE3\x82\x8C"
+      "\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82";
+  // 見つからない画像: / 探したファイル:
+  const std::string entryLabel =
+      "\xE8\xA6\x8B\xE3\x81\xA4\xE3\x81\x8B\xE3\x82\x89\xE3\x81\xAA\xE3\x81\x84\xE7\x94\xBB\xE5\x83\x8F: ";
+  const std::string packLabel =
+      "\xE6\x8E\xA2\xE3\x81\x97\xE3\x81\x9F\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB: ";
+  e2e::DeviceScript newGame;
+  newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
+  const struct {
+    const char* what;
+    std::string story;  // the new game's script
+    std::string told;   // the entry the box names, '/' between its folders
+    size_t notLoaded;   // lines "picture not loaded: " on the error stream
+  } cases[] = {
+      {"a background", "OP_BACKGROUND \"bg\\\\absent\"\nOP_MESSAGE \"abc\"\nOP_WAIT_PAGE 0\n",
+       "AdvData/GRP/bg/absent.rbp", 1},
+      // 背景: told in UTF-8.
+      {"a background named in Japanese",
+       "OP_BACKGROUND \"bg\\\\\xE8\x83\x8C\xE6\x99\xAF\"\nOP_MESSAGE \"abc\"\nOP_WAIT_PAGE 0\n",
+       "AdvData/GRP/bg/\xE8\x83\x8C\xE6\x99\xAF.rbp", 1},
+      {"a background and a character of one frame",
+       "OP_BACKGROUND \"bg\\\\absent\"\nOP_CHARACTER \"ch\\\\gone\"\nOP_MESSAGE \"abc\"\nOP_WAIT_PAGE 0\n",
+       "AdvData/GRP/bg/absent.rbp", 2},
+  };
+  const std::string exe = Install(b.player), cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string error;
+    Bytes story;
+    ASSERT_TRUE(vtools::AssembleMes(c.story, &story, &error)) << error;
+    std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
+    entries.push_back({"AdvData\\mes\\fst_1216_a1_cmn.mes", story});
+    ASSERT_TRUE(WritePack(pack, entries, true));
+    std::filesystem::remove_all(dir + "/prog/data/save");
+    ASSERT_TRUE(WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end())));
+    const ReportedRun run = RunReported(exe, newGame.text, {"VELMI_FAKE_CLOCK=100000"}, 120);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(CountOf(run.err, "picture not loaded: "), c.notLoaded) << run.err;
+    ASSERT_EQ(CountOf(run.err, "message box [Error] "), 1u) << run.err;
+    const std::string box = run.err.substr(run.err.find("message box [Error] "));
+    const std::string whole = "message box [Error] " + headline + "\n" + entryLabel + c.told + "\n" + packLabel + pack +
+                              "\n\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80";
+    EXPECT_EQ(box.rfind(whole, 0), 0u) << box;
+    EXPECT_NE(box.find("convVelmi"), std::string::npos) << box;
+    EXPECT_NE(box.find(screen), std::string::npos) << box;
+    EXPECT_EQ(CountOf(run.report, " message [Error] "), 1u) << run.report;
   }
 }
 

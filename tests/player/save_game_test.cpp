@@ -422,6 +422,122 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
   }
 }
 
+// The save file and system.dat each written, not written (a folder stands
+// under the name written first) or written without the disk's confirmation
+// (its folder flush fails): one box names every file not written or not
+// confirmed with its path and reason, those not written first, the save
+// first among equals.  The slot shows a save that was written, confirmed or
+// not; a save not written leaves the slot, its file and system.dat as they
+// were (system.dat is written again when the window closes).
+TEST_F(SaveGame, SaveAndSystemDataFailuresAreToldTogether) {
+  // セーブできませんでした。
+  const std::string notSaved =
+      "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93"
+      "\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
+  // セーブしましたが、ディスクが書き込みを確かめられませんでした。
+  const std::string saveUnconfirmed =
+      "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x81\x8C"
+      "\xE3\x80\x81\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D"
+      "\xE8\xBE\xBC\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C"
+      "\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
+  // セーブはできましたが、システムデータを保存できませんでした。
+  const std::string savedButSystem =
+      "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xAF\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x97"
+      "\xE3\x81\x9F\xE3\x81\x8C\xE3\x80\x81\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x83\x87"
+      "\xE3\x83\xBC\xE3\x82\xBF\xE3\x82\x92\xE4\xBF\x9D\xE5\xAD\x98\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE"
+      "\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
+  // システムデータを保存しましたが、ディスクが書き込みを確かめられませんでした。
+  const std::string systemUnconfirmed =
+      "\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x82\x92"
+      "\xE4\xBF\x9D\xE5\xAD\x98\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x81\x8C\xE3\x80\x81"
+      "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC"
+      "\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C\xE3\x81\xBE"
+      "\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
+  // 同じ名前のフォルダがあります。
+  const std::string folderInTheWay =
+      "\xE5\x90\x8C\xE3\x81\x98\xE5\x90\x8D\xE5\x89\x8D\xE3\x81\xAE\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB"
+      "\xE3\x83\x80\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82";
+  // ディスクの読み書きに失敗しました。
+  const std::string diskFailed =
+      "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAE\xE8\xAA\xAD\xE3\x81\xBF\xE6\x9B\xB8"
+      "\xE3\x81\x8D\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F"
+      "\xE3\x80\x82";
+  const std::string save = dir + "/save001.dat", system = dir + "/system.dat";
+  enum Outcome { kOk, kNotWritten, kUnconfirmed };
+  // A box section: headline, file and reason.
+  auto section = [](const std::string& headline, const std::string& file, const std::string& reason) {
+    return headline + "\n" + file + "\n" + reason;
+  };
+  const std::string saveNotWritten = section(notSaved, save, folderInTheWay);
+  const std::string saveNotConfirmed = section(saveUnconfirmed, save, diskFailed);
+  const std::string systemNotConfirmed = section(systemUnconfirmed, system, diskFailed);
+  const struct {
+    Outcome save, system;
+    int result;
+    std::string box;  // after "Error: "; empty: no box
+  } cases[] = {
+      {kOk, kOk, kSaveWritten, ""},
+      {kOk, kNotWritten, kSaveSystemDataFailed, section(savedButSystem, system, folderInTheWay)},
+      {kOk, kUnconfirmed, kSaveUnconfirmed, systemNotConfirmed},
+      {kUnconfirmed, kOk, kSaveUnconfirmed, saveNotConfirmed},
+      {kUnconfirmed, kNotWritten, kSaveSystemDataFailed,
+       section(savedButSystem, system, folderInTheWay) + "\n\n" + saveNotConfirmed},
+      {kUnconfirmed, kUnconfirmed, kSaveUnconfirmed, saveNotConfirmed + "\n\n" + systemNotConfirmed},
+      {kNotWritten, kOk, kSaveFailed, saveNotWritten},
+      {kNotWritten, kNotWritten, kSaveFailed, saveNotWritten},
+      {kNotWritten, kUnconfirmed, kSaveFailed, saveNotWritten},
+  };
+  for (const auto& c : cases) {
+    const std::string what = "save " + std::to_string(c.save) + ", system.dat " + std::to_string(c.system);
+    for (const std::string& name : {save, system}) {
+      std::filesystem::remove_all(name);
+      std::filesystem::remove_all(name + ".tmp");
+    }
+    app.reset();
+    VelmiDeviceReset();
+    VelmiDeviceSetHeadless(true);
+    app = NewApp();
+    app->NewGame();
+    Play(app.get(), 0);
+    app->SnapshotSaveState();
+    ASSERT_EQ(app->WriteSaveFile(0), kSaveWritten) << what;
+    const Bytes before = File(1), systemBefore = ReadFileBytes(system);
+    const std::string labelBefore = Item(kMenuLoadFirst)->label;
+    // The blockers: a folder under the temporary name; the folder flush of
+    // each rename that is to fail, the save's coming first when it is made.
+    if (c.save == kNotWritten) ASSERT_TRUE(std::filesystem::create_directory(save + ".tmp")) << what;
+    if (c.system == kNotWritten) ASSERT_TRUE(std::filesystem::create_directory(system + ".tmp")) << what;
+    const int firstFailing = c.save == kUnconfirmed ? 0 : c.save == kOk ? 1 : 0;
+    const int failing = (c.save == kUnconfirmed) + (c.system == kUnconfirmed);
+    if (failing) VelmiFailFolderFlushes(firstFailing, failing);
+    app->story.pc = 9;
+    ++g_ScriptVariables[kPersistentVariableFirst];  // kept in system.dat
+    app->SnapshotSaveState();
+    VelmiClockAdvance(5000);
+    const int result = app->WriteSaveFile(0);
+    TellSaveResult(app.get(), result);
+    VelmiFailFolderFlush(-1);
+    EXPECT_EQ(result, c.result) << what;
+    const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
+    if (c.box.empty()) {
+      EXPECT_TRUE(boxes.empty()) << what;
+    } else {
+      ASSERT_EQ(boxes.size(), 1u) << what;
+      EXPECT_EQ(boxes[0], "Error: " + c.box) << what;
+    }
+    if (c.save == kNotWritten) {
+      EXPECT_EQ(File(1), before) << what;
+      EXPECT_EQ(std::string(Item(kMenuLoadFirst)->label), labelBefore) << what;
+    } else {
+      EXPECT_EQ(U32(File(1), 96), 9u) << what;
+      // Written 5 s after the older save.
+      EXPECT_NE(std::string(Item(kMenuLoadFirst)->label), labelBefore) << what;
+    }
+    const bool systemWritten = c.save != kNotWritten && c.system != kNotWritten;
+    EXPECT_EQ(ReadFileBytes(system) != systemBefore, systemWritten) << what;
+  }
+}
+
 // A save and the system.dat written after it are each on the disk before
 // their names replace the older files, and each rename before the save ends.
 TEST_F(SaveGame, SavesReachTheDiskBeforeTheirNames) {

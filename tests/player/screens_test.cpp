@@ -986,6 +986,13 @@ TEST_F(ScreenTest, FullScreensSwitchTheLoadAndSaveSubmenus) {
 // the file and the reason, the older save stays, and the screen comes back.
 TEST_F(SaveScreenTest, RefusedSaveQuestionIsTold) {
   VelmiDeviceSetHeadless(true);
+  // Every picture of the way there, so that the save's box is the only one.
+  std::vector<std::string> names = ScreenPictureNames();
+  names.push_back("quickoption_chip00");
+  std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
+  for (const std::string& n : names)
+    entries.push_back({"AdvData\\grp\\system\\" + n + ".rbp", MakeRbp565(16, 16, std::vector<uint16_t>(256), 16, 16)});
+  UsePack(entries);
   Save(0);
   const Bytes before = ReadFileBytes(dir + "/save001.dat");
   ASSERT_EQ(mkdir((dir + "/save001.dat.tmp").c_str(), 0700), 0);
