@@ -8,7 +8,7 @@ build_pkgs=(build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpng-dev libsdl2-dev libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libjpeg62-turbo-dev libmpg123-dev libvorbis-dev libmp3lame-dev
-  libsamplerate0-dev libsndfile1-dev libgtk-3-dev)
+  libsamplerate0-dev libsndfile1-dev libgtk-3-dev libxtst-dev)
 test_pkgs=(clang-14 libclang-rt-14-dev libjpeg-turbo-progs mpg123 vorbis-tools xvfb xauth
   fonts-droid-fallback)
 pkgs=("${build_pkgs[@]}")

@@ -101,6 +101,9 @@ void PinStatusFromEnvironment();  // VELMI_DEVICE_STATUS
 void ScriptModeReported(unsigned frame, int mode, int phase);
 // One line of the report file.
 void ReportLine(const std::string& line);
+// One line on the error stream, printf-style, after the program's name and
+// ": "; the line break is added.
+void ErrorLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void ResetReports();
 bool Fails(const char* what);
 // What every message box tells, headless or on a display: its text is kept

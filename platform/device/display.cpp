@@ -167,6 +167,9 @@ void PumpEvents() {
         break;
       }
       case SDL_WINDOWEVENT:
+        // Only the game window's own: a message box's window has events of
+        // its own, the last of them (its focus lost) after it is destroyed.
+        if (!st.sdlWindow || e.window.windowID != SDL_GetWindowID(st.sdlWindow)) break;
         if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) st.foreground = false;
         if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || e.window.event == SDL_WINDOWEVENT_RESTORED) {
           st.foreground = true;
@@ -220,9 +223,9 @@ void VelmiDeviceConfigureFromEnvironment() {
     char* end = nullptr;
     const unsigned long start = std::strtoul(c, &end, 10);
     if (*end != 0 || start > 0xFFFFFFFFul)
-      std::fprintf(stderr, "velmi-device: VELMI_FAKE_CLOCK=%s is not a tick count; the real clock runs\n", c);
+      ErrorLine("VELMI_FAKE_CLOCK=%s is not a tick count; the real clock runs", c);
     else if (!Headless())
-      std::fprintf(stderr, "velmi-device: VELMI_FAKE_CLOCK is for headless runs; the real clock runs\n");
+      ErrorLine("VELMI_FAKE_CLOCK is for headless runs; the real clock runs");
     else
       VelmiClockUseFake(DWORD(start));
   }

@@ -71,7 +71,7 @@ void PollRaiseRequest() {
   std::string req = st.lockPath + ".raise";
   if (::unlink(req.c_str()) != 0) return;
   ++st.raiseRequests;
-  if (Headless()) std::fprintf(stderr, "velmi-device: brought to the front by a second start\n");
+  if (Headless()) ErrorLine("brought to the front by a second start");
   if (st.mainWindow) SetForegroundWindow(st.mainWindow);
 }
 

@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <unordered_map>
 
@@ -177,8 +178,14 @@ bool LayOut(const std::string& text, int displayWidth, int displayHeight, VelmiD
   displayHeight = std::clamp(displayHeight, 120, 16384);
   // The em grows with the display: 16 pixels on a 768-line display.
   const int em = std::clamp(displayHeight / 48, 12, 20);
+  std::u16string face;
+  {
+    // VelmiDeviceSetMessageBoxFace writes it under the lock.
+    std::lock_guard<std::recursive_mutex> g(S().lock);
+    face = S().boxFace;
+  }
   BoxFont font;
-  if (!font.Open(S().boxFace, em)) return false;
+  if (!font.Open(face, em)) return false;
   layout->face = velmi::WideToUtf8Lossy(font.face());
   const int cell = std::max(font.CellHeight(), 1);
   const int margin = em, lineHeight = cell + em / 4;
@@ -248,7 +255,8 @@ bool OnOk(const VelmiDeviceBoxLayout& layout, int x, int y) {
 // program's window takes no input while the box stands.  Releases of presses
 // made before the box and a close of the program's window are handed back
 // to the queue afterwards, so that the program neither holds a key forever
-// nor misses the close.
+// nor misses the close; the program's window's focus events are not, as the
+// box took the focus (GiveBackFocus settles it once the box is gone).
 void RunBox(SDL_Window* window, std::vector<uint32_t>& pixels, const VelmiDeviceBoxLayout& layout) {
   State& st = S();
   const Uint32 id = SDL_GetWindowID(window);
@@ -344,6 +352,31 @@ bool ShowOwnBox(const std::string& caption, const std::string& text) {
   return shown;
 }
 
+// An event filter that drops the focus events of the window whose id it is given.
+int DropFocusEventsOf(void* windowId, SDL_Event* e) {
+  const bool focus = e->type == SDL_WINDOWEVENT && (e->window.event == SDL_WINDOWEVENT_FOCUS_LOST ||
+                                                    e->window.event == SDL_WINDOWEVENT_FOCUS_GAINED);
+  return focus && e->window.windowID == Uint32(reinterpret_cast<uintptr_t>(windowId)) ? 0 : 1;
+}
+
+// Hands the game back what a box took.  The box took the focus, so the game
+// window's focus events from its time are dropped (SDL's own box runs its
+// own loop; they are still queued then) and the game's foreground state is
+// what it was when the box opened.  A game window that was in front is raised
+// and given the input focus: with no window manager nothing else gives it
+// back, and the keys would reach no window.
+void GiveBackFocus(bool wasForeground) {
+  State& st = S();
+  if (st.sdlWindow) {
+    SDL_PumpEvents();
+    SDL_FilterEvents(DropFocusEventsOf, reinterpret_cast<void*>(uintptr_t(SDL_GetWindowID(st.sdlWindow))));
+  }
+  st.foreground = wasForeground;
+  if (!wasForeground || !st.sdlWindow || !st.mainWindow || st.mainWindow->minimized) return;
+  SDL_RaiseWindow(st.sdlWindow);
+  SDL_SetWindowInputFocus(st.sdlWindow);
+}
+
 }  // namespace
 }  // namespace velmi_device
 
@@ -354,9 +387,11 @@ int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
   std::string t = velmi::WideToUtf8Lossy(FromWide(text)), c = velmi::WideToUtf8Lossy(FromWide(caption));
   TellMessageBox(c, t);
   if (Headless()) return IDOK;
-  if (ShowOwnBox(c, t)) return IDOK;
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, c.c_str(), WrapBoxText(t, kBoxColumns).c_str(), st.sdlWindow) != 0)
-    std::fprintf(stderr, "velmi-device: the message box could not be shown (%s)\n", SDL_GetError());
+  const bool wasForeground = st.foreground;
+  if (!ShowOwnBox(c, t) &&
+      SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, c.c_str(), WrapBoxText(t, kBoxColumns).c_str(), st.sdlWindow) != 0)
+    ErrorLine("the message box could not be shown (%s)", SDL_GetError());
+  GiveBackFocus(wasForeground);
   return IDOK;
 }
 

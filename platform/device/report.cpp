@@ -1,8 +1,13 @@
 // The test-support channel: the game's mode and phase of each frame and the
-// pictures that failed to load, kept as a log and written to a report file.
+// pictures that failed to load, kept as a log and written to a report file;
+// and the device's own lines on the error stream, each after the program's
+// name.
 #include "device_internal.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <fstream>
+#include <unistd.h>
 
 namespace velmi_device {
 
@@ -28,6 +33,30 @@ void ReportLine(const std::string& line) {
   if (file.empty()) return;
   std::ofstream out(file, std::ios::binary | std::ios::app);
   out << line << '\n';
+}
+
+void ErrorLine(const char* format, ...) {
+  std::string line = VelmiDeviceProgramName() + ": ";
+  va_list args;
+  va_start(args, format);
+  char buffer[512];
+  va_list again;
+  va_copy(again, args);
+  const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  if (n >= int(sizeof buffer)) {
+    std::string whole(size_t(n) + 1, '\0');
+    std::vsnprintf(whole.data(), whole.size(), format, again);
+    whole.resize(size_t(n));
+    line += whole;
+  } else if (n > 0) {
+    line += buffer;
+  }
+  va_end(again);
+  va_end(args);
+  line += '\n';
+  // One write, so that lines of other threads do not cut into it.
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
 }
 
 void ResetReports() {
@@ -72,6 +101,17 @@ std::vector<VelmiDeviceModeChange> VelmiDeviceModeLog() {
 std::vector<std::string> VelmiDeviceFailedPictures() {
   std::lock_guard<std::recursive_mutex> g(S().lock);
   return R().pictures;
+}
+
+std::string VelmiDeviceProgramName() {
+  static const std::string name = [] {
+    char path[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return std::string("player");
+    const std::string whole(path, size_t(n));
+    return whole.substr(whole.rfind('/') + 1);
+  }();
+  return name;
 }
 
 void VelmiDeviceSetReportFile(const char* path) {

@@ -114,7 +114,7 @@ void EndWait(unsigned frame) {
 // number or a file) and closes the program.
 void WaitRanOut(unsigned frame, const std::string& what, const char* kind) {
   ReportLine(std::to_string(frame) + " timeout " + what);
-  std::fprintf(stderr, "velmi-device: wait for %s %s ran out at frame %u\n", kind, what.c_str(), frame);
+  ErrorLine("wait for %s %s ran out at frame %u", kind, what.c_str(), frame);
   W().pending.clear();
   Run(Action{frame, "quit", "", "", ""});
 }
@@ -163,7 +163,7 @@ void Run(const Action& a) {
     }
   } else if (a.verb == "shot" || a.verb == "rawshot") {
     if (!VelmiDeviceScreenshot(a.a.c_str(), a.verb == "rawshot"))
-      std::fprintf(stderr, "velmi-device: cannot write %s\n", a.a.c_str());
+      ErrorLine("cannot write %s", a.a.c_str());
   } else if (a.verb == "clock") {
     if (VelmiClockIsFake()) VelmiClockAdvance(DWORD(std::strtoul(a.a.c_str(), nullptr, 10)));
   } else if (a.verb == "focus") {

@@ -479,7 +479,7 @@ void velmi_device::TellMessageBox(const std::string& caption, const std::string&
     }
     ReportLine(std::to_string(st.frameCount) + " message [" + caption + "] " + line);
   }
-  std::fprintf(stderr, "velmi-device: message box [%s] %s\n", caption.c_str(), text.c_str());
+  ErrorLine("message box [%s] %s", caption.c_str(), text.c_str());
 }
 
 int GetSystemMetrics(int index) {

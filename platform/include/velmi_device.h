@@ -16,6 +16,10 @@ struct VelmiDeviceGeometry {
 void VelmiDeviceSetGeometry(int width, int height);
 VelmiDeviceGeometry VelmiDeviceGetGeometry();
 
+// The program's file name (e.g. "player_ce42"): every line the device
+// writes on the error stream starts with it and ": ".
+std::string VelmiDeviceProgramName();
+
 // Names the build configuration (part of the start-lock key).
 void VelmiDeviceSetConfiguration(const char* name);
 std::string VelmiDeviceGetConfiguration();
@@ -89,7 +93,9 @@ std::vector<std::string> VelmiDeviceMessageBoxes();
 // the error stream), with an OK button.  Enter, Space, Esc, a click on OK or
 // the window's close button close it; the program waits until then and sees
 // none of that input.  Where no face with Japanese glyphs loads, SDL's own
-// box shows the text instead.
+// box shows the text instead.  After the box the game's window is in the
+// foreground as it was when the box opened; when it was, it is raised and
+// holds the keyboard focus again, also with no window manager.
 //
 // The face the boxes draw with: the program's message font.  Until it is
 // named (or when it lacks Japanese glyphs), the first family of

@@ -632,7 +632,8 @@ TEST(MessageBoxText, EveryBoxIsToldOnTheErrorStream) {
   ::testing::internal::CaptureStderr();
   velmi_device::TellMessageBox("Error", "first\n" + text);
   const std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(err, "velmi-device: message box [Error] first\n" + text + "\n");
+  // The line starts with the program's name, the test program's here.
+  EXPECT_EQ(err, "player_core_tests: message box [Error] first\n" + text + "\n");
   ASSERT_EQ(VelmiDeviceMessageBoxes().size(), 1u);
   EXPECT_EQ(VelmiDeviceMessageBoxes()[0], "Error: first\n" + text);
   const Bytes report = ReadFileBytes(dir + "/report.txt");

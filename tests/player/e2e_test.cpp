@@ -173,7 +173,10 @@ TEST_P(EndToEnd, SceneSecondStartAndWriteBack) {
   // The first copy closes and writes its settings back.
   EXPECT_TRUE(WriteFileBytes(go, Bytes()));
   EXPECT_EQ(WaitFor(first, 60), 0) << Text(ReadFileBytes(dir + "/first.err"));
-  EXPECT_NE(Text(ReadFileBytes(dir + "/first.err")).find("brought to the front"), std::string::npos);
+  // The device's line starts with the program's name.
+  const std::string scene = std::strrchr(b.scene, '/') + 1;
+  EXPECT_NE(Text(ReadFileBytes(dir + "/first.err")).find(scene + ": brought to the front by a second start\n"),
+            std::string::npos);
   std::string written = Text(ReadFileBytes(dir + "/prog/velmi.cfg"));
   EXPECT_EQ(written.rfind("[KEY_CONFIG]\r\nKEY_A=1b\r\n[MUSIC_CONFIG]\r\n", 0), 0u) << written;
   EXPECT_NE(written.find("MASTER_VOL=100\r\n"), std::string::npos);
@@ -354,8 +357,9 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
     }
     // The box, on the error stream and in the report, names the pack, the
     // folders tried in order, each once and with '/' between its folders,
-    // and the converter's screen that makes the pack.
-    const size_t box = err.find("message box [Error] ");
+    // and the converter's screen that makes the pack; the line starts with
+    // the program's name.
+    const size_t box = err.find(std::string(std::strrchr(b.player, '/') + 1) + ": message box [Error] ");
     ASSERT_NE(box, std::string::npos) << c.what << "\n" << err;
     const std::string own = dir + "/prog/data/";
     EXPECT_NE(err.find(std::string(": ") + b.pack + "\n", box), std::string::npos) << c.what << "\n" << err;
