@@ -654,8 +654,9 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       EXPECT_NE(box, std::string::npos) << c.what << "\n" << err;
       // One box, this one.
       EXPECT_EQ(err.find("message box [Error] "), box) << c.what << "\n" << err;
-      if (box != std::string::npos)
+      if (box != std::string::npos) {
         EXPECT_EQ(err.find("message box [Error] ", box + 1), std::string::npos) << c.what << "\n" << err;
+      }
       // No number instead of words: システムエラー, "system error <n>".
       EXPECT_EQ(err.find("\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC"),
                 std::string::npos)

@@ -505,8 +505,12 @@ TEST_F(SaveGame, SaveAndSystemDataFailuresAreToldTogether) {
     const std::string labelBefore = Item(kMenuLoadFirst)->label;
     // The blockers: a folder under the temporary name; the folder flush of
     // each rename that is to fail, the save's coming first when it is made.
-    if (c.save == kNotWritten) ASSERT_TRUE(std::filesystem::create_directory(save + ".tmp")) << what;
-    if (c.system == kNotWritten) ASSERT_TRUE(std::filesystem::create_directory(system + ".tmp")) << what;
+    if (c.save == kNotWritten) {
+      ASSERT_TRUE(std::filesystem::create_directory(save + ".tmp")) << what;
+    }
+    if (c.system == kNotWritten) {
+      ASSERT_TRUE(std::filesystem::create_directory(system + ".tmp")) << what;
+    }
     const int firstFailing = c.save == kUnconfirmed ? 0 : c.save == kOk ? 1 : 0;
     const int failing = (c.save == kUnconfirmed) + (c.system == kUnconfirmed);
     if (failing) VelmiFailFolderFlushes(firstFailing, failing);
