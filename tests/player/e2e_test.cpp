@@ -630,10 +630,11 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       } else {
         EXPECT_EQ(now, real) << c.what;
       }
-      if (c.exitLine)
+      if (c.exitLine) {
         EXPECT_NE(err.find("\n" + player + ": system.dat could not be written: " + save + "/system.dat" + c.exitLine),
                   std::string::npos)
             << c.what << "\n" << err;
+      }
       for (const std::string& name : {save + "/save001.dat.tmp", save + "/system.dat.tmp", prog + "/velmi.cfg.tmp"})
         EXPECT_FALSE(std::filesystem::exists(name)) << c.what << ": " << name;
     }
