@@ -46,10 +46,14 @@ std::string PlayerPath(std::string path) {
 }
 
 long StartProgram(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile) {
+  // What the caller's display, sound and player settings would change.
+  static const char* const kLeftOut[] = {"VELMI_", "DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=",
+                                         "SDL_AUDIODRIVER="};
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     const std::string s = *e;
-    if (s.rfind("VELMI_", 0) != 0 && s.rfind("DISPLAY=", 0) != 0) env.push_back(s);
+    if (std::none_of(std::begin(kLeftOut), std::end(kLeftOut), [&](const char* p) { return s.rfind(p, 0) == 0; }))
+      env.push_back(s);
   }
   env.insert(env.end(), extraEnv.begin(), extraEnv.end());
   std::vector<char*> envp;
