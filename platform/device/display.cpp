@@ -31,26 +31,26 @@ static bool DisplayNamed() {
   return false;
 }
 
-// A run asks for a display unless VELMI_HEADLESS says otherwise; a scripted
-// run without a display named runs headless as well.
 bool Headless() {
   State& st = S();
   if (st.headless < 0) {
     const char* h = std::getenv("VELMI_HEADLESS");
-    if (h && *h)
+    if (h && *h) {
       st.headless = std::strcmp(h, "0") != 0;
-    else
-      st.headless = st.scripted && !DisplayNamed();
+    } else {
+      st.headless = !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
+    }
   }
   return st.headless != 0;
 }
 
-// A scripted run falls back to headless when its display cannot be had,
-// unless VELMI_HEADLESS=0 asked for the display.
+// A run asked to be headless: VELMI_HEADLESS=1, a device script (unless
+// VELMI_HEADLESS=0 asks for the display), or VelmiDeviceSetHeadless(true).
 static bool HeadlessRequested() {
+  const State& st = S();
   const char* h = std::getenv("VELMI_HEADLESS");
   if (h && *h) return std::strcmp(h, "0") != 0;
-  return S().scripted;
+  return st.scripted || st.headlessSet;
 }
 
 // A portrait buffer is held turned: the picture of the game is landscape.
@@ -109,11 +109,13 @@ void EnsureSdl() {
   if (st.sdlReady) return;
   if (!Headless()) {
     if (OpenOnDisplay(st)) return;
-    // Without its display the run goes on headless; one that did not ask
-    // for that keeps the reason, and its GXOpenDisplay fails.
-    st.headless = 1;
-    if (HeadlessRequested()) st.displayFailure.clear();
+    st.headless = 1;  // without its display the run goes on headless
+  } else if (!DisplayNamed()) {
+    st.displayFailure = "neither DISPLAY nor WAYLAND_DISPLAY is set";
   }
+  // A run that did not ask to be headless keeps the reason, and its
+  // GXOpenDisplay fails.
+  if (HeadlessRequested()) st.displayFailure.clear();
   SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
   // Without any video driver the queue still works; only the window is missing.
   st.sdlReady = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
@@ -258,7 +260,10 @@ VelmiDeviceGeometry VelmiDeviceGetGeometry() { return S().geometry; }
 void VelmiDeviceSetConfiguration(const char* name) { S().configuration = name ? name : ""; }
 std::string VelmiDeviceGetConfiguration() { return S().configuration; }
 
-void VelmiDeviceSetHeadless(bool headless) { S().headless = headless ? 1 : 0; }
+void VelmiDeviceSetHeadless(bool headless) {
+  S().headless = headless ? 1 : 0;
+  S().headlessSet = headless;
+}
 bool VelmiDeviceIsHeadless() { return Headless(); }
 std::string VelmiDeviceDisplayFailure() { return S().displayFailure; }
 

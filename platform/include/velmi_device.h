@@ -32,12 +32,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 int VelmiDeviceRunProgram(const char* generation, int argc, char** argv);
 
 // Headless: SDL's dummy video driver, no window on a display.  Chosen by
-// VELMI_HEADLESS=1, or by a device script (VELMI_DEVICE_SCRIPT) when no
-// display is named (DISPLAY, WAYLAND_DISPLAY, or SDL_VIDEODRIVER) or the one
-// named cannot be opened; VELMI_HEADLESS=0 asks for a display in any case.
-// A run that asked for no headless run and whose display is missing or cannot
-// be opened (SDL's video or the window on it) goes on without a window, and
-// its GXOpenDisplay fails.
+// VELMI_HEADLESS=1 (VELMI_HEADLESS=0 asks for a display), else when neither
+// DISPLAY nor WAYLAND_DISPLAY is set, and taken when the display named
+// cannot be opened (SDL's video or the window on it).  Without a headless
+// request -- VELMI_HEADLESS=1, a device script (VELMI_DEVICE_SCRIPT) or
+// VelmiDeviceSetHeadless(true) -- such a run has no display, and its
+// GXOpenDisplay fails.
 void VelmiDeviceSetHeadless(bool headless);
 bool VelmiDeviceIsHeadless();
 // Why such a run has no display (SDL's reason, or that none is named); empty
