@@ -263,8 +263,8 @@ TEST_P(EndToEnd, AStartWithoutADisplayEndsAndSaysHowToRunHeadless) {
     ++number;
   const std::string deadDisplay = "DISPLAY=:" + std::to_string(number);
   // libdbus keeps what SDL's attempt to reach that display allocated.
-  const std::string leaks =
-      "LSAN_OPTIONS=suppressions=" + std::string(VELMI_SOURCE_DIR) + "/tests/player/lsan_dbus.supp:print_suppressions=0";
+  const std::string leaks = "LSAN_OPTIONS=suppressions=" + std::string(VELMI_SOURCE_DIR) +
+                            "/tests/player/lsan_dbus.supp:print_suppressions=0";
   const std::string script = "VELMI_DEVICE_SCRIPT=" + Script("30 quit\n");
   // GAPIライブラリのロードに失敗しました
   const std::string gapi =
@@ -277,7 +277,8 @@ TEST_P(EndToEnd, AStartWithoutADisplayEndsAndSaysHowToRunHeadless) {
   // ）。ディスプレイなしで動かすには、VELMI_HEADLESS=1 とデバイススクリプト（VELMI_DEVICE_SCRIPT）を指定してください。
   const std::string advice =
       "\xEF\xBC\x89\xE3\x80\x82\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x83\x97\xE3\x83\xAC\xE3\x82\xA4\xE3\x81\xAA"
-      "\xE3\x81\x97\xE3\x81\xA7\xE5\x8B\x95\xE3\x81\x8B\xE3\x81\x99\xE3\x81\xAB\xE3\x81\xAF\xE3\x80\x81VELMI_HEADLESS=1 "
+      "\xE3\x81\x97\xE3\x81\xA7\xE5\x8B\x95\xE3\x81\x8B\xE3\x81\x99\xE3\x81\xAB\xE3\x81\xAF\xE3\x80\x81"
+      "VELMI_HEADLESS=1 "
       "\xE3\x81\xA8\xE3\x83\x87\xE3\x83\x90\xE3\x82\xA4\xE3\x82\xB9\xE3\x82\xB9\xE3\x82\xAF\xE3\x83\xAA\xE3\x83\x97"
       "\xE3\x83\x88\xEF\xBC\x88VELMI_DEVICE_SCRIPT\xEF\xBC\x89\xE3\x82\x92\xE6\x8C\x87\xE5\xAE\x9A\xE3\x81\x97\xE3\x81"
       "\xA6\xE3\x81\x8F\xE3\x81\xA0\xE3\x81\x95\xE3\x81\x84\xE3\x80\x82\n";
@@ -328,8 +329,8 @@ TEST_P(EndToEnd, NoSoundDeviceIsToldOnceAndTheGamePlaysOn) {
     size_t lines;
   } cases[] = {{"no_such_driver", 1}, {"dummy", 0}};
   for (const auto& c : cases) {
-    const ReportedRun run = RunReported(exe, "30 focus 0\n40 focus 1\n60 quit\n",
-                                        {std::string("SDL_AUDIODRIVER=") + c.driver});
+    const ReportedRun run =
+        RunReported(exe, "30 focus 0\n40 focus 1\n60 quit\n", {std::string("SDL_AUDIODRIVER=") + c.driver});
     EXPECT_EQ(run.status, 0) << c.driver << "\n" << run.err;
     const std::string line = player + ": no sound device (";
     size_t count = 0;
@@ -370,8 +371,7 @@ TEST_P(EndToEnd, AFileNotConfirmedAtTheEndFailsTheRun) {
   for (const auto& c : cases) {
     std::filesystem::remove(prog + "/velmi.cfg");
     std::filesystem::remove_all(save);
-    const ReportedRun run =
-        RunReported(exe, "30 quit\n", {std::string("VELMI_FAIL_FOLDER_FLUSH=") + c.flushesBefore});
+    const ReportedRun run = RunReported(exe, "30 quit\n", {std::string("VELMI_FAIL_FOLDER_FLUSH=") + c.flushesBefore});
     EXPECT_EQ(run.status, 1) << c.unconfirmed << "\n" << run.err;
     const std::string line = player + ": " + c.unconfirmed + " was written but the disk did not confirm it: " + c.path;
     EXPECT_NE(run.err.find(line + ": "), std::string::npos) << c.unconfirmed << "\n" << run.err;
@@ -735,8 +735,8 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
         {"unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=0", "true", 0, &unconfirmed, &diskFailed, true, nullptr},
         {"file too large", limited, "", "command -v prlimit >/dev/null 2>&1", 1, &notSaved, &tooLarge, false,
          ": file too large\n"},
-        {"read-only disk", outer, "", "[ \"$(id -u)\" = 0 ] && unshare -m true >/dev/null 2>&1", 1, &notSaved, &readOnly,
-         false, ": read-only disk\n"},
+        {"read-only disk", outer, "", "[ \"$(id -u)\" = 0 ] && unshare -m true >/dev/null 2>&1", 1, &notSaved,
+         &readOnly, false, ": read-only disk\n"},
     };
     for (const auto& c : cases) {
       if (std::system((std::string("sh -c '") + c.skip + "'").c_str()) != 0) {
@@ -755,7 +755,8 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       EXPECT_NE(box, std::string::npos) << c.what << "\n" << err;
       // No number instead of words: エラー番号, "error <n>".
       EXPECT_EQ(err.find("\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC\xE7\x95\xAA\xE5\x8F\xB7"), std::string::npos)
-          << c.what << "\n" << err;
+          << c.what << "\n"
+          << err;
       EXPECT_EQ(err.find(": error "), std::string::npos) << c.what << "\n" << err;
       const Bytes now = ReadFileBytes(save + "/save001.dat");
       if (c.saved) {
@@ -767,7 +768,8 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       if (c.exitLine) {
         EXPECT_NE(err.find("\n" + player + ": system.dat could not be written: " + save + "/system.dat" + c.exitLine),
                   std::string::npos)
-            << c.what << "\n" << err;
+            << c.what << "\n"
+            << err;
       }
       for (const std::string& name : {save + "/save001.dat.tmp", save + "/system.dat.tmp", prog + "/velmi.cfg.tmp"})
         EXPECT_FALSE(std::filesystem::exists(name)) << c.what << ": " << name;
