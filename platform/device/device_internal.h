@@ -40,7 +40,12 @@ struct State {
   VelmiDeviceGeometry geometry;
   std::vector<uint16_t> frameBuffer;
   std::string configuration = "player";
-  int headless = -1;  // -1 not decided yet
+  int headless = -1;         // -1 not decided yet
+  bool scripted = false;     // VELMI_DEVICE_SCRIPT named a script: a headless request
+  bool headlessSet = false;  // VelmiDeviceSetHeadless(true): a headless request
+  // Why the display asked for could not be had (empty when it was, or when
+  // none was asked for); GXOpenDisplay fails while it is set.
+  std::string displayFailure;
   std::string failure;
   std::string lockDir;
   std::deque<MSG> queue;

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 
 namespace velmi_device {
 
@@ -18,6 +20,15 @@ uint16_t* FrameBuffer() {
   size_t n = size_t(st.geometry.width) * size_t(st.geometry.height);
   if (st.frameBuffer.size() != n) st.frameBuffer.assign(n, 0);
   return st.frameBuffer.data();
+}
+
+// The display named by the environment, or a video driver chosen for SDL.
+static bool DisplayNamed() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) {
+    const char* v = std::getenv(name);
+    if (v && *v) return true;
+  }
+  return false;
 }
 
 bool Headless() {
@@ -33,30 +44,81 @@ bool Headless() {
   return st.headless != 0;
 }
 
+// A run asked to be headless: VELMI_HEADLESS=1, a device script (unless
+// VELMI_HEADLESS=0 asks for the display), or VelmiDeviceSetHeadless(true).
+static bool HeadlessRequested() {
+  const State& st = S();
+  const char* h = std::getenv("VELMI_HEADLESS");
+  if (h && *h) return std::strcmp(h, "0") != 0;
+  return st.scripted || st.headlessSet;
+}
+
 // A portrait buffer is held turned: the picture of the game is landscape.
 static bool Turned() { return S().geometry.width < S().geometry.height; }
 
-void EnsureSdl() {
-  State& st = S();
-  if (st.sdlReady) return;
-  if (Headless()) SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+// SDL's video on the display and the game's window there; false with the
+// reason in displayFailure when either cannot be had.
+static bool OpenOnDisplay(State& st) {
+  if (!DisplayNamed()) {
+    st.displayFailure = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    return false;
+  }
+  // Only the display named is tried: SDL would otherwise go on to a video
+  // driver that draws nowhere.
+  std::string named, drivers;
+  const char* videoDriver = std::getenv("SDL_VIDEODRIVER");
+  if (!videoDriver || !*videoDriver) {
+    for (auto [variable, driver] : {std::pair{"DISPLAY", "x11"}, std::pair{"WAYLAND_DISPLAY", "wayland"}}) {
+      const char* v = std::getenv(variable);
+      if (!v || !*v) continue;
+      named += std::string(named.empty() ? "" : ", ") + variable + "=" + v;
+      drivers += std::string(drivers.empty() ? "" : ",") + driver;
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    // Without any video driver the queue still works; only the window is missing.
-    st.sdlReady = false;
-    return;
+    st.displayFailure = SDL_GetError();
+    if (!named.empty()) st.displayFailure += " (" + named + ")";
+    // The attempt left SDL's D-Bus connection open; only SDL_Quit closes
+    // it, which is safe while no other part of SDL is in use.
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+    return false;
   }
   st.sdlReady = true;
-  if (Headless()) return;
   int hw, hh;
   VelmiDeviceHeldSize(&hw, &hh);
   int scale = (hw <= 400 && hh <= 400) ? 2 : 1;
   st.sdlWindow = SDL_CreateWindow("velmi", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, hw * scale, hh * scale,
                                   SDL_WINDOW_RESIZABLE);
-  if (!st.sdlWindow) return;
-  st.renderer = SDL_CreateRenderer(st.sdlWindow, -1, 0);
-  if (!st.renderer) return;
-  SDL_RenderSetLogicalSize(st.renderer, hw, hh);
-  st.texture = SDL_CreateTexture(st.renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, hw, hh);
+  if (st.sdlWindow) st.renderer = SDL_CreateRenderer(st.sdlWindow, -1, 0);
+  if (st.renderer) {
+    SDL_RenderSetLogicalSize(st.renderer, hw, hh);
+    st.texture = SDL_CreateTexture(st.renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, hw, hh);
+  }
+  if (!st.texture) {
+    st.displayFailure = SDL_GetError();
+    if (st.displayFailure.empty()) st.displayFailure = "the window could not be made";
+    ShutdownSdl();
+    return false;
+  }
+  return true;
+}
+
+void EnsureSdl() {
+  State& st = S();
+  if (st.sdlReady) return;
+  if (!Headless()) {
+    if (OpenOnDisplay(st)) return;
+    st.headless = 1;  // without its display the run goes on headless
+  } else if (!DisplayNamed()) {
+    st.displayFailure = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+  }
+  // A run that did not ask to be headless keeps the reason, and its
+  // GXOpenDisplay fails.
+  if (HeadlessRequested()) st.displayFailure.clear();
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+  // Without any video driver the queue still works; only the window is missing.
+  st.sdlReady = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
 }
 
 void ShutdownSdl() {
@@ -201,8 +263,12 @@ VelmiDeviceGeometry VelmiDeviceGetGeometry() { return S().geometry; }
 void VelmiDeviceSetConfiguration(const char* name) { S().configuration = name ? name : ""; }
 std::string VelmiDeviceGetConfiguration() { return S().configuration; }
 
-void VelmiDeviceSetHeadless(bool headless) { S().headless = headless ? 1 : 0; }
+void VelmiDeviceSetHeadless(bool headless) {
+  S().headless = headless ? 1 : 0;
+  S().headlessSet = headless;
+}
 bool VelmiDeviceIsHeadless() { return Headless(); }
+std::string VelmiDeviceDisplayFailure() { return S().displayFailure; }
 
 void VelmiDeviceSetFailure(const char* what) { S().failure = what ? what : ""; }
 
@@ -213,7 +279,10 @@ void VelmiDeviceConfigureFromEnvironment() {
   }
   if (const char* f = std::getenv("VELMI_DEVICE_FAIL")) VelmiDeviceSetFailure(f);
   if (const char* d = std::getenv("VELMI_LOCK_DIR")) VelmiDeviceSetLockDir(d);
-  if (const char* s = std::getenv("VELMI_DEVICE_SCRIPT")) VelmiDeviceLoadScriptFile(s);
+  if (const char* s = std::getenv("VELMI_DEVICE_SCRIPT"); s && *s) {
+    S().scripted = true;
+    VelmiDeviceLoadScriptFile(s);
+  }
   if (const char* r = std::getenv("VELMI_DEVICE_REPORT")) VelmiDeviceSetReportFile(r);
   PinStatusFromEnvironment();
   Headless();
@@ -273,7 +342,7 @@ int ExtEscape(HDC hdc, int escape, int, LPCSTR, int outputSize, LPSTR output) {
 
 int GXOpenDisplay(HWND hwnd, DWORD) {
   State& st = S();
-  if (!IsWindow(hwnd) || Fails("gapi") || st.gxOpen) return 0;
+  if (!IsWindow(hwnd) || Fails("gapi") || st.gxOpen || !st.displayFailure.empty()) return 0;
   st.gxOpen = true;
   st.gxSuspended = false;
   FrameBuffer();

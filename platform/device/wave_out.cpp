@@ -11,11 +11,17 @@
 // Headless runs use SDL's dummy driver (or whatever SDL_AUDIODRIVER names,
 // such as "disk").  A fake device plays nothing by itself: tests return its
 // buffers one by one.
+//
+// When SDL has no sound device to give, the open fails as it does on a
+// handheld without one, and the error stream says so once a run, with SDL's
+// reason: the game goes on without sound.
 #include <mmsystem.h>
 #include <velmi_device.h>
 #include <velmi_wave.h>
 
 #include <SDL.h>
+
+#include "platform/device/device_internal.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -78,6 +84,7 @@ struct Globals {
   DWORD failRate = 0;
   int refused = 0;
   bool sdlAudio = false;
+  bool toldNoDevice = false;  // the run's line about a missing sound device
 };
 
 Globals& G() {
@@ -164,15 +171,35 @@ void SDLCALL Pull(void* user, Uint8* stream, int len) {
   if (done < len) std::memset(stream + done, 0, size_t(len - done));
 }
 
+// The line of a run without a sound device, printed the first time an open
+// finds none.
+void TellNoSoundDevice(const char* reason) {
+  Globals& g = G();
+  {
+    std::lock_guard<std::mutex> l(g.lock);
+    if (g.toldNoDevice) return;
+    g.toldNoDevice = true;
+  }
+  velmi_device::ErrorLine("no sound device (%s); the game plays without sound",
+                          reason && *reason ? reason : "SDL gave no reason");
+}
+
 bool OpenSdl(HWAVEOUT d) {
   Globals& g = G();
+  bool ready;
+  std::string failure;
   {
     std::lock_guard<std::mutex> l(g.lock);
     if (!g.sdlAudio) {
       if (VelmiDeviceIsHeadless() && !std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
-      if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-      g.sdlAudio = true;
+      g.sdlAudio = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+      if (!g.sdlAudio) failure = SDL_GetError();
     }
+    ready = g.sdlAudio;
+  }
+  if (!ready) {
+    TellNoSoundDevice(failure.c_str());
+    return false;
   }
   SDL_AudioSpec want{}, have{};
   want.freq = int(d->format.nSamplesPerSec);
@@ -182,7 +209,10 @@ bool OpenSdl(HWAVEOUT d) {
   want.callback = Pull;
   want.userdata = d;
   d->sdl = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (!d->sdl) return false;
+  if (!d->sdl) {
+    TellNoSoundDevice(SDL_GetError());
+    return false;
+  }
   SDL_PauseAudioDevice(d->sdl, 0);
   return true;
 }

@@ -537,6 +537,8 @@ void VelmiDeviceReset() {
   st.lastShownBox = VelmiDeviceBoxLayout{};
   st.gxOpen = st.gxSuspended = false;
   st.failure.clear();
+  st.displayFailure.clear();
+  st.scripted = false;
   st.stylusDown = false;
   st.keysPressed.clear();
   st.stylusPressed = false;

@@ -35,10 +35,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 // the arguments joined by spaces.  Returns WinMain's result.
 int VelmiDeviceRunProgram(const char* generation, int argc, char** argv);
 
-// Headless: SDL's dummy video driver, no window on a display.  Also chosen
-// by VELMI_HEADLESS=1 or when no display is reachable.
+// Headless: SDL's dummy video driver, no window on a display.  Chosen by
+// VELMI_HEADLESS=1 (VELMI_HEADLESS=0 asks for a display), else when neither
+// DISPLAY nor WAYLAND_DISPLAY is set, and taken when the display named
+// cannot be opened (SDL's video or the window on it).  Without a headless
+// request -- VELMI_HEADLESS=1, a device script (VELMI_DEVICE_SCRIPT) or
+// VelmiDeviceSetHeadless(true) -- such a run has no display, and its
+// GXOpenDisplay fails.
 void VelmiDeviceSetHeadless(bool headless);
 bool VelmiDeviceIsHeadless();
+// Why such a run has no display (SDL's reason, or that none is named); empty
+// when the display was opened or not asked for.
+std::string VelmiDeviceDisplayFailure();
 
 // Reads VELMI_HEADLESS, VELMI_DEVICE_GEOMETRY (e.g. "320x240"),
 // VELMI_DEVICE_SCRIPT (a script file), VELMI_DEVICE_FAIL and

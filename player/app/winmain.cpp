@@ -38,6 +38,16 @@ int ErrorBox(const char* text) {
   return kExitFailure;
 }
 
+// Appends a UTF-8 text to a UTF-16 text.
+void AppendUtf8(std::u16string& out, const std::string& text) {
+  if (text.empty()) return;
+  const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
+  if (units <= 0) return;
+  const size_t at = out.size();
+  out.resize(at + size_t(units));
+  if (MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), out.data() + at, units) != units) out.resize(at);
+}
+
 // Takes the window down without running the game's shut-down (nothing was started).
 void DestroyWindowQuietly(CGameApp* app) {
   SetWindowLongPtrW(app->hwnd, GWL_USERDATA, 0);
@@ -257,6 +267,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
   HWND h = app->Create(instance, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), WS_VISIBLE,
                        "MYSYSTEM", showCmd, WS_EX_TOPMOST);
   const char* failure = nullptr;
+  std::string noDisplay;  // why there is no display, when that failed GAPI
   if (!h) {
     failure = kTextWindowFailed;
   } else {
@@ -265,6 +276,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
       failure = kTextFullScreenFailed;
     } else if (!GXOpenDisplay(h, GX_FULLSCREEN)) {
       failure = kTextGapiFailed;
+      noDisplay = VelmiDeviceDisplayFailure();
     } else {
       GXOpenInput();
       RawFrameBufferDesc desc{};
@@ -280,7 +292,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
     }
   }
   if (failure) {
-    ErrorBox(failure);
+    if (noDisplay.empty()) {
+      ErrorBox(failure);
+    } else {
+      // Started where there is no display, and not asked to run headless:
+      // the box goes to the error stream, with how a run without one is made.
+      std::u16string text;
+      AppendWide(text, failure);
+      text += u'\n';
+      AppendWide(text, kTextNoDisplay);
+      AppendUtf8(text, noDisplay);
+      AppendWide(text, kTextNoDisplayAdvice);
+      ShowErrorBoxWide(text);
+    }
     if (h) DestroyWindowQuietly(app);
     delete app;
     g_app = nullptr;

@@ -46,11 +46,15 @@ std::string PlayerPath(std::string path) {
 }
 
 long StartProgram(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile) {
+  // What the caller's display, sound and player settings would change.
+  const auto leftOut = [](const std::string& s) {
+    for (const char* prefix : {"VELMI_", "DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", "SDL_AUDIODRIVER="})
+      if (s.rfind(prefix, 0) == 0) return true;
+    return false;
+  };
   std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    const std::string s = *e;
-    if (s.rfind("VELMI_", 0) != 0 && s.rfind("DISPLAY=", 0) != 0) env.push_back(s);
-  }
+  for (char** e = environ; *e; ++e)
+    if (!leftOut(*e)) env.push_back(*e);
   env.insert(env.end(), extraEnv.begin(), extraEnv.end());
   std::vector<char*> envp;
   for (std::string& s : env) envp.push_back(s.data());

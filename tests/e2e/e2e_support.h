@@ -19,9 +19,10 @@ ConversionResult Convert(const std::string& source, const std::string& output, i
 // "/a/b" -> "\a\b": the player names files with backslashes.
 std::string PlayerPath(std::string path);
 
-// Starts the program with the extra environment (VELMI_ and DISPLAY
-// variables of the caller left out), stderr to errFile: its process id, or
-// -1 when it could not start.
+// Starts the program with the extra environment (the caller's VELMI_
+// variables, DISPLAY, WAYLAND_DISPLAY, SDL_VIDEODRIVER and SDL_AUDIODRIVER
+// left out), stderr to errFile: its process id, or -1 when it could not
+// start.
 long StartProgram(const std::string& exe, const std::vector<std::string>& extraEnv, const std::string& errFile);
 // Exit code of a started program; -1 when it did not end within the time (it
 // is then killed), -2 when it never started, -3 when it did not exit.

@@ -252,6 +252,140 @@ TEST_P(EndToEnd, PlayerStartsAndClosesAndRefusesABadScreen) {
   EXPECT_NE(Text(ReadFileBytes(dir + "/small.err")).find("[Error] GAPI"), std::string::npos);
 }
 
+// Started where there is no display and not asked to run headless (by
+// VELMI_HEADLESS=1 or a device script), a player says so in its box, on the
+// error stream, and ends with status 1 before it looks for its data, having
+// written nothing.  Asked to run headless, it runs, a display named or not.
+TEST_P(EndToEnd, AStartWithoutADisplayEndsAndSaysHowToRunHeadless) {
+  ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, TitleSystemPictures(), false));
+  const std::string exe = Install(b.player), prog = dir + "/prog";
+  // A display no X server serves.
+  int number = 4242;
+  while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(number)) ||
+         std::filesystem::exists("/tmp/.X" + std::to_string(number) + "-lock"))
+    ++number;
+  const std::string deadDisplay = "DISPLAY=:" + std::to_string(number);
+  // libdbus keeps what SDL's attempt to reach that display allocated.
+  const std::string leaks = "LSAN_OPTIONS=suppressions=" + std::string(VELMI_SOURCE_DIR) +
+                            "/tests/player/lsan_dbus.supp:print_suppressions=0";
+  const std::string script = "VELMI_DEVICE_SCRIPT=" + Script("30 quit\n");
+  // GAPIライブラリのロードに失敗しました
+  const std::string gapi =
+      "GAPI\xE3\x83\xA9\xE3\x82\xA4\xE3\x83\x96\xE3\x83\xA9\xE3\x83\xAA\xE3\x81\xAE\xE3\x83\xAD\xE3\x83\xBC\xE3\x83\x89"
+      "\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F";
+  // ディスプレイが見つかりません（
+  const std::string noDisplay =
+      "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x83\x97\xE3\x83\xAC\xE3\x82\xA4\xE3\x81\x8C\xE8\xA6\x8B\xE3\x81\xA4"
+      "\xE3\x81\x8B\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xEF\xBC\x88";
+  // ）。ディスプレイなしで動かすには、VELMI_HEADLESS=1 とデバイススクリプト（VELMI_DEVICE_SCRIPT）を指定してください。
+  const std::string advice =
+      "\xEF\xBC\x89\xE3\x80\x82\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x83\x97\xE3\x83\xAC\xE3\x82\xA4\xE3\x81\xAA"
+      "\xE3\x81\x97\xE3\x81\xA7\xE5\x8B\x95\xE3\x81\x8B\xE3\x81\x99\xE3\x81\xAB\xE3\x81\xAF\xE3\x80\x81"
+      "VELMI_HEADLESS=1 "
+      "\xE3\x81\xA8\xE3\x83\x87\xE3\x83\x90\xE3\x82\xA4\xE3\x82\xB9\xE3\x82\xB9\xE3\x82\xAF\xE3\x83\xAA\xE3\x83\x97"
+      "\xE3\x83\x88\xEF\xBC\x88VELMI_DEVICE_SCRIPT\xEF\xBC\x89\xE3\x82\x92\xE6\x8C\x87\xE5\xAE\x9A\xE3\x81\x97\xE3\x81"
+      "\xA6\xE3\x81\x8F\xE3\x81\xA0\xE3\x81\x95\xE3\x81\x84\xE3\x80\x82\n";
+  const struct {
+    const char* what;
+    std::vector<std::string> env;
+    std::string reasonEnd;  // the end of the reason in the box; empty: the run goes on headless
+  } cases[] = {
+      {"no display", {}, "neither DISPLAY nor WAYLAND_DISPLAY is set"},
+      {"a display with no server", {deadDisplay, leaks}, " (" + deadDisplay + ")"},
+      {"VELMI_HEADLESS=1", {"VELMI_HEADLESS=1", script}, ""},
+      {"a device script", {script}, ""},
+      {"a device script, a display with no server", {deadDisplay, leaks, script}, ""},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> env = {"VELMI_LOCK_DIR=" + dir};
+    env.insert(env.end(), c.env.begin(), c.env.end());
+    const std::string errFile = dir + "/display.err";
+    const int status = WaitFor(e2e::StartProgram(exe, env, errFile), 30);
+    const std::string err = Text(ReadFileBytes(errFile));
+    if (c.reasonEnd.empty()) {
+      EXPECT_EQ(status, 0) << c.what << "\n" << err;
+      EXPECT_EQ(err.find(noDisplay), std::string::npos) << c.what << "\n" << err;
+      EXPECT_GT(ReadFileBytes(prog + "/velmi.cfg").size(), 100u) << c.what;
+    } else {
+      EXPECT_EQ(status, 1) << c.what << "\n" << err;
+      EXPECT_NE(err.find("[Error] " + gapi + "\n" + noDisplay), std::string::npos) << c.what << "\n" << err;
+      EXPECT_NE(err.find(c.reasonEnd + advice), std::string::npos) << c.what << "\n" << err;
+      // Nothing written: the save folder is made once the data is found.
+      EXPECT_FALSE(std::filesystem::exists(prog + "/velmi.cfg")) << c.what;
+      EXPECT_FALSE(std::filesystem::exists(prog + "/data/save")) << c.what;
+    }
+    std::filesystem::remove(prog + "/velmi.cfg");
+    std::filesystem::remove_all(prog + "/data/save");
+  }
+}
+
+// A run without a sound device says so in one line after the program's name,
+// with SDL's reason, however often the output is opened (at the start, and
+// again when the game comes back to the front), and plays on without sound;
+// a run with one says nothing of it.
+TEST_P(EndToEnd, NoSoundDeviceIsToldOnceAndTheGamePlaysOn) {
+  ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, TitleSystemPictures(), false));
+  const std::string exe = Install(b.player);
+  const std::string player = std::strrchr(b.player, '/') + 1;
+  const struct {
+    const char* driver;
+    size_t lines;
+  } cases[] = {{"no_such_driver", 1}, {"dummy", 0}};
+  for (const auto& c : cases) {
+    const ReportedRun run =
+        RunReported(exe, "30 focus 0\n40 focus 1\n60 quit\n", {std::string("SDL_AUDIODRIVER=") + c.driver});
+    EXPECT_EQ(run.status, 0) << c.driver << "\n" << run.err;
+    const std::string line = player + ": no sound device (";
+    size_t count = 0;
+    for (size_t at = run.err.find(line); at != std::string::npos; at = run.err.find(line, at + 1)) {
+      ++count;
+      EXPECT_TRUE(at == 0 || run.err[at - 1] == '\n') << run.err;
+      const size_t end = run.err.find('\n', at);
+      const std::string whole = run.err.substr(at, end - at);
+      // SDL's reason names the driver it could not use.
+      EXPECT_NE(whole.find(c.driver), std::string::npos) << whole;
+      const std::string tail = "; the game plays without sound";
+      EXPECT_EQ(whole.substr(whole.size() - std::min(whole.size(), tail.size())), tail) << whole;
+    }
+    EXPECT_EQ(count, c.lines) << c.driver << "\n" << run.err;
+    EXPECT_EQ(run.err.find("message box"), std::string::npos) << c.driver << "\n" << run.err;
+    EXPECT_GT(ReadFileBytes(dir + "/prog/velmi.cfg").size(), 100u) << c.driver;
+    std::filesystem::remove(dir + "/prog/velmi.cfg");
+  }
+}
+
+// velmi.cfg or system.dat that the disk does not confirm at the end (the
+// folder flush after its rename fails) ends the run with status 1 and that
+// file's line; the other file's end is as usual.  The run writes nothing
+// before its end, so the first folder flush is system.dat's and the second
+// velmi.cfg's.
+TEST_P(EndToEnd, AFileNotConfirmedAtTheEndFailsTheRun) {
+  ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, TitleSystemPictures(), false));
+  const std::string exe = Install(b.player), prog = dir + "/prog", save = prog + "/data/save";
+  const std::string player = std::strrchr(b.player, '/') + 1;
+  const struct {
+    const char* flushesBefore;
+    std::string unconfirmed, path;
+    const char* other;
+  } cases[] = {
+      {"0", "system.dat", save + "/system.dat", "velmi.cfg"},
+      {"1", "velmi.cfg", prog + "/velmi.cfg", "system.dat"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(prog + "/velmi.cfg");
+    std::filesystem::remove_all(save);
+    const ReportedRun run = RunReported(exe, "30 quit\n", {std::string("VELMI_FAIL_FOLDER_FLUSH=") + c.flushesBefore});
+    EXPECT_EQ(run.status, 1) << c.unconfirmed << "\n" << run.err;
+    const std::string line = player + ": " + c.unconfirmed + " was written but the disk did not confirm it: " + c.path;
+    EXPECT_NE(run.err.find(line + ": "), std::string::npos) << c.unconfirmed << "\n" << run.err;
+    EXPECT_EQ(run.err.find(std::string(c.other) + " was written"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(" could not be written"), std::string::npos) << run.err;
+    // Both files are in place.
+    EXPECT_GT(ReadFileBytes(prog + "/velmi.cfg").size(), 100u) << c.unconfirmed;
+    EXPECT_EQ(Text(ReadFileBytes(save + "/system.dat")).substr(0, 4), "YMS0") << c.unconfirmed;
+  }
+}
+
 // The pop-up menu opened by key: the music volume set to 90% by keys, the
 // text speed to LEVEL3 by keys and a tap, and velmi.cfg written at exit
 // holds both.

@@ -22,7 +22,7 @@ namespace {
 
 // The glyphs of one font, whatever else the machine has installed.
 const bool kFontsConfigured = [] {
-  setenv("FONTCONFIG_FILE", VELMI_SOURCE_DIR "/tests/text/fonts.conf", 1);
+  setenv("FONTCONFIG_FILE", VELMI_BINARY_DIR "/tests/text/fonts.conf", 1);
   return true;
 }();
 

@@ -95,7 +95,7 @@ TEST_P(StageEndToEnd, SceneScreenshotsMatch) {
       e2e::RunProgram(exe,
                       {"VELMI_HEADLESS=1", "VELMI_LOCK_DIR=" + dir, "VELMI_DEVICE_SCRIPT=" + dir + "/input.txt",
                        // The glyphs of one font whatever else the machine has installed.
-                       "FONTCONFIG_FILE=" + std::string(VELMI_SOURCE_DIR) + "/tests/text/fonts.conf"},
+                       "FONTCONFIG_FILE=" + std::string(VELMI_BINARY_DIR) + "/tests/text/fonts.conf"},
                       dir + "/err.txt", 120);
   const std::string err = Text(ReadFileBytes(dir + "/err.txt"));
   EXPECT_EQ(code, 0) << err;

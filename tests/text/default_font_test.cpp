@@ -1,7 +1,7 @@
 // The message font taken when none is chosen, on a desktop where Droid Sans
 // Fallback (which writes Japanese but has no glyph for "…", "♪", "☆", "①"
 // and many other symbols of code page 932) sits beside IPA Gothic.  The
-// fonts are those of tests/text/fonts_fallback.conf; the test fails when
+// fonts are those of tests/text/fonts_fallback.conf.in; the test fails when
 // fonts-droid-fallback is not installed.
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@
 namespace {
 
 const bool kFontsConfigured = [] {
-  setenv("FONTCONFIG_FILE", VELMI_TEXT_DIR "/fonts_fallback.conf", 1);
+  setenv("FONTCONFIG_FILE", VELMI_BINARY_DIR "/tests/text/fonts_fallback.conf", 1);
   return true;
 }();
 

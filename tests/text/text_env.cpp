@@ -11,7 +11,7 @@
 
 namespace {
 const bool kFontsConfigured = [] {
-  setenv("FONTCONFIG_FILE", VELMI_TEXT_DIR "/fonts.conf", 1);
+  setenv("FONTCONFIG_FILE", VELMI_BINARY_DIR "/tests/text/fonts.conf", 1);
   return true;
 }();
 }  // namespace
