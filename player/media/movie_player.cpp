@@ -11,8 +11,12 @@
 
 namespace {
 
+// A track times the movie only where a device plays it: without one its play
+// position never moves, and the movie would stand on its first frame; it
+// runs on the clock instead.
 int MixerOpenTrack(CSoundMixer* mixer, const char* name, const char* folder, int volume, int inMemory) {
-  return mixer ? mixer->OpenSound(0, name, folder, nullptr, volume, 0, 0, 1, inMemory) : 0;
+  if (!mixer || !mixer->Device()) return 0;
+  return mixer->OpenSound(0, name, folder, nullptr, volume, 0, 0, 1, inMemory);
 }
 
 int MixerTrackPosition(CSoundMixer* mixer) { return mixer ? mixer->GetPlayPosition(0) : -1; }

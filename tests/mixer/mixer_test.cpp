@@ -19,6 +19,7 @@
 #include "player/core/pack_reader.h"
 #include "player/media/mp3_source.h"
 #include "player/media/ogg_source.h"
+#include "player/media/movie_player.h"
 #include "player/media/sound_mixer.h"
 
 using namespace mixertest;
@@ -505,6 +506,22 @@ TEST_F(MixerTest, OutputRateFallbackAndARunWithoutDevice) {
   mixer->Suspend();
   mixer->Resume();
   EXPECT_EQ(mixer->Device(), nullptr);
+}
+
+// A movie's sound track is taken only where a device plays it: with no
+// device its position stays 0, and a movie timed by it would never leave its
+// first frame; without the track the movie runs on the clock.
+TEST_F(MixerTest, AMovieTrackIsTakenOnlyWithADevice) {
+  AddMp3("opening", Tone(440, 44100, 2, 0.2), 44100, 2);
+  const std::string where = WinPath(folder) + "\\";
+  for (const bool device : {true, false}) {
+    mixer = std::make_unique<CSoundMixer>();
+    VelmiWaveFailRate(device ? 0 : VELMI_WAVE_FAIL_ALL);
+    mixer->OpenOutput(44100);
+    ASSERT_EQ(mixer->Device() != nullptr, device);
+    EXPECT_EQ(kMixerTrackCalls.open(mixer.get(), "opening.mp3", where.c_str(), 100, 1), device ? 1 : 0) << device;
+    EXPECT_EQ(mixer->GetChannel(0) != nullptr, device) << device;
+  }
 }
 
 }  // namespace
