@@ -184,7 +184,7 @@ void CConvFileMake::ConvertVoicePack() {
       CreateFileA(indexPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (index == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    m_voicesNotCounted = "the voice index cannot be opened (" + ErrorReason(error) + ")";
+    m_voicesNotCounted = "the voice index cannot be opened (" + ErrorReason(error, indexPath) + ")";
     AddFailure(Failure{indexPath, FailureReason::kVoiceIndexUnopenable, error});
     return;
   }

@@ -113,14 +113,14 @@ std::string WriteProbe(const std::string& folder) {
     error = GetLastError();
     if (h == INVALID_HANDLE_VALUE && error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
   }
-  if (h == INVALID_HANDLE_VALUE) return ErrorReason(error);
+  if (h == INVALID_HANDLE_VALUE) return ErrorReason(error, probe.c_str());
   const BYTE byte = 0;
   DWORD written = 0;
   const bool wrote = WriteFile(h, &byte, 1, &written, nullptr) && written == 1;
   error = GetLastError();
   CloseHandle(h);
   DeleteFileA(probe.c_str());
-  return wrote ? std::string() : ErrorReason(error);
+  return wrote ? std::string() : ErrorReason(error, probe.c_str());
 }
 
 void PrintFailures(CConvFileMake& job, bool* lineOpen) {
