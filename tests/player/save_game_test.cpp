@@ -90,6 +90,16 @@ class SaveGame : public ::testing::Test {
     BuildMenuTree(a.get());
     return a;
   }
+  // A new device and game object, in a new game with a snapshot to save.
+  void RestartInAGame() {
+    app.reset();
+    VelmiDeviceReset();
+    VelmiDeviceSetHeadless(true);
+    app = NewApp();
+    app->NewGame();
+    Play(app.get(), 0);
+    app->SnapshotSaveState();
+  }
   // A live game with a value in every word the block holds.
   void Play(CGameApp* a, int seed) {
     std::strcpy(a->story.scriptName, kScript);
@@ -355,13 +365,7 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
       std::filesystem::remove(dir + "/" + name);
       std::filesystem::remove(dir + "/" + name + ".tmp");
     }
-    app.reset();
-    VelmiDeviceReset();
-    VelmiDeviceSetHeadless(true);
-    app = NewApp();
-    app->NewGame();
-    Play(app.get(), 0);
-    app->SnapshotSaveState();
+    RestartInAGame();
     const int file = c.quickSave ? 501 : 1;
     ASSERT_EQ(app->WriteSaveFile(file - 1), kSaveWritten) << what;
     app->saveSlots.newestAuto = -1;  // the ring writes save501.dat again
@@ -493,13 +497,7 @@ TEST_F(SaveGame, SaveAndSystemDataFailuresAreToldTogether) {
       std::filesystem::remove_all(name);
       std::filesystem::remove_all(name + ".tmp");
     }
-    app.reset();
-    VelmiDeviceReset();
-    VelmiDeviceSetHeadless(true);
-    app = NewApp();
-    app->NewGame();
-    Play(app.get(), 0);
-    app->SnapshotSaveState();
+    RestartInAGame();
     ASSERT_EQ(app->WriteSaveFile(0), kSaveWritten) << what;
     const Bytes before = File(1), systemBefore = ReadFileBytes(system);
     const std::string labelBefore = Item(kMenuLoadFirst)->label;
