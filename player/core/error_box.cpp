@@ -37,16 +37,6 @@ void PrintWriteLine(const char* what, const char* middle, const char* path, DWOR
   PrintErrorLine(line);
 }
 
-// The program's file name, which starts each line of the error stream.
-std::u16string ProgramName() {
-  WCHAR path[1024];
-  const DWORD n = GetModuleFileNameW(nullptr, path, DWORD(sizeof path / sizeof path[0]));
-  if (n == 0 || n >= sizeof path / sizeof path[0]) return u"player";
-  std::u16string name(reinterpret_cast<const char16_t*>(path), n);
-  const size_t cut = name.find_last_of(u"\\/");
-  return cut == std::u16string::npos ? name : name.substr(cut + 1);
-}
-
 }  // namespace
 
 void AppendText(char* out, size_t capacity, const char* text) {
@@ -80,13 +70,14 @@ void AppendShownPath(std::u16string& out, const char* path) {
 }
 
 void PrintErrorLine(const std::u16string& text) {
-  std::u16string whole = ProgramName() + u": " + text;
-  std::string line;
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, whole.data(), int(whole.size()), nullptr, 0, nullptr, nullptr);
+  // Every line of the error stream starts with the program's name.
+  std::string line = VelmiDeviceProgramName() + ": ";
+  const size_t at = line.size();
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
   if (bytes > 0) {
-    line.resize(size_t(bytes));
-    if (WideCharToMultiByte(CP_UTF8, 0, whole.data(), int(whole.size()), line.data(), bytes, nullptr, nullptr) <= 0)
-      line.clear();
+    line.resize(at + size_t(bytes));
+    if (WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), line.data() + at, bytes, nullptr, nullptr) <= 0)
+      line.resize(at);
   }
   line += '\n';
   std::fputs(line.c_str(), stderr);
