@@ -197,7 +197,10 @@ int WriteFileReplacing(const char* path, const void* buffer, DWORD count, int fl
 
 int FlushFolder(const char* folder) {
   WidePath wide(folder);
-  if (wide.get() == nullptr) return 0;
+  if (wide.get() == nullptr) {
+    SetLastError(ERROR_INVALID_NAME);
+    return 0;
+  }
   // A folder opens as a file only with backup semantics; its handle flushes
   // its entries.  A folder that cannot be opened cannot be flushed: nothing
   // could be done, so only a flush that fails is a failure.

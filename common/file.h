@@ -34,14 +34,16 @@ DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset,
 // too, so that a failed write or a power cut leaves the older file whole (the
 // temporary file is removed after a failure).  1 when every byte was written
 // and flushed and the rename succeeded, else 0, GetLastError telling why.
-// After 1, GetLastError is NO_ERROR when the rename is on the disk too, else
-// why the disk did not confirm it (the new content is under path all the same).
-// With flushRename 0 the rename is not flushed: a caller that replaces many
-// files in one folder flushes the folder once after the last (FlushFolder).
+// After 1 with flushRename, GetLastError is NO_ERROR when the rename is on the
+// disk too, else why the disk did not confirm it (the new content is under
+// path all the same).  With flushRename 0 the rename is not flushed: a caller
+// that replaces many files in one folder flushes the folder once after the
+// last (FlushFolder).
 int WriteFileReplacing(const char* path, const void* buffer, DWORD count, int flushRename = 1);
 
 // Flushes a folder's entries (the renames made in it) to the disk.  0 when
-// the flush failed, GetLastError telling why; else 1, also for a folder that
+// the flush failed or the name does not convert, GetLastError telling why;
+// else 1, also for a folder that
 // cannot be opened, which leaves nothing that could be flushed.
 int FlushFolder(const char* folder);
 

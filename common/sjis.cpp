@@ -61,6 +61,11 @@ void SjisSlashSeparators(char* s) {
   }
 }
 
+int SjisEndsInSeparator(const char* s) {
+  const size_t n = StrLength(s);
+  return n > 0 && (s[n - 1] == '/' || SjisFindLastChar(s, '\\') == s + n - 1) ? 1 : 0;
+}
+
 int SjisEqual(const char* a, const char* b) {
   while (*a != 0) {
     if (CharLength(a) == 2) {

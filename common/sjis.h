@@ -26,6 +26,10 @@ char* SjisFindLastChar(char* s, char c);
 // a path as the user is shown it.
 void SjisSlashSeparators(char* s);
 
+// 1 when the text ends in a separator: '/' or a single-byte '\' (a last
+// byte 0x5C may be the trail byte of ソ), else 0.
+int SjisEndsInSeparator(const char* s);
+
 // 1 when a and b hold the same characters (ASCII letters folded), else 0.
 int SjisEqual(const char* a, const char* b);
 

@@ -97,6 +97,10 @@ void CConvFileMake::Record(Failure failure, int32_t items, bool cause) {
   }
   failure.items = std::max(items + failure.notWritten, 1);
   failure.cause = cause;
+  Push(std::move(failure));
+}
+
+void CConvFileMake::Push(Failure failure) {
   {
     std::lock_guard<std::mutex> lock(m_failureLock);
     m_failures.push_back(std::move(failure));
@@ -106,17 +110,20 @@ void CConvFileMake::Record(Failure failure, int32_t items, bool cause) {
 
 namespace {
 
-// The path a failure's error concerns: the file not written, else the item
-// itself; none for a write to a pack, which the failure does not name.
+// The file a failed write concerns: the file not written, or the pack not
+// created or finished.  None for a write to a pack, which the failure does
+// not name, and none for a read: what stands at a path looked at for a
+// write (a folder at a file's name) says nothing of why a read failed.
 const char* ErrorPath(const CConvFileMake::Failure& f) {
   switch (f.why) {
     case FailureReason::kNotWritten:
       return f.detail.c_str();
-    case FailureReason::kPackWrite:
-    case FailureReason::kVoicePackWrite:
-      return nullptr;
-    default:
+    case FailureReason::kPicturePackNotCreated:
+    case FailureReason::kVoicePackNotCreated:
+    case FailureReason::kPackNotFinished:
       return f.item.c_str();
+    default:
+      return nullptr;
   }
 }
 
@@ -138,18 +145,15 @@ void CConvFileMake::AddFailure(const Failure& failure, int32_t items) {
   Record(std::move(f), items, true);
 }
 
-void CConvFileMake::AddUnconfirmed(const std::string& path, DWORD error, int32_t files) {
+void CConvFileMake::AddUnconfirmed(const std::string& path, DWORD error, int32_t files, bool folder) {
   // Its items are converted: the failure counts files, apart from the data
   // not converted.
   Failure f{path, FailureReason::kPackUnconfirmed, error};
   f.items = std::max(files, 1);
   f.cause = true;
+  f.folderFlush = folder;
   m_unconfirmedFiles.fetch_add(f.items, std::memory_order_relaxed);
-  {
-    std::lock_guard<std::mutex> lock(m_failureLock);
-    m_failures.push_back(std::move(f));
-  }
-  m_failureCount.fetch_add(1, std::memory_order_relaxed);
+  Push(std::move(f));
 }
 
 void CConvFileMake::FailItem(const std::string& item, FailureReason why, DWORD error, const std::string& detail,
@@ -196,11 +200,7 @@ void CConvFileMake::EndStage() {
       line.stage = m_stage;
       line.earlierFilesKept = fold.earlierKept;
     }
-    {
-      std::lock_guard<std::mutex> lock(m_failureLock);
-      m_failures.push_back(std::move(line));
-    }
-    m_failureCount.fetch_add(1, std::memory_order_relaxed);
+    Push(std::move(line));
   }
   m_folds.clear();
   m_stage = -1;
@@ -425,7 +425,7 @@ void CConvFileMake::FinishPack(CPackWriter& pack, const std::string& packPath) {
   if (pack.Finish()) {
     AddConverted(m_packTally.stored);
     // In place, its items converted; the disk's silence is told all the same.
-    if (pack.Unconfirmed() != 0) AddUnconfirmed(packPath, pack.Unconfirmed(), 1);
+    if (pack.Unconfirmed() != 0) AddUnconfirmed(packPath, pack.Unconfirmed(), 1, false);
     return;
   }
   Failure f{packPath, FailureReason::kPackNotFinished, pack.Error() != 0 ? pack.Error() : GetLastError()};

@@ -115,6 +115,9 @@ class CConvFileMake : public CWinThreadMaster {
     bool earlierKept = false;
     // A folded line: how many of its files kept an earlier one.
     int32_t earlierFilesKept = 0;
+    // A file the disk did not confirm (kPackUnconfirmed) that is a folder
+    // whose flush failed, standing for the files renamed into it.
+    bool folderFlush = false;
     // What the error means: from the code alone, then, as the failure is
     // recorded, with a look at the path it concerns.
     FileFailure errorKind;
@@ -192,7 +195,7 @@ class CConvFileMake : public CWinThreadMaster {
   // into place (a pack, or the files renamed into a folder): told as
   // kPackUnconfirmed, a failure of the run, but not among the data not
   // converted.
-  void AddUnconfirmed(const std::string& path, DWORD error, int32_t files);
+  void AddUnconfirmed(const std::string& path, DWORD error, int32_t files, bool folder);
   // Records an item that could not be converted.  Within a stage, the items
   // after the first whose write a cause of the folder or the disk stops (the
   // folder missing, refused or shadowed by a file, the disk read-only or
@@ -264,6 +267,8 @@ class CConvFileMake : public CWinThreadMaster {
   // Adds the failure to the list and the counts: `items` failed items go
   // with it; `cause` as in Failure.
   void Record(Failure failure, int32_t items, bool cause);
+  // Adds a failure to the list the dialog and the run take.
+  void Push(Failure failure);
 
   // What became of the entries of the pack being written.
   struct PackTally {
@@ -326,8 +331,6 @@ class CConvFileMake : public CWinThreadMaster {
 // Why a file function failed, in words, from its GetLastError code and,
 // where the code leaves it open, a look at the path it was given.
 std::string ErrorReason(DWORD error, const char* path = nullptr);
-// The same in Japanese (Shift-JIS), as the dialog's box tells it.
-std::string ErrorReasonJapanese(DWORD error, const char* path = nullptr);
 // A path of the run (code page 932, '\' or '/' between folders) as a terminal
 // shows it: UTF-8, '/' between folders.
 std::string ShownPath(const std::string& path);

@@ -256,6 +256,7 @@ const char kEnLost[] = "; the \x03 items written to it are lost";
 const char kEnNotWritten[] = "; \x03 later items were not written";
 const char kEnLeftBehind[] = "; \x02 was left behind";
 const char kEnEarlierKept[] = "; the earlier file was kept";
+const char kEnRenamedFile[] = "; 1 file was renamed into it";
 const char kEnRenamedFiles[] = "; \x03 files were renamed into it";
 const char kEnEarlierFileKept[] = "; 1 earlier file was kept in \x02";
 const char kEnEarlierFilesKept[] = "; \x03 earlier files were kept in \x02";
@@ -294,8 +295,8 @@ std::string RelativeTo(const std::string& path, const char* folder) {
   const size_t n = folder ? std::strlen(folder) : 0;
   if (n == 0 || path.compare(0, n, folder) != 0) return std::string();
   size_t start = n;
-  const bool endsInSeparator = folder[n - 1] == '/' || SjisFindLastChar(folder, '\\') == folder + n - 1;
-  if (!endsInSeparator && start < path.size() && path[start] != '\\' && path[start] != '/') return std::string();
+  if (!SjisEndsInSeparator(folder) && start < path.size() && path[start] != '\\' && path[start] != '/')
+    return std::string();
   while (start < path.size() && (path[start] == '\\' || path[start] == '/')) ++start;
   return start < path.size() ? path.substr(start) : std::string();
 }
@@ -310,10 +311,6 @@ std::string BoxPath(const std::string& path, const char* gameFolder, const char*
   SjisSlashSeparators(shown.data());
   return shown;
 }
-
-}  // namespace
-
-namespace {
 
 // The error's words from the table both programs share.
 std::string ErrorWords(FileFailure kind, DWORD error, bool japanese) {
@@ -337,10 +334,6 @@ std::string ErrorReason(DWORD error, const char* path) {
   return ErrorWords(ClassifyFileFailure(path, error), error, false);
 }
 
-std::string ErrorReasonJapanese(DWORD error, const char* path) {
-  return ErrorWords(ClassifyFileFailure(path, error), error, true);
-}
-
 namespace {
 
 const StageItemNames& StageItemsOf(const CConvFileMake::Failure& f) {
@@ -349,7 +342,7 @@ const StageItemNames& StageItemsOf(const CConvFileMake::Failure& f) {
 
 // A folder whose flush failed stands for the files renamed into it.
 bool UnconfirmedFolder(const CConvFileMake::Failure& f) {
-  return f.why == FailureReason::kPackUnconfirmed && f.items > 1;
+  return f.why == FailureReason::kPackUnconfirmed && f.folderFlush;
 }
 
 // A line that tells a stage's later items reads "<first> and N later
@@ -373,7 +366,7 @@ std::string FailureReasonText(const CConvFileMake::Failure& f) {
   if (f.notWritten > 0) text += Fill(kEnNotWritten, "", "", f.notWritten);
   if (!f.leftBehind.empty()) text += Fill(kEnLeftBehind, "", ShownPath(f.leftBehind), 0);
   if (f.earlierKept) text += kEnEarlierKept;
-  if (UnconfirmedFolder(f)) text += Fill(kEnRenamedFiles, "", "", f.items);
+  if (UnconfirmedFolder(f)) text += Fill(f.items == 1 ? kEnRenamedFile : kEnRenamedFiles, "", "", f.items);
   return text;
 }
 

@@ -44,13 +44,6 @@ std::string UnholdableCurrentFolder() {
   return utf8;
 }
 
-// True when the text ends in a separator: '/' or a single-byte '\' (a trail
-// byte 0x5C, as in ソ, does not count).
-bool EndsInSeparator(const char* text) {
-  size_t n = std::strlen(text);
-  return n > 0 && (text[n - 1] == '/' || SjisFindLastChar(text, '\\') == text + n - 1);
-}
-
 // A path of code page 932 as the dialog shows it: '/' between folders, as
 // the converter's other lines show them; the path itself keeps its bytes.
 std::string Shown(const char* path) {
@@ -207,7 +200,7 @@ void CConvVelmiDlg::ShowEncoderVersions() {
 void CConvVelmiDlg::ShowSourceFolder() {
   char folder[sizeof m_sourceFolder];
   CopyText(folder, sizeof folder, m_sourceFolder);
-  if (EndsInSeparator(folder)) folder[std::strlen(folder) - 1] = 0;
+  if (SjisEndsInSeparator(folder)) folder[std::strlen(folder) - 1] = 0;
   m_sourceEdit.SetWindowText(Shown(folder).c_str());
   UpdateData(FALSE);
 }
@@ -247,7 +240,7 @@ void CConvVelmiDlg::OnStart() {
   }
   char exePath[sizeof m_sourceFolder + 16];
   CopyText(exePath, sizeof exePath, m_sourceFolder);
-  if (!EndsInSeparator(exePath)) std::strcat(exePath, "\\");
+  if (!SjisEndsInSeparator(exePath)) std::strcat(exePath, "\\");
   std::strcat(exePath, "QR2.exe");
   if (!FileExists(exePath)) {
     MessageBox(TEXT_NO_GAME_FOLDER, TEXT_FOLDER_CAPTION, MB_ICONWARNING | MB_OK);
@@ -267,9 +260,9 @@ void CConvVelmiDlg::OnStart() {
     velmi_mfc::MessageBoxUtf8(this, velmi_mfc::SjisToUtf8(TEXT_OUTPUT_FOLDER_NAME) + "\n" + m_unholdableOutput,
                               TEXT_FOLDER_CAPTION, MB_ICONWARNING | MB_OK);
     velmi_mfc::ReportUtf8("convVelmi: the output folder (the current folder) " + m_unholdableOutput +
-                                 " has a name that code page 932 (Shift-JIS, which the converter's paths use) cannot "
-                                 "hold: run convVelmi from a folder whose name, and the names of the folders above "
-                                 "it, are in Japanese or ASCII characters");
+                          " has a name that code page 932 (Shift-JIS, which the converter's paths use) cannot "
+                          "hold: run convVelmi from a folder whose name, and the names of the folders above "
+                          "it, are in Japanese or ASCII characters");
     return;
   }
   if (m_outputFolder[0] == 0) {

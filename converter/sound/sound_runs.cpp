@@ -157,7 +157,7 @@ static void ConvertSoundFiles(CConvFileMake& job, CConvFileMake::Stage stage, in
   // did not confirm the files renamed into the folder.
   char folder[CConvFileMake::kFolderChars + 64];
   if (renamed > 0 && job.OutputPath(folder, sizeof folder, outputFolder) && !FlushFolder(folder))
-    job.AddUnconfirmed(folder, GetLastError(), renamed);
+    job.AddUnconfirmed(folder, GetLastError(), renamed, true);
 }
 
 void CConvFileMake::ConvertBgm() {
@@ -184,7 +184,7 @@ void CConvFileMake::ConvertVoicePack() {
       CreateFileA(indexPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (index == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    m_voicesNotCounted = "the voice index cannot be opened (" + ErrorReason(error, indexPath) + ")";
+    m_voicesNotCounted = "the voice index cannot be opened (" + ErrorReason(error) + ")";
     AddFailure(Failure{indexPath, FailureReason::kVoiceIndexUnopenable, error});
     return;
   }

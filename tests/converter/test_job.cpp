@@ -544,7 +544,9 @@ TEST(ConversionFailures, EveryReasonHasBothTexts) {
   EXPECT_EQ(ErrorReason(ERROR_FILE_TOO_LARGE), "file too large");
   EXPECT_EQ(ErrorReason(ERROR_WRITE_PROTECT), "read-only disk");
   EXPECT_EQ(ErrorReason(ERROR_IO_DEVICE), "input/output error (the disk failed)");
-  EXPECT_EQ(ErrorReasonJapanese(ERROR_IO_DEVICE).find("1117"), std::string::npos);
+  char japanese[kFileFailureChars];
+  FileFailureReason(japanese, sizeof japanese, ClassifyFileFailure(nullptr, ERROR_IO_DEVICE), ERROR_IO_DEVICE, 1);
+  EXPECT_EQ(std::string(japanese).find("1117"), std::string::npos);
   EXPECT_EQ(ErrorReason(ERROR_NO_DATA), "system error 232");
 }
 
@@ -664,6 +666,13 @@ CConvFileMake::Failure Recorded(const std::string& item, FailureReason why, int3
   return f;
 }
 
+// A folder whose flush failed after `files` files were renamed into it.
+CConvFileMake::Failure UnconfirmedFolder(const std::string& folder, int32_t files) {
+  CConvFileMake::Failure f = Recorded(folder, FailureReason::kPackUnconfirmed, files, true, ERROR_IO_DEVICE);
+  f.folderFlush = true;
+  return f;
+}
+
 }  // namespace
 
 // The dialog's box: a line with the items not converted when there are
@@ -693,7 +702,7 @@ TEST(ConversionFailures, FailureBoxPutsCausesFirstAndCountsWhatTheRestStandFor) 
   several.push_back(Recorded(out + "\\data\\bgm\\003.mp3", R::kLaterNotWritten, 3, true, ERROR_DISK_FULL,
                              CConvFileMake::kMusicStage));
   several.push_back(Recorded(out + "\\data\\voice.mlz", R::kVoicePackNotCreated, 7, true, ERROR_ACCESS_DENIED));
-  several.push_back(Recorded(out + "\\data\\bgm", R::kPackUnconfirmed, 2, true, ERROR_IO_DEVICE));
+  several.push_back(UnconfirmedFolder(out + "\\data\\bgm", 2));
   std::vector<std::string> severalBox = {"変換できなかったデータが 25 件ありました。",
                                          "書き込みましたが、ディスクが確かめられなかったファイルが 2 件ありました。"};
   for (int n = 0; n < 8; ++n) severalBox.push_back("AdvData/F" + std::to_string(n) + folderLine);
@@ -725,12 +734,16 @@ TEST(ConversionFailures, FailureBoxPutsCausesFirstAndCountsWhatTheRestStandFor) 
        {Recorded(out + "\\data\\grpack.mlz", R::kPackUnconfirmed, 1, true, ERROR_IO_DEVICE)},
        {"書き込みましたが、ディスクが確かめられなかったファイルが 1 件ありました。", "data/grpack.mlz" + unconfirmed}},
       {"a folder the disk did not confirm and an item",
-       {Recorded(game + "\\AdvData\\SE\\001.pcm", R::kMp3Refused, 1, false),
-        Recorded(out + "\\data\\se", R::kPackUnconfirmed, 3, true, ERROR_IO_DEVICE)},
+       {Recorded(game + "\\AdvData\\SE\\001.pcm", R::kMp3Refused, 1, false), UnconfirmedFolder(out + "\\data\\se", 3)},
        {"変換できなかったデータが 1 件ありました。",
         "書き込みましたが、ディスクが確かめられなかったファイルが 3 件ありました。",
         "data/se" + unconfirmed + "（3 件）",
         "AdvData/SE/001.pcm: MP3エンコーダがこの音を受け付けませんでした（壊れているか、未知の形式です）"}},
+      // A folder with one file renamed into it is still a folder, not a pack.
+      {"a folder the disk did not confirm with one file",
+       {UnconfirmedFolder(out + "\\data\\se", 1)},
+       {"書き込みましたが、ディスクが確かめられなかったファイルが 1 件ありました。",
+        "data/se" + unconfirmed + "（1 件）"}},
       {"ten causes, then a pack the disk did not confirm", tenCausesThenAPack, tenCausesBox},
       {"eleven single items", elevenPictures, elevenBox},
       {"no failure", {}, {}},
@@ -744,6 +757,10 @@ TEST(ConversionFailures, FailureBoxPutsCausesFirstAndCountsWhatTheRestStandFor) 
     EXPECT_GT(box.empty() ? 1 : MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, box.data(), int(box.size()), nullptr, 0),
               0);
   }
+  // The error stream counts a folder's files too, one of them as one.
+  EXPECT_EQ(FailureText(UnconfirmedFolder("C:\\out\\data\\se", 1)),
+            "C:/out/data/se: was written but the disk did not confirm it (input/output error (the disk failed)); "
+            "1 file was renamed into it");
 }
 
 // A line of later items with no known stage calls them items (データ).
@@ -787,7 +804,7 @@ TEST(ConversionFailures, SummaryCountsFilesTheDiskDidNotConfirm) {
     job.AddConverted(c.converted);
     job.AddPassedOver(c.passed);
     for (int i = 0; i < c.failed; ++i) job.FailItem("C:\\game\\AdvData\\CG\\b.zev", FailureReason::kNotAPicture);
-    for (int32_t files : c.unconfirmed) job.AddUnconfirmed("C:\\out\\data\\bgm", ERROR_IO_DEVICE, files);
+    for (int32_t files : c.unconfirmed) job.AddUnconfirmed("C:\\out\\data\\bgm", ERROR_IO_DEVICE, files, true);
     EXPECT_EQ(RunSummary(job), c.summary);
     EXPECT_EQ(job.UnconvertedCount(), c.failed);
     EXPECT_EQ(job.FailureCount(), c.failed + int(c.unconfirmed.size()));
@@ -930,6 +947,19 @@ TEST(ConversionFailures, OneLinePerCauseOfTheFolderOrTheDisk) {
     EXPECT_EQ(items, int32_t(c.writes.size()));
     EXPECT_EQ(job.UnconvertedCount(), int32_t(c.writes.size()));
   }
+}
+
+// A read that fails is told by its code alone: what stands at the path, a
+// folder at a file's name, says why a write fails, not why a read did.
+TEST(ConversionFailures, ReadsAreNotToldByWhatStandsAtThePath) {
+  const std::string folder = vtest::ScratchFolder("converter", "unlistable");
+  const int bitrates[2] = {3, 3}, rates[2] = {0, 0};
+  CConvFileMake job(bitrates, rates, 1, 40);
+  job.AddFailure(CConvFileMake::Failure{folder, FailureReason::kFolderUnlistable, ERROR_ACCESS_DENIED});
+  const std::vector<CConvFileMake::Failure> failures = job.TakeFailures();
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(FailureText(failures[0]),
+            folder + ": folder cannot be listed (no permission); nothing in it was converted");
 }
 
 // The box tells a folded line's earlier files in Japanese, by the folder
