@@ -106,6 +106,9 @@ void PinStatusFromEnvironment();  // VELMI_DEVICE_STATUS
 void ScriptModeReported(unsigned frame, int mode, int phase);
 // One line of the report file.
 void ReportLine(const std::string& line);
+// The running program's file (from /proc/self/exe); empty when it cannot be
+// read.
+std::string ExecutablePath();
 // One line on the error stream, printf-style, after the program's name and
 // ": "; the line break is added.
 void ErrorLine(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -22,6 +22,8 @@ uint16_t* FrameBuffer() {
   return st.frameBuffer.data();
 }
 
+constexpr char kNoDisplayNamed[] = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+
 // The display named by the environment, or a video driver chosen for SDL.
 static bool DisplayNamed() {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) {
@@ -60,7 +62,7 @@ static bool Turned() { return S().geometry.width < S().geometry.height; }
 // reason in displayFailure when either cannot be had.
 static bool OpenOnDisplay(State& st) {
   if (!DisplayNamed()) {
-    st.displayFailure = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    st.displayFailure = kNoDisplayNamed;
     return false;
   }
   // Only the display named is tried: SDL would otherwise go on to a video
@@ -111,7 +113,7 @@ void EnsureSdl() {
     if (OpenOnDisplay(st)) return;
     st.headless = 1;  // without its display the run goes on headless
   } else if (!DisplayNamed()) {
-    st.displayFailure = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    st.displayFailure = kNoDisplayNamed;
   }
   // A run that did not ask to be headless keeps the reason, and its
   // GXOpenDisplay fails.

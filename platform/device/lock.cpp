@@ -16,11 +16,8 @@
 namespace velmi_device {
 
 static std::string ProgramFolder() {
-  char buf[4096];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return std::string();
-  std::string p(buf, size_t(n));
-  size_t cut = p.rfind('/');
+  const std::string p = ExecutablePath();
+  const size_t cut = p.rfind('/');
   return cut == std::string::npos ? p : p.substr(0, cut);
 }
 

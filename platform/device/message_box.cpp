@@ -354,8 +354,8 @@ bool ShowOwnBox(const std::string& caption, const std::string& text) {
 
 // An event filter that drops the focus events of the window whose id it is given.
 int DropFocusEventsOf(void* windowId, SDL_Event* e) {
-  const bool focus = e->type == SDL_WINDOWEVENT && (e->window.event == SDL_WINDOWEVENT_FOCUS_LOST ||
-                                                    e->window.event == SDL_WINDOWEVENT_FOCUS_GAINED);
+  const bool focus = e->type == SDL_WINDOWEVENT &&
+                     (e->window.event == SDL_WINDOWEVENT_FOCUS_LOST || e->window.event == SDL_WINDOWEVENT_FOCUS_GAINED);
   return focus && e->window.windowID == Uint32(reinterpret_cast<uintptr_t>(windowId)) ? 0 : 1;
 }
 

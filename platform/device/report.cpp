@@ -35,6 +35,12 @@ void ReportLine(const std::string& line) {
   out << line << '\n';
 }
 
+std::string ExecutablePath() {
+  char path[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  return n > 0 ? std::string(path, size_t(n)) : std::string();
+}
+
 void ErrorLine(const char* format, ...) {
   std::string line = VelmiDeviceProgramName() + ": ";
   va_list args;
@@ -105,11 +111,8 @@ std::vector<std::string> VelmiDeviceFailedPictures() {
 
 std::string VelmiDeviceProgramName() {
   static const std::string name = [] {
-    char path[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return std::string("player");
-    const std::string whole(path, size_t(n));
-    return whole.substr(whole.rfind('/') + 1);
+    const std::string whole = velmi_device::ExecutablePath();
+    return whole.empty() ? std::string("player") : whole.substr(whole.rfind('/') + 1);
   }();
   return name;
 }

@@ -162,8 +162,7 @@ void Run(const Action& a) {
       Actions().push_back(up);
     }
   } else if (a.verb == "shot" || a.verb == "rawshot") {
-    if (!VelmiDeviceScreenshot(a.a.c_str(), a.verb == "rawshot"))
-      ErrorLine("cannot write %s", a.a.c_str());
+    if (!VelmiDeviceScreenshot(a.a.c_str(), a.verb == "rawshot")) ErrorLine("cannot write %s", a.a.c_str());
   } else if (a.verb == "clock") {
     if (VelmiClockIsFake()) VelmiClockAdvance(DWORD(std::strtoul(a.a.c_str(), nullptr, 10)));
   } else if (a.verb == "focus") {

@@ -83,11 +83,8 @@ Power ReadPower(const std::string& root) {
 }
 
 std::string ProgramFolder() {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  path[n] = 0;
-  std::string s(path);
+  const std::string s = velmi_device::ExecutablePath();
+  if (s.empty()) return ".";
   const size_t slash = s.rfind('/');
   return slash == std::string::npos ? std::string(".") : s.substr(0, slash ? slash : 1);
 }

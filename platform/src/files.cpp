@@ -363,6 +363,10 @@ BOOL SetEndOfFile(HANDLE file) {
   return TRUE;
 }
 
+// fsync's answer on a folder of a file system that has no way to flush
+// folders: nothing could be done, as in MoveFileEx's write-through.
+static bool NoFolderFlushHere(int error) { return error == EINVAL || error == ENOTSUP; }
+
 BOOL FlushFileBuffers(HANDLE file) {
   Ref<FileObject> f(file, ObjKind::File);
   if (!f) return FALSE;
@@ -375,11 +379,9 @@ BOOL FlushFileBuffers(HANDLE file) {
     return FailErrno();
   }
   if (fsync(f->fd) != 0) {
-    // A folder on a file system that has no way to flush folders leaves
-    // nothing that could be done, as in MoveFileEx's write-through.
     const int error = errno;
     struct stat st;
-    if (!((error == EINVAL || error == ENOTSUP) && fstat(f->fd, &st) == 0 && S_ISDIR(st.st_mode))) {
+    if (!(NoFolderFlushHere(error) && fstat(f->fd, &st) == 0 && S_ISDIR(st.st_mode))) {
       errno = error;
       return FailErrno();
     }
@@ -468,7 +470,7 @@ static bool FlushFolderEntries(const std::string& folder) {
     errno = EIO;
     FailErrno();
     ok = false;
-  } else if (fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP) {
+  } else if (fsync(fd) != 0 && !NoFolderFlushHere(errno)) {
     FailErrno();
     ok = false;
   }

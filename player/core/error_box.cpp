@@ -5,8 +5,6 @@
 #include <cstdio>
 
 #include "common/file_failure.h"
-#include "common/format.h"
-#include "common/sjis.h"
 #include "player/core/display.h"
 #include "player/core/texts.h"
 
@@ -38,13 +36,6 @@ void PrintWriteLine(const char* what, const char* middle, const char* path, DWOR
 }
 
 }  // namespace
-
-void AppendText(char* out, size_t capacity, const char* text) {
-  const size_t used = StrLength(out);
-  if (used + 1 >= capacity) return;
-  // SjisCopyField zero-fills the rest of the field; only the text is wanted.
-  SjisCopyField(out + used, capacity - used, text, StrLength(text));
-}
 
 void AppendWide(std::u16string& out, const char* text) {
   if (!text || !*text) return;
@@ -106,11 +97,6 @@ void PrintWriteFailure(const char* what, const char* path, DWORD error) {
 
 void PrintWriteUnconfirmed(const char* what, const char* path, DWORD error) {
   PrintWriteLine(what, " was written but the disk did not confirm it: ", path, error);
-}
-
-void ShowWriteFailureBox(const char* headline, const char* path, DWORD error) {
-  const WriteFailureItem item{headline, path, error};
-  ShowWriteFailuresBox(&item, 1);
 }
 
 void ShowWriteFailuresBox(const WriteFailureItem* items, size_t count) {

@@ -19,10 +19,6 @@ void ShowErrorBoxWide(const std::u16string& text);
 // font's, so that the boxes write Japanese in a font the player has.
 void SetErrorBoxFace(const char* face);
 
-// Appends a Shift-JIS text to the text in out (capacity bytes), cut at a
-// whole character when it does not fit.
-void AppendText(char* out, size_t capacity, const char* text);
-
 // Appends a Shift-JIS text to a UTF-16 text.
 void AppendWide(std::u16string& out, const char* text);
 // Appends a Shift-JIS path to a UTF-16 text, '/' between its folders.
@@ -42,19 +38,14 @@ void PrintWriteFailure(const char* what, const char* path, DWORD error);
 // <reason>".
 void PrintWriteUnconfirmed(const char* what, const char* path, DWORD error);
 
-// The message box of a failed write: the headline, the file and the reason,
-// one a line.
-void ShowWriteFailureBox(const char* headline, const char* path, DWORD error);
-
 // One file of a box of several failed writes.
 struct WriteFailureItem {
   const char* headline;  // Shift-JIS
   const char* path;
   DWORD error;
 };
-// One message box for several files: each file's headline, path and reason
-// as ShowWriteFailureBox gives them, in the order given, a blank line
-// between files.
+// The message box of failed writes: for each file its headline, path and
+// reason, one a line, in the order given, a blank line between files.
 void ShowWriteFailuresBox(const WriteFailureItem* items, size_t count);
 
 // The box of a pack entry that the directory lists but that does not read or

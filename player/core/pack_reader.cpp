@@ -144,16 +144,26 @@ int OpenPackChecked(PackReader* reader, const char* packPath) {
   return 1;
 }
 
+namespace {
+
+// The directory's entry of that name, the one a read takes; false when the
+// pack lists none or does not open.
+bool ListedEntry(PackReader* reader, const char* packPath, const char* entryName, RlzPackEntry* entry) {
+  if (reader == nullptr || packPath == nullptr || entryName == nullptr || !OpenDirectory(reader, packPath))
+    return false;
+  return FindEntry(reader, entryName, entry);
+}
+
+}  // namespace
+
 int PackListsEntry(PackReader* reader, const char* packPath, const char* entryName) {
-  if (reader == nullptr || packPath == nullptr || entryName == nullptr || !OpenDirectory(reader, packPath)) return 0;
   RlzPackEntry entry;
-  return FindEntry(reader, entryName, &entry) && entry.storedSize != 0 ? 1 : 0;
+  return ListedEntry(reader, packPath, entryName, &entry) && entry.storedSize != 0 ? 1 : 0;
 }
 
 int PackListsEmptyEntry(PackReader* reader, const char* packPath, const char* entryName) {
-  if (reader == nullptr || packPath == nullptr || entryName == nullptr || !OpenDirectory(reader, packPath)) return 0;
   RlzPackEntry entry;
-  return FindEntry(reader, entryName, &entry) && entry.storedSize == 0 ? 1 : 0;
+  return ListedEntry(reader, packPath, entryName, &entry) && entry.storedSize == 0 ? 1 : 0;
 }
 
 BYTE* ReadPackEntry(PackReader* reader, const char* packPath, const char* entryName, DWORD* sizeOut) {
