@@ -20,6 +20,7 @@
 #include "player/core/picture.h"
 #include "player/scenario/game_mode.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/player/box_words.h"
 #include "tests/player/rbp_builder.h"
 #include "tests/support/temp_folder.h"
 #include "tools/mes_text.h"
@@ -637,13 +638,9 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   std::string err;
   EXPECT_EQ(WaitFor(p, 120), 1) << Text(ReadFileBytes(dir + "/full.err"));
   err = Text(ReadFileBytes(dir + "/full.err"));
-  // ディスクに空きがありません
-  const std::string diskFull =
-      "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAB\xE7\xA9\xBA\xE3\x81\x8D\xE3\x81\x8C\xE3\x81\x82"
-      "\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93";
   const size_t box = err.find("message box [Error] ");
   ASSERT_NE(box, std::string::npos) << err;
-  EXPECT_NE(err.find(save + "/save001.dat" + "\n" + diskFull, box), std::string::npos) << err;
+  EXPECT_NE(err.find(save + "/save001.dat" + "\n" + box_words::kDiskFull, box), std::string::npos) << err;
   EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
   // A folder under the name written first is told as such, each line after
   // the program's name.
@@ -670,10 +667,7 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
     p = Spawn(exe, Env(Script(play.text)), dir + "/noflush.err");
     EXPECT_EQ(WaitFor(p, 120), 1) << Text(ReadFileBytes(dir + "/noflush.err"));
     err = Text(ReadFileBytes(dir + "/noflush.err"));
-    // システムエラー 87。
-    const std::string notFlushed =
-        "\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC 87\xE3\x80\x82";
-    EXPECT_NE(err.find(save + "/save001.dat" + "\n" + notFlushed), std::string::npos) << err;
+    EXPECT_NE(err.find(save + "/save001.dat" + "\n" + box_words::kSystemError87), std::string::npos) << err;
     EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
     EXPECT_NE(err.find("system.dat could not be written: " + save + "/system.dat" + ": system error 87\n"),
               std::string::npos)
@@ -693,28 +687,6 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   // as such; a file-size limit; a save folder on a read-only disk.  One build
   // runs this part.
   if (GetParam() == 1) {
-    // セーブしましたが、ディスクが書き込みを確かめられませんでした。
-    const std::string unconfirmed =
-        "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x81\x8C"
-        "\xE3\x80\x81\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D"
-        "\xE8\xBE\xBC\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C"
-        "\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
-    // システムデータを保存しましたが、ディスクが書き込みを確かめられませんでした。
-    const std::string systemUnconfirmed =
-        "\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x82\x92"
-        "\xE4\xBF\x9D\xE5\xAD\x98\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x81\x8C\xE3\x80\x81"
-        "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC"
-        "\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C\xE3\x81\xBE"
-        "\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
-    // セーブできませんでした。
-    const std::string notSaved =
-        "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93"
-        "\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
-    // ディスクの読み書きに失敗しました。
-    const std::string diskFailed =
-        "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAE\xE8\xAA\xAD\xE3\x81\xBF\xE6\x9B\xB8"
-        "\xE3\x81\x8D\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F"
-        "\xE3\x80\x82";
     // ファイルが大きすぎます。
     const std::string tooLarge =
         "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\x8C\xE5\xA4\xA7\xE3\x81\x8D\xE3\x81\x99"
@@ -753,16 +725,17 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       bool saveIsFile;       // a file stands where the save folder goes
       const char* boxFile = "save001.dat";  // the file the box names
     } cases[] = {
-        {"unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=0", "true", 0, &unconfirmed, &diskFailed, true, nullptr, false},
+        {"unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=0", "true", 0, &box_words::kSavedUnconfirmed,
+         &box_words::kDiskFailed, true, nullptr, false},
         // The second folder flush of the run is that of system.dat after the
         // save; system.dat is written again at the end.
-        {"system.dat unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=1", "true", 0, &systemUnconfirmed, &diskFailed, true,
-         nullptr, false, "system.dat"},
-        {"file too large", limited, "", "command -v prlimit >/dev/null 2>&1", 1, &notSaved, &tooLarge, false,
-         ": file too large\n", false},
-        {"read-only disk", outer, "", "[ \"$(id -u)\" = 0 ] && unshare -m true >/dev/null 2>&1", 1, &notSaved, &readOnly,
-         false, ": read-only disk\n", false},
-        {"a file at the save folder's name", exe, "", "true", 1, &notSaved, &fileAtFolder, false,
+        {"system.dat unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=1", "true", 0, &box_words::kSystemDataUnconfirmed,
+         &box_words::kDiskFailed, true, nullptr, false, "system.dat"},
+        {"file too large", limited, "", "command -v prlimit >/dev/null 2>&1", 1, &box_words::kNotSaved, &tooLarge,
+         false, ": file too large\n", false},
+        {"read-only disk", outer, "", "[ \"$(id -u)\" = 0 ] && unshare -m true >/dev/null 2>&1", 1,
+         &box_words::kNotSaved, &readOnly, false, ": read-only disk\n", false},
+        {"a file at the save folder's name", exe, "", "true", 1, &box_words::kNotSaved, &fileAtFolder, false,
          ": a file has the folder's name\n", true},
     };
     for (const auto& c : cases) {
@@ -839,10 +812,7 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   std::filesystem::permissions(save, std::filesystem::perms::owner_all);
   err = Text(ReadFileBytes(dir + "/locked.err"));
   EXPECT_EQ(status, 1) << err;
-  // 権限がありません
-  const std::string noPermission =
-      "\xE6\xA8\xA9\xE9\x99\x90\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93";
-  EXPECT_NE(err.find(save + "/save001.dat" + "\n" + noPermission), std::string::npos) << err;
+  EXPECT_NE(err.find(save + "/save001.dat" + "\n" + box_words::kNoPermission), std::string::npos) << err;
   EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
   EXPECT_NE(err.find("system.dat could not be written: " + save + "/system.dat" + ": no permission\n"),
             std::string::npos)
@@ -978,9 +948,6 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
   ASSERT_TRUE(vtools::AssembleMes("OP_MESSAGE \"abc\"\nOP_WAIT_PAGE 0\n", &story, &error)) << error;
   const std::string screen = b.screenW == 640 ? "--screen 640x480" : "--screen 320x240";
   const std::string pack = dir + "/prog/data/" + b.pack;
-  // 変換に失敗した画像:
-  const std::string label =
-      "\xe5\xa4\x89\xe6\x8f\x9b\xe3\x81\xab\xe5\xa4\xb1\xe6\x95\x97\xe3\x81\x97\xe3\x81\x9f\xe7\x94\xbb\xe5\x83\x8f: ";
   e2e::DeviceScript newGame;
   newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
   const struct {
@@ -1014,7 +981,7 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
       const std::string line = box.substr(0, box.find('\n'));
       std::string shown = c.empty;  // the entry as the box shows it, '/' between folders
       std::replace(shown.begin(), shown.end(), '\\', '/');
-      EXPECT_NE(line.find(" | " + label + shown + " | "), std::string::npos) << line;
+      EXPECT_NE(line.find(" | " + box_words::kUnconvertedPictureLabel + shown + " | "), std::string::npos) << line;
       EXPECT_NE(line.find(": " + pack + " | "), std::string::npos) << line;
       EXPECT_NE(line.find(screen), std::string::npos) << line;
       EXPECT_EQ(CountOf(run.err, "message box [Error] "), 1u) << run.err;
@@ -1036,19 +1003,6 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
 TEST_P(EndToEnd, PicturesThePackLacksAreToldOnce) {
   const std::string screen = b.screenW == 640 ? "--screen 640x480" : "--screen 320x240";
   const std::string pack = dir + "/prog/data/" + b.pack;
-  // パックにこの画像が入っていません。別の版のゲームから変換したデータか、壊れたデータかもしれません。
-  const std::string headline =
-      "\xE3\x83\x91\xE3\x83\x83\xE3\x82\xAF\xE3\x81\xAB\xE3\x81\x93\xE3\x81\xAE\xE7\x94\xBB\xE5\x83\x8F\xE3\x81\x8C"
-      "\xE5\x85\xA5\xE3\x81\xA3\xE3\x81\xA6\xE3\x81\x84\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82\xE5\x88\xA5"
-      "\xE3\x81\xAE\xE7\x89\x88\xE3\x81\xAE\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0\xE3\x81\x8B\xE3\x82\x89\xE5\xA4\x89"
-      "\xE6\x8F\x9B\xE3\x81\x97\xE3\x81\x9F\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x81\x8B\xE3\x80\x81\xE5\xA3\x8A"
-      "\xE3\x82\x8C\xE3\x81\x9F\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x81\x8B\xE3\x82\x82\xE3\x81\x97\xE3\x82\x8C"
-      "\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82";
-  // 見つからない画像: / 探したファイル:
-  const std::string entryLabel =
-      "\xE8\xA6\x8B\xE3\x81\xA4\xE3\x81\x8B\xE3\x82\x89\xE3\x81\xAA\xE3\x81\x84\xE7\x94\xBB\xE5\x83\x8F: ";
-  const std::string packLabel =
-      "\xE6\x8E\xA2\xE3\x81\x97\xE3\x81\x9F\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB: ";
   e2e::DeviceScript newGame;
   newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
   const struct {
@@ -1083,7 +1037,8 @@ TEST_P(EndToEnd, PicturesThePackLacksAreToldOnce) {
     EXPECT_EQ(CountOf(run.err, "picture not loaded: "), c.notLoaded) << run.err;
     ASSERT_EQ(CountOf(run.err, "message box [Error] "), 1u) << run.err;
     const std::string box = run.err.substr(run.err.find("message box [Error] "));
-    const std::string whole = "message box [Error] " + headline + "\n" + entryLabel + c.told + "\n" + packLabel + pack +
+    const std::string whole = "message box [Error] " + box_words::kPictureNotInPack + "\n" +
+                              box_words::kMissingPictureLabel + c.told + "\n" + box_words::kSearchedPackLabel + pack +
                               "\n\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80";
     EXPECT_EQ(box.rfind(whole, 0), 0u) << box;
     EXPECT_NE(box.find("convVelmi"), std::string::npos) << box;
