@@ -142,6 +142,8 @@ class EndToEnd : public ::testing::TestWithParam<int> {
     const int status = WaitFor(Spawn(exe, env, dir + "/run.err"), seconds);
     return {status, Text(ReadFileBytes(dir + "/run.err")), Text(ReadFileBytes(dir + "/report.txt"))};
   }
+  // The player's file name, with which its error lines start.
+  std::string PlayerName() const { return std::strrchr(b.player, '/') + 1; }
   Build b;
   std::string dir;
 };
@@ -327,7 +329,7 @@ TEST_P(EndToEnd, AStartWithoutADisplayEndsAndSaysHowToRunHeadless) {
 TEST_P(EndToEnd, NoSoundDeviceIsToldOnceAndTheGamePlaysOn) {
   ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, TitleSystemPictures(), false));
   const std::string exe = Install(b.player);
-  const std::string player = std::strrchr(b.player, '/') + 1;
+  const std::string player = PlayerName();
   const struct {
     const char* driver;
     size_t lines;
@@ -363,7 +365,7 @@ TEST_P(EndToEnd, NoSoundDeviceIsToldOnceAndTheGamePlaysOn) {
 TEST_P(EndToEnd, AFileNotConfirmedAtTheEndFailsTheRun) {
   ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, TitleSystemPictures(), false));
   const std::string exe = Install(b.player), prog = dir + "/prog", save = prog + "/data/save";
-  const std::string player = std::strrchr(b.player, '/') + 1;
+  const std::string player = PlayerName();
   const struct {
     const char* flushesBefore;
     std::string unconfirmed, path;
@@ -494,7 +496,7 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
     // folders tried in order, each once and with '/' between its folders,
     // and the converter's screen that makes the pack; the line starts with
     // the program's name.
-    const size_t box = err.find(std::string(std::strrchr(b.player, '/') + 1) + ": message box [Error] ");
+    const size_t box = err.find(PlayerName() + ": message box [Error] ");
     ASSERT_NE(box, std::string::npos) << c.what << "\n" << err;
     const std::string own = dir + "/prog/data/";
     EXPECT_NE(err.find(std::string(": ") + b.pack + "\n", box), std::string::npos) << c.what << "\n" << err;
@@ -644,7 +646,7 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
   // A folder under the name written first is told as such, each line after
   // the program's name.
-  const std::string player = std::strrchr(b.player, '/') + 1;
+  const std::string player = PlayerName();
   EXPECT_NE(err.find("\n" + player + ": system.dat could not be written: " + save + "/system.dat" +
                      ": a folder has that name\n"),
             std::string::npos)
@@ -918,7 +920,7 @@ TEST_P(EndToEnd, DamagedPackEntriesAreToldOnce) {
       // Each line starts with the program's name; entries have '/'.
       const size_t notLoaded = CountOf(err, "picture not loaded: ");
       EXPECT_GT(notLoaded, 1u) << err;
-      const std::string player = std::strrchr(b.player, '/') + 1;
+      const std::string player = PlayerName();
       EXPECT_EQ(CountOf(err, player + ": picture not loaded: AdvData/"), notLoaded) << err;
     }
     if (c.status == 0) {
