@@ -144,6 +144,21 @@ class EndToEnd : public ::testing::TestWithParam<int> {
   }
   // The player's file name, with which its error lines start.
   std::string PlayerName() const { return std::strrchr(b.player, '/') + 1; }
+  // The converter's screen option for this build, as the boxes that say how
+  // to convert again give it.
+  std::string ScreenOption() const { return b.screenW == 640 ? "--screen 640x480" : "--screen 320x240"; }
+  // A run of exe on the pack in place into a new game, on the fake clock,
+  // with no saves and a velmi.cfg of one setting: the title menu's new game
+  // chosen, and a quit 30 frames after the story's mode (99) comes; *run
+  // holds its outcome.
+  void RunNewGame(const std::string& exe, ReportedRun* run) {
+    std::filesystem::remove_all(dir + "/prog/data/save");
+    const std::string cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n";
+    ASSERT_TRUE(WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end())));
+    e2e::DeviceScript newGame;
+    newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
+    *run = RunReported(exe, newGame.text, {"VELMI_FAKE_CLOCK=100000"}, 120);
+  }
   Build b;
   std::string dir;
 };
@@ -863,10 +878,8 @@ TEST_P(EndToEnd, DamagedPackEntriesAreToldOnce) {
   entries.push_back({script, story});
   ASSERT_TRUE(WritePack(dir + "/story.mlz", entries, true));
   const Bytes title = ReadFileBytes(dir + "/title.mlz"), good = ReadFileBytes(dir + "/story.mlz");
-  const std::string screen = b.screenW == 640 ? "--screen 640x480" : "--screen 320x240";
+  const std::string screen = ScreenOption();
   const std::string pack = dir + "/prog/data/" + b.pack;
-  e2e::DeviceScript newGame;
-  newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
   const std::string logo = "AdvData\\grp\\system\\logo.rbp";
   enum Damage { kNone, kEveryEntry, kAfterLogo, kScript };
   const struct {
@@ -882,7 +895,7 @@ TEST_P(EndToEnd, DamagedPackEntriesAreToldOnce) {
       {"the script damaged", kScript, true, script, 0},
       {"the script missing", kNone, false, "", 0},
   };
-  const std::string exe = Install(b.player), cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n";
+  const std::string exe = Install(b.player);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Bytes bytes = c.withScript ? good : title;
@@ -891,9 +904,8 @@ TEST_P(EndToEnd, DamagedPackEntriesAreToldOnce) {
     if (c.damage == kAfterLogo) FlipEvery7th(bytes, {PackSpan(bytes, logo).second, all.second});
     if (c.damage == kScript) FlipEvery7th(bytes, PackSpan(bytes, script));
     ASSERT_TRUE(WriteFileBytes(dir + "/prog/data/" + b.pack, bytes));
-    std::filesystem::remove_all(dir + "/prog/data/save");
-    ASSERT_TRUE(WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end())));
-    const ReportedRun run = RunReported(exe, newGame.text, {"VELMI_FAKE_CLOCK=100000"}, 120);
+    ReportedRun run;
+    ASSERT_NO_FATAL_FAILURE(RunNewGame(exe, &run));
     const int status = run.status;
     const std::string &err = run.err, &report = run.report;
     EXPECT_EQ(status, c.status) << err;
@@ -948,10 +960,8 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
   std::string error;
   Bytes story;
   ASSERT_TRUE(vtools::AssembleMes("OP_MESSAGE \"abc\"\nOP_WAIT_PAGE 0\n", &story, &error)) << error;
-  const std::string screen = b.screenW == 640 ? "--screen 640x480" : "--screen 320x240";
+  const std::string screen = ScreenOption();
   const std::string pack = dir + "/prog/data/" + b.pack;
-  e2e::DeviceScript newGame;
-  newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
   const struct {
     const char* what;
     std::string empty;  // the entry the pack lists without bytes
@@ -962,7 +972,7 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
       {"the rule picture", rule, true, 0},
       {"the script", script, false, 0},
   };
-  const std::string exe = Install(b.player), cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n";
+  const std::string exe = Install(b.player);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
@@ -971,9 +981,8 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
     for (auto& e : entries)
       if (e.first == c.empty) e.second.clear();
     ASSERT_TRUE(WritePack(pack, entries, true));
-    std::filesystem::remove_all(dir + "/prog/data/save");
-    ASSERT_TRUE(WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end())));
-    const ReportedRun run = RunReported(exe, newGame.text, {"VELMI_FAKE_CLOCK=100000"}, 120);
+    ReportedRun run;
+    ASSERT_NO_FATAL_FAILURE(RunNewGame(exe, &run));
     EXPECT_EQ(run.status, c.status) << run.err;
     if (!c.told) {
       EXPECT_EQ(run.report.find(" message ["), std::string::npos) << run.report;
@@ -1003,10 +1012,8 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
 // after a box that names the entry looked for, the pack and how to convert
 // again, told once however many pictures of the frame are missing.
 TEST_P(EndToEnd, PicturesThePackLacksAreToldOnce) {
-  const std::string screen = b.screenW == 640 ? "--screen 640x480" : "--screen 320x240";
+  const std::string screen = ScreenOption();
   const std::string pack = dir + "/prog/data/" + b.pack;
-  e2e::DeviceScript newGame;
-  newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
   const struct {
     const char* what;
     std::string story;  // the new game's script
@@ -1023,7 +1030,7 @@ TEST_P(EndToEnd, PicturesThePackLacksAreToldOnce) {
        "OP_BACKGROUND \"bg\\\\absent\"\nOP_CHARACTER \"ch\\\\gone\"\nOP_MESSAGE \"abc\"\nOP_WAIT_PAGE 0\n",
        "AdvData/GRP/bg/absent.rbp", 2},
   };
-  const std::string exe = Install(b.player), cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n";
+  const std::string exe = Install(b.player);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     std::string error;
@@ -1032,9 +1039,8 @@ TEST_P(EndToEnd, PicturesThePackLacksAreToldOnce) {
     std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
     entries.push_back({"AdvData\\mes\\fst_1216_a1_cmn.mes", story});
     ASSERT_TRUE(WritePack(pack, entries, true));
-    std::filesystem::remove_all(dir + "/prog/data/save");
-    ASSERT_TRUE(WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end())));
-    const ReportedRun run = RunReported(exe, newGame.text, {"VELMI_FAKE_CLOCK=100000"}, 120);
+    ReportedRun run;
+    ASSERT_NO_FATAL_FAILURE(RunNewGame(exe, &run));
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_EQ(CountOf(run.err, "picture not loaded: "), c.notLoaded) << run.err;
     ASSERT_EQ(CountOf(run.err, "message box [Error] "), 1u) << run.err;
