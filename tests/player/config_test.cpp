@@ -173,9 +173,7 @@ class StartupTest : public ::testing::Test {
     SetScreenHeight(480);
     dir = MakeTempDir("startup");
     std::filesystem::create_directories(dir + "/game/prog");
-    app = new CGameApp;
-    std::string prog = Win(dir + "/game/prog/");
-    std::strcpy(app->programFolder, prog.c_str());
+    NewApp();
     // The game's pack beside the program, where the search ends.
     std::filesystem::create_directories(dir + "/game/prog/data");
     ASSERT_TRUE(WritePack(dir + "/game/prog/data/grpack_v.mlz", Pack(), false));
@@ -187,6 +185,12 @@ class StartupTest : public ::testing::Test {
     IniStore::Flush();
     delete app;
     vtest::RemoveTree(dir);
+  }
+  // A new game object in place of any earlier one, its program in dir/game/prog.
+  void NewApp() {
+    delete app;
+    app = new CGameApp;
+    std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
   }
   void Cfg(const std::string& text) { WriteFileBytes(dir + "/game/prog/velmi.cfg", Bytes(text.begin(), text.end())); }
   std::string dir;
@@ -268,9 +272,7 @@ TEST_F(StartupTest, SavedFontNameIsKept) {
     EXPECT_NE(AsText(ReadFileBytes(dir + "/game/prog/velmi.cfg")).find("MESSAGE_FONT_NAME=" + c.kept + "\r\n"),
               std::string::npos)
         << c.saved;
-    delete app;
-    app = new CGameApp;
-    std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
+    NewApp();
   }
 }
 
@@ -399,9 +401,7 @@ TEST_F(StartupTest, UnusablePackIsToldAndNothingIsWritten) {
     }
     IniStore::Discard();
     Cfg(c.cfg);
-    delete app;
-    app = new CGameApp;
-    std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
+    NewApp();
     std::u16string text = u"x";
     EXPECT_EQ(AppStartup(app, &text), 0) << c.what;
     const std::string told = Utf8(text);
@@ -439,9 +439,7 @@ TEST_F(StartupTest, UnusablePackIsToldAndNothingIsWritten) {
   // A pack that reads: the start goes on, makes the save folder and leaves
   // the save submenu closed (the load submenu open) at the title.
   ASSERT_TRUE(WriteFileBytes(data + "/grpack_v.mlz", good));
-  delete app;
-  app = new CGameApp;
-  std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
+  NewApp();
   EXPECT_EQ(AppStartup(app), 1);
   EXPECT_TRUE(std::filesystem::is_directory(data + "/save"));
   ASSERT_NE(app->menu, nullptr);
@@ -479,9 +477,7 @@ TEST_F(StartupTest, BoxesDrawInTheMessageFontBeforeThePackOpens) {
     IniStore::Discard();
     Cfg(c.cfg);
     VelmiDeviceSetMessageBoxFace(u"");
-    delete app;
-    app = new CGameApp;
-    std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
+    NewApp();
     EXPECT_EQ(AppStartup(app), 0) << c.what;
     VelmiDeviceBoxLayout layout;
     ASSERT_TRUE(VelmiDeviceDrawMessageBox("x", 1024, 768, &layout, nullptr)) << c.what;
@@ -508,9 +504,7 @@ TEST_F(StartupTest, SaveConfigWritesEverySettingAndKeepsUserLines) {
   EXPECT_EQ(text.find("MEM_STREAM"), std::string::npos);
   // Read back: the same settings.
   GameSettings saved = app->settings;
-  delete app;
-  app = new CGameApp;
-  std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
+  NewApp();
   AppStartup(app);
   saved.memStream = app->settings.memStream;
   EXPECT_EQ(std::memcmp(&saved, &app->settings, sizeof saved), 0);
@@ -573,9 +567,7 @@ TEST_F(StartupTest, FreshFileHoldsTheDefaultsInWriteOrderAndRoundTrips) {
   ASSERT_EQ(IniStore::Flush(), 1);
   const std::string path = dir + "/game/prog/velmi.cfg";
   EXPECT_EQ(AsText(ReadFileBytes(path)), want);
-  delete app;
-  app = new CGameApp;
-  std::strcpy(app->programFolder, Win(dir + "/game/prog/").c_str());
+  NewApp();
   AppStartup(app);
   SaveConfig(app);
   ASSERT_EQ(IniStore::Flush(), 1);

@@ -20,6 +20,7 @@
 #include "player/core/picture.h"
 #include "player/scenario/game_mode.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/player/box_words.h"
 #include "tests/player/rbp_builder.h"
 #include "tests/support/temp_folder.h"
 #include "tools/mes_text.h"
@@ -140,6 +141,23 @@ class EndToEnd : public ::testing::TestWithParam<int> {
     std::filesystem::remove(dir + "/report.txt");
     const int status = WaitFor(Spawn(exe, env, dir + "/run.err"), seconds);
     return {status, Text(ReadFileBytes(dir + "/run.err")), Text(ReadFileBytes(dir + "/report.txt"))};
+  }
+  // The player's file name, with which its error lines start.
+  std::string PlayerName() const { return std::strrchr(b.player, '/') + 1; }
+  // The converter's screen option for this build, as the boxes that say how
+  // to convert again give it.
+  std::string ScreenOption() const { return b.screenW == 640 ? "--screen 640x480" : "--screen 320x240"; }
+  // A run of exe on the pack in place into a new game, on the fake clock,
+  // with no saves and a velmi.cfg of one setting: the title menu's new game
+  // chosen, and a quit 30 frames after the story's mode (99) comes; *run
+  // holds its outcome.
+  void RunNewGame(const std::string& exe, ReportedRun* run) {
+    std::filesystem::remove_all(dir + "/prog/data/save");
+    const std::string cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n";
+    ASSERT_TRUE(WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end())));
+    e2e::DeviceScript newGame;
+    newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
+    *run = RunReported(exe, newGame.text, {"VELMI_FAKE_CLOCK=100000"}, 120);
   }
   Build b;
   std::string dir;
@@ -326,7 +344,7 @@ TEST_P(EndToEnd, AStartWithoutADisplayEndsAndSaysHowToRunHeadless) {
 TEST_P(EndToEnd, NoSoundDeviceIsToldOnceAndTheGamePlaysOn) {
   ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, TitleSystemPictures(), false));
   const std::string exe = Install(b.player);
-  const std::string player = std::strrchr(b.player, '/') + 1;
+  const std::string player = PlayerName();
   const struct {
     const char* driver;
     size_t lines;
@@ -362,7 +380,7 @@ TEST_P(EndToEnd, NoSoundDeviceIsToldOnceAndTheGamePlaysOn) {
 TEST_P(EndToEnd, AFileNotConfirmedAtTheEndFailsTheRun) {
   ASSERT_TRUE(WritePack(dir + "/prog/data/" + b.pack, TitleSystemPictures(), false));
   const std::string exe = Install(b.player), prog = dir + "/prog", save = prog + "/data/save";
-  const std::string player = std::strrchr(b.player, '/') + 1;
+  const std::string player = PlayerName();
   const struct {
     const char* flushesBefore;
     std::string unconfirmed, path;
@@ -493,7 +511,7 @@ TEST_P(EndToEnd, WithoutGameDataTheStartIsToldAndWritesNothing) {
     // folders tried in order, each once and with '/' between its folders,
     // and the converter's screen that makes the pack; the line starts with
     // the program's name.
-    const size_t box = err.find(std::string(std::strrchr(b.player, '/') + 1) + ": message box [Error] ");
+    const size_t box = err.find(PlayerName() + ": message box [Error] ");
     ASSERT_NE(box, std::string::npos) << c.what << "\n" << err;
     const std::string own = dir + "/prog/data/";
     EXPECT_NE(err.find(std::string(": ") + b.pack + "\n", box), std::string::npos) << c.what << "\n" << err;
@@ -637,17 +655,13 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   std::string err;
   EXPECT_EQ(WaitFor(p, 120), 1) << Text(ReadFileBytes(dir + "/full.err"));
   err = Text(ReadFileBytes(dir + "/full.err"));
-  // ディスクに空きがありません
-  const std::string diskFull =
-      "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAB\xE7\xA9\xBA\xE3\x81\x8D\xE3\x81\x8C\xE3\x81\x82"
-      "\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93";
   const size_t box = err.find("message box [Error] ");
   ASSERT_NE(box, std::string::npos) << err;
-  EXPECT_NE(err.find(save + "/save001.dat" + "\n" + diskFull, box), std::string::npos) << err;
+  EXPECT_NE(err.find(save + "/save001.dat" + "\n" + box_words::kDiskFull, box), std::string::npos) << err;
   EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
   // A folder under the name written first is told as such, each line after
   // the program's name.
-  const std::string player = std::strrchr(b.player, '/') + 1;
+  const std::string player = PlayerName();
   EXPECT_NE(err.find("\n" + player + ": system.dat could not be written: " + save + "/system.dat" +
                      ": a folder has that name\n"),
             std::string::npos)
@@ -670,10 +684,7 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
     p = Spawn(exe, Env(Script(play.text)), dir + "/noflush.err");
     EXPECT_EQ(WaitFor(p, 120), 1) << Text(ReadFileBytes(dir + "/noflush.err"));
     err = Text(ReadFileBytes(dir + "/noflush.err"));
-    // システムエラー 87。
-    const std::string notFlushed =
-        "\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC 87\xE3\x80\x82";
-    EXPECT_NE(err.find(save + "/save001.dat" + "\n" + notFlushed), std::string::npos) << err;
+    EXPECT_NE(err.find(save + "/save001.dat" + "\n" + box_words::kSystemError87), std::string::npos) << err;
     EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
     EXPECT_NE(err.find("system.dat could not be written: " + save + "/system.dat" + ": system error 87\n"),
               std::string::npos)
@@ -693,28 +704,6 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   // as such; a file-size limit; a save folder on a read-only disk.  One build
   // runs this part.
   if (GetParam() == 1) {
-    // セーブしましたが、ディスクが書き込みを確かめられませんでした。
-    const std::string unconfirmed =
-        "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x81\x8C"
-        "\xE3\x80\x81\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D"
-        "\xE8\xBE\xBC\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C"
-        "\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
-    // システムデータを保存しましたが、ディスクが書き込みを確かめられませんでした。
-    const std::string systemUnconfirmed =
-        "\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x82\x92"
-        "\xE4\xBF\x9D\xE5\xAD\x98\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x81\x8C\xE3\x80\x81"
-        "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC"
-        "\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C\xE3\x81\xBE"
-        "\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
-    // セーブできませんでした。
-    const std::string notSaved =
-        "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93"
-        "\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
-    // ディスクの読み書きに失敗しました。
-    const std::string diskFailed =
-        "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAE\xE8\xAA\xAD\xE3\x81\xBF\xE6\x9B\xB8"
-        "\xE3\x81\x8D\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F"
-        "\xE3\x80\x82";
     // ファイルが大きすぎます。
     const std::string tooLarge =
         "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\x8C\xE5\xA4\xA7\xE3\x81\x8D\xE3\x81\x99"
@@ -753,16 +742,17 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       bool saveIsFile;       // a file stands where the save folder goes
       const char* boxFile = "save001.dat";  // the file the box names
     } cases[] = {
-        {"unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=0", "true", 0, &unconfirmed, &diskFailed, true, nullptr, false},
+        {"unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=0", "true", 0, &box_words::kSavedUnconfirmed,
+         &box_words::kDiskFailed, true, nullptr, false},
         // The second folder flush of the run is that of system.dat after the
         // save; system.dat is written again at the end.
-        {"system.dat unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=1", "true", 0, &systemUnconfirmed, &diskFailed, true,
-         nullptr, false, "system.dat"},
-        {"file too large", limited, "", "command -v prlimit >/dev/null 2>&1", 1, &notSaved, &tooLarge, false,
-         ": file too large\n", false},
-        {"read-only disk", outer, "", "[ \"$(id -u)\" = 0 ] && unshare -m true >/dev/null 2>&1", 1, &notSaved, &readOnly,
-         false, ": read-only disk\n", false},
-        {"a file at the save folder's name", exe, "", "true", 1, &notSaved, &fileAtFolder, false,
+        {"system.dat unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=1", "true", 0, &box_words::kSystemDataUnconfirmed,
+         &box_words::kDiskFailed, true, nullptr, false, "system.dat"},
+        {"file too large", limited, "", "command -v prlimit >/dev/null 2>&1", 1, &box_words::kNotSaved, &tooLarge,
+         false, ": file too large\n", false},
+        {"read-only disk", outer, "", "[ \"$(id -u)\" = 0 ] && unshare -m true >/dev/null 2>&1", 1,
+         &box_words::kNotSaved, &readOnly, false, ": read-only disk\n", false},
+        {"a file at the save folder's name", exe, "", "true", 1, &box_words::kNotSaved, &fileAtFolder, false,
          ": a file has the folder's name\n", true},
     };
     for (const auto& c : cases) {
@@ -839,10 +829,7 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
   std::filesystem::permissions(save, std::filesystem::perms::owner_all);
   err = Text(ReadFileBytes(dir + "/locked.err"));
   EXPECT_EQ(status, 1) << err;
-  // 権限がありません
-  const std::string noPermission =
-      "\xE6\xA8\xA9\xE9\x99\x90\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93";
-  EXPECT_NE(err.find(save + "/save001.dat" + "\n" + noPermission), std::string::npos) << err;
+  EXPECT_NE(err.find(save + "/save001.dat" + "\n" + box_words::kNoPermission), std::string::npos) << err;
   EXPECT_EQ(ReadFileBytes(save + "/save001.dat"), real);
   EXPECT_NE(err.find("system.dat could not be written: " + save + "/system.dat" + ": no permission\n"),
             std::string::npos)
@@ -891,10 +878,8 @@ TEST_P(EndToEnd, DamagedPackEntriesAreToldOnce) {
   entries.push_back({script, story});
   ASSERT_TRUE(WritePack(dir + "/story.mlz", entries, true));
   const Bytes title = ReadFileBytes(dir + "/title.mlz"), good = ReadFileBytes(dir + "/story.mlz");
-  const std::string screen = b.screenW == 640 ? "--screen 640x480" : "--screen 320x240";
+  const std::string screen = ScreenOption();
   const std::string pack = dir + "/prog/data/" + b.pack;
-  e2e::DeviceScript newGame;
-  newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
   const std::string logo = "AdvData\\grp\\system\\logo.rbp";
   enum Damage { kNone, kEveryEntry, kAfterLogo, kScript };
   const struct {
@@ -910,7 +895,7 @@ TEST_P(EndToEnd, DamagedPackEntriesAreToldOnce) {
       {"the script damaged", kScript, true, script, 0},
       {"the script missing", kNone, false, "", 0},
   };
-  const std::string exe = Install(b.player), cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n";
+  const std::string exe = Install(b.player);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Bytes bytes = c.withScript ? good : title;
@@ -919,9 +904,8 @@ TEST_P(EndToEnd, DamagedPackEntriesAreToldOnce) {
     if (c.damage == kAfterLogo) FlipEvery7th(bytes, {PackSpan(bytes, logo).second, all.second});
     if (c.damage == kScript) FlipEvery7th(bytes, PackSpan(bytes, script));
     ASSERT_TRUE(WriteFileBytes(dir + "/prog/data/" + b.pack, bytes));
-    std::filesystem::remove_all(dir + "/prog/data/save");
-    ASSERT_TRUE(WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end())));
-    const ReportedRun run = RunReported(exe, newGame.text, {"VELMI_FAKE_CLOCK=100000"}, 120);
+    ReportedRun run;
+    ASSERT_NO_FATAL_FAILURE(RunNewGame(exe, &run));
     const int status = run.status;
     const std::string &err = run.err, &report = run.report;
     EXPECT_EQ(status, c.status) << err;
@@ -948,7 +932,7 @@ TEST_P(EndToEnd, DamagedPackEntriesAreToldOnce) {
       // Each line starts with the program's name; entries have '/'.
       const size_t notLoaded = CountOf(err, "picture not loaded: ");
       EXPECT_GT(notLoaded, 1u) << err;
-      const std::string player = std::strrchr(b.player, '/') + 1;
+      const std::string player = PlayerName();
       EXPECT_EQ(CountOf(err, player + ": picture not loaded: AdvData/"), notLoaded) << err;
     }
     if (c.status == 0) {
@@ -976,13 +960,8 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
   std::string error;
   Bytes story;
   ASSERT_TRUE(vtools::AssembleMes("OP_MESSAGE \"abc\"\nOP_WAIT_PAGE 0\n", &story, &error)) << error;
-  const std::string screen = b.screenW == 640 ? "--screen 640x480" : "--screen 320x240";
+  const std::string screen = ScreenOption();
   const std::string pack = dir + "/prog/data/" + b.pack;
-  // 変換に失敗した画像:
-  const std::string label =
-      "\xe5\xa4\x89\xe6\x8f\x9b\xe3\x81\xab\xe5\xa4\xb1\xe6\x95\x97\xe3\x81\x97\xe3\x81\x9f\xe7\x94\xbb\xe5\x83\x8f: ";
-  e2e::DeviceScript newGame;
-  newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
   const struct {
     const char* what;
     std::string empty;  // the entry the pack lists without bytes
@@ -993,7 +972,7 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
       {"the rule picture", rule, true, 0},
       {"the script", script, false, 0},
   };
-  const std::string exe = Install(b.player), cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n";
+  const std::string exe = Install(b.player);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
@@ -1002,9 +981,8 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
     for (auto& e : entries)
       if (e.first == c.empty) e.second.clear();
     ASSERT_TRUE(WritePack(pack, entries, true));
-    std::filesystem::remove_all(dir + "/prog/data/save");
-    ASSERT_TRUE(WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end())));
-    const ReportedRun run = RunReported(exe, newGame.text, {"VELMI_FAKE_CLOCK=100000"}, 120);
+    ReportedRun run;
+    ASSERT_NO_FATAL_FAILURE(RunNewGame(exe, &run));
     EXPECT_EQ(run.status, c.status) << run.err;
     if (!c.told) {
       EXPECT_EQ(run.report.find(" message ["), std::string::npos) << run.report;
@@ -1014,7 +992,7 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
       const std::string line = box.substr(0, box.find('\n'));
       std::string shown = c.empty;  // the entry as the box shows it, '/' between folders
       std::replace(shown.begin(), shown.end(), '\\', '/');
-      EXPECT_NE(line.find(" | " + label + shown + " | "), std::string::npos) << line;
+      EXPECT_NE(line.find(" | " + box_words::kUnconvertedPictureLabel + shown + " | "), std::string::npos) << line;
       EXPECT_NE(line.find(": " + pack + " | "), std::string::npos) << line;
       EXPECT_NE(line.find(screen), std::string::npos) << line;
       EXPECT_EQ(CountOf(run.err, "message box [Error] "), 1u) << run.err;
@@ -1034,23 +1012,8 @@ TEST_P(EndToEnd, UnconvertedPicturesAreToldOnce) {
 // after a box that names the entry looked for, the pack and how to convert
 // again, told once however many pictures of the frame are missing.
 TEST_P(EndToEnd, PicturesThePackLacksAreToldOnce) {
-  const std::string screen = b.screenW == 640 ? "--screen 640x480" : "--screen 320x240";
+  const std::string screen = ScreenOption();
   const std::string pack = dir + "/prog/data/" + b.pack;
-  // パックにこの画像が入っていません。別の版のゲームから変換したデータか、壊れたデータかもしれません。
-  const std::string headline =
-      "\xE3\x83\x91\xE3\x83\x83\xE3\x82\xAF\xE3\x81\xAB\xE3\x81\x93\xE3\x81\xAE\xE7\x94\xBB\xE5\x83\x8F\xE3\x81\x8C"
-      "\xE5\x85\xA5\xE3\x81\xA3\xE3\x81\xA6\xE3\x81\x84\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82\xE5\x88\xA5"
-      "\xE3\x81\xAE\xE7\x89\x88\xE3\x81\xAE\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0\xE3\x81\x8B\xE3\x82\x89\xE5\xA4\x89"
-      "\xE6\x8F\x9B\xE3\x81\x97\xE3\x81\x9F\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x81\x8B\xE3\x80\x81\xE5\xA3\x8A"
-      "\xE3\x82\x8C\xE3\x81\x9F\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x81\x8B\xE3\x82\x82\xE3\x81\x97\xE3\x82\x8C"
-      "\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82";
-  // 見つからない画像: / 探したファイル:
-  const std::string entryLabel =
-      "\xE8\xA6\x8B\xE3\x81\xA4\xE3\x81\x8B\xE3\x82\x89\xE3\x81\xAA\xE3\x81\x84\xE7\x94\xBB\xE5\x83\x8F: ";
-  const std::string packLabel =
-      "\xE6\x8E\xA2\xE3\x81\x97\xE3\x81\x9F\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB: ";
-  e2e::DeviceScript newGame;
-  newGame.Wait("0 11 3000").Press("C").Wait("0 12 100").Press("DOWN").Press("C").Wait("99 * 600").Line(30, "quit");
   const struct {
     const char* what;
     std::string story;  // the new game's script
@@ -1067,7 +1030,7 @@ TEST_P(EndToEnd, PicturesThePackLacksAreToldOnce) {
        "OP_BACKGROUND \"bg\\\\absent\"\nOP_CHARACTER \"ch\\\\gone\"\nOP_MESSAGE \"abc\"\nOP_WAIT_PAGE 0\n",
        "AdvData/GRP/bg/absent.rbp", 2},
   };
-  const std::string exe = Install(b.player), cfg = "[MUSIC_CONFIG]\r\nMASTER_VOL=50\r\n";
+  const std::string exe = Install(b.player);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     std::string error;
@@ -1076,14 +1039,14 @@ TEST_P(EndToEnd, PicturesThePackLacksAreToldOnce) {
     std::vector<std::pair<std::string, Bytes>> entries = TitleSystemPictures();
     entries.push_back({"AdvData\\mes\\fst_1216_a1_cmn.mes", story});
     ASSERT_TRUE(WritePack(pack, entries, true));
-    std::filesystem::remove_all(dir + "/prog/data/save");
-    ASSERT_TRUE(WriteFileBytes(dir + "/prog/velmi.cfg", Bytes(cfg.begin(), cfg.end())));
-    const ReportedRun run = RunReported(exe, newGame.text, {"VELMI_FAKE_CLOCK=100000"}, 120);
+    ReportedRun run;
+    ASSERT_NO_FATAL_FAILURE(RunNewGame(exe, &run));
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_EQ(CountOf(run.err, "picture not loaded: "), c.notLoaded) << run.err;
     ASSERT_EQ(CountOf(run.err, "message box [Error] "), 1u) << run.err;
     const std::string box = run.err.substr(run.err.find("message box [Error] "));
-    const std::string whole = "message box [Error] " + headline + "\n" + entryLabel + c.told + "\n" + packLabel + pack +
+    const std::string whole = "message box [Error] " + box_words::kPictureNotInPack + "\n" +
+                              box_words::kMissingPictureLabel + c.told + "\n" + box_words::kSearchedPackLabel + pack +
                               "\n\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80";
     EXPECT_EQ(box.rfind(whole, 0), 0u) << box;
     EXPECT_NE(box.find("convVelmi"), std::string::npos) << box;

@@ -21,6 +21,7 @@
 #include "common/sjis.h"
 #include "platform/device/device_internal.h"
 #include "player/app/startup.h"
+#include "tests/player/message_pump.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -315,23 +316,10 @@ SDL_Event WindowEvent(Uint8 event) {
   return e;
 }
 
-// True while SDL holds events.  A run of SDL_PollEvent ends at the mark that
-// SDL's pump leaves in the queue, so that the device may take the events
-// behind it only on its next turn.
-bool SdlHoldsEvents() { return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0; }
-
 // The foreground window once the device has taken in every event SDL holds.
 HWND Foreground() {
   while (SdlHoldsEvents()) GetForegroundWindow();
   return GetForegroundWindow();
-}
-
-// Dispatches every message, the events SDL holds taken in.
-void DispatchAll() {
-  MSG m;
-  do {
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
-  } while (SdlHoldsEvents());
 }
 
 // Shows a box closed by Enter, with `events` pushed around it.

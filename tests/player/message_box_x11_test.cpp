@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/device/device_internal.h"
+#include "tests/player/message_pump.h"
 #include "tests/support/temp_folder.h"
 
 // SDL's x11 video opens a D-Bus connection; libdbus keeps a buffer of it
@@ -65,15 +66,6 @@ std::vector<MSG> g_keys;  // key messages the game window was handed
 LRESULT Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
   if (m == WM_KEYDOWN || m == WM_KEYUP) g_keys.push_back(MSG{h, m, w, l, 0, {}});
   return DefWindowProcW(h, m, w, l);
-}
-
-// Dispatches every message, the events SDL holds taken in (a run of
-// SDL_PollEvent ends at the mark SDL's pump leaves in its queue).
-void DispatchAll() {
-  MSG m;
-  do {
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
-  } while (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0);
 }
 
 TEST(MessageBoxOnX, TheGameWindowHasTheFocusAfterTheBox) {

@@ -33,6 +33,7 @@
 #include "player/scenario/story_tables.h"
 #include "player/scenario/system_image.h"
 #include "player/menu/popup_menu.h"
+#include "tests/player/box_words.h"
 #include "tests/player/rbp_builder.h"
 #include "tests/story/assemble.h"
 #include "tests/support/disk_flushes.h"
@@ -302,34 +303,6 @@ TEST_F(SaveGame, NothingIsSavedWithoutASnapshot) {
 // tells it: the pop-up menu's item and the message window's quick-save
 // button (the save question: the screen tests).
 TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
-  // 権限がありません / ディスクに空きがありません
-  const std::string noPermission =
-      "\xE6\xA8\xA9\xE9\x99\x90\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93";
-  const std::string diskFull =
-      "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAB\xE7\xA9\xBA\xE3\x81\x8D\xE3\x81\x8C\xE3\x81\x82"
-      "\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93";
-  // セーブできませんでした / セーブはできましたが
-  const std::string notSaved =
-      "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93";
-  const std::string savedButSystem =
-      "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xAF\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3"
-      "\x81\x8C";
-  // システムエラー 87。: a flush that fails (EINVAL)
-  const std::string notFlushed =
-      "\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC 87\xE3\x80\x82";
-  // 同じ名前のフォルダがあります
-  const std::string folderInTheWay =
-      "\xE5\x90\x8C\xE3\x81\x98\xE5\x90\x8D\xE5\x89\x8D\xE3\x81\xAE\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB"
-      "\xE3\x83\x80\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x99";
-  // セーブしましたが、ディスクが書き込みを確かめられませんでした / ディスクの読み書きに失敗しました
-  const std::string unconfirmed =
-      "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x81\x8C"
-      "\xE3\x80\x81\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D"
-      "\xE8\xBE\xBC\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C"
-      "\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F";
-  const std::string diskFailed =
-      "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAE\xE8\xAA\xAD\xE3\x81\xBF\xE6\x9B\xB8"
-      "\xE3\x81\x8D\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97";
   // A link to /dev/null takes every byte but cannot flush them.  A save of
   // kUnconfirmed is renamed, but the flush of its folder fails.
   enum Blocker {
@@ -348,16 +321,17 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
     const std::string* headline;
     const std::string* reason;
   } cases[] = {
-      {kDiskFull, false, kSaveFailed, &notSaved, &diskFull},
-      {kFolderInTheWay, false, kSaveFailed, &notSaved, &folderInTheWay},
-      {kNameIsFolder, false, kSaveFailed, &notSaved, &folderInTheWay},
-      {kSystemDataInTheWay, false, kSaveSystemDataFailed, &savedButSystem, &folderInTheWay},
-      {kUnconfirmed, false, kSaveUnconfirmed, &unconfirmed, &diskFailed},
-      {kUnconfirmed, true, kSaveUnconfirmed, &unconfirmed, &diskFailed},
-      {kDiskFull, true, kSaveFailed, &notSaved, &diskFull},
-      {kSystemDataInTheWay, true, kSaveSystemDataFailed, &savedButSystem, &folderInTheWay},
-      {kNoFlush, false, kSaveFailed, &notSaved, &notFlushed},
-      {kSystemDataNoFlush, true, kSaveSystemDataFailed, &savedButSystem, &notFlushed},
+      {kDiskFull, false, kSaveFailed, &box_words::kNotSaved, &box_words::kDiskFull},
+      {kFolderInTheWay, false, kSaveFailed, &box_words::kNotSaved, &box_words::kFolderAtName},
+      {kNameIsFolder, false, kSaveFailed, &box_words::kNotSaved, &box_words::kFolderAtName},
+      {kSystemDataInTheWay, false, kSaveSystemDataFailed, &box_words::kSavedButNotSystemData,
+       &box_words::kFolderAtName},
+      {kUnconfirmed, false, kSaveUnconfirmed, &box_words::kSavedUnconfirmed, &box_words::kDiskFailed},
+      {kUnconfirmed, true, kSaveUnconfirmed, &box_words::kSavedUnconfirmed, &box_words::kDiskFailed},
+      {kDiskFull, true, kSaveFailed, &box_words::kNotSaved, &box_words::kDiskFull},
+      {kSystemDataInTheWay, true, kSaveSystemDataFailed, &box_words::kSavedButNotSystemData, &box_words::kFolderAtName},
+      {kNoFlush, false, kSaveFailed, &box_words::kNotSaved, &box_words::kSystemError87},
+      {kSystemDataNoFlush, true, kSaveSystemDataFailed, &box_words::kSavedButNotSystemData, &box_words::kSystemError87},
   };
   for (const auto& c : cases) {
     const std::string what = std::to_string(c.blocker) + (c.quickSave ? " quick save" : " menu");
@@ -434,58 +408,26 @@ TEST_F(SaveGame, RefusedWritesAreToldAndKeepTheOlderFile) {
 // not; a save not written leaves the slot, its file and system.dat as they
 // were (system.dat is written again when the window closes).
 TEST_F(SaveGame, SaveAndSystemDataFailuresAreToldTogether) {
-  // セーブできませんでした。
-  const std::string notSaved =
-      "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93"
-      "\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
-  // セーブしましたが、ディスクが書き込みを確かめられませんでした。
-  const std::string saveUnconfirmed =
-      "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x81\x8C"
-      "\xE3\x80\x81\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D"
-      "\xE8\xBE\xBC\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C"
-      "\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
-  // セーブはできましたが、システムデータを保存できませんでした。
-  const std::string savedButSystem =
-      "\xE3\x82\xBB\xE3\x83\xBC\xE3\x83\x96\xE3\x81\xAF\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x97"
-      "\xE3\x81\x9F\xE3\x81\x8C\xE3\x80\x81\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x83\x87"
-      "\xE3\x83\xBC\xE3\x82\xBF\xE3\x82\x92\xE4\xBF\x9D\xE5\xAD\x98\xE3\x81\xA7\xE3\x81\x8D\xE3\x81\xBE"
-      "\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
-  // システムデータを保存しましたが、ディスクが書き込みを確かめられませんでした。
-  const std::string systemUnconfirmed =
-      "\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x82\x92"
-      "\xE4\xBF\x9D\xE5\xAD\x98\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x81\x8C\xE3\x80\x81"
-      "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\x8C\xE6\x9B\xB8\xE3\x81\x8D\xE8\xBE\xBC"
-      "\xE3\x81\xBF\xE3\x82\x92\xE7\xA2\xBA\xE3\x81\x8B\xE3\x82\x81\xE3\x82\x89\xE3\x82\x8C\xE3\x81\xBE"
-      "\xE3\x81\x9B\xE3\x82\x93\xE3\x81\xA7\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82";
-  // 同じ名前のフォルダがあります。
-  const std::string folderInTheWay =
-      "\xE5\x90\x8C\xE3\x81\x98\xE5\x90\x8D\xE5\x89\x8D\xE3\x81\xAE\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB"
-      "\xE3\x83\x80\xE3\x81\x8C\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82";
-  // ディスクの読み書きに失敗しました。
-  const std::string diskFailed =
-      "\xE3\x83\x87\xE3\x82\xA3\xE3\x82\xB9\xE3\x82\xAF\xE3\x81\xAE\xE8\xAA\xAD\xE3\x81\xBF\xE6\x9B\xB8"
-      "\xE3\x81\x8D\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F"
-      "\xE3\x80\x82";
   const std::string save = dir + "/save001.dat", system = dir + "/system.dat";
   enum Outcome { kOk, kNotWritten, kUnconfirmed };
   // A box section: headline, file and reason.
   auto section = [](const std::string& headline, const std::string& file, const std::string& reason) {
     return headline + "\n" + file + "\n" + reason;
   };
-  const std::string saveNotWritten = section(notSaved, save, folderInTheWay);
-  const std::string saveNotConfirmed = section(saveUnconfirmed, save, diskFailed);
-  const std::string systemNotConfirmed = section(systemUnconfirmed, system, diskFailed);
+  const std::string saveNotWritten = section(box_words::kNotSaved, save, box_words::kFolderAtName);
+  const std::string saveNotConfirmed = section(box_words::kSavedUnconfirmed, save, box_words::kDiskFailed);
+  const std::string systemNotConfirmed = section(box_words::kSystemDataUnconfirmed, system, box_words::kDiskFailed);
+  const std::string systemNotWritten = section(box_words::kSavedButNotSystemData, system, box_words::kFolderAtName);
   const struct {
     Outcome save, system;
     int result;
     std::string box;  // after "Error: "; empty: no box
   } cases[] = {
       {kOk, kOk, kSaveWritten, ""},
-      {kOk, kNotWritten, kSaveSystemDataFailed, section(savedButSystem, system, folderInTheWay)},
+      {kOk, kNotWritten, kSaveSystemDataFailed, systemNotWritten},
       {kOk, kUnconfirmed, kSaveUnconfirmed, systemNotConfirmed},
       {kUnconfirmed, kOk, kSaveUnconfirmed, saveNotConfirmed},
-      {kUnconfirmed, kNotWritten, kSaveSystemDataFailed,
-       section(savedButSystem, system, folderInTheWay) + "\n\n" + saveNotConfirmed},
+      {kUnconfirmed, kNotWritten, kSaveSystemDataFailed, systemNotWritten + "\n\n" + saveNotConfirmed},
       {kUnconfirmed, kUnconfirmed, kSaveUnconfirmed, saveNotConfirmed + "\n\n" + systemNotConfirmed},
       {kNotWritten, kOk, kSaveFailed, saveNotWritten},
       {kNotWritten, kNotWritten, kSaveFailed, saveNotWritten},
@@ -509,7 +451,8 @@ TEST_F(SaveGame, SaveAndSystemDataFailuresAreToldTogether) {
     if (c.system == kNotWritten) {
       ASSERT_TRUE(std::filesystem::create_directory(system + ".tmp")) << what;
     }
-    const int firstFailing = c.save == kUnconfirmed ? 0 : c.save == kOk ? 1 : 0;
+    // Only a save that is made and confirmed has a flush before the failing ones.
+    const int firstFailing = c.save == kOk ? 1 : 0;
     const int failing = (c.save == kUnconfirmed) + (c.system == kUnconfirmed);
     if (failing) VelmiFailFolderFlushes(firstFailing, failing);
     app->story.pc = 9;

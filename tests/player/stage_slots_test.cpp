@@ -17,6 +17,7 @@
 #include "player/core/display.h"
 #include "player/core/picture.h"
 #include "player/scenario/stage.h"
+#include "tests/player/box_words.h"
 #include "tests/player/scenario_fixture.h"
 
 namespace {
@@ -167,11 +168,8 @@ TEST_F(DamagedSlotTest, EmptyPictureEntriesAreToldAsUnconvertedOnce) {
   const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
   ASSERT_EQ(boxes.size(), before + 1);
   const std::string& box = boxes.back();
-  // 変換に失敗した画像: the entry as read, ".rbp" forced.
-  EXPECT_NE(box.find("\n\xe5\xa4\x89\xe6\x8f\x9b\xe3\x81\xab\xe5\xa4\xb1\xe6\x95\x97\xe3\x81\x97\xe3\x81\x9f"
-                     "\xe7\x94\xbb\xe5\x83\x8f: AdvData/GRP/NONE1.rbp\n"),
-            std::string::npos)
-      << box;
+  // The entry as read, ".rbp" forced.
+  EXPECT_NE(box.find("\n" + box_words::kUnconvertedPictureLabel + "AdvData/GRP/NONE1.rbp\n"), std::string::npos) << box;
   std::string shownPack = packPath;
   std::replace(shownPack.begin(), shownPack.end(), '\\', '/');
   EXPECT_NE(box.find(shownPack + "\n"), std::string::npos) << box;
@@ -185,14 +183,6 @@ TEST_F(DamagedSlotTest, EmptyPictureEntriesAreToldAsUnconvertedOnce) {
 // for (the name as given when it is too long to look up) and the pack, and
 // how to convert again; once a run, whatever fails after it.
 TEST_F(DamagedSlotTest, PicturesThePackLacksAreToldOnce) {
-  // パックにこの画像が入っていません。 / 見つからない画像: / 探したファイル:
-  const std::string headline =
-      "\xE3\x83\x91\xE3\x83\x83\xE3\x82\xAF\xE3\x81\xAB\xE3\x81\x93\xE3\x81\xAE\xE7\x94\xBB\xE5\x83\x8F\xE3\x81\x8C"
-      "\xE5\x85\xA5\xE3\x81\xA3\xE3\x81\xA6\xE3\x81\x84\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82";
-  const std::string entryLabel =
-      "\xE8\xA6\x8B\xE3\x81\xA4\xE3\x81\x8B\xE3\x82\x89\xE3\x81\xAA\xE3\x81\x84\xE7\x94\xBB\xE5\x83\x8F: ";
-  const std::string packLabel =
-      "\xE6\x8E\xA2\xE3\x81\x97\xE3\x81\x9F\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB: ";
   const std::string longName = "AdvData\\GRP\\" + std::string(60, 'x') + ".zev";
   const struct {
     std::string name;  // as the story gives it
@@ -222,8 +212,11 @@ TEST_F(DamagedSlotTest, PicturesThePackLacksAreToldOnce) {
     const std::vector<std::string> boxes = VelmiDeviceMessageBoxes();
     ASSERT_EQ(boxes.size(), before + 1) << c.name;
     const std::string& box = boxes.back();
-    EXPECT_EQ(box.rfind("Error: " + headline, 0), 0u) << box;
-    EXPECT_NE(box.find("\n" + entryLabel + c.told + "\n" + packLabel + shownPack + "\n"), std::string::npos) << box;
+    EXPECT_EQ(box.rfind("Error: " + box_words::kPictureNotInPack, 0), 0u) << box;
+    EXPECT_NE(box.find("\n" + box_words::kMissingPictureLabel + c.told + "\n" + box_words::kSearchedPackLabel +
+                       shownPack + "\n"),
+              std::string::npos)
+        << box;
     EXPECT_NE(box.find("convert_game --screen 640x480"), std::string::npos) << box;
   }
 }
