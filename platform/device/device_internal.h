@@ -106,6 +106,11 @@ void PinStatusFromEnvironment();  // VELMI_DEVICE_STATUS
 void ScriptModeReported(unsigned frame, int mode, int phase);
 // One line of the report file.
 void ReportLine(const std::string& line);
+// Starts SDL's video subsystems `flags` on the display the environment names
+// (DISPLAY, WAYLAND_DISPLAY or an explicit SDL_VIDEODRIVER), trying only
+// that display's driver; false with the reason in *failure when none is
+// named or it cannot be opened.
+bool StartVideoOnNamedDisplay(uint32_t flags, std::string* failure);
 // The running program's file (from /proc/self/exe); empty when it cannot be
 // read.
 std::string ExecutablePath();

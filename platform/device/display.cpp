@@ -58,11 +58,9 @@ static bool HeadlessRequested() {
 // A portrait buffer is held turned: the picture of the game is landscape.
 static bool Turned() { return S().geometry.width < S().geometry.height; }
 
-// SDL's video on the display and the game's window there; false with the
-// reason in displayFailure when either cannot be had.
-static bool OpenOnDisplay(State& st) {
+bool StartVideoOnNamedDisplay(uint32_t flags, std::string* failure) {
   if (!DisplayNamed()) {
-    st.displayFailure = kNoDisplayNamed;
+    *failure = kNoDisplayNamed;
     return false;
   }
   // Only the display named is tried: SDL would otherwise go on to a video
@@ -78,14 +76,21 @@ static bool OpenOnDisplay(State& st) {
     }
     SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
   }
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    st.displayFailure = SDL_GetError();
-    if (!named.empty()) st.displayFailure += " (" + named + ")";
+  if (SDL_InitSubSystem(flags) != 0) {
+    *failure = SDL_GetError();
+    if (!named.empty()) *failure += " (" + named + ")";
     // The attempt left SDL's D-Bus connection open; only SDL_Quit closes
     // it, which is safe while no other part of SDL is in use.
     if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
     return false;
   }
+  return true;
+}
+
+// SDL's video on the display and the game's window there; false with the
+// reason in displayFailure when either cannot be had.
+static bool OpenOnDisplay(State& st) {
+  if (!StartVideoOnNamedDisplay(SDL_INIT_VIDEO | SDL_INIT_EVENTS, &st.displayFailure)) return false;
   st.sdlReady = true;
   int hw, hh;
   VelmiDeviceHeldSize(&hw, &hh);

@@ -318,7 +318,10 @@ bool ShowOwnBox(const std::string& caption, const std::string& text) {
   State& st = S();
   // A box before the program's window has SDL's video to itself meanwhile.
   const bool ownVideo = !st.sdlReady;
-  if (ownVideo && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  // Only on the display named: a driver that draws nowhere would wait for a
+  // key nobody can press.
+  std::string failure;
+  if (ownVideo && !StartVideoOnNamedDisplay(SDL_INIT_VIDEO, &failure)) return false;
   bool shown = false;
   const int display = st.sdlWindow ? std::max(SDL_GetWindowDisplayIndex(st.sdlWindow), 0) : 0;
   SDL_Rect bounds{0, 0, 640, 480};

@@ -335,6 +335,15 @@ TEST_P(EndToEnd, AStartWithoutADisplayEndsAndSaysHowToRunHeadless) {
     std::filesystem::remove(prog + "/velmi.cfg");
     std::filesystem::remove_all(prog + "/data/save");
   }
+  // A box before the game's window (a program folder code page 932 cannot
+  // name) on a display with no server is not drawn on a driver that draws
+  // nowhere, where it would wait for ever for a key: the program ends.
+  const std::string unnamable = Install(b.player, dir + "/prog\xC3\xA9");
+  const std::string errFile = dir + "/unnamable.err";
+  const int status = WaitFor(e2e::StartProgram(unnamable, {"VELMI_LOCK_DIR=" + dir, deadDisplay, leaks}, errFile), 30);
+  const std::string err = Text(ReadFileBytes(errFile));
+  EXPECT_EQ(status, 1) << err;
+  EXPECT_NE(err.find("message box [Error] "), std::string::npos) << err;
 }
 
 // A run without a sound device says so in one line after the program's name,
@@ -737,9 +746,9 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       int status;
       const std::string* headline;
       const std::string* reason;
-      bool saved;            // save001.dat holds the new save
-      const char* exitLine;  // system.dat's line at the end, or null
-      bool saveIsFile;       // a file stands where the save folder goes
+      bool saved;                           // save001.dat holds the new save
+      const char* exitLine;                 // system.dat's line at the end, or null
+      bool saveIsFile;                      // a file stands where the save folder goes
       const char* boxFile = "save001.dat";  // the file the box names
     } cases[] = {
         {"unconfirmed", exe, "VELMI_FAIL_FOLDER_FLUSH=0", "true", 0, &box_words::kSavedUnconfirmed,
@@ -784,7 +793,8 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       // No number instead of words: システムエラー, "system error <n>".
       EXPECT_EQ(err.find("\xE3\x82\xB7\xE3\x82\xB9\xE3\x83\x86\xE3\x83\xA0\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC"),
                 std::string::npos)
-          << c.what << "\n" << err;
+          << c.what << "\n"
+          << err;
       EXPECT_EQ(err.find("system error "), std::string::npos) << c.what << "\n" << err;
       const Bytes now = ReadFileBytes(c.saveIsFile ? save : save + "/save001.dat");
       if (c.saveIsFile) {
@@ -798,7 +808,8 @@ TEST_P(EndToEnd, SavesThatCannotBeMadeAreToldAndTheEndSaysSo) {
       if (c.exitLine) {
         EXPECT_NE(err.find("\n" + player + ": system.dat could not be written: " + save + "/system.dat" + c.exitLine),
                   std::string::npos)
-            << c.what << "\n" << err;
+            << c.what << "\n"
+            << err;
       }
       for (const std::string& name : {save + "/save001.dat.tmp", save + "/system.dat.tmp", prog + "/velmi.cfg.tmp"})
         EXPECT_FALSE(std::filesystem::exists(name)) << c.what << ": " << name;
