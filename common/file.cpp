@@ -167,10 +167,10 @@ DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset,
 int WriteFileReplacing(const char* path, const void* buffer, DWORD count, int flushRename) {
   if (path == nullptr) return 0;
   size_t length = StrLength(path);
-  BYTE* temp = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, length + 5));
+  BYTE* temp = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, length + sizeof kReplacingSuffix));
   if (temp == nullptr) return 0;
   char* name = reinterpret_cast<char*>(temp);
-  StrAppend(StrCopy(name, path), ".tmp");
+  StrAppend(StrCopy(name, path), kReplacingSuffix);
   int ok = 0;
   DWORD error = NO_ERROR;
   {

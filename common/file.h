@@ -29,6 +29,10 @@ BYTE* ReadWholeFile(const char* path, DWORD* size, DWORD extra);
 // write without an error of its own reads as ERROR_DISK_FULL).
 DWORD WriteFileAt(const char* path, const void* buffer, int origin, LONG offset, DWORD count, int create);
 
+// What a file is written under before it replaces the earlier one: its name
+// with this added.
+constexpr char kReplacingSuffix[] = ".tmp";
+
 // Writes count bytes as the whole new content of path: into path + ".tmp"
 // first, flushed to the disk, then renamed over path with the rename flushed
 // too, so that a failed write or a power cut leaves the older file whole (the

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/file.h"
 #include "common/format.h"
 #include "common/sjis.h"
 
@@ -58,7 +59,8 @@ constexpr ReasonWords kWords[] = {
      "\x8AJ\x82\xA2\x82\xC4\x82\xA2\x82\xE9\x83t\x83@\x83"
      "C\x83\x8B\x82\xAA\x91\xBD\x82\xB7\x82\xAC\x82\xDC\x82\xB7"},
     // メモリが足りません
-    {FileFailure::kOutOfMemory, "out of memory", "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
+    {FileFailure::kOutOfMemory, "out of memory",
+     "\x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
     // システムエラー (followed by the number)
     {FileFailure::kOther, "system error ",
      "\x83V\x83X\x83"
@@ -108,10 +110,10 @@ Wide Prefix(const Wide& path, size_t end) {
   return prefix;
 }
 
-// The path with ".tmp" added.
+// The path with the suffix WriteFileReplacing writes under added.
 Wide Temporary(const Wide& path) {
   Wide name(path.begin(), path.end() - 1);
-  for (const char* p = ".tmp"; *p; ++p) name.push_back(WCHAR(*p));
+  for (const char* p = kReplacingSuffix; *p; ++p) name.push_back(WCHAR(*p));
   name.push_back(0);
   return name;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/file.h"
 #include "converter/lzss_compressor.h"
 #include "formats/pack_format.h"
 
@@ -46,7 +47,7 @@ BOOL CPackWriter::Begin(LPCSTR path, DWORD entryCount) {
   if (path == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   if (dirSize > 0xFFFFFFFFull) return Fail(ERROR_FILE_TOO_LARGE);
   path_ = path;
-  tempPath_ = path_ + ".tmp";
+  tempPath_ = path_ + kReplacingSuffix;
   file_ = CreateFileA(tempPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
   if (file_ == INVALID_HANDLE_VALUE || file_ == nullptr) {

@@ -129,7 +129,7 @@ static void ConvertSoundFiles(CConvFileMake& job, CConvFileMake::Stage stage, in
       // The earlier file stays whole; the temporary file is gone unless it
       // could not be removed.
       earlierKept = IsFile(outPath);
-      const std::string temporary = std::string(outPath) + ".tmp";
+      const std::string temporary = std::string(outPath) + kReplacingSuffix;
       if (IsFile(temporary.c_str())) leftBehind = temporary;
     } else if (coded) {
       ++renamed;
