@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 #include "internal.h"
@@ -95,7 +96,9 @@ HANDLE Search(const std::u16string& pattern) {
   }
   DIR* d = opendir(dir.c_str());
   if (!d) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
+    // The pattern's folder missing is a path not found; any other cause (a
+    // folder that may not be read) keeps its own code.
+    SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrnoToWin32(errno));
     return INVALID_HANDLE_VALUE;
   }
   auto* f = new FindObject;

@@ -212,9 +212,10 @@ TEST(ConverterProgram, UnlistableFolderFailsTheRun) {
   // 変換できなかったデータが 1 件ありました。
   EXPECT_NE(run.errors.find("\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x81\x8C 1 "), std::string::npos) << run.errors;
   EXPECT_TRUE(fs::exists(folder + "/data/grpack.mlz"));
-  // The folder is named as one that could not be listed, and the run ends
-  // with its summary.
-  EXPECT_TRUE(Holds(run.errors, "convVelmi: " + game + "/AdvData/CG: folder cannot be listed")) << run.errors;
+  // The folder is named as one that could not be listed, with why, and the
+  // run ends with its summary.
+  EXPECT_TRUE(Holds(run.errors, "convVelmi: " + game + "/AdvData/CG: folder cannot be listed (no permission)"))
+      << run.errors;
   EXPECT_TRUE(Holds(run.output,
                     "convVelmi: 2 of 2 items converted, 0 failed; the files of 1 folder that could not be listed were "
                     "not counted; data folder: " +
